@@ -1,0 +1,45 @@
+# The two commands a newcomer needs: `make run` and `make test`. Both install what is missing first.
+.PHONY: all deps run build test test-build fuzz-build bench format format-check tsan clean
+
+JOBS ?= $(shell nproc)
+ARGS ?=
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake --preset release
+	cmake --build --preset release -j $(JOBS)
+
+run: build
+	./build/release/bin/pemmo $(ARGS)
+
+test-build: deps
+	cmake --preset test -DPEMMO_FUZZ_BINARY_DIR=$(CURDIR)/build/fuzz/bin
+	cmake --build --preset test -j $(JOBS)
+
+fuzz-build: deps
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS)
+
+test: test-build fuzz-build
+	scripts/with-test-services ctest --preset test -j $(JOBS)
+
+tsan: deps
+	cmake --preset tsan
+	cmake --build --preset tsan -j $(JOBS)
+	scripts/with-test-services ctest --preset tsan -j $(JOBS) -E '^fuzz_'
+
+bench: build
+	scripts/run-bench build/release
+
+format:
+	git ls-files '*.cpp' '*.h' | xargs clang-format-14 -i
+
+format-check:
+	git ls-files '*.cpp' '*.h' | xargs clang-format-14 --dry-run --Werror
+
+clean:
+	rm -rf build

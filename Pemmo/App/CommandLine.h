@@ -1,0 +1,12 @@
+// The `pemmo` command line: export and import of the store.
+#pragma once
+
+#include <QStringList>
+#include <cstdio>
+
+namespace pemmo::CommandLine {
+
+// Runs the command in `arguments` (without the program name) and returns the exit status.
+int run(const QStringList& arguments, std::FILE* out = stdout, std::FILE* err = stderr);
+
+} // namespace pemmo::CommandLine

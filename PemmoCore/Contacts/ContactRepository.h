@@ -1,0 +1,63 @@
+// The address book as the core sees it: one interface over the user's vCard folders and over an
+// in-memory book, so the logic above runs unchanged against either.
+#pragma once
+
+#include "Records/DateComponents.h"
+#include "Records/Person.h"
+
+#include <QByteArray>
+#include <QCoroTask>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <optional>
+
+namespace pemmo {
+
+enum class ContactsAuthorization { NotDetermined, Authorized, Limited, Denied, Restricted };
+
+// Whether contacts can be read in this state.
+inline bool canRead(ContactsAuthorization status) {
+    return status == ContactsAuthorization::Authorized || status == ContactsAuthorization::Limited;
+}
+
+// What the contact form holds: plain texts, possibly empty.
+struct ContactDraft {
+    QString givenName;
+    QString familyName;
+    QString nickname;
+    QString organization;
+    QString jobTitle;
+    QString email; // empty: leave the e-mail addresses alone
+    QString phone; // empty: leave the phone numbers alone
+    std::optional<DateComponents> birthday;
+    bool clearBirthday = false;
+
+    bool operator==(const ContactDraft&) const = default;
+};
+
+class ContactRepository : public QObject {
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+    ~ContactRepository() override = default;
+
+    virtual ContactsAuthorization authorizationStatus() const = 0;
+    // Asks for access when it was never asked. Throws PemmoError (contactsDenied, contactsRestricted).
+    virtual QCoro::Task<ContactsAuthorization> requestAccess() = 0;
+    // The whole book.
+    virtual QCoro::Task<QList<Person>> fetchPeople() = 0;
+    virtual QCoro::Task<std::optional<QByteArray>> fullImage(QString id) = 0;
+    // Adds a contact and returns its identifier.
+    virtual QCoro::Task<QString> create(ContactDraft draft) = 0;
+    // Throws PemmoError::notFound(id) when the contact no longer exists.
+    virtual QCoro::Task<void> update(QString id, ContactDraft draft) = 0;
+    virtual QCoro::Task<void> deleteContact(QString id) = 0;
+
+Q_SIGNALS:
+    // The change stream: one signal per change of the address book, made by anyone.
+    void changes();
+};
+
+} // namespace pemmo

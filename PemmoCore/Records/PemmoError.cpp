@@ -1,0 +1,44 @@
+#include "Records/PemmoError.h"
+
+namespace pemmo {
+
+PemmoError::PemmoError(Case c, int number, QString text)
+    : m_case(c)
+    , m_number(number)
+    , m_text(std::move(text)) {
+    m_what = message().toUtf8();
+}
+
+QString PemmoError::message() const {
+    switch (m_case) {
+    case Case::StarredLimitReached:
+        return QStringLiteral("You can star up to ") + QString::number(m_number) +
+               QStringLiteral(" contacts.");
+    case Case::CustomLinkLimitReached:
+        return QStringLiteral("You can add up to ") + QString::number(m_number) +
+               QStringLiteral(" custom links.");
+    case Case::InvalidURL:
+        return QStringLiteral("Enter a valid web address.");
+    case Case::NotFound:
+        return QStringLiteral("That contact no longer exists.");
+    case Case::DuplicateTag:
+        return u"A circle named \u201C"_qs + m_text + u"\u201D already exists."_qs;
+    case Case::AIUnavailable:
+    case Case::AIResponseInvalid:
+    case Case::Network:
+        return m_text;
+    case Case::AIOptedOut:
+        return u"\u201C"_qs + m_text + u"\u201D is kept off cloud AI."_qs;
+    case Case::ContactsDenied:
+        return QStringLiteral("Contacts access is off. Open System Settings to allow Pemmo.");
+    case Case::ContactsRestricted:
+        return QStringLiteral("Contacts access is restricted on this Mac.");
+    case Case::TimedOut:
+        return QStringLiteral("Contacts took too long to respond.");
+    case Case::StoreCorrupt:
+        return QStringLiteral("Pemmo's data file couldn't be read.");
+    }
+    return {};
+}
+
+} // namespace pemmo

@@ -1,0 +1,27 @@
+// A contact joined with Pemmo's record of them: what search, screens, AI and Moments work on.
+#pragma once
+
+#include "Records/PemmoRecord.h"
+#include "Records/Person.h"
+
+#include <optional>
+
+namespace pemmo {
+
+struct Profile {
+    Person person;
+    PemmoRecord record;
+
+    const QString& id() const { return person.id; }
+
+    bool operator==(const Profile&) const = default;
+
+    // The job title Pemmo holds, else the address book's.
+    std::optional<QString> role() const;
+    // The company Pemmo holds, else the address book's organisation.
+    std::optional<QString> company() const;
+    // "role @ company", or whichever of the two exists.
+    std::optional<QString> headline() const;
+};
+
+} // namespace pemmo

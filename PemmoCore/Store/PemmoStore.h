@@ -1,0 +1,93 @@
+// Every PemmoRecord, kept in memory and persisted together in "pemmo-store.json".
+//
+// A serial actor: its state lives on its own thread and every operation is a task that runs there
+// and resumes the caller on the caller's thread. Ordinary changes are written after a quiet period
+// (debounced); `commit` writes through at once and undoes itself if the write fails.
+#pragma once
+
+#include "Records/PemmoRecord.h"
+#include "Store/StoreFile.h"
+#include "Support/Clock.h"
+#include "Support/SerialExecutor.h"
+
+#include <QCoroTask>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <chrono>
+#include <memory>
+#include <optional>
+
+class QTimer;
+
+namespace pemmo {
+
+class PemmoStore {
+public:
+    static constexpr std::chrono::milliseconds defaultWriteDelay{250};
+
+    static QString storeFileName() { return QStringLiteral("pemmo-store.json"); }
+    static QString legacyBackupFileName() { return QStringLiteral("pemmo-store.v1.backup.json"); }
+    // "pemmo-store.corrupt-2026-03-04T10-15-00Z.json" for that time.
+    static QString corruptBackupFileName(const QDateTime& when);
+
+    explicit PemmoStore(QString directory, std::chrono::milliseconds writeDelay = defaultWriteDelay,
+                        Clock clock = systemClock());
+    ~PemmoStore();
+
+    PemmoStore(const PemmoStore&) = delete;
+    PemmoStore& operator=(const PemmoStore&) = delete;
+
+    const QString& directory() const { return m_directory; }
+    QString storeFilePath() const;
+
+    // Reads the store file once at start. A damaged file is set aside and the store starts empty;
+    // a file of the earlier layout is backed up and converted. Fails (FileError) only when the
+    // folder cannot be made or the file cannot be read, leaving the store empty but usable.
+    QCoro::Task<void> load();
+
+    QCoro::Task<RecordMap> allRecords();
+    QCoro::Task<std::optional<PemmoRecord>> record(QString id);
+
+    // Stores a copy stamped with now and schedules a debounced write; returns the stored copy.
+    QCoro::Task<PemmoRecord> put(PemmoRecord record, QString id);
+    // Stores like `put` and writes at once; on failure the change is undone and the error thrown.
+    QCoro::Task<void> commit(PemmoRecord record, QString id);
+    QCoro::Task<void> remove(QString id);
+    // Removes, in one step, every record whose id is not in `keep`; returns the removed ids.
+    QCoro::Task<QStringList> removeAll(QSet<QString> keep);
+    // Cancels any pending debounced write and writes now.
+    QCoro::Task<void> flush();
+
+    // The export document: pretty-printed, keys sorted.
+    QCoro::Task<QByteArray> exportData();
+    // Merges an export document: an incoming record wins unless the stored one is newer.
+    // Returns how many records were taken over. Throws DecodingError and changes nothing when
+    // the bytes are not an export document.
+    QCoro::Task<int> importData(QByteArray bytes);
+
+    QCoro::Task<int> writeCount();
+    QCoro::Task<bool> didMigrateLegacy();
+    QCoro::Task<std::optional<QString>> lastWriteError();
+
+private:
+    // Everything below runs on the executor thread only.
+    void loadNow();
+    void writeNow();
+    void scheduleWrite();
+    void cancelPendingWrite();
+    void removeStaleTemporaries();
+
+    const QString m_directory;
+    const std::chrono::milliseconds m_writeDelay;
+    const Clock m_clock;
+    std::unique_ptr<SerialExecutor> m_executor;
+
+    RecordMap m_records;
+    QTimer* m_pendingWrite = nullptr;
+    int m_writeCount = 0;
+    bool m_didMigrateLegacy = false;
+    std::optional<QString> m_lastWriteError;
+};
+
+} // namespace pemmo

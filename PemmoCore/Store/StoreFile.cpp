@@ -1,0 +1,100 @@
+#include "Store/StoreFile.h"
+
+#include "Records/RecordCoding.h"
+#include "Records/RecordDecoding_p.h"
+#include "Support/DecodingError.h"
+#include "Support/JsonWriter.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace pemmo::StoreFile {
+namespace {
+
+std::string encodeWith(JsonWriter writer, const RecordMap& records) {
+    // Ids in code point order (UTF-16 order differs only for characters beyond the BMP next to
+    // U+E000..U+FFFF; sorting the UTF-8 keeps us in code point order).
+    std::vector<std::pair<QByteArray, const PemmoRecord*>> sorted;
+    sorted.reserve(static_cast<std::size_t>(records.size()));
+    for (auto it = records.cbegin(); it != records.cend(); ++it)
+        sorted.emplace_back(it.key().toUtf8(), &it.value());
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+
+    writer.buffer().reserve(static_cast<std::size_t>(records.size()) * 1024);
+    writer.beginObject();
+    const auto writeRecords = [&] {
+        writer.key("records");
+        writer.beginObject();
+        for (const auto& [id, record] : sorted) {
+            writer.key(std::string_view(id.constData(), static_cast<std::size_t>(id.size())));
+            RecordCoding::encode(writer, *record);
+        }
+        writer.endObject();
+    };
+    // "records" sorts before "schema"; the store's own order puts the schema first.
+    if (writer.sortKeys())
+        writeRecords();
+    writer.key("schema");
+    writer.value(currentSchema);
+    if (!writer.sortKeys())
+        writeRecords();
+    writer.endObject();
+    if (writer.style() == JsonWriter::Style::Pretty)
+        writer.buffer() += '\n';
+    return writer.take();
+}
+
+[[noreturn]] void fail(DecodingError::Kind kind, const QString& path, const QString& description) {
+    throw DecodingError(kind, path, description);
+}
+
+} // namespace
+
+std::string encode(const RecordMap& records) {
+    return encodeWith(JsonWriter(JsonWriter::Style::Compact), records);
+}
+
+std::string encodeForExport(const RecordMap& records) {
+    return encodeWith(JsonWriter(JsonWriter::Style::Pretty, true), records);
+}
+
+RecordMap decode(QByteArrayView bytes, const QDateTime& now) {
+    simdjson::dom::parser parser;
+    simdjson::dom::element root;
+    if (const auto error = parser.parse(bytes.data(), static_cast<std::size_t>(bytes.size())).get(root)) {
+        fail(DecodingError::Kind::DataCorrupted, {},
+             QStringLiteral("The given data was not valid JSON (%1).")
+                 .arg(QString::fromUtf8(simdjson::error_message(error))));
+    }
+    simdjson::dom::object top;
+    if (root.get(top) != simdjson::SUCCESS)
+        fail(DecodingError::Kind::TypeMismatch, {}, QStringLiteral("Expected to decode an object."));
+
+    simdjson::dom::element schema;
+    if (top.at_key("schema").get(schema) != simdjson::SUCCESS)
+        fail(DecodingError::Kind::KeyNotFound, {},
+             QStringLiteral("No value associated with key \"schema\"."));
+    std::int64_t schemaValue;
+    if (schema.get(schemaValue) != simdjson::SUCCESS)
+        fail(DecodingError::Kind::TypeMismatch, QStringLiteral("schema"),
+             QStringLiteral("Expected an integer."));
+
+    simdjson::dom::element recordsElement;
+    if (top.at_key("records").get(recordsElement) != simdjson::SUCCESS)
+        fail(DecodingError::Kind::KeyNotFound, {},
+             QStringLiteral("No value associated with key \"records\"."));
+    simdjson::dom::object recordsObject;
+    if (recordsElement.get(recordsObject) != simdjson::SUCCESS)
+        fail(DecodingError::Kind::TypeMismatch, QStringLiteral("records"),
+             QStringLiteral("Expected an object."));
+
+    RecordMap records;
+    records.reserve(static_cast<qsizetype>(recordsObject.size()));
+    for (auto [key, value] : recordsObject) {
+        const QString id = QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
+        records.insert(id, RecordCoding::decode(value, now, QStringLiteral("records.") + id));
+    }
+    return records;
+}
+
+} // namespace pemmo::StoreFile

@@ -1,0 +1,10 @@
+// Logging categories, one per area, named "com.dorvane.Pemmo.<area>".
+#pragma once
+
+#include <QLoggingCategory>
+
+namespace pemmo {
+
+Q_DECLARE_LOGGING_CATEGORY(lcStore)
+
+} // namespace pemmo
