@@ -9,6 +9,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace pemmo::AtomicFile {
@@ -45,7 +46,7 @@ QString temporaryPrefix(const QString& path) {
     return path + QStringLiteral(".tmp-");
 }
 
-void write(const QString& path, std::string_view data) {
+void write(const QString& path, std::string_view data, std::optional<unsigned> mode) {
     QByteArray tmpl = QFile::encodeName(temporaryPrefix(path) + QStringLiteral("XXXXXX"));
     Fd fd(::mkostemp(tmpl.data(), O_CLOEXEC));
     if (fd.get() < 0)
@@ -57,6 +58,9 @@ void write(const QString& path, std::string_view data) {
         ::unlink(tmpl.constData());
         fail(what, tmpPath, error);
     };
+
+    if (mode && ::fchmod(fd.get(), static_cast<mode_t>(*mode)) != 0)
+        abandon(QStringLiteral("Could not set the permissions of"), errno);
 
     const char* p = data.data();
     std::size_t left = data.size();
