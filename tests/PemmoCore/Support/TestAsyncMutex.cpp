@@ -1,0 +1,87 @@
+#include "Support/AsyncMutex.h"
+#include "TestSupport/Await.h"
+
+#include <QCoroTimer>
+#include <QStringList>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace pemmo {
+namespace {
+
+// Takes the lock, notes its name on entry and exit, and holds the lock across a wait.
+QCoro::Task<void> critical(AsyncMutex& mutex, QStringList& log, QString name,
+                           std::chrono::milliseconds hold) {
+    auto guard = co_await mutex.scopedLock();
+    log.append(name + QStringLiteral(" in"));
+    co_await QCoro::sleepFor(hold);
+    log.append(name + QStringLiteral(" out"));
+}
+
+} // namespace
+
+class TestAsyncMutex : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void freeLockIsTakenAtOnce() {
+        AsyncMutex mutex;
+        QStringList log;
+        auto task = critical(mutex, log, QStringLiteral("a"), 0ms);
+        QCOMPARE(log, QStringList{QStringLiteral("a in")});
+        QVERIFY(mutex.isLocked());
+        test::await(std::move(task));
+        QVERIFY(!mutex.isLocked());
+    }
+
+    void waitersGetTheLockInArrivalOrderOneAtATime() {
+        AsyncMutex mutex;
+        QStringList log;
+        // The first holds longest, so a lock that let anyone in early would show interleaving.
+        auto a = critical(mutex, log, QStringLiteral("a"), 30ms);
+        auto b = critical(mutex, log, QStringLiteral("b"), 1ms);
+        auto c = critical(mutex, log, QStringLiteral("c"), 1ms);
+        QCOMPARE(mutex.waiterCount(), 2);
+        test::await(std::move(c));
+        test::await(std::move(a));
+        test::await(std::move(b));
+        const QStringList expected{"a in", "a out", "b in", "b out", "c in", "c out"};
+        QCOMPARE(log, expected);
+        QVERIFY(!mutex.isLocked());
+        QCOMPARE(mutex.waiterCount(), 0);
+    }
+
+    void releasePassesTheLockWithoutFreeingIt() {
+        AsyncMutex mutex;
+        QVERIFY(mutex.tryLock());
+        QStringList log;
+        auto waiter = critical(mutex, log, QStringLiteral("w"), 0ms);
+        QVERIFY(log.isEmpty());
+        QVERIFY(!mutex.tryLock());
+        mutex.unlock(); // hands over: the waiter runs before unlock returns
+        QCOMPARE(log.first(), QStringLiteral("w in"));
+        test::await(std::move(waiter));
+        QVERIFY(!mutex.isLocked());
+    }
+
+    void movedGuardUnlocksOnce() {
+        AsyncMutex mutex;
+        {
+            AsyncMutex::Guard outer;
+            {
+                AsyncMutex::Guard inner = test::await([](AsyncMutex& m) -> QCoro::Task<AsyncMutex::Guard> {
+                    co_return co_await m.scopedLock();
+                }(mutex));
+                outer = std::move(inner);
+            }
+            QVERIFY(mutex.isLocked());
+        }
+        QVERIFY(!mutex.isLocked());
+    }
+};
+
+} // namespace pemmo
+
+QTEST_GUILESS_MAIN(pemmo::TestAsyncMutex)
+#include "TestAsyncMutex.moc"
