@@ -1,0 +1,120 @@
+#include "Contacts/ContactDraftRules.h"
+
+#include <QTest>
+
+namespace pemmo {
+namespace {
+
+using Entries = QList<LabeledValue>;
+using Birthday = std::optional<DateComponents>;
+
+LabeledValue entry(const char* label, const char* value) {
+    return LabeledValue{QString::fromUtf8(label), QString::fromUtf8(value)};
+}
+
+ContactDraft birthdayDraft(Birthday birthday, bool clear) {
+    ContactDraft draft;
+    draft.birthday = birthday;
+    draft.clearBirthday = clear;
+    return draft;
+}
+
+} // namespace
+
+class TestContactDraftRules : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstEntryRule_data() {
+        QTest::addColumn<Entries>("entries");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<Entries>("expected");
+
+        const Entries two{entry("home", "a@home.example"), entry("work", "a@work.example")};
+        QTest::newRow("empty value leaves all alone") << two << QString() << two;
+        QTest::newRow("blank value leaves all alone") << two << QStringLiteral(" \n\t") << two;
+        QTest::newRow("none gets one with the default label")
+            << Entries{} << QStringLiteral("  new@example.com\n")
+            << Entries{entry("work", "new@example.com")};
+        QTest::newRow("only the first of two changes")
+            << two << QStringLiteral("new@example.com")
+            << Entries{entry("home", "new@example.com"), entry("work", "a@work.example")};
+        QTest::newRow("unlabelled first gets the default label")
+            << Entries{entry("", "old@example.com")} << QStringLiteral("new@example.com")
+            << Entries{entry("work", "new@example.com")};
+    }
+
+    void firstEntryRule() {
+        QFETCH(Entries, entries);
+        QFETCH(QString, value);
+        QFETCH(Entries, expected);
+        QCOMPARE(ContactDraftRules::applyToFirstEntry(entries, value, ContactDraftRules::workLabel()),
+                 expected);
+    }
+
+    void birthdayRule_data() {
+        QTest::addColumn<Birthday>("current");
+        QTest::addColumn<ContactDraft>("draft");
+        QTest::addColumn<Birthday>("expected");
+
+        const DateComponents old{1990, 5, 17};
+        const DateComponents given{std::nullopt, 2, 29};
+        QTest::newRow("clear wins over a given birthday")
+            << Birthday(old) << birthdayDraft(given, true) << Birthday();
+        QTest::newRow("clear without a birthday")
+            << Birthday(old) << birthdayDraft(std::nullopt, true) << Birthday();
+        QTest::newRow("given replaces") << Birthday(old) << birthdayDraft(given, false) << Birthday(given);
+        QTest::newRow("nothing given keeps")
+            << Birthday(old) << birthdayDraft(std::nullopt, false) << Birthday(old);
+        QTest::newRow("given on none") << Birthday() << birthdayDraft(given, false) << Birthday(given);
+    }
+
+    void birthdayRule() {
+        QFETCH(Birthday, current);
+        QFETCH(ContactDraft, draft);
+        QFETCH(Birthday, expected);
+        QCOMPARE(ContactDraftRules::applyBirthday(current, draft), expected);
+    }
+
+    void namesAreTrimmedAndEmptyTextClears() {
+        Person person;
+        person.id = QStringLiteral("P1");
+        person.givenName = QStringLiteral("Old");
+        person.nickname = QStringLiteral("Oldie");
+        person.organization = QStringLiteral("Old Co");
+        person.jobTitle = QStringLiteral("Old job");
+        person.thumbnail = QByteArray("thumb");
+        person.hasFullImage = true;
+
+        ContactDraft draft;
+        draft.givenName = QStringLiteral("  Ada\n");
+        draft.familyName = QStringLiteral("\tLovelace ");
+        draft.nickname = QString();
+        draft.organization = QStringLiteral("   ");
+        draft.jobTitle = QStringLiteral(" Analyst ");
+
+        const Person result = ContactDraftRules::apply(person, draft);
+        QCOMPARE(result.id, QStringLiteral("P1"));
+        QCOMPARE(result.givenName, QStringLiteral("Ada"));
+        QCOMPARE(result.familyName, QStringLiteral("Lovelace"));
+        QCOMPARE(result.nickname, QString());
+        QCOMPARE(result.organization, std::nullopt);
+        QCOMPARE(result.jobTitle, std::optional<QString>(QStringLiteral("Analyst")));
+        // What the form does not edit stays.
+        QCOMPARE(result.thumbnail, std::optional<QByteArray>("thumb"));
+        QVERIFY(result.hasFullImage);
+    }
+
+    void phoneGetsTheMobileLabel() {
+        ContactDraft draft;
+        draft.phone = QStringLiteral(" +44 20 7946 0000 ");
+        const Person result = ContactDraftRules::apply(Person{}, draft);
+        QCOMPARE(result.phones, (Entries{entry("mobile", "+44 20 7946 0000")}));
+        QVERIFY(result.emails.isEmpty());
+    }
+};
+
+} // namespace pemmo
+
+QTEST_GUILESS_MAIN(pemmo::TestContactDraftRules)
+#include "TestContactDraftRules.moc"
