@@ -11,9 +11,10 @@ SerialExecutor::SerialExecutor(const QString& name)
 }
 
 SerialExecutor::~SerialExecutor() {
-    // Jobs already queued still run; the context and its timers die on their own thread.
-    QMetaObject::invokeMethod(
-        m_context, [ctx = m_context] { delete ctx; }, Qt::QueuedConnection);
+    // Jobs already queued still run; the context and its timers die on their own thread. A
+    // deferred delete is carried out even when the thread is stopped before its loop ever ran,
+    // where a queued call would be dropped and the context leaked.
+    m_context->deleteLater();
     m_thread->quit();
     m_thread->wait();
     delete m_thread;
