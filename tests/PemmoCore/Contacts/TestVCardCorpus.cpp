@@ -1,0 +1,544 @@
+// Real exports from address books and mail programs: every file reads as it is meant, and edits
+// change only the lines they must.
+#include "Contacts/ContactDraftRules.h"
+#include "Contacts/VCard.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+
+using namespace pemmo;
+
+Q_DECLARE_METATYPE(pemmo::Person)
+
+namespace {
+
+QString corpusFolder() {
+    return qEnvironmentVariable("PEMMO_SHARED_DIR") + QStringLiteral("/corpus/vcard");
+}
+
+QStringList corpusFiles() {
+    return QDir(corpusFolder()).entryList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name);
+}
+
+QByteArray readCorpus(const QString& name) {
+    QFile file(QDir(corpusFolder()).filePath(name));
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("cannot read %s", qUtf8Printable(file.fileName()));
+    return file.readAll();
+}
+
+QList<LabeledValue> entries(std::initializer_list<std::pair<const char*, const char*>> pairs) {
+    QList<LabeledValue> result;
+    for (const auto& [label, value] : pairs)
+        result.append(LabeledValue{QString::fromUtf8(label), QString::fromUtf8(value)});
+    return result;
+}
+
+DateComponents ymd(int year, int month, int day) {
+    return DateComponents{year, month, day};
+}
+
+QString repeated(const char* piece, int count) {
+    return QString::fromUtf8(piece).repeated(count);
+}
+
+// What each file means, read by hand from the files.
+struct Expected {
+    const char* file;
+    Person person;
+};
+
+QList<Expected> expectations() {
+    const QString n = QStringLiteral("Ñ");
+    return {
+        {"John_Doe_ANDROID.vcf",
+         {.id = "John_Doe_ANDROID#1", .emails = entries({{"", "john.doe@company.com"}})}},
+        {"John_Doe_ANDROID.vcf",
+         {.id = "John_Doe_ANDROID#2", .emails = entries({{"", "jane.doe@company.com"}})}},
+        {"John_Doe_ANDROID.vcf",
+         {.id = "John_Doe_ANDROID#3",
+          .familyName = repeated("Ñ ", 4),
+          .phones = entries({{"mobile", "123456789"}})}},
+        {"John_Doe_ANDROID.vcf",
+         {.id = "John_Doe_ANDROID#4",
+          .familyName = repeated("Ñ ", 10) + n,
+          .phones = entries(
+              {{"mobile", "123456"}, {"home", "234567"}, {"mobile", "3456789"}, {"home", "45678901"}})}},
+        {"John_Doe_ANDROID.vcf",
+         {.id = "John_Doe_ANDROID#5",
+          .givenName = repeated("Ñ ", 3),
+          .familyName = repeated("Ñ ", 2),
+          .organization = repeated("Ñ", 12),
+          .emails = entries({{"work", "bob@company.com"}}) + QList{LabeledValue{"", repeated("Ñ", 14)}},
+          .phones = entries({{"mobile", "123456"}, {"work", "123456"}, {"work fax", "123456"}})}},
+        {"John_Doe_ANDROID.vcf",
+         {.id = "John_Doe_ANDROID#6",
+          .familyName = repeated("Ñ", 4),
+          .organization = repeated("Ñ", 44),
+          .emails = entries({{"", "henry@company.com"}}),
+          .phones = entries({{"mobile", "55556666"}})}},
+        {"John_Doe_BLACK_BERRY.vcf",
+         {.id = "John_Doe_BLACK_BERRY",
+          .givenName = "john",
+          .familyName = "Doe",
+          .organization = "Acme Solutions",
+          .phones = entries({{"mobile", "+96123456789"}}),
+          .hasFullImage = true}},
+        {"John_Doe_EVOLUTION.vcf",
+         {.id = "477343c8e6bf375a9bac1f96a5000837",
+          .givenName = "John",
+          .familyName = "Doe",
+          .nickname = "Johny",
+          .organization = "IBM",
+          .jobTitle = "Money Counter",
+          .emails = entries({{"work", "john.doe@ibm.com"}}),
+          .phones = entries({{"mobile", "905-666-1234"}, {"work", "905-555-1234"}}),
+          .birthday = ymd(1980, 3, 22)}},
+        {"John_Doe_GMAIL.vcf",
+         {.id = "John_Doe_GMAIL",
+          .givenName = "John",
+          .familyName = "Doe",
+          .organization = "IBM",
+          .jobTitle = "Money Counter",
+          .emails = entries({{"home", "john.doe@ibm.com"}}),
+          .phones = entries({{"mobile", "905-555-1234"}, {"home", "905-666-1234"}}),
+          .birthday = ymd(1980, 3, 22)}},
+        {"John_Doe_IPHONE.vcf",
+         {.id = "John_Doe_IPHONE",
+          .givenName = "John",
+          .familyName = "Doe",
+          .nickname = "Johny",
+          .organization = "IBM",
+          .jobTitle = "Money Counter",
+          .emails = entries({{"", "john.doe@ibm.com"}}),
+          .phones = entries({{"mobile", "905-555-1234"},
+                             {"home", "905-666-1234"},
+                             {"work", "905-777-1234"},
+                             {"home fax", "905-888-1234"},
+                             {"work fax", "905-999-1234"},
+                             {"pager", "905-111-1234"},
+                             {"assistant", "905-222-1234"}}),
+          .birthday = ymd(2012, 6, 6),
+          .hasFullImage = true}},
+        {"John_Doe_LOTUS_NOTES.vcf",
+         {.id = "0e7602cc-443e-4b82-b4b1-90f62f99a199",
+          .givenName = "John",
+          .familyName = "Doe",
+          .nickname = "Johny,JayJay",
+          .organization = "IBM",
+          .jobTitle = "Generic Accountant",
+          .emails = entries({{"work", "john.doe@ibm.com"}, {"work", "billy_bob@gmail.com"}}),
+          .phones = entries({{"mobile", "+1 (212) 204-34456"}, {"work fax", "00-1-212-555-7777"}}),
+          .birthday = ymd(1980, 5, 21),
+          .hasFullImage = true}},
+        {"John_Doe_MAC_ADDRESS_BOOK.vcf",
+         {.id = "John_Doe_MAC_ADDRESS_BOOK",
+          .givenName = "John",
+          .familyName = "Doe",
+          .nickname = "Johny",
+          .organization = "IBM",
+          .jobTitle = "Money Counter",
+          .emails = entries({{"work", "john.doe@ibm.com"}}),
+          .phones = entries({{"work", "905-777-1234"},
+                             {"home", "905-666-1234"},
+                             {"mobile", "905-555-1234"},
+                             {"home fax", "905-888-1234"},
+                             {"work fax", "905-999-1234"},
+                             {"pager", "905-111-1234"},
+                             {"AssistantPhone", "905-222-1234"}}),
+          .birthday = ymd(2012, 6, 6),
+          .hasFullImage = true}},
+        {"John_Doe_MS_OUTLOOK.vcf",
+         {.id = "John_Doe_MS_OUTLOOK",
+          .givenName = "John",
+          .familyName = "Doe",
+          .nickname = "Johny",
+          .organization = "IBM",
+          .jobTitle = "Money Counter",
+          .emails = entries({{"", "john.doe@ibm.cm"}}),
+          .phones = entries({{"work", "(905) 555-1234"}, {"home", "(905) 666-1234"}}),
+          .birthday = ymd(1980, 3, 22),
+          .hasFullImage = true}},
+        {"fullcontact.vcf",
+         {.id = "fullcontact",
+          .givenName = "FirstName",
+          .familyName = "LastName",
+          .nickname = "NickName",
+          .organization = "Organization1",
+          .jobTitle = "Title1",
+          .emails = entries({{"home", "home@example.com"},
+                             {"work", "work@example.com"},
+                             {"school", "school@example.com"},
+                             {"other", "other@example.com"},
+                             {"customtype", "custom@example.com"}}),
+          .phones = entries({{"home", "555-555-1111"},
+                             {"work", "555-555-1112"},
+                             {"mobile", "555-555-1113"},
+                             {"mobile", "555-555-1114"},
+                             {"", "555-555-1115"},
+                             {"home fax", "555-555-1116"},
+                             {"work fax", "555-555-1117"},
+                             {"", "555-555-1118"},
+                             {"", "555-555-1119"}}),
+          .birthday = ymd(2016, 8, 1)}},
+        {"gmail-list.vcf",
+         {.id = "gmail-list#1",
+          .givenName = "Arnold",
+          .familyName = "Smith",
+          .emails = entries({{"", "asmithk@gmail.com"}})}},
+        {"gmail-list.vcf",
+         {.id = "gmail-list#2",
+          .givenName = "Chris",
+          .familyName = "Beatle",
+          .emails = entries({{"", "chrisy55d@yahoo.com"}})}},
+        {"gmail-list.vcf",
+         {.id = "gmail-list#3",
+          .givenName = "Doug",
+          .familyName = "White",
+          .emails = entries({{"", "dwhite@gmail.com"}})}},
+        {"gmail-single.vcf",
+         {.id = "gmail-single",
+          .givenName = "Greg",
+          .familyName = "Dartmouth",
+          .nickname = "Gman",
+          .organization = "TheCompany",
+          .jobTitle = "TheJobTitle",
+          .emails = entries({{"", "gdartmouth@hotmail.com"}}),
+          .phones = entries({{"mobile", "555 555 1111"}, {"GRAND_CENTRAL", "555 555 2222"}}),
+          .birthday = ymd(1960, 9, 10)}},
+        {"gmail-single2.vcf",
+         {.id = "gmail-single2",
+          .givenName = "VCard",
+          .familyName = "Test",
+          .nickname = "TheNickname",
+          .organization = "TheCompany",
+          .jobTitle = "TheJobTitle",
+          .emails = entries({{"", "email@example.com"},
+                             {"home", "homeemail@example.com"},
+                             {"work", "workemail@example.com"},
+                             {"", "otheremail@example.com"},
+                             {"CustomEmailCategory", "customcategory@example.com"}}),
+          .phones = entries({{"", "5555551111"},
+                             {"home", "5555551112"},
+                             {"work", "5555551113"},
+                             {"", "5555551114"},
+                             {"mobile", "5555551115"},
+                             {"main", "5555551116"},
+                             {"home fax", "5555551117"},
+                             {"work fax", "5555551118"},
+                             {"GRAND_CENTRAL", "5555551119"},
+                             {"pager", "5555551120"},
+                             {"CustomePhoneCategory", "5555551121"}}),
+          .birthday = ymd(1912, 6, 23)}},
+        {"issue114.vcf",
+         {.id = "8b574c60-fd7f-4e99-b584-c5db131ae687",
+          .givenName = "Dummy",
+          .familyName = "Dummy",
+          .organization = "Dummy GmbH",
+          .emails = entries({{"home", "dummy.dummy@dummy.com"}}),
+          .phones = entries({{"mobile", "+49 1234 56789"}, {"work", "+49 9876 54321"}})}},
+        {"outlook-2003.vcf",
+         {.id = "outlook-2003",
+          .givenName = "John",
+          .familyName = "Doe",
+          .nickname = "Joey",
+          .organization = "Company, The",
+          .jobTitle = "The Job Title",
+          .emails = entries({{"", "jdoe@hotmail.com"}}),
+          .phones = entries({{"work", "BusinessPhone"},
+                             {"home", "HomePhone"},
+                             {"mobile", "MobilePhone"},
+                             {"work fax", "BusinessFaxPhone"}}),
+          .birthday = ymd(1980, 3, 21)}},
+        {"outlook-2007.vcf",
+         {.id = "outlook-2007",
+          .givenName = "Michael",
+          .familyName = "Angstadt",
+          .nickname = "Mike",
+          .organization = "TheCompany",
+          .jobTitle = "TheJobTitle",
+          .emails = entries({{"", "mike.angstadt@gmail.com"}}),
+          .phones = entries({{"work", "(111) 555-1111"},
+                             {"home", "(111) 555-2222"},
+                             {"mobile", "(111) 555-4444"},
+                             {"work fax", "(111) 555-3333"}}),
+          .birthday = ymd(1922, 3, 10),
+          .hasFullImage = true}},
+        {"rfc2426-example.vcf",
+         {.id = "rfc2426-example#1",
+          .givenName = "Frank",
+          .familyName = "Dawson",
+          .organization = "Lotus Development Corporation",
+          .emails = entries({{"", "Frank_Dawson@Lotus.com"}, {"", "fdawson@earthlink.net"}}),
+          .phones = entries({{"work", "+1-919-676-9515"}, {"work fax", "+1-919-676-9564"}})}},
+        {"rfc2426-example.vcf",
+         {.id = "rfc2426-example#2",
+          .givenName = "Tim",
+          .familyName = "Howes",
+          .organization = "Netscape Communications Corp.",
+          .emails = entries({{"", "howes@netscape.com"}}),
+          .phones = entries({{"work", "+1-415-937-3419"}, {"work fax", "+1-415-528-4164"}})}},
+        {"rfc6350-example.vcf",
+         {.id = "rfc6350-example",
+          .givenName = "Simon",
+          .familyName = "Perreault",
+          .organization = "Viagenie",
+          .emails = entries({{"work", "simon.perreault@viagenie.ca"}}),
+          .phones = entries({{"work", "+1-418-656-9254 ext. 102"}, {"mobile", "+1-418-262-6501"}}),
+          .birthday = DateComponents{std::nullopt, 2, 3}}},
+        {"thunderbird-MoreFunctionsForAddressBook-extension.vcf",
+         {.id = "thunderbird-MoreFunctionsForAddressBook-extension",
+          .givenName = "John",
+          .familyName = "Doe",
+          .nickname = "Johnny",
+          .organization = "TheOrganization",
+          .jobTitle = "TheTitle",
+          .emails = entries({{"", "doe.john@hotmail.com"},
+                             {"", "additional-email@company.com"},
+                             {"", "additional-email1@company.com"},
+                             {"", "additional-email2@company.com"},
+                             {"", "additional-email3@company.com"}}),
+          .phones = entries({{"work", "555-555-1111"},
+                             {"home", "555-555-2222"},
+                             {"mobile", "555-555-5555"},
+                             {"fax", "555-555-3333"},
+                             {"pager", "555-555-4444"}}),
+          .birthday = ymd(1970, 9, 21),
+          .hasFullImage = true}},
+    };
+}
+
+QList<Person> peopleOf(const QString& name, VCard::Photos photos = VCard::Photos::Thumbnail) {
+    const VCard::Document document = VCard::parse(readCorpus(name));
+    QList<Person> people;
+    for (const VCard::Card& card : document.cards)
+        people.append(VCard::toPerson(
+            card, VCard::identifier(card, QFileInfo(name).completeBaseName(), document.cardCount), photos));
+    return people;
+}
+
+Person withoutThumbnail(Person person) {
+    person.thumbnail.reset();
+    return person;
+}
+
+// The properties named `names` of the card at `index`, as byte ranges of the file.
+QList<QPair<qsizetype, qsizetype>> rangesOf(const QByteArray& bytes, qsizetype index, QByteArrayList names) {
+    const VCard::Document document = VCard::parse(bytes);
+    QList<QPair<qsizetype, qsizetype>> ranges;
+    for (const VCard::Property& property : document.cards.at(index).properties) {
+        if (names.contains(property.name))
+            ranges.append({property.begin, property.end});
+    }
+    return ranges;
+}
+
+QByteArray without(QByteArray bytes, QList<QPair<qsizetype, qsizetype>> ranges) {
+    std::sort(ranges.begin(), ranges.end());
+    for (auto it = ranges.crbegin(); it != ranges.crend(); ++it)
+        bytes.remove(it->first, it->second - it->first);
+    return bytes;
+}
+
+// The text of a property line without its group, as the file has it.
+QByteArray nameOfLine(QByteArrayView line) {
+    QByteArray name;
+    for (char c : line) {
+        if (c == ';' || c == ':')
+            break;
+        name += c;
+    }
+    const qsizetype dot = name.indexOf('.');
+    return (dot >= 0 ? name.mid(dot + 1) : name).toUpper();
+}
+
+} // namespace
+
+class TestVCardCorpus : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void corpusIsThere() {
+        QVERIFY2(QFileInfo(corpusFolder()).isDir(), qPrintable(corpusFolder()));
+        QVERIFY(corpusFiles().size() >= 18);
+    }
+
+    void everyFileHasHandWrittenExpectations() {
+        QSet<QString> expected;
+        for (const Expected& row : expectations())
+            expected.insert(QString::fromUtf8(row.file));
+        const QStringList files = corpusFiles();
+        QCOMPARE(expected, QSet<QString>(files.cbegin(), files.cend()));
+    }
+
+    void everyCardOfTheFileIsRead_data() {
+        QTest::addColumn<QString>("file");
+        for (const QString& file : corpusFiles())
+            QTest::newRow(qPrintable(file)) << file;
+    }
+    void everyCardOfTheFileIsRead() {
+        QFETCH(QString, file);
+        const VCard::Document document = VCard::parse(readCorpus(file));
+        QVERIFY2(document.problems.isEmpty(), qPrintable(document.problems.join(u"; ")));
+        QCOMPARE(document.cards.size(), document.cardCount);
+        QStringList expectedIds;
+        for (const Expected& row : expectations()) {
+            if (QString::fromUtf8(row.file) == file)
+                expectedIds.append(row.person.id);
+        }
+        QStringList ids;
+        for (const Person& person : peopleOf(file))
+            ids.append(person.id);
+        QCOMPARE(ids, expectedIds);
+    }
+
+    void yieldsWhatTheFileMeans_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<Person>("expected");
+        for (const Expected& row : expectations())
+            QTest::newRow(qPrintable(row.person.id)) << QString::fromUtf8(row.file) << row.person;
+    }
+    void yieldsWhatTheFileMeans() {
+        QFETCH(QString, file);
+        QFETCH(Person, expected);
+        const QList<Person> people = peopleOf(file);
+        const auto found = std::find_if(people.cbegin(), people.cend(),
+                                        [&](const Person& person) { return person.id == expected.id; });
+        QVERIFY(found != people.cend());
+        QCOMPARE(found->givenName, expected.givenName);
+        QCOMPARE(found->familyName, expected.familyName);
+        QCOMPARE(found->nickname, expected.nickname);
+        QCOMPARE(found->organization, expected.organization);
+        QCOMPARE(found->jobTitle, expected.jobTitle);
+        QCOMPARE(found->emails, expected.emails);
+        QCOMPARE(found->phones, expected.phones);
+        QCOMPARE(found->birthday, expected.birthday);
+        QCOMPARE(found->hasFullImage, expected.hasFullImage);
+        QCOMPARE(found->thumbnail.has_value(), expected.hasFullImage);
+    }
+
+    void cards_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<qsizetype>("index");
+        for (const QString& file : corpusFiles()) {
+            const VCard::Document document = VCard::parse(readCorpus(file));
+            for (qsizetype i = 0; i < document.cards.size(); ++i)
+                QTest::addRow("%s#%lld", qPrintable(file), qlonglong(i + 1)) << file << i;
+        }
+    }
+
+    void nameUpdateChangesOnlyTheNameLines_data() { cards_data(); }
+    void nameUpdateChangesOnlyTheNameLines() {
+        QFETCH(QString, file);
+        QFETCH(qsizetype, index);
+        const QByteArray before = readCorpus(file);
+        const VCard::Document document = VCard::parse(before);
+        const VCard::Card& card = document.cards.at(index);
+        const Person old = VCard::toPerson(card, QStringLiteral("x"), VCard::Photos::Skip);
+
+        ContactDraft draft{.givenName = QStringLiteral("Zoë"),
+                           .familyName = QStringLiteral("Ångström; Smith"),
+                           .nickname = old.nickname,
+                           .organization = old.organization.value_or(QString()),
+                           .jobTitle = old.jobTitle.value_or(QString())};
+        // Values stored with stray blanks would be trimmed by any edit: keep them out of this one.
+        const Person trimmed = ContactDraftRules::apply(old, draft);
+        if (trimmed.nickname != old.nickname || trimmed.organization != old.organization ||
+            trimmed.jobTitle != old.jobTitle)
+            QSKIP("the card's values carry blanks an edit would trim");
+        const QByteArray after = VCard::applyDraft(before, card, draft);
+        QVERIFY(after != before);
+
+        // Every byte outside N and FN is as it was.
+        const QByteArrayList nameProperties = {"N", "FN"};
+        const auto oldRanges = rangesOf(before, index, nameProperties);
+        const auto newRanges = rangesOf(after, index, nameProperties);
+        QCOMPARE(without(after, newRanges), without(before, oldRanges));
+        for (const auto& [begin, end] : oldRanges)
+            QVERIFY(nameProperties.contains(nameOfLine(QByteArrayView(before).sliced(begin, end - begin))));
+        for (const auto& [begin, end] : newRanges)
+            QVERIFY(nameProperties.contains(nameOfLine(QByteArrayView(after).sliced(begin, end - begin))));
+
+        // The card now holds the new name and nothing else changed.
+        const VCard::Document reread = VCard::parse(after);
+        QCOMPARE(reread.cards.size(), document.cards.size());
+        Person expected = old;
+        expected.givenName = draft.givenName;
+        expected.familyName = draft.familyName;
+        QCOMPARE(VCard::toPerson(reread.cards.at(index), QStringLiteral("x"), VCard::Photos::Skip), expected);
+        const VCard::Property* fn = reread.cards.at(index).first("FN");
+        QVERIFY(fn);
+        QVERIFY(VCard::text(reread.cards.at(index), *fn).contains(u"Zoë"));
+    }
+
+    void fullEditFollowsTheSharedRules_data() { cards_data(); }
+    void fullEditFollowsTheSharedRules() {
+        QFETCH(QString, file);
+        QFETCH(qsizetype, index);
+        const QByteArray before = readCorpus(file);
+        const VCard::Document document = VCard::parse(before);
+        const VCard::Card& card = document.cards.at(index);
+        const Person old = VCard::toPerson(card, QStringLiteral("x"), VCard::Photos::Skip);
+
+        const ContactDraft draft{.givenName = QStringLiteral(" Ada "),
+                                 .familyName = QStringLiteral("Lovelace"),
+                                 .nickname = QStringLiteral("Countess, of Lovelace"),
+                                 .organization = QStringLiteral("Analytical Engines; Ltd"),
+                                 .jobTitle = QStringLiteral("Programmer\nfirst of all"),
+                                 .email = QStringLiteral("ada@example.org"),
+                                 .phone = QStringLiteral("+44 20 7946 0000"),
+                                 .birthday = DateComponents{1815, 12, 10}};
+        const QByteArray after = VCard::applyDraft(before, card, draft);
+        const VCard::Document reread = VCard::parse(after);
+        QCOMPARE(reread.cards.size(), document.cards.size());
+        QCOMPARE(VCard::toPerson(reread.cards.at(index), QStringLiteral("x"), VCard::Photos::Skip),
+                 ContactDraftRules::apply(old, draft));
+        // The other cards of the file are untouched.
+        for (qsizetype i = 0; i < document.cards.size(); ++i) {
+            if (i == index)
+                continue;
+            QCOMPARE(VCard::toPerson(reread.cards.at(i), QStringLiteral("x"), VCard::Photos::Skip),
+                     VCard::toPerson(document.cards.at(i), QStringLiteral("x"), VCard::Photos::Skip));
+        }
+    }
+
+    void clearingEditFollowsTheSharedRules_data() { cards_data(); }
+    void clearingEditFollowsTheSharedRules() {
+        QFETCH(QString, file);
+        QFETCH(qsizetype, index);
+        const QByteArray before = readCorpus(file);
+        const VCard::Document document = VCard::parse(before);
+        const VCard::Card& card = document.cards.at(index);
+        const Person old = VCard::toPerson(card, QStringLiteral("x"), VCard::Photos::Skip);
+
+        const ContactDraft draft{
+            .givenName = old.givenName, .familyName = old.familyName, .clearBirthday = true};
+        const QByteArray after = VCard::applyDraft(before, card, draft);
+        QCOMPARE(
+            VCard::toPerson(VCard::parse(after).cards.at(index), QStringLiteral("x"), VCard::Photos::Skip),
+            ContactDraftRules::apply(old, draft));
+    }
+
+    void unchangedDraftLeavesTheFileAlone_data() { cards_data(); }
+    void unchangedDraftLeavesTheFileAlone() {
+        QFETCH(QString, file);
+        QFETCH(qsizetype, index);
+        const QByteArray before = readCorpus(file);
+        const VCard::Document document = VCard::parse(before);
+        const VCard::Card& card = document.cards.at(index);
+        const Person old = VCard::toPerson(card, QStringLiteral("x"), VCard::Photos::Skip);
+        const ContactDraft draft{.givenName = old.givenName,
+                                 .familyName = old.familyName,
+                                 .nickname = old.nickname,
+                                 .organization = old.organization.value_or(QString()),
+                                 .jobTitle = old.jobTitle.value_or(QString())};
+        if (ContactDraftRules::apply(old, draft) != old)
+            QSKIP("the card's values carry blanks an edit would trim");
+        QCOMPARE(VCard::applyDraft(before, card, draft), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVCardCorpus)
+#include "TestVCardCorpus.moc"
