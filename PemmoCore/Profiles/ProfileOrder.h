@@ -1,0 +1,18 @@
+// The order people are listed in: by display name as a reader expects it ("Anna 9" before
+// "Anna 10", case ignored, accents counted), then by contact id.
+#pragma once
+
+#include "Records/Profile.h"
+
+#include <QList>
+#include <QString>
+
+namespace pemmo::ProfileOrder {
+
+// Negative, zero or positive as `a` sorts before, with or after `b` by name alone.
+int compareNames(const QString& a, const QString& b);
+
+// `profiles` sorted by display name, ties by id in plain text order; stable.
+QList<Profile> sorted(QList<Profile> profiles);
+
+} // namespace pemmo::ProfileOrder

@@ -1,0 +1,162 @@
+#include "Profiles/RecordEdits.h"
+#include "Records/PemmoError.h"
+
+#include <QTest>
+
+namespace pemmo {
+namespace {
+
+const QDateTime kNow = QDateTime(QDate(2026, 3, 4), QTime(10, 15), Qt::UTC);
+
+QuickLink link(QuickLink::Kind kind, const QString& title) {
+    return QuickLink{QUuid(), kind, title, QStringLiteral("https://example.com/") + title};
+}
+
+} // namespace
+
+class TestRecordEdits : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void setFieldLogsTheChange() {
+        PemmoRecord record = PemmoRecord::fresh(kNow);
+        QVERIFY(RecordEdits::setField(record, WritableField::Company, QStringLiteral("  Acme \n"),
+                                      Interaction::Source::ai(QStringLiteral("model-x")), kNow));
+        QCOMPARE(record.details.company, std::optional<QString>(QStringLiteral("Acme")));
+        QCOMPARE(record.changes.size(), 1);
+        const FieldChange& change = record.changes.first();
+        QCOMPARE(change.field, QStringLiteral("company"));
+        QCOMPARE(change.oldValue, std::nullopt);
+        QCOMPARE(change.newValue, std::optional<QString>(QStringLiteral("Acme")));
+        QCOMPARE(change.date, kNow);
+        QVERIFY(change.source == Interaction::Source::ai(QStringLiteral("model-x")));
+        QVERIFY(!change.id.isNull());
+    }
+
+    void setFieldToTheSameValueChangesNothing() {
+        PemmoRecord record = PemmoRecord::fresh(kNow);
+        record.messageHandle = QStringLiteral("+1 555 0100");
+        QVERIFY(!RecordEdits::setField(record, WritableField::MessageHandle, QStringLiteral(" +1 555 0100 "),
+                                       Interaction::Source::user(), kNow));
+        QVERIFY(record.changes.isEmpty());
+    }
+
+    void blankValueClearsTheField() {
+        PemmoRecord record = PemmoRecord::fresh(kNow);
+        record.findMyURL = QStringLiteral("https://example.com/find");
+        QVERIFY(RecordEdits::setField(record, WritableField::FindMyURL, QStringLiteral("   "),
+                                      Interaction::Source::user(), kNow));
+        QCOMPARE(record.findMyURL, std::nullopt);
+        QCOMPARE(record.changes.first().oldValue,
+                 std::optional<QString>(QStringLiteral("https://example.com/find")));
+        QCOMPARE(record.changes.first().newValue, std::nullopt);
+    }
+
+    void tagsAreKeptOnce() {
+        PemmoRecord record = PemmoRecord::fresh(kNow);
+        QVERIFY(RecordEdits::addTag(record, QStringLiteral("family")));
+        QVERIFY(!RecordEdits::addTag(record, QStringLiteral("family")));
+        QCOMPARE(record.tags, QStringList{QStringLiteral("family")});
+        QVERIFY(RecordEdits::removeTag(record, QStringLiteral("family")));
+        QVERIFY(!RecordEdits::removeTag(record, QStringLiteral("family")));
+        QVERIFY(record.tags.isEmpty());
+    }
+
+    void sixthCustomLinkIsRefused() {
+        PemmoRecord record = PemmoRecord::fresh(kNow);
+        for (int i = 0; i < RecordEdits::customLinkLimit; ++i)
+            QVERIFY(RecordEdits::addLink(record, link(QuickLink::Kind::Custom, QString::number(i))));
+        // Links of the other kinds do not count against the limit.
+        QVERIFY(RecordEdits::addLink(record, link(QuickLink::Kind::LinkedIn, QStringLiteral("in"))));
+        try {
+            RecordEdits::addLink(record, link(QuickLink::Kind::Custom, QStringLiteral("six")));
+            QFAIL("the sixth custom link was accepted");
+        } catch (const PemmoError& error) {
+            QCOMPARE(error, PemmoError::customLinkLimitReached(5));
+        }
+        QCOMPARE(record.links.size(), 6);
+        // Nor may a link become the sixth custom one by editing.
+        QuickLink edited = record.links.last();
+        edited.kind = QuickLink::Kind::Custom;
+        QVERIFY_THROWS_EXCEPTION(PemmoError, RecordEdits::updateLink(record, edited));
+    }
+
+    void linksGetIDsAndAreEditedByID() {
+        PemmoRecord record = PemmoRecord::fresh(kNow);
+        RecordEdits::addLink(record, link(QuickLink::Kind::X, QStringLiteral("x")));
+        QuickLink stored = record.links.first();
+        QVERIFY(!stored.id.isNull());
+        stored.title = QStringLiteral("renamed");
+        QVERIFY(RecordEdits::updateLink(record, stored));
+        QCOMPARE(record.links.first().title, QStringLiteral("renamed"));
+        QVERIFY(!RecordEdits::updateLink(record, link(QuickLink::Kind::X, QStringLiteral("unknown"))));
+        QVERIFY(RecordEdits::removeLink(record, stored.id));
+        QVERIFY(record.links.isEmpty());
+    }
+
+    void interactionsAreAddedEditedAndRemovedByID() {
+        PemmoRecord record = PemmoRecord::fresh(kNow);
+        Interaction note;
+        note.date = kNow;
+        note.text = QStringLiteral("Coffee");
+        QVERIFY(RecordEdits::addInteraction(record, note));
+        Interaction stored = record.interactions.first();
+        QVERIFY(!stored.id.isNull());
+        QVERIFY(!RecordEdits::updateInteraction(record, stored));
+        stored.text = QStringLiteral("Long coffee");
+        QVERIFY(RecordEdits::updateInteraction(record, stored));
+        QCOMPARE(record.interactions.first().text, QStringLiteral("Long coffee"));
+        QVERIFY(RecordEdits::removeInteraction(record, stored.id));
+        QVERIFY(!RecordEdits::removeInteraction(record, stored.id));
+    }
+
+    void appendAboutAddsAParagraph_data() {
+        QTest::addColumn<QString>("about");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("expected");
+        QTest::addColumn<bool>("changed");
+        QTest::newRow("to empty") << QString() << QStringLiteral(" Likes tea ") << QStringLiteral("Likes tea")
+                                  << true;
+        QTest::newRow("to blank") << QStringLiteral(" \n") << QStringLiteral("Likes tea")
+                                  << QStringLiteral("Likes tea") << true;
+        QTest::newRow("to text") << QStringLiteral("Knows Rust\n") << QStringLiteral("Likes tea")
+                                 << QStringLiteral("Knows Rust\n\nLikes tea") << true;
+        QTest::newRow("blank addition")
+            << QStringLiteral("Knows Rust") << QStringLiteral("  ") << QStringLiteral("Knows Rust") << false;
+    }
+
+    void appendAboutAddsAParagraph() {
+        QFETCH(QString, about);
+        QFETCH(QString, text);
+        QFETCH(QString, expected);
+        QFETCH(bool, changed);
+        PemmoRecord record = PemmoRecord::fresh(kNow);
+        record.about = about;
+        QCOMPARE(RecordEdits::appendAbout(record, text), changed);
+        QCOMPARE(record.about, expected);
+    }
+
+    void plainSettersReportChange() {
+        PemmoRecord record = PemmoRecord::fresh(kNow);
+        QVERIFY(RecordEdits::setAICloudOptOut(record, true));
+        QVERIFY(!RecordEdits::setAICloudOptOut(record, true));
+        QVERIFY(RecordEdits::setBirthday(record, DateComponents{std::nullopt, 4, 1}));
+        QVERIFY(!RecordEdits::setBirthday(record, DateComponents{std::nullopt, 4, 1}));
+        QVERIFY(RecordEdits::setBirthday(record, std::nullopt));
+        BriefingCache briefing{QStringLiteral("hash"),
+                               QStringLiteral("summary"),
+                               QStringLiteral("opener"),
+                               kNow,
+                               QStringLiteral("model"),
+                               false,
+                               QString()};
+        QVERIFY(RecordEdits::setBriefing(record, briefing));
+        QVERIFY(!RecordEdits::setBriefing(record, briefing));
+        QCOMPARE(record.briefingCache, std::optional<BriefingCache>(briefing));
+    }
+};
+
+} // namespace pemmo
+
+QTEST_GUILESS_MAIN(pemmo::TestRecordEdits)
+#include "TestRecordEdits.moc"
