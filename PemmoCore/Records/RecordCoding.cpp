@@ -12,6 +12,58 @@
 namespace pemmo::RecordCoding {
 namespace {
 
+// ---- enumeration names -----------------------------------------------------------------------
+
+// The coded names of each enumeration in UTF-8, taken once from the records' own name functions,
+// so that neither direction builds a QString per value.
+template <class Enum, std::size_t N>
+std::optional<Enum> caseNamed(std::string_view name,
+                              const std::array<std::pair<QByteArray, Enum>, N>& cases) {
+    for (const auto& [caseName, value] : cases) {
+        if (name == std::string_view(caseName.constData(), static_cast<std::size_t>(caseName.size())))
+            return value;
+    }
+    return std::nullopt;
+}
+
+template <class Enum, std::size_t N, class NameOf>
+std::array<std::pair<QByteArray, Enum>, N> caseTable(const std::array<Enum, N>& values, NameOf nameOf) {
+    std::array<std::pair<QByteArray, Enum>, N> table;
+    for (std::size_t i = 0; i < N; ++i)
+        table[i] = {nameOf(values[i]).toUtf8(), values[i]};
+    return table;
+}
+
+template <class Enum, std::size_t N>
+std::string_view nameOf(Enum value, const std::array<std::pair<QByteArray, Enum>, N>& cases) {
+    for (const auto& [caseName, caseValue] : cases) {
+        if (caseValue == value)
+            return std::string_view(caseName.constData(), static_cast<std::size_t>(caseName.size()));
+    }
+    return {};
+}
+
+const auto& interactionKinds() {
+    using K = Interaction::Kind;
+    static const auto table = caseTable(std::array{K::Note, K::Met, K::Message, K::Call, K::Email, K::Other},
+                                        [](K k) { return kindName(k); });
+    return table;
+}
+
+const auto& linkKinds() {
+    using K = QuickLink::Kind;
+    static const auto table =
+        caseTable(std::array{K::Instagram, K::LinkedIn, K::X, K::Custom}, [](K k) { return kindName(k); });
+    return table;
+}
+
+const auto& sourceKinds() {
+    using K = Interaction::Source::Kind;
+    static const auto table =
+        caseTable(std::array{K::AI, K::User, K::Auto}, [](K k) { return sourceKindName(k); });
+    return table;
+}
+
 // ---- encoding --------------------------------------------------------------------------------
 
 // The keys of one JSON object in their fixed order, and the permutation that sorts them.
@@ -39,8 +91,28 @@ void forEachKey(const JsonWriter& writer, const KeyOrder<N>& order, F&& write) {
 }
 
 void writeUuid(JsonWriter& w, const QUuid& id) {
-    const QByteArray text = id.toByteArray(QUuid::WithoutBraces).toUpper();
-    w.value(std::string_view(text.constData(), static_cast<std::size_t>(text.size())));
+    // Upper-case and hyphenated, written straight from the fields instead of through two
+    // temporary byte arrays per id.
+    static constexpr char digits[] = "0123456789ABCDEF";
+    char text[36];
+    char* p = text;
+    const auto put = [&p](std::uint64_t bits, int count) {
+        for (int shift = (count - 1) * 4; shift >= 0; shift -= 4)
+            *p++ = digits[(bits >> shift) & 0xF];
+    };
+    put(id.data1, 8);
+    *p++ = '-';
+    put(id.data2, 4);
+    *p++ = '-';
+    put(id.data3, 4);
+    *p++ = '-';
+    put((std::uint64_t(id.data4[0]) << 8) | id.data4[1], 4);
+    *p++ = '-';
+    std::uint64_t node = 0;
+    for (int i = 2; i < 8; ++i)
+        node = (node << 8) | id.data4[i];
+    put(node, 12);
+    w.value(std::string_view(text, sizeof text));
 }
 
 void writeOptional(JsonWriter& w, std::string_view key, const std::optional<QString>& value,
@@ -60,7 +132,7 @@ void writeSource(JsonWriter& w, const Interaction::Source& source) {
     forEachKey(w, order, [&](std::size_t i, std::string_view key) {
         if (i == 0) {
             w.key(key);
-            w.value(sourceKindName(source.kind));
+            w.value(nameOf(source.kind, sourceKinds()));
         } else if (source.kind == Interaction::Source::Kind::AI) {
             w.key(key);
             w.value(source.model);
@@ -104,7 +176,7 @@ void writeLink(JsonWriter& w, const QuickLink& link) {
             writeUuid(w, link.id);
             break;
         case 1:
-            w.value(kindName(link.kind));
+            w.value(nameOf(link.kind, linkKinds()));
             break;
         case 2:
             w.value(link.title);
@@ -133,7 +205,7 @@ void writeInteraction(JsonWriter& w, const Interaction& entry) {
             break;
         case 2:
             w.key(key);
-            w.value(kindName(entry.kind));
+            w.value(nameOf(entry.kind, interactionKinds()));
             break;
         case 3:
             w.key(key);
@@ -238,56 +310,47 @@ using simdjson::dom::element;
 using simdjson::dom::element_type;
 using simdjson::dom::object;
 
-QString join(const QString& path, std::string_view key) {
-    const QString k = QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
-    return path.isEmpty() ? k : path + u'.' + k;
-}
-
-QString join(const QString& path, std::size_t index) {
-    return path + u'.' + QString::number(index);
-}
-
-[[noreturn]] void typeMismatch(const QString& path, const char* expected) {
+[[noreturn]] void typeMismatch(const CodingPath& path, const char* expected) {
     throw DecodingError(
-        DecodingError::Kind::TypeMismatch, path,
+        DecodingError::Kind::TypeMismatch, path.toString(),
         QStringLiteral("Expected to decode %1 but found something else.").arg(QLatin1String(expected)));
 }
 
-[[noreturn]] void corrupted(const QString& path, const QString& description) {
-    throw DecodingError(DecodingError::Kind::DataCorrupted, path, description);
-}
-
-[[noreturn]] void keyNotFound(const QString& path, std::string_view key) {
-    throw DecodingError(DecodingError::Kind::KeyNotFound, path,
-                        QStringLiteral("No value associated with key \"%1\".").arg(join({}, key)));
+[[noreturn]] void corrupted(const CodingPath& path, const QString& description) {
+    throw DecodingError(DecodingError::Kind::DataCorrupted, path.toString(), description);
 }
 
 QString toQString(std::string_view s) {
     return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
-object asObject(element e, const QString& path) {
+[[noreturn]] void keyNotFound(const CodingPath& path, std::string_view key) {
+    throw DecodingError(DecodingError::Kind::KeyNotFound, path.toString(),
+                        QStringLiteral("No value associated with key \"%1\".").arg(toQString(key)));
+}
+
+object asObject(element e, const CodingPath& path) {
     object o;
     if (e.get(o) != simdjson::SUCCESS)
         typeMismatch(path, "an object");
     return o;
 }
 
-simdjson::dom::array asArray(element e, const QString& path) {
+simdjson::dom::array asArray(element e, const CodingPath& path) {
     simdjson::dom::array a;
     if (e.get(a) != simdjson::SUCCESS)
         typeMismatch(path, "an array");
     return a;
 }
 
-std::string_view asStringView(element e, const QString& path) {
+std::string_view asStringView(element e, const CodingPath& path) {
     std::string_view s;
     if (e.get(s) != simdjson::SUCCESS)
         typeMismatch(path, "a string");
     return s;
 }
 
-QString asText(element e, const QString& path) {
+QString asText(element e, const CodingPath& path) {
     return toQString(asStringView(e, path));
 }
 
@@ -295,39 +358,40 @@ bool isNull(element e) {
     return e.type() == element_type::NULL_VALUE;
 }
 
-std::optional<QString> asOptionalText(element e, const QString& path) {
+std::optional<QString> asOptionalText(element e, const CodingPath& path) {
     if (isNull(e))
         return std::nullopt;
     return asText(e, path);
 }
 
-bool asBool(element e, const QString& path) {
+bool asBool(element e, const CodingPath& path) {
     bool b;
     if (e.get(b) != simdjson::SUCCESS)
         typeMismatch(path, "a boolean");
     return b;
 }
 
-std::int64_t asInt(element e, const QString& path) {
+std::int64_t asInt(element e, const CodingPath& path) {
     std::int64_t n;
     if (e.get(n) == simdjson::SUCCESS)
         return n;
     double d;
-    // Other encoders may write whole numbers as 2.0.
-    if (e.get(d) == simdjson::SUCCESS && d == static_cast<double>(static_cast<std::int64_t>(d)) &&
-        d > -9.2e18 && d < 9.2e18)
+    // Other encoders may write whole numbers as 2.0. The range test comes first: converting a
+    // double outside the integer range is undefined.
+    if (e.get(d) == simdjson::SUCCESS && d > -9.2e18 && d < 9.2e18 &&
+        d == static_cast<double>(static_cast<std::int64_t>(d)))
         return static_cast<std::int64_t>(d);
     typeMismatch(path, "an integer");
 }
 
-QDateTime asDate(element e, const QString& path) {
+QDateTime asDate(element e, const CodingPath& path) {
     const std::string_view s = asStringView(e, path);
     if (auto date = IsoDate::parse(s))
         return *date;
     corrupted(path, QStringLiteral("Expected date string to be ISO8601-formatted."));
 }
 
-QUuid asUuid(element e, const QString& path) {
+QUuid asUuid(element e, const CodingPath& path) {
     const std::string_view s = asStringView(e, path);
     if (s.size() == 36) {
         const QUuid id = QUuid::fromString(QLatin1StringView(s.data(), 36));
@@ -338,12 +402,12 @@ QUuid asUuid(element e, const QString& path) {
 }
 
 // Looks a required key up; null counts as missing.
-element required(object o, std::string_view key, const QString& path) {
+element required(object o, std::string_view key, const CodingPath& path) {
     element e;
     if (o.at_key(key).get(e) != simdjson::SUCCESS)
         keyNotFound(path, key);
     if (isNull(e))
-        corrupted(join(path, key), QStringLiteral("Expected a value but found null instead."));
+        corrupted(CodingPath(path, key), QStringLiteral("Expected a value but found null instead."));
     return e;
 }
 
@@ -352,41 +416,50 @@ bool optional(object o, std::string_view key, element& out) {
     return o.at_key(key).get(out) == simdjson::SUCCESS && !isNull(out);
 }
 
-Interaction::Source decodeSource(element e, const QString& path) {
+Interaction::Source decodeSource(element e, const CodingPath& path) {
     const object o = asObject(e, path);
-    const QString kindPath = join(path, "kind");
-    const QString kind = asText(required(o, "kind", path), kindPath);
-    if (kind == u"user")
+    const CodingPath kindPath(path, "kind");
+    const std::string_view kind = asStringView(required(o, "kind", path), kindPath);
+    switch (caseNamed(kind, sourceKinds()).value_or(Interaction::Source::Kind(-1))) {
+    case Interaction::Source::Kind::User:
         return Interaction::Source::user();
-    if (kind == u"auto")
+    case Interaction::Source::Kind::Auto:
         return Interaction::Source::automatic();
-    if (kind == u"ai")
-        return Interaction::Source::ai(asText(required(o, "model", path), join(path, "model")));
-    corrupted(kindPath, QStringLiteral("Unknown Interaction.Source kind: ") + kind);
+    case Interaction::Source::Kind::AI:
+        return Interaction::Source::ai(asText(required(o, "model", path), CodingPath(path, "model")));
+    }
+    corrupted(kindPath, QStringLiteral("Unknown Interaction.Source kind: ") + toQString(kind));
 }
 
-DateComponents decodeDateComponents(element e, const QString& path) {
+DateComponents decodeDateComponents(element e, const CodingPath& path) {
     const object o = asObject(e, path);
     DateComponents date;
     element v;
+    const CodingPath yearPath(path, "year");
+    const CodingPath monthPath(path, "month");
+    const CodingPath dayPath(path, "day");
+    std::optional<std::int64_t> year;
     if (optional(o, "year", v))
-        date.year = static_cast<int>(asInt(v, join(path, "year")));
-    const std::int64_t month = asInt(required(o, "month", path), join(path, "month"));
-    const std::int64_t day = asInt(required(o, "day", path), join(path, "day"));
+        year = asInt(v, yearPath);
+    const std::int64_t month = asInt(required(o, "month", path), monthPath);
+    const std::int64_t day = asInt(required(o, "day", path), dayPath);
     if (month < 1 || month > 12)
-        corrupted(join(path, "month"), QStringLiteral("Month out of range: ") + QString::number(month));
+        corrupted(monthPath, QStringLiteral("Month out of range: ") + QString::number(month));
     if (day < 1 || day > 31)
-        corrupted(join(path, "day"), QStringLiteral("Day out of range: ") + QString::number(day));
-    if (date.year && (*date.year < 1 || *date.year > 9999))
-        corrupted(join(path, "year"), QStringLiteral("Year out of range: ") + QString::number(*date.year));
+        corrupted(dayPath, QStringLiteral("Day out of range: ") + QString::number(day));
+    // Checked before narrowing to int, so that 2^32 + 2000 is not taken for 2000.
+    if (year && (*year < 1 || *year > 9999))
+        corrupted(yearPath, QStringLiteral("Year out of range: ") + QString::number(*year));
+    if (year)
+        date.year = static_cast<int>(*year);
     date.month = static_cast<int>(month);
     date.day = static_cast<int>(day);
     return date;
 }
 
-Details decodeDetails(element e, const QString& path) {
+Details decodeDetails(element e, const CodingPath& path) {
     Details d;
-    std::array<std::pair<std::string_view, std::optional<QString>*>, 12> fields{{
+    const std::array<std::pair<std::string_view, std::optional<QString>*>, 12> fields{{
         {"company", &d.company},
         {"jobTitle", &d.jobTitle},
         {"team", &d.team},
@@ -401,9 +474,9 @@ Details decodeDetails(element e, const QString& path) {
         {"email", &d.email},
     }};
     for (auto [key, value] : asObject(e, path)) {
-        for (auto& [name, slot] : fields) {
+        for (const auto& [name, slot] : fields) {
             if (key == name) {
-                *slot = asOptionalText(value, join(path, key));
+                *slot = asOptionalText(value, CodingPath(path, name));
                 break;
             }
         }
@@ -411,86 +484,90 @@ Details decodeDetails(element e, const QString& path) {
     return d;
 }
 
-QuickLink decodeLink(element e, const QString& path) {
+QuickLink decodeLink(element e, const CodingPath& path) {
     const object o = asObject(e, path);
     QuickLink link;
-    link.id = asUuid(required(o, "id", path), join(path, "id"));
-    const QString kindPath = join(path, "kind");
-    const QString kind = asText(required(o, "kind", path), kindPath);
-    const auto parsed = quickLinkKindFromName(kind);
+    link.id = asUuid(required(o, "id", path), CodingPath(path, "id"));
+    const CodingPath kindPath(path, "kind");
+    const std::string_view kind = asStringView(required(o, "kind", path), kindPath);
+    const auto parsed = caseNamed(kind, linkKinds());
     if (!parsed)
-        corrupted(kindPath, QStringLiteral("Cannot initialize Kind from invalid String value ") + kind);
+        corrupted(kindPath,
+                  QStringLiteral("Cannot initialize Kind from invalid String value ") + toQString(kind));
     link.kind = *parsed;
-    link.title = asText(required(o, "title", path), join(path, "title"));
-    link.url = asText(required(o, "url", path), join(path, "url"));
+    link.title = asText(required(o, "title", path), CodingPath(path, "title"));
+    link.url = asText(required(o, "url", path), CodingPath(path, "url"));
     return link;
 }
 
-Interaction decodeInteraction(element e, const QString& path) {
+Interaction decodeInteraction(element e, const CodingPath& path) {
     const object o = asObject(e, path);
     Interaction entry;
-    entry.id = asUuid(required(o, "id", path), join(path, "id"));
-    entry.date = asDate(required(o, "date", path), join(path, "date"));
-    const QString kindPath = join(path, "kind");
-    const QString kind = asText(required(o, "kind", path), kindPath);
-    const auto parsed = interactionKindFromName(kind);
+    entry.id = asUuid(required(o, "id", path), CodingPath(path, "id"));
+    entry.date = asDate(required(o, "date", path), CodingPath(path, "date"));
+    const CodingPath kindPath(path, "kind");
+    const std::string_view kind = asStringView(required(o, "kind", path), kindPath);
+    const auto parsed = caseNamed(kind, interactionKinds());
     if (!parsed)
-        corrupted(kindPath, QStringLiteral("Cannot initialize Kind from invalid String value ") + kind);
+        corrupted(kindPath,
+                  QStringLiteral("Cannot initialize Kind from invalid String value ") + toQString(kind));
     entry.kind = *parsed;
-    entry.text = asText(required(o, "text", path), join(path, "text"));
+    entry.text = asText(required(o, "text", path), CodingPath(path, "text"));
     element v;
     if (optional(o, "calendarEventHash", v))
-        entry.calendarEventHash = asText(v, join(path, "calendarEventHash"));
+        entry.calendarEventHash = asText(v, CodingPath(path, "calendarEventHash"));
     if (optional(o, "calendarEventAliases", v)) {
-        const QString aliasesPath = join(path, "calendarEventAliases");
+        const CodingPath aliasesPath(path, "calendarEventAliases");
+        const simdjson::dom::array array = asArray(v, aliasesPath);
         QStringList aliases;
+        aliases.reserve(static_cast<qsizetype>(array.size()));
         std::size_t i = 0;
-        for (element alias : asArray(v, aliasesPath))
-            aliases.append(asText(alias, join(aliasesPath, i++)));
+        for (element alias : array)
+            aliases.append(asText(alias, CodingPath(aliasesPath, i++)));
         entry.calendarEventAliases = std::move(aliases);
     }
-    entry.source = decodeSource(required(o, "source", path), join(path, "source"));
+    entry.source = decodeSource(required(o, "source", path), CodingPath(path, "source"));
     return entry;
 }
 
-FieldChange decodeChange(element e, const QString& path) {
+FieldChange decodeChange(element e, const CodingPath& path) {
     const object o = asObject(e, path);
     FieldChange change;
-    change.id = asUuid(required(o, "id", path), join(path, "id"));
-    change.date = asDate(required(o, "date", path), join(path, "date"));
-    change.field = asText(required(o, "field", path), join(path, "field"));
+    change.id = asUuid(required(o, "id", path), CodingPath(path, "id"));
+    change.date = asDate(required(o, "date", path), CodingPath(path, "date"));
+    change.field = asText(required(o, "field", path), CodingPath(path, "field"));
     element v;
     if (optional(o, "old", v))
-        change.oldValue = asText(v, join(path, "old"));
+        change.oldValue = asText(v, CodingPath(path, "old"));
     if (optional(o, "new", v))
-        change.newValue = asText(v, join(path, "new"));
-    change.source = decodeSource(required(o, "source", path), join(path, "source"));
+        change.newValue = asText(v, CodingPath(path, "new"));
+    change.source = decodeSource(required(o, "source", path), CodingPath(path, "source"));
     return change;
 }
 
-BriefingCache decodeBriefing(element e, const QString& path) {
+BriefingCache decodeBriefing(element e, const CodingPath& path) {
     const object o = asObject(e, path);
     BriefingCache b;
-    b.contentHash = asText(required(o, "contentHash", path), join(path, "contentHash"));
-    b.summary = asText(required(o, "summary", path), join(path, "summary"));
-    b.opener = asText(required(o, "opener", path), join(path, "opener"));
-    b.generatedAt = asDate(required(o, "generatedAt", path), join(path, "generatedAt"));
-    b.model = asText(required(o, "model", path), join(path, "model"));
+    b.contentHash = asText(required(o, "contentHash", path), CodingPath(path, "contentHash"));
+    b.summary = asText(required(o, "summary", path), CodingPath(path, "summary"));
+    b.opener = asText(required(o, "opener", path), CodingPath(path, "opener"));
+    b.generatedAt = asDate(required(o, "generatedAt", path), CodingPath(path, "generatedAt"));
+    b.model = asText(required(o, "model", path), CodingPath(path, "model"));
     element v;
     if (optional(o, "leftDevice", v))
-        b.leftDevice = asBool(v, join(path, "leftDevice"));
+        b.leftDevice = asBool(v, CodingPath(path, "leftDevice"));
     if (optional(o, "providerName", v))
-        b.providerName = asText(v, join(path, "providerName"));
+        b.providerName = asText(v, CodingPath(path, "providerName"));
     return b;
 }
 
-template <class T, class F> QList<T> decodeList(element e, const QString& path, F&& decodeOne) {
+template <class T, class F> QList<T> decodeList(element e, const CodingPath& path, F&& decodeOne) {
     const simdjson::dom::array array = asArray(e, path);
     QList<T> list;
     list.reserve(static_cast<qsizetype>(array.size()));
     std::size_t i = 0;
     for (element item : array)
-        list.append(decodeOne(item, join(path, i++)));
+        list.append(decodeOne(item, CodingPath(path, i++)));
     return list;
 }
 
@@ -574,42 +651,42 @@ QByteArray encode(const PemmoRecord& record) {
     return QByteArray(out.data(), static_cast<qsizetype>(out.size()));
 }
 
-PemmoRecord decode(element e, const QDateTime& now, const QString& path) {
+PemmoRecord decode(element e, const QDateTime& now, const CodingPath& path) {
     PemmoRecord r;
     r.updatedAt = now;
     for (auto [key, value] : asObject(e, path)) {
         // A null value reads like a missing key: the default stays.
         if (isNull(value))
             continue;
-        const auto at = [&] { return join(path, key); };
+        const CodingPath at(path, key);
         if (key == "schema")
-            r.schema = asInt(value, at());
+            r.schema = asInt(value, at);
         else if (key == "tags")
-            r.tags = decodeList<QString>(value, at(), asText);
+            r.tags = decodeList<QString>(value, at, asText);
         else if (key == "links")
-            r.links = decodeList<QuickLink>(value, at(), decodeLink);
+            r.links = decodeList<QuickLink>(value, at, decodeLink);
         else if (key == "details")
-            r.details = decodeDetails(value, at());
+            r.details = decodeDetails(value, at);
         else if (key == "birthday")
-            r.birthday = decodeDateComponents(value, at());
+            r.birthday = decodeDateComponents(value, at);
         else if (key == "messageHandle")
-            r.messageHandle = asText(value, at());
+            r.messageHandle = asText(value, at);
         else if (key == "findMyURL")
-            r.findMyURL = asText(value, at());
+            r.findMyURL = asText(value, at);
         else if (key == "gmailTemplate")
-            r.gmailTemplate = asText(value, at());
+            r.gmailTemplate = asText(value, at);
         else if (key == "about")
-            r.about = asText(value, at());
+            r.about = asText(value, at);
         else if (key == "interactions")
-            r.interactions = decodeList<Interaction>(value, at(), decodeInteraction);
+            r.interactions = decodeList<Interaction>(value, at, decodeInteraction);
         else if (key == "changes")
-            r.changes = decodeList<FieldChange>(value, at(), decodeChange);
+            r.changes = decodeList<FieldChange>(value, at, decodeChange);
         else if (key == "aiCloudOptOut")
-            r.aiCloudOptOut = asBool(value, at());
+            r.aiCloudOptOut = asBool(value, at);
         else if (key == "briefingCache")
-            r.briefingCache = decodeBriefing(value, at());
+            r.briefingCache = decodeBriefing(value, at);
         else if (key == "updatedAt")
-            r.updatedAt = asDate(value, at());
+            r.updatedAt = asDate(value, at);
     }
     return r;
 }
@@ -617,10 +694,11 @@ PemmoRecord decode(element e, const QDateTime& now, const QString& path) {
 PemmoRecord decode(QByteArrayView json, const QDateTime& now) {
     simdjson::dom::parser parser;
     element root;
-    if (const auto error = parser.parse(json.data(), static_cast<std::size_t>(json.size())).get(root))
+    if (const auto error =
+            parser.parse(json.isEmpty() ? "" : json.data(), static_cast<std::size_t>(json.size())).get(root))
         corrupted({}, QStringLiteral("The given data was not valid JSON (%1).")
                           .arg(QString::fromUtf8(simdjson::error_message(error))));
-    return decode(root, now, {});
+    return decode(root, now, CodingPath());
 }
 
 } // namespace pemmo::RecordCoding

@@ -20,7 +20,9 @@ std::string encodeWith(JsonWriter writer, const RecordMap& records) {
         sorted.emplace_back(it.key().toUtf8(), &it.value());
     std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 
-    writer.buffer().reserve(static_cast<std::size_t>(records.size()) * 1024);
+    // Generous (a typical record takes about 1 KB compact, 1.5 KB pretty): untouched capacity costs
+    // address space only, while a reallocation near the end would copy the whole document.
+    writer.buffer().reserve(static_cast<std::size_t>(records.size()) * 2048);
     writer.beginObject();
     const auto writeRecords = [&] {
         writer.key("records");
@@ -61,7 +63,9 @@ std::string encodeForExport(const RecordMap& records) {
 RecordMap decode(QByteArrayView bytes, const QDateTime& now) {
     simdjson::dom::parser parser;
     simdjson::dom::element root;
-    if (const auto error = parser.parse(bytes.data(), static_cast<std::size_t>(bytes.size())).get(root)) {
+    if (const auto error =
+            parser.parse(bytes.isEmpty() ? "" : bytes.data(), static_cast<std::size_t>(bytes.size()))
+                .get(root)) {
         fail(DecodingError::Kind::DataCorrupted, {},
              QStringLiteral("The given data was not valid JSON (%1).")
                  .arg(QString::fromUtf8(simdjson::error_message(error))));
@@ -90,9 +94,12 @@ RecordMap decode(QByteArrayView bytes, const QDateTime& now) {
 
     RecordMap records;
     records.reserve(static_cast<qsizetype>(recordsObject.size()));
+    const RecordCoding::CodingPath topPath;
+    const RecordCoding::CodingPath recordsPath(topPath, "records");
     for (auto [key, value] : recordsObject) {
         const QString id = QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
-        records.insert(id, RecordCoding::decode(value, now, QStringLiteral("records.") + id));
+        // emplace moves the decoded record in; insert would copy it.
+        records.emplace(id, RecordCoding::decode(value, now, RecordCoding::CodingPath(recordsPath, key)));
     }
     return records;
 }

@@ -55,8 +55,9 @@ private:
     Style m_style;
     bool m_sortKeys;
     std::string m_out;
-    // Per open container: whether it holds a member yet.
-    std::vector<bool> m_hasMembers;
+    // Per open container: whether it holds a member yet (bytes: std::vector<bool> costs a bit
+    // fiddle on every value).
+    std::vector<std::uint8_t> m_hasMembers;
     bool m_afterKey = false;
 };
 
