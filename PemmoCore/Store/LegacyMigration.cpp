@@ -122,16 +122,28 @@ std::vector<std::pair<QString, QString>> textMap(const json& object) {
     return out;
 }
 
-DateComponents birthdayComponents(const QDateTime& date, bool dateOnly) {
+// Absent when the day falls outside the years a stored birthday may have (1 to 9999).
+std::optional<DateComponents> birthdayComponents(const QDateTime& date, bool dateOnly) {
     // A date-only text names the day itself; an instant is read in the user's time zone, where the
     // earlier app showed it.
     const QDate day = dateOnly ? date.toUTC().date() : date.toLocalTime().date();
+    if (day.year() < 1 || day.year() > 9999)
+        return std::nullopt;
     DateComponents components;
     if (day.year() != kNoYearMarker)
         components.year = day.year();
     components.month = day.month();
     components.day = day.day();
     return components;
+}
+
+// The dates a store file can hold; anything beyond them stays text, in `about`.
+std::optional<QDateTime> storable(const QDateTime& date) {
+    static const QDateTime first(QDate(1, 1, 1), QTime(0, 0), Qt::UTC);
+    static const QDateTime last(QDate(9999, 12, 31), QTime(23, 59, 59), Qt::UTC);
+    if (!date.isValid() || date < first || date > last)
+        return std::nullopt;
+    return date;
 }
 
 bool isDateOnly(const QString& text) {
@@ -190,8 +202,9 @@ PemmoRecord convert(const json& legacy, const QDateTime& now) {
     }
 
     if (const auto birthday = text(data, "birthday")) {
-        if (const auto date = parseLegacyDate(*birthday))
-            record.birthday = birthdayComponents(*date, isDateOnly(*birthday));
+        const auto date = parseLegacyDate(*birthday);
+        if (const auto components = date ? birthdayComponents(*date, isDateOnly(*birthday)) : std::nullopt)
+            record.birthday = components;
         else
             aboutLines.append(QStringLiteral("Birthday: ") + *birthday);
     }
@@ -251,14 +264,14 @@ std::optional<QDateTime> parseLegacyDate(const QString& input) {
     if (text.isEmpty())
         return std::nullopt;
     if (auto date = IsoDate::parse(text))
-        return date;
+        return storable(*date);
 
     // A bare number: seconds since 2001-01-01, the earlier app's native date coding.
     bool isNumber = false;
     const double seconds = text.toDouble(&isNumber);
     if (isNumber && std::isfinite(seconds) && std::abs(seconds) < 1e11)
-        return QDateTime::fromSecsSinceEpoch(kReferenceDateOffset + static_cast<qint64>(std::floor(seconds)),
-                                             Qt::UTC);
+        return storable(QDateTime::fromSecsSinceEpoch(
+            kReferenceDateOffset + static_cast<qint64>(std::floor(seconds)), Qt::UTC));
 
     // Date-only formats name a calendar day, kept at midnight UTC; date-times without a zone are
     // the user's local time.
@@ -270,12 +283,12 @@ std::optional<QDateTime> parseLegacyDate(const QString& input) {
     for (const char* format : dateFormats) {
         const QDate date = posix.toDate(text, QString::fromLatin1(format));
         if (date.isValid())
-            return QDateTime(date, QTime(0, 0), Qt::UTC);
+            return storable(QDateTime(date, QTime(0, 0), Qt::UTC));
     }
     for (const char* format : dateTimeFormats) {
         const QDateTime date = posix.toDateTime(text, QString::fromLatin1(format));
         if (date.isValid())
-            return date.toUTC();
+            return storable(date.toUTC());
     }
     return std::nullopt;
 }

@@ -1,5 +1,6 @@
 #include "Support/IsoDate.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -46,6 +47,10 @@ constexpr unsigned daysInMonth(std::int64_t y, unsigned m) {
     return m == 2 && isLeap(y) ? 29 : days[m - 1];
 }
 
+// The instants the format can write: 0000-01-01T00:00:00Z to 9999-12-31T23:59:59Z.
+constexpr std::int64_t kFirstSecond = daysFromCivil(0, 1, 1) * 86400;
+constexpr std::int64_t kLastSecond = daysFromCivil(9999, 12, 31) * 86400 + 86399;
+
 bool digits(std::string_view s, std::size_t pos, std::size_t count, int& value) {
     if (pos + count > s.size())
         return false;
@@ -67,7 +72,9 @@ void put2(char* p, unsigned v) {
 } // namespace
 
 void appendTo(std::string& out, const QDateTime& date) {
-    const std::int64_t secs = date.toSecsSinceEpoch();
+    // The format has four-digit years. An instant outside them is written as the nearest one
+    // inside: a date no text can hold would otherwise make the whole file unreadable.
+    const std::int64_t secs = std::clamp<std::int64_t>(date.toSecsSinceEpoch(), kFirstSecond, kLastSecond);
     std::int64_t days = secs / 86400;
     std::int64_t rem = secs % 86400;
     if (rem < 0) {
@@ -75,11 +82,6 @@ void appendTo(std::string& out, const QDateTime& date) {
         --days;
     }
     const Civil c = civilFromDays(days);
-    if (c.year < 0 || c.year > 9999) {
-        // Outside the four-digit years of the format; Qt writes an extended form we can still read.
-        out += date.toUTC().toString(Qt::ISODate).toStdString();
-        return;
-    }
     char buf[20];
     const auto y = static_cast<unsigned>(c.year);
     put2(buf, y / 100);
@@ -149,6 +151,10 @@ std::optional<QDateTime> parse(std::string_view s) {
 
     const std::int64_t secs =
         daysFromCivil(year, month, day) * 86400 + hour * 3600 + minute * 60 + second - offsetSeconds;
+    // An offset can carry year 0000 or 9999 over the edge; such an instant could not be written
+    // back, so it is not a date of ours.
+    if (secs < kFirstSecond || secs > kLastSecond)
+        return std::nullopt;
     return QDateTime::fromSecsSinceEpoch(secs, Qt::UTC);
 }
 
