@@ -169,7 +169,8 @@ QCoro::Task<void> ProfileSyncEngine::refreshOnce() {
     QList<Person> people;
     std::exception_ptr failure;
     try {
-        people = co_await raceWithTimeout(m_contacts.fetchPeople(), m_fetchTimeout, PemmoError::timedOut());
+        auto fetch = raceWithTimeout(m_contacts.fetchPeople(), m_fetchTimeout, PemmoError::timedOut());
+        people = co_await fetch;
     } catch (...) {
         failure = std::current_exception();
     }

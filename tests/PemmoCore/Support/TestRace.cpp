@@ -53,14 +53,11 @@ private Q_SLOTS:
 
     void timerThatFinishesFirstThrowsTheGivenError() {
         auto finished = std::make_shared<bool>(false);
-        QElapsedTimer clock;
-        clock.start();
         const auto error = test::awaitErrorOf<PemmoError>(
             raceWithTimeout(slowValue(400ms, 1, finished), 20ms, PemmoError::timedOut()));
         QVERIFY(error.has_value());
         QCOMPARE(*error, PemmoError::timedOut());
-        QVERIFY(clock.elapsed() < 400);
-        QVERIFY(!*finished);
+        QVERIFY(!*finished); // the race did not wait for the operation
         // The loser runs to its end on its own; its result goes nowhere.
         QTRY_VERIFY(*finished);
     }
