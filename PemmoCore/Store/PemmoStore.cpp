@@ -42,7 +42,8 @@ QString PemmoStore::storeFilePath() const {
 }
 
 QCoro::Task<void> PemmoStore::load() {
-    co_await m_executor->run([this] { loadNow(); });
+    auto job = m_executor->post([this] { loadNow(); });
+    co_await job;
 }
 
 void PemmoStore::loadNow() {
@@ -141,29 +142,32 @@ void PemmoStore::scheduleWrite() {
 }
 
 QCoro::Task<RecordMap> PemmoStore::allRecords() {
-    co_return co_await m_executor->run([this] { return m_records; });
+    auto job = m_executor->post([this] { return m_records; });
+    co_return co_await job;
 }
 
 QCoro::Task<std::optional<PemmoRecord>> PemmoStore::record(QString id) {
-    co_return co_await m_executor->run([this, id]() -> std::optional<PemmoRecord> {
+    auto job = m_executor->post([this, id]() -> std::optional<PemmoRecord> {
         const auto it = m_records.constFind(id);
         if (it == m_records.cend())
             return std::nullopt;
         return *it;
     });
+    co_return co_await job;
 }
 
 QCoro::Task<PemmoRecord> PemmoStore::put(PemmoRecord record, QString id) {
-    co_return co_await m_executor->run([this, record = std::move(record), id]() mutable {
+    auto job = m_executor->post([this, record = std::move(record), id]() mutable {
         record.updatedAt = m_clock();
         m_records.insert(id, record);
         scheduleWrite();
         return record;
     });
+    co_return co_await job;
 }
 
 QCoro::Task<void> PemmoStore::commit(PemmoRecord record, QString id) {
-    co_await m_executor->run([this, record = std::move(record), id]() mutable {
+    auto job = m_executor->post([this, record = std::move(record), id]() mutable {
         const auto it = m_records.constFind(id);
         const std::optional<PemmoRecord> before =
             it == m_records.cend() ? std::nullopt : std::optional<PemmoRecord>(*it);
@@ -181,17 +185,19 @@ QCoro::Task<void> PemmoStore::commit(PemmoRecord record, QString id) {
         }
         cancelPendingWrite();
     });
+    co_await job;
 }
 
 QCoro::Task<void> PemmoStore::remove(QString id) {
-    co_await m_executor->run([this, id] {
+    auto job = m_executor->post([this, id] {
         m_records.remove(id);
         scheduleWrite();
     });
+    co_await job;
 }
 
 QCoro::Task<QStringList> PemmoStore::removeAll(QSet<QString> keep) {
-    co_return co_await m_executor->run([this, keep = std::move(keep)] {
+    auto job = m_executor->post([this, keep = std::move(keep)] {
         QStringList removed;
         for (auto it = m_records.begin(); it != m_records.end();) {
             if (keep.contains(it.key())) {
@@ -205,24 +211,27 @@ QCoro::Task<QStringList> PemmoStore::removeAll(QSet<QString> keep) {
             scheduleWrite();
         return removed;
     });
+    co_return co_await job;
 }
 
 QCoro::Task<void> PemmoStore::flush() {
-    co_await m_executor->run([this] {
+    auto job = m_executor->post([this] {
         cancelPendingWrite();
         writeNow();
     });
+    co_await job;
 }
 
 QCoro::Task<QByteArray> PemmoStore::exportData() {
-    co_return co_await m_executor->run([this] {
+    auto job = m_executor->post([this] {
         const std::string bytes = StoreFile::encodeForExport(m_records);
         return QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size()));
     });
+    co_return co_await job;
 }
 
 QCoro::Task<int> PemmoStore::importData(QByteArray bytes) {
-    co_return co_await m_executor->run([this, bytes = std::move(bytes)] {
+    auto job = m_executor->post([this, bytes = std::move(bytes)] {
         const RecordMap incoming = StoreFile::decode(bytes, m_clock());
         int taken = 0;
         for (auto it = incoming.cbegin(); it != incoming.cend(); ++it) {
@@ -236,18 +245,22 @@ QCoro::Task<int> PemmoStore::importData(QByteArray bytes) {
             scheduleWrite();
         return taken;
     });
+    co_return co_await job;
 }
 
 QCoro::Task<int> PemmoStore::writeCount() {
-    co_return co_await m_executor->run([this] { return m_writeCount; });
+    auto job = m_executor->post([this] { return m_writeCount; });
+    co_return co_await job;
 }
 
 QCoro::Task<bool> PemmoStore::didMigrateLegacy() {
-    co_return co_await m_executor->run([this] { return m_didMigrateLegacy; });
+    auto job = m_executor->post([this] { return m_didMigrateLegacy; });
+    co_return co_await job;
 }
 
 QCoro::Task<std::optional<QString>> PemmoStore::lastWriteError() {
-    co_return co_await m_executor->run([this] { return m_lastWriteError; });
+    auto job = m_executor->post([this] { return m_lastWriteError; });
+    co_return co_await job;
 }
 
 } // namespace pemmo

@@ -27,7 +27,7 @@ QString PhotoStore::pathFor(const QString& id) const {
 }
 
 QCoro::Task<std::optional<QByteArray>> PhotoStore::photo(QString id) {
-    co_return co_await m_executor->run([this, id]() -> std::optional<QByteArray> {
+    auto job = m_executor->post([this, id]() -> std::optional<QByteArray> {
         QFile file(pathFor(id));
         if (!file.open(QIODevice::ReadOnly))
             return std::nullopt;
@@ -36,17 +36,19 @@ QCoro::Task<std::optional<QByteArray>> PhotoStore::photo(QString id) {
             return std::nullopt;
         return bytes;
     });
+    co_return co_await job;
 }
 
 QCoro::Task<void> PhotoStore::save(QByteArray jpeg, QString id) {
-    co_await m_executor->run([this, jpeg = std::move(jpeg), id] {
+    auto job = m_executor->post([this, jpeg = std::move(jpeg), id] {
         AtomicFile::ensureDirectory(m_directory);
         AtomicFile::write(pathFor(id), jpeg);
     });
+    co_await job;
 }
 
 QCoro::Task<void> PhotoStore::removePhoto(QString id) {
-    co_await m_executor->run([this, id] {
+    auto job = m_executor->post([this, id] {
         QFile file(pathFor(id));
         if (!file.exists())
             return;
@@ -54,10 +56,11 @@ QCoro::Task<void> PhotoStore::removePhoto(QString id) {
             throw FileError(u"Could not delete \u201C"_qs + file.fileName() + u"\u201D: "_qs +
                             file.errorString());
     });
+    co_await job;
 }
 
 QCoro::Task<void> PhotoStore::prune(QSet<QString> keeping) {
-    co_await m_executor->run([this, keeping = std::move(keeping)] {
+    auto job = m_executor->post([this, keeping = std::move(keeping)] {
         QSet<QString> keptStems;
         for (const QString& id : keeping)
             keptStems.insert(fileStem(id));
@@ -68,6 +71,7 @@ QCoro::Task<void> PhotoStore::prune(QSet<QString> keeping) {
                 QFile::remove(file.absoluteFilePath());
         }
     });
+    co_await job;
 }
 
 } // namespace pemmo

@@ -26,7 +26,11 @@ public:
     QObject* context() const { return m_context; }
     bool isCurrentThread() const { return QThread::currentThread() == m_thread; }
 
-    // Queues `job`; the future finishes with its result or its exception.
+    // Queues `job`; the future finishes with its result or its exception. A coroutine awaits it with
+    // `co_await future`, which resumes on the awaiting thread and rethrows the job's exception.
+    //
+    // Keep the future in a named local before awaiting it: g++ 12 destroys temporaries of a
+    // co_await full-expression (such as a lambda with captures) twice.
     template <class F> auto post(F job) -> QFuture<std::invoke_result_t<F&>> {
         using R = std::invoke_result_t<F&>;
         auto promise = std::make_shared<QPromise<R>>();
@@ -47,17 +51,6 @@ public:
             },
             Qt::QueuedConnection);
         return future;
-    }
-
-    // Runs `job` on the executor and resumes the awaiting coroutine on its own thread, with the
-    // job's result or rethrowing its exception.
-    template <class F> auto run(F job) -> QCoro::Task<std::invoke_result_t<F&>> {
-        using R = std::invoke_result_t<F&>;
-        // Awaiting a QFuture rethrows the exception the job stored in it.
-        if constexpr (std::is_void_v<R>)
-            co_await post(std::move(job));
-        else
-            co_return co_await post(std::move(job));
     }
 
 private:

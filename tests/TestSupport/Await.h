@@ -1,12 +1,13 @@
-// Runs a task to completion from a plain test function, spinning the event loop meanwhile.
+// Runs a task to completion from a plain test function, spinning the event loop meanwhile; its
+// exception, if any, is rethrown so QVERIFY_THROWS_EXCEPTION can see it.
 #pragma once
 
-#include <QCoroTask>
+#include "Support/WaitFor.h"
 
 namespace pemmo::test {
 
 template <class T> auto await(QCoro::Task<T>&& task) {
-    return QCoro::waitFor(std::move(task));
+    return pemmo::waitFor(std::move(task));
 }
 
 } // namespace pemmo::test
