@@ -5,7 +5,9 @@
 #include "Support/AtomicFile.h"
 #include "Support/DecodingError.h"
 #include "Support/FileError.h"
+#include "Support/WaitFor.h"
 
+#include <QCoreApplication>
 #include <QCoroTask>
 #include <QFile>
 #include <QFileInfo>
@@ -44,7 +46,7 @@ std::optional<Session> openStore(std::FILE* err) {
     }
     session.store = std::make_unique<PemmoStore>(folder);
     try {
-        QCoro::waitFor(session.store->load());
+        pemmo::waitFor(session.store->load());
     } catch (const std::exception& error) {
         print(err, u"pemmo: could not read the records: "_qs + QString::fromUtf8(error.what()) + u'\n');
         return std::nullopt;
@@ -60,7 +62,7 @@ int exportRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
     auto session = openStore(err);
     if (!session)
         return kFailure;
-    const QByteArray bytes = QCoro::waitFor(session->store->exportData());
+    const QByteArray bytes = pemmo::waitFor(session->store->exportData());
     if (args.isEmpty() || args.first() == u"-") {
         std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
         return std::fflush(out) == 0 ? kSuccess : kFailure;
@@ -93,9 +95,9 @@ int importRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
         return kFailure;
     int count = 0;
     try {
-        count = QCoro::waitFor(session->store->importData(bytes));
+        count = pemmo::waitFor(session->store->importData(bytes));
         if (count > 0)
-            QCoro::waitFor(session->store->flush());
+            pemmo::waitFor(session->store->flush());
     } catch (const DecodingError& error) {
         print(err, u"pemmo: "_qs + path + u" is not a Pemmo export file, nothing was imported ("_qs +
                        error.codingPath() +

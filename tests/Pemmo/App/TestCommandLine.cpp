@@ -1,0 +1,169 @@
+// The command line as a user runs it: the real `pemmo` binary over a data folder of its own.
+#include "Records/PemmoRecord.h"
+#include "Store/StoreFile.h"
+#include "TestSupport/TempDir.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+using namespace pemmo;
+
+namespace {
+
+struct Result {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+const QDateTime kTime = QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC);
+
+QByteArray exportOf(const RecordMap& records) {
+    return QByteArray::fromStdString(StoreFile::encodeForExport(records));
+}
+
+PemmoRecord withAbout(const QString& about) {
+    PemmoRecord r = PemmoRecord::fresh(kTime);
+    r.about = about;
+    return r;
+}
+
+} // namespace
+
+class TestCommandLine : public QObject {
+    Q_OBJECT
+
+    test::TempDir m_home;
+
+    QString dataFolder() const { return m_home.filePath(u"Pemmo"_qs); }
+    QString storePath() const { return dataFolder() + u"/pemmo-store.json"_qs; }
+
+    Result pemmo(const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_DATA_HOME"_qs, m_home.path());
+        process.setProcessEnvironment(env);
+        process.start(qEnvironmentVariable("PEMMO_BINARY"), arguments);
+        if (!process.waitForFinished(60000))
+            qFatal("pemmo did not finish");
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    RecordMap exported() {
+        const Result result = pemmo({u"export"_qs});
+        if (result.exitCode != 0)
+            qFatal("export failed: %s", qPrintable(result.err));
+        return StoreFile::decode(result.out.toUtf8(), kTime);
+    }
+
+private Q_SLOTS:
+    void init() {
+        QVERIFY(!qEnvironmentVariableIsEmpty("PEMMO_BINARY"));
+        QDir(dataFolder()).removeRecursively();
+    }
+
+    void exportOfANewUserIsAnEmptyDocument() {
+        const Result result = pemmo({u"export"_qs});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out, u"{\n  \"records\": {},\n  \"schema\": 2\n}\n"_qs);
+    }
+
+    void importReportsHowManyRecordsItMerged() {
+        m_home.write(u"two.json"_qs,
+                     exportOf({{u"A"_qs, withAbout(u"a"_qs)}, {u"B"_qs, withAbout(u"b"_qs)}}));
+        Result result = pemmo({u"import"_qs, m_home.filePath(u"two.json"_qs)});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out, u"Merged 2 records.\n"_qs);
+        QCOMPARE(exported().value(u"B"_qs).about, u"b"_qs);
+
+        PemmoRecord older = withAbout(u"older"_qs);
+        older.updatedAt = kTime.addDays(-1);
+        m_home.write(u"one.json"_qs, exportOf({{u"A"_qs, older}, {u"C"_qs, withAbout(u"c"_qs)}}));
+        result = pemmo({u"import"_qs, m_home.filePath(u"one.json"_qs)});
+        QCOMPARE(result.out, u"Merged 1 record.\n"_qs);
+        const RecordMap records = exported();
+        QCOMPARE(records.size(), 3);
+        QCOMPARE(records.value(u"A"_qs).about, u"a"_qs);
+
+        m_home.write(u"none.json"_qs, exportOf({{u"A"_qs, older}}));
+        QCOMPARE(pemmo({u"import"_qs, m_home.filePath(u"none.json"_qs)}).out, u"Merged 0 records.\n"_qs);
+    }
+
+    void importOfAFileThatIsNotAnExportChangesNothing_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("text") << QByteArray("name,email\nAda,ada@example.org\n");
+        QTest::newRow("other json") << QByteArray(R"({"contacts":[]})");
+        QTest::newRow("broken record") << QByteArray(R"({"schema":2,"records":{"A":{"links":[{}]}}})");
+    }
+
+    void importOfAFileThatIsNotAnExportChangesNothing() {
+        QFETCH(QByteArray, bytes);
+        m_home.write(u"seed.json"_qs, exportOf({{u"A"_qs, withAbout(u"a"_qs)}}));
+        QCOMPARE(pemmo({u"import"_qs, m_home.filePath(u"seed.json"_qs)}).exitCode, 0);
+        QFile store(storePath());
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        const QByteArray before = store.readAll();
+        store.close();
+
+        m_home.write(u"bad.json"_qs, bytes);
+        const Result result = pemmo({u"import"_qs, m_home.filePath(u"bad.json"_qs)});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains(u"is not a Pemmo export file, nothing was imported"_qs),
+                 qPrintable(result.err));
+        QVERIFY(store.open(QIODevice::ReadOnly));
+        QCOMPARE(store.readAll(), before);
+    }
+
+    void importOfAMissingFileSaysSo() {
+        const Result result = pemmo({u"import"_qs, m_home.filePath(u"nope.json"_qs)});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains(u"nope.json"_qs), qPrintable(result.err));
+    }
+
+    void exportToAFileNamesIt() {
+        m_home.write(u"seed.json"_qs, exportOf({{u"A"_qs, withAbout(u"a"_qs)}}));
+        pemmo({u"import"_qs, m_home.filePath(u"seed.json"_qs)});
+        const Result result = pemmo({u"export"_qs, m_home.filePath(u"backup.json"_qs)});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out, u"Exported to backup.json.\n"_qs);
+        QCOMPARE(StoreFile::decode(m_home.read(u"backup.json"_qs), kTime).value(u"A"_qs).about, u"a"_qs);
+    }
+
+    void damagedAndEarlierStoresAreHandledAsAtStartUp() {
+        QDir().mkpath(dataFolder());
+        QFile file(storePath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("{");
+        file.close();
+        QVERIFY(exported().isEmpty());
+        const QStringList aside = QDir(dataFolder()).entryList({u"pemmo-store.corrupt-*.json"_qs});
+        QCOMPARE(aside.size(), 1);
+
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(R"({"C1":{"pemmoData":{"company":"Acme"}}})");
+        file.close();
+        QCOMPARE(exported().value(u"C1"_qs).details.company, u"Acme"_qs);
+        QVERIFY(QFile::exists(dataFolder() + u"/pemmo-store.v1.backup.json"_qs));
+    }
+
+    void unknownCommandsAndMissingArgumentsAreUsageErrors_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("unknown") << QStringList{u"frobnicate"_qs};
+        QTest::newRow("import without file") << QStringList{u"import"_qs};
+        QTest::newRow("export with two files") << QStringList{u"export"_qs, u"a"_qs, u"b"_qs};
+    }
+
+    void unknownCommandsAndMissingArgumentsAreUsageErrors() {
+        QFETCH(QStringList, arguments);
+        const Result result = pemmo(arguments);
+        QCOMPARE(result.exitCode, 2);
+        QVERIFY(result.err.contains(u"Usage:"_qs));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCommandLine)
+#include "TestCommandLine.moc"

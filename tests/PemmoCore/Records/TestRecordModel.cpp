@@ -1,0 +1,229 @@
+// Derived values of the records and the error messages users read.
+#include "Records/PemmoError.h"
+#include "Records/Profile.h"
+#include "Records/WritableField.h"
+
+#include <QTest>
+
+Q_DECLARE_METATYPE(std::optional<QString>)
+Q_DECLARE_METATYPE(pemmo::PemmoError)
+
+using namespace pemmo;
+
+namespace {
+
+std::optional<QString> opt(const char* text) {
+    if (!text)
+        return std::nullopt;
+    return QString::fromUtf8(text);
+}
+
+} // namespace
+
+class TestRecordModel : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void displayName_data() {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QString>("organization");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("both names") << u" Ada "_qs << u"Lovelace\n"_qs << u"Acme"_qs << u"Ada Lovelace"_qs;
+        QTest::newRow("given only") << u"Ada"_qs << u"  "_qs << QString() << u"Ada"_qs;
+        QTest::newRow("family only") << QString() << u"Lovelace"_qs << QString() << u"Lovelace"_qs;
+        QTest::newRow("organisation trimmed") << u" \t"_qs << u"\n"_qs << u"  Acme  "_qs << u"Acme"_qs;
+        QTest::newRow("blank everything") << u" "_qs << u" "_qs << QString() << u"Unnamed"_qs;
+        QTest::newRow("blank organisation") << QString() << QString() << u"   "_qs << u"Unnamed"_qs;
+    }
+
+    void displayName() {
+        QFETCH(QString, given);
+        QFETCH(QString, family);
+        QFETCH(QString, organization);
+        QFETCH(QString, expected);
+        Person p;
+        p.givenName = given;
+        p.familyName = family;
+        p.nickname = u"Nick"_qs; // never used
+        if (!organization.isNull())
+            p.organization = organization;
+        QCOMPARE(p.displayName(), expected);
+    }
+
+    void initials_data() {
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<QString>("organization");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("both") << u"ada"_qs << u"lovelace"_qs << QString() << u"AL"_qs;
+        QTest::newRow("given only takes two") << u"  zoë"_qs << QString() << QString() << u"ZO"_qs;
+        QTest::newRow("family only") << QString() << u"øst"_qs << QString() << u"ØS"_qs;
+        QTest::newRow("organisation") << QString() << QString() << u" acme"_qs << u"A"_qs;
+        QTest::newRow("nothing") << QString() << QString() << QString() << u"?"_qs;
+        // One user-perceived character may be several code units.
+        QTest::newRow("combining mark") << u"e\u0301mile"_qs << u"zola"_qs << QString() << u"E\u0301Z"_qs;
+        QTest::newRow("emoji flag") << u"🇨🇭x"_qs << QString() << QString() << u"🇨🇭X"_qs;
+        QTest::newRow("family emoji")
+            << u"👨‍👩‍👧"_qs << u"b"_qs << QString() << u"👨‍👩‍👧B"_qs;
+    }
+
+    void initials() {
+        QFETCH(QString, given);
+        QFETCH(QString, family);
+        QFETCH(QString, organization);
+        QFETCH(QString, expected);
+        Person p;
+        p.givenName = given;
+        p.familyName = family;
+        if (!organization.isNull())
+            p.organization = organization;
+        QCOMPARE(p.initials(), expected);
+    }
+
+    void headline_data() {
+        QTest::addColumn<std::optional<QString>>("recordTitle");
+        QTest::addColumn<std::optional<QString>>("recordCompany");
+        QTest::addColumn<std::optional<QString>>("personTitle");
+        QTest::addColumn<std::optional<QString>>("personOrg");
+        QTest::addColumn<std::optional<QString>>("expected");
+        QTest::newRow("both from record")
+            << opt("Engineer") << opt("Acme") << opt("CTO") << opt("Initech") << opt("Engineer @ Acme");
+        QTest::newRow("company only")
+            << opt(nullptr) << opt("Acme") << opt(nullptr) << opt(nullptr) << opt("Acme");
+        QTest::newRow("blank record falls back")
+            << opt("  ") << opt("\n") << opt("CTO") << opt("Initech") << opt("CTO @ Initech");
+        QTest::newRow("role kept untrimmed")
+            << opt(" Chef ") << opt(nullptr) << opt(nullptr) << opt(" ") << opt(" Chef ");
+        QTest::newRow("nothing") << opt(nullptr) << opt("") << opt(nullptr) << opt("") << opt(nullptr);
+    }
+
+    void headline() {
+        QFETCH(std::optional<QString>, recordTitle);
+        QFETCH(std::optional<QString>, recordCompany);
+        QFETCH(std::optional<QString>, personTitle);
+        QFETCH(std::optional<QString>, personOrg);
+        QFETCH(std::optional<QString>, expected);
+        Profile profile;
+        profile.record.details.jobTitle = recordTitle;
+        profile.record.details.company = recordCompany;
+        profile.person.jobTitle = personTitle;
+        profile.person.organization = personOrg;
+        QCOMPARE(profile.headline(), expected);
+    }
+
+    void isEmptyIgnoresLogOptOutAndBriefing() {
+        PemmoRecord r = PemmoRecord::fresh(QDateTime::currentDateTimeUtc());
+        r.changes.append(FieldChange{QUuid::createUuid(), r.updatedAt, u"company"_qs, {}, {}, {}});
+        r.aiCloudOptOut = true;
+        r.briefingCache = BriefingCache{};
+        r.about = u" \n\t "_qs;
+        QVERIFY(r.isEmpty());
+    }
+
+    void isEmptyFalseForAnyUserContent_data() {
+        QTest::addColumn<int>("field");
+        for (int i = 0; i < 9; ++i)
+            QTest::addRow("field %d", i) << i;
+    }
+
+    void isEmptyFalseForAnyUserContent() {
+        QFETCH(int, field);
+        PemmoRecord r;
+        switch (field) {
+        case 0:
+            r.tags = {u"x"_qs};
+            break;
+        case 1:
+            r.links = {QuickLink{}};
+            break;
+        case 2:
+            r.interactions = {Interaction{}};
+            break;
+        case 3:
+            r.details.mutuals = u""_qs;
+            break; // present, even if empty
+        case 4:
+            r.birthday = DateComponents{};
+            break;
+        case 5:
+            r.messageHandle = u"x"_qs;
+            break;
+        case 6:
+            r.findMyURL = u"x"_qs;
+            break;
+        case 7:
+            r.gmailTemplate = u"x"_qs;
+            break;
+        default:
+            r.about = u"x"_qs;
+            break;
+        }
+        QVERIFY(!r.isEmpty());
+    }
+
+    void eventHashesDropDuplicatesKeepingFirst() {
+        Interaction entry;
+        QCOMPARE(entry.eventHashes(), QStringList());
+        entry.calendarEventAliases = QStringList{u"b"_qs, u"a"_qs, u"b"_qs};
+        QCOMPARE(entry.eventHashes(), QStringList({u"b"_qs, u"a"_qs}));
+        entry.calendarEventHash = u"a"_qs;
+        QCOMPARE(entry.eventHashes(), QStringList({u"a"_qs, u"b"_qs}));
+    }
+
+    void writableFieldsByName() {
+        const QList<WritableField>& all = WritableFields::all();
+        QCOMPARE(all.size(), 15);
+        QCOMPARE(WritableFields::name(all.first()), u"company"_qs);
+        QCOMPARE(WritableFields::name(all.last()), u"gmailTemplate"_qs);
+        for (WritableField field : all)
+            QCOMPARE(WritableFields::fromName(WritableFields::name(field)), field);
+        QCOMPARE(WritableFields::fromName(u"about"), std::nullopt);
+
+        PemmoRecord r;
+        WritableFields::slot(r, WritableField::Team) = u"Platform"_qs;
+        WritableFields::slot(r, WritableField::FindMyURL) = u"https://example.org"_qs;
+        QCOMPARE(r.details.team, u"Platform"_qs);
+        QCOMPARE(r.findMyURL, u"https://example.org"_qs);
+    }
+
+    void errorMessages_data() {
+        QTest::addColumn<PemmoError>("error");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("starred") << PemmoError::starredLimitReached(5)
+                                 << u"You can star up to 5 contacts."_qs;
+        QTest::newRow("links") << PemmoError::customLinkLimitReached(5)
+                               << u"You can add up to 5 custom links."_qs;
+        QTest::newRow("url") << PemmoError::invalidURL(u"x"_qs) << u"Enter a valid web address."_qs;
+        QTest::newRow("not found") << PemmoError::notFound(u"id"_qs) << u"That contact no longer exists."_qs;
+        QTest::newRow("duplicate") << PemmoError::duplicateTag(u"Family"_qs)
+                                   << u"A circle named \u201CFamily\u201D already exists."_qs;
+        QTest::newRow("unavailable") << PemmoError::aiUnavailable(u"Off"_qs) << u"Off"_qs;
+        QTest::newRow("opted out") << PemmoError::aiOptedOut(u"Ada"_qs)
+                                   << u"\u201CAda\u201D is kept off cloud AI."_qs;
+        QTest::newRow("invalid") << PemmoError::aiResponseInvalid(u"Bad"_qs) << u"Bad"_qs;
+        QTest::newRow("network") << PemmoError::network(503, u"Busy"_qs) << u"Busy"_qs;
+        QTest::newRow("denied") << PemmoError::contactsDenied()
+                                << u"Contacts access is off. Open System Settings to allow Pemmo."_qs;
+        QTest::newRow("restricted") << PemmoError::contactsRestricted()
+                                    << u"Contacts access is restricted on this Mac."_qs;
+        QTest::newRow("timed out") << PemmoError::timedOut() << u"Contacts took too long to respond."_qs;
+        QTest::newRow("corrupt") << PemmoError::storeCorrupt() << u"Pemmo's data file couldn't be read."_qs;
+    }
+
+    void errorMessages() {
+        QFETCH(PemmoError, error);
+        QFETCH(QString, message);
+        QCOMPARE(error.message(), message);
+        QCOMPARE(QString::fromUtf8(error.what()), message);
+    }
+
+    void errorsEqualByCaseAndPayload() {
+        QCOMPARE(PemmoError::network(1, u"a"_qs), PemmoError::network(1, u"a"_qs));
+        QVERIFY(!(PemmoError::network(1, u"a"_qs) == PemmoError::network(2, u"a"_qs)));
+        QVERIFY(!(PemmoError::aiUnavailable(u"a"_qs) == PemmoError::aiResponseInvalid(u"a"_qs)));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecordModel)
+#include "TestRecordModel.moc"

@@ -1,0 +1,169 @@
+// Recognising and converting the earlier store layout without losing anything it held.
+#include "Store/LegacyMigration.h"
+#include "Support/DecodingError.h"
+
+#include <QTest>
+
+using namespace pemmo;
+
+namespace {
+
+const QDateTime kNow = QDateTime(QDate(2026, 12, 5), QTime(9, 0), Qt::UTC);
+
+PemmoRecord migrateOne(const QByteArray& legacyRecord) {
+    const RecordMap records = LegacyMigration::migrate(QByteArray("{\"C1\":" + legacyRecord + "}"), kNow);
+    if (records.size() != 1 || !records.contains(u"C1"_qs))
+        qFatal("expected one record C1");
+    return records.value(u"C1"_qs);
+}
+
+} // namespace
+
+class TestLegacyMigration : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void recognition_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<bool>("legacy");
+        QTest::newRow("one legacy member") << QByteArray(R"({"A":{"pemmoData":{}}})") << true;
+        QTest::newRow("legacy among others")
+            << QByteArray(R"({"x":1,"A":{"plainNote":"n"},"B":{"pemmoData":{}}})") << true;
+        QTest::newRow("only null pemmoData") << QByteArray(R"({"A":{"pemmoData":null}})") << false;
+        QTest::newRow("no pemmoData") << QByteArray(R"({"A":{"plainNote":"n"}})") << false;
+        QTest::newRow("schema present") << QByteArray(R"({"schema":1,"A":{"pemmoData":{}}})") << false;
+        QTest::newRow("current layout") << QByteArray(R"({"schema":2,"records":{}})") << false;
+        QTest::newRow("array") << QByteArray(R"([{"pemmoData":{}}])") << false;
+        QTest::newRow("not json") << QByteArray("{") << false;
+        QTest::newRow("empty") << QByteArray() << false;
+    }
+
+    void recognition() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, legacy);
+        QCOMPARE(LegacyMigration::isLegacy(bytes), legacy);
+    }
+
+    void everyFieldIsCarriedOver() {
+        // URLs are written with JSON's "\/" escape: moc would take a "//" inside a raw string for a comment.
+        const PemmoRecord r = migrateOne(R"json({
+            "contactID": "C1",
+            "plainNote": "Plain note",
+            "updatedAt": "2024-05-01T12:00:00Z",
+            "pemmoData": {
+                "version": 3,
+                "tags": ["family", "  ", "family", "climbing"],
+                "company": "Acme",
+                "iMessageHandle": "+41791234567",
+                "notes": "Loves jazz",
+                "metadata": {
+                    "schoolName": "ETH", "majorOrProgram": "CS", "graduationYear": "2012",
+                    "jobTitle": "Engineer", "teamOrDepartment": "Platform", "workLocation": "Zurich",
+                    "hometown": "Bern", "currentCity": "Basel", "howWeMet": "Climbing gym",
+                    "mutualConnections": "Ana", "email": "zoe@example.org"
+                },
+                "quickActions": {"findMyURL": "https:\/\/find.example/zoe",
+                                 "gmailComposeURLTemplate": "https:\/\/mail.example/?to={email}"},
+                "customFields": {"favourite_food": "Rösti", "other_shoeSize": "39", "empty": ""},
+                "socialLinks": {"instagram": "https:\/\/instagram.com/zoe", "Twitter": "https:\/\/x.com/zoe",
+                                "other_mastodon": "https:\/\/social.example/@zoe", "linkedin": ""}
+            }
+        })json");
+        QCOMPARE(r.schema, 2);
+        QCOMPARE(r.tags, QStringList({u"family"_qs, u"climbing"_qs}));
+        const Details& d = r.details;
+        QCOMPARE(d.company, u"Acme"_qs);
+        QCOMPARE(d.school, u"ETH"_qs);
+        QCOMPARE(d.major, u"CS"_qs);
+        QCOMPARE(d.graduationYear, u"2012"_qs);
+        QCOMPARE(d.jobTitle, u"Engineer"_qs);
+        QCOMPARE(d.team, u"Platform"_qs);
+        QCOMPARE(d.workLocation, u"Zurich"_qs);
+        QCOMPARE(d.hometown, u"Bern"_qs);
+        QCOMPARE(d.currentCity, u"Basel"_qs);
+        QCOMPARE(d.howWeMet, u"Climbing gym"_qs);
+        QCOMPARE(d.mutuals, u"Ana"_qs);
+        QCOMPARE(d.email, u"zoe@example.org"_qs);
+        QCOMPARE(r.messageHandle, u"+41791234567"_qs);
+        QCOMPARE(r.findMyURL, u"https://find.example/zoe"_qs);
+        QCOMPARE(r.gmailTemplate, u"https://mail.example/?to={email}"_qs);
+        QCOMPARE(r.about, u"Loves jazz\n\nPlain note\n\nFavourite food: Rösti\n\nShoe size: 39"_qs);
+        QCOMPARE(r.updatedAt, QDateTime(QDate(2024, 5, 1), QTime(12, 0), Qt::UTC));
+
+        QCOMPARE(r.links.size(), 3);
+        QCOMPARE(r.links[0].kind, QuickLink::Kind::X);
+        QCOMPARE(r.links[0].url, u"https://x.com/zoe"_qs);
+        QCOMPARE(r.links[1].kind, QuickLink::Kind::Instagram);
+        QCOMPARE(r.links[1].title, u"Instagram"_qs);
+        QCOMPARE(r.links[2].kind, QuickLink::Kind::Custom);
+        QCOMPARE(r.links[2].title, u"Mastodon"_qs);
+        QVERIFY(!r.links[2].id.isNull());
+    }
+
+    void birthdays_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<std::optional<int>>("year");
+        QTest::addColumn<int>("month");
+        QTest::addColumn<int>("day");
+        QTest::newRow("iso instant") << u"1990-07-14T12:00:00Z"_qs << std::optional<int>(1990) << 7 << 14;
+        QTest::newRow("date only") << u"1985-02-28"_qs << std::optional<int>(1985) << 2 << 28;
+        QTest::newRow("year unknown marker") << u"1604-03-09"_qs << std::optional<int>() << 3 << 9;
+        QTest::newRow("us style") << u"12/31/1970"_qs << std::optional<int>(1970) << 12 << 31;
+        QTest::newRow("long month") << u"March 5, 2001"_qs << std::optional<int>(2001) << 3 << 5;
+        QTest::newRow("reference seconds") << u"43200"_qs << std::optional<int>(2001) << 1 << 1;
+    }
+
+    void birthdays() {
+        QFETCH(QString, text);
+        QFETCH(std::optional<int>, year);
+        QFETCH(int, month);
+        QFETCH(int, day);
+        const PemmoRecord r =
+            migrateOne(QByteArray("{\"pemmoData\":{\"birthday\":\"" + text.toUtf8() + "\"}}"));
+        QCOMPARE(r.birthday, (DateComponents{year, month, day}));
+        QCOMPARE(r.about, QString());
+    }
+
+    void unreadableDatesBecomeAboutLines() {
+        const PemmoRecord r = migrateOne(
+            R"({"plainNote":"n","pemmoData":{"birthday":"sometime in May","lastContacted":"last summer"}})");
+        QVERIFY(!r.birthday);
+        QVERIFY(r.interactions.isEmpty());
+        QCOMPARE(r.about, u"n\n\nBirthday: sometime in May\n\nLast contacted: last summer"_qs);
+        QCOMPARE(r.updatedAt, kNow);
+    }
+
+    void lastContactedBecomesOneTimelineEntry() {
+        const PemmoRecord r = migrateOne(R"({"pemmoData":{"lastContacted":"2025-11-30T18:45:00Z"}})");
+        QCOMPARE(r.interactions.size(), 1);
+        const Interaction& entry = r.interactions.first();
+        QCOMPARE(entry.text, u"Last contacted (migrated)"_qs);
+        QCOMPARE(entry.kind, Interaction::Kind::Other);
+        QCOMPARE(entry.date, QDateTime(QDate(2025, 11, 30), QTime(18, 45), Qt::UTC));
+        QVERIFY(!entry.id.isNull());
+    }
+
+    void valuesOfUnexpectedTypeAreKeptAsText() {
+        const PemmoRecord r = migrateOne(
+            R"({"pemmoData":{"tags":"family","metadata":{"graduationYear":2012},"customFields":{"n":[1,2]}}})");
+        QCOMPARE(r.details.graduationYear, u"2012"_qs);
+        QVERIFY(r.tags.isEmpty());
+        QCOMPARE(r.about, u"Tags: \"family\"\n\nN: [1,2]"_qs);
+    }
+
+    void everyMemberBecomesARecordAndOthersAreSkipped() {
+        const RecordMap records = LegacyMigration::migrate(
+            R"({"A":{"pemmoData":{}},"B":{"plainNote":"only a note"},"C":"junk"})", kNow);
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records.value(u"B"_qs).about, u"only a note"_qs);
+        QVERIFY(records.value(u"A"_qs).isEmpty());
+    }
+
+    void conversionFailsOnlyForNonObjects() {
+        QVERIFY_THROWS_EXCEPTION(DecodingError, LegacyMigration::migrate("[1,2]", kNow));
+        QVERIFY_THROWS_EXCEPTION(DecodingError, LegacyMigration::migrate("not json", kNow));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLegacyMigration)
+#include "TestLegacyMigration.moc"

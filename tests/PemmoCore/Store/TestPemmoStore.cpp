@@ -1,0 +1,440 @@
+// The record store: loading, the debounced and write-through writes, export and import.
+#include "Store/PemmoStore.h"
+#include "Store/StoreFile.h"
+#include "Support/DecodingError.h"
+#include "Support/FileError.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/TempDir.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutex>
+#include <QTest>
+#include <atomic>
+
+using namespace pemmo;
+using namespace std::chrono_literals;
+using test::await;
+
+namespace {
+
+constexpr auto kDelay = 40ms;
+
+// A clock the test moves by hand; read from the store's own thread.
+class ManualClock {
+public:
+    explicit ManualClock(const QDateTime& start)
+        : m_secs(std::make_shared<std::atomic<qint64>>(start.toSecsSinceEpoch())) {}
+    Clock clock() const {
+        return [secs = m_secs] { return QDateTime::fromSecsSinceEpoch(secs->load(), Qt::UTC); };
+    }
+    QDateTime now() const { return QDateTime::fromSecsSinceEpoch(m_secs->load(), Qt::UTC); }
+    void advance(qint64 seconds) { *m_secs += seconds; }
+
+private:
+    std::shared_ptr<std::atomic<qint64>> m_secs;
+};
+
+// Collects what is logged under the store's category while it lives.
+class LogCapture {
+public:
+    LogCapture() {
+        s_messages.clear();
+        m_previous = qInstallMessageHandler(&LogCapture::handler);
+    }
+    ~LogCapture() { qInstallMessageHandler(m_previous); }
+    QStringList messages() const {
+        QMutexLocker lock(&s_mutex);
+        return s_messages;
+    }
+
+private:
+    static void handler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+        if (QByteArrayView(context.category) == "com.dorvane.Pemmo.store" && type == QtCriticalMsg) {
+            QMutexLocker lock(&s_mutex);
+            s_messages.append(message);
+        }
+    }
+    inline static QMutex s_mutex;
+    inline static QStringList s_messages;
+    QtMessageHandler m_previous;
+};
+
+PemmoRecord recordWith(const QString& about, const QDateTime& updatedAt = {}) {
+    PemmoRecord r =
+        PemmoRecord::fresh(updatedAt.isValid() ? updatedAt : QDateTime::fromSecsSinceEpoch(0, Qt::UTC));
+    r.about = about;
+    return r;
+}
+
+// Puts a non-empty folder where `name` should be, so that renaming a file onto it fails even for root.
+void blockPath(const test::TempDir& dir, const QString& name) {
+    QVERIFY(QDir(dir.path()).mkpath(name + u"/keep"));
+}
+
+void unblockPath(const test::TempDir& dir, const QString& name) {
+    QVERIFY(QDir(dir.filePath(name)).removeRecursively());
+}
+
+RecordMap readStoreFile(const test::TempDir& dir) {
+    return StoreFile::decode(dir.read(PemmoStore::storeFileName()), QDateTime::currentDateTimeUtc());
+}
+
+const QDateTime kStart = QDateTime(QDate(2026, 3, 4), QTime(10, 15, 0), Qt::UTC);
+
+} // namespace
+
+class TestPemmoStore : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void missingFileStartsEmptyAndWritesNothing() {
+        test::TempDir dir;
+        const QString folder = dir.filePath(u"nested/Pemmo"_qs);
+        PemmoStore store(folder, kDelay);
+        await(store.load());
+        QVERIFY(QFileInfo(folder).isDir());
+        QVERIFY(await(store.allRecords()).isEmpty());
+        QVERIFY(QDir(folder).isEmpty());
+        QCOMPARE(await(store.writeCount()), 0);
+    }
+
+    void folderThatCannotBeMadeFailsLoad() {
+        test::TempDir dir;
+        dir.write(u"Pemmo"_qs, "a file where the folder should be");
+        PemmoStore store(dir.filePath(u"Pemmo"_qs), kDelay);
+        QVERIFY_THROWS_EXCEPTION(FileError, await(store.load()));
+        QVERIFY(await(store.allRecords()).isEmpty());
+    }
+
+    void unreadableFileFailsLoadAndSetsNothingAside() {
+        test::TempDir dir;
+        blockPath(dir, PemmoStore::storeFileName());
+        PemmoStore store(dir.path(), kDelay);
+        QVERIFY_THROWS_EXCEPTION(FileError, await(store.load()));
+        QCOMPARE(dir.entries(), QStringList{PemmoStore::storeFileName()});
+    }
+
+    void loadReadsWhatWasWritten() {
+        test::TempDir dir;
+        {
+            PemmoStore store(dir.path(), kDelay);
+            await(store.load());
+            await(store.put(recordWith(u"first"_qs), u"A"_qs));
+            await(store.commit(recordWith(u"second"_qs), u"B:ABPerson"_qs));
+        }
+        PemmoStore reopened(dir.path(), kDelay);
+        await(reopened.load());
+        const RecordMap records = await(reopened.allRecords());
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records.value(u"A"_qs).about, u"first"_qs);
+        QCOMPARE(records.value(u"B:ABPerson"_qs).about, u"second"_qs);
+    }
+
+    void damagedFileIsSetAsideAndStoreStartsEmpty_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("lone brace") << QByteArray("{");
+        QTest::newRow("records without schema") << QByteArray(R"({"records":{}})");
+        QTest::newRow("schema without records") << QByteArray(R"({"schema":2})");
+        QTest::newRow("a broken record") << QByteArray(R"({"schema":2,"records":{"A":{"tags":"x"}}})");
+        QTest::newRow("empty file") << QByteArray();
+        QTest::newRow("binary") << QByteArray("\x00\xff\xfe", 3);
+    }
+
+    void damagedFileIsSetAsideAndStoreStartsEmpty() {
+        QFETCH(QByteArray, bytes);
+        test::TempDir dir;
+        dir.write(PemmoStore::storeFileName(), bytes);
+        ManualClock clock(kStart);
+        LogCapture log;
+        PemmoStore store(dir.path(), kDelay, clock.clock());
+        await(store.load());
+
+        const QString backup = u"pemmo-store.corrupt-2026-03-04T10-15-00Z.json"_qs;
+        QCOMPARE(PemmoStore::corruptBackupFileName(kStart), backup);
+        QCOMPARE(dir.read(backup), bytes);
+        QVERIFY(await(store.allRecords()).isEmpty());
+        QVERIFY(!await(store.didMigrateLegacy()));
+        // The damaged file stays until the next write replaces it.
+        QCOMPARE(dir.read(PemmoStore::storeFileName()), bytes);
+        QCOMPARE(log.messages(), QStringList{u"Failed to decode "_qs + store.storeFilePath() +
+                                             u"; backed up unreadable data to "_qs + dir.filePath(backup) +
+                                             u" and starting with an empty store"_qs});
+
+        await(store.put(recordWith(u"new"_qs), u"A"_qs));
+        await(store.flush());
+        QCOMPARE(readStoreFile(dir).size(), 1);
+        QCOMPARE(dir.read(backup), bytes);
+    }
+
+    void failedCorruptBackupIsLoggedAndStoreStillStarts() {
+        test::TempDir dir;
+        dir.write(PemmoStore::storeFileName(), "{");
+        ManualClock clock(kStart);
+        const QString backup = PemmoStore::corruptBackupFileName(kStart);
+        blockPath(dir, backup);
+        LogCapture log;
+        PemmoStore store(dir.path(), kDelay, clock.clock());
+        await(store.load());
+        QVERIFY(await(store.allRecords()).isEmpty());
+        QCOMPARE(log.messages().size(), 1);
+        QVERIFY(log.messages().first().startsWith(u"Failed to decode "_qs + store.storeFilePath() +
+                                                  u" and failed to back it up to "_qs + dir.filePath(backup) +
+                                                  u" ("));
+        QVERIFY(log.messages().first().endsWith(u"); starting with an empty store anyway"_qs));
+    }
+
+    void legacyFileIsBackedUpConvertedAndWritten() {
+        test::TempDir dir;
+        const QByteArray legacy =
+            R"({"C1":{"contactID":"C1","pemmoData":{"tags":["family"],"company":"Acme"},)"
+            R"("plainNote":"Met at the lake","updatedAt":"2024-05-01T12:00:00Z"}})";
+        dir.write(PemmoStore::storeFileName(), legacy);
+        PemmoStore store(dir.path(), kDelay, ManualClock(kStart).clock());
+        await(store.load());
+
+        QCOMPARE(dir.read(PemmoStore::legacyBackupFileName()), legacy);
+        QVERIFY(await(store.didMigrateLegacy()));
+        QCOMPARE(await(store.writeCount()), 1);
+        const RecordMap onDisk = readStoreFile(dir);
+        QCOMPARE(onDisk.size(), 1);
+        QCOMPARE(onDisk.value(u"C1"_qs).details.company, u"Acme"_qs);
+        QCOMPARE(onDisk.value(u"C1"_qs).about, u"Met at the lake"_qs);
+        QCOMPARE(onDisk, await(store.allRecords()));
+    }
+
+    void legacyFileIsLeftAloneWhenItsBackupFails() {
+        test::TempDir dir;
+        const QByteArray legacy = R"({"C1":{"pemmoData":{"notes":"keep me"}}})";
+        dir.write(PemmoStore::storeFileName(), legacy);
+        blockPath(dir, PemmoStore::legacyBackupFileName());
+        LogCapture log;
+        PemmoStore store(dir.path(), kDelay);
+        await(store.load());
+
+        QVERIFY(await(store.allRecords()).isEmpty());
+        QVERIFY(!await(store.didMigrateLegacy()));
+        QCOMPARE(dir.read(PemmoStore::storeFileName()), legacy);
+        QCOMPARE(log.messages().size(), 1);
+        const QString expectedStart = u"Failed to back up legacy store to "_qs +
+                                      dir.filePath(PemmoStore::legacyBackupFileName()) +
+                                      u" before migrating ("_qs;
+        QVERIFY2(log.messages().first().startsWith(expectedStart), qPrintable(log.messages().first()));
+        QVERIFY(log.messages().first().endsWith(u"); leaving "_qs + store.storeFilePath() +
+                                                u" untouched and not migrating"_qs));
+    }
+
+    void putBurstWritesOnce() {
+        test::TempDir dir;
+        PemmoStore store(dir.path(), kDelay);
+        await(store.load());
+        QElapsedTimer sinceLastPut;
+        for (int i = 0; i < 10; ++i) {
+            await(store.put(recordWith(QString::number(i)), u"id-%1"_qs.arg(i % 3)));
+            sinceLastPut.start();
+        }
+        QCOMPARE(await(store.writeCount()), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(await(store.writeCount()), 1, 5000);
+        QVERIFY(sinceLastPut.elapsed() >= kDelay.count());
+        // No second write follows.
+        QTest::qWait(static_cast<int>(kDelay.count() * 3));
+        QCOMPARE(await(store.writeCount()), 1);
+        const RecordMap onDisk = readStoreFile(dir);
+        QCOMPARE(onDisk.size(), 3);
+        QCOMPARE(onDisk.value(u"id-0"_qs).about, u"9"_qs);
+    }
+
+    void putStampsNowAndImportKeepsTheFilesTime() {
+        test::TempDir dir;
+        ManualClock clock(kStart);
+        PemmoStore store(dir.path(), kDelay, clock.clock());
+        await(store.load());
+        const PemmoRecord stored = await(store.put(recordWith(u"x"_qs, kStart.addYears(-3)), u"A"_qs));
+        QCOMPARE(stored.updatedAt, kStart);
+        QCOMPARE(await(store.record(u"A"_qs))->updatedAt, kStart);
+
+        clock.advance(60);
+        await(store.commit(recordWith(u"y"_qs, kStart.addYears(-3)), u"A"_qs));
+        QCOMPARE(await(store.record(u"A"_qs))->updatedAt, kStart.addSecs(60));
+
+        const QDateTime old = kStart.addYears(1);
+        RecordMap incoming{{u"B"_qs, recordWith(u"z"_qs, old)}};
+        await(store.importData(QByteArray::fromStdString(StoreFile::encodeForExport(incoming))));
+        QCOMPARE(await(store.record(u"B"_qs))->updatedAt, old);
+        QCOMPARE(await(store.record(u"missing"_qs)), std::nullopt);
+    }
+
+    void commitWritesThroughAndCancelsPendingWrite() {
+        test::TempDir dir;
+        PemmoStore store(dir.path(), kDelay);
+        await(store.load());
+        await(store.put(recordWith(u"pending"_qs), u"A"_qs));
+        await(store.commit(recordWith(u"now"_qs), u"B"_qs));
+        QCOMPARE(await(store.writeCount()), 1);
+        QCOMPARE(readStoreFile(dir).size(), 2); // the pending change went out with it
+        QTest::qWait(static_cast<int>(kDelay.count() * 3));
+        QCOMPARE(await(store.writeCount()), 1);
+    }
+
+    void failedCommitRestoresTheEarlierRecord_data() {
+        QTest::addColumn<bool>("hadRecord");
+        QTest::newRow("replacing a record") << true;
+        QTest::newRow("adding a record") << false;
+    }
+
+    void failedCommitRestoresTheEarlierRecord() {
+        QFETCH(bool, hadRecord);
+        test::TempDir dir;
+        PemmoStore store(dir.path(), kDelay);
+        await(store.load());
+        if (hadRecord)
+            await(store.commit(recordWith(u"before"_qs), u"A"_qs));
+        await(store.put(recordWith(u"other change"_qs), u"B"_qs));
+        const int writesBefore = await(store.writeCount());
+
+        if (hadRecord)
+            QVERIFY(QFile::remove(dir.filePath(PemmoStore::storeFileName())));
+        blockPath(dir, PemmoStore::storeFileName());
+        QVERIFY_THROWS_EXCEPTION(FileError, await(store.commit(recordWith(u"after"_qs), u"A"_qs)));
+
+        const auto a = await(store.record(u"A"_qs));
+        QCOMPARE(a.has_value(), hadRecord);
+        if (hadRecord)
+            QCOMPARE(a->about, u"before"_qs);
+        QCOMPARE(await(store.record(u"B"_qs))->about, u"other change"_qs);
+        QCOMPARE(await(store.writeCount()), writesBefore);
+        const auto error = await(store.lastWriteError());
+        QVERIFY(error && !error->isEmpty());
+
+        unblockPath(dir, PemmoStore::storeFileName());
+        await(store.flush());
+        QCOMPARE(await(store.lastWriteError()), std::nullopt);
+        QCOMPARE(readStoreFile(dir).value(u"B"_qs).about, u"other change"_qs);
+    }
+
+    void failedDebouncedWriteKeepsRecordsAndIsReported() {
+        test::TempDir dir;
+        PemmoStore store(dir.path(), kDelay);
+        await(store.load());
+        LogCapture log;
+        blockPath(dir, PemmoStore::storeFileName());
+        await(store.put(recordWith(u"kept"_qs), u"A"_qs));
+        QTRY_VERIFY_WITH_TIMEOUT(await(store.lastWriteError()).has_value(), 5000);
+        QCOMPARE(await(store.writeCount()), 0);
+        QCOMPARE(await(store.record(u"A"_qs))->about, u"kept"_qs);
+        QCOMPARE(log.messages().size(), 1);
+        QVERIFY(log.messages().first().startsWith(u"Debounced write to "_qs + store.storeFilePath() +
+                                                  u" failed: "_qs));
+        QVERIFY(log.messages().first().endsWith(*await(store.lastWriteError())));
+
+        unblockPath(dir, PemmoStore::storeFileName());
+        await(store.remove(u"nothing"_qs));
+        QTRY_COMPARE_WITH_TIMEOUT(await(store.writeCount()), 1, 5000);
+        QCOMPARE(await(store.lastWriteError()), std::nullopt);
+    }
+
+    void removeAllKeepsOnlyTheGivenIds() {
+        test::TempDir dir;
+        PemmoStore store(dir.path(), kDelay);
+        await(store.load());
+        for (const char* id : {"A", "B", "C"})
+            await(store.put(recordWith(u"x"_qs), QString::fromLatin1(id)));
+        await(store.flush());
+
+        QStringList removed = await(store.removeAll({u"B"_qs, u"Z"_qs}));
+        removed.sort();
+        QCOMPARE(removed, QStringList({u"A"_qs, u"C"_qs}));
+        QCOMPARE(await(store.allRecords()).keys(), QStringList{u"B"_qs});
+        QTRY_COMPARE_WITH_TIMEOUT(await(store.writeCount()), 2, 5000);
+
+        QVERIFY(await(store.removeAll({u"B"_qs})).isEmpty());
+        QTest::qWait(static_cast<int>(kDelay.count() * 3));
+        QCOMPARE(await(store.writeCount()), 2);
+    }
+
+    void exportIsPrettySortedAndReadsBack() {
+        test::TempDir dir;
+        PemmoStore store(dir.path(), kDelay);
+        await(store.load());
+        await(store.put(recordWith(u"z"_qs), u"zeta"_qs));
+        await(store.put(recordWith(u"a"_qs), u"Alpha"_qs));
+        const QByteArray exported = await(store.exportData());
+
+        QVERIFY(exported.startsWith("{\n  \"records\": {\n    \"Alpha\": {\n      \"about\": \"a\",\n"));
+        QVERIFY(exported.indexOf("\"Alpha\"") < exported.indexOf("\"zeta\""));
+        QVERIFY(exported.endsWith("\n  \"schema\": 2\n}\n"));
+        QJsonParseError error;
+        QJsonDocument::fromJson(exported, &error);
+        QCOMPARE(error.error, QJsonParseError::NoError);
+        QCOMPARE(StoreFile::decode(exported, kStart), await(store.allRecords()));
+    }
+
+    void importMergesByUpdatedAt() {
+        test::TempDir dir;
+        PemmoStore store(dir.path(), kDelay, ManualClock(kStart).clock());
+        await(store.load());
+        for (const char* id : {"older", "equal", "newer"})
+            await(store.put(recordWith(u"stored"_qs), QString::fromLatin1(id)));
+
+        const RecordMap incoming{
+            {u"older"_qs, recordWith(u"incoming"_qs, kStart.addSecs(-1))},
+            {u"equal"_qs, recordWith(u"incoming"_qs, kStart)},
+            {u"newer"_qs, recordWith(u"incoming"_qs, kStart.addSecs(1))},
+            {u"new"_qs, recordWith(u"incoming"_qs, kStart.addYears(-10))},
+        };
+        const int taken =
+            await(store.importData(QByteArray::fromStdString(StoreFile::encodeForExport(incoming))));
+        QCOMPARE(taken, 3);
+        const RecordMap records = await(store.allRecords());
+        QCOMPARE(records.value(u"older"_qs).about, u"stored"_qs);
+        QCOMPARE(records.value(u"equal"_qs).about, u"incoming"_qs);
+        QCOMPARE(records.value(u"newer"_qs).about, u"incoming"_qs);
+        QCOMPARE(records.value(u"new"_qs), incoming.value(u"new"_qs));
+        QTRY_COMPARE_WITH_TIMEOUT(await(store.writeCount()), 1, 5000);
+    }
+
+    void importThatTakesNothingSchedulesNoWrite() {
+        test::TempDir dir;
+        PemmoStore store(dir.path(), kDelay, ManualClock(kStart).clock());
+        await(store.load());
+        await(store.commit(recordWith(u"stored"_qs), u"A"_qs));
+        const RecordMap incoming{{u"A"_qs, recordWith(u"older"_qs, kStart.addDays(-1))}};
+        QCOMPARE(await(store.importData(QByteArray::fromStdString(StoreFile::encode(incoming)))), 0);
+        QTest::qWait(static_cast<int>(kDelay.count() * 3));
+        QCOMPARE(await(store.writeCount()), 1);
+    }
+
+    void importOfSomethingElseFailsAndChangesNothing_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("not json") << QByteArray("hello");
+        QTest::newRow("legacy layout") << QByteArray(R"({"C1":{"pemmoData":{}}})");
+        QTest::newRow("no schema") << QByteArray(R"({"records":{}})");
+        QTest::newRow("one bad record among good")
+            << QByteArray(R"({"schema":2,"records":{"A":{},"B":{"interactions":[{}]}}})");
+    }
+
+    void importOfSomethingElseFailsAndChangesNothing() {
+        QFETCH(QByteArray, bytes);
+        test::TempDir dir;
+        PemmoStore store(dir.path(), kDelay);
+        await(store.load());
+        await(store.commit(recordWith(u"stored"_qs), u"A"_qs));
+        const RecordMap before = await(store.allRecords());
+        QVERIFY_THROWS_EXCEPTION(DecodingError, await(store.importData(bytes)));
+        QCOMPARE(await(store.allRecords()), before);
+    }
+
+    void staleTemporaryFilesAreClearedAtLoad() {
+        test::TempDir dir;
+        dir.write(u"pemmo-store.json.tmp-AbC123"_qs, "{\"sche");
+        dir.write(u"notes.txt"_qs, "mine");
+        PemmoStore store(dir.path(), kDelay);
+        await(store.load());
+        QCOMPARE(dir.entries(), QStringList{u"notes.txt"_qs});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPemmoStore)
+#include "TestPemmoStore.moc"
