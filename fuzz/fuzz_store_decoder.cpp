@@ -40,11 +40,34 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // Records without "updatedAt" take this time; a fixed one keeps runs reproducible.
     static const QDateTime now = QDateTime::fromSecsSinceEpoch(1772355600, Qt::UTC);
     RecordMap records;
+    bool decoded = true;
     try {
         records = StoreFile::decode(QByteArrayView(data, static_cast<qsizetype>(size)), now);
     } catch (const DecodingError&) {
-        return 0;
+        decoded = false;
     }
+
+    // The store reads its file in place, past the end into the spare capacity; what lies there
+    // must not change the outcome. Quotes and braces are the worst a parser could stumble on.
+    QByteArray inPlace;
+    inPlace.reserve(static_cast<qsizetype>(size) + 128);
+    inPlace.append(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    inPlace.append(QByteArray(127, '"').replace(1, 3, "{[\\"));
+    inPlace.truncate(static_cast<qsizetype>(size));
+    try {
+        const RecordMap again = StoreFile::decode(inPlace, now);
+        if (!decoded || again != records) {
+            std::fprintf(stderr, "Decoding in place reads differently from decoding a copy\n");
+            std::abort();
+        }
+    } catch (const DecodingError& error) {
+        if (decoded) {
+            std::fprintf(stderr, "Decoding in place fails where a copy decodes: %s\n", error.what());
+            std::abort();
+        }
+    }
+    if (!decoded)
+        return 0;
     const std::string compact = StoreFile::encode(records);
     requireEqual(records, decodeOwn(compact, now, "compact"), "compact");
     const std::string exported = StoreFile::encodeForExport(records);

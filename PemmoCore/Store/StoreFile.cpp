@@ -60,12 +60,37 @@ std::string encodeForExport(const RecordMap& records) {
     return encodeWith(JsonWriter(JsonWriter::Style::Pretty, true), records);
 }
 
+namespace {
+
+RecordMap decodeParsed(simdjson::simdjson_result<simdjson::dom::element> parsed, const QDateTime& now);
+
+} // namespace
+
 RecordMap decode(QByteArrayView bytes, const QDateTime& now) {
     simdjson::dom::parser parser;
+    // An empty view may have no buffer at all; simdjson copies from the pointer even for no bytes.
+    return decodeParsed(
+        parser.parse(bytes.isEmpty() ? "" : bytes.data(), static_cast<std::size_t>(bytes.size())), now);
+}
+
+namespace detail {
+
+RecordMap decodeInPlace(const QByteArray& bytes, const QDateTime& now) {
+    // The parser reads whole blocks past the end of the text; what lies there does not matter, only
+    // that it is ours to read. Without that much spare room it parses a padded copy.
+    if (bytes.capacity() - bytes.size() <= static_cast<qsizetype>(simdjson::SIMDJSON_PADDING))
+        return decode(QByteArrayView(bytes), now);
+    simdjson::dom::parser parser;
+    return decodeParsed(parser.parse(bytes.constData(), static_cast<std::size_t>(bytes.size()), false), now);
+}
+
+} // namespace detail
+
+namespace {
+
+RecordMap decodeParsed(simdjson::simdjson_result<simdjson::dom::element> parsed, const QDateTime& now) {
     simdjson::dom::element root;
-    if (const auto error =
-            parser.parse(bytes.isEmpty() ? "" : bytes.data(), static_cast<std::size_t>(bytes.size()))
-                .get(root)) {
+    if (const auto error = std::move(parsed).get(root)) {
         fail(DecodingError::Kind::DataCorrupted, {},
              QStringLiteral("The given data was not valid JSON (%1).")
                  .arg(QString::fromUtf8(simdjson::error_message(error))));
@@ -104,4 +129,5 @@ RecordMap decode(QByteArrayView bytes, const QDateTime& now) {
     return records;
 }
 
+} // namespace
 } // namespace pemmo::StoreFile

@@ -3,10 +3,12 @@
 
 #include "Records/PemmoRecord.h"
 
+#include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
 #include <QHash>
 #include <QString>
+#include <concepts>
 #include <string>
 
 namespace pemmo {
@@ -25,6 +27,18 @@ std::string encodeForExport(const RecordMap& records);
 // Both "schema" and "records" are required; every record is decoded strictly. Records without
 // "updatedAt" get `now`. Throws DecodingError.
 RecordMap decode(QByteArrayView bytes, const QDateTime& now);
+
+namespace detail {
+RecordMap decodeInPlace(const QByteArray& bytes, const QDateTime& now);
+}
+
+// The same for a QByteArray: parsed in place when it has spare capacity after its end, as one read
+// from a file has, instead of through a copy of the whole file. (A template, so that a text
+// literal still picks the overload above.)
+template <class Bytes>
+requires std::same_as<Bytes, QByteArray> RecordMap decode(const Bytes& bytes, const QDateTime& now) {
+    return detail::decodeInPlace(bytes, now);
+}
 
 } // namespace StoreFile
 } // namespace pemmo
