@@ -3,6 +3,7 @@
 #include "Store/PemmoStore.h"
 #include "StoreGenerator.h"
 #include "Support/AtomicFile.h"
+#include "Support/WaitFor.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -46,7 +47,7 @@ void reportFile(benchmark::State& state, const Fixture& f) {
 // A store loaded from the fixture's folder, the way the application starts.
 std::unique_ptr<PemmoStore> loadedStore(const Fixture& f) {
     auto store = std::make_unique<PemmoStore>(f.folder.path());
-    QCoro::waitFor(store->load());
+    pemmo::waitFor(store->load());
     return store;
 }
 
@@ -56,7 +57,7 @@ void storeLoad(benchmark::State& state) {
         state.PauseTiming();
         auto store = std::make_unique<PemmoStore>(f.folder.path());
         state.ResumeTiming();
-        QCoro::waitFor(store->load());
+        pemmo::waitFor(store->load());
         state.PauseTiming();
         store.reset();
         state.ResumeTiming();
@@ -69,7 +70,7 @@ void storeFlush(benchmark::State& state) {
     Fixture& f = fixture(static_cast<int>(state.range(0)));
     auto store = loadedStore(f);
     for (auto _ : state)
-        QCoro::waitFor(store->flush());
+        pemmo::waitFor(store->flush());
     reportFile(state, f);
 }
 
@@ -78,7 +79,7 @@ void storeExport(benchmark::State& state) {
     auto store = loadedStore(f);
     std::size_t size = 0;
     for (auto _ : state) {
-        const QByteArray bytes = QCoro::waitFor(store->exportData());
+        const QByteArray bytes = pemmo::waitFor(store->exportData());
         size = static_cast<std::size_t>(bytes.size());
     }
     reportFile(state, f);
@@ -133,7 +134,7 @@ BENCHMARK(atomicFileWrite)->Apply(sizes);
 } // namespace pemmo::bench
 
 int main(int argc, char** argv) {
-    // The store's executor and QCoro::waitFor need an application object.
+    // The store's executor and waitFor need an application object.
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
