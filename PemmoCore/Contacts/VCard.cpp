@@ -8,8 +8,10 @@
 #include <QHash>
 #include <QStringDecoder>
 #include <QUrl>
+#include <QVarLengthArray>
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace pemmo::VCard {
 namespace {
@@ -111,10 +113,48 @@ QList<Line> physicalLines(QByteArrayView bytes, qsizetype start) {
 
 // ---------------------------------------------------------------------------------------------
 // Property lines
+//
+// Most of a file's bytes end up in values that are never decoded, so values, groups and raw
+// parameters are slices of the file's own buffer (the card keeps it alive) rather than copies,
+// and the common names are shared constants: a book of ten thousand cards is read without
+// hundreds of thousands of small allocations.
+
+// `view` as a QByteArray: a slice of `owner`'s buffer when it lies there, else a copy.
+QByteArray slice(const QByteArray* owner, QByteArrayView view) {
+    if (owner && view.data() >= owner->constData() &&
+        view.data() + view.size() <= owner->constData() + owner->size())
+        return QByteArray::fromRawData(view.data(), view.size());
+    return view.toByteArray();
+}
+
+// Upper-case `word`, shared for the names and type words that make up most lines.
+QByteArray interned(QByteArrayView word) {
+    static const QByteArray known[] = {
+        QByteArrayLiteral("BEGIN"),    QByteArrayLiteral("END"),
+        QByteArrayLiteral("VERSION"),  QByteArrayLiteral("N"),
+        QByteArrayLiteral("FN"),       QByteArrayLiteral("NICKNAME"),
+        QByteArrayLiteral("ORG"),      QByteArrayLiteral("TITLE"),
+        QByteArrayLiteral("EMAIL"),    QByteArrayLiteral("TEL"),
+        QByteArrayLiteral("BDAY"),     QByteArrayLiteral("PHOTO"),
+        QByteArrayLiteral("UID"),      QByteArrayLiteral("X-ABLABEL"),
+        QByteArrayLiteral("ADR"),      QByteArrayLiteral("NOTE"),
+        QByteArrayLiteral("URL"),      QByteArrayLiteral("REV"),
+        QByteArrayLiteral("PRODID"),   QByteArrayLiteral("TYPE"),
+        QByteArrayLiteral("ENCODING"), QByteArrayLiteral("CHARSET"),
+        QByteArrayLiteral("VALUE"),    QByteArrayLiteral("PREF"),
+        QByteArrayLiteral("CELL"),     QByteArrayLiteral("HOME"),
+        QByteArrayLiteral("WORK"),     QByteArrayLiteral("VOICE"),
+        QByteArrayLiteral("FAX"),      QByteArrayLiteral("INTERNET"),
+        QByteArrayLiteral("BASE64"),   QByteArrayLiteral("QUOTED-PRINTABLE"),
+    };
+    for (const QByteArray& name : known) {
+        if (equalsIgnoringCase(word, name))
+            return name;
+    }
+    return upper(word);
+}
 
 QByteArray decodeCaret(QByteArrayView value) {
-    if (!value.contains('^'))
-        return value.toByteArray();
     QByteArray result;
     result.reserve(value.size());
     for (qsizetype i = 0; i < value.size(); ++i) {
@@ -142,29 +182,28 @@ QByteArray decodeCaret(QByteArrayView value) {
     return result;
 }
 
-Parameter bareParameter(QByteArrayView raw) {
-    const QByteArray value = upper(trimmedView(raw));
+Parameter bareParameter(const QByteArray* owner, QByteArrayView raw) {
+    const QByteArray value = interned(trimmedView(raw));
     const bool isEncoding = value == "BASE64" || value == "B" || value == "QUOTED-PRINTABLE" ||
                             value == "8BIT" || value == "7BIT";
-    return Parameter{isEncoding ? QByteArrayLiteral("ENCODING") : QByteArrayLiteral("TYPE"), value,
-                     raw.toByteArray()};
+    return Parameter{interned(isEncoding ? "ENCODING" : "TYPE"), value, slice(owner, raw)};
 }
 
 // Splits "group.NAME;param=value;...:" off `line`; returns the offset of the value, or -1 when
-// the line is no property.
-qsizetype parseHeader(QByteArrayView line, Property& property) {
+// the line is no property. Pieces are slices of `owner` when the line lies in its buffer.
+qsizetype parseHeader(QByteArrayView line, Property& property, const QByteArray* owner = nullptr) {
     const qsizetype size = line.size();
     qsizetype i = 0;
     while (i < size && line[i] != '.' && line[i] != ';' && line[i] != ':')
         ++i;
     if (i < size && line[i] == '.') {
-        property.group = line.first(i).toByteArray();
+        property.group = slice(owner, line.first(i));
         const qsizetype nameBegin = ++i;
         while (i < size && line[i] != ';' && line[i] != ':')
             ++i;
-        property.name = upper(trimmedView(line.sliced(nameBegin, i - nameBegin)));
+        property.name = interned(trimmedView(line.sliced(nameBegin, i - nameBegin)));
     } else {
-        property.name = upper(trimmedView(line.first(i)));
+        property.name = interned(trimmedView(line.first(i)));
     }
     if (property.name.isEmpty() || i >= size)
         return -1;
@@ -187,13 +226,20 @@ qsizetype parseHeader(QByteArrayView line, Property& property) {
         if (raw.isEmpty())
             continue;
         if (equals < 0) {
-            property.parameters.append(bareParameter(raw));
+            property.parameters.append(bareParameter(owner, raw));
             continue;
         }
-        QByteArray value = line.sliced(equals + 1, i - equals - 1).toByteArray();
-        value.replace('"', QByteArray());
-        property.parameters.append(Parameter{upper(trimmedView(line.sliced(begin, equals - begin))),
-                                             decodeCaret(value), raw.toByteArray()});
+        const QByteArrayView written = line.sliced(equals + 1, i - equals - 1);
+        QByteArray value;
+        if (written.contains('"') || written.contains('^')) {
+            value = written.toByteArray();
+            value.replace('"', QByteArray());
+            value = decodeCaret(value);
+        } else {
+            value = slice(owner, written);
+        }
+        property.parameters.append(
+            Parameter{interned(trimmedView(line.sliced(begin, equals - begin))), value, slice(owner, raw)});
     }
     if (i >= size || line[i] != ':')
         return -1;
@@ -259,7 +305,8 @@ QString decodeCharset(QByteArrayView bytes, const Property& property) {
     if (const Parameter* charset = property.parameter("CHARSET")) {
         const QByteArray name = upper(charset->value);
         if (name != "UTF-8" && name != "UTF8") {
-            QStringDecoder decoder(charset->value.constData());
+            const std::string name(charset->value.constData(), std::size_t(charset->value.size()));
+            QStringDecoder decoder(name.c_str());
             if (decoder.isValid())
                 return decoder.decode(bytes);
         } else {
@@ -276,9 +323,13 @@ QString decodeCharset(QByteArrayView bytes, const Property& property) {
 }
 
 // Resolves backslash escapes: \n (or \N) is a line break; \\ \, \; \: stand for themselves.
+QByteArray unescape(const QByteArray& value);
 QByteArray unescape(QByteArrayView value) {
+    return unescape(value.toByteArray());
+}
+QByteArray unescape(const QByteArray& value) {
     if (!value.contains('\\'))
-        return value.toByteArray();
+        return value;
     QByteArray result;
     result.reserve(value.size());
     for (qsizetype i = 0; i < value.size(); ++i) {
@@ -319,11 +370,6 @@ QList<QByteArrayView> splitComponents(QByteArrayView value, char separator = ';'
 // ---------------------------------------------------------------------------------------------
 // Labels
 
-struct TypeLabel {
-    const char* type;
-    const char* label;
-};
-
 QString lowerWords(const QString& camel) {
     // "HomeFAX" → "home fax", "CompanyMain" → "company main".
     QString result;
@@ -340,20 +386,45 @@ QString lowerWords(const QString& camel) {
     return result;
 }
 
-QString typeLabel(const QByteArrayList& types, bool isPhone) {
-    auto has = [&](const char* type) { return types.contains(QByteArray(type)); };
+// The TYPE words of a property, as written (compare them ignoring case).
+using TypeWords = QVarLengthArray<QByteArrayView, 8>;
+
+TypeWords typeWords(const Property& property) {
+    TypeWords words;
+    for (const Parameter& parameter : property.parameters) {
+        if (parameter.name != "TYPE")
+            continue;
+        QByteArrayView rest = parameter.value;
+        while (!rest.isEmpty()) {
+            const qsizetype comma = rest.indexOf(',');
+            const QByteArrayView word = trimmedView(comma < 0 ? rest : rest.first(comma));
+            if (!word.isEmpty())
+                words.append(word);
+            if (comma < 0)
+                break;
+            rest = rest.sliced(comma + 1);
+        }
+    }
+    return words;
+}
+
+QString typeLabel(const TypeWords& types, bool isPhone) {
+    auto has = [&](QByteArrayView type) {
+        return std::any_of(types.cbegin(), types.cend(),
+                           [&](QByteArrayView t) { return equalsIgnoringCase(t, type); });
+    };
     if (isPhone) {
         if (has("IPHONE"))
             return QStringLiteral("iPhone");
         if (has("CELL") || has("MOBILE"))
             return QStringLiteral("mobile");
         if (has("FAX")) {
-            for (const QByteArray& type : types) {
-                if (type == "HOME")
+            for (QByteArrayView type : types) {
+                if (equalsIgnoringCase(type, "HOME"))
                     return QStringLiteral("home fax");
-                if (type == "WORK")
+                if (equalsIgnoringCase(type, "WORK"))
                     return QStringLiteral("work fax");
-                if (type == "OTHER")
+                if (equalsIgnoringCase(type, "OTHER"))
                     return QStringLiteral("other fax");
             }
             return QStringLiteral("fax");
@@ -363,20 +434,23 @@ QString typeLabel(const QByteArrayList& types, bool isPhone) {
         if (has("MAIN"))
             return QStringLiteral("main");
     }
-    static constexpr TypeLabel places[] = {
-        {"HOME", "home"}, {"WORK", "work"}, {"OTHER", "other"}, {"SCHOOL", "school"}};
-    for (const QByteArray& type : types) {
-        for (const TypeLabel& place : places) {
-            if (type == place.type)
-                return QString::fromLatin1(place.label);
-        }
+    for (QByteArrayView type : types) {
+        if (equalsIgnoringCase(type, "HOME"))
+            return QStringLiteral("home");
+        if (equalsIgnoringCase(type, "WORK"))
+            return QStringLiteral("work");
+        if (equalsIgnoringCase(type, "OTHER"))
+            return QStringLiteral("other");
+        if (equalsIgnoringCase(type, "SCHOOL"))
+            return QStringLiteral("school");
     }
-    static const QByteArrayList noLabels = {"PREF", "INTERNET",         "X400", "VOICE", "MSG", "BASE64",
-                                            "B",    "QUOTED-PRINTABLE", "8BIT", "7BIT"};
-    for (const QByteArray& type : types) {
-        if (type.isEmpty() || noLabels.contains(type))
+    static constexpr const char* noLabels[] = {"PREF", "INTERNET",         "X400", "VOICE", "MSG", "BASE64",
+                                               "B",    "QUOTED-PRINTABLE", "8BIT", "7BIT"};
+    for (QByteArrayView type : types) {
+        if (std::any_of(std::begin(noLabels), std::end(noLabels),
+                        [&](const char* word) { return equalsIgnoringCase(type, word); }))
             continue;
-        const QByteArray word = type.startsWith("X-") ? type.mid(2) : type;
+        const QByteArrayView word = startsWithIgnoringCase(type, "X-") ? type.sliced(2) : type;
         if (!word.isEmpty())
             return QString::fromUtf8(word).toLower();
     }
@@ -599,13 +673,20 @@ public:
     Version version() const { return m_card.version; }
 
     void replace(const Property& property, const QByteArrayList& parameters, const EncodedValue& value) {
-        const QByteArray line = propertyLine(property.group, property.name, parameters, value);
+        const QByteArray line = propertyLine(property.group, writtenName(property), parameters, value);
         add(property.begin, property.end,
             foldedLine(version(), line, trailingBreak(m_file, property, m_lineBreak)));
     }
     void remove(const Property& property) { add(property.begin, property.end, {}); }
     void insert(qsizetype at, const QByteArray& name, const QByteArrayList& parameters,
                 const EncodedValue& value) {
+        // A quoted-printable value that still ends in "=" (its soft break met END:VCARD) would
+        // swallow a line added after it: add the line before it instead.
+        for (const Property& property : m_card.properties) {
+            if (property.end == at && property.encoding() == Encoding::QuotedPrintable &&
+                property.value.endsWith('='))
+                at = property.begin;
+        }
         add(at, at, foldedLine(version(), propertyLine({}, name, parameters, value), m_lineBreak));
     }
 
@@ -629,6 +710,19 @@ public:
     }
 
 private:
+    // The property's name as the file spells it ("X-ABLabel", "tel").
+    QByteArray writtenName(const Property& property) const {
+        QByteArrayView line = m_file.sliced(property.begin, property.end - property.begin);
+        if (!property.group.isEmpty() && line.size() > property.group.size() &&
+            line[property.group.size()] == '.')
+            line = line.sliced(property.group.size() + 1);
+        qsizetype length = 0;
+        while (length < line.size() && line[length] != ';' && line[length] != ':')
+            ++length;
+        const QByteArrayView name = line.first(length);
+        return equalsIgnoringCase(name, property.name) ? name.toByteArray() : property.name;
+    }
+
     void add(qsizetype begin, qsizetype end, QByteArray text) {
         m_edits.append(Edit{begin, end, std::move(text), int(m_edits.size())});
     }
@@ -755,9 +849,20 @@ void applyOrganization(CardEditor& editor, const Card& card, const std::optional
 }
 
 // The e-mail and phone rule, on the first entry with a value.
+// The X-ABLabel that labels `property`, if any.
+const Property* appleLabelOf(const Card& card, const Property& property) {
+    if (property.group.isEmpty())
+        return nullptr;
+    for (const Property& other : card.properties) {
+        if (other.name == "X-ABLABEL" && equalsIgnoringCase(other.group, property.group))
+            return &other;
+    }
+    return nullptr;
+}
+
 void applyFirstEntry(CardEditor& editor, const Card& card, QByteArrayView name,
                      const QList<LabeledValue>& before, const QList<LabeledValue>& after,
-                     const char* defaultType) {
+                     const char* defaultType, const char* appleDefault) {
     if (before == after || after.isEmpty())
         return;
     const EncodedValue value = encodeText(card.version, {after.first().value});
@@ -776,8 +881,13 @@ void applyFirstEntry(CardEditor& editor, const Card& card, QByteArrayView name,
         return;
     }
     QByteArrayList parameters = keptParameters(*first, {"VALUE"});
-    if (before.first().label.isEmpty())
-        parameters.append(typeParameter(card.version, defaultType));
+    if (before.first().label.isEmpty()) {
+        // An empty X-ABLabel outranks any type: the label goes there.
+        if (const Property* appleLabel = appleLabelOf(card, *first))
+            editor.replace(*appleLabel, keptParameters(*appleLabel, {}), EncodedValue{appleDefault, {}});
+        else
+            parameters.append(typeParameter(card.version, defaultType));
+    }
     editor.replace(*first, parameters, value);
 }
 
@@ -857,11 +967,12 @@ const Property* Card::first(QByteArrayView name) const {
     return nullptr;
 }
 
-Document parse(QByteArrayView bytes) {
+Document parse(const QByteArray& bytes) {
     Document document;
     const qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
     const QList<Line> lines = physicalLines(bytes, start);
-    auto content = [&](const Line& line) { return bytes.sliced(line.begin, line.contentEnd - line.begin); };
+    const QByteArrayView all(bytes);
+    auto content = [&](const Line& line) { return all.sliced(line.begin, line.contentEnd - line.begin); };
 
     std::optional<Card> current;
     int depth = 0;
@@ -882,45 +993,58 @@ Document parse(QByteArrayView bytes) {
         }
 
         // Unfold: a line that starts with a blank continues the one before, less that blank.
-        QByteArray logical = firstContent.toByteArray();
+        QByteArray folded; // only for lines that continue, which are rare apart from photos
         qsizetype j = i + 1;
         while (j < lines.size()) {
             const QByteArrayView next = content(lines[j]);
             if (next.isEmpty() || !isFoldWhitespace(next[0]))
                 break;
+            if (j == i + 1)
+                folded = firstContent.toByteArray();
             // After a quoted-printable soft break a leading blank is part of the text.
             Property probe;
-            const bool softBreak = logical.endsWith('=') && parseHeader(logical, probe) >= 0 &&
+            const bool softBreak = folded.endsWith('=') && parseHeader(folded, probe) >= 0 &&
                                    probe.encoding() == Encoding::QuotedPrintable;
             if (softBreak) {
-                logical.chop(1);
-                logical += next;
+                folded.chop(1);
+                folded += next;
             } else {
-                logical += next.sliced(1);
+                folded += next.sliced(1);
             }
             ++j;
         }
+        const bool isFolded = j > i + 1;
+        const QByteArrayView logical = isFolded ? QByteArrayView(folded) : firstContent;
 
         Property property;
-        const qsizetype valueOffset = parseHeader(logical, property);
+        const qsizetype valueOffset = parseHeader(logical, property, isFolded ? nullptr : &bytes);
         if (valueOffset < 0) {
             i = j; // not a property: ignored here, kept in the file
             continue;
         }
-        property.value = logical.mid(valueOffset);
-        if (property.encoding() == Encoding::QuotedPrintable) {
-            // Soft line breaks: "=" at the end of a line joins the next line, whatever it holds.
-            while (property.value.endsWith('=') && j < lines.size() && !isEndOfCard(content(lines[j]))) {
+        property.value = isFolded ? folded.mid(valueOffset) : slice(&bytes, logical.sliced(valueOffset));
+        // The value may go on: quoted-printable soft breaks ("=" at the end of a line joins the next
+        // line, whatever it holds), 2.1 base64 running on over unindented lines until a blank one,
+        // and, after either, lines that start with a blank.
+        const Encoding encoding = property.encoding();
+        const bool base64RunsOn =
+            encoding == Encoding::Base64 && current && current->version == Version::V2_1;
+        while (j < lines.size()) {
+            const QByteArrayView next = content(lines[j]);
+            const bool softBreak = encoding == Encoding::QuotedPrintable && property.value.endsWith('=');
+            if (!next.isEmpty() && isFoldWhitespace(next[0])) {
+                if (softBreak)
+                    property.value.chop(1);
+                property.value += softBreak ? next : next.sliced(1);
+            } else if (softBreak && !isEndOfCard(next)) {
                 property.value.chop(1);
-                property.value += content(lines[j]);
-                ++j;
+                property.value += next;
+            } else if (base64RunsOn && isBase64Line(next)) {
+                property.value += next;
+            } else {
+                break;
             }
-        } else if (property.encoding() == Encoding::Base64 && current && current->version == Version::V2_1) {
-            // 2.1 lets base64 run on over unindented lines until a blank one.
-            while (j < lines.size() && isBase64Line(content(lines[j]))) {
-                property.value += content(lines[j]);
-                ++j;
-            }
+            ++j;
         }
         property.begin = firstLine.begin;
         property.end = lines[j - 1].next;
@@ -935,6 +1059,8 @@ Document parse(QByteArrayView bytes) {
             if (current)
                 abandonCurrent("has no END:VCARD");
             current.emplace();
+            current->source = bytes;
+            current->properties.reserve(16);
             current->position = ++document.cardCount;
             current->begin = property.begin;
             current->bodyBegin = property.end;
@@ -1004,13 +1130,9 @@ QString appleLabel(const QString& written) {
 }
 
 QString label(const Card& card, const Property& property) {
-    if (!property.group.isEmpty()) {
-        for (const Property& other : card.properties) {
-            if (other.name == "X-ABLABEL" && equalsIgnoringCase(other.group, property.group))
-                return appleLabel(text(card, other));
-        }
-    }
-    return typeLabel(property.types(), property.name == "TEL");
+    if (const Property* written = appleLabelOf(card, property))
+        return appleLabel(text(card, *written));
+    return typeLabel(typeWords(property), property.name == "TEL");
 }
 
 QString phoneNumber(const Card& card, const Property& property) {
@@ -1221,8 +1343,8 @@ QByteArray applyDraft(QByteArrayView file, const Card& card, const ContactDraft&
     applyText(editor, card, "NICKNAME", before.nickname, after.nickname);
     applyOrganization(editor, card, before.organization, after.organization);
     applyText(editor, card, "TITLE", before.jobTitle, after.jobTitle);
-    applyFirstEntry(editor, card, "EMAIL", before.emails, after.emails, "WORK");
-    applyFirstEntry(editor, card, "TEL", before.phones, after.phones, "CELL");
+    applyFirstEntry(editor, card, "EMAIL", before.emails, after.emails, "WORK", "_$!<Work>!$_");
+    applyFirstEntry(editor, card, "TEL", before.phones, after.phones, "CELL", "_$!<Mobile>!$_");
     applyBirthday(editor, card, before.birthday, after.birthday);
     return editor.result();
 }

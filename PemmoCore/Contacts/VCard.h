@@ -56,6 +56,7 @@ struct Property {
     QByteArray name;  // upper-case
     QList<Parameter> parameters;
     QByteArray value;    // unfolded, quoted-printable soft breaks removed; escapes and encodings kept
+                         // (may point into the card's source: keep the card while using it)
     qsizetype begin = 0; // offset of its first line in the file
     qsizetype end = 0;   // offset just past its last line break
 
@@ -66,6 +67,7 @@ struct Property {
 };
 
 struct Card {
+    QByteArray source; // the file's bytes, which the properties' values point into
     Version version = Version::V3_0;
     QList<Property> properties; // those of the card itself, not of a card embedded in it
     int position = 1;           // 1-based, among every card of the file
@@ -84,7 +86,7 @@ struct Document {
 };
 
 // Never fails: damaged cards are left out and described in `problems`.
-Document parse(QByteArrayView bytes);
+Document parse(const QByteArray& bytes);
 
 // Decoded values.
 QString text(const Card& card, const Property& property);

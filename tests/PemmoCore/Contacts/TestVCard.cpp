@@ -554,6 +554,28 @@ private Q_SLOTS:
             << unlabelled << ContactDraft{.givenName = "John", .familyName = "Doe", .email = "x@y"}
             << replaced(unlabelled, "EMAIL;TYPE=INTERNET:a@b", "EMAIL;TYPE=INTERNET;TYPE=WORK:x@y");
 
+        const QByteArray emptyApple = card("N:Doe;John;;;\r\nitem1.EMAIL:a@b\r\nitem1.X-ABLabel:");
+        QTest::newRow("empty Apple label becomes work")
+            << emptyApple << ContactDraft{.givenName = "John", .familyName = "Doe", .email = "x@y"}
+            << replaced(replaced(emptyApple, "item1.EMAIL:a@b", "item1.EMAIL:x@y"),
+                        "item1.X-ABLabel:", "item1.X-ABLabel:_$!<Work>!$_");
+
+        const QByteArray lower = card("n:Doe;John;;;\r\nitem1.tel;type=cell:1");
+        QTest::newRow("names keep their spelling")
+            << lower << ContactDraft{.givenName = "John", .familyName = "Doe", .phone = "2"}
+            << replaced(lower, "item1.tel;type=cell:1", "item1.tel;type=cell:2");
+
+        const QByteArray runOn =
+            card("N:Doe;John;;;\r\nORG;ENCODING=QUOTED-PRINTABLE:Ac=\r\nme\r\n Corp", "2.1");
+        QTest::newRow("folded lines after soft breaks go with the value")
+            << runOn << ContactDraft{.givenName = "John", .familyName = "Doe", .organization = "New"}
+            << replaced(runOn, "ORG;ENCODING=QUOTED-PRINTABLE:Ac=\r\nme\r\n Corp", "ORG:New");
+
+        const QByteArray dangling = card("N:Doe;John;;;\r\nNOTE;ENCODING=QUOTED-PRINTABLE:abc=", "2.1");
+        QTest::newRow("no line after a dangling soft break")
+            << dangling << ContactDraft{.givenName = "John", .familyName = "Doe", .nickname = "JD"}
+            << replaced(dangling, "NOTE;", "NICKNAME:JD\r\nNOTE;");
+
         const QByteArray noName = card("FN:Jane Doe\r\nTEL:1");
         QTest::newRow("N added after VERSION")
             << noName << ContactDraft{.givenName = "Janet", .familyName = "Doe"}
