@@ -1,0 +1,398 @@
+#include "Contacts/VCardBook.h"
+
+#include "Records/PemmoError.h"
+#include "Support/AtomicFile.h"
+#include "Support/FileError.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QLoggingCategory>
+#include <QThread>
+#include <QUuid>
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace pemmo {
+namespace {
+
+Q_LOGGING_CATEGORY(lcVCardBook, "com.dorvane.Pemmo.contacts", QtInfoMsg)
+
+bool hasVCardSuffix(const char* name) {
+    const std::size_t length = std::strlen(name);
+    return length > 4 && ::strcasecmp(name + length - 4, ".vcf") == 0;
+}
+
+qint64 nanoseconds(const struct timespec& time) {
+    return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
+}
+
+// Reads one folder: its vCard files (sorted by name) and, when asked, its visible subfolders.
+bool listFolder(const QString& folder, QList<VCardBook::FileStamp>& files, QStringList* subfolders) {
+    const QByteArray encoded = QFile::encodeName(folder);
+    DIR* dir = ::opendir(encoded.constData());
+    if (!dir)
+        return false;
+    const int fd = ::dirfd(dir);
+    QList<VCardBook::FileStamp> found;
+    QStringList folders;
+    while (const dirent* entry = ::readdir(dir)) {
+        const char* name = entry->d_name;
+        if (name[0] == '.')
+            continue; // hidden, including our own temporary files
+        const bool vcf = hasVCardSuffix(name);
+        const bool maybeFolder =
+            entry->d_type == DT_DIR || entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
+        if (!vcf && !(subfolders && maybeFolder))
+            continue;
+        struct stat info;
+        if (::fstatat(fd, name, &info, 0) != 0)
+            continue;
+        const QString path = folder + u'/' + QFile::decodeName(name);
+        if (S_ISDIR(info.st_mode)) {
+            if (subfolders)
+                folders.append(path);
+        } else if (vcf && S_ISREG(info.st_mode)) {
+            found.append({path, nanoseconds(info.st_mtim), qint64(info.st_size), quint64(info.st_ino)});
+        }
+    }
+    ::closedir(dir);
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
+    files.append(found);
+    if (subfolders) {
+        folders.sort();
+        subfolders->append(folders);
+    }
+    return true;
+}
+
+// The whole file, read with plain system calls: for ten thousand small files QFile's own
+// bookkeeping costs more than the reading.
+QByteArray readWhole(const QString& path, qint64 expectedSize) {
+    const QByteArray encoded = QFile::encodeName(path);
+    const int fd = ::open(encoded.constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw FileError(u"Could not read \u201C"_qs + path + u"\u201D: "_qs +
+                        QString::fromLocal8Bit(std::strerror(errno)));
+    QByteArray bytes(qMax<qint64>(expectedSize, 0) + 1, Qt::Uninitialized);
+    qsizetype filled = 0;
+    for (;;) {
+        if (filled == bytes.size())
+            bytes.resize(bytes.size() * 2);
+        const ssize_t n = ::read(fd, bytes.data() + filled, std::size_t(bytes.size() - filled));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            const int error = errno;
+            ::close(fd);
+            throw FileError(u"Could not read \u201C"_qs + path + u"\u201D: "_qs +
+                            QString::fromLocal8Bit(std::strerror(error)));
+        }
+        if (n == 0)
+            break;
+        filled += n;
+    }
+    ::close(fd);
+    bytes.truncate(filled);
+    return bytes;
+}
+
+QCollator nameCollator() {
+    QCollator collator{QLocale(QLocale::English)};
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    collator.setNumericMode(true);
+    return collator;
+}
+
+// New files get what the user's umask leaves of rw-rw-rw-, as any other program's would.
+unsigned newFileMode() {
+    static const unsigned mode = [] {
+        unsigned mask = 022;
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (status.open(QIODevice::ReadOnly)) {
+            for (const QByteArray& line : status.readAll().split('\n')) {
+                if (line.startsWith("Umask:")) {
+                    bool ok = false;
+                    const unsigned value = line.mid(6).trimmed().toUInt(&ok, 8);
+                    if (ok)
+                        mask = value;
+                    break;
+                }
+            }
+        }
+        return 0666u & ~mask;
+    }();
+    return mode;
+}
+
+// Replaces the file's contents atomically, keeping its permissions; a link is followed, not replaced.
+void rewrite(const QString& path, const QByteArray& bytes) {
+    const QFileInfo info(path);
+    const QString target = info.isSymLink() ? info.canonicalFilePath() : path;
+    struct stat status;
+    const QByteArray encoded = QFile::encodeName(target);
+    const unsigned mode =
+        ::stat(encoded.constData(), &status) == 0 ? unsigned(status.st_mode & 07777) : newFileMode();
+    AtomicFile::write(target, bytes, mode);
+}
+
+} // namespace
+
+VCardBook::VCardBook(QStringList folders, int threads)
+    : m_folders(normalized(folders))
+    , m_threads(threads > 0 ? threads : qBound(1, QThread::idealThreadCount(), 4)) {}
+
+void VCardBook::setFolders(QStringList folders) {
+    m_folders = normalized(folders);
+    m_lastListing.reset();
+}
+
+QStringList VCardBook::normalized(const QStringList& folders) {
+    QStringList result;
+    for (const QString& folder : folders) {
+        if (folder.isEmpty())
+            continue;
+        const QString clean = QDir::cleanPath(QDir(folder).absolutePath());
+        if (!result.contains(clean))
+            result.append(clean);
+    }
+    return result;
+}
+
+bool VCardBook::canRead(const QString& folder) {
+    const QByteArray encoded = QFile::encodeName(folder);
+    DIR* dir = ::opendir(encoded.constData());
+    if (!dir)
+        return false;
+    ::closedir(dir);
+    return true;
+}
+
+VCardBook::Listing VCardBook::list(const QStringList& folders) {
+    Listing listing;
+    for (const QString& folder : folders) {
+        QStringList subfolders;
+        if (!listFolder(folder, listing.files, &subfolders)) {
+            qCWarning(lcVCardBook, "Cannot read the contacts folder %s: %s", qUtf8Printable(folder),
+                      std::strerror(errno));
+            throw PemmoError::contactsDenied();
+        }
+        listing.folders.append(folder);
+        for (const QString& subfolder : subfolders) {
+            if (listFolder(subfolder, listing.files, nullptr))
+                listing.folders.append(subfolder);
+            else
+                qCWarning(lcVCardBook, "Skipped the unreadable address book %s", qUtf8Printable(subfolder));
+        }
+    }
+    return listing;
+}
+
+VCardBook::Entry VCardBook::load(const FileStamp& stamp, const QCollator& collator) {
+    Entry entry{stamp, {}};
+    QByteArray bytes;
+    try {
+        bytes = readWhole(stamp.path, stamp.size);
+    } catch (const FileError& error) {
+        qCWarning(lcVCardBook, "Skipped %s: %s", qUtf8Printable(stamp.path), error.what());
+        return entry;
+    }
+    ++m_parseCount;
+    const VCard::Document document = VCard::parse(bytes);
+    if (!document.problems.isEmpty())
+        qCWarning(lcVCardBook, "Skipped in %s: %s", qUtf8Printable(stamp.path),
+                  qUtf8Printable(document.problems.join(u"; ")));
+    const QString baseName = QFileInfo(stamp.path).completeBaseName();
+    entry.contacts.reserve(std::size_t(document.cards.size()));
+    for (const VCard::Card& card : document.cards) {
+        Person person = VCard::toPerson(card, VCard::identifier(card, baseName, document.cardCount));
+        const QCollatorSortKey given = collator.sortKey(person.givenName);
+        const QCollatorSortKey family = collator.sortKey(person.familyName);
+        entry.contacts.push_back(Contact{std::move(person), card.position, given, family});
+    }
+    return entry;
+}
+
+QList<Person> VCardBook::refresh() {
+    if (m_folders.isEmpty())
+        throw PemmoError::contactsDenied();
+    Listing listing = list(m_folders);
+    if (m_lastListing && m_lastListing->files == listing.files) {
+        m_lastListing = std::move(listing);
+        return m_lastPeople;
+    }
+
+    // Entries still current are marked; changed files are read again; the rest are dropped.
+    const quint64 generation = ++m_generation;
+    QList<const FileStamp*> changed;
+    for (const FileStamp& stamp : listing.files) {
+        const auto cached = m_cache.find(stamp.path);
+        if (cached != m_cache.end() && cached->stamp == stamp)
+            cached->generation = generation;
+        else
+            changed.append(&stamp);
+    }
+    for (Entry& entry : loadAll(changed)) {
+        entry.generation = generation;
+        m_cache.insert(entry.stamp.path, std::move(entry));
+    }
+    m_cache.removeIf([generation](const auto& item) { return item.value().generation != generation; });
+
+    std::vector<const Contact*> order;
+    order.reserve(std::size_t(listing.files.size()));
+    m_locations.clear();
+    m_locations.reserve(listing.files.size());
+    for (const FileStamp& stamp : listing.files) {
+        const Entry& entry = *m_cache.constFind(stamp.path);
+        for (const Contact& contact : entry.contacts) {
+            const auto existing = m_locations.constFind(contact.person.id);
+            if (existing != m_locations.cend()) {
+                const QString key = stamp.path + u'\n' + contact.person.id;
+                if (!m_reportedDuplicates.contains(key)) {
+                    m_reportedDuplicates.insert(key);
+                    qCWarning(lcVCardBook, "Skipped a card in %s: %s already holds the contact %s",
+                              qUtf8Printable(stamp.path), qUtf8Printable(*existing),
+                              qUtf8Printable(contact.person.id));
+                }
+                continue;
+            }
+            m_locations.insert(contact.person.id, stamp.path);
+            order.push_back(&contact);
+        }
+    }
+    std::stable_sort(order.begin(), order.end(), [](const Contact* a, const Contact* b) {
+        if (const int given = a->givenKey.compare(b->givenKey); given != 0)
+            return given < 0;
+        if (const int family = a->familyKey.compare(b->familyKey); family != 0)
+            return family < 0;
+        return a->person.id < b->person.id;
+    });
+
+    QList<Person> people;
+    people.reserve(qsizetype(order.size()));
+    for (const Contact* contact : order)
+        people.append(contact->person);
+    m_lastListing = std::move(listing);
+    m_lastPeople = people;
+    return people;
+}
+
+std::vector<VCardBook::Entry> VCardBook::loadAll(const QList<const FileStamp*>& stamps) {
+    std::vector<Entry> entries(std::size_t(stamps.size()));
+    // A first read of a large book spreads over the cores; a few changed files are read here.
+    const int threads = stamps.size() >= 64 ? m_threads : 1;
+    std::atomic<qsizetype> nextIndex = 0;
+    auto work = [&] {
+        const QCollator collator = nameCollator(); // one per thread: a collator is not shared
+        for (qsizetype i = nextIndex++; i < stamps.size(); i = nextIndex++)
+            entries[std::size_t(i)] = load(*stamps[i], collator);
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    return entries;
+}
+
+QList<Person> VCardBook::people() {
+    return refresh();
+}
+
+std::optional<VCardBook::Located> VCardBook::locateIn(const QString& path, const QString& id) {
+    Located located;
+    located.path = path;
+    try {
+        located.bytes = AtomicFile::read(path);
+    } catch (const FileError&) {
+        if (!QFileInfo::exists(path))
+            return std::nullopt; // gone since the last look
+        throw;
+    }
+    located.document = VCard::parse(located.bytes);
+    const QString baseName = QFileInfo(path).completeBaseName();
+    for (qsizetype i = 0; i < located.document.cards.size(); ++i) {
+        const VCard::Card& card = located.document.cards[i];
+        if (VCard::identifier(card, baseName, located.document.cardCount) == id) {
+            located.cardIndex = i;
+            return located;
+        }
+    }
+    return std::nullopt;
+}
+
+VCardBook::Located VCardBook::locate(const QString& id) {
+    // The last refresh usually knows the file; when it is stale, look again once.
+    if (const auto known = m_locations.constFind(id); known != m_locations.cend()) {
+        if (auto located = locateIn(*known, id))
+            return std::move(*located);
+    }
+    refresh();
+    if (const auto known = m_locations.constFind(id); known != m_locations.cend()) {
+        if (auto located = locateIn(*known, id))
+            return std::move(*located);
+    }
+    throw PemmoError::notFound(id);
+}
+
+std::optional<QByteArray> VCardBook::fullImage(const QString& id) {
+    const Located located = locate(id);
+    return VCard::photo(located.document.cards[located.cardIndex]);
+}
+
+QString VCardBook::folderForNewContacts() const {
+    if (m_folders.isEmpty())
+        throw PemmoError::contactsDenied();
+    // A folder that holds only address books (as vdirsyncer fills it) gets the new card in the first of them.
+    const QString folder = m_folders.first();
+    QList<FileStamp> files;
+    QStringList subfolders;
+    if (!listFolder(folder, files, &subfolders))
+        throw PemmoError::contactsDenied();
+    if (files.isEmpty() && !subfolders.isEmpty())
+        return subfolders.first();
+    return folder;
+}
+
+QString VCardBook::create(const ContactDraft& draft) {
+    const QString folder = folderForNewContacts();
+    QString uid;
+    QString path;
+    do {
+        uid = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper();
+        path = folder + u'/' + uid + u".vcf"_qs;
+    } while (QFileInfo::exists(path));
+    AtomicFile::write(path, VCard::newCard(draft, uid), newFileMode());
+    return uid;
+}
+
+void VCardBook::update(const QString& id, const ContactDraft& draft) {
+    const Located located = locate(id);
+    const QByteArray changed =
+        VCard::applyDraft(located.bytes, located.document.cards[located.cardIndex], draft);
+    if (changed != located.bytes)
+        rewrite(located.path, changed);
+}
+
+void VCardBook::remove(const QString& id) {
+    const Located located = locate(id);
+    if (located.document.cardCount > 1) {
+        rewrite(located.path, VCard::removeCard(located.bytes, located.document.cards[located.cardIndex]));
+        return;
+    }
+    const QByteArray encoded = QFile::encodeName(located.path);
+    if (::unlink(encoded.constData()) != 0 && errno != ENOENT)
+        throw FileError(u"Could not delete \u201C"_qs + located.path + u"\u201D: "_qs +
+                        QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+} // namespace pemmo

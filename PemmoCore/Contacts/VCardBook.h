@@ -1,0 +1,120 @@
+// The address book held in vCard folders, read and written synchronously by the one thread that
+// owns it. Parsed cards are cached per file (path, modification time, size, inode), so a second
+// read parses only the files that changed since.
+//
+// Layout: every folder holds address books in the vdir layout that vdirsyncer and khard use: its
+// own ".vcf" files, and one level of subfolders, each an address book of ".vcf" files. Hidden
+// files and folders are left out. A file may hold several cards; each becomes a person. When two
+// cards have the same identifier, the one in the first folder (then the first path) wins and the
+// other is left out with a warning.
+#pragma once
+
+#include "Contacts/ContactRepository.h"
+#include "Contacts/VCard.h"
+#include "Records/Person.h"
+
+#include <QCollator>
+#include <QHash>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <optional>
+#include <vector>
+
+namespace pemmo {
+
+class VCardBook {
+public:
+    struct FileStamp {
+        QString path;
+        qint64 modified = 0; // nanoseconds since the epoch
+        qint64 size = 0;
+        quint64 inode = 0;
+
+        bool operator==(const FileStamp&) const = default;
+    };
+
+    struct Listing {
+        QList<FileStamp> files; // sorted by path within each folder, folders in the given order
+        QStringList folders;    // the folders and their address-book subfolders
+
+        bool operator==(const Listing&) const = default;
+    };
+
+    // `threads`: how many threads a first read of a large book may use; by default one per core, up to four.
+    explicit VCardBook(QStringList folders = {}, int threads = 0);
+
+    VCardBook(const VCardBook&) = delete;
+    VCardBook& operator=(const VCardBook&) = delete;
+
+    const QStringList& folders() const { return m_folders; }
+    void setFolders(QStringList folders);
+
+    // Whether `folder` is a folder whose entries can be read.
+    static bool canRead(const QString& folder);
+    // The vCard files of `folders`. Throws PemmoError::contactsDenied() when a folder cannot be read.
+    static Listing list(const QStringList& folders);
+    // Absolute, clean paths, duplicates dropped.
+    static QStringList normalized(const QStringList& folders);
+
+    // Every person, sorted by given name, then family name. Throws PemmoError::contactsDenied()
+    // when there is no folder or one cannot be read.
+    QList<Person> people();
+    // The stored photo of the contact. Throws PemmoError::notFound.
+    std::optional<QByteArray> fullImage(const QString& id);
+    // Writes a new vCard 3.0 file named after its fresh UID; returns the UID.
+    QString create(const ContactDraft& draft);
+    // Rewrites the contact's file in place, touching only the lines the draft changes. Throws
+    // PemmoError::notFound, FileError.
+    void update(const QString& id, const ContactDraft& draft);
+    // Deletes the contact's file, or its card from a file of several. Throws PemmoError::notFound, FileError.
+    void remove(const QString& id);
+
+    // How many times a file was read and parsed; safe to read from any thread.
+    int parseCount() const { return m_parseCount.load(); }
+    // The folders as the last read found them.
+    const std::optional<Listing>& lastListing() const { return m_lastListing; }
+
+private:
+    struct Contact {
+        Person person;
+        int position;
+        QCollatorSortKey givenKey;
+        QCollatorSortKey familyKey;
+    };
+    struct Entry {
+        FileStamp stamp;
+        std::vector<Contact> contacts;
+        quint64 generation = 0; // of the refresh that last saw the file
+    };
+    struct Located {
+        QString path;
+        QByteArray bytes;
+        VCard::Document document;
+        qsizetype cardIndex = -1; // in `document.cards`
+    };
+
+    // Reads what changed since the last call; the people sorted and their locations updated.
+    QList<Person> refresh();
+    std::vector<Entry> loadAll(const QList<const FileStamp*>& stamps);
+    // Safe on any thread.
+    Entry load(const FileStamp& stamp, const QCollator& collator);
+    Located locate(const QString& id);
+    std::optional<Located> locateIn(const QString& path, const QString& id);
+    QString folderForNewContacts() const;
+
+    QStringList m_folders;
+    QHash<QString, Entry> m_cache;
+    QHash<QString, QString> m_locations; // id → file, as of the last refresh
+    QSet<QString> m_reportedDuplicates;
+    const int m_threads;
+    std::atomic<int> m_parseCount = 0;
+    quint64 m_generation = 0;
+    // The last answer, given again while no file changed.
+    std::optional<Listing> m_lastListing;
+    QList<Person> m_lastPeople;
+};
+
+} // namespace pemmo

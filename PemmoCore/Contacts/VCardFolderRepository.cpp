@@ -1,0 +1,171 @@
+#include "Contacts/VCardFolderRepository.h"
+
+#include "Contacts/VCardBook.h"
+#include "Contacts/VCardFolderWatcher.h"
+#include "Records/PemmoError.h"
+#include "Support/AtomicFile.h"
+#include "Support/Race.h"
+#include "Support/SerialExecutor.h"
+
+#include <QMutexLocker>
+#include <QPointer>
+
+namespace pemmo {
+
+// Everything the executor's thread owns. Jobs hold it by a shared pointer, so a job that lost its
+// race can still finish after the repository is gone.
+struct VCardFolderRepository::State {
+    VCardBook book;
+    VCardFolderWatcher* watcher = nullptr; // on the executor's thread
+
+    // Reads the book; the watcher takes what the read found as the state changes count from.
+    QList<Person> read() {
+        try {
+            QList<Person> people = book.people();
+            if (watcher && book.lastListing())
+                watcher->adopt(book.folders(), *book.lastListing());
+            return people;
+        } catch (...) {
+            if (watcher)
+                watcher->watch(book.folders()); // still notice the folders coming back
+            throw;
+        }
+    }
+
+    // Who hears the watcher; cleared when the repository goes, so that a late job connects nothing.
+    QMutex receiverLock;
+    ContactRepository* receiver = nullptr;
+};
+
+VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaultFolder,
+                                             std::chrono::milliseconds timeLimit,
+                                             std::chrono::milliseconds quietPeriod,
+                                             std::shared_ptr<SerialExecutor> executor, QObject* parent)
+    : ContactRepository(parent)
+    , m_defaultFolder(VCardBook::normalized({defaultFolder}).value(0))
+    , m_timeLimit(timeLimit)
+    , m_executor(executor ? std::move(executor)
+                          : std::make_shared<SerialExecutor>(QStringLiteral("VCardFolderRepository")))
+    , m_state(std::make_shared<State>())
+    , m_folders(VCardBook::normalized(folders)) {
+    m_state->receiver = this;
+    // The watcher is a child of the executor's context, so that it goes with the executor even if
+    // the job that deletes it never runs. The book is read at once, while the rest of the
+    // application starts, and the watcher starts from what that read found.
+    m_executor->post([state = m_state, folders = m_folders, quietPeriod, context = m_executor->context()] {
+        state->book.setFolders(folders);
+        state->watcher = new VCardFolderWatcher(quietPeriod, context);
+        {
+            QMutexLocker locker(&state->receiverLock);
+            if (state->receiver)
+                QObject::connect(state->watcher, &VCardFolderWatcher::changed, state->receiver,
+                                 &ContactRepository::changes, Qt::QueuedConnection);
+        }
+        state->read();
+    });
+}
+
+VCardFolderRepository::~VCardFolderRepository() {
+    {
+        QMutexLocker locker(&m_state->receiverLock);
+        m_state->receiver = nullptr;
+    }
+    // The watcher lives on the executor's thread and dies there; queued after every job so far.
+    m_executor->post([state = m_state] {
+        delete state->watcher;
+        state->watcher = nullptr;
+    });
+}
+
+namespace {
+
+template <class R> QCoro::Task<R> finished(QFuture<R> future) {
+    if constexpr (std::is_void_v<R>)
+        co_await future;
+    else
+        co_return co_await future;
+}
+
+} // namespace
+
+// Not a coroutine itself: the job goes to the executor at once, and the returned task is the race.
+template <class Job> auto VCardFolderRepository::perform(Job job) {
+    auto future =
+        m_executor->post([state = m_state, job = std::move(job)]() mutable { return job(state->book); });
+    return raceWithTimeout(finished(std::move(future)), m_timeLimit, PemmoError::timedOut());
+}
+
+QStringList VCardFolderRepository::folders() const {
+    QMutexLocker locker(&m_foldersLock);
+    return m_folders;
+}
+
+void VCardFolderRepository::setFolders(QStringList folders) {
+    folders = VCardBook::normalized(folders);
+    {
+        QMutexLocker locker(&m_foldersLock);
+        if (folders == m_folders)
+            return;
+        m_folders = folders;
+    }
+    m_executor->post([state = m_state, folders] {
+        state->book.setFolders(folders);
+        if (state->watcher)
+            state->watcher->watch(folders);
+    });
+    Q_EMIT foldersChanged(folders);
+}
+
+int VCardFolderRepository::parseCount() const {
+    return m_state->book.parseCount();
+}
+
+ContactsAuthorization VCardFolderRepository::authorizationStatus() const {
+    const QStringList current = folders();
+    if (current.isEmpty())
+        return ContactsAuthorization::NotDetermined;
+    for (const QString& folder : current) {
+        if (!VCardBook::canRead(folder))
+            return ContactsAuthorization::Denied;
+    }
+    return ContactsAuthorization::Authorized;
+}
+
+QCoro::Task<ContactsAuthorization> VCardFolderRepository::requestAccess() {
+    const ContactsAuthorization status = authorizationStatus();
+    if (canRead(status))
+        co_return status;
+    if (status != ContactsAuthorization::NotDetermined)
+        throw PemmoError::contactsDenied();
+    const QPointer<VCardFolderRepository> self(this);
+    const QString folder = m_defaultFolder;
+    // Named, not a temporary of the co_await: g++ 12 would destroy the captures twice.
+    auto making = perform([folder](VCardBook&) { AtomicFile::ensureDirectory(folder); });
+    co_await std::move(making);
+    if (!self)
+        co_return ContactsAuthorization::Authorized;
+    setFolders({folder});
+    co_return authorizationStatus();
+}
+
+QCoro::Task<QList<Person>> VCardFolderRepository::fetchPeople() {
+    return perform([state = m_state](VCardBook&) { return state->read(); });
+}
+
+QCoro::Task<std::optional<QByteArray>> VCardFolderRepository::fullImage(QString id) {
+    return perform([id](VCardBook& book) { return book.fullImage(id); });
+}
+
+QCoro::Task<QString> VCardFolderRepository::create(ContactDraft draft) {
+    return perform([draft](VCardBook& book) { return book.create(draft); });
+}
+
+QCoro::Task<void> VCardFolderRepository::update(QString id, ContactDraft draft) {
+    return perform([id, draft](VCardBook& book) { book.update(id, draft); });
+}
+
+QCoro::Task<void> VCardFolderRepository::deleteContact(QString id) {
+    return perform([id](VCardBook& book) { book.remove(id); });
+}
+
+} // namespace pemmo

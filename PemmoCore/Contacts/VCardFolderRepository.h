@@ -1,0 +1,71 @@
+// The address book on Linux: vCard folders in the vdir layout that vdirsyncer, khard and khal
+// share (one contact per ".vcf"; a folder of folders is a set of address books).
+//
+// The file work runs on a serial executor off the GUI thread; every operation races a time limit
+// and fails with `timedOut` when the limit wins (the file work itself still runs to its end).
+// Access: no folder chosen yet is `notDetermined`, a folder that cannot be read makes the whole
+// book `denied`. Changes made by anyone, Pemmo included, reach `changes()` once per burst.
+#pragma once
+
+#include "Contacts/ContactRepository.h"
+
+#include <QMutex>
+#include <QStringList>
+#include <chrono>
+#include <memory>
+
+namespace pemmo {
+
+class SerialExecutor;
+
+class VCardFolderRepository : public ContactRepository {
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds defaultTimeLimit{10'000};
+    static constexpr std::chrono::milliseconds defaultQuietPeriod{300};
+
+    // `folders`: the address-book folders chosen so far (none: access not determined yet).
+    // `defaultFolder`: the folder `requestAccess` creates and adopts. `executor`: where the file
+    // work runs; a private one when none is given.
+    VCardFolderRepository(QStringList folders, QString defaultFolder,
+                          std::chrono::milliseconds timeLimit = defaultTimeLimit,
+                          std::chrono::milliseconds quietPeriod = defaultQuietPeriod,
+                          std::shared_ptr<SerialExecutor> executor = nullptr, QObject* parent = nullptr);
+    ~VCardFolderRepository() override;
+
+    QStringList folders() const;
+    // Reads from `folders` from now on; emits `foldersChanged` when they differ.
+    void setFolders(QStringList folders);
+    const QString& defaultFolder() const { return m_defaultFolder; }
+
+    ContactsAuthorization authorizationStatus() const override;
+    // With no folder yet, creates the default folder and adopts it. Throws contactsDenied when a
+    // folder cannot be read.
+    QCoro::Task<ContactsAuthorization> requestAccess() override;
+    QCoro::Task<QList<Person>> fetchPeople() override;
+    QCoro::Task<std::optional<QByteArray>> fullImage(QString id) override;
+    QCoro::Task<QString> create(ContactDraft draft) override;
+    QCoro::Task<void> update(QString id, ContactDraft draft) override;
+    QCoro::Task<void> deleteContact(QString id) override;
+
+    // How many times a vCard file was read and parsed since construction.
+    int parseCount() const;
+
+Q_SIGNALS:
+    void foldersChanged(const QStringList& folders);
+
+private:
+    struct State;
+
+    template <class Job> auto perform(Job job);
+
+    const QString m_defaultFolder;
+    const std::chrono::milliseconds m_timeLimit;
+    std::shared_ptr<SerialExecutor> m_executor;
+    std::shared_ptr<State> m_state;
+    mutable QMutex m_foldersLock;
+    QStringList m_folders;
+};
+
+} // namespace pemmo

@@ -1,0 +1,65 @@
+// Turns file-system events in vCard folders into one "changed" per burst of edits.
+//
+// vdirsyncer, khard or a text editor touch several files (and temporary files) for one change;
+// the watcher waits until the folders have been quiet for a while, then compares the vCard files
+// with what it saw last and reports only when they differ. Temporary files, including our own
+// atomic-write ones, are no vCard files and so never count. A burst that never quiets down is
+// reported anyway after ten quiet periods.
+//
+// Folders are always watched: that sees files added, removed and replaced (which is how
+// vdirsyncer, khard, Pemmo and most editors save). A file rewritten in place is seen only through
+// a watch on the file itself; those are kept for books of up to `fileWatchLimit` files, since
+// QFileSystemWatcher's cost grows with the square of its paths. Larger books catch in-place
+// rewrites at the sync engine's next regular refresh.
+#pragma once
+
+#include "Contacts/VCardBook.h"
+
+#include <QElapsedTimer>
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+#include <chrono>
+#include <optional>
+
+namespace pemmo {
+
+class VCardFolderWatcher : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr int defaultFileWatchLimit = 2000;
+
+    explicit VCardFolderWatcher(std::chrono::milliseconds quietPeriod, QObject* parent = nullptr,
+                                int fileWatchLimit = defaultFileWatchLimit);
+
+    // Watches `folders` (and their address-book subfolders and vCard files) from now on; what
+    // they hold now is what later changes are measured against.
+    void watch(const QStringList& folders);
+    // As `watch`, with the folders as a reader just found them: changes it has already seen are
+    // not reported again.
+    void adopt(const QStringList& folders, const VCardBook::Listing& listing);
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    void onEvent();
+    void settle();
+    // The vCard files as they are now; absent while a folder cannot be read.
+    std::optional<QList<VCardBook::FileStamp>> look(QStringList* watchable) const;
+    QStringList watchable(const VCardBook::Listing& listing) const;
+    void rewatch(const QStringList& paths);
+
+    const std::chrono::milliseconds m_quietPeriod;
+    const int m_fileWatchLimit;
+    QFileSystemWatcher m_watcher;
+    QTimer m_quiet;
+    QElapsedTimer m_burst;
+    QStringList m_folders;
+    std::optional<QList<VCardBook::FileStamp>> m_seen;
+    bool m_reportedUnwatchable = false;
+};
+
+} // namespace pemmo

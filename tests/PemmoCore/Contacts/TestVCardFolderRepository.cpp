@@ -1,0 +1,437 @@
+// The address book over real vCard folders: reading, writing, access, change signals, time limits.
+#include "Contacts/VCardFolderRepository.h"
+#include "Records/PemmoError.h"
+#include "Support/SerialExecutor.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/AwaitError.h"
+#include "TestSupport/TempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QTest>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace pemmo;
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray vcard(const QByteArray& uid, const QByteArray& given, const QByteArray& family,
+                 const QByteArray& extra = {}) {
+    QByteArray bytes = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+    if (!uid.isEmpty())
+        bytes += "UID:" + uid + "\r\n";
+    bytes += "N:" + family + ";" + given + ";;;\r\nFN:" + given + " " + family + "\r\n" + extra;
+    return bytes + "END:VCARD\r\n";
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qUtf8Printable(path));
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+unsigned modeOf(const QString& path) {
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return 0;
+    return info.st_mode & 07777;
+}
+
+QStringList idsOf(const QList<Person>& people) {
+    QStringList ids;
+    for (const Person& person : people)
+        ids.append(person.id);
+    return ids;
+}
+
+QStringList givenNamesOf(const QList<Person>& people) {
+    QStringList names;
+    for (const Person& person : people)
+        names.append(person.givenName);
+    return names;
+}
+
+unsigned currentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+struct Book {
+    explicit Book(QStringList folders, std::chrono::milliseconds quietPeriod = 50ms,
+                  std::chrono::milliseconds timeLimit = VCardFolderRepository::defaultTimeLimit,
+                  std::shared_ptr<SerialExecutor> executor = nullptr)
+        : repository(std::move(folders), QString(), timeLimit, quietPeriod, std::move(executor)) {}
+
+    QList<Person> fetch() { return test::await(repository.fetchPeople()); }
+
+    VCardFolderRepository repository;
+};
+
+} // namespace
+
+class TestVCardFolderRepository : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void fetchReadsEveryFolderSortedByGivenName() {
+        test::TempDir dir;
+        const QString plain = dir.filePath(QStringLiteral("plain"));
+        const QString synced = dir.filePath(QStringLiteral("synced")); // a folder of address books
+        writeFile(plain + u"/zed.vcf", vcard("z", "Zed", "Last"));
+        writeFile(plain + u"/anna.VCF", vcard("a", "anna", "Zimmer"));
+        writeFile(plain + u"/export.vcf", vcard("", "Émile", "One") + vcard("", "Bob", "Two"));
+        writeFile(plain + u"/notes.txt", vcard("n", "Not", "Read"));
+        writeFile(plain + u"/.hidden.vcf", vcard("h", "Hidden", "File"));
+        writeFile(synced + u"/personal/p1.vcf", vcard("p1", "Anna", "Able"));
+        writeFile(synced + u"/work/w1.vcf", vcard("w1", "Carl", "Work"));
+        writeFile(synced + u"/.cache/c.vcf", vcard("c", "Cached", "Copy"));
+
+        Book book({plain, synced});
+        const QList<Person> people = book.fetch();
+        QCOMPARE(givenNamesOf(people), (QStringList{"Anna", "anna", "Bob", "Carl", "Émile", "Zed"}));
+        QCOMPARE(idsOf(people), (QStringList{"p1", "a", "export#2", "w1", "export#1", "z"}));
+        QCOMPARE(book.repository.authorizationStatus(), ContactsAuthorization::Authorized);
+    }
+
+    void brokenFileIsSkipped() {
+        test::TempDir dir;
+        writeFile(dir.filePath(QStringLiteral("good.vcf")), vcard("g", "Good", "Card"));
+        writeFile(dir.filePath(QStringLiteral("broken.vcf")),
+                  QByteArray("BEGIN:VCARD\r\nN:Half;Written\r\n"));
+        writeFile(dir.filePath(QStringLiteral("garbage.vcf")), QByteArray("\x00\xFF\x12garbage", 10));
+        Book book({dir.path()});
+        QCOMPARE(idsOf(book.fetch()), QStringList{"g"});
+    }
+
+    void sameUidTwiceKeepsTheFirstFolder() {
+        test::TempDir dir;
+        writeFile(dir.filePath(QStringLiteral("a/x.vcf")), vcard("same", "First", "Copy"));
+        writeFile(dir.filePath(QStringLiteral("b/x.vcf")), vcard("same", "Second", "Copy"));
+        Book book({dir.filePath(QStringLiteral("b")), dir.filePath(QStringLiteral("a"))});
+        const QList<Person> people = book.fetch();
+        QCOMPARE(people.size(), 1);
+        QCOMPARE(people.first().givenName, u"Second");
+    }
+
+    void noFolderIsNotDetermined() {
+        Book book({});
+        QCOMPARE(book.repository.authorizationStatus(), ContactsAuthorization::NotDetermined);
+        QCOMPARE(test::awaitErrorOf<PemmoError>(book.repository.fetchPeople()), PemmoError::contactsDenied());
+    }
+
+    void requestAccessCreatesAndAdoptsTheDefaultFolder() {
+        test::TempDir dir;
+        const QString folder = dir.filePath(QStringLiteral("data/Contacts"));
+        VCardFolderRepository repository({}, folder, 1s, 50ms);
+        QSignalSpy adopted(&repository, &VCardFolderRepository::foldersChanged);
+        QCOMPARE(test::await(repository.requestAccess()), ContactsAuthorization::Authorized);
+        QVERIFY(QFileInfo(folder).isDir());
+        QCOMPARE(repository.folders(), QStringList{folder});
+        QCOMPARE(adopted.count(), 1);
+        QCOMPARE(repository.authorizationStatus(), ContactsAuthorization::Authorized);
+        QVERIFY(test::await(repository.fetchPeople()).isEmpty());
+
+        // Asked again, it simply answers.
+        QCOMPARE(test::await(repository.requestAccess()), ContactsAuthorization::Authorized);
+        QCOMPARE(adopted.count(), 1);
+    }
+
+    void unreadableFolderIsDenied_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("missing") << "missing";
+        QTest::newRow("a file in its place") << "file";
+        QTest::newRow("no permission") << "permission";
+    }
+    void unreadableFolderIsDenied() {
+        QFETCH(QString, kind);
+        test::TempDir dir;
+        const QString good = dir.filePath(QStringLiteral("good"));
+        writeFile(good + u"/a.vcf", vcard("a", "A", "A"));
+        const QString bad = dir.filePath(QStringLiteral("bad"));
+        if (kind == u"file") {
+            writeFile(bad, "not a folder");
+        } else if (kind == u"permission") {
+            if (::geteuid() == 0)
+                QSKIP("permissions do not stop the superuser");
+            QDir().mkpath(bad);
+            QFile::setPermissions(bad, QFileDevice::WriteOwner);
+        }
+        Book book({good, bad});
+        QCOMPARE(book.repository.authorizationStatus(), ContactsAuthorization::Denied);
+        QCOMPARE(test::awaitErrorOf<PemmoError>(book.repository.fetchPeople()), PemmoError::contactsDenied());
+        QCOMPARE(test::awaitErrorOf<PemmoError>(book.repository.requestAccess()),
+                 PemmoError::contactsDenied());
+        QFile::setPermissions(bad, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    }
+
+    void createWritesANewVCardFile() {
+        test::TempDir dir;
+        Book book({dir.path()});
+        const ContactDraft draft{.givenName = "Ada", .familyName = "Lovelace", .email = "ada@example.org"};
+        const QString id = test::await(book.repository.create(draft));
+        QVERIFY(!id.isEmpty());
+        const QString path = dir.filePath(id + u".vcf");
+        QVERIFY(QFileInfo::exists(path));
+        QCOMPARE(modeOf(path), 0666u & ~currentUmask());
+        const QByteArray head = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + id.toUtf8() + "\r\n";
+        QVERIFY(readFile(path).startsWith(head));
+        QCOMPARE(dir.entries(), QStringList{id + u".vcf"}); // no temporary file left behind
+
+        const QList<Person> people = book.fetch();
+        QCOMPARE(people.size(), 1);
+        QCOMPARE(people.first().id, id);
+        QCOMPARE(people.first().givenName, u"Ada");
+        QCOMPARE(people.first().emails, (QList<LabeledValue>{{"work", "ada@example.org"}}));
+    }
+
+    void createGoesIntoTheFirstAddressBook() {
+        test::TempDir dir;
+        writeFile(dir.filePath(QStringLiteral("work/w.vcf")), vcard("w", "W", "W"));
+        QDir().mkpath(dir.filePath(QStringLiteral("personal")));
+        Book book({dir.path()});
+        const QString id = test::await(book.repository.create(ContactDraft{.givenName = "New"}));
+        QVERIFY(QFileInfo::exists(dir.filePath(u"personal/"_qs + id + u".vcf")));
+    }
+
+    void updateRewritesTheFileInPlace() {
+        test::TempDir dir;
+        const QString path = dir.filePath(QStringLiteral("friend.vcf"));
+        const QByteArray before = vcard(
+            "f", "John", "Doe", "X-VENDOR;KEEP=me:as it was\r\nitem1.TEL:1\r\nitem1.X-ABLabel:Studio\r\n");
+        writeFile(path, before);
+        QFile::setPermissions(path,
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
+        Book book({dir.path()});
+        QCOMPARE(book.fetch().size(), 1);
+
+        test::await(book.repository.update(QStringLiteral("f"),
+                                           ContactDraft{.givenName = "Jon", .familyName = "Doe"}));
+        QCOMPARE(
+            readFile(path),
+            QByteArray(before).replace("N:Doe;John;;;", "N:Doe;Jon;;;").replace("FN:John Doe", "FN:Jon Doe"));
+        QCOMPARE(modeOf(path), 0640u);
+        QCOMPARE(dir.entries(), QStringList{"friend.vcf"});
+        QCOMPARE(book.fetch().first().givenName, u"Jon");
+    }
+
+    void updateThroughALinkKeepsTheLink() {
+        test::TempDir dir;
+        const QString target = dir.filePath(QStringLiteral("elsewhere/real.vcf"));
+        writeFile(target, vcard("l", "Link", "Ed"));
+        const QString folder = dir.filePath(QStringLiteral("book"));
+        QDir().mkpath(folder);
+        QVERIFY(QFile::link(target, folder + u"/linked.vcf"));
+        Book book({folder});
+        test::await(book.repository.update(QStringLiteral("l"),
+                                           ContactDraft{.givenName = "Linked", .familyName = "Ed"}));
+        QVERIFY(QFileInfo(folder + u"/linked.vcf").isSymLink());
+        QVERIFY(readFile(target).contains("N:Ed;Linked;;;"));
+    }
+
+    void unchangedUpdateWritesNothing() {
+        test::TempDir dir;
+        const QString path = dir.filePath(QStringLiteral("f.vcf"));
+        writeFile(path, vcard("f", "John", "Doe"));
+        const ino_t inode = [&] {
+            struct stat info;
+            ::stat(QFile::encodeName(path).constData(), &info);
+            return info.st_ino;
+        }();
+        Book book({dir.path()});
+        test::await(book.repository.update(QStringLiteral("f"),
+                                           ContactDraft{.givenName = "John", .familyName = "Doe"}));
+        struct stat after;
+        ::stat(QFile::encodeName(path).constData(), &after);
+        QCOMPARE(after.st_ino, inode);
+    }
+
+    void unknownIdIsNotFound() {
+        test::TempDir dir;
+        writeFile(dir.filePath(QStringLiteral("a.vcf")), vcard("a", "A", "A"));
+        Book book({dir.path()});
+        const QString missing = QStringLiteral("nobody");
+        QCOMPARE(test::awaitErrorOf<PemmoError>(book.repository.update(missing, ContactDraft{})),
+                 PemmoError::notFound(missing));
+        QCOMPARE(test::awaitErrorOf<PemmoError>(book.repository.deleteContact(missing)),
+                 PemmoError::notFound(missing));
+        QCOMPARE(test::awaitErrorOf<PemmoError>(book.repository.fullImage(missing)),
+                 PemmoError::notFound(missing));
+    }
+
+    void contactMovedByAnotherProgramIsFoundAgain() {
+        test::TempDir dir;
+        writeFile(dir.filePath(QStringLiteral("old.vcf")), vcard("m", "Moving", "Card"));
+        Book book({dir.path()});
+        QCOMPARE(book.fetch().size(), 1);
+        QVERIFY(
+            QFile::rename(dir.filePath(QStringLiteral("old.vcf")), dir.filePath(QStringLiteral("new.vcf"))));
+        test::await(book.repository.update(QStringLiteral("m"),
+                                           ContactDraft{.givenName = "Moved", .familyName = "Card"}));
+        QVERIFY(readFile(dir.filePath(QStringLiteral("new.vcf"))).contains("N:Card;Moved;;;"));
+    }
+
+    void deleteRemovesTheFile() {
+        test::TempDir dir;
+        writeFile(dir.filePath(QStringLiteral("a.vcf")), vcard("a", "A", "A"));
+        writeFile(dir.filePath(QStringLiteral("b.vcf")), vcard("b", "B", "B"));
+        Book book({dir.path()});
+        test::await(book.repository.deleteContact(QStringLiteral("a")));
+        QCOMPARE(dir.entries(), QStringList{"b.vcf"});
+        QCOMPARE(idsOf(book.fetch()), QStringList{"b"});
+    }
+
+    void deleteOneCardOfSeveralKeepsTheOthers() {
+        test::TempDir dir;
+        const QByteArray first = vcard("", "One", "X");
+        const QByteArray second = vcard("", "Two", "X");
+        const QByteArray third = vcard("", "Three", "X");
+        writeFile(dir.filePath(QStringLiteral("all.vcf")), first + second + third);
+        Book book({dir.path()});
+        test::await(book.repository.deleteContact(QStringLiteral("all#2")));
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("all.vcf"))), first + third);
+    }
+
+    void fullImageIsTheStoredPhoto() {
+        test::TempDir dir;
+        const QByteArray photo = QByteArray("\x89PNG not really", 15);
+        writeFile(dir.filePath(QStringLiteral("p.vcf")),
+                  vcard("p", "P", "P", "PHOTO;ENCODING=b:" + photo.toBase64() + "\r\n"));
+        writeFile(dir.filePath(QStringLiteral("q.vcf")), vcard("q", "Q", "Q"));
+        Book book({dir.path()});
+        QCOMPARE(test::await(book.repository.fullImage(QStringLiteral("p"))),
+                 std::optional<QByteArray>(photo));
+        QCOMPARE(test::await(book.repository.fullImage(QStringLiteral("q"))), std::nullopt);
+    }
+
+    void secondFetchParsesOnlyTheChangedFile() {
+        test::TempDir dir;
+        for (int i = 0; i < 5; ++i)
+            writeFile(dir.filePath(QStringLiteral("c%1.vcf").arg(i)),
+                      vcard(QByteArray::number(i), "Name", "X"));
+        Book book({dir.path()});
+        QCOMPARE(book.fetch().size(), 5);
+        QCOMPARE(book.repository.parseCount(), 5);
+        QCOMPARE(book.fetch().size(), 5);
+        QCOMPARE(book.repository.parseCount(), 5);
+
+        writeFile(dir.filePath(QStringLiteral("c3.vcf")), vcard("3", "Changed", "X"));
+        const QList<Person> people = book.fetch();
+        QCOMPARE(book.repository.parseCount(), 6);
+        QVERIFY(givenNamesOf(people).contains(u"Changed"));
+
+        QFile::remove(dir.filePath(QStringLiteral("c0.vcf")));
+        QCOMPARE(book.fetch().size(), 4);
+        QCOMPARE(book.repository.parseCount(), 6);
+    }
+
+    void burstOfWritesSignalsOnce() {
+        test::TempDir dir;
+        writeFile(dir.filePath(QStringLiteral("existing.vcf")), vcard("e", "E", "E"));
+        Book book({dir.path()}, 100ms);
+        QSignalSpy changes(&book.repository, &ContactRepository::changes);
+        book.fetch(); // queued behind setting up the watches
+
+        for (int i = 0; i < 20; ++i)
+            writeFile(dir.filePath(QStringLiteral("n%1.vcf").arg(i)), vcard(QByteArray::number(i), "N", "N"));
+        writeFile(dir.filePath(QStringLiteral("existing.vcf")), vcard("e", "Edited", "E"));
+        QTRY_COMPARE(changes.count(), 1);
+        QTest::qWait(400);
+        QCOMPARE(changes.count(), 1);
+    }
+
+    void editInPlaceIsNoticed() {
+        test::TempDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.vcf"));
+        writeFile(path, vcard("a", "A", "A"));
+        Book book({dir.path()}, 50ms);
+        QSignalSpy changes(&book.repository, &ContactRepository::changes);
+        book.fetch();
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Append));
+        file.write("\r\n");
+        file.close();
+        QTRY_COMPARE(changes.count(), 1);
+    }
+
+    void addressBookSubfolderIsWatched() {
+        test::TempDir dir;
+        writeFile(dir.filePath(QStringLiteral("personal/a.vcf")), vcard("a", "A", "A"));
+        Book book({dir.path()}, 50ms);
+        QSignalSpy changes(&book.repository, &ContactRepository::changes);
+        book.fetch();
+        writeFile(dir.filePath(QStringLiteral("personal/b.vcf")), vcard("b", "B", "B"));
+        QTRY_COMPARE(changes.count(), 1);
+    }
+
+    void temporaryFilesAloneSignalNothing() {
+        test::TempDir dir;
+        writeFile(dir.filePath(QStringLiteral("a.vcf")), vcard("a", "A", "A"));
+        Book book({dir.path()}, 50ms);
+        QSignalSpy changes(&book.repository, &ContactRepository::changes);
+        book.fetch();
+        writeFile(dir.filePath(QStringLiteral("a.vcf.tmp-Xy12Ab")), vcard("a", "Half", "Written"));
+        QFile::remove(dir.filePath(QStringLiteral("a.vcf.tmp-Xy12Ab")));
+        writeFile(dir.filePath(QStringLiteral(".a.vcf.swp")), "editor state");
+        writeFile(dir.filePath(QStringLiteral("status.json")), "{}");
+        QTest::qWait(300);
+        QCOMPARE(changes.count(), 0);
+    }
+
+    void ownWriteSignalsOnce() {
+        test::TempDir dir;
+        writeFile(dir.filePath(QStringLiteral("a.vcf")), vcard("a", "A", "A"));
+        Book book({dir.path()}, 50ms);
+        QSignalSpy changes(&book.repository, &ContactRepository::changes);
+        book.fetch();
+        test::await(
+            book.repository.update(QStringLiteral("a"), ContactDraft{.givenName = "B", .familyName = "A"}));
+        QTRY_COMPARE(changes.count(), 1);
+        QTest::qWait(200);
+        QCOMPARE(changes.count(), 1);
+    }
+
+    void slowFileWorkTimesOut() {
+        test::TempDir dir;
+        writeFile(dir.filePath(QStringLiteral("a.vcf")), vcard("a", "A", "A"));
+        auto executor = std::make_shared<SerialExecutor>(QStringLiteral("test"));
+        Book book({dir.path()}, 50ms, 100ms, executor);
+        QSemaphore gate;
+        executor->post([&gate] { gate.acquire(); }); // a stuck disk
+        QCOMPARE(test::awaitErrorOf<PemmoError>(book.repository.fetchPeople()), PemmoError::timedOut());
+        QCOMPARE(test::awaitErrorOf<PemmoError>(book.repository.update(QStringLiteral("a"), ContactDraft{})),
+                 PemmoError::timedOut());
+        gate.release();
+        QCOMPARE(book.fetch().size(), 1);
+        // The update that lost its race still ran to its end.
+        QCOMPARE(book.fetch().first().givenName, QString());
+    }
+
+    void switchingFoldersReadsTheNewOnes() {
+        test::TempDir dir;
+        writeFile(dir.filePath(QStringLiteral("one/a.vcf")), vcard("a", "A", "A"));
+        writeFile(dir.filePath(QStringLiteral("two/b.vcf")), vcard("b", "B", "B"));
+        Book book({dir.filePath(QStringLiteral("one"))});
+        QCOMPARE(idsOf(book.fetch()), QStringList{"a"});
+        QSignalSpy switched(&book.repository, &VCardFolderRepository::foldersChanged);
+        book.repository.setFolders({dir.filePath(QStringLiteral("two"))});
+        QCOMPARE(switched.count(), 1);
+        QCOMPARE(idsOf(book.fetch()), QStringList{"b"});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestVCardFolderRepository)
+#include "TestVCardFolderRepository.moc"
