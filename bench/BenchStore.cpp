@@ -34,6 +34,9 @@ Fixture& fixture(int count) {
         const QString path = QDir(slot->folder.path()).filePath(PemmoStore::storeFileName());
         AtomicFile::write(path, slot->bytes);
         slot->fileBytes = AtomicFile::read(path);
+        // The records as the running application holds them: decoded from the file, so laid out
+        // in memory in file order rather than in the generator's order.
+        slot->records = StoreFile::decode(slot->fileBytes, StoreGenerator::defaultNow());
     }
     return *slot;
 }
