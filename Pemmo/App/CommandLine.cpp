@@ -1,7 +1,10 @@
 #include "App/CommandLine.h"
 
 #include "App/DataFolder.h"
+#include "Contacts/VCardFolderRepository.h"
+#include "Profiles/ProfileSyncEngine.h"
 #include "Store/PemmoStore.h"
+#include "Store/PhotoStore.h"
 #include "Support/AtomicFile.h"
 #include "Support/DecodingError.h"
 #include "Support/FileError.h"
@@ -9,8 +12,10 @@
 
 #include <QCoreApplication>
 #include <QCoroTask>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <nlohmann/json.hpp>
 
 namespace pemmo::CommandLine {
 namespace {
@@ -21,6 +26,9 @@ constexpr int kUsage = 2;
 
 const char* const kUsageText =
     "Usage:\n"
+    "  pemmo                 show the data folder and how many records it holds\n"
+    "  pemmo list [--json] [--contacts DIR]...\n"
+    "                        list the people of the address book in Pemmo's order\n"
     "  pemmo export [FILE]   write every record as JSON to FILE, or to standard output\n"
     "  pemmo import FILE     merge an export file into Pemmo's records\n";
 
@@ -114,13 +122,122 @@ int importRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
     return kSuccess;
 }
 
+// ---- list ---------------------------------------------------------------------------------------
+
+nlohmann::ordered_json text(const QString& value) {
+    return value.toStdString();
+}
+
+nlohmann::ordered_json optionalText(const std::optional<QString>& value) {
+    return value ? text(*value) : nlohmann::ordered_json(nullptr);
+}
+
+nlohmann::ordered_json labeledValues(const QList<LabeledValue>& values) {
+    auto list = nlohmann::ordered_json::array();
+    for (const LabeledValue& v : values)
+        list.push_back({{"label", text(v.label)}, {"value", text(v.value)}});
+    return list;
+}
+
+nlohmann::ordered_json profileJson(const Profile& profile) {
+    const Person& p = profile.person;
+    nlohmann::ordered_json birthday = nullptr;
+    if (p.birthday) {
+        birthday = nlohmann::ordered_json::object();
+        if (p.birthday->year)
+            birthday["year"] = *p.birthday->year;
+        birthday["month"] = p.birthday->month;
+        birthday["day"] = p.birthday->day;
+    }
+    return {{"id", text(p.id)},
+            {"givenName", text(p.givenName)},
+            {"familyName", text(p.familyName)},
+            {"nickname", text(p.nickname)},
+            {"organization", optionalText(p.organization)},
+            {"jobTitle", optionalText(p.jobTitle)},
+            {"emails", labeledValues(p.emails)},
+            {"phones", labeledValues(p.phones)},
+            {"birthday", birthday},
+            {"hasFullImage", p.hasFullImage},
+            {"displayName", text(p.displayName())},
+            {"headline", optionalText(profile.headline())}};
+}
+
+int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
+    bool json = false;
+    const QString defaultFolder = QDir(dataFolder()).filePath(QStringLiteral("Contacts"));
+    QStringList folders;
+    if (QFileInfo(defaultFolder).isDir())
+        folders.append(defaultFolder);
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == u"--json") {
+            json = true;
+        } else if (args[i] == u"--contacts" && i + 1 < args.size()) {
+            folders.append(QFileInfo(args[++i]).absoluteFilePath());
+        } else {
+            print(err, QString::fromLatin1(kUsageText));
+            return kUsage;
+        }
+    }
+    folders.removeDuplicates();
+
+    auto session = openStore(err);
+    if (!session)
+        return kFailure;
+    VCardFolderRepository contacts(folders, defaultFolder);
+    PhotoStore photos(QDir(dataFolder()).filePath(PhotoStore::folderName()));
+    ProfileSyncEngine engine(contacts, *session->store, photos);
+    if (folders.isEmpty()) {
+        print(err, u"pemmo: no address book folder yet ("_qs + defaultFolder +
+                       u" does not exist); name one with --contacts DIR\n"_qs);
+    } else {
+        pemmo::waitFor(engine.start());
+        engine.stop();
+        if (engine.state().kind == SyncState::Kind::Error) {
+            print(err, u"pemmo: "_qs + engine.state().message + u'\n');
+            return kFailure;
+        }
+    }
+
+    const QList<Profile> profiles = engine.profiles();
+    if (json) {
+        auto list = nlohmann::ordered_json::array();
+        for (const Profile& profile : profiles)
+            list.push_back(profileJson(profile));
+        print(out, QString::fromStdString(list.dump(2)) + u'\n');
+        return kSuccess;
+    }
+    for (const Profile& profile : profiles) {
+        const auto headline = profile.headline();
+        print(out,
+              profile.person.displayName() + (headline ? u" \u2014 "_qs + *headline : QString()) + u'\n');
+    }
+    return kSuccess;
+}
+
+// ---- without a command ------------------------------------------------------------------------
+
+// What the application would start on, until the tray application exists.
+int status(std::FILE* out, std::FILE* err) {
+    auto session = openStore(err);
+    if (!session)
+        return kFailure;
+    const auto records = pemmo::waitFor(session->store->allRecords()).size();
+    print(out, u"Pemmo "_qs + QCoreApplication::applicationVersion() + u"\nData folder: "_qs + dataFolder() +
+                   u"\nRecords: "_qs + QString::number(records) +
+                   u"\nThe tray panel is not part of this build yet; the command line works:\n"_qs +
+                   QString::fromLatin1(kUsageText));
+    return kSuccess;
+}
+
 } // namespace
 
 int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
-    if (arguments.isEmpty() || arguments.first() == u"--help" || arguments.first() == u"-h" ||
-        arguments.first() == u"help") {
-        print(arguments.isEmpty() ? err : out, QString::fromLatin1(kUsageText));
-        return arguments.isEmpty() ? kUsage : kSuccess;
+    if (arguments.isEmpty())
+        return status(out, err);
+    if (arguments.first() == u"--help" || arguments.first() == u"-h" || arguments.first() == u"help") {
+        print(out, QString::fromLatin1(kUsageText));
+        return kSuccess;
     }
     const QString command = arguments.first();
     const QStringList rest = arguments.mid(1);
@@ -128,6 +245,9 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         return exportRecords(rest, out, err);
     if (command == u"import")
         return importRecords(rest, out, err);
+    if (command == u"list")
+        return listPeople(rest, out, err);
+
     print(err,
           u"pemmo: unknown command \u201C"_qs + command + u"\u201D\n"_qs + QString::fromLatin1(kUsageText));
     return kUsage;

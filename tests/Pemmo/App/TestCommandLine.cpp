@@ -4,6 +4,7 @@
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -148,6 +149,48 @@ private Q_SLOTS:
         file.close();
         QCOMPARE(exported().value(u"C1"_qs).details.company, u"Acme"_qs);
         QVERIFY(QFile::exists(dataFolder() + u"/pemmo-store.v1.backup.json"_qs));
+    }
+
+    void listPrintsPeopleInPemmosOrder() {
+        const QString folder = m_home.filePath(u"book"_qs);
+        QVERIFY(QDir().mkpath(folder));
+        const auto card = [&](const char* file, const QByteArray& lines) {
+            QFile f(folder + u'/' + QString::fromLatin1(file));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("BEGIN:VCARD\r\nVERSION:3.0\r\n" + lines + "END:VCARD\r\n");
+        };
+        card("a.vcf", "UID:a\r\nN:Ten;Item;;;\r\nFN:Item Ten\r\nTITLE:Chef\r\nORG:Acme\r\n");
+        card("b.vcf", "UID:b\r\nN:;Item 10;;;\r\nFN:Item 10\r\nBDAY:--0704\r\n");
+        card("c.vcf", "UID:c\r\nN:;Item 2;;;\r\nFN:Item 2\r\nEMAIL;TYPE=WORK:two@example.org\r\n");
+        m_home.write(u"book/broken.vcf"_qs, "BEGIN:VCARD\r\nthis is not a card");
+
+        Result result = pemmo({u"list"_qs, u"--contacts"_qs, folder});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out, u"Item 2\nItem 10\nItem Ten \u2014 Chef @ Acme\n"_qs);
+
+        result = pemmo({u"list"_qs, u"--json"_qs, u"--contacts"_qs, folder});
+        QCOMPARE(result.exitCode, 0);
+        const QJsonArray people = QJsonDocument::fromJson(result.out.toUtf8()).array();
+        QCOMPARE(people.size(), 3);
+        const QJsonObject two = people[0].toObject();
+        QCOMPARE(two[u"id"].toString(), u"c"_qs);
+        QCOMPARE(two[u"displayName"].toString(), u"Item 2"_qs);
+        QCOMPARE(two[u"emails"].toArray()[0].toObject()[u"value"].toString(), u"two@example.org"_qs);
+        QVERIFY(two[u"birthday"].isNull());
+        QVERIFY(two[u"organization"].isNull());
+        QCOMPARE(people[1].toObject()[u"birthday"].toObject(),
+                 QJsonObject({{u"month"_qs, 7}, {u"day"_qs, 4}}));
+        QCOMPARE(people[2].toObject()[u"headline"].toString(), u"Chef @ Acme"_qs);
+        for (const QString& key : {u"givenName"_qs, u"familyName"_qs, u"nickname"_qs, u"jobTitle"_qs,
+                                   u"phones"_qs, u"hasFullImage"_qs})
+            QVERIFY2(two.contains(key), qPrintable(key));
+    }
+
+    void listWithoutAnAddressBookIsEmpty() {
+        const Result result = pemmo({u"list"_qs, u"--json"_qs});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(result.out.toUtf8()).array().size(), 0);
+        QVERIFY(result.err.contains(u"--contacts"_qs));
     }
 
     void unknownCommandsAndMissingArgumentsAreUsageErrors_data() {
