@@ -50,44 +50,6 @@ std::string encodeWith(JsonWriter writer, const RecordMap& records) {
     throw DecodingError(kind, path, description);
 }
 
-} // namespace
-
-std::string encode(const RecordMap& records) {
-    return encodeWith(JsonWriter(JsonWriter::Style::Compact), records);
-}
-
-std::string encodeForExport(const RecordMap& records) {
-    return encodeWith(JsonWriter(JsonWriter::Style::Pretty, true), records);
-}
-
-namespace {
-
-RecordMap decodeParsed(simdjson::simdjson_result<simdjson::dom::element> parsed, const QDateTime& now);
-
-} // namespace
-
-RecordMap decode(QByteArrayView bytes, const QDateTime& now) {
-    simdjson::dom::parser parser;
-    // An empty view may have no buffer at all; simdjson copies from the pointer even for no bytes.
-    return decodeParsed(
-        parser.parse(bytes.isEmpty() ? "" : bytes.data(), static_cast<std::size_t>(bytes.size())), now);
-}
-
-namespace detail {
-
-RecordMap decodeInPlace(const QByteArray& bytes, const QDateTime& now) {
-    // The parser reads whole blocks past the end of the text; what lies there does not matter, only
-    // that it is ours to read. Without that much spare room it parses a padded copy.
-    if (bytes.capacity() - bytes.size() <= static_cast<qsizetype>(simdjson::SIMDJSON_PADDING))
-        return decode(QByteArrayView(bytes), now);
-    simdjson::dom::parser parser;
-    return decodeParsed(parser.parse(bytes.constData(), static_cast<std::size_t>(bytes.size()), false), now);
-}
-
-} // namespace detail
-
-namespace {
-
 RecordMap decodeParsed(simdjson::simdjson_result<simdjson::dom::element> parsed, const QDateTime& now) {
     simdjson::dom::element root;
     if (const auto error = std::move(parsed).get(root)) {
@@ -130,4 +92,33 @@ RecordMap decodeParsed(simdjson::simdjson_result<simdjson::dom::element> parsed,
 }
 
 } // namespace
+
+std::string encode(const RecordMap& records) {
+    return encodeWith(JsonWriter(JsonWriter::Style::Compact), records);
+}
+
+std::string encodeForExport(const RecordMap& records) {
+    return encodeWith(JsonWriter(JsonWriter::Style::Pretty, true), records);
+}
+
+RecordMap decode(QByteArrayView bytes, const QDateTime& now) {
+    simdjson::dom::parser parser;
+    // An empty view may have no buffer at all; simdjson copies from the pointer even for no bytes.
+    return decodeParsed(
+        parser.parse(bytes.isEmpty() ? "" : bytes.data(), static_cast<std::size_t>(bytes.size())), now);
+}
+
+namespace detail {
+
+RecordMap decodeInPlace(const QByteArray& bytes, const QDateTime& now) {
+    // The parser reads whole blocks past the end of the text; what lies there does not matter, only
+    // that it is ours to read. Without that much spare room it parses a padded copy.
+    if (bytes.capacity() - bytes.size() <= static_cast<qsizetype>(simdjson::SIMDJSON_PADDING))
+        return decode(QByteArrayView(bytes), now);
+    simdjson::dom::parser parser;
+    return decodeParsed(parser.parse(bytes.constData(), static_cast<std::size_t>(bytes.size()), false), now);
+}
+
+} // namespace detail
+
 } // namespace pemmo::StoreFile
