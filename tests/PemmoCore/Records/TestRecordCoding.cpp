@@ -172,6 +172,12 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("json");
         QTest::newRow("schema as text") << QByteArray(R"({"schema":"2"})");
         QTest::newRow("schema fractional") << QByteArray(R"({"schema":2.5})");
+        QTest::newRow("schema beyond 64 bits") << QByteArray(R"({"schema":1e30})");
+        // An instant before year 1 could not be written back as four digits.
+        QTest::newRow("updatedAt before year 1")
+            << QByteArray(R"({"updatedAt":"0000-01-01T00:00:00+01:00"})");
+        QTest::newRow("birthday year wraps int")
+            << QByteArray(R"({"birthday":{"year":4294969296,"month":1,"day":1}})");
         QTest::newRow("tags not a list") << QByteArray(R"({"tags":"family"})");
         QTest::newRow("tag not text") << QByteArray(R"({"tags":[1]})");
         QTest::newRow("details not object") << QByteArray(R"({"details":[]})");

@@ -124,6 +124,15 @@ private Q_SLOTS:
         QCOMPARE(r.about, QString());
     }
 
+    // Dates a store could not write back stay as text rather than breaking the next load.
+    void unstorableDatesBecomeAboutLines() {
+        const PemmoRecord r =
+            migrateOne(R"({"pemmoData":{"birthday":"-9e10","lastContacted":"0000-01-01T00:00:00+01:00"}})");
+        QVERIFY(!r.birthday);
+        QVERIFY(r.interactions.isEmpty());
+        QCOMPARE(r.about, u"Birthday: -9e10\n\nLast contacted: 0000-01-01T00:00:00+01:00"_qs);
+    }
+
     void unreadableDatesBecomeAboutLines() {
         const PemmoRecord r = migrateOne(
             R"({"plainNote":"n","pemmoData":{"birthday":"sometime in May","lastContacted":"last summer"}})");
