@@ -246,6 +246,14 @@ qsizetype parseHeader(QByteArrayView line, Property& property, const QByteArray*
     return i + 1;
 }
 
+// Appends with room to spare, so that a photo folded over thousands of lines is copied a few
+// times, not once per line.
+void appendGrowing(QByteArray& target, QByteArrayView piece) {
+    if (target.capacity() < target.size() + piece.size())
+        target.reserve(std::max(target.size() + piece.size(), 2 * target.size() + 64));
+    target.append(piece);
+}
+
 bool isBase64Line(QByteArrayView content) {
     if (content.isEmpty())
         return false;
@@ -1000,16 +1008,16 @@ Document parse(const QByteArray& bytes) {
             if (next.isEmpty() || !isFoldWhitespace(next[0]))
                 break;
             if (j == i + 1)
-                folded = firstContent.toByteArray();
+                appendGrowing(folded, firstContent);
             // After a quoted-printable soft break a leading blank is part of the text.
             Property probe;
             const bool softBreak = folded.endsWith('=') && parseHeader(folded, probe) >= 0 &&
                                    probe.encoding() == Encoding::QuotedPrintable;
             if (softBreak) {
                 folded.chop(1);
-                folded += next;
+                appendGrowing(folded, next);
             } else {
-                folded += next.sliced(1);
+                appendGrowing(folded, next.sliced(1));
             }
             ++j;
         }
@@ -1035,12 +1043,12 @@ Document parse(const QByteArray& bytes) {
             if (!next.isEmpty() && isFoldWhitespace(next[0])) {
                 if (softBreak)
                     property.value.chop(1);
-                property.value += softBreak ? next : next.sliced(1);
+                appendGrowing(property.value, softBreak ? next : next.sliced(1));
             } else if (softBreak && !isEndOfCard(next)) {
                 property.value.chop(1);
-                property.value += next;
+                appendGrowing(property.value, next);
             } else if (base64RunsOn && isBase64Line(next)) {
-                property.value += next;
+                appendGrowing(property.value, next);
             } else {
                 break;
             }
@@ -1228,6 +1236,49 @@ std::optional<QByteArray> photo(const Card& card) {
     return std::nullopt;
 }
 
+namespace {
+
+// Whether base64 text holds at least one byte, without decoding it.
+bool holdsBase64Data(QByteArrayView text) {
+    int digits = 0;
+    for (char c : text) {
+        if (c == '=')
+            break;
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '+' ||
+            c == '/')
+            ++digits;
+        if (digits >= 2)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool hasPhoto(const Card& card) {
+    for (const Property& property : card.properties) {
+        if (property.name != "PHOTO")
+            continue;
+        if (property.encoding() == Encoding::Base64) {
+            if (holdsBase64Data(property.value))
+                return true;
+            continue;
+        }
+        const QByteArrayView value = trimmedView(property.value);
+        if (!startsWithIgnoringCase(value, "data:"))
+            continue;
+        const qsizetype comma = value.indexOf(',');
+        if (comma < 0)
+            continue;
+        const QByteArrayView header = value.first(comma);
+        const QByteArrayView payload = value.sliced(comma + 1);
+        const bool base64 = header.size() >= 7 && equalsIgnoringCase(header.last(7), ";base64");
+        if (base64 ? holdsBase64Data(payload) : !payload.isEmpty())
+            return true;
+    }
+    return false;
+}
+
 QString identifier(const Card& card, const QString& fileBaseName, int cardsInFile) {
     if (const Property* uid = card.first("UID")) {
         const QString value = Text::trimmed(text(card, *uid));
@@ -1290,10 +1341,10 @@ Person toPerson(const Card& card, const QString& id, Photos photos) {
     }
     person.birthday = birthday(card);
 
-    if (const std::optional<QByteArray> stored = photo(card)) {
-        if (photos == Photos::Skip) {
-            person.hasFullImage = true;
-        } else if (auto small = Thumbnail::make(*stored)) {
+    if (photos == Photos::Skip) {
+        person.hasFullImage = hasPhoto(card);
+    } else if (const std::optional<QByteArray> stored = photo(card)) {
+        if (auto small = Thumbnail::make(*stored)) {
             person.thumbnail = std::move(small);
             person.hasFullImage = true;
         }

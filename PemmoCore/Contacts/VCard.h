@@ -97,6 +97,8 @@ std::optional<DateComponents> date(const Card& card, const Property& property);
 std::optional<DateComponents> birthday(const Card& card);
 // The first photo held in the card, as stored.
 std::optional<QByteArray> photo(const Card& card);
+// Whether the card holds a photo, found without decoding it.
+bool hasPhoto(const Card& card);
 
 // The label text of an X-ABLabel value.
 QString appleLabel(const QString& written);
@@ -106,7 +108,8 @@ QString appleLabel(const QString& written);
 QString identifier(const Card& card, const QString& fileBaseName, int cardsInFile);
 
 enum class Photos { Thumbnail, Skip };
-// With `Photos::Skip` no image is decoded: no thumbnail, and any stored photo counts as a full image.
+// With `Photos::Skip` no image is decoded: no thumbnail, and a stored photo counts as a full image
+// whether or not it is one.
 Person toPerson(const Card& card, const QString& id, Photos photos = Photos::Thumbnail);
 
 // The file with the card changed as `draft` says: only the properties whose values change are

@@ -1,5 +1,6 @@
 #include "Contacts/VCardBook.h"
 
+#include "Contacts/Thumbnail.h"
 #include "Records/PemmoError.h"
 #include "Support/AtomicFile.h"
 #include "Support/FileError.h"
@@ -213,10 +214,12 @@ VCardBook::Entry VCardBook::load(const FileStamp& stamp, const QCollator& collat
     const QString baseName = QFileInfo(stamp.path).completeBaseName();
     entry.contacts.reserve(std::size_t(document.cards.size()));
     for (const VCard::Card& card : document.cards) {
-        Person person = VCard::toPerson(card, VCard::identifier(card, baseName, document.cardCount));
+        Person person =
+            VCard::toPerson(card, VCard::identifier(card, baseName, document.cardCount), VCard::Photos::Skip);
         const QCollatorSortKey given = collator.sortKey(person.givenName);
         const QCollatorSortKey family = collator.sortKey(person.familyName);
-        entry.contacts.push_back(Contact{std::move(person), card.position, given, family});
+        const bool thumbnailDue = person.hasFullImage;
+        entry.contacts.push_back(Contact{std::move(person), card.position, given, family, thumbnailDue});
     }
     return entry;
 }
@@ -242,9 +245,15 @@ QList<Person> VCardBook::refresh() {
     }
     for (Entry& entry : loadAll(changed)) {
         entry.generation = generation;
+        if (std::any_of(entry.contacts.cbegin(), entry.contacts.cend(),
+                        [](const Contact& contact) { return contact.thumbnailDue; }))
+            m_thumbnailsDue.insert(entry.stamp.path);
+        else
+            m_thumbnailsDue.remove(entry.stamp.path);
         m_cache.insert(entry.stamp.path, std::move(entry));
     }
     m_cache.removeIf([generation](const auto& item) { return item.value().generation != generation; });
+    m_thumbnailsDue.removeIf([this](const QString& path) { return !m_cache.contains(path); });
 
     std::vector<const Contact*> order;
     order.reserve(std::size_t(listing.files.size()));
@@ -283,6 +292,53 @@ QList<Person> VCardBook::refresh() {
     m_lastListing = std::move(listing);
     m_lastPeople = people;
     return people;
+}
+
+qsizetype VCardBook::makeThumbnails(qsizetype files) {
+    QList<Entry*> batch;
+    for (auto it = m_thumbnailsDue.begin(); it != m_thumbnailsDue.end() && batch.size() < files;) {
+        const auto cached = m_cache.find(*it);
+        if (cached != m_cache.end())
+            batch.append(&cached.value());
+        it = m_thumbnailsDue.erase(it);
+    }
+    if (batch.isEmpty())
+        return m_thumbnailsDue.size();
+
+    std::atomic<qsizetype> nextIndex = 0;
+    auto work = [&] {
+        for (qsizetype i = nextIndex++; i < batch.size(); i = nextIndex++) {
+            Entry& entry = *batch[i];
+            QByteArray bytes;
+            try {
+                bytes = readWhole(entry.stamp.path, entry.stamp.size);
+            } catch (const FileError&) {
+                continue; // gone or changed: the next read takes it up again
+            }
+            const VCard::Document document = VCard::parse(bytes);
+            for (Contact& contact : entry.contacts) {
+                if (!contact.thumbnailDue)
+                    continue;
+                contact.thumbnailDue = false;
+                const auto card =
+                    std::find_if(document.cards.cbegin(), document.cards.cend(),
+                                 [&](const VCard::Card& c) { return c.position == contact.position; });
+                const std::optional<QByteArray> stored =
+                    card == document.cards.cend() ? std::nullopt : VCard::photo(*card);
+                contact.person.thumbnail = stored ? Thumbnail::make(*stored) : std::nullopt;
+                contact.person.hasFullImage = contact.person.thumbnail.has_value();
+            }
+        }
+    };
+    const int threads = batch.size() >= 4 ? m_threads : 1;
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(work);
+    work();
+    for (std::thread& helper : helpers)
+        helper.join();
+    m_lastListing.reset(); // the people handed out last lack these thumbnails
+    return m_thumbnailsDue.size();
 }
 
 std::vector<VCardBook::Entry> VCardBook::loadAll(const QList<const FileStamp*>& stamps) {

@@ -2,6 +2,10 @@
 // owns it. Parsed cards are cached per file (path, modification time, size, inode), so a second
 // read parses only the files that changed since.
 //
+// Photos are scaled down to thumbnails apart from reading: a read gives people with
+// `hasFullImage` set and no thumbnail yet, and `makeThumbnails` fills them in, a batch at a time,
+// for the next read. Decoding thousands of photos would otherwise hold up every first read.
+//
 // Layout: every folder holds address books in the vdir layout that vdirsyncer and khard use: its
 // own ".vcf" files, and one level of subfolders, each an address book of ".vcf" files. Hidden
 // files and folders are left out. A file may hold several cards; each becomes a person. When two
@@ -62,6 +66,11 @@ public:
     // Every person, sorted by given name, then family name. Throws PemmoError::contactsDenied()
     // when there is no folder or one cannot be read.
     QList<Person> people();
+    // How many files still hold photos without thumbnails.
+    qsizetype pendingThumbnails() const { return m_thumbnailsDue.size(); }
+    // Makes the thumbnails of up to `files` files (a photo that is no image loses its
+    // `hasFullImage`); returns how many files are still due.
+    qsizetype makeThumbnails(qsizetype files);
     // The stored photo of the contact. Throws PemmoError::notFound.
     std::optional<QByteArray> fullImage(const QString& id);
     // Writes a new vCard 3.0 file named after its fresh UID; returns the UID.
@@ -83,6 +92,7 @@ private:
         int position;
         QCollatorSortKey givenKey;
         QCollatorSortKey familyKey;
+        bool thumbnailDue = false;
     };
     struct Entry {
         FileStamp stamp;
@@ -108,6 +118,7 @@ private:
     QStringList m_folders;
     QHash<QString, Entry> m_cache;
     QHash<QString, QString> m_locations; // id → file, as of the last refresh
+    QSet<QString> m_thumbnailsDue;       // files with photos still to scale down
     QSet<QString> m_reportedDuplicates;
     const int m_threads;
     std::atomic<int> m_parseCount = 0;

@@ -15,21 +15,49 @@ namespace pemmo {
 // Everything the executor's thread owns. Jobs hold it by a shared pointer, so a job that lost its
 // race can still finish after the repository is gone.
 struct VCardFolderRepository::State {
+    // Files whose thumbnails one job makes: small enough that a fetch never waits long behind it.
+    static constexpr qsizetype thumbnailBatch = 32;
+
+    SerialExecutor* executor = nullptr; // alive while any of its jobs runs
     VCardBook book;
     VCardFolderWatcher* watcher = nullptr; // on the executor's thread
+    bool thumbnailsQueued = false;
 
     // Reads the book; the watcher takes what the read found as the state changes count from.
-    QList<Person> read() {
+    QList<Person> read(const std::shared_ptr<State>& self) {
         try {
             QList<Person> people = book.people();
             if (watcher && book.lastListing())
                 watcher->adopt(book.folders(), *book.lastListing());
+            queueThumbnails(self);
             return people;
         } catch (...) {
             if (watcher)
                 watcher->watch(book.folders()); // still notice the folders coming back
             throw;
         }
+    }
+
+    // Thumbnails are made a batch per job after a read; when the last batch is done, the change
+    // is announced like any other, and the next fetch carries them.
+    static void queueThumbnails(const std::shared_ptr<State>& self) {
+        if (self->thumbnailsQueued || self->book.pendingThumbnails() == 0)
+            return;
+        self->thumbnailsQueued = true;
+        self->executor->post([self] {
+            self->thumbnailsQueued = false;
+            if (self->book.makeThumbnails(thumbnailBatch) > 0)
+                queueThumbnails(self);
+            else
+                self->announce();
+        });
+    }
+
+    void announce() {
+        QMutexLocker locker(&receiverLock);
+        if (ContactRepository* target = receiver)
+            QMetaObject::invokeMethod(
+                target, [target] { Q_EMIT target->changes(); }, Qt::QueuedConnection);
     }
 
     // Who hears the watcher; cleared when the repository goes, so that a late job connects nothing.
@@ -49,6 +77,7 @@ VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaul
     , m_state(std::make_shared<State>())
     , m_folders(VCardBook::normalized(folders)) {
     m_state->receiver = this;
+    m_state->executor = m_executor.get();
     // The watcher is a child of the executor's context, so that it goes with the executor even if
     // the job that deletes it never runs. The book is read at once, while the rest of the
     // application starts, and the watcher starts from what that read found.
@@ -61,7 +90,7 @@ VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaul
                 QObject::connect(state->watcher, &VCardFolderWatcher::changed, state->receiver,
                                  &ContactRepository::changes, Qt::QueuedConnection);
         }
-        state->read();
+        state->read(state);
     });
 }
 
@@ -149,7 +178,7 @@ QCoro::Task<ContactsAuthorization> VCardFolderRepository::requestAccess() {
 }
 
 QCoro::Task<QList<Person>> VCardFolderRepository::fetchPeople() {
-    return perform([state = m_state](VCardBook&) { return state->read(); });
+    return perform([state = m_state](VCardBook&) { return state->read(state); });
 }
 
 QCoro::Task<std::optional<QByteArray>> VCardFolderRepository::fullImage(QString id) {

@@ -6,9 +6,11 @@
 #include "TestSupport/AwaitError.h"
 #include "TestSupport/TempDir.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
@@ -315,6 +317,41 @@ private Q_SLOTS:
         QCOMPARE(test::await(book.repository.fullImage(QStringLiteral("p"))),
                  std::optional<QByteArray>(photo));
         QCOMPARE(test::await(book.repository.fullImage(QStringLiteral("q"))), std::nullopt);
+    }
+
+    void thumbnailsFollowTheFirstReadWithOneSignal() {
+        test::TempDir dir;
+        QImage image(400, 200, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        for (int i = 0; i < 6; ++i)
+            writeFile(dir.filePath(QStringLiteral("p%1.vcf").arg(i)),
+                      vcard(QByteArray::number(i), "P", "P",
+                            "PHOTO;ENCODING=b;TYPE=PNG:" + png.toBase64() + "\r\n"));
+        writeFile(dir.filePath(QStringLiteral("broken.vcf")),
+                  vcard("b", "B", "B", "PHOTO;ENCODING=b:" + QByteArray("no image").toBase64() + "\r\n"));
+        Book book({dir.path()});
+        QSignalSpy changes(&book.repository, &ContactRepository::changes);
+        QTRY_COMPARE(changes.count(), 1); // the read at construction, then its thumbnails
+
+        const QList<Person> people = book.fetch();
+        QCOMPARE(people.size(), 7);
+        for (const Person& person : people) {
+            if (person.id == u"b") {
+                QVERIFY(!person.hasFullImage);
+                QVERIFY(!person.thumbnail);
+                continue;
+            }
+            QVERIFY(person.hasFullImage);
+            QVERIFY(person.thumbnail);
+            QCOMPARE(QImage::fromData(*person.thumbnail).size(), QSize(128, 64));
+        }
+        QCOMPARE(test::await(book.repository.fullImage(QStringLiteral("3"))), std::optional<QByteArray>(png));
+        QTest::qWait(200);
+        QCOMPARE(changes.count(), 1);
     }
 
     void secondFetchParsesOnlyTheChangedFile() {
