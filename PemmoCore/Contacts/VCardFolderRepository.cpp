@@ -63,6 +63,7 @@ struct VCardFolderRepository::State {
     // Who hears the watcher; cleared when the repository goes, so that a late job connects nothing.
     QMutex receiverLock;
     ContactRepository* receiver = nullptr;
+    QMetaObject::Connection watcherConnection;
 };
 
 VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaultFolder,
@@ -87,8 +88,9 @@ VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaul
         {
             QMutexLocker locker(&state->receiverLock);
             if (state->receiver)
-                QObject::connect(state->watcher, &VCardFolderWatcher::changed, state->receiver,
-                                 &ContactRepository::changes, Qt::QueuedConnection);
+                state->watcherConnection =
+                    QObject::connect(state->watcher, &VCardFolderWatcher::changed, state->receiver,
+                                     &ContactRepository::changes, Qt::QueuedConnection);
         }
         state->read(state);
     });
@@ -96,8 +98,11 @@ VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaul
 
 VCardFolderRepository::~VCardFolderRepository() {
     {
+        // Cut the tie here, not in QObject's destructor, which would reach over to the watcher
+        // while its own thread may be deleting it.
         QMutexLocker locker(&m_state->receiverLock);
         m_state->receiver = nullptr;
+        QObject::disconnect(m_state->watcherConnection);
     }
     // The watcher lives on the executor's thread and dies there; queued after every job so far.
     m_executor->post([state = m_state] {
