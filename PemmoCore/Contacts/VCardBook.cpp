@@ -154,6 +154,7 @@ VCardBook::VCardBook(QStringList folders, int threads)
 void VCardBook::setFolders(QStringList folders) {
     m_folders = normalized(folders);
     m_lastListing.reset();
+    m_lastPeopleCurrent = false;
 }
 
 QStringList VCardBook::normalized(const QStringList& folders) {
@@ -224,11 +225,11 @@ VCardBook::Entry VCardBook::load(const FileStamp& stamp, const QCollator& collat
     return entry;
 }
 
-QList<Person> VCardBook::refresh() {
+QList<Person> VCardBook::refresh(bool trustLastListing) {
     if (m_folders.isEmpty())
         throw PemmoError::contactsDenied();
-    Listing listing = list(m_folders);
-    if (m_lastListing && m_lastListing->files == listing.files) {
+    Listing listing = trustLastListing && m_lastListing ? *m_lastListing : list(m_folders);
+    if (m_lastPeopleCurrent && m_lastListing && m_lastListing->files == listing.files) {
         m_lastListing = std::move(listing);
         return m_lastPeople;
     }
@@ -291,6 +292,7 @@ QList<Person> VCardBook::refresh() {
         people.append(contact->person);
     m_lastListing = std::move(listing);
     m_lastPeople = people;
+    m_lastPeopleCurrent = true;
     return people;
 }
 
@@ -337,7 +339,7 @@ qsizetype VCardBook::makeThumbnails(qsizetype files) {
     work();
     for (std::thread& helper : helpers)
         helper.join();
-    m_lastListing.reset(); // the people handed out last lack these thumbnails
+    m_lastPeopleCurrent = false; // the people handed out last lack these thumbnails
     return m_thumbnailsDue.size();
 }
 
@@ -360,8 +362,8 @@ std::vector<VCardBook::Entry> VCardBook::loadAll(const QList<const FileStamp*>& 
     return entries;
 }
 
-QList<Person> VCardBook::people() {
-    return refresh();
+QList<Person> VCardBook::people(bool trustLastListing) {
+    return refresh(trustLastListing);
 }
 
 std::optional<VCardBook::Located> VCardBook::locateIn(const QString& path, const QString& id) {

@@ -64,8 +64,9 @@ public:
     static QStringList normalized(const QStringList& folders);
 
     // Every person, sorted by given name, then family name. Throws PemmoError::contactsDenied()
-    // when there is no folder or one cannot be read.
-    QList<Person> people();
+    // when there is no folder or one cannot be read. With `trustLastListing` the folders are
+    // taken to be as the last read found them, and only the cache is consulted.
+    QList<Person> people(bool trustLastListing = false);
     // How many files still hold photos without thumbnails.
     qsizetype pendingThumbnails() const { return m_thumbnailsDue.size(); }
     // Makes the thumbnails of up to `files` files (a photo that is no image loses its
@@ -107,7 +108,7 @@ private:
     };
 
     // Reads what changed since the last call; the people sorted and their locations updated.
-    QList<Person> refresh();
+    QList<Person> refresh(bool trustLastListing = false);
     std::vector<Entry> loadAll(const QList<const FileStamp*>& stamps);
     // Safe on any thread.
     Entry load(const FileStamp& stamp, const QCollator& collator);
@@ -123,9 +124,10 @@ private:
     const int m_threads;
     std::atomic<int> m_parseCount = 0;
     quint64 m_generation = 0;
-    // The last answer, given again while no file changed.
+    // The last answer, given again while no file changed and no thumbnail came in.
     std::optional<Listing> m_lastListing;
     QList<Person> m_lastPeople;
+    bool m_lastPeopleCurrent = false;
 };
 
 } // namespace pemmo

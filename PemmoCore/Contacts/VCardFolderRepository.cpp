@@ -7,6 +7,7 @@
 #include "Support/Race.h"
 #include "Support/SerialExecutor.h"
 
+#include <QElapsedTimer>
 #include <QMutexLocker>
 #include <QPointer>
 
@@ -19,14 +20,30 @@ struct VCardFolderRepository::State {
     static constexpr qsizetype thumbnailBatch = 32;
 
     SerialExecutor* executor = nullptr; // alive while any of its jobs runs
+    std::chrono::milliseconds quietPeriod{0};
     VCardBook book;
     VCardFolderWatcher* watcher = nullptr; // on the executor's thread
     bool thumbnailsQueued = false;
 
+    // The read made at construction can answer the first fetch by itself, saving a second
+    // listing of every file at start, when nothing can have changed since: no event came in, we
+    // wrote nothing, and less than a quiet period went by. A change whose event is still on its
+    // way is reported by the watcher as usual.
+    bool warmReadUnused = false;
+    quint64 eventsAtWarmRead = 0;
+    QElapsedTimer warmReadAge;
+
+    bool warmReadStillHolds() const {
+        return warmReadUnused && watcher && watcher->eventCount() == eventsAtWarmRead &&
+               warmReadAge.isValid() && warmReadAge.elapsed() < quietPeriod.count();
+    }
+
     // Reads the book; the watcher takes what the read found as the state changes count from.
     QList<Person> read(const std::shared_ptr<State>& self) {
+        const bool trustLastListing = warmReadStillHolds();
+        warmReadUnused = false;
         try {
-            QList<Person> people = book.people();
+            QList<Person> people = book.people(trustLastListing);
             if (watcher && book.lastListing())
                 watcher->adopt(book.folders(), *book.lastListing());
             queueThumbnails(self);
@@ -79,6 +96,7 @@ VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaul
     , m_folders(VCardBook::normalized(folders)) {
     m_state->receiver = this;
     m_state->executor = m_executor.get();
+    m_state->quietPeriod = quietPeriod;
     // The watcher is a child of the executor's context, so that it goes with the executor even if
     // the job that deletes it never runs. The book is read at once, while the rest of the
     // application starts, and the watcher starts from what that read found.
@@ -93,6 +111,9 @@ VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaul
                                      &ContactRepository::changes, Qt::QueuedConnection);
         }
         state->read(state);
+        state->warmReadUnused = true;
+        state->eventsAtWarmRead = state->watcher->eventCount();
+        state->warmReadAge.start();
     });
 }
 
@@ -144,6 +165,7 @@ void VCardFolderRepository::setFolders(QStringList folders) {
     }
     m_executor->post([state = m_state, folders] {
         state->book.setFolders(folders);
+        state->warmReadUnused = false;
         if (state->watcher)
             state->watcher->watch(folders);
     });
@@ -191,15 +213,24 @@ QCoro::Task<std::optional<QByteArray>> VCardFolderRepository::fullImage(QString 
 }
 
 QCoro::Task<QString> VCardFolderRepository::create(ContactDraft draft) {
-    return perform([draft](VCardBook& book) { return book.create(draft); });
+    return perform([state = m_state, draft](VCardBook& book) {
+        state->warmReadUnused = false;
+        return book.create(draft);
+    });
 }
 
 QCoro::Task<void> VCardFolderRepository::update(QString id, ContactDraft draft) {
-    return perform([id, draft](VCardBook& book) { book.update(id, draft); });
+    return perform([state = m_state, id, draft](VCardBook& book) {
+        state->warmReadUnused = false;
+        book.update(id, draft);
+    });
 }
 
 QCoro::Task<void> VCardFolderRepository::deleteContact(QString id) {
-    return perform([id](VCardBook& book) { book.remove(id); });
+    return perform([state = m_state, id](VCardBook& book) {
+        state->warmReadUnused = false;
+        book.remove(id);
+    });
 }
 
 } // namespace pemmo

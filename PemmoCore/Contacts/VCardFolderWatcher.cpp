@@ -52,6 +52,7 @@ QStringList VCardFolderWatcher::watchable(const VCardBook::Listing& listing) con
 }
 
 void VCardFolderWatcher::onEvent() {
+    ++m_eventCount;
     if (!m_quiet.isActive())
         m_burst.start();
     const auto cap = 10 * m_quietPeriod;

@@ -41,6 +41,9 @@ public:
     // not reported again.
     void adopt(const QStringList& folders, const VCardBook::Listing& listing);
 
+    // How many file-system events have come in so far.
+    quint64 eventCount() const { return m_eventCount; }
+
 Q_SIGNALS:
     void changed();
 
@@ -60,6 +63,7 @@ private:
     QStringList m_folders;
     std::optional<QList<VCardBook::FileStamp>> m_seen;
     bool m_reportedUnwatchable = false;
+    quint64 m_eventCount = 0;
 };
 
 } // namespace pemmo
