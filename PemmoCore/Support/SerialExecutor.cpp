@@ -11,11 +11,15 @@ SerialExecutor::SerialExecutor(const QString& name)
 }
 
 SerialExecutor::~SerialExecutor() {
-    // Jobs already queued still run; the context and its timers die on their own thread. A
-    // deferred delete is carried out even when the thread is stopped before its loop ever ran,
-    // where a queued call would be dropped and the context leaked.
-    m_context->deleteLater();
-    m_thread->quit();
+    // The last job stops the thread, so every job queued before it still runs. The context (and its
+    // timers) is deleted on its own thread as that thread finishes.
+    QMetaObject::invokeMethod(
+        m_context,
+        [context = m_context, thread = m_thread] {
+            context->deleteLater();
+            thread->quit();
+        },
+        Qt::QueuedConnection);
     m_thread->wait();
     delete m_thread;
 }
