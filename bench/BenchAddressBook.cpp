@@ -171,14 +171,3 @@ BENCHMARK(bookListing)->Apply(sizes);
 
 } // namespace
 } // namespace pemmo::bench
-
-int main(int argc, char** argv) {
-    // The executors, the watcher and waitFor need an application object.
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

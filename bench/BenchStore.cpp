@@ -5,7 +5,6 @@
 #include "Support/AtomicFile.h"
 #include "Support/WaitFor.h"
 
-#include <QCoreApplication>
 #include <QDir>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -135,14 +134,3 @@ BENCHMARK(atomicFileWrite)->Apply(sizes);
 
 } // namespace
 } // namespace pemmo::bench
-
-int main(int argc, char** argv) {
-    // The store's executor and waitFor need an application object.
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

@@ -2,6 +2,7 @@
 // the same records, so runs on different days measure the same bytes.
 #pragma once
 
+#include "SeededRandom.h"
 #include "Store/StoreFile.h"
 
 #include <QDateTime>
@@ -31,14 +32,14 @@ public:
     PemmoRecord record();
 
 private:
-    bool chance(double probability);
-    int between(int low, int high); // both ends included
+    bool chance(double probability) { return m_random.chance(probability); }
+    int between(int low, int high) { return m_random.between(low, high); } // both ends included
     template <class Items> const auto& pick(const Items& items) {
         return items[static_cast<std::size_t>(between(0, static_cast<int>(std::size(items)) - 1))];
     }
     template <class Items> QString pickText(const Items& items) { return QString::fromUtf8(pick(items)); }
 
-    QUuid uuid();
+    QUuid uuid() { return m_random.uuid(); }
     QString hexDigits(int count);
     QDateTime dateWithin(std::int64_t maxSecondsAgo);
     QString personName();
@@ -51,7 +52,7 @@ private:
     BriefingCache briefing();
     Interaction::Source source();
 
-    std::mt19937_64 m_random;
+    SeededRandom m_random;
     QDateTime m_now;
 };
 

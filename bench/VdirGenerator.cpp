@@ -219,25 +219,6 @@ QStringList VdirGenerator::addressBooks() {
 VdirGenerator::VdirGenerator(std::uint64_t seed)
     : m_random(seed) {}
 
-bool VdirGenerator::chance(double probability) {
-    return std::bernoulli_distribution(probability)(m_random);
-}
-
-int VdirGenerator::between(int low, int high) {
-    return std::uniform_int_distribution<int>(low, high)(m_random);
-}
-
-QUuid VdirGenerator::uuid() {
-    // A version 4 UUID from the generator's own bits, so that ids repeat from run to run.
-    const std::uint64_t high = m_random();
-    const std::uint64_t low = m_random();
-    return QUuid(static_cast<uint>(high >> 32), static_cast<ushort>(high >> 16),
-                 static_cast<ushort>((high & 0x0FFF) | 0x4000),
-                 static_cast<uchar>(((low >> 56) & 0x3F) | 0x80), static_cast<uchar>(low >> 48),
-                 static_cast<uchar>(low >> 40), static_cast<uchar>(low >> 32), static_cast<uchar>(low >> 24),
-                 static_cast<uchar>(low >> 16), static_cast<uchar>(low >> 8), static_cast<uchar>(low));
-}
-
 QString VdirGenerator::digits(int count) {
     QString out;
     for (int i = 0; i < count; ++i)

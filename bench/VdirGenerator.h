@@ -3,6 +3,8 @@
 // the same bytes, so runs on different days read the same folders.
 #pragma once
 
+#include "SeededRandom.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QList>
@@ -68,19 +70,19 @@ public:
     static const QByteArray& samplePhoto();
 
 private:
-    bool chance(double probability);
-    int between(int low, int high); // both ends included
+    bool chance(double probability) { return m_random.chance(probability); }
+    int between(int low, int high) { return m_random.between(low, high); } // both ends included
     template <class Items> QString pick(const Items& items) {
         return QString::fromUtf8(
             items[static_cast<std::size_t>(between(0, static_cast<int>(std::size(items)) - 1))]);
     }
 
-    QUuid uuid();
+    QUuid uuid() { return m_random.uuid(); }
     QString digits(int count);
     Contact contact();
     Phone phone(CardVersion version);
 
-    std::mt19937_64 m_random;
+    SeededRandom m_random;
 };
 
 } // namespace pemmo::bench
