@@ -40,7 +40,6 @@ public:
     // Offers `event` to the handlers in order; Handled when one of them took it.
     KeyResult dispatch(const KeyEvent& event);
 
-protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
