@@ -1,5 +1,5 @@
 # The two commands a newcomer needs: `make run` and `make test`. Both install what is missing first.
-.PHONY: all deps run build test test-build fuzz-build bench format format-check tsan clean
+.PHONY: all deps run build test test-build fuzz-build fuzz bench format format-check tsan clean
 
 JOBS ?= $(shell nproc)
 ARGS ?=
@@ -26,6 +26,16 @@ fuzz-build: deps
 
 test: test-build fuzz-build
 	scripts/with-test-services ctest --preset test -j $(JOBS)
+
+# Open-ended fuzzing: each target runs FUZZ_SECONDS with a random seed, growing its own corpus in
+# the build tree. Crashes land in build/fuzz/artifacts; add the input to fuzz/corpus/<name>/ once fixed.
+FUZZ_SECONDS ?= 300
+fuzz: fuzz-build
+	@mkdir -p build/fuzz/artifacts
+	@for f in fuzz/corpus/*; do name=$$(basename $$f); mkdir -p build/fuzz/corpus/$$name; \
+	  dict=; [ -f fuzz/$$name.dict ] && dict=-dict=fuzz/$$name.dict; \
+	  build/fuzz/bin/fuzz_$$name -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
+	    -artifact_prefix=build/fuzz/artifacts/$$name- $$dict build/fuzz/corpus/$$name $$f || exit 1; done
 
 tsan: deps
 	cmake --preset tsan

@@ -88,16 +88,16 @@ struct Line {
 
 // Lines end at LF (any CRs before it belong to the break, as in the CR CR LF some phones write),
 // or at CR in a file that holds no LF at all.
-QList<Line> physicalLines(QByteArrayView bytes, qsizetype start) {
+QList<Line> physicalLines(QByteArrayView bytes) {
     QList<Line> lines;
     const char* data = bytes.data();
     const qsizetype size = bytes.size();
-    if (start >= size)
+    if (size == 0)
         return lines;
-    const bool crOnly = std::memchr(data + start, '\n', size_t(size - start)) == nullptr;
+    const bool crOnly = std::memchr(data, '\n', size_t(size)) == nullptr;
     const char separator = crOnly ? '\r' : '\n';
     lines.reserve(size / 32 + 1);
-    qsizetype pos = start;
+    qsizetype pos = 0;
     while (pos < size) {
         const auto* hit = static_cast<const char*>(std::memchr(data + pos, separator, size_t(size - pos)));
         const qsizetype lineEnd = hit ? hit - data : size;
@@ -105,7 +105,13 @@ QList<Line> physicalLines(QByteArrayView bytes, qsizetype start) {
         while (contentEnd > pos && data[contentEnd - 1] == '\r')
             --contentEnd;
         const qsizetype next = hit ? lineEnd + 1 : size;
-        lines.append({pos, contentEnd, next});
+        // Files joined with `cat` carry each part's byte order mark at the start of a line (and
+        // removing a card can bring two together); they belong to no property, so a card after
+        // them reads like any other.
+        qsizetype begin = pos;
+        while (contentEnd - begin >= 3 && std::memcmp(data + begin, "\xEF\xBB\xBF", 3) == 0)
+            begin += 3;
+        lines.append({begin, contentEnd, next});
         pos = next;
     }
     return lines;
@@ -680,8 +686,11 @@ public:
 
     Version version() const { return m_card.version; }
 
-    void replace(const Property& property, const QByteArrayList& parameters, const EncodedValue& value) {
-        const QByteArray line = propertyLine(property.group, writtenName(property), parameters, value);
+    enum class Group { Keep, Drop };
+    void replace(const Property& property, const QByteArrayList& parameters, const EncodedValue& value,
+                 Group group = Group::Keep) {
+        const QByteArray line = propertyLine(group == Group::Keep ? property.group : QByteArray(),
+                                             writtenName(property), parameters, value);
         add(property.begin, property.end,
             foldedLine(version(), line, trailingBreak(m_file, property, m_lineBreak)));
     }
@@ -702,8 +711,14 @@ public:
         if (m_edits.isEmpty())
             return m_file.toByteArray();
         QList<Edit> edits = m_edits;
+        // At one offset, lines added there go before a line replaced there: an addition moved in
+        // front of a dangling quoted-printable line may meet that line's own replacement.
         std::stable_sort(edits.begin(), edits.end(), [](const Edit& a, const Edit& b) {
-            return a.begin != b.begin ? a.begin < b.begin : a.order < b.order;
+            if (a.begin != b.begin)
+                return a.begin < b.begin;
+            const bool aInserts = a.end == a.begin;
+            const bool bInserts = b.end == b.begin;
+            return aInserts != bInserts ? aInserts : a.order < b.order;
         });
         QByteArray out;
         out.reserve(m_file.size() + 256);
@@ -856,7 +871,6 @@ void applyOrganization(CardEditor& editor, const Card& card, const std::optional
                    encodeComponents(card.version, parts));
 }
 
-// The e-mail and phone rule, on the first entry with a value.
 // The X-ABLabel that labels `property`, if any.
 const Property* appleLabelOf(const Card& card, const Property& property) {
     if (property.group.isEmpty())
@@ -867,6 +881,18 @@ const Property* appleLabelOf(const Card& card, const Property& property) {
     }
     return nullptr;
 }
+
+// Whether another property shares `property`'s group, and so would take any label given to it.
+bool groupIsShared(const Card& card, const Property& property) {
+    for (const Property& other : card.properties) {
+        if (&other != &property && other.name != "X-ABLABEL" &&
+            equalsIgnoringCase(other.group, property.group))
+            return true;
+    }
+    return false;
+}
+
+// The e-mail and phone rule, on the first entry with a value.
 
 void applyFirstEntry(CardEditor& editor, const Card& card, QByteArrayView name,
                      const QList<LabeledValue>& before, const QList<LabeledValue>& after,
@@ -890,8 +916,16 @@ void applyFirstEntry(CardEditor& editor, const Card& card, QByteArrayView name,
     }
     QByteArrayList parameters = keptParameters(*first, {"VALUE"});
     if (before.first().label.isEmpty()) {
-        // An empty X-ABLabel outranks any type: the label goes there.
-        if (const Property* appleLabel = appleLabelOf(card, *first))
+        // An empty X-ABLabel outranks any type: the label goes there, unless the group is shared
+        // (a malformed card with two entries in one group), where relabelling would relabel the
+        // other entry too: the edited entry then leaves the group and carries a type instead.
+        const Property* appleLabel = appleLabelOf(card, *first);
+        if (appleLabel && groupIsShared(card, *first)) {
+            parameters.append(typeParameter(card.version, defaultType));
+            editor.replace(*first, parameters, value, CardEditor::Group::Drop);
+            return;
+        }
+        if (appleLabel)
             editor.replace(*appleLabel, keptParameters(*appleLabel, {}), EncodedValue{appleDefault, {}});
         else
             parameters.append(typeParameter(card.version, defaultType));
@@ -977,8 +1011,7 @@ const Property* Card::first(QByteArrayView name) const {
 
 Document parse(const QByteArray& bytes) {
     Document document;
-    const qsizetype start = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    const QList<Line> lines = physicalLines(bytes, start);
+    const QList<Line> lines = physicalLines(bytes);
     const QByteArrayView all(bytes);
     auto content = [&](const Line& line) { return all.sliced(line.begin, line.contentEnd - line.begin); };
 

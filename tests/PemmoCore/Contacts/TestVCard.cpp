@@ -417,6 +417,16 @@ private Q_SLOTS:
         QCOMPARE(VCard::toPerson(document.cards.first(), {}).givenName, u"Jane");
     }
 
+    void filesJoinedWithTheirMarksReadEveryCard() {
+        const QByteArray mark("\xEF\xBB\xBF");
+        const QByteArray bytes = mark + card("N:Doe;Jane;;;") + mark + card("N:Roe;Rich;;;");
+        const VCard::Document document = VCard::parse(bytes);
+        QCOMPARE(document.cards.size(), 2);
+        QCOMPARE(VCard::toPerson(document.cards.at(1), {}).familyName, u"Roe");
+        // Removing the first card leaves the second's mark at the start: still one card.
+        QCOMPARE(VCard::parse(VCard::removeCard(bytes, document.cards.first())).cards.size(), 1);
+    }
+
     void propertiesRememberTheirLines() {
         const QByteArray bytes = card("N:Do\r\n e;Jane;;;\r\nTITLE:Boss");
         const VCard::Card parsed = VCard::parse(bytes).cards.first();
@@ -560,6 +570,12 @@ private Q_SLOTS:
             << replaced(replaced(emptyApple, "item1.EMAIL:a@b", "item1.EMAIL:x@y"),
                         "item1.X-ABLabel:", "item1.X-ABLabel:_$!<Work>!$_");
 
+        const QByteArray sharedGroup =
+            card("N:Doe;John;;;\r\nitem1.EMAIL:a@b\r\nitem1.X-ABLabel:\r\nitem1.EMAIL:c@d");
+        QTest::newRow("shared empty Apple label stays with the other entry")
+            << sharedGroup << ContactDraft{.givenName = "John", .familyName = "Doe", .email = "x@y"}
+            << replaced(sharedGroup, "item1.EMAIL:a@b", "EMAIL;TYPE=WORK:x@y");
+
         const QByteArray lower = card("n:Doe;John;;;\r\nitem1.tel;type=cell:1");
         QTest::newRow("names keep their spelling")
             << lower << ContactDraft{.givenName = "John", .familyName = "Doe", .phone = "2"}
@@ -575,6 +591,14 @@ private Q_SLOTS:
         QTest::newRow("no line after a dangling soft break")
             << dangling << ContactDraft{.givenName = "John", .familyName = "Doe", .nickname = "JD"}
             << replaced(dangling, "NOTE;", "NICKNAME:JD\r\nNOTE;");
+
+        const QByteArray danglingEmail =
+            card("N:Doe;John;;;\r\nEMAIL;TYPE=HOME;ENCODING=QUOTED-PRINTABLE:a@b=", "2.1");
+        QTest::newRow("lines added before a dangling line that is replaced too")
+            << danglingEmail
+            << ContactDraft{.givenName = "John", .familyName = "Doe", .email = "x@y", .phone = "1"}
+            << replaced(danglingEmail, "EMAIL;TYPE=HOME;ENCODING=QUOTED-PRINTABLE:a@b=",
+                        "TEL;CELL:1\r\nEMAIL;TYPE=HOME:x@y");
 
         const QByteArray noName = card("FN:Jane Doe\r\nTEL:1");
         QTest::newRow("N added after VERSION")
