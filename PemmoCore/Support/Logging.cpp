@@ -3,5 +3,6 @@
 namespace pemmo {
 
 Q_LOGGING_CATEGORY(lcStore, "com.dorvane.Pemmo.store", QtInfoMsg)
+Q_LOGGING_CATEGORY(lcSettings, "com.dorvane.Pemmo.settings", QtInfoMsg)
 
 } // namespace pemmo

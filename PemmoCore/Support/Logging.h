@@ -6,5 +6,6 @@
 namespace pemmo {
 
 Q_DECLARE_LOGGING_CATEGORY(lcStore)
+Q_DECLARE_LOGGING_CATEGORY(lcSettings)
 
 } // namespace pemmo
