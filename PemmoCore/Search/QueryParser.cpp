@@ -1,17 +1,12 @@
 #include "Search/QueryParser.h"
 
+#include "Lists/Tag.h"
 #include "Search/TextFolding.h"
 
 #include <array>
 
 namespace pemmo::QueryParser {
 namespace {
-
-// A circle id as the catalogue forms it: lower-cased, inner white space collapsed. A "#" word
-// holds no white space, so lower-casing is all that is left to do.
-QString circleID(QStringView name) {
-    return name.toString().toLower();
-}
 
 bool isWhiteSpace(QChar c) {
     return c.isSpace();
@@ -35,7 +30,7 @@ ParsedQuery parse(const QString& raw) {
         const QStringView piece = QStringView(trimmed).sliced(start, i - start);
         if (piece.startsWith(u'#')) {
             if (piece.size() > 1)
-                query.tagFilters.append(circleID(piece.sliced(1)));
+                query.tagFilters.append(Tag::normalizedID(piece.sliced(1).toString()));
             continue;
         }
         query.terms.append(TextFolding::tokens(piece));
