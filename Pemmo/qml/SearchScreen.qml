@@ -20,7 +20,8 @@ FocusScope {
             selectedTitle: row && row.isRow ? row.plainTitle : "",
             rowCount: list.count,
             emptyText: emptyLabel.visible ? emptyLabel.text : "",
-            focused: field.activeFocus
+            focused: field.activeFocus,
+            searchAvailable: results !== null && results !== undefined
         }
     }
 
