@@ -63,6 +63,12 @@ int compareNames(const QString& a, const QString& b) {
     return fallbackKey(a).compare(fallbackKey(b));
 }
 
+std::string sortKey(const QString& name) {
+    if (icu::Collator* coll = collator())
+        return sortKey(*coll, name);
+    return fallbackKey(name).toStdString();
+}
+
 QList<Profile> sorted(QList<Profile> profiles) {
     struct Entry {
         std::string key;

@@ -30,4 +30,13 @@ std::optional<QString> Profile::headline() const {
     return c;
 }
 
+std::optional<QDateTime> Profile::lastContacted() const {
+    std::optional<QDateTime> newest;
+    for (const Interaction& entry : record.interactions) {
+        if (entry.date.isValid() && (!newest || entry.date > *newest))
+            newest = entry.date;
+    }
+    return newest;
+}
+
 } // namespace pemmo

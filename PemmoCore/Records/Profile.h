@@ -4,6 +4,7 @@
 #include "Records/PemmoRecord.h"
 #include "Records/Person.h"
 
+#include <QDateTime>
 #include <optional>
 
 namespace pemmo {
@@ -22,6 +23,8 @@ struct Profile {
     std::optional<QString> company() const;
     // "role @ company", or whichever of the two exists.
     std::optional<QString> headline() const;
+    // When the user was last in touch: the date of the newest timeline entry, if any.
+    std::optional<QDateTime> lastContacted() const;
 };
 
 } // namespace pemmo

@@ -1,0 +1,142 @@
+#include "Search/IndexEntry.h"
+
+#include "Records/Text.h"
+
+namespace pemmo {
+namespace {
+
+void add(QStringList& parts, const std::optional<QString>& value) {
+    if (value && !Text::isBlank(*value))
+        parts.append(*value);
+}
+
+void add(QStringList& parts, const QString& value) {
+    if (!Text::isBlank(value))
+        parts.append(value);
+}
+
+// "+1 (415) 555-0100" is also found as 14155550100, the way people type numbers.
+QString digitsOnly(const QString& number) {
+    QString digits;
+    for (const QChar c : number) {
+        if (c.isDigit())
+            digits.append(c);
+    }
+    return digits;
+}
+
+void addPhone(QStringList& parts, const QString& number) {
+    if (Text::isBlank(number))
+        return;
+    parts.append(number);
+    const QString digits = digitsOnly(number);
+    if (!digits.isEmpty() && digits != number.trimmed())
+        parts.append(digits);
+}
+
+bool isMailAddress(const QString& handle) {
+    return handle.contains(u'@');
+}
+
+void setField(IndexEntry& entry, SearchField field, const QStringList& parts) {
+    if (parts.isEmpty())
+        return;
+    const auto i = static_cast<std::size_t>(SearchFields::index(field));
+    entry.text[i] = TextFolding::fold(parts.size() == 1 ? parts.first() : parts.join(u' '));
+    entry.tokenSpans[i] = TextFolding::tokenSpans(entry.text[i]);
+}
+
+} // namespace
+
+IndexEntry IndexEntry::make(const Profile& profile) {
+    const Person& person = profile.person;
+    const PemmoRecord& record = profile.record;
+    const Details& details = record.details;
+    IndexEntry entry;
+    entry.id = person.id;
+    entry.fullName = person.displayName();
+
+    setField(entry, SearchField::Name, {entry.fullName});
+    const auto& nameSpans = entry.spansOf(SearchField::Name);
+    if (nameSpans.size() > 1) {
+        QString joined = entry.textOf(SearchField::Name);
+        joined.removeIf([](QChar c) { return c.isSpace(); });
+        entry.nameJoined = joined;
+    }
+
+    QStringList parts;
+    add(parts, person.nickname);
+    setField(entry, SearchField::Nickname, parts);
+
+    parts.clear();
+    add(parts, profile.company());
+    setField(entry, SearchField::Company, parts);
+
+    parts.clear();
+    for (const QString& tag : record.tags) {
+        add(parts, tag);
+        entry.tagIDs.insert(tag);
+    }
+    setField(entry, SearchField::Tags, parts);
+
+    parts.clear();
+    add(parts, profile.role());
+    add(parts, details.team);
+    add(parts, details.workLocation);
+    setField(entry, SearchField::Role, parts);
+
+    parts.clear();
+    add(parts, details.school);
+    add(parts, details.major);
+    add(parts, details.graduationYear);
+    setField(entry, SearchField::School, parts);
+
+    QStringList phones;
+    QStringList emails;
+    for (const LabeledValue& phone : person.phones)
+        addPhone(phones, phone.value);
+    for (const LabeledValue& email : person.emails)
+        add(emails, email.value);
+    add(emails, details.email);
+    if (record.messageHandle && !Text::isBlank(*record.messageHandle)) {
+        if (isMailAddress(*record.messageHandle))
+            add(emails, record.messageHandle);
+        else
+            addPhone(phones, *record.messageHandle);
+    }
+    setField(entry, SearchField::Phone, phones);
+    setField(entry, SearchField::Email, emails);
+
+    parts.clear();
+    add(parts, details.currentCity);
+    add(parts, details.hometown);
+    setField(entry, SearchField::City, parts);
+
+    // What the user wrote about the person: the free text, how they met and who they know.
+    parts.clear();
+    add(parts, record.about);
+    add(parts, details.howWeMet);
+    add(parts, details.mutuals);
+    setField(entry, SearchField::About, parts);
+
+    // Memories are what the user (or a model on their behalf) wrote down; the entries Pemmo logs
+    // by itself ("Opened Messages") would make every contacted person match "opened".
+    parts.clear();
+    for (const Interaction& interaction : record.interactions) {
+        if (interaction.source.kind != Interaction::Source::Kind::Auto)
+            add(parts, interaction.text);
+    }
+    setField(entry, SearchField::Memory, parts);
+    return entry;
+}
+
+QStringList IndexEntry::tokens(SearchField field) const {
+    QStringList result;
+    const auto& spans = spansOf(field);
+    result.reserve(spans.size());
+    for (qsizetype i = 0; i < spans.size(); ++i)
+        result.append(token(field, i).toString());
+    return result;
+}
+
+} // namespace pemmo

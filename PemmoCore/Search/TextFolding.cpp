@@ -1,0 +1,174 @@
+#include "Search/TextFolding.h"
+
+#include <unicode/normalizer2.h>
+#include <unicode/uchar.h>
+#include <unicode/unistr.h>
+
+namespace pemmo::TextFolding {
+namespace {
+
+struct Normalizers {
+    const icu::Normalizer2* caseFold = nullptr;  // NFKC with case folding: width and case
+    const icu::Normalizer2* decompose = nullptr; // NFD: accents become marks we can drop
+};
+
+const Normalizers& normalizers() {
+    static const Normalizers instance = [] {
+        Normalizers n;
+        UErrorCode status = U_ZERO_ERROR;
+        n.caseFold = icu::Normalizer2::getNFKCCasefoldInstance(status);
+        if (U_FAILURE(status))
+            n.caseFold = nullptr;
+        status = U_ZERO_ERROR;
+        n.decompose = icu::Normalizer2::getNFDInstance(status);
+        if (U_FAILURE(status))
+            n.decompose = nullptr;
+        return n;
+    }();
+    return instance;
+}
+
+bool isAscii(QStringView text) {
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+QString foldAscii(QStringView text) {
+    QString out(text.size(), Qt::Uninitialized);
+    QChar* d = out.data();
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        *d++ = QChar(u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u);
+    }
+    return out;
+}
+
+bool isMark(char32_t c) {
+    switch (QChar::category(c)) {
+    case QChar::Mark_NonSpacing:
+    case QChar::Mark_SpacingCombining:
+    case QChar::Mark_Enclosing:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+QString fold(QStringView text) {
+    if (isAscii(text))
+        return foldAscii(text);
+    const Normalizers& n = normalizers();
+    if (!n.caseFold || !n.decompose) // no ICU data: case is the best we can do
+        return text.toString().toCaseFolded().toLower();
+    UErrorCode status = U_ZERO_ERROR;
+    const icu::UnicodeString source(false, reinterpret_cast<const UChar*>(text.utf16()),
+                                    static_cast<int32_t>(text.size()));
+    const icu::UnicodeString folded = n.caseFold->normalize(source, status);
+    const icu::UnicodeString decomposed = n.decompose->normalize(folded, status);
+    if (U_FAILURE(status))
+        return text.toString().toCaseFolded().toLower();
+    QString out;
+    out.reserve(decomposed.length());
+    for (int32_t i = 0; i < decomposed.length();) {
+        const UChar32 c = decomposed.char32At(i);
+        i += U16_LENGTH(c);
+        if (u_charType(c) == U_NON_SPACING_MARK)
+            continue;
+        out.append(QChar::fromUcs4(static_cast<char32_t>(c)));
+    }
+    // Case folding already lower-cases nearly everything; a few scripts fold to upper case.
+    return isAscii(out) ? out : out.toLower();
+}
+
+QList<TokenSpan> tokenSpans(QStringView folded) {
+    QList<TokenSpan> spans;
+    qsizetype start = -1;
+    qsizetype i = 0;
+    while (i < folded.size()) {
+        char32_t c = folded[i].unicode();
+        qsizetype width = 1;
+        if (QChar::isHighSurrogate(c) && i + 1 < folded.size() && folded[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(folded[i], folded[i + 1]);
+            width = 2;
+        }
+        const bool extends =
+            c < 0x80 ? ((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'))
+                     : (QChar::isLetterOrNumber(c) || (start >= 0 && isMark(c)));
+        if (extends) {
+            if (start < 0)
+                start = i;
+        } else if (start >= 0) {
+            spans.append({start, i - start});
+            start = -1;
+        }
+        i += width;
+    }
+    if (start >= 0)
+        spans.append({start, folded.size() - start});
+    return spans;
+}
+
+QStringList tokens(QStringView text) {
+    const QString folded = fold(text);
+    QStringList result;
+    for (const TokenSpan& span : tokenSpans(folded))
+        result.append(folded.mid(span.start, span.length));
+    return result;
+}
+
+Traced foldTraced(QStringView text) {
+    Traced traced;
+    traced.folded.reserve(text.size());
+    traced.sourceStart.reserve(text.size());
+    traced.sourceEnd.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        // One character: a code point with the combining marks that follow it.
+        const qsizetype start = i;
+        auto next = [&text](qsizetype at, char32_t& c) {
+            c = text[at].unicode();
+            if (QChar::isHighSurrogate(c) && at + 1 < text.size() && text[at + 1].isLowSurrogate()) {
+                c = QChar::surrogateToUcs4(text[at], text[at + 1]);
+                return at + 2;
+            }
+            return at + 1;
+        };
+        char32_t c = 0;
+        i = next(i, c);
+        while (i < text.size()) {
+            char32_t following = 0;
+            const qsizetype after = next(i, following);
+            if (!isMark(following))
+                break;
+            i = after;
+        }
+        const QString piece = fold(text.sliced(start, i - start));
+        traced.folded.append(piece);
+        for (qsizetype k = 0; k < piece.size(); ++k) {
+            traced.sourceStart.append(start);
+            traced.sourceEnd.append(i);
+        }
+    }
+    return traced;
+}
+
+std::u32string toUtf32(QStringView text) {
+    std::u32string out;
+    out.reserve(static_cast<std::size_t>(text.size()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+} // namespace pemmo::TextFolding

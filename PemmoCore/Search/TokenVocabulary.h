@@ -1,0 +1,74 @@
+// The distinct words of an index, each stored once with the people and fields it occurs in, so that
+// a keystroke compares the query with every distinct word once instead of every word of every
+// person.
+#pragma once
+
+#include "Search/SearchField.h"
+
+#include <QHash>
+#include <QStringView>
+#include <cstdint>
+#include <span>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace pemmo {
+
+class TokenVocabulary {
+public:
+    // One occurrence: entry index and field, packed as entry << 4 | field.
+    using Posting = std::uint32_t;
+
+    static constexpr Posting posting(std::uint32_t entry, SearchField field) {
+        return entry << 4 | static_cast<std::uint32_t>(field);
+    }
+    static constexpr std::uint32_t entryOf(Posting p) { return p >> 4; }
+    static constexpr int fieldOf(Posting p) { return static_cast<int>(p & 0xF); }
+
+    // A 64-bit set of the characters in a word: a word cannot contain a term whose set has a bit
+    // the word's lacks. Lets a keystroke skip most words with one AND.
+    static std::uint64_t signature(std::u32string_view word);
+
+    class Builder {
+    public:
+        // The id of `word`, adding it on first sight. The text behind `word` must outlive the
+        // builder.
+        std::uint32_t intern(QStringView word);
+        std::uint32_t intern(QStringView word, std::u32string_view characters);
+        // Records that word `id` occurs in `field` of `entry`. Call in ascending entry order and at
+        // most once per (word, entry, field).
+        void post(std::uint32_t id, std::uint32_t entry, SearchField field);
+        TokenVocabulary build();
+
+    private:
+        QHash<QStringView, std::uint32_t> m_ids;
+        std::vector<char32_t> m_characters;
+        std::vector<std::uint32_t> m_offsets;
+        std::vector<std::uint32_t> m_lengths;
+        std::vector<std::uint64_t> m_signatures;
+        std::vector<std::pair<std::uint32_t, Posting>> m_postings;
+    };
+
+    std::size_t size() const { return m_lengths.size(); }
+    std::u32string_view word(std::uint32_t id) const {
+        return {m_characters.data() + m_offsets[id], m_lengths[id]};
+    }
+    std::span<const std::uint32_t> lengths() const { return m_lengths; }
+    std::span<const std::uint64_t> signatures() const { return m_signatures; }
+    std::span<const Posting> postings(std::uint32_t id) const {
+        return std::span<const Posting>(m_postings)
+            .subspan(m_postingStart[id], m_postingStart[id + 1] - m_postingStart[id]);
+    }
+    std::size_t postingCount() const { return m_postings.size(); }
+
+private:
+    std::vector<char32_t> m_characters;
+    std::vector<std::uint32_t> m_offsets;
+    std::vector<std::uint32_t> m_lengths;
+    std::vector<std::uint64_t> m_signatures;
+    std::vector<std::uint32_t> m_postingStart; // size() + 1 offsets into m_postings
+    std::vector<Posting> m_postings;
+};
+
+} // namespace pemmo

@@ -1,0 +1,425 @@
+#include "Profiles/ProfileOrder.h"
+#include "Search/EditDistance.h"
+#include "Search/IndexScorer.h"
+#include "Search/LexicalScorer.h"
+#include "Search/QueryParser.h"
+#include "Search/SearchEngine.h"
+#include "Search/TextFolding.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+#include <algorithm>
+
+namespace pemmo {
+namespace {
+
+const QDateTime kNow = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
+
+Profile person(const QString& id, const QString& given, const QString& family = {}) {
+    Profile p;
+    p.person.id = id;
+    p.person.givenName = given;
+    p.person.familyName = family;
+    p.record = PemmoRecord::fresh(kNow);
+    return p;
+}
+
+QStringList ids(const QList<SearchHit>& hits) {
+    QStringList result;
+    for (const SearchHit& hit : hits)
+        result.append(hit.id);
+    return result;
+}
+
+// The scoring rules written out as plainly as possible, word by word and field by field, with the
+// full edit distance table: the fast pass must give exactly these numbers.
+namespace reference {
+
+QStringList tokensOf(const QString& folded) {
+    QStringList tokens;
+    QString current;
+    const QList<uint> characters = folded.toUcs4();
+    for (const uint c : characters) {
+        const bool mark = QChar::category(char32_t(c)) == QChar::Mark_NonSpacing ||
+                          QChar::category(char32_t(c)) == QChar::Mark_SpacingCombining ||
+                          QChar::category(char32_t(c)) == QChar::Mark_Enclosing;
+        if (QChar::isLetterOrNumber(char32_t(c)) || (mark && !current.isEmpty())) {
+            current.append(QString::fromUcs4(reinterpret_cast<const char32_t*>(&c), 1));
+        } else if (!current.isEmpty()) {
+            tokens.append(current);
+            current.clear();
+        }
+    }
+    if (!current.isEmpty())
+        tokens.append(current);
+    return tokens;
+}
+
+qsizetype characters(const QString& text) {
+    return text.toUcs4().size();
+}
+
+std::optional<double> strengthIn(const IndexEntry& entry, SearchField field, const QString& term) {
+    const QString& text = entry.textOf(field);
+    if (text.isEmpty())
+        return std::nullopt;
+    const QStringList tokens = tokensOf(text);
+    const bool isName = field == SearchField::Name && entry.nameJoined;
+    if (tokens.contains(term) || (isName && *entry.nameJoined == term))
+        return 1.0;
+    for (const QString& token : tokens) {
+        if (characters(token) > characters(term) && token.startsWith(term))
+            return 0.85;
+    }
+    if (isName && characters(*entry.nameJoined) > characters(term) && entry.nameJoined->startsWith(term))
+        return 0.85;
+    if (characters(term) >= 2 && characters(term) <= tokens.size()) {
+        QString initials;
+        for (const QString& token : tokens)
+            initials += QString::fromUcs4(token.toUcs4().constData(), 1);
+        if (initials.contains(term))
+            return 0.7;
+    }
+    if (characters(term) >= 4) {
+        for (const QString& token : tokens) {
+            if (EditDistance::distance(token, term, 1))
+                return 0.55;
+        }
+    }
+    if (text.contains(term))
+        return 0.4;
+    return std::nullopt;
+}
+
+std::optional<double> score(const IndexEntry& entry, const ParsedQuery& query) {
+    for (const QString& tag : query.tagFilters) {
+        if (!entry.tagIDs.contains(tag))
+            return std::nullopt;
+    }
+    if (query.terms.isEmpty())
+        return 1.0;
+    double sum = 0.0;
+    for (const QString& term : query.terms) {
+        double best = 0.0;
+        for (const SearchField field : SearchFields::all) {
+            if (const auto strength = strengthIn(entry, field, term))
+                best = std::max(best, *strength * SearchFields::weight(field));
+        }
+        if (best == 0.0)
+            return std::nullopt;
+        sum += best;
+    }
+    return sum / static_cast<double>(query.terms.size());
+}
+
+QList<SearchHit> search(const ParsedQuery& query, const SearchIndex& index, const SearchBoosts& boosts,
+                        int limit) {
+    if (query.isEmpty)
+        return {};
+    QList<SearchHit> hits;
+    QHash<QString, QString> names;
+    for (const IndexEntry& entry : index.entries()) {
+        if (const auto s = score(entry, query)) {
+            hits.append(
+                {entry.id, *s * SearchEngine::boostFactor(entry.id, boosts), {}, MatchTier::Lexical, {}});
+            names.insert(entry.id, entry.fullName);
+        }
+    }
+    std::stable_sort(hits.begin(), hits.end(), [&names](const SearchHit& a, const SearchHit& b) {
+        if (a.score != b.score)
+            return a.score > b.score;
+        if (const int byName = ProfileOrder::compareNames(names[a.id], names[b.id]); byName != 0)
+            return byName < 0;
+        return a.id < b.id;
+    });
+    return hits.mid(0, limit);
+}
+
+} // namespace reference
+
+// People with overlapping names, accents, circles, companies and notes, so that queries hit many
+// of them in many fields at once.
+QList<Profile> generatedPeople(QRandomGenerator& random, int count) {
+    const QStringList given{"Anna",   "Annabel",  "Hanna",    "Jon",   "John",  "Johan",
+                            "Zoë",    "Zoe",      "Renée",    "Björn", "Bjorn", "Mateo",
+                            "Matteo", "Siobhán",  "Łukasz",   "Anaïs", "Ａnna", "Maria",
+                            "Marie",  "Thị Minh", "Olusegun", "Mei",   "Ada",   "Grace"};
+    const QStringList family{"Müller",     "Muller", "Doe",   "Dow",   "O'Brien-Smith", "Ó Súilleabháin",
+                             "Nguyễn",     "Maria",  "Ålund", "Kim",   "Lee",           "Hanna",
+                             "de la Cruz", "",       "Weiß",  "Weiss", "van der Berg",  "Annamaria"};
+    const QStringList words{"climbing", "cello",  "ramen",  "bakery", "globex", "initech", "engineer",
+                            "founder",  "lisbon", "berlin", "zürich", "kraków", "jazz",    "chess",
+                            "marathon", "bees",   "anna",   "john",   "doe",    "coffee",  "oat",
+                            "milk",     "müller", "design", "growth", "2021",   "415",     "v4"};
+    const QStringList circles{"work", "family", "friends", "school", "book club", "climbing"};
+    const auto pick = [&random](const QStringList& list) { return list[random.bounded(list.size())]; };
+    const auto sentence = [&] {
+        QStringList parts;
+        for (int i = random.bounded(1, 7); i > 0; --i)
+            parts.append(pick(words));
+        return parts.join(random.bounded(3) == 0 ? QStringLiteral(", ") : QStringLiteral(" "));
+    };
+    QList<Profile> people;
+    for (int i = 0; i < count; ++i) {
+        Profile p = person(QStringLiteral("id-%1").arg(random.bounded(1000000)), pick(given), pick(family));
+        if (random.bounded(4) == 0)
+            p.person.nickname = pick(given);
+        if (random.bounded(2) == 0)
+            p.person.organization = pick(words);
+        if (random.bounded(2) == 0)
+            p.record.details.jobTitle = sentence();
+        if (random.bounded(3) == 0)
+            p.record.details.school = sentence();
+        if (random.bounded(3) == 0)
+            p.person.phones = {{QStringLiteral("mobile"),
+                                QStringLiteral("+1 415 %1").arg(random.bounded(1000000, 9999999))}};
+        if (random.bounded(3) == 0)
+            p.person.emails = {{QStringLiteral("home"), pick(words) + QStringLiteral("@example.com")}};
+        if (random.bounded(3) == 0)
+            p.record.details.currentCity = pick(words);
+        if (random.bounded(2) == 0)
+            p.record.about = sentence() + QStringLiteral(". ") + sentence();
+        for (int n = random.bounded(3); n > 0; --n) {
+            Interaction note;
+            note.date = kNow.addDays(-random.bounded(100));
+            note.text = sentence();
+            note.source =
+                random.bounded(4) == 0 ? Interaction::Source::automatic() : Interaction::Source::user();
+            p.record.interactions.append(note);
+        }
+        for (int n = random.bounded(3); n > 0; --n) {
+            const QString circle = pick(circles);
+            if (!p.record.tags.contains(circle))
+                p.record.tags.append(circle);
+        }
+        people.append(p);
+    }
+    return people;
+}
+
+// Queries as people type them: words from the data cut short, misspelt, run together, as acronyms,
+// single letters, two or three terms, with and without circle filters.
+QString generatedQuery(QRandomGenerator& random, const SearchIndex& index) {
+    const auto randomWord = [&]() -> QString {
+        const IndexEntry& entry = index.entry(random.bounded(static_cast<int>(index.size())));
+        const auto field = SearchFields::all[random.bounded(SearchFields::count)];
+        if (entry.spansOf(field).isEmpty())
+            return entry.tokens(SearchField::Name).value(0, QStringLiteral("a"));
+        const QStringList tokens = entry.tokens(field);
+        QString word = tokens[random.bounded(tokens.size())];
+        switch (random.bounded(8)) {
+        case 0: // cut short
+            return word.left(random.bounded(1, static_cast<int>(word.size()) + 1));
+        case 1: // one wrong letter
+            if (!word.isEmpty())
+                word[random.bounded(word.size())] = QChar(u'a' + random.bounded(26));
+            return word;
+        case 2: // neighbours swapped
+            if (word.size() > 2) {
+                const int at = random.bounded(static_cast<int>(word.size()) - 1);
+                std::swap(word[at], word[at + 1]);
+            }
+            return word;
+        case 3: // a letter missing
+            if (word.size() > 1)
+                word.remove(random.bounded(word.size()), 1);
+            return word;
+        case 4: // initials
+            return tokens.size() > 1 ? QString(tokens[0][0]) + tokens[1][0] : word;
+        case 5: // the name run together
+            return entry.nameJoined ? entry.nameJoined->left(random.bounded(1, 12)) : word;
+        case 6: // a fragment from inside
+            return word.size() > 3 ? word.mid(1, random.bounded(1, static_cast<int>(word.size()) - 1)) : word;
+        default:
+            return word;
+        }
+    };
+    QStringList parts;
+    const int terms = random.bounded(10) == 0 ? 0 : random.bounded(1, 4);
+    for (int i = 0; i < terms; ++i)
+        parts.append(random.bounded(6) == 0 ? QString(QChar(u'a' + random.bounded(26))) : randomWord());
+    if (random.bounded(5) == 0 || parts.isEmpty())
+        parts.append(random.bounded(2) ? QStringLiteral("#work") : QStringLiteral("#Book"));
+    return parts.join(u' ');
+}
+
+} // namespace
+
+class TestSearchEngine : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void fastPassEqualsTheDefinition() {
+        QRandomGenerator random(2026);
+        const QList<Profile> people = generatedPeople(random, 400);
+        const SearchIndex index(people);
+        IndexScorer scorer;
+        int matched = 0;
+        for (int q = 0; q < 400; ++q) {
+            const ParsedQuery query = QueryParser::parse(generatedQuery(random, index));
+            std::vector<std::optional<double>> fast(index.size());
+            for (const auto& candidate : scorer.score(index, query.terms, query.tagFilters))
+                fast[candidate.entry] = candidate.score;
+            for (std::size_t e = 0; e < index.size(); ++e) {
+                const auto expected = reference::score(index.entry(e), query);
+                const auto single = LexicalScorer::score(index.entry(e), query.terms, query.tagFilters);
+                const QByteArray where = (query.raw + u" / " + index.entry(e).fullName).toUtf8();
+                QVERIFY2(fast[e] == expected, where.constData());
+                QVERIFY2((single ? std::optional<double>(single->score) : std::nullopt) == expected,
+                         where.constData());
+                matched += expected.has_value();
+            }
+        }
+        // The generated queries must exercise matches, not only misses.
+        QVERIFY(matched > 5000);
+    }
+
+    void rankingEqualsTheDefinition() {
+        QRandomGenerator random(7);
+        const QList<Profile> people = generatedPeople(random, 300);
+        const SearchIndex index(people);
+        SearchBoosts boosts;
+        boosts.now = kNow;
+        for (int i = 0; i < 40; ++i) {
+            const QString id = people[random.bounded(people.size())].id();
+            if (i < 5)
+                boosts.starred.insert(id);
+            else if (i < 20)
+                boosts.recentOpens.insert(id, kNow.addDays(-random.bounded(14)));
+        }
+        for (const Profile& p : people) {
+            if (const auto last = p.lastContacted())
+                boosts.lastContacted.insert(p.id(), *last);
+        }
+        SearchEngine engine;
+        for (int q = 0; q < 300; ++q) {
+            const ParsedQuery query = QueryParser::parse(generatedQuery(random, index));
+            const QList<SearchHit> expected = reference::search(query, index, boosts, 50);
+            const QList<SearchHit> actual = engine.search(query, index, boosts, 50);
+            QCOMPARE(ids(actual), ids(expected));
+            for (qsizetype i = 0; i < actual.size(); ++i)
+                QVERIFY(actual[i].score == expected[i].score);
+        }
+    }
+
+    void emptyQueryFindsNothing() {
+        const SearchIndex index({person(QStringLiteral("1"), QStringLiteral("Anna"))});
+        SearchEngine engine;
+        QVERIFY(engine.search(QueryParser::parse(QStringLiteral("  # ")), index, {}, 50).isEmpty());
+    }
+
+    void boostsAndTheirWindows_data() {
+        QTest::addColumn<bool>("starred");
+        QTest::addColumn<int>("openedDaysAgo"); // -1: never
+        QTest::addColumn<int>("contactedDaysAgo");
+        QTest::addColumn<double>("factor");
+        QTest::newRow("none") << false << -1 << -1 << 1.0;
+        QTest::newRow("all three") << true << 1 << 7 << 1.15 * 1.1 * 1.05;
+        QTest::newRow("opened 8 days ago") << true << 8 << 7 << 1.15 * 1.05;
+        QTest::newRow("opened exactly 7 days ago") << false << 7 << -1 << 1.1;
+        QTest::newRow("contacted exactly 30 days ago") << false << -1 << 30 << 1.05;
+        QTest::newRow("contacted 31 days ago") << false << -1 << 31 << 1.0;
+        QTest::newRow("opened in the future counts by distance") << false << -3 << -1 << 1.1;
+    }
+
+    void boostsAndTheirWindows() {
+        QFETCH(bool, starred);
+        QFETCH(int, openedDaysAgo);
+        QFETCH(int, contactedDaysAgo);
+        QFETCH(double, factor);
+        const QString id = QStringLiteral("1");
+        SearchBoosts boosts;
+        boosts.now = kNow;
+        if (starred)
+            boosts.starred.insert(id);
+        if (openedDaysAgo != -1)
+            boosts.recentOpens.insert(id, kNow.addDays(openedDaysAgo == -3 ? 3 : -openedDaysAgo));
+        if (contactedDaysAgo >= 0)
+            boosts.lastContacted.insert(id, kNow.addDays(-contactedDaysAgo));
+        QCOMPARE(SearchEngine::boostFactor(id, boosts), factor);
+
+        const SearchIndex index({person(id, QStringLiteral("Anna"))});
+        SearchEngine engine;
+        const auto hits = engine.search(QueryParser::parse(QStringLiteral("an")), index, boosts, 50);
+        QCOMPARE(hits.size(), 1);
+        QVERIFY(hits[0].score == 0.85 * factor);
+    }
+
+    void equalScoresSortByNameThenID() {
+        const SearchIndex index({person(QStringLiteral("b"), QStringLiteral("Anna"), QStringLiteral("10")),
+                                 person(QStringLiteral("c"), QStringLiteral("anna"), QStringLiteral("9")),
+                                 person(QStringLiteral("a"), QStringLiteral("Anna"), QStringLiteral("9")),
+                                 person(QStringLiteral("d"), QStringLiteral("Ánna"), QStringLiteral("9"))});
+        SearchEngine engine;
+        const auto hits = engine.search(QueryParser::parse(QStringLiteral("anna")), index, {}, 50);
+        QCOMPARE(ids(hits), (QStringList{"a", "c", "d", "b"}));
+    }
+
+    void boostOutranksAnEqualName() {
+        const SearchIndex index({person(QStringLiteral("a"), QStringLiteral("Anna"), QStringLiteral("A")),
+                                 person(QStringLiteral("b"), QStringLiteral("Anna"), QStringLiteral("B"))});
+        SearchBoosts boosts;
+        boosts.now = kNow;
+        boosts.starred.insert(QStringLiteral("b"));
+        SearchEngine engine;
+        QCOMPARE(ids(engine.search(QueryParser::parse(QStringLiteral("anna")), index, boosts, 50)),
+                 (QStringList{"b", "a"}));
+    }
+
+    void limitCutsTheList() {
+        QList<Profile> people;
+        for (int i = 0; i < 70; ++i)
+            people.append(
+                person(QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("Anna")));
+        const SearchIndex index(people);
+        SearchEngine engine;
+        const auto hits = engine.search(QueryParser::parse(QStringLiteral("anna")), index, {}, 50);
+        QCOMPARE(hits.size(), 50);
+        QCOMPARE(hits.first().id, QStringLiteral("000"));
+        QCOMPARE(hits.last().id, QStringLiteral("049"));
+        QVERIFY(engine.search(QueryParser::parse(QStringLiteral("anna")), index, {}, 0).isEmpty());
+    }
+
+    void circleFilterAloneReturnsEveryMember() {
+        Profile a = person(QStringLiteral("a"), QStringLiteral("Zed"));
+        Profile b = person(QStringLiteral("b"), QStringLiteral("Amy"));
+        Profile c = person(QStringLiteral("c"), QStringLiteral("Bo"));
+        a.record.tags = {QStringLiteral("work")};
+        b.record.tags = {QStringLiteral("work"), QStringLiteral("family")};
+        const SearchIndex index({a, b, c});
+        SearchEngine engine;
+        const auto hits = engine.search(QueryParser::parse(QStringLiteral("#Work")), index, {}, 50);
+        QCOMPARE(ids(hits), (QStringList{"b", "a"}));
+        QCOMPARE(hits[0].score, 1.0);
+        QVERIFY(hits[0].nameRanges.isEmpty());
+    }
+
+    void semanticMerge() {
+        const QList<SearchHit> lexical{{QStringLiteral("a"), 1.0, {}, MatchTier::Lexical, {}}};
+        const QList<SemanticHit> semantic{{QStringLiteral("x"), 0.44},
+                                          {QStringLiteral("a"), 0.9},
+                                          {QStringLiteral("y"), 0.45},
+                                          {QStringLiteral("z"), 0.8},
+                                          {QStringLiteral("w"), 0.45}};
+        const auto merged = SearchEngine::mergeSemantic(lexical, semantic, 0.45, 8);
+        QCOMPARE(ids(merged), (QStringList{"a", "z", "y", "w"}));
+        QCOMPARE(merged[1].tier, MatchTier::Semantic);
+        QCOMPARE(merged[1].score, 0.8);
+        QVERIFY(merged[1].nameRanges.isEmpty() && !merged[1].reason);
+        QCOMPARE(merged[0], lexical[0]);
+    }
+
+    void semanticMergeAppendsAtMostTheLimit() {
+        QList<SemanticHit> semantic;
+        for (int i = 0; i < 12; ++i)
+            semantic.append({QString::number(i), 0.5 + i / 100.0});
+        const auto merged = SearchEngine::mergeSemantic({}, semantic, 0.45, 8);
+        QCOMPARE(merged.size(), 8);
+        QCOMPARE(merged.first().id, QStringLiteral("11"));
+    }
+};
+
+} // namespace pemmo
+
+QTEST_GUILESS_MAIN(pemmo::TestSearchEngine)
+#include "TestSearchEngine.moc"
