@@ -120,6 +120,11 @@ QString AppEnvironment::defaultContactFolder(const QString& directory) {
     return QDir(directory).filePath(QStringLiteral("Contacts"));
 }
 
+QStringList AppEnvironment::configuredContactFolders(const QString& directory, const QString& defaultsPath) {
+    DefaultsFileStore defaults(defaultsPath.isEmpty() ? DefaultsFileStore::standardPath() : defaultsPath);
+    return contactFolders(SettingsStore(defaults).contactFolders(), directory);
+}
+
 QStringList AppEnvironment::contactFolders(const QStringList& chosen, const QString& directory) {
     QStringList folders;
     for (const QString& folder : chosen) {

@@ -73,6 +73,9 @@ public:
     // when none were chosen, the folder "Contacts" in the data folder if it exists.
     static QStringList contactFolders(const QStringList& chosen, const QString& directory);
     static QString defaultContactFolder(const QString& directory);
+    // The folders the live environment would read, from the settings file at `defaultsPath`
+    // (empty: the standard one).
+    static QStringList configuredContactFolders(const QString& directory, const QString& defaultsPath = {});
 
     ~AppEnvironment() override;
 
