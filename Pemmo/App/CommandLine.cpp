@@ -28,7 +28,8 @@ constexpr int kUsage = 2;
 
 const char* const kUsageText =
     "Usage:\n"
-    "  pemmo                 show the data folder and how many records it holds\n"
+    "  pemmo                 start Pemmo in the tray (without a display: show its data folder)\n"
+    "  pemmo toggle          show or hide the panel of the running Pemmo\n"
     "  pemmo list [--json] [--contacts DIR]...\n"
     "                        list the people of the address book in Pemmo's order (the folders\n"
     "                        chosen in the settings, or only those given with --contacts)\n"
@@ -222,7 +223,7 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
 
 // ---- without a command ------------------------------------------------------------------------
 
-// What the application would start on, until the tray application exists.
+// What `pemmo` shows where there is no display for the tray application.
 int status(std::FILE* out, std::FILE* err) {
     auto session = openStore(err);
     if (!session)
@@ -230,7 +231,7 @@ int status(std::FILE* out, std::FILE* err) {
     const auto records = pemmo::waitFor(session->store->allRecords()).size();
     print(out, u"Pemmo "_qs + QCoreApplication::applicationVersion() + u"\nData folder: "_qs + dataFolder() +
                    u"\nRecords: "_qs + QString::number(records) +
-                   u"\nThe tray panel is not part of this build yet; the command line works:\n"_qs +
+                   u"\nThere is no display here for the tray panel; the command line works:\n"_qs +
                    QString::fromLatin1(kUsageText));
     return kSuccess;
 }
