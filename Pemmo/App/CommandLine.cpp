@@ -1,6 +1,8 @@
 #include "App/CommandLine.h"
 
+#include "App/AppEnvironment.h"
 #include "App/DataFolder.h"
+#include "App/DoctorCommand.h"
 #include "Contacts/VCardFolderRepository.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Store/PemmoStore.h"
@@ -26,11 +28,14 @@ constexpr int kUsage = 2;
 
 const char* const kUsageText =
     "Usage:\n"
-    "  pemmo                 show the data folder and how many records it holds\n"
+    "  pemmo                 start Pemmo in the tray (without a display: show its data folder)\n"
+    "  pemmo toggle          show or hide the panel of the running Pemmo\n"
     "  pemmo list [--json] [--contacts DIR]...\n"
-    "                        list the people of the address book in Pemmo's order\n"
+    "                        list the people of the address book in Pemmo's order (the folders\n"
+    "                        chosen in the settings, or only those given with --contacts)\n"
     "  pemmo export [FILE]   write every record as JSON to FILE, or to standard output\n"
-    "  pemmo import FILE     merge an export file into Pemmo's records\n";
+    "  pemmo import FILE     merge an export file into Pemmo's records\n"
+    "  pemmo doctor          show the folders, files and services Pemmo starts with\n";
 
 void print(std::FILE* stream, const QString& text) {
     const QByteArray bytes = text.toUtf8();
@@ -165,10 +170,8 @@ nlohmann::ordered_json profileJson(const Profile& profile) {
 
 int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
     bool json = false;
-    const QString defaultFolder = QDir(dataFolder()).filePath(QStringLiteral("Contacts"));
+    const QString defaultFolder = AppEnvironment::defaultContactFolder(dataFolder());
     QStringList folders;
-    if (QFileInfo(defaultFolder).isDir())
-        folders.append(defaultFolder);
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == u"--json") {
             json = true;
@@ -179,6 +182,8 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
             return kUsage;
         }
     }
+    if (folders.isEmpty())
+        folders = AppEnvironment::configuredContactFolders(dataFolder());
     folders.removeDuplicates();
 
     auto session = openStore(err);
@@ -188,8 +193,9 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
     PhotoStore photos(QDir(dataFolder()).filePath(PhotoStore::folderName()));
     ProfileSyncEngine engine(contacts, *session->store, photos);
     if (folders.isEmpty()) {
-        print(err, u"pemmo: no address book folder yet ("_qs + defaultFolder +
-                       u" does not exist); name one with --contacts DIR\n"_qs);
+        print(err,
+              u"pemmo: no address book folder yet ("_qs + defaultFolder +
+                  u" does not exist); choose folders in the settings or name one with --contacts DIR\n"_qs);
     } else {
         pemmo::waitFor(engine.start());
         engine.stop();
@@ -217,7 +223,7 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
 
 // ---- without a command ------------------------------------------------------------------------
 
-// What the application would start on, until the tray application exists.
+// What `pemmo` shows where there is no display for the tray application.
 int status(std::FILE* out, std::FILE* err) {
     auto session = openStore(err);
     if (!session)
@@ -225,7 +231,7 @@ int status(std::FILE* out, std::FILE* err) {
     const auto records = pemmo::waitFor(session->store->allRecords()).size();
     print(out, u"Pemmo "_qs + QCoreApplication::applicationVersion() + u"\nData folder: "_qs + dataFolder() +
                    u"\nRecords: "_qs + QString::number(records) +
-                   u"\nThe tray panel is not part of this build yet; the command line works:\n"_qs +
+                   u"\nThere is no display here for the tray panel; the command line works:\n"_qs +
                    QString::fromLatin1(kUsageText));
     return kSuccess;
 }
@@ -247,6 +253,8 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         return importRecords(rest, out, err);
     if (command == u"list")
         return listPeople(rest, out, err);
+    if (command == u"doctor")
+        return DoctorCommand::run(rest, out, err);
 
     print(err,
           u"pemmo: unknown command \u201C"_qs + command + u"\u201D\n"_qs + QString::fromLatin1(kUsageText));

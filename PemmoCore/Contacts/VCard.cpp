@@ -86,25 +86,28 @@ struct Line {
     qsizetype next;       // after the line break
 };
 
-// Lines end at LF (any CRs before it belong to the break, as in the CR CR LF some phones write),
-// or at CR in a file that holds no LF at all.
+// Lines end at LF, with any CRs before it belonging to the break (as in the CR CR LF some phones
+// write), or at a CR that no LF follows (old Mac files, and files joined from both kinds). The rule
+// looks only at the break itself, so an edit elsewhere in a file never changes how a line splits.
 QList<Line> physicalLines(QByteArrayView bytes) {
     QList<Line> lines;
     const char* data = bytes.data();
     const qsizetype size = bytes.size();
-    if (size == 0)
-        return lines;
-    const bool crOnly = std::memchr(data, '\n', size_t(size)) == nullptr;
-    const char separator = crOnly ? '\r' : '\n';
     lines.reserve(size / 32 + 1);
     qsizetype pos = 0;
     while (pos < size) {
-        const auto* hit = static_cast<const char*>(std::memchr(data + pos, separator, size_t(size - pos)));
-        const qsizetype lineEnd = hit ? hit - data : size;
-        qsizetype contentEnd = lineEnd;
-        while (contentEnd > pos && data[contentEnd - 1] == '\r')
-            --contentEnd;
-        const qsizetype next = hit ? lineEnd + 1 : size;
+        qsizetype contentEnd = pos;
+        while (contentEnd < size && data[contentEnd] != '\n' && data[contentEnd] != '\r')
+            ++contentEnd;
+        qsizetype next = contentEnd;
+        if (next < size && data[next] == '\r') {
+            qsizetype afterRun = next;
+            while (afterRun < size && data[afterRun] == '\r')
+                ++afterRun;
+            next = afterRun < size && data[afterRun] == '\n' ? afterRun + 1 : next + 1;
+        } else if (next < size) {
+            ++next;
+        }
         // Files joined with `cat` carry each part's byte order mark at the start of a line (and
         // removing a card can bring two together); they belong to no property, so a card after
         // them reads like any other.
@@ -474,20 +477,19 @@ QString typeLabel(const TypeWords& types, bool isPhone) {
 // ---------------------------------------------------------------------------------------------
 // Writing
 
+// The break that ends the line starting at `lineBegin`, split as the reader splits lines.
 QByteArray lineBreakAt(QByteArrayView file, qsizetype lineBegin) {
-    if (lineBegin >= file.size())
+    qsizetype begin = lineBegin;
+    while (begin < file.size() && file[begin] != '\n' && file[begin] != '\r')
+        ++begin;
+    if (begin == file.size())
         return QByteArrayLiteral("\r\n");
-    const auto* data = file.data();
-    const auto* hit =
-        static_cast<const char*>(std::memchr(data + lineBegin, '\n', size_t(file.size() - lineBegin)));
-    if (!hit) {
-        const bool crOnly = file.sliced(lineBegin).contains('\r');
-        return crOnly ? QByteArrayLiteral("\r") : QByteArrayLiteral("\r\n");
-    }
-    qsizetype begin = hit - data;
-    while (begin > lineBegin && data[begin - 1] == '\r')
-        --begin;
-    return file.sliced(begin, hit - data + 1 - begin).toByteArray();
+    qsizetype end = begin;
+    while (end < file.size() && file[end] == '\r')
+        ++end;
+    if (end < file.size() && file[end] == '\n')
+        return file.sliced(begin, end + 1 - begin).toByteArray();
+    return QByteArrayLiteral("\r");
 }
 
 // The break that ends the property: what its last line ends with.

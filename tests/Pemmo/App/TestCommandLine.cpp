@@ -46,6 +46,7 @@ class TestCommandLine : public QObject {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"XDG_DATA_HOME"_qs, m_home.path());
+        env.insert(u"XDG_CONFIG_HOME"_qs, m_home.filePath(u"config"_qs));
         process.setProcessEnvironment(env);
         process.start(qEnvironmentVariable("PEMMO_BINARY"), arguments);
         if (!process.waitForFinished(60000))
@@ -65,6 +66,7 @@ private Q_SLOTS:
     void init() {
         QVERIFY(!qEnvironmentVariableIsEmpty("PEMMO_BINARY"));
         QDir(dataFolder()).removeRecursively();
+        QDir(m_home.filePath(u"config"_qs)).removeRecursively();
     }
 
     void exportOfANewUserIsAnEmptyDocument() {
@@ -191,6 +193,60 @@ private Q_SLOTS:
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(QJsonDocument::fromJson(result.out.toUtf8()).array().size(), 0);
         QVERIFY(result.err.contains(u"--contacts"_qs));
+    }
+
+    void listReadsTheFoldersChosenInTheSettings() {
+        for (const char* name : {"chosen", "given"}) {
+            const QString folder = m_home.filePath(QString::fromLatin1(name));
+            QVERIFY(QDir().mkpath(folder));
+            m_home.write(QString::fromLatin1(name) + u"/x.vcf"_qs,
+                         "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + QByteArray(name) + "\r\nFN:Person " +
+                             QByteArray(name) + "\r\nEND:VCARD\r\n");
+        }
+        QVERIFY(QDir().mkpath(m_home.filePath(u"config/Pemmo"_qs)));
+        m_home.write(u"config/Pemmo/defaults.json"_qs,
+                     R"({"pemmo.contacts.folders": {"kind": "textList", "value": [")" +
+                         m_home.filePath(u"chosen"_qs).toUtf8() + R"("]}})");
+        QCOMPARE(pemmo({u"list"_qs}).out, u"Person chosen\n"_qs);
+        // A script's folders replace the chosen ones for that command only.
+        QCOMPARE(pemmo({u"list"_qs, u"--contacts"_qs, m_home.filePath(u"given"_qs)}).out,
+                 u"Person given\n"_qs);
+        QCOMPARE(pemmo({u"list"_qs}).out, u"Person chosen\n"_qs);
+    }
+
+    void doctorDescribesAFirstStart() {
+        const Result result = pemmo({u"doctor"_qs});
+        QCOMPARE(result.exitCode, 0);
+        const QStringList lines = result.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 6);
+        QVERIFY(lines[0].startsWith(u"Pemmo "_qs));
+        QCOMPARE(lines[1], u"Data folder: "_qs + dataFolder());
+        QCOMPARE(lines[2], u"Settings: "_qs + m_home.filePath(u"config/Pemmo/defaults.json"_qs) +
+                               u" (not written yet; the defaults apply)"_qs);
+        QCOMPARE(lines[3],
+                 u"Address book: none chosen yet ("_qs + dataFolder() + u"/Contacts does not exist)"_qs);
+        QCOMPARE(lines[4], u"Store: no records yet (pemmo-store.json not written yet)"_qs);
+        QVERIFY2(lines[5].startsWith(u"Keyring: "_qs), qPrintable(lines[5]));
+        // Looking changes nothing the user has.
+        QVERIFY(!QFile::exists(m_home.filePath(u"config/Pemmo/defaults.json"_qs)));
+    }
+
+    void doctorCountsTheContactsOfEveryFolder() {
+        const QString book = dataFolder() + u"/Contacts"_qs;
+        QVERIFY(QDir().mkpath(book));
+        for (const char* uid : {"a", "b"}) {
+            QFile f(book + u'/' + QString::fromLatin1(uid) + u".vcf"_qs);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + QByteArray(uid) + "\r\nFN:" + QByteArray(uid) +
+                    "\r\nEND:VCARD\r\n");
+        }
+        m_home.write(u"two.json"_qs,
+                     exportOf({{u"A"_qs, withAbout(u"a"_qs)}, {u"B"_qs, withAbout(u"b"_qs)}}));
+        QCOMPARE(pemmo({u"import"_qs, m_home.filePath(u"two.json"_qs)}).exitCode, 0);
+        const Result result = pemmo({u"doctor"_qs});
+        QVERIFY2(result.out.contains(u"Address book: "_qs + book + u" \u2014 2 contacts\n"_qs),
+                 qPrintable(result.out));
+        QVERIFY2(result.out.contains(u"Store: 2 records in pemmo-store.json\n"_qs), qPrintable(result.out));
     }
 
     void unknownCommandsAndMissingArgumentsAreUsageErrors_data() {

@@ -427,6 +427,22 @@ private Q_SLOTS:
         QCOMPARE(VCard::parse(VCard::removeCard(bytes, document.cards.first())).cards.size(), 1);
     }
 
+    void filesMixingLineBreaksReadEveryCard() {
+        const QByteArray bytes =
+            card("N:Doe;Jane;;;") + "BEGIN:VCARD\rVERSION:3.0\rN:Roe;Rich;;;\rEND:VCARD\r";
+        const VCard::Document document = VCard::parse(bytes);
+        QCOMPARE(document.cards.size(), 2);
+        QCOMPARE(VCard::toPerson(document.cards.at(1), {}).givenName, u"Rich");
+        // Without the first card's LFs the rest must still split where it did.
+        const QByteArray rest = VCard::removeCard(bytes, document.cards.first());
+        QCOMPARE(VCard::parse(rest).cards.size(), 1);
+        const QByteArray edited = VCard::applyDraft(bytes, document.cards.at(1),
+                                                    ContactDraft{.givenName = "Rick", .familyName = "Roe"});
+        QCOMPARE(VCard::toPerson(VCard::parse(edited).cards.at(1), {}).givenName, u"Rick");
+        QVERIFY(edited.startsWith(
+            QByteArray(card("N:Doe;Jane;;;") + "BEGIN:VCARD\rVERSION:3.0\rN:Roe;Rick;;;\r")));
+    }
+
     void propertiesRememberTheirLines() {
         const QByteArray bytes = card("N:Do\r\n e;Jane;;;\r\nTITLE:Boss");
         const VCard::Card parsed = VCard::parse(bytes).cards.first();

@@ -1,0 +1,72 @@
+#include "App/AppStartup.h"
+
+#include "App/AppEnvironment.h"
+#include "Lists/RecentsStore.h"
+#include "Lists/StarredStore.h"
+#include "Lists/TagCatalog.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Settings/SettingsStore.h"
+
+#include <QPointer>
+#include <QSet>
+
+namespace pemmo {
+
+AppStartup::AppStartup(AppEnvironment& environment, QObject* parent)
+    : QObject(parent)
+    , m_environment(environment) {}
+
+bool AppStartup::shouldShowOnboarding(bool hasCompleted, bool hasSkipped, int version) {
+    return !(hasCompleted || hasSkipped) || version < currentOnboardingVersion;
+}
+
+bool AppStartup::shouldShowOnboarding(const SettingsStore& settings) {
+    return shouldShowOnboarding(settings.hasCompletedOnboarding(), settings.hasSkippedOnboarding(),
+                                settings.onboardingVersion());
+}
+
+bool AppStartup::shouldShowOnboarding() const {
+    return shouldShowOnboarding(m_environment.settings());
+}
+
+QCoro::Task<void> AppStartup::start() {
+    startMaintenance();
+    ProfileSyncEngine& sync = m_environment.sync();
+    auto starting = sync.start();
+    co_await starting;
+}
+
+void AppStartup::startMaintenance() {
+    if (m_maintaining)
+        return;
+    m_maintaining = true;
+    // The first publish sets the profiles before it marks the engine loaded: follow both.
+    connect(&m_environment.sync(), &ProfileSyncEngine::profilesChanged, this, &AppStartup::maintainLists);
+    connect(&m_environment.sync(), &ProfileSyncEngine::hasLoadedChanged, this, &AppStartup::maintainLists);
+    maintainLists();
+}
+
+void AppStartup::refreshOnActivation() {
+    m_environment.sync().refresh();
+}
+
+// A person who left the address book leaves the lists (their record stays in the store), and a
+// circle a record carries always has a name and colour. Before the first load the profile list is
+// not the address book yet, so nothing is pruned.
+void AppStartup::maintainLists() {
+    const ProfileSyncEngine& sync = m_environment.sync();
+    if (!sync.hasLoaded())
+        return;
+    QSet<QString> ids;
+    QSet<QString> tagIDs;
+    for (const Profile& profile : sync.profiles()) {
+        ids.insert(profile.id());
+        for (const QString& tag : profile.record.tags)
+            tagIDs.insert(tag);
+    }
+    m_environment.starred().prune(ids);
+    m_environment.recents().prune(ids);
+    m_environment.tags().registerIDs(tagIDs);
+}
+
+} // namespace pemmo

@@ -1,0 +1,109 @@
+#include "App/DoctorCommand.h"
+
+#include "App/AppEnvironment.h"
+#include "App/DataFolder.h"
+#include "Contacts/VCardFolderRepository.h"
+#include "Platform/SecretServiceStore.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Settings/DefaultsFileStore.h"
+#include "Settings/KeychainError.h"
+#include "Settings/SettingsStore.h"
+#include "Store/PemmoStore.h"
+#include "Support/WaitFor.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+namespace pemmo::DoctorCommand {
+namespace {
+
+void print(std::FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
+}
+
+QString plural(qsizetype count, const QString& one, const QString& many) {
+    return QString::number(count) + u' ' + (count == 1 ? one : many);
+}
+
+QString settingsLine(const DefaultsFileStore& defaults) {
+    QString line = u"Settings: "_qs + defaults.path();
+    if (const auto error = defaults.lastError())
+        return line + u" \u2014 "_qs + *error;
+    if (!QFileInfo::exists(defaults.path()))
+        return line + u" (not written yet; the defaults apply)"_qs;
+    return line;
+}
+
+QStringList addressBookLines(const QStringList& chosen, const QString& directory) {
+    const QStringList folders = AppEnvironment::contactFolders(chosen, directory);
+    const QString fallback = AppEnvironment::defaultContactFolder(directory);
+    if (folders.isEmpty())
+        return {u"Address book: none chosen yet ("_qs + fallback + u" does not exist)"_qs};
+    QStringList lines;
+    for (const QString& folder : folders) {
+        QString line = u"Address book: "_qs + folder + u" \u2014 "_qs;
+        VCardFolderRepository book({folder}, fallback);
+        if (book.authorizationStatus() == ContactsAuthorization::Denied) {
+            lines.append(line + (QFileInfo::exists(folder) ? u"cannot be read"_qs : u"does not exist"_qs));
+            continue;
+        }
+        try {
+            const qsizetype count = pemmo::waitFor(book.fetchPeople()).size();
+            lines.append(line + plural(count, u"contact"_qs, u"contacts"_qs));
+        } catch (const std::exception& error) {
+            lines.append(line + ProfileSyncEngine::errorMessage(error));
+        }
+    }
+    return lines;
+}
+
+QString storeLine(const QString& directory) {
+    const auto lock = lockDataFolder(directory);
+    if (!lock)
+        return u"Store: in use by the running Pemmo, not read"_qs;
+    PemmoStore store(directory);
+    const bool existed = QFileInfo::exists(store.storeFilePath());
+    try {
+        pemmo::waitFor(store.load());
+    } catch (const std::exception& error) {
+        return u"Store: cannot be read: "_qs + ProfileSyncEngine::errorMessage(error);
+    }
+    if (!existed)
+        return u"Store: no records yet ("_qs + PemmoStore::storeFileName() + u" not written yet)"_qs;
+    const qsizetype count = pemmo::waitFor(store.allRecords()).size();
+    return u"Store: "_qs + plural(count, u"record"_qs, u"records"_qs) + u" in "_qs +
+           PemmoStore::storeFileName();
+}
+
+QString keyringLine() {
+    try {
+        const bool stored = SecretServiceStore().read(SecretStore::cloudKeyAccount()).has_value();
+        return stored ? u"Keyring: available, AI key stored"_qs : u"Keyring: available, no AI key stored"_qs;
+    } catch (const KeychainError& error) {
+        return u"Keyring: unavailable ("_qs + error.description() + u')';
+    }
+}
+
+} // namespace
+
+int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
+    if (!arguments.isEmpty()) {
+        print(err, u"Usage: pemmo doctor\n"_qs);
+        return 2;
+    }
+    const QString directory = dataFolder();
+    DefaultsFileStore defaults;
+    const SettingsStore settings(defaults);
+
+    QStringList lines{u"Pemmo "_qs + QCoreApplication::applicationVersion(), u"Data folder: "_qs + directory,
+                      settingsLine(defaults)};
+    lines += addressBookLines(settings.contactFolders(), directory);
+    lines.append(storeLine(directory));
+    lines.append(keyringLine());
+    print(out, lines.join(u'\n') + u'\n');
+    return 0;
+}
+
+} // namespace pemmo::DoctorCommand

@@ -1,0 +1,74 @@
+#include "Platform/ColorScheme.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusReply>
+#include <QGuiApplication>
+#include <QPalette>
+
+namespace pemmo {
+namespace {
+
+const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
+const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
+const QString kSettings = QStringLiteral("org.freedesktop.portal.Settings");
+const QString kGroup = QStringLiteral("org.freedesktop.appearance");
+const QString kKey = QStringLiteral("color-scheme");
+
+// Read answers a variant that holds a variant; ReadOne (newer portals) answers one variant.
+int unwrap(QVariant value) {
+    while (value.canConvert<QDBusVariant>() && value.userType() == qMetaTypeId<QDBusVariant>())
+        value = value.value<QDBusVariant>().variant();
+    return value.toInt();
+}
+
+} // namespace
+
+ColorScheme::ColorScheme(QObject* parent)
+    : QObject(parent) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        QDBusMessage call =
+            QDBusMessage::createMethodCall(kService, kPath, kSettings, QStringLiteral("Read"));
+        call.setArguments({kGroup, kKey});
+        // Asked once at start; a desktop without the portal answers at once with an error.
+        const QDBusMessage reply = bus.call(call, QDBus::Block, 500);
+        if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
+            m_portalValue = unwrap(reply.arguments().constFirst());
+        bus.connect(kService, kPath, kSettings, QStringLiteral("SettingChanged"), this,
+                    SLOT(onSettingChanged(QString, QString, QDBusVariant)));
+    }
+    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        connect(app, &QGuiApplication::paletteChanged, this, &ColorScheme::update);
+    update();
+}
+
+bool ColorScheme::prefersDark(int portalValue, bool paletteIsDark) {
+    if (portalValue == 1)
+        return true;
+    if (portalValue == 2)
+        return false;
+    return paletteIsDark;
+}
+
+bool ColorScheme::paletteIsDark() {
+    const QPalette palette = QGuiApplication::palette();
+    return palette.color(QPalette::Window).lightness() < palette.color(QPalette::WindowText).lightness();
+}
+
+void ColorScheme::onSettingChanged(const QString& group, const QString& key, const QDBusVariant& value) {
+    if (group != kGroup || key != kKey)
+        return;
+    m_portalValue = unwrap(value.variant());
+    update();
+}
+
+void ColorScheme::update() {
+    const bool dark = prefersDark(m_portalValue, paletteIsDark());
+    if (dark == m_dark)
+        return;
+    m_dark = dark;
+    Q_EMIT systemPrefersDarkChanged();
+}
+
+} // namespace pemmo

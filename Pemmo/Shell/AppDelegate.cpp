@@ -1,0 +1,199 @@
+#include "Shell/AppDelegate.h"
+
+#include "App/DataFolder.h"
+#include "Contacts/VCardFolderRepository.h"
+#include "Platform/ColorScheme.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Shell/AppRouter.h"
+#include "Shell/KeyEventRouter.h"
+#include "Shell/KeyHandler.h"
+#include "Shell/PanelContext.h"
+#include "Shell/PanelController.h"
+#include "Shell/PemmoPanel.h"
+#include "Shell/ShellLogging.h"
+#include "Shell/TrayIcon.h"
+#include "Store/PemmoStore.h"
+#include "Store/PhotoStore.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QJSValue>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QScreen>
+
+namespace pemmo {
+
+AppDelegate::AppDelegate(QObject* parent)
+    : QObject(parent) {}
+
+AppDelegate::~AppDelegate() {
+    // The panel's QML refers to the context and routers: tear the window down first.
+    m_panel.reset();
+    m_window.reset();
+    if (m_sync)
+        m_sync->stop();
+}
+
+bool AppDelegate::start(QString* error) {
+    // The store has one writer: this process, for as long as it runs.
+    const QString folder = dataFolder();
+    m_dataLock = lockDataFolder(folder);
+    if (!m_dataLock) {
+        *error = u"another Pemmo process is using "_qs + folder + u"; quit it and try again."_qs;
+        return false;
+    }
+
+    const QString contactsFolder = QDir(folder).filePath(QStringLiteral("Contacts"));
+    QStringList folders;
+    if (QFileInfo(contactsFolder).isDir())
+        folders.append(contactsFolder);
+    m_contacts = std::make_unique<VCardFolderRepository>(folders, contactsFolder);
+    m_store = std::make_unique<PemmoStore>(folder);
+    m_photos = std::make_unique<PhotoStore>(QDir(folder).filePath(PhotoStore::folderName()));
+    m_sync = std::make_unique<ProfileSyncEngine>(*m_contacts, *m_store, *m_photos);
+
+    buildPanel();
+
+    m_tray = std::make_unique<TrayIcon>();
+    connect(m_tray.get(), &TrayIcon::openRequested, m_panel.get(), &PanelController::show);
+    connect(m_tray.get(), &TrayIcon::quitRequested, qApp, &QCoreApplication::quit);
+
+    bindShortcut();
+
+    QCoro::connect(m_sync->start(), this, [] {});
+    // Coming back to Pemmo is when the user expects fresh data.
+    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+        if (state == Qt::ApplicationActive && m_sync->hasLoaded())
+            QCoro::connect(m_sync->refresh(), this, [] {});
+    });
+    return true;
+}
+
+void AppDelegate::buildPanel() {
+    qmlRegisterType<KeyHandler>("Pemmo", 1, 0, "KeyHandler");
+    qmlRegisterUncreatableType<KeyEventRouter>("Pemmo", 1, 0, "KeyEventRouter", u"owned by the shell"_qs);
+    qmlRegisterUncreatableType<AppRouter>("Pemmo", 1, 0, "AppRouter", u"owned by the shell"_qs);
+
+    m_engine = std::make_unique<QQmlEngine>();
+    m_keys = std::make_unique<KeyEventRouter>();
+    m_router = std::make_unique<AppRouter>();
+    m_context = std::make_unique<PanelContext>(*m_router, *m_keys);
+    m_context->setServices({
+        .profile = [this](const QString& id) { return m_sync->profile(id); },
+        .recordRecent = {},
+        .starredIDs = {},
+        .circleName = {},
+    });
+    connect(m_sync.get(), &ProfileSyncEngine::dataVersionChanged, m_context.get(),
+            [this] { m_context->setDataVersion(m_sync->dataVersion()); });
+
+    m_colorScheme = std::make_unique<ColorScheme>();
+    const auto applyScheme = [this] { m_context->setDark(m_colorScheme->systemPrefersDark()); };
+    connect(m_colorScheme.get(), &ColorScheme::systemPrefersDarkChanged, this, applyScheme);
+    applyScheme();
+
+    m_engine->rootContext()->setContextProperty(QStringLiteral("shell"), m_context.get());
+    m_window = std::make_unique<PemmoPanel>(m_engine.get());
+    m_keys->install(m_window.get());
+    m_panel = std::make_unique<PanelController>(m_window.get());
+    m_context->setPanel(m_panel.get());
+    m_window->setSource(QUrl(QStringLiteral("qrc:/pemmo/qml/Main.qml")));
+    if (m_window->status() == QQuickView::Error) {
+        for (const QQmlError& e : m_window->errors())
+            qCCritical(lcShell, "%s", qUtf8Printable(e.toString()));
+    }
+    connect(m_panel.get(), &PanelController::shown, m_router.get(), &AppRouter::focusSearch);
+}
+
+void AppDelegate::bindShortcut() {
+    m_shortcut = defaultShortcut();
+    m_hotKey = GlobalHotKey::forPlatform();
+    if (!m_hotKey) {
+        m_context->setHotkey(QString(),
+                             u"No global shortcut on this desktop: bind \u201Cpemmo toggle\u201D in its "
+                             u"keyboard settings."_qs);
+        return;
+    }
+    connect(m_hotKey.get(), &GlobalHotKey::activated, this, &AppDelegate::onHotKey);
+    connect(m_hotKey.get(), &GlobalHotKey::statusChanged, this, &AppDelegate::onHotKeyStatus);
+    m_hotKey->bind(m_shortcut);
+    onHotKeyStatus();
+}
+
+void AppDelegate::onHotKeyStatus() {
+    const QString glyphs = m_shortcut.toString(QKeySequence::NativeText);
+    const bool failed = m_hotKey->status() == GlobalHotKey::Status::Failed;
+    m_context->setHotkey(glyphs, failed ? m_hotKey->problem() : QString());
+    if (failed && !m_toldAboutHotKey) {
+        // Said once, where the user will see it: the tray's notice, else the terminal.
+        m_toldAboutHotKey = true;
+        if (!m_tray || !m_tray->notify(QStringLiteral("Pemmo shortcut unavailable"), m_hotKey->problem()))
+            std::fprintf(stderr, "pemmo: %s\n", qUtf8Printable(m_hotKey->problem()));
+    }
+}
+
+void AppDelegate::onHotKey() {
+    // While the panel is in front the shortcut is first a key like any other for its screens.
+    if (m_window->isActive() && m_window->isVisible()) {
+        KeyEvent event;
+        event.key = m_shortcut[0].key();
+        event.modifiers = m_shortcut[0].keyboardModifiers();
+        event.characters = QKeySequence(m_shortcut[0].key()).toString().toLower();
+        if (m_keys->dispatch(event) == KeyResult::Handled)
+            return;
+    }
+    m_panel->toggle();
+}
+
+QByteArray AppDelegate::handleCommand(const QByteArray& command) {
+    if (command == "toggle") {
+        m_panel->toggle();
+        return m_panel->isVisible() ? "shown" : "hidden";
+    }
+    if (command == "show" || command.isEmpty()) {
+        m_panel->show();
+        return "shown";
+    }
+    if (command == "hide") {
+        m_panel->hide();
+        return "hidden";
+    }
+    if (command == "state")
+        return QJsonDocument(state()).toJson(QJsonDocument::Compact);
+    if (command == "quit") {
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        return "quitting";
+    }
+    return "unknown command";
+}
+
+QJsonObject AppDelegate::state() const {
+    QJsonObject result;
+    result[u"visible"_qs] = m_window->isVisible();
+    result[u"active"_qs] = m_window->isActive();
+    result[u"exposed"_qs] = m_window->isExposed();
+    const QRect g = m_window->geometry();
+    result[u"geometry"_qs] = QJsonArray{g.x(), g.y(), g.width(), g.height()};
+    if (QScreen* screen = m_window->screen()) {
+        const QRect a = screen->availableGeometry();
+        result[u"available"_qs] = QJsonArray{a.x(), a.y(), a.width(), a.height()};
+    }
+    result[u"hotkey"_qs] = m_hotKey ? m_hotKey->mechanism() : QString();
+    result[u"hotkeyActive"_qs] = m_hotKey && m_hotKey->status() == GlobalHotKey::Status::Active;
+    result[u"profiles"_qs] = int(m_sync->profiles().size());
+    if (QQuickItem* root = m_window->rootObject()) {
+        QVariant described;
+        QMetaObject::invokeMethod(root, "describe", Q_RETURN_ARG(QVariant, described));
+        if (described.userType() == qMetaTypeId<QJSValue>())
+            described = described.value<QJSValue>().toVariant();
+        result[u"panel"_qs] = QJsonObject::fromVariantMap(described.toMap());
+    }
+    return result;
+}
+
+} // namespace pemmo

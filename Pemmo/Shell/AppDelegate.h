@@ -1,0 +1,78 @@
+// The tray application's launch and life: takes the data folder, builds the panel, the tray icon
+// and the global shortcut around the people Pemmo knows, and answers the commands that later
+// `pemmo` processes send.
+#pragma once
+
+#include "Platform/GlobalHotKey.h"
+
+#include <QByteArray>
+#include <QJsonObject>
+#include <QKeySequence>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLockFile;
+class QQmlEngine;
+
+namespace pemmo {
+
+class AppRouter;
+class ColorScheme;
+class KeyEventRouter;
+class PanelContext;
+class PanelController;
+class PemmoPanel;
+class PemmoStore;
+class PhotoStore;
+class ProfileSyncEngine;
+class TrayIcon;
+class VCardFolderRepository;
+
+class AppDelegate : public QObject {
+    Q_OBJECT
+
+public:
+    // The shortcut when the user has chosen none.
+    static QKeySequence defaultShortcut() { return QKeySequence(Qt::ControlModifier | Qt::Key_K); }
+
+    explicit AppDelegate(QObject* parent = nullptr);
+    ~AppDelegate() override;
+
+    // Runs the launch sequence. False, with `error` set, when Pemmo cannot start.
+    bool start(QString* error);
+
+    // A command from another `pemmo` process: "show", "toggle", "hide", "state", "quit".
+    QByteArray handleCommand(const QByteArray& command);
+
+    // What the panel shows, read from the window and its items (for `state`).
+    QJsonObject state() const;
+
+    PanelController* panel() const { return m_panel.get(); }
+
+private:
+    void onHotKey();
+    void bindShortcut();
+    void onHotKeyStatus();
+    void buildPanel();
+
+    std::unique_ptr<QLockFile> m_dataLock;
+    std::unique_ptr<VCardFolderRepository> m_contacts;
+    std::unique_ptr<PemmoStore> m_store;
+    std::unique_ptr<PhotoStore> m_photos;
+    std::unique_ptr<ProfileSyncEngine> m_sync;
+
+    std::unique_ptr<QQmlEngine> m_engine;
+    std::unique_ptr<KeyEventRouter> m_keys;
+    std::unique_ptr<AppRouter> m_router;
+    std::unique_ptr<PanelContext> m_context;
+    std::unique_ptr<PemmoPanel> m_window;
+    std::unique_ptr<PanelController> m_panel;
+    std::unique_ptr<TrayIcon> m_tray;
+    std::unique_ptr<ColorScheme> m_colorScheme;
+    std::unique_ptr<GlobalHotKey> m_hotKey;
+    QKeySequence m_shortcut;
+    bool m_toldAboutHotKey = false;
+};
+
+} // namespace pemmo

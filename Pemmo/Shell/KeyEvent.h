@@ -1,0 +1,28 @@
+// A key press as the panel's screens see it, independent of the window system's event class.
+#pragma once
+
+#include <QKeyEvent>
+#include <QString>
+#include <QtGlobal>
+
+namespace pemmo {
+
+enum class KeyResult { Handled, Pass };
+
+struct KeyEvent {
+    // The hardware key code, for handlers that care about the physical key.
+    quint16 keyCode = 0;
+    // Qt's key, so that handlers read Qt::Key_Up and Qt::Key_Enter rather than codes of one layout.
+    int key = 0;
+    // What the key types without modifiers, lower case for letters ("k" for Control-K).
+    QString characters;
+    // Control, Alt, Shift, Meta and Keypad; nothing else.
+    Qt::KeyboardModifiers modifiers;
+
+    bool operator==(const KeyEvent&) const = default;
+
+    static KeyEvent from(const QKeyEvent& event);
+    bool hasControl() const { return modifiers.testFlag(Qt::ControlModifier); }
+};
+
+} // namespace pemmo

@@ -1,0 +1,93 @@
+#include "Shell/PanelController.h"
+
+#include "Shell/PanelFrame.h"
+#include "Shell/ShellLogging.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+#include <QThread>
+#include <QWindow>
+
+namespace pemmo {
+
+PanelController::PanelController(QWindow* panel, std::function<int()> panelWidth, QObject* parent)
+    : QObject(parent)
+    , m_panel(panel)
+    , m_panelWidth(std::move(panelWidth)) {
+    connect(panel, &QWindow::activeChanged, this, &PanelController::onActiveChanged);
+    connect(panel, &QWindow::visibleChanged, this, &PanelController::visibleChanged);
+}
+
+bool PanelController::isVisible() const {
+    return m_panel && m_panel->isVisible();
+}
+
+void PanelController::setAutoHides(bool autoHides) {
+    if (m_autoHides == autoHides)
+        return;
+    m_autoHides = autoHides;
+    Q_EMIT autoHidesChanged();
+}
+
+QScreen* PanelController::screen() const {
+    if (QScreen* primary = QGuiApplication::primaryScreen())
+        return primary;
+    if (m_panel && m_panel->screen())
+        return m_panel->screen();
+    const auto screens = QGuiApplication::screens();
+    return screens.isEmpty() ? nullptr : screens.first();
+}
+
+QRect PanelController::frame(int width) const {
+    QScreen* s = screen();
+    if (!s)
+        return QRect(0, 0, width, PanelFrame::maxHeight);
+    return PanelFrame::frame(s->availableGeometry(), width);
+}
+
+void PanelController::show() {
+    Q_ASSERT(thread() == QThread::currentThread());
+    if (!m_panel)
+        return;
+    qCDebug(lcPanel, "panel %s", "show");
+    Q_EMIT aboutToShow();
+    const int width = m_panelWidth ? m_panelWidth() : defaultWidth;
+    m_panel->setGeometry(frame(width));
+    m_wasActivated = m_panel->isActive();
+    m_panel->show();
+    m_panel->raise();
+    m_panel->requestActivate();
+    Q_EMIT shown();
+}
+
+void PanelController::hide() {
+    Q_ASSERT(thread() == QThread::currentThread());
+    if (!m_panel || !m_panel->isVisible())
+        return;
+    qCDebug(lcPanel, "panel %s", "hide");
+    m_panel->hide();
+    m_wasActivated = false;
+    Q_EMIT hidden();
+}
+
+void PanelController::toggle() {
+    if (isVisible())
+        hide();
+    else
+        show();
+}
+
+void PanelController::onActiveChanged() {
+    if (!m_panel)
+        return;
+    if (m_panel->isActive()) {
+        m_wasActivated = true;
+        return;
+    }
+    if (m_autoHides && m_wasActivated && m_panel->isVisible()) {
+        qCDebug(lcPanel, "panel %s", "resign key");
+        hide();
+    }
+}
+
+} // namespace pemmo

@@ -1,0 +1,58 @@
+// Shows, hides and places the panel; hides it again when the user clicks elsewhere.
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QRect>
+#include <functional>
+
+class QWindow;
+class QScreen;
+
+namespace pemmo {
+
+class PanelController : public QObject {
+    Q_OBJECT
+    Q_PROPERTY(bool visible READ isVisible NOTIFY visibleChanged)
+    Q_PROPERTY(bool autoHides READ autoHides WRITE setAutoHides NOTIFY autoHidesChanged)
+
+public:
+    static constexpr int defaultWidth = 640;
+
+    // `panelWidth` reads the width setting each time the panel is shown. The panel is not owned.
+    explicit PanelController(QWindow* panel, std::function<int()> panelWidth = {}, QObject* parent = nullptr);
+
+    QWindow* panel() const { return m_panel; }
+    bool isVisible() const;
+    bool autoHides() const { return m_autoHides; }
+    void setAutoHides(bool autoHides);
+
+    // The panel's rectangle for `width` on the primary screen (else the panel's own, else any).
+    QRect frame(int width) const;
+
+public Q_SLOTS:
+    void show();
+    void hide();
+    void toggle();
+
+Q_SIGNALS:
+    void visibleChanged();
+    void autoHidesChanged();
+    // Just before the panel appears: screens reset their state here.
+    void aboutToShow();
+    void shown();
+    void hidden();
+
+private:
+    void onActiveChanged();
+    QScreen* screen() const;
+
+    QPointer<QWindow> m_panel;
+    std::function<int()> m_panelWidth;
+    bool m_autoHides = true;
+    // Set between show() and the window manager's activation, so the deactivation of the window
+    // shown before that is not taken for the user clicking away.
+    bool m_wasActivated = false;
+};
+
+} // namespace pemmo

@@ -1,0 +1,31 @@
+// Pemmo's place in the system tray: the icon and its menu (open, settings, quit).
+#pragma once
+
+#include <QMenu>
+#include <QObject>
+#include <QSystemTrayIcon>
+
+namespace pemmo {
+
+class TrayIcon : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TrayIcon(QObject* parent = nullptr);
+
+    // Shows a notice from the tray where the desktop has one; false when it has none.
+    bool notify(const QString& title, const QString& message);
+    bool isAvailable() const;
+    QMenu* menu() { return &m_menu; }
+
+Q_SIGNALS:
+    void openRequested();
+    void settingsRequested();
+    void quitRequested();
+
+private:
+    QMenu m_menu;
+    QSystemTrayIcon m_icon;
+};
+
+} // namespace pemmo

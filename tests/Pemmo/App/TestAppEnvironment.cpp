@@ -1,0 +1,151 @@
+// The composition root: what each kind of environment is built on, and where its files go.
+#include "App/AppEnvironment.h"
+#include "Contacts/InMemoryContactRepository.h"
+#include "Contacts/VCardFolderRepository.h"
+#include "Lists/TagCatalog.h"
+#include "Platform/SecretServiceStore.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Settings/DefaultsFileStore.h"
+#include "Settings/InMemoryKeyValueStore.h"
+#include "Settings/InMemorySecretStore.h"
+#include "Settings/SettingsStore.h"
+#include "Store/PemmoStore.h"
+#include "Store/PhotoStore.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/TempDir.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace pemmo;
+using test::await;
+
+namespace {
+
+Person person(const QString& id, const QString& given) {
+    Person p;
+    p.id = id;
+    p.givenName = given;
+    return p;
+}
+
+} // namespace
+
+class TestAppEnvironment : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void twoInMemoryEnvironmentsUseDifferentFolders() {
+        const auto first = AppEnvironment::inMemory({}, u"PemmoTest"_qs);
+        const auto second = AppEnvironment::inMemory({}, u"PemmoTest"_qs);
+        QVERIFY(first->directory() != second->directory());
+        QVERIFY(first->directory().startsWith(QDir::tempPath() + u"/PemmoTest-"_qs));
+        QCOMPARE(first->store().directory(), first->directory());
+        QCOMPARE(first->photos().directory(), first->directory() + u"/Photos"_qs);
+    }
+
+    void anInMemoryEnvironmentKeepsEverythingOfItsOwn() {
+        const auto env = AppEnvironment::inMemory({person(u"1"_qs, u"Ada"_qs)}, u"PemmoTest"_qs);
+        QVERIFY(env->isInMemory());
+        QVERIFY(dynamic_cast<InMemoryKeyValueStore*>(&env->keyValueStore()));
+        QVERIFY(dynamic_cast<InMemorySecretStore*>(&env->secrets()));
+        QVERIFY(dynamic_cast<InMemoryContactRepository*>(&env->contacts()));
+        QCOMPARE(env->sync().pollInterval(), std::chrono::milliseconds(300'000));
+        QCOMPARE(env->sync().fetchTimeout(), std::chrono::milliseconds(12'000));
+        // Nothing is loaded while building.
+        QVERIFY(!env->sync().hasLoaded());
+        await(env->sync().start());
+        env->sync().stop();
+        QCOMPARE(env->sync().profiles().size(), 1);
+        QCOMPARE(env->tags().tags().size(), 5);
+    }
+
+    void anInMemoryEnvironmentRemovesItsFolderWhenItGoes() {
+        auto env = AppEnvironment::inMemory({}, u"PemmoTest"_qs);
+        const QString folder = env->directory();
+        QVERIFY(QFileInfo(folder).isDir());
+        env.reset();
+        QVERIFY(!QFileInfo::exists(folder));
+    }
+
+    void theEmptyEnvironmentIsMadeOnce() {
+        AppEnvironment& first = AppEnvironment::empty();
+        QCOMPARE(&AppEnvironment::empty(), &first);
+        QVERIFY(first.directory().contains(u"PemmoEmpty"_qs));
+        QCOMPARE(dynamic_cast<InMemoryContactRepository&>(first.contacts()).people().size(), 0);
+    }
+
+    void theLiveEnvironmentReadsItsFoldersFromTheSettings() {
+        test::TempDir home;
+        const QString data = home.filePath(u"data/Pemmo"_qs);
+        const QString defaults = home.filePath(u"config/Pemmo/defaults.json"_qs);
+        QDir().mkpath(home.filePath(u"book"_qs));
+        {
+            DefaultsFileStore file(defaults);
+            SettingsStore(file).setContactFolders({home.filePath(u"book"_qs)});
+        }
+        const auto env = AppEnvironment::live({data, defaults, std::nullopt});
+        QVERIFY(!env->isInMemory());
+        QVERIFY(QFileInfo(data).isDir());
+        QVERIFY(dynamic_cast<DefaultsFileStore*>(&env->keyValueStore()));
+        QVERIFY(dynamic_cast<SecretServiceStore*>(&env->secrets()));
+        auto& folders = dynamic_cast<VCardFolderRepository&>(env->contacts());
+        QCOMPARE(folders.folders(), QStringList{home.filePath(u"book"_qs)});
+        QCOMPARE(folders.defaultFolder(), data + u"/Contacts"_qs);
+        QCOMPARE(env->store().storeFilePath(), data + u"/pemmo-store.json"_qs);
+
+        // A change in the settings is followed at once.
+        QDir().mkpath(home.filePath(u"other"_qs));
+        env->settings().setContactFolders({home.filePath(u"other"_qs)});
+        QCOMPARE(folders.folders(), QStringList{home.filePath(u"other"_qs)});
+    }
+
+    void theFolderOnboardingAdoptsIsRemembered() {
+        test::TempDir home;
+        const QString data = home.filePath(u"data/Pemmo"_qs);
+        const QString defaults = home.filePath(u"defaults.json"_qs);
+        {
+            const auto env = AppEnvironment::live({data, defaults, std::nullopt});
+            QCOMPARE(env->contacts().authorizationStatus(), ContactsAuthorization::NotDetermined);
+            QCOMPARE(await(env->contacts().requestAccess()), ContactsAuthorization::Authorized);
+            QCOMPARE(env->settings().contactFolders(), QStringList{data + u"/Contacts"_qs});
+        }
+        DefaultsFileStore file(defaults);
+        QCOMPARE(SettingsStore(file).contactFolders(), QStringList{data + u"/Contacts"_qs});
+    }
+
+    void foldersGivenForOneRunLeaveTheSettingAlone() {
+        test::TempDir home;
+        const QString defaults = home.filePath(u"defaults.json"_qs);
+        QDir().mkpath(home.filePath(u"book"_qs));
+        const auto env = AppEnvironment::live(
+            {home.filePath(u"data"_qs), defaults, QStringList{home.filePath(u"book"_qs)}});
+        QCOMPARE(dynamic_cast<VCardFolderRepository&>(env->contacts()).folders(),
+                 QStringList{home.filePath(u"book"_qs)});
+        QCOMPARE(env->settings().contactFolders(), QStringList());
+        QVERIFY(!home.exists(u"defaults.json"_qs) ||
+                !home.read(u"defaults.json"_qs).contains("pemmo.contacts.folders"));
+    }
+
+    void contactFoldersFallBackToTheDefaultOnlyWhenItExists() {
+        test::TempDir data;
+        QCOMPARE(AppEnvironment::contactFolders({}, data.path()), QStringList());
+        QDir().mkpath(data.filePath(u"Contacts"_qs));
+        QCOMPARE(AppEnvironment::contactFolders({}, data.path()), QStringList{data.filePath(u"Contacts"_qs)});
+        QCOMPARE(AppEnvironment::contactFolders({u"  "_qs}, data.path()),
+                 QStringList{data.filePath(u"Contacts"_qs)});
+        // Chosen folders win, even when they do not exist (the book then reports them unreadable).
+        QCOMPARE(AppEnvironment::contactFolders({u"/nowhere/book"_qs}, data.path()),
+                 QStringList{u"/nowhere/book"_qs});
+    }
+
+    void chosenFoldersAreCleanedAndExpanded() {
+        QCOMPARE(
+            AppEnvironment::contactFolders({u"~/.contacts/personal/"_qs, u"/a/../b"_qs, u"/b"_qs}, u"/x"_qs),
+            (QStringList{QDir::homePath() + u"/.contacts/personal"_qs, u"/b"_qs}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppEnvironment)
+#include "TestAppEnvironment.moc"

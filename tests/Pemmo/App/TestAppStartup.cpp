@@ -1,0 +1,124 @@
+// The launch sequence: the first-run decision, and the lists kept in step with every publish.
+#include "App/AppEnvironment.h"
+#include "App/AppStartup.h"
+#include "Contacts/InMemoryContactRepository.h"
+#include "Lists/RecentsStore.h"
+#include "Lists/StarredStore.h"
+#include "Lists/TagCatalog.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Settings/SettingsStore.h"
+#include "Store/PemmoStore.h"
+#include "TestSupport/Await.h"
+
+#include <QTest>
+
+using namespace pemmo;
+using test::await;
+
+namespace {
+
+Person person(const QString& id, const QString& given) {
+    Person p;
+    p.id = id;
+    p.givenName = given;
+    return p;
+}
+
+AppEnvironment::Timings fast() {
+    return {std::chrono::milliseconds(5), std::chrono::milliseconds(300'000),
+            std::chrono::milliseconds(2'000)};
+}
+
+InMemoryContactRepository& book(AppEnvironment& env) {
+    return dynamic_cast<InMemoryContactRepository&>(env.contacts());
+}
+
+} // namespace
+
+class TestAppStartup : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstRunDecision_data() {
+        QTest::addColumn<bool>("completed");
+        QTest::addColumn<bool>("skipped");
+        QTest::addColumn<int>("version");
+        QTest::addColumn<bool>("shows");
+        QTest::newRow("first launch") << false << false << 0 << true;
+        QTest::newRow("skipped at 3") << false << true << 3 << false;
+        QTest::newRow("completed at 3") << true << false << 3 << false;
+        QTest::newRow("completed at 2") << true << false << 2 << true;
+        QTest::newRow("skipped at 2") << false << true << 2 << true;
+        QTest::newRow("neither, yet at 4") << false << false << 4 << true;
+        QTest::newRow("completed at 4") << true << false << 4 << false;
+    }
+
+    void firstRunDecision() {
+        QFETCH(bool, completed);
+        QFETCH(bool, skipped);
+        QFETCH(int, version);
+        QFETCH(bool, shows);
+        const auto env = AppEnvironment::inMemory({}, u"PemmoTest"_qs);
+        env->settings().setHasCompletedOnboarding(completed);
+        env->settings().setHasSkippedOnboarding(skipped);
+        env->settings().setOnboardingVersion(version);
+        QCOMPARE(AppStartup(*env).shouldShowOnboarding(), shows);
+    }
+
+    void aNewUserSeesTheFirstRunWindow() {
+        const auto env = AppEnvironment::inMemory({}, u"PemmoTest"_qs);
+        QVERIFY(AppStartup(*env).shouldShowOnboarding());
+    }
+
+    void thePublishPrunesTheListsAndRegistersCircles() {
+        const auto env = AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs), person(u"B"_qs, u"Bea"_qs)},
+                                                  u"PemmoTest"_qs, fast());
+        env->starred().toggle(u"A"_qs);
+        env->starred().toggle(u"Z"_qs);
+        env->starred().toggle(u"B"_qs);
+        env->recents().record(u"Z"_qs);
+        env->recents().record(u"A"_qs);
+        AppStartup startup(*env);
+        await(startup.start());
+        QCOMPARE(env->starred().ids(), (QStringList{u"A"_qs, u"B"_qs}));
+        QCOMPARE(env->recents().ids(), QStringList{u"A"_qs});
+
+        // A circle that reaches a record by another way than the catalogue gets a catalogue entry.
+        await(env->sync().addTag(u"B"_qs, u"rock climbing"_qs));
+        QCOMPARE(env->tags().tagWithID(u"rock climbing"_qs)->name, u"Rock Climbing"_qs);
+
+        // Someone leaves the address book: they leave the lists on the next publish, their record
+        // stays in the store.
+        book(*env).setPeople({person(u"A"_qs, u"Ada"_qs)});
+        await(env->sync().refresh());
+        QCOMPARE(env->starred().ids(), QStringList{u"A"_qs});
+        QVERIFY(await(env->store().record(u"B"_qs)).has_value());
+        env->sync().stop();
+    }
+
+    void nothingIsPrunedBeforeTheFirstLoad() {
+        const auto env = AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs)}, u"PemmoTest"_qs, fast());
+        env->starred().toggle(u"Z"_qs);
+        book(*env).setStatus(ContactsAuthorization::Denied);
+        AppStartup startup(*env);
+        await(startup.start());
+        QVERIFY(env->sync().state().isError());
+        QCOMPARE(env->starred().ids(), QStringList{u"Z"_qs});
+        env->sync().stop();
+    }
+
+    void activationRefreshesTheAddressBook() {
+        const auto env = AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs)}, u"PemmoTest"_qs, fast());
+        AppStartup startup(*env);
+        await(startup.start());
+        const int fetches = book(*env).fetchCount();
+        book(*env).setPeople({person(u"A"_qs, u"Ada"_qs), person(u"C"_qs, u"Cy"_qs)});
+        startup.refreshOnActivation();
+        QTRY_COMPARE(env->sync().profiles().size(), 2);
+        QCOMPARE(book(*env).fetchCount(), fetches + 1);
+        env->sync().stop();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppStartup)
+#include "TestAppStartup.moc"

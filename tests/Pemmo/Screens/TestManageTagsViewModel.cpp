@@ -1,0 +1,215 @@
+// Managing circles: usage per circle, and renames and deletes that carry every record along.
+#include "App/AppEnvironment.h"
+#include "Lists/TagCatalog.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Screens/ManageTagsViewModel.h"
+#include "Store/PemmoStore.h"
+#include "TestSupport/Await.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace pemmo;
+using test::await;
+
+namespace {
+
+Person person(const QString& id, const QString& given) {
+    Person p;
+    p.id = id;
+    p.givenName = given;
+    return p;
+}
+
+// Ada, Bea and Cy carry "work"; Ada carries "family" too; Dan carries nothing.
+std::unique_ptr<AppEnvironment> environment() {
+    auto env = AppEnvironment::inMemory(
+        {person(u"A"_qs, u"Ada"_qs), person(u"B"_qs, u"Bea"_qs), person(u"C"_qs, u"Cy"_qs),
+         person(u"D"_qs, u"Dan"_qs)},
+        u"PemmoTest"_qs,
+        {std::chrono::milliseconds(5), std::chrono::milliseconds(300'000), std::chrono::milliseconds(2'000)});
+    await(env->sync().start());
+    env->sync().stop();
+    for (const QString& id : {u"A"_qs, u"B"_qs, u"C"_qs})
+        await(env->sync().addTag(id, u"work"_qs));
+    await(env->sync().addTag(u"A"_qs, u"family"_qs));
+    return env;
+}
+
+QStringList tagsOf(const AppEnvironment& env, const QString& id) {
+    return env.sync().profile(id)->record.tags;
+}
+
+} // namespace
+
+class TestManageTagsViewModel : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void rowsCountWhoCarriesEachCircle() {
+        const auto env = environment();
+        ManageTagsViewModel model(*env);
+        const auto rows = model.rows();
+        QCOMPARE(rows.size(), 5);
+        QCOMPARE(rows[0].tag.id, u"family"_qs);
+        QCOMPARE(rows[0].usage, 1);
+        QCOMPARE(rows[1].usage, 0);
+        QCOMPARE(rows[4].tag.id, u"work"_qs);
+        QCOMPARE(rows[4].usage, 3);
+        const QVariantMap work = model.property("rows").toList().at(4).toMap();
+        QCOMPARE(work.value(u"subtitle"_qs).toString(), u"3 people"_qs);
+        QCOMPARE(work.value(u"colorButtonLabel"_qs).toString(), u"Change the colour of circle Work"_qs);
+    }
+
+    void usageTexts_data() {
+        QTest::addColumn<int>("usage");
+        QTest::addColumn<QString>("subtitle");
+        QTest::addColumn<QString>("detail");
+        QTest::newRow("none") << 0 << u"Not used yet"_qs << u"No one uses it yet."_qs;
+        QTest::newRow("one") << 1 << u"1 person"_qs << u"It's removed from 1 person."_qs;
+        QTest::newRow("three") << 3 << u"3 people"_qs << u"It's removed from 3 people."_qs;
+    }
+
+    void usageTexts() {
+        QFETCH(int, usage);
+        QFETCH(QString, subtitle);
+        QFETCH(QString, detail);
+        QCOMPARE(ManageTagsViewModel::usageText(usage), subtitle);
+        const auto confirmation =
+            ManageTagsViewModel::deleteConfirmation(Tag{u"work"_qs, u"Work"_qs, 0, true}, usage);
+        QCOMPARE(confirmation.title, u"Delete circle \u201CWork\u201D?"_qs);
+        QCOMPARE(confirmation.detail, detail);
+    }
+
+    void deletingACircleOfThreeAsksThenTakesItOffEveryRecord() {
+        const auto env = environment();
+        ManageTagsViewModel model(*env);
+        model.setSelectedID(u"work"_qs);
+        model.requestDelete(u"work"_qs);
+        QVERIFY(model.pendingDelete());
+        QCOMPARE(model.pendingDelete()->detail, u"It's removed from 3 people."_qs);
+        QVERIFY(env->tags().tagWithID(u"work"_qs)); // nothing happens before the answer
+
+        await(model.confirmDelete());
+        QVERIFY(!model.pendingDelete());
+        QVERIFY(!env->tags().tagWithID(u"work"_qs));
+        for (const QString& id : {u"A"_qs, u"B"_qs, u"C"_qs}) {
+            QVERIFY2(!tagsOf(*env, id).contains(u"work"_qs), qPrintable(id));
+            QVERIFY(!await(env->store().record(id))->tags.contains(u"work"_qs));
+        }
+        QCOMPARE(tagsOf(*env, u"A"_qs), QStringList{u"family"_qs});
+        QCOMPARE(model.selectedID(), std::nullopt);
+        QVERIFY(!model.isSaving());
+    }
+
+    void cancellingADeleteKeepsTheCircle() {
+        const auto env = environment();
+        ManageTagsViewModel model(*env);
+        model.requestDelete(u"family"_qs);
+        model.cancelDelete();
+        await(model.confirmDelete());
+        QVERIFY(env->tags().tagWithID(u"family"_qs));
+        QCOMPARE(tagsOf(*env, u"A"_qs), (QStringList{u"work"_qs, u"family"_qs}));
+    }
+
+    void renamingMovesEveryRecordToTheNewID() {
+        const auto env = environment();
+        ManageTagsViewModel model(*env);
+        model.startRename(u"work"_qs);
+        QCOMPARE(model.editingName(), u"Work"_qs);
+        model.setEditingName(u"  Office "_qs);
+        await(model.commitRename());
+        QCOMPARE(env->tags().tagWithID(u"office"_qs)->name, u"Office"_qs);
+        QVERIFY(!env->tags().tagWithID(u"work"_qs));
+        // The moved circle keeps its place among the others.
+        QCOMPARE(tagsOf(*env, u"A"_qs), (QStringList{u"office"_qs, u"family"_qs}));
+        for (const QString& id : {u"B"_qs, u"C"_qs})
+            QCOMPARE(await(env->store().record(id))->tags, QStringList{u"office"_qs});
+        QCOMPARE(model.editingID(), std::nullopt);
+        QCOMPARE(model.selectedID(), u"office"_qs);
+        QVERIFY(!model.isSaving());
+    }
+
+    void aCaseOnlyRenameChangesOnlyTheName() {
+        const auto env = environment();
+        ManageTagsViewModel model(*env);
+        model.startRename(u"work"_qs);
+        model.setEditingName(u"WORK"_qs);
+        const int version = env->sync().dataVersion();
+        await(model.commitRename());
+        QCOMPARE(env->tags().tagWithID(u"work"_qs)->name, u"WORK"_qs);
+        QCOMPARE(tagsOf(*env, u"B"_qs), QStringList{u"work"_qs});
+        QCOMPARE(env->sync().dataVersion(), version);
+    }
+
+    void aRenameOntoAnotherCircleShowsWhyAndChangesNothing() {
+        const auto env = environment();
+        ManageTagsViewModel model(*env);
+        model.startRename(u"work"_qs);
+        model.setEditingName(u"family"_qs);
+        await(model.commitRename());
+        QCOMPARE(model.errorMessage(), u"A circle named \u201Cfamily\u201D already exists."_qs);
+        QCOMPARE(env->tags().tagWithID(u"work"_qs)->name, u"Work"_qs);
+        QCOMPARE(tagsOf(*env, u"B"_qs), QStringList{u"work"_qs});
+        // Still editing, so the name can be corrected.
+        QCOMPARE(model.editingID(), u"work"_qs);
+        QVERIFY(!model.isSaving());
+    }
+
+    void aBlankRenameCancels() {
+        const auto env = environment();
+        ManageTagsViewModel model(*env);
+        model.startRename(u"work"_qs);
+        model.setEditingName(u"   "_qs);
+        await(model.commitRename());
+        QCOMPARE(model.editingID(), std::nullopt);
+        QCOMPARE(model.editingName(), QString());
+        QCOMPARE(env->tags().tagWithID(u"work"_qs)->name, u"Work"_qs);
+    }
+
+    void commandsWaitForTheChangeBeingSaved() {
+        const auto env = environment();
+        ManageTagsViewModel model(*env);
+        model.startRename(u"work"_qs);
+        model.setEditingName(u"Office"_qs);
+        auto renaming = model.commitRename();
+        QVERIFY(model.isSaving());
+        model.requestDelete(u"family"_qs);
+        QVERIFY(!model.pendingDelete());
+        await(std::move(renaming));
+        QVERIFY(!model.isSaving());
+        QVERIFY(env->tags().tagWithID(u"family"_qs));
+    }
+
+    void addingCreatesOnlyNewCircles() {
+        const auto env = environment();
+        ManageTagsViewModel model(*env);
+        QSignalSpy rows(&model, &ManageTagsViewModel::rowsChanged);
+        model.setNewTagName(u"   "_qs);
+        model.add();
+        QCOMPARE(env->tags().tags().size(), 5);
+        model.setNewTagName(u" FAMILY "_qs);
+        model.add();
+        QCOMPARE(env->tags().tags().size(), 5);
+        QCOMPARE(model.selectedID(), u"family"_qs);
+        QCOMPARE(rows.count(), 0);
+        model.setNewTagName(u"Climbing"_qs);
+        model.add();
+        QCOMPARE(env->tags().tags().size(), 6);
+        QCOMPARE(model.newTagName(), QString());
+        QCOMPARE(model.selectedID(), u"climbing"_qs);
+        QCOMPARE(rows.count(), 1);
+    }
+
+    void recolouringGoesToTheCatalogue() {
+        const auto env = environment();
+        ManageTagsViewModel model(*env);
+        model.setColor(u"work"_qs, 8);
+        QCOMPARE(env->tags().tagWithID(u"work"_qs)->colorIndex, 8);
+        model.setColor(u"work"_qs, 10);
+        QCOMPARE(env->tags().tagWithID(u"work"_qs)->colorIndex, 8);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestManageTagsViewModel)
+#include "TestManageTagsViewModel.moc"

@@ -1,0 +1,83 @@
+// Showing, hiding and the hiding when the user clicks elsewhere, on the offscreen platform.
+#include "Shell/PanelController.h"
+#include "Shell/PanelFrame.h"
+
+#include <QGuiApplication>
+#include <QLoggingCategory>
+#include <QScreen>
+#include <QSignalSpy>
+#include <QTest>
+#include <QWindow>
+
+using namespace pemmo;
+
+class TestPanelController : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void showPlacesThePanelByTheFrameRuleWithTheChosenWidth() {
+        QWindow panel;
+        int width = 560;
+        PanelController controller(&panel, [&] { return width; });
+        controller.show();
+        QVERIFY(panel.isVisible());
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
+        QCOMPARE(panel.geometry(), PanelFrame::frame(available, 560));
+        controller.hide();
+        width = 760;
+        controller.show();
+        QCOMPARE(panel.geometry().width(), 760);
+    }
+
+    void toggleAlternatesAndHideOfAHiddenPanelDoesNothing() {
+        QWindow panel;
+        PanelController controller(&panel);
+        QSignalSpy hidden(&controller, &PanelController::hidden);
+        controller.hide();
+        QCOMPARE(hidden.count(), 0);
+        controller.toggle();
+        QVERIFY(controller.isVisible());
+        controller.toggle();
+        QVERIFY(!controller.isVisible());
+        QCOMPARE(hidden.count(), 1);
+    }
+
+    void losingFocusAfterActivationHidesThePanel() {
+        QWindow panel;
+        QWindow other;
+        PanelController controller(&panel);
+        controller.show();
+        QVERIFY(QTest::qWaitForWindowActive(&panel));
+        other.show();
+        other.requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QTRY_VERIFY(!panel.isVisible());
+    }
+
+    void withoutAutoHideThePanelStaysWhenFocusLeaves() {
+        QWindow panel;
+        QWindow other;
+        PanelController controller(&panel);
+        controller.setAutoHides(false);
+        controller.show();
+        QVERIFY(QTest::qWaitForWindowActive(&panel));
+        other.show();
+        other.requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QVERIFY(panel.isVisible());
+    }
+
+    void transitionsAreLoggedAtDebugLevel() {
+        QWindow panel;
+        PanelController controller(&panel);
+        QLoggingCategory::setFilterRules(u"com.dorvane.Pemmo.panel.debug=true"_qs);
+        QTest::ignoreMessage(QtDebugMsg, "panel show");
+        controller.show();
+        QTest::ignoreMessage(QtDebugMsg, "panel hide");
+        controller.hide();
+        QLoggingCategory::setFilterRules(QString());
+    }
+};
+
+QTEST_MAIN(TestPanelController)
+#include "TestPanelController.moc"
