@@ -94,6 +94,11 @@ void SearchViewModel::setSemanticSearcher(SemanticSearcher* semantic) {
     refresh();
 }
 
+void SearchViewModel::setResultsLimit(int limit) {
+    m_resultsLimit = std::max(limit, 0);
+    refresh();
+}
+
 void SearchViewModel::rebuild() {
     m_profiles = m_profileSource.profiles();
     m_index = SearchIndex(m_profiles);
@@ -165,8 +170,7 @@ QCoro::Task<void> SearchViewModel::runSearch(QString text, int token) {
 
     QSet<QString> filtered(parsed.tagFilters.begin(), parsed.tagFilters.end());
     const QList<Tag> circles = m_tags.suggestions(circleQuery(text), filtered);
-    const QList<SearchHit> lexical =
-        m_engine.search(parsed, m_index, boosts(now), SearchLayout::resultsLimit);
+    const QList<SearchHit> lexical = m_engine.search(parsed, m_index, boosts(now), m_resultsLimit);
     const QList<SearchRowItem> ranked = m_rankedQuery == text ? m_ranked : QList<SearchRowItem>();
     publish(SearchLayout::forQuery(people, parsed, circles, lexical, ranked), parsed);
 

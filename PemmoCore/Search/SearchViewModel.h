@@ -14,6 +14,7 @@
 #include "Search/SearchBoosts.h"
 #include "Search/SearchEngine.h"
 #include "Search/SearchIndex.h"
+#include "Search/SearchLayout.h"
 #include "Search/SearchRowItem.h"
 #include "Search/SemanticSearcher.h"
 #include "Settings/SettingsStore.h"
@@ -94,6 +95,8 @@ public:
 
     // Where other tiers plug in.
     void setSemanticSearcher(SemanticSearcher* semantic);
+    // How many lexical hits the results section shows (50 in the panel; scripts may ask for more).
+    void setResultsLimit(int limit);
 
     // Bookkeeping, visible for tests.
     int scheduleToken() const { return m_scheduleToken; }
@@ -152,6 +155,7 @@ private:
     QString m_rankedQuery;
     std::optional<int> m_resultCount;
     std::optional<int> m_tagCount;
+    int m_resultsLimit = SearchLayout::resultsLimit;
 
     QList<Profile> m_profiles; // the published list the index was built from
     SearchIndex m_index;
