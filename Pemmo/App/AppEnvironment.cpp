@@ -51,8 +51,14 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
         SettingsStore* settings = env->m_settings.get();
         ProfileSyncEngine* sync = env->m_sync.get();
         const QString directory = env->m_directory;
+        // The folder onboarding adopts is written down; otherwise only a change the settings do
+        // not already say is, so "~/Contacts" stays as the user wrote it.
         connect(folders, &VCardFolderRepository::foldersChanged, settings,
-                [settings](const QStringList& chosen) { settings->setContactFolders(chosen); });
+                [settings, directory](const QStringList& chosen) {
+                    const QStringList stored = settings->contactFolders();
+                    if (stored.isEmpty() || contactFolders(stored, directory) != chosen)
+                        settings->setContactFolders(chosen);
+                });
         connect(settings, &SettingsStore::contactFoldersChanged, folders,
                 [folders, settings, sync, directory] {
                     folders->setFolders(contactFolders(settings->contactFolders(), directory));

@@ -99,6 +99,11 @@ private Q_SLOTS:
         QDir().mkpath(home.filePath(u"other"_qs));
         env->settings().setContactFolders({home.filePath(u"other"_qs)});
         QCOMPARE(folders.folders(), QStringList{home.filePath(u"other"_qs)});
+
+        // The setting keeps the user's own spelling of a folder.
+        env->settings().setContactFolders({u"~/pemmo-test-book"_qs});
+        QCOMPARE(folders.folders(), QStringList{QDir::homePath() + u"/pemmo-test-book"_qs});
+        QCOMPARE(env->settings().contactFolders(), QStringList{u"~/pemmo-test-book"_qs});
     }
 
     void theFolderOnboardingAdoptsIsRemembered() {
