@@ -3,6 +3,7 @@
 #include "App/AppEnvironment.h"
 #include "App/DataFolder.h"
 #include "App/DoctorCommand.h"
+#include "App/SearchCommand.h"
 #include "Contacts/VCardFolderRepository.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Store/PemmoStore.h"
@@ -33,6 +34,8 @@ const char* const kUsageText =
     "  pemmo list [--json] [--contacts DIR]...\n"
     "                        list the people of the address book in Pemmo's order (the folders\n"
     "                        chosen in the settings, or only those given with --contacts)\n"
+    "  pemmo search [--json] [--limit N] QUERY...\n"
+    "                        run each query as the panel would and print what it shows\n"
     "  pemmo export [FILE]   write every record as JSON to FILE, or to standard output\n"
     "  pemmo import FILE     merge an export file into Pemmo's records\n"
     "  pemmo doctor          show the folders, files and services Pemmo starts with\n";
@@ -253,6 +256,8 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         return importRecords(rest, out, err);
     if (command == u"list")
         return listPeople(rest, out, err);
+    if (command == u"search")
+        return SearchCommand::run(rest, out, err);
     if (command == u"doctor")
         return DoctorCommand::run(rest, out, err);
 

@@ -4,7 +4,6 @@
 #include "Search/LexicalScorer.h"
 
 #include <array>
-#include <bit>
 
 namespace pemmo {
 namespace {
@@ -101,28 +100,32 @@ void IndexScorer::scoreTerm(const SearchIndex& index, std::u32string_view term) 
     if (length == 0)
         return;
     const std::uint64_t termBits = TokenVocabulary::signature(term);
+    const std::uint64_t termPairs = TokenVocabulary::pairSignature(term);
     const bool fuzzy = length >= static_cast<std::size_t>(LexicalScorer::fuzzyMinimumLength);
 
-    // Words: exact, prefix, typo or fragment, decided once per distinct word.
+    // Words: exact, prefix, typo or fragment, decided once per distinct word. Words are numbered
+    // shortest first, so the ones too short for this term are never looked at.
     const TokenVocabulary& words = index.words();
     const auto lengths = words.lengths();
     const auto signatures = words.signatures();
+    const auto pairs = words.pairSignatures();
     const std::size_t shortest = fuzzy ? length - 1 : length;
-    for (std::uint32_t id = 0; id < words.size(); ++id) {
+    for (std::uint32_t id = words.firstWithLength(shortest); id < words.size(); ++id) {
         const std::size_t wordLength = lengths[id];
-        if (wordLength < shortest)
+        if (!fuzzy && (termPairs & ~pairs[id]) != 0)
             continue;
         const std::uint64_t missing = termBits & ~signatures[id];
         int kind = -1;
-        if (missing == 0 && wordLength >= length) {
+        if (missing == 0 && wordLength >= length && (termPairs & ~pairs[id]) == 0) {
             const std::size_t at = words.word(id).find(term);
             if (at == 0)
                 kind = wordLength == length ? kExact : kPrefix;
             else if (at != std::u32string_view::npos)
                 kind = kSubstring;
         }
+        // A typo leaves at most one of the term's characters out of the word.
         if ((kind < 0 || kind == kSubstring) && fuzzy && wordLength <= length + 1 &&
-            std::popcount(missing) <= 1 && EditDistance::withinOne(words.word(id), term))
+            (missing & (missing - 1)) == 0 && EditDistance::withinOne(words.word(id), term))
             kind = kFuzzy;
         if (kind >= 0)
             spread(words, id, kind);
@@ -130,22 +133,32 @@ void IndexScorer::scoreTerm(const SearchIndex& index, std::u32string_view term) 
 
     // Names run together: exact or prefix only.
     const TokenVocabulary& joined = index.joinedNames();
-    for (std::uint32_t id = 0; id < joined.size(); ++id) {
-        const std::size_t wordLength = joined.lengths()[id];
-        if (wordLength < length || (termBits & ~joined.signatures()[id]) != 0)
+    for (std::uint32_t id = joined.firstWithLength(length); id < joined.size(); ++id) {
+        if ((termBits & ~joined.signatures()[id]) != 0 || (termPairs & ~joined.pairSignatures()[id]) != 0)
             continue;
         if (joined.word(id).starts_with(term))
-            spread(joined, id, wordLength == length ? kExact : kPrefix);
+            spread(joined, id, joined.lengths()[id] == length ? kExact : kPrefix);
     }
 
-    // Acronyms: the term inside a field's run of first characters.
+    // Acronyms: the term inside a field's run of first characters. Only worth a look where an
+    // acronym would raise the person's best so far: most long runs (memories, notes) belong to
+    // people already out or already matched better.
     if (length >= static_cast<std::size_t>(LexicalScorer::acronymMinimumLength)) {
         const TokenVocabulary& initials = index.initials();
-        for (std::uint32_t id = 0; id < initials.size(); ++id) {
-            const std::size_t wordLength = initials.lengths()[id];
-            if (wordLength < length || (termBits & ~initials.signatures()[id]) != 0)
+        const auto& values = kValues[static_cast<std::size_t>(kAcronym)];
+        for (std::uint32_t id = initials.firstWithLength(length); id < initials.size(); ++id) {
+            if ((termBits & ~initials.signatures()[id]) != 0 ||
+                (termPairs & ~initials.pairSignatures()[id]) != 0)
                 continue;
-            if (initials.word(id).find(term) != std::u32string_view::npos)
+            bool useful = false;
+            for (const TokenVocabulary::Posting p : initials.postings(id)) {
+                const std::uint32_t e = TokenVocabulary::entryOf(p);
+                if (m_alive[e] && m_best[e] < values[static_cast<std::size_t>(TokenVocabulary::fieldOf(p))]) {
+                    useful = true;
+                    break;
+                }
+            }
+            if (useful && initials.word(id).find(term) != std::u32string_view::npos)
                 spread(initials, id, kAcronym);
         }
     }

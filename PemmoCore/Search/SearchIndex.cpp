@@ -5,15 +5,22 @@
 #include <algorithm>
 #include <numeric>
 #include <string>
+#include <thread>
 
 namespace pemmo {
 namespace {
 
-char32_t firstCharacter(QStringView token) {
-    const char32_t c = token[0].unicode();
-    if (QChar::isHighSurrogate(c) && token.size() > 1 && token[1].isLowSurrogate())
-        return QChar::surrogateToUcs4(token[0], token[1]);
-    return c;
+// `text` as code points in `out`, reusing its storage.
+void utf32(std::u32string& out, QStringView text) {
+    out.clear();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char32_t c = text[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
+            ++i;
+        }
+        out.push_back(c);
+    }
 }
 
 } // namespace
@@ -24,19 +31,37 @@ SearchIndex::SearchIndex()
 SearchIndex::SearchIndex(const QList<Profile>& profiles) {
     auto data = std::make_shared<Data>();
     const std::size_t count = static_cast<std::size_t>(profiles.size());
-    data->entries.reserve(count);
-    for (const Profile& profile : profiles)
-        data->entries.push_back(IndexEntry::make(profile));
+    // Folding every field of every person is most of the work, and people are independent: a
+    // second thread takes the later half, and the name sort keys, while this one does the first.
+    std::vector<std::string> keys(count);
+    const auto sortKeys = [&keys, &profiles] {
+        for (std::size_t i = 0; i < keys.size(); ++i)
+            keys[i] = ProfileOrder::sortKey(profiles[static_cast<qsizetype>(i)].person.displayName());
+    };
+    data->entries.resize(count);
+    const auto makeEntries = [&data, &profiles](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i)
+            data->entries[i] = IndexEntry::make(profiles[static_cast<qsizetype>(i)]);
+    };
+    if (count >= parallelThreshold) {
+        const std::size_t half = count / 2;
+        std::thread helper([&] {
+            makeEntries(half, count);
+            sortKeys();
+        });
+        makeEntries(0, half);
+        helper.join();
+    } else {
+        makeEntries(0, count);
+        sortKeys();
+    }
 
     TokenVocabulary::Builder words;
     TokenVocabulary::Builder joined;
     TokenVocabulary::Builder initials;
-    // The initials strings must live as long as the builder that keys on them.
-    std::vector<QString> initialTexts;
-    initialTexts.reserve(count * 4);
     std::vector<std::uint32_t> ids;
+    std::u32string token;
     std::u32string firstCharacters;
-    QString initialText;
     data->positions.reserve(static_cast<qsizetype>(count));
     for (std::uint32_t e = 0; e < count; ++e) {
         const IndexEntry& entry = data->entries[e];
@@ -47,36 +72,30 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
             const auto& spans = entry.spansOf(field);
             if (spans.isEmpty())
                 continue;
+            const QString& text = entry.textOf(field);
             ids.clear();
             firstCharacters.clear();
-            initialText.clear();
-            for (qsizetype i = 0; i < spans.size(); ++i) {
-                const QStringView token = entry.token(field, i);
+            for (const TextFolding::TokenSpan& span : spans) {
+                utf32(token, QStringView(text).sliced(span.start, span.length));
                 ids.push_back(words.intern(token));
-                const char32_t first = firstCharacter(token);
-                firstCharacters.push_back(first);
-                initialText.append(QChar::fromUcs4(first));
+                firstCharacters.push_back(token.front());
             }
             std::sort(ids.begin(), ids.end());
             ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
             for (const std::uint32_t id : ids)
                 words.post(id, e, field);
-            if (spans.size() >= 2) {
-                initialTexts.push_back(initialText);
-                initials.post(initials.intern(initialTexts.back(), firstCharacters), e, field);
-            }
+            if (spans.size() >= 2)
+                initials.post(initials.intern(firstCharacters), e, field);
         }
-        if (entry.nameJoined)
-            joined.post(joined.intern(*entry.nameJoined), e, SearchField::Name);
+        if (entry.nameJoined) {
+            utf32(token, *entry.nameJoined);
+            joined.post(joined.intern(token), e, SearchField::Name);
+        }
     }
     data->words = words.build();
     data->joinedNames = joined.build();
     data->initials = initials.build();
 
-    std::vector<std::string> keys;
-    keys.reserve(count);
-    for (const IndexEntry& entry : data->entries)
-        keys.push_back(ProfileOrder::sortKey(entry.fullName));
     std::vector<std::uint32_t> order(count);
     std::iota(order.begin(), order.end(), 0);
     std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {

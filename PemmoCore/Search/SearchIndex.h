@@ -18,6 +18,9 @@ namespace pemmo {
 
 class SearchIndex {
 public:
+    // Below this many people the index is built on one thread.
+    static constexpr std::size_t parallelThreshold = 2000;
+
     // An index of nobody.
     SearchIndex();
     // One entry per profile, in the order given.

@@ -59,30 +59,62 @@ bool isMark(char32_t c) {
 
 } // namespace
 
-QString fold(QStringView text) {
-    if (isAscii(text))
-        return foldAscii(text);
+namespace {
+
+// Folds a run of non-ASCII text through ICU and appends it to `out`; false without ICU data.
+bool appendFoldedRun(QString& out, QStringView run) {
     const Normalizers& n = normalizers();
-    if (!n.caseFold || !n.decompose) // no ICU data: case is the best we can do
-        return text.toString().toCaseFolded().toLower();
+    if (!n.caseFold || !n.decompose)
+        return false;
     UErrorCode status = U_ZERO_ERROR;
-    const icu::UnicodeString source(false, reinterpret_cast<const UChar*>(text.utf16()),
-                                    static_cast<int32_t>(text.size()));
+    const icu::UnicodeString source(false, reinterpret_cast<const UChar*>(run.utf16()),
+                                    static_cast<int32_t>(run.size()));
     const icu::UnicodeString folded = n.caseFold->normalize(source, status);
     const icu::UnicodeString decomposed = n.decompose->normalize(folded, status);
     if (U_FAILURE(status))
-        return text.toString().toCaseFolded().toLower();
-    QString out;
-    out.reserve(decomposed.length());
+        return false;
+    const qsizetype start = out.size();
     for (int32_t i = 0; i < decomposed.length();) {
         const UChar32 c = decomposed.char32At(i);
-        i += U16_LENGTH(c);
-        if (u_charType(c) == U_NON_SPACING_MARK)
-            continue;
-        out.append(QChar::fromUcs4(static_cast<char32_t>(c)));
+        const int32_t width = U16_LENGTH(c);
+        if (u_charType(c) != U_NON_SPACING_MARK)
+            out.append(reinterpret_cast<const QChar*>(decomposed.getBuffer() + i), width);
+        i += width;
     }
     // Case folding already lower-cases nearly everything; a few scripts fold to upper case.
-    return isAscii(out) ? out : out.toLower();
+    QStringView added = QStringView(out).sliced(start);
+    if (!isAscii(added)) {
+        const QString lower = added.toString().toLower();
+        out.truncate(start);
+        out.append(lower);
+    }
+    return true;
+}
+
+} // namespace
+
+QString fold(QStringView text) {
+    if (isAscii(text))
+        return foldAscii(text);
+    // Folding never joins an ASCII character with its neighbours once accents are dropped, so
+    // only the runs of other characters need ICU.
+    QString out;
+    out.reserve(text.size());
+    qsizetype i = 0;
+    while (i < text.size()) {
+        const char16_t u = text[i].unicode();
+        if (u < 0x80) {
+            out.append(QChar(u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u));
+            ++i;
+            continue;
+        }
+        const qsizetype start = i;
+        while (i < text.size() && text[i].unicode() >= 0x80)
+            ++i;
+        if (!appendFoldedRun(out, text.sliced(start, i - start)))
+            return text.toString().toCaseFolded().toLower(); // no ICU data: case is the best we can do
+    }
+    return out;
 }
 
 QList<TokenSpan> tokenSpans(QStringView folded) {

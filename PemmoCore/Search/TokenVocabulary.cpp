@@ -2,6 +2,9 @@
 
 #include "Search/TextFolding.h"
 
+#include <algorithm>
+#include <numeric>
+
 namespace pemmo {
 
 std::uint64_t TokenVocabulary::signature(std::u32string_view word) {
@@ -19,21 +22,60 @@ std::uint64_t TokenVocabulary::signature(std::u32string_view word) {
     return bits;
 }
 
-std::uint32_t TokenVocabulary::Builder::intern(QStringView word) {
-    if (const auto found = m_ids.constFind(word); found != m_ids.cend())
-        return *found;
-    return intern(word, TextFolding::toUtf32(word));
+std::uint64_t TokenVocabulary::pairSignature(std::u32string_view word) {
+    std::uint64_t bits = 0;
+    for (std::size_t i = 1; i < word.size(); ++i)
+        bits |= std::uint64_t(1) << ((word[i - 1] * 31u + word[i]) % 61u);
+    return bits;
 }
 
-std::uint32_t TokenVocabulary::Builder::intern(QStringView word, std::u32string_view characters) {
-    if (const auto found = m_ids.constFind(word); found != m_ids.cend())
-        return *found;
+std::uint32_t TokenVocabulary::firstWithLength(std::size_t length) const {
+    const auto at = std::lower_bound(m_lengths.begin(), m_lengths.end(), length);
+    return static_cast<std::uint32_t>(at - m_lengths.begin());
+}
+
+namespace {
+
+std::uint64_t hashOf(std::u32string_view word) {
+    std::uint64_t h = 0xcbf29ce484222325ull; // FNV-1a over the code points
+    for (const char32_t c : word) {
+        h ^= c;
+        h *= 0x100000001b3ull;
+    }
+    return h ^ (h >> 29);
+}
+
+} // namespace
+
+void TokenVocabulary::Builder::grow() {
+    std::vector<std::uint32_t> slots(std::max<std::size_t>(1024, m_slots.size() * 2), 0);
+    const std::size_t mask = slots.size() - 1;
+    for (std::uint32_t id = 0; id < m_lengths.size(); ++id) {
+        std::size_t i = m_hashes[id] & mask;
+        while (slots[i] != 0)
+            i = (i + 1) & mask;
+        slots[i] = id + 1;
+    }
+    m_slots = std::move(slots);
+}
+
+std::uint32_t TokenVocabulary::Builder::intern(std::u32string_view word) {
+    if (m_lengths.size() * 2 >= m_slots.size())
+        grow();
+    const std::uint64_t hash = hashOf(word);
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t i = hash & mask;
+    while (const std::uint32_t slot = m_slots[i]) {
+        if (m_hashes[slot - 1] == hash && stored(slot - 1) == word)
+            return slot - 1;
+        i = (i + 1) & mask;
+    }
     const auto id = static_cast<std::uint32_t>(m_lengths.size());
-    m_ids.insert(word, id);
+    m_slots[i] = id + 1;
+    m_hashes.push_back(hash);
     m_offsets.push_back(static_cast<std::uint32_t>(m_characters.size()));
-    m_lengths.push_back(static_cast<std::uint32_t>(characters.size()));
-    m_characters.insert(m_characters.end(), characters.begin(), characters.end());
-    m_signatures.push_back(signature(characters));
+    m_lengths.push_back(static_cast<std::uint32_t>(word.size()));
+    m_characters.insert(m_characters.end(), word.begin(), word.end());
     return id;
 }
 
@@ -44,22 +86,44 @@ void TokenVocabulary::Builder::post(std::uint32_t id, std::uint32_t entry, Searc
 TokenVocabulary TokenVocabulary::Builder::build() {
     TokenVocabulary v;
     const std::size_t count = m_lengths.size();
+    // Number the words shortest first, so that a keystroke can skip every word too short to
+    // hold its term.
+    std::vector<std::uint32_t> order(count);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [this](std::uint32_t a, std::uint32_t b) { return m_lengths[a] < m_lengths[b]; });
+    std::vector<std::uint32_t> renumbered(count);
+    v.m_characters.reserve(m_characters.size());
+    v.m_offsets.reserve(count);
+    v.m_lengths.reserve(count);
+    v.m_signatures.reserve(count);
+    v.m_pairSignatures.reserve(count);
+    for (std::uint32_t id = 0; id < count; ++id) {
+        const std::uint32_t old = order[id];
+        renumbered[old] = id;
+        const std::u32string_view word(m_characters.data() + m_offsets[old], m_lengths[old]);
+        v.m_offsets.push_back(static_cast<std::uint32_t>(v.m_characters.size()));
+        v.m_characters.insert(v.m_characters.end(), word.begin(), word.end());
+        v.m_lengths.push_back(m_lengths[old]);
+        v.m_signatures.push_back(signature(word));
+        v.m_pairSignatures.push_back(pairSignature(word));
+    }
     // Counting sort by word keeps each word's postings in the order they came: by entry.
     v.m_postingStart.assign(count + 1, 0);
     for (const auto& [id, p] : m_postings)
-        ++v.m_postingStart[id + 1];
+        ++v.m_postingStart[renumbered[id] + 1];
     for (std::size_t i = 0; i < count; ++i)
         v.m_postingStart[i + 1] += v.m_postingStart[i];
     v.m_postings.resize(m_postings.size());
     std::vector<std::uint32_t> next(v.m_postingStart.begin(), v.m_postingStart.end() - 1);
     for (const auto& [id, p] : m_postings)
-        v.m_postings[next[id]++] = p;
-    v.m_characters = std::move(m_characters);
-    v.m_offsets = std::move(m_offsets);
-    v.m_lengths = std::move(m_lengths);
-    v.m_signatures = std::move(m_signatures);
-    m_ids.clear();
+        v.m_postings[next[renumbered[id]]++] = p;
+    m_slots.clear();
+    m_hashes.clear();
     m_postings.clear();
+    m_characters.clear();
+    m_offsets.clear();
+    m_lengths.clear();
     return v;
 }
 

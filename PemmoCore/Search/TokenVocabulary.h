@@ -5,8 +5,6 @@
 
 #include "Search/SearchField.h"
 
-#include <QHash>
-#include <QStringView>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -29,24 +27,31 @@ public:
     // A 64-bit set of the characters in a word: a word cannot contain a term whose set has a bit
     // the word's lacks. Lets a keystroke skip most words with one AND.
     static std::uint64_t signature(std::u32string_view word);
+    // The same for pairs of neighbouring characters: a word that contains a term has all of the
+    // term's pairs.
+    static std::uint64_t pairSignature(std::u32string_view word);
 
     class Builder {
     public:
-        // The id of `word`, adding it on first sight. The text behind `word` must outlive the
-        // builder.
-        std::uint32_t intern(QStringView word);
-        std::uint32_t intern(QStringView word, std::u32string_view characters);
+        // The id of `word`, adding it on first sight.
+        std::uint32_t intern(std::u32string_view word);
         // Records that word `id` occurs in `field` of `entry`. Call in ascending entry order and at
         // most once per (word, entry, field).
         void post(std::uint32_t id, std::uint32_t entry, SearchField field);
         TokenVocabulary build();
 
     private:
-        QHash<QStringView, std::uint32_t> m_ids;
+        std::u32string_view stored(std::uint32_t id) const {
+            return {m_characters.data() + m_offsets[id], m_lengths[id]};
+        }
+        void grow();
+
+        // Open addressing over the ids (id + 1; 0 is a free slot), keyed by the words' hashes.
+        std::vector<std::uint32_t> m_slots;
+        std::vector<std::uint64_t> m_hashes;
         std::vector<char32_t> m_characters;
         std::vector<std::uint32_t> m_offsets;
         std::vector<std::uint32_t> m_lengths;
-        std::vector<std::uint64_t> m_signatures;
         std::vector<std::pair<std::uint32_t, Posting>> m_postings;
     };
 
@@ -56,6 +61,10 @@ public:
     }
     std::span<const std::uint32_t> lengths() const { return m_lengths; }
     std::span<const std::uint64_t> signatures() const { return m_signatures; }
+    std::span<const std::uint64_t> pairSignatures() const { return m_pairSignatures; }
+    // Words are numbered shortest first: the first id whose word has at least `length`
+    // characters.
+    std::uint32_t firstWithLength(std::size_t length) const;
     std::span<const Posting> postings(std::uint32_t id) const {
         return std::span<const Posting>(m_postings)
             .subspan(m_postingStart[id], m_postingStart[id + 1] - m_postingStart[id]);
@@ -67,6 +76,7 @@ private:
     std::vector<std::uint32_t> m_offsets;
     std::vector<std::uint32_t> m_lengths;
     std::vector<std::uint64_t> m_signatures;
+    std::vector<std::uint64_t> m_pairSignatures;
     std::vector<std::uint32_t> m_postingStart; // size() + 1 offsets into m_postings
     std::vector<Posting> m_postings;
 };

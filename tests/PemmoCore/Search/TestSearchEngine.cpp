@@ -274,6 +274,27 @@ private Q_SLOTS:
         QVERIFY(matched > 5000);
     }
 
+    void largeIndexBuiltOnTwoThreadsMatchesItsPeople() {
+        QRandomGenerator random(11);
+        const QList<Profile> people = generatedPeople(random, int(SearchIndex::parallelThreshold) + 101);
+        const SearchIndex index(people);
+        QCOMPARE(index.size(), std::size_t(people.size()));
+        for (qsizetype i = 0; i < people.size(); i += 97) {
+            QVERIFY(index.entry(std::size_t(i)) == IndexEntry::make(people[i]));
+            QCOMPARE(index.position(people[i].id()), std::optional<std::uint32_t>(std::uint32_t(i)));
+        }
+        // Name ranks follow the reader's order of names, then ids.
+        std::vector<std::uint32_t> byRank(index.size());
+        for (std::size_t i = 0; i < index.size(); ++i)
+            byRank[index.nameRank(i)] = std::uint32_t(i);
+        for (std::size_t r = 1; r < byRank.size(); ++r) {
+            const IndexEntry& a = index.entry(byRank[r - 1]);
+            const IndexEntry& b = index.entry(byRank[r]);
+            const int byName = ProfileOrder::compareNames(a.fullName, b.fullName);
+            QVERIFY(byName < 0 || (byName == 0 && a.id <= b.id));
+        }
+    }
+
     void rankingEqualsTheDefinition() {
         QRandomGenerator random(7);
         const QList<Profile> people = generatedPeople(random, 300);

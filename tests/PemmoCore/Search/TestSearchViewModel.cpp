@@ -1,0 +1,317 @@
+#include "Contacts/InMemoryContactRepository.h"
+#include "Lists/RecentsStore.h"
+#include "Lists/StarredStore.h"
+#include "Lists/TagCatalog.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Search/SearchViewModel.h"
+#include "Settings/InMemoryKeyValueStore.h"
+#include "Settings/SettingsStore.h"
+#include "Store/PemmoStore.h"
+#include "Store/PhotoStore.h"
+#include "Store/StoreFile.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/TempDir.h"
+
+#include <QCoroSignal>
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+namespace pemmo {
+namespace {
+
+const QDateTime kNow = QDateTime(QDate(2026, 12, 6), QTime(10, 0), Qt::UTC);
+
+Person person(const QString& id, const QString& given, const QString& family = {}) {
+    Person p;
+    p.id = id;
+    p.givenName = given;
+    p.familyName = family;
+    return p;
+}
+
+PemmoRecord record(QStringList tags, std::optional<int> contactedDaysAgo = std::nullopt, QString note = {}) {
+    PemmoRecord r = PemmoRecord::fresh(kNow);
+    r.tags = std::move(tags);
+    if (contactedDaysAgo || !note.isEmpty()) {
+        Interaction entry;
+        entry.id = QUuid::createUuid();
+        entry.date = kNow.addDays(-contactedDaysAgo.value_or(400));
+        entry.text = note.isEmpty() ? QStringLiteral("Coffee") : note;
+        r.interactions = {entry};
+    }
+    return r;
+}
+
+// Answers a semantic search only when the test releases it, with hits set per query text.
+class HeldSemanticSearcher : public QObject, public SemanticSearcher {
+    Q_OBJECT
+public:
+    QHash<QString, QList<SemanticHit>> answers;
+    QStringList asked;
+
+    QCoro::Task<QList<SemanticHit>> search(QString query, int limit) override {
+        asked.append(query);
+        co_await qCoro(this, &HeldSemanticSearcher::released);
+        co_return answers.value(query).mid(0, limit);
+    }
+
+Q_SIGNALS:
+    void released();
+};
+
+struct Harness {
+    explicit Harness(QList<Person> people, RecordMap records = {}, SemanticSearcher* semantic = nullptr)
+        : contacts(std::move(people))
+        , store(seeded(dir, records), 5ms, [] { return kNow; })
+        , photos(dir.filePath(QStringLiteral("data/Photos")))
+        , engine(contacts, store, photos, 1h, 5s, [] { return kNow; })
+        , starred(defaults)
+        , recents(defaults)
+        , tags(defaults, [](int) { return 0; })
+        , settings(defaults)
+        , model(
+              engine, starred, recents, tags, settings, semantic, [] { return kNow; }, 5ms) {
+        test::await(engine.start());
+        settle();
+    }
+
+    static QString seeded(test::TempDir& dir, const RecordMap& records) {
+        QDir().mkpath(dir.filePath(QStringLiteral("data")));
+        const std::string bytes = StoreFile::encode(records);
+        dir.write(QStringLiteral("data/pemmo-store.json"), QByteArray(bytes.data(), qsizetype(bytes.size())));
+        return dir.filePath(QStringLiteral("data"));
+    }
+
+    // Lets the scheduled search run.
+    void settle() {
+        QSignalSpy finished(&model, &SearchViewModel::searchFinished);
+        QVERIFY(finished.wait(2000));
+    }
+
+    void type(const QString& text) {
+        model.setQuery(text);
+        settle();
+    }
+
+    QStringList rowIDs(SearchSection section) const {
+        for (const SearchSectionRows& s : model.sections()) {
+            if (s.section == section) {
+                QStringList ids;
+                for (const SearchRowItem& row : s.rows)
+                    ids.append(row.id);
+                return ids;
+            }
+        }
+        return {};
+    }
+
+    QList<SearchSection> sectionOrder() const {
+        QList<SearchSection> order;
+        for (const SearchSectionRows& s : model.sections())
+            order.append(s.section);
+        return order;
+    }
+
+    test::TempDir dir;
+    InMemoryContactRepository contacts;
+    PemmoStore store;
+    PhotoStore photos;
+    ProfileSyncEngine engine;
+    InMemoryKeyValueStore defaults;
+    StarredStore starred;
+    RecentsStore recents;
+    TagCatalog tags;
+    SettingsStore settings;
+    SearchViewModel model;
+};
+
+QList<Person> crowd() {
+    return {person("ada", "Ada", "Lovelace"), person("grace", "Grace", "Hopper"),
+            person("anna", "Anna", "Maria"),  person("ann", "Ann", "Lee"),
+            person("bob", "Bob", "Stone"),    person("cy", "Cy", "Young"),
+            person("dee", "Dee", "Dee"),      person("eve", "Eve", "Moss")};
+}
+
+} // namespace
+
+class TestSearchViewModel : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void emptyQueryShowsStarredRecentAndReachOut() {
+        RecordMap records;
+        records.insert("ada", record({"family"}, 2));
+        records.insert("grace", record({"family"}, 3));
+        records.insert("anna", record({"family"}, 20)); // due: 20 of 14 days
+        records.insert("ann", record({"work"}, 100));
+        records.insert("bob", record({"friends"}, 5));
+        records.insert("cy", record({"friends"}, 1));
+        records.insert("dee", record({"friends"}, 1));
+        records.insert("eve", record({"friends"}, 1));
+        Harness h(crowd(), records);
+        h.starred.toggle("grace");
+        h.starred.toggle("ada");
+        h.recents.record("bob");
+        h.recents.record("ada"); // starred already: not repeated under recent
+        h.settle();
+        QCOMPARE(h.sectionOrder(), (QList<SearchSection>{SearchSection::Starred, SearchSection::Recent,
+                                                         SearchSection::ReachOut}));
+        QCOMPARE(h.rowIDs(SearchSection::Starred), (QStringList{"grace", "ada"}));
+        QCOMPARE(h.rowIDs(SearchSection::Recent), QStringList{"bob"});
+        QCOMPARE(h.rowIDs(SearchSection::ReachOut), (QStringList{"ann", "anna"}));
+        QCOMPARE(h.model.flat().first().id, QStringLiteral("grace"));
+        // Before the lists changed only the reach-out rows were there, and the first was selected;
+        // a refresh keeps the selection on a row that is still there.
+        QCOMPARE(h.model.selectedID(), QStringLiteral("ann"));
+        QCOMPARE(h.model.emptyText(), QString());
+        const QVariantList sections = h.model.property("sections").toList();
+        QCOMPARE(sections.first().toMap().value("id").toString(), QStringLiteral("section:starred"));
+    }
+
+    void emptyStateTexts() {
+        Harness h({person("ada", "Ada")}, {{"ada", record({}, 1)}});
+        QVERIFY(h.model.sections().isEmpty());
+        QCOMPARE(h.model.emptyText(), QStringLiteral("Type a name to find someone."));
+        h.type("zzzz");
+        QVERIFY(h.model.flat().isEmpty());
+        QCOMPARE(h.model.emptyText(), QStringLiteral("No matches for \u201Czzzz\u201D"));
+        QVERIFY(!h.model.selectedID());
+    }
+
+    void burstOfKeystrokesRunsOneSearch() {
+        Harness h(crowd());
+        QSignalSpy finished(&h.model, &SearchViewModel::searchFinished);
+        const int tokenBefore = h.model.scheduleToken();
+        h.model.setQuery("a");
+        h.model.setQuery("an");
+        h.model.setQuery("ann");
+        QVERIFY(finished.wait(2000));
+        QCOMPARE(finished.size(), 1);
+        QCOMPARE(h.model.scheduleToken(), tokenBefore + 3);
+        QCOMPARE(h.rowIDs(SearchSection::Results), (QStringList{"ann", "anna"}));
+        QVERIFY(!finished.wait(50)); // nothing else was left waiting
+    }
+
+    void firstMatchIsSelectedAndArrowsMove() {
+        Harness h(crowd(), {{"bob", record({"friends"})}, {"eve", record({"friends"})}});
+        h.type("fri");
+        QCOMPARE(h.rowIDs(SearchSection::Tags), QStringList{"tag:friends"});
+        QCOMPARE(h.model.flat().first().subtitle, QStringLiteral("2 people"));
+        QCOMPARE(h.model.tagCount(), 1);
+        QCOMPARE(h.model.resultCount(), 2);
+        QCOMPARE(h.model.selectedID(), QStringLiteral("bob")); // the first match, not the circle
+        h.model.moveSelection(1);
+        QCOMPARE(h.model.selectedID(), QStringLiteral("eve"));
+        h.model.moveSelection(5);
+        QCOMPARE(h.model.selectedID(), QStringLiteral("eve"));
+        h.model.moveSelection(-5);
+        QCOMPARE(h.model.selectedID(), QStringLiteral("tag:friends"));
+        QCOMPARE(h.model.selectionMode(), SearchViewModel::SelectionMode::Keyboard);
+    }
+
+    void restingPointerDoesNotTakeTheSelection() {
+        Harness h(crowd());
+        h.type("a");
+        h.model.hover("grace", QPointF(10, 10));
+        QCOMPARE(h.model.selectedID(), QStringLiteral("grace"));
+        QCOMPARE(h.model.selectionMode(), SearchViewModel::SelectionMode::Mouse);
+        h.model.moveSelection(1);
+        const auto keyboard = h.model.selectedID();
+        h.model.hover("ada", QPointF(10, 10)); // rows moved under a pointer that stayed put
+        QCOMPARE(h.model.selectedID(), keyboard);
+        QCOMPARE(h.model.selectionMode(), SearchViewModel::SelectionMode::Keyboard);
+    }
+
+    void newQueryClearsTheSelection() {
+        Harness h(crowd());
+        h.type("a");
+        h.model.moveSelection(2);
+        QSignalSpy selected(&h.model, &SearchViewModel::selectedIDChanged);
+        h.model.setQuery("gr");
+        QVERIFY(!h.model.selectedID());
+        h.settle();
+        QCOMPARE(h.model.selectedID(), QStringLiteral("grace"));
+    }
+
+    void staleSemanticAnswerNeverLands() {
+        HeldSemanticSearcher semantic;
+        semantic.answers.insert("cello", {{"eve", 0.9}});
+        semantic.answers.insert("moss", {{"eve", 0.8}, {"bob", 0.6}, {"cy", 0.3}});
+        Harness h(crowd(), {{"bob", record({}, std::nullopt, "Plays cello in the Moss quartet")}}, &semantic);
+        QSignalSpy sections(&h.model, &SearchViewModel::sectionsChanged);
+        h.model.setQuery("cello");
+        QTRY_COMPARE(semantic.asked, QStringList{"cello"}); // the words have shown, the meaning waits
+        QCOMPARE(h.rowIDs(SearchSection::Results), QStringList{"bob"});
+        h.model.setQuery("moss");
+        QTRY_COMPARE(semantic.asked, (QStringList{"cello", "moss"}));
+        QSignalSpy finished(&h.model, &SearchViewModel::searchFinished);
+        Q_EMIT semantic.released(); // both answers arrive now; the one for "cello" is stale
+        QTRY_COMPARE(finished.size(), 1);
+        QCOMPARE(h.model.query(), QStringLiteral("moss"));
+        QCOMPARE(h.rowIDs(SearchSection::Results), (QStringList{"eve", "bob"}));
+        // eve and bob were found by their words; cy is below the admission line.
+        QVERIFY(h.rowIDs(SearchSection::AlsoMatches).isEmpty());
+    }
+
+    void semanticHitsQuoteTheMatchingMemory() {
+        HeldSemanticSearcher semantic;
+        semantic.answers.insert("violin lessons", {{"bob", 0.7}, {"ada", 0.5}, {"cy", 0.46}});
+        Harness h(crowd(),
+                  {{"bob", record({}, std::nullopt, "Violin lessons on Sundays")},
+                   {"ada", record({}, std::nullopt, "Took violin as a kid")},
+                   {"cy", record({}, std::nullopt, "Likes the theatre")}},
+                  &semantic);
+        h.model.setQuery("violin lessons");
+        QTRY_COMPARE(semantic.asked.size(), 1);
+        QSignalSpy finished(&h.model, &SearchViewModel::searchFinished);
+        Q_EMIT semantic.released();
+        QTRY_COMPARE(finished.size(), 1);
+        // bob is found by his words and is not repeated; ada and cy come from meaning alone.
+        QCOMPARE(h.rowIDs(SearchSection::Results), QStringList{"bob"});
+        QCOMPARE(h.rowIDs(SearchSection::AlsoMatches), (QStringList{"ada", "cy"}));
+        const QList<SearchRowItem> rows = h.model.flat();
+        QCOMPARE(rows[1].tier, MatchTier::Semantic);
+        QCOMPARE(rows[1].reason, QStringLiteral("You wrote: \u201CTook violin as a kid\u201D"));
+        QVERIFY(!rows[2].reason); // no word of cy's memory is in the query
+    }
+
+    void semanticTierFollowsTheSetting() {
+        HeldSemanticSearcher semantic;
+        Harness h(crowd(), {}, &semantic);
+        h.settings.setSemanticSearchEnabled(false);
+        h.settle();
+        h.type("ann");
+        QVERIFY(semantic.asked.isEmpty());
+    }
+
+    void profileChangesRebuildTheIndex() {
+        Harness h(crowd());
+        h.type("#climbing");
+        QVERIFY(h.model.flat().isEmpty());
+        const int generation = h.model.generation();
+        test::await(h.engine.addTag("cy", "climbing"));
+        h.settle();
+        QVERIFY(h.model.generation() > generation);
+        QCOMPARE(h.rowIDs(SearchSection::Results), QStringList{"cy"});
+    }
+
+    void recentOpeningBoostsTheRanking() {
+        Harness h({person("a", "Anna", "A"), person("b", "Anna", "B")});
+        h.type("anna");
+        QCOMPARE(h.rowIDs(SearchSection::Results), (QStringList{"a", "b"}));
+        h.recents.record("b");
+        h.settle();
+        QCOMPARE(h.rowIDs(SearchSection::Results), (QStringList{"b", "a"}));
+        const auto rows = h.model.flat();
+        QCOMPARE(rows.first().score, 1.0 * 1.1);
+        QCOMPARE(rows.first().titleRanges, (QList<TextRange>{{0, 4}}));
+    }
+};
+
+} // namespace pemmo
+
+QTEST_GUILESS_MAIN(pemmo::TestSearchViewModel)
+#include "TestSearchViewModel.moc"
