@@ -1,9 +1,15 @@
 #include "Shell/AppDelegate.h"
 
+#include "App/AppEnvironment.h"
+#include "App/AppStartup.h"
 #include "App/DataFolder.h"
-#include "Contacts/VCardFolderRepository.h"
+#include "Lists/RecentsStore.h"
+#include "Lists/StarredStore.h"
+#include "Lists/TagCatalog.h"
 #include "Platform/ColorScheme.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Settings/KeyValueStore.h"
+#include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
 #include "Shell/KeyEventRouter.h"
 #include "Shell/KeyHandler.h"
@@ -12,8 +18,6 @@
 #include "Shell/PemmoPanel.h"
 #include "Shell/ShellLogging.h"
 #include "Shell/TrayIcon.h"
-#include "Store/PemmoStore.h"
-#include "Store/PhotoStore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -35,8 +39,24 @@ AppDelegate::~AppDelegate() {
     // The panel's QML refers to the context and routers: tear the window down first.
     m_panel.reset();
     m_window.reset();
-    if (m_sync)
-        m_sync->stop();
+    if (m_env)
+        m_env->sync().stop();
+}
+
+QKeySequence AppDelegate::storedShortcut(const KeyValueStore& store) {
+    const std::optional<QString> text = store.text(shortcutKey());
+    if (!text)
+        return defaultShortcut();
+    const QKeySequence shortcut = QKeySequence::fromString(*text, QKeySequence::PortableText);
+    // One key with modifiers; anything else is not a shortcut this can grab.
+    if (shortcut.count() != 1 || shortcut[0].key() == Qt::Key_unknown)
+        return defaultShortcut();
+    return shortcut;
+}
+
+void AppDelegate::setShortcut(const QKeySequence& shortcut) {
+    m_env->keyValueStore().set(shortcut.toString(QKeySequence::PortableText), shortcutKey());
+    bindShortcut();
 }
 
 bool AppDelegate::start(QString* error) {
@@ -48,14 +68,8 @@ bool AppDelegate::start(QString* error) {
         return false;
     }
 
-    const QString contactsFolder = QDir(folder).filePath(QStringLiteral("Contacts"));
-    QStringList folders;
-    if (QFileInfo(contactsFolder).isDir())
-        folders.append(contactsFolder);
-    m_contacts = std::make_unique<VCardFolderRepository>(folders, contactsFolder);
-    m_store = std::make_unique<PemmoStore>(folder);
-    m_photos = std::make_unique<PhotoStore>(QDir(folder).filePath(PhotoStore::folderName()));
-    m_sync = std::make_unique<ProfileSyncEngine>(*m_contacts, *m_store, *m_photos);
+    m_env = AppEnvironment::live();
+    m_startup = std::make_unique<AppStartup>(*m_env);
 
     buildPanel();
 
@@ -65,12 +79,15 @@ bool AppDelegate::start(QString* error) {
 
     bindShortcut();
 
-    QCoro::connect(m_sync->start(), this, [] {});
+    QCoro::connect(m_startup->start(), this, [] {});
     // Coming back to Pemmo is when the user expects fresh data.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive && m_sync->hasLoaded())
-            QCoro::connect(m_sync->refresh(), this, [] {});
+        if (state == Qt::ApplicationActive && m_env->sync().hasLoaded())
+            m_startup->refreshOnActivation();
     });
+    // The first-run window is not part of the shell yet; the decision is logged so it is visible.
+    if (m_startup->shouldShowOnboarding())
+        qCInfo(lcShell, "first run: the onboarding window would open here");
     return true;
 }
 
@@ -84,23 +101,30 @@ void AppDelegate::buildPanel() {
     m_router = std::make_unique<AppRouter>();
     m_context = std::make_unique<PanelContext>(*m_router, *m_keys);
     m_context->setServices({
-        .profile = [this](const QString& id) { return m_sync->profile(id); },
-        .recordRecent = {},
-        .starredIDs = {},
-        .circleName = {},
+        .profile = [this](const QString& id) { return m_env->sync().profile(id); },
+        .recordRecent = [this](const QString& id) { m_env->recents().record(id); },
+        .starredIDs = [this] { return m_env->starred().ids(); },
+        .circleName =
+            [this](const QString& id) {
+                const auto tag = m_env->tags().tagWithID(id);
+                return tag ? tag->name : TagCatalog::displayNameForID(id);
+            },
     });
-    connect(m_sync.get(), &ProfileSyncEngine::dataVersionChanged, m_context.get(),
-            [this] { m_context->setDataVersion(m_sync->dataVersion()); });
+    connect(&m_env->sync(), &ProfileSyncEngine::dataVersionChanged, m_context.get(),
+            [this] { m_context->setDataVersion(m_env->sync().dataVersion()); });
+    connect(&m_env->tags(), &TagCatalog::tagsChanged, m_context.get(),
+            [this] { m_context->setDataVersion(m_context->dataVersion() + 1); });
 
     m_colorScheme = std::make_unique<ColorScheme>();
-    const auto applyScheme = [this] { m_context->setDark(m_colorScheme->systemPrefersDark()); };
-    connect(m_colorScheme.get(), &ColorScheme::systemPrefersDarkChanged, this, applyScheme);
-    applyScheme();
+    connect(m_colorScheme.get(), &ColorScheme::systemPrefersDarkChanged, this, &AppDelegate::applyAppearance);
+    connect(&m_env->settings(), &SettingsStore::appearanceChanged, this, &AppDelegate::applyAppearance);
+    applyAppearance();
 
     m_engine->rootContext()->setContextProperty(QStringLiteral("shell"), m_context.get());
     m_window = std::make_unique<PemmoPanel>(m_engine.get());
     m_keys->install(m_window.get());
-    m_panel = std::make_unique<PanelController>(m_window.get());
+    m_panel = std::make_unique<PanelController>(
+        m_window.get(), [this] { return SettingsStore::points(m_env->settings().panelWidth()); });
     m_context->setPanel(m_panel.get());
     m_window->setSource(QUrl(QStringLiteral("qrc:/pemmo/qml/Main.qml")));
     if (m_window->status() == QQuickView::Error) {
@@ -110,15 +134,32 @@ void AppDelegate::buildPanel() {
     connect(m_panel.get(), &PanelController::shown, m_router.get(), &AppRouter::focusSearch);
 }
 
+void AppDelegate::applyAppearance() {
+    switch (m_env->settings().appearance()) {
+    case SettingsStore::Appearance::Dark:
+        m_context->setDark(true);
+        break;
+    case SettingsStore::Appearance::Light:
+        m_context->setDark(false);
+        break;
+    case SettingsStore::Appearance::System:
+        m_context->setDark(m_colorScheme->systemPrefersDark());
+        break;
+    }
+}
+
 void AppDelegate::bindShortcut() {
-    m_shortcut = defaultShortcut();
-    m_hotKey = GlobalHotKey::forPlatform();
+    m_shortcut = storedShortcut(m_env->keyValueStore());
+    m_toldAboutHotKey = false;
+    if (!m_hotKey)
+        m_hotKey = GlobalHotKey::forPlatform();
     if (!m_hotKey) {
         m_context->setHotkey(QString(),
                              u"No global shortcut on this desktop: bind \u201Cpemmo toggle\u201D in its "
                              u"keyboard settings."_qs);
         return;
     }
+    disconnect(m_hotKey.get(), nullptr, this, nullptr);
     connect(m_hotKey.get(), &GlobalHotKey::activated, this, &AppDelegate::onHotKey);
     connect(m_hotKey.get(), &GlobalHotKey::statusChanged, this, &AppDelegate::onHotKeyStatus);
     m_hotKey->bind(m_shortcut);
@@ -185,7 +226,8 @@ QJsonObject AppDelegate::state() const {
     }
     result[u"hotkey"_qs] = m_hotKey ? m_hotKey->mechanism() : QString();
     result[u"hotkeyActive"_qs] = m_hotKey && m_hotKey->status() == GlobalHotKey::Status::Active;
-    result[u"profiles"_qs] = int(m_sync->profiles().size());
+    result[u"profiles"_qs] = int(m_env->sync().profiles().size());
+    result[u"recents"_qs] = QJsonArray::fromStringList(m_env->recents().ids());
     if (QQuickItem* root = m_window->rootObject()) {
         QVariant described;
         QMetaObject::invokeMethod(root, "describe", Q_RETURN_ARG(QVariant, described));

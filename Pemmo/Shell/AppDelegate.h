@@ -17,17 +17,16 @@ class QQmlEngine;
 
 namespace pemmo {
 
+class AppEnvironment;
 class AppRouter;
+class AppStartup;
 class ColorScheme;
 class KeyEventRouter;
+class KeyValueStore;
 class PanelContext;
 class PanelController;
 class PemmoPanel;
-class PemmoStore;
-class PhotoStore;
-class ProfileSyncEngine;
 class TrayIcon;
-class VCardFolderRepository;
 
 class AppDelegate : public QObject {
     Q_OBJECT
@@ -35,6 +34,10 @@ class AppDelegate : public QObject {
 public:
     // The shortcut when the user has chosen none.
     static QKeySequence defaultShortcut() { return QKeySequence(Qt::ControlModifier | Qt::Key_K); }
+    // Where the chosen shortcut is kept, as Qt's portable text ("Ctrl+K").
+    static QString shortcutKey() { return QStringLiteral("KeyboardShortcuts_togglePemmo"); }
+    // The stored shortcut, or the default when none (or nothing readable) is stored.
+    static QKeySequence storedShortcut(const KeyValueStore& store);
 
     explicit AppDelegate(QObject* parent = nullptr);
     ~AppDelegate() override;
@@ -50,17 +53,19 @@ public:
 
     PanelController* panel() const { return m_panel.get(); }
 
+    // Records a new shortcut and binds it at once, so the panel shows it without a restart.
+    void setShortcut(const QKeySequence& shortcut);
+
 private:
     void onHotKey();
     void bindShortcut();
     void onHotKeyStatus();
     void buildPanel();
+    void applyAppearance();
 
     std::unique_ptr<QLockFile> m_dataLock;
-    std::unique_ptr<VCardFolderRepository> m_contacts;
-    std::unique_ptr<PemmoStore> m_store;
-    std::unique_ptr<PhotoStore> m_photos;
-    std::unique_ptr<ProfileSyncEngine> m_sync;
+    std::unique_ptr<AppEnvironment> m_env;
+    std::unique_ptr<AppStartup> m_startup;
 
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<KeyEventRouter> m_keys;

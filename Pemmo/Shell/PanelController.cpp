@@ -53,7 +53,9 @@ void PanelController::show() {
     Q_EMIT aboutToShow();
     const int width = m_panelWidth ? m_panelWidth() : defaultWidth;
     m_panel->setGeometry(frame(width));
-    m_wasActivated = m_panel->isActive();
+    // Only an activation after this show arms the hiding: a focus-out still on its way from the
+    // last time the panel was up must not close it again.
+    m_wasActivated = false;
     m_panel->show();
     m_panel->raise();
     m_panel->requestActivate();

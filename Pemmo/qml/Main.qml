@@ -47,7 +47,8 @@ Item {
             contactID: root.contactID,
             screen: screen ? screen.describe() : {},
             banner: router.hasBanner ? router.banner.message : "",
-            hotkeyProblem: shell.hotkeyProblem
+            hotkeyProblem: shell.hotkeyProblem,
+            dark: shell.dark
         }
     }
 

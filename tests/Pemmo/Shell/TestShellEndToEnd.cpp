@@ -2,6 +2,7 @@
 // manager, driven by synthetic key presses (xdotool, through the X server like a keyboard), and
 // observed through what its window shows (the `state` command reads the panel's items) and
 // through screenshots, which stay in the build tree as test artifacts.
+#include "Settings/DefaultsFileStore.h"
 #include "Shell/SingleInstance.h"
 #include "TestSupport/TempDir.h"
 
@@ -70,6 +71,21 @@ class TestShellEndToEnd : public QObject {
     QProcess m_pemmo;
 
     QString runtimeFolder() const { return m_home->filePath(u"runtime/pemmo"_qs); }
+    QString defaultsPath() const { return m_home->filePath(u"config/Pemmo/defaults.json"_qs); }
+
+    void startPemmo() {
+        m_pemmo.setProcessEnvironment(m_env);
+        m_pemmo.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_pemmo.start(qEnvironmentVariable("PEMMO_BINARY"), {});
+        QVERIFY(m_pemmo.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(state()[u"profiles"_qs].toInt(), int(kPeople.size()), 30000);
+        QVERIFY2(state()[u"hotkeyActive"_qs].toBool(), "the X11 grab of Control-K did not take");
+        QCOMPARE(state()[u"visible"_qs].toBool(), false);
+    }
+    void quitPemmo() {
+        QVERIFY(SingleInstance(runtimeFolder()).send("quit"));
+        QVERIFY(m_pemmo.waitForFinished(10000));
+    }
 
     QJsonObject state() {
         const auto answer = SingleInstance(runtimeFolder()).send("state", std::chrono::milliseconds(3000));
@@ -145,13 +161,13 @@ private Q_SLOTS:
         m_windowManager.start(u"openbox"_qs, {});
         QVERIFY(m_windowManager.waitForStarted());
 
-        m_pemmo.setProcessEnvironment(m_env);
-        m_pemmo.setProcessChannelMode(QProcess::ForwardedChannels);
-        m_pemmo.start(qEnvironmentVariable("PEMMO_BINARY"), {});
-        QVERIFY(m_pemmo.waitForStarted());
-        QTRY_COMPARE_WITH_TIMEOUT(state()[u"profiles"_qs].toInt(), int(kPeople.size()), 30000);
-        QVERIFY2(state()[u"hotkeyActive"_qs].toBool(), "the X11 grab of Control-K did not take");
-        QCOMPARE(state()[u"visible"_qs].toBool(), false);
+        {
+            // Two starred people, in this order, for Control-1 and Control-2; a light look.
+            DefaultsFileStore defaults(defaultsPath());
+            defaults.set(QStringList{u"p-hopper"_qs, u"p-lovelace"_qs}, u"pemmo.starredContactIDs"_qs);
+            defaults.set(u"light"_qs, u"pemmo.settings.appearance"_qs);
+        }
+        startPemmo();
     }
 
     void cleanupTestCase() {
@@ -256,9 +272,43 @@ private Q_SLOTS:
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
     }
 
+    void controlDigitOpensAStarredPersonAndRecordsThemAsRecent() {
+        keys({u"ctrl+k"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        keys({u"ctrl+2"_qs});
+        QTRY_COMPARE(state()[u"panel"_qs][u"route"_qs].toString(), u"profile"_qs);
+        QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Ada Lovelace"_qs);
+        QCOMPARE(state()[u"recents"_qs].toArray().first().toString(), u"p-lovelace"_qs);
+        screenshot(u"05-starred-card-light"_qs);
+        keys({u"ctrl+4"_qs}); // nobody is starred there: nothing happens
+        QCOMPARE(screen()[u"name"_qs].toString(), u"Ada Lovelace"_qs);
+        keys({u"Escape"_qs, u"Escape"_qs});
+        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+    }
+
+    void darkAppearanceIsUsedWhenChosen() {
+        quitPemmo();
+        {
+            DefaultsFileStore defaults(defaultsPath());
+            defaults.set(u"dark"_qs, u"pemmo.settings.appearance"_qs);
+        }
+        startPemmo();
+        keys({u"ctrl+k"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        QCOMPARE(state()[u"panel"_qs][u"dark"_qs].toBool(), true);
+        type(u"ma"_qs);
+        QTRY_COMPARE(screen()[u"query"_qs].toString(), u"ma"_qs);
+        QTest::qWait(200);
+        screenshot(u"06-results-dark"_qs);
+        keys({u"ctrl+2"_qs});
+        QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Ada Lovelace"_qs);
+        screenshot(u"07-card-dark"_qs);
+        keys({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
+        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+    }
+
     void toggleWithoutARunningPemmoSaysSo() {
-        QVERIFY(SingleInstance(runtimeFolder()).send("quit"));
-        QVERIFY(m_pemmo.waitForFinished(10000));
+        quitPemmo();
         QString err;
         QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}, &err), 1);
         QVERIFY2(err.contains(u"Pemmo is not running"_qs), qPrintable(err));
