@@ -3,7 +3,9 @@
 #include "Search/EditDistance.h"
 #include "Search/LexicalScorer.h"
 
+#include <algorithm>
 #include <array>
+#include <numeric>
 
 namespace pemmo {
 namespace {
@@ -62,105 +64,186 @@ std::vector<IndexScorer::Candidate>& IndexScorer::score(const SearchIndex& index
         }
         return m_candidates;
     }
-    m_sum.assign(n, 0.0);
-    for (const QString& term : terms) {
-        appendUtf32(m_term, term);
-        scoreTerm(index, m_term);
+
+    // Longer terms are rarer: scored first, they leave few people for the short ones, which are
+    // then scored person by person instead of word by word. The scores are still summed in the
+    // query's order, so the result is the same to the last bit.
+    const std::size_t termCount = static_cast<std::size_t>(terms.size());
+    if (m_termBest.size() < termCount)
+        m_termBest.resize(termCount);
+    m_order.resize(termCount);
+    std::iota(m_order.begin(), m_order.end(), 0);
+    std::stable_sort(m_order.begin(), m_order.end(), [&terms](std::size_t a, std::size_t b) {
+        return terms[static_cast<qsizetype>(a)].size() > terms[static_cast<qsizetype>(b)].size();
+    });
+    for (const std::size_t t : m_order) {
+        appendUtf32(m_term, terms[static_cast<qsizetype>(t)]);
+        std::vector<double>& best = m_termBest[t];
+        best.assign(n, 0.0);
+        m_aliveList.clear();
+        for (std::uint32_t e = 0; e < n; ++e) {
+            if (m_alive[e])
+                m_aliveList.push_back(e);
+        }
+        if (m_aliveList.size() * m_directCostPerPerson < index.words().size())
+            scoreTermDirect(index, m_term, best);
+        else
+            scoreTermScan(index, m_term, best);
         // Every term must match: a person it missed is out.
-        for (std::size_t e = 0; e < n; ++e) {
-            if (!m_alive[e])
-                continue;
-            if (m_best[e] > 0.0)
-                m_sum[e] += m_best[e];
-            else
+        for (const std::uint32_t e : m_aliveList) {
+            if (best[e] <= 0.0)
                 m_alive[e] = 0;
         }
     }
-    const auto count = static_cast<double>(terms.size());
+    const auto count = static_cast<double>(termCount);
     for (std::uint32_t e = 0; e < n; ++e) {
-        if (m_alive[e])
-            m_candidates.push_back({e, m_sum[e] / count});
+        if (!m_alive[e])
+            continue;
+        double sum = 0.0;
+        for (std::size_t t = 0; t < termCount; ++t)
+            sum += m_termBest[t][e];
+        m_candidates.push_back({e, sum / count});
     }
     return m_candidates;
 }
 
-void IndexScorer::spread(const TokenVocabulary& vocabulary, std::uint32_t id, int kind) {
+void IndexScorer::spread(const TokenVocabulary& vocabulary, std::uint32_t id, int kind,
+                         std::vector<double>& best) {
     const auto& values = kValues[static_cast<std::size_t>(kind)];
     for (const TokenVocabulary::Posting p : vocabulary.postings(id)) {
         const double value = values[static_cast<std::size_t>(TokenVocabulary::fieldOf(p))];
-        double& best = m_best[TokenVocabulary::entryOf(p)];
-        if (value > best)
-            best = value;
+        double& slot = best[TokenVocabulary::entryOf(p)];
+        if (value > slot)
+            slot = value;
     }
 }
 
-void IndexScorer::scoreTerm(const SearchIndex& index, std::u32string_view term) {
-    m_best.assign(index.size(), 0.0);
-    const std::size_t length = term.size();
-    if (length == 0)
+IndexScorer::Term IndexScorer::describe(std::u32string_view term) {
+    return {term, TokenVocabulary::signature(term), TokenVocabulary::pairSignature(term),
+            term.size() >= static_cast<std::size_t>(LexicalScorer::fuzzyMinimumLength)};
+}
+
+int IndexScorer::wordKind(const TokenVocabulary& words, std::uint32_t id, const Term& t) {
+    const std::size_t length = t.text.size();
+    const std::size_t wordLength = words.lengths()[id];
+    if (wordLength + (t.fuzzy ? 1 : 0) < length)
+        return -1;
+    const bool pairsFit = (t.pairs & ~words.pairSignatures()[id]) == 0;
+    if (!t.fuzzy && !pairsFit)
+        return -1;
+    const std::uint64_t missing = t.bits & ~words.signatures()[id];
+    int kind = -1;
+    if (missing == 0 && pairsFit && wordLength >= length) {
+        const std::size_t at = words.word(id).find(t.text);
+        if (at == 0)
+            kind = wordLength == length ? kExact : kPrefix;
+        else if (at != std::u32string_view::npos)
+            kind = kSubstring;
+    }
+    // A typo leaves at most one of the term's characters out of the word.
+    if ((kind < 0 || kind == kSubstring) && t.fuzzy && wordLength <= length + 1 &&
+        (missing & (missing - 1)) == 0 && EditDistance::withinOne(words.word(id), t.text))
+        kind = kFuzzy;
+    return kind;
+}
+
+int IndexScorer::joinedKind(const TokenVocabulary& joined, std::uint32_t id, const Term& t) {
+    const std::size_t wordLength = joined.lengths()[id];
+    if (wordLength < t.text.size() || (t.bits & ~joined.signatures()[id]) != 0 ||
+        (t.pairs & ~joined.pairSignatures()[id]) != 0 || !joined.word(id).starts_with(t.text))
+        return -1;
+    return wordLength == t.text.size() ? kExact : kPrefix;
+}
+
+bool IndexScorer::isAcronym(const TokenVocabulary& initials, std::uint32_t id, const Term& t) {
+    return initials.lengths()[id] >= t.text.size() && (t.bits & ~initials.signatures()[id]) == 0 &&
+           (t.pairs & ~initials.pairSignatures()[id]) == 0 &&
+           initials.word(id).find(t.text) != std::u32string_view::npos;
+}
+
+void IndexScorer::scoreTermScan(const SearchIndex& index, std::u32string_view term,
+                                std::vector<double>& best) {
+    if (term.empty())
         return;
-    const std::uint64_t termBits = TokenVocabulary::signature(term);
-    const std::uint64_t termPairs = TokenVocabulary::pairSignature(term);
-    const bool fuzzy = length >= static_cast<std::size_t>(LexicalScorer::fuzzyMinimumLength);
-
-    // Words: exact, prefix, typo or fragment, decided once per distinct word. Words are numbered
-    // shortest first, so the ones too short for this term are never looked at.
+    const Term t = describe(term);
+    // Words: decided once per distinct word. Words are numbered shortest first, so the ones too
+    // short for this term are never looked at.
     const TokenVocabulary& words = index.words();
-    const auto lengths = words.lengths();
-    const auto signatures = words.signatures();
-    const auto pairs = words.pairSignatures();
-    const std::size_t shortest = fuzzy ? length - 1 : length;
-    for (std::uint32_t id = words.firstWithLength(shortest); id < words.size(); ++id) {
-        const std::size_t wordLength = lengths[id];
-        if (!fuzzy && (termPairs & ~pairs[id]) != 0)
-            continue;
-        const std::uint64_t missing = termBits & ~signatures[id];
-        int kind = -1;
-        if (missing == 0 && wordLength >= length && (termPairs & ~pairs[id]) == 0) {
-            const std::size_t at = words.word(id).find(term);
-            if (at == 0)
-                kind = wordLength == length ? kExact : kPrefix;
-            else if (at != std::u32string_view::npos)
-                kind = kSubstring;
-        }
-        // A typo leaves at most one of the term's characters out of the word.
-        if ((kind < 0 || kind == kSubstring) && fuzzy && wordLength <= length + 1 &&
-            (missing & (missing - 1)) == 0 && EditDistance::withinOne(words.word(id), term))
-            kind = kFuzzy;
-        if (kind >= 0)
-            spread(words, id, kind);
+    for (std::uint32_t id = words.firstWithLength(t.fuzzy ? term.size() - 1 : term.size()); id < words.size();
+         ++id) {
+        if (const int kind = wordKind(words, id, t); kind >= 0)
+            spread(words, id, kind, best);
     }
-
-    // Names run together: exact or prefix only.
     const TokenVocabulary& joined = index.joinedNames();
-    for (std::uint32_t id = joined.firstWithLength(length); id < joined.size(); ++id) {
-        if ((termBits & ~joined.signatures()[id]) != 0 || (termPairs & ~joined.pairSignatures()[id]) != 0)
-            continue;
-        if (joined.word(id).starts_with(term))
-            spread(joined, id, joined.lengths()[id] == length ? kExact : kPrefix);
+    for (std::uint32_t id = joined.firstWithLength(term.size()); id < joined.size(); ++id) {
+        if (const int kind = joinedKind(joined, id, t); kind >= 0)
+            spread(joined, id, kind, best);
     }
-
-    // Acronyms: the term inside a field's run of first characters. Only worth a look where an
-    // acronym would raise the person's best so far: most long runs (memories, notes) belong to
-    // people already out or already matched better.
-    if (length >= static_cast<std::size_t>(LexicalScorer::acronymMinimumLength)) {
-        const TokenVocabulary& initials = index.initials();
-        const auto& values = kValues[static_cast<std::size_t>(kAcronym)];
-        for (std::uint32_t id = initials.firstWithLength(length); id < initials.size(); ++id) {
-            if ((termBits & ~initials.signatures()[id]) != 0 ||
-                (termPairs & ~initials.pairSignatures()[id]) != 0)
-                continue;
-            bool useful = false;
-            for (const TokenVocabulary::Posting p : initials.postings(id)) {
-                const std::uint32_t e = TokenVocabulary::entryOf(p);
-                if (m_alive[e] && m_best[e] < values[static_cast<std::size_t>(TokenVocabulary::fieldOf(p))]) {
-                    useful = true;
-                    break;
-                }
+    // Acronyms: a run of first characters is only worth a look where it would raise someone's
+    // best so far: most long runs (memories, notes) belong to people already out or matched
+    // better.
+    if (term.size() < static_cast<std::size_t>(LexicalScorer::acronymMinimumLength))
+        return;
+    const TokenVocabulary& initials = index.initials();
+    const auto& values = kValues[static_cast<std::size_t>(kAcronym)];
+    for (std::uint32_t id = initials.firstWithLength(term.size()); id < initials.size(); ++id) {
+        bool useful = false;
+        for (const TokenVocabulary::Posting p : initials.postings(id)) {
+            const std::uint32_t e = TokenVocabulary::entryOf(p);
+            if (m_alive[e] && best[e] < values[static_cast<std::size_t>(TokenVocabulary::fieldOf(p))]) {
+                useful = true;
+                break;
             }
-            if (useful && initials.word(id).find(term) != std::u32string_view::npos)
-                spread(initials, id, kAcronym);
         }
+        if (useful && isAcronym(initials, id, t))
+            spread(initials, id, kAcronym, best);
+    }
+}
+
+void IndexScorer::scoreTermDirect(const SearchIndex& index, std::u32string_view term,
+                                  std::vector<double>& best) {
+    if (term.empty())
+        return;
+    const Term t = describe(term);
+    const TokenVocabulary& words = index.words();
+    const TokenVocabulary& joined = index.joinedNames();
+    const TokenVocabulary& initials = index.initials();
+    // Each word is still judged once, the first time one of these people has it.
+    m_wordKinds.assign(words.size(), unknownKind);
+    m_joinedKinds.assign(joined.size(), unknownKind);
+    m_acronymKinds.assign(initials.size(), unknownKind);
+    const bool acronyms = term.size() >= static_cast<std::size_t>(LexicalScorer::acronymMinimumLength);
+    for (const std::uint32_t e : m_aliveList) {
+        double value = 0.0;
+        for (const std::uint32_t packed : index.wordsOf(e)) {
+            const std::uint32_t id = packed & SearchIndex::idMask;
+            std::int8_t& kind = m_wordKinds[id];
+            if (kind == unknownKind)
+                kind = static_cast<std::int8_t>(wordKind(words, id, t));
+            if (kind >= 0)
+                value = std::max(value, kValues[static_cast<std::size_t>(kind)][packed >> 28]);
+        }
+        if (const std::uint32_t id = index.joinedNameOf(e); id != SearchIndex::noWord) {
+            std::int8_t& kind = m_joinedKinds[id];
+            if (kind == unknownKind)
+                kind = static_cast<std::int8_t>(joinedKind(joined, id, t));
+            if (kind >= 0)
+                value = std::max(value, kValues[static_cast<std::size_t>(kind)][0]);
+        }
+        if (acronyms) {
+            for (const std::uint32_t packed : index.initialsOf(e)) {
+                const double acronym = kValues[static_cast<std::size_t>(kAcronym)][packed >> 28];
+                if (acronym <= value)
+                    continue;
+                const std::uint32_t id = packed & SearchIndex::idMask;
+                std::int8_t& kind = m_acronymKinds[id];
+                if (kind == unknownKind)
+                    kind = static_cast<std::int8_t>(isAcronym(initials, id, t) ? kAcronym : -1);
+                if (kind >= 0)
+                    value = acronym;
+            }
+        }
+        best[e] = value;
     }
 }
 

@@ -63,6 +63,9 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
     std::u32string token;
     std::u32string firstCharacters;
     data->positions.reserve(static_cast<qsizetype>(count));
+    data->entryWordStart.reserve(count + 1);
+    data->entryInitialStart.reserve(count + 1);
+    data->entryJoined.reserve(count);
     for (std::uint32_t e = 0; e < count; ++e) {
         const IndexEntry& entry = data->entries[e];
         data->positions.insert(entry.id, e);
@@ -82,19 +85,43 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
             }
             std::sort(ids.begin(), ids.end());
             ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-            for (const std::uint32_t id : ids)
+            const auto packedField = static_cast<std::uint32_t>(field) << 28;
+            for (const std::uint32_t id : ids) {
                 words.post(id, e, field);
-            if (spans.size() >= 2)
-                initials.post(initials.intern(firstCharacters), e, field);
+                data->entryWords.push_back(packedField | id);
+            }
+            if (spans.size() >= 2) {
+                const std::uint32_t id = initials.intern(firstCharacters);
+                initials.post(id, e, field);
+                data->entryInitials.push_back(packedField | id);
+            }
         }
+        data->entryWordStart.push_back(static_cast<std::uint32_t>(data->entryWords.size()));
+        data->entryInitialStart.push_back(static_cast<std::uint32_t>(data->entryInitials.size()));
         if (entry.nameJoined) {
             utf32(token, *entry.nameJoined);
-            joined.post(joined.intern(token), e, SearchField::Name);
+            const std::uint32_t id = joined.intern(token);
+            joined.post(id, e, SearchField::Name);
+            data->entryJoined.push_back(id);
+        } else {
+            data->entryJoined.push_back(noWord);
         }
     }
-    data->words = words.build();
-    data->joinedNames = joined.build();
-    data->initials = initials.build();
+    // The vocabularies renumber their words; the per-entry lists follow.
+    std::vector<std::uint32_t> renumbered;
+    const auto follow = [&renumbered](std::vector<std::uint32_t>& packed) {
+        for (std::uint32_t& p : packed)
+            p = (p & ~idMask) | renumbered[p & idMask];
+    };
+    data->words = words.build(&renumbered);
+    follow(data->entryWords);
+    data->joinedNames = joined.build(&renumbered);
+    for (std::uint32_t& id : data->entryJoined) {
+        if (id != noWord)
+            id = renumbered[id];
+    }
+    data->initials = initials.build(&renumbered);
+    follow(data->entryInitials);
 
     std::vector<std::uint32_t> order(count);
     std::iota(order.begin(), order.end(), 0);

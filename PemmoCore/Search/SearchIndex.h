@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace pemmo {
@@ -43,6 +44,21 @@ public:
     // Position of each entry when all are sorted by name as a reader expects, then by id: equal
     // ranks never occur, so ranking by it is the name-then-id tie-break.
     std::uint32_t nameRank(std::size_t i) const { return m_data->nameRank[i]; }
+    // The same occurrences the other way round, for scoring a few people directly: per entry, its
+    // (field, word) pairs, (field, initials) pairs and joined name, packed as field << 28 | id.
+    static constexpr std::uint32_t idMask = (1u << 28) - 1;
+    static constexpr std::uint32_t noWord = ~0u;
+    std::span<const std::uint32_t> wordsOf(std::size_t i) const {
+        return std::span<const std::uint32_t>(m_data->entryWords)
+            .subspan(m_data->entryWordStart[i], m_data->entryWordStart[i + 1] - m_data->entryWordStart[i]);
+    }
+    std::span<const std::uint32_t> initialsOf(std::size_t i) const {
+        return std::span<const std::uint32_t>(m_data->entryInitials)
+            .subspan(m_data->entryInitialStart[i],
+                     m_data->entryInitialStart[i + 1] - m_data->entryInitialStart[i]);
+    }
+    std::uint32_t joinedNameOf(std::size_t i) const { return m_data->entryJoined[i]; }
+
     // The entries in a circle, ascending; empty for an unknown circle.
     const std::vector<std::uint32_t>& members(const QString& tagID) const;
 
@@ -54,6 +70,11 @@ private:
         TokenVocabulary joinedNames;
         TokenVocabulary initials;
         std::vector<std::uint32_t> nameRank;
+        std::vector<std::uint32_t> entryWords;
+        std::vector<std::uint32_t> entryWordStart{0};
+        std::vector<std::uint32_t> entryInitials;
+        std::vector<std::uint32_t> entryInitialStart{0};
+        std::vector<std::uint32_t> entryJoined;
         QHash<QString, std::vector<std::uint32_t>> members;
     };
 

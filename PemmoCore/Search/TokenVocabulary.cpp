@@ -83,7 +83,7 @@ void TokenVocabulary::Builder::post(std::uint32_t id, std::uint32_t entry, Searc
     m_postings.emplace_back(id, posting(entry, field));
 }
 
-TokenVocabulary TokenVocabulary::Builder::build() {
+TokenVocabulary TokenVocabulary::Builder::build(std::vector<std::uint32_t>* renumberedOut) {
     TokenVocabulary v;
     const std::size_t count = m_lengths.size();
     // Number the words shortest first, so that a keystroke can skip every word too short to
@@ -118,6 +118,8 @@ TokenVocabulary TokenVocabulary::Builder::build() {
     std::vector<std::uint32_t> next(v.m_postingStart.begin(), v.m_postingStart.end() - 1);
     for (const auto& [id, p] : m_postings)
         v.m_postings[next[renumbered[id]]++] = p;
+    if (renumberedOut)
+        *renumberedOut = std::move(renumbered);
     m_slots.clear();
     m_hashes.clear();
     m_postings.clear();

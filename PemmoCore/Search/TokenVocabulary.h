@@ -38,7 +38,8 @@ public:
         // Records that word `id` occurs in `field` of `entry`. Call in ascending entry order and at
         // most once per (word, entry, field).
         void post(std::uint32_t id, std::uint32_t entry, SearchField field);
-        TokenVocabulary build();
+        // `renumbered`, when given, receives the final id of every id intern() handed out.
+        TokenVocabulary build(std::vector<std::uint32_t>* renumbered = nullptr);
 
     private:
         std::u32string_view stored(std::uint32_t id) const {

@@ -253,18 +253,29 @@ private Q_SLOTS:
         QRandomGenerator random(2026);
         const QList<Profile> people = generatedPeople(random, 400);
         const SearchIndex index(people);
+        // The usual mix, every term word by word, and every term person by person.
         IndexScorer scorer;
+        IndexScorer scanning(1'000'000);
+        IndexScorer direct(0);
         int matched = 0;
         for (int q = 0; q < 400; ++q) {
             const ParsedQuery query = QueryParser::parse(generatedQuery(random, index));
             std::vector<std::optional<double>> fast(index.size());
+            std::vector<std::optional<double>> scanned(index.size());
+            std::vector<std::optional<double>> directly(index.size());
             for (const auto& candidate : scorer.score(index, query.terms, query.tagFilters))
                 fast[candidate.entry] = candidate.score;
+            for (const auto& candidate : scanning.score(index, query.terms, query.tagFilters))
+                scanned[candidate.entry] = candidate.score;
+            for (const auto& candidate : direct.score(index, query.terms, query.tagFilters))
+                directly[candidate.entry] = candidate.score;
             for (std::size_t e = 0; e < index.size(); ++e) {
                 const auto expected = reference::score(index.entry(e), query);
                 const auto single = LexicalScorer::score(index.entry(e), query.terms, query.tagFilters);
                 const QByteArray where = (query.raw + u" / " + index.entry(e).fullName).toUtf8();
                 QVERIFY2(fast[e] == expected, where.constData());
+                QVERIFY2(scanned[e] == expected, where.constData());
+                QVERIFY2(directly[e] == expected, where.constData());
                 QVERIFY2((single ? std::optional<double>(single->score) : std::nullopt) == expected,
                          where.constData());
                 matched += expected.has_value();
