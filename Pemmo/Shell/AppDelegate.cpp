@@ -16,6 +16,7 @@
 #include "Shell/KeyHandler.h"
 #include "Shell/PanelContext.h"
 #include "Shell/PanelController.h"
+#include "Shell/PanelTimings.h"
 #include "Shell/PemmoPanel.h"
 #include "Shell/SearchResultsModel.h"
 #include "Shell/ShellLogging.h"
@@ -39,6 +40,7 @@ AppDelegate::AppDelegate(QObject* parent)
 
 AppDelegate::~AppDelegate() {
     // The panel's QML refers to the context and routers: tear the window down first.
+    m_timings.reset();
     m_panel.reset();
     m_window.reset();
     m_results.reset();
@@ -141,6 +143,8 @@ void AppDelegate::buildPanel() {
             qCCritical(lcShell, "%s", qUtf8Printable(e.toString()));
     }
     connect(m_panel.get(), &PanelController::shown, m_router.get(), &AppRouter::focusSearch);
+    m_timings = std::make_unique<PanelTimings>(*m_window, *m_search);
+    connect(m_panel.get(), &PanelController::aboutToShow, m_timings.get(), &PanelTimings::showRequested);
 }
 
 void AppDelegate::applyAppearance() {
@@ -236,6 +240,7 @@ QJsonObject AppDelegate::state() const {
     result[u"hotkey"_qs] = m_hotKey ? m_hotKey->mechanism() : QString();
     result[u"hotkeyActive"_qs] = m_hotKey && m_hotKey->status() == GlobalHotKey::Status::Active;
     result[u"profiles"_qs] = int(m_env->sync().profiles().size());
+    result[u"timings"_qs] = m_timings->toJson();
     result[u"recents"_qs] = QJsonArray::fromStringList(m_env->recents().ids());
     if (QQuickItem* root = m_window->rootObject()) {
         QVariant described;

@@ -25,6 +25,7 @@ class KeyEventRouter;
 class KeyValueStore;
 class PanelContext;
 class PanelController;
+class PanelTimings;
 class PemmoPanel;
 class SearchResultsModel;
 class SearchViewModel;
@@ -77,6 +78,7 @@ private:
     std::unique_ptr<PanelContext> m_context;
     std::unique_ptr<PemmoPanel> m_window;
     std::unique_ptr<PanelController> m_panel;
+    std::unique_ptr<PanelTimings> m_timings;
     std::unique_ptr<TrayIcon> m_tray;
     std::unique_ptr<ColorScheme> m_colorScheme;
     std::unique_ptr<GlobalHotKey> m_hotKey;
