@@ -8,6 +8,7 @@
 #include "Lists/TagCatalog.h"
 #include "Platform/ColorScheme.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Search/SearchViewModel.h"
 #include "Settings/KeyValueStore.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
@@ -16,6 +17,7 @@
 #include "Shell/PanelContext.h"
 #include "Shell/PanelController.h"
 #include "Shell/PemmoPanel.h"
+#include "Shell/SearchResultsModel.h"
 #include "Shell/ShellLogging.h"
 #include "Shell/TrayIcon.h"
 
@@ -39,6 +41,8 @@ AppDelegate::~AppDelegate() {
     // The panel's QML refers to the context and routers: tear the window down first.
     m_panel.reset();
     m_window.reset();
+    m_results.reset();
+    m_search.reset();
     if (m_env)
         m_env->sync().stop();
 }
@@ -114,6 +118,11 @@ void AppDelegate::buildPanel() {
             [this] { m_context->setDataVersion(m_env->sync().dataVersion()); });
     connect(&m_env->tags(), &TagCatalog::tagsChanged, m_context.get(),
             [this] { m_context->setDataVersion(m_context->dataVersion() + 1); });
+
+    m_search = std::make_unique<SearchViewModel>(m_env->sync(), m_env->starred(), m_env->recents(),
+                                                 m_env->tags(), m_env->settings());
+    m_results = std::make_unique<SearchResultsModel>(*m_search);
+    m_context->setResults(m_results.get());
 
     m_colorScheme = std::make_unique<ColorScheme>();
     connect(m_colorScheme.get(), &ColorScheme::systemPrefersDarkChanged, this, &AppDelegate::applyAppearance);

@@ -26,6 +26,8 @@ class KeyValueStore;
 class PanelContext;
 class PanelController;
 class PemmoPanel;
+class SearchResultsModel;
+class SearchViewModel;
 class TrayIcon;
 
 class AppDelegate : public QObject {
@@ -70,6 +72,8 @@ private:
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<KeyEventRouter> m_keys;
     std::unique_ptr<AppRouter> m_router;
+    std::unique_ptr<SearchViewModel> m_search;
+    std::unique_ptr<SearchResultsModel> m_results;
     std::unique_ptr<PanelContext> m_context;
     std::unique_ptr<PemmoPanel> m_window;
     std::unique_ptr<PanelController> m_panel;

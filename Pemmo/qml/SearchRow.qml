@@ -27,8 +27,8 @@ Item {
         anchors.leftMargin: 8
         anchors.rightMargin: 8
         radius: 8
-        visible: row.isRow && (row.selected || mouse.containsMouse)
-        color: row.selected ? theme.selection : theme.hover
+        visible: row.isRow && row.selected
+        color: theme.selection
     }
 
     Label {

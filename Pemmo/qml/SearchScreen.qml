@@ -122,19 +122,12 @@ FocusScope {
                 // Keep the selected row in view as the arrows move it.
                 onCurrentIndexChanged: if (currentIndex >= 0) positionViewAtIndex(currentIndex, ListView.Contain)
 
-                // Where the pointer last was, in the list's own coordinates: a row under a still
-                // pointer that the list scrolled into place must not take the selection.
-                property point lastPointer: Qt.point(-1, -1)
-
                 delegate: SearchRow {
                     theme: screen.theme
                     width: ListView.view.width
-                    onHovered: function(point) {
-                        if (point.x === list.lastPointer.x && point.y === list.lastPointer.y)
-                            return
-                        list.lastPointer = point
-                        if (isRow && results) results.selectRow(index)
-                    }
+                    // The model ignores a pointer that did not move, so rows scrolling under a
+                    // resting pointer do not take the selection from the keyboard.
+                    onHovered: function(point) { if (isRow && results) results.hoverRow(index, point) }
                     onClicked: {
                         if (isRow && results) {
                             results.selectRow(index)

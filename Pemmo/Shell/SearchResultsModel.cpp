@@ -1,0 +1,185 @@
+#include "Shell/SearchResultsModel.h"
+
+#include "Search/SearchViewModel.h"
+
+#include <algorithm>
+
+namespace pemmo {
+
+SearchResultsModel::SearchResultsModel(SearchViewModel& search, QObject* parent)
+    : QAbstractListModel(parent)
+    , m_search(search) {
+    connect(&search, &SearchViewModel::sectionsChanged, this, &SearchResultsModel::rebuild);
+    connect(&search, &SearchViewModel::selectedIDChanged, this, &SearchResultsModel::updateSelection);
+    connect(&search, &SearchViewModel::queryChanged, this, &SearchResultsModel::queryChanged);
+    rebuild();
+}
+
+int SearchResultsModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(m_lines.size());
+}
+
+QVariant SearchResultsModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= m_lines.size())
+        return {};
+    const Line& line = m_lines[index.row()];
+    const SearchRowItem& item = line.item;
+    switch (role) {
+    case KindRole:
+        return line.header  ? QStringLiteral("header")
+               : item.tagID ? QStringLiteral("tag")
+                            : QStringLiteral("person");
+    case RowIDRole:
+        return item.id;
+    case TitleRole:
+        return line.header ? item.title.toHtmlEscaped() : markedTitle(item.title, item.titleRanges);
+    case PlainTitleRole:
+        return item.title;
+    case SubtitleRole:
+        return item.reason ? *item.reason : item.subtitle.value_or(QString());
+    case BadgeRole:
+        return item.badge.value_or(QString());
+    case InitialsRole:
+        return line.header ? QString() : initials(item.title);
+    case SelectedRole:
+        return index.row() == m_selectedRow;
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> SearchResultsModel::roleNames() const {
+    return {{KindRole, "kind"},         {RowIDRole, "rowID"},
+            {TitleRole, "title"},       {PlainTitleRole, "plainTitle"},
+            {SubtitleRole, "subtitle"}, {BadgeRole, "badge"},
+            {InitialsRole, "initials"}, {SelectedRole, "selected"}};
+}
+
+QString SearchResultsModel::query() const {
+    return m_search.query();
+}
+
+void SearchResultsModel::setQuery(const QString& query) {
+    m_search.setQuery(query);
+}
+
+QString SearchResultsModel::selectedID() const {
+    return m_search.selectedID().value_or(QString());
+}
+
+QString SearchResultsModel::selectedProfileID() const {
+    const auto row = m_search.selectedRow();
+    return row && row->profileID ? *row->profileID : QString();
+}
+
+QString SearchResultsModel::emptyText() const {
+    return m_lines.isEmpty() ? m_search.emptyText() : QString();
+}
+
+void SearchResultsModel::moveSelection(int delta) {
+    m_search.moveSelection(delta);
+}
+
+void SearchResultsModel::selectRow(int row) {
+    if (row >= 0 && row < m_lines.size() && !m_lines[row].header)
+        m_search.select(m_lines[row].item.id);
+}
+
+void SearchResultsModel::hoverRow(int row, QPointF position) {
+    if (row >= 0 && row < m_lines.size() && !m_lines[row].header)
+        m_search.hover(m_lines[row].item.id, position);
+}
+
+QString SearchResultsModel::markedTitle(const QString& title, const QList<TextRange>& ranges) {
+    if (ranges.isEmpty())
+        return title.toHtmlEscaped();
+    QList<TextRange> sorted = ranges;
+    std::sort(sorted.begin(), sorted.end(),
+              [](const TextRange& a, const TextRange& b) { return a.start < b.start; });
+    QString out;
+    qsizetype at = 0;
+    for (const TextRange& r : sorted) {
+        const qsizetype start = std::clamp<qsizetype>(r.start, at, title.size());
+        const qsizetype end = std::clamp<qsizetype>(r.start + r.length, start, title.size());
+        out += title.mid(at, start - at).toHtmlEscaped();
+        if (end > start)
+            out += QString(u"<b>"_qs + title.mid(start, end - start).toHtmlEscaped() + u"</b>"_qs);
+        at = end;
+    }
+    out += title.mid(at).toHtmlEscaped();
+    return out;
+}
+
+QString SearchResultsModel::initials(const QString& title) {
+    const QStringList words = title.split(u' ', Qt::SkipEmptyParts);
+    const auto first = [](const QString& word) {
+        return word.size() > 1 && word.at(0).isHighSurrogate() ? word.left(2) : word.left(1);
+    };
+    if (words.isEmpty())
+        return QString();
+    if (words.size() == 1)
+        return first(words.first()).toUpper();
+    return QString(first(words.first()) + first(words.last())).toUpper();
+}
+
+QString SearchResultsModel::sectionTitle(SearchSection section) {
+    switch (section) {
+    case SearchSection::Starred:
+        return QStringLiteral("Starred");
+    case SearchSection::Recent:
+        return QStringLiteral("Recent");
+    case SearchSection::ReachOut:
+        return QStringLiteral("Reach out");
+    case SearchSection::Tags:
+        return QStringLiteral("Circles");
+    case SearchSection::Results:
+        return QStringLiteral("People");
+    case SearchSection::AlsoMatches:
+        return QStringLiteral("Also matches");
+    case SearchSection::Ranked:
+        return QStringLiteral("Best answers");
+    case SearchSection::JustHappened:
+        return QStringLiteral("Just happened");
+    }
+    return {};
+}
+
+void SearchResultsModel::rebuild() {
+    beginResetModel();
+    m_lines.clear();
+    for (const SearchSectionRows& section : m_search.sections()) {
+        if (section.rows.isEmpty())
+            continue;
+        Line header;
+        header.header = true;
+        header.item.id = SearchSections::headerID(section.section);
+        header.item.section = section.section;
+        header.item.title = sectionTitle(section.section);
+        m_lines.append(header);
+        for (const SearchRowItem& row : section.rows)
+            m_lines.append(Line{false, row});
+    }
+    m_selectedRow = -1;
+    endResetModel();
+    Q_EMIT rowsChanged();
+    updateSelection();
+}
+
+void SearchResultsModel::updateSelection() {
+    const QString id = selectedID();
+    int row = -1;
+    for (int i = 0; i < m_lines.size() && !id.isEmpty(); ++i) {
+        if (!m_lines[i].header && m_lines[i].item.id == id) {
+            row = i;
+            break;
+        }
+    }
+    const int old = m_selectedRow;
+    m_selectedRow = row;
+    for (const int changed : {old, row})
+        if (changed >= 0)
+            Q_EMIT dataChanged(index(changed), index(changed), {SelectedRole});
+    Q_EMIT selectionChanged();
+}
+
+} // namespace pemmo

@@ -1,0 +1,81 @@
+// The search screen's rows as a list view wants them: each section's header followed by its rows,
+// with the name ranges of a match marked up for display, and the selection as a row index.
+// The state itself (query, sections, selection) stays in SearchViewModel.
+#pragma once
+
+#include "Search/SearchRowItem.h"
+
+#include <QAbstractListModel>
+#include <QPointF>
+#include <QPointer>
+
+namespace pemmo {
+
+class SearchViewModel;
+
+class SearchResultsModel : public QAbstractListModel {
+    Q_OBJECT
+    Q_PROPERTY(QString query READ query WRITE setQuery NOTIFY queryChanged)
+    Q_PROPERTY(QString selectedID READ selectedID NOTIFY selectionChanged)
+    Q_PROPERTY(int selectedRow READ selectedRow NOTIFY selectionChanged)
+    Q_PROPERTY(QString selectedProfileID READ selectedProfileID NOTIFY selectionChanged)
+    Q_PROPERTY(QString emptyText READ emptyText NOTIFY rowsChanged)
+
+public:
+    enum Role {
+        KindRole = Qt::UserRole + 1,
+        RowIDRole,
+        TitleRole,
+        PlainTitleRole,
+        SubtitleRole,
+        BadgeRole,
+        InitialsRole,
+        SelectedRole
+    };
+
+    // The view model is not owned and must outlive this one.
+    explicit SearchResultsModel(SearchViewModel& search, QObject* parent = nullptr);
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+    QHash<int, QByteArray> roleNames() const override;
+
+    QString query() const;
+    void setQuery(const QString& query);
+    QString selectedID() const;
+    int selectedRow() const { return m_selectedRow; }
+    QString selectedProfileID() const;
+    QString emptyText() const;
+
+    Q_INVOKABLE void moveSelection(int delta);
+    Q_INVOKABLE void selectRow(int row);
+    // The pointer moved over `row`; `position` is where it is in the list's own coordinates.
+    Q_INVOKABLE void hoverRow(int row, QPointF position);
+
+    // The title with the matched ranges in bold, escaped for styled text.
+    static QString markedTitle(const QString& title, const QList<TextRange>& ranges);
+    // Up to two letters for the avatar: the first of the first and of the last word.
+    static QString initials(const QString& title);
+    // "Starred", "Reach out", "People" … for the section headers.
+    static QString sectionTitle(SearchSection section);
+
+Q_SIGNALS:
+    void queryChanged();
+    void selectionChanged();
+    void rowsChanged();
+
+private:
+    struct Line {
+        bool header = false;
+        SearchRowItem item;
+    };
+
+    void rebuild();
+    void updateSelection();
+
+    SearchViewModel& m_search;
+    QList<Line> m_lines;
+    int m_selectedRow = -1;
+};
+
+} // namespace pemmo

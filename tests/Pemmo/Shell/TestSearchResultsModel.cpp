@@ -1,0 +1,118 @@
+// How the search rows are marked up for the list: matched name parts, avatars' letters, headers.
+#include "App/AppEnvironment.h"
+#include "Lists/RecentsStore.h"
+#include "Lists/StarredStore.h"
+#include "Lists/TagCatalog.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Search/SearchViewModel.h"
+#include "Settings/SettingsStore.h"
+#include "Shell/SearchResultsModel.h"
+#include "TestSupport/Await.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+pemmo::Person person(const QString& id, const QString& given, const QString& family) {
+    pemmo::Person p;
+    p.id = id;
+    p.givenName = given;
+    p.familyName = family;
+    return p;
+}
+
+} // namespace
+
+using namespace pemmo;
+
+class TestSearchResultsModel : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void matchedRangesAreBoldAndTheRestEscaped_data() {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QList<TextRange>>("ranges");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("none") << u"Ada <Lovelace>"_qs << QList<TextRange>{} << u"Ada &lt;Lovelace&gt;"_qs;
+        QTest::newRow("prefix") << u"Margaret Hamilton"_qs << QList<TextRange>{{0, 2}}
+                                << u"<b>Ma</b>rgaret Hamilton"_qs;
+        QTest::newRow("two, out of order") << u"Margaret Hamilton"_qs << QList<TextRange>{{9, 3}, {0, 1}}
+                                           << u"<b>M</b>argaret <b>Ham</b>ilton"_qs;
+        QTest::newRow("escaped inside")
+            << u"A&B Co"_qs << QList<TextRange>{{0, 3}} << u"<b>A&amp;B</b> Co"_qs;
+        QTest::newRow("past the end is cut") << u"Li"_qs << QList<TextRange>{{1, 5}} << u"L<b>i</b>"_qs;
+        QTest::newRow("overlapping") << u"Grace"_qs << QList<TextRange>{{0, 3}, {1, 3}}
+                                     << u"<b>Gra</b><b>c</b>e"_qs;
+    }
+    void matchedRangesAreBoldAndTheRestEscaped() {
+        QFETCH(QString, title);
+        QFETCH(QList<TextRange>, ranges);
+        QFETCH(QString, expected);
+        QCOMPARE(SearchResultsModel::markedTitle(title, ranges), expected);
+    }
+
+    void initialsTakeTheFirstAndLastWord_data() {
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("two words") << u"ada lovelace"_qs << u"AL"_qs;
+        QTest::newRow("three words") << u"Jean Claude Van"_qs << u"JV"_qs;
+        QTest::newRow("one word") << u"NASA"_qs << u"N"_qs;
+        QTest::newRow("Chinese") << u"李 小龙"_qs << u"李小"_qs;
+        QTest::newRow("outside the basic plane") << u"\U0001D400bc Def"_qs << u"\U0001D400D"_qs;
+        QTest::newRow("empty") << QString() << QString();
+    }
+    void initialsTakeTheFirstAndLastWord() {
+        QFETCH(QString, title);
+        QFETCH(QString, expected);
+        QCOMPARE(SearchResultsModel::initials(title), expected);
+    }
+
+    void sectionsBecomeAHeaderAndRowsAndTheSelectionFollows() {
+        auto env = AppEnvironment::inMemory({person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs),
+                                             person(u"2"_qs, u"Marguerite"_qs, u"Hampton"_qs),
+                                             person(u"3"_qs, u"Ada"_qs, u"Lovelace"_qs)},
+                                            u"PemmoTest"_qs);
+        test::await(env->sync().start());
+        SearchViewModel search(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(),
+                               nullptr, systemClock(), std::chrono::milliseconds(1));
+        SearchResultsModel model(search);
+        QSignalSpy rows(&model, &SearchResultsModel::rowsChanged);
+
+        model.setQuery(u"ham"_qs);
+        QCOMPARE(model.query(), u"ham"_qs);
+        QTRY_VERIFY(model.rowCount() == 3);
+        const auto at = [&](int row, int role) { return model.data(model.index(row), role); };
+        QCOMPARE(at(0, SearchResultsModel::KindRole).toString(), u"header"_qs);
+        QCOMPARE(at(0, SearchResultsModel::PlainTitleRole).toString(), u"People"_qs);
+        QCOMPARE(at(1, SearchResultsModel::KindRole).toString(), u"person"_qs);
+        QVERIFY(at(1, SearchResultsModel::TitleRole).toString().contains(u"<b>Ham</b>"_qs));
+
+        // The first match is selected; the arrows move through people, never onto the header.
+        QCOMPARE(model.selectedRow(), 1);
+        QVERIFY(at(1, SearchResultsModel::SelectedRole).toBool());
+        const QString first = model.selectedProfileID();
+        model.moveSelection(1);
+        QCOMPARE(model.selectedRow(), 2);
+        QVERIFY(!at(1, SearchResultsModel::SelectedRole).toBool());
+        QVERIFY(model.selectedProfileID() != first);
+        model.moveSelection(-5);
+        QCOMPARE(model.selectedRow(), 1);
+        model.selectRow(0); // a header cannot be selected
+        QCOMPARE(model.selectedRow(), 1);
+
+        model.setQuery(u"zzzz"_qs);
+        QTRY_COMPARE(model.rowCount(), 0);
+        QCOMPARE(model.emptyText(), u"No matches for \u201Czzzz\u201D"_qs);
+        QCOMPARE(model.selectedRow(), -1);
+        QCOMPARE(model.selectedProfileID(), QString());
+    }
+
+    void everySectionHasAHeaderTitle() {
+        for (const SearchSection section : SearchSections::all)
+            QVERIFY(!SearchResultsModel::sectionTitle(section).isEmpty());
+    }
+};
+
+QTEST_MAIN(TestSearchResultsModel)
+#include "TestSearchResultsModel.moc"
