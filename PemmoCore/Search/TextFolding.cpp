@@ -3,6 +3,7 @@
 #include <unicode/normalizer2.h>
 #include <unicode/uchar.h>
 #include <unicode/unistr.h>
+#include <vector>
 
 namespace pemmo::TextFolding {
 namespace {
@@ -91,6 +92,76 @@ bool appendFoldedRun(QString& out, QStringView run) {
     return true;
 }
 
+// The folded form of every character of the scripts address books are mostly written in (Latin
+// with its accents, Vietnamese, Greek, Cyrillic), made once with ICU. Folding acts on each code
+// point alone once accents are dropped, so a run of these characters is folded by lookup.
+class FoldTable {
+public:
+    static const FoldTable& instance() {
+        static const FoldTable table;
+        return table;
+    }
+
+    // Appends the folded run and returns true when every character of it is in the table.
+    bool append(QString& out, QStringView run) const {
+        for (const QChar c : run) {
+            if (slot(c.unicode()) < 0)
+                return false;
+        }
+        for (const QChar c : run) {
+            const int at = slot(c.unicode());
+            out.append(m_characters.data() + m_starts[static_cast<std::size_t>(at)],
+                       m_starts[static_cast<std::size_t>(at) + 1] - m_starts[static_cast<std::size_t>(at)]);
+        }
+        return true;
+    }
+
+private:
+    static constexpr char16_t firstRangeEnd = 0x500; // Latin-1 up to Cyrillic
+    static constexpr char16_t secondRange = 0x1E00;  // Latin Extended Additional
+    static constexpr char16_t secondRangeEnd = 0x1F00;
+
+    static int slot(char16_t u) {
+        if (u >= 0x80 && u < firstRangeEnd)
+            return u - 0x80;
+        if (u >= secondRange && u < secondRangeEnd)
+            return (firstRangeEnd - 0x80) + (u - secondRange);
+        return -1;
+    }
+
+    FoldTable() {
+        m_starts.push_back(0);
+        QString folded;
+        const auto add = [&](char16_t u) {
+            folded.clear();
+            const QChar c(u);
+            if (!appendFoldedRun(folded, QStringView(&c, 1)))
+                return false;
+            m_characters.insert(m_characters.end(), folded.cbegin(), folded.cend());
+            m_starts.push_back(static_cast<qsizetype>(m_characters.size()));
+            return true;
+        };
+        for (char16_t u = 0x80; u < firstRangeEnd; ++u) {
+            if (!add(u)) {
+                m_starts.assign(1, 0); // no ICU data: nothing to look up
+                return;
+            }
+        }
+        for (char16_t u = secondRange; u < secondRangeEnd; ++u)
+            add(u);
+    }
+
+    std::vector<QChar> m_characters;
+    std::vector<qsizetype> m_starts;
+
+    friend bool lookUpRun(QString& out, QStringView run);
+};
+
+bool lookUpRun(QString& out, QStringView run) {
+    const FoldTable& table = FoldTable::instance();
+    return table.m_starts.size() > 1 && table.append(out, run);
+}
+
 } // namespace
 
 QString fold(QStringView text) {
@@ -111,9 +182,17 @@ QString fold(QStringView text) {
         const qsizetype start = i;
         while (i < text.size() && text[i].unicode() >= 0x80)
             ++i;
-        if (!appendFoldedRun(out, text.sliced(start, i - start)))
+        const QStringView run = text.sliced(start, i - start);
+        if (!lookUpRun(out, run) && !appendFoldedRun(out, run))
             return text.toString().toCaseFolded().toLower(); // no ICU data: case is the best we can do
     }
+    return out;
+}
+
+QString foldWhole(QStringView text) {
+    QString out;
+    if (!appendFoldedRun(out, text))
+        return text.toString().toCaseFolded().toLower();
     return out;
 }
 

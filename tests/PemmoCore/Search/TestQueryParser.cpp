@@ -1,6 +1,7 @@
 #include "Search/QueryParser.h"
 #include "Search/TextFolding.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 namespace pemmo {
@@ -26,6 +27,24 @@ private Q_SLOTS:
         QFETCH(QString, input);
         QFETCH(QString, folded);
         QCOMPARE(TextFolding::fold(input), folded);
+    }
+
+    void foldingPiecewiseEqualsFoldingWhole() {
+        // ASCII, accented Latin, Vietnamese, Greek, Cyrillic, combining marks, full-width forms and
+        // a few others, in random mixtures: the shortcuts must give what ICU gives for the whole.
+        const QList<QPair<char32_t, char32_t>> ranges{
+            {0x20, 0x7E},     {0x80, 0x24F},    {0x300, 0x36F},   {0x370, 0x4FF},   {0x1E00, 0x1EFF},
+            {0x1F00, 0x1FFF}, {0xFF01, 0xFF5E}, {0x1100, 0x11FF}, {0xAC00, 0xAC40}, {0x1D400, 0x1D44F}};
+        QRandomGenerator random(5);
+        for (int i = 0; i < 20000; ++i) {
+            QString text;
+            for (int n = random.bounded(1, 8); n > 0; --n) {
+                const auto& [low, high] = ranges[random.bounded(ranges.size())];
+                const char32_t c = low + char32_t(random.bounded(int(high - low + 1)));
+                text.append(QString::fromUcs4(&c, 1));
+            }
+            QCOMPARE(TextFolding::fold(text), TextFolding::foldWhole(text));
+        }
     }
 
     void tokensAreRunsOfLettersAndNumbers_data() {
