@@ -7,6 +7,7 @@
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
 #include "Platform/ColorScheme.h"
+#include "Platform/Compositor.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Search/SearchViewModel.h"
 #include "Settings/KeyValueStore.h"
@@ -136,6 +137,7 @@ void AppDelegate::buildPanel() {
     m_keys->install(m_window.get());
     m_panel = std::make_unique<PanelController>(
         m_window.get(), [this] { return SettingsStore::points(m_env->settings().panelWidth()); });
+    m_context->setCompositorCheck(&Compositor::isActive);
     m_context->setPanel(m_panel.get());
     m_window->setSource(QUrl(QStringLiteral("qrc:/pemmo/qml/Main.qml")));
     if (m_window->status() == QQuickView::Error) {

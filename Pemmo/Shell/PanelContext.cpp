@@ -65,9 +65,25 @@ void PanelContext::setPanel(PanelController* panel) {
     if (m_panel)
         disconnect(m_panel, nullptr, this, nullptr);
     m_panel = panel;
-    if (panel)
+    if (panel) {
+        connect(panel, &PanelController::visibleChanged, this, &PanelContext::checkCompositor);
         connect(panel, &PanelController::visibleChanged, this, &PanelContext::panelVisibleChanged);
+    }
+    checkCompositor();
     Q_EMIT panelVisibleChanged();
+}
+
+void PanelContext::setCompositorCheck(std::function<bool()> check) {
+    m_compositorCheck = std::move(check);
+    checkCompositor();
+}
+
+void PanelContext::checkCompositor() {
+    const bool translucent = m_compositorCheck && m_compositorCheck();
+    if (m_translucent == translucent)
+        return;
+    m_translucent = translucent;
+    Q_EMIT translucentChanged();
 }
 
 void PanelContext::setDataVersion(int version) {

@@ -26,6 +26,9 @@ class PanelContext : public QObject {
     Q_PROPERTY(QString hotkeyGlyphs READ hotkeyGlyphs NOTIFY hotkeyChanged)
     Q_PROPERTY(QString hotkeyProblem READ hotkeyProblem NOTIFY hotkeyChanged)
     Q_PROPERTY(bool panelVisible READ panelVisible NOTIFY panelVisibleChanged)
+    // Whether the panel's transparent corners show the desktop; checked again at each show, since
+    // a compositor can start or stop while Pemmo runs.
+    Q_PROPERTY(bool translucent READ translucent NOTIFY translucentChanged)
     Q_PROPERTY(int dataVersion READ dataVersion NOTIFY dataVersionChanged)
 
 public:
@@ -51,6 +54,7 @@ public:
     QString hotkeyProblem() const { return m_hotkeyProblem; }
     bool panelVisible() const { return m_panel && m_panel->isVisible(); }
     int dataVersion() const { return m_dataVersion; }
+    bool translucent() const { return m_translucent; }
 
     void setServices(Services services) { m_services = std::move(services); }
     // The search results as a list model (SearchResultsModel).
@@ -59,6 +63,8 @@ public:
     void setHotkey(const QString& glyphs, const QString& problem);
     void setPanel(PanelController* panel);
     void setDataVersion(int version);
+    // How the panel learns whether the desktop composites (the default says it does not).
+    void setCompositorCheck(std::function<bool()> check);
     // The clock the card's relative dates are measured against.
     void setNow(std::function<QDateTime()> now) { m_now = std::move(now); }
 
@@ -77,6 +83,7 @@ Q_SIGNALS:
     void hotkeyChanged();
     void panelVisibleChanged();
     void dataVersionChanged();
+    void translucentChanged();
 
 private:
     AppRouter& m_router;
@@ -89,6 +96,10 @@ private:
     QString m_hotkeyGlyphs;
     QString m_hotkeyProblem;
     int m_dataVersion = 0;
+    std::function<bool()> m_compositorCheck;
+    bool m_translucent = false;
+
+    void checkCompositor();
 };
 
 } // namespace pemmo

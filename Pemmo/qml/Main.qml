@@ -33,7 +33,8 @@ Item {
         readonly property color success: dark ? "#24442f" : "#e2f3e6"
         readonly property color warning: dark ? "#4d3d1d" : "#fdf0d5"
         readonly property color error: dark ? "#532728" : "#fbe3e2"
-        readonly property int radius: 12
+        // Rounded only where the corners outside them can be see-through.
+        readonly property int radius: shell.translucent ? 12 : 0
         readonly property int fontSize: 14
         readonly property int smallFontSize: 12
         readonly property int titleFontSize: 20
