@@ -68,6 +68,7 @@ private:
     struct Line {
         bool header = false;
         SearchRowItem item;
+        bool operator==(const Line&) const = default;
     };
 
     void rebuild();

@@ -9,6 +9,7 @@
 #include "Shell/SearchResultsModel.h"
 #include "TestSupport/Await.h"
 
+#include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -106,6 +107,52 @@ private Q_SLOTS:
         QCOMPARE(model.emptyText(), u"No matches for \u201Czzzz\u201D"_qs);
         QCOMPARE(model.selectedRow(), -1);
         QCOMPARE(model.selectedProfileID(), QString());
+    }
+
+    // Each keystroke changes the list in place (the view keeps its rows), and the model stays
+    // consistent through growing, shrinking and emptying lists.
+    void keystrokesChangeTheListInPlace() {
+        auto env = AppEnvironment::inMemory({person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs),
+                                             person(u"2"_qs, u"Marguerite"_qs, u"Hampton"_qs),
+                                             person(u"3"_qs, u"Ada"_qs, u"Lovelace"_qs),
+                                             person(u"4"_qs, u"Mary"_qs, u"Jackson"_qs)},
+                                            u"PemmoTest"_qs);
+        test::await(env->sync().start());
+        SearchViewModel search(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(),
+                               nullptr, systemClock(), std::chrono::milliseconds(1));
+        SearchResultsModel model(search);
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QSignalSpy rows(&model, &SearchResultsModel::rowsChanged);
+        const auto titles = [&] {
+            QStringList out;
+            for (int row = 0; row < model.rowCount(); ++row)
+                out.append(model.data(model.index(row), SearchResultsModel::PlainTitleRole).toString());
+            return out;
+        };
+
+        // What the search model shows, header first, as the list must show it.
+        const auto expected = [&] {
+            QStringList out;
+            for (const SearchSectionRows& section : search.sections()) {
+                if (section.rows.isEmpty())
+                    continue;
+                out.append(SearchResultsModel::sectionTitle(section.section));
+                for (const SearchRowItem& row : section.rows)
+                    out.append(row.title);
+            }
+            return out;
+        };
+        // Growing, shrinking, emptying and filling again.
+        for (const QString& query : {u"ada"_qs, u"ma"_qs, u"margu"_qs, u"zzzz"_qs, u"h"_qs, u"ada"_qs}) {
+            const qsizetype before = rows.count();
+            model.setQuery(query);
+            QTRY_VERIFY(rows.count() > before);
+            QCOMPARE(titles(), expected());
+            QCOMPARE(model.selectedRow() > 0, !titles().isEmpty()); // never a header
+        }
+        QVERIFY(titles().contains(u"Ada Lovelace"_qs));
+        QCOMPARE(resets.count(), 0);
     }
 
     void everySectionHasAHeaderTitle() {
