@@ -145,7 +145,8 @@ QString SearchResultsModel::sectionTitle(SearchSection section) {
 }
 
 void SearchResultsModel::rebuild() {
-    QList<Line> lines;
+    beginResetModel();
+    m_lines.clear();
     for (const SearchSectionRows& section : m_search.sections()) {
         if (section.rows.isEmpty())
             continue;
@@ -154,36 +155,12 @@ void SearchResultsModel::rebuild() {
         header.item.id = SearchSections::headerID(section.section);
         header.item.section = section.section;
         header.item.title = sectionTitle(section.section);
-        lines.append(header);
+        m_lines.append(header);
         for (const SearchRowItem& row : section.rows)
-            lines.append(Line{false, row});
+            m_lines.append(Line{false, row});
     }
-
-    // Change the list in place rather than resetting it: the view then keeps its row delegates
-    // and only rebinds the rows that differ, which is most of what a keystroke costs to draw.
-    const qsizetype oldCount = m_lines.size();
-    const qsizetype newCount = lines.size();
-    if (newCount < oldCount) {
-        beginRemoveRows({}, int(newCount), int(oldCount - 1));
-        m_lines.resize(newCount);
-        endRemoveRows();
-    } else if (newCount > oldCount) {
-        beginInsertRows({}, int(oldCount), int(newCount - 1));
-        m_lines.append(lines.mid(oldCount));
-        endInsertRows();
-    }
-    qsizetype firstChanged = -1;
-    qsizetype lastChanged = -1;
-    for (qsizetype i = 0; i < std::min(oldCount, newCount); ++i) {
-        if (m_lines[i] == lines[i])
-            continue;
-        m_lines[i] = lines[i];
-        if (firstChanged < 0)
-            firstChanged = i;
-        lastChanged = i;
-    }
-    if (firstChanged >= 0)
-        Q_EMIT dataChanged(index(int(firstChanged)), index(int(lastChanged)));
+    m_selectedRow = -1;
+    endResetModel();
     Q_EMIT rowsChanged();
     updateSelection();
 }
@@ -200,7 +177,7 @@ void SearchResultsModel::updateSelection() {
     const int old = m_selectedRow;
     m_selectedRow = row;
     for (const int changed : {old, row})
-        if (changed >= 0 && changed < m_lines.size())
+        if (changed >= 0)
             Q_EMIT dataChanged(index(changed), index(changed), {SelectedRole});
     Q_EMIT selectionChanged();
 }

@@ -68,7 +68,6 @@ private:
     struct Line {
         bool header = false;
         SearchRowItem item;
-        bool operator==(const Line&) const = default;
     };
 
     void rebuild();
