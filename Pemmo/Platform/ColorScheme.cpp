@@ -3,6 +3,7 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QEvent>
 #include <QGuiApplication>
 #include <QPalette>
 
@@ -38,9 +39,16 @@ ColorScheme::ColorScheme(QObject* parent)
         bus.connect(kService, kPath, kSettings, QStringLiteral("SettingChanged"), this,
                     SLOT(onSettingChanged(QString, QString, QDBusVariant)));
     }
-    if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        connect(app, &QGuiApplication::paletteChanged, this, &ColorScheme::update);
+    // The application hears of a new platform palette as an event on itself.
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->installEventFilter(this);
     update();
+}
+
+bool ColorScheme::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == QCoreApplication::instance() && event->type() == QEvent::ApplicationPaletteChange)
+        update();
+    return QObject::eventFilter(watched, event);
 }
 
 bool ColorScheme::prefersDark(int portalValue, bool paletteIsDark) {

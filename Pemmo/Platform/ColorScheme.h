@@ -26,6 +26,9 @@ Q_SIGNALS:
 private Q_SLOTS:
     void onSettingChanged(const QString& group, const QString& key, const QDBusVariant& value);
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void update();
     static bool paletteIsDark();
