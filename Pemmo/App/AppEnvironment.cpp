@@ -43,7 +43,7 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
     VCardFolderRepository* folders = contacts.get();
     env->m_contacts = std::move(contacts);
 
-    env->buildServices(Timings{});
+    env->buildServices(Timings{}, options.readOnlyStore);
 
     if (!options.contactFolders) {
         // The folders are the user's choice: remember the one onboarding adopts, and follow a
@@ -95,9 +95,11 @@ AppEnvironment& AppEnvironment::empty() {
     return *instance;
 }
 
-void AppEnvironment::buildServices(const Timings& timings) {
+void AppEnvironment::buildServices(const Timings& timings, bool readOnlyStore) {
     // 7. records, 8. photos, 10. the sync engine, 11. the three lists.
-    m_store = std::make_unique<PemmoStore>(m_directory, timings.writeDelay);
+    m_store =
+        std::make_unique<PemmoStore>(m_directory, timings.writeDelay, systemClock(),
+                                     readOnlyStore ? PemmoStore::Access::Reader : PemmoStore::Access::Owner);
     m_photos = std::make_unique<PhotoStore>(QDir(m_directory).filePath(PhotoStore::folderName()));
     m_sync = std::make_unique<ProfileSyncEngine>(*m_contacts, *m_store, *m_photos, timings.pollInterval,
                                                  timings.fetchTimeout);

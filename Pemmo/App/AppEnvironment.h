@@ -47,6 +47,9 @@ public:
         // Address book folders for this run only (the command line's --contacts); the setting
         // "pemmo.contacts.folders" is then neither read nor written.
         std::optional<QStringList> contactFolders;
+        // Read the records as they are, without repairing or writing them: for the command line
+        // while the running application owns the data folder.
+        bool readOnlyStore = false;
     };
 
     // The timing of the store and the sync engine; tests shorten it.
@@ -105,7 +108,7 @@ private:
 
     // Builds what both kinds share, in launch order, once directory, preferences, secrets and the
     // address book are in place.
-    void buildServices(const Timings& timings);
+    void buildServices(const Timings& timings, bool readOnlyStore = false);
 
     // Declared in the order the environment lists them; built in launch order (see the factories)
     // and torn down in reverse of that by the destructor.

@@ -50,17 +50,21 @@ struct Session {
     std::unique_ptr<PemmoStore> store;
 };
 
-// Loads the store exactly as the application does at start-up. Null (with a message printed) when
-// another Pemmo process owns the data folder or the store cannot be read.
-std::optional<Session> openStore(std::FILE* err) {
+// Loads the store exactly as the application does at start-up. A command that only reads
+// (`forReading`) still runs while the application owns the data folder: it then reads the records
+// as they are, repairing and writing nothing. Null (with a message printed) when a command that
+// writes meets the running application, or when the store cannot be read.
+std::optional<Session> openStore(std::FILE* err, bool forReading) {
     const QString folder = dataFolder();
     Session session;
     session.lock = lockDataFolder(folder);
-    if (!session.lock) {
-        print(err, u"pemmo: another Pemmo process is using "_qs + folder + u"; quit it and try again.\n"_qs);
+    if (!session.lock && !forReading) {
+        print(err, u"pemmo: the running Pemmo is using "_qs + folder + u"; quit it and try again.\n"_qs);
         return std::nullopt;
     }
-    session.store = std::make_unique<PemmoStore>(folder);
+    session.store =
+        std::make_unique<PemmoStore>(folder, PemmoStore::defaultWriteDelay, systemClock(),
+                                     session.lock ? PemmoStore::Access::Owner : PemmoStore::Access::Reader);
     try {
         pemmo::waitFor(session.store->load());
     } catch (const std::exception& error) {
@@ -75,7 +79,7 @@ int exportRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
         print(err, QString::fromLatin1(kUsageText));
         return kUsage;
     }
-    auto session = openStore(err);
+    auto session = openStore(err, true);
     if (!session)
         return kFailure;
     const QByteArray bytes = pemmo::waitFor(session->store->exportData());
@@ -106,7 +110,7 @@ int importRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
         print(err, u"pemmo: "_qs + error.description() + u'\n');
         return kFailure;
     }
-    auto session = openStore(err);
+    auto session = openStore(err, false);
     if (!session)
         return kFailure;
     int count = 0;
@@ -189,7 +193,7 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
         folders = AppEnvironment::configuredContactFolders(dataFolder());
     folders.removeDuplicates();
 
-    auto session = openStore(err);
+    auto session = openStore(err, true);
     if (!session)
         return kFailure;
     VCardFolderRepository contacts(folders, defaultFolder);
@@ -228,7 +232,7 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
 
 // What `pemmo` shows where there is no display for the tray application.
 int status(std::FILE* out, std::FILE* err) {
-    auto session = openStore(err);
+    auto session = openStore(err, true);
     if (!session)
         return kFailure;
     const auto records = pemmo::waitFor(session->store->allRecords()).size();

@@ -60,10 +60,10 @@ QStringList addressBookLines(const QStringList& chosen, const QString& directory
 }
 
 QString storeLine(const QString& directory) {
+    // Beside the running application the store is read as it is, without repairs.
     const auto lock = lockDataFolder(directory);
-    if (!lock)
-        return u"Store: in use by the running Pemmo, not read"_qs;
-    PemmoStore store(directory);
+    PemmoStore store(directory, PemmoStore::defaultWriteDelay, systemClock(),
+                     lock ? PemmoStore::Access::Owner : PemmoStore::Access::Reader);
     const bool existed = QFileInfo::exists(store.storeFilePath());
     try {
         pemmo::waitFor(store.load());

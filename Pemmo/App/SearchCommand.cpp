@@ -136,13 +136,11 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     }
 
     const QString folder = dataFolder();
+    // While the application runs it owns the folder; a search then reads the records as they are.
     const auto lock = lockDataFolder(folder);
-    if (!lock) {
-        print(err, u"pemmo: another Pemmo process is using "_qs + folder + u"; quit it and try again.\n"_qs);
-        return kFailure;
-    }
     AppEnvironment::LiveOptions options;
     options.directory = folder;
+    options.readOnlyStore = !lock;
     if (!folders.isEmpty())
         options.contactFolders = folders;
     const auto env = AppEnvironment::live(options);

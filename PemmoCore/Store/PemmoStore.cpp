@@ -26,10 +26,11 @@ QString PemmoStore::corruptBackupFileName(const QDateTime& when) {
     return QStringLiteral("pemmo-store.corrupt-") + stamp + QStringLiteral(".json");
 }
 
-PemmoStore::PemmoStore(QString directory, std::chrono::milliseconds writeDelay, Clock clock)
+PemmoStore::PemmoStore(QString directory, std::chrono::milliseconds writeDelay, Clock clock, Access access)
     : m_directory(std::move(directory))
     , m_writeDelay(writeDelay)
     , m_clock(std::move(clock))
+    , m_access(access)
     , m_executor(std::make_unique<SerialExecutor>(QStringLiteral("PemmoStore"))) {}
 
 PemmoStore::~PemmoStore() {
@@ -47,6 +48,10 @@ QCoro::Task<void> PemmoStore::load() {
 }
 
 void PemmoStore::loadNow() {
+    if (m_access == Access::Reader) {
+        readSnapshotNow();
+        return;
+    }
     AtomicFile::ensureDirectory(m_directory);
     removeStaleTemporaries();
 
@@ -109,7 +114,30 @@ void PemmoStore::removeStaleTemporaries() {
         QFile::remove(dir.filePath(name));
 }
 
+void PemmoStore::readSnapshotNow() {
+    const QString path = storeFilePath();
+    if (!QFileInfo::exists(path))
+        return;
+    const QByteArray bytes = AtomicFile::read(path);
+    try {
+        m_records = StoreFile::decode(bytes, m_clock());
+        return;
+    } catch (const DecodingError&) {
+    }
+    try {
+        if (LegacyMigration::isLegacy(bytes)) {
+            m_records = LegacyMigration::migrate(bytes, m_clock());
+            return;
+        }
+    } catch (const DecodingError&) {
+    }
+    qCWarning(lcStore, "Failed to decode %s; reading it as empty and leaving it to the running Pemmo",
+              qUtf8Printable(path));
+}
+
 void PemmoStore::writeNow() {
+    if (m_access == Access::Reader)
+        return; // the owner of the folder writes; a reader's changes stay in memory
     AtomicFile::ensureDirectory(m_directory);
     AtomicFile::write(storeFilePath(), StoreFile::encode(m_records));
     ++m_writeCount;

@@ -31,8 +31,14 @@ public:
     // "pemmo-store.corrupt-2026-03-04T10-15-00Z.json" for that time.
     static QString corruptBackupFileName(const QDateTime& when);
 
+    // The owner keeps the folder: it repairs, converts and writes. A reader (the command line
+    // while the application owns the folder) reads the file as it is and never changes the disk:
+    // an earlier layout is converted in memory only, a damaged file reads as empty, and changes
+    // stay in memory.
+    enum class Access { Owner, Reader };
+
     explicit PemmoStore(QString directory, std::chrono::milliseconds writeDelay = defaultWriteDelay,
-                        Clock clock = systemClock());
+                        Clock clock = systemClock(), Access access = Access::Owner);
     ~PemmoStore();
 
     PemmoStore(const PemmoStore&) = delete;
@@ -73,6 +79,7 @@ public:
 private:
     // Everything below runs on the executor thread only.
     void loadNow();
+    void readSnapshotNow();
     void writeNow();
     void scheduleWrite();
     void cancelPendingWrite();
@@ -81,6 +88,7 @@ private:
     const QString m_directory;
     const std::chrono::milliseconds m_writeDelay;
     const Clock m_clock;
+    const Access m_access;
     std::unique_ptr<SerialExecutor> m_executor;
 
     RecordMap m_records;

@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
 #include <QTest>
 
@@ -151,6 +152,28 @@ private Q_SLOTS:
         file.close();
         QCOMPARE(exported().value(u"C1"_qs).details.company, u"Acme"_qs);
         QVERIFY(QFile::exists(dataFolder() + u"/pemmo-store.v1.backup.json"_qs));
+    }
+
+    // While the application owns the data folder, reading commands read the records as they are
+    // (repairing and writing nothing) and a command that writes is refused.
+    void whileTheApplicationRunsReadsWorkAndWritesWait() {
+        QDir().mkpath(dataFolder());
+        m_home.write(u"Pemmo/pemmo-store.json"_qs,
+                     QByteArray::fromStdString(StoreFile::encode({{u"A"_qs, withAbout(u"a"_qs)}})));
+        QLockFile application(dataFolder() + u"/pemmo.lock"_qs);
+        QVERIFY(application.tryLock());
+
+        QCOMPARE(exported().value(u"A"_qs).about, u"a"_qs);
+        m_home.write(u"one.json"_qs, exportOf({{u"B"_qs, withAbout(u"b"_qs)}}));
+        const Result import = pemmo({u"import"_qs, m_home.filePath(u"one.json"_qs)});
+        QCOMPARE(import.exitCode, 1);
+        QVERIFY2(import.err.contains(u"the running Pemmo"_qs), qPrintable(import.err));
+
+        // A damaged file is the owner's to set aside: a reader leaves it where it is.
+        m_home.write(u"Pemmo/pemmo-store.json"_qs, "{");
+        QVERIFY(exported().isEmpty());
+        QCOMPARE(QDir(dataFolder()).entryList({u"pemmo-store.corrupt-*.json"_qs}).size(), 0);
+        QCOMPARE(m_home.read(u"Pemmo/pemmo-store.json"_qs), QByteArray("{"));
     }
 
     void listPrintsPeopleInPemmosOrder() {

@@ -205,6 +205,38 @@ private Q_SLOTS:
         QCOMPARE(onDisk, await(store.allRecords()));
     }
 
+    // A reader (the command line beside the running application) sees what the file holds and
+    // leaves the folder exactly as it was, whatever the file is.
+    void readerChangesNothingOnDisk_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("about"); // of record C1 as read; empty when nothing is
+        QTest::newRow("current layout")
+            << QByteArray::fromStdString(StoreFile::encode({{u"C1"_qs, recordWith(u"now"_qs)}})) << u"now"_qs;
+        QTest::newRow("earlier layout")
+            << QByteArray(R"({"C1":{"pemmoData":{"notes":"then"}}})") << u"then"_qs;
+        QTest::newRow("damaged") << QByteArray("{") << QString();
+    }
+    void readerChangesNothingOnDisk() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, about);
+        test::TempDir dir;
+        dir.write(PemmoStore::storeFileName(), bytes);
+        dir.write(u"pemmo-store.json.tmp-left-behind"_qs, "partial");
+        const QStringList before = QDir(dir.path()).entryList(QDir::Files);
+        {
+            PemmoStore store(dir.path(), kDelay, ManualClock(kStart).clock(), PemmoStore::Access::Reader);
+            await(store.load());
+            const RecordMap records = await(store.allRecords());
+            QCOMPARE(records.value(u"C1"_qs).about, about);
+            await(store.put(recordWith(u"mine"_qs), u"C2"_qs));
+            await(store.commit(recordWith(u"mine"_qs), u"C3"_qs));
+            await(store.flush());
+            QCOMPARE(await(store.writeCount()), 0);
+        }
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), before);
+        QCOMPARE(dir.read(PemmoStore::storeFileName()), bytes);
+    }
+
     void legacyFileIsLeftAloneWhenItsBackupFails() {
         test::TempDir dir;
         const QByteArray legacy = R"({"C1":{"pemmoData":{"notes":"keep me"}}})";
