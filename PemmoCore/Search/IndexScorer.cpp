@@ -2,6 +2,7 @@
 
 #include "Search/EditDistance.h"
 #include "Search/LexicalScorer.h"
+#include "Search/TextFolding.h"
 
 #include <algorithm>
 #include <array>
@@ -30,18 +31,6 @@ constexpr int kPrefix = static_cast<int>(MatchKind::Prefix);
 constexpr int kAcronym = static_cast<int>(MatchKind::Acronym);
 constexpr int kFuzzy = static_cast<int>(MatchKind::Fuzzy);
 constexpr int kSubstring = static_cast<int>(MatchKind::Substring);
-
-void appendUtf32(std::u32string& out, const QString& text) {
-    out.clear();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
-            ++i;
-        }
-        out.push_back(c);
-    }
-}
 
 } // namespace
 
@@ -77,7 +66,7 @@ std::vector<IndexScorer::Candidate>& IndexScorer::score(const SearchIndex& index
         return terms[static_cast<qsizetype>(a)].size() > terms[static_cast<qsizetype>(b)].size();
     });
     for (const std::size_t t : m_order) {
-        appendUtf32(m_term, terms[static_cast<qsizetype>(t)]);
+        TextFolding::toUtf32(terms[static_cast<qsizetype>(t)], m_term);
         std::vector<double>& best = m_termBest[t];
         best.assign(n, 0.0);
         m_aliveList.clear();

@@ -1,6 +1,7 @@
 #include "Search/SearchIndex.h"
 
 #include "Profiles/ProfileOrder.h"
+#include "Search/TextFolding.h"
 
 #include <algorithm>
 #include <numeric>
@@ -8,22 +9,6 @@
 #include <thread>
 
 namespace pemmo {
-namespace {
-
-// `text` as code points in `out`, reusing its storage.
-void utf32(std::u32string& out, QStringView text) {
-    out.clear();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char32_t c = text[i].unicode();
-        if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
-            c = QChar::surrogateToUcs4(text[i], text[i + 1]);
-            ++i;
-        }
-        out.push_back(c);
-    }
-}
-
-} // namespace
 
 SearchIndex::SearchIndex()
     : m_data(std::make_shared<const Data>()) {}
@@ -79,7 +64,7 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
             ids.clear();
             firstCharacters.clear();
             for (const TextFolding::TokenSpan& span : spans) {
-                utf32(token, QStringView(text).sliced(span.start, span.length));
+                TextFolding::toUtf32(QStringView(text).sliced(span.start, span.length), token);
                 ids.push_back(words.intern(token));
                 firstCharacters.push_back(token.front());
             }
@@ -99,7 +84,7 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
         data->entryWordStart.push_back(static_cast<std::uint32_t>(data->entryWords.size()));
         data->entryInitialStart.push_back(static_cast<std::uint32_t>(data->entryInitials.size()));
         if (entry.nameJoined) {
-            utf32(token, *entry.nameJoined);
+            TextFolding::toUtf32(*entry.nameJoined, token);
             const std::uint32_t id = joined.intern(token);
             joined.post(id, e, SearchField::Name);
             data->entryJoined.push_back(id);

@@ -268,9 +268,8 @@ Traced foldTraced(QStringView text) {
     return traced;
 }
 
-std::u32string toUtf32(QStringView text) {
-    std::u32string out;
-    out.reserve(static_cast<std::size_t>(text.size()));
+void toUtf32(QStringView text, std::u32string& out) {
+    out.clear();
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t c = text[i].unicode();
         if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
@@ -279,6 +278,12 @@ std::u32string toUtf32(QStringView text) {
         }
         out.push_back(c);
     }
+}
+
+std::u32string toUtf32(QStringView text) {
+    std::u32string out;
+    out.reserve(static_cast<std::size_t>(text.size()));
+    toUtf32(text, out);
     return out;
 }
 

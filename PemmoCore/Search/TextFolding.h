@@ -45,5 +45,7 @@ Traced foldTraced(QStringView text);
 
 // The code points of `text`: search counts lengths and edit distances in characters.
 std::u32string toUtf32(QStringView text);
+// The same into `out`, reusing its storage: for the per-keystroke and per-token loops.
+void toUtf32(QStringView text, std::u32string& out);
 
 } // namespace pemmo::TextFolding

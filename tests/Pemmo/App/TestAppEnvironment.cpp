@@ -12,6 +12,7 @@
 #include "Store/PemmoStore.h"
 #include "Store/PhotoStore.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/People.h"
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
@@ -21,16 +22,7 @@
 using namespace pemmo;
 using test::await;
 
-namespace {
-
-Person person(const QString& id, const QString& given) {
-    Person p;
-    p.id = id;
-    p.givenName = given;
-    return p;
-}
-
-} // namespace
+using pemmo::test::person;
 
 class TestAppEnvironment : public QObject {
     Q_OBJECT

@@ -9,6 +9,7 @@
 #include "Settings/SettingsStore.h"
 #include "Store/PemmoStore.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/People.h"
 
 #include <QTest>
 
@@ -17,12 +18,7 @@ using test::await;
 
 namespace {
 
-Person person(const QString& id, const QString& given) {
-    Person p;
-    p.id = id;
-    p.givenName = given;
-    return p;
-}
+using pemmo::test::person;
 
 AppEnvironment::Timings fast() {
     return {std::chrono::milliseconds(5), std::chrono::milliseconds(300'000),

@@ -5,6 +5,7 @@
 #include "Screens/ManageTagsViewModel.h"
 #include "Store/PemmoStore.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/People.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -14,12 +15,7 @@ using test::await;
 
 namespace {
 
-Person person(const QString& id, const QString& given) {
-    Person p;
-    p.id = id;
-    p.givenName = given;
-    return p;
-}
+using pemmo::test::person;
 
 // Ada, Bea and Cy carry "work"; Ada carries "family" too; Dan carries nothing.
 std::unique_ptr<AppEnvironment> environment() {

@@ -8,22 +8,13 @@
 #include "Settings/SettingsStore.h"
 #include "Shell/SearchResultsModel.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/People.h"
 
 #include <QAbstractItemModelTester>
 #include <QSignalSpy>
 #include <QTest>
 
-namespace {
-
-pemmo::Person person(const QString& id, const QString& given, const QString& family) {
-    pemmo::Person p;
-    p.id = id;
-    p.givenName = given;
-    p.familyName = family;
-    return p;
-}
-
-} // namespace
+using pemmo::test::person;
 
 using namespace pemmo;
 

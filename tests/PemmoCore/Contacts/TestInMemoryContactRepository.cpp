@@ -2,6 +2,7 @@
 #include "Records/PemmoError.h"
 #include "TestSupport/Await.h"
 #include "TestSupport/AwaitError.h"
+#include "TestSupport/People.h"
 
 #include <QElapsedTimer>
 #include <QRegularExpression>
@@ -15,17 +16,7 @@ Q_DECLARE_METATYPE(pemmo::ContactsAuthorization)
 Q_DECLARE_METATYPE(pemmo::PemmoError)
 
 namespace pemmo {
-namespace {
-
-Person person(const QString& id, const QString& given, const QString& family = {}) {
-    Person p;
-    p.id = id;
-    p.givenName = given;
-    p.familyName = family;
-    return p;
-}
-
-} // namespace
+using pemmo::test::person;
 
 class TestInMemoryContactRepository : public QObject {
     Q_OBJECT

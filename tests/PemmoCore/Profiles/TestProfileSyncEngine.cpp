@@ -7,6 +7,7 @@
 #include "Support/FileError.h"
 #include "TestSupport/Await.h"
 #include "TestSupport/AwaitError.h"
+#include "TestSupport/People.h"
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
@@ -22,13 +23,7 @@ Q_DECLARE_METATYPE(std::exception_ptr)
 namespace pemmo {
 namespace {
 
-Person person(const QString& id, const QString& given, const QString& family = {}) {
-    Person p;
-    p.id = id;
-    p.givenName = given;
-    p.familyName = family;
-    return p;
-}
+using pemmo::test::person;
 
 const Person kAda = person(QStringLiteral("1"), QStringLiteral("Ada"), QStringLiteral("Lovelace"));
 const Person kGrace = person(QStringLiteral("2"), QStringLiteral("Grace"), QStringLiteral("Hopper"));

@@ -10,6 +10,7 @@
 #include "Store/PhotoStore.h"
 #include "Store/StoreFile.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/People.h"
 #include "TestSupport/TempDir.h"
 
 #include <QCoroSignal>
@@ -24,13 +25,7 @@ namespace {
 
 const QDateTime kNow = QDateTime(QDate(2026, 12, 6), QTime(10, 0), Qt::UTC);
 
-Person person(const QString& id, const QString& given, const QString& family = {}) {
-    Person p;
-    p.id = id;
-    p.givenName = given;
-    p.familyName = family;
-    return p;
-}
+using pemmo::test::person;
 
 PemmoRecord record(QStringList tags, std::optional<int> contactedDaysAgo = std::nullopt, QString note = {}) {
     PemmoRecord r = PemmoRecord::fresh(kNow);
