@@ -156,7 +156,7 @@ private Q_SLOTS:
     }
 
     void slowFetchTimesOutAndKeepsTheProfiles() {
-        Harness h({kAda, kGrace}, {.fetchTimeout = 30ms});
+        Harness h({kAda, kGrace}, {.fetchTimeout = 100ms});
         test::await(h.engine.refresh());
         const QList<Profile> before = h.engine.profiles();
         QCOMPARE(before.size(), 2);
