@@ -1,6 +1,7 @@
 #include "App/CommandLine.h"
 
 #include "App/AppEnvironment.h"
+#include "App/Console.h"
 #include "App/DataFolder.h"
 #include "App/DoctorCommand.h"
 #include "App/SearchCommand.h"
@@ -23,10 +24,6 @@
 namespace pemmo::CommandLine {
 namespace {
 
-constexpr int kSuccess = 0;
-constexpr int kFailure = 1;
-constexpr int kUsage = 2;
-
 const char* const kUsageText =
     "Usage:\n"
     "  pemmo                 start Pemmo in the tray (without a display: show its data folder)\n"
@@ -40,10 +37,7 @@ const char* const kUsageText =
     "  pemmo import FILE     merge an export file into Pemmo's records\n"
     "  pemmo doctor          show the folders, files and services Pemmo starts with\n";
 
-void print(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-}
+using Console::print;
 
 struct Session {
     std::unique_ptr<QLockFile> lock;
@@ -77,30 +71,30 @@ std::optional<Session> openStore(std::FILE* err, bool forReading) {
 int exportRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
     if (args.size() > 1) {
         print(err, QString::fromLatin1(kUsageText));
-        return kUsage;
+        return Console::usage;
     }
     auto session = openStore(err, true);
     if (!session)
-        return kFailure;
+        return Console::failure;
     const QByteArray bytes = pemmo::waitFor(session->store->exportData());
     if (args.isEmpty() || args.first() == u"-") {
         std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
-        return std::fflush(out) == 0 ? kSuccess : kFailure;
+        return std::fflush(out) == 0 ? Console::success : Console::failure;
     }
     try {
         AtomicFile::write(args.first(), bytes);
     } catch (const FileError& error) {
         print(err, u"pemmo: "_qs + error.description() + u'\n');
-        return kFailure;
+        return Console::failure;
     }
     print(out, u"Exported to "_qs + QFileInfo(args.first()).fileName() + u".\n"_qs);
-    return kSuccess;
+    return Console::success;
 }
 
 int importRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
     if (args.size() != 1) {
         print(err, QString::fromLatin1(kUsageText));
-        return kUsage;
+        return Console::usage;
     }
     const QString path = args.first();
     QByteArray bytes;
@@ -108,11 +102,11 @@ int importRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
         bytes = AtomicFile::read(path);
     } catch (const FileError& error) {
         print(err, u"pemmo: "_qs + error.description() + u'\n');
-        return kFailure;
+        return Console::failure;
     }
     auto session = openStore(err, false);
     if (!session)
-        return kFailure;
+        return Console::failure;
     int count = 0;
     try {
         count = pemmo::waitFor(session->store->importData(bytes));
@@ -123,15 +117,15 @@ int importRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
                        error.codingPath() +
                        (error.codingPath().isEmpty() ? QString() : QStringLiteral(": ")) +
                        error.description() + u").\n"_qs);
-        return kFailure;
+        return Console::failure;
     } catch (const std::exception& error) {
         print(err,
               u"pemmo: could not save the imported records: "_qs + QString::fromUtf8(error.what()) + u'\n');
-        return kFailure;
+        return Console::failure;
     }
     print(out, u"Merged "_qs + QString::number(count) + u" record"_qs + (count == 1 ? u""_qs : u"s"_qs) +
                    u".\n"_qs);
-    return kSuccess;
+    return Console::success;
 }
 
 // ---- list ---------------------------------------------------------------------------------------
@@ -186,7 +180,7 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
             folders.append(QFileInfo(args[++i]).absoluteFilePath());
         } else {
             print(err, QString::fromLatin1(kUsageText));
-            return kUsage;
+            return Console::usage;
         }
     }
     if (folders.isEmpty())
@@ -195,7 +189,7 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
 
     auto session = openStore(err, true);
     if (!session)
-        return kFailure;
+        return Console::failure;
     VCardFolderRepository contacts(folders, defaultFolder);
     PhotoStore photos(QDir(dataFolder()).filePath(PhotoStore::folderName()));
     ProfileSyncEngine engine(contacts, *session->store, photos);
@@ -208,7 +202,7 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
         engine.stop();
         if (engine.state().kind == SyncState::Kind::Error) {
             print(err, u"pemmo: "_qs + engine.state().message + u'\n');
-            return kFailure;
+            return Console::failure;
         }
     }
 
@@ -218,14 +212,14 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
         for (const Profile& profile : profiles)
             list.push_back(profileJson(profile));
         print(out, QString::fromStdString(list.dump(2)) + u'\n');
-        return kSuccess;
+        return Console::success;
     }
     for (const Profile& profile : profiles) {
         const auto headline = profile.headline();
         print(out,
               profile.person.displayName() + (headline ? u" \u2014 "_qs + *headline : QString()) + u'\n');
     }
-    return kSuccess;
+    return Console::success;
 }
 
 // ---- without a command ------------------------------------------------------------------------
@@ -234,13 +228,13 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
 int status(std::FILE* out, std::FILE* err) {
     auto session = openStore(err, true);
     if (!session)
-        return kFailure;
+        return Console::failure;
     const auto records = pemmo::waitFor(session->store->allRecords()).size();
     print(out, u"Pemmo "_qs + QCoreApplication::applicationVersion() + u"\nData folder: "_qs + dataFolder() +
                    u"\nRecords: "_qs + QString::number(records) +
                    u"\nThere is no display here for the tray panel; the command line works:\n"_qs +
                    QString::fromLatin1(kUsageText));
-    return kSuccess;
+    return Console::success;
 }
 
 } // namespace
@@ -250,7 +244,7 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         return status(out, err);
     if (arguments.first() == u"--help" || arguments.first() == u"-h" || arguments.first() == u"help") {
         print(out, QString::fromLatin1(kUsageText));
-        return kSuccess;
+        return Console::success;
     }
     const QString command = arguments.first();
     const QStringList rest = arguments.mid(1);
@@ -267,7 +261,7 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
 
     print(err,
           u"pemmo: unknown command \u201C"_qs + command + u"\u201D\n"_qs + QString::fromLatin1(kUsageText));
-    return kUsage;
+    return Console::usage;
 }
 
 } // namespace pemmo::CommandLine

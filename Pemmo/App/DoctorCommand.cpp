@@ -1,6 +1,7 @@
 #include "App/DoctorCommand.h"
 
 #include "App/AppEnvironment.h"
+#include "App/Console.h"
 #include "App/DataFolder.h"
 #include "Contacts/VCardFolderRepository.h"
 #include "Platform/SecretServiceStore.h"
@@ -18,10 +19,7 @@
 namespace pemmo::DoctorCommand {
 namespace {
 
-void print(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-}
+using Console::print;
 
 QString plural(qsizetype count, const QString& one, const QString& many) {
     return QString::number(count) + u' ' + (count == 1 ? one : many);

@@ -1,6 +1,7 @@
 #include "App/SearchCommand.h"
 
 #include "App/AppEnvironment.h"
+#include "App/Console.h"
 #include "App/DataFolder.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
@@ -17,19 +18,12 @@
 namespace pemmo::SearchCommand {
 namespace {
 
-constexpr int kSuccess = 0;
-constexpr int kFailure = 1;
-constexpr int kUsage = 2;
-
 const char* const kUsageText =
     "Usage: pemmo search [--json] [--limit N] [--contacts DIR]... QUERY...\n"
     "  runs each QUERY as the panel would and prints its sections and rows; with --json one\n"
     "  JSON object per query and line. --limit N shows up to N results instead of 50.\n";
 
-void print(std::FILE* stream, const QString& text) {
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
-}
+using Console::print;
 
 nlohmann::ordered_json text(const std::optional<QString>& value) {
     return value ? nlohmann::ordered_json(value->toStdString()) : nlohmann::ordered_json(nullptr);
@@ -116,7 +110,7 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
             limit = arguments[++i].toInt(&ok);
             if (!ok || limit < 0) {
                 print(err, QString::fromLatin1(kUsageText));
-                return kUsage;
+                return Console::usage;
             }
         } else if (arg == u"--contacts" && i + 1 < arguments.size()) {
             folders.append(QFileInfo(arguments[++i]).absoluteFilePath());
@@ -125,14 +119,14 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
             break;
         } else if (arg.startsWith(u"--")) {
             print(err, QString::fromLatin1(kUsageText));
-            return kUsage;
+            return Console::usage;
         } else {
             queries.append(arg);
         }
     }
     if (queries.isEmpty()) {
         print(err, QString::fromLatin1(kUsageText));
-        return kUsage;
+        return Console::usage;
     }
 
     const QString folder = dataFolder();
@@ -148,7 +142,7 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     env->sync().stop();
     if (env->sync().state().kind == SyncState::Kind::Error) {
         print(err, u"pemmo: "_qs + env->sync().state().message + u'\n');
-        return kFailure;
+        return Console::failure;
     }
 
     // The panel's own model, with no typing pause: each query is searched once, with "now" read
@@ -169,7 +163,7 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         else
             printText(out, query, model);
     }
-    return std::fflush(out) == 0 ? kSuccess : kFailure;
+    return std::fflush(out) == 0 ? Console::success : Console::failure;
 }
 
 } // namespace pemmo::SearchCommand

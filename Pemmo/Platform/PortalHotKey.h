@@ -25,7 +25,7 @@ public:
     void unbind() override;
     QString mechanism() const override { return QStringLiteral("desktop portal"); }
 
-    // "CTRL+k": the trigger notation of the shortcuts specification the portal uses.
+    // "CTRL+k": the XDG shortcut notation the portal takes for a preferred trigger.
     static QString preferredTrigger(const QKeySequence& shortcut);
 
 private Q_SLOTS:

@@ -1,4 +1,5 @@
 // The panel's key routing: which screen gets a key, in which order, and which windows count.
+#include "KeyPress.h"
 #include "Shell/KeyEventRouter.h"
 
 #include <QKeyEvent>
@@ -7,16 +8,7 @@
 
 using namespace pemmo;
 
-namespace {
-
-KeyEvent key(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    KeyEvent e;
-    e.key = k;
-    e.modifiers = modifiers;
-    return e;
-}
-
-} // namespace
+using pemmo::test::key;
 
 class TestKeyEventRouter : public QObject {
     Q_OBJECT

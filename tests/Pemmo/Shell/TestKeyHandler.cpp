@@ -1,5 +1,6 @@
 // Screens declare their key handling in QML: registered while active, in the router's order, and
 // always calling the function they hold now.
+#include "KeyPress.h"
 #include "Shell/KeyEventRouter.h"
 #include "Shell/KeyHandler.h"
 
@@ -11,16 +12,7 @@
 
 using namespace pemmo;
 
-namespace {
-
-KeyEvent key(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    KeyEvent e;
-    e.key = k;
-    e.modifiers = modifiers;
-    return e;
-}
-
-} // namespace
+using pemmo::test::key;
 
 class TestKeyHandler : public QObject {
     Q_OBJECT
