@@ -15,7 +15,7 @@ Q_DECLARE_METATYPE(pemmo::Person)
 namespace {
 
 QString corpusFolder() {
-    return qEnvironmentVariable("PEMMO_SHARED_DIR") + QStringLiteral("/corpus/vcard");
+    return qEnvironmentVariable("PEMMO_TEST_DATA") + QStringLiteral("/vcard");
 }
 
 QStringList corpusFiles() {
