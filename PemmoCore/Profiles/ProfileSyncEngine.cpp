@@ -276,8 +276,9 @@ QCoro::Task<void> ProfileSyncEngine::mutateRecord(QString id, RecordChange chang
     const PemmoRecord saved = co_await store.put(std::move(record), id);
     if (!self)
         co_return;
-    bumpDataVersion();
+    // Published first: whoever follows dataVersion reads the new record, not the one it replaces.
     replaceRecord(id, saved);
+    bumpDataVersion();
 }
 
 QCoro::Task<void> ProfileSyncEngine::commitRecord(QString id, RecordChange change) {

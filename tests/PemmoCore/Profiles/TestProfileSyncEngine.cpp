@@ -316,6 +316,19 @@ private Q_SLOTS:
         QTRY_COMPARE(test::await(h.store.writeCount()), 1);
     }
 
+    // A screen that reads the profile when dataVersion moves must find the new record there.
+    void dataVersionMovesOnlyOnceTheRecordIsPublished() {
+        Harness h({kAda});
+        test::await(h.engine.start());
+        QStringList seen;
+        connect(&h.engine, &ProfileSyncEngine::dataVersionChanged, this,
+                [&] { seen.append(h.engine.profile(QStringLiteral("1"))->record.about); });
+        test::await(h.engine.updateRecord(QStringLiteral("1"), [](PemmoRecord& r) { r.about = "Poet"; }));
+        test::await(h.engine.setAbout(QStringLiteral("1"), QStringLiteral("Analyst")));
+        test::await(h.engine.commitRecord(QStringLiteral("1"), [](PemmoRecord& r) { r.about = "Countess"; }));
+        QCOMPARE(seen, (QStringList{"Poet", "Analyst", "Countess"}));
+    }
+
     void commitThatChangesNothingWritesNothing() {
         Harness h({kAda});
         h.seed({{QStringLiteral("1"), taggedRecord(QStringLiteral("a"), h.now)}});
