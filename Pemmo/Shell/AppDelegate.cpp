@@ -89,7 +89,7 @@ bool AppDelegate::start(QString* error) {
     QCoro::connect(m_startup->start(), this, [] {});
     // Coming back to Pemmo is when the user expects fresh data.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive && m_env->sync().hasLoaded())
+        if (state == Qt::ApplicationActive)
             m_startup->refreshOnActivation();
     });
     // The first-run window is not part of the shell yet; the decision is logged so it is visible.

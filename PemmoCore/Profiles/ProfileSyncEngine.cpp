@@ -75,6 +75,7 @@ std::optional<Profile> ProfileSyncEngine::profile(const QString& id) const {
 
 QCoro::Task<void> ProfileSyncEngine::start() {
     stop();
+    m_started = true;
     const int generation = m_generation;
     const QPointer<ProfileSyncEngine> self(this);
     PemmoStore& store = m_store;
