@@ -62,7 +62,8 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
         connect(settings, &SettingsStore::contactFoldersChanged, folders,
                 [folders, settings, sync, directory] {
                     folders->setFolders(contactFolders(settings->contactFolders(), directory));
-                    if (sync->hasLoaded())
+                    // Also after a failed first fetch: folders chosen then show their people at once.
+                    if (sync->hasStarted())
                         sync->refresh();
                 });
     }

@@ -47,7 +47,10 @@ void AppStartup::startMaintenance() {
 }
 
 void AppStartup::refreshOnActivation() {
-    m_environment.sync().refresh();
+    // Also after a failed first fetch: the user may have just fixed what made it fail.
+    ProfileSyncEngine& sync = m_environment.sync();
+    if (sync.hasStarted())
+        sync.refresh();
 }
 
 // A person who left the address book leaves the lists (their record stays in the store), and a

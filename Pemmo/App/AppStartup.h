@@ -32,7 +32,8 @@ public:
     QCoro::Task<void> start();
     // Store maintenance alone; `start` begins with it. Calling it twice changes nothing.
     void startMaintenance();
-    // The shell calls this whenever Pemmo becomes the active application.
+    // The shell calls this whenever Pemmo becomes the active application: once the engine has
+    // started, it refreshes, whether or not a fetch has succeeded yet.
     void refreshOnActivation();
 
 private:

@@ -89,7 +89,7 @@ bool AppDelegate::start(QString* error) {
     QCoro::connect(m_startup->start(), this, [] {});
     // Coming back to Pemmo is when the user expects fresh data.
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive && m_env->sync().hasLoaded())
+        if (state == Qt::ApplicationActive)
             m_startup->refreshOnActivation();
     });
     // The first-run window is not part of the shell yet; the decision is logged so it is visible.
@@ -117,10 +117,7 @@ void AppDelegate::buildPanel() {
                 return tag ? tag->name : TagCatalog::displayNameForID(id);
             },
     });
-    connect(&m_env->sync(), &ProfileSyncEngine::dataVersionChanged, m_context.get(),
-            [this] { m_context->setDataVersion(m_env->sync().dataVersion()); });
-    connect(&m_env->tags(), &TagCatalog::tagsChanged, m_context.get(),
-            [this] { m_context->setDataVersion(m_context->dataVersion() + 1); });
+    m_context->followChanges(m_env->sync(), m_env->tags());
 
     m_search = std::make_unique<SearchViewModel>(m_env->sync(), m_env->starred(), m_env->recents(),
                                                  m_env->tags(), m_env->settings());

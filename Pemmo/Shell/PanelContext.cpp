@@ -1,5 +1,8 @@
 #include "Shell/PanelContext.h"
 
+#include "Lists/TagCatalog.h"
+#include "Profiles/ProfileSyncEngine.h"
+
 #include <QLocale>
 #include <algorithm>
 
@@ -86,10 +89,19 @@ void PanelContext::checkCompositor() {
     Q_EMIT translucentChanged();
 }
 
-void PanelContext::setDataVersion(int version) {
-    if (m_dataVersion == version)
-        return;
-    m_dataVersion = version;
+void PanelContext::followChanges(ProfileSyncEngine& profiles, TagCatalog& tags) {
+    // One counter of our own: copying the engine's dataVersion and adding the catalogue's changes
+    // to it could land on a value already shown, and then the card would not be read again. A
+    // refresh that changes a name or a phone number publishes profiles without touching
+    // dataVersion, so the published list is followed too.
+    connect(&profiles, &ProfileSyncEngine::profilesChanged, this, &PanelContext::noteDataChanged);
+    connect(&profiles, &ProfileSyncEngine::dataVersionChanged, this, &PanelContext::noteDataChanged);
+    connect(&profiles, &ProfileSyncEngine::photoVersionChanged, this, &PanelContext::noteDataChanged);
+    connect(&tags, &TagCatalog::tagsChanged, this, &PanelContext::noteDataChanged);
+}
+
+void PanelContext::noteDataChanged() {
+    ++m_dataVersion;
     Q_EMIT dataVersionChanged();
 }
 

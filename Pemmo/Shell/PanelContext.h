@@ -17,6 +17,9 @@
 
 namespace pemmo {
 
+class ProfileSyncEngine;
+class TagCatalog;
+
 class PanelContext : public QObject {
     Q_OBJECT
     Q_PROPERTY(pemmo::AppRouter* router READ router CONSTANT)
@@ -29,6 +32,8 @@ class PanelContext : public QObject {
     // Whether the panel's transparent corners show the desktop; checked again at each show, since
     // a compositor can start or stop while Pemmo runs.
     Q_PROPERTY(bool translucent READ translucent NOTIFY translucentChanged)
+    // Moves on by one at every change of what a card shows (people, records, circle names,
+    // photos), so bindings that read it fetch the card again. It only ever grows.
     Q_PROPERTY(int dataVersion READ dataVersion NOTIFY dataVersionChanged)
 
 public:
@@ -62,7 +67,9 @@ public:
     void setDark(bool dark);
     void setHotkey(const QString& glyphs, const QString& problem);
     void setPanel(PanelController* panel);
-    void setDataVersion(int version);
+    // Follows every source that can change what a card shows; each change moves dataVersion on.
+    void followChanges(ProfileSyncEngine& profiles, TagCatalog& tags);
+    void noteDataChanged();
     // How the panel learns whether the desktop composites (the default says it does not).
     void setCompositorCheck(std::function<bool()> check);
     // The clock the card's relative dates are measured against.

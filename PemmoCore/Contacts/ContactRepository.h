@@ -43,7 +43,12 @@ public:
     using QObject::QObject;
     ~ContactRepository() override = default;
 
+    // The access state, answered at once. Where finding it touches the disk (the vCard folders
+    // may sit on a network mount that hangs), the GUI thread asks `checkAuthorization` instead.
     virtual ContactsAuthorization authorizationStatus() const = 0;
+    // The access state, found off the calling thread when that takes file-system work; by
+    // default the state at hand. Throws PemmoError::timedOut when the check overruns its limit.
+    virtual QCoro::Task<ContactsAuthorization> checkAuthorization() { co_return authorizationStatus(); }
     // Asks for access when it was never asked. Throws PemmoError (contactsDenied, contactsRestricted).
     virtual QCoro::Task<ContactsAuthorization> requestAccess() = 0;
     // The whole book.

@@ -86,10 +86,12 @@ struct VCardFolderRepository::State {
 VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaultFolder,
                                              std::chrono::milliseconds timeLimit,
                                              std::chrono::milliseconds quietPeriod,
-                                             std::shared_ptr<SerialExecutor> executor, QObject* parent)
+                                             std::shared_ptr<SerialExecutor> executor,
+                                             FolderCheck folderCheck, QObject* parent)
     : ContactRepository(parent)
     , m_defaultFolder(VCardBook::normalized({defaultFolder}).value(0))
     , m_timeLimit(timeLimit)
+    , m_folderCheck(folderCheck ? std::move(folderCheck) : FolderCheck(&VCardBook::canRead))
     , m_executor(executor ? std::move(executor)
                           : std::make_shared<SerialExecutor>(QStringLiteral("VCardFolderRepository")))
     , m_state(std::make_shared<State>())
@@ -141,6 +143,18 @@ template <class R> QCoro::Task<R> finished(QFuture<R> future) {
         co_return co_await future;
 }
 
+// No folder chosen yet: not determined; one that cannot be read makes the whole book denied.
+ContactsAuthorization statusOf(const QStringList& folders,
+                               const VCardFolderRepository::FolderCheck& canRead) {
+    if (folders.isEmpty())
+        return ContactsAuthorization::NotDetermined;
+    for (const QString& folder : folders) {
+        if (!canRead(folder))
+            return ContactsAuthorization::Denied;
+    }
+    return ContactsAuthorization::Authorized;
+}
+
 } // namespace
 
 // Not a coroutine itself: the job goes to the executor at once, and the returned task is the race.
@@ -177,23 +191,24 @@ int VCardFolderRepository::parseCount() const {
 }
 
 ContactsAuthorization VCardFolderRepository::authorizationStatus() const {
-    const QStringList current = folders();
-    if (current.isEmpty())
-        return ContactsAuthorization::NotDetermined;
-    for (const QString& folder : current) {
-        if (!VCardBook::canRead(folder))
-            return ContactsAuthorization::Denied;
-    }
-    return ContactsAuthorization::Authorized;
+    return statusOf(folders(), m_folderCheck);
+}
+
+QCoro::Task<ContactsAuthorization> VCardFolderRepository::checkAuthorization() {
+    return perform(
+        [folders = folders(), check = m_folderCheck](VCardBook&) { return statusOf(folders, check); });
 }
 
 QCoro::Task<ContactsAuthorization> VCardFolderRepository::requestAccess() {
-    const ContactsAuthorization status = authorizationStatus();
+    const QPointer<VCardFolderRepository> self(this);
+    auto checking = checkAuthorization();
+    const ContactsAuthorization status = co_await std::move(checking);
+    if (!self)
+        co_return status;
     if (canRead(status))
         co_return status;
     if (status != ContactsAuthorization::NotDetermined)
         throw PemmoError::contactsDenied();
-    const QPointer<VCardFolderRepository> self(this);
     const QString folder = m_defaultFolder;
     // Named, not a temporary of the co_await: g++ 12 would destroy the captures twice.
     auto making = perform([folder](VCardBook&) { AtomicFile::ensureDirectory(folder); });
@@ -201,7 +216,8 @@ QCoro::Task<ContactsAuthorization> VCardFolderRepository::requestAccess() {
     if (!self)
         co_return ContactsAuthorization::Authorized;
     setFolders({folder});
-    co_return authorizationStatus();
+    auto rechecking = checkAuthorization();
+    co_return co_await std::move(rechecking);
 }
 
 QCoro::Task<QList<Person>> VCardFolderRepository::fetchPeople() {

@@ -12,6 +12,7 @@
 #include <QMutex>
 #include <QStringList>
 #include <chrono>
+#include <functional>
 #include <memory>
 
 namespace pemmo {
@@ -25,13 +26,19 @@ public:
     static constexpr std::chrono::milliseconds defaultTimeLimit{10'000};
     static constexpr std::chrono::milliseconds defaultQuietPeriod{300};
 
+    // Whether a folder's entries can be read. It opens the folder, so it can block as long as
+    // the disk behind it does.
+    using FolderCheck = std::function<bool(const QString& folder)>;
+
     // `folders`: the address-book folders chosen so far (none: access not determined yet).
     // `defaultFolder`: the folder `requestAccess` creates and adopts. `executor`: where the file
-    // work runs; a private one when none is given.
+    // work runs; a private one when none is given. `folderCheck`: how access to a folder is
+    // checked (VCardBook::canRead).
     VCardFolderRepository(QStringList folders, QString defaultFolder,
                           std::chrono::milliseconds timeLimit = defaultTimeLimit,
                           std::chrono::milliseconds quietPeriod = defaultQuietPeriod,
-                          std::shared_ptr<SerialExecutor> executor = nullptr, QObject* parent = nullptr);
+                          std::shared_ptr<SerialExecutor> executor = nullptr, FolderCheck folderCheck = {},
+                          QObject* parent = nullptr);
     ~VCardFolderRepository() override;
 
     QStringList folders() const;
@@ -39,7 +46,10 @@ public:
     void setFolders(QStringList folders);
     const QString& defaultFolder() const { return m_defaultFolder; }
 
+    // Opens every folder on the calling thread: for the command line. The GUI thread asks
+    // `checkAuthorization`, which opens them on the file-work thread under the time limit.
     ContactsAuthorization authorizationStatus() const override;
+    QCoro::Task<ContactsAuthorization> checkAuthorization() override;
     // With no folder yet, creates the default folder and adopts it. Throws contactsDenied when a
     // folder cannot be read.
     QCoro::Task<ContactsAuthorization> requestAccess() override;
@@ -62,6 +72,7 @@ private:
 
     const QString m_defaultFolder;
     const std::chrono::milliseconds m_timeLimit;
+    const FolderCheck m_folderCheck;
     std::shared_ptr<SerialExecutor> m_executor;
     std::shared_ptr<State> m_state;
     mutable QMutex m_foldersLock;

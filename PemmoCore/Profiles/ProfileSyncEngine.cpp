@@ -75,6 +75,7 @@ std::optional<Profile> ProfileSyncEngine::profile(const QString& id) const {
 
 QCoro::Task<void> ProfileSyncEngine::start() {
     stop();
+    m_started = true;
     const int generation = m_generation;
     const QPointer<ProfileSyncEngine> self(this);
     PemmoStore& store = m_store;
@@ -160,19 +161,19 @@ QCoro::Task<void> ProfileSyncEngine::refreshOnce() {
     PemmoStore& store = m_store;
     const std::shared_ptr<AsyncMutex> lock = m_recordMutation;
 
-    // Asking for access belongs to onboarding; a refresh only reads the state.
-    setAuthorization(m_contacts.authorizationStatus());
     // Once something is published it stays on screen, so only the very first load shows loading.
     if (!m_hasLoaded)
         setState(SyncState::loading());
 
     QList<Person> people;
     std::exception_ptr failure;
+    const auto abandoned = std::make_shared<bool>(false);
     try {
-        auto fetch = raceWithTimeout(m_contacts.fetchPeople(), m_fetchTimeout, PemmoError::timedOut());
-        people = co_await fetch;
+        auto reading = raceWithTimeout(readAddressBook(abandoned), m_fetchTimeout, PemmoError::timedOut());
+        people = co_await reading;
     } catch (...) {
         failure = std::current_exception();
+        *abandoned = true;
     }
     if (!self)
         co_return;
@@ -220,6 +221,25 @@ QCoro::Task<void> ProfileSyncEngine::refreshOnce() {
         joined.append(Profile{std::move(person), std::move(record)});
     }
     publish(ProfileOrder::sorted(std::move(joined)), std::move(ids));
+}
+
+QCoro::Task<QList<Person>> ProfileSyncEngine::readAddressBook(std::shared_ptr<bool> abandoned) {
+    const QPointer<ProfileSyncEngine> self(this);
+    ContactRepository& contacts = m_contacts;
+    // Asking for access belongs to onboarding; a refresh only reads the state. Reading it opens
+    // every address-book folder, which a hung network mount can stall: it runs off the GUI thread
+    // and counts against the same time limit as the fetch.
+    auto checking = contacts.checkAuthorization();
+    const ContactsAuthorization status = co_await std::move(checking);
+    // The engine (and with it the repository) may be gone, or the time limit may have won: then
+    // nobody waits for the people any more.
+    if (!self)
+        co_return QList<Person>{};
+    setAuthorization(status);
+    if (*abandoned)
+        co_return QList<Person>{};
+    auto fetching = contacts.fetchPeople();
+    co_return co_await std::move(fetching);
 }
 
 void ProfileSyncEngine::publish(QList<Profile> profiles, QSet<QString> fetchedIDs) {
@@ -276,8 +296,9 @@ QCoro::Task<void> ProfileSyncEngine::mutateRecord(QString id, RecordChange chang
     const PemmoRecord saved = co_await store.put(std::move(record), id);
     if (!self)
         co_return;
-    bumpDataVersion();
+    // Published first: whoever follows dataVersion reads the new record, not the one it replaces.
     replaceRecord(id, saved);
+    bumpDataVersion();
 }
 
 QCoro::Task<void> ProfileSyncEngine::commitRecord(QString id, RecordChange change) {

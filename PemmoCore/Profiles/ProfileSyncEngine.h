@@ -80,6 +80,9 @@ public:
     // Stops following change signals and polling.
     void stop();
     bool isRunning() const { return m_running; }
+    // `start` was called: the store's load comes before any refresh's read of the records, so a
+    // refresh asked for from now on sees them, whether or not a fetch has succeeded yet.
+    bool hasStarted() const { return m_started; }
 
     // Asks for a refresh. Returns when the refresh it started (with any requested meanwhile) has
     // finished, or at once when one was already running: that one runs once more afterwards.
@@ -162,6 +165,8 @@ private:
     };
 
     QCoro::Task<void> refreshOnce();
+    // The access state, then the people; `abandoned` is set once the time limit has won.
+    QCoro::Task<QList<Person>> readAddressBook(std::shared_ptr<bool> abandoned);
     QCoro::Task<void> refreshAndWait();
     QCoro::Task<void> mutateRecord(QString id, RecordChange change, WriteMode mode);
     QCoro::Task<void> poll(int generation);
@@ -199,6 +204,7 @@ private:
     // Shared so that a coroutine still holding it can release it after the engine is gone.
     std::shared_ptr<AsyncMutex> m_recordMutation;
 
+    bool m_started = false;
     bool m_running = false;
     int m_generation = 0; // bumped by stop(), so that a late start or poll knows it is outdated
     QTimer m_pollTimer;

@@ -30,9 +30,9 @@ QString PemmoError::message() const {
     case Case::AIOptedOut:
         return u"\u201C"_qs + m_text + u"\u201D is kept off cloud AI."_qs;
     case Case::ContactsDenied:
-        return QStringLiteral("Contacts access is off. Open System Settings to allow Pemmo.");
+        return QStringLiteral("Contacts access is off. Check the address book folders in Pemmo's settings.");
     case Case::ContactsRestricted:
-        return QStringLiteral("Contacts access is restricted on this Mac.");
+        return QStringLiteral("Contacts access is restricted on this computer.");
     case Case::TimedOut:
         return QStringLiteral("Contacts took too long to respond.");
     case Case::StoreCorrupt:

@@ -62,14 +62,11 @@ SearchViewModel::SearchViewModel(ProfileSyncEngine& profiles, StarredStore& star
         refresh();
     });
     connect(&m_starred, &StarredStore::idsChanged, this, &SearchViewModel::refresh);
-    connect(&m_recents, &RecentsStore::idsChanged, this, [this] {
-        noteRecents();
-        refresh();
-    });
+    connect(&m_recents, &RecentsStore::idsChanged, this, &SearchViewModel::refresh);
+    connect(&m_recents, &RecentsStore::openingsChanged, this, &SearchViewModel::refresh);
     connect(&m_tags, &TagCatalog::tagsChanged, this, &SearchViewModel::refresh);
     connect(&m_settings, &SettingsStore::semanticSearchEnabledChanged, this, &SearchViewModel::refresh);
     rebuild();
-    noteRecents();
     scheduleSearch(m_query, std::chrono::milliseconds(0));
 }
 
@@ -110,26 +107,11 @@ void SearchViewModel::rebuild() {
     ++m_generation;
 }
 
-// The recents list keeps no dates: an opening is dated when the model sees the person move to the
-// front, and people already listed when the model starts count as opened then.
-void SearchViewModel::noteRecents() {
-    const QStringList& ids = m_recents.ids();
-    const QDateTime now = m_clock();
-    QHash<QString, QDateTime> opens;
-    for (qsizetype i = 0; i < ids.size(); ++i) {
-        const auto known = m_recentOpens.constFind(ids[i]);
-        const bool movedToFront = i == 0 && !m_recentOpens.isEmpty() && m_lastFront != ids[i];
-        opens.insert(ids[i], known == m_recentOpens.cend() || movedToFront ? now : *known);
-    }
-    m_lastFront = ids.isEmpty() ? QString() : ids.first();
-    m_recentOpens = std::move(opens);
-}
-
 SearchBoosts SearchViewModel::boosts(const QDateTime& now) const {
     SearchBoosts boosts;
     const QStringList& starred = m_starred.ids();
     boosts.starred = QSet<QString>(starred.begin(), starred.end());
-    boosts.recentOpens = m_recentOpens;
+    boosts.recentOpens = m_recents.openings();
     boosts.lastContacted = m_lastContacted;
     boosts.now = now;
     return boosts;

@@ -117,7 +117,6 @@ Q_SIGNALS:
 
 private:
     void rebuild();
-    void noteRecents();
     SearchBoosts boosts(const QDateTime& now) const;
     void runPending();
     QCoro::Task<void> runSearch(QString text, int token);
@@ -160,8 +159,6 @@ private:
     QList<Profile> m_profiles; // the published list the index was built from
     SearchIndex m_index;
     QHash<QString, QDateTime> m_lastContacted;
-    QHash<QString, QDateTime> m_recentOpens;
-    QString m_lastFront; // who was at the front of the recents list when last seen
     SearchEngine m_engine;
 
     QTimer m_pending;

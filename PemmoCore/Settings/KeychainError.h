@@ -11,7 +11,7 @@ class KeychainError : public std::exception {
 public:
     // What the settings pane says when saving the key fails.
     static QString saveFailedMessage() {
-        return QStringLiteral("That key could not be saved to the keychain.");
+        return QStringLiteral("That key could not be saved to the keyring.");
     }
 
     KeychainError(QString description, int code)

@@ -4,8 +4,6 @@
 #include "Support/IsoDate.h"
 
 #include <QLocale>
-#include <QRegularExpression>
-#include <QTimeZone>
 #include <QUuid>
 #include <array>
 #include <cmath>
@@ -122,20 +120,13 @@ std::vector<std::pair<QString, QString>> textMap(const json& object) {
     return out;
 }
 
-// Absent when the day falls outside the years a stored birthday may have (1 to 9999).
-std::optional<DateComponents> birthdayComponents(const QDateTime& date, bool dateOnly) {
-    // A date-only text names the day itself; an instant is read in the user's time zone, where the
-    // earlier app showed it.
-    const QDate day = dateOnly ? date.toUTC().date() : date.toLocalTime().date();
-    if (day.year() < 1 || day.year() > 9999)
-        return std::nullopt;
-    DateComponents components;
-    if (day.year() != kNoYearMarker)
-        components.year = day.year();
-    components.month = day.month();
-    components.day = day.day();
-    return components;
-}
+// A date text of the earlier layout as read: the instant, and for a date-only text ("12/31/1970")
+// the calendar day it names, which no time zone may move.
+struct LegacyDate {
+    QDateTime instant; // invalid when no store file could hold it (a day of the year 1 east of UTC)
+    std::optional<QDate> day;
+    bool isNumber = false; // seconds since 2001-01-01, written as a bare number
+};
 
 // The dates a store file can hold; anything beyond them stays text, in `about`.
 std::optional<QDateTime> storable(const QDateTime& date) {
@@ -146,9 +137,71 @@ std::optional<QDateTime> storable(const QDateTime& date) {
     return date;
 }
 
-bool isDateOnly(const QString& text) {
-    static const QRegularExpression dateOnly(QStringLiteral(R"(^\s*\d{4}-\d{2}-\d{2}\s*$)"));
-    return dateOnly.match(text).hasMatch();
+std::optional<LegacyDate> readDate(const QString& input) {
+    const QString text = input.trimmed();
+    if (text.isEmpty())
+        return std::nullopt;
+    if (const auto date = IsoDate::parse(text)) {
+        if (const auto instant = storable(*date))
+            return LegacyDate{*instant, std::nullopt, false};
+        return std::nullopt;
+    }
+
+    // A bare number: seconds since 2001-01-01, the earlier app's native date coding.
+    bool isNumber = false;
+    const double seconds = text.toDouble(&isNumber);
+    if (isNumber) {
+        if (!std::isfinite(seconds) || std::abs(seconds) >= 1e11)
+            return std::nullopt;
+        const auto instant = storable(QDateTime::fromSecsSinceEpoch(
+            kReferenceDateOffset + static_cast<qint64>(std::floor(seconds)), Qt::UTC));
+        if (!instant)
+            return std::nullopt;
+        return LegacyDate{*instant, std::nullopt, true};
+    }
+
+    // A date-only text names a calendar day. As an instant it is the start of that day where the
+    // user is, so a timeline shows the same day in every time zone; date-times without a zone are
+    // the user's local time.
+    static const std::array<const char*, 7> dateFormats{
+        "yyyy-MM-dd", "yyyy/MM/dd", "MM/dd/yyyy", "dd.MM.yyyy", "MMMM d, yyyy", "MMM d, yyyy", "d MMMM yyyy"};
+    static const std::array<const char*, 4> dateTimeFormats{"yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm:ss",
+                                                            "yyyy-MM-ddTHH:mm:ss.zzz", "yyyy-MM-dd HH:mm"};
+    const QLocale posix(QLocale::C);
+    for (const char* format : dateFormats) {
+        const QDate day = posix.toDate(text, QString::fromLatin1(format));
+        if (!day.isValid())
+            continue;
+        return LegacyDate{storable(day.startOfDay(Qt::LocalTime).toUTC()).value_or(QDateTime()), day, false};
+    }
+    for (const char* format : dateTimeFormats) {
+        const QDateTime date = posix.toDateTime(text, QString::fromLatin1(format));
+        if (!date.isValid())
+            continue;
+        if (const auto instant = storable(date.toUTC()))
+            return LegacyDate{*instant, std::nullopt, false};
+        return std::nullopt;
+    }
+    return std::nullopt;
+}
+
+// A birthday is a calendar day. A bare number is not read as one: seconds since 2001 cannot be
+// told from a year, a day count or an age, so it stays text. Absent when the day falls outside
+// the years a stored birthday may have (1 to 9999).
+std::optional<DateComponents> birthdayComponents(const QString& text) {
+    const std::optional<LegacyDate> date = readDate(text);
+    if (!date || date->isNumber)
+        return std::nullopt;
+    // An instant is read in the user's time zone, where the earlier app showed it.
+    const QDate day = date->day.value_or(date->instant.toLocalTime().date());
+    if (day.year() < 1 || day.year() > 9999)
+        return std::nullopt;
+    DateComponents components;
+    if (day.year() != kNoYearMarker)
+        components.year = day.year();
+    components.month = day.month();
+    components.day = day.day();
+    return components;
 }
 
 PemmoRecord convert(const json& legacy, const QDateTime& now) {
@@ -202,8 +255,7 @@ PemmoRecord convert(const json& legacy, const QDateTime& now) {
     }
 
     if (const auto birthday = text(data, "birthday")) {
-        const auto date = parseLegacyDate(*birthday);
-        if (const auto components = date ? birthdayComponents(*date, isDateOnly(*birthday)) : std::nullopt)
+        if (const auto components = birthdayComponents(*birthday))
             record.birthday = components;
         else
             aboutLines.append(QStringLiteral("Birthday: ") + *birthday);
@@ -259,37 +311,9 @@ RecordMap migrate(QByteArrayView bytes, const QDateTime& now) {
     return records;
 }
 
-std::optional<QDateTime> parseLegacyDate(const QString& input) {
-    const QString text = input.trimmed();
-    if (text.isEmpty())
-        return std::nullopt;
-    if (auto date = IsoDate::parse(text))
-        return storable(*date);
-
-    // A bare number: seconds since 2001-01-01, the earlier app's native date coding.
-    bool isNumber = false;
-    const double seconds = text.toDouble(&isNumber);
-    if (isNumber && std::isfinite(seconds) && std::abs(seconds) < 1e11)
-        return storable(QDateTime::fromSecsSinceEpoch(
-            kReferenceDateOffset + static_cast<qint64>(std::floor(seconds)), Qt::UTC));
-
-    // Date-only formats name a calendar day, kept at midnight UTC; date-times without a zone are
-    // the user's local time.
-    static const std::array<const char*, 7> dateFormats{
-        "yyyy-MM-dd", "yyyy/MM/dd", "MM/dd/yyyy", "dd.MM.yyyy", "MMMM d, yyyy", "MMM d, yyyy", "d MMMM yyyy"};
-    static const std::array<const char*, 4> dateTimeFormats{"yyyy-MM-ddTHH:mm:ss", "yyyy-MM-dd HH:mm:ss",
-                                                            "yyyy-MM-ddTHH:mm:ss.zzz", "yyyy-MM-dd HH:mm"};
-    const QLocale posix(QLocale::C);
-    for (const char* format : dateFormats) {
-        const QDate date = posix.toDate(text, QString::fromLatin1(format));
-        if (date.isValid())
-            return storable(QDateTime(date, QTime(0, 0), Qt::UTC));
-    }
-    for (const char* format : dateTimeFormats) {
-        const QDateTime date = posix.toDateTime(text, QString::fromLatin1(format));
-        if (date.isValid())
-            return storable(date.toUTC());
-    }
+std::optional<QDateTime> parseLegacyDate(const QString& text) {
+    if (const auto date = readDate(text); date && date->instant.isValid())
+        return date->instant;
     return std::nullopt;
 }
 

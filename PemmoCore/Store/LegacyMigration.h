@@ -21,7 +21,7 @@ bool isLegacy(QByteArrayView bytes);
 RecordMap migrate(QByteArrayView bytes, const QDateTime& now);
 
 // Reads a date as the earlier versions wrote them: ISO 8601, a few fixed formats, or seconds since
-// 2001-01-01 as a number in text.
+// 2001-01-01 as a number in text. A date-only text is the start of that day in the local time zone.
 std::optional<QDateTime> parseLegacyDate(const QString& text);
 
 } // namespace pemmo::LegacyMigration

@@ -98,6 +98,32 @@ private Q_SLOTS:
         QCOMPARE(env->settings().contactFolders(), QStringList{u"~/pemmo-test-book"_qs});
     }
 
+    // A start whose folder could not be read, then a folder chosen in the settings: its people
+    // show at once, without waiting for the next poll.
+    void aFolderChosenAfterAFailedStartIsReadAtOnce() {
+        test::TempDir home;
+        const QString data = home.filePath(u"data/Pemmo"_qs);
+        const QString defaults = home.filePath(u"defaults.json"_qs);
+        {
+            DefaultsFileStore file(defaults);
+            SettingsStore(file).setContactFolders({home.filePath(u"missing"_qs)});
+        }
+        const auto env = AppEnvironment::live({data, defaults, std::nullopt});
+        await(env->sync().start());
+        QVERIFY(env->sync().state().isError());
+        QVERIFY(!env->sync().hasLoaded());
+
+        QDir().mkpath(home.filePath(u"book"_qs));
+        home.write(
+            u"book/ada.vcf"_qs,
+            "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ada\r\nN:Lovelace;Ada;;;\r\nFN:Ada Lovelace\r\nEND:VCARD\r\n");
+        env->settings().setContactFolders({home.filePath(u"book"_qs)});
+        QTRY_VERIFY(env->sync().hasLoaded());
+        QCOMPARE(env->sync().profiles().size(), 1);
+        QCOMPARE(env->sync().profiles().first().id(), u"ada"_qs);
+        env->sync().stop();
+    }
+
     void theFolderOnboardingAdoptsIsRemembered() {
         test::TempDir home;
         const QString data = home.filePath(u"data/Pemmo"_qs);

@@ -114,6 +114,27 @@ private Q_SLOTS:
         QCOMPARE(book(*env).fetchCount(), fetches + 1);
         env->sync().stop();
     }
+
+    // Access granted after a refused start: coming back to Pemmo shows the people at once.
+    void activationRefreshesAfterAFailedFirstLoad() {
+        const auto env = AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs)}, u"PemmoTest"_qs, fast());
+        book(*env).setStatus(ContactsAuthorization::Denied);
+        AppStartup startup(*env);
+        // Before the start there is no store to read the records from yet: nothing is fetched.
+        startup.refreshOnActivation();
+        QCOMPARE(book(*env).fetchCount(), 0);
+
+        await(startup.start());
+        QVERIFY(env->sync().state().isError());
+        QVERIFY(!env->sync().hasLoaded());
+
+        book(*env).setStatus(ContactsAuthorization::Authorized);
+        startup.refreshOnActivation();
+        QTRY_VERIFY(env->sync().hasLoaded());
+        QCOMPARE(env->sync().profiles().size(), 1);
+        QVERIFY(!env->sync().state().isError());
+        env->sync().stop();
+    }
 };
 
 QTEST_GUILESS_MAIN(TestAppStartup)

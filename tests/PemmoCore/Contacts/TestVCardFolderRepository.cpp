@@ -1,4 +1,5 @@
 // The address book over real vCard folders: reading, writing, access, change signals, time limits.
+#include "Contacts/VCardBook.h"
 #include "Contacts/VCardFolderRepository.h"
 #include "Records/PemmoError.h"
 #include "Support/SerialExecutor.h"
@@ -14,11 +15,15 @@
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
+#include <atomic>
 #include <sys/stat.h>
 #include <unistd.h>
 
 using namespace pemmo;
 using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(pemmo::ContactsAuthorization)
 
 namespace {
 
@@ -471,6 +476,46 @@ private Q_SLOTS:
         QCOMPARE(book.fetch().size(), 1);
         // The update that lost its race still ran to its end.
         QCOMPARE(book.fetch().first().givenName, QString());
+    }
+
+    // Checking access opens every folder: it happens on the file-work thread, under the time
+    // limit, so a folder on a hung network mount cannot stall the caller.
+    void checkingAccessRunsOffTheCallingThreadUnderTheTimeLimit() {
+        test::TempDir dir;
+        QSemaphore answer;
+        std::atomic<QThread*> checkedOn = nullptr;
+        VCardFolderRepository repository({dir.path()}, QString(), 200ms, 50ms, nullptr,
+                                         [&](const QString& folder) {
+                                             checkedOn = QThread::currentThread();
+                                             answer.tryAcquire(1, 5000); // a mount that does not answer
+                                             return VCardBook::canRead(folder);
+                                         });
+        QCOMPARE(test::awaitErrorOf<PemmoError>(repository.checkAuthorization()), PemmoError::timedOut());
+        QVERIFY(checkedOn.load() != nullptr);
+        QVERIFY(checkedOn.load() != QThread::currentThread());
+
+        answer.release(100); // the mount answers again
+        QCOMPARE(test::await(repository.checkAuthorization()), ContactsAuthorization::Authorized);
+    }
+
+    void checkingAccessAgreesWithTheStatus_data() {
+        QTest::addColumn<QStringList>("folders");
+        QTest::addColumn<bool>("readable");
+        QTest::addColumn<ContactsAuthorization>("status");
+        QTest::newRow("no folder") << QStringList() << true << ContactsAuthorization::NotDetermined;
+        QTest::newRow("readable") << QStringList{u"/book"_qs} << true << ContactsAuthorization::Authorized;
+        QTest::newRow("unreadable") << QStringList{u"/book"_qs, u"/other"_qs} << false
+                                    << ContactsAuthorization::Denied;
+    }
+
+    void checkingAccessAgreesWithTheStatus() {
+        QFETCH(QStringList, folders);
+        QFETCH(bool, readable);
+        QFETCH(ContactsAuthorization, status);
+        VCardFolderRepository repository(folders, QString(), 2s, 50ms, nullptr,
+                                         [readable](const QString&) { return readable; });
+        QCOMPARE(test::await(repository.checkAuthorization()), status);
+        QCOMPARE(repository.authorizationStatus(), status);
     }
 
     void switchingFoldersReadsTheNewOnes() {

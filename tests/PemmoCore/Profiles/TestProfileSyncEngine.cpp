@@ -1,4 +1,6 @@
 #include "Contacts/InMemoryContactRepository.h"
+#include "Contacts/VCardBook.h"
+#include "Contacts/VCardFolderRepository.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Records/PemmoError.h"
 #include "Store/PemmoStore.h"
@@ -11,8 +13,12 @@
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <atomic>
 #include <stdexcept>
 
 using namespace std::chrono_literals;
@@ -180,6 +186,49 @@ private Q_SLOTS:
         QCOMPARE(ids(h.engine.profiles()), QStringList{QStringLiteral("1")});
     }
 
+    // Reading the access state opens every address-book folder. A folder on a network mount that
+    // stops answering must give the time-out message while the GUI thread goes on turning.
+    void aHungFolderCheckTimesOutWithoutBlockingTheGUIThread() {
+        test::TempDir dir;
+        QDir().mkpath(dir.filePath(QStringLiteral("book")));
+        dir.write(QStringLiteral("book/ada.vcf"),
+                  "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ada\r\nN:Lovelace;Ada;;;\r\n"
+                  "FN:Ada Lovelace\r\nEND:VCARD\r\n");
+        QSemaphore answer;
+        std::atomic<bool> checking = false;
+        std::atomic<QThread*> checkedOn = nullptr;
+        VCardFolderRepository book({dir.filePath(QStringLiteral("book"))}, QString(), 10s, 50ms, nullptr,
+                                   [&](const QString& folder) {
+                                       checkedOn = QThread::currentThread();
+                                       checking = true;
+                                       answer.tryAcquire(1, 5000); // the mount does not answer
+                                       checking = false;
+                                       return VCardBook::canRead(folder);
+                                   });
+        PemmoStore store(dir.filePath(QStringLiteral("data")), 5ms);
+        PhotoStore photos(dir.filePath(QStringLiteral("data/Photos")));
+        ProfileSyncEngine engine(book, store, photos, 1h, 300ms);
+
+        int ticksWhileChecking = 0;
+        QTimer ticker;
+        connect(&ticker, &QTimer::timeout, this, [&] { ticksWhileChecking += checking ? 1 : 0; });
+        ticker.start(10ms);
+        test::await(engine.start());
+
+        QCOMPARE(engine.state(), SyncState::error(QStringLiteral("Contacts took too long to respond")));
+        QVERIFY(checking);
+        QVERIFY(checkedOn.load() != QThread::currentThread());
+        QVERIFY2(ticksWhileChecking >= 3, qPrintable(QString::number(ticksWhileChecking)));
+
+        // Once the mount answers, the next refresh reads the book.
+        answer.release(100);
+        test::await(engine.refresh());
+        QCOMPARE(engine.state(), SyncState::idle());
+        QCOMPARE(ids(engine.profiles()), QStringList{QStringLiteral("ada")});
+        QCOMPARE(engine.authorization(), ContactsAuthorization::Authorized);
+        engine.stop();
+    }
+
     void refusedAccessShowsItsStatusText_data() {
         QTest::addColumn<ContactsAuthorization>("status");
         QTest::addColumn<QString>("text");
@@ -314,6 +363,19 @@ private Q_SLOTS:
         QCOMPARE(dataSpy.count(), 1);
         // The debounced write reaches the disk.
         QTRY_COMPARE(test::await(h.store.writeCount()), 1);
+    }
+
+    // A screen that reads the profile when dataVersion moves must find the new record there.
+    void dataVersionMovesOnlyOnceTheRecordIsPublished() {
+        Harness h({kAda});
+        test::await(h.engine.start());
+        QStringList seen;
+        connect(&h.engine, &ProfileSyncEngine::dataVersionChanged, this,
+                [&] { seen.append(h.engine.profile(QStringLiteral("1"))->record.about); });
+        test::await(h.engine.updateRecord(QStringLiteral("1"), [](PemmoRecord& r) { r.about = "Poet"; }));
+        test::await(h.engine.setAbout(QStringLiteral("1"), QStringLiteral("Analyst")));
+        test::await(h.engine.commitRecord(QStringLiteral("1"), [](PemmoRecord& r) { r.about = "Countess"; }));
+        QCOMPARE(seen, (QStringList{"Poet", "Analyst", "Countess"}));
     }
 
     void commitThatChangesNothingWritesNothing() {

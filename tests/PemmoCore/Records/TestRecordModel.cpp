@@ -203,10 +203,11 @@ private Q_SLOTS:
                                    << u"\u201CAda\u201D is kept off cloud AI."_qs;
         QTest::newRow("invalid") << PemmoError::aiResponseInvalid(u"Bad"_qs) << u"Bad"_qs;
         QTest::newRow("network") << PemmoError::network(503, u"Busy"_qs) << u"Busy"_qs;
-        QTest::newRow("denied") << PemmoError::contactsDenied()
-                                << u"Contacts access is off. Open System Settings to allow Pemmo."_qs;
+        QTest::newRow("denied")
+            << PemmoError::contactsDenied()
+            << u"Contacts access is off. Check the address book folders in Pemmo's settings."_qs;
         QTest::newRow("restricted") << PemmoError::contactsRestricted()
-                                    << u"Contacts access is restricted on this Mac."_qs;
+                                    << u"Contacts access is restricted on this computer."_qs;
         QTest::newRow("timed out") << PemmoError::timedOut() << u"Contacts took too long to respond."_qs;
         QTest::newRow("corrupt") << PemmoError::storeCorrupt() << u"Pemmo's data file couldn't be read."_qs;
     }

@@ -64,7 +64,7 @@ struct Harness {
         , photos(dir.filePath(QStringLiteral("data/Photos")))
         , engine(contacts, store, photos, 1h, 5s, [] { return kNow; })
         , starred(defaults)
-        , recents(defaults)
+        , recents(defaults, [this] { return openedNow; })
         , tags(defaults, [](int) { return 0; })
         , settings(defaults)
         , model(
@@ -116,6 +116,7 @@ struct Harness {
     PhotoStore photos;
     ProfileSyncEngine engine;
     InMemoryKeyValueStore defaults;
+    QDateTime openedNow = kNow; // when the recents list dates an opening
     StarredStore starred;
     RecentsStore recents;
     TagCatalog tags;
@@ -303,6 +304,50 @@ private Q_SLOTS:
         const auto rows = h.model.flat();
         QCOMPARE(rows.first().score, 1.0 * 1.1);
         QCOMPARE(rows.first().titleRanges, (QList<TextRange>{{0, 4}}));
+    }
+
+    // The boost follows the time each person was really opened, kept beside the list, not the
+    // moment the panel happened to see the list.
+    void theRecentBoostFollowsTheStoredOpening_data() {
+        QTest::addColumn<int>("daysAgo");
+        QTest::addColumn<bool>("boosted");
+        QTest::newRow("today") << 0 << true;
+        QTest::newRow("six days ago") << 6 << true;
+        QTest::newRow("seven days ago") << 7 << true;
+        QTest::newRow("eight days ago") << 8 << false;
+        QTest::newRow("a month ago") << 30 << false;
+    }
+
+    void theRecentBoostFollowsTheStoredOpening() {
+        QFETCH(int, daysAgo);
+        QFETCH(bool, boosted);
+        Harness h({person("a", "Anna", "A"), person("b", "Anna", "B")});
+        h.type("anna");
+        h.openedNow = kNow.addDays(-daysAgo);
+        h.recents.record("b");
+        h.settle();
+        QCOMPARE(h.rowIDs(SearchSection::Results), (boosted ? QStringList{"b", "a"} : QStringList{"a", "b"}));
+
+        // A panel started later (the next launch) sees the same opening, not one dated at its start.
+        SearchViewModel later(
+            h.engine, h.starred, h.recents, h.tags, h.settings, nullptr, [] { return kNow; }, 5ms);
+        QSignalSpy finished(&later, &SearchViewModel::searchFinished);
+        later.setQuery("anna");
+        QVERIFY(finished.wait(2000));
+        QCOMPARE(later.flat().first().id, boosted ? QStringLiteral("b") : QStringLiteral("a"));
+    }
+
+    // Opening the person already at the front of the list dates the opening again.
+    void reopeningTheFirstRecentRenewsTheBoost() {
+        Harness h({person("a", "Anna", "A"), person("b", "Anna", "B")});
+        h.openedNow = kNow.addDays(-10);
+        h.recents.record("b");
+        h.type("anna");
+        QCOMPARE(h.rowIDs(SearchSection::Results), (QStringList{"a", "b"}));
+        h.openedNow = kNow;
+        h.recents.record("b");
+        h.settle();
+        QCOMPARE(h.rowIDs(SearchSection::Results), (QStringList{"b", "a"}));
     }
 };
 

@@ -1,8 +1,13 @@
-// Recognising and converting the earlier store layout without losing anything it held.
+// Recognising and converting the earlier store layout without losing anything it held. Every
+// test runs in three time zones (see main), since the earlier file's dates must keep their day
+// wherever the user is.
 #include "Store/LegacyMigration.h"
 #include "Support/DecodingError.h"
+#include "Support/IsoDate.h"
 
 #include <QTest>
+#include <array>
+#include <ctime>
 
 using namespace pemmo;
 
@@ -17,12 +22,35 @@ PemmoRecord migrateOne(const QByteArray& legacyRecord) {
     return records.value(u"C1"_qs);
 }
 
+// A zone as a POSIX TZ rule, which needs no zone database, and its offset from UTC in seconds.
+struct Zone {
+    const char* rule;
+    int offset;
+};
+
+// Ten hours west of UTC, UTC, and fourteen hours east: the earliest and the latest clocks there are.
+constexpr std::array<Zone, 3> kZones{{{"HST10", -10 * 3600}, {"UTC0", 0}, {"<+14>-14", 14 * 3600}}};
+
 } // namespace
 
 class TestLegacyMigration : public QObject {
     Q_OBJECT
 
+public:
+    explicit TestLegacyMigration(Zone zone)
+        : m_zone(zone) {}
+
+private:
+    Zone m_zone;
+
 private Q_SLOTS:
+    // The zone is really in effect, so the tests below exercise it.
+    void initTestCase() {
+        qInfo("time zone %s", m_zone.rule);
+        QCOMPARE(QDateTime(QDate(2026, 1, 15), QTime(12, 0), Qt::LocalTime).offsetFromUtc(), m_zone.offset);
+        QCOMPARE(QDateTime(QDate(2026, 7, 15), QTime(12, 0), Qt::LocalTime).offsetFromUtc(), m_zone.offset);
+    }
+
     void recognition_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("legacy");
@@ -105,12 +133,21 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<int>>("year");
         QTest::addColumn<int>("month");
         QTest::addColumn<int>("day");
-        QTest::newRow("iso instant") << u"1990-07-14T12:00:00Z"_qs << std::optional<int>(1990) << 7 << 14;
+        // The earlier app wrote a birthday as the instant its day starts where the user lives.
+        QTest::newRow("iso instant") << IsoDate::format(QDate(1990, 7, 14).startOfDay(Qt::LocalTime))
+                                     << std::optional<int>(1990) << 7 << 14;
+        QTest::newRow("iso instant, year unknown")
+            << IsoDate::format(QDate(1604, 3, 9).startOfDay(Qt::LocalTime)) << std::optional<int>() << 3 << 9;
         QTest::newRow("date only") << u"1985-02-28"_qs << std::optional<int>(1985) << 2 << 28;
         QTest::newRow("year unknown marker") << u"1604-03-09"_qs << std::optional<int>() << 3 << 9;
         QTest::newRow("us style") << u"12/31/1970"_qs << std::optional<int>(1970) << 12 << 31;
+        QTest::newRow("us style, new year") << u"01/01/1971"_qs << std::optional<int>(1971) << 1 << 1;
+        QTest::newRow("slashes") << u"1970/12/31"_qs << std::optional<int>(1970) << 12 << 31;
+        QTest::newRow("dots") << u"31.12.1970"_qs << std::optional<int>(1970) << 12 << 31;
         QTest::newRow("long month") << u"March 5, 2001"_qs << std::optional<int>(2001) << 3 << 5;
-        QTest::newRow("reference seconds") << u"43200"_qs << std::optional<int>(2001) << 1 << 1;
+        QTest::newRow("short month") << u"Dec 31, 1999"_qs << std::optional<int>(1999) << 12 << 31;
+        QTest::newRow("day first") << u"1 January 2000"_qs << std::optional<int>(2000) << 1 << 1;
+        QTest::newRow("first year") << u"0001-01-01"_qs << std::optional<int>(1) << 1 << 1;
     }
 
     void birthdays() {
@@ -122,6 +159,68 @@ private Q_SLOTS:
             migrateOne(QByteArray("{\"pemmoData\":{\"birthday\":\"" + text.toUtf8() + "\"}}"));
         QCOMPARE(r.birthday, (DateComponents{year, month, day}));
         QCOMPARE(r.about, QString());
+    }
+
+    // A number could be seconds, a day count or a year; a birthday is not guessed from it.
+    void aBirthdayThatIsANumberIsKeptAsText_data() {
+        QTest::addColumn<QByteArray>("birthday");
+        QTest::addColumn<QString>("about");
+        QTest::newRow("text") << QByteArray(R"("43200")") << u"Birthday: 43200"_qs;
+        QTest::newRow("fraction") << QByteArray(R"("-31536000.5")") << u"Birthday: -31536000.5"_qs;
+        QTest::newRow("json number") << QByteArray("1990") << u"Birthday: 1990"_qs;
+    }
+
+    void aBirthdayThatIsANumberIsKeptAsText() {
+        QFETCH(QByteArray, birthday);
+        QFETCH(QString, about);
+        const PemmoRecord r = migrateOne("{\"pemmoData\":{\"birthday\":" + birthday + "}}");
+        QVERIFY(!r.birthday);
+        QCOMPARE(r.about, about);
+    }
+
+    // The timeline shows an entry on the day of its instant where the user is; a date-only text
+    // must land on its own day there, whatever the zone.
+    void aDateOnlyLastContactKeepsItsDay_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDate>("day");
+        QTest::newRow("us style") << u"12/31/1970"_qs << QDate(1970, 12, 31);
+        QTest::newRow("iso day") << u"2025-11-30"_qs << QDate(2025, 11, 30);
+        QTest::newRow("long month") << u"March 1, 2024"_qs << QDate(2024, 3, 1);
+    }
+
+    void aDateOnlyLastContactKeepsItsDay() {
+        QFETCH(QString, text);
+        QFETCH(QDate, day);
+        const PemmoRecord r =
+            migrateOne(QByteArray("{\"pemmoData\":{\"lastContacted\":\"" + text.toUtf8() + "\"}}"));
+        QCOMPARE(r.interactions.size(), 1);
+        QCOMPARE(r.interactions.first().date.toLocalTime().date(), day);
+        QCOMPARE(r.interactions.first().date.toLocalTime().time(), QTime(0, 0));
+        QCOMPARE(LegacyMigration::parseLegacyDate(text), r.interactions.first().date);
+    }
+
+    // Last contacted and the record's time stamp are instants: a number is the earlier app's own
+    // coding of one, and a time without a zone is the user's local time.
+    void instantsOfTheEarlierLayout_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QDateTime>("instant");
+        QTest::newRow("reference seconds")
+            << u"43200"_qs << QDateTime(QDate(2001, 1, 1), QTime(12, 0), Qt::UTC);
+        QTest::newRow("iso with offset")
+            << u"2025-11-30T18:45:00+01:00"_qs << QDateTime(QDate(2025, 11, 30), QTime(17, 45), Qt::UTC);
+        QTest::newRow("local time") << u"2025-11-30 18:45:00"_qs
+                                    << QDateTime(QDate(2025, 11, 30), QTime(18, 45), Qt::LocalTime).toUTC();
+    }
+
+    void instantsOfTheEarlierLayout() {
+        QFETCH(QString, text);
+        QFETCH(QDateTime, instant);
+        const PemmoRecord r =
+            migrateOne(QByteArray("{\"updatedAt\":\"" + text.toUtf8() +
+                                  "\",\"pemmoData\":{\"lastContacted\":\"" + text.toUtf8() + "\"}}"));
+        QCOMPARE(r.interactions.size(), 1);
+        QCOMPARE(r.interactions.first().date, instant);
+        QCOMPARE(r.updatedAt, instant);
     }
 
     // Dates a store could not write back stay as text rather than breaking the next load.
@@ -174,5 +273,17 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestLegacyMigration)
+// Runs every test once per zone, with TZ set as the C library and Qt read it.
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    int failures = 0;
+    for (const Zone& zone : kZones) {
+        qputenv("TZ", zone.rule);
+        tzset();
+        TestLegacyMigration test(zone);
+        failures += QTest::qExec(&test, argc, argv);
+    }
+    return failures;
+}
+
 #include "TestLegacyMigration.moc"
