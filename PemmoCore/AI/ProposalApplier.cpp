@@ -4,6 +4,7 @@
 #include "Profiles/ProfileSyncEngine.h"
 #include "Profiles/RecordEdits.h"
 #include "Records/PemmoError.h"
+#include "Records/Text.h"
 
 #include <algorithm>
 
@@ -54,6 +55,13 @@ bool setField(PemmoRecord& record, const ProposalItem::SetField& item, const Int
     return true;
 }
 
+// A sentence the notes already hold is not added again (a proposal applied twice, say).
+bool appendAbout(PemmoRecord& record, const QString& text) {
+    if (record.about.contains(Text::trimmed(text), Qt::CaseInsensitive))
+        return false;
+    return RecordEdits::appendAbout(record, text);
+}
+
 bool addInteraction(PemmoRecord& record, const Interaction& interaction) {
     if (std::any_of(record.interactions.cbegin(), record.interactions.cend(),
                     [&interaction](const Interaction& e) { return e.id == interaction.id; }))
@@ -79,7 +87,7 @@ PemmoRecord apply(const Proposal& proposal, PemmoRecord record, const QDateTime&
         else if (const auto* c = item.as<ProposalItem::AddInteraction>())
             changed |= addInteraction(record, c->interaction);
         else if (const auto* c = item.as<ProposalItem::AppendAbout>())
-            changed |= RecordEdits::appendAbout(record, c->text);
+            changed |= appendAbout(record, c->text);
     }
     if (changed)
         record.updatedAt = now;

@@ -22,15 +22,17 @@ QString fieldLabel(WritableField field) {
 QString ProposalItem::id() const {
     return std::visit<QString>(
         Visitor{
-            [](const SetField& c) { return QStringLiteral("field:") + WritableFields::name(c.field); },
-            [](const AddTag& c) { return QStringLiteral("tag+") + c.name; },
-            [](const RemoveTag& c) { return QStringLiteral("tag-") + c.name; },
-            [](const AddLink& c) { return QStringLiteral("link:") + c.link.url; },
-            [](const AddInteraction& c) {
+            [](const SetField& c) -> QString {
+                return QStringLiteral("field:") + WritableFields::name(c.field);
+            },
+            [](const AddTag& c) -> QString { return QStringLiteral("tag+") + c.name; },
+            [](const RemoveTag& c) -> QString { return QStringLiteral("tag-") + c.name; },
+            [](const AddLink& c) -> QString { return QStringLiteral("link:") + c.link.url; },
+            [](const AddInteraction& c) -> QString {
                 return QStringLiteral("interaction:") +
                        c.interaction.id.toString(QUuid::WithoutBraces).toUpper();
             },
-            [](const AppendAbout&) { return QStringLiteral("about"); },
+            [](const AppendAbout&) -> QString { return QStringLiteral("about"); },
         },
         change);
 }
@@ -38,12 +40,14 @@ QString ProposalItem::id() const {
 QString ProposalItem::title() const {
     return std::visit<QString>(
         Visitor{
-            [](const SetField& c) { return fieldLabel(c.field); },
-            [](const AddTag& c) { return u"Add to circle \u00AB"_qs + c.name + u"\u00BB"_qs; },
-            [](const RemoveTag& c) { return u"Remove from circle \u00AB"_qs + c.name + u"\u00BB"_qs; },
-            [](const AddLink& c) { return QStringLiteral("Add link: ") + c.link.title; },
-            [](const AddInteraction&) { return QStringLiteral("Log interaction"); },
-            [](const AppendAbout&) { return QStringLiteral("Append to notes"); },
+            [](const SetField& c) -> QString { return fieldLabel(c.field); },
+            [](const AddTag& c) -> QString { return u"Add to circle \u00AB"_qs + c.name + u"\u00BB"_qs; },
+            [](const RemoveTag& c) -> QString {
+                return u"Remove from circle \u00AB"_qs + c.name + u"\u00BB"_qs;
+            },
+            [](const AddLink& c) -> QString { return QStringLiteral("Add link: ") + c.link.title; },
+            [](const AddInteraction&) -> QString { return QStringLiteral("Log interaction"); },
+            [](const AppendAbout&) -> QString { return QStringLiteral("Append to notes"); },
         },
         change);
 }
