@@ -1,5 +1,8 @@
 #include "App/AppEnvironment.h"
 
+#include "AI/AIProviders.h"
+#include "AI/AIService.h"
+#include "AI/NetworkTransport.h"
 #include "App/DataFolder.h"
 #include "Contacts/InMemoryContactRepository.h"
 #include "Contacts/VCardFolderRepository.h"
@@ -17,6 +20,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QTimeZone>
 #include <QUuid>
 
 namespace pemmo {
@@ -107,10 +111,19 @@ void AppEnvironment::buildServices(const Timings& timings, bool readOnlyStore) {
     m_starred = std::make_unique<StarredStore>(*m_keyValues);
     m_recents = std::make_unique<RecentsStore>(*m_keyValues);
     m_tags = std::make_unique<TagCatalog>(*m_keyValues);
+    // 9. The AI service, its providers made from the settings and the keyring at each call. The
+    // semantic index is not built yet; the service works without it.
+    m_transport = std::make_shared<NetworkTransport>();
+    m_ai = std::make_unique<AIService>(*m_settings, *m_secrets, nullptr,
+                                       AIProviders::make(*m_settings, *m_secrets, m_transport),
+                                       QTimeZone::systemTimeZone());
 }
 
 AppEnvironment::~AppEnvironment() {
-    // Users before what they use: the lists and the engine, then the stores and the address book.
+    // Users before what they use: the AI, the lists and the engine, then the stores and the address
+    // book.
+    m_ai.reset();
+    m_transport.reset();
     m_tags.reset();
     m_recents.reset();
     m_starred.reset();

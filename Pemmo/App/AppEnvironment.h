@@ -14,7 +14,9 @@
 
 namespace pemmo {
 
+class AIService;
 class ContactRepository;
+class HTTPTransport;
 class KeyValueStore;
 class PemmoStore;
 class PhotoStore;
@@ -32,12 +34,14 @@ class AppEnvironment : public QObject {
     Q_MOC_INCLUDE("Lists/RecentsStore.h")
     Q_MOC_INCLUDE("Lists/TagCatalog.h")
     Q_MOC_INCLUDE("Settings/SettingsStore.h")
+    Q_MOC_INCLUDE("AI/AIService.h")
     Q_PROPERTY(QString directory READ directory CONSTANT)
     Q_PROPERTY(pemmo::ProfileSyncEngine* sync READ syncObject CONSTANT)
     Q_PROPERTY(pemmo::StarredStore* starred READ starredObject CONSTANT)
     Q_PROPERTY(pemmo::RecentsStore* recents READ recentsObject CONSTANT)
     Q_PROPERTY(pemmo::TagCatalog* tags READ tagsObject CONSTANT)
     Q_PROPERTY(pemmo::SettingsStore* settings READ settingsObject CONSTANT)
+    Q_PROPERTY(pemmo::AIService* ai READ aiObject CONSTANT)
 
 public:
     // Where the live environment finds its files; empty fields mean the standard places.
@@ -92,6 +96,10 @@ public:
     TagCatalog& tags() const { return *m_tags; }
     SettingsStore& settings() const { return *m_settings; }
     SecretStore& secrets() const { return *m_secrets; }
+    // Every model call goes through it; it reads the settings and the cloud key from `secrets`.
+    AIService& ai() const { return *m_ai; }
+    // How the AI providers reach their servers.
+    const std::shared_ptr<HTTPTransport>& httpTransport() const { return m_transport; }
     // The preferences behind `settings` and the three lists.
     KeyValueStore& keyValueStore() const { return *m_keyValues; }
 
@@ -102,6 +110,7 @@ public:
     RecentsStore* recentsObject() const { return m_recents.get(); }
     TagCatalog* tagsObject() const { return m_tags.get(); }
     SettingsStore* settingsObject() const { return m_settings.get(); }
+    AIService* aiObject() const { return m_ai.get(); }
 
 private:
     AppEnvironment() = default;
@@ -123,6 +132,8 @@ private:
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<SecretStore> m_secrets;
     std::unique_ptr<KeyValueStore> m_keyValues;
+    std::shared_ptr<HTTPTransport> m_transport;
+    std::unique_ptr<AIService> m_ai;
     bool m_removesDirectory = false;
 };
 

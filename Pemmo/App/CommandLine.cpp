@@ -1,5 +1,6 @@
 #include "App/CommandLine.h"
 
+#include "App/AICommands.h"
 #include "App/AppEnvironment.h"
 #include "App/Console.h"
 #include "App/DataFolder.h"
@@ -35,7 +36,14 @@ const char* const kUsageText =
     "                        run each query as the panel would and print what it shows\n"
     "  pemmo export [FILE]   write every record as JSON to FILE, or to standard output\n"
     "  pemmo import FILE     merge an export file into Pemmo's records\n"
-    "  pemmo doctor          show the folders, files and services Pemmo starts with\n";
+    "  pemmo doctor          show the folders, files and services Pemmo starts with\n"
+    "  pemmo ask [--json] QUESTION...\n"
+    "                        ask the AI which people fit the question\n"
+    "  pemmo briefing [--json] PERSON\n"
+    "                        print the AI briefing about a person (id or name)\n"
+    "  pemmo capture [--for PERSON] [--json] NOTE...\n"
+    "                        print the updates the AI proposes for a quick note\n"
+    "                        (the AI commands save nothing)\n";
 
 using Console::print;
 
@@ -258,6 +266,12 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         return SearchCommand::run(rest, out, err);
     if (command == u"doctor")
         return DoctorCommand::run(rest, out, err);
+    if (command == u"ask")
+        return AICommands::ask(rest, out, err);
+    if (command == u"briefing")
+        return AICommands::briefing(rest, out, err);
+    if (command == u"capture")
+        return AICommands::capture(rest, out, err);
 
     print(err,
           u"pemmo: unknown command \u201C"_qs + command + u"\u201D\n"_qs + QString::fromLatin1(kUsageText));

@@ -143,6 +143,8 @@ SettingsStore::SettingsStore(KeyValueStore& store, QObject* parent)
     m_contactFolders = listValue(store, contactFoldersKey());
     m_localModelServer = modelValue(store, localModelServerKey(), QStringLiteral("http://127.0.0.1:11434"));
     m_localModel = modelValue(store, localModelKey(), QStringLiteral("llama3.2"));
+    m_anthropicBaseURL =
+        modelValue(store, anthropicBaseURLKey(), QStringLiteral("https://api.anthropic.com"));
     m_messagingApp =
         enumValue(store, messagingAppKey(), MessagingApp::Sms,
                   {MessagingApp::Sms, MessagingApp::Signal, MessagingApp::WhatsApp, MessagingApp::Telegram});
@@ -347,6 +349,14 @@ void SettingsStore::setLocalModel(const QString& value) {
         return;
     m_localModel = value;
     Q_EMIT localModelChanged();
+}
+
+void SettingsStore::setAnthropicBaseURL(const QString& value) {
+    m_store.set(StoredValue(value), anthropicBaseURLKey());
+    if (m_anthropicBaseURL == value)
+        return;
+    m_anthropicBaseURL = value;
+    Q_EMIT anthropicBaseURLChanged();
 }
 
 void SettingsStore::setMessagingApp(MessagingApp value) {

@@ -50,6 +50,8 @@ class SettingsStore : public QObject {
     Q_PROPERTY(QString localModelServer READ localModelServer WRITE setLocalModelServer NOTIFY
                    localModelServerChanged)
     Q_PROPERTY(QString localModel READ localModel WRITE setLocalModel NOTIFY localModelChanged)
+    Q_PROPERTY(QString anthropicBaseURL READ anthropicBaseURL WRITE setAnthropicBaseURL NOTIFY
+                   anthropicBaseURLChanged)
     Q_PROPERTY(MessagingApp messagingApp READ messagingApp WRITE setMessagingApp NOTIFY messagingAppChanged)
 
 public:
@@ -106,6 +108,7 @@ public:
     static QString contactFoldersKey() { return QStringLiteral("pemmo.contacts.folders"); }
     static QString localModelServerKey() { return QStringLiteral("pemmo.settings.localModelServer"); }
     static QString localModelKey() { return QStringLiteral("pemmo.settings.localModel"); }
+    static QString anthropicBaseURLKey() { return QStringLiteral("pemmo.settings.anthropicBaseURL"); }
     static QString messagingAppKey() { return QStringLiteral("pemmo.settings.messagingApp"); }
 
     // Reads every preference from `store`, which is not owned and must outlive this object.
@@ -134,10 +137,12 @@ public:
     double calendarSince() const { return m_calendarSince; }
 
     // Linux only: the address book folders (none: not chosen yet), the local model server's
-    // address and model, and the app "imessage://" addresses open in.
+    // address and model, the base address of the Messages API (a proxy, or a test server), and
+    // the app "imessage://" addresses open in.
     QStringList contactFolders() const { return m_contactFolders; }
     QString localModelServer() const { return m_localModelServer; }
     QString localModel() const { return m_localModel; }
+    QString anthropicBaseURL() const { return m_anthropicBaseURL; }
     MessagingApp messagingApp() const { return m_messagingApp; }
 
     void setPanelWidth(PanelWidth value);
@@ -162,6 +167,7 @@ public:
     void setContactFolders(const QStringList& value);
     void setLocalModelServer(const QString& value);
     void setLocalModel(const QString& value);
+    void setAnthropicBaseURL(const QString& value);
     void setMessagingApp(MessagingApp value);
 
 Q_SIGNALS:
@@ -187,6 +193,7 @@ Q_SIGNALS:
     void contactFoldersChanged();
     void localModelServerChanged();
     void localModelChanged();
+    void anthropicBaseURLChanged();
     void messagingAppChanged();
 
 private:
@@ -215,6 +222,7 @@ private:
     QStringList m_contactFolders;
     QString m_localModelServer;
     QString m_localModel;
+    QString m_anthropicBaseURL;
     MessagingApp m_messagingApp;
 };
 

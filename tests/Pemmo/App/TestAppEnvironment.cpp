@@ -1,4 +1,5 @@
 // The composition root: what each kind of environment is built on, and where its files go.
+#include "AI/AIService.h"
 #include "App/AppEnvironment.h"
 #include "Contacts/InMemoryContactRepository.h"
 #include "Contacts/VCardFolderRepository.h"
@@ -51,6 +52,21 @@ private Q_SLOTS:
         env->sync().stop();
         QCOMPARE(env->sync().profiles().size(), 1);
         QCOMPARE(env->tags().tags().size(), 5);
+    }
+
+    void theAIFollowsTheSettingsAndTheEnvironmentsOwnKey() {
+        const auto env = AppEnvironment::inMemory({}, u"PemmoTest"_qs);
+        QCOMPARE(await(env->ai().availability()), AIAvailability::unavailable(u"AI is turned off"_qs));
+        env->settings().setAiEnabled(true);
+        env->settings().setAiProvider(AIProviderID::Claude);
+        QCOMPARE(await(env->ai().availability()),
+                 AIAvailability::unavailable(u"Add your Anthropic API key in Settings \u2192 AI"_qs));
+        env->secrets().write(u"sk-test"_qs, u"anthropic"_qs);
+        QCOMPARE(await(env->ai().availability()), AIAvailability::available());
+        env->settings().setAiProvider(AIProviderID::OnDevice);
+        QCOMPARE(env->ai().currentProvider()->displayName(), u"On-device"_qs);
+        env->settings().setLocalModel(u"qwen2.5"_qs);
+        QCOMPARE(env->ai().currentProvider()->modelName(), u"qwen2.5"_qs);
     }
 
     void anInMemoryEnvironmentRemovesItsFolderWhenItGoes() {

@@ -42,6 +42,7 @@ private Q_SLOTS:
         QCOMPARE(settings.contactFolders(), QStringList());
         QCOMPARE(settings.localModelServer(), u"http://127.0.0.1:11434"_qs);
         QCOMPARE(settings.localModel(), u"llama3.2"_qs);
+        QCOMPARE(settings.anthropicBaseURL(), u"https://api.anthropic.com"_qs);
         QCOMPARE(settings.messagingApp(), SettingsStore::MessagingApp::Sms);
         QCOMPARE(store.writeCount(), 0);
     }

@@ -1,0 +1,23 @@
+// The providers the AI service chooses from, made afresh from the settings and the keyring for each
+// operation: the local model server, and Claude with the key read from the keyring.
+#pragma once
+
+#include "AI/AIService.h"
+#include "AI/ClaudeProvider.h"
+#include "AI/HTTPTransport.h"
+#include "AI/LocalModelProvider.h"
+
+#include <memory>
+
+namespace pemmo::AIProviders {
+
+struct Options {
+    std::chrono::milliseconds retryDelay = ClaudeProvider::defaultRetryDelay;
+    LocalModelProvider::Timeouts localTimeouts;
+};
+
+// The settings and secrets are not owned and must outlive the factory.
+AIService::ProviderFactory make(SettingsStore& settings, SecretStore& secrets,
+                                std::shared_ptr<HTTPTransport> transport, Options options = {});
+
+} // namespace pemmo::AIProviders

@@ -1,0 +1,287 @@
+#include "AI/ClaudeProvider.h"
+
+#include "AI/AILogging.h"
+#include "AI/AIRecordCoding.h"
+#include "AI/PersonContextBuilder.h"
+#include "AI/Prompts.h"
+#include "AI/ResponseSchemas.h"
+#include "AI/ServerAddress.h"
+#include "AI/TransportError.h"
+#include "Records/PemmoError.h"
+#include "Records/Text.h"
+
+#include <QCoroTimer>
+#include <QTimer>
+#include <nlohmann/json.hpp>
+
+namespace pemmo {
+namespace {
+
+using nlohmann::json;
+using nlohmann::ordered_json;
+
+const QString kParseFailure = QStringLiteral("Couldn't parse the model's response");
+
+// The models that may be served by a fallback model when they are overloaded.
+bool usesFallbacks(const QString& model) {
+    return model.startsWith(u"claude-opus-5") || model.startsWith(u"claude-fable");
+}
+
+PemmoError parseFailure(const QString& shown) {
+    const QString prefix = Text::firstCharacters(shown, 200);
+    return PemmoError::aiResponseInvalid(prefix.isEmpty() ? kParseFailure
+                                                          : kParseFailure + u": "_qs + prefix);
+}
+
+// The `error.message` of an error body, when it is one.
+std::optional<QString> errorMessage(const QByteArray& body) {
+    const json root = json::parse(body.begin(), body.end(), nullptr, false);
+    if (root.is_discarded() || !root.is_object())
+        return std::nullopt;
+    const auto error = root.find("error");
+    if (error == root.end() || error->is_null())
+        return std::nullopt;
+    if (!error->is_object())
+        return std::nullopt;
+    for (const char* key : {"type", "message"}) {
+        const auto value = error->find(key);
+        if (value != error->end() && !value->is_null() && !value->is_string())
+            return std::nullopt;
+    }
+    const auto message = error->find("message");
+    if (message == error->end() || message->is_null())
+        return std::nullopt;
+    return QString::fromStdString(message->get_ref<const std::string&>());
+}
+
+PemmoError httpFailure(const HTTPResponse& response) {
+    const int status = response.status;
+    if (status == 401)
+        return PemmoError::network(status, QStringLiteral("Invalid API key"));
+    if (status == 429)
+        return PemmoError::network(status, u"Rate limited \u2014 try again shortly"_qs);
+    if (const auto message = errorMessage(response.body); message && !Text::isBlank(*message))
+        return PemmoError::network(status, Text::trimmed(*message));
+    const QString prefix = Text::trimmed(QString::fromUtf8(response.body.left(200)));
+    if (!prefix.isEmpty())
+        return PemmoError::network(status, prefix);
+    return PemmoError::network(status, QStringLiteral("Request failed (") + QString::number(status) + u')');
+}
+
+bool isRetryable(int status) {
+    return status == 429 || (status >= 500 && status <= 599);
+}
+
+} // namespace
+
+QUrl ClaudeProvider::defaultEndpoint() {
+    return QUrl(QStringLiteral("https://api.anthropic.com/v1/messages"));
+}
+
+std::optional<QUrl> ClaudeProvider::endpoint(const QString& baseURL) {
+    if (Text::isBlank(baseURL))
+        return defaultEndpoint();
+    const auto base = ServerAddress::parse(baseURL);
+    if (!base)
+        return std::nullopt;
+    if (base->path().endsWith(u"/v1/messages"))
+        return base;
+    return ServerAddress::withPath(*base, QStringLiteral("/v1/messages"));
+}
+
+QString ClaudeProvider::missingKeyMessage() {
+    return u"Add your Anthropic API key in Settings \u2192 AI"_qs;
+}
+
+ClaudeProvider::ClaudeProvider(APIKeyReader apiKey, QString reasoningModel, QString fastModel,
+                               std::shared_ptr<HTTPTransport> transport, QUrl endpoint,
+                               std::chrono::milliseconds retryDelay, QString baseURL)
+    : m_apiKey(std::move(apiKey))
+    , m_reasoningModel(std::move(reasoningModel))
+    , m_fastModel(std::move(fastModel))
+    , m_transport(std::move(transport))
+    , m_endpoint(std::move(endpoint))
+    , m_retryDelay(retryDelay)
+    , m_baseURL(std::move(baseURL)) {}
+
+QString ClaudeProvider::resolveKey() const {
+    std::optional<QString> key;
+    try {
+        if (m_apiKey)
+            key = m_apiKey();
+    } catch (...) {
+        // A keyring that cannot be read is, to the user, a key that is not there.
+        key.reset();
+    }
+    if (!key || Text::isBlank(*key))
+        throw PemmoError::aiUnavailable(missingKeyMessage());
+    return Text::trimmed(*key);
+}
+
+HTTPRequest ClaudeProvider::makeRequest(const QString& prompt, const QString& model,
+                                        const ordered_json* schema) const {
+    const QString key = resolveKey();
+    if (!m_endpoint.isValid() || m_endpoint.isEmpty()) {
+        throw PemmoError::aiUnavailable(u"The Claude address \u201C"_qs + m_baseURL +
+                                        u"\u201D in Settings \u2192 AI is not an https address."_qs);
+    }
+    const bool fallbacks = usesFallbacks(model);
+
+    ordered_json body = ordered_json::object();
+    body["model"] = model.toStdString();
+    body["max_tokens"] = maxTokens;
+    body["system"] = Prompts::system().toStdString();
+    body["messages"] = ordered_json::array({{{"role", "user"}, {"content", prompt.toStdString()}}});
+    if (schema)
+        body["output_config"] = {{"format", {{"type", "json_schema"}, {"schema", *schema}}}};
+    if (fallbacks)
+        body["fallbacks"] = "default";
+
+    HTTPRequest request;
+    request.url = m_endpoint;
+    request.method = "POST";
+    request.timeout = requestTimeout;
+    request.headers = {{"Content-Type", "application/json"},
+                       {"x-api-key", key.toUtf8()},
+                       {"anthropic-version", "2023-06-01"}};
+    if (fallbacks)
+        request.headers.emplaceBack("anthropic-beta", "server-side-fallback-2026-07-01");
+    request.body = QByteArray::fromStdString(body.dump(-1, ' ', false, json::error_handler_t::replace));
+    return request;
+}
+
+QString ClaudeProvider::readText(const HTTPResponse& response) {
+    if (response.status < 200 || response.status > 299)
+        throw httpFailure(response);
+
+    const QByteArray& body = response.body;
+    const json root = json::parse(body.begin(), body.end(), nullptr, false);
+    const auto malformed = [&] { return parseFailure(QString::fromUtf8(body)); };
+    if (root.is_discarded() || !root.is_object())
+        throw malformed();
+    const auto content = root.find("content");
+    if (content == root.end() || !content->is_array())
+        throw malformed();
+    std::optional<QString> stopReason;
+    if (const auto stop = root.find("stop_reason"); stop != root.end() && !stop->is_null()) {
+        if (!stop->is_string())
+            throw malformed();
+        stopReason = QString::fromStdString(stop->get_ref<const std::string&>());
+    }
+    std::optional<QString> text;
+    for (const json& block : *content) {
+        if (!block.is_object())
+            throw malformed();
+        const auto type = block.find("type");
+        if (type == block.end() || !type->is_string())
+            throw malformed();
+        const auto value = block.find("text");
+        if (value != block.end() && !value->is_null() && !value->is_string())
+            throw malformed();
+        if (!text && type->get_ref<const std::string&>() == "text")
+            text = value != block.end() && value->is_string()
+                       ? QString::fromStdString(value->get_ref<const std::string&>())
+                       : QString();
+    }
+
+    if (stopReason == u"refusal")
+        throw PemmoError::aiResponseInvalid(QStringLiteral("The model declined this request"));
+    if (stopReason == u"max_tokens")
+        throw PemmoError::aiResponseInvalid(QStringLiteral("Response was cut off"));
+    const QString answer = text ? Text::trimmed(*text) : QString();
+    if (answer.isEmpty())
+        throw PemmoError::aiResponseInvalid(kParseFailure);
+    return answer;
+}
+
+QCoro::Task<HTTPResponse> ClaudeProvider::sendOnce(HTTPRequest request) {
+    const std::shared_ptr<HTTPTransport> transport = m_transport;
+    std::optional<PemmoError> failure;
+    try {
+        auto sending = transport->send(std::move(request));
+        HTTPResponse response = co_await sending;
+        qCInfo(lcAI) << "Claude answered with HTTP" << response.status;
+        co_return response;
+    } catch (const TransportError& error) {
+        failure = PemmoError::network(0, error.description());
+    } catch (const PemmoError& error) {
+        failure = error;
+    } catch (const std::exception& error) {
+        failure = PemmoError::network(0, QString::fromUtf8(error.what()));
+    }
+    qCWarning(lcAI) << "Claude request failed:" << failure->message();
+    throw *failure;
+}
+
+QCoro::Task<QString> ClaudeProvider::complete(QString prompt, QString model, const ordered_json* schema) {
+    const HTTPRequest request = makeRequest(prompt, model, schema);
+    auto first = sendOnce(request);
+    HTTPResponse response = co_await first;
+    if (isRetryable(response.status)) {
+        auto pause = QCoro::sleepFor(m_retryDelay);
+        co_await pause;
+        auto second = sendOnce(request);
+        response = co_await second;
+    }
+    co_return readText(response);
+}
+
+template <class T>
+QCoro::Task<T> ClaudeProvider::structured(QString prompt, QString model, const ordered_json* schema,
+                                          Decoder<T> decode) {
+    auto first = complete(prompt, model, schema);
+    const QString answer = co_await first;
+    if (auto decoded = decode(answer.toUtf8()))
+        co_return std::move(*decoded);
+    qCInfo(lcAI) << "Claude's answer was not the JSON asked for; asking once more";
+    auto second = complete(prompt, model, schema);
+    const QString again = co_await second;
+    if (auto decoded = decode(again.toUtf8()))
+        co_return std::move(*decoded);
+    throw parseFailure(again);
+}
+
+QCoro::Task<AIAvailability> ClaudeProvider::availability() {
+    try {
+        resolveKey();
+    } catch (const PemmoError&) {
+        co_return AIAvailability::unavailable(missingKeyMessage());
+    }
+    co_return AIAvailability::available();
+}
+
+QCoro::Task<Briefing> ClaudeProvider::briefing(PersonContext context) {
+    return structured<Briefing>(Prompts::briefing(PersonContextBuilder::contextJSON(context)),
+                                m_reasoningModel, &ResponseSchemas::Cloud::briefing(),
+                                [](QByteArrayView json) { return AIRecordCoding::decodeBriefing(json); });
+}
+
+QCoro::Task<ExtractedProfile> ClaudeProvider::extract(QString text) {
+    return structured<ExtractedProfile>(
+        Prompts::extract(text), m_fastModel, &ResponseSchemas::Cloud::extractedProfile(),
+        [](QByteArrayView json) { return AIRecordCoding::decodeExtractedProfile(json); });
+}
+
+QCoro::Task<CaptureResult> ClaudeProvider::capture(QString note, std::optional<PersonContext> context,
+                                                   QString today) {
+    std::optional<QString> contextJSON;
+    if (context)
+        contextJSON = PersonContextBuilder::contextJSON(*context);
+    return structured<CaptureResult>(
+        Prompts::capture(note, contextJSON, today), m_fastModel, &ResponseSchemas::Cloud::captureResult(),
+        [](QByteArrayView json) { return AIRecordCoding::decodeCaptureResult(json); });
+}
+
+QCoro::Task<QString> ClaudeProvider::draft(PersonContext context, Channel channel,
+                                           std::optional<QString> intent) {
+    return complete(Prompts::draft(PersonContextBuilder::contextJSON(context), channel, intent),
+                    m_reasoningModel, nullptr);
+}
+
+QCoro::Task<QList<RankedCandidate>> ClaudeProvider::rank(QString query, QList<CandidateSummary> candidates) {
+    return structured<QList<RankedCandidate>>(
+        Prompts::rank(query, candidates), m_reasoningModel, &ResponseSchemas::Cloud::ranking(),
+        [](QByteArrayView json) { return AIRecordCoding::decodeRanking(json); });
+}
+
+} // namespace pemmo

@@ -1,0 +1,233 @@
+// The local model server provider over a real socket: requests as the Ollama chat API wants them,
+// and what the user is told when the server or the model is missing.
+#include "AI/LocalModelProvider.h"
+#include "AI/NetworkTransport.h"
+#include "AI/Prompts.h"
+#include "AI/ResponseSchemas.h"
+#include "Records/PemmoError.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/AwaitError.h"
+#include "TestSupport/LoopbackHTTPServer.h"
+
+#include <QTest>
+#include <nlohmann/json.hpp>
+
+using namespace pemmo;
+using namespace std::chrono_literals;
+using Server = test::LoopbackHTTPServer;
+
+namespace {
+
+QByteArray chatAnswer(const QByteArray& content, const char* doneReason = "stop") {
+    const nlohmann::json body{{"model", "llama3.2"},
+                              {"created_at", "2026-03-04T10:00:00Z"},
+                              {"message", {{"role", "assistant"}, {"content", content.toStdString()}}},
+                              {"done", true},
+                              {"done_reason", doneReason}};
+    return QByteArray::fromStdString(body.dump());
+}
+
+const QByteArray kTags = R"({"models":[{"name":"qwen2.5:0.5b","model":"qwen2.5:0.5b"},)"
+                         R"({"name":"llama3.2:latest","model":"llama3.2:latest"}]})";
+
+PersonContext context() {
+    PersonContext c;
+    c.name = u"Ada"_qs;
+    return c;
+}
+
+} // namespace
+
+class TestLocalModelProvider : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<Server> m_server;
+    std::shared_ptr<NetworkTransport> m_transport;
+
+    LocalModelProvider provider(const QString& model = u"llama3.2"_qs, LocalModelTimeouts timeouts = {}) {
+        return LocalModelProvider(m_server->url().toString(), model, m_transport, timeouts);
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_server = std::make_unique<Server>();
+        m_transport = std::make_shared<NetworkTransport>();
+    }
+
+    void cleanup() {
+        m_transport.reset();
+        m_server.reset();
+    }
+
+    void itStaysOnTheComputerAndNamesItsModel() {
+        const LocalModelProvider local(QString(), u"  "_qs, m_transport);
+        QCOMPARE(local.id(), AIProviderID::OnDevice);
+        QVERIFY(!local.leavesDevice());
+        QCOMPARE(local.displayName(), u"On-device"_qs);
+        QCOMPARE(local.modelName(), u"llama3.2"_qs);
+    }
+
+    void aStructuredRequestAsksForTheSchemaWithoutStreaming() {
+        m_server->enqueue(200, chatAnswer(R"({"summary":"Ada is a friend.","opener":"How was Paris?"})"),
+                          "/api/chat");
+        LocalModelProvider local = provider();
+        QCOMPARE(test::await(local.briefing(context())),
+                 (Briefing{u"Ada is a friend."_qs, u"How was Paris?"_qs}));
+
+        const Server::Request& request = m_server->requests().first();
+        QCOMPARE(request.method, QByteArray("POST"));
+        QCOMPARE(request.path, QByteArray("/api/chat"));
+        QCOMPARE(request.header("Content-Type"), QByteArray("application/json"));
+        const nlohmann::ordered_json expected{
+            {"model", "llama3.2"},
+            {"messages",
+             {{{"role", "system"}, {"content", Prompts::system().toStdString()}},
+              {{"role", "user"},
+               {"content",
+                Prompts::briefing(
+                    u"{\n  \"name\": \"Ada\",\n  \"recentInteractions\": [],\n  \"tags\": []\n}"_qs)
+                    .toStdString()}}}},
+            {"stream", false},
+            {"format", ResponseSchemas::Generable::briefing()},
+            {"options", {{"num_ctx", 8192}}}};
+        QCOMPARE(request.body, QByteArray::fromStdString(expected.dump()));
+    }
+
+    void theGeneratedShapesCarryTheirGuidesInOrder() {
+        const auto& capture = ResponseSchemas::Generable::captureResult();
+        QStringList order;
+        for (const auto& [name, schema] : capture["properties"].items())
+            order.append(QString::fromStdString(name));
+        QCOMPARE(order,
+                 QStringList({u"personName"_qs, u"fieldUpdates"_qs, u"interactionKind"_qs,
+                              u"interactionText"_qs, u"interactionDate"_qs, u"tags"_qs, u"aboutAppend"_qs}));
+        QVERIFY(capture["properties"]["interactionDate"]["description"] ==
+                "The interaction date as yyyy-MM-dd.");
+        QVERIFY(capture["properties"]["fieldUpdates"]["items"]["properties"]["field"]["description"] ==
+                "The record field name to set.");
+        QVERIFY(!capture["properties"]["personName"].contains("description"));
+        QVERIFY(ResponseSchemas::Generable::ranking()["properties"]["items"]["description"] ==
+                "Best match first, at most 8.");
+        QVERIFY(ResponseSchemas::Generable::briefing()["properties"]["summary"]["description"] ==
+                "2\u20133 sentences on who this person is and the user's relationship with them.");
+    }
+
+    void anExtractWithoutListsGivesEmptyLists() {
+        m_server->enqueue(200, chatAnswer(R"({"givenName":"Ada","links":null,"summary":"An analyst."})"),
+                          "/api/chat");
+        LocalModelProvider local = provider();
+        const ExtractedProfile profile = test::await(local.extract(u"Ada, analyst"_qs));
+        QCOMPARE(profile.givenName, u"Ada"_qs);
+        QVERIFY(profile.links.isEmpty());
+        QVERIFY(profile.tags.isEmpty());
+        QCOMPARE(profile.summary, u"An analyst."_qs);
+    }
+
+    void aDraftIsPlainText() {
+        m_server->enqueue(200, chatAnswer("\nHi Ada!\n"), "/api/chat");
+        LocalModelProvider local = provider();
+        QCOMPARE(test::await(local.draft(context(), Channel::Email, u"thanks"_qs)), u"Hi Ada!"_qs);
+        const auto body = nlohmann::json::parse(m_server->requests().first().body.toStdString());
+        QVERIFY(!body.contains("format"));
+        QVERIFY(!body["options"].contains("temperature"));
+    }
+
+    void availabilityTellsWhatIsWrong_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("tags");
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("installed as latest") << 200 << kTags << u"llama3.2"_qs << QString();
+        QTest::newRow("installed with its tag") << 200 << kTags << u"qwen2.5:0.5b"_qs << QString();
+        QTest::newRow("not installed")
+            << 200 << kTags << u"mistral"_qs
+            << u"The model mistral is not installed on the local model server. Install it with: ollama pull mistral"_qs;
+        QTest::newRow("another server")
+            << 404 << QByteArray("<html>nope</html>") << u"llama3.2"_qs
+            << u"The server at %1 does not answer like a local model server (the Ollama API)."_qs;
+    }
+
+    void availabilityTellsWhatIsWrong() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, tags);
+        QFETCH(QString, model);
+        QFETCH(QString, reason);
+        m_server->enqueue(status, tags, "/api/tags");
+        LocalModelProvider local = provider(model);
+        const AIAvailability availability = test::await(local.availability());
+        QCOMPARE(availability, reason.isEmpty()
+                                   ? AIAvailability::available()
+                                   : AIAvailability::unavailable(reason.arg(m_server->url().toString())));
+        QCOMPARE(m_server->requests().first().method, QByteArray("GET"));
+    }
+
+    void aServerThatIsNotRunningIsNamedInTheMessage() {
+        const QString address = m_server->url().toString();
+        m_server.reset();
+        LocalModelProvider local(address, u"llama3.2"_qs, m_transport);
+        const QString expected =
+            u"No local model server is running at "_qs + address +
+            u". Start it (\u201Collama serve\u201D) or change the address in Settings \u2192 AI."_qs;
+        QCOMPARE(test::await(local.availability()), AIAvailability::unavailable(expected));
+        QCOMPARE(test::awaitErrorOf<PemmoError>(local.briefing(context())),
+                 PemmoError::aiUnavailable(expected));
+    }
+
+    void anAddressElsewhereIsRefusedBeforeAnythingIsSent() {
+        LocalModelProvider local(u"http://192.0.2.7:11434"_qs, u"llama3.2"_qs, m_transport);
+        QVERIFY(!test::await(local.availability()).isAvailable);
+        QCOMPARE(test::awaitErrorOf<PemmoError>(local.briefing(context()))->errorCase(),
+                 PemmoError::Case::AIUnavailable);
+    }
+
+    void failedAnswersGiveTheirTexts_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("errorCase");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("message");
+        const int unavailable = int(PemmoError::Case::AIUnavailable);
+        const int invalid = int(PemmoError::Case::AIResponseInvalid);
+        QTest::newRow("model missing")
+            << 404 << QByteArray(R"({"error":"model \"llama3.2\" not found, try pulling it first"})")
+            << unavailable << 0
+            << u"The model llama3.2 is not installed on the local model server. Install it with: ollama pull llama3.2"_qs;
+        QTest::newRow("server error") << 500 << QByteArray(R"({"error":"out of memory"})")
+                                      << int(PemmoError::Case::Network) << 500 << u"out of memory"_qs;
+        QTest::newRow("cut off") << 200 << chatAnswer(R"({"summary":"Ada)", "length") << invalid << 0
+                                 << u"Response was cut off"_qs;
+        QTest::newRow("not the shape") << 200 << chatAnswer(R"({"summary":"Ada"})") << invalid << 0
+                                       << u"Couldn't parse the model's response: {\"summary\":\"Ada\"}"_qs;
+    }
+
+    void failedAnswersGiveTheirTexts() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        QFETCH(int, errorCase);
+        QFETCH(int, number);
+        QFETCH(QString, message);
+        m_server->enqueue(status, body, "/api/chat");
+        LocalModelProvider local = provider();
+        const auto error = test::awaitErrorOf<PemmoError>(local.briefing(context()));
+        QVERIFY(error);
+        QCOMPARE(int(error->errorCase()), errorCase);
+        QCOMPARE(error->number(), number);
+        QCOMPARE(error->text(), message);
+        // The local model is asked once; nothing is retried.
+        QCOMPARE(m_server->requests().size(), 1);
+    }
+
+    void aModelThatTakesTooLongIsGivenUp() {
+        Server::Response silent;
+        silent.silent = true;
+        m_server->enqueue(silent, "/api/chat");
+        LocalModelProvider local = provider(u"llama3.2"_qs, LocalModelTimeouts{200ms, 200ms});
+        const auto error =
+            test::awaitErrorOf<PemmoError>(local.capture(u"note"_qs, std::nullopt, u"2026-03-04"_qs));
+        QCOMPARE(error,
+                 PemmoError::network(0, u"The local model did not answer within 200 milliseconds."_qs));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLocalModelProvider)
+#include "TestLocalModelProvider.moc"

@@ -1,0 +1,103 @@
+// A provider for the AI service's tests: records what it was asked and answers as scripted.
+#pragma once
+
+#include "AI/AIProvider.h"
+
+#include <QCoroTimer>
+#include <exception>
+
+namespace pemmo::test {
+
+class FakeProvider : public AIProvider {
+public:
+    FakeProvider(AIProviderID id, bool leavesDevice, QString displayName, QString modelName)
+        : m_id(id)
+        , m_leavesDevice(leavesDevice)
+        , m_displayName(std::move(displayName))
+        , m_modelName(std::move(modelName)) {}
+
+    // What the provider was asked, one entry per call: the operation's name.
+    QStringList calls;
+    std::optional<PersonContext> lastContext;
+    QString lastToday;
+    QString lastText;
+    std::optional<QString> lastIntent;
+    QList<CandidateSummary> lastCandidates;
+
+    AIAvailability availabilityAnswer = AIAvailability::available();
+    Briefing briefingAnswer{QStringLiteral("fresh summary"), QStringLiteral("fresh opener")};
+    CaptureResult captureAnswer;
+    ExtractedProfile extractAnswer;
+    QList<RankedCandidate> rankAnswer;
+    // Thrown by the next operation instead of answering.
+    std::exception_ptr failure;
+
+    AIProviderID id() const override { return m_id; }
+    bool leavesDevice() const override { return m_leavesDevice; }
+    QString displayName() const override { return m_displayName; }
+    QString modelName() const override { return m_modelName; }
+    void setModelName(const QString& name) { m_modelName = name; }
+
+    // Answers are returned as copies: QCoro moves from an lvalue it is handed.
+    QCoro::Task<AIAvailability> availability() override { co_return AIAvailability(availabilityAnswer); }
+
+    QCoro::Task<Briefing> briefing(PersonContext context) override {
+        record(QStringLiteral("briefing"));
+        lastContext = context;
+        auto pause = QCoro::sleepFor(std::chrono::milliseconds(0));
+        co_await pause;
+        rethrow();
+        co_return Briefing(briefingAnswer);
+    }
+    QCoro::Task<ExtractedProfile> extract(QString text) override {
+        record(QStringLiteral("extract"));
+        lastText = text;
+        auto pause = QCoro::sleepFor(std::chrono::milliseconds(0));
+        co_await pause;
+        rethrow();
+        co_return ExtractedProfile(extractAnswer);
+    }
+    QCoro::Task<CaptureResult> capture(QString note, std::optional<PersonContext> context,
+                                       QString today) override {
+        record(QStringLiteral("capture"));
+        lastText = note;
+        lastContext = context;
+        lastToday = today;
+        auto pause = QCoro::sleepFor(std::chrono::milliseconds(0));
+        co_await pause;
+        rethrow();
+        co_return CaptureResult(captureAnswer);
+    }
+    QCoro::Task<QString> draft(PersonContext context, Channel, std::optional<QString> intent) override {
+        record(QStringLiteral("draft"));
+        lastContext = context;
+        lastIntent = intent;
+        auto pause = QCoro::sleepFor(std::chrono::milliseconds(0));
+        co_await pause;
+        rethrow();
+        co_return QStringLiteral("Hi!");
+    }
+    QCoro::Task<QList<RankedCandidate>> rank(QString query, QList<CandidateSummary> candidates) override {
+        record(QStringLiteral("rank"));
+        lastText = query;
+        lastCandidates = candidates;
+        auto pause = QCoro::sleepFor(std::chrono::milliseconds(0));
+        co_await pause;
+        rethrow();
+        co_return QList<RankedCandidate>(rankAnswer);
+    }
+
+private:
+    void record(const QString& call) { calls.append(call); }
+    void rethrow() {
+        if (failure)
+            std::rethrow_exception(std::exchange(failure, nullptr));
+    }
+
+    AIProviderID m_id;
+    bool m_leavesDevice;
+    QString m_displayName;
+    QString m_modelName;
+};
+
+} // namespace pemmo::test

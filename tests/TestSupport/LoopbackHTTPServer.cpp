@@ -1,0 +1,146 @@
+#include "TestSupport/LoopbackHTTPServer.h"
+
+#include <QHostAddress>
+#include <QTcpSocket>
+
+namespace pemmo::test {
+namespace {
+
+QByteArray reasonPhrase(int status) {
+    switch (status) {
+    case 200:
+        return "OK";
+    case 401:
+        return "Unauthorized";
+    case 404:
+        return "Not Found";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    default:
+        return "Status";
+    }
+}
+
+} // namespace
+
+QByteArray LoopbackHTTPServer::Request::header(const QByteArray& name) const {
+    for (const auto& [key, value] : headers) {
+        if (key.compare(name, Qt::CaseInsensitive) == 0)
+            return value;
+    }
+    return {};
+}
+
+QList<QByteArray> LoopbackHTTPServer::Request::headerNames() const {
+    QList<QByteArray> names;
+    for (const auto& header : headers)
+        names.append(header.first.toLower());
+    return names;
+}
+
+LoopbackHTTPServer::LoopbackHTTPServer() {
+    connect(&m_server, &QTcpServer::newConnection, this, &LoopbackHTTPServer::accept);
+    if (!m_server.listen(QHostAddress::LocalHost, 0))
+        qFatal("The loopback test server cannot listen: %s", qPrintable(m_server.errorString()));
+}
+
+LoopbackHTTPServer::~LoopbackHTTPServer() {
+    // The sockets go with the listening server, after this object's own members: they must not
+    // call back into it while they do.
+    for (QTcpSocket* socket : m_server.findChildren<QTcpSocket*>())
+        socket->disconnect(this);
+    m_server.close();
+}
+
+QUrl LoopbackHTTPServer::url() const {
+    return QUrl(QStringLiteral("http://127.0.0.1:") + QString::number(port()));
+}
+
+void LoopbackHTTPServer::enqueue(const Response& response, const QByteArray& path) {
+    m_queued[path].append(response);
+}
+
+void LoopbackHTTPServer::enqueue(int status, const QByteArray& body, const QByteArray& path) {
+    Response response;
+    response.status = status;
+    response.body = body;
+    enqueue(response, path);
+}
+
+void LoopbackHTTPServer::clear() {
+    m_queued.clear();
+    m_requests.clear();
+}
+
+void LoopbackHTTPServer::accept() {
+    while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        connect(socket, &QTcpSocket::readyRead, this, [this, socket] { read(socket); });
+        connect(socket, &QTcpSocket::disconnected, this, [this, socket] {
+            m_buffers.remove(socket);
+            socket->deleteLater();
+        });
+    }
+}
+
+LoopbackHTTPServer::Response LoopbackHTTPServer::answerFor(const QByteArray& path) {
+    QList<Response>* queue = nullptr;
+    if (m_queued.contains(path) && !m_queued[path].isEmpty())
+        queue = &m_queued[path];
+    else if (m_queued.contains(QByteArray()) && !m_queued[QByteArray()].isEmpty())
+        queue = &m_queued[QByteArray()];
+    if (!queue) {
+        Response missing;
+        missing.status = 404;
+        missing.body = R"({"error":"nothing scripted for this path"})";
+        return missing;
+    }
+    return queue->size() >= 2 ? queue->takeFirst() : queue->first();
+}
+
+void LoopbackHTTPServer::read(QTcpSocket* socket) {
+    QByteArray& buffer = m_buffers[socket];
+    buffer += socket->readAll();
+    for (;;) {
+        const qsizetype end = buffer.indexOf("\r\n\r\n");
+        if (end < 0)
+            return;
+        const QList<QByteArray> lines = buffer.left(end).split('\n');
+        Request request;
+        const QList<QByteArray> first = lines.value(0).trimmed().split(' ');
+        request.method = first.value(0);
+        request.path = first.value(1);
+        qsizetype length = 0;
+        for (qsizetype i = 1; i < lines.size(); ++i) {
+            const QByteArray line = lines[i].trimmed();
+            const qsizetype colon = line.indexOf(':');
+            if (colon <= 0)
+                continue;
+            const QByteArray name = line.left(colon).trimmed();
+            const QByteArray value = line.mid(colon + 1).trimmed();
+            request.headers.append({name, value});
+            if (name.compare("content-length", Qt::CaseInsensitive) == 0)
+                length = value.toLongLong();
+        }
+        if (buffer.size() < end + 4 + length)
+            return;
+        request.body = buffer.mid(end + 4, length);
+        buffer.remove(0, end + 4 + length);
+        m_requests.append(request);
+
+        const Response response = answerFor(request.path);
+        Q_EMIT received();
+        if (response.silent)
+            continue;
+        QByteArray reply = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' +
+                           reasonPhrase(response.status) + "\r\nContent-Type: " + response.contentType +
+                           "\r\nContent-Length: " + QByteArray::number(response.body.size()) +
+                           "\r\nConnection: keep-alive\r\n\r\n" + response.body;
+        socket->write(reply);
+    }
+}
+
+} // namespace pemmo::test
