@@ -148,9 +148,10 @@ std::optional<EmbeddingVector> GloveEmbedder::embed(const QString& text) const {
     const QString trimmed = text.trimmed();
     if (trimmed.isEmpty())
         return std::nullopt;
-    const std::size_t dim = static_cast<std::size_t>(dimension());
+    const std::size_t dim = static_cast<std::size_t>(m_table->dimension());
     std::vector<float> sum(dim, 0.0f);
     int found = 0;
+    quint64 seed = 0xcbf29ce484222325ULL;
     const QString folded = TextFolding::fold(trimmed);
     QByteArray utf8;
     for (const TextFolding::TokenSpan& span : TextFolding::tokenSpans(folded)) {
@@ -164,6 +165,7 @@ std::optional<EmbeddingVector> GloveEmbedder::embed(const QString& text) const {
         const float weight = static_cast<float>(
             wordWeight(m_table->rank(*index), m_table->vocabularySize(), m_weightParameter) *
             m_table->scale(*index));
+        seed = (seed ^ *index) * 0x100000001b3ULL;
         const auto values = m_table->vector(*index);
         for (std::size_t d = 0; d < dim; ++d)
             sum[d] += weight * static_cast<float>(values[d]);
@@ -184,10 +186,28 @@ std::optional<EmbeddingVector> GloveEmbedder::embed(const QString& text) const {
     // Unit length, then the lift along the first removed direction, which every vector is now
     // orthogonal to: the cosine of two sentences c becomes (c + lift) / (1 + lift).
     const float lift = static_cast<float>(std::sqrt(std::max(m_tuning.lift, 0.0)));
-    const float norm = 1.0f / std::sqrt(1.0f + lift * lift);
+    const float own =
+        m_tuning.privateDimensions > 0 ? float(std::sqrt(std::max(m_tuning.privateWeight, 0.0))) : 0.0f;
+    const float norm = 1.0f / std::sqrt(1.0f + lift * lift + own * own);
     const std::vector<float>& first = m_directions.front();
     for (std::size_t d = 0; d < dim; ++d)
         sum[d] = (sum[d] / length + lift * first[d]) * norm;
+    if (m_tuning.privateDimensions > 0) {
+        std::vector<float> extra(std::size_t(m_tuning.privateDimensions));
+        float extraLength = 0;
+        for (float& value : extra) {
+            seed += 0x9e3779b97f4a7c15ULL;
+            quint64 z = seed;
+            z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+            z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+            z ^= z >> 31;
+            value = static_cast<float>(static_cast<double>(z >> 11) / 4503599627370496.0 - 1.0);
+            extraLength += value * value;
+        }
+        extraLength = std::sqrt(extraLength);
+        for (float value : extra)
+            sum.push_back(value / extraLength * own * norm);
+    }
     return sum;
 }
 

@@ -24,9 +24,15 @@ public:
         double weightParameter = 0;
         // How many of the table's shared directions are taken out of every sentence (at least 1:
         // the lift below lives on the first).
-        int removedDirections = 1;
+        int removedDirections = 3;
         // The cosine c of two sentences becomes (c + lift) / (1 + lift).
-        double lift = 0.3;
+        double lift = 0;
+        // Extra dimensions holding a component of the text's own (a pseudo-random unit vector
+        // seeded by its words), weighted so that its square is `privateWeight`: two different
+        // texts' components are nearly orthogonal, so every cosine shrinks by 1 / (1 + weight)
+        // while a text stays identical to itself.
+        int privateDimensions = 60;
+        double privateWeight = 0.2;
         // Directions to use instead of the table's (for evaluating other weight parameters).
         std::vector<std::vector<float>> directions;
     };
@@ -44,7 +50,7 @@ public:
     static std::unique_ptr<GloveEmbedder> open(const QString& path, QString* error = nullptr);
     static std::unique_ptr<GloveEmbedder> open(const QString& path, Tuning tuning, QString* error = nullptr);
 
-    int dimension() const override { return m_table->dimension(); }
+    int dimension() const override { return m_table->dimension() + m_tuning.privateDimensions; }
     QString identifier() const override;
     std::optional<EmbeddingVector> embed(const QString& text) const override;
 
