@@ -8,6 +8,9 @@
 #include "Lists/TagCatalog.h"
 #include "Platform/SecretServiceStore.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Semantic/EmbeddingIndex.h"
+#include "Semantic/FakeEmbedder.h"
+#include "Semantic/GloveEmbedder.h"
 #include "Settings/DefaultsFileStore.h"
 #include "Settings/InMemoryKeyValueStore.h"
 #include "Settings/InMemorySecretStore.h"
@@ -42,6 +45,17 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
         defaultFolder);
     VCardFolderRepository* folders = contacts.get();
     env->m_contacts = std::move(contacts);
+
+    // 6. The sentence embedder: the word table, if there is one; without it no semantic tier.
+    std::unique_ptr<GloveEmbedder> embedder;
+    if (!options.wordTable)
+        embedder = GloveEmbedder::locate();
+    else if (!options.wordTable->isEmpty())
+        embedder = GloveEmbedder::open(*options.wordTable);
+    if (embedder) {
+        env->m_embeddings = std::make_unique<EmbeddingIndex>(
+            std::move(embedder), QDir(env->m_directory).filePath(EmbeddingIndexFile::fileName()));
+    }
 
     env->buildServices(Timings{}, options.readOnlyStore);
 
@@ -85,6 +99,7 @@ std::unique_ptr<AppEnvironment> AppEnvironment::inMemory(QList<Person> people, c
     env->m_settings = std::make_unique<SettingsStore>(*env->m_keyValues);
     env->m_secrets = std::make_unique<InMemorySecretStore>();
     env->m_contacts = std::make_unique<InMemoryContactRepository>(std::move(people));
+    env->m_embeddings = std::make_unique<EmbeddingIndex>(std::make_shared<FakeEmbedder>(), std::nullopt);
     env->buildServices(timings);
     return env;
 }
@@ -117,6 +132,7 @@ AppEnvironment::~AppEnvironment() {
     m_photos.reset();
     m_store.reset();
     m_contacts.reset();
+    m_embeddings.reset();
     m_secrets.reset();
     m_settings.reset();
     m_keyValues.reset();

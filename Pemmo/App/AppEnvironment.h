@@ -15,6 +15,7 @@
 namespace pemmo {
 
 class ContactRepository;
+class EmbeddingIndex;
 class KeyValueStore;
 class PemmoStore;
 class PhotoStore;
@@ -50,6 +51,9 @@ public:
         // Read the records as they are, without repairing or writing them: for the command line
         // while the running application owns the data folder.
         bool readOnlyStore = false;
+        // The word table of the semantic tier: absent means the first one found in the standard
+        // places (GloveEmbedder::searchPaths), an empty text means none (no semantic tier).
+        std::optional<QString> wordTable;
     };
 
     // The timing of the store and the sync engine; tests shorten it.
@@ -92,6 +96,9 @@ public:
     TagCatalog& tags() const { return *m_tags; }
     SettingsStore& settings() const { return *m_settings; }
     SecretStore& secrets() const { return *m_secrets; }
+    // The semantic index; null when no sentence embedder could be made (no word table), and the
+    // panel then searches by words alone.
+    EmbeddingIndex* embeddings() const { return m_embeddings.get(); }
     // The preferences behind `settings` and the three lists.
     KeyValueStore& keyValueStore() const { return *m_keyValues; }
 
@@ -123,6 +130,7 @@ private:
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<SecretStore> m_secrets;
     std::unique_ptr<KeyValueStore> m_keyValues;
+    std::unique_ptr<EmbeddingIndex> m_embeddings;
     bool m_removesDirectory = false;
 };
 
