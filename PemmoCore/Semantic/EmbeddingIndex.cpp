@@ -16,22 +16,24 @@
 namespace pemmo {
 namespace {
 
+// Eight running sums, so that the compiler can keep them in one vector register instead of
+// adding one product at a time.
 float dot(const float* a, const float* b, std::size_t n) {
+    float sums[8] = {};
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        for (std::size_t k = 0; k < 8; ++k)
+            sums[k] += a[i + k] * b[i + k];
+    }
     float sum = 0;
-    for (std::size_t i = 0; i < n; ++i)
+    for (; i < n; ++i)
         sum += a[i] * b[i];
+    for (const float s : sums)
+        sum += s;
     return sum;
 }
 
 } // namespace
-
-// One person's vectors side by side (profile first, then memories) with their lengths, so that a
-// search runs through memory in order.
-struct EmbeddingIndex::Slot {
-    QString id;
-    std::vector<float> rows;
-    std::vector<float> lengths;
-};
 
 EmbeddingIndex::EmbeddingIndex(std::shared_ptr<const Embedder> embedder, std::optional<QString> filePath)
     : m_embedder(std::move(embedder))
@@ -58,45 +60,22 @@ void EmbeddingIndex::load() {
                    qUtf8Printable(*m_filePath));
         return;
     }
-    m_entries =
+    QHash<QString, StoredEmbedding> stored =
         EmbeddingIndexFile::decode(bytes, m_embedder->identifier(), m_embedder->dimension(), *m_filePath);
-    m_slots.reserve(std::size_t(m_entries.size()));
-    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
-        index(it.key(), it.value());
+    bytes.clear();
+    m_entries.reserve(stored.size());
+    for (auto it = stored.begin(); it != stored.end(); ++it)
+        m_entries.insert(it.key(), entry(std::move(it.value())));
 }
 
-void EmbeddingIndex::index(const QString& id, const StoredEmbedding& entry) {
+EmbeddingIndex::Entry EmbeddingIndex::entry(StoredEmbedding stored) const {
     const std::size_t dim = std::size_t(m_embedder->dimension());
-    Slot slot;
-    slot.id = id;
-    slot.rows.reserve(dim * (1 + entry.memories.size()));
-    const auto add = [&](const EmbeddingVector& vector) {
-        slot.rows.insert(slot.rows.end(), vector.begin(), vector.end());
-        slot.lengths.push_back(std::sqrt(dot(vector.data(), vector.data(), dim)));
-    };
-    add(entry.vector);
-    for (const EmbeddingVector& memory : entry.memories)
-        add(memory);
-    const auto existing = m_slotOf.constFind(id);
-    if (existing != m_slotOf.cend()) {
-        m_slots[*existing] = std::move(slot);
-        return;
-    }
-    m_slotOf.insert(id, m_slots.size());
-    m_slots.push_back(std::move(slot));
-}
-
-void EmbeddingIndex::unindex(const QString& id) {
-    const auto found = m_slotOf.constFind(id);
-    if (found == m_slotOf.cend())
-        return;
-    const std::size_t at = *found;
-    m_slotOf.erase(found);
-    if (at + 1 != m_slots.size()) {
-        m_slots[at] = std::move(m_slots.back());
-        m_slotOf[m_slots[at].id] = at;
-    }
-    m_slots.pop_back();
+    Entry result;
+    result.lengths.reserve(stored.vectors.size() / dim);
+    for (std::size_t at = 0; at + dim <= stored.vectors.size(); at += dim)
+        result.lengths.push_back(std::sqrt(dot(stored.vectors.data() + at, stored.vectors.data() + at, dim)));
+    result.stored = std::move(stored);
+    return result;
 }
 
 QCoro::Task<EmbeddingIndex::UpdateResult> EmbeddingIndex::update(QList<Profile> profiles) {
@@ -112,24 +91,32 @@ QCoro::Task<EmbeddingIndex::UpdateResult> EmbeddingIndex::update(QList<Profile> 
                 return result;
             }
             present.insert(profile.id());
-            const QString hash = ProfileEmbeddingText::contentHash(profile);
-            const auto stored = m_entries.constFind(profile.id());
-            if (stored != m_entries.cend() && stored->hash == hash) {
+            const auto existing = m_entries.find(profile.id());
+            if (existing != m_entries.end() && existing->seen &&
+                ProfileEmbeddingText::sameSource(*existing->seen, profile)) {
                 ++result.kept;
                 continue;
             }
-            StoredEmbedding entry;
-            entry.hash = hash;
+            const QString hash = ProfileEmbeddingText::contentHash(profile);
+            if (existing != m_entries.end() && existing->stored.hash == hash) {
+                existing->seen = profile;
+                ++result.kept;
+                continue;
+            }
+            StoredEmbedding stored;
+            stored.hash = hash;
             // A profile with no vector keeps one of zero length: stored, so it is not embedded
             // again, and never found.
-            entry.vector = m_embedder->embed(ProfileEmbeddingText::text(profile))
-                               .value_or(EmbeddingVector(std::size_t(dim), 0.0f));
+            const EmbeddingVector vector = m_embedder->embed(ProfileEmbeddingText::text(profile))
+                                               .value_or(EmbeddingVector(std::size_t(dim), 0.0f));
+            stored.vectors = vector;
             for (const QString& memory : ProfileEmbeddingText::memories(profile)) {
-                if (auto vector = m_embedder->embed(memory))
-                    entry.memories.push_back(std::move(*vector));
+                if (const auto memoryVector = m_embedder->embed(memory))
+                    stored.vectors.insert(stored.vectors.end(), memoryVector->begin(), memoryVector->end());
             }
-            index(profile.id(), entry);
-            m_entries.insert(profile.id(), std::move(entry));
+            Entry made = entry(std::move(stored));
+            made.seen = profile;
+            m_entries.insert(profile.id(), std::move(made));
             m_needsPersist = true;
             ++result.embedded;
         }
@@ -138,7 +125,6 @@ QCoro::Task<EmbeddingIndex::UpdateResult> EmbeddingIndex::update(QList<Profile> 
                 ++it;
                 continue;
             }
-            unindex(it.key());
             it = m_entries.erase(it);
             m_needsPersist = true;
             ++result.removed;
@@ -167,18 +153,19 @@ QList<SemanticHit> EmbeddingIndex::searchNow(const QString& query, int limit) co
         const QString* id;
     };
     std::vector<Scored> scored;
-    scored.reserve(m_slots.size());
-    for (const Slot& slot : m_slots) {
+    scored.reserve(std::size_t(m_entries.size()));
+    for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it) {
+        const std::vector<float>& lengths = it->lengths;
+        const float* rows = it->stored.vectors.data();
         float best = -2;
-        for (std::size_t row = 0; row < slot.lengths.size(); ++row) {
-            if (!(slot.lengths[row] > 0))
+        for (std::size_t row = 0; row < lengths.size(); ++row) {
+            if (!(lengths[row] > 0))
                 continue;
-            const float cosine =
-                dot(vector->data(), slot.rows.data() + row * dim, dim) / (queryLength * slot.lengths[row]);
+            const float cosine = dot(vector->data(), rows + row * dim, dim) / (queryLength * lengths[row]);
             best = std::max(best, cosine);
         }
         if (best > -2)
-            scored.push_back({best, &slot.id});
+            scored.push_back({best, &it.key()});
     }
     const auto better = [](const Scored& a, const Scored& b) {
         return a.similarity != b.similarity ? a.similarity > b.similarity : *a.id < *b.id;
@@ -205,8 +192,12 @@ QCoro::Task<bool> EmbeddingIndex::persist() {
             m_needsPersist = false;
             return false;
         }
+        std::vector<std::pair<QString, const StoredEmbedding*>> entries;
+        entries.reserve(std::size_t(m_entries.size()));
+        for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
+            entries.emplace_back(it.key(), &it->stored);
         const std::string data =
-            EmbeddingIndexFile::encode(m_embedder->identifier(), m_embedder->dimension(), m_entries);
+            EmbeddingIndexFile::encode(m_embedder->identifier(), m_embedder->dimension(), entries);
         try {
             AtomicFile::ensureDirectory(QFileInfo(*m_filePath).absolutePath());
             AtomicFile::write(*m_filePath, data);
@@ -223,9 +214,7 @@ QCoro::Task<bool> EmbeddingIndex::persist() {
 
 QCoro::Task<void> EmbeddingIndex::erase() {
     auto job = m_executor->post([this] {
-        m_entries.clear();
-        m_slots.clear();
-        m_slotOf.clear();
+        m_entries.clear(); // drops the remembered profiles too
         m_needsPersist = false;
         if (!m_filePath)
             return;
@@ -252,8 +241,8 @@ QCoro::Task<EmbeddingIndex::Stats> EmbeddingIndex::stats() {
     auto job = m_executor->post([this] {
         Stats stats;
         stats.entries = int(m_entries.size());
-        for (const Slot& slot : m_slots)
-            stats.vectors += int(slot.lengths.size());
+        for (const Entry& entry : std::as_const(m_entries))
+            stats.vectors += int(entry.lengths.size());
         stats.needsPersist = m_needsPersist;
         return stats;
     });
@@ -261,7 +250,12 @@ QCoro::Task<EmbeddingIndex::Stats> EmbeddingIndex::stats() {
 }
 
 QCoro::Task<QHash<QString, StoredEmbedding>> EmbeddingIndex::entries() {
-    auto job = m_executor->post([this] { return m_entries; });
+    auto job = m_executor->post([this] {
+        QHash<QString, StoredEmbedding> entries;
+        for (auto it = m_entries.cbegin(); it != m_entries.cend(); ++it)
+            entries.insert(it.key(), it->stored);
+        return entries;
+    });
     co_return co_await job;
 }
 

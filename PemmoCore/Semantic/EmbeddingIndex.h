@@ -67,11 +67,17 @@ public:
     QCoro::Task<QHash<QString, StoredEmbedding>> entries();
 
 private:
-    struct Slot;
+    // A stored embedding with the length of each of its vectors, worked out once.
+    struct Entry {
+        StoredEmbedding stored;
+        std::vector<float> lengths;
+        // The profile last found current, kept (shallowly) so that an unchanged republished
+        // profile is recognised without hashing its text.
+        std::optional<Profile> seen;
+    };
 
     void load();
-    void index(const QString& id, const StoredEmbedding& entry);
-    void unindex(const QString& id);
+    Entry entry(StoredEmbedding stored) const;
     QList<SemanticHit> searchNow(const QString& query, int limit) const;
 
     const std::shared_ptr<const Embedder> m_embedder;
@@ -80,11 +86,8 @@ private:
     std::atomic<int> m_cancelGeneration{0};
 
     // Touched on the executor's thread only.
-    QHash<QString, StoredEmbedding> m_entries;
+    QHash<QString, Entry> m_entries;
     bool m_needsPersist = false;
-    // The vectors for searching: each person's vectors in one row block, with their lengths.
-    std::vector<Slot> m_slots;
-    QHash<QString, std::size_t> m_slotOf;
 };
 
 } // namespace pemmo

@@ -85,12 +85,18 @@ void appendBase64(std::string& out, const unsigned char* bytes, std::size_t size
     }
 }
 
-std::optional<EmbeddingVector> decodeInto(std::string_view base64, int dimension, std::string& scratch) {
+// Appends the floats of `base64` to `out`; false unless there are exactly `dimension` of them.
+bool decodeInto(std::string_view base64, int dimension, std::string& scratch, std::vector<float>& out) {
     if (!decodeBase64(base64, scratch) || scratch.size() != std::size_t(dimension) * sizeof(float))
-        return std::nullopt;
-    EmbeddingVector vector(static_cast<std::size_t>(dimension));
-    std::memcpy(vector.data(), scratch.data(), scratch.size());
-    return vector;
+        return false;
+    const std::size_t at = out.size();
+    out.resize(at + std::size_t(dimension));
+    std::memcpy(out.data() + at, scratch.data(), scratch.size());
+    return true;
+}
+
+void appendVector(std::string& out, const float* values, std::size_t count) {
+    appendBase64(out, reinterpret_cast<const unsigned char*>(values), count * sizeof(float));
 }
 
 QString text(std::string_view utf8) {
@@ -108,18 +114,20 @@ std::string encodeVector(const EmbeddingVector& vector) {
 
 std::optional<EmbeddingVector> decodeVector(std::string_view base64, int dimension) {
     std::string scratch;
-    return decodeInto(base64, dimension, scratch);
+    EmbeddingVector vector;
+    if (!decodeInto(base64, dimension, scratch, vector))
+        return std::nullopt;
+    return vector;
 }
 
-std::string encode(const QString& embedder, int dimension, const QHash<QString, StoredEmbedding>& entries) {
+std::string encode(const QString& embedder, int dimension,
+                   const std::vector<std::pair<QString, const StoredEmbedding*>>& entries) {
     std::vector<std::pair<QByteArray, const StoredEmbedding*>> sorted;
-    sorted.reserve(std::size_t(entries.size()));
+    sorted.reserve(entries.size());
     std::size_t floats = 0;
-    for (auto it = entries.cbegin(); it != entries.cend(); ++it) {
-        sorted.emplace_back(it.key().toUtf8(), &it.value());
-        floats += it->vector.size();
-        for (const auto& memory : it->memories)
-            floats += memory.size();
+    for (const auto& [id, entry] : entries) {
+        sorted.emplace_back(id.toUtf8(), entry);
+        floats += entry->vectors.size();
     }
     std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 
@@ -132,19 +140,26 @@ std::string encode(const QString& embedder, int dimension, const QHash<QString, 
     writer.value(dimension);
     writer.key("entries");
     writer.beginObject();
+    const std::size_t dim = std::size_t(std::max(dimension, 1));
     std::string base64;
     for (const auto& [id, entry] : sorted) {
+        const std::size_t count = entry->vectors.size() / dim;
         writer.key(std::string_view(id.constData(), std::size_t(id.size())));
         writer.beginObject();
         writer.key("hash");
         writer.value(entry->hash);
         writer.key("v");
-        writer.value(encodeVector(entry->vector));
-        if (!entry->memories.empty()) {
+        base64.clear();
+        appendVector(base64, entry->vectors.data(), count > 0 ? dim : 0);
+        writer.value(base64);
+        if (count > 1) {
             writer.key("memories");
             writer.beginArray();
-            for (const auto& memory : entry->memories)
-                writer.value(encodeVector(memory));
+            for (std::size_t m = 1; m < count; ++m) {
+                base64.clear();
+                appendVector(base64, entry->vectors.data() + m * dim, dim);
+                writer.value(base64);
+            }
             writer.endArray();
         }
         writer.endObject();
@@ -217,17 +232,12 @@ QHash<QString, StoredEmbedding> decode(const QByteArray& bytes, const QString& e
         const QString id = text(raw.id);
         StoredEmbedding entry;
         entry.hash = text(raw.hash);
-        auto vector = decodeInto(raw.vector, dimension, scratch);
-        bool complete = vector.has_value();
-        if (vector)
-            entry.vector = std::move(*vector);
+        entry.vectors.reserve((1 + raw.memories.size()) * std::size_t(dimension));
+        bool complete = decodeInto(raw.vector, dimension, scratch, entry.vectors);
         for (const std::string_view memory : raw.memories) {
             if (!complete)
                 break;
-            auto decoded = decodeInto(memory, dimension, scratch);
-            complete = decoded.has_value();
-            if (decoded)
-                entry.memories.push_back(std::move(*decoded));
+            complete = decodeInto(memory, dimension, scratch, entry.vectors);
         }
         if (!complete) {
             qCCritical(lcEmbeddings,

@@ -16,9 +16,10 @@
 namespace pemmo {
 
 struct StoredEmbedding {
-    QString hash;                          // content hash of the profile text
-    EmbeddingVector vector;                // the profile's vector
-    std::vector<EmbeddingVector> memories; // one per memory
+    QString hash; // content hash of the profile text
+    // The profile's vector, then one per memory, `dimension` floats each, side by side so that a
+    // search runs through memory in order.
+    std::vector<float> vectors;
 
     bool operator==(const StoredEmbedding&) const = default;
 };
@@ -34,8 +35,9 @@ std::string encodeVector(const EmbeddingVector& vector);
 // The floats of `base64`; absent unless it is valid Base64 of exactly `dimension` floats.
 std::optional<EmbeddingVector> decodeVector(std::string_view base64, int dimension);
 
-// The file for these entries, keys in code point order.
-std::string encode(const QString& embedder, int dimension, const QHash<QString, StoredEmbedding>& entries);
+// The file for these entries (id and entry), keys in code point order.
+std::string encode(const QString& embedder, int dimension,
+                   const std::vector<std::pair<QString, const StoredEmbedding*>>& entries);
 
 // The entries of the file at `path` (already read into `bytes`) for the given embedder and
 // dimension, logging under "com.dorvane.Pemmo.embeddings" what was discarded and why.

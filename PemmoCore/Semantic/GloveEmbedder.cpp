@@ -56,14 +56,6 @@ const QSet<QString>& stopWords() {
     return words;
 }
 
-bool isNumber(QStringView token) {
-    for (const QChar c : token) {
-        if (!c.isDigit())
-            return false;
-    }
-    return true;
-}
-
 float dot(const float* a, const float* b, std::size_t n) {
     float sum = 0;
     for (std::size_t i = 0; i < n; ++i)
@@ -155,9 +147,8 @@ std::optional<EmbeddingVector> GloveEmbedder::embed(const QString& text) const {
     const QString folded = TextFolding::fold(trimmed);
     QByteArray utf8;
     for (const TextFolding::TokenSpan& span : TextFolding::tokenSpans(folded)) {
+        // Stop words and numbers never made it into the table: a lookup is all it takes.
         const QStringView token = QStringView(folded).sliced(span.start, span.length);
-        if (isNumber(token) || stopWords().contains(token.toString()))
-            continue;
         utf8 = token.toUtf8();
         const auto index = m_table->find(std::string_view(utf8.constData(), std::size_t(utf8.size())));
         if (!index)

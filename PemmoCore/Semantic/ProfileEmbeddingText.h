@@ -24,7 +24,15 @@ QString text(const Profile& profile);
 // person ("about", how you met), so that one sentence can match on its own.
 QStringList memories(const Profile& profile);
 
-// FNV-1a of hashPrefix() followed by text(): the memories are made of the same values.
+// FNV-1a of hashPrefix() followed by text(), as 16 lower-case hexadecimal digits; the memories are
+// made of the same values. Worked out without building the text, since every update hashes every
+// profile.
 QString contentHash(const Profile& profile);
+quint64 contentHashValue(const Profile& profile);
+
+// True when every value the text is made of is the very same shared data in both profiles (Qt's
+// implicitly shared strings and lists): then the text is the same without reading it. Holding
+// `seen` keeps its data from being changed in place, so a change always shows as other data.
+bool sameSource(const Profile& seen, const Profile& profile);
 
 } // namespace pemmo::ProfileEmbeddingText
