@@ -250,6 +250,13 @@ private Q_SLOTS:
         QVERIFY(ProfileEmbeddingText::memories(p).contains(QStringLiteral("cello")));
     }
 
+    void aboutAndHowYouMetAreMemoriesOfTheirOwn() {
+        Profile p = profile("a", " Plays jazz on Fridays ", {"cello", " "});
+        p.record.details.howWeMet = QStringLiteral(" At the climbing gym ");
+        QCOMPARE(ProfileEmbeddingText::memories(p),
+                 (QStringList{"cello", "Plays jazz on Fridays", "At the climbing gym"}));
+    }
+
     void peopleWhoLeftAreRemoved() {
         EmbeddingIndex index(std::make_shared<TopicEmbedder>(), std::nullopt);
         test::await(index.update({profile("a", "jazz"), profile("b", "tennis")}));
