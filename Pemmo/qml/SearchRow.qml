@@ -109,9 +109,9 @@ Item {
         anchors.bottom: parent.bottom
         anchors.bottomMargin: 6
         text: row.reason
-        color: row.selected ? theme.selectionText : theme.secondaryText
+        color: row.selected ? row.theme.selectionText : row.theme.secondaryText
         opacity: row.selected ? 0.8 : 1
-        font.pixelSize: theme.smallFontSize
+        font.pixelSize: row.theme.smallFontSize
         font.italic: true
         elide: Text.ElideRight
         Accessible.name: row.reason
