@@ -141,6 +141,7 @@ void persistFile(benchmark::State& state) {
         return;
     std::vector<double> samples, cpu;
     for (auto _ : state) {
+        QFile::remove(f.dir.filePath(QStringLiteral("written.json")));
         EmbeddingIndex index(f.embedder, f.dir.filePath(QStringLiteral("written.json")));
         pemmo::waitFor(index.update(f.people.profiles));
         const auto start = std::chrono::steady_clock::now();

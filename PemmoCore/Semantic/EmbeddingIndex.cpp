@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSet>
 #include <algorithm>
 #include <cmath>
 
@@ -82,16 +81,17 @@ QCoro::Task<EmbeddingIndex::UpdateResult> EmbeddingIndex::update(QList<Profile> 
     const int generation = m_cancelGeneration.load();
     auto job = m_executor->post([this, generation, profiles = std::move(profiles)] {
         UpdateResult result;
-        QSet<QString> present;
-        present.reserve(profiles.size());
+        // Every entry met in this pass gets the pass's mark; the unmarked ones are of people gone.
+        const quint64 mark = ++m_updatePass;
         const int dim = m_embedder->dimension();
         for (const Profile& profile : profiles) {
             if (m_cancelGeneration.load(std::memory_order_relaxed) != generation) {
                 result.cancelled = true;
                 return result;
             }
-            present.insert(profile.id());
             const auto existing = m_entries.find(profile.id());
+            if (existing != m_entries.end())
+                existing->mark = mark;
             if (existing != m_entries.end() && existing->seen &&
                 ProfileEmbeddingText::sameSource(*existing->seen, profile)) {
                 ++result.kept;
@@ -116,12 +116,13 @@ QCoro::Task<EmbeddingIndex::UpdateResult> EmbeddingIndex::update(QList<Profile> 
             }
             Entry made = entry(std::move(stored));
             made.seen = profile;
+            made.mark = mark;
             m_entries.insert(profile.id(), std::move(made));
             m_needsPersist = true;
             ++result.embedded;
         }
         for (auto it = m_entries.begin(); it != m_entries.end();) {
-            if (present.contains(it.key())) {
+            if (it->mark == mark) {
                 ++it;
                 continue;
             }

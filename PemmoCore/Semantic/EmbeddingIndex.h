@@ -74,6 +74,7 @@ private:
         // The profile last found current, kept (shallowly) so that an unchanged republished
         // profile is recognised without hashing its text.
         std::optional<Profile> seen;
+        quint64 mark = 0; // the last update pass that met this person
     };
 
     void load();
@@ -88,6 +89,7 @@ private:
     // Touched on the executor's thread only.
     QHash<QString, Entry> m_entries;
     bool m_needsPersist = false;
+    quint64 m_updatePass = 0;
 };
 
 } // namespace pemmo
