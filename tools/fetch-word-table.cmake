@@ -40,7 +40,8 @@ if(NOT tarballs)
   message(STATUS "Fetching ${PACKAGE} with npm (about 120 MB, once)")
   # npm keeps the download in its own cache, so other build trees get it without the network.
   execute_process(
-    COMMAND "${NPM}" pack "${PACKAGE}" --prefer-offline --silent --pack-destination "${WORK_DIR}"
+    COMMAND "${NPM}" pack "${PACKAGE}" --prefer-offline --silent --fetch-retries=1 --fetch-timeout=60000
+            --pack-destination "${WORK_DIR}"
     WORKING_DIRECTORY "${WORK_DIR}"
     RESULT_VARIABLE status
     OUTPUT_QUIET ERROR_VARIABLE npm_error
