@@ -11,6 +11,9 @@
 #include "Lists/TagCatalog.h"
 #include "Platform/SecretServiceStore.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Semantic/EmbeddingIndex.h"
+#include "Semantic/FakeEmbedder.h"
+#include "Semantic/GloveEmbedder.h"
 #include "Settings/DefaultsFileStore.h"
 #include "Settings/InMemoryKeyValueStore.h"
 #include "Settings/InMemorySecretStore.h"
@@ -46,6 +49,17 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
         defaultFolder);
     VCardFolderRepository* folders = contacts.get();
     env->m_contacts = std::move(contacts);
+
+    // 6. The sentence embedder: the word table, if there is one; without it no semantic tier.
+    std::unique_ptr<GloveEmbedder> embedder;
+    if (!options.wordTable)
+        embedder = GloveEmbedder::locate();
+    else if (!options.wordTable->isEmpty())
+        embedder = GloveEmbedder::open(*options.wordTable);
+    if (embedder) {
+        env->m_embeddings = std::make_unique<EmbeddingIndex>(
+            std::move(embedder), QDir(env->m_directory).filePath(EmbeddingIndexFile::fileName()));
+    }
 
     env->buildServices(Timings{}, options.readOnlyStore);
 
@@ -90,6 +104,7 @@ std::unique_ptr<AppEnvironment> AppEnvironment::inMemory(QList<Person> people, c
     env->m_settings = std::make_unique<SettingsStore>(*env->m_keyValues);
     env->m_secrets = std::make_unique<InMemorySecretStore>();
     env->m_contacts = std::make_unique<InMemoryContactRepository>(std::move(people));
+    env->m_embeddings = std::make_unique<EmbeddingIndex>(std::make_shared<FakeEmbedder>(), std::nullopt);
     env->buildServices(timings);
     return env;
 }
@@ -111,10 +126,10 @@ void AppEnvironment::buildServices(const Timings& timings, bool readOnlyStore) {
     m_starred = std::make_unique<StarredStore>(*m_keyValues);
     m_recents = std::make_unique<RecentsStore>(*m_keyValues);
     m_tags = std::make_unique<TagCatalog>(*m_keyValues);
-    // 9. The AI service, its providers made from the settings and the keyring at each call. The
-    // semantic index is not built yet; the service works without it.
+    // 9. The AI service, its providers made from the settings and the keyring at each call; Ask
+    // quotes saved memories through the semantic index when there is one.
     m_transport = std::make_shared<NetworkTransport>();
-    m_ai = std::make_unique<AIService>(*m_settings, *m_secrets, nullptr,
+    m_ai = std::make_unique<AIService>(*m_settings, *m_secrets, m_embeddings.get(),
                                        AIProviders::make(*m_settings, *m_secrets, m_transport),
                                        QTimeZone::systemTimeZone());
 }
@@ -131,6 +146,7 @@ AppEnvironment::~AppEnvironment() {
     m_photos.reset();
     m_store.reset();
     m_contacts.reset();
+    m_embeddings.reset();
     m_secrets.reset();
     m_settings.reset();
     m_keyValues.reset();

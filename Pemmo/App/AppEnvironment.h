@@ -17,6 +17,7 @@ namespace pemmo {
 class AIService;
 class ContactRepository;
 class HTTPTransport;
+class EmbeddingIndex;
 class KeyValueStore;
 class PemmoStore;
 class PhotoStore;
@@ -54,6 +55,9 @@ public:
         // Read the records as they are, without repairing or writing them: for the command line
         // while the running application owns the data folder.
         bool readOnlyStore = false;
+        // The word table of the semantic tier: absent means the first one found in the standard
+        // places (GloveEmbedder::searchPaths), an empty text means none (no semantic tier).
+        std::optional<QString> wordTable;
     };
 
     // The timing of the store and the sync engine; tests shorten it.
@@ -100,6 +104,9 @@ public:
     AIService& ai() const { return *m_ai; }
     // How the AI providers reach their servers.
     const std::shared_ptr<HTTPTransport>& httpTransport() const { return m_transport; }
+    // The semantic index; null when no sentence embedder could be made (no word table), and the
+    // panel then searches by words alone.
+    EmbeddingIndex* embeddings() const { return m_embeddings.get(); }
     // The preferences behind `settings` and the three lists.
     KeyValueStore& keyValueStore() const { return *m_keyValues; }
 
@@ -134,6 +141,7 @@ private:
     std::unique_ptr<KeyValueStore> m_keyValues;
     std::shared_ptr<HTTPTransport> m_transport;
     std::unique_ptr<AIService> m_ai;
+    std::unique_ptr<EmbeddingIndex> m_embeddings;
     bool m_removesDirectory = false;
 };
 

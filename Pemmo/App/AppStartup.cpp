@@ -1,6 +1,7 @@
 #include "App/AppStartup.h"
 
 #include "App/AppEnvironment.h"
+#include "App/EmbeddingMaintenance.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
@@ -14,7 +15,10 @@ namespace pemmo {
 
 AppStartup::AppStartup(AppEnvironment& environment, QObject* parent)
     : QObject(parent)
-    , m_environment(environment) {}
+    , m_environment(environment)
+    , m_embeddingMaintenance(std::make_unique<EmbeddingMaintenance>(environment)) {}
+
+AppStartup::~AppStartup() = default;
 
 bool AppStartup::shouldShowOnboarding(bool hasCompleted, bool hasSkipped, int version) {
     return !(hasCompleted || hasSkipped) || version < currentOnboardingVersion;
@@ -44,6 +48,7 @@ void AppStartup::startMaintenance() {
     connect(&m_environment.sync(), &ProfileSyncEngine::profilesChanged, this, &AppStartup::maintainLists);
     connect(&m_environment.sync(), &ProfileSyncEngine::hasLoadedChanged, this, &AppStartup::maintainLists);
     maintainLists();
+    m_embeddingMaintenance->start();
 }
 
 void AppStartup::refreshOnActivation() {

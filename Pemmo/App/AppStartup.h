@@ -5,10 +5,12 @@
 
 #include <QCoroTask>
 #include <QObject>
+#include <memory>
 
 namespace pemmo {
 
 class AppEnvironment;
+class EmbeddingMaintenance;
 class SettingsStore;
 
 class AppStartup : public QObject {
@@ -20,6 +22,7 @@ public:
 
     // The environment is not owned and must outlive this object.
     explicit AppStartup(AppEnvironment& environment, QObject* parent = nullptr);
+    ~AppStartup() override;
 
     // Open the first-run window: onboarding neither completed nor skipped, or done in an earlier
     // release than the current one.
@@ -30,8 +33,11 @@ public:
     // Store maintenance, then the sync engine's start: loads the records, runs the first refresh
     // and follows the address book from then on. Returns when the first refresh is done.
     QCoro::Task<void> start();
-    // Store maintenance alone; `start` begins with it. Calling it twice changes nothing.
+    // The maintenance observers alone (the lists, the embedding index); `start` begins with them.
+    // Calling it twice changes nothing.
     void startMaintenance();
+    // Keeps the semantic index current; "Rebuild semantic index" goes through it.
+    EmbeddingMaintenance& embeddingMaintenance() const { return *m_embeddingMaintenance; }
     // The shell calls this whenever Pemmo becomes the active application: once the engine has
     // started, it refreshes, whether or not a fetch has succeeded yet.
     void refreshOnActivation();
@@ -40,6 +46,7 @@ private:
     void maintainLists();
 
     AppEnvironment& m_environment;
+    std::unique_ptr<EmbeddingMaintenance> m_embeddingMaintenance;
     bool m_maintaining = false;
 };
 

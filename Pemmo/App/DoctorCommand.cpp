@@ -6,6 +6,8 @@
 #include "Contacts/VCardFolderRepository.h"
 #include "Platform/SecretServiceStore.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Semantic/EmbeddingIndex.h"
+#include "Semantic/GloveEmbedder.h"
 #include "Settings/DefaultsFileStore.h"
 #include "Settings/KeychainError.h"
 #include "Settings/SettingsStore.h"
@@ -84,6 +86,32 @@ QString keyringLine() {
     }
 }
 
+// Which embedder the semantic tier uses, or why there is none, and what the index file holds.
+QStringList semanticLines(const QString& directory, bool enabled) {
+    const QString setting = enabled ? QString() : u" (switched off in the settings)"_qs;
+    std::shared_ptr<GloveEmbedder> embedder = GloveEmbedder::locate();
+    if (!embedder) {
+        return {u"Semantic search: unavailable, no word table found; keyword search only"_qs + setting,
+                u"  looked for: "_qs + GloveEmbedder::searchPaths().join(u", "_qs)};
+    }
+    QStringList lines{u"Semantic search: "_qs + embedder->identifier() + u" ("_qs +
+                          QString::number(embedder->table().count()) + u" words, dimension "_qs +
+                          QString::number(embedder->dimension()) + u")"_qs + setting,
+                      u"  word table: "_qs + embedder->table().path()};
+    const QString file = QDir(directory).filePath(EmbeddingIndexFile::fileName());
+    if (!QFileInfo::exists(file)) {
+        lines.append(u"Semantic index: not built yet ("_qs + EmbeddingIndexFile::fileName() +
+                     u" not written yet)"_qs);
+        return lines;
+    }
+    EmbeddingIndex index(embedder, file);
+    const EmbeddingIndex::Stats stats = pemmo::waitFor(index.stats());
+    lines.append(u"Semantic index: "_qs + plural(stats.entries, u"person"_qs, u"people"_qs) + u", "_qs +
+                 plural(stats.vectors, u"vector"_qs, u"vectors"_qs) + u" in "_qs +
+                 EmbeddingIndexFile::fileName());
+    return lines;
+}
+
 } // namespace
 
 int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
@@ -99,6 +127,7 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
                       settingsLine(defaults)};
     lines += addressBookLines(settings.contactFolders(), directory);
     lines.append(storeLine(directory));
+    lines += semanticLines(directory, settings.semanticSearchEnabled());
     lines.append(keyringLine());
     print(out, lines.join(u'\n') + u'\n');
     return 0;

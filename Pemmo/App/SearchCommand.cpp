@@ -8,6 +8,7 @@
 #include "Lists/TagCatalog.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Search/SearchViewModel.h"
+#include "Semantic/EmbeddingIndex.h"
 #include "Settings/SettingsStore.h"
 #include "Support/WaitFor.h"
 
@@ -145,9 +146,26 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         return Console::failure;
     }
 
+    // The semantic tier uses "embeddings.json" where it is current and embeds what is missing or
+    // stale. The file is brought up to date only when this process owns the data folder and
+    // searches the user's own address book: while the application runs it is the one writer,
+    // and people of other folders (--contacts) do not belong in it.
+    EmbeddingIndex* semantic = env->settings().semanticSearchEnabled() ? env->embeddings() : nullptr;
+    if (semantic) {
+        pemmo::waitFor(semantic->update(env->sync().profiles()));
+        if (lock && folders.isEmpty()) {
+            try {
+                pemmo::waitFor(semantic->persist());
+            } catch (const std::exception& error) {
+                print(err, u"pemmo: could not save the semantic index: "_qs +
+                               QString::fromUtf8(error.what()) + u'\n');
+            }
+        }
+    }
+
     // The panel's own model, with no typing pause: each query is searched once, with "now" read
     // when it runs.
-    SearchViewModel model(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(), nullptr,
+    SearchViewModel model(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(), semantic,
                           systemClock(), std::chrono::milliseconds(0));
     model.setResultsLimit(limit);
     for (const QString& query : std::as_const(queries)) {

@@ -3,6 +3,7 @@
 #include "App/AppEnvironment.h"
 #include "App/AppStartup.h"
 #include "App/DataFolder.h"
+#include "App/EmbeddingMaintenance.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
@@ -10,6 +11,7 @@
 #include "Platform/Compositor.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Search/SearchViewModel.h"
+#include "Semantic/EmbeddingIndex.h"
 #include "Settings/KeyValueStore.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
@@ -120,7 +122,10 @@ void AppDelegate::buildPanel() {
     m_context->followChanges(m_env->sync(), m_env->tags());
 
     m_search = std::make_unique<SearchViewModel>(m_env->sync(), m_env->starred(), m_env->recents(),
-                                                 m_env->tags(), m_env->settings());
+                                                 m_env->tags(), m_env->settings(), m_env->embeddings());
+    // Vectors that arrive after the words have shown may add "also matches" rows.
+    connect(&m_startup->embeddingMaintenance(), &EmbeddingMaintenance::indexChanged, m_search.get(),
+            &SearchViewModel::refresh);
     m_results = std::make_unique<SearchResultsModel>(*m_search);
     m_context->setResults(m_results.get());
 

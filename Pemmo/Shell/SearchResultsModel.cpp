@@ -36,7 +36,9 @@ QVariant SearchResultsModel::data(const QModelIndex& index, int role) const {
     case PlainTitleRole:
         return item.title;
     case SubtitleRole:
-        return item.reason ? *item.reason : item.subtitle.value_or(QString());
+        return item.subtitle.value_or(QString());
+    case ReasonRole:
+        return item.reason.value_or(QString());
     case BadgeRole:
         return item.badge.value_or(QString());
     case InitialsRole:
@@ -52,7 +54,8 @@ QHash<int, QByteArray> SearchResultsModel::roleNames() const {
     return {{KindRole, "kind"},         {RowIDRole, "rowID"},
             {TitleRole, "title"},       {PlainTitleRole, "plainTitle"},
             {SubtitleRole, "subtitle"}, {BadgeRole, "badge"},
-            {InitialsRole, "initials"}, {SelectedRole, "selected"}};
+            {InitialsRole, "initials"}, {SelectedRole, "selected"},
+            {ReasonRole, "reason"}};
 }
 
 QString SearchResultsModel::query() const {

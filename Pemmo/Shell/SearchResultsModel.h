@@ -30,7 +30,8 @@ public:
         SubtitleRole,
         BadgeRole,
         InitialsRole,
-        SelectedRole
+        SelectedRole,
+        ReasonRole // why a person found by meaning matched ("You wrote: “…”"), else empty
     };
 
     // The view model is not owned and must outlive this one.

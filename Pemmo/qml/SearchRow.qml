@@ -14,13 +14,14 @@ Item {
     required property string badge
     required property string initials
     required property bool selected
+    required property string reason
 
     readonly property bool isRow: kind !== "header"
 
     signal hovered(point point)
     signal clicked()
 
-    implicitHeight: isRow ? 44 : 28
+    implicitHeight: !isRow ? 28 : reason !== "" ? 60 : 44
 
     Rectangle {
         anchors.fill: parent
@@ -45,7 +46,10 @@ Item {
 
     RowLayout {
         visible: row.isRow
-        anchors.fill: parent
+        anchors.left: parent.left
+        anchors.right: parent.right
+        anchors.top: parent.top
+        height: 44
         anchors.leftMargin: 18
         anchors.rightMargin: 20
         spacing: 12
@@ -93,6 +97,24 @@ Item {
                 font.pixelSize: 11
             }
         }
+    }
+
+    // Why a person found by meaning matched, under the name.
+    Label {
+        visible: row.isRow && row.reason !== ""
+        anchors.left: parent.left
+        anchors.leftMargin: 58
+        anchors.right: parent.right
+        anchors.rightMargin: 20
+        anchors.bottom: parent.bottom
+        anchors.bottomMargin: 6
+        text: row.reason
+        color: row.selected ? row.theme.selectionText : row.theme.secondaryText
+        opacity: row.selected ? 0.8 : 1
+        font.pixelSize: row.theme.smallFontSize
+        font.italic: true
+        elide: Text.ElideRight
+        Accessible.name: row.reason
     }
 
     MouseArea {

@@ -7,5 +7,6 @@ namespace pemmo {
 
 Q_DECLARE_LOGGING_CATEGORY(lcStore)
 Q_DECLARE_LOGGING_CATEGORY(lcSettings)
+Q_DECLARE_LOGGING_CATEGORY(lcEmbeddings)
 
 } // namespace pemmo

@@ -241,7 +241,7 @@ private Q_SLOTS:
         const Result result = pemmo({u"doctor"_qs});
         QCOMPARE(result.exitCode, 0);
         const QStringList lines = result.out.split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 6);
+        QCOMPARE(lines.size(), 8);
         QVERIFY(lines[0].startsWith(u"Pemmo "_qs));
         QCOMPARE(lines[1], u"Data folder: "_qs + dataFolder());
         QCOMPARE(lines[2], u"Settings: "_qs + m_home.filePath(u"config/Pemmo/defaults.json"_qs) +
@@ -249,7 +249,12 @@ private Q_SLOTS:
         QCOMPARE(lines[3],
                  u"Address book: none chosen yet ("_qs + dataFolder() + u"/Contacts does not exist)"_qs);
         QCOMPARE(lines[4], u"Store: no records yet (pemmo-store.json not written yet)"_qs);
-        QVERIFY2(lines[5].startsWith(u"Keyring: "_qs), qPrintable(lines[5]));
+        // No word table in the test's data folders nor beside the test binaries.
+        QCOMPARE(lines[5], u"Semantic search: unavailable, no word table found; keyword search only"_qs);
+        QVERIFY2(lines[6].startsWith(u"  looked for: "_qs) &&
+                     lines[6].contains(u"glove-100d-200k.wordtable"_qs),
+                 qPrintable(lines[6]));
+        QVERIFY2(lines[7].startsWith(u"Keyring: "_qs), qPrintable(lines[7]));
         // Looking changes nothing the user has.
         QVERIFY(!QFile::exists(m_home.filePath(u"config/Pemmo/defaults.json"_qs)));
     }

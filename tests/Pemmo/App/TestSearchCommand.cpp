@@ -1,10 +1,14 @@
 // `pemmo search` in-process over a data folder of its own: the panel's sections as JSON lines.
+#include "App/DataFolder.h"
 #include "App/SearchCommand.h"
 #include "Records/PemmoRecord.h"
+#include "Semantic/GloveEmbedder.h"
+#include "Semantic/WordTableBuilder.h"
 #include "Store/StoreFile.h"
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -62,8 +66,52 @@ private Q_SLOTS:
         PemmoRecord climber = PemmoRecord::fresh(QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC));
         climber.tags = {QStringLiteral("climbing")};
         records.insert(QStringLiteral("c"), climber);
+        PemmoRecord cellist = PemmoRecord::fresh(QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC));
+        Interaction concert;
+        concert.id = QUuid::createUuid();
+        concert.date = cellist.updatedAt;
+        concert.text = QStringLiteral("Plays cello in an orchestra");
+        cellist.interactions = {concert};
+        records.insert(QStringLiteral("b"), cellist);
         const std::string bytes = StoreFile::encode(records);
         m_home.write(QStringLiteral("Pemmo/pemmo-store.json"), QByteArray::fromStdString(bytes));
+
+        // A miniature word table where the application looks for one first.
+        QFile package(qEnvironmentVariable("PEMMO_TEST_DATA") +
+                      QStringLiteral("/semantic/tiny-vectors.json"));
+        QVERIFY(package.open(QIODevice::ReadOnly));
+        WordTableBuilder::Options options;
+        options.name = QStringLiteral("tiny");
+        options.components = 1;
+        QDir().mkpath(m_home.filePath(QStringLiteral("pemmo")));
+        WordTable::write(WordTableBuilder::fromPackageJson(package.readAll(), options),
+                         m_home.filePath(QStringLiteral("pemmo/") + GloveEmbedder::tableFileName()));
+    }
+
+    void meaningFindsWhatWordsMiss() {
+        const QString index = m_home.filePath(QStringLiteral("Pemmo/embeddings.json"));
+        {
+            // While the application holds the data folder, the command embeds in memory only.
+            const auto running = lockDataFolder(m_home.filePath(QStringLiteral("Pemmo")));
+            QVERIFY(running);
+            const Output result = search({"--json", "people who like violin"});
+            QCOMPARE(result.status, 0);
+            QVERIFY2(result.out.contains(QStringLiteral("\"alsoMatches\"")), qPrintable(result.out));
+            QVERIFY(!QFile::exists(index));
+        }
+        const Output result = search({"--json", "violin"});
+        QCOMPARE(result.status, 0);
+        const QJsonArray sections =
+            QJsonDocument::fromJson(result.out.trimmed().toUtf8()).object().value("sections").toArray();
+        QCOMPARE(sections.size(), 1);
+        QCOMPARE(sections[0].toObject().value("section").toString(), QStringLiteral("alsoMatches"));
+        const QJsonArray rows = sections[0].toObject().value("rows").toArray();
+        QCOMPARE(rows.size(), 1);
+        QCOMPARE(rows[0].toObject().value("id").toString(), QStringLiteral("b"));
+        QCOMPARE(rows[0].toObject().value("tier").toString(), QStringLiteral("semantic"));
+        QVERIFY(rows[0].toObject().value("score").toDouble() >= 0.45);
+        // Owning the folder, it kept what it embedded for next time.
+        QVERIFY(QFile::exists(index));
     }
 
     void jsonLinePerQuery() {

@@ -5,6 +5,7 @@
 #include "Lists/TagCatalog.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Search/SearchViewModel.h"
+#include "Semantic/EmbeddingIndex.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/SearchResultsModel.h"
 #include "TestSupport/Await.h"
@@ -98,6 +99,36 @@ private Q_SLOTS:
         QCOMPARE(model.emptyText(), u"No matches for \u201Czzzz\u201D"_qs);
         QCOMPARE(model.selectedRow(), -1);
         QCOMPARE(model.selectedProfileID(), QString());
+    }
+
+    void aPersonFoundByMeaningShowsWhy() {
+        auto env = AppEnvironment::inMemory(
+            {person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs), person(u"2"_qs, u"Ada"_qs, u"Lovelace"_qs)},
+            u"PemmoTest"_qs);
+        test::await(env->sync().start());
+        Interaction trip;
+        trip.id = QUuid::createUuid();
+        trip.date = QDateTime::currentDateTimeUtc();
+        trip.text = u"Sailing trip to Skye"_qs;
+        test::await(env->sync().addInteraction(u"2"_qs, trip));
+        // The in-memory environment's stand-in embedder meets only the very same text.
+        test::await(env->embeddings()->update(env->sync().profiles()));
+        SearchViewModel search(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(),
+                               env->embeddings(), systemClock(), std::chrono::milliseconds(1));
+        SearchResultsModel model(search);
+        model.setQuery(u"people who like Sailing trip to Skye"_qs);
+        QTRY_COMPARE(model.rowCount(), 2);
+        const auto at = [&](int row, int role) { return model.data(model.index(row), role); };
+        QCOMPARE(at(0, SearchResultsModel::PlainTitleRole).toString(),
+                 SearchResultsModel::sectionTitle(SearchSection::AlsoMatches));
+        QCOMPARE(at(1, SearchResultsModel::PlainTitleRole).toString(), u"Ada Lovelace"_qs);
+        QCOMPARE(at(1, SearchResultsModel::ReasonRole).toString(),
+                 u"You wrote: \u201CSailing trip to Skye\u201D"_qs);
+        QVERIFY(model.roleNames().values().contains("reason"));
+
+        // With the setting off the meaning tier is gone.
+        env->settings().setSemanticSearchEnabled(false);
+        QTRY_COMPARE(model.rowCount(), 0);
     }
 
     // The list follows the search model through growing, shrinking and emptying result lists,

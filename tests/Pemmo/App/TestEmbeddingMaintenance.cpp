@@ -1,0 +1,182 @@
+// Keeping the semantic index in step with the people: after the first load, after a change, when
+// the setting comes on, and "Rebuild semantic index"; and the environment without a word table.
+#include "App/AppEnvironment.h"
+#include "App/AppStartup.h"
+#include "App/EmbeddingMaintenance.h"
+#include "Contacts/InMemoryContactRepository.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Semantic/EmbeddingIndex.h"
+#include "Semantic/ProfileEmbeddingText.h"
+#include "Semantic/WordTableBuilder.h"
+#include "Settings/SettingsStore.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/People.h"
+#include "TestSupport/TempDir.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace pemmo;
+using test::await;
+using test::person;
+
+namespace {
+
+AppEnvironment::Timings fast() {
+    return {std::chrono::milliseconds(5), std::chrono::milliseconds(300'000),
+            std::chrono::milliseconds(2'000)};
+}
+
+QList<Person> people() {
+    return {person(u"a"_qs, u"Ada"_qs, u"Lovelace"_qs), person(u"b"_qs, u"Bob"_qs, u"Stone"_qs),
+            person(u"c"_qs, u"Cy"_qs, u"Young"_qs)};
+}
+
+// Whether every present profile has an entry whose hash is its current content hash, and no one
+// else has one.
+bool current(AppEnvironment& env) {
+    const auto entries = await(env.embeddings()->entries());
+    const QList<Profile> profiles = env.sync().profiles();
+    if (entries.size() != profiles.size())
+        return false;
+    for (const Profile& p : profiles) {
+        if (entries.value(p.id()).hash != ProfileEmbeddingText::contentHash(p))
+            return false;
+    }
+    return true;
+}
+
+void waitIdle(EmbeddingMaintenance& maintenance) {
+    QSignalSpy idle(&maintenance, &EmbeddingMaintenance::idle);
+    if (maintenance.isUpdating())
+        QVERIFY(idle.wait(5000));
+}
+
+} // namespace
+
+class TestEmbeddingMaintenance : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void theFirstLoadFillsTheIndex() {
+        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, fast());
+        AppStartup startup(*env);
+        EmbeddingMaintenance& maintenance = startup.embeddingMaintenance();
+        QVERIFY(maintenance.isAvailable());
+        startup.startMaintenance();
+        QVERIFY(maintenance.isObserving());
+        // Before the load the profile list is not the address book yet: nothing is embedded.
+        QVERIFY(!maintenance.isUpdating());
+        QCOMPARE(await(env->embeddings()->stats()).entries, 0);
+        QSignalSpy changed(&maintenance, &EmbeddingMaintenance::indexChanged);
+        await(env->sync().start());
+        waitIdle(maintenance);
+        QVERIFY(current(*env));
+        QCOMPARE(changed.size(), 1);
+    }
+
+    void aChangedProfileIsEmbeddedAgain() {
+        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, fast());
+        AppStartup startup(*env);
+        await(startup.start());
+        waitIdle(startup.embeddingMaintenance());
+        const auto before = await(env->embeddings()->entries());
+        await(env->sync().setAbout(u"b"_qs, u"Plays jazz cello"_qs));
+        waitIdle(startup.embeddingMaintenance());
+        QVERIFY(current(*env));
+        const auto after = await(env->embeddings()->entries());
+        QVERIFY(after.value(u"b"_qs).hash != before.value(u"b"_qs).hash);
+        QCOMPARE(after.value(u"a"_qs), before.value(u"a"_qs));
+        QCOMPARE(after.value(u"b"_qs).vectors.size(), std::size_t(2 * 32)); // the profile and its "about"
+    }
+
+    void someoneWhoLeavesTheAddressBookLeavesTheIndex() {
+        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, fast());
+        AppStartup startup(*env);
+        await(startup.start());
+        waitIdle(startup.embeddingMaintenance());
+        auto& book = dynamic_cast<InMemoryContactRepository&>(env->contacts());
+        book.setPeople(people().mid(1));
+        await(env->sync().refresh());
+        waitIdle(startup.embeddingMaintenance());
+        QVERIFY(current(*env));
+        QVERIFY(!await(env->embeddings()->entries()).contains(u"a"_qs));
+    }
+
+    void nothingIsEmbeddedWhileTheSettingIsOff() {
+        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, fast());
+        env->settings().setSemanticSearchEnabled(false);
+        AppStartup startup(*env);
+        await(startup.start());
+        QVERIFY(!startup.embeddingMaintenance().isUpdating());
+        QCOMPARE(await(env->embeddings()->stats()).entries, 0);
+        // Switching it on brings the index up to date at once.
+        env->settings().setSemanticSearchEnabled(true);
+        QVERIFY(startup.embeddingMaintenance().isUpdating());
+        waitIdle(startup.embeddingMaintenance());
+        QVERIFY(current(*env));
+    }
+
+    void aBurstOfChangesEndsCurrent() {
+        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, fast());
+        AppStartup startup(*env);
+        await(startup.start());
+        for (int i = 0; i < 5; ++i)
+            await(env->sync().setAbout(u"c"_qs, u"Note number %1"_qs.arg(i)));
+        waitIdle(startup.embeddingMaintenance());
+        QVERIFY(current(*env));
+    }
+
+    void rebuildEmbedsEveryoneAgain() {
+        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, fast());
+        AppStartup startup(*env);
+        await(startup.start());
+        waitIdle(startup.embeddingMaintenance());
+        QSignalSpy changed(&startup.embeddingMaintenance(), &EmbeddingMaintenance::indexChanged);
+        startup.embeddingMaintenance().rebuild();
+        QVERIFY(startup.embeddingMaintenance().isUpdating());
+        waitIdle(startup.embeddingMaintenance());
+        QCOMPARE(changed.size(), 1);
+        QVERIFY(current(*env));
+    }
+
+    void withoutAWordTableThereIsNoSemanticTier() {
+        test::TempDir home;
+        AppEnvironment::LiveOptions options;
+        options.directory = home.filePath(u"data"_qs);
+        options.defaultsPath = home.filePath(u"defaults.json"_qs);
+        options.contactFolders = QStringList{};
+        options.wordTable = QString();
+        const auto env = AppEnvironment::live(options);
+        QVERIFY(!env->embeddings());
+        AppStartup startup(*env);
+        QVERIFY(!startup.embeddingMaintenance().isAvailable());
+        startup.startMaintenance();
+        QVERIFY(!startup.embeddingMaintenance().isObserving());
+        startup.embeddingMaintenance().rebuild(); // nothing to rebuild, and no crash
+        QVERIFY(!startup.embeddingMaintenance().isUpdating());
+    }
+
+    void withAWordTableTheIndexLivesBesideTheStore() {
+        test::TempDir home;
+        QFile package(qEnvironmentVariable("PEMMO_TEST_DATA") + u"/semantic/tiny-vectors.json"_qs);
+        QVERIFY(package.open(QIODevice::ReadOnly));
+        WordTableBuilder::Options tableOptions;
+        tableOptions.name = u"tiny"_qs;
+        WordTable::write(WordTableBuilder::fromPackageJson(package.readAll(), tableOptions),
+                         home.filePath(u"tiny.wordtable"_qs));
+        AppEnvironment::LiveOptions options;
+        options.directory = home.filePath(u"data"_qs);
+        options.defaultsPath = home.filePath(u"defaults.json"_qs);
+        options.contactFolders = QStringList{};
+        options.wordTable = home.filePath(u"tiny.wordtable"_qs);
+        const auto env = AppEnvironment::live(options);
+        QVERIFY(env->embeddings());
+        QCOMPARE(env->embeddings()->filePath(), home.filePath(u"data/embeddings.json"_qs));
+        QVERIFY(env->embeddings()->embedder().identifier().startsWith(u"tiny-"_qs));
+    }
+};
+
+QTEST_MAIN(TestEmbeddingMaintenance)
+#include "TestEmbeddingMaintenance.moc"

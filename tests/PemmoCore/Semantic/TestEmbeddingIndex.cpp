@@ -1,0 +1,428 @@
+// The embedding index: its file's rules, which profiles are embedded again, searching by the best
+// of a person's vectors, erasing and rebuilding.
+#include "Search/SearchEngine.h"
+#include "Semantic/EmbeddingIndex.h"
+#include "Semantic/EmbeddingIndexFile.h"
+#include "Semantic/FakeEmbedder.h"
+#include "Semantic/ProfileEmbeddingText.h"
+#include "Support/Hashing.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/People.h"
+#include "TestSupport/TempDir.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QMutex>
+#include <QTest>
+#include <cmath>
+
+namespace pemmo {
+namespace {
+
+// Three topics and a fourth axis for anything else: a text's vector counts the topic words in
+// it. Every text it is asked for is remembered, so tests can tell what was embedded.
+class TopicEmbedder : public Embedder {
+public:
+    explicit TopicEmbedder(int dimension = 4)
+        : m_dimension(dimension) {}
+
+    int dimension() const override { return m_dimension; }
+    QString identifier() const override { return QStringLiteral("topics-%1").arg(m_dimension); }
+    std::optional<EmbeddingVector> embed(const QString& text) const override {
+        {
+            QMutexLocker lock(&m_mutex);
+            m_asked.append(text);
+        }
+        const QString t = text.trimmed().toLower();
+        if (t.isEmpty() || t.contains(QStringLiteral("unknowable")))
+            return std::nullopt;
+        EmbeddingVector v(std::size_t(m_dimension), 0.0f);
+        const auto count = [&t](std::initializer_list<const char*> words) {
+            float n = 0;
+            for (const char* w : words)
+                n += float(t.count(QString::fromLatin1(w)));
+            return n;
+        };
+        v[0] = count({"jazz", "cello", "music", "concert"});
+        v[1] = count({"tennis", "football", "climbing"});
+        v[2] = count({"bread", "baking", "cooking"});
+        v[3] = 0.1f; // everything has a little of the rest
+        if (t == u"zero")
+            return EmbeddingVector(std::size_t(m_dimension), 0.0f);
+        if (t.startsWith(QStringLiteral("angle ")))
+            v = {std::cos(t.mid(6).toFloat()), std::sin(t.mid(6).toFloat()), 0, 0};
+        return v;
+    }
+
+    QStringList asked() const {
+        QMutexLocker lock(&m_mutex);
+        return m_asked;
+    }
+    void forget() {
+        QMutexLocker lock(&m_mutex);
+        m_asked.clear();
+    }
+
+private:
+    int m_dimension;
+    mutable QMutex m_mutex;
+    mutable QStringList m_asked;
+};
+
+Profile profile(const QString& id, const QString& about, QStringList notes = {}) {
+    Profile p;
+    p.person = test::person(id, id.toUpper(), QStringLiteral("Test"));
+    p.record = PemmoRecord::fresh(QDateTime(QDate(2026, 1, 1), QTime(9, 0), Qt::UTC));
+    p.record.about = about;
+    int day = 0;
+    for (const QString& note : notes) {
+        Interaction entry;
+        entry.id = QUuid::createUuid();
+        entry.date = p.record.updatedAt.addDays(++day);
+        entry.text = note;
+        p.record.interactions.append(entry);
+    }
+    return p;
+}
+
+QString fileJson(const QString& embedder, int dim, const QJsonObject& entries) {
+    return QString::fromUtf8(
+        QJsonDocument(QJsonObject{{"embedder", embedder}, {"dim", dim}, {"entries", entries}}).toJson());
+}
+
+QString base64Floats(int count, float value = 0.5f) {
+    return QString::fromStdString(
+        EmbeddingIndexFile::encodeVector(EmbeddingVector(std::size_t(count), value)));
+}
+
+} // namespace
+
+class TestEmbeddingIndex : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void vectorsTravelAsLittleEndianBase64_data() {
+        QTest::addColumn<QList<float>>("values");
+        QTest::addColumn<QString>("base64");
+        QTest::newRow("one") << QList<float>{1.0f} << "AACAPw==";
+        QTest::newRow("two") << QList<float>{1.0f, -2.0f} << "AACAPwAAAMA=";
+        QTest::newRow("three") << QList<float>{0.0f, 0.5f, 3.25f} << "AAAAAAAAAD8AAFBA";
+    }
+
+    void vectorsTravelAsLittleEndianBase64() {
+        QFETCH(QList<float>, values);
+        QFETCH(QString, base64);
+        const EmbeddingVector vector(values.begin(), values.end());
+        QCOMPARE(QString::fromStdString(EmbeddingIndexFile::encodeVector(vector)), base64);
+        QCOMPARE(EmbeddingIndexFile::decodeVector(base64.toStdString(), int(values.size())), vector);
+        // The same bytes as Qt's own Base64 of the raw floats.
+        QCOMPARE(QByteArray::fromBase64(base64.toLatin1()),
+                 QByteArray(reinterpret_cast<const char*>(vector.data()), qsizetype(vector.size() * 4)));
+    }
+
+    void badBase64IsNoVector_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("a float short") << "AACAPw==";
+        QTest::newRow("not base64") << "AACA*wAAAMA=";
+        QTest::newRow("length not a multiple of four") << "AACAPwAAAMA";
+        QTest::newRow("padding inside") << "AA==AAAAAMA=";
+    }
+
+    void badBase64IsNoVector() {
+        QFETCH(QString, text);
+        QVERIFY(!EmbeddingIndexFile::decodeVector(text.toStdString(), 2));
+    }
+
+    void aFileOfAnotherEmbedderOrDimensionIsDiscardedWhole_data() {
+        QTest::addColumn<QString>("embedder");
+        QTest::addColumn<int>("dim");
+        QTest::addColumn<int>("kept");
+        QTest::newRow("same") << "topics-4" << 4 << 2;
+        QTest::newRow("other dimension") << "topics-4" << 5 << 0;
+        QTest::newRow("other embedder") << "nl-sentence-en-4" << 4 << 0;
+    }
+
+    void aFileOfAnotherEmbedderOrDimensionIsDiscardedWhole() {
+        QFETCH(QString, embedder);
+        QFETCH(int, dim);
+        QFETCH(int, kept);
+        const QJsonObject entries{{"a", QJsonObject{{"hash", "h"}, {"v", base64Floats(dim)}}},
+                                  {"b", QJsonObject{{"hash", "h"}, {"v", base64Floats(dim)}}}};
+        const auto decoded = EmbeddingIndexFile::decode(fileJson(embedder, dim, entries).toUtf8(),
+                                                        QStringLiteral("topics-4"), 4, "f");
+        QCOMPARE(int(decoded.size()), kept);
+    }
+
+    void oneEntryOfTheWrongLengthIsDroppedAndTheOthersKept() {
+        const QJsonObject entries{
+            {"short", QJsonObject{{"hash", "1"}, {"v", base64Floats(511)}}},
+            {"badMemory",
+             QJsonObject{{"hash", "2"}, {"v", base64Floats(512)}, {"memories", QJsonArray{base64Floats(3)}}}},
+            {"good", QJsonObject{{"hash", "3"},
+                                 {"v", base64Floats(512)},
+                                 {"memories", QJsonArray{base64Floats(512)}}}},
+            {"plain", QJsonObject{{"hash", "4"}, {"v", base64Floats(512, -1.0f)}}}};
+        const auto decoded =
+            EmbeddingIndexFile::decode(fileJson("e", 512, entries).toUtf8(), QStringLiteral("e"), 512, "f");
+        QCOMPARE(decoded.keys().size(), 2);
+        QCOMPARE(decoded.value("good").vectors.size(), std::size_t(2 * 512)); // the profile's and one memory
+        QCOMPARE(decoded.value("plain").vectors, std::vector<float>(512, -1.0f));
+        QCOMPARE(decoded.value("plain").hash, QStringLiteral("4"));
+    }
+
+    void anUnreadableFileStartsEmpty_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("not json") << QByteArray("{\"embedder\": ");
+        QTest::newRow("no entries") << QByteArray(R"({"embedder":"e","dim":2})");
+        QTest::newRow("entry without hash")
+            << QByteArray(R"({"embedder":"e","dim":2,"entries":{"a":{"v":"AACAPwAAAMA="}}})");
+        QTest::newRow("dim as text") << QByteArray(R"({"embedder":"e","dim":"2","entries":{}})");
+    }
+
+    void anUnreadableFileStartsEmpty() {
+        QFETCH(QByteArray, bytes);
+        QVERIFY(EmbeddingIndexFile::decode(bytes, QStringLiteral("e"), 2, "f").isEmpty());
+    }
+
+    void theFileRoundTripsThroughTheIndex() {
+        test::TempDir dir;
+        const QString path = dir.filePath(QStringLiteral("sub/embeddings.json"));
+        auto embedder = std::make_shared<TopicEmbedder>();
+        {
+            EmbeddingIndex index(embedder, path);
+            test::await(index.update({profile("a", "jazz", {"cello concert"}), profile("b", "tennis")}));
+            QVERIFY(test::await(index.persist()));  // makes the missing folder
+            QVERIFY(!test::await(index.persist())); // nothing changed since
+        }
+        const QJsonObject file =
+            QJsonDocument::fromJson(dir.read(QStringLiteral("sub/embeddings.json"))).object();
+        QCOMPARE(file.value("embedder").toString(), QStringLiteral("topics-4"));
+        QCOMPARE(file.value("dim").toInt(), 4);
+        embedder->forget();
+        EmbeddingIndex reloaded(embedder, path);
+        const auto result =
+            test::await(reloaded.update({profile("a", "jazz", {"cello concert"}), profile("b", "tennis")}));
+        QCOMPARE(result.embedded, 0);
+        QCOMPARE(result.kept, 2);
+        QVERIFY(embedder->asked().isEmpty());
+        QCOMPARE(test::await(reloaded.search(QStringLiteral("music"), 1)).first().id, QStringLiteral("a"));
+    }
+
+    void onlyTheChangedProfileIsEmbeddedAgain() {
+        auto embedder = std::make_shared<TopicEmbedder>();
+        EmbeddingIndex index(embedder, std::nullopt);
+        QList<Profile> people{profile("a", "jazz", {"cello"}), profile("b", "tennis", {"football"}),
+                              profile("c", "bread")};
+        QCOMPARE(test::await(index.update(people)).embedded, 3);
+        embedder->forget();
+        people[1].record.interactions[0].text = QStringLiteral("climbing");
+        const auto result = test::await(index.update(people));
+        QCOMPARE(result.embedded, 1);
+        QCOMPARE(result.kept, 2);
+        // b's profile text and its memories, nothing of a or c.
+        const QStringList asked = embedder->asked();
+        QVERIFY(!asked.isEmpty());
+        for (const QString& text : asked)
+            QVERIFY2(!text.contains(QStringLiteral("jazz")) && !text.contains(QStringLiteral("bread")),
+                     qPrintable(text));
+        QVERIFY(asked.contains(QStringLiteral("climbing")));
+    }
+
+    void thePrefixKeysTheHash() {
+        const Profile p = profile("a", "jazz", {"cello"});
+        QCOMPARE(ProfileEmbeddingText::contentHash(p),
+                 Hashing::fnv1a64Hex(QStringLiteral("memory-v2|") + ProfileEmbeddingText::text(p)));
+        // What the memories are made of is in the text, so a changed note changes the hash.
+        Profile changed = p;
+        changed.record.interactions[0].text = QStringLiteral("violin");
+        QVERIFY(ProfileEmbeddingText::contentHash(changed) != ProfileEmbeddingText::contentHash(p));
+    }
+
+    void automaticEntriesAreNotMemories() {
+        Profile p = profile("a", "jazz", {"cello"});
+        Interaction logged;
+        logged.text = QStringLiteral("Opened Messages");
+        logged.source = Interaction::Source::automatic();
+        p.record.interactions.append(logged);
+        QVERIFY(!ProfileEmbeddingText::memories(p).contains(QStringLiteral("Opened Messages")));
+        QVERIFY(!ProfileEmbeddingText::text(p).contains(QStringLiteral("Opened Messages")));
+        QVERIFY(ProfileEmbeddingText::memories(p).contains(QStringLiteral("cello")));
+    }
+
+    void aboutAndHowYouMetAreMemoriesOfTheirOwn() {
+        Profile p = profile("a", " Plays jazz on Fridays ", {"cello", " "});
+        p.record.details.howWeMet = QStringLiteral(" At the climbing gym ");
+        QCOMPARE(ProfileEmbeddingText::memories(p),
+                 (QStringList{"cello", "Plays jazz on Fridays", "At the climbing gym"}));
+    }
+
+    void peopleWhoLeftAreRemoved() {
+        EmbeddingIndex index(std::make_shared<TopicEmbedder>(), std::nullopt);
+        test::await(index.update({profile("a", "jazz"), profile("b", "tennis")}));
+        const auto result = test::await(index.update({profile("b", "tennis")}));
+        QCOMPARE(result.removed, 1);
+        QCOMPARE(test::await(index.entries()).keys(), QStringList{"b"});
+        QVERIFY(test::await(index.search(QStringLiteral("jazz"), 8)).size() == 1);
+    }
+
+    void theBestOfAPersonsVectorsCounts() {
+        EmbeddingIndex index(std::make_shared<TopicEmbedder>(), std::nullopt);
+        // b's profile as a whole is mostly about sport, but one memory is about music alone.
+        test::await(index.update({profile("a", "tennis football music"),
+                                  profile("b", "tennis football", {"jazz"}), profile("c", "bread")}));
+        const QList<SemanticHit> hits = test::await(index.search(QStringLiteral("music"), 2));
+        QCOMPARE(hits.size(), 2);
+        QCOMPARE(hits[0].id, QStringLiteral("b"));
+        QCOMPARE(hits[1].id, QStringLiteral("a"));
+        QVERIFY(hits[0].similarity > 0.99 && hits[0].similarity > hits[1].similarity);
+    }
+
+    void aQueryWithoutAVectorFindsNobody_data() {
+        QTest::addColumn<QString>("query");
+        QTest::newRow("no vector") << "unknowable";
+        QTest::newRow("blank") << "   ";
+        QTest::newRow("zero length") << "zero";
+    }
+
+    void aQueryWithoutAVectorFindsNobody() {
+        QFETCH(QString, query);
+        EmbeddingIndex index(std::make_shared<TopicEmbedder>(), std::nullopt);
+        test::await(index.update({profile("a", "jazz"), profile("b", "tennis")}));
+        QVERIFY(test::await(index.search(query, 8)).isEmpty());
+    }
+
+    void aProfileWithoutAVectorIsNeverFound() {
+        EmbeddingIndex index(std::make_shared<TopicEmbedder>(), std::nullopt);
+        Profile silent = profile("a", QString());
+        silent.person.givenName = QStringLiteral("unknowable");
+        test::await(index.update({silent, profile("b", "jazz")}));
+        const auto hits = test::await(index.search(QStringLiteral("jazz"), 8));
+        QCOMPARE(hits.size(), 1);
+        QCOMPARE(hits[0].id, QStringLiteral("b"));
+        // Stored all the same, so it is not embedded again on every update.
+        QCOMPARE(test::await(index.update({silent, profile("b", "jazz")})).kept, 2);
+    }
+
+    void theInterestPhraseIsTakenOffTheQuery_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("embedded");
+        QTest::newRow("phrase") << "people who like jazz"
+                                << "jazz";
+        QTest::newRow("capitals and spaces") << "  Someone who enjoys  baking "
+                                             << "baking";
+        QTest::newRow("phrase alone") << " people who like "
+                                      << "people who like";
+        QTest::newRow("no phrase") << " jazz "
+                                   << "jazz";
+    }
+
+    void theInterestPhraseIsTakenOffTheQuery() {
+        QFETCH(QString, query);
+        QFETCH(QString, embedded);
+        auto embedder = std::make_shared<TopicEmbedder>();
+        EmbeddingIndex index(embedder, std::nullopt);
+        test::await(index.search(query, 8));
+        QCOMPARE(embedder->asked(), QStringList{embedded});
+    }
+
+    void theSearchScreenAdmitsCloseNewPeopleOnly() {
+        // Eleven people at angles from the query: cosines from 1.0 down past 0.44.
+        EmbeddingIndex index(std::make_shared<TopicEmbedder>(), std::nullopt);
+        QList<Profile> people;
+        const double angles[] = {
+            0.0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, std::acos(0.45) - 1e-4, std::acos(0.44)};
+        for (int i = 0; i < 11; ++i) {
+            Profile p = profile(QStringLiteral("p%1").arg(i), QString());
+            p.person.givenName = QStringLiteral("angle %1").arg(angles[i], 0, 'g', 12);
+            p.person.familyName.clear();
+            people.append(p);
+        }
+        test::await(index.update(people));
+        const QList<SemanticHit> hits = test::await(index.search(QStringLiteral("angle 0"), 20));
+        QCOMPARE(hits.size(), 11);
+        const QList<SearchHit> lexical{{QStringLiteral("p1"), 0.9, {}, MatchTier::Lexical, std::nullopt}};
+        const QList<SearchHit> merged = SearchEngine::mergeSemantic(
+            lexical, hits, SearchEngine::semanticMinimumSimilarity, SearchEngine::semanticLimit);
+        QStringList ids;
+        for (const SearchHit& hit : merged.mid(1))
+            ids.append(hit.id);
+        // p1 was found by its words; p10 is below 0.45; of the rest the best eight.
+        QCOMPARE(ids, (QStringList{"p0", "p2", "p3", "p4", "p5", "p6", "p7", "p8"}));
+        QVERIFY(hits[9].similarity >= 0.45 && hits[10].similarity < 0.45);
+    }
+
+    void eraseForgetsEverythingAndDeletesTheFile() {
+        test::TempDir dir;
+        const QString path = dir.filePath(QStringLiteral("embeddings.json"));
+        EmbeddingIndex index(std::make_shared<TopicEmbedder>(), path);
+        test::await(index.update({profile("a", "jazz")}));
+        test::await(index.persist());
+        QVERIFY(QFile::exists(path));
+        test::await(index.erase());
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(test::await(index.search(QStringLiteral("jazz"), 8)).isEmpty());
+        QCOMPARE(test::await(index.stats()).entries, 0);
+    }
+
+    void rebuildEmbedsEveryProfileAgain() {
+        test::TempDir dir;
+        const QString path = dir.filePath(QStringLiteral("embeddings.json"));
+        auto embedder = std::make_shared<TopicEmbedder>();
+        EmbeddingIndex index(embedder, path);
+        const QList<Profile> people{profile("a", "jazz"), profile("b", "tennis")};
+        test::await(index.update(people));
+        embedder->forget();
+        const auto result = test::await(index.rebuild(people));
+        QCOMPARE(result.embedded, 2);
+        QCOMPARE(result.kept, 0);
+        QVERIFY(embedder->asked().size() >= 2);
+        QVERIFY(QFile::exists(path)); // written again at once
+        QCOMPARE(test::await(index.stats()).needsPersist, false);
+    }
+
+    void aCancelledUpdateKeepsWhatItEmbedded() {
+        auto embedder = std::make_shared<TopicEmbedder>();
+        EmbeddingIndex index(embedder, std::nullopt);
+        QList<Profile> people;
+        for (int i = 0; i < 200; ++i)
+            people.append(profile(QStringLiteral("p%1").arg(i), QStringLiteral("jazz %1").arg(i)));
+        auto running = index.update(people);
+        index.cancelUpdate();
+        const auto stopped = test::await(std::move(running));
+        QVERIFY(stopped.cancelled);
+        QCOMPARE(stopped.removed, 0);
+        const auto finished = test::await(index.update(people));
+        QVERIFY(!finished.cancelled);
+        QCOMPARE(finished.embedded + finished.kept, 200);
+        QCOMPARE(finished.kept, stopped.embedded);
+    }
+
+    void aFailedWriteIsTriedAgain() {
+        test::TempDir dir;
+        dir.write(QStringLiteral("blocker"), "a file where a folder should be");
+        EmbeddingIndex index(std::make_shared<TopicEmbedder>(),
+                             dir.filePath(QStringLiteral("blocker/embeddings.json")));
+        test::await(index.update({profile("a", "jazz")}));
+        QVERIFY_THROWS_EXCEPTION(std::exception, test::await(index.persist()));
+        QVERIFY(test::await(index.stats()).needsPersist);
+    }
+
+    void theFakeEmbedderIsStable() {
+        FakeEmbedder fake;
+        QCOMPARE(fake.dimension(), 32);
+        QCOMPARE(fake.identifier(), QStringLiteral("fake-32"));
+        const auto a = fake.embed(QStringLiteral(" jazz "));
+        QCOMPARE(a, fake.embed(QStringLiteral("jazz")));
+        QVERIFY(a != fake.embed(QStringLiteral("jazZ")));
+        QCOMPARE(a->size(), std::size_t(32));
+        QVERIFY(!fake.embed(QStringLiteral(" \n")));
+        for (float value : *a)
+            QVERIFY(value >= -1.0f && value <= 1.0f);
+    }
+};
+
+} // namespace pemmo
+
+QTEST_GUILESS_MAIN(pemmo::TestEmbeddingIndex)
+#include "TestEmbeddingIndex.moc"
