@@ -47,7 +47,8 @@ void AppStartup::startMaintenance() {
 }
 
 void AppStartup::refreshOnActivation() {
-    m_environment.sync().refresh();
+    // A read-only store is loaded again first: the user may have fixed what stood in its way.
+    m_environment.sync().retryStoreLoad();
 }
 
 // A person who left the address book leaves the lists (their record stays in the store), and a

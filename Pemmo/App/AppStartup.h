@@ -32,7 +32,8 @@ public:
     QCoro::Task<void> start();
     // Store maintenance alone; `start` begins with it. Calling it twice changes nothing.
     void startMaintenance();
-    // The shell calls this whenever Pemmo becomes the active application.
+    // The shell calls this whenever Pemmo becomes the active application: refreshes, after loading
+    // the store again while it is read-only.
     void refreshOnActivation();
 
 private:
