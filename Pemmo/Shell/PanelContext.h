@@ -30,6 +30,8 @@ class PanelContext : public QObject {
     // a compositor can start or stop while Pemmo runs.
     Q_PROPERTY(bool translucent READ translucent NOTIFY translucentChanged)
     Q_PROPERTY(int dataVersion READ dataVersion NOTIFY dataVersionChanged)
+    // Why Pemmo cannot change its records at the moment; empty while it can.
+    Q_PROPERTY(QString storeProblem READ storeProblem NOTIFY storeProblemChanged)
 
 public:
     static constexpr int timelineEntries = 5;
@@ -55,6 +57,7 @@ public:
     bool panelVisible() const { return m_panel && m_panel->isVisible(); }
     int dataVersion() const { return m_dataVersion; }
     bool translucent() const { return m_translucent; }
+    QString storeProblem() const { return m_storeProblem; }
 
     void setServices(Services services) { m_services = std::move(services); }
     // The search results as a list model (SearchResultsModel).
@@ -63,6 +66,7 @@ public:
     void setHotkey(const QString& glyphs, const QString& problem);
     void setPanel(PanelController* panel);
     void setDataVersion(int version);
+    void setStoreProblem(const QString& problem);
     // How the panel learns whether the desktop composites (the default says it does not).
     void setCompositorCheck(std::function<bool()> check);
     // The clock the card's relative dates are measured against.
@@ -84,6 +88,7 @@ Q_SIGNALS:
     void panelVisibleChanged();
     void dataVersionChanged();
     void translucentChanged();
+    void storeProblemChanged();
 
 private:
     AppRouter& m_router;
@@ -96,6 +101,7 @@ private:
     QString m_hotkeyGlyphs;
     QString m_hotkeyProblem;
     int m_dataVersion = 0;
+    QString m_storeProblem;
     std::function<bool()> m_compositorCheck;
     bool m_translucent = false;
 
