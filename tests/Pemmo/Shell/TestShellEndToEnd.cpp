@@ -358,8 +358,8 @@ private Q_SLOTS:
         QVERIFY2(err.isEmpty(), qPrintable(err));
 
         QVERIFY(m_pemmo.waitForFinished(15000));
-        QCOMPARE(m_pemmo.exitStatus(), QProcess::NormalExit);
         QCOMPARE(storedRecords().value(u"p-hopper"_qs).about, about);
+        QCOMPARE(m_pemmo.exitStatus(), QProcess::NormalExit);
     }
 
     // The running Pemmo shows what it merged at once, and a file that is no export changes
