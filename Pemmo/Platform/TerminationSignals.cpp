@@ -34,7 +34,8 @@ TerminationSignals::TerminationSignals(QObject* parent)
     struct sigaction action = {};
     action.sa_handler = &onSignal;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
+    // Once only: a second Control-C (or SIGTERM) ends a process that is slow to quit at once.
+    action.sa_flags = SA_RESTART | SA_RESETHAND;
     for (const int number : kSignals)
         ::sigaction(number, &action, nullptr);
 }

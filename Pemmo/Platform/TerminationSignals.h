@@ -13,8 +13,8 @@ class TerminationSignals : public QObject {
     Q_OBJECT
 
 public:
-    // Installs the handlers; one object per process. Until it is destroyed, those signals no
-    // longer end the process by themselves.
+    // Installs the handlers; one object per process. Until it is destroyed, the first of each of
+    // those signals no longer ends the process by itself; a second one does, as usual.
     explicit TerminationSignals(QObject* parent = nullptr);
     ~TerminationSignals() override;
 

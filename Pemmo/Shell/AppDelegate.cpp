@@ -25,7 +25,6 @@
 #include "Shell/ShellLogging.h"
 #include "Shell/TrayIcon.h"
 #include "Store/PemmoStore.h"
-#include "Support/WaitFor.h"
 
 #include <QApplication>
 #include <QDir>
@@ -228,7 +227,7 @@ void AppDelegate::onHotKey() {
 
 void AppDelegate::saveNow() {
     try {
-        pemmo::waitFor(m_env->store().flushPending());
+        m_env->store().flushPendingAndWait();
     } catch (const std::exception& error) {
         qCCritical(lcShell, "could not save the last changes: %s", error.what());
     }

@@ -331,20 +331,27 @@ QCoro::Task<void> PemmoStore::flush() {
     co_await job;
 }
 
+bool PemmoStore::flushPendingNow() {
+    if (!m_pendingWrite || !m_pendingWrite->isActive())
+        return false;
+    cancelPendingWrite();
+    try {
+        writeNow();
+    } catch (const std::exception& error) {
+        m_lastWriteError = describe(error);
+        throw;
+    }
+    return true;
+}
+
 QCoro::Task<bool> PemmoStore::flushPending() {
-    auto job = m_executor->post([this] {
-        if (!m_pendingWrite || !m_pendingWrite->isActive())
-            return false;
-        cancelPendingWrite();
-        try {
-            writeNow();
-        } catch (const std::exception& error) {
-            m_lastWriteError = describe(error);
-            throw;
-        }
-        return true;
-    });
+    auto job = m_executor->post([this] { return flushPendingNow(); });
     co_return co_await job;
+}
+
+bool PemmoStore::flushPendingAndWait() {
+    QFuture<bool> job = m_executor->post([this] { return flushPendingNow(); });
+    return job.result(); // waits, and rethrows the job's exception
 }
 
 QCoro::Task<QByteArray> PemmoStore::exportData() {

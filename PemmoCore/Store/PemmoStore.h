@@ -82,9 +82,12 @@ public:
     QCoro::Task<QStringList> removeAll(QSet<QString> keep);
     // Cancels any pending debounced write and writes now.
     QCoro::Task<void> flush();
-    // Writes now only when a debounced write is waiting (as the application quits); true when it
-    // wrote. Throws the write's error, which also becomes lastWriteError.
+    // Writes now only when a debounced write is waiting; true when it wrote. Throws the write's
+    // error, which also becomes lastWriteError.
     QCoro::Task<bool> flushPending();
+    // The same, blocking the caller until it is done: for the process's last moments, when no
+    // event loop can be relied on to resume a task (a second quit ends every loop at once).
+    bool flushPendingAndWait();
 
     // The export document: pretty-printed, keys sorted.
     QCoro::Task<QByteArray> exportData();
@@ -105,6 +108,7 @@ private:
     void refuseWhenReadOnly() const;
     void writeNow();
     void scheduleWrite();
+    bool flushPendingNow();
     void cancelPendingWrite();
     void removeStaleTemporaries();
 

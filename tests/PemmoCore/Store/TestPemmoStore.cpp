@@ -660,6 +660,12 @@ private Q_SLOTS:
         QCOMPARE(readStoreFile(dir).value(u"A"_qs).about, u"waiting"_qs);
         QVERIFY(!await(store.flushPending()));
         QCOMPARE(await(store.writeCount()), 1);
+
+        // Without an event loop, as the process's last act.
+        await(store.put(recordWith(u"last"_qs), u"B"_qs));
+        QVERIFY(store.flushPendingAndWait());
+        QVERIFY(!store.flushPendingAndWait());
+        QCOMPARE(readStoreFile(dir).value(u"B"_qs).about, u"last"_qs);
     }
 
     void staleTemporaryFilesAreClearedAtLoad() {
