@@ -1,5 +1,5 @@
 # The two commands a newcomer needs: `make run` and `make test`. Both install what is missing first.
-.PHONY: all deps run build test test-build fuzz-build fuzz bench format format-check tsan clean
+.PHONY: all deps run build test test-build fuzz-build fuzz stress bench format format-check tsan clean
 
 JOBS ?= $(shell nproc)
 ARGS ?=
@@ -36,6 +36,15 @@ fuzz: fuzz-build
 	  dict=; [ -f fuzz/$$name.dict ] && dict=-dict=fuzz/$$name.dict; \
 	  build/fuzz/bin/fuzz_$$name -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=4096 \
 	    -artifact_prefix=build/fuzz/artifacts/$$name- $$dict build/fuzz/corpus/$$name $$f || exit 1; done
+
+# Kills a process writing the store STRESS_KILLS times in the middle of a write and reports how
+# many of the files it left were torn or undecodable (the goal is none). Not part of `make test`;
+# it takes about a second a kill, so Qt Test's five-minute limit per test function is lifted.
+STRESS_KILLS ?= 1000
+stress: deps
+	cmake --preset test
+	cmake --build --preset test -j $(JOBS) --target TestStoreCrashSafety store-writer
+	QTEST_FUNCTION_TIMEOUT=14400000 PEMMO_STRESS_KILLS=$(STRESS_KILLS) build/test/bin/TestStoreCrashSafety
 
 tsan: deps
 	cmake --preset tsan

@@ -1,6 +1,7 @@
 // Store file decoding on arbitrary bytes. Whatever decodes must survive a write and a read
 // unchanged, in both the store's compact form and the export form; anything else must fail with a
-// DecodingError, never a crash.
+// DecodingError, never a crash. The classifier the store loads with agrees with the decoder.
+#include "Store/StoreClassifier.h"
 #include "Store/StoreFile.h"
 #include "Support/DecodingError.h"
 
@@ -65,6 +66,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::fprintf(stderr, "Decoding in place fails where a copy decodes: %s\n", error.what());
             std::abort();
         }
+    }
+    const StoreClassifier::Result found = StoreClassifier::classify(inPlace, now);
+    const bool current = found.kind == StoreClassifier::Kind::Current;
+    const bool newer = found.kind == StoreClassifier::Kind::Newer;
+    if ((current || (newer && !found.records.isEmpty())) && (!decoded || found.records != records)) {
+        std::fprintf(stderr, "The classifier reads records the decoder does not\n");
+        std::abort();
+    }
+    if (decoded && !current && !newer) {
+        std::fprintf(stderr, "The classifier calls damaged what the decoder reads\n");
+        std::abort();
     }
     if (!decoded)
         return 0;

@@ -52,10 +52,11 @@ void AppStartup::startMaintenance() {
 }
 
 void AppStartup::refreshOnActivation() {
-    // Also after a failed first fetch: the user may have just fixed what made it fail.
+    // Also after a failed first fetch: the user may have just fixed what made it fail. A read-only
+    // store is loaded again first, for the same reason.
     ProfileSyncEngine& sync = m_environment.sync();
     if (sync.hasStarted())
-        sync.refresh();
+        sync.retryStoreLoad();
 }
 
 // A person who left the address book leaves the lists (their record stays in the store), and a

@@ -39,7 +39,8 @@ public:
     // Keeps the semantic index current; "Rebuild semantic index" goes through it.
     EmbeddingMaintenance& embeddingMaintenance() const { return *m_embeddingMaintenance; }
     // The shell calls this whenever Pemmo becomes the active application: once the engine has
-    // started, it refreshes, whether or not a fetch has succeeded yet.
+    // started, it refreshes (after loading the store again while it is read-only), whether or not
+    // a fetch has succeeded yet.
     void refreshOnActivation();
 
 private:

@@ -5,13 +5,14 @@
 #include "App/Console.h"
 #include "App/DataFolder.h"
 #include "App/DoctorCommand.h"
+#include "App/ImportCommand.h"
 #include "App/SearchCommand.h"
 #include "Contacts/VCardFolderRepository.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Shell/SingleInstance.h"
 #include "Store/PemmoStore.h"
 #include "Store/PhotoStore.h"
 #include "Support/AtomicFile.h"
-#include "Support/DecodingError.h"
 #include "Support/FileError.h"
 #include "Support/WaitFor.h"
 
@@ -28,14 +29,15 @@ namespace {
 const char* const kUsageText =
     "Usage:\n"
     "  pemmo                 start Pemmo in the tray (without a display: show its data folder)\n"
-    "  pemmo toggle          show or hide the panel of the running Pemmo\n"
+    "  pemmo toggle          show or hide the panel of the running Pemmo, or start Pemmo with it\n"
     "  pemmo list [--json] [--contacts DIR]...\n"
     "                        list the people of the address book in Pemmo's order (the folders\n"
     "                        chosen in the settings, or only those given with --contacts)\n"
     "  pemmo search [--json] [--limit N] QUERY...\n"
     "                        run each query as the panel would and print what it shows\n"
     "  pemmo export [FILE]   write every record as JSON to FILE, or to standard output\n"
-    "  pemmo import FILE     merge an export file into Pemmo's records\n"
+    "  pemmo import FILE     merge an export file into Pemmo's records (through the running\n"
+    "                        Pemmo when there is one)\n"
     "  pemmo doctor          show the folders, files and services Pemmo starts with\n"
     "  pemmo ask [--json] QUESTION...\n"
     "                        ask the AI which people fit the question\n"
@@ -52,18 +54,11 @@ struct Session {
     std::unique_ptr<PemmoStore> store;
 };
 
-// Loads the store exactly as the application does at start-up. A command that only reads
-// (`forReading`) still runs while the application owns the data folder: it then reads the records
-// as they are, repairing and writing nothing. Null (with a message printed) when a command that
-// writes meets the running application, or when the store cannot be read.
-std::optional<Session> openStore(std::FILE* err, bool forReading) {
-    const QString folder = dataFolder();
+// Loads the store as the owner of `folder` when `lock` holds it, else as a reader. Null (with a
+// message printed) when the store cannot be read.
+std::optional<Session> loadStore(std::FILE* err, const QString& folder, std::unique_ptr<QLockFile> lock) {
     Session session;
-    session.lock = lockDataFolder(folder);
-    if (!session.lock && !forReading) {
-        print(err, u"pemmo: the running Pemmo is using "_qs + folder + u"; quit it and try again.\n"_qs);
-        return std::nullopt;
-    }
+    session.lock = std::move(lock);
     session.store =
         std::make_unique<PemmoStore>(folder, PemmoStore::defaultWriteDelay, systemClock(),
                                      session.lock ? PemmoStore::Access::Owner : PemmoStore::Access::Reader);
@@ -74,6 +69,20 @@ std::optional<Session> openStore(std::FILE* err, bool forReading) {
         return std::nullopt;
     }
     return session;
+}
+
+// Loads the store exactly as the application does at start-up. A command that only reads
+// (`forReading`) still runs while the application owns the data folder: it then reads the records
+// as they are, repairing and writing nothing. Null (with a message printed) when a command that
+// writes meets the running application, or when the store cannot be read.
+std::optional<Session> openStore(std::FILE* err, bool forReading) {
+    const QString folder = dataFolder();
+    auto lock = lockDataFolder(folder);
+    if (!lock && !forReading) {
+        print(err, u"pemmo: the running Pemmo is using "_qs + folder + u"; quit it and try again.\n"_qs);
+        return std::nullopt;
+    }
+    return loadStore(err, folder, std::move(lock));
 }
 
 int exportRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
@@ -99,41 +108,42 @@ int exportRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
     return Console::success;
 }
 
+// The running Pemmo answers once it has merged the file; a big file takes it a while.
+constexpr std::chrono::minutes kImportAnswerTimeout{2};
+
 int importRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
     if (args.size() != 1) {
         print(err, QString::fromLatin1(kUsageText));
         return Console::usage;
     }
-    const QString path = args.first();
-    QByteArray bytes;
-    try {
-        bytes = AtomicFile::read(path);
-    } catch (const FileError& error) {
-        print(err, u"pemmo: "_qs + error.description() + u'\n');
-        return Console::failure;
+    const QString name = args.first();
+    const QString folder = dataFolder();
+    auto lock = lockDataFolder(folder);
+    ImportCommand::Outcome outcome;
+    if (!lock) {
+        // The running Pemmo is the folder's one writer: it merges the file itself.
+        const ImportCommand::Request request{QFileInfo(name).absoluteFilePath(), name, folder};
+        const auto answer = SingleInstance().send(ImportCommand::command(request), kImportAnswerTimeout);
+        const auto remote = answer ? ImportCommand::parseAnswer(*answer) : std::nullopt;
+        if (!remote) {
+            print(err, u"pemmo: the running Pemmo is using "_qs + folder + u"; quit it and try again.\n"_qs);
+            return Console::failure;
+        }
+        outcome = *remote;
+    } else {
+        QByteArray bytes;
+        if (auto unreadable = ImportCommand::read(name, bytes)) {
+            outcome = *unreadable;
+        } else {
+            auto session = loadStore(err, folder, std::move(lock));
+            if (!session)
+                return Console::failure;
+            outcome = pemmo::waitFor(ImportCommand::merge(*session->store, name, std::move(bytes), true));
+        }
     }
-    auto session = openStore(err, false);
-    if (!session)
-        return Console::failure;
-    int count = 0;
-    try {
-        count = pemmo::waitFor(session->store->importData(bytes));
-        if (count > 0)
-            pemmo::waitFor(session->store->flush());
-    } catch (const DecodingError& error) {
-        print(err, u"pemmo: "_qs + path + u" is not a Pemmo export file, nothing was imported ("_qs +
-                       error.codingPath() +
-                       (error.codingPath().isEmpty() ? QString() : QStringLiteral(": ")) +
-                       error.description() + u").\n"_qs);
-        return Console::failure;
-    } catch (const std::exception& error) {
-        print(err,
-              u"pemmo: could not save the imported records: "_qs + QString::fromUtf8(error.what()) + u'\n');
-        return Console::failure;
-    }
-    print(out, u"Merged "_qs + QString::number(count) + u" record"_qs + (count == 1 ? u""_qs : u"s"_qs) +
-                   u".\n"_qs);
-    return Console::success;
+    print(out, outcome.out);
+    print(err, outcome.err);
+    return outcome.exitCode;
 }
 
 // ---- list ---------------------------------------------------------------------------------------

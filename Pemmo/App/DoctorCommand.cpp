@@ -65,16 +65,26 @@ QString storeLine(const QString& directory) {
     PemmoStore store(directory, PemmoStore::defaultWriteDelay, systemClock(),
                      lock ? PemmoStore::Access::Owner : PemmoStore::Access::Reader);
     const bool existed = QFileInfo::exists(store.storeFilePath());
+    std::optional<QString> loadError;
     try {
         pemmo::waitFor(store.load());
     } catch (const std::exception& error) {
-        return u"Store: cannot be read: "_qs + ProfileSyncEngine::errorMessage(error);
+        loadError = ProfileSyncEngine::errorMessage(error);
     }
+    // A store that changes nothing says why in its own words, the unreadable one included.
+    const std::optional<QString> readOnly = pemmo::waitFor(store.readOnlyReason());
+    if (loadError && readOnly)
+        return u"Store: read-only: "_qs + *readOnly;
+    if (loadError)
+        return u"Store: cannot be read: "_qs + *loadError;
     if (!existed)
         return u"Store: no records yet ("_qs + PemmoStore::storeFileName() + u" not written yet)"_qs;
     const qsizetype count = pemmo::waitFor(store.allRecords()).size();
-    return u"Store: "_qs + plural(count, u"record"_qs, u"records"_qs) + u" in "_qs +
-           PemmoStore::storeFileName();
+    QString line =
+        u"Store: "_qs + plural(count, u"record"_qs, u"records"_qs) + u" in "_qs + PemmoStore::storeFileName();
+    if (readOnly)
+        line += u", read-only: "_qs + *readOnly;
+    return line;
 }
 
 QString keyringLine() {

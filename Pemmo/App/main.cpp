@@ -1,12 +1,16 @@
 // pemmo: the tray application, `pemmo toggle`, and the command line.
 #include "App/CommandLine.h"
+#include "Platform/DisplayCheck.h"
 #include "Shell/AppDelegate.h"
+#include "Shell/PanelController.h"
 #include "Shell/SingleInstance.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFont>
 #include <QLoggingCategory>
+#include <QTimer>
+#include <QWindow>
 #include <cstdio>
 
 namespace {
@@ -25,17 +29,8 @@ bool hasDisplay() {
            !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-int toggle() {
-    const auto answer = pemmo::SingleInstance().send("toggle");
-    if (!answer) {
-        std::fputs("pemmo: Pemmo is not running, so there is no panel to toggle. Start it with \"pemmo\".\n",
-                   stderr);
-        return 1;
-    }
-    return 0;
-}
-
-int runTray(int argc, char* argv[]) {
+// `showPanel`: open the panel once Pemmo runs, as `pemmo toggle` does when it has to start it.
+int runTray(int argc, char* argv[], bool showPanel) {
     pemmo::SingleInstance instance;
     // Another Pemmo is running: it shows its panel, and this process has nothing more to do.
     if (instance.send("show", std::chrono::milliseconds(300)))
@@ -48,7 +43,7 @@ int runTray(int argc, char* argv[]) {
 
     pemmo::AppDelegate delegate;
     if (!instance.becomePrimary(
-            [&delegate](const QByteArray& command) { return delegate.handleCommand(command); })) {
+            [&delegate](QByteArray command) { return delegate.handleCommand(command); })) {
         // Lost a race with another Pemmo starting at the same moment: let that one show itself.
         if (instance.send("show"))
             return 0;
@@ -60,7 +55,23 @@ int runTray(int argc, char* argv[]) {
         std::fprintf(stderr, "pemmo: %s\n", qUtf8Printable(error));
         return 1;
     }
+    if (showPanel)
+        QTimer::singleShot(0, delegate.panel(), &pemmo::PanelController::show);
     return app.exec();
+}
+
+// A desktop shortcut bound to `pemmo toggle` must work from a fresh login, before anything started
+// Pemmo: with nobody to answer, this process becomes Pemmo, with its panel open.
+int toggle(int argc, char* argv[]) {
+    if (pemmo::SingleInstance().send("toggle"))
+        return 0;
+    const QString problem = pemmo::DisplayCheck::problem();
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "pemmo: Pemmo is not running, and it cannot start here: %s.\n",
+                     qUtf8Printable(problem));
+        return 1;
+    }
+    return runTray(argc, argv, true);
 }
 
 } // namespace
@@ -71,12 +82,12 @@ int main(int argc, char* argv[]) {
         arguments.append(QString::fromLocal8Bit(argv[i]));
 
     if (arguments.isEmpty() && hasDisplay())
-        return runTray(argc, argv);
+        return runTray(argc, argv, false);
+    if (arguments == QStringList{QStringLiteral("toggle")})
+        return toggle(argc, argv);
 
     // Everything else works without a display.
     QCoreApplication app(argc, argv);
     describeApplication();
-    if (arguments == QStringList{QStringLiteral("toggle")})
-        return toggle();
     return pemmo::CommandLine::run(QCoreApplication::arguments().mid(1));
 }

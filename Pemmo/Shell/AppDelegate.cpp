@@ -4,11 +4,13 @@
 #include "App/AppStartup.h"
 #include "App/DataFolder.h"
 #include "App/EmbeddingMaintenance.h"
+#include "App/ImportCommand.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
 #include "Platform/ColorScheme.h"
 #include "Platform/Compositor.h"
+#include "Platform/TerminationSignals.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Search/SearchViewModel.h"
 #include "Semantic/EmbeddingIndex.h"
@@ -24,6 +26,7 @@
 #include "Shell/SearchResultsModel.h"
 #include "Shell/ShellLogging.h"
 #include "Shell/TrayIcon.h"
+#include "Store/PemmoStore.h"
 
 #include <QApplication>
 #include <QDir>
@@ -31,10 +34,12 @@
 #include <QJSValue>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QPointer>
 #include <QQmlContext>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QScreen>
+#include <QSessionManager>
 
 namespace pemmo {
 
@@ -86,10 +91,24 @@ bool AppDelegate::start(QString* error) {
     connect(m_tray.get(), &TrayIcon::openRequested, m_panel.get(), &PanelController::show);
     connect(m_tray.get(), &TrayIcon::quitRequested, qApp, &QCoreApplication::quit);
 
+    // Edits survive quitting: the tray's Quit, `kill`, Control-C and the session's end all come
+    // through aboutToQuit, where what waits for the debounced write is written at once.
+    m_signals = std::make_unique<TerminationSignals>();
+    connect(m_signals.get(), &TerminationSignals::received, qApp, &QCoreApplication::quit);
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &AppDelegate::saveNow);
+#ifndef QT_NO_SESSIONMANAGER
+    connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { saveNow(); });
+#endif
+
+    // While the store is read-only, the panel and the tray say why for as long as it lasts.
+    connect(&m_env->sync(), &ProfileSyncEngine::readOnlyReasonChanged, this, &AppDelegate::showStoreProblem);
+    showStoreProblem();
+
     bindShortcut();
 
     QCoro::connect(m_startup->start(), this, [] {});
-    // Coming back to Pemmo is when the user expects fresh data.
+    // Coming back to Pemmo is when the user expects fresh data (and, while the store is read-only,
+    // when they may have fixed what stood in its way).
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
             m_startup->refreshOnActivation();
@@ -208,7 +227,54 @@ void AppDelegate::onHotKey() {
     m_panel->toggle();
 }
 
-QByteArray AppDelegate::handleCommand(const QByteArray& command) {
+void AppDelegate::saveNow() {
+    try {
+        m_env->store().flushPendingAndWait();
+    } catch (const std::exception& error) {
+        qCCritical(lcShell, "could not save the last changes: %s", error.what());
+    }
+}
+
+void AppDelegate::showStoreProblem() {
+    const QString problem = m_env->sync().readOnlyReason();
+    m_context->setStoreProblem(problem);
+    if (m_tray)
+        m_tray->setProblem(problem);
+}
+
+QCoro::Task<QByteArray> AppDelegate::handleCommand(QByteArray command) {
+    static constexpr QByteArrayView importCommand = "import ";
+    if (command.startsWith(importCommand)) {
+        auto importing = importFile(command.mid(importCommand.size()));
+        co_return co_await importing;
+    }
+    co_return handlePanelCommand(command);
+}
+
+QCoro::Task<QByteArray> AppDelegate::importFile(QByteArray arguments) {
+    const auto request = ImportCommand::parseRequest(arguments);
+    if (!request)
+        co_return ImportCommand::answer(
+            {Console::usage, {}, u"pemmo: the import request was not understood\n"_qs, 0});
+    // The user means the records of the folder their command would use; this process may use
+    // another (a different XDG_DATA_HOME).
+    if (QDir::cleanPath(request->dataFolder) != QDir::cleanPath(m_env->directory()))
+        co_return ImportCommand::answer({Console::failure,
+                                         {},
+                                         u"pemmo: the running Pemmo keeps its records in "_qs +
+                                             m_env->directory() + u", not in "_qs + request->dataFolder +
+                                             u"; nothing was imported.\n"_qs,
+                                         0});
+    const QPointer<AppDelegate> self(this);
+    auto merging = ImportCommand::run(m_env->store(), *request, false);
+    const ImportCommand::Outcome outcome = co_await merging;
+    // The panel shows what was merged at once.
+    if (self && outcome.merged > 0)
+        m_env->sync().refresh();
+    co_return ImportCommand::answer(outcome);
+}
+
+QByteArray AppDelegate::handlePanelCommand(const QByteArray& command) {
     if (command == "toggle") {
         m_panel->toggle();
         return m_panel->isVisible() ? "shown" : "hidden";
@@ -244,8 +310,10 @@ QJsonObject AppDelegate::state() const {
     result[u"hotkey"_qs] = m_hotKey ? m_hotKey->mechanism() : QString();
     result[u"hotkeyActive"_qs] = m_hotKey && m_hotKey->status() == GlobalHotKey::Status::Active;
     result[u"profiles"_qs] = int(m_env->sync().profiles().size());
+    result[u"publishCount"_qs] = m_env->sync().publishCount();
     result[u"timings"_qs] = m_timings->toJson();
     result[u"recents"_qs] = QJsonArray::fromStringList(m_env->recents().ids());
+    result[u"trayToolTip"_qs] = m_tray ? m_tray->toolTip() : QString();
     if (QQuickItem* root = m_window->rootObject()) {
         QVariant described;
         QMetaObject::invokeMethod(root, "describe", Q_RETURN_ARG(QVariant, described));

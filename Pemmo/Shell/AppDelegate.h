@@ -6,6 +6,7 @@
 #include "Platform/GlobalHotKey.h"
 
 #include <QByteArray>
+#include <QCoroTask>
 #include <QJsonObject>
 #include <QKeySequence>
 #include <QObject>
@@ -29,6 +30,7 @@ class PanelTimings;
 class PemmoPanel;
 class SearchResultsModel;
 class SearchViewModel;
+class TerminationSignals;
 class TrayIcon;
 
 class AppDelegate : public QObject {
@@ -48,8 +50,10 @@ public:
     // Runs the launch sequence. False, with `error` set, when Pemmo cannot start.
     bool start(QString* error);
 
-    // A command from another `pemmo` process: "show", "toggle", "hide", "state", "quit".
-    QByteArray handleCommand(const QByteArray& command);
+    // A command from another `pemmo` process: "show", "toggle", "hide", "state", "quit", and
+    // "import" with its request (ImportCommand), which this process carries out as the data
+    // folder's one writer.
+    QCoro::Task<QByteArray> handleCommand(QByteArray command);
 
     // What the panel shows, read from the window and its items (for `state`).
     QJsonObject state() const;
@@ -60,6 +64,11 @@ public:
     void setShortcut(const QKeySequence& shortcut);
 
 private:
+    QByteArray handlePanelCommand(const QByteArray& command);
+    QCoro::Task<QByteArray> importFile(QByteArray arguments);
+    // Writes what still waits for the store's debounced write: at quit, and when the session ends.
+    void saveNow();
+    void showStoreProblem();
     void onHotKey();
     void bindShortcut();
     void onHotKeyStatus();
@@ -82,6 +91,7 @@ private:
     std::unique_ptr<TrayIcon> m_tray;
     std::unique_ptr<ColorScheme> m_colorScheme;
     std::unique_ptr<GlobalHotKey> m_hotKey;
+    std::unique_ptr<TerminationSignals> m_signals;
     QKeySequence m_shortcut;
     bool m_toldAboutHotKey = false;
 };

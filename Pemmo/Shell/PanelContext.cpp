@@ -64,6 +64,13 @@ void PanelContext::setHotkey(const QString& glyphs, const QString& problem) {
     Q_EMIT hotkeyChanged();
 }
 
+void PanelContext::setStoreProblem(const QString& problem) {
+    if (m_storeProblem == problem)
+        return;
+    m_storeProblem = problem;
+    Q_EMIT storeProblemChanged();
+}
+
 void PanelContext::setPanel(PanelController* panel) {
     if (m_panel)
         disconnect(m_panel, nullptr, this, nullptr);

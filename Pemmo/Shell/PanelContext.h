@@ -35,6 +35,8 @@ class PanelContext : public QObject {
     // Moves on by one at every change of what a card shows (people, records, circle names,
     // photos), so bindings that read it fetch the card again. It only ever grows.
     Q_PROPERTY(int dataVersion READ dataVersion NOTIFY dataVersionChanged)
+    // Why Pemmo cannot change its records at the moment; empty while it can.
+    Q_PROPERTY(QString storeProblem READ storeProblem NOTIFY storeProblemChanged)
 
 public:
     static constexpr int timelineEntries = 5;
@@ -60,6 +62,7 @@ public:
     bool panelVisible() const { return m_panel && m_panel->isVisible(); }
     int dataVersion() const { return m_dataVersion; }
     bool translucent() const { return m_translucent; }
+    QString storeProblem() const { return m_storeProblem; }
 
     void setServices(Services services) { m_services = std::move(services); }
     // The search results as a list model (SearchResultsModel).
@@ -70,6 +73,7 @@ public:
     // Follows every source that can change what a card shows; each change moves dataVersion on.
     void followChanges(ProfileSyncEngine& profiles, TagCatalog& tags);
     void noteDataChanged();
+    void setStoreProblem(const QString& problem);
     // How the panel learns whether the desktop composites (the default says it does not).
     void setCompositorCheck(std::function<bool()> check);
     // The clock the card's relative dates are measured against.
@@ -91,6 +95,7 @@ Q_SIGNALS:
     void panelVisibleChanged();
     void dataVersionChanged();
     void translucentChanged();
+    void storeProblemChanged();
 
 private:
     AppRouter& m_router;
@@ -103,6 +108,7 @@ private:
     QString m_hotkeyGlyphs;
     QString m_hotkeyProblem;
     int m_dataVersion = 0;
+    QString m_storeProblem;
     std::function<bool()> m_compositorCheck;
     bool m_translucent = false;
 

@@ -78,11 +78,20 @@ void SingleInstance::onNewConnection() {
                 return;
             }
             const QByteArray command = socket->readLine().trimmed();
-            QByteArray answer = m_handler ? m_handler(command) : QByteArray();
-            if (!answer.endsWith('\n'))
-                answer.append('\n');
-            socket->write(answer);
-            socket->disconnectFromServer();
+            // One command per connection: whatever else the peer sends is not read.
+            disconnect(socket, &QLocalSocket::readyRead, socket, nullptr);
+            const auto reply = [socket](QByteArray answer) {
+                if (!answer.endsWith('\n'))
+                    answer.append('\n');
+                socket->write(answer);
+                socket->disconnectFromServer();
+            };
+            if (!m_handler) {
+                reply({});
+                return;
+            }
+            // The answer may come later; a peer that hung up meanwhile gets none.
+            QCoro::connect(m_handler(command), socket, reply);
         });
     }
 }
@@ -112,7 +121,8 @@ std::optional<QByteArray> SingleInstance::send(const QByteArray& command,
         // A primary that holds the lock but does not listen yet is starting up: wait for it.
         QLockFile probe(lockPath());
         probe.setStaleLockTime(0);
-        const bool nobodyHoldsIt = probe.tryLock(0);
+        // Only a lock another process holds means a primary (a missing folder means none).
+        const bool nobodyHoldsIt = probe.tryLock(0) || probe.error() != QLockFile::LockFailedError;
         if (nobodyHoldsIt || deadline.hasExpired())
             return std::nullopt;
         QThread::msleep(20);

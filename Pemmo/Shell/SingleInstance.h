@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QCoroTask>
 #include <QLocalServer>
 #include <QLockFile>
 #include <QObject>
@@ -18,8 +19,9 @@ class SingleInstance : public QObject {
     Q_OBJECT
 
 public:
-    // Answers one command line ("toggle", "show", "state") with the bytes sent back.
-    using Handler = std::function<QByteArray(const QByteArray& command)>;
+    // Answers one command line ("toggle", "show", "state") with the bytes sent back, at once or
+    // when the work it asks for is done (an import).
+    using Handler = std::function<QCoro::Task<QByteArray>(QByteArray command)>;
 
     static constexpr std::chrono::milliseconds defaultConnectTimeout{2000};
 

@@ -30,6 +30,10 @@ bool TrayIcon::isAvailable() const {
     return QSystemTrayIcon::isSystemTrayAvailable();
 }
 
+void TrayIcon::setProblem(const QString& problem) {
+    m_icon.setToolTip(problem.isEmpty() ? QStringLiteral("Pemmo") : u"Pemmo \u2014 "_qs + problem);
+}
+
 bool TrayIcon::notify(const QString& title, const QString& message) {
     if (!isAvailable())
         return false;

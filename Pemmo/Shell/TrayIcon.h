@@ -18,6 +18,11 @@ public:
     bool isAvailable() const;
     QMenu* menu() { return &m_menu; }
 
+    // A problem the user should know of whenever they look at the icon (say, why Pemmo cannot
+    // save changes); empty for none.
+    void setProblem(const QString& problem);
+    QString toolTip() const { return m_icon.toolTip(); }
+
 Q_SIGNALS:
     void openRequested();
     void settingsRequested();

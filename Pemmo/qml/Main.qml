@@ -49,6 +49,7 @@ Item {
             screen: screen ? screen.describe() : {},
             banner: router.hasBanner ? router.banner.message : "",
             hotkeyProblem: shell.hotkeyProblem,
+            storeProblem: storeProblem.visible ? storeProblemText.text : "",
             dark: shell.dark
         }
     }
@@ -71,6 +72,28 @@ Item {
                 Layout.fillWidth: true
                 theme: root.theme
                 router: root.router
+            }
+
+            // Why changes cannot be saved, for as long as that lasts (the banner above comes and goes).
+            Rectangle {
+                id: storeProblem
+                Layout.fillWidth: true
+                visible: shell.storeProblem !== ""
+                implicitHeight: visible ? storeProblemText.implicitHeight + 16 : 0
+                color: theme.error
+                Label {
+                    id: storeProblemText
+                    objectName: "storeProblemText"
+                    anchors.fill: parent
+                    anchors.leftMargin: 14
+                    anchors.rightMargin: 14
+                    verticalAlignment: Text.AlignVCenter
+                    text: shell.storeProblem
+                    color: theme.text
+                    font.pixelSize: theme.smallFontSize
+                    wrapMode: Text.Wrap
+                    Accessible.role: Accessible.AlertMessage
+                }
             }
 
             Loader {

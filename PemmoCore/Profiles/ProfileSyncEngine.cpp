@@ -90,6 +90,11 @@ QCoro::Task<void> ProfileSyncEngine::start() {
         co_return;
     if (loadError)
         setState(SyncState::error(errorMessage(loadError)));
+    auto asking = store.readOnlyReason();
+    auto reason = co_await asking;
+    if (!self)
+        co_return;
+    setReadOnlyReason(std::move(reason));
 
     co_await refresh();
     if (!self || generation != m_generation)
@@ -119,6 +124,31 @@ QCoro::Task<void> ProfileSyncEngine::poll(int generation) {
     // The next period starts when this refresh is done, so a slow address book is not piled up.
     if (self && m_running && generation == m_generation)
         m_pollTimer.start(m_pollInterval);
+}
+
+QCoro::Task<void> ProfileSyncEngine::retryStoreLoad() {
+    const QPointer<ProfileSyncEngine> self(this);
+    PemmoStore& store = m_store;
+    const std::shared_ptr<AsyncMutex> lock = m_recordMutation;
+    if (!m_readOnlyReason.isEmpty()) {
+        // Under the mutation lock, so that no edit sees the records replaced beneath it.
+        auto guard = co_await lock->scopedLock();
+        if (!self)
+            co_return;
+        try {
+            auto retrying = store.retryLoad();
+            co_await retrying;
+        } catch (const std::exception&) {
+            // Still unreadable: the reason says so.
+        }
+        auto asking = store.readOnlyReason();
+        auto reason = co_await asking;
+        if (!self)
+            co_return;
+        setReadOnlyReason(std::move(reason));
+    }
+    auto refreshing = refresh();
+    co_await refreshing;
 }
 
 // MARK: Refresh
@@ -433,6 +463,9 @@ QCoro::Task<void> ProfileSyncEngine::deleteContact(QString id) {
     PemmoStore& store = m_store;
     PhotoStore& photos = m_photos;
     const std::shared_ptr<AsyncMutex> lock = m_recordMutation;
+    // Refused before the address book is touched: half a deletion would leave the record behind.
+    if (!m_readOnlyReason.isEmpty())
+        throw PemmoError::storeReadOnly(m_readOnlyReason);
 
     co_await m_contacts.deleteContact(id);
     if (!self)
@@ -485,6 +518,8 @@ QCoro::Task<QString> ProfileSyncEngine::createContact(ContactDraft draft, PemmoR
     const QPointer<ProfileSyncEngine> self(this);
     PemmoStore& store = m_store;
     const std::shared_ptr<AsyncMutex> lock = m_recordMutation;
+    if (!record.isEmpty() && !m_readOnlyReason.isEmpty())
+        throw PemmoError::storeReadOnly(m_readOnlyReason);
 
     const QString id = co_await m_contacts.create(std::move(draft));
     if (!self)
@@ -578,6 +613,14 @@ void ProfileSyncEngine::setState(SyncState state) {
         return;
     m_state = std::move(state);
     Q_EMIT stateChanged();
+}
+
+void ProfileSyncEngine::setReadOnlyReason(std::optional<QString> reason) {
+    QString text = reason.value_or(QString());
+    if (text == m_readOnlyReason)
+        return;
+    m_readOnlyReason = std::move(text);
+    Q_EMIT readOnlyReasonChanged();
 }
 
 void ProfileSyncEngine::setAuthorization(ContactsAuthorization authorization) {

@@ -39,6 +39,7 @@ class ProfileSyncEngine : public QObject {
     Q_PROPERTY(int dataVersion READ dataVersion NOTIFY dataVersionChanged)
     Q_PROPERTY(int photoVersion READ photoVersion NOTIFY photoVersionChanged)
     Q_PROPERTY(pemmo::ContactsAuthorization authorization READ authorization NOTIFY authorizationChanged)
+    Q_PROPERTY(QString readOnlyReason READ readOnlyReason NOTIFY readOnlyReasonChanged)
 
 public:
     static constexpr std::chrono::milliseconds defaultPollInterval{300'000};
@@ -68,6 +69,9 @@ public:
     int dataVersion() const { return m_dataVersion; }
     int photoVersion() const { return m_photoVersion; }
     ContactsAuthorization authorization() const { return m_authorization; }
+    // Why no record can be changed (the store is read-only), in words for the user; empty while
+    // records can be changed. Every edit meanwhile fails with PemmoError::storeReadOnly.
+    QString readOnlyReason() const { return m_readOnlyReason; }
     std::chrono::milliseconds pollInterval() const { return m_pollInterval; }
     std::chrono::milliseconds fetchTimeout() const { return m_fetchTimeout; }
 
@@ -88,6 +92,9 @@ public:
     // finished, or at once when one was already running: that one runs once more afterwards.
     QCoro::Task<void> refresh();
     bool isRefreshing() const { return m_isRefreshing; }
+    // While the store is read-only, loads it again (the user may have fixed what stood in the way),
+    // then refreshes; otherwise only refreshes.
+    QCoro::Task<void> retryStoreLoad();
 
     // The record mutation lock: first come, first served, held across the store write.
     QCoro::Task<void> acquireRecordMutation();
@@ -150,6 +157,7 @@ Q_SIGNALS:
     void dataVersionChanged();
     void photoVersionChanged();
     void authorizationChanged();
+    void readOnlyReasonChanged();
     // A refresh run ended, with the runs coalesced into it.
     void refreshFinished();
 
@@ -179,6 +187,7 @@ private:
     void setProfiles(QList<Profile> profiles);
     void setState(SyncState state);
     void setAuthorization(ContactsAuthorization authorization);
+    void setReadOnlyReason(std::optional<QString> reason);
 
     ContactRepository& m_contacts;
     PemmoStore& m_store;
@@ -195,6 +204,7 @@ private:
     int m_dataVersion = 0;
     int m_photoVersion = 0;
     ContactsAuthorization m_authorization = ContactsAuthorization::NotDetermined;
+    QString m_readOnlyReason;
 
     bool m_isRefreshing = false;
     bool m_pendingRefresh = false;

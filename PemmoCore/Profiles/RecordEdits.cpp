@@ -4,6 +4,7 @@
 #include "Records/PemmoError.h"
 #include "Records/Text.h"
 
+#include <QDate>
 #include <algorithm>
 
 namespace pemmo::RecordEdits {
@@ -132,7 +133,21 @@ bool setAICloudOptOut(PemmoRecord& record, bool optOut) {
     return assign(record.aiCloudOptOut, optOut);
 }
 
+bool isValidBirthday(const DateComponents& birthday) {
+    if (birthday.year && (*birthday.year < 1 || *birthday.year > 9999))
+        return false;
+    // Without a year, 29 February is a birthday all the same: judge the day in a leap year.
+    return QDate::isValid(birthday.year.value_or(2000), birthday.month, birthday.day);
+}
+
 bool setBirthday(PemmoRecord& record, const std::optional<DateComponents>& birthday) {
+    if (birthday && !isValidBirthday(*birthday)) {
+        // The input as text, "1990-02-30" or "--02-30" without a year, for whoever shows it.
+        QString input = birthday->year ? QString::number(*birthday->year) : QStringLiteral("-");
+        input += u"-%1-%2"_qs.arg(birthday->month, 2, 10, QLatin1Char('0'))
+                     .arg(birthday->day, 2, 10, QLatin1Char('0'));
+        throw PemmoError::invalidBirthday(input);
+    }
     return assign(record.birthday, birthday);
 }
 

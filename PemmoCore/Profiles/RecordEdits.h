@@ -47,6 +47,12 @@ bool appendAbout(PemmoRecord& record, const QString& text);
 bool setAbout(PemmoRecord& record, const QString& text);
 
 bool setAICloudOptOut(PemmoRecord& record, bool optOut);
+
+// A day of the calendar: month 1 to 12, a day that month has (29 February only in a leap year, or
+// without a year), and a year, when there is one, from 1 to 9999, the years the file can hold.
+bool isValidBirthday(const DateComponents& birthday);
+// Throws PemmoError::invalidBirthday, changing nothing, for a birthday that is no such day: one
+// bad value must never make the whole file unreadable at the next start.
 bool setBirthday(PemmoRecord& record, const std::optional<DateComponents>& birthday);
 bool setBriefing(PemmoRecord& record, const std::optional<BriefingCache>& briefing);
 

@@ -26,6 +26,7 @@ QString PemmoError::message() const {
     case Case::AIUnavailable:
     case Case::AIResponseInvalid:
     case Case::Network:
+    case Case::StoreReadOnly:
         return m_text;
     case Case::AIOptedOut:
         return u"\u201C"_qs + m_text + u"\u201D is kept off cloud AI."_qs;
@@ -37,6 +38,10 @@ QString PemmoError::message() const {
         return QStringLiteral("Contacts took too long to respond.");
     case Case::StoreCorrupt:
         return QStringLiteral("Pemmo's data file couldn't be read.");
+    case Case::InvalidBirthday:
+        return QStringLiteral("Enter a real date for the birthday.");
+    case Case::NewerFile:
+        return QStringLiteral("This file was written by a newer Pemmo; update Pemmo to import it.");
     }
     return {};
 }

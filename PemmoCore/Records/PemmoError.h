@@ -23,6 +23,9 @@ public:
         ContactsRestricted,
         TimedOut,
         StoreCorrupt,
+        StoreReadOnly,
+        InvalidBirthday,
+        NewerFile,
     };
 
     static PemmoError starredLimitReached(int max) { return {Case::StarredLimitReached, max, {}}; }
@@ -40,6 +43,12 @@ public:
     static PemmoError contactsRestricted() { return {Case::ContactsRestricted, 0, {}}; }
     static PemmoError timedOut() { return {Case::TimedOut, 0, {}}; }
     static PemmoError storeCorrupt() { return {Case::StoreCorrupt, 0, {}}; }
+    // The store keeps its file as it is and refuses every change; the reason is the message.
+    static PemmoError storeReadOnly(const QString& reason) { return {Case::StoreReadOnly, 0, reason}; }
+    // A birthday that is no calendar date (month 13, April 31, year 0); the payload shows it.
+    static PemmoError invalidBirthday(const QString& input) { return {Case::InvalidBirthday, 0, input}; }
+    // An export written by a newer Pemmo: taking it in would drop what this version cannot hold.
+    static PemmoError newerFile() { return {Case::NewerFile, 0, {}}; }
 
     Case errorCase() const { return m_case; }
     // `max` of the limit cases, `status` of network.

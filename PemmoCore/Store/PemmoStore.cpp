@@ -1,6 +1,7 @@
 #include "Store/PemmoStore.h"
 
-#include "Store/LegacyMigration.h"
+#include "Records/PemmoError.h"
+#include "Store/StoreClassifier.h"
 #include "Support/AtomicFile.h"
 #include "Support/DecodingError.h"
 #include "Support/FileError.h"
@@ -18,6 +19,29 @@ QString describe(const std::exception& error) {
     return QString::fromUtf8(error.what());
 }
 
+// The reasons a store is read-only, as the panel, the tray and `pemmo doctor` show them and as
+// every refused change reports them.
+QString unreadableReason(const QString& error) {
+    return u"Pemmo can't save changes: its data file couldn't be read ("_qs + error +
+           u"). Nothing has been changed."_qs;
+}
+
+QString damagedReason(const QString& error) {
+    return u"Pemmo can't save changes: its data file is damaged and couldn't be copied aside "_qs
+           u"before starting over ("_qs +
+           error + u"). Nothing has been changed."_qs;
+}
+
+QString legacyReason(const QString& error) {
+    return u"Pemmo can't save changes: its data file comes from an earlier Pemmo and couldn't "_qs
+           u"be backed up before converting it ("_qs +
+           error + u"). Nothing has been changed."_qs;
+}
+
+QString newerReason() {
+    return QStringLiteral("This store was written by a newer Pemmo; update Pemmo to change it.");
+}
+
 } // namespace
 
 QString PemmoStore::corruptBackupFileName(const QDateTime& when) {
@@ -26,15 +50,17 @@ QString PemmoStore::corruptBackupFileName(const QDateTime& when) {
     return QStringLiteral("pemmo-store.corrupt-") + stamp + QStringLiteral(".json");
 }
 
-PemmoStore::PemmoStore(QString directory, std::chrono::milliseconds writeDelay, Clock clock, Access access)
+PemmoStore::PemmoStore(QString directory, std::chrono::milliseconds writeDelay, Clock clock, Access access,
+                       std::shared_ptr<const FileOperations> files)
     : m_directory(std::move(directory))
     , m_writeDelay(writeDelay)
     , m_clock(std::move(clock))
     , m_access(access)
+    , m_files(files ? std::move(files) : FileOperations::real())
     , m_executor(std::make_unique<SerialExecutor>(QStringLiteral("PemmoStore"))) {}
 
 PemmoStore::~PemmoStore() {
-    // A pending debounced write is dropped, as at process exit; its timer dies with the executor.
+    // A pending debounced write is dropped; whoever owns the store flushes it first.
     m_executor.reset();
 }
 
@@ -47,60 +73,109 @@ QCoro::Task<void> PemmoStore::load() {
     co_await job;
 }
 
+QCoro::Task<bool> PemmoStore::retryLoad() {
+    auto job = m_executor->post([this] {
+        if (m_readOnlyReason)
+            loadNow();
+        return !m_readOnlyReason;
+    });
+    co_return co_await job;
+}
+
+QCoro::Task<std::optional<QString>> PemmoStore::readOnlyReason() {
+    auto job = m_executor->post([this] { return m_readOnlyReason; });
+    co_return co_await job;
+}
+
+void PemmoStore::refuseWhenReadOnly() const {
+    if (m_readOnlyReason)
+        throw PemmoError::storeReadOnly(*m_readOnlyReason);
+}
+
+QByteArray PemmoStore::readStoreBytes(const QString& path) {
+    try {
+        return m_files->read(path);
+    } catch (const FileError& error) {
+        // The bytes on disk may be all the user has: nothing may replace them unread.
+        m_readOnlyReason = unreadableReason(error.description());
+        qCCritical(lcStore, "Failed to read %s (%s); changing nothing until it can be read",
+                   qUtf8Printable(path), qUtf8Printable(error.description()));
+        throw;
+    }
+}
+
 void PemmoStore::loadNow() {
+    // A load starts from nothing: a retry replaces whatever an earlier one could read.
+    m_records.clear();
+    m_readOnlyReason.reset();
     if (m_access == Access::Reader) {
         readSnapshotNow();
         return;
     }
-    AtomicFile::ensureDirectory(m_directory);
+    m_files->ensureDirectory(m_directory);
     removeStaleTemporaries();
 
     const QString path = storeFilePath();
-    if (!QFileInfo::exists(path))
+    if (!m_files->exists(path))
         return;
-    const QByteArray bytes = AtomicFile::read(path);
-
-    try {
-        m_records = StoreFile::decode(bytes, m_clock());
-        return;
-    } catch (const DecodingError&) {
-        // Not the current layout: the earlier one, or damaged.
-    }
-
+    const QByteArray bytes = readStoreBytes(path);
+    StoreClassifier::Result found = StoreClassifier::classify(bytes, m_clock());
     const QDir dir(m_directory);
-    if (LegacyMigration::isLegacy(bytes)) {
+
+    switch (found.kind) {
+    case StoreClassifier::Kind::Current:
+        m_records = std::move(found.records);
+        return;
+
+    case StoreClassifier::Kind::Newer:
+        // Readable and searchable, but writing it back would drop what this version cannot hold.
+        m_records = std::move(found.records);
+        m_readOnlyReason = newerReason();
+        qCWarning(lcStore, "%s was written by a newer Pemmo; reading it and changing nothing",
+                  qUtf8Printable(path));
+        return;
+
+    case StoreClassifier::Kind::Legacy: {
         const QString backupPath = dir.filePath(legacyBackupFileName());
         try {
-            AtomicFile::write(backupPath, bytes);
+            m_files->write(backupPath,
+                           std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
         } catch (const FileError& error) {
             qCCritical(lcStore,
                        "Failed to back up legacy store to %s before migrating (%s); leaving %s untouched and "
                        "not migrating",
                        qUtf8Printable(backupPath), qUtf8Printable(error.description()), qUtf8Printable(path));
+            // Shown as converted, never written: the earlier file stays the only copy.
+            m_records = std::move(found.records);
+            m_readOnlyReason = legacyReason(error.description());
             return;
         }
-        try {
-            m_records = LegacyMigration::migrate(bytes, m_clock());
-        } catch (const DecodingError&) {
-            // The backup holds the bytes; start empty as with any unreadable file.
-            return;
-        }
+        m_records = std::move(found.records);
         m_didMigrateLegacy = true;
         writeNow();
         return;
     }
 
-    const QString backupPath = dir.filePath(corruptBackupFileName(m_clock()));
-    try {
-        AtomicFile::write(backupPath, bytes);
-        qCCritical(lcStore,
-                   "Failed to decode %s; backed up unreadable data to %s and starting with an empty store",
-                   qUtf8Printable(path), qUtf8Printable(backupPath));
-    } catch (const FileError& error) {
-        qCCritical(
-            lcStore,
-            "Failed to decode %s and failed to back it up to %s (%s); starting with an empty store anyway",
-            qUtf8Printable(path), qUtf8Printable(backupPath), qUtf8Printable(error.description()));
+    case StoreClassifier::Kind::Damaged: {
+        const QString backupPath = dir.filePath(corruptBackupFileName(m_clock()));
+        try {
+            m_files->write(backupPath,
+                           std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+            qCCritical(
+                lcStore,
+                "Failed to decode %s; backed up unreadable data to %s and starting with an empty store",
+                qUtf8Printable(path), qUtf8Printable(backupPath));
+        } catch (const FileError& error) {
+            qCCritical(
+                lcStore,
+                "Failed to decode %s and failed to back it up to %s (%s); starting with an empty store "
+                "anyway",
+                qUtf8Printable(path), qUtf8Printable(backupPath), qUtf8Printable(error.description()));
+            // Empty, and the damaged file stays the only copy of its bytes until it can be set aside.
+            m_readOnlyReason = damagedReason(error.description());
+        }
+        return;
+    }
     }
 }
 
@@ -116,30 +191,31 @@ void PemmoStore::removeStaleTemporaries() {
 
 void PemmoStore::readSnapshotNow() {
     const QString path = storeFilePath();
-    if (!QFileInfo::exists(path))
+    if (!m_files->exists(path))
         return;
-    const QByteArray bytes = AtomicFile::read(path);
-    try {
-        m_records = StoreFile::decode(bytes, m_clock());
+    StoreClassifier::Result found = StoreClassifier::classify(readStoreBytes(path), m_clock());
+    switch (found.kind) {
+    case StoreClassifier::Kind::Current:
+    case StoreClassifier::Kind::Legacy: // converted in memory only; converting on disk is the owner's
+        m_records = std::move(found.records);
         return;
-    } catch (const DecodingError&) {
+    case StoreClassifier::Kind::Newer:
+        m_records = std::move(found.records);
+        m_readOnlyReason = newerReason();
+        return;
+    case StoreClassifier::Kind::Damaged:
+        qCWarning(lcStore, "Failed to decode %s; reading it as empty and leaving it to the running Pemmo",
+                  qUtf8Printable(path));
+        return;
     }
-    try {
-        if (LegacyMigration::isLegacy(bytes)) {
-            m_records = LegacyMigration::migrate(bytes, m_clock());
-            return;
-        }
-    } catch (const DecodingError&) {
-    }
-    qCWarning(lcStore, "Failed to decode %s; reading it as empty and leaving it to the running Pemmo",
-              qUtf8Printable(path));
 }
 
 void PemmoStore::writeNow() {
+    refuseWhenReadOnly(); // the last guard: nothing replaces bytes that could not be read and kept
     if (m_access == Access::Reader)
         return; // the owner of the folder writes; a reader's changes stay in memory
-    AtomicFile::ensureDirectory(m_directory);
-    AtomicFile::write(storeFilePath(), StoreFile::encode(m_records));
+    m_files->ensureDirectory(m_directory);
+    m_files->write(storeFilePath(), StoreFile::encode(m_records));
     ++m_writeCount;
     m_lastWriteError.reset();
 }
@@ -186,6 +262,7 @@ QCoro::Task<std::optional<PemmoRecord>> PemmoStore::record(QString id) {
 
 QCoro::Task<PemmoRecord> PemmoStore::put(PemmoRecord record, QString id) {
     auto job = m_executor->post([this, record = std::move(record), id]() mutable {
+        refuseWhenReadOnly();
         record.updatedAt = m_clock();
         m_records.insert(id, record);
         scheduleWrite();
@@ -196,6 +273,7 @@ QCoro::Task<PemmoRecord> PemmoStore::put(PemmoRecord record, QString id) {
 
 QCoro::Task<void> PemmoStore::commit(PemmoRecord record, QString id) {
     auto job = m_executor->post([this, record = std::move(record), id]() mutable {
+        refuseWhenReadOnly();
         const auto it = m_records.constFind(id);
         const std::optional<PemmoRecord> before =
             it == m_records.cend() ? std::nullopt : std::optional<PemmoRecord>(*it);
@@ -218,6 +296,7 @@ QCoro::Task<void> PemmoStore::commit(PemmoRecord record, QString id) {
 
 QCoro::Task<void> PemmoStore::remove(QString id) {
     auto job = m_executor->post([this, id] {
+        refuseWhenReadOnly();
         m_records.remove(id);
         scheduleWrite();
     });
@@ -226,6 +305,7 @@ QCoro::Task<void> PemmoStore::remove(QString id) {
 
 QCoro::Task<QStringList> PemmoStore::removeAll(QSet<QString> keep) {
     auto job = m_executor->post([this, keep = std::move(keep)] {
+        refuseWhenReadOnly();
         QStringList removed;
         for (auto it = m_records.begin(); it != m_records.end();) {
             if (keep.contains(it.key())) {
@@ -244,10 +324,34 @@ QCoro::Task<QStringList> PemmoStore::removeAll(QSet<QString> keep) {
 
 QCoro::Task<void> PemmoStore::flush() {
     auto job = m_executor->post([this] {
+        refuseWhenReadOnly();
         cancelPendingWrite();
         writeNow();
     });
     co_await job;
+}
+
+bool PemmoStore::flushPendingNow() {
+    if (!m_pendingWrite || !m_pendingWrite->isActive())
+        return false;
+    cancelPendingWrite();
+    try {
+        writeNow();
+    } catch (const std::exception& error) {
+        m_lastWriteError = describe(error);
+        throw;
+    }
+    return true;
+}
+
+QCoro::Task<bool> PemmoStore::flushPending() {
+    auto job = m_executor->post([this] { return flushPendingNow(); });
+    co_return co_await job;
+}
+
+bool PemmoStore::flushPendingAndWait() {
+    QFuture<bool> job = m_executor->post([this] { return flushPendingNow(); });
+    return job.result(); // waits, and rethrows the job's exception
 }
 
 QCoro::Task<QByteArray> PemmoStore::exportData() {
@@ -260,7 +364,11 @@ QCoro::Task<QByteArray> PemmoStore::exportData() {
 
 QCoro::Task<int> PemmoStore::importData(QByteArray bytes) {
     auto job = m_executor->post([this, bytes = std::move(bytes)] {
-        const RecordMap incoming = StoreFile::decode(bytes, m_clock());
+        refuseWhenReadOnly();
+        const StoreFile::Document document = StoreFile::decodeDocument(bytes, m_clock());
+        if (StoreClassifier::isNewer(document))
+            throw PemmoError::newerFile();
+        const RecordMap& incoming = document.records;
         int taken = 0;
         for (auto it = incoming.cbegin(); it != incoming.cend(); ++it) {
             const auto stored = m_records.constFind(it.key());

@@ -3,11 +3,17 @@
 // A serial actor: its state lives on its own thread and every operation is a task that runs there
 // and resumes the caller on the caller's thread. Ordinary changes are written after a quiet period
 // (debounced); `commit` writes through at once and undoes itself if the write fails.
+//
+// A store never writes over bytes it could not first read and keep: when the file cannot be read,
+// when a damaged or earlier-layout file cannot be copied aside, or when a newer Pemmo wrote it,
+// the store is read-only. It still answers with the records it could read, refuses every change
+// with PemmoError::storeReadOnly and writes nothing until a load succeeds (`retryLoad`).
 #pragma once
 
 #include "Records/PemmoRecord.h"
 #include "Store/StoreFile.h"
 #include "Support/Clock.h"
+#include "Support/FileOperations.h"
 #include "Support/SerialExecutor.h"
 
 #include <QCoroTask>
@@ -38,7 +44,8 @@ public:
     enum class Access { Owner, Reader };
 
     explicit PemmoStore(QString directory, std::chrono::milliseconds writeDelay = defaultWriteDelay,
-                        Clock clock = systemClock(), Access access = Access::Owner);
+                        Clock clock = systemClock(), Access access = Access::Owner,
+                        std::shared_ptr<const FileOperations> files = FileOperations::real());
     ~PemmoStore();
 
     PemmoStore(const PemmoStore&) = delete;
@@ -48,12 +55,23 @@ public:
     QString storeFilePath() const;
 
     // Reads the store file once at start. A damaged file is set aside and the store starts empty;
-    // a file of the earlier layout is backed up and converted. Fails (FileError) only when the
-    // folder cannot be made or the file cannot be read, leaving the store empty but usable.
+    // a file of the earlier layout is backed up and converted. Fails (FileError) when the folder
+    // cannot be made, leaving the store empty, or when the file cannot be read, leaving it empty
+    // and read-only. A damaged or earlier file that cannot be copied aside, and a file of a newer
+    // Pemmo, make it read-only too (the newer and the earlier records still read).
     QCoro::Task<void> load();
+    // While the store is read-only, loads again from scratch (what stood in the way may be gone);
+    // otherwise does nothing, so that changes not yet written are never dropped. True when the
+    // store takes changes afterwards. Fails as `load` does.
+    QCoro::Task<bool> retryLoad();
+    // Why the store refuses changes, in words for the user; absent while it takes them.
+    QCoro::Task<std::optional<QString>> readOnlyReason();
 
     QCoro::Task<RecordMap> allRecords();
     QCoro::Task<std::optional<PemmoRecord>> record(QString id);
+
+    // Every change below throws PemmoError::storeReadOnly, changing nothing, while the store is
+    // read-only.
 
     // Stores a copy stamped with now and schedules a debounced write; returns the stored copy.
     QCoro::Task<PemmoRecord> put(PemmoRecord record, QString id);
@@ -64,12 +82,18 @@ public:
     QCoro::Task<QStringList> removeAll(QSet<QString> keep);
     // Cancels any pending debounced write and writes now.
     QCoro::Task<void> flush();
+    // Writes now only when a debounced write is waiting; true when it wrote. Throws the write's
+    // error, which also becomes lastWriteError.
+    QCoro::Task<bool> flushPending();
+    // The same, blocking the caller until it is done: for the process's last moments, when no
+    // event loop can be relied on to resume a task (a second quit ends every loop at once).
+    bool flushPendingAndWait();
 
     // The export document: pretty-printed, keys sorted.
     QCoro::Task<QByteArray> exportData();
     // Merges an export document: an incoming record wins unless the stored one is newer.
     // Returns how many records were taken over. Throws DecodingError and changes nothing when
-    // the bytes are not an export document.
+    // the bytes are not an export document, and PemmoError::newerFile when a newer Pemmo wrote it.
     QCoro::Task<int> importData(QByteArray bytes);
 
     QCoro::Task<int> writeCount();
@@ -80,8 +104,11 @@ private:
     // Everything below runs on the executor thread only.
     void loadNow();
     void readSnapshotNow();
+    QByteArray readStoreBytes(const QString& path);
+    void refuseWhenReadOnly() const;
     void writeNow();
     void scheduleWrite();
+    bool flushPendingNow();
     void cancelPendingWrite();
     void removeStaleTemporaries();
 
@@ -89,6 +116,7 @@ private:
     const std::chrono::milliseconds m_writeDelay;
     const Clock m_clock;
     const Access m_access;
+    const std::shared_ptr<const FileOperations> m_files;
     std::unique_ptr<SerialExecutor> m_executor;
 
     RecordMap m_records;
@@ -96,6 +124,7 @@ private:
     int m_writeCount = 0;
     bool m_didMigrateLegacy = false;
     std::optional<QString> m_lastWriteError;
+    std::optional<QString> m_readOnlyReason;
 };
 
 } // namespace pemmo

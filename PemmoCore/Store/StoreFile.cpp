@@ -50,7 +50,7 @@ std::string encodeWith(JsonWriter writer, const RecordMap& records) {
     throw DecodingError(kind, path, description);
 }
 
-RecordMap decodeParsed(simdjson::simdjson_result<simdjson::dom::element> parsed, const QDateTime& now) {
+Document decodeParsed(simdjson::simdjson_result<simdjson::dom::element> parsed, const QDateTime& now) {
     simdjson::dom::element root;
     if (const auto error = std::move(parsed).get(root)) {
         fail(DecodingError::Kind::DataCorrupted, {},
@@ -88,7 +88,7 @@ RecordMap decodeParsed(simdjson::simdjson_result<simdjson::dom::element> parsed,
         // emplace moves the decoded record in; insert would copy it.
         records.emplace(id, RecordCoding::decode(value, now, RecordCoding::CodingPath(recordsPath, key)));
     }
-    return records;
+    return {schemaValue, std::move(records)};
 }
 
 } // namespace
@@ -105,18 +105,25 @@ RecordMap decode(QByteArrayView bytes, const QDateTime& now) {
     simdjson::dom::parser parser;
     // An empty view may have no buffer at all; simdjson copies from the pointer even for no bytes.
     return decodeParsed(
-        parser.parse(bytes.isEmpty() ? "" : bytes.data(), static_cast<std::size_t>(bytes.size())), now);
+               parser.parse(bytes.isEmpty() ? "" : bytes.data(), static_cast<std::size_t>(bytes.size())), now)
+        .records;
+}
+
+Document decodeDocument(const QByteArray& bytes, const QDateTime& now) {
+    simdjson::dom::parser parser;
+    // The parser reads whole blocks past the end of the text; what lies there does not matter, only
+    // that it is ours to read. Without that much spare room it parses a padded copy.
+    if (bytes.capacity() - bytes.size() <= static_cast<qsizetype>(simdjson::SIMDJSON_PADDING))
+        return decodeParsed(
+            parser.parse(bytes.isEmpty() ? "" : bytes.constData(), static_cast<std::size_t>(bytes.size())),
+            now);
+    return decodeParsed(parser.parse(bytes.constData(), static_cast<std::size_t>(bytes.size()), false), now);
 }
 
 namespace detail {
 
 RecordMap decodeInPlace(const QByteArray& bytes, const QDateTime& now) {
-    // The parser reads whole blocks past the end of the text; what lies there does not matter, only
-    // that it is ours to read. Without that much spare room it parses a padded copy.
-    if (bytes.capacity() - bytes.size() <= static_cast<qsizetype>(simdjson::SIMDJSON_PADDING))
-        return decode(QByteArrayView(bytes), now);
-    simdjson::dom::parser parser;
-    return decodeParsed(parser.parse(bytes.constData(), static_cast<std::size_t>(bytes.size()), false), now);
+    return decodeDocument(bytes, now).records;
 }
 
 } // namespace detail

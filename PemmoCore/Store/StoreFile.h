@@ -28,6 +28,14 @@ std::string encodeForExport(const RecordMap& records);
 // "updatedAt" get `now`. Throws DecodingError.
 RecordMap decode(QByteArrayView bytes, const QDateTime& now);
 
+// The whole document: its "schema" as well as its records.
+struct Document {
+    std::int64_t schema = currentSchema;
+    RecordMap records;
+};
+// Like `decode`, parsing in place when the array has room to spare. Throws DecodingError.
+Document decodeDocument(const QByteArray& bytes, const QDateTime& now);
+
 namespace detail {
 RecordMap decodeInPlace(const QByteArray& bytes, const QDateTime& now);
 }

@@ -11,6 +11,7 @@
 #include "TestSupport/Await.h"
 #include "TestSupport/People.h"
 
+#include <QFile>
 #include <QTest>
 
 using namespace pemmo;
@@ -133,6 +134,28 @@ private Q_SLOTS:
         QTRY_VERIFY(env->sync().hasLoaded());
         QCOMPARE(env->sync().profiles().size(), 1);
         QVERIFY(!env->sync().state().isError());
+        env->sync().stop();
+    }
+
+    // Coming back to Pemmo is when the user may have fixed what kept the store read-only: here a
+    // newer Pemmo's file was put back by an older one.
+    void activationLoadsAReadOnlyStoreAgain() {
+        const auto env = AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs)}, u"PemmoTest"_qs, fast());
+        const QString path = env->store().storeFilePath();
+        const auto write = [&](const QByteArray& bytes) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(bytes);
+        };
+        write(R"({"schema":3,"records":{"A":{"about":"newer"}}})");
+        AppStartup startup(*env);
+        await(startup.start());
+        QVERIFY(!env->sync().readOnlyReason().isEmpty());
+
+        write(R"({"schema":2,"records":{"A":{"about":"current"}}})");
+        startup.refreshOnActivation();
+        QTRY_COMPARE(env->sync().readOnlyReason(), QString());
+        QTRY_COMPARE(env->sync().profile(u"A"_qs)->record.about, u"current"_qs);
         env->sync().stop();
     }
 };

@@ -4,12 +4,14 @@
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
 #include <QProcess>
 #include <QTest>
+#include <functional>
 
 using namespace pemmo;
 
@@ -43,11 +45,17 @@ class TestCommandLine : public QObject {
     QString dataFolder() const { return m_home.filePath(u"Pemmo"_qs); }
     QString storePath() const { return dataFolder() + u"/pemmo-store.json"_qs; }
 
-    Result pemmo(const QStringList& arguments) {
+    // `pemmo` with a home of its own; `adjust` changes its environment further.
+    Result pemmo(
+        const QStringList& arguments,
+        const std::function<void(QProcessEnvironment&)>& adjust = [](QProcessEnvironment&) {}) {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"XDG_DATA_HOME"_qs, m_home.path());
         env.insert(u"XDG_CONFIG_HOME"_qs, m_home.filePath(u"config"_qs));
+        // Its own runtime folder, so that no Pemmo the user runs is ever reached from here.
+        env.insert(u"XDG_RUNTIME_DIR"_qs, m_home.filePath(u"runtime"_qs));
+        adjust(env);
         process.setProcessEnvironment(env);
         process.start(qEnvironmentVariable("PEMMO_BINARY"), arguments);
         if (!process.waitForFinished(60000))
@@ -64,6 +72,12 @@ class TestCommandLine : public QObject {
     }
 
 private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(QDir().mkpath(m_home.filePath(u"runtime"_qs)));
+        QFile::setPermissions(m_home.filePath(u"runtime"_qs),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
     void init() {
         QVERIFY(!qEnvironmentVariableIsEmpty("PEMMO_BINARY"));
         QDir(dataFolder()).removeRecursively();
@@ -275,6 +289,62 @@ private Q_SLOTS:
         QVERIFY2(result.out.contains(u"Address book: "_qs + book + u" \u2014 2 contacts\n"_qs),
                  qPrintable(result.out));
         QVERIFY2(result.out.contains(u"Store: 2 records in pemmo-store.json\n"_qs), qPrintable(result.out));
+    }
+
+    // What a newer Pemmo wrote is read, never rewritten: an import is refused and says why, and
+    // doctor tells the same.
+    void aStoreFromANewerPemmoIsReadButNotChanged() {
+        QDir().mkpath(dataFolder());
+        const QByteArray newer = R"({"schema":3,"records":{"A":{"about":"from the future"}}})";
+        m_home.write(u"Pemmo/pemmo-store.json"_qs, newer);
+        const QString reason = u"This store was written by a newer Pemmo; update Pemmo to change it."_qs;
+
+        QCOMPARE(exported().value(u"A"_qs).about, u"from the future"_qs);
+        m_home.write(u"one.json"_qs, exportOf({{u"B"_qs, withAbout(u"b"_qs)}}));
+        const Result import = pemmo({u"import"_qs, m_home.filePath(u"one.json"_qs)});
+        QCOMPARE(import.exitCode, 1);
+        // (The store's own log line may come first.)
+        QCOMPARE(import.err.split(u'\n', Qt::SkipEmptyParts).constLast(), u"pemmo: "_qs + reason);
+        QVERIFY(pemmo({u"doctor"_qs})
+                    .out.contains(u"Store: 1 record in pemmo-store.json, read-only: "_qs + reason + u'\n'));
+        QCOMPARE(m_home.read(u"Pemmo/pemmo-store.json"_qs), newer);
+        QCOMPARE(QDir(dataFolder()).entryList({u"pemmo-store.*"_qs}), QStringList{u"pemmo-store.json"_qs});
+    }
+
+    // A store file that cannot be read (here a folder stands in its place, which root cannot read
+    // either) is left alone, and doctor says why nothing can be saved.
+    void anUnreadableStoreIsLeftAloneAndDoctorSaysWhy() {
+        QVERIFY(QDir().mkpath(storePath() + u"/in-the-way"_qs));
+        const QString doctor = pemmo({u"doctor"_qs}).out;
+        QVERIFY2(doctor.contains(
+                     u"Store: read-only: Pemmo can't save changes: its data file couldn't be read ("_qs),
+                 qPrintable(doctor));
+        m_home.write(u"one.json"_qs, exportOf({{u"B"_qs, withAbout(u"b"_qs)}}));
+        const Result import = pemmo({u"import"_qs, m_home.filePath(u"one.json"_qs)});
+        QCOMPARE(import.exitCode, 1);
+        QVERIFY(QFileInfo(storePath()).isDir());
+    }
+
+    // Bound to a desktop shortcut, `pemmo toggle` starts Pemmo when none runs; where no window can
+    // be shown it fails at once, saying why, instead of crashing in the window system.
+    void toggleWithoutADisplayFailsAtOnceAndSaysWhy_data() {
+        QTest::addColumn<QString>("display"); // empty: no display at all
+        QTest::newRow("no display") << QString();
+        QTest::newRow("an X display nobody serves") << u":1999"_qs;
+    }
+    void toggleWithoutADisplayFailsAtOnceAndSaysWhy() {
+        QFETCH(QString, display);
+        const Result result = pemmo({u"toggle"_qs}, [&](QProcessEnvironment& env) {
+            for (const QString& name : {u"DISPLAY"_qs, u"WAYLAND_DISPLAY"_qs, u"QT_QPA_PLATFORM"_qs})
+                env.remove(name);
+            if (!display.isEmpty())
+                env.insert(u"DISPLAY"_qs, display);
+        });
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.startsWith(u"pemmo: Pemmo is not running, and it cannot start here: "_qs),
+                 qPrintable(result.err));
+        if (!display.isEmpty())
+            QVERIFY2(result.err.contains(display), qPrintable(result.err));
     }
 
     void unknownCommandsAndMissingArgumentsAreUsageErrors_data() {

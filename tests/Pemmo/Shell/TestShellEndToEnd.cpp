@@ -4,6 +4,7 @@
 // through screenshots, which stay in the build tree as test artifacts.
 #include "Settings/DefaultsFileStore.h"
 #include "Shell/SingleInstance.h"
+#include "Store/StoreFile.h"
 #include "TestSupport/TempDir.h"
 
 #include <QCoreApplication>
@@ -15,6 +16,7 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTest>
+#include <csignal>
 #include <functional>
 #include <memory>
 
@@ -72,6 +74,23 @@ class TestShellEndToEnd : public QObject {
 
     QString runtimeFolder() const { return m_home->filePath(u"runtime/pemmo"_qs); }
     QString defaultsPath() const { return m_home->filePath(u"config/Pemmo/defaults.json"_qs); }
+    QString storePath() const { return m_home->filePath(u"data/Pemmo/pemmo-store.json"_qs); }
+    RecordMap storedRecords() const {
+        QFile file(storePath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return StoreFile::decode(file.readAll(), QDateTime::currentDateTimeUtc());
+    }
+    // Writes an export file holding one record for `id` with that "about".
+    QString exportFile(const QString& name, const QString& id, const QString& about) const {
+        PemmoRecord record = PemmoRecord::fresh(QDateTime::currentDateTimeUtc().addYears(1));
+        record.about = about;
+        const QString path = m_home->filePath(name);
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(QByteArray::fromStdString(StoreFile::encodeForExport({{id, record}})));
+        return path;
+    }
 
     void startPemmo() {
         m_pemmo.setProcessEnvironment(m_env);
@@ -93,7 +112,7 @@ class TestShellEndToEnd : public QObject {
     }
     QJsonObject screen() { return state()[u"panel"_qs][u"screen"_qs].toObject(); }
 
-    int run(const QString& program, const QStringList& args, QString* err = nullptr) {
+    int run(const QString& program, const QStringList& args, QString* err = nullptr, QString* out = nullptr) {
         QProcess p;
         p.setProcessEnvironment(m_env);
         p.start(program, args);
@@ -101,6 +120,8 @@ class TestShellEndToEnd : public QObject {
             return -1;
         if (err)
             *err = QString::fromUtf8(p.readAllStandardError());
+        if (out)
+            *out = QString::fromUtf8(p.readAllStandardOutput());
         return p.exitCode();
     }
     void keys(const QStringList& keys) {
@@ -309,11 +330,114 @@ private Q_SLOTS:
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
     }
 
-    void toggleWithoutARunningPemmoSaysSo() {
+    // `pemmo import` beside the running Pemmo is carried out by it, the data folder's one writer,
+    // and what it merged reaches the disk however Pemmo is ended, even before its debounced write
+    // is due: the signal is sent the moment the import has answered.
+    void importThroughTheRunningPemmoSurvivesItsEnd_data() {
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("SIGTERM") << u"SIGTERM"_qs;
+        QTest::newRow("SIGINT") << u"SIGINT"_qs;
+        QTest::newRow("quit, as the tray's Quit") << u"quit"_qs;
+    }
+    void importThroughTheRunningPemmoSurvivesItsEnd() {
+        QFETCH(QString, ending);
+        if (m_pemmo.state() != QProcess::Running)
+            startPemmo();
+        const QString about = u"imported just before "_qs + ending;
+        const QString file = exportFile(u"import-"_qs + ending + u".json"_qs, u"p-hopper"_qs, about);
+
+        QString out, err;
+        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"import"_qs, file}, &err, &out), 0);
+        if (ending == u"SIGTERM")
+            ::kill(static_cast<pid_t>(m_pemmo.processId()), SIGTERM);
+        else if (ending == u"SIGINT")
+            ::kill(static_cast<pid_t>(m_pemmo.processId()), SIGINT);
+        else
+            QVERIFY(SingleInstance(runtimeFolder()).send("quit"));
+        QCOMPARE(out, u"Merged 1 record.\n"_qs);
+        QVERIFY2(err.isEmpty(), qPrintable(err));
+
+        QVERIFY(m_pemmo.waitForFinished(15000));
+        QCOMPARE(storedRecords().value(u"p-hopper"_qs).about, about);
+        QCOMPARE(m_pemmo.exitStatus(), QProcess::NormalExit);
+    }
+
+    // The running Pemmo shows what it merged at once, and a file that is no export changes
+    // nothing, with the same words as without a running Pemmo.
+    void importThroughTheRunningPemmoRefreshesOrRefuses() {
+        if (m_pemmo.state() != QProcess::Running)
+            startPemmo();
+        const int publishes = state()[u"publishCount"_qs].toInt();
+        QString out, err;
+        const QString file = exportFile(u"import-refresh.json"_qs, u"p-lovelace"_qs, u"the engine"_qs);
+        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"import"_qs, file}, &err, &out), 0);
+        QCOMPARE(out, u"Merged 1 record.\n"_qs);
+        QTRY_VERIFY(state()[u"publishCount"_qs].toInt() > publishes);
+
+        const QString bad = m_home->filePath(u"not-an-export.json"_qs);
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(R"({"schema":2,"records":{"A":{"links":[{}]}}})");
+        f.close();
+        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"import"_qs, bad}, &err, &out), 1);
+        QVERIFY2(
+            err.startsWith(u"pemmo: "_qs + bad + u" is not a Pemmo export file, nothing was imported ("_qs),
+            qPrintable(err));
+        QCOMPARE(out, QString());
         quitPemmo();
-        QString err;
-        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}, &err), 1);
-        QVERIFY2(err.contains(u"Pemmo is not running"_qs), qPrintable(err));
+        QCOMPARE(storedRecords().value(u"p-lovelace"_qs).about, u"the engine"_qs);
+        QVERIFY(!storedRecords().contains(u"A"_qs));
+    }
+
+    // A store this Pemmo may not change (a newer Pemmo wrote it) says so in the panel and in the
+    // tray for as long as it lasts, refuses the import, and is left exactly as it was.
+    void aStoreItMayNotChangeIsShownAndKept() {
+        if (m_pemmo.state() == QProcess::Running)
+            quitPemmo();
+        const QByteArray newer = R"({"schema":3,"records":{"p-hopper":{"about":"from a newer Pemmo"}}})";
+        {
+            QFile file(storePath());
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            file.write(newer);
+        }
+        startPemmo();
+        const QString reason = u"This store was written by a newer Pemmo; update Pemmo to change it."_qs;
+        QTRY_COMPARE(state()[u"panel"_qs][u"storeProblem"_qs].toString(), reason);
+        QCOMPARE(state()[u"trayToolTip"_qs].toString(), u"Pemmo \u2014 "_qs + reason);
+        keys({u"ctrl+k"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"visible"_qs].toBool(), 5000);
+        screenshot(u"08-read-only-store"_qs);
+        keys({u"Escape"_qs});
+        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+
+        QString out, err;
+        const QString file = exportFile(u"import-refused.json"_qs, u"p-hopper"_qs, u"downgraded"_qs);
+        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"import"_qs, file}, &err, &out), 1);
+        QCOMPARE(err, u"pemmo: "_qs + reason + u'\n');
+        quitPemmo();
+        QFile file2(storePath());
+        QVERIFY(file2.open(QIODevice::ReadOnly));
+        QCOMPARE(file2.readAll(), newer);
+        file2.close();
+        QVERIFY(QFile::remove(storePath()));
+    }
+
+    // Bound to a desktop shortcut, `pemmo toggle` must work from a fresh login, before anything
+    // started Pemmo: it starts it, with the panel open.
+    void toggleWithoutARunningPemmoStartsItWithThePanelOpen() {
+        if (m_pemmo.state() == QProcess::Running)
+            quitPemmo();
+        m_pemmo.setProcessEnvironment(m_env);
+        m_pemmo.setProcessChannelMode(QProcess::ForwardedChannels);
+        m_pemmo.start(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs});
+        QVERIFY(m_pemmo.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"visible"_qs].toBool(), 30000);
+        QTRY_COMPARE_WITH_TIMEOUT(state()[u"profiles"_qs].toInt(), int(kPeople.size()), 30000);
+        screenshot(u"09-started-by-toggle"_qs);
+        // From then on it is the running Pemmo, and the next toggle hides its panel.
+        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
+        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        quitPemmo();
     }
 };
 

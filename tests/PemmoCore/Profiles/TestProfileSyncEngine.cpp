@@ -9,6 +9,7 @@
 #include "Support/FileError.h"
 #include "TestSupport/Await.h"
 #include "TestSupport/AwaitError.h"
+#include "TestSupport/FailingFileOperations.h"
 #include "TestSupport/People.h"
 #include "TestSupport/TempDir.h"
 
@@ -632,6 +633,44 @@ private Q_SLOTS:
         engine.reset();
         test::await(std::move(refresh));
         QCOMPARE(contacts.finishedFetches, 1);
+    }
+
+    // A store that cannot be read says why and refuses every edit (a deletion before it touches
+    // the address book, which it could not finish), until a retry reads it.
+    void readOnlyStoreSaysWhyAndRefusesEditsUntilItReads() {
+        test::TempDir dir;
+        const RecordMap seeded{
+            {QStringLiteral("1"),
+             taggedRecord(QStringLiteral("a"), QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC))}};
+        dir.write(PemmoStore::storeFileName(), QByteArray::fromStdString(StoreFile::encode(seeded)));
+        auto files = std::make_shared<test::FailingFileOperations>();
+        files->failReading(PemmoStore::storeFileName());
+        TestBook contacts({kAda, kGrace}, ContactsAuthorization::Authorized, std::nullopt);
+        PemmoStore store(dir.path(), 5ms, systemClock(), PemmoStore::Access::Owner, files);
+        PhotoStore photos(dir.filePath(QStringLiteral("Photos")));
+        ProfileSyncEngine engine(contacts, store, photos);
+        QSignalSpy reasonChanges(&engine, &ProfileSyncEngine::readOnlyReasonChanged);
+
+        test::await(engine.start());
+        QVERIFY(!engine.readOnlyReason().isEmpty());
+        QCOMPARE(reasonChanges.count(), 1);
+        QCOMPARE(engine.profiles().size(), 2);
+        const std::optional refused = PemmoError::storeReadOnly(engine.readOnlyReason());
+        QCOMPARE(test::awaitErrorOf<PemmoError>(engine.addTag(QStringLiteral("1"), QStringLiteral("b"))),
+                 refused);
+        QCOMPARE(test::awaitErrorOf<PemmoError>(engine.deleteContact(QStringLiteral("2"))), refused);
+        QCOMPARE(contacts.people().size(), 2);
+        QCOMPARE(engine.dataVersion(), 0);
+        QCOMPARE(files->writes(), QStringList());
+
+        files->heal();
+        test::await(engine.retryStoreLoad());
+        QCOMPARE(engine.readOnlyReason(), QString());
+        QCOMPARE(reasonChanges.count(), 2);
+        QCOMPARE(engine.profile(QStringLiteral("1"))->record.tags, QStringList{QStringLiteral("a")});
+        test::await(engine.addTag(QStringLiteral("1"), QStringLiteral("b")));
+        QCOMPARE(test::await(store.record(QStringLiteral("1")))->tags,
+                 (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
     }
 };
 

@@ -1,5 +1,6 @@
 #include "Profiles/RecordEdits.h"
 #include "Records/PemmoError.h"
+#include "Store/StoreFile.h"
 
 #include <QTest>
 
@@ -153,6 +154,52 @@ private Q_SLOTS:
         QVERIFY(RecordEdits::setBriefing(record, briefing));
         QVERIFY(!RecordEdits::setBriefing(record, briefing));
         QCOMPARE(record.briefingCache, std::optional<BriefingCache>(briefing));
+    }
+
+    // A birthday the file cannot hold is refused when it is set: stored, it would make the whole
+    // store unreadable at the next start.
+    void birthdaysThatAreNoDayAreRefused_data() {
+        QTest::addColumn<int>("year"); // 0: no year
+        QTest::addColumn<int>("month");
+        QTest::addColumn<int>("day");
+        QTest::addColumn<bool>("valid");
+        QTest::newRow("ordinary") << 1990 << 7 << 14 << true;
+        QTest::newRow("without a year") << 0 << 12 << 31 << true;
+        QTest::newRow("29 February without a year") << 0 << 2 << 29 << true;
+        QTest::newRow("29 February of a leap year") << 2024 << 2 << 29 << true;
+        QTest::newRow("first and last years") << 9999 << 1 << 1 << true;
+        QTest::newRow("29 February of another year") << 2023 << 2 << 29 << false;
+        QTest::newRow("31 April") << 1990 << 4 << 31 << false;
+        QTest::newRow("month 13") << 0 << 13 << 1 << false;
+        QTest::newRow("month 0") << 1990 << 0 << 5 << false;
+        QTest::newRow("day 0") << 1990 << 5 << 0 << false;
+        QTest::newRow("day 32") << 0 << 1 << 32 << false;
+        QTest::newRow("year 10000") << 10000 << 1 << 1 << false;
+        QTest::newRow("negative year") << -44 << 3 << 15 << false;
+    }
+    void birthdaysThatAreNoDayAreRefused() {
+        QFETCH(int, year);
+        QFETCH(int, month);
+        QFETCH(int, day);
+        QFETCH(bool, valid);
+        const DateComponents birthday{year == 0 ? std::nullopt : std::optional<int>(year), month, day};
+        QCOMPARE(RecordEdits::isValidBirthday(birthday), valid);
+
+        PemmoRecord record = PemmoRecord::fresh(kNow);
+        record.birthday = DateComponents{1980, 1, 2};
+        const PemmoRecord before = record;
+        try {
+            RecordEdits::setBirthday(record, birthday);
+            QVERIFY2(valid, "an impossible birthday was taken");
+        } catch (const PemmoError& error) {
+            QVERIFY2(!valid, "a real birthday was refused");
+            QCOMPARE(error.errorCase(), PemmoError::Case::InvalidBirthday);
+            QCOMPARE(record, before);
+            return;
+        }
+        // What was taken reads back from the store file.
+        const RecordMap written{{QStringLiteral("A"), record}};
+        QCOMPARE(StoreFile::decode(QByteArray::fromStdString(StoreFile::encode(written)), kNow), written);
     }
 };
 

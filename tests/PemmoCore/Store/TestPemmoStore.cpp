@@ -1,9 +1,12 @@
 // The record store: loading, the debounced and write-through writes, export and import.
+#include "Records/PemmoError.h"
 #include "Store/PemmoStore.h"
 #include "Store/StoreFile.h"
 #include "Support/DecodingError.h"
 #include "Support/FileError.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/AwaitError.h"
+#include "TestSupport/FailingFileOperations.h"
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
@@ -84,7 +87,52 @@ RecordMap readStoreFile(const test::TempDir& dir) {
 
 const QDateTime kStart = QDateTime(QDate(2026, 3, 4), QTime(10, 15, 0), Qt::UTC);
 
+QByteArray storeBytes(const RecordMap& records) {
+    return QByteArray::fromStdString(StoreFile::encode(records));
+}
+
+// Every way there is to change the records.
+enum class Edit { Put, Commit, Remove, RemoveAll, Import, Flush };
+
+void addEditRows() {
+    QTest::addColumn<Edit>("edit");
+    QTest::newRow("put") << Edit::Put;
+    QTest::newRow("commit") << Edit::Commit;
+    QTest::newRow("remove") << Edit::Remove;
+    QTest::newRow("removeAll") << Edit::RemoveAll;
+    QTest::newRow("import") << Edit::Import;
+    QTest::newRow("flush") << Edit::Flush;
+}
+
+// What the edit threw as a PemmoError; absent when it threw nothing or something else.
+std::optional<PemmoError> attempt(PemmoStore& store, Edit edit) {
+    switch (edit) {
+    case Edit::Put:
+        return test::awaitErrorOf<PemmoError>(store.put(recordWith(u"new"_qs), u"N"_qs));
+    case Edit::Commit:
+        return test::awaitErrorOf<PemmoError>(store.commit(recordWith(u"new"_qs), u"N"_qs));
+    case Edit::Remove:
+        return test::awaitErrorOf<PemmoError>(store.remove(u"C1"_qs));
+    case Edit::RemoveAll:
+        return test::awaitErrorOf<PemmoError>(store.removeAll({}));
+    case Edit::Import:
+        return test::awaitErrorOf<PemmoError>(store.importData(QByteArray::fromStdString(
+            StoreFile::encodeForExport({{u"N"_qs, recordWith(u"new"_qs, kStart)}}))));
+    case Edit::Flush:
+        return test::awaitErrorOf<PemmoError>(store.flush());
+    }
+    return std::nullopt;
+}
+
+// True when the edit was refused because the store is read-only.
+bool refusedAsReadOnly(PemmoStore& store, Edit edit) {
+    const auto error = attempt(store, edit);
+    return error && error->errorCase() == PemmoError::Case::StoreReadOnly;
+}
+
 } // namespace
+
+Q_DECLARE_METATYPE(Edit)
 
 class TestPemmoStore : public QObject {
     Q_OBJECT
@@ -169,7 +217,9 @@ private Q_SLOTS:
         QCOMPARE(dir.read(backup), bytes);
     }
 
-    void failedCorruptBackupIsLoggedAndStoreStillStarts() {
+    // Without its copy set aside, the damaged file holds the only trace of the user's records:
+    // the store starts empty but writes nothing over it.
+    void failedCorruptBackupIsLoggedAndStoreStartsReadOnly() {
         test::TempDir dir;
         dir.write(PemmoStore::storeFileName(), "{");
         ManualClock clock(kStart);
@@ -184,6 +234,9 @@ private Q_SLOTS:
                                                   u" and failed to back it up to "_qs + dir.filePath(backup) +
                                                   u" ("));
         QVERIFY(log.messages().first().endsWith(u"); starting with an empty store anyway"_qs));
+
+        QVERIFY(refusedAsReadOnly(store, Edit::Put));
+        QCOMPARE(dir.read(PemmoStore::storeFileName()), QByteArray("{"));
     }
 
     void legacyFileIsBackedUpConvertedAndWritten() {
@@ -246,8 +299,11 @@ private Q_SLOTS:
         PemmoStore store(dir.path(), kDelay);
         await(store.load());
 
-        QVERIFY(await(store.allRecords()).isEmpty());
+        // Shown as converted, so the user still sees their people, but never written.
+        QCOMPARE(await(store.allRecords()).value(u"C1"_qs).about, u"keep me"_qs);
         QVERIFY(!await(store.didMigrateLegacy()));
+        QVERIFY(await(store.readOnlyReason()).has_value());
+        QVERIFY(refusedAsReadOnly(store, Edit::Commit));
         QCOMPARE(dir.read(PemmoStore::storeFileName()), legacy);
         QCOMPARE(log.messages().size(), 1);
         const QString expectedStart = u"Failed to back up legacy store to "_qs +
@@ -456,6 +512,160 @@ private Q_SLOTS:
         const RecordMap before = await(store.allRecords());
         QVERIFY_THROWS_EXCEPTION(DecodingError, await(store.importData(bytes)));
         QCOMPARE(await(store.allRecords()), before);
+    }
+
+    // A file that cannot be read may be all the user has: no change is taken, so nothing is ever
+    // renamed over it.
+    void unreadableFileRefusesEveryEdit_data() { addEditRows(); }
+    void unreadableFileRefusesEveryEdit() {
+        QFETCH(Edit, edit);
+        test::TempDir dir;
+        const QByteArray bytes = storeBytes({{u"C1"_qs, recordWith(u"precious"_qs)}});
+        dir.write(PemmoStore::storeFileName(), bytes);
+        auto files = std::make_shared<test::FailingFileOperations>();
+        files->failReading(PemmoStore::storeFileName());
+        PemmoStore store(dir.path(), kDelay, ManualClock(kStart).clock(), PemmoStore::Access::Owner, files);
+
+        QVERIFY_THROWS_EXCEPTION(FileError, await(store.load()));
+        const auto reason = await(store.readOnlyReason());
+        QVERIFY(reason.has_value());
+        QVERIFY2(reason->contains(u"Input/output error"_qs), qPrintable(*reason));
+
+        const auto refused = attempt(store, edit);
+        QVERIFY(refused.has_value());
+        QCOMPARE(*refused, PemmoError::storeReadOnly(*reason));
+        QVERIFY(await(store.allRecords()).isEmpty());
+        QTest::qWait(static_cast<int>(kDelay.count() * 3));
+        QCOMPARE(files->writes(), QStringList());
+        QCOMPARE(dir.read(PemmoStore::storeFileName()), bytes);
+        QCOMPARE(await(store.writeCount()), 0);
+    }
+
+    // The same when the damaged or earlier-layout file cannot be copied aside (a full disk), with
+    // the failure injected rather than made by a folder in the way.
+    void fileThatCannotBeCopiedAsideIsNeverReplaced_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("copy");
+        QTest::addColumn<int>("readable"); // records still shown
+        QTest::newRow("damaged") << QByteArray(R"({"schema":2,"records":{"C1":{"tags":7}}})")
+                                 << u"pemmo-store.corrupt-"_qs << 0;
+        QTest::newRow("earlier layout") << QByteArray(R"({"C1":{"pemmoData":{"notes":"then"}}})")
+                                        << PemmoStore::legacyBackupFileName() << 1;
+    }
+    void fileThatCannotBeCopiedAsideIsNeverReplaced() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, copy);
+        QFETCH(int, readable);
+        test::TempDir dir;
+        dir.write(PemmoStore::storeFileName(), bytes);
+        auto files = std::make_shared<test::FailingFileOperations>();
+        files->failWriting(copy);
+        PemmoStore store(dir.path(), kDelay, ManualClock(kStart).clock(), PemmoStore::Access::Owner, files);
+        await(store.load());
+
+        QCOMPARE(await(store.allRecords()).size(), readable);
+        const auto reason = await(store.readOnlyReason());
+        QVERIFY(reason.has_value());
+        QVERIFY2(reason->contains(u"No space left on device"_qs), qPrintable(*reason));
+        for (const Edit edit : {Edit::Put, Edit::Commit, Edit::Import, Edit::Flush})
+            QCOMPARE(attempt(store, edit), std::optional(PemmoError::storeReadOnly(*reason)));
+        QTest::qWait(static_cast<int>(kDelay.count() * 3));
+        QCOMPARE(files->writes().size(), 1); // the copy that failed, and nothing else
+        QVERIFY(files->writes().first().startsWith(copy));
+        QCOMPARE(dir.read(PemmoStore::storeFileName()), bytes);
+    }
+
+    // The user fixed what stood in the way (the permissions, the disk): the next load takes it.
+    void retryAfterTheFileReadsAgainTakesChanges() {
+        test::TempDir dir;
+        dir.write(PemmoStore::storeFileName(), storeBytes({{u"C1"_qs, recordWith(u"precious"_qs)}}));
+        auto files = std::make_shared<test::FailingFileOperations>();
+        files->failReading(PemmoStore::storeFileName());
+        PemmoStore store(dir.path(), kDelay, ManualClock(kStart).clock(), PemmoStore::Access::Owner, files);
+        QVERIFY_THROWS_EXCEPTION(FileError, await(store.load()));
+        QVERIFY_THROWS_EXCEPTION(FileError, await(store.retryLoad()));
+        QVERIFY(await(store.readOnlyReason()).has_value());
+
+        files->heal();
+        QVERIFY(await(store.retryLoad()));
+        QCOMPARE(await(store.readOnlyReason()), std::nullopt);
+        QCOMPARE(await(store.record(u"C1"_qs))->about, u"precious"_qs);
+        await(store.commit(recordWith(u"added"_qs), u"C2"_qs));
+        QCOMPARE(readStoreFile(dir).size(), 2);
+    }
+
+    // A store that takes changes is never loaded again by a retry: its unwritten changes stay.
+    void retryOfAWritableStoreKeepsItsChanges() {
+        test::TempDir dir;
+        PemmoStore store(dir.path(), 1h);
+        await(store.load());
+        await(store.put(recordWith(u"not yet written"_qs), u"A"_qs));
+        QVERIFY(await(store.retryLoad()));
+        QCOMPARE(await(store.record(u"A"_qs))->about, u"not yet written"_qs);
+    }
+
+    // What a newer Pemmo wrote stays readable and is never written back in this version's layout.
+    void newerStoreIsReadOnlyAndKeptAsItIs_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("readable");
+        QTest::addColumn<bool>("reader");
+        QTest::newRow("newer file") << QByteArray(R"({"schema":3,"records":{"C1":{"about":"x"}}})") << 1
+                                    << false;
+        QTest::newRow("newer record")
+            << QByteArray(R"({"schema":2,"records":{"C1":{"about":"x"},"C2":{"schema":3}}})") << 2 << false;
+        QTest::newRow("newer layout this version cannot decode")
+            << QByteArray(R"({"schema":3,"people":[{"id":"C1"}]})") << 0 << false;
+        QTest::newRow("newer file, read beside the application")
+            << QByteArray(R"({"schema":3,"records":{"C1":{"about":"x"}}})") << 1 << true;
+    }
+    void newerStoreIsReadOnlyAndKeptAsItIs() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, readable);
+        QFETCH(bool, reader);
+        test::TempDir dir;
+        dir.write(PemmoStore::storeFileName(), bytes);
+        PemmoStore store(dir.path(), kDelay, ManualClock(kStart).clock(),
+                         reader ? PemmoStore::Access::Reader : PemmoStore::Access::Owner);
+        await(store.load());
+
+        QCOMPARE(await(store.allRecords()).size(), readable);
+        QCOMPARE(await(store.readOnlyReason()),
+                 std::optional(u"This store was written by a newer Pemmo; update Pemmo to change it."_qs));
+        QVERIFY(refusedAsReadOnly(store, Edit::Put));
+        QVERIFY(refusedAsReadOnly(store, Edit::Flush));
+        QTest::qWait(static_cast<int>(kDelay.count() * 3));
+        QCOMPARE(dir.entries(), QStringList{PemmoStore::storeFileName()}); // nothing set aside
+        QCOMPARE(dir.read(PemmoStore::storeFileName()), bytes);
+    }
+
+    // Taking in a newer export would store records this version would then refuse to change.
+    void importOfANewerExportIsRefused() {
+        test::TempDir dir;
+        PemmoStore store(dir.path(), kDelay);
+        await(store.load());
+        const auto error = test::awaitErrorOf<PemmoError>(
+            store.importData(R"({"schema":2,"records":{"A":{"schema":3,"about":"from the future"}}})"));
+        QCOMPARE(error, std::optional(PemmoError::newerFile()));
+        QVERIFY(await(store.allRecords()).isEmpty());
+    }
+
+    void flushPendingWritesOnlyWhatWaits() {
+        test::TempDir dir;
+        PemmoStore store(dir.path(), 1h);
+        await(store.load());
+        QVERIFY(!await(store.flushPending()));
+        QCOMPARE(await(store.writeCount()), 0);
+        await(store.put(recordWith(u"waiting"_qs), u"A"_qs));
+        QVERIFY(await(store.flushPending()));
+        QCOMPARE(readStoreFile(dir).value(u"A"_qs).about, u"waiting"_qs);
+        QVERIFY(!await(store.flushPending()));
+        QCOMPARE(await(store.writeCount()), 1);
+
+        // Without an event loop, as the process's last act.
+        await(store.put(recordWith(u"last"_qs), u"B"_qs));
+        QVERIFY(store.flushPendingAndWait());
+        QVERIFY(!store.flushPendingAndWait());
+        QCOMPARE(readStoreFile(dir).value(u"B"_qs).about, u"last"_qs);
     }
 
     void staleTemporaryFilesAreClearedAtLoad() {

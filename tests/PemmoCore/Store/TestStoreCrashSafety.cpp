@@ -1,6 +1,7 @@
-// Killing a process in the middle of a stream of store writes never leaves a torn file.
+// Killing a process in the middle of a stream of store writes never leaves a torn file. The suite
+// kills the writer 30 times; `make stress` runs the same test with PEMMO_STRESS_KILLS=1000.
 #include "Store/PemmoStore.h"
-#include "Store/StoreFile.h"
+#include "Store/StoreClassifier.h"
 #include "TestSupport/TempDir.h"
 
 #include <QCoreApplication>
@@ -46,6 +47,28 @@ bool killDuringWrite(QProcess& process, const QString& folder, QRandomGenerator&
     return false;
 }
 
+int killCount() {
+    bool ok = false;
+    const int kills = qEnvironmentVariableIntValue("PEMMO_STRESS_KILLS", &ok);
+    return ok && kills > 0 ? kills : 30;
+}
+
+// What is wrong with the store a killed writer left, as the next start would find it; empty when
+// it is whole: it decodes, holds every record, and all of them come from the same write.
+QString problemOf(const QByteArray& bytes, int records) {
+    const StoreClassifier::Result found = StoreClassifier::classify(bytes, QDateTime::currentDateTimeUtc());
+    if (found.kind != StoreClassifier::Kind::Current)
+        return u"does not decode: "_qs + found.problem;
+    if (found.records.size() != records)
+        return u"holds %1 records instead of %2"_qs.arg(found.records.size()).arg(records);
+    const QString round = found.records.begin()->tags.value(0);
+    for (const PemmoRecord& record : found.records) {
+        if (record.tags.value(0) != round)
+            return u"mixes two writes"_qs;
+    }
+    return {};
+}
+
 } // namespace
 
 class TestStoreCrashSafety : public QObject {
@@ -57,10 +80,10 @@ private Q_SLOTS:
         QVERIFY2(QFile::exists(writer), qPrintable(writer));
         test::TempDir dir;
         constexpr int kRecords = 1000;
-        constexpr int kKills = 30;
+        const int kKills = killCount();
         QRandomGenerator random(20261205);
-        long lastRound = -1;
 
+        int torn = 0;
         for (int kill = 0; kill < kKills; ++kill) {
             QProcess process;
             process.start(writer, {dir.path(), QString::number(kRecords)});
@@ -73,23 +96,14 @@ private Q_SLOTS:
             QVERIFY(process.waitForFinished());
 
             const QByteArray bytes = dir.read(PemmoStore::storeFileName());
-            RecordMap records;
-            try {
-                records = StoreFile::decode(bytes, QDateTime::currentDateTimeUtc());
-            } catch (const std::exception& error) {
-                QFAIL(qPrintable(
-                    u"kill %1 left a store that does not decode: %2"_qs.arg(kill).arg(error.what())));
+            const QString problem = problemOf(bytes, kRecords);
+            if (!problem.isEmpty()) {
+                ++torn;
+                qWarning("kill %d left a store that %s", kill + 1, qPrintable(problem));
             }
-            QCOMPARE(records.size(), kRecords);
-            // Every record of a file comes from the same round: no mix of two writes.
-            const QString round = records.begin()->tags.value(0);
-            for (const PemmoRecord& record : std::as_const(records))
-                QCOMPARE(record.tags.value(0), round);
-            const long roundNumber = round.mid(6).toLong();
-            QVERIFY(roundNumber >= 0);
-            lastRound = roundNumber;
         }
-        QVERIFY(lastRound >= 0);
+        qInfo("%d kills in the middle of a write; %d left a torn or undecodable store", kKills, torn);
+        QCOMPARE(torn, 0);
         // Nothing but the store, and perhaps the temporary file of the killed write, is left.
         for (const QString& name : dir.entries())
             QVERIFY2(name == PemmoStore::storeFileName() || name.startsWith(u"pemmo-store.json.tmp-"),
