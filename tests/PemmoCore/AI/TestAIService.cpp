@@ -309,7 +309,7 @@ private Q_SLOTS:
 
         FailingSecretStore locked;
         AIService ai(*m_settings, locked, nullptr, {});
-        QCOMPARE(ai.saveCloudKey(u"sk-1"_qs), u"That key could not be saved to the keychain."_qs);
+        QCOMPARE(ai.saveCloudKey(u"sk-1"_qs), KeychainError::saveFailedMessage());
         QVERIFY(!ai.hasCloudKey());
     }
 };
