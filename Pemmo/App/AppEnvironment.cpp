@@ -1,11 +1,15 @@
 #include "App/AppEnvironment.h"
 
 #include "App/DataFolder.h"
+#include "Calendar/ICalendarFolderRepository.h"
+#include "Calendar/InMemoryCalendarRepository.h"
 #include "Contacts/InMemoryContactRepository.h"
 #include "Contacts/VCardFolderRepository.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
+#include "Moments/MomentService.h"
+#include "Moments/MomentStore.h"
 #include "Platform/SecretServiceStore.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Settings/DefaultsFileStore.h"
@@ -42,13 +46,36 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
         defaultFolder);
     VCardFolderRepository* folders = contacts.get();
     env->m_contacts = std::move(contacts);
+    // 5. The calendar.
+    SettingsStore* settings = env->m_settings.get();
+    auto calendar = std::make_unique<ICalendarFolderRepository>(settings->calendarIDs(),
+                                                                settings->calendarSelfAddresses());
+    ICalendarFolderRepository* calendarFolders = calendar.get();
+    env->m_calendar = std::move(calendar);
 
     env->buildServices(Timings{}, options.readOnlyStore);
+
+    // The calendars and the user's addresses are settings: the repository follows them, and what
+    // it adopts (calendars the user picked) or finds (the user's addresses) is written down.
+    connect(settings, &SettingsStore::calendarIDsChanged, calendarFolders,
+            [calendarFolders, settings] { calendarFolders->setCalendarPaths(settings->calendarIDs()); });
+    connect(settings, &SettingsStore::calendarSelfAddressesChanged, calendarFolders,
+            [calendarFolders, settings] {
+                calendarFolders->setSelfAddresses(settings->calendarSelfAddresses());
+            });
+    if (!options.readOnlyStore) {
+        connect(calendarFolders, &ICalendarFolderRepository::calendarPathsChosen, settings,
+                [settings](const QStringList& paths) { settings->setCalendarIDs(paths); });
+        connect(calendarFolders, &ICalendarFolderRepository::selfAddressesInferred, settings,
+                [settings](const QStringList& addresses) {
+                    if (settings->calendarSelfAddresses().isEmpty())
+                        settings->setCalendarSelfAddresses(addresses);
+                });
+    }
 
     if (!options.contactFolders) {
         // The folders are the user's choice: remember the one onboarding adopts, and follow a
         // change made in the settings at once.
-        SettingsStore* settings = env->m_settings.get();
         ProfileSyncEngine* sync = env->m_sync.get();
         const QString directory = env->m_directory;
         // The folder onboarding adopts is written down; otherwise only a change the settings do
@@ -85,6 +112,7 @@ std::unique_ptr<AppEnvironment> AppEnvironment::inMemory(QList<Person> people, c
     env->m_settings = std::make_unique<SettingsStore>(*env->m_keyValues);
     env->m_secrets = std::make_unique<InMemorySecretStore>();
     env->m_contacts = std::make_unique<InMemoryContactRepository>(std::move(people));
+    env->m_calendar = std::make_unique<InMemoryCalendarRepository>();
     env->buildServices(timings);
     return env;
 }
@@ -106,16 +134,25 @@ void AppEnvironment::buildServices(const Timings& timings, bool readOnlyStore) {
     m_starred = std::make_unique<StarredStore>(*m_keyValues);
     m_recents = std::make_unique<RecentsStore>(*m_keyValues);
     m_tags = std::make_unique<TagCatalog>(*m_keyValues);
+    // 12. The Moments file and the Moment service.
+    m_momentStore = std::make_unique<MomentStore>(
+        QDir(m_directory).filePath(MomentStore::fileName()), systemClock(),
+        readOnlyStore ? MomentStore::Access::Reader : MomentStore::Access::Owner);
+    m_moments = std::make_unique<MomentService>(*m_calendar, *m_momentStore, *m_settings, *m_sync, *m_store);
 }
 
 AppEnvironment::~AppEnvironment() {
-    // Users before what they use: the lists and the engine, then the stores and the address book.
+    // Users before what they use: Moments, the lists and the engine, then the stores, the
+    // calendar and the address book.
+    m_moments.reset();
+    m_momentStore.reset();
     m_tags.reset();
     m_recents.reset();
     m_starred.reset();
     m_sync.reset();
     m_photos.reset();
     m_store.reset();
+    m_calendar.reset();
     m_contacts.reset();
     m_secrets.reset();
     m_settings.reset();

@@ -14,8 +14,11 @@
 
 namespace pemmo {
 
+class CalendarRepository;
 class ContactRepository;
 class KeyValueStore;
+class MomentService;
+class MomentStore;
 class PemmoStore;
 class PhotoStore;
 class ProfileSyncEngine;
@@ -32,12 +35,14 @@ class AppEnvironment : public QObject {
     Q_MOC_INCLUDE("Lists/RecentsStore.h")
     Q_MOC_INCLUDE("Lists/TagCatalog.h")
     Q_MOC_INCLUDE("Settings/SettingsStore.h")
+    Q_MOC_INCLUDE("Moments/MomentService.h")
     Q_PROPERTY(QString directory READ directory CONSTANT)
     Q_PROPERTY(pemmo::ProfileSyncEngine* sync READ syncObject CONSTANT)
     Q_PROPERTY(pemmo::StarredStore* starred READ starredObject CONSTANT)
     Q_PROPERTY(pemmo::RecentsStore* recents READ recentsObject CONSTANT)
     Q_PROPERTY(pemmo::TagCatalog* tags READ tagsObject CONSTANT)
     Q_PROPERTY(pemmo::SettingsStore* settings READ settingsObject CONSTANT)
+    Q_PROPERTY(pemmo::MomentService* moments READ momentsObject CONSTANT)
 
 public:
     // Where the live environment finds its files; empty fields mean the standard places.
@@ -47,8 +52,8 @@ public:
         // Address book folders for this run only (the command line's --contacts); the setting
         // "pemmo.contacts.folders" is then neither read nor written.
         std::optional<QStringList> contactFolders;
-        // Read the records as they are, without repairing or writing them: for the command line
-        // while the running application owns the data folder.
+        // Read the records (and the Moments file) as they are, without repairing or writing them:
+        // for the command line while the running application owns the data folder.
         bool readOnlyStore = false;
     };
 
@@ -92,6 +97,10 @@ public:
     TagCatalog& tags() const { return *m_tags; }
     SettingsStore& settings() const { return *m_settings; }
     SecretStore& secrets() const { return *m_secrets; }
+    // The calendar: the iCalendar folders of "pemmo.calendar.ids" (live), or memory.
+    CalendarRepository& calendar() const { return *m_calendar; }
+    MomentStore& momentStore() const { return *m_momentStore; }
+    MomentService& moments() const { return *m_moments; }
     // The preferences behind `settings` and the three lists.
     KeyValueStore& keyValueStore() const { return *m_keyValues; }
 
@@ -102,6 +111,7 @@ public:
     RecentsStore* recentsObject() const { return m_recents.get(); }
     TagCatalog* tagsObject() const { return m_tags.get(); }
     SettingsStore* settingsObject() const { return m_settings.get(); }
+    MomentService* momentsObject() const { return m_moments.get(); }
 
 private:
     AppEnvironment() = default;
@@ -122,6 +132,9 @@ private:
     std::unique_ptr<TagCatalog> m_tags;
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<SecretStore> m_secrets;
+    std::unique_ptr<CalendarRepository> m_calendar;
+    std::unique_ptr<MomentStore> m_momentStore;
+    std::unique_ptr<MomentService> m_moments;
     std::unique_ptr<KeyValueStore> m_keyValues;
     bool m_removesDirectory = false;
 };

@@ -4,6 +4,8 @@
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
+#include "Moments/MomentMaintenance.h"
+#include "Platform/LogindSessionEvents.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Settings/SettingsStore.h"
 
@@ -14,7 +16,15 @@ namespace pemmo {
 
 AppStartup::AppStartup(AppEnvironment& environment, QObject* parent)
     : QObject(parent)
-    , m_environment(environment) {}
+    , m_environment(environment) {
+    if (!environment.isInMemory())
+        m_session = std::make_unique<LogindSessionEvents>();
+    m_momentMaintenance =
+        std::make_unique<MomentMaintenance>(environment.moments(), environment.calendar(),
+                                            environment.settings(), environment.sync(), m_session.get());
+}
+
+AppStartup::~AppStartup() = default;
 
 bool AppStartup::shouldShowOnboarding(bool hasCompleted, bool hasSkipped, int version) {
     return !(hasCompleted || hasSkipped) || version < currentOnboardingVersion;
@@ -44,10 +54,12 @@ void AppStartup::startMaintenance() {
     connect(&m_environment.sync(), &ProfileSyncEngine::profilesChanged, this, &AppStartup::maintainLists);
     connect(&m_environment.sync(), &ProfileSyncEngine::hasLoadedChanged, this, &AppStartup::maintainLists);
     maintainLists();
+    m_momentMaintenance->start();
 }
 
 void AppStartup::refreshOnActivation() {
     m_environment.sync().refresh();
+    m_momentMaintenance->applicationActivated();
 }
 
 // A person who left the address book leaves the lists (their record stays in the store), and a

@@ -1,14 +1,18 @@
 // The launch sequence without the window system: keeps the starred and recent lists and the
-// circle catalogue in step with the published profiles, starts the sync engine, refreshes when the
-// application comes to the front, and decides whether the first-run window opens.
+// circle catalogue in step with the published profiles, keeps Moments fresh, starts the sync
+// engine, refreshes when the application comes to the front, and decides whether the first-run
+// window opens.
 #pragma once
 
 #include <QCoroTask>
 #include <QObject>
+#include <memory>
 
 namespace pemmo {
 
 class AppEnvironment;
+class MomentMaintenance;
+class SessionEvents;
 class SettingsStore;
 
 class AppStartup : public QObject {
@@ -18,8 +22,11 @@ public:
     // The onboarding release a user must have completed or skipped not to see it again.
     static constexpr int currentOnboardingVersion = 3;
 
-    // The environment is not owned and must outlive this object.
+    // The environment is not owned and must outlive this object. The desktop session's wake and
+    // unlock events come from logind for the user's own environment, and from nowhere for an
+    // in-memory one.
     explicit AppStartup(AppEnvironment& environment, QObject* parent = nullptr);
+    ~AppStartup() override;
 
     // Open the first-run window: onboarding neither completed nor skipped, or done in an earlier
     // release than the current one.
@@ -30,15 +37,20 @@ public:
     // Store maintenance, then the sync engine's start: loads the records, runs the first refresh
     // and follows the address book from then on. Returns when the first refresh is done.
     QCoro::Task<void> start();
-    // Store maintenance alone; `start` begins with it. Calling it twice changes nothing.
+    // Store maintenance and Moment maintenance; `start` begins with them. Calling it twice
+    // changes nothing.
     void startMaintenance();
     // The shell calls this whenever Pemmo becomes the active application.
     void refreshOnActivation();
+
+    MomentMaintenance* momentMaintenance() const { return m_momentMaintenance.get(); }
 
 private:
     void maintainLists();
 
     AppEnvironment& m_environment;
+    std::unique_ptr<SessionEvents> m_session;
+    std::unique_ptr<MomentMaintenance> m_momentMaintenance;
     bool m_maintaining = false;
 };
 

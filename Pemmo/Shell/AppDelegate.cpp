@@ -124,6 +124,7 @@ void AppDelegate::buildPanel() {
 
     m_search = std::make_unique<SearchViewModel>(m_env->sync(), m_env->starred(), m_env->recents(),
                                                  m_env->tags(), m_env->settings());
+    m_search->setMoments(&m_env->moments());
     m_results = std::make_unique<SearchResultsModel>(*m_search);
     m_context->setResults(m_results.get());
 
