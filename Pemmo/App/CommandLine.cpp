@@ -4,6 +4,7 @@
 #include "App/Console.h"
 #include "App/DataFolder.h"
 #include "App/DoctorCommand.h"
+#include "App/MomentsCommand.h"
 #include "App/SearchCommand.h"
 #include "Contacts/VCardFolderRepository.h"
 #include "Profiles/ProfileSyncEngine.h"
@@ -33,6 +34,8 @@ const char* const kUsageText =
     "                        chosen in the settings, or only those given with --contacts)\n"
     "  pemmo search [--json] [--limit N] QUERY...\n"
     "                        run each query as the panel would and print what it shows\n"
+    "  pemmo moments [--json]\n"
+    "                        list the Moments on offer: recent one-on-ones to write a memory of\n"
     "  pemmo export [FILE]   write every record as JSON to FILE, or to standard output\n"
     "  pemmo import FILE     merge an export file into Pemmo's records\n"
     "  pemmo doctor          show the folders, files and services Pemmo starts with\n";
@@ -258,6 +261,8 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         return SearchCommand::run(rest, out, err);
     if (command == u"doctor")
         return DoctorCommand::run(rest, out, err);
+    if (command == u"moments")
+        return MomentsCommand::run(rest, out, err);
 
     print(err,
           u"pemmo: unknown command \u201C"_qs + command + u"\u201D\n"_qs + QString::fromLatin1(kUsageText));
