@@ -17,6 +17,8 @@
 #include <QMutexLocker>
 #include <QPointer>
 #include <atomic>
+#include <optional>
+#include <utility>
 
 namespace pemmo {
 namespace {
@@ -61,6 +63,7 @@ struct ICalendarFolderRepository::State {
     QStringList paths;
     QSet<QString> selfAddresses;
     QStringList lastInferred;
+    std::optional<QStringList> newlyInferred;
     QHash<QString, Cached> cache;
     std::atomic<int> parseCount{0};
     CalendarFolderWatcher* watcher = nullptr; // on the executor's thread
@@ -134,14 +137,15 @@ struct ICalendarFolderRepository::State {
         return r;
     }
 
-    // The user's addresses: as set, else as guessed from every chosen calendar.
-    QSet<QString> self(const std::shared_ptr<State>& me) {
+    // The user's addresses: as set, else as guessed from every chosen calendar. A guess that
+    // differs from the last one is left in `newlyInferred` for the caller to announce.
+    QSet<QString> self() {
         if (!selfAddresses.isEmpty())
             return selfAddresses;
         const QStringList inferred = infer();
         if (!inferred.isEmpty() && inferred != lastInferred) {
             lastInferred = inferred;
-            announceInferred(me, inferred);
+            newlyInferred = inferred;
         }
         return QSet<QString>(inferred.cbegin(), inferred.cend());
     }
@@ -159,14 +163,6 @@ struct ICalendarFolderRepository::State {
                 participants.append(f->participantsPerSeries());
         }
         return SelfAddresses::infer(participants, hints);
-    }
-
-    static void announceInferred(const std::shared_ptr<State>& me, const QStringList& addresses) {
-        QMutexLocker locker(&me->receiverLock);
-        if (ICalendarFolderRepository* target = me->receiver)
-            QMetaObject::invokeMethod(
-                target, [target, addresses] { Q_EMIT target->selfAddressesInferred(addresses); },
-                Qt::QueuedConnection);
     }
 
     void watch() {
@@ -295,19 +291,25 @@ QCoro::Task<QList<ObservedCalendar>> ICalendarFolderRepository::calendars() {
 
 QCoro::Task<QList<CalendarEventSnapshot>> ICalendarFolderRepository::events(QDateTime start, QDateTime end,
                                                                             QSet<QString> calendarIDs) {
-    return perform([start, end, calendarIDs](const std::shared_ptr<State>& state) {
+    struct Read {
+        QList<CalendarEventSnapshot> events;
+        std::optional<QStringList> inferred;
+    };
+    const QPointer<ICalendarFolderRepository> self(this);
+    auto reading = perform([start, end, calendarIDs](const std::shared_ptr<State>& state) {
         if (state->access() != CalendarAccess::FullAccess)
             throw MomentError::unavailable();
-        QList<CalendarEventSnapshot> found;
+        Read read;
         QStringList wanted;
         for (const QString& path : std::as_const(state->paths)) {
             if (calendarIDs.contains(path))
                 wanted.append(path);
         }
         if (wanted.isEmpty())
-            return found;
+            return read;
         ICalendarFile::Context context;
-        context.selfAddresses = state->self(state);
+        context.selfAddresses = state->self();
+        read.inferred = std::exchange(state->newlyInferred, std::nullopt);
         for (const QString& path : std::as_const(wanted)) {
             const State::Read r = state->read(path);
             if (r.excluded)
@@ -317,11 +319,16 @@ QCoro::Task<QList<CalendarEventSnapshot>> ICalendarFolderRepository::events(QDat
             for (qsizetype i = 0; i < r.files.size(); ++i) {
                 // The file name tells an event apart only where a file holds one event or series.
                 context.localID = r.files[i]->seriesCount() == 1 ? r.fileNames[i] : QString();
-                r.files[i]->occurrences(start, end, context, found);
+                r.files[i]->occurrences(start, end, context, read.events);
             }
         }
-        return found;
+        return read;
     });
+    Read read = co_await reading;
+    // Announced before the caller sees the events, so that whoever keeps the addresses has them.
+    if (self && read.inferred)
+        Q_EMIT selfAddressesInferred(*read.inferred);
+    co_return std::move(read.events);
 }
 
 QCoro::Task<QStringList> ICalendarFolderRepository::inferSelfAddresses() {
