@@ -306,6 +306,21 @@ private Q_SLOTS:
         QVERIFY(!f.dir.exists(MomentStore::fileName()));
     }
 
+    // A read that fails after a disconnect belongs to the old connection: the new one shows no error.
+    void failureOfAReadFromBeforeADisconnectIsNotShown() {
+        Fixture f;
+        f.calendar.setHeld(true);
+        f.calendar.setUnavailable(true);
+        auto refreshing = f.service.refresh(f.now);
+        f.service.disconnect(f.now);
+        f.settings.setCalendarConnected(true);
+        f.settings.setMomentsEnabled(true);
+        f.settings.setCalendarIDs({kCalendar});
+        f.calendar.release();
+        test::await(std::move(refreshing));
+        QVERIFY(!f.service.error());
+    }
+
     void otherCalendarsChosenDuringARefreshDropItsResult() {
         Fixture f;
         f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
