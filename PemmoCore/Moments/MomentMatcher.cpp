@@ -189,4 +189,50 @@ std::optional<QString> match(const CalendarAttendee& attendee, const QList<Profi
     return found ? std::optional<QString>(found->id()) : std::nullopt;
 }
 
+Index::Index(const QList<Profile>& profiles)
+    : m_profiles(profiles) {
+    for (qsizetype i = 0; i < profiles.size(); ++i) {
+        const Profile& profile = profiles[i];
+        if (!eligible(profile))
+            continue;
+        m_eligibleIDs.insert(profile.id());
+        QSet<QString> own;
+        for (const LabeledValue& value : profile.person.emails)
+            own.insert(normalizedEmail(value.value));
+        for (const QString& email : std::as_const(own))
+            m_byEmail[email].append(i);
+    }
+}
+
+std::optional<QString> Index::match(const CalendarAttendee& attendee,
+                                    const QHash<QString, QString>& knownEmails) {
+    const QString email = normalizedEmail(attendee.email);
+    if (!email.isEmpty()) {
+        const auto found = m_byEmail.constFind(email);
+        const qsizetype count = found == m_byEmail.cend() ? 0 : found->size();
+        if (count > 1)
+            return std::nullopt;
+        if (count == 1)
+            return m_profiles[found->first()].id();
+        const auto known = knownEmails.constFind(email);
+        if (known != knownEmails.cend() && m_eligibleIDs.contains(*known))
+            return *known;
+    }
+
+    const QString name = normalizedName(attendee.name);
+    if (name.isEmpty())
+        return std::nullopt;
+    if (!m_byName) {
+        m_byName.emplace();
+        for (qsizetype i = 0; i < m_profiles.size(); ++i) {
+            if (eligible(m_profiles[i]))
+                (*m_byName)[normalizedName(m_profiles[i].person.displayName())].append(i);
+        }
+    }
+    const auto found = m_byName->constFind(name);
+    if (found == m_byName->cend() || found->size() != 1)
+        return std::nullopt;
+    return m_profiles[found->first()].id();
+}
+
 } // namespace pemmo::MomentMatcher
