@@ -44,7 +44,6 @@ QList<MomentCandidate> candidates(const QList<CalendarEventSnapshot>& events, co
     const QDateTime latestEnd = now.addMSecs(-delayMs);
 
     QList<MomentCandidate> accepted;
-    std::optional<MomentMatcher::Index> index; // made when the first event needs a match
     for (const CalendarEventSnapshot& event : events) {
         if (event.allDay || event.cancelled)
             continue;
@@ -75,9 +74,7 @@ QList<MomentCandidate> candidates(const QList<CalendarEventSnapshot>& events, co
         if (!hasSelf || selfDeclined || crowd || others.size() != 1 || others.first()->declined)
             continue;
 
-        if (!index)
-            index.emplace(profiles);
-        const std::optional<QString> profileID = index->match(*others.first(), knownEmails);
+        const std::optional<QString> profileID = MomentMatcher::match(*others.first(), profiles, knownEmails);
         if (!profileID)
             continue;
 

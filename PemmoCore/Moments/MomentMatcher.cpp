@@ -58,6 +58,52 @@ bool eligible(const Profile& profile) {
     return !profile.person.givenName.isEmpty() || !profile.person.familyName.isEmpty();
 }
 
+bool isAscii(QStringView text) {
+    for (const QChar c : text) {
+        if (c.unicode() >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// normalizedEmail(value) == email, without making a string for the common all-ASCII address:
+// matching runs over every contact's addresses for each event.
+bool sameEmail(const QString& value, const QString& email) {
+    QStringView v = QStringView(value).trimmed();
+    if (!isAscii(v) || !isAscii(email))
+        return normalizedEmail(value) == email;
+    if (v.size() >= 7 && v.first(7).compare(QLatin1String("mailto:"), Qt::CaseInsensitive) == 0)
+        v = v.sliced(7);
+    return v.compare(email, Qt::CaseInsensitive) == 0;
+}
+
+// normalizedName(value) == name, likewise: for ASCII text the folding is lower-casing and the
+// white space runs are ASCII ones.
+bool sameName(const QString& value, const QString& name) {
+    if (!isAscii(value) || !isAscii(name))
+        return normalizedName(value) == name;
+    qsizetype at = 0;
+    qsizetype i = 0;
+    bool pendingSpace = false;
+    for (; i < value.size(); ++i) {
+        const QChar c = value[i];
+        if (c.isSpace()) {
+            pendingSpace = at > 0;
+            continue;
+        }
+        if (pendingSpace) {
+            if (at >= name.size() || name[at] != u' ')
+                return false;
+            ++at;
+            pendingSpace = false;
+        }
+        if (at >= name.size() || c.toLower() != name[at])
+            return false;
+        ++at;
+    }
+    return at == name.size();
+}
+
 } // namespace
 
 QString normalizedEmail(const QString& text) {
@@ -155,7 +201,7 @@ std::optional<QString> match(const CalendarAttendee& attendee, const QList<Profi
             if (!eligible(profile))
                 continue;
             for (const LabeledValue& value : profile.person.emails) {
-                if (normalizedEmail(value.value) == email) {
+                if (sameEmail(value.value, email)) {
                     found = &profile;
                     ++count;
                     break;
@@ -180,59 +226,13 @@ std::optional<QString> match(const CalendarAttendee& attendee, const QList<Profi
         return std::nullopt;
     const Profile* found = nullptr;
     for (const Profile& profile : profiles) {
-        if (!eligible(profile) || normalizedName(profile.person.displayName()) != name)
+        if (!eligible(profile) || !sameName(profile.person.displayName(), name))
             continue;
         if (found)
             return std::nullopt;
         found = &profile;
     }
     return found ? std::optional<QString>(found->id()) : std::nullopt;
-}
-
-Index::Index(const QList<Profile>& profiles)
-    : m_profiles(profiles) {
-    for (qsizetype i = 0; i < profiles.size(); ++i) {
-        const Profile& profile = profiles[i];
-        if (!eligible(profile))
-            continue;
-        m_eligibleIDs.insert(profile.id());
-        QSet<QString> own;
-        for (const LabeledValue& value : profile.person.emails)
-            own.insert(normalizedEmail(value.value));
-        for (const QString& email : std::as_const(own))
-            m_byEmail[email].append(i);
-    }
-}
-
-std::optional<QString> Index::match(const CalendarAttendee& attendee,
-                                    const QHash<QString, QString>& knownEmails) {
-    const QString email = normalizedEmail(attendee.email);
-    if (!email.isEmpty()) {
-        const auto found = m_byEmail.constFind(email);
-        const qsizetype count = found == m_byEmail.cend() ? 0 : found->size();
-        if (count > 1)
-            return std::nullopt;
-        if (count == 1)
-            return m_profiles[found->first()].id();
-        const auto known = knownEmails.constFind(email);
-        if (known != knownEmails.cend() && m_eligibleIDs.contains(*known))
-            return *known;
-    }
-
-    const QString name = normalizedName(attendee.name);
-    if (name.isEmpty())
-        return std::nullopt;
-    if (!m_byName) {
-        m_byName.emplace();
-        for (qsizetype i = 0; i < m_profiles.size(); ++i) {
-            if (eligible(m_profiles[i]))
-                (*m_byName)[normalizedName(m_profiles[i].person.displayName())].append(i);
-        }
-    }
-    const auto found = m_byName->constFind(name);
-    if (found == m_byName->cend() || found->size() != 1)
-        return std::nullopt;
-    return m_profiles[found->first()].id();
 }
 
 } // namespace pemmo::MomentMatcher

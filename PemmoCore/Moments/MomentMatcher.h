@@ -7,7 +7,6 @@
 
 #include <QHash>
 #include <QList>
-#include <QSet>
 #include <QString>
 #include <optional>
 
@@ -27,22 +26,5 @@ QList<CalendarAttendee> mergedAttendees(const QList<CalendarAttendee>& attendees
 // display name when exactly one contact has it. Only contacts with a given or family name count.
 std::optional<QString> match(const CalendarAttendee& attendee, const QList<Profile>& profiles,
                              const QHash<QString, QString>& knownEmails);
-
-// `match` for many attendees against one list of profiles: the addresses and names of the
-// profiles are normalised once (the names only when a name is first asked for), and each match
-// is a lookup. Gives exactly what `match` gives.
-class Index {
-public:
-    explicit Index(const QList<Profile>& profiles);
-
-    std::optional<QString> match(const CalendarAttendee& attendee,
-                                 const QHash<QString, QString>& knownEmails);
-
-private:
-    const QList<Profile>& m_profiles;
-    QHash<QString, QList<qsizetype>> m_byEmail; // eligible profiles by normalised address, each once
-    QSet<QString> m_eligibleIDs;
-    std::optional<QHash<QString, QList<qsizetype>>> m_byName;
-};
 
 } // namespace pemmo::MomentMatcher
