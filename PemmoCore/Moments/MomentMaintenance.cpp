@@ -7,6 +7,7 @@
 #include "Settings/SettingsStore.h"
 
 #include <QPointer>
+#include <utility>
 
 namespace pemmo {
 
@@ -36,7 +37,7 @@ void MomentMaintenance::start() {
     m_started = true;
     const auto trigger = [this] { requestRefresh(); };
     m_observers = {
-        QObject::connect(&m_calendar, &CalendarRepository::changed, this, trigger),
+        QObject::connect(&m_calendar, &CalendarRepository::changed, this, [this] { requestRefresh(false); }),
         // Choosing calendars or turning Moments on in the settings shows at once.
         QObject::connect(&m_settings, &SettingsStore::calendarIDsChanged, this, trigger),
         QObject::connect(&m_settings, &SettingsStore::calendarConnectedChanged, this, trigger),
@@ -66,9 +67,10 @@ void MomentMaintenance::stop() {
     m_timer.stop();
 }
 
-void MomentMaintenance::requestRefresh() {
+void MomentMaintenance::requestRefresh(bool checkAccess) {
     if (!m_started)
         return;
+    m_checkAccess = m_checkAccess || checkAccess;
     if (!m_sync.hasLoaded()) {
         m_waitingForProfiles = true;
         return;
@@ -96,10 +98,12 @@ QCoro::Task<void> MomentMaintenance::run() {
         m_lastRefresh = m_clock();
         ++m_refreshCount;
         MomentService& moments = m_moments;
-        auto access = moments.refreshAccess();
-        co_await access;
-        if (!self)
-            co_return;
+        if (std::exchange(m_checkAccess, false) || moments.access() != CalendarAccess::FullAccess) {
+            auto access = moments.refreshAccess();
+            co_await access;
+            if (!self)
+                co_return;
+        }
         auto refreshing = moments.refresh(m_clock());
         co_await refreshing;
         if (!self)

@@ -2,9 +2,10 @@
 // the front, when the computer wakes and when the session becomes active again, and on a minute
 // tick expires what is over and refreshes when the last refresh is 15 minutes old.
 //
-// A refresh first reads the permission again (a folder may have become unreadable). Refreshes
-// wait for the address book's first load, since Moments are matched against it; a trigger that
-// comes while one runs makes it run once more.
+// A refresh first reads the permission and the calendars again (a folder may have become
+// unreadable, a calendar renamed), except when the calendar's own change asked for it: that read
+// is the refresh itself. Refreshes wait for the address book's first load, since Moments are
+// matched against it; a trigger that comes while one runs makes it run once more.
 #pragma once
 
 #include "Support/Clock.h"
@@ -43,8 +44,9 @@ public:
     void stop();
     bool isStarted() const { return m_started; }
 
-    // A trigger: refresh now, or once more after the running refresh.
-    void requestRefresh();
+    // A trigger: refresh now, or once more after the running refresh. `checkAccess`: read the
+    // permission and the calendars first.
+    void requestRefresh(bool checkAccess = true);
     // Pemmo became the active application.
     void applicationActivated() { requestRefresh(); }
     // The minute tick: expires, and refreshes when the last refresh is old enough.
@@ -76,6 +78,7 @@ private:
     bool m_started = false;
     bool m_running = false;
     bool m_again = false;
+    bool m_checkAccess = true;
     bool m_waitingForProfiles = false;
     QDateTime m_lastRefresh;
     int m_refreshCount = 0;

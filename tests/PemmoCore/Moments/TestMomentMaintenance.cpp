@@ -142,6 +142,21 @@ private Q_SLOTS:
         QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 5000);
     }
 
+    // The calendar's own change is read by the refresh itself; the other triggers read the
+    // permission and the calendars first.
+    void onlyTheOtherTriggersReadThePermissionAgain() {
+        Fixture f;
+        f.startAll();
+        f.calendar.setAuthorization(CalendarAccess::Denied);
+        QSignalSpy refreshed(&f.maintenance, &MomentMaintenance::refreshed);
+        f.calendar.setSnapshots({meeting(kTen.addSecs(-1800))});
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 5000);
+        QCOMPARE(f.service.access(), CalendarAccess::FullAccess);
+        Q_EMIT f.session.woke();
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 2, 5000);
+        QCOMPARE(f.service.access(), CalendarAccess::Denied);
+    }
+
     void triggersDuringARefreshRunItOnceMore() {
         Fixture f;
         f.startAll();
