@@ -4,11 +4,15 @@
 #include "AI/AIService.h"
 #include "AI/NetworkTransport.h"
 #include "App/DataFolder.h"
+#include "Calendar/ICalendarFolderRepository.h"
+#include "Calendar/InMemoryCalendarRepository.h"
 #include "Contacts/InMemoryContactRepository.h"
 #include "Contacts/VCardFolderRepository.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
+#include "Moments/MomentService.h"
+#include "Moments/MomentStore.h"
 #include "Platform/SecretServiceStore.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Semantic/EmbeddingIndex.h"
@@ -49,6 +53,12 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
         defaultFolder);
     VCardFolderRepository* folders = contacts.get();
     env->m_contacts = std::move(contacts);
+    // 5. The calendar.
+    SettingsStore* settings = env->m_settings.get();
+    auto calendar = std::make_unique<ICalendarFolderRepository>(settings->calendarIDs(),
+                                                                settings->calendarSelfAddresses());
+    ICalendarFolderRepository* calendarFolders = calendar.get();
+    env->m_calendar = std::move(calendar);
 
     // 6. The sentence embedder: the word table, if there is one; without it no semantic tier.
     std::unique_ptr<GloveEmbedder> embedder;
@@ -63,10 +73,27 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
 
     env->buildServices(Timings{}, options.readOnlyStore);
 
+    // The calendars and the user's addresses are settings: the repository follows them, and what
+    // it adopts (calendars the user picked) or finds (the user's addresses) is written down.
+    connect(settings, &SettingsStore::calendarIDsChanged, calendarFolders,
+            [calendarFolders, settings] { calendarFolders->setCalendarPaths(settings->calendarIDs()); });
+    connect(settings, &SettingsStore::calendarSelfAddressesChanged, calendarFolders,
+            [calendarFolders, settings] {
+                calendarFolders->setSelfAddresses(settings->calendarSelfAddresses());
+            });
+    if (!options.readOnlyStore) {
+        connect(calendarFolders, &ICalendarFolderRepository::calendarPathsChosen, settings,
+                [settings](const QStringList& paths) { settings->setCalendarIDs(paths); });
+        connect(calendarFolders, &ICalendarFolderRepository::selfAddressesInferred, settings,
+                [settings](const QStringList& addresses) {
+                    if (settings->calendarSelfAddresses().isEmpty())
+                        settings->setCalendarSelfAddresses(addresses);
+                });
+    }
+
     if (!options.contactFolders) {
         // The folders are the user's choice: remember the one onboarding adopts, and follow a
         // change made in the settings at once.
-        SettingsStore* settings = env->m_settings.get();
         ProfileSyncEngine* sync = env->m_sync.get();
         const QString directory = env->m_directory;
         // The folder onboarding adopts is written down; otherwise only a change the settings do
@@ -105,6 +132,7 @@ std::unique_ptr<AppEnvironment> AppEnvironment::inMemory(QList<Person> people, c
     env->m_secrets = std::make_unique<InMemorySecretStore>();
     env->m_contacts = std::make_unique<InMemoryContactRepository>(std::move(people));
     env->m_embeddings = std::make_unique<EmbeddingIndex>(std::make_shared<FakeEmbedder>(), std::nullopt);
+    env->m_calendar = std::make_unique<InMemoryCalendarRepository>();
     env->buildServices(timings);
     return env;
 }
@@ -132,11 +160,18 @@ void AppEnvironment::buildServices(const Timings& timings, bool readOnlyStore) {
     m_ai = std::make_unique<AIService>(*m_settings, *m_secrets, m_embeddings.get(),
                                        AIProviders::make(*m_settings, *m_secrets, m_transport),
                                        QTimeZone::systemTimeZone());
+    // 12. The Moments file and the Moment service.
+    m_momentStore = std::make_unique<MomentStore>(
+        QDir(m_directory).filePath(MomentStore::fileName()), systemClock(),
+        readOnlyStore ? MomentStore::Access::Reader : MomentStore::Access::Owner);
+    m_moments = std::make_unique<MomentService>(*m_calendar, *m_momentStore, *m_settings, *m_sync, *m_store);
 }
 
 AppEnvironment::~AppEnvironment() {
-    // Users before what they use: the AI, the lists and the engine, then the stores and the address
-    // book.
+    // Users before what they use: Moments, the AI, the lists and the engine, then the stores, the
+    // calendar and the address book.
+    m_moments.reset();
+    m_momentStore.reset();
     m_ai.reset();
     m_transport.reset();
     m_tags.reset();
@@ -145,6 +180,7 @@ AppEnvironment::~AppEnvironment() {
     m_sync.reset();
     m_photos.reset();
     m_store.reset();
+    m_calendar.reset();
     m_contacts.reset();
     m_embeddings.reset();
     m_secrets.reset();

@@ -15,10 +15,13 @@
 namespace pemmo {
 
 class AIService;
+class CalendarRepository;
 class ContactRepository;
 class HTTPTransport;
 class EmbeddingIndex;
 class KeyValueStore;
+class MomentService;
+class MomentStore;
 class PemmoStore;
 class PhotoStore;
 class ProfileSyncEngine;
@@ -36,6 +39,7 @@ class AppEnvironment : public QObject {
     Q_MOC_INCLUDE("Lists/TagCatalog.h")
     Q_MOC_INCLUDE("Settings/SettingsStore.h")
     Q_MOC_INCLUDE("AI/AIService.h")
+    Q_MOC_INCLUDE("Moments/MomentService.h")
     Q_PROPERTY(QString directory READ directory CONSTANT)
     Q_PROPERTY(pemmo::ProfileSyncEngine* sync READ syncObject CONSTANT)
     Q_PROPERTY(pemmo::StarredStore* starred READ starredObject CONSTANT)
@@ -43,6 +47,7 @@ class AppEnvironment : public QObject {
     Q_PROPERTY(pemmo::TagCatalog* tags READ tagsObject CONSTANT)
     Q_PROPERTY(pemmo::SettingsStore* settings READ settingsObject CONSTANT)
     Q_PROPERTY(pemmo::AIService* ai READ aiObject CONSTANT)
+    Q_PROPERTY(pemmo::MomentService* moments READ momentsObject CONSTANT)
 
 public:
     // Where the live environment finds its files; empty fields mean the standard places.
@@ -52,8 +57,8 @@ public:
         // Address book folders for this run only (the command line's --contacts); the setting
         // "pemmo.contacts.folders" is then neither read nor written.
         std::optional<QStringList> contactFolders;
-        // Read the records as they are, without repairing or writing them: for the command line
-        // while the running application owns the data folder.
+        // Read the records (and the Moments file) as they are, without repairing or writing them:
+        // for the command line while the running application owns the data folder.
         bool readOnlyStore = false;
         // The word table of the semantic tier: absent means the first one found in the standard
         // places (GloveEmbedder::searchPaths), an empty text means none (no semantic tier).
@@ -107,6 +112,10 @@ public:
     // The semantic index; null when no sentence embedder could be made (no word table), and the
     // panel then searches by words alone.
     EmbeddingIndex* embeddings() const { return m_embeddings.get(); }
+    // The calendar: the iCalendar folders of "pemmo.calendar.ids" (live), or memory.
+    CalendarRepository& calendar() const { return *m_calendar; }
+    MomentStore& momentStore() const { return *m_momentStore; }
+    MomentService& moments() const { return *m_moments; }
     // The preferences behind `settings` and the three lists.
     KeyValueStore& keyValueStore() const { return *m_keyValues; }
 
@@ -118,6 +127,7 @@ public:
     TagCatalog* tagsObject() const { return m_tags.get(); }
     SettingsStore* settingsObject() const { return m_settings.get(); }
     AIService* aiObject() const { return m_ai.get(); }
+    MomentService* momentsObject() const { return m_moments.get(); }
 
 private:
     AppEnvironment() = default;
@@ -138,6 +148,9 @@ private:
     std::unique_ptr<TagCatalog> m_tags;
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<SecretStore> m_secrets;
+    std::unique_ptr<CalendarRepository> m_calendar;
+    std::unique_ptr<MomentStore> m_momentStore;
+    std::unique_ptr<MomentService> m_moments;
     std::unique_ptr<KeyValueStore> m_keyValues;
     std::shared_ptr<HTTPTransport> m_transport;
     std::unique_ptr<AIService> m_ai;

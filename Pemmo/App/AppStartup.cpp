@@ -5,6 +5,8 @@
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
+#include "Moments/MomentMaintenance.h"
+#include "Platform/LogindSessionEvents.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Settings/SettingsStore.h"
 
@@ -16,7 +18,13 @@ namespace pemmo {
 AppStartup::AppStartup(AppEnvironment& environment, QObject* parent)
     : QObject(parent)
     , m_environment(environment)
-    , m_embeddingMaintenance(std::make_unique<EmbeddingMaintenance>(environment)) {}
+    , m_embeddingMaintenance(std::make_unique<EmbeddingMaintenance>(environment)) {
+    if (!environment.isInMemory())
+        m_session = std::make_unique<LogindSessionEvents>();
+    m_momentMaintenance =
+        std::make_unique<MomentMaintenance>(environment.moments(), environment.calendar(),
+                                            environment.settings(), environment.sync(), m_session.get());
+}
 
 AppStartup::~AppStartup() = default;
 
@@ -49,6 +57,7 @@ void AppStartup::startMaintenance() {
     connect(&m_environment.sync(), &ProfileSyncEngine::hasLoadedChanged, this, &AppStartup::maintainLists);
     maintainLists();
     m_embeddingMaintenance->start();
+    m_momentMaintenance->start();
 }
 
 void AppStartup::refreshOnActivation() {
@@ -57,6 +66,7 @@ void AppStartup::refreshOnActivation() {
     ProfileSyncEngine& sync = m_environment.sync();
     if (sync.hasStarted())
         sync.retryStoreLoad();
+    m_momentMaintenance->applicationActivated();
 }
 
 // A person who left the address book leaves the lists (their record stays in the store), and a

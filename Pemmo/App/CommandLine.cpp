@@ -6,6 +6,7 @@
 #include "App/DataFolder.h"
 #include "App/DoctorCommand.h"
 #include "App/ImportCommand.h"
+#include "App/MomentsCommand.h"
 #include "App/SearchCommand.h"
 #include "Contacts/VCardFolderRepository.h"
 #include "Profiles/ProfileSyncEngine.h"
@@ -35,6 +36,8 @@ const char* const kUsageText =
     "                        chosen in the settings, or only those given with --contacts)\n"
     "  pemmo search [--json] [--limit N] QUERY...\n"
     "                        run each query as the panel would and print what it shows\n"
+    "  pemmo moments [--json]\n"
+    "                        list the Moments on offer: recent one-on-ones to write a memory of\n"
     "  pemmo export [FILE]   write every record as JSON to FILE, or to standard output\n"
     "  pemmo import FILE     merge an export file into Pemmo's records (through the running\n"
     "                        Pemmo when there is one)\n"
@@ -282,6 +285,8 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         return AICommands::briefing(rest, out, err);
     if (command == u"capture")
         return AICommands::capture(rest, out, err);
+    if (command == u"moments")
+        return MomentsCommand::run(rest, out, err);
 
     print(err,
           u"pemmo: unknown command \u201C"_qs + command + u"\u201D\n"_qs + QString::fromLatin1(kUsageText));

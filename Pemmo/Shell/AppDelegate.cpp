@@ -145,6 +145,7 @@ void AppDelegate::buildPanel() {
     // Vectors that arrive after the words have shown may add "also matches" rows.
     connect(&m_startup->embeddingMaintenance(), &EmbeddingMaintenance::indexChanged, m_search.get(),
             &SearchViewModel::refresh);
+    m_search->setMoments(&m_env->moments());
     m_results = std::make_unique<SearchResultsModel>(*m_search);
     m_context->setResults(m_results.get());
 

@@ -40,12 +40,40 @@ const Profile* People::find(const QString& id) const {
     return &profiles[*at];
 }
 
+QString momentRowID(const QString& momentID) {
+    return QStringLiteral("moment:") + momentID;
+}
+
+std::optional<QString> momentID(const QString& rowID) {
+    if (!rowID.startsWith(QLatin1String("moment:")))
+        return std::nullopt;
+    return rowID.mid(7);
+}
+
 QList<SearchSectionRows> forEmptyQuery(const People& people, const QStringList& starred,
-                                       const QStringList& recent, const QList<StaleProfile>& stale) {
+                                       const QStringList& recent, const QList<StaleProfile>& stale,
+                                       const QList<MomentCandidate>& moments) {
     QList<SearchSectionRows> sections;
     QSet<QString> shown;
-    // justHappened: pending Moments come first once the Moment service exists; until then there
-    // are none to show.
+
+    // A Moment's row names the person and, under it, the event.
+    QList<SearchRowItem> happened;
+    for (const MomentCandidate& moment : moments) {
+        if (happened.size() >= justHappenedLimit)
+            break;
+        const Profile* profile = people.find(moment.profileID);
+        if (!profile)
+            continue;
+        SearchRowItem row;
+        row.id = momentRowID(moment.id);
+        row.section = SearchSection::JustHappened;
+        row.profileID = moment.profileID;
+        row.title = profile->person.displayName();
+        row.subtitle = moment.eventTitle;
+        happened.append(std::move(row));
+    }
+    appendIfAny(sections, SearchSection::JustHappened, std::move(happened));
+
     const auto collect = [&](const QStringList& ids, SearchSection section, int limit) {
         QList<SearchRowItem> rows;
         for (const QString& id : ids) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Lists/Tag.h"
+#include "Moments/MomentCandidate.h"
 #include "Records/Profile.h"
 #include "Search/ParsedQuery.h"
 #include "Search/SearchHit.h"
@@ -35,9 +36,16 @@ struct People {
 
 // Empty query: Moments that just happened, starred, recent, then people to reach out to. Someone
 // already shown in an earlier section is not repeated, so every row id stays unique. `stale` is
-// StalenessRanker's list, longer than needed so that repeats can be skipped.
+// StalenessRanker's list, longer than needed so that repeats can be skipped. `moments`: the
+// pending Moments, latest first; their rows ("moment:" + the Moment's id) open the Moment, not the
+// person, so they do not keep the person out of the sections below.
 QList<SearchSectionRows> forEmptyQuery(const People& people, const QStringList& starred,
-                                       const QStringList& recent, const QList<StaleProfile>& stale);
+                                       const QStringList& recent, const QList<StaleProfile>& stale,
+                                       const QList<MomentCandidate>& moments = {});
+
+// The id of a Moment's row, and the Moment id in a row id (absent for other rows).
+QString momentRowID(const QString& momentID);
+std::optional<QString> momentID(const QString& rowID);
 
 // Typed query: matching circles, then the hits of both tiers (lexical ones under results, semantic
 // ones under alsoMatches), then Ask's ranking when there is one for this query.

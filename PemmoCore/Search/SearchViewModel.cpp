@@ -1,5 +1,6 @@
 #include "Search/SearchViewModel.h"
 
+#include "Moments/MomentService.h"
 #include "Search/QueryParser.h"
 #include "Search/SearchLayout.h"
 #include "Search/StalenessRanker.h"
@@ -91,6 +92,17 @@ void SearchViewModel::setSemanticSearcher(SemanticSearcher* semantic) {
     refresh();
 }
 
+void SearchViewModel::setMoments(MomentService* moments) {
+    if (moments == m_moments)
+        return;
+    QObject::disconnect(m_momentsConnection);
+    m_moments = moments;
+    if (m_moments)
+        m_momentsConnection =
+            connect(m_moments, &MomentService::pendingChanged, this, &SearchViewModel::refresh);
+    refresh();
+}
+
 void SearchViewModel::setResultsLimit(int limit) {
     m_resultsLimit = std::max(limit, 0);
     refresh();
@@ -144,7 +156,8 @@ QCoro::Task<void> SearchViewModel::runSearch(QString text, int token) {
                              std::min<qsizetype>(visible.size(), SearchLayout::recentLimit));
         const QList<StaleProfile> stale =
             StalenessRanker::rank(m_profiles, now, SearchLayout::reachOutLimit + shownAbove);
-        publish(SearchLayout::forEmptyQuery(people, m_starred.ids(), visible, stale), parsed);
+        const QList<MomentCandidate> moments = m_moments ? m_moments->pending() : QList<MomentCandidate>();
+        publish(SearchLayout::forEmptyQuery(people, m_starred.ids(), visible, stale, moments), parsed);
         setSearching(false);
         Q_EMIT searchFinished();
         co_return;

@@ -30,6 +30,8 @@
 
 namespace pemmo {
 
+class MomentService;
+
 class SearchViewModel : public QObject {
     Q_OBJECT
     Q_PROPERTY(QString query READ query WRITE setQuery NOTIFY queryChanged)
@@ -95,6 +97,8 @@ public:
 
     // Where other tiers plug in.
     void setSemanticSearcher(SemanticSearcher* semantic);
+    // The pending Moments shown first for an empty query (none without a service). Not owned.
+    void setMoments(MomentService* moments);
     // How many lexical hits the results section shows (50 in the panel; scripts may ask for more).
     void setResultsLimit(int limit);
 
@@ -137,6 +141,8 @@ private:
     TagCatalog& m_tags;
     SettingsStore& m_settings;
     SemanticSearcher* m_semantic;
+    MomentService* m_moments = nullptr;
+    QMetaObject::Connection m_momentsConnection;
     const Clock m_clock;
     const std::chrono::milliseconds m_typingDelay;
 

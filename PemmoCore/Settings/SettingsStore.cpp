@@ -140,6 +140,7 @@ SettingsStore::SettingsStore(KeyValueStore& store, QObject* parent)
     m_calendarIDs = listValue(store, calendarIDsKey());
     m_momentDelayMinutes = intValue(store, momentDelayMinutesKey(), 20);
     m_calendarSince = doubleValue(store, calendarSinceKey(), 0.0);
+    m_calendarSelfAddresses = listValue(store, calendarSelfAddressesKey());
     m_contactFolders = listValue(store, contactFoldersKey());
     m_localModelServer = modelValue(store, localModelServerKey(), QStringLiteral("http://127.0.0.1:11434"));
     m_localModel = modelValue(store, localModelKey(), QStringLiteral("llama3.2"));
@@ -325,6 +326,14 @@ void SettingsStore::setCalendarSince(double value) {
         return;
     m_calendarSince = value;
     Q_EMIT calendarSinceChanged();
+}
+
+void SettingsStore::setCalendarSelfAddresses(const QStringList& value) {
+    m_store.set(StoredValue(value), calendarSelfAddressesKey());
+    if (m_calendarSelfAddresses == value)
+        return;
+    m_calendarSelfAddresses = value;
+    Q_EMIT calendarSelfAddressesChanged();
 }
 
 void SettingsStore::setContactFolders(const QStringList& value) {

@@ -45,6 +45,8 @@ class SettingsStore : public QObject {
     Q_PROPERTY(int momentDelayMinutes READ momentDelayMinutes WRITE setMomentDelayMinutes NOTIFY
                    momentDelayMinutesChanged)
     Q_PROPERTY(double calendarSince READ calendarSince WRITE setCalendarSince NOTIFY calendarSinceChanged)
+    Q_PROPERTY(QStringList calendarSelfAddresses READ calendarSelfAddresses WRITE setCalendarSelfAddresses
+                   NOTIFY calendarSelfAddressesChanged)
     Q_PROPERTY(
         QStringList contactFolders READ contactFolders WRITE setContactFolders NOTIFY contactFoldersChanged)
     Q_PROPERTY(QString localModelServer READ localModelServer WRITE setLocalModelServer NOTIFY
@@ -105,6 +107,7 @@ public:
     static QString calendarIDsKey() { return QStringLiteral("pemmo.calendar.ids"); }
     static QString momentDelayMinutesKey() { return QStringLiteral("pemmo.calendar.delay"); }
     static QString calendarSinceKey() { return QStringLiteral("pemmo.calendar.since"); }
+    static QString calendarSelfAddressesKey() { return QStringLiteral("pemmo.calendar.selfAddresses"); }
     static QString contactFoldersKey() { return QStringLiteral("pemmo.contacts.folders"); }
     static QString localModelServerKey() { return QStringLiteral("pemmo.settings.localModelServer"); }
     static QString localModelKey() { return QStringLiteral("pemmo.settings.localModel"); }
@@ -136,9 +139,11 @@ public:
     int momentDelayMinutes() const { return m_momentDelayMinutes; }
     double calendarSince() const { return m_calendarSince; }
 
-    // Linux only: the address book folders (none: not chosen yet), the local model server's
-    // address and model, the base address of the Messages API (a proxy, or a test server), and
-    // the app "imessage://" addresses open in.
+    // Linux only: the user's own e-mail addresses in calendar events (none: not known yet), the
+    // address book folders (none: not chosen yet), the local model server's address and model, the
+    // base address of the Messages API (a proxy, or a test server), and the app "imessage://"
+    // addresses open in.
+    QStringList calendarSelfAddresses() const { return m_calendarSelfAddresses; }
     QStringList contactFolders() const { return m_contactFolders; }
     QString localModelServer() const { return m_localModelServer; }
     QString localModel() const { return m_localModel; }
@@ -164,6 +169,7 @@ public:
     void setCalendarIDs(const QStringList& value);
     void setMomentDelayMinutes(int value);
     void setCalendarSince(double value);
+    void setCalendarSelfAddresses(const QStringList& value);
     void setContactFolders(const QStringList& value);
     void setLocalModelServer(const QString& value);
     void setLocalModel(const QString& value);
@@ -190,6 +196,7 @@ Q_SIGNALS:
     void calendarIDsChanged();
     void momentDelayMinutesChanged();
     void calendarSinceChanged();
+    void calendarSelfAddressesChanged();
     void contactFoldersChanged();
     void localModelServerChanged();
     void localModelChanged();
@@ -219,6 +226,7 @@ private:
     QStringList m_calendarIDs;
     int m_momentDelayMinutes;
     double m_calendarSince;
+    QStringList m_calendarSelfAddresses;
     QStringList m_contactFolders;
     QString m_localModelServer;
     QString m_localModel;

@@ -1,9 +1,12 @@
 // The composition root: what each kind of environment is built on, and where its files go.
 #include "AI/AIService.h"
 #include "App/AppEnvironment.h"
+#include "Calendar/ICalendarFolderRepository.h"
+#include "Calendar/InMemoryCalendarRepository.h"
 #include "Contacts/InMemoryContactRepository.h"
 #include "Contacts/VCardFolderRepository.h"
 #include "Lists/TagCatalog.h"
+#include "Moments/MomentStore.h"
 #include "Platform/SecretServiceStore.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Settings/DefaultsFileStore.h"
@@ -44,6 +47,8 @@ private Q_SLOTS:
         QVERIFY(dynamic_cast<InMemoryKeyValueStore*>(&env->keyValueStore()));
         QVERIFY(dynamic_cast<InMemorySecretStore*>(&env->secrets()));
         QVERIFY(dynamic_cast<InMemoryContactRepository*>(&env->contacts()));
+        QVERIFY(dynamic_cast<InMemoryCalendarRepository*>(&env->calendar()));
+        QCOMPARE(env->momentStore().filePath(), env->directory() + u"/calendar-moments.json"_qs);
         QCOMPARE(env->sync().pollInterval(), std::chrono::milliseconds(300'000));
         QCOMPARE(env->sync().fetchTimeout(), std::chrono::milliseconds(12'000));
         // Nothing is loaded while building.
@@ -138,6 +143,40 @@ private Q_SLOTS:
         QCOMPARE(env->sync().profiles().size(), 1);
         QCOMPARE(env->sync().profiles().first().id(), u"ada"_qs);
         env->sync().stop();
+    }
+
+    void theLiveCalendarFollowsTheSettings() {
+        test::TempDir home;
+        const QString data = home.filePath(u"data/Pemmo"_qs);
+        const QString defaults = home.filePath(u"defaults.json"_qs);
+        const QString work = home.filePath(u"calendars/account/work"_qs);
+        QDir().mkpath(work);
+        for (const char* other : {"ada", "alan"}) {
+            home.write(
+                u"calendars/account/work/"_qs + QString::fromLatin1(other) + u".ics"_qs,
+                QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:") + other +
+                    "\r\nDTSTART:20260101T100000Z\r\nATTENDEE:mailto:me@example.com\r\nATTENDEE:mailto:" +
+                    other + "@example.com\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
+        }
+        const auto env = AppEnvironment::live({data, defaults, std::nullopt});
+        auto& calendar = dynamic_cast<ICalendarFolderRepository&>(env->calendar());
+        QCOMPARE(env->momentStore().filePath(), data + u"/calendar-moments.json"_qs);
+        QCOMPARE(await(calendar.authorization()), CalendarAccess::NotDetermined);
+
+        // Choosing calendars (the settings window's chooser) writes them down.
+        const QString root = home.filePath(u"calendars"_qs);
+        calendar.setChooser([root]() -> QCoro::Task<QStringList> { co_return QStringList{root}; });
+        QCOMPARE(await(calendar.requestAccess()), CalendarAccess::FullAccess);
+        QCOMPARE(env->settings().calendarIDs(), QStringList{work});
+
+        // The user's address, found on the first read, is written down too.
+        await(calendar.events(QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC),
+                              QDateTime(QDate(2026, 1, 2), QTime(0, 0), Qt::UTC), {work}));
+        QCOMPARE(env->settings().calendarSelfAddresses(), QStringList{u"me@example.com"_qs});
+
+        // A change of the setting is followed at once.
+        env->settings().setCalendarIDs({});
+        QVERIFY(calendar.calendarPaths().isEmpty());
     }
 
     void theFolderOnboardingAdoptsIsRemembered() {

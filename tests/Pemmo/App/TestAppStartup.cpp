@@ -1,10 +1,13 @@
 // The launch sequence: the first-run decision, and the lists kept in step with every publish.
 #include "App/AppEnvironment.h"
 #include "App/AppStartup.h"
+#include "Calendar/InMemoryCalendarRepository.h"
 #include "Contacts/InMemoryContactRepository.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
+#include "Moments/MomentMaintenance.h"
+#include "Moments/MomentService.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Settings/SettingsStore.h"
 #include "Store/PemmoStore.h"
@@ -101,6 +104,41 @@ private Q_SLOTS:
         await(startup.start());
         QVERIFY(env->sync().state().isError());
         QCOMPARE(env->starred().ids(), QStringList{u"Z"_qs});
+        env->sync().stop();
+    }
+
+    void startingKeepsMomentsFresh() {
+        Person ada = person(u"A"_qs, u"Ada"_qs, u"Lovelace"_qs);
+        ada.emails.append({u"work"_qs, u"ada@example.com"_qs});
+        const auto env = AppEnvironment::inMemory({ada}, u"PemmoTest"_qs, fast());
+        auto& calendar = dynamic_cast<InMemoryCalendarRepository&>(env->calendar());
+        calendar.setAuthorization(CalendarAccess::FullAccess);
+        calendar.setCalendarList({{u"cal"_qs, u"Work"_qs}});
+        CalendarEventSnapshot coffee;
+        coffee.calendarID = u"cal"_qs;
+        coffee.externalID = u"coffee"_qs;
+        coffee.end = QDateTime::currentDateTimeUtc().addSecs(-1800);
+        coffee.start = coffee.end.addSecs(-1800);
+        CalendarAttendee me;
+        me.email = u"me@example.com"_qs;
+        me.isSelf = true;
+        CalendarAttendee other;
+        other.email = u"ada@example.com"_qs;
+        coffee.attendees = {me, other};
+        calendar.setSnapshots({coffee});
+        env->settings().setCalendarConnected(true);
+        env->settings().setMomentsEnabled(true);
+        env->settings().setCalendarIDs({u"cal"_qs});
+
+        AppStartup startup(*env);
+        await(startup.start());
+        QTRY_COMPARE(env->moments().pending().size(), 1);
+        QCOMPARE(env->moments().pending().first().profileID, u"A"_qs);
+
+        const int refreshes = startup.momentMaintenance()->refreshCount();
+        QTRY_VERIFY(!startup.momentMaintenance()->isRunning());
+        startup.refreshOnActivation();
+        QCOMPARE(startup.momentMaintenance()->refreshCount(), refreshes + 1);
         env->sync().stop();
     }
 

@@ -1,7 +1,10 @@
+#include "Calendar/InMemoryCalendarRepository.h"
 #include "Contacts/InMemoryContactRepository.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
+#include "Moments/MomentService.h"
+#include "Moments/MomentStore.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Search/SearchViewModel.h"
 #include "Settings/InMemoryKeyValueStore.h"
@@ -348,6 +351,85 @@ private Q_SLOTS:
         h.recents.record("b");
         h.settle();
         QCOMPARE(h.rowIDs(SearchSection::Results), (QStringList{"b", "a"}));
+    }
+
+    void pendingMomentsComeFirstAtMostThree() {
+        Harness h(crowd());
+        h.starred.toggle("ada");
+        // Four one-on-ones that ended in the last hours, Ada's most recently.
+        QList<CalendarEventSnapshot> events;
+        const QStringList names{"Ada Lovelace", "Grace Hopper", "Bob Stone", "Cy Young"};
+        for (int i = 0; i < names.size(); ++i) {
+            CalendarEventSnapshot e;
+            e.calendarID = "cal";
+            e.externalID = "event-" + QString::number(i);
+            e.title = "Coffee " + QString::number(i);
+            e.end = kNow.addSecs(-3600 * (i + 1));
+            e.start = e.end.addSecs(-1800);
+            CalendarAttendee me;
+            me.email = "me@example.com";
+            me.isSelf = true;
+            CalendarAttendee other;
+            other.name = names[i];
+            e.attendees = {me, other};
+            events.append(e);
+        }
+        InMemoryCalendarRepository calendar(CalendarAccess::FullAccess, {{"cal", "Work"}}, events);
+        MomentStore local;
+        MomentService moments(calendar, local, h.settings, h.engine, h.store, [] { return kNow; });
+        h.settings.setCalendarConnected(true);
+        h.settings.setMomentsEnabled(true);
+        h.settings.setCalendarIDs({"cal"});
+        test::await(moments.refreshAccess());
+        test::await(moments.refresh(kNow));
+        QCOMPARE(moments.pending().size(), 4);
+
+        h.model.setMoments(&moments);
+        h.settle();
+        QCOMPARE(h.sectionOrder().first(), SearchSection::JustHappened);
+        const QStringList rows = h.rowIDs(SearchSection::JustHappened);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows.first(), QStringLiteral("moment:") + moments.pending().first().id);
+        const SearchRowItem first = h.model.flat().first();
+        QCOMPARE(first.profileID, QStringLiteral("ada"));
+        QCOMPARE(first.title, QStringLiteral("Ada Lovelace"));
+        QCOMPARE(first.subtitle, QStringLiteral("Coffee 0"));
+        // The person is still in their own sections below.
+        QCOMPARE(h.rowIDs(SearchSection::Starred), QStringList{"ada"});
+
+        // A Moment acted on leaves the section at once.
+        moments.dismiss(moments.pending().first());
+        h.settle();
+        QCOMPARE(h.rowIDs(SearchSection::JustHappened).size(), 3);
+        QVERIFY(!h.rowIDs(SearchSection::JustHappened).contains(rows.first()));
+    }
+
+    void typedQueryShowsNoMoments() {
+        Harness h(crowd());
+        CalendarEventSnapshot e;
+        e.calendarID = "cal";
+        e.externalID = "event";
+        e.end = kNow.addSecs(-3600);
+        e.start = e.end.addSecs(-1800);
+        CalendarAttendee me;
+        me.email = "me@example.com";
+        me.isSelf = true;
+        CalendarAttendee ada;
+        ada.name = "Ada Lovelace";
+        e.attendees = {me, ada};
+        InMemoryCalendarRepository calendar(CalendarAccess::FullAccess, {{"cal", "Work"}}, {e});
+        MomentStore local;
+        MomentService moments(calendar, local, h.settings, h.engine, h.store, [] { return kNow; });
+        h.settings.setCalendarConnected(true);
+        h.settings.setMomentsEnabled(true);
+        h.settings.setCalendarIDs({"cal"});
+        test::await(moments.refreshAccess());
+        test::await(moments.refresh(kNow));
+        h.model.setMoments(&moments);
+        h.settle();
+        h.type("ada");
+        QVERIFY(h.rowIDs(SearchSection::JustHappened).isEmpty());
+        QCOMPARE(h.rowIDs(SearchSection::Results).first(), QStringLiteral("ada"));
     }
 };
 

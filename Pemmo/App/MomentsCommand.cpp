@@ -1,0 +1,107 @@
+#include "App/MomentsCommand.h"
+
+#include "App/AppEnvironment.h"
+#include "App/Console.h"
+#include "App/DataFolder.h"
+#include "Moments/MomentService.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Settings/SettingsStore.h"
+#include "Support/IsoDate.h"
+#include "Support/WaitFor.h"
+
+#include <QLocale>
+#include <nlohmann/json.hpp>
+
+namespace pemmo::MomentsCommand {
+namespace {
+
+const char* const kUsageText =
+    "Usage: pemmo moments [--json]\n"
+    "  lists the Moments on offer: one-on-one events with a contact that ended in the last 48\n"
+    "  hours, until they are saved, dismissed or expire. With --json, one JSON array.\n";
+
+using Console::print;
+
+std::string utf8(const QString& text) {
+    return text.toStdString();
+}
+
+QString localTime(const QDateTime& instant) {
+    return QLocale().toString(instant.toLocalTime(), QLocale::ShortFormat);
+}
+
+} // namespace
+
+int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
+    bool json = false;
+    for (const QString& arg : arguments) {
+        if (arg == u"--json") {
+            json = true;
+        } else {
+            print(err, QString::fromLatin1(kUsageText));
+            return Console::usage;
+        }
+    }
+
+    const QString folder = dataFolder();
+    // While the application runs it owns the folder: the Moments are then worked out the same
+    // way, and nothing is written.
+    const auto lock = lockDataFolder(folder);
+    AppEnvironment::LiveOptions options;
+    options.directory = folder;
+    options.readOnlyStore = !lock;
+    const auto env = AppEnvironment::live(options);
+    pemmo::waitFor(env->sync().start());
+    env->sync().stop();
+    if (env->sync().state().kind == SyncState::Kind::Error) {
+        print(err, u"pemmo: "_qs + env->sync().state().message + u'\n');
+        return Console::failure;
+    }
+
+    MomentService& moments = env->moments();
+    if (!env->settings().calendarConnected() || env->settings().calendarIDs().isEmpty()) {
+        print(err, u"pemmo: no calendar is connected; choose calendars in the settings' Calendar pane.\n"_qs);
+    } else {
+        pemmo::waitFor(moments.refreshAccess());
+        pemmo::waitFor(moments.refresh(systemNow()));
+        if (moments.access() != CalendarAccess::FullAccess) {
+            print(err, u"pemmo: a chosen calendar cannot be read ("_qs +
+                           env->settings().calendarIDs().join(u", "_qs) + u").\n"_qs);
+            return Console::failure;
+        }
+        if (moments.error()) {
+            print(err, u"pemmo: "_qs + *moments.error() + u'\n');
+            return Console::failure;
+        }
+    }
+
+    const auto personName = [&env](const QString& id) {
+        const auto profile = env->sync().profile(id);
+        return profile ? profile->person.displayName() : QString();
+    };
+    if (json) {
+        auto list = nlohmann::ordered_json::array();
+        for (const MomentCandidate& m : moments.pending()) {
+            list.push_back({{"id", utf8(m.id)},
+                            {"title", utf8(m.eventTitle)},
+                            {"profileID", utf8(m.profileID)},
+                            {"person", utf8(personName(m.profileID))},
+                            {"start", utf8(IsoDate::format(m.startDate))},
+                            {"end", utf8(IsoDate::format(m.endDate))},
+                            {"expires", utf8(IsoDate::format(m.expiresAt))},
+                            {"recurring", m.isRecurring()},
+                            {"calendar", utf8(m.calendarID)}});
+        }
+        print(out, QString::fromStdString(list.dump(2)) + u'\n');
+    } else if (moments.pending().isEmpty()) {
+        print(out, u"No Moments right now.\n"_qs);
+    } else {
+        for (const MomentCandidate& m : moments.pending()) {
+            print(out, m.eventTitle + u" \u2014 "_qs + personName(m.profileID) + u"\n  ended "_qs +
+                           localTime(m.endDate) + u", open until "_qs + localTime(m.expiresAt) + u'\n');
+        }
+    }
+    return std::fflush(out) == 0 ? Console::success : Console::failure;
+}
+
+} // namespace pemmo::MomentsCommand

@@ -1,0 +1,192 @@
+// `pemmo moments` as a user runs it: the real binary over a data folder, a settings file, an
+// address-book folder and an iCalendar folder of its own.
+#include "App/DataFolder.h"
+#include "TestSupport/TempDir.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+
+using namespace pemmo;
+
+namespace {
+
+struct Result {
+    int exitCode;
+    QString out;
+    QString err;
+};
+
+QString icsTime(const QDateTime& instant) {
+    return instant.toUTC().toString(u"yyyyMMdd'T'HHmmss'Z'"_qs);
+}
+
+QByteArray oneOnOne(const QString& uid, const QDateTime& end, const QString& other, const QString& title) {
+    return QStringLiteral("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Pemmo tests//EN\r\nBEGIN:VEVENT\r\n"
+                          "UID:%1\r\nDTSTAMP:20260101T000000Z\r\nDTSTART:%2\r\nDTEND:%3\r\nSUMMARY:%4\r\n"
+                          "ORGANIZER;CN=Me:mailto:me@example.com\r\n"
+                          "ATTENDEE;CN=Me;PARTSTAT=ACCEPTED:mailto:me@example.com\r\n"
+                          "ATTENDEE;PARTSTAT=ACCEPTED:mailto:%5\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n")
+        .arg(uid, icsTime(end.addSecs(-3600)), icsTime(end), title, other)
+        .toUtf8();
+}
+
+QByteArray vcard(const QString& uid, const QString& given, const QString& family, const QString& email) {
+    return QStringLiteral(
+               "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%1\r\nFN:%2 %3\r\nN:%3;%2;;;\r\nEMAIL:%4\r\nEND:VCARD\r\n")
+        .arg(uid, given, family, email)
+        .toUtf8();
+}
+
+} // namespace
+
+class TestMomentsCommand : public QObject {
+    Q_OBJECT
+
+    test::TempDir m_home;
+    QDateTime m_now;
+
+    QString dataFolder() const { return m_home.filePath(u"Pemmo"_qs); }
+    QString calendarFolder() const { return m_home.filePath(u"calendars/nextcloud/work"_qs); }
+    QString settingsPath() const { return m_home.filePath(u"config/Pemmo/defaults.json"_qs); }
+
+    Result pemmo(const QStringList& arguments) {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_DATA_HOME"_qs, m_home.path());
+        env.insert(u"XDG_CONFIG_HOME"_qs, m_home.filePath(u"config"_qs));
+        process.setProcessEnvironment(env);
+        process.start(qEnvironmentVariable("PEMMO_BINARY"), arguments);
+        if (!process.waitForFinished(60000))
+            qFatal("pemmo did not finish");
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
+    }
+
+    void writeSettings(bool withSelf) {
+        QJsonObject settings{
+            {u"pemmo.calendar.connected"_qs, QJsonObject{{u"kind"_qs, u"bool"_qs}, {u"value"_qs, true}}},
+            {u"pemmo.calendar.enabled"_qs, QJsonObject{{u"kind"_qs, u"bool"_qs}, {u"value"_qs, true}}},
+            {u"pemmo.calendar.delay"_qs, QJsonObject{{u"kind"_qs, u"integer"_qs}, {u"value"_qs, 20}}},
+            {u"pemmo.calendar.ids"_qs,
+             QJsonObject{{u"kind"_qs, u"textList"_qs}, {u"value"_qs, QJsonArray{calendarFolder()}}}},
+        };
+        if (withSelf)
+            settings.insert(
+                u"pemmo.calendar.selfAddresses"_qs,
+                QJsonObject{{u"kind"_qs, u"textList"_qs}, {u"value"_qs, QJsonArray{u"me@example.com"_qs}}});
+        QDir().mkpath(QFileInfo(settingsPath()).absolutePath());
+        QFile file(settingsPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(QJsonDocument(settings).toJson());
+    }
+
+    void writeCalendar(const QString& name, const QByteArray& bytes) {
+        QDir().mkpath(calendarFolder());
+        QFile file(QDir(calendarFolder()).filePath(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    QJsonArray listed() {
+        const Result result = pemmo({u"moments"_qs, u"--json"_qs});
+        if (result.exitCode != 0)
+            qWarning("pemmo moments failed: %s", qPrintable(result.err));
+        return QJsonDocument::fromJson(result.out.toUtf8()).array();
+    }
+
+private Q_SLOTS:
+    void init() {
+        QVERIFY(!qEnvironmentVariableIsEmpty("PEMMO_BINARY"));
+        QDir(dataFolder()).removeRecursively();
+        QDir(m_home.filePath(u"config"_qs)).removeRecursively();
+        QDir(m_home.filePath(u"calendars"_qs)).removeRecursively();
+        // Whole seconds, as calendars write them.
+        m_now = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC);
+        QDir().mkpath(dataFolder() + u"/Contacts"_qs);
+        m_home.write(u"Pemmo/Contacts/ada.vcf"_qs,
+                     vcard(u"ada"_qs, u"Ada"_qs, u"Lovelace"_qs, u"ada@example.com"_qs));
+        m_home.write(u"Pemmo/Contacts/alan.vcf"_qs,
+                     vcard(u"alan"_qs, u"Alan"_qs, u"Turing"_qs, u"alan@example.com"_qs));
+    }
+
+    void listsTheOneOnOneThatEndedHalfAnHourAgo() {
+        writeSettings(true);
+        const QDateTime end = m_now.addSecs(-30 * 60);
+        writeCalendar(u"coffee.ics"_qs, oneOnOne(u"coffee-1"_qs, end, u"ada@example.com"_qs, u"Coffee"_qs));
+        const QJsonArray moments = listed();
+        QCOMPARE(moments.size(), 1);
+        const QJsonObject moment = moments.first().toObject();
+        QCOMPARE(moment[u"title"_qs].toString(), u"Coffee"_qs);
+        QCOMPARE(moment[u"person"_qs].toString(), u"Ada Lovelace"_qs);
+        QCOMPARE(moment[u"profileID"_qs].toString(), u"ada"_qs);
+        QCOMPARE(QDateTime::fromString(moment[u"end"_qs].toString(), Qt::ISODate), end);
+        QCOMPARE(QDateTime::fromString(moment[u"expires"_qs].toString(), Qt::ISODate), end.addSecs(172'800));
+        QCOMPARE(moment[u"id"_qs].toString().size(), 64);
+        QVERIFY(QFile::exists(dataFolder() + u"/calendar-moments.json"_qs));
+
+        const Result text = pemmo({u"moments"_qs});
+        QCOMPARE(text.exitCode, 0);
+        QVERIFY2(text.out.startsWith(u"Coffee \u2014 Ada Lovelace\n  ended "_qs), qPrintable(text.out));
+    }
+
+    void meetingInsideTheDelayIsNotListedYet() {
+        writeSettings(true);
+        writeCalendar(u"coffee.ics"_qs,
+                      oneOnOne(u"coffee-1"_qs, m_now.addSecs(-10 * 60), u"ada@example.com"_qs, u"Coffee"_qs));
+        QCOMPARE(listed().size(), 0);
+    }
+
+    void theUsersAddressIsFoundAndKept() {
+        writeSettings(false);
+        writeCalendar(u"a.ics"_qs,
+                      oneOnOne(u"a"_qs, m_now.addSecs(-30 * 60), u"ada@example.com"_qs, u"Coffee"_qs));
+        writeCalendar(u"b.ics"_qs, oneOnOne(u"b"_qs, m_now.addDays(-3), u"alan@example.com"_qs, u"Walk"_qs));
+        writeCalendar(u"c.ics"_qs,
+                      oneOnOne(u"c"_qs, m_now.addDays(-9), u"grace@example.com"_qs, u"Lunch"_qs));
+        const QJsonArray moments = listed();
+        QCOMPARE(moments.size(), 1);
+        QCOMPARE(moments.first().toObject()[u"profileID"_qs].toString(), u"ada"_qs);
+        QFile file(settingsPath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QJsonObject settings = QJsonDocument::fromJson(file.readAll()).object();
+        QCOMPARE(settings[u"pemmo.calendar.selfAddresses"_qs].toObject()[u"value"_qs].toArray(),
+                 QJsonArray{u"me@example.com"_qs});
+    }
+
+    void withoutACalendarThereIsNothingToList() {
+        const Result result = pemmo({u"moments"_qs, u"--json"_qs});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(result.out.toUtf8()).array().size(), 0);
+        QVERIFY(result.err.contains(u"no calendar is connected"_qs));
+    }
+
+    void whileTheApplicationRunsNothingIsWritten() {
+        writeSettings(true);
+        writeCalendar(u"coffee.ics"_qs,
+                      oneOnOne(u"coffee-1"_qs, m_now.addSecs(-30 * 60), u"ada@example.com"_qs, u"Coffee"_qs));
+        const auto lock = lockDataFolder(dataFolder());
+        QVERIFY(lock);
+        QCOMPARE(listed().size(), 1);
+        QVERIFY(!QFile::exists(dataFolder() + u"/calendar-moments.json"_qs));
+    }
+
+    void unreadableCalendarFails() {
+        writeSettings(true);
+        const Result result = pemmo({u"moments"_qs});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY(result.err.contains(calendarFolder()));
+    }
+
+    void unknownOptionIsAUsageError() {
+        const Result result = pemmo({u"moments"_qs, u"--yaml"_qs});
+        QCOMPARE(result.exitCode, 2);
+        QVERIFY(result.err.startsWith(u"Usage: pemmo moments"_qs));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMomentsCommand)
+#include "TestMomentsCommand.moc"

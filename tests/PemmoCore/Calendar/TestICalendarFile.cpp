@@ -1,0 +1,326 @@
+// One ".ics" file laid out in time: repeating series, edited and deleted occurrences, zones,
+// floating and all-day times, participants. Runs in a zone of its own (Asia/Tokyo, no daylight
+// saving) so that floating and all-day times show where they are placed.
+#include "Calendar/CalendarError.h"
+#include "Calendar/ICalendarFile.h"
+
+#include <QFile>
+#include <QTest>
+#include <ctime>
+
+using namespace pemmo;
+
+namespace {
+
+QDateTime utc(const char* text) {
+    return QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate).toUTC();
+}
+
+QByteArray dataFile(const QString& name) {
+    QFile file(qEnvironmentVariable("PEMMO_TEST_DATA") + u"/ics/"_qs + name);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing test file %s", qPrintable(name));
+    return file.readAll();
+}
+
+QByteArray calendar(const QByteArray& body) {
+    return "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Pemmo tests//EN\r\n" + body + "END:VCALENDAR\r\n";
+}
+
+ICalendarFile::Context context(QSet<QString> self = {u"me@example.com"_qs}) {
+    ICalendarFile::Context c;
+    c.calendarID = u"/cal/work"_qs;
+    c.sourceID = u"account"_qs;
+    c.localID = u"event.ics"_qs;
+    c.selfAddresses = std::move(self);
+    return c;
+}
+
+QList<CalendarEventSnapshot> lay(const QByteArray& bytes, const char* from, const char* to,
+                                 const ICalendarFile::Context& ctx = context()) {
+    QList<CalendarEventSnapshot> out;
+    ICalendarFile::parse(bytes)->occurrences(utc(from), utc(to), ctx, out);
+    return out;
+}
+
+QList<QDateTime> starts(const QList<CalendarEventSnapshot>& events) {
+    QList<QDateTime> list;
+    for (const CalendarEventSnapshot& e : events)
+        list.append(e.start);
+    std::sort(list.begin(), list.end());
+    return list;
+}
+
+} // namespace
+
+class TestICalendarFile : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() {
+        qputenv("TZ", "Asia/Tokyo");
+        tzset();
+    }
+
+    void movedOccurrenceKeepsItsPlaceInTheSeries() {
+        const auto events =
+            lay(dataFile(u"weekly-moved.ics"_qs), "2026-01-01T00:00:00Z", "2026-02-28T00:00:00Z");
+        QCOMPARE(events.size(), 6);
+        int moved = 0;
+        for (const CalendarEventSnapshot& e : events) {
+            QVERIFY(e.recurring);
+            QCOMPARE(e.externalID, u"weekly-moved@pemmo.test"_qs);
+            QVERIFY(e.occurrence);
+            if (e.title == u"1:1 with Ada (moved)") {
+                ++moved;
+                QCOMPARE(e.start, utc("2026-01-19T11:00:00Z"));
+                QCOMPARE(e.end, utc("2026-01-19T11:30:00Z"));
+                QCOMPARE(*e.occurrence, utc("2026-01-19T09:00:00Z"));
+            } else {
+                QCOMPARE(*e.occurrence, e.start);
+                QCOMPARE(e.start.time(), QTime(9, 0));
+            }
+        }
+        QCOMPARE(moved, 1);
+        // The original slot of the moved occurrence is gone.
+        QVERIFY(!starts(events).contains(utc("2026-01-19T09:00:00Z")));
+    }
+
+    void deletedOccurrenceIsLeftOut() {
+        const auto events =
+            lay(dataFile(u"weekly-deleted.ics"_qs), "2026-02-01T00:00:00Z", "2026-03-31T00:00:00Z");
+        QCOMPARE(starts(events),
+                 (QList<QDateTime>{utc("2026-02-05T20:00:00Z"), utc("2026-02-12T20:00:00Z"),
+                                   utc("2026-02-26T20:00:00Z"), utc("2026-03-05T20:00:00Z")}));
+    }
+
+    void weeklyMeetingKeepsItsLocalTimeAcrossTheClockChange() {
+        const auto events =
+            lay(dataFile(u"weekly-dst.ics"_qs), "2026-03-15T00:00:00Z", "2026-04-07T00:00:00Z");
+        QCOMPARE(starts(events),
+                 (QList<QDateTime>{utc("2026-03-16T08:00:00Z"), utc("2026-03-23T08:00:00Z"),
+                                   utc("2026-03-30T07:00:00Z"), utc("2026-04-06T07:00:00Z")}));
+        for (const CalendarEventSnapshot& e : events)
+            QCOMPARE(e.start.secsTo(e.end), 45 * 60);
+    }
+
+    // An endless series is entered near the window, not walked from its start; the occurrence
+    // found there must be the one the rule gives.
+    void endlessSeriesFindsTheOccurrenceYearsLater() {
+        const auto events =
+            lay(dataFile(u"weekly-dst.ics"_qs), "2031-03-03T00:00:00Z", "2031-03-04T00:00:00Z");
+        QCOMPARE(starts(events), QList<QDateTime>{utc("2031-03-03T08:00:00Z")});
+        QCOMPARE(*events.first().occurrence, utc("2031-03-03T08:00:00Z"));
+    }
+
+    void floatingTimesAreLocalTimes() {
+        const auto events = lay(dataFile(u"floating.ics"_qs), "2026-03-31T00:00:00Z", "2026-04-05T00:00:00Z");
+        // 10:00 and 09:00 in Tokyo are 01:00 and 00:00 UTC.
+        QCOMPARE(starts(events),
+                 (QList<QDateTime>{utc("2026-04-01T00:00:00Z"), utc("2026-04-01T01:00:00Z"),
+                                   utc("2026-04-02T00:00:00Z"), utc("2026-04-03T00:00:00Z")}));
+        for (const CalendarEventSnapshot& e : events) {
+            if (e.title == u"Stand-up")
+                QCOMPARE(e.start.secsTo(e.end), 15 * 60);
+            else
+                QVERIFY(!e.recurring);
+        }
+    }
+
+    void allDayEventsStartAtLocalMidnight() {
+        const auto single = lay(dataFile(u"all-day.ics"_qs), "2026-04-30T00:00:00Z", "2026-05-02T00:00:00Z");
+        QCOMPARE(single.size(), 1);
+        QVERIFY(single.first().allDay);
+        QCOMPARE(single.first().start, utc("2026-04-30T15:00:00Z"));
+        QCOMPARE(single.first().end, utc("2026-05-01T15:00:00Z"));
+
+        const auto yearly = lay(dataFile(u"all-day.ics"_qs), "2026-06-01T00:00:00Z", "2026-06-30T00:00:00Z");
+        QCOMPARE(yearly.size(), 1);
+        QVERIFY(yearly.first().allDay);
+        QVERIFY(yearly.first().recurring);
+        QCOMPARE(yearly.first().start, utc("2026-06-09T15:00:00Z"));
+    }
+
+    void cancelledEventsAndOccurrencesAreMarked() {
+        const auto events =
+            lay(dataFile(u"cancelled.ics"_qs), "2026-06-01T00:00:00Z", "2026-06-05T00:00:00Z");
+        QCOMPARE(events.size(), 4);
+        QStringList cancelled;
+        for (const CalendarEventSnapshot& e : events) {
+            if (e.cancelled)
+                cancelled.append(e.externalID + u' ' + e.start.toString(Qt::ISODate));
+        }
+        std::sort(cancelled.begin(), cancelled.end());
+        QCOMPARE(cancelled, (QStringList{u"cancelled-one@pemmo.test 2026-06-01T08:00:00Z"_qs,
+                                         u"cancelled-series@pemmo.test 2026-06-03T08:00:00Z"_qs}));
+    }
+
+    void outlookInvitationReadsZoneRoomAndOrganizer() {
+        const auto events =
+            lay(dataFile(u"outlook-invite.ics"_qs), "2026-03-10T00:00:00Z", "2026-03-11T00:00:00Z");
+        QCOMPARE(events.size(), 1);
+        const CalendarEventSnapshot& e = events.first();
+        QCOMPARE(e.start, utc("2026-03-10T13:00:00Z"));
+        QCOMPARE(e.title, u"Catch-up"_qs);
+        QVERIFY(e.externalID.startsWith(u"040000008200E00074C5B7101A82E008"));
+        // The organiser is listed among the attendees already (in another case): not added again.
+        QCOMPARE(e.attendees.size(), 3);
+        QCOMPARE(e.attendees[0].email, u"me@example.com"_qs);
+        QVERIFY(e.attendees[0].isSelf);
+        QCOMPARE(e.attendees[1].kind, CalendarAttendee::Kind::Resource);
+        QCOMPARE(e.attendees[1].name, u"Room 4"_qs);
+        QCOMPARE(e.attendees[2].email, u"grace.hopper@example.com"_qs);
+        QCOMPARE(e.attendees[2].kind, CalendarAttendee::Kind::Person);
+        QVERIFY(!e.attendees[2].isSelf);
+    }
+
+    void participantsTranslate_data() {
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QString>("emails");
+        QTest::addColumn<QString>("kinds");
+        QTest::addColumn<QString>("flags");
+        // flags per attendee: s = self, d = declined, - = neither
+        QTest::newRow("organiser not among attendees comes last")
+            << QByteArray("ORGANIZER;CN=Ada:mailto:ada@example.com\r\nATTENDEE:mailto:me@example.com\r\n")
+            << u"me@example.com ada@example.com"_qs << u"person person"_qs << u"s -"_qs;
+        QTest::newRow("self organiser also listed as attendee")
+            << QByteArray("ORGANIZER:mailto:ME@example.com\r\nATTENDEE:mailto:me@example.com\r\n"
+                          "ATTENDEE:mailto:ada@example.com\r\n")
+            << u"me@example.com ada@example.com"_qs << u"person person"_qs << u"s -"_qs;
+        QTest::newRow("participant types")
+            << QByteArray("ATTENDEE;CUTYPE=GROUP:mailto:team@example.com\r\nATTENDEE;CUTYPE=ROOM:mailto:r@"
+                          "example.com\r\n"
+                          "ATTENDEE;CUTYPE=UNKNOWN:mailto:u@example.com\r\nATTENDEE;CUTYPE=X-BOT:mailto:b@"
+                          "example.com\r\n"
+                          "ATTENDEE;CUTYPE=INDIVIDUAL:mailto:i@example.com\r\n")
+            << u"team@example.com r@example.com u@example.com b@example.com i@example.com"_qs
+            << u"group resource unknown unknown person"_qs << u"- - - - -"_qs;
+        QTest::newRow("declined") << QByteArray("ATTENDEE;PARTSTAT=DECLINED:mailto:me@example.com\r\n")
+                                  << u"me@example.com"_qs << u"person"_qs << u"sd"_qs;
+        QTest::newRow("address that is no e-mail")
+            << QByteArray("ATTENDEE;CN=Phone:tel:+15555550123\r\n") << u""_qs << u"person"_qs << u"-"_qs;
+    }
+    void participantsTranslate() {
+        QFETCH(QByteArray, lines);
+        QFETCH(QString, emails);
+        QFETCH(QString, kinds);
+        QFETCH(QString, flags);
+        const auto events = lay(calendar("BEGIN:VEVENT\r\nUID:p\r\nDTSTART:20260101T100000Z\r\n"
+                                         "DTEND:20260101T110000Z\r\n" +
+                                         lines + "END:VEVENT\r\n"),
+                                "2026-01-01T00:00:00Z", "2026-01-02T00:00:00Z");
+        QCOMPARE(events.size(), 1);
+        QStringList gotEmails, gotKinds, gotFlags;
+        for (const CalendarAttendee& a : events.first().attendees) {
+            gotEmails.append(a.email);
+            const char* kind[] = {"person", "resource", "group", "unknown"};
+            gotKinds.append(QString::fromLatin1(kind[static_cast<int>(a.kind)]));
+            QString f = a.isSelf ? u"s"_qs : QString();
+            if (a.declined)
+                f += u'd';
+            gotFlags.append(f.isEmpty() ? u"-"_qs : f);
+        }
+        QCOMPARE(gotEmails.join(u' '), emails);
+        QCOMPARE(gotKinds.join(u' '), kinds);
+        QCOMPARE(gotFlags.join(u' '), flags);
+    }
+
+    void zoneNamesResolve_data() {
+        QTest::addColumn<QByteArray>("tzid");
+        QTest::addColumn<QDateTime>("start");
+        QTest::newRow("IANA name") << QByteArray("Europe/Berlin") << utc("2026-03-10T13:00:00Z");
+        QTest::newRow("Windows name without VTIMEZONE")
+            << QByteArray("W. Europe Standard Time") << utc("2026-03-10T13:00:00Z");
+        QTest::newRow("vendor prefix")
+            << QByteArray("/mozilla.org/20050126_1/America/New_York") << utc("2026-03-10T18:00:00Z");
+        QTest::newRow("unknown name is floating")
+            << QByteArray("Somewhere/Else") << utc("2026-03-10T05:00:00Z");
+    }
+    void zoneNamesResolve() {
+        QFETCH(QByteArray, tzid);
+        QFETCH(QDateTime, start);
+        const auto events =
+            lay(calendar("BEGIN:VEVENT\r\nUID:z\r\nDTSTART;TZID=" + tzid +
+                         ":20260310T140000\r\nDTEND;TZID=" + tzid + ":20260310T143000\r\nEND:VEVENT\r\n"),
+                "2026-03-09T00:00:00Z", "2026-03-12T00:00:00Z");
+        QCOMPARE(events.size(), 1);
+        QCOMPARE(events.first().start, start);
+    }
+
+    void windowIncludesBothEnds() {
+        const QByteArray bytes =
+            calendar("BEGIN:VEVENT\r\nUID:a\r\nDTSTART:20260101T090000Z\r\nDTEND:20260101T100000Z\r\n"
+                     "END:VEVENT\r\n");
+        QCOMPARE(lay(bytes, "2026-01-01T10:00:00Z", "2026-01-01T12:00:00Z").size(), 1);
+        QCOMPARE(lay(bytes, "2026-01-01T07:00:00Z", "2026-01-01T09:00:00Z").size(), 1);
+        QCOMPARE(lay(bytes, "2026-01-01T10:00:01Z", "2026-01-01T12:00:00Z").size(), 0);
+    }
+
+    void eventWithoutTitleIsTimeTogether() {
+        const auto events =
+            lay(calendar("BEGIN:VEVENT\r\nUID:t\r\nDTSTART:20260101T090000Z\r\nDTEND:20260101T100000Z\r\n"
+                         "SUMMARY:  \r\nEND:VEVENT\r\n"),
+                "2026-01-01T00:00:00Z", "2026-01-02T00:00:00Z");
+        QCOMPARE(events.size(), 1);
+        QCOMPARE(events.first().title, u"Time together"_qs);
+    }
+
+    void eventWithoutStartIsSkipped() {
+        const auto file =
+            ICalendarFile::parse(calendar("BEGIN:VEVENT\r\nUID:n\r\nSUMMARY:No time\r\nEND:VEVENT\r\n"));
+        QCOMPARE(file->seriesCount(), 0);
+    }
+
+    void eventWithoutEndLastsNoTime() {
+        const auto events =
+            lay(calendar("BEGIN:VEVENT\r\nUID:e\r\nDTSTART:20260101T090000Z\r\nEND:VEVENT\r\n"),
+                "2026-01-01T00:00:00Z", "2026-01-02T00:00:00Z");
+        QCOMPARE(events.size(), 1);
+        QCOMPARE(events.first().end, events.first().start);
+    }
+
+    void birthdayEventsAreLeftOut() {
+        const auto file = ICalendarFile::parse(
+            calendar("BEGIN:VEVENT\r\nUID:b\r\nDTSTART;VALUE=DATE:19900101\r\nRRULE:FREQ=YEARLY\r\n"
+                     "X-NEXTCLOUD-BC-FIELD-TYPE:BDAY\r\nSUMMARY:Ada's birthday\r\nEND:VEVENT\r\n"));
+        QVERIFY(file->onlyBirthdays());
+        QList<CalendarEventSnapshot> out;
+        file->occurrences(utc("2026-01-01T00:00:00Z"), utc("2026-01-03T00:00:00Z"), context(), out);
+        QVERIFY(out.isEmpty());
+    }
+
+    void publishedFeedIsRecognised_data() {
+        QTest::addColumn<QByteArray>("header");
+        QTest::addColumn<bool>("feed");
+        QTest::newRow("refresh interval") << QByteArray("REFRESH-INTERVAL;VALUE=DURATION:PT12H\r\n") << true;
+        QTest::newRow("published TTL") << QByteArray("X-PUBLISHED-TTL:PT1H\r\n") << true;
+        QTest::newRow("source") << QByteArray("SOURCE;VALUE=URI:https://example.com/cal.ics\r\n") << true;
+        QTest::newRow("an export is no feed")
+            << QByteArray("METHOD:PUBLISH\r\nX-WR-CALNAME:Work\r\n") << false;
+    }
+    void publishedFeedIsRecognised() {
+        QFETCH(QByteArray, header);
+        QFETCH(bool, feed);
+        QCOMPARE(ICalendarFile::parse(calendar(header))->isPublishedFeed(), feed);
+    }
+
+    void calendarNameComesFromTheFile() {
+        QCOMPARE(ICalendarFile::parse(calendar("X-WR-CALNAME:Work\r\n"))->calendarName(), u"Work"_qs);
+        QCOMPARE(ICalendarFile::parse(calendar("NAME:Team\r\nX-WR-CALNAME:Work\r\n"))->calendarName(),
+                 u"Team"_qs);
+    }
+
+    void textThatIsNoCalendarFails() {
+        QVERIFY_THROWS_EXCEPTION(CalendarError, ICalendarFile::parse("just some words\n"));
+    }
+
+    void participantsPerSeriesCountsEachSeriesOnce() {
+        const auto file = ICalendarFile::parse(dataFile(u"weekly-moved.ics"_qs));
+        const QList<QSet<QString>> participants = file->participantsPerSeries();
+        QCOMPARE(participants.size(), 1);
+        QCOMPARE(participants.first(), (QSet<QString>{u"me@example.com"_qs, u"ada@example.com"_qs}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestICalendarFile)
+#include "TestICalendarFile.moc"

@@ -1,0 +1,222 @@
+// When Moments refresh by themselves: the calendar changing, Pemmo coming to the front, the
+// computer waking, the session becoming active, and the minute tick.
+#include "Contacts/InMemoryContactRepository.h"
+#include "Moments/MomentMaintenance.h"
+#include "Moments/MomentService.h"
+#include "Moments/MomentStore.h"
+#include "Moments/SessionEvents.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Settings/InMemoryKeyValueStore.h"
+#include "Settings/SettingsStore.h"
+#include "Store/PemmoStore.h"
+#include "Store/PhotoStore.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/HeldCalendar.h"
+#include "TestSupport/People.h"
+#include "TestSupport/TempDir.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace pemmo;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QDateTime kTen = QDateTime(QDate(2026, 1, 10), QTime(10, 0), Qt::UTC);
+const QString kCalendar = u"/cal/work"_qs;
+
+CalendarEventSnapshot meeting(const QDateTime& end) {
+    CalendarEventSnapshot e;
+    e.calendarID = kCalendar;
+    e.externalID = u"e-"_qs + QString::number(end.toSecsSinceEpoch());
+    e.title = u"Coffee"_qs;
+    e.start = end.addSecs(-1800);
+    e.end = end;
+    CalendarAttendee me;
+    me.email = u"me@example.com"_qs;
+    me.isSelf = true;
+    CalendarAttendee ada;
+    ada.email = u"ada@example.com"_qs;
+    e.attendees = {me, ada};
+    return e;
+}
+
+struct Fixture {
+    explicit Fixture(std::chrono::milliseconds tick = 1h)
+        : contacts({[] {
+            Person p = test::person(u"ada"_qs, u"Ada"_qs, u"Lovelace"_qs);
+            p.emails.append({u"work"_qs, u"ada@example.com"_qs});
+            return p;
+        }()})
+        , store(dir.path(), 1ms, [this] { return now; })
+        , photos(dir.filePath(u"Photos"_qs))
+        , sync(contacts, store, photos, 1h, 5s, [this] { return now; })
+        , settings(keyValues)
+        , calendar(CalendarAccess::FullAccess, {{kCalendar, u"Work"_qs}})
+        , local(dir.filePath(MomentStore::fileName()), [this] { return now; })
+        , service(calendar, local, settings, sync, store, [this] { return now; })
+        , maintenance(
+              service, calendar, settings, sync, &session, [this] { return now; }, tick) {
+        calendar.setHeld(false);
+        settings.setCalendarConnected(true);
+        settings.setMomentsEnabled(true);
+        settings.setCalendarIDs({kCalendar});
+    }
+
+    // Starts the address book and maintenance and waits for the first refresh.
+    void startAll() {
+        QSignalSpy refreshed(&maintenance, &MomentMaintenance::refreshed);
+        maintenance.start();
+        test::await(sync.start());
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 5000);
+    }
+
+    QDateTime now = kTen;
+    test::TempDir dir;
+    InMemoryContactRepository contacts;
+    PemmoStore store;
+    PhotoStore photos;
+    ProfileSyncEngine sync;
+    InMemoryKeyValueStore keyValues;
+    SettingsStore settings;
+    test::HeldCalendar calendar; // reads go straight through unless a test holds them
+    MomentStore local;
+    MomentService service;
+    SessionEvents session;
+    MomentMaintenance maintenance;
+};
+
+} // namespace
+
+class TestMomentMaintenance : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void firstRefreshWaitsForTheAddressBook() {
+        Fixture f;
+        f.calendar.setSnapshots({meeting(kTen.addSecs(-1800))});
+        f.maintenance.start();
+        QCOMPARE(f.maintenance.refreshCount(), 0);
+        QSignalSpy refreshed(&f.maintenance, &MomentMaintenance::refreshed);
+        test::await(f.sync.start());
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 5000);
+        QCOMPARE(f.maintenance.refreshCount(), 1);
+        // Read with access known, so the first refresh already finds the Moment.
+        QCOMPARE(f.service.pending().size(), 1);
+        QCOMPARE(f.maintenance.lastRefresh(), kTen);
+    }
+
+    void eachTriggerRefreshes_data() {
+        QTest::addColumn<int>("trigger");
+        QTest::newRow("calendar changed") << 0;
+        QTest::newRow("woke from sleep") << 1;
+        QTest::newRow("session active again") << 2;
+        QTest::newRow("Pemmo became active") << 3;
+        QTest::newRow("other calendars chosen") << 4;
+    }
+    void eachTriggerRefreshes() {
+        QFETCH(int, trigger);
+        Fixture f;
+        f.startAll();
+        const int before = f.maintenance.refreshCount();
+        QSignalSpy refreshed(&f.maintenance, &MomentMaintenance::refreshed);
+        switch (trigger) {
+        case 0:
+            f.calendar.setSnapshots({meeting(kTen.addSecs(-1800))});
+            break;
+        case 1:
+            Q_EMIT f.session.woke();
+            break;
+        case 2:
+            Q_EMIT f.session.sessionActive();
+            break;
+        case 3:
+            f.maintenance.applicationActivated();
+            break;
+        case 4:
+            f.settings.setCalendarIDs({kCalendar, u"/cal/home"_qs});
+            break;
+        }
+        QCOMPARE(f.maintenance.refreshCount(), before + 1);
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 5000);
+    }
+
+    // The calendar's own change is read by the refresh itself; the other triggers read the
+    // permission and the calendars first.
+    void onlyTheOtherTriggersReadThePermissionAgain() {
+        Fixture f;
+        f.startAll();
+        f.calendar.setAuthorization(CalendarAccess::Denied);
+        QSignalSpy refreshed(&f.maintenance, &MomentMaintenance::refreshed);
+        f.calendar.setSnapshots({meeting(kTen.addSecs(-1800))});
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 5000);
+        QCOMPARE(f.service.access(), CalendarAccess::FullAccess);
+        Q_EMIT f.session.woke();
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 2, 5000);
+        QCOMPARE(f.service.access(), CalendarAccess::Denied);
+    }
+
+    void triggersDuringARefreshRunItOnceMore() {
+        Fixture f;
+        f.startAll();
+        QSignalSpy refreshed(&f.maintenance, &MomentMaintenance::refreshed);
+        const int before = f.maintenance.refreshCount();
+        f.calendar.setHeld(true);
+        f.maintenance.requestRefresh();
+        QTRY_COMPARE_WITH_TIMEOUT(f.calendar.waiting(), 1, 5000);
+        QVERIFY(f.maintenance.isRunning());
+        f.maintenance.requestRefresh();
+        f.maintenance.requestRefresh();
+        f.calendar.setHeld(false);
+        f.calendar.release();
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 5000);
+        QCOMPARE(f.maintenance.refreshCount(), before + 2);
+    }
+
+    void tickExpiresAndRefreshesWhenTheLastRefreshIsOld() {
+        Fixture f;
+        f.calendar.setSnapshots({meeting(kTen.addSecs(-1800))});
+        f.startAll();
+        QCOMPARE(f.service.pending().size(), 1);
+        const int before = f.maintenance.refreshCount();
+
+        f.now = kTen.addSecs(14 * 60);
+        f.maintenance.tick();
+        QCOMPARE(f.maintenance.refreshCount(), before);
+
+        // Past its 48 hours the Moment goes on the tick itself, before any refresh.
+        f.now = kTen.addSecs(172'800);
+        QSignalSpy refreshed(&f.maintenance, &MomentMaintenance::refreshed);
+        f.maintenance.tick();
+        QVERIFY(f.service.pending().isEmpty());
+        QCOMPARE(f.maintenance.refreshCount(), before + 1);
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 5000);
+    }
+
+    void timerTicks() {
+        Fixture f(5ms);
+        f.startAll();
+        f.now = kTen.addSecs(900);
+        QSignalSpy refreshed(&f.maintenance, &MomentMaintenance::refreshed);
+        QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 5000);
+        QCOMPARE(f.maintenance.lastRefresh(), kTen.addSecs(900));
+    }
+
+    void stoppedMaintenanceHearsNothing() {
+        Fixture f;
+        f.startAll();
+        f.maintenance.stop();
+        const int before = f.maintenance.refreshCount();
+        f.calendar.setSnapshots({meeting(kTen.addSecs(-1800))});
+        Q_EMIT f.session.woke();
+        f.maintenance.applicationActivated();
+        f.maintenance.tick();
+        // Every trigger would have started its refresh right away.
+        QVERIFY(!f.maintenance.isRunning());
+        QCOMPARE(f.maintenance.refreshCount(), before);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMomentMaintenance)
+#include "TestMomentMaintenance.moc"

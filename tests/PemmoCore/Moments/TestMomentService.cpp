@@ -1,0 +1,452 @@
+// The Moment service over an in-memory calendar, the real record store and sync engine, and a
+// Moments file in a temporary folder; "now" is a hand-set clock.
+#include "Contacts/InMemoryContactRepository.h"
+#include "Moments/MomentError.h"
+#include "Moments/MomentService.h"
+#include "Moments/MomentStore.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Settings/InMemoryKeyValueStore.h"
+#include "Settings/SettingsStore.h"
+#include "Store/PemmoStore.h"
+#include "Store/PhotoStore.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/AwaitError.h"
+#include "TestSupport/HeldCalendar.h"
+#include "TestSupport/People.h"
+#include "TestSupport/TempDir.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace pemmo;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QDateTime kTen = QDateTime(QDate(2026, 1, 10), QTime(10, 0), Qt::UTC);
+const QString kCalendar = u"/cal/work"_qs;
+
+CalendarAttendee attendee(const QString& email, bool self = false) {
+    CalendarAttendee a;
+    a.email = email;
+    a.isSelf = self;
+    return a;
+}
+
+// A one-on-one with `email` from `start` to `end`.
+CalendarEventSnapshot meeting(const QString& uid, const QDateTime& start, const QDateTime& end,
+                              const QString& email = u"ada@example.com"_qs) {
+    CalendarEventSnapshot e;
+    e.calendarID = kCalendar;
+    e.sourceID = u"account"_qs;
+    e.externalID = uid;
+    e.localID = uid + u".ics"_qs;
+    e.title = u"Coffee"_qs;
+    e.start = start;
+    e.end = end;
+    e.attendees = {attendee(u"me@example.com"_qs, true), attendee(email)};
+    return e;
+}
+
+CalendarEventSnapshot weekly(const QDateTime& start) {
+    CalendarEventSnapshot e = meeting(u"weekly"_qs, start, start.addSecs(1800));
+    e.recurring = true;
+    e.occurrence = start;
+    return e;
+}
+
+Person withEmail(Person p, const QString& email) {
+    p.emails.append({u"work"_qs, email});
+    return p;
+}
+
+QList<Person> people() {
+    return {withEmail(test::person(u"ada"_qs, u"Ada"_qs, u"Lovelace"_qs), u"ada@example.com"_qs),
+            withEmail(test::person(u"alan"_qs, u"Alan"_qs, u"Turing"_qs), u"alan@example.com"_qs)};
+}
+
+struct Fixture {
+    Fixture()
+        : contacts(people())
+        , store(dir.path(), 1ms, [this] { return now; })
+        , photos(dir.filePath(u"Photos"_qs))
+        , sync(contacts, store, photos, 1h, 5s, [this] { return now; })
+        , settings(keyValues)
+        , calendar(CalendarAccess::FullAccess, {{kCalendar, u"Work"_qs}})
+        , local(dir.filePath(MomentStore::fileName()), [this] { return now; })
+        , service(calendar, local, settings, sync, store, [this] { return now; }) {
+        calendar.setHeld(false);
+        test::await(sync.start());
+        settings.setCalendarConnected(true);
+        settings.setMomentsEnabled(true);
+        settings.setCalendarIDs({kCalendar});
+        settings.setMomentDelayMinutes(20);
+        test::await(service.refreshAccess());
+    }
+
+    void refresh() { test::await(service.refresh(now)); }
+
+    QStringList pendingIDs() const {
+        QStringList ids;
+        for (const MomentCandidate& c : service.pending())
+            ids.append(c.id);
+        return ids;
+    }
+
+    QDateTime now = kTen;
+    test::TempDir dir;
+    InMemoryContactRepository contacts;
+    PemmoStore store;
+    PhotoStore photos;
+    ProfileSyncEngine sync;
+    InMemoryKeyValueStore keyValues;
+    SettingsStore settings;
+    // Reads go straight through unless a test holds them.
+    test::HeldCalendar calendar;
+    MomentStore local;
+    MomentService service;
+};
+
+} // namespace
+
+class TestMomentService : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void meetingThatEndedIsOffered() {
+        Fixture f;
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.refresh();
+        QCOMPARE(f.service.pending().size(), 1);
+        QCOMPARE(f.service.pending().first().profileID, u"ada"_qs);
+        QVERIFY(!f.service.error());
+        QVERIFY(f.dir.exists(MomentStore::fileName()));
+    }
+
+    void meetingInsideTheDelayWaits() {
+        Fixture f;
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-3600), kTen.addSecs(-600))});
+        f.refresh();
+        QVERIFY(f.service.pending().isEmpty());
+        f.now = kTen.addSecs(15 * 60);
+        f.refresh();
+        QCOMPARE(f.service.pending().size(), 1);
+    }
+
+    void savingAddsAMetEntryAndTheMomentNeverReturns() {
+        Fixture f;
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.refresh();
+        const MomentCandidate moment = f.service.pending().first();
+        f.service.setDraft(moment.id, u"Talked about"_qs);
+        QCOMPARE(f.service.drafts().value(moment.id), u"Talked about"_qs);
+
+        test::await(f.service.save(moment, u"  Talked about engines.\n"_qs, false));
+        QVERIFY(f.service.pending().isEmpty());
+        QVERIFY(f.service.drafts().isEmpty());
+        QVERIFY(!f.service.isSaving());
+
+        const Profile ada = *f.sync.profile(u"ada"_qs);
+        QCOMPARE(ada.record.interactions.size(), 1);
+        const Interaction& entry = ada.record.interactions.first();
+        QCOMPARE(entry.kind, Interaction::Kind::Met);
+        QCOMPARE(entry.text, u"Talked about engines."_qs);
+        QCOMPARE(entry.date, moment.endDate);
+        QCOMPARE(entry.calendarEventHash, moment.id);
+        QStringList others = moment.sortedAliases();
+        others.removeAll(moment.id);
+        QCOMPARE(entry.calendarEventAliases, others);
+        for (const QString& alias : moment.aliases)
+            QCOMPARE(f.local.state().suppressed.value(alias), MomentStatus::Saved);
+
+        f.refresh();
+        QVERIFY(f.service.pending().isEmpty());
+    }
+
+    void justLoggingNeedsNoText() {
+        Fixture f;
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.refresh();
+        const MomentCandidate moment = f.service.pending().first();
+        const auto empty = test::awaitErrorOf<MomentError>(f.service.save(moment, u"  "_qs, false));
+        QVERIFY(empty);
+        QCOMPARE(empty->message(), u"Write a memory first, or choose Just log that we met."_qs);
+        test::await(f.service.save(moment, MomentService::justLogText(), true));
+        QCOMPARE(f.sync.profile(u"ada"_qs)->record.interactions.first().text, u"Spent time together."_qs);
+    }
+
+    void secondSaveWhileOneRunsIsRefused() {
+        Fixture f;
+        f.calendar.setSnapshots(
+            {meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800)),
+             meeting(u"e2"_qs, kTen.addSecs(-7200), kTen.addSecs(-3600), u"alan@example.com"_qs)});
+        f.refresh();
+        QCOMPARE(f.service.pending().size(), 2);
+        auto first = f.service.save(f.service.pending()[0], u"One"_qs, false);
+        QVERIFY(f.service.isSaving());
+        const auto busy =
+            test::awaitErrorOf<MomentError>(f.service.save(f.service.pending()[1], u"Two"_qs, false));
+        QVERIFY(busy);
+        QCOMPARE(busy->errorCase(), MomentError::Case::Busy);
+        test::await(std::move(first));
+        QCOMPARE(f.service.pending().size(), 1);
+    }
+
+    void momentGoneOrContactDeletedIsUnavailable() {
+        Fixture f;
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.refresh();
+        MomentCandidate moment = f.service.pending().first();
+        f.service.dismiss(moment);
+        auto gone = test::awaitErrorOf<MomentError>(f.service.save(moment, u"x"_qs, false));
+        QVERIFY(gone && gone->errorCase() == MomentError::Case::Unavailable);
+
+        Fixture g;
+        g.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        g.refresh();
+        moment = g.service.pending().first();
+        g.contacts.setPeople({people()[1]});
+        test::await(g.sync.refresh());
+        auto deleted = test::awaitErrorOf<MomentError>(g.service.save(moment, u"x"_qs, false));
+        QVERIFY(deleted && deleted->errorCase() == MomentError::Case::Unavailable);
+        // The published list drops it as soon as anything publishes.
+        QVERIFY(g.service.expire(g.now));
+        QVERIFY(g.service.pending().isEmpty());
+    }
+
+    void momentSavedOnAnotherDeviceIsNeverOffered() {
+        Fixture f;
+        const CalendarEventSnapshot event = meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800));
+        const QString external =
+            MomentCandidate::stableHash({u"external-v1"_qs, u"account"_qs, u"e1"_qs, u"single"_qs});
+        Interaction synced;
+        synced.id = QUuid::createUuid();
+        synced.kind = Interaction::Kind::Met;
+        synced.date = event.end;
+        synced.text = u"From the laptop"_qs;
+        synced.calendarEventHash = external;
+        test::await(f.sync.addInteraction(u"ada"_qs, synced));
+        f.calendar.setSnapshots({event});
+        f.refresh();
+        QVERIFY(f.service.pending().isEmpty());
+        QVERIFY(f.service.committed().contains(external));
+        QCOMPARE(f.local.state().suppressed.value(external), MomentStatus::Saved);
+    }
+
+    void dismissedMomentStaysDismissed() {
+        Fixture f;
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.refresh();
+        f.service.dismiss(f.service.pending().first());
+        QVERIFY(f.service.pending().isEmpty());
+        f.refresh();
+        QVERIFY(f.service.pending().isEmpty());
+    }
+
+    void stoppingASeriesAndAllowingItAgain() {
+        Fixture f;
+        const QDateTime monday = kTen.addDays(-1);
+        const QDateTime today = kTen.addSecs(-3600);
+        f.calendar.setSnapshots({weekly(monday), weekly(today)});
+        f.refresh();
+        QCOMPARE(f.service.pending().size(), 2);
+        const MomentCandidate older = f.service.pending()[1];
+        f.service.dismiss(older);
+        QCOMPARE(f.service.pending().size(), 1);
+
+        f.service.stopSuggesting(f.service.pending().first());
+        QVERIFY(f.service.pending().isEmpty());
+        QCOMPARE(f.service.excludedSeriesCount(), 1);
+        f.refresh();
+        QVERIFY(f.service.pending().isEmpty());
+
+        f.service.allowAllSeries();
+        QCOMPARE(f.service.excludedSeriesCount(), 0);
+        f.refresh();
+        // The occurrence only hidden with its series is back; the dismissed one is not.
+        QCOMPARE(f.service.pending().size(), 1);
+        QCOMPARE(f.service.pending().first().endDate, today.addSecs(1800));
+    }
+
+    void refreshesAskedTogetherRunOneAfterTheOther() {
+        Fixture f;
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        QSignalSpy finished(&f.service, &MomentService::refreshFinished);
+        f.calendar.setHeld(true);
+        auto first = f.service.refresh(f.now);
+        QVERIFY(f.service.isRefreshing());
+        QCOMPARE(f.calendar.waiting(), 1);
+        test::await(f.service.refresh(f.now)); // returns at once: the running one goes again
+        test::await(f.service.refresh(f.now));
+        QCOMPARE(f.calendar.waiting(), 1);
+        f.calendar.setHeld(false);
+        f.calendar.release();
+        test::await(std::move(first));
+        QCOMPARE(f.calendar.eventReads(), 2);
+        QCOMPARE(finished.size(), 1);
+        QVERIFY(!f.service.isRefreshing());
+        QCOMPARE(f.service.pending().size(), 1);
+    }
+
+    void disconnectDuringARefreshDropsItsResult() {
+        Fixture f;
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.calendar.setHeld(true);
+        auto refreshing = f.service.refresh(f.now);
+        QCOMPARE(f.calendar.waiting(), 1);
+        f.service.disconnect(f.now);
+        f.calendar.release();
+        test::await(std::move(refreshing));
+        QVERIFY(f.service.pending().isEmpty());
+        QVERIFY(!f.service.error());
+        QVERIFY(!f.settings.calendarConnected());
+        QVERIFY(!f.settings.momentsEnabled());
+        QVERIFY(f.settings.calendarIDs().isEmpty());
+        QCOMPARE(f.settings.calendarSince(), double(kTen.toSecsSinceEpoch()));
+        QVERIFY(!f.dir.exists(MomentStore::fileName()));
+    }
+
+    // A read that fails after a disconnect belongs to the old connection: the new one shows no error.
+    void failureOfAReadFromBeforeADisconnectIsNotShown() {
+        Fixture f;
+        f.calendar.setHeld(true);
+        f.calendar.setUnavailable(true);
+        auto refreshing = f.service.refresh(f.now);
+        f.service.disconnect(f.now);
+        f.settings.setCalendarConnected(true);
+        f.settings.setMomentsEnabled(true);
+        f.settings.setCalendarIDs({kCalendar});
+        f.calendar.release();
+        test::await(std::move(refreshing));
+        QVERIFY(!f.service.error());
+    }
+
+    void otherCalendarsChosenDuringARefreshDropItsResult() {
+        Fixture f;
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.calendar.setHeld(true);
+        auto refreshing = f.service.refresh(f.now);
+        f.settings.setCalendarIDs({u"/cal/home"_qs});
+        f.calendar.release();
+        test::await(std::move(refreshing));
+        QVERIFY(f.service.pending().isEmpty());
+    }
+
+    void reconnectingOffersOnlyWhatEndedAfterTheDisconnection() {
+        Fixture f;
+        f.service.disconnect(kTen);
+        f.now = kTen.addSecs(3600);
+        f.calendar.setSnapshots({meeting(u"before"_qs, kTen.addSecs(-3600), kTen.addSecs(-1800)),
+                                 meeting(u"after"_qs, kTen, kTen.addSecs(1800), u"alan@example.com"_qs)});
+        test::await(f.service.connect());
+        f.settings.setCalendarIDs({kCalendar});
+        f.refresh();
+        QVERIFY(f.settings.calendarConnected());
+        QCOMPARE(f.service.pending().size(), 1);
+        QCOMPARE(f.service.pending().first().profileID, u"alan"_qs);
+    }
+
+    void connectTurnsMomentsOnAndRefreshes() {
+        Fixture f;
+        f.settings.setCalendarConnected(false);
+        f.settings.setMomentsEnabled(false);
+        f.calendar.setAuthorization(CalendarAccess::NotDetermined);
+        test::await(f.service.refreshAccess());
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        test::await(f.service.connect());
+        QCOMPARE(f.service.access(), CalendarAccess::FullAccess);
+        QVERIFY(f.settings.calendarConnected());
+        QVERIFY(f.settings.momentsEnabled());
+        QCOMPARE(f.service.calendars().size(), 1);
+        QCOMPARE(f.service.pending().size(), 1);
+        QVERIFY(!f.service.isConnecting());
+    }
+
+    void movedOccurrenceIsANewMoment() {
+        Fixture f;
+        f.calendar.setSnapshots({weekly(kTen.addSecs(-3600))});
+        f.refresh();
+        const QString before = f.pendingIDs().value(0);
+        auto moved = weekly(kTen.addSecs(-3600));
+        moved.occurrence = kTen.addSecs(-7200);
+        f.calendar.setSnapshots({moved});
+        f.refresh();
+        QCOMPARE(f.pendingIDs().size(), 1);
+        QVERIFY(f.pendingIDs().first() != before);
+    }
+
+    void failedReadKeepsWhatWasPending() {
+        Fixture f;
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.refresh();
+        f.calendar.setUnavailable(true);
+        f.refresh();
+        QCOMPARE(f.service.error(), MomentService::refreshFailedMessage());
+        QCOMPARE(f.service.pending().size(), 1);
+        f.calendar.setUnavailable(false);
+        f.refresh();
+        QVERIFY(!f.service.error());
+    }
+
+    void unlistableCalendarsAreReported() {
+        Fixture f;
+        f.calendar.setUnavailable(true);
+        QVERIFY(!test::await(f.service.refreshAccess()));
+        QCOMPARE(f.service.error(), u"Calendar is temporarily unavailable. Try again."_qs);
+    }
+
+    void losingAccessClearsEverything() {
+        Fixture f;
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.refresh();
+        f.service.setDraft(f.pendingIDs().first(), u"half a thought"_qs);
+        f.calendar.setAuthorization(CalendarAccess::Denied);
+        QVERIFY(!test::await(f.service.refreshAccess()));
+        QCOMPARE(f.service.access(), CalendarAccess::Denied);
+        QVERIFY(f.service.pending().isEmpty());
+        QVERIFY(f.service.calendars().isEmpty());
+        QVERIFY(f.service.drafts().isEmpty());
+    }
+
+    void expiryRecordsAndHides() {
+        Fixture f;
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.refresh();
+        const MomentCandidate moment = f.service.pending().first();
+        QVERIFY(f.service.expire(moment.expiresAt.addSecs(-1)));
+        QCOMPARE(f.service.pending().size(), 1);
+        QVERIFY(f.service.expire(moment.expiresAt));
+        QVERIFY(f.service.pending().isEmpty());
+        QCOMPARE(f.local.state().suppressed.value(moment.id), MomentStatus::Expired);
+    }
+
+    void damagedFileIsReportedOnceThenReplaced() {
+        Fixture f;
+        f.dir.write(MomentStore::fileName(), "not json");
+        MomentStore local(f.dir.filePath(MomentStore::fileName()), [] { return kTen; });
+        MomentService service(f.calendar, local, f.settings, f.sync, f.store, [] { return kTen; });
+        test::await(service.refreshAccess());
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        test::await(service.refresh(kTen));
+        QCOMPARE(service.error(), MomentService::refreshFailedMessage());
+        QVERIFY(f.dir.exists(MomentStore::corruptBackupFileName(kTen)));
+        test::await(service.refresh(kTen));
+        QVERIFY(!service.error());
+        QCOMPARE(service.pending().size(), 1);
+    }
+
+    void draftsOnlyForPendingMoments() {
+        Fixture f;
+        f.service.setDraft(u"nothing"_qs, u"text"_qs);
+        QVERIFY(f.service.drafts().isEmpty());
+        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.refresh();
+        const MomentCandidate moment = f.service.pending().first();
+        f.service.setDraft(moment.id, u"text"_qs);
+        f.service.dismiss(moment);
+        QVERIFY(f.service.drafts().isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMomentService)
+#include "TestMomentService.moc"
