@@ -5,8 +5,9 @@
 // tuning half and odd positions are held out; the first 48 people and 120 questions are the
 // original, smaller set, reported on their own as well.
 //
-// pemmo-bench-semantic-quality [--table PATH] [--sweep] [--lift L] [--a A] [--removed N]
-//                              [--verbose] [--held-out-too]
+// pemmo-bench-semantic-quality [--table PATH] [--sweep] [--a A] [--removed N] [--meaning N]
+//                              [--whiten P] [--floor F] [--stems N] [--share S] [--verbose]
+//                              [--held-out-too]
 //
 // --verbose lists the best people for each question of the tuning half; the held-out half is only
 // listed with --held-out-too, which is for checking the answers written down, never for tuning.
@@ -17,7 +18,6 @@
 #include "Semantic/EmbeddingIndex.h"
 #include "Semantic/GloveEmbedder.h"
 #include "Semantic/ProfileEmbeddingText.h"
-#include "Semantic/WordTableBuilder.h"
 #include "Support/WaitFor.h"
 
 #include <QCoreApplication>
@@ -120,7 +120,7 @@ QList<Question> loadQuestions(const QString& path, int* originalSet) {
 // A ranked answer: (id, similarity), best first.
 using Ranked = QList<SemanticHit>;
 
-Scores score(const QList<Question>& questions, const QList<Ranked>& answers, bool heldOut, double lift) {
+Scores score(const QList<Question>& questions, const QList<Ranked>& answers, bool heldOut) {
     Scores s;
     int relevantAdmitted = 0;
     for (qsizetype i = 0; i < questions.size(); ++i) {
@@ -129,11 +129,7 @@ Scores score(const QList<Question>& questions, const QList<Ranked>& answers, boo
             continue;
         QStringList admitted;
         for (const SemanticHit& hit : answers[i]) {
-            // lift ≥ 0: the lifted cosine; lift < 0: a plain threshold of −lift on the raw one.
-            const double similarity =
-                lift >= 0 ? (hit.similarity + lift) / (1 + lift)
-                          : hit.similarity - (-lift - SearchEngine::semanticMinimumSimilarity);
-            if (similarity >= SearchEngine::semanticMinimumSimilarity &&
+            if (hit.similarity >= SearchEngine::semanticMinimumSimilarity &&
                 admitted.size() < SearchEngine::semanticLimit)
                 admitted.append(hit.id);
         }
@@ -189,23 +185,37 @@ QList<Ranked> rankAll(const Embedder& embedder, const QList<Profile>& profiles,
     return answers;
 }
 
-WordTable::Source dequantised(const WordTable& table) {
-    WordTable::Source source;
-    source.dimension = table.dimension();
-    source.vocabularySize = table.vocabularySize();
-    const std::size_t dim = std::size_t(table.dimension());
-    source.vectors.resize(std::size_t(table.count()) * dim);
-    for (std::uint32_t i = 0; i < table.count(); ++i) {
-        source.ranks.push_back(table.rank(i));
-        const auto v = table.vector(i);
-        for (std::size_t d = 0; d < dim; ++d)
-            source.vectors[i * dim + d] = table.scale(i) * float(v[d]);
-    }
-    source.words.resize(table.count());
-    return source;
+// Every goal at once: the weakest margin decides.
+double margin(const Scores& s) {
+    return std::min({s.recallAt3 - 0.85, s.mrr - 0.85, s.precision - 0.7, 0.2 - s.nobodyHit});
 }
 
-void similarityProfile(const QList<Question>& questions, const QList<Ranked>& answers, double lift) {
+// The original set: its people only, its questions with the answers among them, split as before.
+struct Subset {
+    QList<Profile> people;
+    QList<Question> questions;
+};
+
+Subset originalSet(const QList<Profile>& profiles, const QList<Question>& questions, int people, int asked) {
+    Subset subset{profiles.mid(0, people), questions.mid(0, asked)};
+    QSet<QString> ids;
+    for (const Profile& p : subset.people)
+        ids.insert(p.id());
+    int withAnswers = 0, without = 0;
+    for (Question& q : subset.questions) {
+        q.expected.intersect(ids);
+        q.heldOut = (q.expected.isEmpty() ? without++ : withAnswers++) % 2 == 1;
+    }
+    return subset;
+}
+
+QList<Question> unsplit(QList<Question> questions) {
+    for (Question& q : questions)
+        q.heldOut = false;
+    return questions;
+}
+
+void similarityProfile(const QList<Question>& questions, const QList<Ranked>& answers) {
     // Where related and unrelated people fall: the similarity of each expected person, and the
     // best similarity of anyone not expected, per question.
     std::vector<double> related, unrelatedBest;
@@ -214,7 +224,7 @@ void similarityProfile(const QList<Question>& questions, const QList<Ranked>& an
             continue;
         double best = -1;
         for (const SemanticHit& hit : answers[i]) {
-            const double s = (hit.similarity + lift) / (1 + lift);
+            const double s = hit.similarity;
             if (questions[i].expected.contains(hit.id))
                 related.push_back(s);
             else
@@ -254,15 +264,20 @@ int main(int argc, char** argv) {
             verbose = true;
         else if (args[i] == u"--held-out-too")
             heldOutToo = true;
-        else if (args[i] == u"--lift" && i + 1 < args.size())
-            tuning.lift = args[++i].toDouble();
         else if (args[i] == u"--a" && i + 1 < args.size())
             tuning.weightParameter = args[++i].toDouble();
-        else if (args[i] == u"--private" && i + 2 < args.size()) {
-            tuning.privateDimensions = args[++i].toInt();
-            tuning.privateWeight = args[++i].toDouble();
-        } else if (args[i] == u"--removed" && i + 1 < args.size())
+        else if (args[i] == u"--removed" && i + 1 < args.size())
             tuning.removedDirections = args[++i].toInt();
+        else if (args[i] == u"--meaning" && i + 1 < args.size())
+            tuning.meaningDimensions = args[++i].toInt();
+        else if (args[i] == u"--whiten" && i + 1 < args.size())
+            tuning.whitening = args[++i].toDouble();
+        else if (args[i] == u"--floor" && i + 1 < args.size())
+            tuning.whiteningFloor = args[++i].toDouble();
+        else if (args[i] == u"--stems" && i + 1 < args.size())
+            tuning.stemDimensions = args[++i].toInt();
+        else if (args[i] == u"--share" && i + 1 < args.size())
+            tuning.stemShare = args[++i].toDouble();
     }
     if (tablePath.isEmpty()) {
         for (const QString& path : GloveEmbedder::searchPaths()) {
@@ -288,43 +303,52 @@ int main(int argc, char** argv) {
     std::printf("%lld people, %lld questions, table %s (%u words)\n", static_cast<long long>(profiles.size()),
                 static_cast<long long>(questions.size()), qUtf8Printable(tablePath), probe->table().count());
 
+    const Subset original = originalSet(profiles, questions, originalPeople, originalQuestions);
     if (sweep) {
-        // Ranking does not depend on the lift, so each (a, directions) ranks once and every lift
-        // is scored from the same answers.
-        const WordTable::Source source = dequantised(probe->table());
-        struct Best {
-            double objective = -1;
-            double a = 0, lift = 0;
-            int removed = 0;
-        } best;
-        for (const double a : {1e-4, 3e-4, 1e-3, 3e-3}) {
-            WordTable::Source weighted = source;
-            weighted.weightParameter = float(a);
-            const auto directions = WordTableBuilder::sharedDirections(weighted, 32, 8);
-            for (const int removed : {1, 2, 3, 4, 6, 8, 12, 16, 24, 32}) {
-                GloveEmbedder::Tuning t;
-                t.weightParameter = a;
-                t.lift = 0;
-                t.directions.assign(directions.begin(), directions.begin() + removed);
-                const auto embedder = GloveEmbedder::open(tablePath, t);
-                const QList<Ranked> answers = rankAll(*embedder, profiles, questions);
-                for (double lift = -0.80; lift <= 1.0001; lift += (lift < 0 ? 0.02 : 0.05)) {
-                    const Scores s = score(questions, answers, false, lift);
-                    // Every goal at once: the weakest margin decides.
-                    const double objective =
-                        std::min({s.recallAt3 - 0.85, s.mrr - 0.85, s.precision - 0.7, 0.2 - s.nobodyHit});
-                    if (verbose || objective > best.objective - 0.02)
-                        std::printf("a %.0e removed %d lift %.2f: R@3 %.3f MRR %.3f prec %.3f nobody %.3f  "
-                                    "(margin %.3f)\n",
-                                    a, removed, lift, s.recallAt3, s.mrr, s.precision, s.nobodyHit,
-                                    objective);
-                    if (objective > best.objective)
-                        best = {objective, a, lift, removed};
+        // The whitening, the stem block's share and the blocks' sizes, scored on the tuning halves of both
+        // sets: a larger address book puts more unrelated people near the line, so a shape that fits one size
+        // only is no good.
+        double bestObjective = -9;
+        GloveEmbedder::Tuning best;
+        for (const double whitening : {0.0, 0.5, 1.0}) {
+            for (const double floor : {0.1, 0.3}) {
+                if (whitening == 0 && floor != 0.1)
+                    continue; // the floor only matters when whitening
+                for (const int meaning : {64, 80, 97}) {
+                    for (const int stems : {112, 160}) {
+                        for (const double share : {0.2, 0.25, 0.3, 0.35, 0.4}) {
+                            GloveEmbedder::Tuning t = tuning;
+                            t.whitening = whitening;
+                            t.whiteningFloor = floor;
+                            t.meaningDimensions = meaning;
+                            t.stemDimensions = stems;
+                            t.stemShare = share;
+                            const auto embedder = GloveEmbedder::open(tablePath, t);
+                            const Scores all =
+                                score(questions, rankAll(*embedder, profiles, questions), false);
+                            const Scores few =
+                                score(original.questions,
+                                      rankAll(*embedder, original.people, original.questions), false);
+                            const double objective = (margin(all) + margin(few)) / 2;
+                            std::printf("whiten %.1f floor %.1f meaning %d stems %d share %.2f: all R@3 %.3f "
+                                        "MRR %.3f prec %.3f nobody %.3f | original R@3 %.3f MRR %.3f prec "
+                                        "%.3f nobody %.3f | %.3f\n",
+                                        whitening, floor, meaning, stems, share, all.recallAt3, all.mrr,
+                                        all.precision, all.nobodyHit, few.recallAt3, few.mrr, few.precision,
+                                        few.nobodyHit, objective);
+                            if (objective > bestObjective) {
+                                bestObjective = objective;
+                                best = t;
+                            }
+                        }
+                    }
                 }
             }
         }
-        std::printf("best on the tuning half: a %.0e, %d directions removed, lift %.2f (margin %.3f)\n",
-                    best.a, best.removed, best.lift, best.objective);
+        std::printf("best on the tuning halves: whiten %.1f floor %.1f, %d meaning, %d stems, share %.2f "
+                    "(margin %.3f)\n",
+                    best.whitening, best.whiteningFloor, best.meaningDimensions, best.stemDimensions,
+                    best.stemShare, bestObjective);
         return 0;
     }
 
@@ -333,34 +357,17 @@ int main(int argc, char** argv) {
     const QList<Ranked> answers = rankAll(*embedder, profiles, questions);
     std::printf("embedder %s\n\n", qUtf8Printable(embedder->identifier()));
     printHeader();
-    printRow("tuning half", score(questions, answers, false, 0));
-    printRow("held-out half", score(questions, answers, true, 0));
-    QList<Question> all = questions;
-    for (Question& q : all)
-        q.heldOut = false;
-    printRow("all", score(all, answers, false, 0));
-
-    // The original set: its people only, its questions with the answers among them.
-    if (originalPeople > 0 && originalQuestions > 0) {
-        const QList<Profile> people = profiles.mid(0, originalPeople);
-        QSet<QString> ids;
-        for (const Profile& p : people)
-            ids.insert(p.id());
-        QList<Question> original = questions.mid(0, originalQuestions);
-        int withAnswers = 0, without = 0;
-        for (Question& q : original) {
-            q.expected.intersect(ids);
-            q.heldOut = (q.expected.isEmpty() ? without++ : withAnswers++) % 2 == 1;
-        }
-        const QList<Ranked> originalAnswers = rankAll(*embedder, people, original);
-        printRow("original set: tuning", score(original, originalAnswers, false, 0));
-        printRow("original set: held-out", score(original, originalAnswers, true, 0));
-        for (Question& q : original)
-            q.heldOut = false;
-        printRow("original set: all", score(original, originalAnswers, false, 0));
+    printRow("tuning half", score(questions, answers, false));
+    printRow("held-out half", score(questions, answers, true));
+    printRow("all", score(unsplit(questions), answers, false));
+    if (!original.people.isEmpty() && !original.questions.isEmpty()) {
+        const QList<Ranked> originalAnswers = rankAll(*embedder, original.people, original.questions);
+        printRow("original set: tuning", score(original.questions, originalAnswers, false));
+        printRow("original set: held-out", score(original.questions, originalAnswers, true));
+        printRow("original set: all", score(unsplit(original.questions), originalAnswers, false));
     }
     std::printf("\nsimilarities on the tuning half:\n");
-    similarityProfile(questions, answers, 0);
+    similarityProfile(questions, answers);
     if (verbose) {
         for (qsizetype i = 0; i < questions.size(); ++i) {
             if (questions[i].heldOut && !heldOutToo)
