@@ -1,6 +1,7 @@
 // The semantic index: one sentence vector per profile and one per memory, kept in
 // "embeddings.json" beside the record store so that only changed profiles are embedded again.
 // A serial actor: its state lives on its own thread and every operation runs there in turn.
+// In memory every vector lies in one array, so a search is one pass over contiguous floats.
 #pragma once
 
 #include "Records/Profile.h"
@@ -67,27 +68,43 @@ public:
     QCoro::Task<QHash<QString, StoredEmbedding>> entries();
 
 private:
-    // A stored embedding with the length of each of its vectors, worked out once.
-    struct Entry {
-        StoredEmbedding stored;
-        std::vector<float> lengths;
+    // A person in the index: where their vectors lie among the rows.
+    struct Person {
+        QString id;
+        QString hash;
         // The profile last found current, kept (shallowly) so that an unchanged republished
         // profile is recognised without hashing its text.
         std::optional<Profile> seen;
         quint64 mark = 0; // the last update pass that met this person
+        std::size_t firstRow = 0;
+        std::size_t rowCount = 0;
     };
 
     void load();
-    Entry entry(StoredEmbedding stored) const;
+    // Stores `count` vectors for the person `id`, over their old ones when they have as many.
+    void store(const QString& id, const QString& hash, const float* vectors, std::size_t count);
+    void remove(std::size_t slot);
+    // Drops dead rows once they are a quarter of all rows, so the search runs through live ones.
+    void compactIfWasteful();
+    void setRows(std::size_t first, const float* vectors, std::size_t count, std::int32_t owner);
     QList<SemanticHit> searchNow(const QString& query, int limit) const;
+    std::size_t liveRows() const { return m_lengths.size() - m_deadRows; }
 
     const std::shared_ptr<const Embedder> m_embedder;
     const std::optional<QString> m_filePath;
+    const std::size_t m_dimension;
     std::unique_ptr<SerialExecutor> m_executor;
     std::atomic<int> m_cancelGeneration{0};
 
-    // Touched on the executor's thread only.
-    QHash<QString, Entry> m_entries;
+    // Touched on the executor's thread only. Every vector is a row of m_rows, side by side, with
+    // its length and the slot of its person (−1 once dead); a search runs through them in order.
+    std::vector<float> m_rows;
+    std::vector<float> m_lengths;
+    std::vector<std::int32_t> m_owners;
+    std::size_t m_deadRows = 0;
+    std::vector<Person> m_people; // by slot; a free slot has no id
+    std::vector<std::size_t> m_freeSlots;
+    QHash<QString, std::size_t> m_slots;
     bool m_needsPersist = false;
     quint64 m_updatePass = 0;
 };

@@ -35,12 +35,39 @@ std::string encodeVector(const EmbeddingVector& vector);
 // The floats of `base64`; absent unless it is valid Base64 of exactly `dimension` floats.
 std::optional<EmbeddingVector> decodeVector(std::string_view base64, int dimension);
 
-// The file for these entries (id and entry), keys in code point order.
-std::string encode(const QString& embedder, int dimension,
-                   const std::vector<std::pair<QString, const StoredEmbedding*>>& entries);
+// One entry to write: the contact id, the content hash, and `count` vectors of the dimension
+// side by side (the profile's first).
+struct EntryView {
+    QString id;
+    QString hash;
+    const float* vectors = nullptr;
+    std::size_t count = 0;
+};
+
+// The file for these entries, keys in code point order.
+std::string encode(const QString& embedder, int dimension, std::vector<EntryView> entries);
+
+// The file's entries as they are kept in memory: every vector side by side in `rows`, each entry
+// naming its own.
+struct Rows {
+    struct Entry {
+        QString id;
+        QString hash;
+        std::size_t firstRow = 0;
+        std::size_t rowCount = 0;
+    };
+    std::vector<Entry> entries;
+    std::vector<float> rows;
+};
+
+// The whole file at `path`, with room after its end for the decoder to read ahead (no copy is
+// then made). Throws FileError.
+QByteArray read(const QString& path);
 
 // The entries of the file at `path` (already read into `bytes`) for the given embedder and
 // dimension, logging under "com.dorvane.Pemmo.embeddings" what was discarded and why.
+Rows decodeRows(const QByteArray& bytes, const QString& embedder, int dimension, const QString& path);
+// The same, one StoredEmbedding per contact.
 QHash<QString, StoredEmbedding> decode(const QByteArray& bytes, const QString& embedder, int dimension,
                                        const QString& path);
 

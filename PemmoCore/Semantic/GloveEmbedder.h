@@ -1,8 +1,9 @@
 // The sentence embedder on Linux: GloVe word vectors from a memory-mapped table, averaged with
 // weights that favour rare words (a / (a + p(w)), p from the word's frequency rank), stop words
-// and numbers left out, the directions every sentence shares removed, and the similarity scale
-// lifted so that texts about the same thing land above the panel's admission line and unrelated
-// ones below it.
+// and numbers left out, the directions every sentence shares removed; beside that meaning block,
+// a block of the text's own word stems, so that texts sharing a rare word come closer and texts
+// sharing none drift apart. The two blocks' shares are what fits the similarity scale to the
+// panel's admission line.
 #pragma once
 
 #include "Semantic/Embedder.h"
@@ -11,6 +12,7 @@
 #include <QStringList>
 #include <QStringView>
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace pemmo {
@@ -22,19 +24,21 @@ public:
     struct Tuning {
         // The words' weight parameter; 0 takes the table's.
         double weightParameter = 0;
-        // How many of the table's shared directions are taken out of every sentence (at least 1:
-        // the lift below lives on the first).
+        // How many of the strongest shared directions are taken out of every sentence, and how
+        // many of the next ones are kept as the meaning block (the weaker rest is mostly noise).
         int removedDirections = 3;
-        // The cosine c of two sentences becomes (c + lift) / (1 + lift).
-        double lift = 0;
-        // Extra dimensions holding a component of the text's own (a pseudo-random unit vector
-        // seeded by its words), weighted so that its square is `privateWeight`: two different
-        // texts' components are nearly orthogonal, so every cosine shrinks by 1 / (1 + weight)
-        // while a text stays identical to itself.
-        int privateDimensions = 60;
-        double privateWeight = 0.2;
-        // Directions to use instead of the table's (for evaluating other weight parameters).
-        std::vector<std::vector<float>> directions;
+        int meaningDimensions = 80;
+        // How far the kept directions are evened out: each is divided by (spread + floor)^(power/2),
+        // the spread relative to the strongest kept direction's; power 0 leaves them as they are.
+        double whitening = 1.0;
+        double whiteningFloor = 0.1;
+        // The stem block: every stem's pseudo-random ±1 code (seeded by the stem) weighted like its
+        // word. Codes of different stems are nearly orthogonal, so the block's cosine is the
+        // weighted share of stems two texts have in common, give or take 1 / √dimensions.
+        int stemDimensions = 112;
+        // The stem block's share of the squared length; the meaning block has the rest. A cosine is
+        // then (1 − share) · meaning cosine + share · stem cosine.
+        double stemShare = 0.25;
     };
 
     // The table's file name, in "pemmo" below a data folder.
@@ -50,7 +54,7 @@ public:
     static std::unique_ptr<GloveEmbedder> open(const QString& path, QString* error = nullptr);
     static std::unique_ptr<GloveEmbedder> open(const QString& path, Tuning tuning, QString* error = nullptr);
 
-    int dimension() const override { return m_table->dimension() + m_tuning.privateDimensions; }
+    int dimension() const override { return m_meaningDimensions + m_tuning.stemDimensions; }
     QString identifier() const override;
     std::optional<EmbeddingVector> embed(const QString& text) const override;
 
@@ -62,6 +66,8 @@ public:
     // The weight of the word of 1-based frequency rank `rank` among `vocabularySize` words:
     // a / (a + p), with p from Zipf's law.
     static double wordWeight(std::uint32_t rank, std::uint32_t vocabularySize, double a);
+    // The English stem of a folded word ("bakes", "baking" → "bake"), as UTF-8.
+    static std::string stem(std::string_view folded);
 
 private:
     GloveEmbedder(std::unique_ptr<WordTable> table, Tuning tuning);
@@ -69,7 +75,11 @@ private:
     std::unique_ptr<WordTable> m_table;
     Tuning m_tuning;
     double m_weightParameter;
-    std::vector<std::vector<float>> m_directions; // the ones removed, first carries the lift
+    int m_removed = 0;
+    int m_meaningDimensions = 0;
+    // The kept directions, m_meaningDimensions × table dimension: a sentence's meaning block is its
+    // weighted mean seen along each of them.
+    std::vector<float> m_meaningBasis;
 };
 
 } // namespace pemmo

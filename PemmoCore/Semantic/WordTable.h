@@ -8,7 +8,9 @@
 //               u32 vocabulary size (the words the frequencies were counted over), a name of 32
 //               bytes (UTF-8, zero-padded), u64 offsets of the sections below, and the float32
 //               word-weight parameter the shared directions were found with
-//   components  component count × dimension float32: unit vectors of the shared directions
+//   components  component count × dimension float32: the principal directions of sentence
+//               vectors, strongest first, each of length the square root of its eigenvalue
+//               (version 2 holds all of them: count = dimension)
 //   scales      count float32: vector i is scale[i] × its int8 values
 //   ranks       count u32: each word's 1-based frequency rank in the source vocabulary
 //   vectors     count × dimension int8
@@ -35,7 +37,7 @@ namespace pemmo {
 class WordTable {
 public:
     static constexpr char magic[9] = "PEMMOWT1";
-    static constexpr std::uint32_t version = 1;
+    static constexpr std::uint32_t version = 2;
     static constexpr std::size_t nameLength = 32;
 
     // What the converter writes.

@@ -23,46 +23,67 @@ struct Raw {
     std::vector<float> vector;
 };
 
-// The leading eigenvectors of a symmetric matrix, by power iteration with deflation.
-std::vector<std::vector<float>> leadingEigenvectors(std::vector<double> matrix, std::size_t dim, int count) {
-    std::vector<std::vector<float>> result;
-    for (int k = 0; k < count; ++k) {
-        std::vector<double> v(dim);
-        for (std::size_t i = 0; i < dim; ++i)
-            v[i] = 1.0 + 0.01 * double(i % 7); // any start not orthogonal to the answer
-        double eigenvalue = 0;
-        for (int iteration = 0; iteration < 500; ++iteration) {
-            std::vector<double> next(dim, 0.0);
-            for (std::size_t i = 0; i < dim; ++i)
-                for (std::size_t j = 0; j < dim; ++j)
-                    next[i] += matrix[i * dim + j] * v[j];
-            double length = 0;
-            for (double x : next)
-                length += x * x;
-            length = std::sqrt(length);
-            if (length == 0)
-                break;
-            double change = 0;
-            for (std::size_t i = 0; i < dim; ++i) {
-                next[i] /= length;
-                change += std::abs(next[i] - v[i]);
-            }
-            v = std::move(next);
-            eigenvalue = length;
-            if (change < 1e-12)
-                break;
+// The eigenvectors of a symmetric positive semi-definite matrix, largest eigenvalue first, each of
+// length the square root of its eigenvalue, by cyclic Jacobi rotations: slow for big matrices,
+// exact to rounding for every eigenvector, which deflated power iteration is not for the weak ones.
+std::vector<std::vector<float>> eigenvectors(std::vector<double> a, std::size_t n, int count) {
+    std::vector<double> v(n * n, 0.0);
+    for (std::size_t i = 0; i < n; ++i)
+        v[i * n + i] = 1;
+    for (int sweep = 0; sweep < 100; ++sweep) {
+        double off = 0, diagonal = 0;
+        for (std::size_t p = 0; p < n; ++p) {
+            diagonal += a[p * n + p] * a[p * n + p];
+            for (std::size_t q = p + 1; q < n; ++q)
+                off += a[p * n + q] * a[p * n + q];
         }
-        // A sign that does not depend on the iteration: the largest entry positive.
-        const auto largest = std::max_element(v.begin(), v.end(),
-                                              [](double a, double b) { return std::abs(a) < std::abs(b); });
-        const double sign = *largest < 0 ? -1.0 : 1.0;
-        std::vector<float> unit(dim);
-        for (std::size_t i = 0; i < dim; ++i)
-            unit[i] = static_cast<float>(sign * v[i]);
-        result.push_back(std::move(unit));
-        for (std::size_t i = 0; i < dim; ++i)
-            for (std::size_t j = 0; j < dim; ++j)
-                matrix[i * dim + j] -= eigenvalue * v[i] * v[j];
+        if (off <= 1e-30 * diagonal)
+            break;
+        for (std::size_t p = 0; p < n; ++p) {
+            for (std::size_t q = p + 1; q < n; ++q) {
+                const double apq = a[p * n + q];
+                if (apq == 0)
+                    continue;
+                const double theta = (a[q * n + q] - a[p * n + p]) / (2 * apq);
+                const double t = (theta >= 0 ? 1 : -1) / (std::abs(theta) + std::sqrt(theta * theta + 1));
+                const double c = 1 / std::sqrt(t * t + 1), s = t * c;
+                for (std::size_t k = 0; k < n; ++k) {
+                    const double kp = a[k * n + p], kq = a[k * n + q];
+                    a[k * n + p] = c * kp - s * kq;
+                    a[k * n + q] = s * kp + c * kq;
+                }
+                for (std::size_t k = 0; k < n; ++k) {
+                    const double pk = a[p * n + k], qk = a[q * n + k];
+                    a[p * n + k] = c * pk - s * qk;
+                    a[q * n + k] = s * pk + c * qk;
+                }
+                for (std::size_t k = 0; k < n; ++k) {
+                    const double kp = v[k * n + p], kq = v[k * n + q];
+                    v[k * n + p] = c * kp - s * kq;
+                    v[k * n + q] = s * kp + c * kq;
+                }
+            }
+        }
+    }
+    std::vector<std::size_t> order(n);
+    for (std::size_t i = 0; i < n; ++i)
+        order[i] = i;
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t x, std::size_t y) { return a[x * n + x] > a[y * n + y]; });
+    std::vector<std::vector<float>> result;
+    for (int r = 0; r < count && std::size_t(r) < n; ++r) {
+        const std::size_t column = order[std::size_t(r)];
+        // A sign that does not depend on the rotations: the largest entry positive.
+        std::size_t largest = 0;
+        for (std::size_t k = 1; k < n; ++k)
+            if (std::abs(v[k * n + column]) > std::abs(v[largest * n + column]))
+                largest = k;
+        const double sign = v[largest * n + column] < 0 ? -1.0 : 1.0;
+        const double length = std::sqrt(std::max(a[column * n + column], 0.0));
+        std::vector<float> scaled(n);
+        for (std::size_t k = 0; k < n; ++k)
+            scaled[k] = static_cast<float>(sign * length * v[k * n + column]);
+        result.push_back(std::move(scaled));
     }
     return result;
 }
@@ -109,7 +130,7 @@ std::vector<std::vector<float>> sharedDirections(const WordTable::Source& source
     for (std::size_t a = 0; a < dim; ++a)
         for (std::size_t b = 0; b < dim; ++b)
             matrix[a * dim + b] = mean[a] * mean[b] + (second[a * dim + b] - mean[a] * mean[b]) / n;
-    return leadingEigenvectors(std::move(matrix), dim, count);
+    return eigenvectors(std::move(matrix), dim, count);
 }
 
 WordTable::Source fromPackageJson(const QByteArray& json, const Options& options) {
@@ -183,7 +204,7 @@ WordTable::Source fromPackageJson(const QByteArray& json, const Options& options
         source.ranks.push_back(entry.rank);
         source.vectors.insert(source.vectors.end(), entry.vector.begin(), entry.vector.end());
     }
-    source.components = sharedDirections(source, options.components, options.typicalSentenceWords);
+    source.components = sharedDirections(source, source.dimension, options.typicalSentenceWords);
     return source;
 }
 

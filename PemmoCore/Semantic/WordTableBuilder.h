@@ -13,7 +13,6 @@ namespace pemmo::WordTableBuilder {
 struct Options {
     QString name;                  // stored in the table; the embedder's identifier starts with it
     int maxWords = 200'000;        // the most frequent words kept
-    int components = 4;            // shared directions stored, strongest first
     int typicalSentenceWords = 8;  // the length of the sentences the shared directions are found for
     float weightParameter = 1e-3f; // the `a` of the words' weights a / (a + p(w))
 };
@@ -23,9 +22,11 @@ struct Options {
 // stop words, and words that fold like a more frequent one are left out. Throws DecodingError.
 WordTable::Source fromPackageJson(const QByteArray& json, const Options& options);
 
-// The unit directions that dominate sentence vectors made of these words: the leading
+// The principal directions of sentence vectors made of these words, strongest first: the
 // eigenvectors of E[s sᵀ], where s is the mean of `typicalSentenceWords` weighted word vectors
-// drawn with the words' frequencies.
+// drawn with the words' frequencies, each of length the square root of its eigenvalue (how far
+// sentences spread along it). The table stores all of them; the strongest are what every
+// sentence shares.
 std::vector<std::vector<float>> sharedDirections(const WordTable::Source& source, int count,
                                                  int typicalSentenceWords);
 

@@ -82,7 +82,6 @@ private Q_SLOTS:
         QVERIFY(package.open(QIODevice::ReadOnly));
         WordTableBuilder::Options options;
         options.name = QStringLiteral("tiny");
-        options.components = 1;
         QDir().mkpath(m_home.filePath(QStringLiteral("pemmo")));
         WordTable::write(WordTableBuilder::fromPackageJson(package.readAll(), options),
                          m_home.filePath(QStringLiteral("pemmo/") + GloveEmbedder::tableFileName()));

@@ -266,6 +266,38 @@ private Q_SLOTS:
         QVERIFY(test::await(index.search(QStringLiteral("jazz"), 8)).size() == 1);
     }
 
+    void vectorsStayWithTheirPersonThroughChangesAndDepartures() {
+        // People gain and lose memories (their rows move to the end), leave (their rows die and
+        // their places are reused) and come back, until dead rows are dropped: afterwards the index
+        // must hold exactly what a fresh one made from the last list holds.
+        auto embedder = std::make_shared<TopicEmbedder>();
+        EmbeddingIndex index(embedder, std::nullopt);
+        QList<Profile> people;
+        for (int i = 0; i < 8; ++i)
+            people.append(profile(QStringLiteral("p%1").arg(i), QStringLiteral("bread"), {"tennis"}));
+        test::await(index.update(people));
+        people[2].record.interactions.append(Interaction{});
+        people[2].record.interactions.last().text = QStringLiteral("jazz concert");
+        people[5].record.interactions.clear();
+        people.removeAt(6);
+        people.removeAt(0);
+        test::await(index.update(people));
+        people.append(profile(QStringLiteral("q"), QStringLiteral("music"), {"cello", "climbing"}));
+        people[3].record.about = QStringLiteral("cooking");
+        test::await(index.update(people));
+
+        EmbeddingIndex fresh(embedder, std::nullopt);
+        test::await(fresh.update(people));
+        QCOMPARE(test::await(index.entries()), test::await(fresh.entries()));
+        const auto stats = test::await(index.stats());
+        QCOMPARE(stats.entries, int(people.size()));
+        QCOMPARE(stats.vectors, test::await(fresh.stats()).vectors);
+        const QList<SemanticHit> hits = test::await(index.search(QStringLiteral("music"), 3));
+        QCOMPARE(hits.size(), 3);
+        QCOMPARE(hits[0].id, QStringLiteral("q"));
+        QCOMPARE(hits[1].id, QStringLiteral("p2"));
+    }
+
     void theBestOfAPersonsVectorsCounts() {
         EmbeddingIndex index(std::make_shared<TopicEmbedder>(), std::nullopt);
         // b's profile as a whole is mostly about sport, but one memory is about music alone.

@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QTest>
+#include <QThread>
 #include <cmath>
 
 namespace pemmo {
@@ -28,13 +29,15 @@ double cosine(const EmbeddingVector& a, const EmbeddingVector& b) {
     return dot / std::sqrt(na * nb);
 }
 
-// Four dimensions leave room to take out only the shared one.
-GloveEmbedder::Tuning small(double lift = 0, int privateDimensions = 0, double privateWeight = 0) {
+// Four dimensions leave room to take out only the shared one and keep the three others; neither
+// whitened nor with stems unless asked for.
+GloveEmbedder::Tuning small(int stemDimensions = 0, double stemShare = 0) {
     GloveEmbedder::Tuning tuning;
     tuning.removedDirections = 1;
-    tuning.lift = lift;
-    tuning.privateDimensions = privateDimensions;
-    tuning.privateWeight = privateWeight;
+    tuning.meaningDimensions = 3;
+    tuning.whitening = 0;
+    tuning.stemDimensions = stemDimensions;
+    tuning.stemShare = stemShare;
     return tuning;
 }
 
@@ -49,7 +52,6 @@ private Q_SLOTS:
     void initTestCase() {
         WordTableBuilder::Options options;
         options.name = QStringLiteral("tiny");
-        options.components = 2;
         const WordTable::Source source = WordTableBuilder::fromPackageJson(tinyPackage(), options);
         m_table = m_dir.filePath(QStringLiteral("tiny.wordtable"));
         WordTable::write(source, m_table);
@@ -140,35 +142,146 @@ private Q_SLOTS:
     }
 
     void theSharedDirectionIsTakenOut() {
-        const auto embedder = GloveEmbedder::open(m_table, small());
+        // Every word of the miniature leans the same way (its fourth value): taken as they are,
+        // a music word and a sport word look alike; once the shared direction is out, they do not.
         const auto table = WordTable::open(m_table);
-        const auto shared = table->component(0);
-        for (const char* text : {"jazz", "bread baking", "soccer"}) {
-            const auto v = embedder->embed(QString::fromLatin1(text));
+        const auto raw = [&table](const char* word) {
+            const auto values = table->vector(*table->find(word));
+            return EmbeddingVector(values.begin(), values.end());
+        };
+        QVERIFY(cosine(raw("jazz"), raw("tennis")) > 0.5);
+        const auto embedder = GloveEmbedder::open(m_table, small());
+        QCOMPARE(embedder->dimension(), 3);
+        QVERIFY(cosine(*embedder->embed(QStringLiteral("jazz")), *embedder->embed(QStringLiteral("tennis"))) <
+                0.3);
+    }
+
+    void theTableHoldsEveryDirectionStrongestFirst() {
+        // Orthogonal directions whose lengths, the roots of their spreads, never grow.
+        const auto table = WordTable::open(m_table);
+        QCOMPARE(table->componentCount(), table->dimension());
+        const auto product = [&table](int i, int j) {
+            double sum = 0;
+            for (int d = 0; d < table->dimension(); ++d)
+                sum += double(table->component(i)[std::size_t(d)]) * table->component(j)[std::size_t(d)];
+            return sum;
+        };
+        for (int i = 0; i < table->componentCount(); ++i) {
+            for (int j = i + 1; j < table->componentCount(); ++j)
+                QVERIFY(std::abs(product(i, j)) < 1e-4 * product(0, 0));
+            if (i > 0)
+                QVERIFY(product(i, i) <= product(i - 1, i - 1) * (1 + 1e-5));
+        }
+        QVERIFY(product(0, 0) > 0);
+        // The strongest lies mostly along the value every word of the miniature has (0.8 beside
+        // topic values of about 0.3 on average).
+        QVERIFY(std::abs(table->component(0)[3]) > 0.8 * std::sqrt(product(0, 0)));
+    }
+
+    void whiteningDividesEachKeptDirectionByItsSpread_data() {
+        QTest::addColumn<double>("power");
+        QTest::addColumn<double>("floor");
+        QTest::newRow("none") << 0.0 << 0.1;
+        QTest::newRow("half") << 0.5 << 0.1;
+        QTest::newRow("full") << 1.0 << 0.1;
+        QTest::newRow("full, higher floor") << 1.0 << 0.5;
+    }
+
+    void whiteningDividesEachKeptDirectionByItsSpread() {
+        QFETCH(double, power);
+        QFETCH(double, floor);
+        GloveEmbedder::Tuning tuning = small();
+        tuning.whitening = power;
+        tuning.whiteningFloor = floor;
+        const auto embedder = GloveEmbedder::open(m_table, tuning);
+        const auto table = WordTable::open(m_table);
+        const auto spread = [&table](int i) {
+            double sum = 0;
+            for (const float x : table->component(i))
+                sum += double(x) * x;
+            return sum;
+        };
+        // By hand: the weighted word vector seen along each kept unit direction, divided by
+        // (spread relative to the first kept one + floor)^(power / 2), then unit length.
+        const std::uint32_t word = *table->find("jazz");
+        const double weight =
+            GloveEmbedder::wordWeight(table->rank(word), table->vocabularySize(), table->weightParameter());
+        std::vector<double> expected;
+        double length = 0;
+        for (int i = 1; i < 4; ++i) {
             double along = 0;
             for (int d = 0; d < 4; ++d)
-                along += double((*v)[std::size_t(d)]) * shared[std::size_t(d)];
-            QVERIFY2(std::abs(along) < 1e-5, text);
+                along += weight * table->scale(word) * table->vector(word)[std::size_t(d)] *
+                         table->component(i)[std::size_t(d)] / std::sqrt(spread(i));
+            expected.push_back(along * std::pow(spread(i) / spread(1) + floor, -power / 2));
+            length += expected.back() * expected.back();
         }
+        const auto vector = embedder->embed(QStringLiteral("jazz"));
+        QCOMPARE(qsizetype(vector->size()), 3);
+        for (std::size_t k = 0; k < 3; ++k)
+            QVERIFY2(std::abs((*vector)[k] - expected[k] / std::sqrt(length)) < 1e-4,
+                     qPrintable(QStringLiteral("%1: %2").arg(k).arg((*vector)[k])));
     }
 
-    void theLiftAndTheOwnComponentReshapeTheCosine() {
-        // c becomes (c + lift) / (1 + lift + weight) for two different texts; a text stays
-        // identical to itself.
+    void aSharedStemBringsTextsCloser() {
+        // "bakes" is not in the miniature, but it shares its stem with "baking".
         const auto plain = GloveEmbedder::open(m_table, small());
-        const auto shaped = GloveEmbedder::open(m_table, small(0.3, 400, 0.25));
-        const QString a = QStringLiteral("jazz"), b = QStringLiteral("soccer");
-        const double c = cosine(*plain->embed(a), *plain->embed(b));
-        QCOMPARE(shaped->dimension(), 404);
-        QCOMPARE(qsizetype(shaped->embed(a)->size()), 404);
-        QVERIFY(std::abs(cosine(*shaped->embed(a), *shaped->embed(b)) - (c + 0.3) / 1.55) < 0.08);
-        QVERIFY(std::abs(cosine(*shaped->embed(a), *shaped->embed(QStringLiteral(" Jazz "))) - 1.0) < 1e-5);
+        const auto stems = GloveEmbedder::open(m_table, small(400, 0.3));
+        const QString a = QStringLiteral("bread baking"), b = QStringLiteral("bread, bakes");
+        const double meaning = cosine(*plain->embed(a), *plain->embed(b));
+        const double both = cosine(*stems->embed(a), *stems->embed(b));
+        // Both stems shared, with the weights of their words: well over half the stem share adds to
+        // (1 − 0.3) · meaning.
+        QVERIFY2(both - 0.7 * meaning > 0.15, qPrintable(QString::number(both)));
     }
 
-    void theIdentifierNamesTheTableAndTheDimension() {
-        const auto embedder = GloveEmbedder::open(m_table, small(0, 6, 0.2));
+    void textsWithoutASharedStemLoseTheStemShare() {
+        const auto plain = GloveEmbedder::open(m_table, small());
+        const auto stems = GloveEmbedder::open(m_table, small(400, 0.3));
+        QCOMPARE(stems->dimension(), 403);
+        const QString a = QStringLiteral("jazz"), b = QStringLiteral("cello orchestra");
+        const double meaning = cosine(*plain->embed(a), *plain->embed(b));
+        const double both = cosine(*stems->embed(a), *stems->embed(b));
+        // Codes of different stems are nearly orthogonal: about 0.3 / √400 of noise.
+        QVERIFY2(std::abs(both - 0.7 * meaning) < 0.05, qPrintable(QString::number(both)));
+        // A text stays itself, whatever its case and accents.
+        QVERIFY(std::abs(cosine(*stems->embed(a), *stems->embed(QStringLiteral(" JAZZ "))) - 1.0) < 1e-5);
+        QVERIFY(
+            std::abs(cosine(*stems->embed(QStringLiteral("café")), *stems->embed(QStringLiteral("CAFE"))) -
+                     1.0) < 1e-5);
+    }
+
+    void stemsAreTheSameOnEveryThread_data() {
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("stem");
+        QTest::newRow("plural") << "drums"
+                                << "drum";
+        QTest::newRow("gerund") << "baking"
+                                << "bake";
+        QTest::newRow("agent") << "hillwalking"
+                               << "hillwalk";
+        QTest::newRow("unchanged") << "jazz"
+                                   << "jazz";
+    }
+
+    void stemsAreTheSameOnEveryThread() {
+        QFETCH(QString, word);
+        QFETCH(QString, stem);
+        QCOMPARE(QString::fromStdString(GloveEmbedder::stem(word.toStdString())), stem);
+        std::string elsewhere;
+        std::unique_ptr<QThread> thread(
+            QThread::create([&] { elsewhere = GloveEmbedder::stem(word.toStdString()); }));
+        thread->start();
+        QVERIFY(thread->wait());
+        QCOMPARE(QString::fromStdString(elsewhere), stem);
+    }
+
+    void theIdentifierNamesTheTableTheRecipeAndTheDimension() {
+        const auto embedder = GloveEmbedder::open(m_table, small(6, 0.3));
         QVERIFY(embedder->identifier().startsWith(QStringLiteral("tiny-")));
-        QVERIFY(embedder->identifier().endsWith(QStringLiteral("-10")));
+        QVERIFY(embedder->identifier().endsWith(QStringLiteral("-9")));
+        // Another share of the stems is another recipe.
+        QVERIFY(embedder->identifier() != GloveEmbedder::open(m_table, small(6, 0.4))->identifier());
     }
 
     void theWeightFavoursRareWords() {
