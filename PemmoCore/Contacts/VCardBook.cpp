@@ -1,6 +1,8 @@
 #include "Contacts/VCardBook.h"
 
 #include "Contacts/Thumbnail.h"
+#include "Contacts/VCardDecoding.h"
+#include "Contacts/VCardEditor.h"
 #include "Records/PemmoError.h"
 #include "Support/AtomicFile.h"
 #include "Support/FileError.h"

@@ -13,8 +13,8 @@
 // other is left out with a warning.
 #pragma once
 
-#include "Contacts/ContactRepository.h"
-#include "Contacts/VCard.h"
+#include "Contacts/ContactDraft.h"
+#include "Contacts/VCardReader.h"
 #include "Records/Person.h"
 
 #include <QCollator>

@@ -1,7 +1,9 @@
 // The corners of the vCard grammar, and edits that touch only what they change.
 #include "Contacts/ContactDraftRules.h"
 #include "Contacts/Thumbnail.h"
-#include "Contacts/VCard.h"
+#include "Contacts/VCardDecoding.h"
+#include "Contacts/VCardEditor.h"
+#include "Contacts/VCardReader.h"
 
 #include <QBuffer>
 #include <QImage>

@@ -1,7 +1,9 @@
 // Real exports from address books and mail programs: every file reads as it is meant, and edits
 // change only the lines they must.
 #include "Contacts/ContactDraftRules.h"
-#include "Contacts/VCard.h"
+#include "Contacts/VCardDecoding.h"
+#include "Contacts/VCardEditor.h"
+#include "Contacts/VCardReader.h"
 
 #include <QDir>
 #include <QFile>
