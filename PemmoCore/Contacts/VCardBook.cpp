@@ -14,6 +14,7 @@
 #include <QLoggingCategory>
 #include <QThread>
 #include <QUuid>
+#include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -21,7 +22,6 @@
 #include <fcntl.h>
 #include <strings.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace pemmo {
@@ -115,6 +115,12 @@ QCollator nameCollator() {
     return collator;
 }
 
+// The calling thread's collator for names.
+const QCollator& threadCollator() {
+    thread_local const QCollator collator = nameCollator();
+    return collator;
+}
+
 // New files get what the user's umask leaves of rw-rw-rw-, as any other program's would.
 unsigned newFileMode() {
     static const unsigned mode = [] {
@@ -150,8 +156,9 @@ void rewrite(const QString& path, const QByteArray& bytes) {
 } // namespace
 
 VCardBook::VCardBook(QStringList folders, int threads)
-    : m_folders(normalized(folders))
-    , m_threads(threads > 0 ? threads : qBound(1, QThread::idealThreadCount(), 4)) {}
+    : m_folders(normalized(folders)) {
+    m_pool.setMaxThreadCount(threads > 0 ? threads : qBound(1, QThread::idealThreadCount(), 4));
+}
 
 void VCardBook::setFolders(QStringList folders) {
     m_folders = normalized(folders);
@@ -309,58 +316,48 @@ qsizetype VCardBook::makeThumbnails(qsizetype files) {
     if (batch.isEmpty())
         return m_thumbnailsDue.size();
 
-    std::atomic<qsizetype> nextIndex = 0;
-    auto work = [&] {
-        for (qsizetype i = nextIndex++; i < batch.size(); i = nextIndex++) {
-            Entry& entry = *batch[i];
-            QByteArray bytes;
-            try {
-                bytes = readWhole(entry.stamp.path, entry.stamp.size);
-            } catch (const FileError&) {
-                continue; // gone or changed: the next read takes it up again
-            }
-            const VCard::Document document = VCard::parse(bytes);
-            for (Contact& contact : entry.contacts) {
-                if (!contact.thumbnailDue)
-                    continue;
-                contact.thumbnailDue = false;
-                const auto card =
-                    std::find_if(document.cards.cbegin(), document.cards.cend(),
-                                 [&](const VCard::Card& c) { return c.position == contact.position; });
-                const std::optional<QByteArray> stored =
-                    card == document.cards.cend() ? std::nullopt : VCard::photo(*card);
-                contact.person.thumbnail = stored ? Thumbnail::make(*stored) : std::nullopt;
-                contact.person.hasFullImage = contact.person.thumbnail.has_value();
-            }
+    // Each entry is touched by one thread only.
+    const auto makeThumbnails = [](Entry* entry) {
+        QByteArray bytes;
+        try {
+            bytes = readWhole(entry->stamp.path, entry->stamp.size);
+        } catch (const FileError&) {
+            return; // gone or changed: the next read takes it up again
+        }
+        const VCard::Document document = VCard::parse(bytes);
+        for (Contact& contact : entry->contacts) {
+            if (!contact.thumbnailDue)
+                continue;
+            contact.thumbnailDue = false;
+            const auto card =
+                std::find_if(document.cards.cbegin(), document.cards.cend(),
+                             [&](const VCard::Card& c) { return c.position == contact.position; });
+            const std::optional<QByteArray> stored =
+                card == document.cards.cend() ? std::nullopt : VCard::photo(*card);
+            contact.person.thumbnail = stored ? Thumbnail::make(*stored) : std::nullopt;
+            contact.person.hasFullImage = contact.person.thumbnail.has_value();
         }
     };
-    const int threads = batch.size() >= 4 ? m_threads : 1;
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < threads; ++t)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread& helper : helpers)
-        helper.join();
+    if (batch.size() >= 4)
+        QtConcurrent::blockingMap(&m_pool, batch, makeThumbnails);
+    else
+        std::for_each(batch.begin(), batch.end(), makeThumbnails);
     m_lastPeopleCurrent = false; // the people handed out last lack these thumbnails
     return m_thumbnailsDue.size();
 }
 
 std::vector<VCardBook::Entry> VCardBook::loadAll(const QList<const FileStamp*>& stamps) {
     std::vector<Entry> entries(std::size_t(stamps.size()));
+    for (qsizetype i = 0; i < stamps.size(); ++i)
+        entries[std::size_t(i)].stamp = *stamps[i];
+    // Each entry is filled in by one thread, with that thread's own collator: a collator is not
+    // shared between threads.
+    const auto fill = [this](Entry& entry) { entry = load(entry.stamp, threadCollator()); };
     // A first read of a large book spreads over the cores; a few changed files are read here.
-    const int threads = stamps.size() >= 64 ? m_threads : 1;
-    std::atomic<qsizetype> nextIndex = 0;
-    auto work = [&] {
-        const QCollator collator = nameCollator(); // one per thread: a collator is not shared
-        for (qsizetype i = nextIndex++; i < stamps.size(); i = nextIndex++)
-            entries[std::size_t(i)] = load(*stamps[i], collator);
-    };
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < threads; ++t)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread& helper : helpers)
-        helper.join();
+    if (stamps.size() >= 64)
+        QtConcurrent::blockingMap(&m_pool, entries, fill);
+    else
+        std::for_each(entries.begin(), entries.end(), fill);
     return entries;
 }
 
