@@ -112,8 +112,11 @@ const QByteArray base = "BEGIN:VCARD\r\n"
 
 ContactDraft draftOf(const QByteArray& bytes) {
     const Person person = personOf(bytes);
-    return ContactDraft{person.givenName, person.familyName, person.nickname,
-                        person.organization.value_or(QString()), person.jobTitle.value_or(QString())};
+    return ContactDraft{.givenName = person.givenName,
+                        .familyName = person.familyName,
+                        .nickname = person.nickname,
+                        .organization = person.organization.value_or(QString()),
+                        .jobTitle = person.jobTitle.value_or(QString())};
 }
 
 } // namespace

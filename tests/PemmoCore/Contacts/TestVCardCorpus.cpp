@@ -321,11 +321,6 @@ QList<Person> peopleOf(const QString& name, VCard::Photos photos = VCard::Photos
     return people;
 }
 
-Person withoutThumbnail(Person person) {
-    person.thumbnail.reset();
-    return person;
-}
-
 // The properties named `names` of the card at `index`, as byte ranges of the file.
 QList<QPair<qsizetype, qsizetype>> rangesOf(const QByteArray& bytes, qsizetype index, QByteArrayList names) {
     const VCard::Document document = VCard::parse(bytes);
