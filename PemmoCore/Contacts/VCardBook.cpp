@@ -6,6 +6,7 @@
 #include "Records/PemmoError.h"
 #include "Support/AtomicFile.h"
 #include "Support/FileError.h"
+#include "Support/HandOver.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,6 +21,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <iterator>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -113,6 +115,26 @@ QCollator nameCollator() {
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     collator.setNumericMode(true);
     return collator;
+}
+
+// Runs `work` on every item, spread over `pool` when there are at least `threshold` items, else
+// on this thread. Each item is touched by one thread only; what the calls wrote is the caller's
+// once this returns.
+template <class Items, class Work>
+void forEachItem(QThreadPool& pool, Items& items, qsizetype threshold, Work work) {
+    if (std::ssize(items) < threshold) {
+        std::for_each(items.begin(), items.end(), work);
+        return;
+    }
+    const char toWorkers = 0;
+    const char fromWorkers = 0;
+    HandOver::release(&toWorkers);
+    QtConcurrent::blockingMap(&pool, items, [&](auto& item) {
+        HandOver::acquire(&toWorkers);
+        work(item);
+        HandOver::release(&fromWorkers);
+    });
+    HandOver::acquire(&fromWorkers);
 }
 
 // The calling thread's collator for names.
@@ -316,7 +338,6 @@ qsizetype VCardBook::makeThumbnails(qsizetype files) {
     if (batch.isEmpty())
         return m_thumbnailsDue.size();
 
-    // Each entry is touched by one thread only.
     const auto makeThumbnails = [](Entry* entry) {
         QByteArray bytes;
         try {
@@ -338,10 +359,7 @@ qsizetype VCardBook::makeThumbnails(qsizetype files) {
             contact.person.hasFullImage = contact.person.thumbnail.has_value();
         }
     };
-    if (batch.size() >= 4)
-        QtConcurrent::blockingMap(&m_pool, batch, makeThumbnails);
-    else
-        std::for_each(batch.begin(), batch.end(), makeThumbnails);
+    forEachItem(m_pool, batch, 4, makeThumbnails);
     m_lastPeopleCurrent = false; // the people handed out last lack these thumbnails
     return m_thumbnailsDue.size();
 }
@@ -350,14 +368,10 @@ std::vector<VCardBook::Entry> VCardBook::loadAll(const QList<const FileStamp*>& 
     std::vector<Entry> entries(std::size_t(stamps.size()));
     for (qsizetype i = 0; i < stamps.size(); ++i)
         entries[std::size_t(i)].stamp = *stamps[i];
-    // Each entry is filled in by one thread, with that thread's own collator: a collator is not
-    // shared between threads.
+    // Each thread fills entries with its own collator: a collator is not shared between threads.
     const auto fill = [this](Entry& entry) { entry = load(entry.stamp, threadCollator()); };
     // A first read of a large book spreads over the cores; a few changed files are read here.
-    if (stamps.size() >= 64)
-        QtConcurrent::blockingMap(&m_pool, entries, fill);
-    else
-        std::for_each(entries.begin(), entries.end(), fill);
+    forEachItem(m_pool, entries, 64, fill);
     return entries;
 }
 
