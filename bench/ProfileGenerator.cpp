@@ -1,6 +1,7 @@
 #include "ProfileGenerator.h"
 
-#include "Contacts/VCard.h"
+#include "Contacts/VCardDecoding.h"
+#include "Contacts/VCardReader.h"
 #include "Profiles/ProfileOrder.h"
 #include "Store/PemmoStore.h"
 #include "Store/StoreFile.h"

@@ -2,7 +2,9 @@
 // of a card must leave the file with as many cards, the edited one reading back as the contact
 // form's rules say and every other card as it was.
 #include "Contacts/ContactDraftRules.h"
-#include "Contacts/VCard.h"
+#include "Contacts/VCardDecoding.h"
+#include "Contacts/VCardEditor.h"
+#include "Contacts/VCardReader.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,5 +1,7 @@
 #include "Platform/ColorScheme.h"
 
+#include "Platform/PortalNames.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusReply>
@@ -9,12 +11,6 @@
 
 namespace pemmo {
 namespace {
-
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kSettings = QStringLiteral("org.freedesktop.portal.Settings");
-const QString kGroup = QStringLiteral("org.freedesktop.appearance");
-const QString kKey = QStringLiteral("color-scheme");
 
 // Read answers a variant that holds a variant; ReadOne (newer portals) answers one variant.
 int unwrap(QVariant value) {
@@ -29,14 +25,15 @@ ColorScheme::ColorScheme(QObject* parent)
     : QObject(parent) {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (bus.isConnected()) {
-        QDBusMessage call =
-            QDBusMessage::createMethodCall(kService, kPath, kSettings, QStringLiteral("Read"));
-        call.setArguments({kGroup, kKey});
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            Portal::service(), Portal::path(), Portal::settingsInterface(), QStringLiteral("Read"));
+        call.setArguments({Portal::appearanceNamespace(), Portal::colorSchemeKey()});
         // Asked once at start; a desktop without the portal answers at once with an error.
         const QDBusMessage reply = bus.call(call, QDBus::Block, 500);
         if (reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
             m_portalValue = unwrap(reply.arguments().constFirst());
-        bus.connect(kService, kPath, kSettings, QStringLiteral("SettingChanged"), this,
+        bus.connect(Portal::service(), Portal::path(), Portal::settingsInterface(),
+                    QStringLiteral("SettingChanged"), this,
                     SLOT(onSettingChanged(QString, QString, QDBusVariant)));
     }
     // The application hears of a new platform palette as an event on itself.
@@ -65,7 +62,7 @@ bool ColorScheme::paletteIsDark() {
 }
 
 void ColorScheme::onSettingChanged(const QString& group, const QString& key, const QDBusVariant& value) {
-    if (group != kGroup || key != kKey)
+    if (group != Portal::appearanceNamespace() || key != Portal::colorSchemeKey())
         return;
     m_portalValue = unwrap(value.variant());
     update();

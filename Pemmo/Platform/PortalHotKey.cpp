@@ -1,5 +1,6 @@
 #include "Platform/PortalHotKey.h"
 
+#include "Platform/PortalNames.h"
 #include "Shell/ShellLogging.h"
 
 #include <QDBusArgument>
@@ -11,12 +12,6 @@
 
 namespace pemmo {
 namespace {
-
-const QString kService = QStringLiteral("org.freedesktop.portal.Desktop");
-const QString kPath = QStringLiteral("/org/freedesktop/portal/desktop");
-const QString kInterface = QStringLiteral("org.freedesktop.portal.GlobalShortcuts");
-const QString kRequest = QStringLiteral("org.freedesktop.portal.Request");
-const QString kSession = QStringLiteral("org.freedesktop.portal.Session");
 
 struct PortalShortcut {
     QString id;
@@ -52,8 +47,8 @@ PortalHotKey::PortalHotKey(QObject* parent)
     qDBusRegisterMetaType<PortalShortcut>();
     qDBusRegisterMetaType<QList<PortalShortcut>>();
     QDBusConnection::sessionBus().connect(
-        kService, kPath, kInterface, QStringLiteral("Activated"), this,
-        SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
+        Portal::service(), Portal::path(), Portal::globalShortcutsInterface(), QStringLiteral("Activated"),
+        this, SLOT(onActivated(QDBusObjectPath, QString, qulonglong, QVariantMap)));
 }
 
 PortalHotKey::~PortalHotKey() {
@@ -116,8 +111,8 @@ void PortalHotKey::bindShortcut() {
 
 void PortalHotKey::unbind() {
     if (!m_session.path().isEmpty()) {
-        QDBusConnection::sessionBus().asyncCall(
-            QDBusMessage::createMethodCall(kService, m_session.path(), kSession, QStringLiteral("Close")));
+        QDBusConnection::sessionBus().asyncCall(QDBusMessage::createMethodCall(
+            Portal::service(), m_session.path(), Portal::sessionInterface(), QStringLiteral("Close")));
         m_session = QDBusObjectPath();
     }
     setStatus(Status::Inactive);
@@ -134,20 +129,19 @@ void PortalHotKey::request(const QString& method, QList<QVariant> arguments, int
     // The answer comes as a signal on a Request object whose path follows from our token: listen
     // before calling, or a quick answer is lost.
     const QString token = u"pemmo"_qs + QString::number(++m_token);
-    QString sender = bus.baseService().mid(1);
-    sender.replace(u'.', u'_');
     if (!m_requestPath.isEmpty())
-        bus.disconnect(kService, m_requestPath, kRequest, QStringLiteral("Response"), this,
-                       SLOT(onResponse(uint, QVariantMap)));
-    m_requestPath = u"/org/freedesktop/portal/desktop/request/"_qs + sender + u'/' + token;
-    bus.connect(kService, m_requestPath, kRequest, QStringLiteral("Response"), this,
-                SLOT(onResponse(uint, QVariantMap)));
+        bus.disconnect(Portal::service(), m_requestPath, Portal::requestInterface(),
+                       QStringLiteral("Response"), this, SLOT(onResponse(uint, QVariantMap)));
+    m_requestPath = Portal::requestPath(bus.baseService(), token);
+    bus.connect(Portal::service(), m_requestPath, Portal::requestInterface(), QStringLiteral("Response"),
+                this, SLOT(onResponse(uint, QVariantMap)));
     m_next = std::move(next);
 
     QVariantMap options = arguments[optionsIndex].toMap();
     options.insert(u"handle_token"_qs, token);
     arguments[optionsIndex] = options;
-    QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
+    QDBusMessage call = QDBusMessage::createMethodCall(Portal::service(), Portal::path(),
+                                                       Portal::globalShortcutsInterface(), method);
     call.setArguments(arguments);
     auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {

@@ -2,7 +2,7 @@
 // functions over values.
 #pragma once
 
-#include "Contacts/ContactRepository.h"
+#include "Contacts/ContactDraft.h"
 #include "Records/DateComponents.h"
 #include "Records/LabeledValue.h"
 #include "Records/Person.h"

@@ -2,7 +2,7 @@
 // in-memory book, so the logic above runs unchanged against either.
 #pragma once
 
-#include "Records/DateComponents.h"
+#include "Contacts/ContactDraft.h"
 #include "Records/Person.h"
 
 #include <QByteArray>
@@ -20,21 +20,6 @@ enum class ContactsAuthorization { NotDetermined, Authorized, Limited, Denied, R
 inline bool canRead(ContactsAuthorization status) {
     return status == ContactsAuthorization::Authorized || status == ContactsAuthorization::Limited;
 }
-
-// What the contact form holds: plain texts, possibly empty.
-struct ContactDraft {
-    QString givenName;
-    QString familyName;
-    QString nickname;
-    QString organization;
-    QString jobTitle;
-    QString email; // empty: leave the e-mail addresses alone
-    QString phone; // empty: leave the phone numbers alone
-    std::optional<DateComponents> birthday;
-    bool clearBirthday = false;
-
-    bool operator==(const ContactDraft&) const = default;
-};
 
 class ContactRepository : public QObject {
     Q_OBJECT

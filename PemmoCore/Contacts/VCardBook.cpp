@@ -1,9 +1,12 @@
 #include "Contacts/VCardBook.h"
 
 #include "Contacts/Thumbnail.h"
+#include "Contacts/VCardDecoding.h"
+#include "Contacts/VCardEditor.h"
 #include "Records/PemmoError.h"
 #include "Support/AtomicFile.h"
 #include "Support/FileError.h"
+#include "Support/HandOver.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,14 +15,15 @@
 #include <QLoggingCategory>
 #include <QThread>
 #include <QUuid>
+#include <QtConcurrent/QtConcurrentMap>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <iterator>
 #include <strings.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace pemmo {
@@ -113,6 +117,32 @@ QCollator nameCollator() {
     return collator;
 }
 
+// Runs `work` on every item, spread over `pool` when there are at least `threshold` items, else
+// on this thread. Each item is touched by one thread only; what the calls wrote is the caller's
+// once this returns.
+template <class Items, class Work>
+void forEachItem(QThreadPool& pool, Items& items, qsizetype threshold, Work work) {
+    if (std::ssize(items) < threshold) {
+        std::for_each(items.begin(), items.end(), work);
+        return;
+    }
+    const char toWorkers = 0;
+    const char fromWorkers = 0;
+    HandOver::release(&toWorkers);
+    QtConcurrent::blockingMap(&pool, items, [&](auto& item) {
+        HandOver::acquire(&toWorkers);
+        work(item);
+        HandOver::release(&fromWorkers);
+    });
+    HandOver::acquire(&fromWorkers);
+}
+
+// The calling thread's collator for names.
+const QCollator& threadCollator() {
+    thread_local const QCollator collator = nameCollator();
+    return collator;
+}
+
 // New files get what the user's umask leaves of rw-rw-rw-, as any other program's would.
 unsigned newFileMode() {
     static const unsigned mode = [] {
@@ -148,8 +178,9 @@ void rewrite(const QString& path, const QByteArray& bytes) {
 } // namespace
 
 VCardBook::VCardBook(QStringList folders, int threads)
-    : m_folders(normalized(folders))
-    , m_threads(threads > 0 ? threads : qBound(1, QThread::idealThreadCount(), 4)) {}
+    : m_folders(normalized(folders)) {
+    m_pool.setMaxThreadCount(threads > 0 ? threads : qBound(1, QThread::idealThreadCount(), 4));
+}
 
 void VCardBook::setFolders(QStringList folders) {
     m_folders = normalized(folders);
@@ -307,58 +338,40 @@ qsizetype VCardBook::makeThumbnails(qsizetype files) {
     if (batch.isEmpty())
         return m_thumbnailsDue.size();
 
-    std::atomic<qsizetype> nextIndex = 0;
-    auto work = [&] {
-        for (qsizetype i = nextIndex++; i < batch.size(); i = nextIndex++) {
-            Entry& entry = *batch[i];
-            QByteArray bytes;
-            try {
-                bytes = readWhole(entry.stamp.path, entry.stamp.size);
-            } catch (const FileError&) {
-                continue; // gone or changed: the next read takes it up again
-            }
-            const VCard::Document document = VCard::parse(bytes);
-            for (Contact& contact : entry.contacts) {
-                if (!contact.thumbnailDue)
-                    continue;
-                contact.thumbnailDue = false;
-                const auto card =
-                    std::find_if(document.cards.cbegin(), document.cards.cend(),
-                                 [&](const VCard::Card& c) { return c.position == contact.position; });
-                const std::optional<QByteArray> stored =
-                    card == document.cards.cend() ? std::nullopt : VCard::photo(*card);
-                contact.person.thumbnail = stored ? Thumbnail::make(*stored) : std::nullopt;
-                contact.person.hasFullImage = contact.person.thumbnail.has_value();
-            }
+    const auto makeThumbnails = [](Entry* entry) {
+        QByteArray bytes;
+        try {
+            bytes = readWhole(entry->stamp.path, entry->stamp.size);
+        } catch (const FileError&) {
+            return; // gone or changed: the next read takes it up again
+        }
+        const VCard::Document document = VCard::parse(bytes);
+        for (Contact& contact : entry->contacts) {
+            if (!contact.thumbnailDue)
+                continue;
+            contact.thumbnailDue = false;
+            const auto card =
+                std::find_if(document.cards.cbegin(), document.cards.cend(),
+                             [&](const VCard::Card& c) { return c.position == contact.position; });
+            const std::optional<QByteArray> stored =
+                card == document.cards.cend() ? std::nullopt : VCard::photo(*card);
+            contact.person.thumbnail = stored ? Thumbnail::make(*stored) : std::nullopt;
+            contact.person.hasFullImage = contact.person.thumbnail.has_value();
         }
     };
-    const int threads = batch.size() >= 4 ? m_threads : 1;
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < threads; ++t)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread& helper : helpers)
-        helper.join();
+    forEachItem(m_pool, batch, 4, makeThumbnails);
     m_lastPeopleCurrent = false; // the people handed out last lack these thumbnails
     return m_thumbnailsDue.size();
 }
 
 std::vector<VCardBook::Entry> VCardBook::loadAll(const QList<const FileStamp*>& stamps) {
     std::vector<Entry> entries(std::size_t(stamps.size()));
+    for (qsizetype i = 0; i < stamps.size(); ++i)
+        entries[std::size_t(i)].stamp = *stamps[i];
+    // Each thread fills entries with its own collator: a collator is not shared between threads.
+    const auto fill = [this](Entry& entry) { entry = load(entry.stamp, threadCollator()); };
     // A first read of a large book spreads over the cores; a few changed files are read here.
-    const int threads = stamps.size() >= 64 ? m_threads : 1;
-    std::atomic<qsizetype> nextIndex = 0;
-    auto work = [&] {
-        const QCollator collator = nameCollator(); // one per thread: a collator is not shared
-        for (qsizetype i = nextIndex++; i < stamps.size(); i = nextIndex++)
-            entries[std::size_t(i)] = load(*stamps[i], collator);
-    };
-    std::vector<std::thread> helpers;
-    for (int t = 1; t < threads; ++t)
-        helpers.emplace_back(work);
-    work();
-    for (std::thread& helper : helpers)
-        helper.join();
+    forEachItem(m_pool, entries, 64, fill);
     return entries;
 }
 

@@ -13,8 +13,8 @@
 // other is left out with a warning.
 #pragma once
 
-#include "Contacts/ContactRepository.h"
-#include "Contacts/VCard.h"
+#include "Contacts/ContactDraft.h"
+#include "Contacts/VCardReader.h"
 #include "Records/Person.h"
 
 #include <QCollator>
@@ -23,6 +23,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QThreadPool>
 #include <atomic>
 #include <optional>
 #include <vector>
@@ -121,7 +122,7 @@ private:
     QHash<QString, QString> m_locations; // id → file, as of the last refresh
     QSet<QString> m_thumbnailsDue;       // files with photos still to scale down
     QSet<QString> m_reportedDuplicates;
-    const int m_threads;
+    QThreadPool m_pool; // the threads of a first read and of thumbnails
     std::atomic<int> m_parseCount = 0;
     quint64 m_generation = 0;
     // The last answer, given again while no file changed and no thumbnail came in.

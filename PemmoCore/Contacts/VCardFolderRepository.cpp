@@ -136,11 +136,11 @@ VCardFolderRepository::~VCardFolderRepository() {
 
 namespace {
 
-template <class R> QCoro::Task<R> finished(QFuture<R> future) {
+template <class R> QCoro::Task<R> finished(SerialExecutor::Job<R> job) {
     if constexpr (std::is_void_v<R>)
-        co_await future;
+        co_await job;
     else
-        co_return co_await future;
+        co_return co_await job;
 }
 
 // No folder chosen yet: not determined; one that cannot be read makes the whole book denied.
@@ -159,9 +159,9 @@ ContactsAuthorization statusOf(const QStringList& folders,
 
 // Not a coroutine itself: the job goes to the executor at once, and the returned task is the race.
 template <class Job> auto VCardFolderRepository::perform(Job job) {
-    auto future =
+    auto posted =
         m_executor->post([state = m_state, job = std::move(job)]() mutable { return job(state->book); });
-    return raceWithTimeout(finished(std::move(future)), m_timeLimit, PemmoError::timedOut());
+    return raceWithTimeout(finished(std::move(posted)), m_timeLimit, PemmoError::timedOut());
 }
 
 QStringList VCardFolderRepository::folders() const {

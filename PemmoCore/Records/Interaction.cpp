@@ -1,13 +1,6 @@
 #include "Records/Interaction.h"
 
-#include <array>
-
 namespace pemmo {
-namespace {
-
-constexpr std::array kKindNames{u"note", u"met", u"message", u"call", u"email", u"other"};
-
-} // namespace
 
 QStringList Interaction::eventHashes() const {
     QStringList hashes;
@@ -23,27 +16,15 @@ QStringList Interaction::eventHashes() const {
 }
 
 QString kindName(Interaction::Kind kind) {
-    return QString::fromUtf16(kKindNames[static_cast<std::size_t>(kind)]);
+    return interactionKindNames.name(kind);
 }
 
 std::optional<Interaction::Kind> interactionKindFromName(QStringView name) {
-    for (std::size_t i = 0; i < kKindNames.size(); ++i) {
-        if (name == QStringView(kKindNames[i]))
-            return static_cast<Interaction::Kind>(i);
-    }
-    return std::nullopt;
+    return interactionKindNames.find(name);
 }
 
 QString sourceKindName(Interaction::Source::Kind kind) {
-    switch (kind) {
-    case Interaction::Source::Kind::AI:
-        return QStringLiteral("ai");
-    case Interaction::Source::Kind::User:
-        return QStringLiteral("user");
-    case Interaction::Source::Kind::Auto:
-        return QStringLiteral("auto");
-    }
-    return {};
+    return sourceKindNames.name(kind);
 }
 
 } // namespace pemmo

@@ -1,6 +1,8 @@
 // One entry of a person's timeline, and who or what produced it.
 #pragma once
 
+#include "Support/EnumTable.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -42,6 +44,21 @@ struct Interaction {
     // The primary calendar hash followed by the aliases, duplicates removed, first kept.
     QStringList eventHashes() const;
 };
+
+// The names the kinds are stored under.
+inline constexpr auto interactionKindNames = enumTable<Interaction::Kind>({
+    {Interaction::Kind::Note, "note"},
+    {Interaction::Kind::Met, "met"},
+    {Interaction::Kind::Message, "message"},
+    {Interaction::Kind::Call, "call"},
+    {Interaction::Kind::Email, "email"},
+    {Interaction::Kind::Other, "other"},
+});
+inline constexpr auto sourceKindNames = enumTable<Interaction::Source::Kind>({
+    {Interaction::Source::Kind::AI, "ai"},
+    {Interaction::Source::Kind::User, "user"},
+    {Interaction::Source::Kind::Auto, "auto"},
+});
 
 QString kindName(Interaction::Kind kind);
 std::optional<Interaction::Kind> interactionKindFromName(QStringView name);

@@ -1,6 +1,8 @@
 // A saved link on a person's card.
 #pragma once
 
+#include "Support/EnumTable.h"
+
 #include <QString>
 #include <QUuid>
 #include <optional>
@@ -17,6 +19,14 @@ struct QuickLink {
 
     bool operator==(const QuickLink&) const = default;
 };
+
+// The names the kinds are stored under.
+inline constexpr auto quickLinkKindNames = enumTable<QuickLink::Kind>({
+    {QuickLink::Kind::Instagram, "instagram"},
+    {QuickLink::Kind::LinkedIn, "linkedin"},
+    {QuickLink::Kind::X, "x"},
+    {QuickLink::Kind::Custom, "custom"},
+});
 
 QString kindName(QuickLink::Kind kind);
 std::optional<QuickLink::Kind> quickLinkKindFromName(QStringView name);

@@ -7,308 +7,18 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <string_view>
+#include <type_traits>
 
 namespace pemmo::RecordCoding {
 namespace {
 
-// ---- enumeration names -----------------------------------------------------------------------
-
-// The coded names of each enumeration in UTF-8, taken once from the records' own name functions,
-// so that neither direction builds a QString per value.
-template <class Enum, std::size_t N>
-std::optional<Enum> caseNamed(std::string_view name,
-                              const std::array<std::pair<QByteArray, Enum>, N>& cases) {
-    for (const auto& [caseName, value] : cases) {
-        if (name == std::string_view(caseName.constData(), static_cast<std::size_t>(caseName.size())))
-            return value;
-    }
-    return std::nullopt;
-}
-
-template <class Enum, std::size_t N, class NameOf>
-std::array<std::pair<QByteArray, Enum>, N> caseTable(const std::array<Enum, N>& values, NameOf nameOf) {
-    std::array<std::pair<QByteArray, Enum>, N> table;
-    for (std::size_t i = 0; i < N; ++i)
-        table[i] = {nameOf(values[i]).toUtf8(), values[i]};
-    return table;
-}
-
-template <class Enum, std::size_t N>
-std::string_view nameOf(Enum value, const std::array<std::pair<QByteArray, Enum>, N>& cases) {
-    for (const auto& [caseName, caseValue] : cases) {
-        if (caseValue == value)
-            return std::string_view(caseName.constData(), static_cast<std::size_t>(caseName.size()));
-    }
-    return {};
-}
-
-const auto& interactionKinds() {
-    using K = Interaction::Kind;
-    static const auto table = caseTable(std::array{K::Note, K::Met, K::Message, K::Call, K::Email, K::Other},
-                                        [](K k) { return kindName(k); });
-    return table;
-}
-
-const auto& linkKinds() {
-    using K = QuickLink::Kind;
-    static const auto table =
-        caseTable(std::array{K::Instagram, K::LinkedIn, K::X, K::Custom}, [](K k) { return kindName(k); });
-    return table;
-}
-
-const auto& sourceKinds() {
-    using K = Interaction::Source::Kind;
-    static const auto table =
-        caseTable(std::array{K::AI, K::User, K::Auto}, [](K k) { return sourceKindName(k); });
-    return table;
-}
-
-// ---- encoding --------------------------------------------------------------------------------
-
-// The keys of one JSON object in their fixed order, and the permutation that sorts them.
-template <std::size_t N> struct KeyOrder {
-    std::array<std::string_view, N> keys;
-    std::array<std::size_t, N> sorted{};
-
-    constexpr explicit KeyOrder(std::array<std::string_view, N> k)
-        : keys(k) {
-        for (std::size_t i = 0; i < N; ++i)
-            sorted[i] = i;
-        std::sort(sorted.begin(), sorted.end(),
-                  [&](std::size_t a, std::size_t b) { return keys[a] < keys[b]; });
-    }
-};
-
-// Calls `write(index, key)` for every key, in the writer's order. `write` writes the key (or
-// leaves an absent optional out) and its value.
-template <std::size_t N, class F>
-void forEachKey(const JsonWriter& writer, const KeyOrder<N>& order, F&& write) {
-    for (std::size_t i = 0; i < N; ++i) {
-        const std::size_t index = writer.sortKeys() ? order.sorted[i] : i;
-        write(index, order.keys[index]);
-    }
-}
-
-void writeUuid(JsonWriter& w, const QUuid& id) {
-    // Upper-case and hyphenated, written straight from the fields instead of through two
-    // temporary byte arrays per id.
-    static constexpr char digits[] = "0123456789ABCDEF";
-    char text[36];
-    char* p = text;
-    const auto put = [&p](std::uint64_t bits, int count) {
-        for (int shift = (count - 1) * 4; shift >= 0; shift -= 4)
-            *p++ = digits[(bits >> shift) & 0xF];
-    };
-    put(id.data1, 8);
-    *p++ = '-';
-    put(id.data2, 4);
-    *p++ = '-';
-    put(id.data3, 4);
-    *p++ = '-';
-    put((std::uint64_t(id.data4[0]) << 8) | id.data4[1], 4);
-    *p++ = '-';
-    std::uint64_t node = 0;
-    for (int i = 2; i < 8; ++i)
-        node = (node << 8) | id.data4[i];
-    put(node, 12);
-    w.value(std::string_view(text, sizeof text));
-}
-
-void writeOptional(JsonWriter& w, std::string_view key, const std::optional<QString>& value,
-                   bool nullWhenAbsent) {
-    if (value) {
-        w.key(key);
-        w.value(*value);
-    } else if (nullWhenAbsent) {
-        w.key(key);
-        w.null();
-    }
-}
-
-void writeSource(JsonWriter& w, const Interaction::Source& source) {
-    static constexpr KeyOrder<2> order({"kind", "model"});
-    w.beginObject();
-    forEachKey(w, order, [&](std::size_t i, std::string_view key) {
-        if (i == 0) {
-            w.key(key);
-            w.value(nameOf(source.kind, sourceKinds()));
-        } else if (source.kind == Interaction::Source::Kind::AI) {
-            w.key(key);
-            w.value(source.model);
-        }
-    });
-    w.endObject();
-}
-
-void writeDateComponents(JsonWriter& w, const DateComponents& date) {
-    static constexpr KeyOrder<3> order({"year", "month", "day"});
-    w.beginObject();
-    forEachKey(w, order, [&](std::size_t i, std::string_view key) {
-        if (i == 0 && !date.year)
-            return;
-        w.key(key);
-        w.value(i == 0 ? *date.year : i == 1 ? date.month : date.day);
-    });
-    w.endObject();
-}
-
-void writeDetails(JsonWriter& w, const Details& d) {
-    static constexpr KeyOrder<12> order({"company", "jobTitle", "team", "workLocation", "school", "major",
-                                         "graduationYear", "howWeMet", "mutuals", "hometown", "currentCity",
-                                         "email"});
-    const std::array<const std::optional<QString>*, 12> fields{
-        &d.company,        &d.jobTitle, &d.team,    &d.workLocation, &d.school,      &d.major,
-        &d.graduationYear, &d.howWeMet, &d.mutuals, &d.hometown,     &d.currentCity, &d.email};
-    w.beginObject();
-    forEachKey(w, order,
-               [&](std::size_t i, std::string_view key) { writeOptional(w, key, *fields[i], false); });
-    w.endObject();
-}
-
-void writeLink(JsonWriter& w, const QuickLink& link) {
-    static constexpr KeyOrder<4> order({"id", "kind", "title", "url"});
-    w.beginObject();
-    forEachKey(w, order, [&](std::size_t i, std::string_view key) {
-        w.key(key);
-        switch (i) {
-        case 0:
-            writeUuid(w, link.id);
-            break;
-        case 1:
-            w.value(nameOf(link.kind, linkKinds()));
-            break;
-        case 2:
-            w.value(link.title);
-            break;
-        default:
-            w.value(link.url);
-            break;
-        }
-    });
-    w.endObject();
-}
-
-void writeInteraction(JsonWriter& w, const Interaction& entry) {
-    static constexpr KeyOrder<7> order(
-        {"id", "date", "kind", "text", "calendarEventHash", "calendarEventAliases", "source"});
-    w.beginObject();
-    forEachKey(w, order, [&](std::size_t i, std::string_view key) {
-        switch (i) {
-        case 0:
-            w.key(key);
-            writeUuid(w, entry.id);
-            break;
-        case 1:
-            w.key(key);
-            w.value(entry.date);
-            break;
-        case 2:
-            w.key(key);
-            w.value(nameOf(entry.kind, interactionKinds()));
-            break;
-        case 3:
-            w.key(key);
-            w.value(entry.text);
-            break;
-        case 4:
-            writeOptional(w, key, entry.calendarEventHash, false);
-            break;
-        case 5:
-            if (entry.calendarEventAliases) {
-                w.key(key);
-                w.beginArray();
-                for (const QString& alias : *entry.calendarEventAliases)
-                    w.value(alias);
-                w.endArray();
-            }
-            break;
-        default:
-            w.key(key);
-            writeSource(w, entry.source);
-            break;
-        }
-    });
-    w.endObject();
-}
-
-void writeChange(JsonWriter& w, const FieldChange& change) {
-    static constexpr KeyOrder<6> order({"id", "date", "field", "old", "new", "source"});
-    w.beginObject();
-    forEachKey(w, order, [&](std::size_t i, std::string_view key) {
-        switch (i) {
-        case 0:
-            w.key(key);
-            writeUuid(w, change.id);
-            break;
-        case 1:
-            w.key(key);
-            w.value(change.date);
-            break;
-        case 2:
-            w.key(key);
-            w.value(change.field);
-            break;
-        case 3:
-            writeOptional(w, key, change.oldValue, false);
-            break;
-        case 4:
-            writeOptional(w, key, change.newValue, false);
-            break;
-        default:
-            w.key(key);
-            writeSource(w, change.source);
-            break;
-        }
-    });
-    w.endObject();
-}
-
-void writeBriefing(JsonWriter& w, const BriefingCache& b) {
-    static constexpr KeyOrder<7> order(
-        {"contentHash", "summary", "opener", "generatedAt", "model", "leftDevice", "providerName"});
-    w.beginObject();
-    forEachKey(w, order, [&](std::size_t i, std::string_view key) {
-        w.key(key);
-        switch (i) {
-        case 0:
-            w.value(b.contentHash);
-            break;
-        case 1:
-            w.value(b.summary);
-            break;
-        case 2:
-            w.value(b.opener);
-            break;
-        case 3:
-            w.value(b.generatedAt);
-            break;
-        case 4:
-            w.value(b.model);
-            break;
-        case 5:
-            w.value(b.leftDevice);
-            break;
-        default:
-            w.value(b.providerName);
-            break;
-        }
-    });
-    w.endObject();
-}
-
-template <class T, class F> void writeList(JsonWriter& w, const QList<T>& list, F&& writeOne) {
-    w.beginArray();
-    for (const T& item : list)
-        writeOne(w, item);
-    w.endArray();
-}
-
-// ---- decoding --------------------------------------------------------------------------------
-
 using simdjson::dom::element;
 using simdjson::dom::element_type;
 using simdjson::dom::object;
+
+// ---- reading and writing single values -------------------------------------------------------
 
 [[noreturn]] void typeMismatch(const CodingPath& path, const char* expected) {
     throw DecodingError(
@@ -358,12 +68,6 @@ bool isNull(element e) {
     return e.type() == element_type::NULL_VALUE;
 }
 
-std::optional<QString> asOptionalText(element e, const CodingPath& path) {
-    if (isNull(e))
-        return std::nullopt;
-    return asText(e, path);
-}
-
 bool asBool(element e, const CodingPath& path) {
     bool b;
     if (e.get(b) != simdjson::SUCCESS)
@@ -402,7 +106,7 @@ QUuid asUuid(element e, const CodingPath& path) {
 }
 
 // Looks a required key up; null counts as missing.
-element required(object o, std::string_view key, const CodingPath& path) {
+element requiredElement(object o, std::string_view key, const CodingPath& path) {
     element e;
     if (o.at_key(key).get(e) != simdjson::SUCCESS)
         keyNotFound(path, key);
@@ -412,236 +116,392 @@ element required(object o, std::string_view key, const CodingPath& path) {
 }
 
 // Present and not null.
-bool optional(object o, std::string_view key, element& out) {
+bool presentElement(object o, std::string_view key, element& out) {
     return o.at_key(key).get(out) == simdjson::SUCCESS && !isNull(out);
 }
 
-Interaction::Source decodeSource(element e, const CodingPath& path) {
-    const object o = asObject(e, path);
-    const CodingPath kindPath(path, "kind");
-    const std::string_view kind = asStringView(required(o, "kind", path), kindPath);
-    switch (caseNamed(kind, sourceKinds()).value_or(Interaction::Source::Kind(-1))) {
-    case Interaction::Source::Kind::User:
-        return Interaction::Source::user();
-    case Interaction::Source::Kind::Auto:
-        return Interaction::Source::automatic();
-    case Interaction::Source::Kind::AI:
-        return Interaction::Source::ai(asText(required(o, "model", path), CodingPath(path, "model")));
+void writeUuid(JsonWriter& w, const QUuid& id) {
+    // Upper-case and hyphenated, written straight from the fields instead of through two
+    // temporary byte arrays per id.
+    static constexpr char digits[] = "0123456789ABCDEF";
+    char text[36];
+    char* p = text;
+    const auto put = [&p](std::uint64_t bits, int count) {
+        for (int shift = (count - 1) * 4; shift >= 0; shift -= 4)
+            *p++ = digits[(bits >> shift) & 0xF];
+    };
+    put(id.data1, 8);
+    *p++ = '-';
+    put(id.data2, 4);
+    *p++ = '-';
+    put(id.data3, 4);
+    *p++ = '-';
+    put((std::uint64_t(id.data4[0]) << 8) | id.data4[1], 4);
+    *p++ = '-';
+    std::uint64_t node = 0;
+    for (int i = 2; i < 8; ++i)
+        node = (node << 8) | id.data4[i];
+    put(node, 12);
+    w.value(std::string_view(text, sizeof text));
+}
+
+// ---- coders: how one JSON value is written and read ---------------------------------------------
+
+struct TextCoder {
+    static void write(JsonWriter& w, const QString& text) { w.value(text); }
+    static QString read(element e, const CodingPath& path) { return asText(e, path); }
+};
+
+struct IntCoder {
+    static void write(JsonWriter& w, std::int64_t number) { w.value(number); }
+    static std::int64_t read(element e, const CodingPath& path) { return asInt(e, path); }
+};
+
+struct BoolCoder {
+    static void write(JsonWriter& w, bool flag) { w.value(flag); }
+    static bool read(element e, const CodingPath& path) { return asBool(e, path); }
+};
+
+struct DateCoder {
+    static void write(JsonWriter& w, const QDateTime& date) { w.value(date); }
+    static QDateTime read(element e, const CodingPath& path) { return asDate(e, path); }
+};
+
+struct UuidCoder {
+    static void write(JsonWriter& w, const QUuid& id) { writeUuid(w, id); }
+    static QUuid read(element e, const CodingPath& path) { return asUuid(e, path); }
+};
+
+// An enumeration by its stored name; an unknown name fails with `unknown` followed by the name.
+template <const auto& names, const char* unknown> struct EnumCoder {
+    template <class Enum> static void write(JsonWriter& w, Enum value) { w.value(names.text(value)); }
+    static auto read(element e, const CodingPath& path) {
+        const std::string_view name = asStringView(e, path);
+        const auto value = names.find(name);
+        if (!value)
+            corrupted(path, QLatin1StringView(unknown) + toQString(name));
+        return *value;
     }
-    corrupted(kindPath, QStringLiteral("Unknown Interaction.Source kind: ") + toQString(kind));
+};
+
+constexpr char kInvalidKind[] = "Cannot initialize Kind from invalid String value ";
+constexpr char kUnknownSourceKind[] = "Unknown Interaction.Source kind: ";
+
+template <class Item> struct ListCoder {
+    template <class T> static void write(JsonWriter& w, const QList<T>& list) {
+        w.beginArray();
+        for (const T& item : list)
+            Item::write(w, item);
+        w.endArray();
+    }
+    static auto read(element e, const CodingPath& path) {
+        const simdjson::dom::array array = asArray(e, path);
+        QList<decltype(Item::read(e, path))> list;
+        list.reserve(static_cast<qsizetype>(array.size()));
+        std::size_t i = 0;
+        for (element item : array)
+            list.append(Item::read(item, CodingPath(path, i++)));
+        return list;
+    }
+};
+
+// ---- objects: one table of members per type ----------------------------------------------------
+
+// One member of a coded object: its key, how it is written and read, and when it must be there.
+template <class T> struct Member {
+    std::string_view key;
+    // Writes the key and the value, or nothing for an absent optional that is left out.
+    void (*write)(JsonWriter& w, std::string_view key, const T& object);
+    void (*read)(T& object, element value, const CodingPath& path);
+    // Read by key, a required member that is missing or null fails the object.
+    bool required = true;
+    // When set, the member is written and read only for objects it applies to.
+    bool (*applies)(const T& object) = nullptr;
+};
+
+enum class Reading {
+    // Each member looked up in the table's order, so that the first fault named is the same
+    // whatever order the file holds the keys in.
+    ByKey,
+    // The object's own keys in the file's order, unknown ones ignored; a null reads like a
+    // missing key.
+    AsWritten,
+    // As written, but a null is handed to the member, which makes an optional one absent.
+    AsWrittenWithNulls,
+};
+
+// A type's coding: its members in the order the store writes them, and that order sorted by key
+// for writers that sort.
+template <class T, std::size_t N> struct ObjectCoding {
+    using Value = T;
+
+    Reading reading;
+    std::array<Member<T>, N> members;
+    std::array<std::size_t, N> sorted{};
+
+    constexpr ObjectCoding(Reading how, const Member<T> (&table)[N])
+        : reading(how) {
+        for (std::size_t i = 0; i < N; ++i) {
+            members[i] = table[i];
+            sorted[i] = i;
+        }
+        std::sort(sorted.begin(), sorted.end(),
+                  [this](std::size_t a, std::size_t b) { return members[a].key < members[b].key; });
+    }
+};
+
+template <class T, std::size_t N>
+void writeObject(JsonWriter& w, const T& object, const ObjectCoding<T, N>& coding) {
+    w.beginObject();
+    const bool sortKeys = w.sortKeys();
+    for (std::size_t i = 0; i < N; ++i) {
+        const Member<T>& member = coding.members[sortKeys ? coding.sorted[i] : i];
+        if (!member.applies || member.applies(object))
+            member.write(w, member.key, object);
+    }
+    w.endObject();
 }
 
-DateComponents decodeDateComponents(element e, const CodingPath& path) {
-    const object o = asObject(e, path);
-    DateComponents date;
-    element v;
-    const CodingPath yearPath(path, "year");
-    const CodingPath monthPath(path, "month");
-    const CodingPath dayPath(path, "day");
-    std::optional<std::int64_t> year;
-    if (optional(o, "year", v))
-        year = asInt(v, yearPath);
-    const std::int64_t month = asInt(required(o, "month", path), monthPath);
-    const std::int64_t day = asInt(required(o, "day", path), dayPath);
-    if (month < 1 || month > 12)
-        corrupted(monthPath, QStringLiteral("Month out of range: ") + QString::number(month));
-    if (day < 1 || day > 31)
-        corrupted(dayPath, QStringLiteral("Day out of range: ") + QString::number(day));
-    // Checked before narrowing to int, so that 2^32 + 2000 is not taken for 2000.
-    if (year && (*year < 1 || *year > 9999))
-        corrupted(yearPath, QStringLiteral("Year out of range: ") + QString::number(*year));
-    if (year)
-        date.year = static_cast<int>(*year);
-    date.month = static_cast<int>(month);
-    date.day = static_cast<int>(day);
-    return date;
-}
-
-Details decodeDetails(element e, const CodingPath& path) {
-    Details d;
-    const std::array<std::pair<std::string_view, std::optional<QString>*>, 12> fields{{
-        {"company", &d.company},
-        {"jobTitle", &d.jobTitle},
-        {"team", &d.team},
-        {"workLocation", &d.workLocation},
-        {"school", &d.school},
-        {"major", &d.major},
-        {"graduationYear", &d.graduationYear},
-        {"howWeMet", &d.howWeMet},
-        {"mutuals", &d.mutuals},
-        {"hometown", &d.hometown},
-        {"currentCity", &d.currentCity},
-        {"email", &d.email},
-    }};
-    for (auto [key, value] : asObject(e, path)) {
-        for (const auto& [name, slot] : fields) {
-            if (key == name) {
-                *slot = asOptionalText(value, CodingPath(path, name));
+template <class T, std::size_t N>
+void readMembers(T& object, element e, const CodingPath& path, const ObjectCoding<T, N>& coding) {
+    const simdjson::dom::object o = asObject(e, path);
+    if (coding.reading == Reading::ByKey) {
+        for (const Member<T>& member : coding.members) {
+            if (member.applies && !member.applies(object))
+                continue;
+            element value;
+            if (member.required)
+                value = requiredElement(o, member.key, path);
+            else if (!presentElement(o, member.key, value))
+                continue;
+            member.read(object, value, CodingPath(path, member.key));
+        }
+        return;
+    }
+    for (auto [key, value] : o) {
+        if (coding.reading == Reading::AsWritten && isNull(value))
+            continue;
+        for (const Member<T>& member : coding.members) {
+            if (member.key == key) {
+                member.read(object, value, CodingPath(path, member.key));
                 break;
             }
         }
     }
-    return d;
 }
 
-QuickLink decodeLink(element e, const CodingPath& path) {
-    const object o = asObject(e, path);
-    QuickLink link;
-    link.id = asUuid(required(o, "id", path), CodingPath(path, "id"));
-    const CodingPath kindPath(path, "kind");
-    const std::string_view kind = asStringView(required(o, "kind", path), kindPath);
-    const auto parsed = caseNamed(kind, linkKinds());
-    if (!parsed)
-        corrupted(kindPath,
-                  QStringLiteral("Cannot initialize Kind from invalid String value ") + toQString(kind));
-    link.kind = *parsed;
-    link.title = asText(required(o, "title", path), CodingPath(path, "title"));
-    link.url = asText(required(o, "url", path), CodingPath(path, "url"));
-    return link;
+template <class T, std::size_t N>
+T readObject(element e, const CodingPath& path, const ObjectCoding<T, N>& coding) {
+    T object;
+    readMembers(object, e, path, coding);
+    return object;
 }
 
-Interaction decodeInteraction(element e, const CodingPath& path) {
-    const object o = asObject(e, path);
-    Interaction entry;
-    entry.id = asUuid(required(o, "id", path), CodingPath(path, "id"));
-    entry.date = asDate(required(o, "date", path), CodingPath(path, "date"));
-    const CodingPath kindPath(path, "kind");
-    const std::string_view kind = asStringView(required(o, "kind", path), kindPath);
-    const auto parsed = caseNamed(kind, interactionKinds());
-    if (!parsed)
-        corrupted(kindPath,
-                  QStringLiteral("Cannot initialize Kind from invalid String value ") + toQString(kind));
-    entry.kind = *parsed;
-    entry.text = asText(required(o, "text", path), CodingPath(path, "text"));
-    element v;
-    if (optional(o, "calendarEventHash", v))
-        entry.calendarEventHash = asText(v, CodingPath(path, "calendarEventHash"));
-    if (optional(o, "calendarEventAliases", v)) {
-        const CodingPath aliasesPath(path, "calendarEventAliases");
-        const simdjson::dom::array array = asArray(v, aliasesPath);
-        QStringList aliases;
-        aliases.reserve(static_cast<qsizetype>(array.size()));
-        std::size_t i = 0;
-        for (element alias : array)
-            aliases.append(asText(alias, CodingPath(aliasesPath, i++)));
-        entry.calendarEventAliases = std::move(aliases);
+template <const auto& coding> struct ObjectCoder {
+    using Value = typename std::remove_cvref_t<decltype(coding)>::Value;
+    static void write(JsonWriter& w, const Value& object) { writeObject(w, object, coding); }
+    static Value read(element e, const CodingPath& path) { return readObject(e, path, coding); }
+};
+
+// ---- the members' vocabulary -----------------------------------------------------------------
+
+template <class> struct MemberPointer;
+template <class C, class V> struct MemberPointer<V C::*> { using Object = C; };
+template <auto field> using ObjectOf = typename MemberPointer<decltype(field)>::Object;
+
+template <auto field, class Coder>
+void writeValue(JsonWriter& w, std::string_view key, const ObjectOf<field>& object) {
+    w.key(key);
+    Coder::write(w, object.*field);
+}
+
+template <auto field, class Coder>
+void writeIfPresent(JsonWriter& w, std::string_view key, const ObjectOf<field>& object) {
+    if (const auto& value = object.*field) {
+        w.key(key);
+        Coder::write(w, *value);
     }
-    entry.source = decodeSource(required(o, "source", path), CodingPath(path, "source"));
-    return entry;
 }
 
-FieldChange decodeChange(element e, const CodingPath& path) {
-    const object o = asObject(e, path);
-    FieldChange change;
-    change.id = asUuid(required(o, "id", path), CodingPath(path, "id"));
-    change.date = asDate(required(o, "date", path), CodingPath(path, "date"));
-    change.field = asText(required(o, "field", path), CodingPath(path, "field"));
-    element v;
-    if (optional(o, "old", v))
-        change.oldValue = asText(v, CodingPath(path, "old"));
-    if (optional(o, "new", v))
-        change.newValue = asText(v, CodingPath(path, "new"));
-    change.source = decodeSource(required(o, "source", path), CodingPath(path, "source"));
-    return change;
+template <auto field, class Coder>
+void writeOrNull(JsonWriter& w, std::string_view key, const ObjectOf<field>& object) {
+    w.key(key);
+    if (const auto& value = object.*field)
+        Coder::write(w, *value);
+    else
+        w.null();
 }
 
-BriefingCache decodeBriefing(element e, const CodingPath& path) {
-    const object o = asObject(e, path);
-    BriefingCache b;
-    b.contentHash = asText(required(o, "contentHash", path), CodingPath(path, "contentHash"));
-    b.summary = asText(required(o, "summary", path), CodingPath(path, "summary"));
-    b.opener = asText(required(o, "opener", path), CodingPath(path, "opener"));
-    b.generatedAt = asDate(required(o, "generatedAt", path), CodingPath(path, "generatedAt"));
-    b.model = asText(required(o, "model", path), CodingPath(path, "model"));
-    element v;
-    if (optional(o, "leftDevice", v))
-        b.leftDevice = asBool(v, CodingPath(path, "leftDevice"));
-    if (optional(o, "providerName", v))
-        b.providerName = asText(v, CodingPath(path, "providerName"));
-    return b;
+template <auto field, class Coder>
+void readValue(ObjectOf<field>& object, element e, const CodingPath& path) {
+    object.*field = Coder::read(e, path);
 }
 
-template <class T, class F> QList<T> decodeList(element e, const CodingPath& path, F&& decodeOne) {
-    const simdjson::dom::array array = asArray(e, path);
-    QList<T> list;
-    list.reserve(static_cast<qsizetype>(array.size()));
-    std::size_t i = 0;
-    for (element item : array)
-        list.append(decodeOne(item, CodingPath(path, i++)));
-    return list;
+template <auto field, class Coder>
+void readOrClear(ObjectOf<field>& object, element e, const CodingPath& path) {
+    if (isNull(e))
+        (object.*field).reset();
+    else
+        object.*field = Coder::read(e, path);
 }
+
+// Always written; read by key, it must be there.
+template <auto field, class Coder> constexpr Member<ObjectOf<field>> required(std::string_view key) {
+    return {key, &writeValue<field, Coder>, &readValue<field, Coder>, true, nullptr};
+}
+
+// Always written; when missing it keeps its default.
+template <auto field, class Coder> constexpr Member<ObjectOf<field>> defaulted(std::string_view key) {
+    return {key, &writeValue<field, Coder>, &readValue<field, Coder>, false, nullptr};
+}
+
+// An optional, left out when absent.
+template <auto field, class Coder> constexpr Member<ObjectOf<field>> omittable(std::string_view key) {
+    return {key, &writeIfPresent<field, Coder>, &readOrClear<field, Coder>, false, nullptr};
+}
+
+// An optional, written as null when absent.
+template <auto field, class Coder> constexpr Member<ObjectOf<field>> nullable(std::string_view key) {
+    return {key, &writeOrNull<field, Coder>, &readOrClear<field, Coder>, false, nullptr};
+}
+
+// ---- the tables ------------------------------------------------------------------------------
+
+using Source = Interaction::Source;
+
+constexpr bool isAI(const Source& source) {
+    return source.kind == Source::Kind::AI;
+}
+
+constexpr ObjectCoding<Source, 2> sourceCoding(
+    Reading::ByKey,
+    {
+        required<&Source::kind, EnumCoder<sourceKindNames, kUnknownSourceKind>>("kind"),
+        {"model", &writeValue<&Source::model, TextCoder>, &readValue<&Source::model, TextCoder>, true, &isAI},
+    });
+
+// A birthday's members are read as 64-bit numbers and checked together once all three are in,
+// so that 2^32 + 2000 is not taken for 2000.
+struct DateFields {
+    std::optional<std::int64_t> year;
+    std::int64_t month = 0;
+    std::int64_t day = 0;
+};
+
+constexpr ObjectCoding<DateFields, 3> dateCoding(Reading::ByKey,
+                                                 {
+                                                     omittable<&DateFields::year, IntCoder>("year"),
+                                                     required<&DateFields::month, IntCoder>("month"),
+                                                     required<&DateFields::day, IntCoder>("day"),
+                                                 });
+
+struct DateComponentsCoder {
+    static void write(JsonWriter& w, const DateComponents& date) {
+        writeObject(w, DateFields{date.year, date.month, date.day}, dateCoding);
+    }
+    static DateComponents read(element e, const CodingPath& path) {
+        const DateFields fields = readObject(e, path, dateCoding);
+        if (fields.month < 1 || fields.month > 12)
+            corrupted(CodingPath(path, "month"),
+                      QStringLiteral("Month out of range: ") + QString::number(fields.month));
+        if (fields.day < 1 || fields.day > 31)
+            corrupted(CodingPath(path, "day"),
+                      QStringLiteral("Day out of range: ") + QString::number(fields.day));
+        if (fields.year && (*fields.year < 1 || *fields.year > 9999))
+            corrupted(CodingPath(path, "year"),
+                      QStringLiteral("Year out of range: ") + QString::number(*fields.year));
+        DateComponents date;
+        if (fields.year)
+            date.year = static_cast<int>(*fields.year);
+        date.month = static_cast<int>(fields.month);
+        date.day = static_cast<int>(fields.day);
+        return date;
+    }
+};
+
+constexpr ObjectCoding<Details, 12>
+    detailsCoding(Reading::AsWrittenWithNulls,
+                  {
+                      omittable<&Details::company, TextCoder>("company"),
+                      omittable<&Details::jobTitle, TextCoder>("jobTitle"),
+                      omittable<&Details::team, TextCoder>("team"),
+                      omittable<&Details::workLocation, TextCoder>("workLocation"),
+                      omittable<&Details::school, TextCoder>("school"),
+                      omittable<&Details::major, TextCoder>("major"),
+                      omittable<&Details::graduationYear, TextCoder>("graduationYear"),
+                      omittable<&Details::howWeMet, TextCoder>("howWeMet"),
+                      omittable<&Details::mutuals, TextCoder>("mutuals"),
+                      omittable<&Details::hometown, TextCoder>("hometown"),
+                      omittable<&Details::currentCity, TextCoder>("currentCity"),
+                      omittable<&Details::email, TextCoder>("email"),
+                  });
+
+constexpr ObjectCoding<QuickLink, 4>
+    linkCoding(Reading::ByKey,
+               {
+                   required<&QuickLink::id, UuidCoder>("id"),
+                   required<&QuickLink::kind, EnumCoder<quickLinkKindNames, kInvalidKind>>("kind"),
+                   required<&QuickLink::title, TextCoder>("title"),
+                   required<&QuickLink::url, TextCoder>("url"),
+               });
+
+constexpr ObjectCoding<Interaction, 7> interactionCoding(
+    Reading::ByKey,
+    {
+        required<&Interaction::id, UuidCoder>("id"),
+        required<&Interaction::date, DateCoder>("date"),
+        required<&Interaction::kind, EnumCoder<interactionKindNames, kInvalidKind>>("kind"),
+        required<&Interaction::text, TextCoder>("text"),
+        omittable<&Interaction::calendarEventHash, TextCoder>("calendarEventHash"),
+        omittable<&Interaction::calendarEventAliases, ListCoder<TextCoder>>("calendarEventAliases"),
+        required<&Interaction::source, ObjectCoder<sourceCoding>>("source"),
+    });
+
+constexpr ObjectCoding<FieldChange, 6>
+    changeCoding(Reading::ByKey, {
+                                     required<&FieldChange::id, UuidCoder>("id"),
+                                     required<&FieldChange::date, DateCoder>("date"),
+                                     required<&FieldChange::field, TextCoder>("field"),
+                                     omittable<&FieldChange::oldValue, TextCoder>("old"),
+                                     omittable<&FieldChange::newValue, TextCoder>("new"),
+                                     required<&FieldChange::source, ObjectCoder<sourceCoding>>("source"),
+                                 });
+
+constexpr ObjectCoding<BriefingCache, 7>
+    briefingCoding(Reading::ByKey, {
+                                       required<&BriefingCache::contentHash, TextCoder>("contentHash"),
+                                       required<&BriefingCache::summary, TextCoder>("summary"),
+                                       required<&BriefingCache::opener, TextCoder>("opener"),
+                                       required<&BriefingCache::generatedAt, DateCoder>("generatedAt"),
+                                       required<&BriefingCache::model, TextCoder>("model"),
+                                       defaulted<&BriefingCache::leftDevice, BoolCoder>("leftDevice"),
+                                       defaulted<&BriefingCache::providerName, TextCoder>("providerName"),
+                                   });
+
+// Every key is written, absent optionals as null; missing keys read as their defaults.
+constexpr ObjectCoding<PemmoRecord, 14> recordCoding(
+    Reading::AsWritten,
+    {
+        defaulted<&PemmoRecord::schema, IntCoder>("schema"),
+        defaulted<&PemmoRecord::tags, ListCoder<TextCoder>>("tags"),
+        defaulted<&PemmoRecord::links, ListCoder<ObjectCoder<linkCoding>>>("links"),
+        defaulted<&PemmoRecord::details, ObjectCoder<detailsCoding>>("details"),
+        nullable<&PemmoRecord::birthday, DateComponentsCoder>("birthday"),
+        nullable<&PemmoRecord::messageHandle, TextCoder>("messageHandle"),
+        nullable<&PemmoRecord::findMyURL, TextCoder>("findMyURL"),
+        nullable<&PemmoRecord::gmailTemplate, TextCoder>("gmailTemplate"),
+        defaulted<&PemmoRecord::about, TextCoder>("about"),
+        defaulted<&PemmoRecord::interactions, ListCoder<ObjectCoder<interactionCoding>>>("interactions"),
+        defaulted<&PemmoRecord::changes, ListCoder<ObjectCoder<changeCoding>>>("changes"),
+        defaulted<&PemmoRecord::aiCloudOptOut, BoolCoder>("aiCloudOptOut"),
+        nullable<&PemmoRecord::briefingCache, ObjectCoder<briefingCoding>>("briefingCache"),
+        defaulted<&PemmoRecord::updatedAt, DateCoder>("updatedAt"),
+    });
 
 } // namespace
 
-void encode(JsonWriter& w, const PemmoRecord& r) {
-    static constexpr KeyOrder<14> order({"schema", "tags", "links", "details", "birthday", "messageHandle",
-                                         "findMyURL", "gmailTemplate", "about", "interactions", "changes",
-                                         "aiCloudOptOut", "briefingCache", "updatedAt"});
-    w.beginObject();
-    forEachKey(w, order, [&](std::size_t i, std::string_view key) {
-        switch (i) {
-        case 0:
-            w.key(key);
-            w.value(r.schema);
-            break;
-        case 1:
-            w.key(key);
-            writeList(w, r.tags, [](JsonWriter& w, const QString& tag) { w.value(tag); });
-            break;
-        case 2:
-            w.key(key);
-            writeList(w, r.links, writeLink);
-            break;
-        case 3:
-            w.key(key);
-            writeDetails(w, r.details);
-            break;
-        case 4:
-            w.key(key);
-            if (r.birthday)
-                writeDateComponents(w, *r.birthday);
-            else
-                w.null();
-            break;
-        case 5:
-            writeOptional(w, key, r.messageHandle, true);
-            break;
-        case 6:
-            writeOptional(w, key, r.findMyURL, true);
-            break;
-        case 7:
-            writeOptional(w, key, r.gmailTemplate, true);
-            break;
-        case 8:
-            w.key(key);
-            w.value(r.about);
-            break;
-        case 9:
-            w.key(key);
-            writeList(w, r.interactions, writeInteraction);
-            break;
-        case 10:
-            w.key(key);
-            writeList(w, r.changes, writeChange);
-            break;
-        case 11:
-            w.key(key);
-            w.value(r.aiCloudOptOut);
-            break;
-        case 12:
-            w.key(key);
-            if (r.briefingCache)
-                writeBriefing(w, *r.briefingCache);
-            else
-                w.null();
-            break;
-        default:
-            w.key(key);
-            w.value(r.updatedAt);
-            break;
-        }
-    });
-    w.endObject();
+void encode(JsonWriter& w, const PemmoRecord& record) {
+    writeObject(w, record, recordCoding);
 }
 
 QByteArray encode(const PemmoRecord& record) {
@@ -652,43 +512,10 @@ QByteArray encode(const PemmoRecord& record) {
 }
 
 PemmoRecord decode(element e, const QDateTime& now, const CodingPath& path) {
-    PemmoRecord r;
-    r.updatedAt = now;
-    for (auto [key, value] : asObject(e, path)) {
-        // A null value reads like a missing key: the default stays.
-        if (isNull(value))
-            continue;
-        const CodingPath at(path, key);
-        if (key == "schema")
-            r.schema = asInt(value, at);
-        else if (key == "tags")
-            r.tags = decodeList<QString>(value, at, asText);
-        else if (key == "links")
-            r.links = decodeList<QuickLink>(value, at, decodeLink);
-        else if (key == "details")
-            r.details = decodeDetails(value, at);
-        else if (key == "birthday")
-            r.birthday = decodeDateComponents(value, at);
-        else if (key == "messageHandle")
-            r.messageHandle = asText(value, at);
-        else if (key == "findMyURL")
-            r.findMyURL = asText(value, at);
-        else if (key == "gmailTemplate")
-            r.gmailTemplate = asText(value, at);
-        else if (key == "about")
-            r.about = asText(value, at);
-        else if (key == "interactions")
-            r.interactions = decodeList<Interaction>(value, at, decodeInteraction);
-        else if (key == "changes")
-            r.changes = decodeList<FieldChange>(value, at, decodeChange);
-        else if (key == "aiCloudOptOut")
-            r.aiCloudOptOut = asBool(value, at);
-        else if (key == "briefingCache")
-            r.briefingCache = decodeBriefing(value, at);
-        else if (key == "updatedAt")
-            r.updatedAt = asDate(value, at);
-    }
-    return r;
+    PemmoRecord record;
+    record.updatedAt = now;
+    readMembers(record, e, path, recordCoding);
+    return record;
 }
 
 PemmoRecord decode(QByteArrayView json, const QDateTime& now) {

@@ -1,37 +1,46 @@
 #include "Records/WritableField.h"
 
-#include <array>
+#include "Support/EnumTable.h"
 
 namespace pemmo::WritableFields {
 namespace {
 
-constexpr std::array kNames{u"company",       u"jobTitle",  u"team",           u"workLocation",
-                            u"school",        u"major",     u"graduationYear", u"howWeMet",
-                            u"mutuals",       u"hometown",  u"currentCity",    u"email",
-                            u"messageHandle", u"findMyURL", u"gmailTemplate"};
+constexpr auto kNames = enumTable<WritableField>({
+    {WritableField::Company, "company"},
+    {WritableField::JobTitle, "jobTitle"},
+    {WritableField::Team, "team"},
+    {WritableField::WorkLocation, "workLocation"},
+    {WritableField::School, "school"},
+    {WritableField::Major, "major"},
+    {WritableField::GraduationYear, "graduationYear"},
+    {WritableField::HowWeMet, "howWeMet"},
+    {WritableField::Mutuals, "mutuals"},
+    {WritableField::Hometown, "hometown"},
+    {WritableField::CurrentCity, "currentCity"},
+    {WritableField::Email, "email"},
+    {WritableField::MessageHandle, "messageHandle"},
+    {WritableField::FindMyURL, "findMyURL"},
+    {WritableField::GmailTemplate, "gmailTemplate"},
+});
 
 } // namespace
 
 const QList<WritableField>& all() {
     static const QList<WritableField> fields = [] {
         QList<WritableField> list;
-        for (std::size_t i = 0; i < kNames.size(); ++i)
-            list.append(static_cast<WritableField>(i));
+        for (const WritableField field : kNames.values())
+            list.append(field);
         return list;
     }();
     return fields;
 }
 
 QString name(WritableField field) {
-    return QString::fromUtf16(kNames[static_cast<std::size_t>(field)]);
+    return kNames.name(field);
 }
 
 std::optional<WritableField> fromName(QStringView name) {
-    for (std::size_t i = 0; i < kNames.size(); ++i) {
-        if (name == QStringView(kNames[i]))
-            return static_cast<WritableField>(i);
-    }
-    return std::nullopt;
+    return kNames.find(name);
 }
 
 std::optional<QString>& slot(PemmoRecord& record, WritableField field) {

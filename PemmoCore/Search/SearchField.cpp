@@ -1,24 +1,33 @@
 #include "Search/SearchField.h"
 
+#include "Support/EnumTable.h"
+
 namespace pemmo::SearchFields {
 namespace {
 
-constexpr std::array<const char16_t*, count> kNames{u"name", u"nickname", u"company", u"tags",
-                                                    u"role", u"school",   u"phone",   u"email",
-                                                    u"city", u"about",    u"memory"};
+constexpr auto kNames = enumTable<SearchField>({
+    {SearchField::Name, "name"},
+    {SearchField::Nickname, "nickname"},
+    {SearchField::Company, "company"},
+    {SearchField::Tags, "tags"},
+    {SearchField::Role, "role"},
+    {SearchField::School, "school"},
+    {SearchField::Phone, "phone"},
+    {SearchField::Email, "email"},
+    {SearchField::City, "city"},
+    {SearchField::About, "about"},
+    {SearchField::Memory, "memory"},
+});
+static_assert(kNames.values() == all, "every field has a name, in scoring order");
 
 } // namespace
 
 QString name(SearchField field) {
-    return QString::fromUtf16(kNames[static_cast<std::size_t>(index(field))]);
+    return kNames.name(field);
 }
 
 std::optional<SearchField> fromName(QStringView name) {
-    for (const SearchField field : all) {
-        if (name == QStringView(kNames[static_cast<std::size_t>(index(field))]))
-            return field;
-    }
-    return std::nullopt;
+    return kNames.find(name);
 }
 
 } // namespace pemmo::SearchFields

@@ -1,27 +1,26 @@
 #include "Search/SearchSection.h"
 
+#include "Support/EnumTable.h"
+
 namespace pemmo::SearchSections {
+namespace {
+
+constexpr auto kNames = enumTable<SearchSection>({
+    {SearchSection::Starred, "starred"},
+    {SearchSection::Recent, "recent"},
+    {SearchSection::ReachOut, "reachOut"},
+    {SearchSection::Tags, "tags"},
+    {SearchSection::Results, "results"},
+    {SearchSection::AlsoMatches, "alsoMatches"},
+    {SearchSection::Ranked, "ranked"},
+    {SearchSection::JustHappened, "justHappened"},
+});
+static_assert(kNames.values() == all, "every section has a name");
+
+} // namespace
 
 QString name(SearchSection section) {
-    switch (section) {
-    case SearchSection::Starred:
-        return QStringLiteral("starred");
-    case SearchSection::Recent:
-        return QStringLiteral("recent");
-    case SearchSection::ReachOut:
-        return QStringLiteral("reachOut");
-    case SearchSection::Tags:
-        return QStringLiteral("tags");
-    case SearchSection::Results:
-        return QStringLiteral("results");
-    case SearchSection::AlsoMatches:
-        return QStringLiteral("alsoMatches");
-    case SearchSection::Ranked:
-        return QStringLiteral("ranked");
-    case SearchSection::JustHappened:
-        return QStringLiteral("justHappened");
-    }
-    return {};
+    return kNames.name(section);
 }
 
 QString headerID(SearchSection section) {

@@ -1,33 +1,25 @@
 #include "Settings/AIProviderID.h"
 
 namespace pemmo::AIProviderIDs {
+namespace {
+
+constexpr auto kDisplayNames = enumTable<AIProviderID>({
+    {AIProviderID::OnDevice, "On-device"},
+    {AIProviderID::Claude, "Claude"},
+});
+
+} // namespace
 
 QString rawValue(AIProviderID id) {
-    switch (id) {
-    case AIProviderID::OnDevice:
-        return QStringLiteral("onDevice");
-    case AIProviderID::Claude:
-        return QStringLiteral("claude");
-    }
-    return {};
+    return rawValues.name(id);
 }
 
 std::optional<AIProviderID> fromRawValue(const QString& raw) {
-    for (const AIProviderID id : allCases()) {
-        if (rawValue(id) == raw)
-            return id;
-    }
-    return std::nullopt;
+    return rawValues.find(QStringView(raw));
 }
 
 QString displayName(AIProviderID id) {
-    switch (id) {
-    case AIProviderID::OnDevice:
-        return QStringLiteral("On-device");
-    case AIProviderID::Claude:
-        return QStringLiteral("Claude");
-    }
-    return {};
+    return kDisplayNames.name(id);
 }
 
 } // namespace pemmo::AIProviderIDs

@@ -1,6 +1,8 @@
 // Which model serves the AI features: the local model server or Claude in the cloud.
 #pragma once
 
+#include "Support/EnumTable.h"
+
 #include <QList>
 #include <QMetaType>
 #include <QString>
@@ -12,11 +14,17 @@ enum class AIProviderID { OnDevice, Claude };
 
 namespace AIProviderIDs {
 
+// The texts stored in the preferences, every provider in the order the settings list them.
+inline constexpr auto rawValues = enumTable<AIProviderID>({
+    {AIProviderID::OnDevice, "onDevice"},
+    {AIProviderID::Claude, "claude"},
+});
+
 // Every provider, in the order the settings list them.
 inline QList<AIProviderID> allCases() {
-    return {AIProviderID::OnDevice, AIProviderID::Claude};
+    const auto all = rawValues.values();
+    return QList<AIProviderID>(all.begin(), all.end());
 }
-// The text stored in the preferences: "onDevice", "claude".
 QString rawValue(AIProviderID id);
 std::optional<AIProviderID> fromRawValue(const QString& raw);
 // "On-device", "Claude".

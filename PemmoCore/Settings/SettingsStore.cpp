@@ -2,6 +2,7 @@
 
 #include "Records/Text.h"
 #include "Settings/KeyValueStore.h"
+#include "Support/EnumTable.h"
 
 #include <algorithm>
 #include <limits>
@@ -11,17 +12,43 @@ namespace pemmo {
 
 namespace {
 
-template <class Enum>
+// The stored texts of the enumerations.
+constexpr auto kAppearances = enumTable<SettingsStore::Appearance>({
+    {SettingsStore::Appearance::System, "system"},
+    {SettingsStore::Appearance::Dark, "dark"},
+    {SettingsStore::Appearance::Light, "light"},
+});
+constexpr auto kPrimaryActions = enumTable<SettingsStore::PrimaryAction>({
+    {SettingsStore::PrimaryAction::Message, "message"},
+    {SettingsStore::PrimaryAction::Call, "call"},
+    {SettingsStore::PrimaryAction::Mail, "mail"},
+});
+constexpr auto kMessagingApps = enumTable<SettingsStore::MessagingApp>({
+    {SettingsStore::MessagingApp::Sms, "sms"},
+    {SettingsStore::MessagingApp::Signal, "signal"},
+    {SettingsStore::MessagingApp::WhatsApp, "whatsapp"},
+    {SettingsStore::MessagingApp::Telegram, "telegram"},
+});
+
+// The stored case, or `fallback` when the key is missing or holds an unknown text.
+template <class Enum, std::size_t N>
 Enum enumValue(const KeyValueStore& store, const QString& key, Enum fallback,
-               std::initializer_list<Enum> cases) {
+               const EnumTable<Enum, N>& names) {
     const std::optional<QString> raw = store.text(key);
     if (!raw)
         return fallback;
-    for (const Enum value : cases) {
-        if (SettingsStore::rawValue(value) == *raw)
-            return value;
+    return names.find(QStringView(*raw)).value_or(fallback);
+}
+
+// A panel width is stored as its width in points.
+SettingsStore::PanelWidth panelWidthValue(const KeyValueStore& store) {
+    using PanelWidth = SettingsStore::PanelWidth;
+    const std::optional<QString> raw = store.text(SettingsStore::panelWidthKey());
+    for (const PanelWidth width : {PanelWidth::Compact, PanelWidth::Regular, PanelWidth::Wide}) {
+        if (raw == SettingsStore::rawValue(width))
+            return width;
     }
-    return fallback;
+    return PanelWidth::Regular;
 }
 
 bool boolValue(const KeyValueStore& store, const QString& key, bool fallback) {
@@ -76,58 +103,28 @@ int SettingsStore::points(PanelWidth value) {
 }
 
 QString SettingsStore::rawValue(Appearance value) {
-    switch (value) {
-    case Appearance::System:
-        return QStringLiteral("system");
-    case Appearance::Dark:
-        return QStringLiteral("dark");
-    case Appearance::Light:
-        return QStringLiteral("light");
-    }
-    return {};
+    return kAppearances.name(value);
 }
 
 QString SettingsStore::rawValue(PrimaryAction value) {
-    switch (value) {
-    case PrimaryAction::Message:
-        return QStringLiteral("message");
-    case PrimaryAction::Call:
-        return QStringLiteral("call");
-    case PrimaryAction::Mail:
-        return QStringLiteral("mail");
-    }
-    return {};
+    return kPrimaryActions.name(value);
 }
 
 QString SettingsStore::rawValue(MessagingApp value) {
-    switch (value) {
-    case MessagingApp::Sms:
-        return QStringLiteral("sms");
-    case MessagingApp::Signal:
-        return QStringLiteral("signal");
-    case MessagingApp::WhatsApp:
-        return QStringLiteral("whatsapp");
-    case MessagingApp::Telegram:
-        return QStringLiteral("telegram");
-    }
-    return {};
+    return kMessagingApps.name(value);
 }
 
 SettingsStore::SettingsStore(KeyValueStore& store, QObject* parent)
     : QObject(parent)
     , m_store(store) {
     migrateLegacyOnboarding();
-    m_panelWidth = enumValue(store, panelWidthKey(), PanelWidth::Regular,
-                             {PanelWidth::Compact, PanelWidth::Regular, PanelWidth::Wide});
-    m_appearance = enumValue(store, appearanceKey(), Appearance::System,
-                             {Appearance::System, Appearance::Dark, Appearance::Light});
-    m_primaryAction = enumValue(store, primaryActionKey(), PrimaryAction::Message,
-                                {PrimaryAction::Message, PrimaryAction::Call, PrimaryAction::Mail});
+    m_panelWidth = panelWidthValue(store);
+    m_appearance = enumValue(store, appearanceKey(), Appearance::System, kAppearances);
+    m_primaryAction = enumValue(store, primaryActionKey(), PrimaryAction::Message, kPrimaryActions);
     m_autoLogInteractions = boolValue(store, autoLogInteractionsKey(), true);
     m_openLinksInBackground = boolValue(store, openLinksInBackgroundKey(), false);
     m_aiEnabled = boolValue(store, aiEnabledKey(), false);
-    m_aiProvider = store.text(aiProviderKey()) == QStringLiteral("claude") ? AIProviderID::Claude
-                                                                           : AIProviderID::OnDevice;
+    m_aiProvider = enumValue(store, aiProviderKey(), AIProviderID::OnDevice, AIProviderIDs::rawValues);
     m_semanticSearchEnabled = boolValue(store, semanticSearchEnabledKey(), true);
     m_claudeReasoningModel = modelValue(store, claudeReasoningModelKey(), QStringLiteral("claude-opus-5"));
     m_claudeFastModel = modelValue(store, claudeFastModelKey(), QStringLiteral("claude-haiku-4-5"));
@@ -146,9 +143,7 @@ SettingsStore::SettingsStore(KeyValueStore& store, QObject* parent)
     m_localModel = modelValue(store, localModelKey(), QStringLiteral("llama3.2"));
     m_anthropicBaseURL =
         modelValue(store, anthropicBaseURLKey(), QStringLiteral("https://api.anthropic.com"));
-    m_messagingApp =
-        enumValue(store, messagingAppKey(), MessagingApp::Sms,
-                  {MessagingApp::Sms, MessagingApp::Signal, MessagingApp::WhatsApp, MessagingApp::Telegram});
+    m_messagingApp = enumValue(store, messagingAppKey(), MessagingApp::Sms, kMessagingApps);
 }
 
 // An earlier release kept the onboarding state as one JSON value; it is carried over once, unless

@@ -7,6 +7,9 @@ SerialExecutor::SerialExecutor(const QString& name)
     , m_context(new QObject) {
     m_thread->setObjectName(name);
     m_context->moveToThread(m_thread);
+    // The context goes last on its thread, after every job and timer: from then on all they did is
+    // the destroying thread's to see, once wait() returns.
+    QObject::connect(m_context, &QObject::destroyed, [this] { HandOver::release(this); });
     m_thread->start();
 }
 
@@ -21,6 +24,7 @@ SerialExecutor::~SerialExecutor() {
         },
         Qt::QueuedConnection);
     m_thread->wait();
+    HandOver::acquire(this);
     delete m_thread;
 }
 

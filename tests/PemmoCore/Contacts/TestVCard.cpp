@@ -1,7 +1,9 @@
 // The corners of the vCard grammar, and edits that touch only what they change.
 #include "Contacts/ContactDraftRules.h"
 #include "Contacts/Thumbnail.h"
-#include "Contacts/VCard.h"
+#include "Contacts/VCardDecoding.h"
+#include "Contacts/VCardEditor.h"
+#include "Contacts/VCardReader.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -110,8 +112,11 @@ const QByteArray base = "BEGIN:VCARD\r\n"
 
 ContactDraft draftOf(const QByteArray& bytes) {
     const Person person = personOf(bytes);
-    return ContactDraft{person.givenName, person.familyName, person.nickname,
-                        person.organization.value_or(QString()), person.jobTitle.value_or(QString())};
+    return ContactDraft{.givenName = person.givenName,
+                        .familyName = person.familyName,
+                        .nickname = person.nickname,
+                        .organization = person.organization.value_or(QString()),
+                        .jobTitle = person.jobTitle.value_or(QString())};
 }
 
 } // namespace

@@ -1,7 +1,9 @@
 // Real exports from address books and mail programs: every file reads as it is meant, and edits
 // change only the lines they must.
 #include "Contacts/ContactDraftRules.h"
-#include "Contacts/VCard.h"
+#include "Contacts/VCardDecoding.h"
+#include "Contacts/VCardEditor.h"
+#include "Contacts/VCardReader.h"
 
 #include <QDir>
 #include <QFile>
@@ -317,11 +319,6 @@ QList<Person> peopleOf(const QString& name, VCard::Photos photos = VCard::Photos
         people.append(VCard::toPerson(
             card, VCard::identifier(card, QFileInfo(name).completeBaseName(), document.cardCount), photos));
     return people;
-}
-
-Person withoutThumbnail(Person person) {
-    person.thumbnail.reset();
-    return person;
 }
 
 // The properties named `names` of the card at `index`, as byte ranges of the file.

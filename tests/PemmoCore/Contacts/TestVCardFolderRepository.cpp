@@ -471,7 +471,7 @@ private Q_SLOTS:
         gate.release();
         // Let the jobs that lost their race finish first, so the next fetch has its whole time
         // limit to itself even on a busy machine.
-        QFuture<void> drained = executor->post([] {});
+        auto drained = executor->post([] {});
         drained.waitForFinished();
         QCOMPARE(book.fetch().size(), 1);
         // The update that lost its race still ran to its end.

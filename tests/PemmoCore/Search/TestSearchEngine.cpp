@@ -75,8 +75,10 @@ std::optional<double> strengthIn(const IndexEntry& entry, SearchField field, con
         return 0.85;
     if (characters(term) >= 2 && characters(term) <= tokens.size()) {
         QString initials;
-        for (const QString& token : tokens)
-            initials += QString::fromUcs4(token.toUcs4().constData(), 1);
+        for (const QString& token : tokens) {
+            const char32_t first = token.toUcs4().constFirst();
+            initials += QString::fromUcs4(&first, 1);
+        }
         if (initials.contains(term))
             return 0.7;
     }
