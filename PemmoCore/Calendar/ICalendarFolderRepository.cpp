@@ -35,11 +35,11 @@ QSet<QString> normalizedAddresses(const QStringList& addresses) {
     return set;
 }
 
-template <class R> QCoro::Task<R> finished(QFuture<R> future) {
+template <class R> QCoro::Task<R> finished(SerialExecutor::Job<R> job) {
     if constexpr (std::is_void_v<R>)
-        co_await future;
+        co_await job;
     else
-        co_return co_await future;
+        co_return co_await job;
 }
 
 } // namespace

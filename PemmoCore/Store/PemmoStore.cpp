@@ -350,8 +350,9 @@ QCoro::Task<bool> PemmoStore::flushPending() {
 }
 
 bool PemmoStore::flushPendingAndWait() {
-    QFuture<bool> job = m_executor->post([this] { return flushPendingNow(); });
-    return job.result(); // waits, and rethrows the job's exception
+    auto job = m_executor->post([this] { return flushPendingNow(); });
+    job.waitForFinished();
+    return job.future().result(); // rethrows the job's exception
 }
 
 QCoro::Task<QByteArray> PemmoStore::exportData() {
