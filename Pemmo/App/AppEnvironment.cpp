@@ -3,15 +3,22 @@
 #include "App/DataFolder.h"
 #include "Contacts/InMemoryContactRepository.h"
 #include "Contacts/VCardFolderRepository.h"
+#include "Links/DestinationOpener.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
+#include "Platform/DesktopOpener.h"
 #include "Platform/SecretServiceStore.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Screens/ProfileViewModel.h"
+#include "Search/SearchViewModel.h"
 #include "Settings/DefaultsFileStore.h"
 #include "Settings/InMemoryKeyValueStore.h"
 #include "Settings/InMemorySecretStore.h"
 #include "Settings/SettingsStore.h"
+#include "Shell/AppRouter.h"
+#include "Shell/KeyEventRouter.h"
+#include "Shell/PanelController.h"
 #include "Store/PemmoStore.h"
 #include "Store/PhotoStore.h"
 
@@ -44,6 +51,7 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
     env->m_contacts = std::move(contacts);
 
     env->buildServices(Timings{}, options.readOnlyStore);
+    env->m_destinationOpener = std::make_unique<DesktopOpener>(*env->m_settings);
 
     if (!options.contactFolders) {
         // The folders are the user's choice: remember the one onboarding adopts, and follow a
@@ -106,10 +114,71 @@ void AppEnvironment::buildServices(const Timings& timings, bool readOnlyStore) {
     m_starred = std::make_unique<StarredStore>(*m_keyValues);
     m_recents = std::make_unique<RecentsStore>(*m_keyValues);
     m_tags = std::make_unique<TagCatalog>(*m_keyValues);
+    // 13. The panel's router and key routing.
+    m_router = std::make_unique<AppRouter>();
+    m_keys = std::make_unique<KeyEventRouter>();
+
+    for (const auto signal : {&ProfileSyncEngine::profilesChanged, &ProfileSyncEngine::dataVersionChanged,
+                              &ProfileSyncEngine::photoVersionChanged})
+        connect(m_sync.get(), signal, this, &AppEnvironment::noteChange);
+    connect(m_tags.get(), &TagCatalog::tagsChanged, this, &AppEnvironment::noteChange);
+    connect(m_starred.get(), &StarredStore::idsChanged, this, &AppEnvironment::noteChange);
+    connect(m_recents.get(), &RecentsStore::idsChanged, this, &AppEnvironment::noteChange);
+}
+
+void AppEnvironment::noteChange() {
+    ++m_changeCount;
+    Q_EMIT changeCountChanged();
+}
+
+SearchViewModel& AppEnvironment::search() {
+    if (!m_search)
+        m_search = std::make_unique<SearchViewModel>(*m_sync, *m_starred, *m_recents, *m_tags, *m_settings);
+    return *m_search;
+}
+
+ProfileViewModel& AppEnvironment::profileModel(const QString& contactID) {
+    if (ProfileViewModel* model = m_profileModelIndex.value(contactID))
+        return *model;
+    auto model = std::make_unique<ProfileViewModel>(*this, contactID);
+    ProfileViewModel* raw = model.get();
+    m_profileModels.push_back(std::move(model));
+    m_profileModelIndex.insert(contactID, raw);
+    return *raw;
+}
+
+void AppEnvironment::setDestinationOpener(std::unique_ptr<DestinationOpener> opener) {
+    m_destinationOpener = std::move(opener);
+}
+
+std::unique_ptr<DestinationOpener> AppEnvironment::takeDestinationOpener() {
+    return std::move(m_destinationOpener);
+}
+
+void AppEnvironment::setHotkeyGlyphs(const QString& glyphs) {
+    if (m_hotkeyGlyphs == glyphs)
+        return;
+    m_hotkeyGlyphs = glyphs;
+    Q_EMIT hotkeyGlyphsChanged();
+}
+
+void AppEnvironment::setPanel(PanelController* panel) {
+    m_panel = panel;
+}
+
+PanelController* AppEnvironment::panel() const {
+    return static_cast<PanelController*>(m_panel.data());
 }
 
 AppEnvironment::~AppEnvironment() {
-    // Users before what they use: the lists and the engine, then the stores and the address book.
+    // Users before what they use: the screens' models and the panel's routing, the lists and the
+    // engine, then the stores and the address book.
+    m_profileModelIndex.clear();
+    m_profileModels.clear();
+    m_search.reset();
+    m_keys.reset();
+    m_router.reset();
+    m_destinationOpener.reset();
     m_tags.reset();
     m_recents.reset();
     m_starred.reset();

@@ -3,23 +3,34 @@
 #pragma once
 
 #include "Records/Person.h"
+#include "Support/Clock.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace pemmo {
 
+class AppRouter;
 class ContactRepository;
+class DestinationOpener;
+class KeyEventRouter;
 class KeyValueStore;
+class PanelController;
 class PemmoStore;
 class PhotoStore;
 class ProfileSyncEngine;
+class ProfileViewModel;
 class RecentsStore;
+class SearchViewModel;
 class SecretStore;
 class SettingsStore;
 class StarredStore;
@@ -38,6 +49,8 @@ class AppEnvironment : public QObject {
     Q_PROPERTY(pemmo::RecentsStore* recents READ recentsObject CONSTANT)
     Q_PROPERTY(pemmo::TagCatalog* tags READ tagsObject CONSTANT)
     Q_PROPERTY(pemmo::SettingsStore* settings READ settingsObject CONSTANT)
+    Q_PROPERTY(QString hotkeyGlyphs READ hotkeyGlyphs NOTIFY hotkeyGlyphsChanged)
+    Q_PROPERTY(int changeCount READ changeCount NOTIFY changeCountChanged)
 
 public:
     // Where the live environment finds its files; empty fields mean the standard places.
@@ -97,11 +110,51 @@ public:
 
     bool isInMemory() const { return m_removesDirectory; }
 
+    // MARK: The panel's services
+    // The screens, the overlay and the banner.
+    AppRouter& router() const { return *m_router; }
+    // The panel's key routing.
+    KeyEventRouter& keys() const { return *m_keys; }
+    // The search screen's model, made when first asked for.
+    SearchViewModel& search();
+    // The card model of a person, one per person for the life of the environment.
+    ProfileViewModel& profileModel(const QString& contactID);
+    const QHash<QString, ProfileViewModel*>& profileModels() const { return m_profileModelIndex; }
+
+    // Opens addresses (web pages, conversations, calls, mail); none is installed in memory until a
+    // test or the practice run installs one.
+    DestinationOpener* destinationOpener() const { return m_destinationOpener.get(); }
+    void setDestinationOpener(std::unique_ptr<DestinationOpener> opener);
+    std::unique_ptr<DestinationOpener> takeDestinationOpener();
+
+    // The global shortcut as shown ("Ctrl+K"); empty when there is none.
+    const QString& hotkeyGlyphs() const { return m_hotkeyGlyphs; }
+    void setHotkeyGlyphs(const QString& glyphs);
+
+    // The panel, once the shell made one.
+    PanelController* panel() const;
+    void setPanel(PanelController* panel);
+    // Opens the settings window; absent until there is one.
+    std::function<void()> openSettingsAction;
+
+    // Counts every change of what the panel shows about people: the published profiles, their
+    // records and photos, the circles, the starred and recent lists. The one signal screens
+    // listen to; it only ever goes up.
+    int changeCount() const { return m_changeCount; }
+
+    // "Now" for the screens' time stamps (timeline entries) and relative dates.
+    const Clock& clock() const { return m_clock; }
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+
     ProfileSyncEngine* syncObject() const { return m_sync.get(); }
     StarredStore* starredObject() const { return m_starred.get(); }
     RecentsStore* recentsObject() const { return m_recents.get(); }
     TagCatalog* tagsObject() const { return m_tags.get(); }
     SettingsStore* settingsObject() const { return m_settings.get(); }
+
+Q_SIGNALS:
+    void hotkeyGlyphsChanged();
+    void changeCountChanged();
 
 private:
     AppEnvironment() = default;
@@ -109,6 +162,7 @@ private:
     // Builds what both kinds share, in launch order, once directory, preferences, secrets and the
     // address book are in place.
     void buildServices(const Timings& timings, bool readOnlyStore = false);
+    void noteChange();
 
     // Declared in the order the environment lists them; built in launch order (see the factories)
     // and torn down in reverse of that by the destructor.
@@ -123,6 +177,16 @@ private:
     std::unique_ptr<SettingsStore> m_settings;
     std::unique_ptr<SecretStore> m_secrets;
     std::unique_ptr<KeyValueStore> m_keyValues;
+    std::unique_ptr<DestinationOpener> m_destinationOpener;
+    QString m_hotkeyGlyphs;
+    std::unique_ptr<AppRouter> m_router;
+    std::unique_ptr<KeyEventRouter> m_keys;
+    std::unique_ptr<SearchViewModel> m_search;
+    std::vector<std::unique_ptr<ProfileViewModel>> m_profileModels;
+    QHash<QString, ProfileViewModel*> m_profileModelIndex;
+    QPointer<QObject> m_panel; // the PanelController
+    Clock m_clock = systemClock();
+    int m_changeCount = 0;
     bool m_removesDirectory = false;
 };
 

@@ -79,11 +79,21 @@ void PanelController::toggle() {
         show();
 }
 
+void PanelController::holdFocus(std::chrono::milliseconds duration) {
+    m_hold.setRemainingTime(duration);
+}
+
 void PanelController::onActiveChanged() {
     if (!m_panel)
         return;
     if (m_panel->isActive()) {
         m_wasActivated = true;
+        return;
+    }
+    if (isHoldingFocus() && m_panel->isVisible()) {
+        qCDebug(lcPanel, "panel %s", "keeps the focus");
+        m_panel->raise();
+        m_panel->requestActivate();
         return;
     }
     if (m_autoHides && m_wasActivated && m_panel->isVisible()) {

@@ -1,12 +1,13 @@
 // Shows, hides and places the panel; hides it again when the user clicks elsewhere.
 #pragma once
 
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <QWindow>
+#include <chrono>
 #include <functional>
-
-class QWindow;
 class QScreen;
 
 namespace pemmo {
@@ -18,6 +19,8 @@ class PanelController : public QObject {
 
 public:
     static constexpr int defaultWidth = 640;
+    // How long the panel holds on to the keyboard after opening a link in the background.
+    static constexpr std::chrono::milliseconds defaultHoldTime{2000};
 
     // `panelWidth` reads the width setting each time the panel is shown. The panel is not owned.
     explicit PanelController(QWindow* panel, std::function<int()> panelWidth = {}, QObject* parent = nullptr);
@@ -29,6 +32,11 @@ public:
 
     // The panel's rectangle for `width` on the primary screen (else the panel's own, else any).
     QRect frame(int width) const;
+
+    // For a while the panel neither hides nor lets the keyboard go when another window comes up
+    // (a browser opening a link "in the background"): it asks for the focus back instead.
+    void holdFocus(std::chrono::milliseconds duration = defaultHoldTime);
+    bool isHoldingFocus() const { return !m_hold.hasExpired(); }
 
 public Q_SLOTS:
     void show();
@@ -53,6 +61,7 @@ private:
     // Set between show() and the window manager's activation, so the deactivation of the window
     // shown before that is not taken for the user clicking away.
     bool m_wasActivated = false;
+    QDeadlineTimer m_hold{0};
 };
 
 } // namespace pemmo

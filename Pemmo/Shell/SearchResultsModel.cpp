@@ -43,16 +43,23 @@ QVariant SearchResultsModel::data(const QModelIndex& index, int role) const {
         return line.header ? QString() : initials(item.title);
     case SelectedRole:
         return index.row() == m_selectedRow;
+    case AccessibleNameRole:
+        return line.header ? item.title : accessibleName(item);
     default:
         return {};
     }
 }
 
 QHash<int, QByteArray> SearchResultsModel::roleNames() const {
-    return {{KindRole, "kind"},         {RowIDRole, "rowID"},
-            {TitleRole, "title"},       {PlainTitleRole, "plainTitle"},
-            {SubtitleRole, "subtitle"}, {BadgeRole, "badge"},
-            {InitialsRole, "initials"}, {SelectedRole, "selected"}};
+    return {{KindRole, "kind"},
+            {RowIDRole, "rowID"},
+            {TitleRole, "title"},
+            {PlainTitleRole, "plainTitle"},
+            {SubtitleRole, "subtitle"},
+            {BadgeRole, "badge"},
+            {InitialsRole, "initials"},
+            {SelectedRole, "selected"},
+            {AccessibleNameRole, "accessibleName"}};
 }
 
 QString SearchResultsModel::query() const {
@@ -74,6 +81,22 @@ QString SearchResultsModel::selectedProfileID() const {
 
 QString SearchResultsModel::emptyText() const {
     return m_lines.isEmpty() ? m_search.emptyText() : QString();
+}
+
+QString SearchResultsModel::selectedAccessibleName() const {
+    if (m_selectedRow < 0 || m_selectedRow >= m_lines.size())
+        return {};
+    return accessibleName(m_lines[m_selectedRow].item);
+}
+
+QString SearchResultsModel::accessibleName(const SearchRowItem& item) {
+    QString text = item.title;
+    const QString subtitle = item.reason ? *item.reason : item.subtitle.value_or(QString());
+    if (!subtitle.isEmpty())
+        text += u", "_qs + subtitle;
+    if (item.badge)
+        text += u", "_qs + *item.badge;
+    return text;
 }
 
 void SearchResultsModel::moveSelection(int delta) {

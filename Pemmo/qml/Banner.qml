@@ -1,42 +1,46 @@
-// The transient message strip at the top of the panel.
+// The transient message strip at the top of the panel, with its action and the action's key.
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
+import Pemmo
 
 Rectangle {
     id: banner
-    required property QtObject theme
-    required property var router
+    readonly property AppRouter router: Shell.router
 
-    visible: router.hasBanner
-    implicitHeight: visible ? row.implicitHeight + 16 : 0
-    color: {
-        switch (router.banner.style) {
-        case "success": return theme.success
-        case "warning": return theme.warning
-        case "error": return theme.error
-        default: return theme.info
-        }
-    }
+    visible: router !== null && router.hasBanner
+    implicitHeight: visible ? row.implicitHeight + Theme.unit * 4 : 0
+    color: router ? Theme.bannerColor(router.bannerStyle) : Theme.info
+
+    Accessible.role: Accessible.AlertMessage
+    Accessible.name: router ? router.bannerMessage : ""
 
     RowLayout {
         id: row
         anchors.fill: parent
-        anchors.leftMargin: 14
-        anchors.rightMargin: 14
-        Label {
+        anchors.leftMargin: Theme.margin
+        anchors.rightMargin: Theme.margin
+        spacing: Theme.gap
+        Text {
             objectName: "bannerText"
-            text: router.banner.message || ""
-            color: theme.text
-            font.pixelSize: theme.smallFontSize
+            text: banner.router ? banner.router.bannerMessage : ""
+            color: Theme.text
+            font.pointSize: Theme.smallSize
             wrapMode: Text.Wrap
             Layout.fillWidth: true
         }
         Button {
-            visible: (router.banner.actionTitle || "") !== ""
-            text: (router.banner.actionTitle || "") + ((router.banner.actionShortcut || "") !== "" ? "  " + router.banner.actionShortcut : "")
+            visible: banner.router !== null && banner.router.bannerActionTitle !== ""
+            text: banner.router ? banner.router.bannerActionTitle : ""
             flat: true
-            onClicked: router.performBannerAction()
+            focusPolicy: Qt.NoFocus
+            font.pointSize: Theme.smallSize
+            Accessible.name: text
+            onClicked: banner.router.performBannerAction()
+        }
+        KeyHint {
+            visible: banner.router !== null && banner.router.bannerActionShortcut !== ""
+            keys: banner.router ? banner.router.bannerActionShortcut : ""
         }
     }
 }

@@ -1,7 +1,8 @@
 // The tray application as a user meets it: a real `pemmo` on its own X server with a window
 // manager, driven by synthetic key presses (xdotool, through the X server like a keyboard), and
-// observed through what its window shows (the `state` command reads the panel's items) and
-// through screenshots, which stay in the build tree as test artifacts.
+// observed through what its window shows (the `state` command reads the panel's items), through
+// screenshots, which stay in the build tree as test artifacts, and through what it hands the
+// desktop: a stand-in `xdg-open` first on PATH writes down every address it is given.
 #include "Settings/DefaultsFileStore.h"
 #include "Shell/SingleInstance.h"
 #include "TestSupport/TempDir.h"
@@ -71,6 +72,22 @@ class TestShellEndToEnd : public QObject {
     QProcess m_pemmo;
 
     QString runtimeFolder() const { return m_home->filePath(u"runtime/pemmo"_qs); }
+    QString openedLog() const { return m_home->filePath(u"opened.txt"_qs); }
+    // What the stand-in xdg-open was given, one address a line.
+    QStringList opened() const {
+        QFile f(openedLog());
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+    QString exportText() {
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.start(qEnvironmentVariable("PEMMO_BINARY"), {u"export"_qs});
+        p.waitForFinished(15000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+    QJsonObject panel() { return state()[u"panel"_qs].toObject(); }
     QString defaultsPath() const { return m_home->filePath(u"config/Pemmo/defaults.json"_qs); }
 
     void startPemmo() {
@@ -133,6 +150,16 @@ private Q_SLOTS:
             f.write(vcard(c));
         }
         QVERIFY(QDir().mkpath(m_home->filePath(u"runtime"_qs)));
+        // The desktop's opener, replaced by one that writes down what it is given.
+        QVERIFY(QDir().mkpath(m_home->filePath(u"bin"_qs)));
+        {
+            QFile opener(m_home->filePath(u"bin/xdg-open"_qs));
+            QVERIFY(opener.open(QIODevice::WriteOnly));
+            opener.write(
+                QString(u"#!/bin/sh\nprintf '%s\\n' \"$1\" >> '"_qs + openedLog() + u"'\n"_qs).toUtf8());
+            opener.close();
+            opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
         QFile::setPermissions(m_home->filePath(u"runtime"_qs),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
@@ -156,6 +183,7 @@ private Q_SLOTS:
         m_env.insert(u"XDG_RUNTIME_DIR"_qs, m_home->filePath(u"runtime"_qs));
         m_env.insert(u"ASAN_OPTIONS"_qs, u"detect_leaks=0"_qs);
         m_env.insert(u"QT_LOGGING_RULES"_qs, u"com.dorvane.Pemmo.panel.debug=true"_qs);
+        m_env.insert(u"PATH"_qs, m_home->filePath(u"bin"_qs) + u':' + m_env.value(u"PATH"_qs));
 
         m_windowManager.setProcessEnvironment(m_env);
         m_windowManager.start(u"openbox"_qs, {});
@@ -234,19 +262,31 @@ private Q_SLOTS:
         screenshot(u"04-hidden"_qs);
     }
 
-    void toggleFromAnotherProcessShowsAndHides() {
+    void toggleFromAnotherProcessShowsThenActsAsTheShortcutInThePanel() {
         QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
         QTRY_VERIFY(state()[u"visible"_qs].toBool());
         QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        // In front, `pemmo toggle` is Control-K for the panel's screens: the action panel.
         QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), QString());
+        keys({u"Escape"_qs});
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
     }
 
-    void shortcutClosesThePanelItOpened() {
+    void shortcutInThePanelOpensAndClosesTheActionPanel() {
         keys({u"ctrl+k"_qs});
         QTRY_VERIFY(state()[u"visible"_qs].toBool());
         QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
         keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        QTRY_VERIFY(panel()[u"actions"_qs].toObject()[u"items"_qs].toArray().size() >= 5);
+        screenshot(u"04b-search-actions-light"_qs);
+        keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), QString());
+        QVERIFY(state()[u"visible"_qs].toBool());
+        keys({u"Escape"_qs});
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
     }
 
@@ -270,7 +310,100 @@ private Q_SLOTS:
         QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {}), 0);
         QTRY_VERIFY(state()[u"visible"_qs].toBool());
         QCOMPARE(m_pemmo.state(), QProcess::Running);
-        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        keys({u"Escape"_qs});
+        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+    }
+
+    void returnOnTheCardMessagesThePersonAndLogsIt() {
+        keys({u"ctrl+k"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        type(u"margret hamiltn"_qs);
+        QTRY_COMPARE_WITH_TIMEOUT(screen()[u"selectedID"_qs].toString(), u"p-hamilton"_qs, 5000);
+        keys({u"Return"_qs});
+        QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Margaret Hamilton"_qs);
+        keys({u"Return"_qs});
+        // The phone link's address of her number, as the desktop gets it.
+        QTRY_COMPARE(opened(), QStringList{u"sms:+16175550101"_qs});
+        QTRY_COMPARE(screen()[u"timeline"_qs].toArray().first().toString(), u"Opened Messages"_qs);
+        QVERIFY(state()[u"visible"_qs].toBool()); // nothing took the focus: the panel stays
+        screenshot(u"08-card-after-message-light"_qs);
+    }
+
+    void aLoggedInteractionIsExportedAsTheUsers() {
+        // Control-K on the card: the action panel of the person.
+        keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        QTRY_VERIFY(panel()[u"actions"_qs].toObject()[u"focused"_qs].toBool());
+        screenshot(u"09-card-actions-light"_qs);
+        type(u"Log interaction"_qs);
+        QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(), u"Log interaction"_qs);
+        keys({u"Return"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"logInteraction"_qs);
+        QTRY_VERIFY(screen()[u"focused"_qs].toBool());
+        type(u"Talked about the Apollo guidance computer"_qs);
+        QTRY_COMPARE(screen()[u"text"_qs].toString(), u"Talked about the Apollo guidance computer"_qs);
+        screenshot(u"10-log-form-light"_qs);
+        keys({u"ctrl+Return"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        QTRY_COMPARE(screen()[u"timeline"_qs].toArray().first().toString(),
+                     u"Talked about the Apollo guidance computer"_qs);
+        // Written to the store (after its short pause) and read back by the command line.
+        QJsonObject entry;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                const QJsonObject records =
+                    QJsonDocument::fromJson(exportText().toUtf8()).object()[u"records"_qs].toObject();
+                for (const QJsonValue& e : records[u"p-hamilton"_qs].toObject()[u"interactions"_qs].toArray())
+                    if (e.toObject()[u"text"_qs].toString() == u"Talked about the Apollo guidance computer")
+                        entry = e.toObject();
+                return !entry.isEmpty();
+            }(),
+            10000);
+        QCOMPARE(entry[u"source"_qs].toObject()[u"kind"_qs].toString(), u"user"_qs);
+        QCOMPARE(entry[u"kind"_qs].toString(), u"note"_qs);
+    }
+
+    void aDigitOpensTheFirstCustomLink() {
+        keys({u"ctrl+l"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"quickLinkForm"_qs);
+        QTRY_VERIFY(screen()[u"focused"_qs].toBool());
+        type(u"blog.example.org/margaret"_qs);
+        QTRY_COMPARE(screen()[u"preview"_qs].toString(), u"Blog.example.org"_qs);
+        screenshot(u"11-link-form-light"_qs);
+        keys({u"ctrl+Return"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        QTRY_COMPARE(screen()[u"links"_qs].toArray().size(), 1);
+        keys({u"1"_qs});
+        QTRY_COMPARE(opened().last(), u"https://blog.example.org/margaret"_qs);
+    }
+
+    void starFromTheActionPanel() {
+        QVERIFY(!state()[u"starred"_qs].toArray().contains(u"p-hamilton"_qs));
+        keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        type(u"star"_qs);
+        QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(),
+                     u"Star Margaret Hamilton"_qs);
+        keys({u"Return"_qs});
+        QTRY_VERIFY(state()[u"starred"_qs].toArray().contains(u"p-hamilton"_qs));
+        QTRY_VERIFY(screen()[u"starred"_qs].toBool());
+        QCOMPARE(panel()[u"overlay"_qs].toString(), QString());
+    }
+
+    void deleteAMemoryThroughItsConfirmation() {
+        const int before = screen()[u"timeline"_qs].toArray().size();
+        keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        type(u"delete memory"_qs);
+        QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(), u"Delete memory"_qs);
+        keys({u"Return"_qs});
+        QTRY_COMPARE(panel()[u"confirm"_qs].toString(), u"Delete memory?"_qs);
+        screenshot(u"12-delete-memory-light"_qs);
+        keys({u"Return"_qs});
+        QTRY_COMPARE(screen()[u"timeline"_qs].toArray().size(), before - 1);
+        QCOMPARE(panel()[u"confirm"_qs].toString(), QString());
+        keys({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
     }
 
@@ -305,8 +438,42 @@ private Q_SLOTS:
         keys({u"ctrl+2"_qs});
         QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Ada Lovelace"_qs);
         screenshot(u"07-card-dark"_qs);
-        keys({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
+        keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        screenshot(u"07b-card-actions-dark"_qs);
+        keys({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+    }
+
+    void theCardReadsAtTwiceTheScale() {
+        quitPemmo();
+        m_env.insert(u"QT_SCALE_FACTOR"_qs, u"2"_qs);
+        startPemmo();
+        keys({u"ctrl+k"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        keys({u"ctrl+1"_qs});
+        QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Grace Hopper"_qs);
+        screenshot(u"13-card-dark-200"_qs);
+        keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        screenshot(u"14-card-actions-dark-200"_qs);
+        keys({u"Escape"_qs, u"Escape"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
+        {
+            DefaultsFileStore defaults(defaultsPath());
+            defaults.set(u"light"_qs, u"pemmo.settings.appearance"_qs);
+        }
+        quitPemmo();
+        startPemmo();
+        keys({u"ctrl+k"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        type(u"ma"_qs);
+        QTRY_COMPARE(screen()[u"query"_qs].toString(), u"ma"_qs);
+        QTest::qWait(200);
+        screenshot(u"15-results-light-200"_qs);
+        keys({u"Escape"_qs, u"Escape"_qs});
+        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        m_env.remove(u"QT_SCALE_FACTOR"_qs);
     }
 
     void toggleWithoutARunningPemmoSaysSo() {
