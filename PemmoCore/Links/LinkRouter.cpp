@@ -137,7 +137,7 @@ std::optional<QString> mailURL(const QString& address, const QString& subject, c
     if (trimmed.isEmpty())
         return std::nullopt;
     // The query's own characters, and "+" (which some mail clients read as a space), are encoded.
-    const auto item = [](const char* name, const QString& value) {
+    const auto item = [](const char* name, const QString& value) -> QString {
         return QString::fromLatin1(name) +
                QString::fromLatin1(QUrl::toPercentEncoding(value, "!$'()*,;:@/", "&+=?"));
     };
