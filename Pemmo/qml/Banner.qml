@@ -1,6 +1,6 @@
-// The transient message strip at the top of the panel, with its action and the action's key.
+// The transient message strip over the bottom of the panel's screen, with its action and the
+// action's key. It floats above the screen, so nothing below it moves.
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 import Pemmo
 
@@ -9,8 +9,11 @@ Rectangle {
     readonly property AppRouter router: Shell.router
 
     visible: router !== null && router.hasBanner
-    implicitHeight: visible ? row.implicitHeight + Theme.unit * 4 : 0
+    implicitHeight: row.implicitHeight + Theme.unit * 4
+    radius: Theme.unit * 2
     color: router ? Theme.bannerColor(router.bannerStyle) : Theme.info
+    border.width: 1
+    border.color: Theme.border
 
     Accessible.role: Accessible.AlertMessage
     Accessible.name: router ? router.bannerMessage : ""
@@ -29,12 +32,9 @@ Rectangle {
             wrapMode: Text.Wrap
             Layout.fillWidth: true
         }
-        Button {
+        PanelButton {
             visible: banner.router !== null && banner.router.bannerActionTitle !== ""
             text: banner.router ? banner.router.bannerActionTitle : ""
-            flat: true
-            focusPolicy: Qt.NoFocus
-            font.pointSize: Theme.smallSize
             Accessible.name: text
             onClicked: banner.router.performBannerAction()
         }

@@ -1,6 +1,5 @@
 // A question before something that cannot be taken back: Return answers it, Escape declines.
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 import Pemmo
 
@@ -44,22 +43,16 @@ Rectangle {
             Layout.fillWidth: true
             spacing: Theme.gap
             Item { Layout.fillWidth: true }
-            Button {
+            PanelButton {
                 text: qsTr("Cancel")
-                focusPolicy: Qt.NoFocus
-                font.pointSize: Theme.bodySize
                 Accessible.name: qsTr("Cancel, Escape")
                 onClicked: card.router.dismissOverlay()
             }
             KeyHint { keys: "Esc" }
-            Button {
-                id: confirmButton
+            PanelButton {
                 text: card.request.confirmTitle
-                focusPolicy: Qt.NoFocus
                 highlighted: true
-                font.pointSize: Theme.bodySize
-                palette.button: card.request.destructive ? Theme.destructive : Theme.accent
-                palette.buttonText: "#ffffff"
+                destructive: card.request.destructive
                 Accessible.name: card.request.confirmTitle + qsTr(", Return")
                 onClicked: card.router.confirm()
             }

@@ -57,6 +57,7 @@ PanelScreen {
                 currentIndex: screen.form.kindIndex
                 font.pointSize: Theme.bodySize
                 Accessible.name: qsTr("Kind of entry")
+                KeyNavigation.tab: textArea
                 onActivated: function(index) { screen.form.kindIndex = index }
             }
         }
@@ -71,7 +72,17 @@ PanelScreen {
                 wrapMode: TextArea.Wrap
                 font.pointSize: Theme.bodySize
                 color: Theme.text
+                placeholderTextColor: Theme.tertiaryText
+                background: Rectangle {
+                    color: Theme.field
+                    radius: Theme.unit * 1.5
+                    border.width: 1
+                    border.color: textArea.activeFocus ? Theme.accent : Theme.border
+                }
                 Accessible.name: qsTr("What happened")
+                // Tab leaves the text for the kind menu rather than typing a tab.
+                KeyNavigation.priority: KeyNavigation.BeforeItem
+                KeyNavigation.tab: kind
                 onTextChanged: if (screen.form.text !== text) screen.form.text = text
             }
         }
@@ -88,17 +99,15 @@ PanelScreen {
             Layout.fillWidth: true
             spacing: Theme.gap
             Item { Layout.fillWidth: true }
-            Button {
+            PanelButton {
                 text: qsTr("Cancel")
-                focusPolicy: Qt.NoFocus
                 Accessible.name: qsTr("Cancel, Escape")
                 onClicked: screen.form.cancel()
             }
-            Button {
+            PanelButton {
                 text: qsTr("Save")
                 highlighted: true
                 enabled: !screen.form.isSaving
-                focusPolicy: Qt.NoFocus
                 Accessible.name: qsTr("Save, Control Return")
                 onClicked: screen.form.submit()
             }

@@ -11,6 +11,7 @@ Item {
 
     readonly property AppRouter router: Shell.router
     readonly property PanelScreen screen: stack.currentItem as PanelScreen
+    readonly property int footerHeight: footerBar.height
 
     // What the end-to-end test reads back: taken from the items on screen, not from the models.
     function describe(): var {
@@ -113,11 +114,6 @@ Item {
                 }
             }
 
-            Banner {
-                id: banner
-                Layout.fillWidth: true
-            }
-
             StackView {
                 id: stack
                 Layout.fillWidth: true
@@ -132,6 +128,7 @@ Item {
             }
 
             Rectangle {
+                id: footerBar
                 Layout.fillWidth: true
                 Layout.preferredHeight: footer.implicitHeight + Theme.unit * 3
                 color: "transparent"
@@ -160,6 +157,15 @@ Item {
                     }
                 }
             }
+        }
+
+        Banner {
+            id: banner
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            anchors.margins: Theme.gap
+            anchors.bottomMargin: root.footerHeight + Theme.gap
         }
 
         OverlayHost {

@@ -98,17 +98,15 @@ PanelScreen {
             Layout.fillWidth: true
             spacing: Theme.gap
             Item { Layout.fillWidth: true }
-            Button {
+            PanelButton {
                 text: qsTr("Cancel")
-                focusPolicy: Qt.NoFocus
                 Accessible.name: qsTr("Cancel, Escape")
                 onClicked: screen.form.cancel()
             }
-            Button {
+            PanelButton {
                 text: qsTr("Save")
                 highlighted: true
                 enabled: !screen.form.isSaving
-                focusPolicy: Qt.NoFocus
                 Accessible.name: qsTr("Save, Control Return")
                 onClicked: screen.form.submit()
             }
