@@ -43,8 +43,10 @@ AppDelegate::~AppDelegate() {
     // The panel's QML refers to the environment's models: tear the window and the engine down
     // first.
     m_timings.reset();
-    if (m_env)
+    if (m_env) {
         m_env->setPanel(nullptr);
+        m_env->router().onReset = nullptr;
+    }
     m_panel.reset();
     m_window.reset();
     m_engine.reset();
@@ -126,7 +128,14 @@ void AppDelegate::buildPanel() {
         for (const QQmlError& e : m_window->errors())
             qCCritical(lcShell, "%s", qUtf8Printable(e.toString()));
     }
-    connect(m_panel.get(), &PanelController::shown, &m_env->router(), &AppRouter::focusSearch);
+    connect(m_panel.get(), &PanelController::shown, this, [this] {
+        // A query handed over for this showing (a search from elsewhere) fills the field once.
+        if (const auto query = m_env->router().takeInitialQuery())
+            m_env->search().setQuery(*query);
+        m_env->router().focusSearch();
+    });
+    // Back at the start means a clean search screen too.
+    m_env->router().onReset = [this] { m_env->search().setQuery(QString()); };
     m_timings = std::make_unique<PanelTimings>(*m_window, m_env->search(), m_env->router());
     connect(m_panel.get(), &PanelController::aboutToShow, m_timings.get(), &PanelTimings::showRequested);
     m_env->setDestinationOpener(m_timings->timed(m_env->takeDestinationOpener()));

@@ -59,6 +59,10 @@ void PanelController::show() {
     m_panel->show();
     m_panel->raise();
     m_panel->requestActivate();
+    // When nothing else took the focus while the panel was hidden, the system still counts it as
+    // the active window and sends no new activation: it is active now all the same.
+    if (m_panel->isActive())
+        m_wasActivated = true;
     Q_EMIT shown();
 }
 

@@ -148,21 +148,21 @@ QString SearchResultsModel::initials(const QString& title) {
 QString SearchResultsModel::sectionTitle(SearchSection section) {
     switch (section) {
     case SearchSection::Starred:
-        return QStringLiteral("Starred");
+        return tr("Starred");
     case SearchSection::Recent:
-        return QStringLiteral("Recent");
+        return tr("Recent");
     case SearchSection::ReachOut:
-        return QStringLiteral("Reach out");
+        return tr("Reach out");
     case SearchSection::Tags:
-        return QStringLiteral("Circles");
+        return tr("Circles");
     case SearchSection::Results:
-        return QStringLiteral("People");
+        return tr("People");
     case SearchSection::AlsoMatches:
-        return QStringLiteral("Also matches");
+        return tr("Also matches");
     case SearchSection::Ranked:
-        return QStringLiteral("Best answers");
+        return tr("Best answers");
     case SearchSection::JustHappened:
-        return QStringLiteral("Just happened");
+        return tr("Just happened");
     }
     return {};
 }
