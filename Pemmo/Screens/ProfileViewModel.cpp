@@ -463,7 +463,7 @@ void ProfileViewModel::rebuild() {
             photo.id = u"photo"_qs;
             photo.section = tr("Privacy");
             photo.kind = u"photo"_qs;
-            photo.title = tr("Use Contacts photo");
+            photo.title = tr("Use address book photo");
             photo.detail = tr("Show the address book's picture again.");
             rows.append(addItem(photo, ProfileAction::plain(ProfileAction::Kind::UseContactsPhoto),
                                 tr("↵ Use the address book's photo")));

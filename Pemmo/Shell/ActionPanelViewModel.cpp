@@ -211,7 +211,7 @@ void ActionPanelViewModel::buildProfile(const QString& contactID) {
         plain(K::GenerateBriefing));
     if (card->hasReplacementPhoto()) {
         add({u"use-contacts-photo"_qs,
-             QStringLiteral("Use Contacts photo"),
+             QStringLiteral("Use address book photo"),
              std::nullopt,
              u"arrow.uturn.backward"_qs,
              {},
@@ -247,7 +247,7 @@ void ActionPanelViewModel::buildProfile(const QString& contactID) {
             ConfirmRequest request;
             request.title = QStringLiteral("Remove Pemmo data for ") + name;
             request.message = QStringLiteral("Circles, links, notes, and the timeline are deleted. The "
-                                             "contact stays in your address book.");
+                                             "contact stays in your address book folders.");
             request.confirmTitle = tr("Remove");
             request.destructive = true;
             request.onConfirm = [env, router, id, name] {
@@ -276,8 +276,8 @@ void ActionPanelViewModel::buildProfile(const QString& contactID) {
             ConfirmRequest request;
             request.title = tr("Delete %1?").arg(name);
             request.message =
-                QStringLiteral("This deletes the contact from your address book and removes everything "
-                               "Pemmo knows about them.");
+                QStringLiteral("This deletes the contact from your address book folders and removes "
+                               "everything Pemmo knows about them.");
             request.confirmTitle = tr("Delete");
             request.destructive = true;
             request.onConfirm = [env, router, id, name] {
