@@ -441,7 +441,17 @@ private Q_SLOTS:
         keys({u"ctrl+k"_qs});
         QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
         screenshot(u"07b-card-actions-dark"_qs);
-        keys({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
+        keys({u"Escape"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), QString());
+        keys({u"ctrl+j"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"logInteraction"_qs);
+        type(u"Tea at the museum"_qs);
+        QTRY_COMPARE(screen()[u"text"_qs].toString(), u"Tea at the museum"_qs);
+        screenshot(u"07c-log-form-dark"_qs);
+        keys({u"Escape"_qs}); // cancelled: nothing saved
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        QVERIFY(!screen()[u"timeline"_qs].toArray().contains(u"Tea at the museum"_qs));
+        keys({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
     }
 
