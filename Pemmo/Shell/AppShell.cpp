@@ -13,8 +13,6 @@
 #include "Shell/SearchCommands.h"
 #include "Shell/SearchResultsModel.h"
 
-#include <QGuiApplication>
-#include <QPalette>
 #include <QQmlEngine>
 
 // The module's type registration, generated into this library; the object that holds it is only
@@ -114,38 +112,10 @@ void AppShell::onOverlayChanged() {
     Q_EMIT actionPanelChanged();
 }
 
-QPalette AppShell::palette(bool dark) {
-    // The colours of Theme.qml, for the controls (fields, menus, check boxes) that draw with the
-    // application's palette.
-    const auto c = [dark](const char* onDark, const char* onLight) {
-        return QColor(dark ? onDark : onLight);
-    };
-    QPalette p;
-    p.setColor(QPalette::Window, c("#1f2023", "#fbfbfc"));
-    p.setColor(QPalette::WindowText, c("#ececef", "#1c1d21"));
-    p.setColor(QPalette::Text, c("#ececef", "#1c1d21"));
-    p.setColor(QPalette::ButtonText, c("#ececef", "#1c1d21"));
-    p.setColor(QPalette::Base, c("#26272b", "#ffffff"));
-    p.setColor(QPalette::AlternateBase, c("#2c2e34", "#eceef2"));
-    p.setColor(QPalette::Button, c("#2c2e34", "#eceef2"));
-    p.setColor(QPalette::Highlight, c("#2f4a7a", "#dde7fb"));
-    p.setColor(QPalette::HighlightedText, c("#ffffff", "#10244d"));
-    p.setColor(QPalette::PlaceholderText, c("#8a8d95", "#6b6e76"));
-    p.setColor(QPalette::Mid, c("#3a3b40", "#d9dade"));
-    p.setColor(QPalette::Dark, c("#141517", "#b8b9be"));
-    p.setColor(QPalette::Light, c("#3a3b40", "#ffffff"));
-    p.setColor(QPalette::Midlight, c("#303136", "#eceef2"));
-    p.setColor(QPalette::Shadow, c("#000000", "#8a8b90"));
-    return p;
-}
-
 void AppShell::setDark(bool dark) {
-    if (m_dark == dark && m_paletteSet)
+    if (m_dark == dark)
         return;
     m_dark = dark;
-    m_paletteSet = true;
-    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
-        QGuiApplication::setPalette(palette(dark));
     Q_EMIT darkChanged();
 }
 

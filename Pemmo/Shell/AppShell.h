@@ -12,7 +12,6 @@
 #include <memory>
 
 class QJSEngine;
-class QPalette;
 class QQmlEngine;
 
 namespace pemmo {
@@ -79,9 +78,7 @@ public:
     ActionPanelViewModel* actionPanel() const { return m_actionPanel.get(); }
     int changeCount() const;
     bool dark() const { return m_dark; }
-    // Also sets the application's palette, which the text fields and menus draw with.
     void setDark(bool dark);
-    static QPalette palette(bool dark);
     bool translucent() const { return m_translucent; }
     QString hotkeyGlyphs() const;
     const QString& hotkeyProblem() const { return m_hotkeyProblem; }
@@ -127,7 +124,6 @@ private:
     QPointer<PanelController> m_panel;
     std::function<bool()> m_compositorCheck;
     bool m_dark = false;
-    bool m_paletteSet = false;
     bool m_translucent = false;
     QString m_hotkeyProblem;
 };

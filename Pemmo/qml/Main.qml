@@ -10,6 +10,26 @@ Item {
     focus: true
 
     readonly property AppRouter router: Shell.router
+
+    // The stock controls (text fields, menus, their pop-ups) draw with the panel's colours rather
+    // than the desktop's, so a dark panel has no light fields. Every item below inherits these.
+    palette.window: Theme.window
+    palette.windowText: Theme.text
+    palette.base: Theme.field
+    palette.alternateBase: Theme.chip
+    palette.text: Theme.text
+    palette.button: Theme.chip
+    palette.buttonText: Theme.text
+    palette.highlight: Theme.selection
+    palette.highlightedText: Theme.selectionText
+    palette.placeholderText: Theme.tertiaryText
+    palette.mid: Theme.border
+    palette.midlight: Theme.chip
+    palette.light: Theme.field
+    palette.dark: Theme.border
+    palette.shadow: Theme.overlayScrim
+    palette.toolTipBase: Theme.chip
+    palette.toolTipText: Theme.text
     readonly property PanelScreen screen: stack.currentItem as PanelScreen
     readonly property int footerHeight: footerBar.height
 

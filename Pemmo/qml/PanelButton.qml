@@ -18,7 +18,7 @@ Button {
     contentItem: Text {
         text: button.text
         font: button.font
-        color: button.highlighted ? "#ffffff" : Theme.text
+        color: button.highlighted ? Theme.onAccent : Theme.text
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight

@@ -116,19 +116,15 @@ ColumnLayout {
         Repeater {
             model: [["message", qsTr("Message"), "Ctrl+M"], ["call", qsTr("Call"), "Ctrl+P"],
                     ["mail", qsTr("Mail"), "Ctrl+E"], ["logInteraction", qsTr("Log"), "Ctrl+J"]]
-            Button {
+            PanelButton {
                 required property var modelData
                 text: modelData[1]
-                focusPolicy: Qt.NoFocus
-                font.pointSize: Theme.smallSize
                 Accessible.name: modelData[1] + ", " + modelData[2]
                 onClicked: header.model.run(modelData[0])
             }
         }
-        Button {
+        PanelButton {
             text: qsTr("More…")
-            focusPolicy: Qt.NoFocus
-            font.pointSize: Theme.smallSize
             Accessible.name: qsTr("More actions, Control K")
             onClicked: header.model.showActions()
         }
