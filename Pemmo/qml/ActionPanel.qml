@@ -82,7 +82,11 @@ Rectangle {
             id: list
             objectName: "actionList"
             Layout.fillWidth: true
+            // Up to nine rows, fewer when the panel is short (large text): an item a layout does
+            // not let fill keeps its preferred height and would run out of the card.
             Layout.preferredHeight: Math.min(contentHeight, Theme.rowHeight * 9)
+            Layout.maximumHeight: Layout.preferredHeight
+            Layout.fillHeight: true
             Layout.topMargin: Theme.unit
             Layout.bottomMargin: Theme.unit
             clip: true
