@@ -78,6 +78,7 @@ void PanelTimings::onOpen() {
 
 void PanelTimings::onFrameSwapped() {
     const qint64 now = m_clock.nsecsElapsed();
+    ++m_frames;
     if (m_showAt >= 0) {
         m_lastShow = (now - m_showAt) / 1e6;
         m_showAt = -1;
@@ -102,7 +103,8 @@ QJsonObject PanelTimings::toJson() const {
             {u"actionPanelMs"_qs, m_lastActions},
             {u"actionPanelCount"_qs, m_actionsCount},
             {u"openMs"_qs, m_lastOpen},
-            {u"openCount"_qs, m_openCount}};
+            {u"openCount"_qs, m_openCount},
+            {u"frames"_qs, m_frames.load()}};
 }
 
 } // namespace pemmo

@@ -8,6 +8,7 @@
 #include <QJsonObject>
 #include <QObject>
 #include <QPointer>
+#include <atomic>
 #include <memory>
 
 class QQuickWindow;
@@ -36,7 +37,8 @@ public:
     // Milliseconds of the last show (request to first frame), of the last keystroke (key press to
     // the first frame after its search), of that keystroke's search (its run to the frame), of the
     // last key that opened the action panel (to its first frame), and of the last key that handed
-    // an address to the desktop (to that moment).
+    // an address to the desktop (to that moment); and how many frames the panel has shown, so that
+    // a screenshot can wait for the panel to settle.
     QJsonObject toJson() const;
 
 private:
@@ -61,6 +63,8 @@ private:
     double m_lastOpen = -1;
     int m_actionsCount = 0;
     int m_openCount = 0;
+    // Counted on the thread that renders, read on the GUI thread.
+    std::atomic<int> m_frames = 0;
 };
 
 } // namespace pemmo
