@@ -8,13 +8,17 @@
 #include "Calendar/InMemoryCalendarRepository.h"
 #include "Contacts/InMemoryContactRepository.h"
 #include "Contacts/VCardFolderRepository.h"
+#include "Links/DestinationOpener.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
 #include "Moments/MomentService.h"
 #include "Moments/MomentStore.h"
+#include "Platform/DesktopOpener.h"
 #include "Platform/SecretServiceStore.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Screens/ProfileViewModel.h"
+#include "Search/SearchViewModel.h"
 #include "Semantic/EmbeddingIndex.h"
 #include "Semantic/FakeEmbedder.h"
 #include "Semantic/GloveEmbedder.h"
@@ -22,6 +26,9 @@
 #include "Settings/InMemoryKeyValueStore.h"
 #include "Settings/InMemorySecretStore.h"
 #include "Settings/SettingsStore.h"
+#include "Shell/AppRouter.h"
+#include "Shell/KeyEventRouter.h"
+#include "Shell/PanelController.h"
 #include "Store/PemmoStore.h"
 #include "Store/PhotoStore.h"
 
@@ -72,6 +79,7 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
     }
 
     env->buildServices(Timings{}, options.readOnlyStore);
+    env->m_destinationOpener = std::make_unique<DesktopOpener>(*env->m_settings);
 
     // The calendars and the user's addresses are settings: the repository follows them, and what
     // it adopts (calendars the user picked) or finds (the user's addresses) is written down.
@@ -165,11 +173,75 @@ void AppEnvironment::buildServices(const Timings& timings, bool readOnlyStore) {
         QDir(m_directory).filePath(MomentStore::fileName()), systemClock(),
         readOnlyStore ? MomentStore::Access::Reader : MomentStore::Access::Owner);
     m_moments = std::make_unique<MomentService>(*m_calendar, *m_momentStore, *m_settings, *m_sync, *m_store);
+
+    // 13. The panel's router and key routing.
+    m_router = std::make_unique<AppRouter>();
+    m_keys = std::make_unique<KeyEventRouter>();
+
+    for (const auto signal : {&ProfileSyncEngine::profilesChanged, &ProfileSyncEngine::dataVersionChanged,
+                              &ProfileSyncEngine::photoVersionChanged})
+        connect(m_sync.get(), signal, this, &AppEnvironment::noteChange);
+    connect(m_tags.get(), &TagCatalog::tagsChanged, this, &AppEnvironment::noteChange);
+    connect(m_starred.get(), &StarredStore::idsChanged, this, &AppEnvironment::noteChange);
+    connect(m_recents.get(), &RecentsStore::idsChanged, this, &AppEnvironment::noteChange);
+}
+
+void AppEnvironment::noteChange() {
+    ++m_changeCount;
+    Q_EMIT changeCountChanged();
+}
+
+SearchViewModel& AppEnvironment::search() {
+    if (!m_search) {
+        m_search = std::make_unique<SearchViewModel>(*m_sync, *m_starred, *m_recents, *m_tags, *m_settings,
+                                                     m_embeddings.get());
+        m_search->setMoments(m_moments.get());
+    }
+    return *m_search;
+}
+
+ProfileViewModel& AppEnvironment::profileModel(const QString& contactID) {
+    if (ProfileViewModel* model = m_profileModelIndex.value(contactID))
+        return *model;
+    auto model = std::make_unique<ProfileViewModel>(*this, contactID);
+    ProfileViewModel* raw = model.get();
+    m_profileModels.push_back(std::move(model));
+    m_profileModelIndex.insert(contactID, raw);
+    return *raw;
+}
+
+void AppEnvironment::setDestinationOpener(std::unique_ptr<DestinationOpener> opener) {
+    m_destinationOpener = std::move(opener);
+}
+
+std::unique_ptr<DestinationOpener> AppEnvironment::takeDestinationOpener() {
+    return std::move(m_destinationOpener);
+}
+
+void AppEnvironment::setHotkeyGlyphs(const QString& glyphs) {
+    if (m_hotkeyGlyphs == glyphs)
+        return;
+    m_hotkeyGlyphs = glyphs;
+    Q_EMIT hotkeyGlyphsChanged();
+}
+
+void AppEnvironment::setPanel(PanelController* panel) {
+    m_panel = panel;
+}
+
+PanelController* AppEnvironment::panel() const {
+    return static_cast<PanelController*>(m_panel.data());
 }
 
 AppEnvironment::~AppEnvironment() {
-    // Users before what they use: Moments, the AI, the lists and the engine, then the stores, the
-    // calendar and the address book.
+    // Users before what they use: the screens' models and the panel's routing, Moments, the AI,
+    // the lists and the engine, then the stores, the calendar and the address book.
+    m_profileModelIndex.clear();
+    m_profileModels.clear();
+    m_search.reset();
+    m_keys.reset();
+    m_router.reset();
+    m_destinationOpener.reset();
     m_moments.reset();
     m_momentStore.reset();
     m_ai.reset();

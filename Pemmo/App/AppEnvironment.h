@@ -3,29 +3,40 @@
 #pragma once
 
 #include "Records/Person.h"
+#include "Support/Clock.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 namespace pemmo {
 
 class AIService;
+class AppRouter;
 class CalendarRepository;
 class ContactRepository;
-class HTTPTransport;
+class DestinationOpener;
 class EmbeddingIndex;
+class HTTPTransport;
+class KeyEventRouter;
 class KeyValueStore;
 class MomentService;
 class MomentStore;
+class PanelController;
 class PemmoStore;
 class PhotoStore;
 class ProfileSyncEngine;
+class ProfileViewModel;
 class RecentsStore;
+class SearchViewModel;
 class SecretStore;
 class SettingsStore;
 class StarredStore;
@@ -48,6 +59,8 @@ class AppEnvironment : public QObject {
     Q_PROPERTY(pemmo::SettingsStore* settings READ settingsObject CONSTANT)
     Q_PROPERTY(pemmo::AIService* ai READ aiObject CONSTANT)
     Q_PROPERTY(pemmo::MomentService* moments READ momentsObject CONSTANT)
+    Q_PROPERTY(QString hotkeyGlyphs READ hotkeyGlyphs NOTIFY hotkeyGlyphsChanged)
+    Q_PROPERTY(int changeCount READ changeCount NOTIFY changeCountChanged)
 
 public:
     // Where the live environment finds its files; empty fields mean the standard places.
@@ -121,6 +134,42 @@ public:
 
     bool isInMemory() const { return m_removesDirectory; }
 
+    // MARK: The panel's services
+    // The screens, the overlay and the banner.
+    AppRouter& router() const { return *m_router; }
+    // The panel's key routing.
+    KeyEventRouter& keys() const { return *m_keys; }
+    // The search screen's model, made when first asked for.
+    SearchViewModel& search();
+    // The card model of a person, one per person for the life of the environment.
+    ProfileViewModel& profileModel(const QString& contactID);
+    const QHash<QString, ProfileViewModel*>& profileModels() const { return m_profileModelIndex; }
+
+    // Opens addresses (web pages, conversations, calls, mail); none is installed in memory until a
+    // test or the practice run installs one.
+    DestinationOpener* destinationOpener() const { return m_destinationOpener.get(); }
+    void setDestinationOpener(std::unique_ptr<DestinationOpener> opener);
+    std::unique_ptr<DestinationOpener> takeDestinationOpener();
+
+    // The global shortcut as shown ("Ctrl+K"); empty when there is none.
+    const QString& hotkeyGlyphs() const { return m_hotkeyGlyphs; }
+    void setHotkeyGlyphs(const QString& glyphs);
+
+    // The panel, once the shell made one.
+    PanelController* panel() const;
+    void setPanel(PanelController* panel);
+    // Opens the settings window; absent until there is one.
+    std::function<void()> openSettingsAction;
+
+    // Counts every change of what the panel shows about people: the published profiles, their
+    // records and photos, the circles, the starred and recent lists. The one signal screens
+    // listen to; it only ever goes up.
+    int changeCount() const { return m_changeCount; }
+
+    // "Now" for the screens' time stamps (timeline entries) and relative dates.
+    const Clock& clock() const { return m_clock; }
+    void setClock(Clock clock) { m_clock = std::move(clock); }
+
     ProfileSyncEngine* syncObject() const { return m_sync.get(); }
     StarredStore* starredObject() const { return m_starred.get(); }
     RecentsStore* recentsObject() const { return m_recents.get(); }
@@ -129,12 +178,17 @@ public:
     AIService* aiObject() const { return m_ai.get(); }
     MomentService* momentsObject() const { return m_moments.get(); }
 
+Q_SIGNALS:
+    void hotkeyGlyphsChanged();
+    void changeCountChanged();
+
 private:
     AppEnvironment() = default;
 
     // Builds what both kinds share, in launch order, once directory, preferences, secrets and the
     // address book are in place.
     void buildServices(const Timings& timings, bool readOnlyStore = false);
+    void noteChange();
 
     // Declared in the order the environment lists them; built in launch order (see the factories)
     // and torn down in reverse of that by the destructor.
@@ -155,6 +209,16 @@ private:
     std::shared_ptr<HTTPTransport> m_transport;
     std::unique_ptr<AIService> m_ai;
     std::unique_ptr<EmbeddingIndex> m_embeddings;
+    std::unique_ptr<DestinationOpener> m_destinationOpener;
+    QString m_hotkeyGlyphs;
+    std::unique_ptr<AppRouter> m_router;
+    std::unique_ptr<KeyEventRouter> m_keys;
+    std::unique_ptr<SearchViewModel> m_search;
+    std::vector<std::unique_ptr<ProfileViewModel>> m_profileModels;
+    QHash<QString, ProfileViewModel*> m_profileModelIndex;
+    QPointer<QObject> m_panel; // the PanelController
+    Clock m_clock = systemClock();
+    int m_changeCount = 0;
     bool m_removesDirectory = false;
 };
 

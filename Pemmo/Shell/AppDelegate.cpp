@@ -5,6 +5,7 @@
 #include "App/DataFolder.h"
 #include "App/EmbeddingMaintenance.h"
 #include "App/ImportCommand.h"
+#include "Links/DestinationOpener.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
@@ -17,13 +18,12 @@
 #include "Settings/KeyValueStore.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
+#include "Shell/AppShell.h"
 #include "Shell/KeyEventRouter.h"
-#include "Shell/KeyHandler.h"
-#include "Shell/PanelContext.h"
 #include "Shell/PanelController.h"
 #include "Shell/PanelTimings.h"
 #include "Shell/PemmoPanel.h"
-#include "Shell/SearchResultsModel.h"
+#include "Shell/PhotoImageProvider.h"
 #include "Shell/ShellLogging.h"
 #include "Shell/TrayIcon.h"
 #include "Store/PemmoStore.h"
@@ -47,12 +47,17 @@ AppDelegate::AppDelegate(QObject* parent)
     : QObject(parent) {}
 
 AppDelegate::~AppDelegate() {
-    // The panel's QML refers to the context and routers: tear the window down first.
+    // The panel's QML refers to the environment's models: tear the window and the engine down
+    // first.
     m_timings.reset();
+    if (m_env) {
+        m_env->setPanel(nullptr);
+        m_env->router().onReset = nullptr;
+    }
     m_panel.reset();
     m_window.reset();
-    m_results.reset();
-    m_search.reset();
+    m_engine.reset();
+    m_shell.reset();
     if (m_env)
         m_env->sync().stop();
 }
@@ -120,67 +125,56 @@ bool AppDelegate::start(QString* error) {
 }
 
 void AppDelegate::buildPanel() {
-    qmlRegisterType<KeyHandler>("Pemmo", 1, 0, "KeyHandler");
-    qmlRegisterUncreatableType<KeyEventRouter>("Pemmo", 1, 0, "KeyEventRouter", u"owned by the shell"_qs);
-    qmlRegisterUncreatableType<AppRouter>("Pemmo", 1, 0, "AppRouter", u"owned by the shell"_qs);
-
     m_engine = std::make_unique<QQmlEngine>();
-    m_keys = std::make_unique<KeyEventRouter>();
-    m_router = std::make_unique<AppRouter>();
-    m_context = std::make_unique<PanelContext>(*m_router, *m_keys);
-    m_context->setServices({
-        .profile = [this](const QString& id) { return m_env->sync().profile(id); },
-        .recordRecent = [this](const QString& id) { m_env->recents().record(id); },
-        .starredIDs = [this] { return m_env->starred().ids(); },
-        .circleName =
-            [this](const QString& id) {
-                const auto tag = m_env->tags().tagWithID(id);
-                return tag ? tag->name : TagCatalog::displayNameForID(id);
-            },
-    });
-    m_context->followChanges(m_env->sync(), m_env->tags());
-
-    m_search = std::make_unique<SearchViewModel>(m_env->sync(), m_env->starred(), m_env->recents(),
-                                                 m_env->tags(), m_env->settings(), m_env->embeddings());
+    // The module "Pemmo" is compiled in as resources under qrc:/Pemmo.
+    m_engine->addImportPath(QStringLiteral("qrc:/"));
+    m_engine->addImageProvider(QStringLiteral("pemmo"), new PhotoImageProvider(*m_env));
+    m_shell = std::make_unique<AppShell>(m_env.get());
+    AppShell::attach(*m_engine, *m_shell);
     // Vectors that arrive after the words have shown may add "also matches" rows.
-    connect(&m_startup->embeddingMaintenance(), &EmbeddingMaintenance::indexChanged, m_search.get(),
+    connect(&m_startup->embeddingMaintenance(), &EmbeddingMaintenance::indexChanged, &m_env->search(),
             &SearchViewModel::refresh);
-    m_search->setMoments(&m_env->moments());
-    m_results = std::make_unique<SearchResultsModel>(*m_search);
-    m_context->setResults(m_results.get());
 
     m_colorScheme = std::make_unique<ColorScheme>();
     connect(m_colorScheme.get(), &ColorScheme::systemPrefersDarkChanged, this, &AppDelegate::applyAppearance);
     connect(&m_env->settings(), &SettingsStore::appearanceChanged, this, &AppDelegate::applyAppearance);
     applyAppearance();
 
-    m_engine->rootContext()->setContextProperty(QStringLiteral("shell"), m_context.get());
     m_window = std::make_unique<PemmoPanel>(m_engine.get());
-    m_keys->install(m_window.get());
+    m_env->keys().install(m_window.get());
     m_panel = std::make_unique<PanelController>(
         m_window.get(), [this] { return SettingsStore::points(m_env->settings().panelWidth()); });
-    m_context->setCompositorCheck(&Compositor::isActive);
-    m_context->setPanel(m_panel.get());
-    m_window->setSource(QUrl(QStringLiteral("qrc:/pemmo/qml/Main.qml")));
+    m_env->setPanel(m_panel.get());
+    m_shell->setCompositorCheck(&Compositor::isActive);
+    m_shell->setPanel(m_panel.get());
+    m_window->setSource(QUrl(QStringLiteral("qrc:/Pemmo/Main.qml")));
     if (m_window->status() == QQuickView::Error) {
         for (const QQmlError& e : m_window->errors())
             qCCritical(lcShell, "%s", qUtf8Printable(e.toString()));
     }
-    connect(m_panel.get(), &PanelController::shown, m_router.get(), &AppRouter::focusSearch);
-    m_timings = std::make_unique<PanelTimings>(*m_window, *m_search);
+    connect(m_panel.get(), &PanelController::shown, this, [this] {
+        // A query handed over for this showing (a search from elsewhere) fills the field once.
+        if (const auto query = m_env->router().takeInitialQuery())
+            m_env->search().setQuery(*query);
+        m_env->router().focusSearch();
+    });
+    // Back at the start means a clean search screen too.
+    m_env->router().onReset = [this] { m_env->search().setQuery(QString()); };
+    m_timings = std::make_unique<PanelTimings>(*m_window, m_env->search(), m_env->router());
     connect(m_panel.get(), &PanelController::aboutToShow, m_timings.get(), &PanelTimings::showRequested);
+    m_env->setDestinationOpener(m_timings->timed(m_env->takeDestinationOpener()));
 }
 
 void AppDelegate::applyAppearance() {
     switch (m_env->settings().appearance()) {
     case SettingsStore::Appearance::Dark:
-        m_context->setDark(true);
+        m_shell->setDark(true);
         break;
     case SettingsStore::Appearance::Light:
-        m_context->setDark(false);
+        m_shell->setDark(false);
         break;
     case SettingsStore::Appearance::System:
-        m_context->setDark(m_colorScheme->systemPrefersDark());
+        m_shell->setDark(m_colorScheme->systemPrefersDark());
         break;
     }
 }
@@ -191,9 +185,9 @@ void AppDelegate::bindShortcut() {
     if (!m_hotKey)
         m_hotKey = GlobalHotKey::forPlatform();
     if (!m_hotKey) {
-        m_context->setHotkey(QString(),
-                             u"No global shortcut on this desktop: bind \u201Cpemmo toggle\u201D in its "
-                             u"keyboard settings."_qs);
+        m_env->setHotkeyGlyphs(QString());
+        m_shell->setHotkeyProblem(u"No global shortcut on this desktop: bind \u201Cpemmo toggle\u201D in its "
+                                  u"keyboard settings."_qs);
         return;
     }
     disconnect(m_hotKey.get(), nullptr, this, nullptr);
@@ -206,7 +200,8 @@ void AppDelegate::bindShortcut() {
 void AppDelegate::onHotKeyStatus() {
     const QString glyphs = m_shortcut.toString(QKeySequence::NativeText);
     const bool failed = m_hotKey->status() == GlobalHotKey::Status::Failed;
-    m_context->setHotkey(glyphs, failed ? m_hotKey->problem() : QString());
+    m_env->setHotkeyGlyphs(glyphs);
+    m_shell->setHotkeyProblem(failed ? m_hotKey->problem() : QString());
     if (failed && !m_toldAboutHotKey) {
         // Said once, where the user will see it: the tray's notice, else the terminal.
         m_toldAboutHotKey = true;
@@ -215,16 +210,20 @@ void AppDelegate::onHotKeyStatus() {
     }
 }
 
+bool AppDelegate::offerShortcutToPanel() {
+    if (!m_window->isActive() || !m_window->isVisible())
+        return false;
+    KeyEvent event;
+    event.key = m_shortcut[0].key();
+    event.modifiers = m_shortcut[0].keyboardModifiers();
+    event.characters = QKeySequence(m_shortcut[0].key()).toString().toLower();
+    m_timings->keyArrived();
+    return m_env->keys().dispatch(event) == KeyResult::Handled;
+}
+
 void AppDelegate::onHotKey() {
-    // While the panel is in front the shortcut is first a key like any other for its screens.
-    if (m_window->isActive() && m_window->isVisible()) {
-        KeyEvent event;
-        event.key = m_shortcut[0].key();
-        event.modifiers = m_shortcut[0].keyboardModifiers();
-        event.characters = QKeySequence(m_shortcut[0].key()).toString().toLower();
-        if (m_keys->dispatch(event) == KeyResult::Handled)
-            return;
-    }
+    if (offerShortcutToPanel())
+        return;
     m_panel->toggle();
 }
 
@@ -238,7 +237,7 @@ void AppDelegate::saveNow() {
 
 void AppDelegate::showStoreProblem() {
     const QString problem = m_env->sync().readOnlyReason();
-    m_context->setStoreProblem(problem);
+    m_env->router().setNotice(problem);
     if (m_tray)
         m_tray->setProblem(problem);
 }
@@ -277,7 +276,9 @@ QCoro::Task<QByteArray> AppDelegate::importFile(QByteArray arguments) {
 
 QByteArray AppDelegate::handlePanelCommand(const QByteArray& command) {
     if (command == "toggle") {
-        m_panel->toggle();
+        // `pemmo toggle` is the shortcut of desktops without a grab: it behaves as the grab does.
+        if (!offerShortcutToPanel())
+            m_panel->toggle();
         return m_panel->isVisible() ? "shown" : "hidden";
     }
     if (command == "show" || command.isEmpty()) {
@@ -315,6 +316,7 @@ QJsonObject AppDelegate::state() const {
     result[u"timings"_qs] = m_timings->toJson();
     result[u"recents"_qs] = QJsonArray::fromStringList(m_env->recents().ids());
     result[u"trayToolTip"_qs] = m_tray ? m_tray->toolTip() : QString();
+    result[u"starred"_qs] = QJsonArray::fromStringList(m_env->starred().ids());
     if (QQuickItem* root = m_window->rootObject()) {
         QVariant described;
         QMetaObject::invokeMethod(root, "describe", Q_RETURN_ARG(QVariant, described));

@@ -19,17 +19,13 @@ class QQmlEngine;
 namespace pemmo {
 
 class AppEnvironment;
-class AppRouter;
+class AppShell;
 class AppStartup;
 class ColorScheme;
-class KeyEventRouter;
 class KeyValueStore;
-class PanelContext;
 class PanelController;
 class PanelTimings;
 class PemmoPanel;
-class SearchResultsModel;
-class SearchViewModel;
 class TerminationSignals;
 class TrayIcon;
 
@@ -70,6 +66,9 @@ private:
     void saveNow();
     void showStoreProblem();
     void onHotKey();
+    // While the panel is in front, the shortcut is first a key like any other for its screens
+    // (Control-K opens the action panel there). True when a screen took it.
+    bool offerShortcutToPanel();
     void bindShortcut();
     void onHotKeyStatus();
     void buildPanel();
@@ -80,11 +79,7 @@ private:
     std::unique_ptr<AppStartup> m_startup;
 
     std::unique_ptr<QQmlEngine> m_engine;
-    std::unique_ptr<KeyEventRouter> m_keys;
-    std::unique_ptr<AppRouter> m_router;
-    std::unique_ptr<SearchViewModel> m_search;
-    std::unique_ptr<SearchResultsModel> m_results;
-    std::unique_ptr<PanelContext> m_context;
+    std::unique_ptr<AppShell> m_shell;
     std::unique_ptr<PemmoPanel> m_window;
     std::unique_ptr<PanelController> m_panel;
     std::unique_ptr<PanelTimings> m_timings;

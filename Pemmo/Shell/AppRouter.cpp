@@ -12,16 +12,14 @@ AppRouter::AppRouter(QObject* parent)
     connect(&m_bannerTimer, &QTimer::timeout, this, &AppRouter::dismissBanner);
 }
 
-QVariantList AppRouter::stackVariant() const {
-    QVariantList list;
-    for (const Route& route : m_stack)
-        list.append(route.toVariant());
-    return list;
+Route AppRouter::routeAt(int index) const {
+    return index >= 0 && index < m_stack.size() ? m_stack.at(index) : Route();
 }
 
-void AppRouter::push(const Route& route) {
+void AppRouter::push(Route route) {
     Q_ASSERT(thread() == QThread::currentThread());
-    m_stack.append(route);
+    route.setKey(m_nextKey++);
+    m_stack.append(std::move(route));
     Q_EMIT stackChanged();
 }
 
@@ -33,15 +31,57 @@ void AppRouter::pop() {
     Q_EMIT stackChanged();
 }
 
+void AppRouter::removeRoutesFor(const QString& contactID) {
+    const auto removed = m_stack.removeIf(
+        [&](const Route& r) { return r.routeKind() != Route::Kind::Search && r.contactID() == contactID; });
+    if (removed > 0)
+        Q_EMIT stackChanged();
+    if (const auto context = actionContext(); context && context->contactID == contactID)
+        dismissOverlay();
+}
+
 void AppRouter::reset() {
     Q_ASSERT(thread() == QThread::currentThread());
-    if (m_stack.size() != 1 || m_stack.constFirst() != Route::search()) {
-        m_stack = {Route::search()};
+    if (m_stack.size() != 1) {
+        m_stack = {m_stack.constFirst()};
         Q_EMIT stackChanged();
     }
+    dismissOverlay();
     dismissBanner();
     if (onReset)
         onReset();
+}
+
+std::optional<ActionContext> AppRouter::actionContext() const {
+    if (!showsActions())
+        return std::nullopt;
+    return std::get<ActionContext>(*m_overlay);
+}
+
+ConfirmRequest AppRouter::confirmRequest() const {
+    return showsConfirm() ? std::get<ConfirmRequest>(*m_overlay) : ConfirmRequest();
+}
+
+void AppRouter::present(Overlay overlay) {
+    Q_ASSERT(thread() == QThread::currentThread());
+    m_overlay = std::move(overlay);
+    Q_EMIT overlayChanged();
+}
+
+void AppRouter::dismissOverlay() {
+    if (!m_overlay)
+        return;
+    m_overlay.reset();
+    Q_EMIT overlayChanged();
+}
+
+void AppRouter::confirm() {
+    if (!showsConfirm())
+        return;
+    const auto run = std::get<ConfirmRequest>(*m_overlay).onConfirm;
+    dismissOverlay();
+    if (run)
+        run();
 }
 
 void AppRouter::showBanner(BannerState banner) {
@@ -69,21 +109,32 @@ void AppRouter::performBannerAction() {
         action();
 }
 
+void AppRouter::setNotice(const QString& notice) {
+    if (m_notice == notice)
+        return;
+    m_notice = notice;
+    Q_EMIT noticeChanged();
+}
+
 void AppRouter::focusSearch() {
     ++m_searchFocusRequest;
     Q_EMIT searchFocusRequestChanged();
 }
 
-void AppRouter::showMessage(const QString& message, const QString& style) {
-    BannerState banner;
-    banner.message = message;
-    if (style == u"success")
-        banner.style = BannerState::Style::Success;
-    else if (style == u"warning")
-        banner.style = BannerState::Style::Warning;
-    else if (style == u"error")
-        banner.style = BannerState::Style::Error;
-    showBanner(std::move(banner));
+KeyResult AppRouter::handleKey(const KeyEvent& event) {
+    if (showsConfirm()) {
+        // The card is modal: Return answers it, Escape declines, nothing else goes past it.
+        if (event.isPlain(Qt::Key_Return) || event.isPlain(Qt::Key_Enter))
+            confirm();
+        else if (event.isPlain(Qt::Key_Escape))
+            dismissOverlay();
+        return KeyResult::Handled;
+    }
+    if (m_banner && m_banner->actionKey && m_banner->action && event.combination() == *m_banner->actionKey) {
+        performBannerAction();
+        return KeyResult::Handled;
+    }
+    return KeyResult::Pass;
 }
 
 } // namespace pemmo

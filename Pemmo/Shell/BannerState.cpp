@@ -1,6 +1,35 @@
 #include "Shell/BannerState.h"
 
+#include <QKeySequence>
+
 namespace pemmo {
+
+BannerState BannerState::info(const QString& message) {
+    BannerState banner;
+    banner.message = message;
+    return banner;
+}
+
+BannerState BannerState::success(const QString& message) {
+    BannerState banner = info(message);
+    banner.style = Style::Success;
+    return banner;
+}
+
+BannerState BannerState::error(const QString& message) {
+    BannerState banner = info(message);
+    banner.style = Style::Error;
+    banner.timeout = errorTimeout;
+    return banner;
+}
+
+BannerState& BannerState::withAction(const QString& title, QKeyCombination key, std::function<void()> run) {
+    actionTitle = title;
+    actionKey = key;
+    actionShortcut = QKeySequence(key).toString(QKeySequence::NativeText);
+    action = std::move(run);
+    return *this;
+}
 
 QString BannerState::styleName(Style style) {
     switch (style) {
@@ -14,14 +43,6 @@ QString BannerState::styleName(Style style) {
         return QStringLiteral("error");
     }
     return {};
-}
-
-QVariantMap BannerState::toVariant() const {
-    return {{u"id"_qs, id.toString(QUuid::WithoutBraces)},
-            {u"message"_qs, message},
-            {u"style"_qs, styleName(style)},
-            {u"actionTitle"_qs, actionTitle.value_or(QString())},
-            {u"actionShortcut"_qs, actionShortcut.value_or(QString())}};
 }
 
 } // namespace pemmo

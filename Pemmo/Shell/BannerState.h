@@ -1,9 +1,10 @@
-// A transient message strip at the top of the panel, with an optional action.
+// A transient message strip at the top of the panel, with an optional action and the key that
+// runs it.
 #pragma once
 
+#include <QKeyCombination>
 #include <QString>
 #include <QUuid>
-#include <QVariantMap>
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -14,18 +15,28 @@ struct BannerState {
     enum class Style { Info, Success, Warning, Error };
 
     static constexpr std::chrono::milliseconds defaultTimeout{4000};
+    // Failures stay a little longer: they are read, not glanced at.
+    static constexpr std::chrono::milliseconds errorTimeout{6000};
 
     QUuid id = QUuid::createUuid();
     QString message;
     Style style = Style::Info;
     std::optional<QString> actionTitle;
+    // The key glyph shown beside the action ("Ctrl+Z"); set by `setActionKey`.
     std::optional<QString> actionShortcut;
     std::function<void()> action;
+    // The key that runs the action from any screen while the banner shows.
+    std::optional<QKeyCombination> actionKey;
     std::chrono::milliseconds timeout = defaultTimeout;
 
+    static BannerState info(const QString& message);
+    static BannerState success(const QString& message);
+    static BannerState error(const QString& message);
+
+    // An action with its title and key; the glyph follows from the key.
+    BannerState& withAction(const QString& title, QKeyCombination key, std::function<void()> run);
+
     static QString styleName(Style style);
-    // {"id", "message", "style", "actionTitle", "actionShortcut"} for QML.
-    QVariantMap toVariant() const;
 };
 
 } // namespace pemmo

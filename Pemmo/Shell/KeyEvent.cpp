@@ -17,4 +17,29 @@ KeyEvent KeyEvent::from(const QKeyEvent& event) {
     return result;
 }
 
+KeyEvent KeyEvent::command(QChar c) {
+    KeyEvent result;
+    result.characters = QString(c).toLower();
+    const QChar upper = c.toUpper();
+    result.key = upper.unicode() < 0x80 ? upper.unicode() : 0;
+    result.modifiers = Qt::ControlModifier;
+    return result;
+}
+
+bool KeyEvent::isCommand(QChar c) const {
+    const auto others = Qt::AltModifier | Qt::MetaModifier;
+    return hasControl() && !(modifiers & others) && characters.size() == 1 && characters.at(0) == c.toLower();
+}
+
+bool KeyEvent::isPlain(int k) const {
+    const auto commands = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    return key == k && !(modifiers & commands);
+}
+
+QKeyCombination KeyEvent::combination() const {
+    const auto kept =
+        modifiers & (Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier | Qt::MetaModifier);
+    return QKeyCombination(kept, Qt::Key(key));
+}
+
 } // namespace pemmo

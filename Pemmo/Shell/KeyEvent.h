@@ -22,7 +22,16 @@ struct KeyEvent {
     bool operator==(const KeyEvent&) const = default;
 
     static KeyEvent from(const QKeyEvent& event);
+    // A Control-command as tests and the global shortcut make it: Control and `c` ("k", "1", ",").
+    static KeyEvent command(QChar c);
+
     bool hasControl() const { return modifiers.testFlag(Qt::ControlModifier); }
+    // Control with `c` and no Alt or Meta (Shift is allowed: what it types is ignored).
+    bool isCommand(QChar c) const;
+    // `k` with neither Control, Alt nor Meta.
+    bool isPlain(int k) const;
+    // The key and its Control, Alt, Shift and Meta, as a shortcut is written.
+    QKeyCombination combination() const;
 };
 
 } // namespace pemmo

@@ -10,12 +10,15 @@
 #include <QPointer>
 #include <QUuid>
 #include <QWindow>
+#include <QtQml/qqmlregistration.h>
 #include <functional>
 
 namespace pemmo {
 
 class KeyEventRouter : public QObject {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The key router belongs to the environment.")
 
 public:
     struct Registration {

@@ -42,9 +42,16 @@ void KeyHandler::setActive(bool active) {
     sync();
 }
 
-void KeyHandler::setOnKey(const QJSValue& onKey) {
-    m_onKey = onKey;
-    Q_EMIT onKeyChanged();
+void KeyHandler::setHandleKey(const QJSValue& handleKey) {
+    m_handleKey = handleKey;
+    Q_EMIT handleKeyChanged();
+}
+
+void KeyHandler::setTarget(QObject* target) {
+    if (m_target == target)
+        return;
+    m_target = target;
+    Q_EMIT targetChanged();
 }
 
 void KeyHandler::componentComplete() {
@@ -80,12 +87,16 @@ QVariantMap KeyHandler::toScript(const KeyEvent& event) {
 }
 
 KeyResult KeyHandler::handle(const KeyEvent& event) {
-    if (!m_onKey.isCallable())
+    if (auto* target = qobject_cast<KeyTarget*>(m_target.data())) {
+        if (target->handleKey(event) == KeyResult::Handled)
+            return KeyResult::Handled;
+    }
+    if (!m_handleKey.isCallable())
         return KeyResult::Pass;
     QJSEngine* engine = qjsEngine(this);
     if (!engine)
         return KeyResult::Pass;
-    const QJSValue result = m_onKey.call({engine->toScriptValue(toScript(event))});
+    const QJSValue result = m_handleKey.call({engine->toScriptValue(toScript(event))});
     if (result.isError()) {
         qWarning("KeyHandler: %s", qPrintable(result.toString()));
         return KeyResult::Pass;

@@ -10,10 +10,24 @@
 
 namespace pemmo {
 
-PanelController::PanelController(QWindow* panel, std::function<int()> panelWidth, QObject* parent)
+PanelController::PanelController(QWindow* panel, std::function<int()> panelWidth,
+                                 std::chrono::milliseconds staleFocusGrace, QObject* parent)
     : QObject(parent)
     , m_panel(panel)
     , m_panelWidth(std::move(panelWidth)) {
+    m_staleFocusGrace.setSingleShot(true);
+    m_staleFocusGrace.setInterval(staleFocusGrace);
+    connect(&m_staleFocusGrace, &QTimer::timeout, this, [this] {
+        if (!m_panel || !m_panel->isVisible())
+            return;
+        if (m_panel->isActive()) {
+            m_wasActivated = true;
+        } else if (m_focusLeftDuringGrace && m_autoHides && !isHoldingFocus()) {
+            // The focus left and did not come back: not the last showing's news, a real leave.
+            qCDebug(lcPanel, "panel %s", "resign key");
+            hide();
+        }
+    });
     connect(panel, &QWindow::activeChanged, this, &PanelController::onActiveChanged);
     connect(panel, &QWindow::visibleChanged, this, &PanelController::visibleChanged);
 }
@@ -59,6 +73,12 @@ void PanelController::show() {
     m_panel->show();
     m_panel->raise();
     m_panel->requestActivate();
+    // When nothing else took the focus while the panel was hidden, the system still counts it as
+    // the active window and sends no new activation. It is active all the same, but only once a
+    // focus-out still on its way from the last showing had time to arrive (and be ignored).
+    m_focusLeftDuringGrace = false;
+    if (m_panel->isActive())
+        m_staleFocusGrace.start();
     Q_EMIT shown();
 }
 
@@ -69,6 +89,7 @@ void PanelController::hide() {
     qCDebug(lcPanel, "panel %s", "hide");
     m_panel->hide();
     m_wasActivated = false;
+    m_staleFocusGrace.stop();
     Q_EMIT hidden();
 }
 
@@ -79,11 +100,28 @@ void PanelController::toggle() {
         show();
 }
 
+void PanelController::holdFocus(std::chrono::milliseconds duration) {
+    m_hold.setRemainingTime(duration);
+}
+
 void PanelController::onActiveChanged() {
     if (!m_panel)
         return;
     if (m_panel->isActive()) {
         m_wasActivated = true;
+        m_staleFocusGrace.stop();
+        return;
+    }
+    if (isHoldingFocus() && m_panel->isVisible()) {
+        qCDebug(lcPanel, "panel %s", "keeps the focus");
+        m_panel->raise();
+        m_panel->requestActivate();
+        return;
+    }
+    // A focus-out during the grace may be the last showing's: if the focus comes back before the
+    // grace ends, it was; if not, the panel hides then.
+    if (m_staleFocusGrace.isActive()) {
+        m_focusLeftDuringGrace = true;
         return;
     }
     if (m_autoHides && m_wasActivated && m_panel->isVisible()) {

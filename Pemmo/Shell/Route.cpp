@@ -2,6 +2,76 @@
 
 namespace pemmo {
 
+Route Route::profile(const QString& contactID) {
+    Route r(Kind::Profile);
+    r.m_contactID = contactID;
+    return r;
+}
+
+Route Route::contactFormCreate() {
+    Route r(Kind::ContactForm);
+    r.m_formMode = ContactFormMode::Create;
+    return r;
+}
+
+Route Route::contactFormEdit(const QString& contactID) {
+    Route r(Kind::ContactForm);
+    r.m_formMode = ContactFormMode::Edit;
+    r.m_contactID = contactID;
+    return r;
+}
+
+Route Route::quickLinkForm(const QString& contactID, std::optional<QUuid> linkID) {
+    Route r(Kind::QuickLinkForm);
+    r.m_contactID = contactID;
+    r.m_itemID = linkID;
+    return r;
+}
+
+Route Route::logInteraction(const QString& contactID) {
+    Route r(Kind::LogInteraction);
+    r.m_contactID = contactID;
+    return r;
+}
+
+Route Route::capture(std::optional<QString> text, std::optional<QString> contactID) {
+    Route r(Kind::Capture);
+    r.m_text = std::move(text);
+    r.m_contactID = std::move(contactID);
+    return r;
+}
+
+Route Route::enrich(const QString& contactID) {
+    Route r(Kind::Enrich);
+    r.m_contactID = contactID;
+    return r;
+}
+
+Route Route::review(std::shared_ptr<const Proposal> proposal) {
+    Route r(Kind::Review);
+    r.m_proposal = std::move(proposal);
+    return r;
+}
+
+Route Route::momentCapture(std::shared_ptr<const MomentCandidate> moment) {
+    Route r(Kind::MomentCapture);
+    r.m_moment = std::move(moment);
+    return r;
+}
+
+Route Route::editInteraction(const QString& contactID, const QUuid& entryID) {
+    Route r(Kind::EditInteraction);
+    r.m_contactID = contactID;
+    r.m_itemID = entryID;
+    return r;
+}
+
+bool Route::operator==(const Route& other) const {
+    return m_kind == other.m_kind && m_contactID == other.m_contactID && m_itemID == other.m_itemID &&
+           m_text == other.m_text && m_formMode == other.m_formMode && m_proposal == other.m_proposal &&
+           m_moment == other.m_moment;
+}
+
 QString Route::kindName(Kind kind) {
     switch (kind) {
     case Kind::Profile:
@@ -30,10 +100,6 @@ QString Route::kindName(Kind kind) {
         return QStringLiteral("diagnostics");
     }
     return {};
-}
-
-QVariantMap Route::toVariant() const {
-    return {{u"kind"_qs, kindName(kind)}, {u"contactID"_qs, contactID}};
 }
 
 } // namespace pemmo

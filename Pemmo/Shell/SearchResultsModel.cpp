@@ -45,17 +45,24 @@ QVariant SearchResultsModel::data(const QModelIndex& index, int role) const {
         return line.header ? QString() : initials(item.title);
     case SelectedRole:
         return index.row() == m_selectedRow;
+    case AccessibleNameRole:
+        return line.header ? item.title : accessibleName(item);
     default:
         return {};
     }
 }
 
 QHash<int, QByteArray> SearchResultsModel::roleNames() const {
-    return {{KindRole, "kind"},         {RowIDRole, "rowID"},
-            {TitleRole, "title"},       {PlainTitleRole, "plainTitle"},
-            {SubtitleRole, "subtitle"}, {BadgeRole, "badge"},
-            {InitialsRole, "initials"}, {SelectedRole, "selected"},
-            {ReasonRole, "reason"}};
+    return {{KindRole, "kind"},
+            {RowIDRole, "rowID"},
+            {TitleRole, "title"},
+            {PlainTitleRole, "plainTitle"},
+            {SubtitleRole, "subtitle"},
+            {BadgeRole, "badge"},
+            {InitialsRole, "initials"},
+            {SelectedRole, "selected"},
+            {ReasonRole, "reason"},
+            {AccessibleNameRole, "accessibleName"}};
 }
 
 QString SearchResultsModel::query() const {
@@ -77,6 +84,22 @@ QString SearchResultsModel::selectedProfileID() const {
 
 QString SearchResultsModel::emptyText() const {
     return m_lines.isEmpty() ? m_search.emptyText() : QString();
+}
+
+QString SearchResultsModel::selectedAccessibleName() const {
+    if (m_selectedRow < 0 || m_selectedRow >= m_lines.size())
+        return {};
+    return accessibleName(m_lines[m_selectedRow].item);
+}
+
+QString SearchResultsModel::accessibleName(const SearchRowItem& item) {
+    QString text = item.title;
+    const QString subtitle = item.reason ? *item.reason : item.subtitle.value_or(QString());
+    if (!subtitle.isEmpty())
+        text += u", "_qs + subtitle;
+    if (item.badge)
+        text += u", "_qs + *item.badge;
+    return text;
 }
 
 void SearchResultsModel::moveSelection(int delta) {
@@ -128,21 +151,21 @@ QString SearchResultsModel::initials(const QString& title) {
 QString SearchResultsModel::sectionTitle(SearchSection section) {
     switch (section) {
     case SearchSection::Starred:
-        return QStringLiteral("Starred");
+        return tr("Starred");
     case SearchSection::Recent:
-        return QStringLiteral("Recent");
+        return tr("Recent");
     case SearchSection::ReachOut:
-        return QStringLiteral("Reach out");
+        return tr("Reach out");
     case SearchSection::Tags:
-        return QStringLiteral("Circles");
+        return tr("Circles");
     case SearchSection::Results:
-        return QStringLiteral("People");
+        return tr("People");
     case SearchSection::AlsoMatches:
-        return QStringLiteral("Also matches");
+        return tr("Also matches");
     case SearchSection::Ranked:
-        return QStringLiteral("Best answers");
+        return tr("Best answers");
     case SearchSection::JustHappened:
-        return QStringLiteral("Just happened");
+        return tr("Just happened");
     }
     return {};
 }

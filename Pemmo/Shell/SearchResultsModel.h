@@ -8,6 +8,7 @@
 #include <QAbstractListModel>
 #include <QPointF>
 #include <QPointer>
+#include <QtQml/qqmlregistration.h>
 
 namespace pemmo {
 
@@ -15,11 +16,15 @@ class SearchViewModel;
 
 class SearchResultsModel : public QAbstractListModel {
     Q_OBJECT
+    QML_ELEMENT
+    QML_UNCREATABLE("The search rows come from Shell.results.")
     Q_PROPERTY(QString query READ query WRITE setQuery NOTIFY queryChanged)
     Q_PROPERTY(QString selectedID READ selectedID NOTIFY selectionChanged)
     Q_PROPERTY(int selectedRow READ selectedRow NOTIFY selectionChanged)
     Q_PROPERTY(QString selectedProfileID READ selectedProfileID NOTIFY selectionChanged)
     Q_PROPERTY(QString emptyText READ emptyText NOTIFY rowsChanged)
+    // What a screen reader says for the selected row.
+    Q_PROPERTY(QString selectedAccessibleName READ selectedAccessibleName NOTIFY selectionChanged)
 
 public:
     enum Role {
@@ -31,7 +36,8 @@ public:
         BadgeRole,
         InitialsRole,
         SelectedRole,
-        ReasonRole // why a person found by meaning matched ("You wrote: “…”"), else empty
+        ReasonRole, // why a person found by meaning matched ("You wrote: “…”"), else empty
+        AccessibleNameRole
     };
 
     // The view model is not owned and must outlive this one.
@@ -47,6 +53,7 @@ public:
     int selectedRow() const { return m_selectedRow; }
     QString selectedProfileID() const;
     QString emptyText() const;
+    QString selectedAccessibleName() const;
 
     Q_INVOKABLE void moveSelection(int delta);
     Q_INVOKABLE void selectRow(int row);
@@ -59,6 +66,8 @@ public:
     static QString initials(const QString& title);
     // "Starred", "Reach out", "People" … for the section headers.
     static QString sectionTitle(SearchSection section);
+    // The row as a screen reader says it: name, subtitle, badge.
+    static QString accessibleName(const SearchRowItem& item);
 
 Q_SIGNALS:
     void queryChanged();

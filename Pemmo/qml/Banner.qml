@@ -1,42 +1,46 @@
-// The transient message strip at the top of the panel.
+// The transient message strip over the bottom of the panel's screen, with its action and the
+// action's key. It floats above the screen, so nothing below it moves.
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
+import Pemmo
 
 Rectangle {
     id: banner
-    required property QtObject theme
-    required property var router
+    readonly property AppRouter router: Shell.router
 
-    visible: router.hasBanner
-    implicitHeight: visible ? row.implicitHeight + 16 : 0
-    color: {
-        switch (router.banner.style) {
-        case "success": return theme.success
-        case "warning": return theme.warning
-        case "error": return theme.error
-        default: return theme.info
-        }
-    }
+    visible: router !== null && router.hasBanner
+    implicitHeight: row.implicitHeight + Theme.unit * 4
+    radius: Theme.unit * 2
+    color: router ? Theme.bannerColor(router.bannerStyle) : Theme.info
+    border.width: 1
+    border.color: Theme.border
+
+    Accessible.role: Accessible.AlertMessage
+    Accessible.name: router ? router.bannerMessage : ""
 
     RowLayout {
         id: row
         anchors.fill: parent
-        anchors.leftMargin: 14
-        anchors.rightMargin: 14
-        Label {
+        anchors.leftMargin: Theme.margin
+        anchors.rightMargin: Theme.margin
+        spacing: Theme.gap
+        Text {
             objectName: "bannerText"
-            text: router.banner.message || ""
-            color: theme.text
-            font.pixelSize: theme.smallFontSize
+            text: banner.router ? banner.router.bannerMessage : ""
+            color: Theme.text
+            font.pointSize: Theme.smallSize
             wrapMode: Text.Wrap
             Layout.fillWidth: true
         }
-        Button {
-            visible: (router.banner.actionTitle || "") !== ""
-            text: (router.banner.actionTitle || "") + ((router.banner.actionShortcut || "") !== "" ? "  " + router.banner.actionShortcut : "")
-            flat: true
-            onClicked: router.performBannerAction()
+        PanelButton {
+            visible: banner.router !== null && banner.router.bannerActionTitle !== ""
+            text: banner.router ? banner.router.bannerActionTitle : ""
+            Accessible.name: text
+            onClicked: banner.router.performBannerAction()
+        }
+        KeyHint {
+            visible: banner.router !== null && banner.router.bannerActionShortcut !== ""
+            keys: banner.router ? banner.router.bannerActionShortcut : ""
         }
     }
 }

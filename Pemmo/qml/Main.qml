@@ -1,65 +1,109 @@
-// The panel: a rounded card with the current screen, a banner strip on top of it, and a footer
-// with the shortcut hints.
+// The panel: a card with the persistent notice line, the banner, the router's stack of screens and
+// a footer of key hints, and the overlay (action panel or confirmation) above them.
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import Pemmo 1.0
+import Pemmo
 
 Item {
     id: root
     focus: true
 
-    readonly property var router: shell.router
-    readonly property string route: router.top.kind
-    readonly property string contactID: router.top.contactID
+    readonly property AppRouter router: Shell.router
 
-    // The palette, light and dark. Quiet neutrals, one accent; contrast kept at 4.5:1 or better
-    // for body text in both.
-    readonly property QtObject theme: QtObject {
-        readonly property bool dark: shell.dark
-        readonly property color window: dark ? "#1f2023" : "#fbfbfc"
-        readonly property color border: dark ? "#3a3b40" : "#d9dade"
-        readonly property color text: dark ? "#ececef" : "#1c1d21"
-        readonly property color secondaryText: dark ? "#a2a4ab" : "#5d6068"
-        readonly property color tertiaryText: dark ? "#7c7f87" : "#868992"
-        readonly property color selection: dark ? "#2f4a7a" : "#dde7fb"
-        readonly property color selectionText: dark ? "#ffffff" : "#10244d"
-        readonly property color hover: dark ? "#2a2b30" : "#f0f1f4"
-        readonly property color accent: dark ? "#7aa7ff" : "#2f62d6"
-        readonly property color highlight: dark ? "#ffd27a" : "#a34f00"
-        readonly property color chip: dark ? "#2c2e34" : "#eceef2"
-        readonly property color field: dark ? "#26272b" : "#ffffff"
-        readonly property color info: dark ? "#2b3a55" : "#e4ecfb"
-        readonly property color success: dark ? "#24442f" : "#e2f3e6"
-        readonly property color warning: dark ? "#4d3d1d" : "#fdf0d5"
-        readonly property color error: dark ? "#532728" : "#fbe3e2"
-        // Rounded only where the corners outside them can be see-through.
-        readonly property int radius: shell.translucent ? 12 : 0
-        readonly property int fontSize: 14
-        readonly property int smallFontSize: 12
-        readonly property int titleFontSize: 20
-    }
+    // The stock controls (text fields, menus, their pop-ups) draw with the panel's colours rather
+    // than the desktop's, so a dark panel has no light fields. Every item below inherits these.
+    palette.window: Theme.window
+    palette.windowText: Theme.text
+    palette.base: Theme.field
+    palette.alternateBase: Theme.chip
+    palette.text: Theme.text
+    palette.button: Theme.chip
+    palette.buttonText: Theme.text
+    palette.highlight: Theme.selection
+    palette.highlightedText: Theme.selectionText
+    palette.placeholderText: Theme.tertiaryText
+    palette.mid: Theme.border
+    palette.midlight: Theme.chip
+    palette.light: Theme.field
+    palette.dark: Theme.border
+    palette.shadow: Theme.overlayScrim
+    palette.toolTipBase: Theme.chip
+    palette.toolTipText: Theme.text
+    readonly property PanelScreen screen: stack.currentItem as PanelScreen
+    readonly property int footerHeight: footerBar.height
 
     // What the end-to-end test reads back: taken from the items on screen, not from the models.
-    function describe() {
-        const screen = stack.item
+    function describe(): var {
+        const panel = Shell.actionPanel
+        const route = router.top
         return {
-            route: root.route,
-            contactID: root.contactID,
-            screen: screen ? screen.describe() : {},
-            banner: router.hasBanner ? router.banner.message : "",
-            hotkeyProblem: shell.hotkeyProblem,
-            storeProblem: storeProblem.visible ? storeProblemText.text : "",
-            dark: shell.dark
+            route: route.kind,
+            contactID: route.contactID,
+            depth: stack.depth,
+            screen: root.screen ? root.screen.describe() : {},
+            banner: banner.visible ? router.bannerMessage : "",
+            bannerStyle: banner.visible ? router.bannerStyle : "",
+            bannerAction: banner.visible ? router.bannerActionTitle : "",
+            notice: notice.visible ? router.notice : "",
+            overlay: router.showsActions ? "actions" : (router.showsConfirm ? "confirm" : ""),
+            actions: overlay.describeActions(),
+            confirm: router.showsConfirm ? router.confirmRequest.title : "",
+            hotkeyProblem: Shell.hotkeyProblem,
+            dark: Shell.dark,
+            fontPoints: Theme.bodySize
+        }
+    }
+
+    // The stack view follows the router: screens the router still has stay as they are (query,
+    // selection, a half-filled form), the rest go, and new ones are made for the new routes.
+    function syncStack() {
+        let keep = 0
+        while (keep < stack.depth && keep < router.depth) {
+            const item = stack.get(keep, StackView.DontLoad) as PanelScreen
+            if (!item || item.routeKey !== router.routeAt(keep).key)
+                break
+            ++keep
+        }
+        if (keep === 0)
+            stack.clear(StackView.Immediate)
+        else if (keep < stack.depth)
+            stack.pop(stack.get(keep - 1, StackView.DontLoad), StackView.Immediate)
+        for (let i = keep; i < router.depth; ++i) {
+            const route = router.routeAt(i)
+            stack.push(screenFor(route.kind), { screenRoute: route }, StackView.Immediate)
+        }
+        if (!router.hasOverlay && stack.currentItem)
+            stack.currentItem.forceActiveFocus()
+    }
+
+    function screenFor(kind: string): Component {
+        switch (kind) {
+        case "search": return searchScreen
+        case "profile": return profileScreen
+        case "logInteraction":
+        case "editInteraction": return interactionForm
+        case "quickLinkForm": return quickLinkForm
+        default: return placeholderScreen
+        }
+    }
+
+    Component.onCompleted: syncStack()
+    Connections {
+        target: root.router
+        function onStackChanged() { root.syncStack() }
+        function onOverlayChanged() {
+            if (!root.router.hasOverlay && stack.currentItem)
+                stack.currentItem.forceActiveFocus()
         }
     }
 
     Rectangle {
         id: card
         anchors.fill: parent
-        radius: theme.radius
-        color: theme.window
-        border.color: theme.border
+        radius: Theme.radius
+        color: Theme.window
+        border.color: Theme.border
         border.width: 1
         clip: true
 
@@ -68,89 +112,119 @@ Item {
             anchors.margins: 1
             spacing: 0
 
-            Banner {
-                Layout.fillWidth: true
-                theme: root.theme
-                router: root.router
-            }
-
-            // Why changes cannot be saved, for as long as that lasts (the banner above comes and goes).
+            // Conditions that last (the records can only be read, …) stay until they end.
             Rectangle {
-                id: storeProblem
+                id: notice
+                visible: root.router.notice !== ""
                 Layout.fillWidth: true
-                visible: shell.storeProblem !== ""
-                implicitHeight: visible ? storeProblemText.implicitHeight + 16 : 0
-                color: theme.error
-                Label {
-                    id: storeProblemText
-                    objectName: "storeProblemText"
+                implicitHeight: visible ? noticeText.implicitHeight + Theme.unit * 3 : 0
+                color: Theme.warning
+                Accessible.role: Accessible.AlertMessage
+                Accessible.name: root.router.notice
+                Text {
+                    id: noticeText
                     anchors.fill: parent
-                    anchors.leftMargin: 14
-                    anchors.rightMargin: 14
+                    anchors.leftMargin: Theme.margin
+                    anchors.rightMargin: Theme.margin
                     verticalAlignment: Text.AlignVCenter
-                    text: shell.storeProblem
-                    color: theme.text
-                    font.pixelSize: theme.smallFontSize
+                    text: root.router.notice
+                    color: Theme.text
+                    font.pointSize: Theme.smallSize
                     wrapMode: Text.Wrap
-                    Accessible.role: Accessible.AlertMessage
                 }
             }
 
-            Loader {
+            StackView {
                 id: stack
                 Layout.fillWidth: true
                 Layout.fillHeight: true
-                sourceComponent: root.route === "profile" ? profileScreen : searchScreen
-                onLoaded: item.forceActiveFocus()
+                // No animations: the panel answers within a frame.
+                pushEnter: null
+                pushExit: null
+                popEnter: null
+                popExit: null
+                replaceEnter: null
+                replaceExit: null
             }
 
             Rectangle {
+                id: footerBar
                 Layout.fillWidth: true
-                Layout.preferredHeight: 30
+                Layout.preferredHeight: footer.implicitHeight + Theme.unit * 3
                 color: "transparent"
-                Rectangle { anchors.top: parent.top; width: parent.width; height: 1; color: theme.border }
+                Rectangle { anchors.top: parent.top; width: parent.width; height: 1; color: Theme.border }
                 RowLayout {
+                    id: footer
                     anchors.fill: parent
-                    anchors.leftMargin: 14
-                    anchors.rightMargin: 14
-                    spacing: 16
-                    Label {
-                        text: shell.hotkeyProblem !== "" ? shell.hotkeyProblem
-                              : (shell.hotkeyGlyphs !== "" ? shell.hotkeyGlyphs + " to open or close Pemmo" : "")
-                        color: shell.hotkeyProblem !== "" ? theme.highlight : theme.tertiaryText
-                        font.pixelSize: theme.smallFontSize
+                    anchors.leftMargin: Theme.margin
+                    anchors.rightMargin: Theme.margin
+                    spacing: Theme.margin
+                    Text {
+                        text: Shell.hotkeyProblem !== "" ? Shell.hotkeyProblem
+                              : (Shell.hotkeyGlyphs !== "" ? qsTr("%1 opens Pemmo").arg(Shell.hotkeyGlyphs) : "")
+                        color: Shell.hotkeyProblem !== "" ? Theme.highlight : Theme.tertiaryText
+                        font.pointSize: Theme.smallSize
                         elide: Text.ElideRight
                         Layout.fillWidth: true
                     }
-                    Label {
-                        text: root.route === "profile" ? "Esc  Back" : "↑↓  Select    ↵  Open"
-                        color: theme.tertiaryText
-                        font.pixelSize: theme.smallFontSize
+                    Repeater {
+                        model: root.screen ? root.screen.hints : []
+                        KeyHint {
+                            required property var modelData
+                            keys: modelData[0]
+                            label: modelData[1]
+                        }
                     }
                 }
             }
+        }
+
+        Banner {
+            id: banner
+            anchors.left: parent.left
+            anchors.right: parent.right
+            anchors.bottom: parent.bottom
+            anchors.margins: Theme.gap
+            anchors.bottomMargin: root.footerHeight + Theme.gap
+        }
+
+        OverlayHost {
+            id: overlay
+            anchors.fill: parent
         }
     }
 
     Component {
         id: searchScreen
-        SearchScreen { theme: root.theme }
+        SearchScreen {}
     }
     Component {
         id: profileScreen
-        ProfileScreen { theme: root.theme; contactID: root.contactID }
+        ProfileScreen {}
+    }
+    Component {
+        id: interactionForm
+        InteractionForm {}
+    }
+    Component {
+        id: quickLinkForm
+        QuickLinkForm {}
+    }
+    Component {
+        id: placeholderScreen
+        PlaceholderScreen {}
     }
 
+    // A banner's action key from any screen, and the keys of a confirmation card.
+    KeyHandler {
+        router: Shell.keys
+        priority: 90
+        target: root.router
+    }
     // The last word on a key no screen took: Escape closes the panel.
     KeyHandler {
-        router: shell.keys
+        router: Shell.keys
         priority: -1000
-        onKey: function(event) {
-            if (event.key === Qt.Key_Escape && !event.control) {
-                shell.hidePanel()
-                return true
-            }
-            return false
-        }
+        target: Shell
     }
 }

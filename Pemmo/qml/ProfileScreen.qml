@@ -1,67 +1,56 @@
-// A person's card: who they are, how to reach them, what the user wrote, and what happened last.
+// A person's card: who they are, their circles, how to reach them, their links and details, what
+// the user wrote, and what changed. Every row the pointer can use, the keyboard can select.
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import Pemmo 1.0
+import Pemmo
 
-FocusScope {
+PanelScreen {
     id: screen
-    required property QtObject theme
-    required property string contactID
 
-    // Re-read when the people change, so an edit elsewhere shows at once.
-    readonly property var card: shell.dataVersion, shell.profileCard(contactID)
-    readonly property bool known: card.name !== undefined
+    readonly property ProfileViewModel model: Shell.profileModel(screenRoute.contactID)
 
-    function describe() {
-        return { name: nameLabel.visible ? nameLabel.text : "", headline: known ? card.headline : "",
-                 visible: screen.visible && nameLabel.visible }
+    hints: [["↑↓", qsTr("Select")], ["↵", model.selectedIndex >= 0 ? qsTr("Run") : model.primaryActionTitle],
+            ["Ctrl+K", qsTr("Actions")], ["Esc", qsTr("Back")]]
+
+    function describe(): var {
+        return {
+            name: screen.model.exists ? screen.model.name : "",
+            headline: screen.model.headline,
+            visible: screen.visible && screen.model.exists,
+            starred: screen.model.isStarred,
+            selected: screen.model.selectedAccessibleName,
+            hint: screen.model.hint,
+            timeline: screen.model.rows.titlesOf("entry"),
+            links: screen.model.rows.titlesOf("link"),
+            circles: screen.model.circles.titlesOf("circle"),
+            editingCircles: screen.model.isEditingCircles
+        }
+    }
+
+    Binding {
+        target: screen.model
+        property: "active"
+        value: screen.onTop
     }
 
     KeyHandler {
-        router: shell.keys
+        router: Shell.keys
         priority: 20
-        active: screen.visible
-        onKey: function(event) {
-            const back = (event.key === Qt.Key_Escape && !event.control)
-                      || (event.key === Qt.Key_Backspace && !event.control)
-                      || (event.key === Qt.Key_Left && event.alt)
-                      || (event.key === Qt.Key_BracketLeft && event.control)
-            if (back) {
-                shell.router.pop()
-                return true
-            }
-            return false
-        }
+        active: screen.takesKeys
+        target: screen.model
     }
 
-    component SectionTitle: Label {
-        color: theme.tertiaryText
-        font.pixelSize: theme.smallFontSize
-        font.weight: Font.DemiBold
-        font.capitalization: Font.AllUppercase
-        font.letterSpacing: 0.6
-        topPadding: 14
-        bottomPadding: 4
-    }
+    // Keep the selected row in view as the arrows move it.
+    Connections {
+        target: screen.model
+        function onSelectionChanged() {
+            const row = screen.model.selectedRow
+            if (row >= 0)
+                list.positionViewAtIndex(row, ListView.Contain)
+            else
+                list.contentY = list.originY // the very top: the header with the circles
 
-    component ValueRow: RowLayout {
-        property string label
-        property string value
-        spacing: 12
-        Label {
-            text: label
-            color: theme.secondaryText
-            font.pixelSize: theme.fontSize
-            Layout.preferredWidth: 80
-            elide: Text.ElideRight
-        }
-        Label {
-            text: value
-            color: theme.text
-            font.pixelSize: theme.fontSize
-            Layout.fillWidth: true
-            elide: Text.ElideRight
         }
     }
 
@@ -71,169 +60,65 @@ FocusScope {
 
         RowLayout {
             Layout.fillWidth: true
-            Layout.margins: 8
+            Layout.margins: Theme.unit * 2
             ToolButton {
-                id: backButton
-                text: "‹  Back"
+                text: qsTr("‹  Back")
                 focusPolicy: Qt.NoFocus
-                font.pixelSize: theme.fontSize
-                palette.buttonText: theme.accent
-                onClicked: shell.router.pop()
+                font.pointSize: Theme.bodySize
+                palette.buttonText: Theme.accent
+                Accessible.name: qsTr("Back, Escape")
+                onClicked: screen.model.run("back")
             }
             Item { Layout.fillWidth: true }
+            ToolButton {
+                visible: screen.model.exists
+                text: screen.model.isStarred ? "\u2605" : "\u2606"
+                focusPolicy: Qt.NoFocus
+                font.pointSize: Theme.titleSize
+                palette.buttonText: screen.model.isStarred ? Theme.highlight : Theme.secondaryText
+                Accessible.name: screen.model.isStarred ? qsTr("Unstar, Control S") : qsTr("Star, Control S")
+                onClicked: screen.model.run("toggleStar")
+            }
         }
 
-        Label {
-            visible: !screen.known
-            text: "This person is no longer in the address book."
-            color: theme.secondaryText
-            font.pixelSize: theme.fontSize
+        Text {
+            visible: !screen.model.exists
+            text: qsTr("This person is no longer in the address book.")
+            color: Theme.secondaryText
+            font.pointSize: Theme.bodySize
             Layout.alignment: Qt.AlignHCenter
-            Layout.topMargin: 40
+            Layout.topMargin: Theme.margin * 3
         }
 
-        Flickable {
-            id: flick
-            visible: screen.known
+        ListView {
+            id: list
+            objectName: "profileRows"
+            visible: screen.model.exists
             Layout.fillWidth: true
             Layout.fillHeight: true
-            contentHeight: body.implicitHeight + 24
             clip: true
+            model: screen.model.rows
             boundsBehavior: Flickable.StopAtBounds
+            cacheBuffer: 800
+            bottomMargin: Theme.margin
             ScrollBar.vertical: ScrollBar {}
+            Accessible.role: Accessible.List
+            Accessible.name: qsTr("Card of %1").arg(screen.model.name)
 
-            ColumnLayout {
-                id: body
-                x: 24
-                width: flick.width - 48
-                spacing: 2
-
-                RowLayout {
-                    spacing: 16
-                    Layout.fillWidth: true
-                    Rectangle {
-                        width: 56; height: 56; radius: 28
-                        color: theme.selection
-                        Label {
-                            anchors.centerIn: parent
-                            text: screen.known ? card.initials : ""
-                            color: theme.selectionText
-                            font.pixelSize: 20
-                            font.weight: Font.DemiBold
-                        }
-                    }
-                    ColumnLayout {
-                        spacing: 2
-                        Layout.fillWidth: true
-                        Label {
-                            id: nameLabel
-                            objectName: "profileName"
-                            visible: screen.known
-                            text: screen.known ? card.name : ""
-                            color: theme.text
-                            font.pixelSize: theme.titleFontSize
-                            font.weight: Font.DemiBold
-                            elide: Text.ElideRight
-                            Layout.fillWidth: true
-                        }
-                        Label {
-                            visible: screen.known && card.headline !== ""
-                            text: screen.known ? card.headline : ""
-                            color: theme.secondaryText
-                            font.pixelSize: theme.fontSize
-                            elide: Text.ElideRight
-                            Layout.fillWidth: true
-                        }
-                    }
-                }
-
-                Flow {
-                    visible: screen.known && card.circles.length > 0
-                    Layout.fillWidth: true
-                    Layout.topMargin: 10
-                    spacing: 6
-                    Repeater {
-                        model: screen.known ? card.circles : []
-                        Rectangle {
-                            required property string modelData
-                            radius: 10
-                            color: theme.chip
-                            implicitWidth: chipLabel.implicitWidth + 16
-                            implicitHeight: chipLabel.implicitHeight + 6
-                            Label {
-                                id: chipLabel
-                                anchors.centerIn: parent
-                                text: modelData
-                                color: theme.secondaryText
-                                font.pixelSize: theme.smallFontSize
-                            }
-                        }
-                    }
-                }
-
-                SectionTitle { text: "Phone"; visible: screen.known && card.phones.length > 0 }
-                Repeater {
-                    model: screen.known ? card.phones : []
-                    ValueRow { required property var modelData; label: modelData.label; value: modelData.value; Layout.fillWidth: true }
-                }
-
-                SectionTitle { text: "Email"; visible: screen.known && card.emails.length > 0 }
-                Repeater {
-                    model: screen.known ? card.emails : []
-                    ValueRow { required property var modelData; label: modelData.label; value: modelData.value; Layout.fillWidth: true }
-                }
-
-                SectionTitle { text: "About"; visible: screen.known && card.about !== "" }
-                Label {
-                    visible: screen.known && card.about !== ""
-                    text: screen.known ? card.about : ""
-                    color: theme.text
-                    font.pixelSize: theme.fontSize
-                    wrapMode: Text.Wrap
-                    lineHeight: 1.15
-                    Layout.fillWidth: true
-                }
-
-                SectionTitle { text: "Timeline"; visible: screen.known && card.timeline.length > 0 }
-                Repeater {
-                    model: screen.known ? card.timeline : []
-                    RowLayout {
-                        required property var modelData
-                        spacing: 12
-                        Layout.fillWidth: true
-                        Label {
-                            text: modelData.date
-                            color: theme.secondaryText
-                            font.pixelSize: theme.smallFontSize
-                            Layout.preferredWidth: 80
-                            Layout.alignment: Qt.AlignTop
-                        }
-                        Label {
-                            text: modelData.kind
-                            color: theme.tertiaryText
-                            font.pixelSize: theme.smallFontSize
-                            Layout.preferredWidth: 56
-                            Layout.alignment: Qt.AlignTop
-                        }
-                        Label {
-                            text: modelData.text
-                            color: theme.text
-                            font.pixelSize: theme.fontSize
-                            wrapMode: Text.Wrap
-                            maximumLineCount: 3
-                            elide: Text.ElideRight
-                            Layout.fillWidth: true
-                        }
-                    }
-                }
-                Label {
-                    visible: screen.known && card.timelineCount > card.timeline.length
-                    text: screen.known ? (card.timelineCount - card.timeline.length) + " earlier entries" : ""
-                    color: theme.tertiaryText
-                    font.pixelSize: theme.smallFontSize
-                    topPadding: 4
-                }
+            // The header scrolls with the rows. It cannot be a bound component (a list view makes
+            // its header outside the file's context), so it reaches the screen by name.
+            // qmllint disable unqualified
+            header: ProfileHeader {
+                width: list.width
+                model: screen.model
             }
+
+            delegate: ProfileRow {
+                width: ListView.view.width
+                onActivated: screen.model.activateItem(itemIndex)
+                onToggled: function(on) { screen.model.setAICloudOptOut(on) }
+            }
+            // qmllint enable unqualified
         }
     }
 }

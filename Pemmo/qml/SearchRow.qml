@@ -1,11 +1,10 @@
 // One line of the results: a section header, or a person or circle with its subtitle and badge.
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
+import Pemmo
 
 Item {
     id: row
-    required property QtObject theme
     required property int index
     required property string kind
     required property string title
@@ -13,6 +12,7 @@ Item {
     required property string subtitle
     required property string badge
     required property string initials
+    required property string accessibleName
     required property bool selected
     required property string reason
 
@@ -21,27 +21,29 @@ Item {
     signal hovered(point point)
     signal clicked()
 
-    implicitHeight: !isRow ? 28 : reason !== "" ? 60 : 44
+    implicitHeight: !isRow ? header.implicitHeight
+                           : reason !== "" ? Theme.rowHeight + reasonText.implicitHeight : Theme.rowHeight
+    Accessible.role: isRow ? Accessible.ListItem : Accessible.Heading
+    Accessible.name: reason !== "" ? row.accessibleName + ", " + reason : row.accessibleName
+    Accessible.selected: row.selected
 
     Rectangle {
         anchors.fill: parent
-        anchors.leftMargin: 8
-        anchors.rightMargin: 8
-        radius: 8
+        anchors.leftMargin: Theme.unit * 2
+        anchors.rightMargin: Theme.unit * 2
+        radius: Theme.rowRadius
         visible: row.isRow && row.selected
-        color: theme.selection
+        color: Theme.selection
     }
 
-    Label {
+    SectionHeader {
+        id: header
         visible: !row.isRow
         anchors.left: parent.left
-        anchors.leftMargin: 20
+        anchors.right: parent.right
         anchors.bottom: parent.bottom
-        anchors.bottomMargin: 4
+        indent: Theme.margin + Theme.unit
         text: row.plainTitle
-        color: theme.tertiaryText
-        font.pixelSize: theme.smallFontSize
-        font.weight: Font.DemiBold
     }
 
     RowLayout {
@@ -49,76 +51,71 @@ Item {
         anchors.left: parent.left
         anchors.right: parent.right
         anchors.top: parent.top
-        height: 44
-        anchors.leftMargin: 18
-        anchors.rightMargin: 20
-        spacing: 12
+        height: Theme.rowHeight
+        anchors.leftMargin: Theme.margin + Theme.unit
+        anchors.rightMargin: Theme.margin + Theme.unit
+        spacing: Theme.gap * 1.5
 
+        Avatar {
+            visible: row.kind !== "tag"
+            initials: row.initials
+            emphasized: row.selected
+        }
         Rectangle {
-            Layout.preferredWidth: 28
-            Layout.preferredHeight: 28
-            radius: row.kind === "tag" ? 7 : 14
-            color: row.selected ? Qt.darker(theme.selection, theme.dark ? 0.8 : 1.08) : theme.chip
-            Label {
+            visible: row.kind === "tag"
+            Layout.preferredWidth: Theme.avatarSize
+            Layout.preferredHeight: Theme.avatarSize
+            radius: Theme.unit * 2
+            color: row.selected ? Qt.darker(Theme.selection, Theme.dark ? 0.8 : 1.08) : Theme.chip
+            Text {
                 anchors.centerIn: parent
-                text: row.kind === "tag" ? "#" : row.initials
-                color: row.selected ? theme.selectionText : theme.secondaryText
-                font.pixelSize: 11
+                text: "#"
+                color: row.selected ? Theme.selectionText : Theme.secondaryText
+                font.pointSize: Theme.smallSize
                 font.weight: Font.DemiBold
             }
         }
-        Label {
+        Text {
             text: row.title
             textFormat: Text.StyledText
-            color: row.selected ? theme.selectionText : theme.text
-            font.pixelSize: theme.fontSize
+            color: row.selected ? Theme.selectionText : Theme.text
+            font.pointSize: Theme.bodySize
             elide: Text.ElideRight
             Layout.maximumWidth: row.width * 0.5
         }
-        Label {
+        Text {
             text: row.subtitle
-            color: row.selected ? theme.selectionText : theme.secondaryText
-            opacity: row.selected ? 0.8 : 1
-            font.pixelSize: theme.smallFontSize
+            color: row.selected ? Theme.selectionText : Theme.secondaryText
+            opacity: row.selected ? 0.85 : 1
+            font.pointSize: Theme.smallSize
             elide: Text.ElideRight
             Layout.fillWidth: true
         }
-        Rectangle {
+        Chip {
             visible: row.badge !== ""
-            radius: 9
-            color: theme.chip
-            Layout.preferredHeight: 18
-            Layout.preferredWidth: badgeLabel.implicitWidth + 14
-            Label {
-                id: badgeLabel
-                anchors.centerIn: parent
-                text: row.badge
-                color: theme.secondaryText
-                font.pixelSize: 11
-            }
+            text: row.badge
         }
     }
 
     // Why a person found by meaning matched, under the name.
-    Label {
+    Text {
+        id: reasonText
         visible: row.isRow && row.reason !== ""
         anchors.left: parent.left
-        anchors.leftMargin: 58
+        anchors.leftMargin: Theme.margin + Theme.unit + Theme.avatarSize + Theme.gap * 1.5
         anchors.right: parent.right
-        anchors.rightMargin: 20
+        anchors.rightMargin: Theme.margin + Theme.unit
         anchors.bottom: parent.bottom
-        anchors.bottomMargin: 6
+        anchors.bottomMargin: Theme.unit
         text: row.reason
-        color: row.selected ? row.theme.selectionText : row.theme.secondaryText
+        color: row.selected ? Theme.selectionText : Theme.secondaryText
         opacity: row.selected ? 0.8 : 1
-        font.pixelSize: row.theme.smallFontSize
+        font.pointSize: Theme.smallSize
         font.italic: true
         elide: Text.ElideRight
-        Accessible.name: row.reason
     }
 
     MouseArea {
-        id: mouse
         anchors.fill: parent
         hoverEnabled: true
         enabled: row.isRow

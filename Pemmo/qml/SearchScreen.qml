@@ -1,79 +1,44 @@
 // The root screen: the query field over the sections of people and circles it finds.
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
-import Pemmo 1.0
+import Pemmo
 
-FocusScope {
+PanelScreen {
     id: screen
-    required property QtObject theme
 
-    // The rows of the search model, flattened with their section headers (null until search
-    // is wired in).
-    readonly property var results: shell.results
+    readonly property SearchResultsModel results: Shell.results
+    readonly property SearchCommands commands: Shell.searchCommands
 
-    function describe() {
-        const row = list.currentItem
+    hints: [["↑↓", qsTr("Select")], ["↵", qsTr("Open")], ["Ctrl+K", qsTr("Actions")]]
+
+    function describe(): var {
+        const row = list.currentItem as SearchRow
         return {
             query: field.text,
-            selectedID: results ? results.selectedID : "",
+            selectedID: results.selectedID,
             selectedTitle: row && row.isRow ? row.plainTitle : "",
+            accessible: results.selectedAccessibleName,
             rowCount: list.count,
             emptyText: emptyLabel.visible ? emptyLabel.text : "",
             focused: field.activeFocus,
-            searchAvailable: results !== null && results !== undefined
+            searchAvailable: true
         }
     }
 
-    function openSelected() {
-        if (!results || results.selectedProfileID === "")
-            return false
-        shell.openProfile(results.selectedProfileID)
-        return true
-    }
-
     Connections {
-        target: shell.router
+        target: Shell.router
         function onSearchFocusRequestChanged() { field.forceActiveFocus() }
     }
     Component.onCompleted: field.forceActiveFocus()
 
     KeyHandler {
-        router: shell.keys
+        router: Shell.keys
         priority: 10
-        active: screen.visible
-        onKey: function(event) {
-            if (!event.control) {
-                switch (event.key) {
-                case Qt.Key_Up:
-                    if (results) results.moveSelection(-1)
-                    return true
-                case Qt.Key_Down:
-                    if (results) results.moveSelection(1)
-                    return true
-                case Qt.Key_Return:
-                case Qt.Key_Enter:
-                    openSelected()
-                    return true
-                case Qt.Key_Escape:
-                    if (shell.router.hasOverlay) {
-                        shell.router.dismissOverlay()
-                        return true
-                    }
-                    if (field.text !== "") {
-                        field.clear()
-                        if (results) results.query = ""
-                        return true
-                    }
-                    return false
-                }
-                return false
-            }
-            // Control-1 to Control-5: the starred people, in their order.
-            if (event.text >= "1" && event.text <= "5" && event.text.length === 1)
-                return shell.openStarred(Number(event.text))
-            return false
-        }
+        active: screen.takesKeys
+        target: screen.commands
     }
 
     ColumnLayout {
@@ -84,21 +49,26 @@ FocusScope {
             id: field
             objectName: "searchField"
             Layout.fillWidth: true
-            Layout.preferredHeight: 56
-            leftPadding: 20
-            rightPadding: 20
+            Layout.preferredHeight: implicitHeight + Theme.unit * 4
+            leftPadding: Theme.margin + Theme.unit
+            rightPadding: Theme.margin + Theme.unit
             focus: true
-            placeholderText: "Search people, circles, notes…"
-            placeholderTextColor: theme.tertiaryText
-            color: theme.text
-            selectionColor: theme.selection
-            selectedTextColor: theme.selectionText
-            font.pixelSize: 18
+            placeholderText: qsTr("Search people, circles, notes…")
+            placeholderTextColor: Theme.tertiaryText
+            color: Theme.text
+            selectionColor: Theme.selection
+            selectedTextColor: Theme.selectionText
+            font.pointSize: Theme.fieldSize
             background: Item {
-                Rectangle { anchors.bottom: parent.bottom; width: parent.width; height: 1; color: theme.border }
+                Rectangle { anchors.bottom: parent.bottom; width: parent.width; height: 1; color: Theme.border }
             }
-            text: results ? results.query : ""
-            onTextEdited: if (results) results.query = text
+            // Typing does not break this binding, so a query set elsewhere (Escape, a circle row)
+            // shows in the field.
+            text: screen.results.query
+            Accessible.name: qsTr("Search")
+            // The selected row is announced with the field that has the keyboard.
+            Accessible.description: screen.results.selectedAccessibleName
+            onTextEdited: screen.results.query = text
         }
 
         Item {
@@ -109,45 +79,45 @@ FocusScope {
                 id: list
                 objectName: "resultList"
                 anchors.fill: parent
-                anchors.topMargin: 6
-                anchors.bottomMargin: 6
+                anchors.topMargin: Theme.unit * 1.5
+                anchors.bottomMargin: Theme.unit * 1.5
                 clip: true
-                model: results
-                currentIndex: results ? results.selectedRow : -1
+                model: screen.results
+                currentIndex: screen.results.selectedRow
                 boundsBehavior: Flickable.StopAtBounds
                 highlightFollowsCurrentItem: false
                 reuseItems: true
                 cacheBuffer: 400
                 ScrollBar.vertical: ScrollBar {}
+                Accessible.role: Accessible.List
+                Accessible.name: qsTr("People")
                 // Keep the selected row in view as the arrows move it.
                 onCurrentIndexChanged: if (currentIndex >= 0) positionViewAtIndex(currentIndex, ListView.Contain)
 
                 delegate: SearchRow {
-                    theme: screen.theme
                     width: ListView.view.width
                     // The model ignores a pointer that did not move, so rows scrolling under a
                     // resting pointer do not take the selection from the keyboard.
-                    onHovered: function(point) { if (isRow && results) results.hoverRow(index, point) }
+                    onHovered: function(point) { if (isRow) screen.results.hoverRow(index, point) }
                     onClicked: {
-                        if (isRow && results) {
-                            results.selectRow(index)
-                            screen.openSelected()
+                        if (isRow) {
+                            screen.results.selectRow(index)
+                            screen.commands.openSelected()
                         }
                     }
                 }
             }
 
-            Label {
+            Text {
                 id: emptyLabel
                 objectName: "emptyText"
                 anchors.centerIn: parent
-                width: parent.width - 48
+                width: parent.width - Theme.margin * 3
                 horizontalAlignment: Text.AlignHCenter
                 visible: list.count === 0
-                text: results ? results.emptyText
-                              : "Type a name to find someone."
-                color: theme.secondaryText
-                font.pixelSize: theme.fontSize
+                text: screen.results.emptyText
+                color: Theme.secondaryText
+                font.pointSize: Theme.bodySize
                 wrapMode: Text.Wrap
             }
         }

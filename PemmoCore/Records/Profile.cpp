@@ -39,4 +39,32 @@ std::optional<QDateTime> Profile::lastContacted() const {
     return newest;
 }
 
+namespace {
+
+std::optional<QString> firstNotBlank(const QList<LabeledValue>& values) {
+    for (const LabeledValue& value : values) {
+        if (!Text::isBlank(value.value))
+            return value.value;
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QString> Profile::messageHandle() const {
+    if (!Text::isBlank(record.messageHandle))
+        return record.messageHandle;
+    if (auto number = phone())
+        return number;
+    return email();
+}
+
+std::optional<QString> Profile::phone() const {
+    return firstNotBlank(person.phones);
+}
+
+std::optional<QString> Profile::email() const {
+    return firstNotBlank(person.emails);
+}
+
 } // namespace pemmo

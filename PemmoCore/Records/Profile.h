@@ -25,6 +25,13 @@ struct Profile {
     std::optional<QString> headline() const;
     // When the user was last in touch: the date of the newest timeline entry, if any.
     std::optional<QDateTime> lastContacted() const;
+
+    // Where a message goes: the record's handle when not blank (as stored), else the first phone
+    // number that is not blank, else the first such e-mail address.
+    std::optional<QString> messageHandle() const;
+    // The first phone number and e-mail address that are not blank.
+    std::optional<QString> phone() const;
+    std::optional<QString> email() const;
 };
 
 } // namespace pemmo

@@ -1,18 +1,26 @@
-// The panel's screen stack and its banners.
+// The panel's screen stack, its overlay and its banners, and the keys the router answers itself.
+#include "KeyPress.h"
 #include "Shell/AppRouter.h"
 
 #include <QSignalSpy>
 #include <QTest>
 
 using namespace pemmo;
+using pemmo::test::key;
 
 namespace {
 
 BannerState banner(const QString& message, int timeoutMs) {
-    BannerState b;
-    b.message = message;
+    BannerState b = BannerState::info(message);
     b.timeout = std::chrono::milliseconds(timeoutMs);
     return b;
+}
+
+ConfirmRequest question(int* answers) {
+    ConfirmRequest request;
+    request.title = u"Delete memory?"_qs;
+    request.onConfirm = [answers] { ++*answers; };
+    return request;
 }
 
 } // namespace
@@ -30,29 +38,91 @@ private Q_SLOTS:
         QCOMPARE(changed.count(), 0);
     }
 
-    void pushAndPopWalkTheStack() {
+    void pushAndPopWalkTheStackAndEachPushIsTold() {
         AppRouter router;
         router.push(Route::profile(u"A"_qs));
-        router.push(Route::profile(u"B"_qs));
-        QCOMPARE(router.topRoute(), Route::profile(u"B"_qs));
-        QCOMPARE(router.topVariant().value(u"kind"_qs).toString(), u"profile"_qs);
-        QCOMPARE(router.topVariant().value(u"contactID"_qs).toString(), u"B"_qs);
+        router.push(Route::profile(u"A"_qs));
+        QCOMPARE(router.depth(), 3);
+        // Two equal routes are still two screens: their keys tell them apart.
+        QVERIFY(router.routeAt(1).key() != router.routeAt(2).key());
+        QCOMPARE(router.routeAt(1), router.routeAt(2));
+        QCOMPARE(router.topRoute().kindName(), u"profile"_qs);
         router.pop();
-        QCOMPARE(router.topRoute(), Route::profile(u"A"_qs));
         router.pop();
         QCOMPARE(router.topRoute(), Route::search());
     }
 
-    void resetReturnsToSearchClearsTheBannerAndRunsTheHook() {
+    void routesCarryTheirPayloads() {
+        const QUuid link = QUuid::createUuid();
+        QCOMPARE(Route::quickLinkForm(u"A"_qs, link).itemIDText(), link.toString(QUuid::WithoutBraces));
+        QVERIFY(Route::quickLinkForm(u"A"_qs) != Route::quickLinkForm(u"A"_qs, link));
+        QVERIFY(Route::contactFormCreate().createsContact());
+        QVERIFY(!Route::contactFormEdit(u"A"_qs).createsContact());
+        QCOMPARE(Route::contactFormEdit(u"A"_qs).contactIDText(), u"A"_qs);
+        QCOMPARE(Route::capture(u"met Anna"_qs, std::nullopt).textValue(), u"met Anna"_qs);
+        QVERIFY(Route::capture(std::nullopt, u"A"_qs) != Route::capture(std::nullopt, u"B"_qs));
+        QCOMPARE(Route::editInteraction(u"A"_qs, link).routeKind(), Route::Kind::EditInteraction);
+    }
+
+    void aContactThatIsGoneLeavesEveryScreenAboutThem() {
+        AppRouter router;
+        router.push(Route::profile(u"A"_qs));
+        router.push(Route::logInteraction(u"A"_qs));
+        router.push(Route::profile(u"B"_qs));
+        router.present(ActionContext::profile(u"A"_qs));
+        router.removeRoutesFor(u"A"_qs);
+        QCOMPARE(router.stack(), (QList<Route>{Route::search(), Route::profile(u"B"_qs)}));
+        QVERIFY(!router.hasOverlay());
+    }
+
+    void resetReturnsToSearchClearsOverlayAndBannerAndRunsTheHook() {
         AppRouter router;
         int resets = 0;
         router.onReset = [&] { ++resets; };
         router.push(Route::profile(u"A"_qs));
+        router.present(ActionContext::search(std::nullopt, std::nullopt));
         router.showBanner(banner(u"Saved"_qs, 60'000));
         router.reset();
         QCOMPARE(router.stack(), QList<Route>{Route::search()});
+        QVERIFY(!router.hasOverlay());
         QVERIFY(!router.hasBanner());
         QCOMPARE(resets, 1);
+    }
+
+    void confirmingTakesTheCardAwayBeforeRunningItsAction() {
+        AppRouter router;
+        int answers = 0;
+        bool overlayDuringAction = true;
+        ConfirmRequest request = question(&answers);
+        request.onConfirm = [&] {
+            ++answers;
+            overlayDuringAction = router.hasOverlay();
+        };
+        router.present(request);
+        QVERIFY(router.showsConfirm());
+        QCOMPARE(router.confirmRequest().title, u"Delete memory?"_qs);
+        router.confirm();
+        QCOMPARE(answers, 1);
+        QVERIFY(!overlayDuringAction);
+        router.confirm(); // nothing left to confirm
+        QCOMPARE(answers, 1);
+    }
+
+    void aConfirmationTakesEveryKeyAndAnswersReturnAndEscape() {
+        AppRouter router;
+        int answers = 0;
+        router.present(question(&answers));
+        QCOMPARE(router.handleKey(key(Qt::Key_M, Qt::ControlModifier)), KeyResult::Handled);
+        QCOMPARE(router.handleKey(key(Qt::Key_Down)), KeyResult::Handled);
+        QVERIFY(router.showsConfirm());
+        QCOMPARE(router.handleKey(key(Qt::Key_Escape)), KeyResult::Handled);
+        QVERIFY(!router.hasOverlay());
+        QCOMPARE(answers, 0);
+        router.present(question(&answers));
+        QCOMPARE(router.handleKey(key(Qt::Key_Enter, Qt::KeypadModifier)), KeyResult::Handled);
+        QCOMPARE(answers, 1);
+        // Without a card, keys go on to the screens.
+        QCOMPARE(router.handleKey(key(Qt::Key_Return)), KeyResult::Pass);
     }
 
     void bannerDisappearsAfterItsTimeout() {
@@ -68,21 +138,45 @@ private Q_SLOTS:
         router.showBanner(banner(u"second"_qs, 400));
         QTest::qWait(120);
         QVERIFY(router.hasBanner());
-        QCOMPARE(router.bannerVariant().value(u"message"_qs).toString(), u"second"_qs);
+        QCOMPARE(router.bannerMessage(), u"second"_qs);
         QTRY_VERIFY(!router.hasBanner());
     }
 
-    void bannerActionRunsOnceAndDismisses() {
+    void aBannersActionRunsOnceFromItsKey() {
         AppRouter router;
         int runs = 0;
-        BannerState b = banner(u"Removed"_qs, 60'000);
-        b.actionTitle = u"Undo"_qs;
-        b.action = [&] { ++runs; };
-        router.showBanner(b);
-        router.performBannerAction();
+        router.showBanner(
+            BannerState::success(u"Removed"_qs)
+                .withAction(u"Undo"_qs, QKeyCombination(Qt::ControlModifier, Qt::Key_Z), [&] { ++runs; }));
+        QCOMPARE(router.bannerActionTitle(), u"Undo"_qs);
+        QVERIFY(!router.bannerActionShortcut().isEmpty());
+        QCOMPARE(router.handleKey(key(Qt::Key_Y, Qt::ControlModifier)), KeyResult::Pass);
+        QCOMPARE(router.handleKey(key(Qt::Key_Z, Qt::ControlModifier)), KeyResult::Handled);
+        QCOMPARE(router.handleKey(key(Qt::Key_Z, Qt::ControlModifier)), KeyResult::Pass);
         router.performBannerAction();
         QCOMPARE(runs, 1);
         QVERIFY(!router.hasBanner());
+    }
+
+    void theNoticeStaysUntilCleared() {
+        AppRouter router;
+        QSignalSpy spy(&router, &AppRouter::noticeChanged);
+        router.setNotice(u"Pemmo can only read its data."_qs);
+        router.setNotice(u"Pemmo can only read its data."_qs);
+        router.reset();
+        QCOMPARE(router.notice(), u"Pemmo can only read its data."_qs);
+        router.setNotice(QString());
+        QCOMPARE(spy.count(), 2);
+    }
+
+    void initialQueryAndSuggestedNameAreTakenOnce() {
+        AppRouter router;
+        router.setInitialQuery(u"anna"_qs);
+        router.setPendingSuggestedName(u"Anna Berg"_qs);
+        QCOMPARE(router.takeInitialQuery(), std::optional<QString>(u"anna"_qs));
+        QCOMPARE(router.takeInitialQuery(), std::nullopt);
+        QCOMPARE(router.takePendingSuggestedName(), std::optional<QString>(u"Anna Berg"_qs));
+        QCOMPARE(router.takePendingSuggestedName(), std::nullopt);
     }
 
     void focusSearchCountsRequests() {

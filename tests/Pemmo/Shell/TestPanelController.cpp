@@ -54,6 +54,23 @@ private Q_SLOTS:
         QTRY_VERIFY(!panel.isVisible());
     }
 
+    void aPanelShownWhileStillActiveHidesWhenTheFocusLeavesLater() {
+        QWindow panel;
+        QWindow other;
+        PanelController controller(&panel, {}, std::chrono::milliseconds(20));
+        controller.show();
+        QVERIFY(QTest::qWaitForWindowActive(&panel));
+        controller.hide();
+        // Nothing else took the focus: the system sends no new activation when it comes back.
+        QVERIFY(panel.isActive());
+        controller.show();
+        QTRY_VERIFY(controller.hidesWhenFocusLeaves());
+        other.show();
+        other.requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        QTRY_VERIFY(!panel.isVisible());
+    }
+
     void withoutAutoHideThePanelStaysWhenFocusLeaves() {
         QWindow panel;
         QWindow other;

@@ -1,7 +1,8 @@
 // The tray application as a user meets it: a real `pemmo` on its own X server with a window
 // manager, driven by synthetic key presses (xdotool, through the X server like a keyboard), and
-// observed through what its window shows (the `state` command reads the panel's items) and
-// through screenshots, which stay in the build tree as test artifacts.
+// observed through what its window shows (the `state` command reads the panel's items), through
+// screenshots, which stay in the build tree as test artifacts, and through what it hands the
+// desktop: a stand-in `xdg-open` first on PATH writes down every address it is given.
 #include "Settings/DefaultsFileStore.h"
 #include "Shell/SingleInstance.h"
 #include "Store/StoreFile.h"
@@ -73,6 +74,22 @@ class TestShellEndToEnd : public QObject {
     QProcess m_pemmo;
 
     QString runtimeFolder() const { return m_home->filePath(u"runtime/pemmo"_qs); }
+    QString openedLog() const { return m_home->filePath(u"opened.txt"_qs); }
+    // What the stand-in xdg-open was given, one address a line.
+    QStringList opened() const {
+        QFile f(openedLog());
+        if (!f.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+    QString exportText() {
+        QProcess p;
+        p.setProcessEnvironment(m_env);
+        p.start(qEnvironmentVariable("PEMMO_BINARY"), {u"export"_qs});
+        p.waitForFinished(15000);
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+    QJsonObject panel() { return state()[u"panel"_qs].toObject(); }
     QString defaultsPath() const { return m_home->filePath(u"config/Pemmo/defaults.json"_qs); }
     QString storePath() const { return m_home->filePath(u"data/Pemmo/pemmo-store.json"_qs); }
     RecordMap storedRecords() const {
@@ -130,7 +147,20 @@ class TestShellEndToEnd : public QObject {
     void type(const QString& text) {
         QCOMPARE(run(u"xdotool"_qs, {u"type"_qs, u"--delay"_qs, u"60"_qs, text}), 0);
     }
+    // Waits until the panel has drawn no new frame for a moment, so that the picture shows the
+    // state just checked rather than the frame before it.
+    void settle() {
+        int frames = -1;
+        for (int i = 0; i < 30; ++i) {
+            const int now = state()[u"timings"_qs][u"frames"_qs].toInt();
+            if (now == frames)
+                return;
+            frames = now;
+            QTest::qWait(150);
+        }
+    }
     void screenshot(const QString& name) {
+        settle();
         const QString path = artifactsFolder() + u'/' + name + u".png"_qs;
         QFile::remove(path);
         QCOMPARE(run(u"scrot"_qs, {u"--overwrite"_qs, path}), 0);
@@ -154,6 +184,20 @@ private Q_SLOTS:
             f.write(vcard(c));
         }
         QVERIFY(QDir().mkpath(m_home->filePath(u"runtime"_qs)));
+        // The desktop's opener, replaced by one that writes down what it is given.
+        QVERIFY(QDir().mkpath(m_home->filePath(u"bin"_qs)));
+        {
+            QFile opener(m_home->filePath(u"bin/xdg-open"_qs));
+            QVERIFY(opener.open(QIODevice::WriteOnly));
+            opener.write(
+                QString(
+                    u"#!/bin/sh\nprintf '%s\\n' \"$1\" >> '"_qs + openedLog() +
+                    // A desktop without a mail program, as xdg-open reports it.
+                    u"'\ncase \"$1\" in mailto:*) echo 'xdg-open: no method available' >&2; exit 3;; esac\n"_qs)
+                    .toUtf8());
+            opener.close();
+            opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
         QFile::setPermissions(m_home->filePath(u"runtime"_qs),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
@@ -177,6 +221,7 @@ private Q_SLOTS:
         m_env.insert(u"XDG_RUNTIME_DIR"_qs, m_home->filePath(u"runtime"_qs));
         m_env.insert(u"ASAN_OPTIONS"_qs, u"detect_leaks=0"_qs);
         m_env.insert(u"QT_LOGGING_RULES"_qs, u"com.dorvane.Pemmo.panel.debug=true"_qs);
+        m_env.insert(u"PATH"_qs, m_home->filePath(u"bin"_qs) + u':' + m_env.value(u"PATH"_qs));
 
         m_windowManager.setProcessEnvironment(m_env);
         m_windowManager.start(u"openbox"_qs, {});
@@ -255,19 +300,31 @@ private Q_SLOTS:
         screenshot(u"04-hidden"_qs);
     }
 
-    void toggleFromAnotherProcessShowsAndHides() {
+    void toggleFromAnotherProcessShowsThenActsAsTheShortcutInThePanel() {
         QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
         QTRY_VERIFY(state()[u"visible"_qs].toBool());
         QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        // In front, `pemmo toggle` is Control-K for the panel's screens: the action panel.
         QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), QString());
+        keys({u"Escape"_qs});
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
     }
 
-    void shortcutClosesThePanelItOpened() {
+    void shortcutInThePanelOpensAndClosesTheActionPanel() {
         keys({u"ctrl+k"_qs});
         QTRY_VERIFY(state()[u"visible"_qs].toBool());
         QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
         keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        QTRY_VERIFY(panel()[u"actions"_qs].toObject()[u"items"_qs].toArray().size() >= 5);
+        screenshot(u"04b-search-actions-light"_qs);
+        keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), QString());
+        QVERIFY(state()[u"visible"_qs].toBool());
+        keys({u"Escape"_qs});
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
     }
 
@@ -291,7 +348,112 @@ private Q_SLOTS:
         QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {}), 0);
         QTRY_VERIFY(state()[u"visible"_qs].toBool());
         QCOMPARE(m_pemmo.state(), QProcess::Running);
-        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        keys({u"Escape"_qs});
+        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+    }
+
+    void returnOnTheCardMessagesThePersonAndLogsIt() {
+        keys({u"ctrl+k"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        type(u"margret hamiltn"_qs);
+        QTRY_COMPARE_WITH_TIMEOUT(screen()[u"selectedID"_qs].toString(), u"p-hamilton"_qs, 5000);
+        keys({u"Return"_qs});
+        QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Margaret Hamilton"_qs);
+        keys({u"Return"_qs});
+        // The phone link's address of her number, as the desktop gets it.
+        QTRY_COMPARE(opened(), QStringList{u"sms:+16175550101"_qs});
+        QTRY_COMPARE(screen()[u"timeline"_qs].toArray().first().toString(), u"Opened Messages"_qs);
+        QVERIFY(state()[u"visible"_qs].toBool()); // nothing took the focus: the panel stays
+        screenshot(u"08-card-after-message-light"_qs);
+    }
+
+    void mailWithNothingToOpenItSaysSoAndLogsNothing() {
+        const int entries = screen()[u"timeline"_qs].toArray().size();
+        keys({u"ctrl+e"_qs});
+        QTRY_COMPARE(opened().last(), u"mailto:margaret@example.com"_qs);
+        QTRY_COMPARE(panel()[u"bannerStyle"_qs].toString(), u"error"_qs);
+        QVERIFY2(panel()[u"banner"_qs].toString().contains(u"\u201Cmailto:\u201D"_qs),
+                 qPrintable(panel()[u"banner"_qs].toString()));
+        screenshot(u"08b-no-mail-program-light"_qs);
+        QCOMPARE(screen()[u"timeline"_qs].toArray().size(), entries);
+        QVERIFY(!screen()[u"timeline"_qs].toArray().contains(u"Opened Mail"_qs));
+    }
+
+    void aLoggedInteractionIsExportedAsTheUsers() {
+        // Control-K on the card: the action panel of the person.
+        keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        QTRY_VERIFY(panel()[u"actions"_qs].toObject()[u"focused"_qs].toBool());
+        screenshot(u"09-card-actions-light"_qs);
+        type(u"Log interaction"_qs);
+        QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(), u"Log interaction"_qs);
+        keys({u"Return"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"logInteraction"_qs);
+        QTRY_VERIFY(screen()[u"focused"_qs].toBool());
+        type(u"Talked about the Apollo guidance computer"_qs);
+        QTRY_COMPARE(screen()[u"text"_qs].toString(), u"Talked about the Apollo guidance computer"_qs);
+        screenshot(u"10-log-form-light"_qs);
+        keys({u"ctrl+Return"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        QTRY_COMPARE(screen()[u"timeline"_qs].toArray().first().toString(),
+                     u"Talked about the Apollo guidance computer"_qs);
+        // Written to the store (after its short pause) and read back by the command line.
+        QJsonObject entry;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                const QJsonObject records =
+                    QJsonDocument::fromJson(exportText().toUtf8()).object()[u"records"_qs].toObject();
+                for (const QJsonValue& e : records[u"p-hamilton"_qs].toObject()[u"interactions"_qs].toArray())
+                    if (e.toObject()[u"text"_qs].toString() == u"Talked about the Apollo guidance computer")
+                        entry = e.toObject();
+                return !entry.isEmpty();
+            }(),
+            10000);
+        QCOMPARE(entry[u"source"_qs].toObject()[u"kind"_qs].toString(), u"user"_qs);
+        QCOMPARE(entry[u"kind"_qs].toString(), u"note"_qs);
+    }
+
+    void aDigitOpensTheFirstCustomLink() {
+        keys({u"ctrl+l"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"quickLinkForm"_qs);
+        QTRY_VERIFY(screen()[u"focused"_qs].toBool());
+        type(u"blog.example.org/margaret"_qs);
+        QTRY_COMPARE(screen()[u"preview"_qs].toString(), u"Blog.example.org"_qs);
+        screenshot(u"11-link-form-light"_qs);
+        keys({u"ctrl+Return"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        QTRY_COMPARE(screen()[u"links"_qs].toArray().size(), 1);
+        keys({u"1"_qs});
+        QTRY_COMPARE(opened().last(), u"https://blog.example.org/margaret"_qs);
+    }
+
+    void starFromTheActionPanel() {
+        QVERIFY(!state()[u"starred"_qs].toArray().contains(u"p-hamilton"_qs));
+        keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        type(u"star"_qs);
+        QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(),
+                     u"Star Margaret Hamilton"_qs);
+        keys({u"Return"_qs});
+        QTRY_VERIFY(state()[u"starred"_qs].toArray().contains(u"p-hamilton"_qs));
+        QTRY_VERIFY(screen()[u"starred"_qs].toBool());
+        QCOMPARE(panel()[u"overlay"_qs].toString(), QString());
+    }
+
+    void deleteAMemoryThroughItsConfirmation() {
+        const int before = screen()[u"timeline"_qs].toArray().size();
+        keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        type(u"delete memory"_qs);
+        QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(), u"Delete memory"_qs);
+        keys({u"Return"_qs});
+        QTRY_COMPARE(panel()[u"confirm"_qs].toString(), u"Delete memory?"_qs);
+        screenshot(u"12-delete-memory-light"_qs);
+        keys({u"Return"_qs});
+        QTRY_COMPARE(screen()[u"timeline"_qs].toArray().size(), before - 1);
+        QCOMPARE(panel()[u"confirm"_qs].toString(), QString());
+        keys({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
     }
 
@@ -321,14 +483,57 @@ private Q_SLOTS:
         QCOMPARE(state()[u"panel"_qs][u"dark"_qs].toBool(), true);
         type(u"ma"_qs);
         QTRY_COMPARE(screen()[u"query"_qs].toString(), u"ma"_qs);
-        QTest::qWait(200);
         screenshot(u"06-results-dark"_qs);
         keys({u"ctrl+2"_qs});
         QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Ada Lovelace"_qs);
         screenshot(u"07-card-dark"_qs);
+        keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        screenshot(u"07b-card-actions-dark"_qs);
+        keys({u"Escape"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), QString());
+        keys({u"ctrl+j"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"logInteraction"_qs);
+        type(u"Tea at the museum"_qs);
+        QTRY_COMPARE(screen()[u"text"_qs].toString(), u"Tea at the museum"_qs);
+        screenshot(u"07c-log-form-dark"_qs);
+        keys({u"Escape"_qs}); // cancelled: nothing saved
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        QVERIFY(!screen()[u"timeline"_qs].toArray().contains(u"Tea at the museum"_qs));
         keys({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
     }
+
+    void theCardReadsAtTwiceTheScale() {
+        quitPemmo();
+        m_env.insert(u"QT_SCALE_FACTOR"_qs, u"2"_qs);
+        startPemmo();
+        keys({u"ctrl+k"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        keys({u"ctrl+1"_qs});
+        QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Grace Hopper"_qs);
+        screenshot(u"13-card-dark-200"_qs);
+        keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        screenshot(u"14-card-actions-dark-200"_qs);
+        keys({u"Escape"_qs, u"Escape"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
+        {
+            DefaultsFileStore defaults(defaultsPath());
+            defaults.set(u"light"_qs, u"pemmo.settings.appearance"_qs);
+        }
+        quitPemmo();
+        startPemmo();
+        keys({u"ctrl+k"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        type(u"ma"_qs);
+        QTRY_COMPARE(screen()[u"query"_qs].toString(), u"ma"_qs);
+        screenshot(u"15-results-light-200"_qs);
+        keys({u"Escape"_qs, u"Escape"_qs});
+        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        m_env.remove(u"QT_SCALE_FACTOR"_qs);
+    }
+
 
     // `pemmo import` beside the running Pemmo is carried out by it, the data folder's one writer,
     // and what it merged reaches the disk however Pemmo is ended, even before its debounced write
@@ -402,11 +607,11 @@ private Q_SLOTS:
         }
         startPemmo();
         const QString reason = u"This store was written by a newer Pemmo; update Pemmo to change it."_qs;
-        QTRY_COMPARE(state()[u"panel"_qs][u"storeProblem"_qs].toString(), reason);
+        QTRY_COMPARE(state()[u"panel"_qs][u"notice"_qs].toString(), reason);
         QCOMPARE(state()[u"trayToolTip"_qs].toString(), u"Pemmo \u2014 "_qs + reason);
         keys({u"ctrl+k"_qs});
         QTRY_VERIFY_WITH_TIMEOUT(state()[u"visible"_qs].toBool(), 5000);
-        screenshot(u"08-read-only-store"_qs);
+        screenshot(u"16-read-only-store"_qs);
         keys({u"Escape"_qs});
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
 
@@ -433,7 +638,7 @@ private Q_SLOTS:
         QVERIFY(m_pemmo.waitForStarted());
         QTRY_VERIFY_WITH_TIMEOUT(state()[u"visible"_qs].toBool(), 30000);
         QTRY_COMPARE_WITH_TIMEOUT(state()[u"profiles"_qs].toInt(), int(kPeople.size()), 30000);
-        screenshot(u"09-started-by-toggle"_qs);
+        screenshot(u"17-started-by-toggle"_qs);
         // From then on it is the running Pemmo, and the next toggle hides its panel.
         QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());

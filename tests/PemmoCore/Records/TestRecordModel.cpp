@@ -224,6 +224,38 @@ private Q_SLOTS:
         QVERIFY(!(PemmoError::network(1, u"a"_qs) == PemmoError::network(2, u"a"_qs)));
         QVERIFY(!(PemmoError::aiUnavailable(u"a"_qs) == PemmoError::aiResponseInvalid(u"a"_qs)));
     }
+
+    void whereAMessageGoes_data() {
+        QTest::addColumn<std::optional<QString>>("handle");
+        QTest::addColumn<QStringList>("phones");
+        QTest::addColumn<QStringList>("emails");
+        QTest::addColumn<std::optional<QString>>("expected");
+        const QStringList none;
+        QTest::newRow("the handle, as stored")
+            << std::optional<QString>(u" @anna "_qs) << QStringList{u"+1 555"_qs} << none
+            << std::optional<QString>(u" @anna "_qs);
+        QTest::newRow("a blank handle falls back to the first phone")
+            << std::optional<QString>(u"  "_qs) << QStringList{u" "_qs, u"+1 555"_qs}
+            << QStringList{u"a@b.c"_qs} << std::optional<QString>(u"+1 555"_qs);
+        QTest::newRow("then to the first e-mail")
+            << std::optional<QString>() << none << QStringList{u""_qs, u"a@b.c"_qs}
+            << std::optional<QString>(u"a@b.c"_qs);
+        QTest::newRow("nothing") << std::optional<QString>() << QStringList{u" "_qs} << none
+                                 << std::optional<QString>();
+    }
+    void whereAMessageGoes() {
+        QFETCH(std::optional<QString>, handle);
+        QFETCH(QStringList, phones);
+        QFETCH(QStringList, emails);
+        QFETCH(std::optional<QString>, expected);
+        Profile profile;
+        for (const QString& p : phones)
+            profile.person.phones.append({u"mobile"_qs, p});
+        for (const QString& e : emails)
+            profile.person.emails.append({u"home"_qs, e});
+        profile.record.messageHandle = handle;
+        QCOMPARE(profile.messageHandle(), expected);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestRecordModel)

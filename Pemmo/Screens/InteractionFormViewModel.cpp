@@ -1,0 +1,119 @@
+#include "Screens/InteractionFormViewModel.h"
+
+#include "App/AppEnvironment.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Records/Text.h"
+#include "Shell/AppRouter.h"
+
+#include <QPointer>
+
+namespace pemmo {
+
+InteractionFormViewModel::InteractionFormViewModel(AppEnvironment& environment, const QString& contactID,
+                                                   std::optional<QUuid> entryID, QObject* parent)
+    : QObject(parent)
+    , m_env(environment)
+    , m_contactID(contactID)
+    , m_entryID(entryID) {
+    const auto profile = environment.sync().profile(contactID);
+    m_personName = profile ? profile->person.displayName() : QString();
+    if (profile && entryID) {
+        for (const Interaction& entry : profile->record.interactions) {
+            if (entry.id == *entryID) {
+                m_original = entry;
+                m_kind = entry.kind;
+                m_text = entry.text;
+                break;
+            }
+        }
+    }
+}
+
+QString InteractionFormViewModel::title() const {
+    return isEditing() ? tr("Edit memory") : tr("Log interaction");
+}
+
+QStringList InteractionFormViewModel::kindTitles() {
+    return {tr("Note"), tr("Met"), tr("Message"), tr("Call"), tr("Email"), tr("Other")};
+}
+
+void InteractionFormViewModel::setKindIndex(int index) {
+    if (index < 0 || index > int(Interaction::Kind::Other) || index == int(m_kind))
+        return;
+    m_kind = Interaction::Kind(index);
+    Q_EMIT kindIndexChanged();
+}
+
+void InteractionFormViewModel::setText(const QString& text) {
+    if (m_text == text)
+        return;
+    m_text = text;
+    Q_EMIT textChanged();
+    if (!m_error.isEmpty() && !Text::isBlank(text))
+        setError(QString());
+}
+
+void InteractionFormViewModel::setError(const QString& error) {
+    if (m_error == error)
+        return;
+    m_error = error;
+    Q_EMIT errorChanged();
+}
+
+QCoro::Task<void> InteractionFormViewModel::save() {
+    if (m_isSaving)
+        co_return;
+    if (Text::isBlank(m_text)) {
+        setError(tr("Write what happened to save it."));
+        co_return;
+    }
+    if (m_entryID && !m_original) {
+        setError(tr("This entry is no longer on the timeline."));
+        co_return;
+    }
+    m_isSaving = true;
+    Q_EMIT isSavingChanged();
+    QPointer<InteractionFormViewModel> self(this);
+    AppEnvironment* env = &m_env;
+    const QString name = m_personName;
+
+    Interaction entry;
+    if (m_original) {
+        entry = *m_original;
+    } else {
+        entry.id = QUuid::createUuid();
+        entry.date = m_env.clock()();
+        entry.source = Interaction::Source::user();
+    }
+    entry.kind = m_kind;
+    entry.text = Text::trimmed(m_text);
+    const bool editing = m_original.has_value();
+    auto saving = editing ? m_env.sync().updateInteraction(m_contactID, entry)
+                          : m_env.sync().addInteraction(m_contactID, entry);
+    co_await saving;
+    if (self) {
+        m_isSaving = false;
+        Q_EMIT isSavingChanged();
+    }
+    env->router().pop();
+    env->router().showSuccess(editing ? tr("Saved the memory.") : tr("Added to %1's timeline.").arg(name));
+}
+
+void InteractionFormViewModel::cancel() {
+    m_env.router().pop();
+}
+
+KeyResult InteractionFormViewModel::handleKey(const KeyEvent& event) {
+    const bool returnKey = event.key == Qt::Key_Return || event.key == Qt::Key_Enter;
+    if (returnKey && event.hasControl()) {
+        save();
+        return KeyResult::Handled;
+    }
+    if (event.isPlain(Qt::Key_Escape)) {
+        cancel();
+        return KeyResult::Handled;
+    }
+    return KeyResult::Pass; // typing goes to the fields
+}
+
+} // namespace pemmo

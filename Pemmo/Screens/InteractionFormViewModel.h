@@ -1,0 +1,77 @@
+// The timeline entry form: logging what happened with a person (a new entry written by the user),
+// or editing an entry already on their timeline. Control-Return saves, Escape cancels.
+#pragma once
+
+#include "Records/Interaction.h"
+#include "Shell/KeyTarget.h"
+
+#include <QCoroTask>
+#include <QObject>
+#include <QStringList>
+#include <QUuid>
+#include <QtQml/qqmlregistration.h>
+#include <optional>
+
+namespace pemmo {
+
+class AppEnvironment;
+
+class InteractionFormViewModel : public QObject, public KeyTarget {
+    Q_OBJECT
+    Q_INTERFACES(pemmo::KeyTarget)
+    QML_ELEMENT
+    QML_UNCREATABLE("Forms come from Shell.interactionForm(…).")
+    Q_PROPERTY(QString title READ title CONSTANT)
+    Q_PROPERTY(QString personName READ personName CONSTANT)
+    Q_PROPERTY(bool isEditing READ isEditing CONSTANT)
+    Q_PROPERTY(QStringList kindTitles READ kindTitles CONSTANT)
+    Q_PROPERTY(int kindIndex READ kindIndex WRITE setKindIndex NOTIFY kindIndexChanged)
+    Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
+    Q_PROPERTY(QString error READ error NOTIFY errorChanged)
+    Q_PROPERTY(bool isSaving READ isSaving NOTIFY isSavingChanged)
+
+public:
+    // A new entry for `contactID`, or (with `entryID`) the entry to edit. The environment is not
+    // owned and must outlive the form.
+    InteractionFormViewModel(AppEnvironment& environment, const QString& contactID,
+                             std::optional<QUuid> entryID = std::nullopt, QObject* parent = nullptr);
+
+    QString title() const;
+    const QString& personName() const { return m_personName; }
+    bool isEditing() const { return m_entryID.has_value(); }
+    static QStringList kindTitles();
+    int kindIndex() const { return int(m_kind); }
+    void setKindIndex(int index);
+    const QString& text() const { return m_text; }
+    void setText(const QString& text);
+    const QString& error() const { return m_error; }
+    bool isSaving() const { return m_isSaving; }
+
+    // Saves through the sync engine and goes back to the card; a blank text is refused inline.
+    QCoro::Task<void> save();
+    Q_INVOKABLE void submit() { save(); }
+    Q_INVOKABLE void cancel();
+
+    KeyResult handleKey(const KeyEvent& event) override;
+
+Q_SIGNALS:
+    void kindIndexChanged();
+    void textChanged();
+    void errorChanged();
+    void isSavingChanged();
+
+private:
+    void setError(const QString& error);
+
+    AppEnvironment& m_env;
+    const QString m_contactID;
+    const std::optional<QUuid> m_entryID;
+    std::optional<Interaction> m_original;
+    QString m_personName;
+    Interaction::Kind m_kind = Interaction::Kind::Note;
+    QString m_text;
+    QString m_error;
+    bool m_isSaving = false;
+};
+
+} // namespace pemmo

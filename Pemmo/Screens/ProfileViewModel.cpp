@@ -1,0 +1,1158 @@
+#include "Screens/ProfileViewModel.h"
+
+#include "App/AppEnvironment.h"
+#include "Links/DestinationOpener.h"
+#include "Links/LinkRouter.h"
+#include "Links/QuickLinkPolicy.h"
+#include "Lists/StarredStore.h"
+#include "Lists/Tag.h"
+#include "Lists/TagCatalog.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Profiles/RecordEdits.h"
+#include "Records/PemmoError.h"
+#include "Records/Text.h"
+#include "Records/WritableField.h"
+#include "Settings/SettingsStore.h"
+#include "Shell/AppRouter.h"
+#include "Shell/PanelController.h"
+
+#include <QLocale>
+#include <QPointer>
+#include <QThread>
+#include <QUrl>
+#include <algorithm>
+
+namespace pemmo {
+namespace {
+
+QString kindTitle(Interaction::Kind kind) {
+    switch (kind) {
+    case Interaction::Kind::Note:
+        return ProfileViewModel::tr("Note");
+    case Interaction::Kind::Met:
+        return ProfileViewModel::tr("Met");
+    case Interaction::Kind::Message:
+        return ProfileViewModel::tr("Message");
+    case Interaction::Kind::Call:
+        return ProfileViewModel::tr("Call");
+    case Interaction::Kind::Email:
+        return ProfileViewModel::tr("Email");
+    case Interaction::Kind::Other:
+        return ProfileViewModel::tr("Other");
+    }
+    return {};
+}
+
+QString fieldTitle(const QString& field) {
+    static const QHash<QString, const char*> titles = {
+        {u"company"_qs, "Company"},
+        {u"jobTitle"_qs, "Job title"},
+        {u"team"_qs, "Team"},
+        {u"workLocation"_qs, "Work location"},
+        {u"school"_qs, "School"},
+        {u"major"_qs, "Major"},
+        {u"graduationYear"_qs, "Class of"},
+        {u"howWeMet"_qs, "How you met"},
+        {u"mutuals"_qs, "Mutual friends"},
+        {u"hometown"_qs, "Hometown"},
+        {u"currentCity"_qs, "Lives in"},
+        {u"email"_qs, "Email"},
+        {u"messageHandle"_qs, "Message handle"},
+        {u"findMyURL"_qs, "Find My link"},
+        {u"gmailTemplate"_qs, "Gmail template"},
+    };
+    const auto it = titles.constFind(field);
+    return it == titles.constEnd() ? field : ProfileViewModel::tr(*it);
+}
+
+QString joined(const QStringList& parts, const QString& separator) {
+    QStringList kept;
+    for (const QString& part : parts) {
+        if (!Text::isBlank(part))
+            kept.append(Text::trimmed(part));
+    }
+    return kept.join(separator);
+}
+
+QString dateText(const QDateTime& date, const QDateTime& now) {
+    const QLocale locale;
+    const QDate day = date.toLocalTime().date();
+    return day.year() == now.toLocalTime().date().year() ? locale.toString(day, u"d MMM"_qs)
+                                                         : locale.toString(day, u"d MMM yyyy"_qs);
+}
+
+QString birthdayText(const DateComponents& birthday) {
+    const QLocale locale;
+    const QString month = locale.monthName(birthday.month);
+    if (birthday.year)
+        return locale.toString(QDate(*birthday.year, birthday.month, birthday.day), QLocale::LongFormat);
+    return QStringLiteral("%1 %2").arg(birthday.day).arg(month);
+}
+
+const QString kPhonePrefix = QStringLiteral("phone:");
+const QString kEmailPrefix = QStringLiteral("email:");
+
+} // namespace
+
+ProfileViewModel::ProfileViewModel(AppEnvironment& environment, const QString& contactID, QObject* parent)
+    : QObject(parent)
+    , m_env(environment)
+    , m_contactID(contactID)
+    , m_circles(new ProfileRowsModel(this))
+    , m_rows(new ProfileRowsModel(this)) {
+    connect(&environment, &AppEnvironment::changeCountChanged, this, &ProfileViewModel::onEnvironmentChanged);
+    connect(&environment.settings(), &SettingsStore::aiEnabledChanged, this, &ProfileViewModel::rebuild);
+    connect(&environment.settings(), &SettingsStore::primaryActionChanged, this, &ProfileViewModel::rebuild);
+    reload();
+    loadReplacementPhoto();
+}
+
+ProfileViewModel::~ProfileViewModel() = default;
+
+// MARK: State
+
+void ProfileViewModel::onEnvironmentChanged() {
+    if (m_env.sync().photoVersion() != m_photoVersion)
+        loadReplacementPhoto();
+    if (m_active)
+        reload();
+    else
+        m_stale = true;
+}
+
+void ProfileViewModel::setActive(bool active) {
+    if (m_active == active)
+        return;
+    m_active = active;
+    if (active && (m_stale || m_seenChangeCount != m_env.changeCount()))
+        reload();
+    Q_EMIT activeChanged();
+}
+
+void ProfileViewModel::reload() {
+    m_stale = false;
+    m_seenChangeCount = m_env.changeCount();
+    m_profile = m_env.sync().profile(m_contactID);
+    rebuild();
+}
+
+QCoro::Task<void> ProfileViewModel::loadReplacementPhoto() {
+    QPointer<ProfileViewModel> self(this);
+    const int version = m_env.sync().photoVersion();
+    m_photoVersion = version;
+    auto task = m_env.sync().replacementPhoto(m_contactID);
+    std::optional<QByteArray> photo;
+    try {
+        photo = co_await task;
+    } catch (...) {
+        // Reading never fails the card: no photo is shown.
+    }
+    if (!self)
+        co_return;
+    m_replacementPhoto = std::move(photo);
+    rebuild();
+}
+
+QString ProfileViewModel::name() const {
+    return m_profile ? m_profile->person.displayName() : QString();
+}
+
+QString ProfileViewModel::initials() const {
+    return m_profile ? m_profile->person.initials() : QString();
+}
+
+QString ProfileViewModel::headline() const {
+    return m_profile ? m_profile->headline().value_or(QString()) : QString();
+}
+
+bool ProfileViewModel::isStarred() const {
+    return m_env.starred().isStarred(m_contactID);
+}
+
+QByteArray ProfileViewModel::photoData() const {
+    if (m_replacementPhoto)
+        return *m_replacementPhoto;
+    if (m_profile && m_profile->person.thumbnail)
+        return *m_profile->person.thumbnail;
+    return {};
+}
+
+QString ProfileViewModel::photoSource() const {
+    if (!m_replacementPhoto && !(m_profile && m_profile->person.thumbnail))
+        return {};
+    return QStringLiteral("image://pemmo/photo/%1?v=%2")
+        .arg(QString::fromLatin1(QUrl::toPercentEncoding(m_contactID)))
+        .arg(m_photoVersion);
+}
+
+QString ProfileViewModel::nameForMessages() const {
+    const QString display = name();
+    return display.isEmpty() ? QStringLiteral("this contact") : display;
+}
+
+QString ProfileViewModel::primaryActionTitle() const {
+    switch (m_env.settings().primaryAction()) {
+    case SettingsStore::PrimaryAction::Message:
+        return tr("Message");
+    case SettingsStore::PrimaryAction::Call:
+        return tr("Call");
+    case SettingsStore::PrimaryAction::Mail:
+        return tr("Mail");
+    }
+    return {};
+}
+
+std::optional<SelectableItem> ProfileViewModel::selectedItem() const {
+    if (m_selectedIndex < 0 || m_selectedIndex >= m_items.size())
+        return std::nullopt;
+    return m_items[m_selectedIndex];
+}
+
+QString ProfileViewModel::hint() const {
+    if (const auto item = selectedItem())
+        return item->hint;
+    return tr("↵ %1").arg(primaryActionTitle());
+}
+
+QString ProfileViewModel::selectedAccessibleName() const {
+    if (m_selectedIndex < 0 || m_selectedIndex >= m_itemAccessibleNames.size())
+        return {};
+    return m_itemAccessibleNames[m_selectedIndex];
+}
+
+// MARK: Rows
+
+void ProfileViewModel::rebuild() {
+    const QString previous = selectedItem() ? selectedItem()->id : QString();
+    QList<SelectableItem> items;
+    QStringList spoken;
+    QList<ProfileRow> chips;
+    QList<ProfileRow> rows;
+
+    const auto addItem = [&](ProfileRow row, ProfileAction action, const QString& hint) {
+        row.itemIndex = int(items.size());
+        items.append(SelectableItem{row.id, action, hint});
+        if (row.accessibleName.isEmpty())
+            row.accessibleName = joined({row.title, row.detail, row.trailing}, u", "_qs);
+        spoken.append(row.accessibleName + u". "_qs + hint);
+        return row;
+    };
+
+    if (m_profile) {
+        const Profile& profile = *m_profile;
+        const PemmoRecord& record = profile.record;
+        const QDateTime now = m_env.clock()();
+        const QString who = nameForMessages();
+
+        // Circles, in the header.
+        for (const QString& tagID : record.tags) {
+            const auto tag = m_env.tags().tagWithID(tagID);
+            ProfileRow chip;
+            chip.id = u"circle:"_qs + tagID;
+            chip.kind = u"circle"_qs;
+            chip.title = tag ? tag->name : TagCatalog::displayNameForID(tagID);
+            chip.colorIndex = tag ? tag->colorIndex : 0;
+            chip.accessibleName = tr("Circle %1").arg(chip.title);
+            chips.append(addItem(chip, ProfileAction::removeTag(chip.title),
+                                 tr("↵ Remove %1 from %2   Ctrl+Z undoes").arg(who, chip.title)));
+        }
+        {
+            ProfileRow add;
+            add.id = u"circle:add"_qs;
+            add.kind = u"addCircle"_qs;
+            add.title = record.tags.isEmpty() ? tr("Add circle") : tr("Add or remove circles");
+            chips.append(
+                addItem(add, ProfileAction::plain(ProfileAction::Kind::AddTag), tr("↵ Add a circle")));
+        }
+
+        // The briefing, until AI can write one.
+        {
+            ProfileRow card;
+            card.id = u"briefing"_qs;
+            card.section = tr("Briefing");
+            card.kind = u"briefing"_qs;
+            if (!m_env.settings().aiEnabled()) {
+                card.title = tr("AI is off");
+                card.detail = tr("Turn on AI features in Settings to see a briefing before you reach out.");
+                rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::ChangeAIProvider),
+                                    tr("↵ Open Settings")));
+            } else {
+                card.title = tr("No briefing yet");
+                card.detail = tr("Briefings arrive with a later version of Pemmo.");
+                rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::GenerateBriefing),
+                                    tr("↵ Write a briefing")));
+            }
+        }
+
+        // Links.
+        for (const QuickLink& link : record.links) {
+            ProfileRow row;
+            row.id = u"link:"_qs + link.id.toString(QUuid::WithoutBraces);
+            row.section = tr("Links");
+            row.kind = u"link"_qs;
+            row.title = link.title;
+            row.detail = link.url;
+            const auto digit = QuickLinkPolicy::digitShortcut(link.id, record.links);
+            row.trailing = digit ? QString::number(*digit) : QString();
+            row.accessibleName =
+                digit ? tr("%1, link, key %2").arg(link.title).arg(*digit) : tr("%1, link").arg(link.title);
+            rows.append(addItem(row, ProfileAction::link(link.id), tr("↵ Open   E Edit   Del Remove")));
+        }
+        {
+            ProfileRow add;
+            add.id = u"link:add"_qs;
+            add.section = tr("Links");
+            add.kind = u"command"_qs;
+            add.title = tr("Add link");
+            rows.append(addItem(add, ProfileAction::plain(ProfileAction::Kind::AddLink), tr("↵ Add a link")));
+        }
+
+        // Phones and e-mail addresses reach the person.
+        for (qsizetype i = 0; i < profile.person.phones.size(); ++i) {
+            const LabeledValue& phone = profile.person.phones[i];
+            if (Text::isBlank(phone.value))
+                continue;
+            ProfileRow row;
+            row.id = kPhonePrefix + QString::number(i);
+            row.section = tr("Phone");
+            row.kind = u"phone"_qs;
+            row.title = phone.value;
+            row.detail = phone.label;
+            rows.append(addItem(row, ProfileAction::plain(ProfileAction::Kind::Call), tr("↵ Call")));
+        }
+        for (qsizetype i = 0; i < profile.person.emails.size(); ++i) {
+            const LabeledValue& email = profile.person.emails[i];
+            if (Text::isBlank(email.value))
+                continue;
+            ProfileRow row;
+            row.id = kEmailPrefix + QString::number(i);
+            row.section = tr("Email");
+            row.kind = u"email"_qs;
+            row.title = email.value;
+            row.detail = email.label;
+            rows.append(addItem(row, ProfileAction::plain(ProfileAction::Kind::Mail), tr("↵ Write mail")));
+        }
+
+        // Details.
+        const Details& d = record.details;
+        const auto detail = [&](const QString& id, const QString& title, const QString& value,
+                                ProfileAction action = ProfileAction::plain(ProfileAction::Kind::EditDetails),
+                                QString hint = QString()) {
+            if (Text::isBlank(value))
+                return;
+            ProfileRow row;
+            row.id = u"detail:"_qs + id;
+            row.section = tr("Details");
+            row.kind = u"detail"_qs;
+            row.title = title;
+            row.detail = value;
+            rows.append(addItem(row, action, hint.isEmpty() ? tr("↵ Edit details") : hint));
+        };
+        detail(u"work"_qs, tr("Work"),
+               joined({joined({profile.role().value_or(QString()), profile.company().value_or(QString())},
+                              u" @ "_qs),
+                       d.team.value_or(QString()), d.workLocation.value_or(QString())},
+                      u" · "_qs));
+        detail(u"school"_qs, tr("School"),
+               joined({d.school.value_or(QString()), d.major.value_or(QString()),
+                       d.graduationYear ? tr("Class of %1").arg(*d.graduationYear) : QString()},
+                      u" · "_qs));
+        detail(u"howWeMet"_qs, tr("How you met"), d.howWeMet.value_or(QString()));
+        detail(u"mutuals"_qs, tr("Mutual friends"), d.mutuals.value_or(QString()));
+        detail(u"hometown"_qs, tr("Hometown"), d.hometown.value_or(QString()));
+        detail(u"currentCity"_qs, tr("Lives in"), d.currentCity.value_or(QString()));
+        const auto birthday = record.birthday ? record.birthday : profile.person.birthday;
+        detail(u"birthday"_qs, tr("Birthday"), birthday ? birthdayText(*birthday) : QString());
+        detail(u"email"_qs, tr("Email"), d.email.value_or(QString()));
+        detail(u"messageHandle"_qs, tr("Message handle"), record.messageHandle.value_or(QString()),
+               ProfileAction::plain(ProfileAction::Kind::Message), tr("↵ Message"));
+        detail(u"findMy"_qs, tr("Find My"), record.findMyURL.value_or(QString()),
+               ProfileAction::plain(ProfileAction::Kind::FindMy), tr("↵ Open the location"));
+        detail(u"gmail"_qs, tr("Gmail"), record.gmailTemplate.value_or(QString()),
+               ProfileAction::plain(ProfileAction::Kind::Gmail), tr("↵ Write in Gmail"));
+        if (!Text::isBlank(record.about)) {
+            ProfileRow row;
+            row.id = u"about"_qs;
+            row.section = tr("About");
+            row.kind = u"about"_qs;
+            row.title = Text::trimmed(record.about);
+            rows.append(
+                addItem(row, ProfileAction::plain(ProfileAction::Kind::EditDetails), tr("↵ Edit details")));
+        }
+        {
+            ProfileRow edit;
+            edit.id = u"detail:edit"_qs;
+            edit.section = tr("Details");
+            edit.kind = u"command"_qs;
+            edit.title = tr("Edit details");
+            rows.append(
+                addItem(edit, ProfileAction::plain(ProfileAction::Kind::EditDetails), tr("↵ Edit details")));
+        }
+
+        // The timeline, newest first.
+        {
+            ProfileRow log;
+            log.id = u"timeline:log"_qs;
+            log.section = tr("Timeline");
+            log.kind = u"command"_qs;
+            log.title = tr("Log interaction");
+            rows.append(addItem(log, ProfileAction::plain(ProfileAction::Kind::LogInteraction),
+                                tr("↵ Write what happened")));
+        }
+        QList<Interaction> entries = record.interactions;
+        std::stable_sort(entries.begin(), entries.end(),
+                         [](const Interaction& a, const Interaction& b) { return a.date > b.date; });
+        const qsizetype shown =
+            m_showsWholeTimeline ? entries.size() : std::min<qsizetype>(entries.size(), shortTimeline);
+        for (qsizetype i = 0; i < shown; ++i) {
+            const Interaction& entry = entries[i];
+            ProfileRow row;
+            row.id = u"entry:"_qs + entry.id.toString(QUuid::WithoutBraces);
+            row.section = tr("Timeline");
+            row.kind = u"entry"_qs;
+            row.title = entry.text;
+            row.detail = entry.source.kind == Interaction::Source::Kind::Auto
+                             ? tr("%1 · logged by Pemmo").arg(kindTitle(entry.kind))
+                             : kindTitle(entry.kind);
+            row.trailing = dateText(entry.date, now);
+            rows.append(addItem(row, ProfileAction::editMemory(entry.id), tr("↵ Edit   Del Delete")));
+        }
+        if (entries.size() > shortTimeline) {
+            ProfileRow toggle;
+            toggle.id = u"timeline:toggle"_qs;
+            toggle.section = tr("Timeline");
+            toggle.kind = u"toggle"_qs;
+            toggle.title = m_showsWholeTimeline ? tr("Show fewer entries") : tr("Show the whole timeline");
+            toggle.trailing =
+                m_showsWholeTimeline ? QString() : tr("%n more", nullptr, int(entries.size() - shown));
+            rows.append(addItem(toggle, ProfileAction::plain(ProfileAction::Kind::ToggleTimeline),
+                                tr("↵ %1").arg(toggle.title)));
+        }
+
+        // What changed, newest first, each undoable.
+        QList<FieldChange> changes = record.changes;
+        std::stable_sort(changes.begin(), changes.end(),
+                         [](const FieldChange& a, const FieldChange& b) { return a.date > b.date; });
+        for (qsizetype i = 0; i < std::min<qsizetype>(changes.size(), changesShown); ++i) {
+            const FieldChange& change = changes[i];
+            ProfileRow row;
+            row.id = u"change:"_qs + change.id.toString(QUuid::WithoutBraces);
+            row.section = tr("Changes");
+            row.kind = u"change"_qs;
+            row.title = fieldTitle(change.field);
+            row.detail = tr("%1 → %2").arg(change.oldValue.value_or(tr("(empty)")),
+                                           change.newValue.value_or(tr("(empty)")));
+            row.trailing = dateText(change.date, now);
+            rows.append(addItem(row, ProfileAction::revert(change.id), tr("↵ Undo this change")));
+        }
+
+        // Pemmo's own settings for the person.
+        {
+            ProfileRow optOut;
+            optOut.id = u"optOut"_qs;
+            optOut.section = tr("Privacy");
+            optOut.kind = u"optOut"_qs;
+            optOut.title = tr("Keep off cloud AI");
+            optOut.detail = tr("Nothing about %1 is sent to a cloud model.").arg(who);
+            optOut.checked = record.aiCloudOptOut;
+            optOut.accessibleName = optOut.title;
+            rows.append(optOut);
+        }
+        if (m_replacementPhoto) {
+            ProfileRow photo;
+            photo.id = u"photo"_qs;
+            photo.section = tr("Privacy");
+            photo.kind = u"photo"_qs;
+            photo.title = tr("Use address book photo");
+            photo.detail = tr("Show the address book's picture again.");
+            rows.append(addItem(photo, ProfileAction::plain(ProfileAction::Kind::UseContactsPhoto),
+                                tr("↵ Use the address book's photo")));
+        }
+    }
+
+    const int previousIndex = m_selectedIndex;
+    const int previousRow = selectedRow();
+    m_items = std::move(items);
+    m_itemAccessibleNames = std::move(spoken);
+    int selected = -1;
+    if (!previous.isEmpty()) {
+        for (int i = 0; i < m_items.size(); ++i) {
+            if (m_items[i].id == previous) {
+                selected = i;
+                break;
+            }
+        }
+        // The selected row went (a deleted entry): stay at its place.
+        if (selected < 0 && !m_items.isEmpty())
+            selected = std::min(m_selectedIndex, int(m_items.size()) - 1);
+    }
+    m_selectedIndex = selected;
+    for (ProfileRow& row : chips)
+        row.selected = row.itemIndex >= 0 && row.itemIndex == selected;
+    for (ProfileRow& row : rows)
+        row.selected = row.itemIndex >= 0 && row.itemIndex == selected;
+    m_circles->setRows(std::move(chips));
+    m_rows->setRows(std::move(rows));
+    Q_EMIT changed();
+    if (m_selectedIndex != previousIndex || selectedRow() != previousRow)
+        Q_EMIT selectionChanged();
+    Q_EMIT hintChanged();
+    if (m_editingCircles)
+        updateSuggestions();
+}
+
+void ProfileViewModel::setSelectedIndex(int index) {
+    index = std::clamp(index, -1, int(m_items.size()) - 1);
+    if (index == m_selectedIndex)
+        return;
+    m_selectedIndex = index;
+    for (ProfileRowsModel* model : {m_circles, m_rows}) {
+        QList<ProfileRow> rows = model->rows();
+        for (ProfileRow& row : rows)
+            row.selected = row.itemIndex >= 0 && row.itemIndex == index;
+        model->setRows(std::move(rows));
+    }
+    Q_EMIT selectionChanged();
+    Q_EMIT hintChanged();
+}
+
+void ProfileViewModel::select(int index) {
+    setSelectedIndex(index);
+}
+
+void ProfileViewModel::moveSelection(int delta) {
+    if (m_items.isEmpty())
+        return;
+    // Above the first row is "nothing selected", where Return runs the primary action.
+    setSelectedIndex(std::clamp(m_selectedIndex + delta, -1, int(m_items.size()) - 1));
+}
+
+// MARK: Actions
+
+QCoro::Task<void> ProfileViewModel::perform(ProfileAction action) {
+    Q_ASSERT(thread() == QThread::currentThread());
+    using Kind = ProfileAction::Kind;
+    AppRouter& router = m_env.router();
+    switch (action.kind) {
+    case Kind::Link:
+        co_await openLink(action.item);
+        break;
+    case Kind::EditLink:
+        router.push(Route::quickLinkForm(m_contactID, action.item));
+        break;
+    case Kind::DeleteLink:
+        co_await deleteLink(action.item);
+        break;
+    case Kind::EditMemory:
+        router.push(Route::editInteraction(m_contactID, action.item));
+        break;
+    case Kind::DeleteMemory:
+        confirmDeleteMemory(action.item);
+        break;
+    case Kind::Revert:
+        co_await revert(action.item);
+        break;
+    case Kind::RemoveTag:
+        co_await removeTag(action.circleName);
+        break;
+    case Kind::Back:
+        router.pop();
+        break;
+    case Kind::ToggleStar:
+        toggleStar();
+        break;
+    case Kind::Message:
+        co_await message();
+        break;
+    case Kind::Call:
+        co_await callNumber(m_profile ? m_profile->phone() : std::nullopt);
+        break;
+    case Kind::Mail:
+        co_await mailAddress(m_profile ? m_profile->email() : std::nullopt);
+        break;
+    case Kind::Gmail:
+        co_await gmail();
+        break;
+    case Kind::FindMy:
+        co_await findMy();
+        break;
+    case Kind::Draft:
+        if (!refuseWithoutAI(tr("Turn on AI features in Settings to draft a message.")))
+            router.showInfo(tr("Drafting comes with the AI features in a later version of Pemmo."));
+        break;
+    case Kind::GenerateBriefing:
+        if (!refuseWithoutAI(tr("Turn on AI features in Settings to write a briefing.")))
+            router.showInfo(tr("Briefings come with the AI features in a later version of Pemmo."));
+        break;
+    case Kind::ChangeAIProvider:
+        if (m_env.openSettingsAction)
+            m_env.openSettingsAction();
+        else
+            router.showInfo(
+                tr("The settings window comes with a later version of Pemmo; AI stays off until then."));
+        break;
+    case Kind::AddLink:
+        router.push(Route::quickLinkForm(m_contactID));
+        break;
+    case Kind::EditDetails:
+        router.push(Route::contactFormEdit(m_contactID));
+        break;
+    case Kind::LogInteraction:
+        router.push(Route::logInteraction(m_contactID));
+        break;
+    case Kind::ToggleTimeline:
+        m_showsWholeTimeline = !m_showsWholeTimeline;
+        rebuild();
+        break;
+    case Kind::AddTag:
+        startEditingCircles();
+        break;
+    case Kind::Capture:
+        if (!refuseWithoutAI(QStringLiteral("Turn on AI features in Settings to use Quick capture.")))
+            router.push(Route::capture(std::nullopt, m_contactID));
+        break;
+    case Kind::UseContactsPhoto:
+        co_await useContactsPhoto();
+        break;
+    }
+}
+
+QCoro::Task<void> ProfileViewModel::performPrimary() {
+    switch (m_env.settings().primaryAction()) {
+    case SettingsStore::PrimaryAction::Message:
+        return perform(ProfileAction::plain(ProfileAction::Kind::Message));
+    case SettingsStore::PrimaryAction::Call:
+        return perform(ProfileAction::plain(ProfileAction::Kind::Call));
+    case SettingsStore::PrimaryAction::Mail:
+        return perform(ProfileAction::plain(ProfileAction::Kind::Mail));
+    }
+    return perform(ProfileAction::plain(ProfileAction::Kind::Message));
+}
+
+QCoro::Task<void> ProfileViewModel::activate(int index) {
+    if (index < 0 || index >= m_items.size() || !m_profile)
+        co_return;
+    const SelectableItem item = m_items[index];
+    // A phone or e-mail row reaches that number or address, not only the first one.
+    if (item.id.startsWith(kPhonePrefix)) {
+        const auto phones = m_profile->person.phones;
+        const int at = item.id.mid(kPhonePrefix.size()).toInt();
+        co_await callNumber(at < phones.size() ? std::optional<QString>(phones[at].value) : std::nullopt);
+        co_return;
+    }
+    if (item.id.startsWith(kEmailPrefix)) {
+        const auto emails = m_profile->person.emails;
+        const int at = item.id.mid(kEmailPrefix.size()).toInt();
+        co_await mailAddress(at < emails.size() ? std::optional<QString>(emails[at].value) : std::nullopt);
+        co_return;
+    }
+    co_await perform(item.action);
+}
+
+void ProfileViewModel::run(const QString& actionName) {
+    const auto kind = ProfileAction::kindFromName(actionName);
+    if (!kind || ProfileAction::hasPayload(*kind)) {
+        qWarning("ProfileViewModel: no action named %s", qPrintable(actionName));
+        return;
+    }
+    perform(ProfileAction::plain(*kind));
+}
+
+void ProfileViewModel::activateItem(int index) {
+    setSelectedIndex(index);
+    activate(index);
+}
+
+void ProfileViewModel::deleteItem(int index) {
+    if (index < 0 || index >= m_items.size())
+        return;
+    if (const auto action = deleteCounterpart(m_items[index]))
+        perform(*action);
+}
+
+void ProfileViewModel::editItem(int index) {
+    if (index < 0 || index >= m_items.size())
+        return;
+    if (const auto action = editCounterpart(m_items[index]))
+        perform(*action);
+}
+
+std::optional<ProfileAction> ProfileViewModel::deleteCounterpart(const SelectableItem& item) const {
+    switch (item.action.kind) {
+    case ProfileAction::Kind::Link:
+    case ProfileAction::Kind::EditLink:
+        return ProfileAction::deleteLink(item.action.item);
+    case ProfileAction::Kind::EditMemory:
+        return ProfileAction::deleteMemory(item.action.item);
+    case ProfileAction::Kind::RemoveTag:
+        return item.action;
+    default:
+        return std::nullopt;
+    }
+}
+
+std::optional<ProfileAction> ProfileViewModel::editCounterpart(const SelectableItem& item) const {
+    switch (item.action.kind) {
+    case ProfileAction::Kind::Link:
+        return ProfileAction::editLink(item.action.item);
+    case ProfileAction::Kind::EditMemory:
+        return item.action;
+    default:
+        return std::nullopt;
+    }
+}
+
+QCoro::Task<void> ProfileViewModel::open(std::optional<QString> address,
+                                         std::optional<std::pair<Interaction::Kind, QString>> log,
+                                         bool background) {
+    QPointer<ProfileViewModel> self(this);
+    DestinationOpener* opener = m_env.destinationOpener();
+    if (!opener) {
+        m_env.router().showError(tr("Pemmo cannot open addresses here."));
+        co_return;
+    }
+    // In the background the panel keeps the keyboard while the browser's window comes up.
+    if (background) {
+        if (PanelController* panel = m_env.panel())
+            panel->holdFocus();
+    }
+    auto opening = opener->open(*address, DestinationOpener::Options{background});
+    const std::optional<QString> problem = co_await opening;
+    if (!self)
+        co_return;
+    if (problem) {
+        m_env.router().showError(*problem);
+        co_return;
+    }
+    if (log && m_env.settings().autoLogInteractions()) {
+        Interaction entry;
+        entry.id = QUuid::createUuid();
+        entry.date = m_env.clock()();
+        entry.kind = log->first;
+        entry.text = log->second;
+        entry.source = Interaction::Source::automatic();
+        auto adding = m_env.sync().addInteraction(m_contactID, entry);
+        co_await adding;
+    }
+}
+
+QCoro::Task<void> ProfileViewModel::message() {
+    const auto handle = m_profile ? m_profile->messageHandle() : std::nullopt;
+    const auto address = handle ? LinkRouter::messagesURL(*handle) : std::nullopt;
+    if (!address) {
+        m_env.router().showError(QStringLiteral("No message handle for ") + nameForMessages());
+        co_return;
+    }
+    co_await open(address, std::pair(Interaction::Kind::Message, QStringLiteral("Opened Messages")), false);
+}
+
+QCoro::Task<void> ProfileViewModel::callNumber(std::optional<QString> number) {
+    const auto address = number ? LinkRouter::callURL(*number) : std::nullopt;
+    if (!address) {
+        m_env.router().showError(QStringLiteral("No phone number for ") + nameForMessages());
+        co_return;
+    }
+    co_await open(address, std::pair(Interaction::Kind::Call, QStringLiteral("Called")), false);
+}
+
+QCoro::Task<void> ProfileViewModel::mailAddress(std::optional<QString> email) {
+    const auto address = email ? LinkRouter::mailURL(*email) : std::nullopt;
+    if (!address) {
+        m_env.router().showError(QStringLiteral("No email address for ") + nameForMessages());
+        co_return;
+    }
+    co_await open(address, std::pair(Interaction::Kind::Email, QStringLiteral("Opened Mail")), false);
+}
+
+QCoro::Task<void> ProfileViewModel::gmail() {
+    const auto templateText = m_profile ? m_profile->record.gmailTemplate : std::nullopt;
+    if (Text::isBlank(templateText)) {
+        m_env.router().showError(QStringLiteral("No Gmail template for ") + nameForMessages());
+        co_return;
+    }
+    const auto email = m_profile->email();
+    if (!email) {
+        m_env.router().showError(QStringLiteral("No email address for ") + nameForMessages());
+        co_return;
+    }
+    const auto address = LinkRouter::gmailURL(*templateText, *email);
+    if (!address) {
+        m_env.router().showError(QStringLiteral("\u201C") + *templateText +
+                                 QStringLiteral("\u201D is not a link Pemmo can open."));
+        co_return;
+    }
+    co_await open(address, std::pair(Interaction::Kind::Email, QStringLiteral("Opened Gmail")),
+                  m_env.settings().openLinksInBackground());
+}
+
+QCoro::Task<void> ProfileViewModel::findMy() {
+    const auto link = m_profile ? m_profile->record.findMyURL : std::nullopt;
+    if (Text::isBlank(link)) {
+        m_env.router().showError(QStringLiteral("No Find My link for ") + nameForMessages());
+        co_return;
+    }
+    const auto address = LinkRouter::webURL(*link);
+    if (!address) {
+        m_env.router().showError(QStringLiteral("\u201C") + *link +
+                                 QStringLiteral("\u201D is not a link Pemmo can open."));
+        co_return;
+    }
+    co_await open(address, std::nullopt, m_env.settings().openLinksInBackground());
+}
+
+QCoro::Task<void> ProfileViewModel::openLink(QUuid linkID) {
+    if (!m_profile)
+        co_return;
+    const auto& links = m_profile->record.links;
+    const auto it =
+        std::find_if(links.cbegin(), links.cend(), [&](const QuickLink& l) { return l.id == linkID; });
+    if (it == links.cend())
+        co_return;
+    const auto address = LinkRouter::webURL(it->url);
+    if (!address) {
+        m_env.router().showError(QStringLiteral("\u201C") + it->url +
+                                 QStringLiteral("\u201D is not a link Pemmo can open."));
+        co_return;
+    }
+    co_await open(address, std::nullopt, m_env.settings().openLinksInBackground());
+}
+
+QCoro::Task<void> ProfileViewModel::deleteLink(QUuid linkID) {
+    if (!m_profile)
+        co_return;
+    const auto& links = m_profile->record.links;
+    const auto at =
+        std::find_if(links.cbegin(), links.cend(), [&](const QuickLink& l) { return l.id == linkID; });
+    if (at == links.cend())
+        co_return;
+    const QuickLink removed = *at;
+    const qsizetype position = at - links.cbegin();
+    QPointer<ProfileViewModel> self(this);
+    auto removing = m_env.sync().removeLink(m_contactID, linkID);
+    co_await removing;
+    if (!self)
+        co_return;
+    const QString id = m_contactID;
+    AppEnvironment* env = &m_env;
+    m_env.router().showBanner(
+        BannerState::success(tr("Removed the link \u201C%1\u201D.").arg(removed.title))
+            .withAction(tr("Undo"), QKeyCombination(Qt::ControlModifier, Qt::Key_Z),
+                        [env, id, removed, position] {
+                            env->sync().updateRecord(id, [removed, position](PemmoRecord& record) {
+                                if (std::none_of(record.links.cbegin(), record.links.cend(),
+                                                 [&](const QuickLink& l) { return l.id == removed.id; }))
+                                    record.links.insert(std::min(position, record.links.size()), removed);
+                            });
+                        }));
+}
+
+void ProfileViewModel::confirmDeleteMemory(QUuid entryID) {
+    ConfirmRequest request;
+    request.title = QStringLiteral("Delete memory?");
+    request.message = QStringLiteral("This removes your saved text from the timeline and search.");
+    request.confirmTitle = QStringLiteral("Delete");
+    request.destructive = true;
+    QPointer<ProfileViewModel> self(this);
+    request.onConfirm = [self, entryID] {
+        if (self)
+            self->deleteMemory(entryID);
+    };
+    m_env.router().present(request);
+}
+
+QCoro::Task<void> ProfileViewModel::deleteMemory(QUuid entryID) {
+    QPointer<ProfileViewModel> self(this);
+    AppEnvironment* env = &m_env;
+    bool failed = false;
+    try {
+        auto removing = m_env.sync().commitRecord(
+            m_contactID, [entryID](PemmoRecord& record) { RecordEdits::removeInteraction(record, entryID); });
+        co_await removing;
+    } catch (...) {
+        failed = true;
+    }
+    if (failed)
+        env->router().showError(QStringLiteral("Could not delete this memory. Try again."));
+    else if (self)
+        env->router().showSuccess(tr("Memory deleted."));
+}
+
+QCoro::Task<void> ProfileViewModel::revert(QUuid changeID) {
+    if (!m_profile)
+        co_return;
+    const auto& changes = m_profile->record.changes;
+    const auto it = std::find_if(changes.cbegin(), changes.cend(),
+                                 [&](const FieldChange& c) { return c.id == changeID; });
+    if (it == changes.cend())
+        co_return;
+    const auto field = WritableFields::fromName(it->field);
+    if (!field) {
+        m_env.router().showError(tr("Pemmo cannot undo a change of \u201C%1\u201D.").arg(it->field));
+        co_return;
+    }
+    const FieldChange change = *it;
+    QPointer<ProfileViewModel> self(this);
+    AppEnvironment* env = &m_env;
+    auto setting = m_env.sync().setField(m_contactID, *field, change.oldValue, Interaction::Source::user());
+    co_await setting;
+    if (self)
+        env->router().showSuccess(
+            change.oldValue
+                ? tr("%1 is \u201C%2\u201D again.").arg(fieldTitle(change.field), *change.oldValue)
+                : tr("%1 is empty again.").arg(fieldTitle(change.field)));
+}
+
+QCoro::Task<void> ProfileViewModel::removeTag(QString name) {
+    if (!m_profile)
+        co_return;
+    // The record keeps ids; the action names the circle. A circle's id is its normalised name, but an
+    // id the catalogue names differently is found through its catalogue entry.
+    const QString normalized = Tag::normalizedID(name);
+    QString tagID;
+    for (const QString& id : m_profile->record.tags) {
+        const auto tag = m_env.tags().tagWithID(id);
+        if (id == normalized || (tag && tag->name == name)) {
+            tagID = id;
+            break;
+        }
+    }
+    if (tagID.isEmpty())
+        co_return;
+    const qsizetype position = m_profile->record.tags.indexOf(tagID);
+    AppEnvironment* env = &m_env;
+    const QString contact = m_contactID;
+    auto removing = m_env.sync().removeTag(m_contactID, tagID);
+    co_await removing;
+    env->router().showBanner(
+        BannerState::success(tr("Removed from \u201C%1\u201D.").arg(name))
+            .withAction(tr("Undo"), QKeyCombination(Qt::ControlModifier, Qt::Key_Z),
+                        [env, contact, tagID, position] {
+                            env->sync().updateRecord(contact, [tagID, position](PemmoRecord& record) {
+                                if (!record.tags.contains(tagID))
+                                    record.tags.insert(std::min(position, record.tags.size()), tagID);
+                            });
+                        }));
+}
+
+void ProfileViewModel::toggleStar() {
+    try {
+        m_env.starred().toggle(m_contactID);
+    } catch (const PemmoError& error) {
+        if (error.errorCase() == PemmoError::Case::StarredLimitReached)
+            m_env.router().showError(error.message());
+        else
+            m_env.router().showError(QStringLiteral("That contact could not be starred."));
+        return;
+    } catch (...) {
+        m_env.router().showError(QStringLiteral("That contact could not be starred."));
+        return;
+    }
+    rebuild();
+}
+
+QCoro::Task<void> ProfileViewModel::useContactsPhoto() {
+    AppEnvironment* env = &m_env;
+    bool failed = false;
+    try {
+        auto resetting = m_env.sync().resetPhoto(m_contactID);
+        co_await resetting;
+    } catch (...) {
+        failed = true;
+    }
+    if (failed)
+        env->router().showError(QStringLiteral("That photo could not be restored."));
+}
+
+void ProfileViewModel::setAICloudOptOut(bool optOut) {
+    m_env.sync().setAICloudOptOut(m_contactID, optOut);
+}
+
+bool ProfileViewModel::refuseWithoutAI(const QString& whenOff) {
+    if (m_env.settings().aiEnabled())
+        return false;
+    m_env.router().showError(whenOff);
+    return true;
+}
+
+// MARK: Circles
+
+void ProfileViewModel::startEditingCircles() {
+    m_editingCircles = true;
+    m_circleQuery.clear();
+    updateSuggestions();
+}
+
+void ProfileViewModel::stopEditingCircles() {
+    if (!m_editingCircles)
+        return;
+    m_editingCircles = false;
+    m_circleQuery.clear();
+    m_circleSuggestions.clear();
+    m_selectedSuggestion = -1;
+    Q_EMIT circleEditingChanged();
+}
+
+void ProfileViewModel::setCircleQuery(const QString& query) {
+    if (m_circleQuery == query)
+        return;
+    m_circleQuery = query;
+    updateSuggestions();
+}
+
+void ProfileViewModel::updateSuggestions() {
+    QSet<QString> carried;
+    if (m_profile)
+        carried = QSet<QString>(m_profile->record.tags.cbegin(), m_profile->record.tags.cend());
+    m_circleSuggestions.clear();
+    for (const Tag& tag : m_env.tags().suggestions(m_circleQuery, carried))
+        m_circleSuggestions.append(tag.name);
+    m_selectedSuggestion = m_circleSuggestions.isEmpty() || Text::isBlank(m_circleQuery) ? -1 : 0;
+    Q_EMIT circleEditingChanged();
+}
+
+void ProfileViewModel::addCircle(const QString& name) {
+    addCircleNamed(name);
+}
+
+QCoro::Task<void> ProfileViewModel::addCircleNamed(QString name) {
+    if (Text::isBlank(name))
+        co_return;
+    const Tag tag = m_env.tags().findOrCreate(name);
+    QPointer<ProfileViewModel> self(this);
+    auto adding = m_env.sync().addTag(m_contactID, tag.id);
+    co_await adding;
+    if (!self)
+        co_return;
+    m_circleQuery.clear();
+    updateSuggestions();
+}
+
+void ProfileViewModel::showActions() {
+    AppRouter& router = m_env.router();
+    if (router.showsActions())
+        router.dismissOverlay();
+    else
+        router.present(ActionContext::profile(m_contactID));
+}
+
+// MARK: Keys
+
+KeyResult ProfileViewModel::handleKey(const KeyEvent& event) {
+    if (m_editingCircles) {
+        if (event.isPlain(Qt::Key_Escape)) {
+            stopEditingCircles();
+            return KeyResult::Handled;
+        }
+        if (event.isPlain(Qt::Key_Down) || event.isPlain(Qt::Key_Up)) {
+            if (!m_circleSuggestions.isEmpty()) {
+                const int delta = event.key == Qt::Key_Down ? 1 : -1;
+                m_selectedSuggestion =
+                    std::clamp(m_selectedSuggestion + delta, -1, int(m_circleSuggestions.size()) - 1);
+                Q_EMIT circleEditingChanged();
+            }
+            return KeyResult::Handled;
+        }
+        if (event.isPlain(Qt::Key_Return) || event.isPlain(Qt::Key_Enter)) {
+            const QString name =
+                m_selectedSuggestion >= 0 ? m_circleSuggestions[m_selectedSuggestion] : m_circleQuery;
+            if (Text::isBlank(name))
+                stopEditingCircles();
+            else
+                addCircleNamed(name);
+            return KeyResult::Handled;
+        }
+        return KeyResult::Pass; // typing goes to the circle field
+    }
+
+    const auto perform = [this](ProfileAction::Kind kind) {
+        this->perform(ProfileAction::plain(kind));
+        return KeyResult::Handled;
+    };
+
+    if (event.hasControl()) {
+        using K = ProfileAction::Kind;
+        if (event.isCommand(u'k')) {
+            showActions();
+            return KeyResult::Handled;
+        }
+        if (event.isCommand(u'm'))
+            return perform(K::Message);
+        if (event.isCommand(u'p'))
+            return perform(K::Call);
+        if (event.isCommand(u'e'))
+            return perform(K::Mail);
+        if (event.isCommand(u'g'))
+            return perform(K::Gmail);
+        if (event.isCommand(u'f'))
+            return perform(K::FindMy);
+        if (event.isCommand(u'j'))
+            return perform(K::LogInteraction);
+        if (event.isCommand(u's'))
+            return perform(K::ToggleStar);
+        if (event.isCommand(u'l'))
+            return perform(K::AddLink);
+        if (event.isCommand(u'd'))
+            return perform(K::EditDetails);
+        if (event.isCommand(u't'))
+            return perform(K::AddTag);
+        if (event.isCommand(u'n'))
+            return perform(K::Capture);
+        if (event.isCommand(u'['))
+            return perform(K::Back);
+        if (event.key == Qt::Key_Backspace && selectedItem()) {
+            if (const auto action = deleteCounterpart(*selectedItem()))
+                this->perform(*action);
+            return KeyResult::Handled;
+        }
+        return KeyResult::Pass;
+    }
+
+    if (event.isPlain(Qt::Key_Up) || event.isPlain(Qt::Key_Down)) {
+        moveSelection(event.key == Qt::Key_Down ? 1 : -1);
+        return KeyResult::Handled;
+    }
+    if (event.isPlain(Qt::Key_Return) || event.isPlain(Qt::Key_Enter)) {
+        if (m_selectedIndex >= 0)
+            activate(m_selectedIndex);
+        else
+            performPrimary();
+        return KeyResult::Handled;
+    }
+    if (event.isPlain(Qt::Key_Escape) || event.isPlain(Qt::Key_Backspace) ||
+        (event.key == Qt::Key_Left && event.modifiers.testFlag(Qt::AltModifier)))
+        return perform(ProfileAction::Kind::Back);
+    if (event.isPlain(Qt::Key_Delete)) {
+        if (const auto item = selectedItem()) {
+            if (const auto action = deleteCounterpart(*item)) {
+                this->perform(*action);
+                return KeyResult::Handled;
+            }
+        }
+        return KeyResult::Pass;
+    }
+    if (event.characters == u"e" && !event.modifiers.testFlag(Qt::ShiftModifier) &&
+        event.modifiers == Qt::NoModifier) {
+        if (const auto item = selectedItem()) {
+            if (const auto action = editCounterpart(*item)) {
+                this->perform(*action);
+                return KeyResult::Handled;
+            }
+        }
+        return KeyResult::Pass;
+    }
+    // 1 to 9 open the X and custom links in the order the card shows them.
+    if (event.characters.size() == 1 && event.characters.at(0) >= u'1' && event.characters.at(0) <= u'9' &&
+        !(event.modifiers & (Qt::AltModifier | Qt::MetaModifier))) {
+        const int digit = event.characters.at(0).digitValue();
+        if (m_profile) {
+            if (const auto link = QuickLinkPolicy::linkForDigit(digit, m_profile->record.links)) {
+                this->perform(ProfileAction::link(link->id));
+                return KeyResult::Handled;
+            }
+        }
+        return KeyResult::Pass;
+    }
+    return KeyResult::Pass;
+}
+
+} // namespace pemmo

@@ -1,0 +1,210 @@
+#include "Shell/AppShell.h"
+
+#include "App/AppEnvironment.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Screens/InteractionFormViewModel.h"
+#include "Screens/ProfileViewModel.h"
+#include "Screens/QuickLinkFormViewModel.h"
+#include "Settings/SettingsStore.h"
+#include "Shell/ActionPanelViewModel.h"
+#include "Shell/AppRouter.h"
+#include "Shell/KeyEventRouter.h"
+#include "Shell/PanelController.h"
+#include "Shell/SearchCommands.h"
+#include "Shell/SearchResultsModel.h"
+
+#include <QQmlEngine>
+
+// The module's type registration, generated into this library; the object that holds it is only
+// linked in when something refers to it.
+void qml_register_types_Pemmo();
+
+namespace pemmo {
+
+AppShell::AppShell(AppEnvironment* environment, QObject* parent)
+    : QObject(parent) {
+    setEnvironment(environment);
+}
+
+AppShell::~AppShell() = default;
+
+namespace {
+const char* const kShellProperty = "pemmoShell";
+}
+
+void AppShell::attach(QQmlEngine& engine, AppShell& shell) {
+    // Refer to the registration so the linker keeps it; the engine runs it when QML imports Pemmo.
+    volatile auto registration = &::qml_register_types_Pemmo;
+    Q_UNUSED(registration);
+    QQmlEngine::setObjectOwnership(&shell, QQmlEngine::CppOwnership);
+    engine.setProperty(kShellProperty, QVariant::fromValue(&shell));
+}
+
+AppShell* AppShell::create(QQmlEngine* engine, QJSEngine*) {
+    if (auto* shell = engine->property(kShellProperty).value<AppShell*>())
+        return shell;
+    return new AppShell(nullptr); // owned by the engine
+}
+
+void AppShell::setEnvironment(AppEnvironment* environment) {
+    if (m_env == environment)
+        return;
+    if (m_env) {
+        disconnect(m_env, nullptr, this, nullptr);
+        disconnect(&m_env->router(), nullptr, this, nullptr);
+    }
+    m_actionPanel.reset();
+    m_searchCommands.reset();
+    m_results.reset();
+    m_env = environment;
+    if (environment) {
+        m_results = std::make_unique<SearchResultsModel>(environment->search());
+        m_searchCommands = std::make_unique<SearchCommands>(*environment);
+        connect(environment, &AppEnvironment::changeCountChanged, this, &AppShell::changeCountChanged);
+        connect(environment, &AppEnvironment::hotkeyGlyphsChanged, this, &AppShell::hotkeyChanged);
+        connect(&environment->router(), &AppRouter::overlayChanged, this, &AppShell::onOverlayChanged);
+    }
+    Q_EMIT environmentChanged();
+    Q_EMIT actionPanelChanged();
+    Q_EMIT changeCountChanged();
+    Q_EMIT hotkeyChanged();
+}
+
+AppEnvironment* AppShell::environment() const {
+    return m_env;
+}
+
+AppRouter* AppShell::router() const {
+    return m_env ? &m_env->router() : nullptr;
+}
+
+KeyEventRouter* AppShell::keys() const {
+    return m_env ? &m_env->keys() : nullptr;
+}
+
+SettingsStore* AppShell::settings() const {
+    return m_env ? &m_env->settings() : nullptr;
+}
+
+int AppShell::changeCount() const {
+    return m_env ? m_env->changeCount() : 0;
+}
+
+QString AppShell::hotkeyGlyphs() const {
+    return m_env ? m_env->hotkeyGlyphs() : QString();
+}
+
+void AppShell::onOverlayChanged() {
+    const auto context = m_env->router().actionContext();
+    if (!context) {
+        if (!m_actionPanel)
+            return;
+        // Deleted later: the change may come from inside one of the panel's own commands.
+        m_actionPanel.release()->deleteLater();
+        Q_EMIT actionPanelChanged();
+        return;
+    }
+    if (m_actionPanel && m_actionPanel->context() == *context)
+        return;
+    if (m_actionPanel)
+        m_actionPanel.release()->deleteLater();
+    m_actionPanel = std::make_unique<ActionPanelViewModel>(*context, *m_env);
+    Q_EMIT actionPanelChanged();
+}
+
+void AppShell::setDark(bool dark) {
+    if (m_dark == dark)
+        return;
+    m_dark = dark;
+    Q_EMIT darkChanged();
+}
+
+void AppShell::setHotkeyProblem(const QString& problem) {
+    if (m_hotkeyProblem == problem)
+        return;
+    m_hotkeyProblem = problem;
+    Q_EMIT hotkeyChanged();
+}
+
+bool AppShell::panelVisible() const {
+    return m_panel && m_panel->isVisible();
+}
+
+void AppShell::setPanel(PanelController* panel) {
+    if (m_panel)
+        disconnect(m_panel, nullptr, this, nullptr);
+    m_panel = panel;
+    if (panel) {
+        connect(panel, &PanelController::visibleChanged, this, &AppShell::checkCompositor);
+        connect(panel, &PanelController::visibleChanged, this, &AppShell::panelVisibleChanged);
+    }
+    checkCompositor();
+    Q_EMIT panelVisibleChanged();
+}
+
+void AppShell::setCompositorCheck(std::function<bool()> check) {
+    m_compositorCheck = std::move(check);
+    checkCompositor();
+}
+
+void AppShell::checkCompositor() {
+    const bool translucent = m_compositorCheck && m_compositorCheck();
+    if (m_translucent == translucent)
+        return;
+    m_translucent = translucent;
+    Q_EMIT translucentChanged();
+}
+
+ProfileViewModel* AppShell::profileModel(const QString& contactID) const {
+    if (!m_env || contactID.isEmpty())
+        return nullptr;
+    ProfileViewModel* model = &m_env->profileModel(contactID);
+    QQmlEngine::setObjectOwnership(model, QQmlEngine::CppOwnership);
+    return model;
+}
+
+InteractionFormViewModel* AppShell::interactionForm(const QString& contactID, const QString& entryID) {
+    if (!m_env)
+        return nullptr;
+    const QUuid entry(entryID);
+    auto* form =
+        new InteractionFormViewModel(*m_env, contactID, entry.isNull() ? std::nullopt : std::optional(entry));
+    QQmlEngine::setObjectOwnership(form, QQmlEngine::JavaScriptOwnership);
+    return form;
+}
+
+QuickLinkFormViewModel* AppShell::quickLinkForm(const QString& contactID, const QString& linkID) {
+    if (!m_env)
+        return nullptr;
+    const QUuid link(linkID);
+    auto* form =
+        new QuickLinkFormViewModel(*m_env, contactID, link.isNull() ? std::nullopt : std::optional(link));
+    QQmlEngine::setObjectOwnership(form, QQmlEngine::JavaScriptOwnership);
+    return form;
+}
+
+QString AppShell::displayName(const QString& contactID) const {
+    if (!m_env)
+        return {};
+    const auto profile = m_env->sync().profile(contactID);
+    return profile ? profile->person.displayName() : QString();
+}
+
+QString AppShell::takePendingSuggestedName() const {
+    return m_env ? m_env->router().takePendingSuggestedName().value_or(QString()) : QString();
+}
+
+void AppShell::hidePanel() {
+    if (m_panel)
+        m_panel->hide();
+}
+
+KeyResult AppShell::handleKey(const KeyEvent& event) {
+    if (event.isPlain(Qt::Key_Escape)) {
+        hidePanel();
+        return KeyResult::Handled;
+    }
+    return KeyResult::Pass;
+}
+
+} // namespace pemmo

@@ -1,0 +1,116 @@
+// Logging what happened with a person, or editing an entry of their timeline. Control-Return saves,
+// Escape cancels.
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Pemmo
+
+PanelScreen {
+    id: screen
+
+    readonly property InteractionFormViewModel form: Shell.interactionForm(screenRoute.contactID, screenRoute.itemID)
+
+    hints: [["Ctrl+↵", qsTr("Save")], ["Esc", qsTr("Cancel")]]
+
+    function describe(): var {
+        return { title: titleLabel.text, text: textArea.text, error: errorLabel.visible ? errorLabel.text : "",
+                 focused: textArea.activeFocus, visible: screen.visible }
+    }
+
+    Component.onCompleted: textArea.forceActiveFocus()
+    onActiveFocusChanged: if (activeFocus && !textArea.activeFocus && !kind.activeFocus) textArea.forceActiveFocus()
+
+    KeyHandler {
+        router: Shell.keys
+        priority: 30
+        active: screen.takesKeys
+        target: screen.form
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: Theme.margin * 1.5
+        spacing: Theme.gap * 1.5
+
+        Text {
+            id: titleLabel
+            text: screen.form.personName !== "" ? qsTr("%1 · %2").arg(screen.form.title).arg(screen.form.personName)
+                                                 : screen.form.title
+            color: Theme.text
+            font.pointSize: Theme.titleSize
+            font.weight: Font.DemiBold
+            elide: Text.ElideRight
+            Layout.fillWidth: true
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
+        }
+        RowLayout {
+            spacing: Theme.gap
+            Text {
+                text: qsTr("Kind")
+                color: Theme.secondaryText
+                font.pointSize: Theme.bodySize
+            }
+            ComboBox {
+                id: kind
+                model: screen.form.kindTitles
+                currentIndex: screen.form.kindIndex
+                font.pointSize: Theme.bodySize
+                Accessible.name: qsTr("Kind of entry")
+                KeyNavigation.tab: textArea
+                onActivated: function(index) { screen.form.kindIndex = index }
+            }
+        }
+        ScrollView {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            TextArea {
+                id: textArea
+                objectName: "interactionText"
+                text: screen.form.text
+                placeholderText: qsTr("What happened? What do you want to remember?")
+                wrapMode: TextArea.Wrap
+                font.pointSize: Theme.bodySize
+                color: Theme.text
+                placeholderTextColor: Theme.tertiaryText
+                background: Rectangle {
+                    color: Theme.field
+                    radius: Theme.unit * 1.5
+                    border.width: 1
+                    border.color: textArea.activeFocus ? Theme.accent : Theme.border
+                }
+                Accessible.name: qsTr("What happened")
+                // Tab leaves the text for the kind menu rather than typing a tab.
+                KeyNavigation.priority: KeyNavigation.BeforeItem
+                KeyNavigation.tab: kind
+                onTextChanged: if (screen.form.text !== text) screen.form.text = text
+            }
+        }
+        Text {
+            id: errorLabel
+            visible: screen.form.error !== ""
+            text: screen.form.error
+            color: Theme.destructive
+            font.pointSize: Theme.smallSize
+            Accessible.role: Accessible.AlertMessage
+            Accessible.name: text
+        }
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: Theme.gap
+            Item { Layout.fillWidth: true }
+            PanelButton {
+                text: qsTr("Cancel")
+                Accessible.name: qsTr("Cancel, Escape")
+                onClicked: screen.form.cancel()
+            }
+            PanelButton {
+                text: qsTr("Save")
+                highlighted: true
+                enabled: !screen.form.isSaving
+                Accessible.name: qsTr("Save, Control Return")
+                onClicked: screen.form.submit()
+            }
+        }
+    }
+}

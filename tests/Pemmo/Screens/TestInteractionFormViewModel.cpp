@@ -1,0 +1,105 @@
+// The timeline form: what a saved entry holds, what is refused, and the form's keys.
+#include "../Shell/KeyPress.h"
+#include "App/AppEnvironment.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Screens/InteractionFormViewModel.h"
+#include "Shell/AppRouter.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/People.h"
+
+#include <QTest>
+
+using namespace pemmo;
+using test::await;
+
+namespace {
+const QDateTime kNow(QDate(2026, 3, 4), QTime(10, 15), Qt::UTC);
+}
+
+class TestInteractionFormViewModel : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppEnvironment> m_env;
+
+    QList<Interaction> timeline() { return m_env->sync().profile(u"anna"_qs)->record.interactions; }
+
+private Q_SLOTS:
+    void init() {
+        m_env = AppEnvironment::inMemory(
+            {test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs)}, u"PemmoFormTest"_qs,
+            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
+        m_env->setClock([] { return kNow; });
+        await(m_env->sync().start());
+        m_env->router().push(Route::profile(u"anna"_qs));
+        m_env->router().push(Route::logInteraction(u"anna"_qs));
+    }
+    void cleanup() { m_env.reset(); }
+
+    void aLoggedEntryIsTheUsersWithTheKindAndTrimmedText() {
+        InteractionFormViewModel form(*m_env, u"anna"_qs);
+        QCOMPARE(form.title(), u"Log interaction"_qs);
+        form.setKindIndex(int(Interaction::Kind::Met));
+        form.setText(u"  Coffee at the station \n"_qs);
+        await(form.save());
+        QCOMPARE(timeline().size(), 1);
+        const Interaction entry = timeline().first();
+        QCOMPARE(entry.text, u"Coffee at the station"_qs);
+        QCOMPARE(entry.kind, Interaction::Kind::Met);
+        QCOMPARE(entry.source, Interaction::Source::user());
+        QCOMPARE(entry.date, kNow);
+        QVERIFY(!entry.id.isNull());
+        // Back on the card, with a word that it worked.
+        QCOMPARE(m_env->router().topRoute(), Route::profile(u"anna"_qs));
+        QCOMPARE(m_env->router().bannerStyle(), u"success"_qs);
+    }
+
+    void aBlankEntryIsRefusedInline() {
+        InteractionFormViewModel form(*m_env, u"anna"_qs);
+        form.setText(u" \n "_qs);
+        await(form.save());
+        QVERIFY(!form.error().isEmpty());
+        QVERIFY(timeline().isEmpty());
+        QCOMPARE(m_env->router().depth(), 3); // still on the form
+        form.setText(u"Lunch"_qs);
+        QVERIFY(form.error().isEmpty());
+    }
+
+    void editingKeepsTheEntrysIdDateAndSource() {
+        const Interaction original{QUuid::createUuid(),
+                                   kNow.addDays(-3),
+                                   Interaction::Kind::Message,
+                                   u"Opened Messages"_qs,
+                                   {},
+                                   {},
+                                   Interaction::Source::automatic()};
+        await(m_env->sync().addInteraction(u"anna"_qs, original));
+        InteractionFormViewModel form(*m_env, u"anna"_qs, original.id);
+        QVERIFY(form.isEditing());
+        QCOMPARE(form.text(), u"Opened Messages"_qs);
+        QCOMPARE(form.kindIndex(), int(Interaction::Kind::Message));
+        form.setText(u"Asked about the move"_qs);
+        await(form.save());
+        QCOMPARE(timeline().size(), 1);
+        QCOMPARE(timeline().first().id, original.id);
+        QCOMPARE(timeline().first().date, original.date);
+        QCOMPARE(timeline().first().source, Interaction::Source::automatic());
+        QCOMPARE(timeline().first().text, u"Asked about the move"_qs);
+    }
+
+    void controlReturnSavesAndEscapeCancels() {
+        InteractionFormViewModel form(*m_env, u"anna"_qs);
+        form.setText(u"Walk"_qs);
+        QCOMPARE(form.handleKey(test::key(Qt::Key_Return)), KeyResult::Pass); // a new line in the text
+        QCOMPARE(form.handleKey(test::key(Qt::Key_Return, Qt::ControlModifier)), KeyResult::Handled);
+        QTRY_COMPARE(timeline().size(), 1);
+        m_env->router().push(Route::logInteraction(u"anna"_qs));
+        InteractionFormViewModel second(*m_env, u"anna"_qs);
+        second.setText(u"Not this"_qs);
+        QCOMPARE(second.handleKey(test::key(Qt::Key_Escape)), KeyResult::Handled);
+        QCOMPARE(m_env->router().topRoute(), Route::profile(u"anna"_qs));
+        QCOMPARE(timeline().size(), 1);
+    }
+};
+
+QTEST_MAIN(TestInteractionFormViewModel)
+#include "TestInteractionFormViewModel.moc"

@@ -1,0 +1,472 @@
+// A person's card, acted on as the user does, over an in-memory environment whose opener records
+// what it is handed: what each action opens, what it writes on the timeline, and what the banner
+// says when it cannot.
+#include "App/AppEnvironment.h"
+#include "Links/LinkRouter.h"
+#include "Lists/StarredStore.h"
+#include "Lists/TagCatalog.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Screens/ProfileViewModel.h"
+#include "Settings/SettingsStore.h"
+#include "Shell/AppRouter.h"
+#include "Store/PhotoStore.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/People.h"
+#include "TestSupport/RecordingOpener.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace pemmo;
+using test::await;
+using Kind = ProfileAction::Kind;
+
+Q_DECLARE_METATYPE(ProfileAction::Kind)
+
+namespace {
+
+const QDateTime kNow(QDate(2026, 3, 4), QTime(10, 15), Qt::UTC);
+
+Person anna() {
+    Person p = test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs);
+    p.phones = {{u"mobile"_qs, u"+49 (170) 123-4567"_qs}, {u"work"_qs, u"030 555 0100"_qs}};
+    p.emails = {{u"home"_qs, u"anna@example.org"_qs}};
+    return p;
+}
+
+KeyEvent key(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {}) {
+    KeyEvent e;
+    e.key = k;
+    e.modifiers = modifiers;
+    e.characters = text;
+    return e;
+}
+
+} // namespace
+
+class TestProfileViewModel : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppEnvironment> m_env;
+    std::shared_ptr<test::RecordingOpener::Log> m_opened;
+
+    void start(QList<Person> people) {
+        m_env = AppEnvironment::inMemory(
+            std::move(people), u"PemmoProfileTest"_qs,
+            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
+        m_env->setClock([] { return kNow; });
+        m_opened = std::make_shared<test::RecordingOpener::Log>();
+        m_env->setDestinationOpener(std::make_unique<test::RecordingOpener>(m_opened));
+        await(m_env->sync().start());
+    }
+    void edit(const QString& id, ProfileSyncEngine::RecordChange change) {
+        await(m_env->sync().updateRecord(id, std::move(change)));
+    }
+    ProfileViewModel& card(const QString& id = u"anna"_qs) {
+        ProfileViewModel& model = m_env->profileModel(id);
+        model.setActive(true);
+        return model;
+    }
+    QList<Interaction> timeline(const QString& id = u"anna"_qs) {
+        return m_env->sync().profile(id)->record.interactions;
+    }
+    QString banner() const { return m_env->router().bannerMessage(); }
+    // Lets the fire-and-forget actions that keys start run to their end.
+    void settle() {
+        for (int i = 0; i < 5; ++i)
+            QCoreApplication::processEvents();
+        QTest::qWait(20);
+    }
+
+private Q_SLOTS:
+    void cleanup() { m_env.reset(); }
+
+    // MARK: Reaching the person
+
+    void reachActions_data() {
+        QTest::addColumn<ProfileAction::Kind>("action");
+        QTest::addColumn<QString>("handle"); // the record's message handle
+        QTest::addColumn<QString>("gmail");  // the record's Gmail template
+        QTest::addColumn<QString>("findMy"); // the record's Find My link
+        QTest::addColumn<QString>("opened"); // what the opener is handed (empty: nothing)
+        QTest::addColumn<QString>("logged"); // the automatic entry's text (empty: none)
+        QTest::addColumn<QString>("banner");
+        const QString gmail = LinkRouter::defaultGmailTemplate();
+        QTest::newRow("message by handle")
+            << Kind::Message << u"+1 555 0100"_qs << QString() << QString()
+            << u"imessage://%2B1%20555%200100"_qs << u"Opened Messages"_qs << QString();
+        QTest::newRow("message falls back to the first phone")
+            << Kind::Message << u"  "_qs << QString() << QString()
+            << u"imessage://%2B49%20%28170%29%20123%2D4567"_qs << u"Opened Messages"_qs << QString();
+        QTest::newRow("call the first phone") << Kind::Call << QString() << QString() << QString()
+                                              << u"tel://+491701234567"_qs << u"Called"_qs << QString();
+        QTest::newRow("mail") << Kind::Mail << QString() << QString() << QString()
+                              << u"mailto:anna@example.org"_qs << u"Opened Mail"_qs << QString();
+        QTest::newRow("gmail") << Kind::Gmail << QString() << gmail << QString()
+                               << u"https://mail.google.com/mail/?view=cm&to=anna@example.org"_qs
+                               << u"Opened Gmail"_qs << QString();
+        QTest::newRow("gmail without a template")
+            << Kind::Gmail << QString() << QString() << QString() << QString() << QString()
+            << u"No Gmail template for Anna Berg"_qs;
+        QTest::newRow("find my") << Kind::FindMy << QString() << QString() << u"maps.example.org/anna"_qs
+                                 << u"https://maps.example.org/anna"_qs << QString() << QString();
+        QTest::newRow("find my without a link")
+            << Kind::FindMy << QString() << QString() << QString() << QString() << QString()
+            << u"No Find My link for Anna Berg"_qs;
+        QTest::newRow("find my link that is not one")
+            << Kind::FindMy << QString() << QString() << u"a b"_qs << QString() << QString()
+            << u"“a b” is not a link Pemmo can open."_qs;
+    }
+    void reachActions() {
+        QFETCH(ProfileAction::Kind, action);
+        QFETCH(QString, handle);
+        QFETCH(QString, gmail);
+        QFETCH(QString, findMy);
+        QFETCH(QString, opened);
+        QFETCH(QString, logged);
+        QFETCH(QString, banner);
+        start({anna()});
+        edit(u"anna"_qs, [&](PemmoRecord& r) {
+            if (!handle.isEmpty())
+                r.messageHandle = handle;
+            if (!gmail.isEmpty())
+                r.gmailTemplate = gmail;
+            if (!findMy.isEmpty())
+                r.findMyURL = findMy;
+        });
+        await(card().perform(ProfileAction::plain(action)));
+        QCOMPARE(m_opened->addresses(), opened.isEmpty() ? QStringList() : QStringList{opened});
+        const QList<Interaction> entries = timeline();
+        if (logged.isEmpty()) {
+            QVERIFY(entries.isEmpty());
+        } else {
+            QCOMPARE(entries.size(), 1);
+            QCOMPARE(entries.first().text, logged);
+            QCOMPARE(entries.first().source, Interaction::Source::automatic());
+            QCOMPARE(entries.first().date, kNow);
+        }
+        QCOMPARE(this->banner(), banner);
+    }
+
+    void nothingToReachSaysWhoIsMissingWhat_data() {
+        QTest::addColumn<ProfileAction::Kind>("action");
+        QTest::addColumn<QString>("banner");
+        QTest::newRow("message") << Kind::Message << u"No message handle for Bo"_qs;
+        QTest::newRow("call") << Kind::Call << u"No phone number for Bo"_qs;
+        QTest::newRow("mail") << Kind::Mail << u"No email address for Bo"_qs;
+    }
+    void nothingToReachSaysWhoIsMissingWhat() {
+        QFETCH(ProfileAction::Kind, action);
+        QFETCH(QString, banner);
+        start({test::person(u"bo"_qs, u"Bo"_qs)});
+        await(card(u"bo"_qs).perform(ProfileAction::plain(action)));
+        QVERIFY(m_opened->calls.isEmpty());
+        QCOMPARE(this->banner(), banner);
+        QCOMPARE(m_env->router().bannerStyle(), u"error"_qs);
+        QVERIFY(timeline(u"bo"_qs).isEmpty());
+    }
+
+    void gmailWithoutAnAddressSaysSo() {
+        start({test::person(u"bo"_qs, u"Bo"_qs)});
+        edit(u"bo"_qs, [](PemmoRecord& r) { r.gmailTemplate = LinkRouter::defaultGmailTemplate(); });
+        await(card(u"bo"_qs).perform(ProfileAction::plain(Kind::Gmail)));
+        QCOMPARE(banner(), u"No email address for Bo"_qs);
+    }
+
+    void withAutomaticLoggingOffNothingIsLogged() {
+        start({anna()});
+        m_env->settings().setAutoLogInteractions(false);
+        await(card().perform(ProfileAction::plain(Kind::Message)));
+        QCOMPARE(m_opened->calls.size(), 1);
+        QVERIFY(timeline().isEmpty());
+    }
+
+    void whatTheDesktopCannotOpenIsShownAndNotLogged() {
+        start({anna()});
+        m_opened->problem = u"No application on this computer opens “sms:” addresses."_qs;
+        await(card().perform(ProfileAction::plain(Kind::Message)));
+        QCOMPARE(banner(), *m_opened->problem);
+        QCOMPARE(m_env->router().bannerStyle(), u"error"_qs);
+        QVERIFY(timeline().isEmpty());
+    }
+
+    void aPhoneRowCallsItsOwnNumber() {
+        start({anna()});
+        ProfileViewModel& model = card();
+        int workPhone = -1;
+        for (int i = 0; i < model.items().size(); ++i)
+            if (model.items()[i].id == u"phone:1")
+                workPhone = i;
+        QVERIFY(workPhone >= 0);
+        await(model.activate(workPhone));
+        QCOMPARE(m_opened->addresses(), QStringList{u"tel://0305550100"_qs});
+    }
+
+    // MARK: Links
+
+    void aDigitOpensTheLinkAtThatPlaceInTheBackgroundWhenAsked() {
+        start({anna()});
+        m_env->settings().setOpenLinksInBackground(true);
+        const QuickLink ig{QUuid::createUuid(), QuickLink::Kind::Instagram, u"Instagram"_qs,
+                           u"https://instagram.com/a"_qs};
+        const QuickLink blog{QUuid::createUuid(), QuickLink::Kind::Custom, u"Blog"_qs,
+                             u"blog.example.org"_qs};
+        const QuickLink shop{QUuid::createUuid(), QuickLink::Kind::Custom, u"Shop"_qs,
+                             u"https://shop.example.org"_qs};
+        edit(u"anna"_qs, [&](PemmoRecord& r) { r.links = {ig, blog, shop}; });
+        ProfileViewModel& model = card();
+        QCOMPARE(model.handleKey(key(Qt::Key_1, {}, u"1"_qs)), KeyResult::Handled);
+        QCOMPARE(model.handleKey(key(Qt::Key_2, {}, u"2"_qs)), KeyResult::Handled);
+        QCOMPARE(model.handleKey(key(Qt::Key_3, {}, u"3"_qs)), KeyResult::Pass); // no third link with a digit
+        settle();
+        QCOMPARE(m_opened->addresses(),
+                 (QStringList{u"https://blog.example.org"_qs, u"https://shop.example.org"_qs}));
+        QVERIFY(m_opened->calls.first().background);
+        QVERIFY(timeline().isEmpty()); // links are not logged
+    }
+
+    void aLinkThatIsNotOneIsRefusedWithItsAddress() {
+        start({anna()});
+        const QuickLink bad{QUuid::createUuid(), QuickLink::Kind::Custom, u"Bad"_qs, u"not a link"_qs};
+        edit(u"anna"_qs, [&](PemmoRecord& r) { r.links = {bad}; });
+        await(card().perform(ProfileAction::link(bad.id)));
+        QVERIFY(m_opened->calls.isEmpty());
+        QCOMPARE(banner(), u"“not a link” is not a link Pemmo can open."_qs);
+    }
+
+    void deletingALinkCanBeUndoneWithItsKey() {
+        start({anna()});
+        const QuickLink a{QUuid::createUuid(), QuickLink::Kind::Custom, u"A"_qs, u"https://a.example.org"_qs};
+        const QuickLink b{QUuid::createUuid(), QuickLink::Kind::Custom, u"B"_qs, u"https://b.example.org"_qs};
+        edit(u"anna"_qs, [&](PemmoRecord& r) { r.links = {a, b}; });
+        await(card().perform(ProfileAction::deleteLink(a.id)));
+        QCOMPARE(m_env->sync().profile(u"anna"_qs)->record.links, QList<QuickLink>{b});
+        QCOMPARE(m_env->router().bannerActionShortcut(),
+                 QKeySequence(Qt::CTRL | Qt::Key_Z).toString(QKeySequence::NativeText));
+        QCOMPARE(m_env->router().handleKey(key(Qt::Key_Z, Qt::ControlModifier, u"z"_qs)), KeyResult::Handled);
+        QTRY_COMPARE(m_env->sync().profile(u"anna"_qs)->record.links, (QList<QuickLink>{a, b}));
+    }
+
+    // MARK: The timeline and the change log
+
+    void deletingAMemoryAsksFirstAndThenRemovesIt() {
+        start({anna()});
+        Interaction entry{QUuid::createUuid(),        kNow, Interaction::Kind::Note, u"Lunch"_qs, {}, {},
+                          Interaction::Source::user()};
+        edit(u"anna"_qs, [&](PemmoRecord& r) { r.interactions = {entry}; });
+        await(card().perform(ProfileAction::deleteMemory(entry.id)));
+        AppRouter& router = m_env->router();
+        QVERIFY(router.showsConfirm());
+        QCOMPARE(router.confirmRequest().title, u"Delete memory?"_qs);
+        QCOMPARE(router.confirmRequest().message,
+                 u"This removes your saved text from the timeline and search."_qs);
+        QCOMPARE(router.confirmRequest().confirmTitle, u"Delete"_qs);
+        QVERIFY(router.confirmRequest().destructive);
+        QCOMPARE(timeline().size(), 1); // nothing gone before the answer
+        QCOMPARE(router.handleKey(key(Qt::Key_Return)), KeyResult::Handled);
+        QVERIFY(!router.hasOverlay());
+        QTRY_VERIFY(timeline().isEmpty());
+    }
+
+    void escapeOnTheConfirmationKeepsTheMemory() {
+        start({anna()});
+        Interaction entry{QUuid::createUuid(),        kNow, Interaction::Kind::Note, u"Lunch"_qs, {}, {},
+                          Interaction::Source::user()};
+        edit(u"anna"_qs, [&](PemmoRecord& r) { r.interactions = {entry}; });
+        ProfileViewModel& model = card();
+        model.moveSelection(1);
+        while (model.selectedItem() && model.selectedItem()->action.kind != Kind::EditMemory)
+            model.moveSelection(1);
+        QVERIFY(model.selectedItem());
+        QCOMPARE(model.handleKey(key(Qt::Key_Delete)), KeyResult::Handled);
+        QVERIFY(m_env->router().showsConfirm());
+        QCOMPARE(m_env->router().handleKey(key(Qt::Key_Escape)), KeyResult::Handled);
+        QVERIFY(!m_env->router().hasOverlay());
+        settle();
+        QCOMPARE(timeline().size(), 1);
+    }
+
+    void theCardShowsFiveEntriesUntilAskedForAll() {
+        start({anna()});
+        edit(u"anna"_qs, [](PemmoRecord& r) {
+            for (int i = 0; i < 7; ++i)
+                r.interactions.append({QUuid::createUuid(),
+                                       kNow.addDays(-i),
+                                       Interaction::Kind::Note,
+                                       u"entry %1"_qs.arg(i),
+                                       {},
+                                       {},
+                                       Interaction::Source::user()});
+        });
+        ProfileViewModel& model = card();
+        QCOMPARE(model.rows()->titlesOf(u"entry"_qs).size(), 5);
+        QCOMPARE(model.rows()->titlesOf(u"entry"_qs).first(), u"entry 0"_qs); // newest first
+        QCOMPARE(model.rows()->titlesOf(u"toggle"_qs), QStringList{u"Show the whole timeline"_qs});
+        await(model.perform(ProfileAction::plain(Kind::ToggleTimeline)));
+        QCOMPARE(model.rows()->titlesOf(u"entry"_qs).size(), 7);
+        QCOMPARE(model.rows()->titlesOf(u"toggle"_qs), QStringList{u"Show fewer entries"_qs});
+    }
+
+    void revertingAChangePutsTheOldValueBackAndLogsThat() {
+        start({anna()});
+        await(m_env->sync().setField(u"anna"_qs, WritableField::Company, u"Acme"_qs));
+        await(m_env->sync().setField(u"anna"_qs, WritableField::Company, u"Initech"_qs));
+        const FieldChange second = m_env->sync().profile(u"anna"_qs)->record.changes.last();
+        await(card().perform(ProfileAction::revert(second.id)));
+        const PemmoRecord record = m_env->sync().profile(u"anna"_qs)->record;
+        QCOMPARE(record.details.company, std::optional<QString>(u"Acme"_qs));
+        QCOMPARE(record.changes.size(), 3);
+        QCOMPARE(record.changes.last().newValue, std::optional<QString>(u"Acme"_qs));
+    }
+
+    // MARK: Circles, star, photo
+
+    void removingACircleByNameCanBeUndone() {
+        start({anna()});
+        const Tag work = m_env->tags().findOrCreate(u"Work"_qs);
+        const Tag family = m_env->tags().findOrCreate(u"Family"_qs);
+        edit(u"anna"_qs, [&](PemmoRecord& r) { r.tags = {work.id, family.id}; });
+        await(card().perform(ProfileAction::removeTag(u"Work"_qs)));
+        QCOMPARE(m_env->sync().profile(u"anna"_qs)->record.tags, QStringList{family.id});
+        m_env->router().performBannerAction();
+        QTRY_COMPARE(m_env->sync().profile(u"anna"_qs)->record.tags, (QStringList{work.id, family.id}));
+    }
+
+    void addingACircleSuggestsThoseNotCarriedAndCreatesNewOnes() {
+        start({anna()});
+        const Tag work = m_env->tags().findOrCreate(u"Work"_qs);
+        edit(u"anna"_qs, [&](PemmoRecord& r) { r.tags = {work.id}; });
+        ProfileViewModel& model = card();
+        await(model.perform(ProfileAction::plain(Kind::AddTag)));
+        QVERIFY(model.isEditingCircles());
+        QVERIFY(!model.circleSuggestions().contains(u"Work"_qs));
+        model.setCircleQuery(u"fri"_qs);
+        QCOMPARE(model.circleSuggestions().first(), u"Friends"_qs);
+        QCOMPARE(model.handleKey(key(Qt::Key_Return)), KeyResult::Handled);
+        QTRY_COMPARE(m_env->sync().profile(u"anna"_qs)->record.tags, (QStringList{work.id, u"friends"_qs}));
+        model.setCircleQuery(u"Climbing"_qs);
+        model.setCircleQuery(u"Climbing club"_qs);
+        QCOMPARE(model.handleKey(key(Qt::Key_Return)), KeyResult::Handled);
+        QTRY_VERIFY(m_env->sync().profile(u"anna"_qs)->record.tags.contains(u"climbing club"_qs));
+        QVERIFY(m_env->tags().tagWithID(u"climbing club"_qs));
+        QCOMPARE(model.handleKey(key(Qt::Key_Escape)), KeyResult::Handled);
+        QVERIFY(!model.isEditingCircles());
+    }
+
+    void starringBeyondTheLimitSaysTheLimit() {
+        QList<Person> people;
+        for (int i = 0; i < 6; ++i)
+            people.append(test::person(u"p%1"_qs.arg(i), u"P%1"_qs.arg(i)));
+        start(people);
+        for (int i = 0; i < 5; ++i)
+            m_env->starred().toggle(u"p%1"_qs.arg(i));
+        ProfileViewModel& model = card(u"p5"_qs);
+        QCOMPARE(model.handleKey(KeyEvent::command(u's')), KeyResult::Handled);
+        settle();
+        QVERIFY(!m_env->starred().isStarred(u"p5"_qs));
+        QCOMPARE(banner(), u"You can star up to 5 contacts."_qs);
+        m_env->starred().toggle(u"p0"_qs);
+        model.handleKey(KeyEvent::command(u's'));
+        settle();
+        QVERIFY(model.isStarred());
+    }
+
+    void useContactsPhotoDropsPemmosOwn() {
+        start({anna()});
+        await(m_env->sync().setPhoto(u"anna"_qs, QByteArray("jpeg bytes")));
+        ProfileViewModel& model = card();
+        QTRY_VERIFY(model.hasReplacementPhoto());
+        QVERIFY(!model.photoSource().isEmpty());
+        await(model.perform(ProfileAction::plain(Kind::UseContactsPhoto)));
+        QTRY_VERIFY(!model.hasReplacementPhoto());
+        QVERIFY(model.photoSource().isEmpty());
+        QCOMPARE(banner(), QString());
+    }
+
+    // MARK: Screens and refusals
+
+    void actionsThatOpenScreensPushTheirRoutes_data() {
+        QTest::addColumn<ProfileAction::Kind>("action");
+        QTest::addColumn<QString>("route");
+        QTest::newRow("edit details") << Kind::EditDetails << u"contactForm"_qs;
+        QTest::newRow("log interaction") << Kind::LogInteraction << u"logInteraction"_qs;
+        QTest::newRow("add link") << Kind::AddLink << u"quickLinkForm"_qs;
+    }
+    void actionsThatOpenScreensPushTheirRoutes() {
+        QFETCH(ProfileAction::Kind, action);
+        QFETCH(QString, route);
+        start({anna()});
+        m_env->router().push(Route::profile(u"anna"_qs));
+        await(card().perform(ProfileAction::plain(action)));
+        QCOMPARE(m_env->router().topRoute().kindName(), route);
+        QCOMPARE(m_env->router().topRoute().contactID(), std::optional<QString>(u"anna"_qs));
+        await(card().perform(ProfileAction::plain(Kind::Back)));
+        QCOMPARE(m_env->router().topRoute(), Route::profile(u"anna"_qs));
+    }
+
+    void aiActionsAreRefusedWhileAIIsOff_data() {
+        QTest::addColumn<ProfileAction::Kind>("action");
+        QTest::addColumn<QString>("banner");
+        QTest::newRow("capture") << Kind::Capture
+                                 << u"Turn on AI features in Settings to use Quick capture."_qs;
+        QTest::newRow("draft") << Kind::Draft << u"Turn on AI features in Settings to draft a message."_qs;
+        QTest::newRow("briefing") << Kind::GenerateBriefing
+                                  << u"Turn on AI features in Settings to write a briefing."_qs;
+    }
+    void aiActionsAreRefusedWhileAIIsOff() {
+        QFETCH(ProfileAction::Kind, action);
+        QFETCH(QString, banner);
+        start({anna()});
+        await(card().perform(ProfileAction::plain(action)));
+        QCOMPARE(this->banner(), banner);
+        QCOMPARE(m_env->router().depth(), 1);
+    }
+
+    // MARK: Keys and selection
+
+    void returnRunsThePrimaryActionUntilARowIsSelected() {
+        start({anna()});
+        m_env->settings().setPrimaryAction(SettingsStore::PrimaryAction::Call);
+        ProfileViewModel& model = card();
+        QCOMPARE(model.hint(), u"↵ Call"_qs);
+        model.handleKey(key(Qt::Key_Return));
+        settle();
+        QCOMPARE(m_opened->addresses(), QStringList{u"tel://+491701234567"_qs});
+        // Down selects the first row (a circle command); Up again leaves the rows.
+        model.handleKey(key(Qt::Key_Down));
+        QCOMPARE(model.selectedIndex(), 0);
+        QVERIFY(!model.selectedAccessibleName().isEmpty());
+        model.handleKey(key(Qt::Key_Up));
+        QCOMPARE(model.selectedIndex(), -1);
+    }
+
+    void selectionFollowsItsRowWhenTheCardChanges() {
+        start({anna()});
+        ProfileViewModel& model = card();
+        int mail = -1;
+        for (int i = 0; i < model.items().size(); ++i)
+            if (model.items()[i].id == u"email:0")
+                mail = i;
+        model.select(mail);
+        // A link appears above: the selection stays on the e-mail row.
+        edit(u"anna"_qs, [](PemmoRecord& r) {
+            r.links = {
+                {QUuid::createUuid(), QuickLink::Kind::Custom, u"Blog"_qs, u"https://blog.example.org"_qs}};
+        });
+        QTRY_COMPARE(model.selectedItem()->id, u"email:0"_qs);
+        QVERIFY(model.selectedIndex() > mail);
+    }
+
+    void anInactiveCardCatchesUpWhenShown() {
+        start({anna()});
+        ProfileViewModel& model = card();
+        model.setActive(false);
+        edit(u"anna"_qs, [](PemmoRecord& r) { r.about = u"Climbs on Sundays"_qs; });
+        QVERIFY(model.rows()->titlesOf(u"about"_qs).isEmpty());
+        model.setActive(true);
+        QCOMPARE(model.rows()->titlesOf(u"about"_qs), QStringList{u"Climbs on Sundays"_qs});
+    }
+};
+
+QTEST_MAIN(TestProfileViewModel)
+#include "TestProfileViewModel.moc"

@@ -1,0 +1,243 @@
+// The panel's QML over an in-memory environment, in an offscreen window: every route has a
+// screen, keys typed into the window reach the screens and overlays in their order, and nothing
+// in the QML warns while it runs.
+#include "App/AppEnvironment.h"
+#include "Lists/StarredStore.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Search/SearchViewModel.h"
+#include "Shell/AppRouter.h"
+#include "Shell/AppShell.h"
+#include "Shell/KeyEventRouter.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/People.h"
+#include "TestSupport/RecordingOpener.h"
+
+#include <QJSValue>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickView>
+#include <QTest>
+
+using namespace pemmo;
+using test::await;
+
+namespace {
+
+QStringList g_warnings;
+QtMessageHandler g_previous = nullptr;
+
+QQuickView* g_view = nullptr;
+
+// Warnings of the panel's QML fail the test. "Component is not ready" names no file: the
+// components that are not ready say why.
+void collect(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type != QtDebugMsg && type != QtInfoMsg) {
+        if (message.contains(u"qrc:/Pemmo"_qs))
+            g_warnings.append(message);
+        if (message.contains(u"Component is not ready"_qs)) {
+            g_warnings.append(message);
+            if (g_view && g_view->rootObject())
+                for (QQmlComponent* c : g_view->rootObject()->findChildren<QQmlComponent*>())
+                    if (c->isError())
+                        g_warnings.append(c->errorString());
+        }
+    }
+    if (g_previous)
+        g_previous(type, context, message);
+}
+
+} // namespace
+
+class TestPanelQml : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppEnvironment> m_env;
+    std::shared_ptr<test::RecordingOpener::Log> m_opened;
+    std::unique_ptr<AppShell> m_shell;
+    std::unique_ptr<QQmlEngine> m_engine;
+    std::unique_ptr<QQuickView> m_view;
+
+    QVariantMap describe() {
+        QVariant described;
+        QMetaObject::invokeMethod(m_view->rootObject(), "describe", Q_RETURN_ARG(QVariant, described));
+        if (described.userType() == qMetaTypeId<QJSValue>())
+            described = described.value<QJSValue>().toVariant();
+        return described.toMap();
+    }
+    QVariantMap screen() { return describe().value(u"screen"_qs).toMap(); }
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QTest::keyClick(m_view.get(), key, modifiers);
+    }
+    void type(const QString& text) {
+        for (const QChar c : text)
+            QTest::keyClick(m_view.get(), c.toLatin1());
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        qputenv("QT_QUICK_BACKEND", "software");
+        g_previous = qInstallMessageHandler(collect);
+    }
+
+    void init() {
+        g_warnings.clear();
+        Person anna = test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs);
+        anna.phones = {{u"mobile"_qs, u"+49 (170) 123-4567"_qs}};
+        m_env = AppEnvironment::inMemory(
+            {anna, test::person(u"bo"_qs, u"Bo"_qs, u"Lind"_qs)}, u"PemmoPanelQml"_qs,
+            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
+        m_opened = std::make_shared<test::RecordingOpener::Log>();
+        m_env->setDestinationOpener(std::make_unique<test::RecordingOpener>(m_opened));
+        await(m_env->sync().start());
+        await(m_env->sync().addInteraction(u"anna"_qs, {QUuid::createUuid(),
+                                                        QDateTime::currentDateTimeUtc().addSecs(-3600),
+                                                        Interaction::Kind::Note,
+                                                        u"Lunch by the river"_qs,
+                                                        {},
+                                                        {},
+                                                        Interaction::Source::user()}));
+
+        m_engine = std::make_unique<QQmlEngine>();
+        m_engine->addImportPath(u"qrc:/"_qs);
+        m_shell = std::make_unique<AppShell>(m_env.get());
+        AppShell::attach(*m_engine, *m_shell);
+        m_view = std::make_unique<QQuickView>(m_engine.get(), nullptr);
+        m_view->setResizeMode(QQuickView::SizeRootObjectToView);
+        m_env->keys().install(m_view.get());
+        g_view = m_view.get();
+        m_view->setSource(QUrl(u"qrc:/Pemmo/Main.qml"_qs));
+        QVERIFY2(m_view->status() == QQuickView::Ready,
+                 qPrintable(m_view->errors().isEmpty() ? QString() : m_view->errors().first().toString()));
+        m_view->resize(640, 480);
+        m_view->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
+        m_view->requestActivate();
+        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+    }
+
+    void cleanup() {
+        g_view = nullptr;
+        m_view.reset();
+        m_engine.reset();
+        m_shell.reset();
+        m_env.reset();
+        QVERIFY2(g_warnings.isEmpty(), qPrintable(g_warnings.join(u'\n')));
+    }
+
+    void typingFindsAPersonAndReturnReturnMessagesThem() {
+        QTRY_VERIFY(screen().value(u"focused"_qs).toBool());
+        type(u"anna berg"_qs);
+        QTRY_COMPARE(screen().value(u"selectedID"_qs).toString(), u"anna"_qs);
+        QCOMPARE(screen().value(u"accessible"_qs).toString(), u"Anna Berg"_qs);
+        press(Qt::Key_Return);
+        QTRY_COMPARE(describe().value(u"route"_qs).toString(), u"profile"_qs);
+        QCOMPARE(screen().value(u"name"_qs).toString(), u"Anna Berg"_qs);
+        QCOMPARE(screen().value(u"timeline"_qs).toStringList(), QStringList{u"Lunch by the river"_qs});
+        press(Qt::Key_Return);
+        QTRY_COMPARE(m_opened->addresses(), QStringList{u"imessage://%2B49%20%28170%29%20123%2D4567"_qs});
+        QTRY_COMPARE(screen().value(u"timeline"_qs).toStringList().first(), u"Opened Messages"_qs);
+        // Escape goes back to the results as they were.
+        press(Qt::Key_Escape);
+        QTRY_COMPARE(describe().value(u"route"_qs).toString(), u"search"_qs);
+        QCOMPARE(screen().value(u"query"_qs).toString(), u"anna berg"_qs);
+    }
+
+    void controlKOpensTheActionPanelWhoseFilterTakesTheTyping() {
+        m_env->router().push(Route::profile(u"anna"_qs));
+        QTRY_COMPARE(screen().value(u"name"_qs).toString(), u"Anna Berg"_qs);
+        press(Qt::Key_K, Qt::ControlModifier);
+        QTRY_COMPARE(describe().value(u"overlay"_qs).toString(), u"actions"_qs);
+        QTRY_VERIFY(describe().value(u"actions"_qs).toMap().value(u"focused"_qs).toBool());
+        type(u"star"_qs);
+        QTRY_COMPARE(describe().value(u"actions"_qs).toMap().value(u"items"_qs).toStringList(),
+                     QStringList{u"Star Anna Berg"_qs});
+        press(Qt::Key_Return);
+        QTRY_COMPARE(describe().value(u"overlay"_qs).toString(), QString());
+        QVERIFY(m_env->starred().isStarred(u"anna"_qs));
+        QTRY_VERIFY(screen().value(u"starred"_qs).toBool());
+    }
+
+    void aMemoryIsDeletedThroughItsConfirmation() {
+        m_env->router().push(Route::profile(u"anna"_qs));
+        QTRY_COMPARE(screen().value(u"name"_qs).toString(), u"Anna Berg"_qs);
+        press(Qt::Key_K, Qt::ControlModifier);
+        QTRY_COMPARE(describe().value(u"overlay"_qs).toString(), u"actions"_qs);
+        type(u"delete memory"_qs);
+        press(Qt::Key_Return);
+        QTRY_COMPARE(describe().value(u"confirm"_qs).toString(), u"Delete memory?"_qs);
+        press(Qt::Key_Return);
+        QTRY_VERIFY(screen().value(u"timeline"_qs).toStringList().isEmpty());
+        QCOMPARE(describe().value(u"overlay"_qs).toString(), QString());
+    }
+
+    void formsSaveWithControlReturn() {
+        m_env->router().push(Route::profile(u"anna"_qs));
+        QTRY_COMPARE(screen().value(u"name"_qs).toString(), u"Anna Berg"_qs);
+        press(Qt::Key_J, Qt::ControlModifier);
+        QTRY_COMPARE(describe().value(u"route"_qs).toString(), u"logInteraction"_qs);
+        QTRY_VERIFY(screen().value(u"focused"_qs).toBool());
+        type(u"Walk in the park"_qs);
+        press(Qt::Key_Return, Qt::ControlModifier);
+        QTRY_COMPARE(describe().value(u"route"_qs).toString(), u"profile"_qs);
+        QTRY_COMPARE(screen().value(u"timeline"_qs).toStringList().first(), u"Walk in the park"_qs);
+    }
+
+    void everyRouteHasAScreen_data() {
+        QTest::addColumn<int>("kind");
+        for (int kind = int(Route::Kind::Profile); kind <= int(Route::Kind::Diagnostics); ++kind)
+            QTest::newRow(qPrintable(Route::kindName(Route::Kind(kind)))) << kind;
+    }
+    void everyRouteHasAScreen() {
+        QFETCH(int, kind);
+        const QString id = u"anna"_qs;
+        Route route;
+        switch (Route::Kind(kind)) {
+        case Route::Kind::Profile:
+            route = Route::profile(id);
+            break;
+        case Route::Kind::ContactForm:
+            route = Route::contactFormEdit(id);
+            break;
+        case Route::Kind::QuickLinkForm:
+            route = Route::quickLinkForm(id);
+            break;
+        case Route::Kind::LogInteraction:
+            route = Route::logInteraction(id);
+            break;
+        case Route::Kind::Capture:
+            route = Route::capture(u"note"_qs, id);
+            break;
+        case Route::Kind::Enrich:
+            route = Route::enrich(id);
+            break;
+        case Route::Kind::Review:
+            route = Route::review(nullptr);
+            break;
+        case Route::Kind::MomentCapture:
+            route = Route::momentCapture(nullptr);
+            break;
+        case Route::Kind::EditInteraction:
+            route = Route::editInteraction(id, m_env->sync().profile(id)->record.interactions.first().id);
+            break;
+        case Route::Kind::Search:
+            return; // the root
+        case Route::Kind::ManageTags:
+            route = Route::manageTags();
+            break;
+        case Route::Kind::Diagnostics:
+            route = Route::diagnostics();
+            break;
+        }
+        m_env->router().push(route);
+        QTRY_COMPARE(describe().value(u"route"_qs).toString(), route.kindName());
+        QTRY_VERIFY(screen().value(u"visible"_qs).toBool());
+        QCOMPARE(describe().value(u"depth"_qs).toInt(), 2);
+        press(Qt::Key_Escape);
+        QTRY_COMPARE(describe().value(u"route"_qs).toString(), u"search"_qs);
+        QCOMPARE(describe().value(u"depth"_qs).toInt(), 1);
+    }
+};
+
+QTEST_MAIN(TestPanelQml)
+#include "TestPanelQml.moc"

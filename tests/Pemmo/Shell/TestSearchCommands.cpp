@@ -1,0 +1,150 @@
+// The search screen's keys: moving and opening, the action panel, and the Control-commands that
+// reach the selected person without opening their card.
+#include "App/AppEnvironment.h"
+#include "KeyPress.h"
+#include "Lists/RecentsStore.h"
+#include "Lists/StarredStore.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Search/SearchViewModel.h"
+#include "Settings/SettingsStore.h"
+#include "Shell/AppRouter.h"
+#include "Shell/SearchCommands.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/People.h"
+#include "TestSupport/RecordingOpener.h"
+
+#include <QTest>
+
+using namespace pemmo;
+using test::await;
+
+class TestSearchCommands : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppEnvironment> m_env;
+    std::shared_ptr<test::RecordingOpener::Log> m_opened;
+    std::unique_ptr<SearchCommands> m_commands;
+
+    void search(const QString& query) {
+        m_env->search().setQuery(query);
+        QTRY_VERIFY(!m_env->search().flat().isEmpty() || !m_env->search().emptyText().isEmpty());
+        QTRY_VERIFY(m_env->search().selectedRow().has_value());
+    }
+    KeyResult press(const KeyEvent& event) { return m_commands->handleKey(event); }
+    void settle() { QTest::qWait(20); }
+
+private Q_SLOTS:
+    void init() {
+        Person anna = test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs);
+        anna.phones = {{u"mobile"_qs, u"+49 (170) 123-4567"_qs}};
+        anna.emails = {{u"home"_qs, u"anna@example.org"_qs}};
+        m_env = AppEnvironment::inMemory(
+            {anna, test::person(u"bo"_qs, u"Bo"_qs, u"Lind"_qs)}, u"PemmoSearchKeys"_qs,
+            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
+        m_opened = std::make_shared<test::RecordingOpener::Log>();
+        m_env->setDestinationOpener(std::make_unique<test::RecordingOpener>(m_opened));
+        await(m_env->sync().start());
+        m_commands = std::make_unique<SearchCommands>(*m_env);
+    }
+    void cleanup() {
+        m_commands.reset();
+        m_env.reset();
+    }
+
+    void commandKeysReachTheSelectedPerson_data() {
+        QTest::addColumn<QChar>("letter");
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("Control-M messages") << QChar(u'm') << u"imessage://%2B49%20%28170%29%20123%2D4567"_qs;
+        QTest::newRow("Control-P calls") << QChar(u'p') << u"tel://+491701234567"_qs;
+        QTest::newRow("Control-E mails") << QChar(u'e') << u"mailto:anna@example.org"_qs;
+    }
+    void commandKeysReachTheSelectedPerson() {
+        QFETCH(QChar, letter);
+        QFETCH(QString, opened);
+        search(u"anna"_qs);
+        QCOMPARE(press(KeyEvent::command(letter)), KeyResult::Handled);
+        QTRY_COMPARE(m_opened->addresses(), QStringList{opened});
+        QCOMPARE(m_env->router().depth(), 1); // the card did not open
+    }
+
+    void controlJLogsForTheSelectedPerson() {
+        search(u"anna"_qs);
+        press(KeyEvent::command(u'j'));
+        QCOMPARE(m_env->router().topRoute(), Route::logInteraction(u"anna"_qs));
+    }
+
+    void aCommandWithNobodySelectedSaysSo() {
+        m_env->search().setQuery(u"zzzz"_qs);
+        QTRY_VERIFY(!m_env->search().emptyText().isEmpty());
+        QCOMPARE(press(KeyEvent::command(u'm')), KeyResult::Handled);
+        QVERIFY(m_opened->calls.isEmpty());
+        QCOMPARE(m_env->router().bannerMessage(), u"Choose a person first."_qs);
+    }
+
+    void returnOpensTheCardAndRemembersThePerson() {
+        search(u"bo lind"_qs);
+        QCOMPARE(press(test::key(Qt::Key_Return)), KeyResult::Handled);
+        QCOMPARE(m_env->router().topRoute(), Route::profile(u"bo"_qs));
+        QCOMPARE(m_env->recents().ids().first(), u"bo"_qs);
+    }
+
+    void controlDigitOpensAStarredPerson() {
+        m_env->starred().toggle(u"bo"_qs);
+        m_env->starred().toggle(u"anna"_qs);
+        QCOMPARE(press(KeyEvent::command(u'2')), KeyResult::Handled);
+        QCOMPARE(m_env->router().topRoute(), Route::profile(u"anna"_qs));
+        QCOMPARE(press(KeyEvent::command(u'3')), KeyResult::Pass); // nobody there
+    }
+
+    void escapeClosesTheOverlayThenClearsTheQueryThenPasses() {
+        search(u"anna"_qs);
+        QCOMPARE(press(KeyEvent::command(u'k')), KeyResult::Handled);
+        QVERIFY(m_env->router().showsActions());
+        QCOMPARE(m_env->router().actionContext(), ActionContext::search(u"anna"_qs, u"anna"_qs));
+        QCOMPARE(press(test::key(Qt::Key_Escape)), KeyResult::Handled);
+        QVERIFY(!m_env->router().hasOverlay());
+        QCOMPARE(press(test::key(Qt::Key_Escape)), KeyResult::Handled);
+        QCOMPARE(m_env->search().query(), QString());
+        QCOMPARE(press(test::key(Qt::Key_Escape)), KeyResult::Pass);
+    }
+
+    void controlKClosesTheActionPanelItOpened() {
+        press(KeyEvent::command(u'k'));
+        QVERIFY(m_env->router().showsActions());
+        press(KeyEvent::command(u'k'));
+        QVERIFY(!m_env->router().hasOverlay());
+    }
+
+    void controlHCreatesAContactNamedAfterTheQuery() {
+        m_env->search().setQuery(u"Carla Diaz"_qs);
+        press(KeyEvent::command(u'h'));
+        QCOMPARE(m_env->router().topRoute(), Route::contactFormCreate());
+        QCOMPARE(m_env->router().pendingSuggestedName(), std::optional<QString>(u"Carla Diaz"_qs));
+    }
+
+    void askKeysAreClaimedAndSayAIIsOff_data() {
+        QTest::addColumn<QChar>("letter");
+        QTest::newRow("Control-I") << QChar(u'i');
+        QTest::newRow("Control-L") << QChar(u'l');
+        QTest::newRow("Control-N, quick capture") << QChar(u'n');
+    }
+    void askKeysAreClaimedAndSayAIIsOff() {
+        QFETCH(QChar, letter);
+        QCOMPARE(press(KeyEvent::command(letter)), KeyResult::Handled);
+        QCOMPARE(m_env->router().bannerStyle(), u"error"_qs);
+        QVERIFY(m_env->router().bannerMessage().contains(u"Turn on AI features in Settings"_qs));
+    }
+
+    void aOneWordCircleRowFiltersByTheCircle() {
+        await(m_env->sync().addTag(u"anna"_qs, u"family"_qs));
+        m_env->search().setQuery(u"fam"_qs);
+        QTRY_VERIFY(m_env->search().selectedRow().has_value());
+        m_env->search().select(u"tag:family"_qs);
+        QVERIFY(m_commands->openSelected());
+        QCOMPARE(m_env->search().query(), u"#family "_qs);
+        QCOMPARE(m_env->router().depth(), 1);
+    }
+};
+
+QTEST_MAIN(TestSearchCommands)
+#include "TestSearchCommands.moc"

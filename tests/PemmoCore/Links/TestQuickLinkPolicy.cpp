@@ -1,0 +1,87 @@
+// One link per site, five custom links at most, and the digits that open links from the card.
+#include "Links/QuickLinkPolicy.h"
+#include "Records/PemmoError.h"
+
+#include <QTest>
+
+using namespace pemmo;
+
+namespace {
+
+QuickLink link(QuickLink::Kind kind, const QString& title) {
+    return QuickLink{QUuid::createUuid(), kind, title, u"https://example.org/"_qs + title};
+}
+
+QStringList titles(const QList<QuickLink>& links) {
+    QStringList out;
+    for (const QuickLink& l : links)
+        out.append(l.title);
+    return out;
+}
+
+} // namespace
+
+class TestQuickLinkPolicy : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void aSecondSiteLinkReplacesTheFirstInPlace() {
+        const QList<QuickLink> links = {link(QuickLink::Kind::LinkedIn, u"old"_qs),
+                                        link(QuickLink::Kind::Custom, u"blog"_qs)};
+        const QList<QuickLink> result =
+            QuickLinkPolicy::upsert(link(QuickLink::Kind::LinkedIn, u"new"_qs), links);
+        QCOMPARE(titles(result), (QStringList{u"new"_qs, u"blog"_qs}));
+    }
+
+    void aSiteLinkOfANewKindIsAppended() {
+        const QList<QuickLink> links = {link(QuickLink::Kind::LinkedIn, u"in"_qs)};
+        const auto result = QuickLinkPolicy::upsert(link(QuickLink::Kind::X, u"x"_qs), links);
+        QCOMPARE(titles(result), (QStringList{u"in"_qs, u"x"_qs}));
+    }
+
+    void theSixthCustomLinkIsRefusedAndSiteLinksDoNotCount() {
+        QList<QuickLink> links = {link(QuickLink::Kind::Instagram, u"ig"_qs),
+                                  link(QuickLink::Kind::X, u"x"_qs)};
+        for (int i = 1; i <= 5; ++i)
+            links = QuickLinkPolicy::upsert(link(QuickLink::Kind::Custom, QString::number(i)), links);
+        QCOMPARE(links.size(), 7);
+        try {
+            QuickLinkPolicy::upsert(link(QuickLink::Kind::Custom, u"6"_qs), links);
+            QFAIL("a sixth custom link was accepted");
+        } catch (const PemmoError& error) {
+            QCOMPARE(error, PemmoError::customLinkLimitReached(5));
+            QCOMPARE(error.message(), u"You can add up to 5 custom links."_qs);
+        }
+        // A site link still goes in.
+        links = QuickLinkPolicy::upsert(link(QuickLink::Kind::LinkedIn, u"in"_qs), links);
+        QCOMPARE(links.size(), 8);
+    }
+
+    void digitsCountOnlyXAndCustomLinksInCardOrder() {
+        QList<QuickLink> links = {link(QuickLink::Kind::Instagram, u"ig"_qs),
+                                  link(QuickLink::Kind::Custom, u"a"_qs),
+                                  link(QuickLink::Kind::LinkedIn, u"in"_qs),
+                                  link(QuickLink::Kind::X, u"x"_qs), link(QuickLink::Kind::Custom, u"b"_qs)};
+        QCOMPARE(QuickLinkPolicy::digitShortcut(links[0].id, links), std::nullopt);
+        QCOMPARE(QuickLinkPolicy::digitShortcut(links[1].id, links), 1);
+        QCOMPARE(QuickLinkPolicy::digitShortcut(links[2].id, links), std::nullopt);
+        QCOMPARE(QuickLinkPolicy::digitShortcut(links[3].id, links), 2);
+        QCOMPARE(QuickLinkPolicy::digitShortcut(links[4].id, links), 3);
+        QCOMPARE(QuickLinkPolicy::digitShortcut(QUuid::createUuid(), links), std::nullopt);
+        QCOMPARE(QuickLinkPolicy::linkForDigit(2, links)->title, u"x"_qs);
+        QVERIFY(!QuickLinkPolicy::linkForDigit(4, links));
+        QVERIFY(!QuickLinkPolicy::linkForDigit(0, links));
+    }
+
+    void theTenthLinkHasNoDigit() {
+        QList<QuickLink> links;
+        for (int i = 1; i <= 10; ++i)
+            links.append(link(i % 2 ? QuickLink::Kind::X : QuickLink::Kind::Custom, QString::number(i)));
+        QCOMPARE(QuickLinkPolicy::digitShortcut(links[8].id, links), 9);
+        QCOMPARE(QuickLinkPolicy::digitShortcut(links[9].id, links), std::nullopt);
+        QCOMPARE(QuickLinkPolicy::linkForDigit(9, links)->title, u"9"_qs);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQuickLinkPolicy)
+#include "TestQuickLinkPolicy.moc"
