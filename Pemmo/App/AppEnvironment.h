@@ -50,6 +50,7 @@ public:
         // Read the records as they are, without repairing or writing them: for the command line
         // while the running application owns the data folder.
         bool readOnlyStore = false;
+        QString cacheFolder; // default: $XDG_CACHE_HOME/Pemmo
     };
 
     // The timing of the store and the sync engine; tests shorten it.

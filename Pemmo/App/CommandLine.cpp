@@ -190,7 +190,9 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
     auto session = openStore(err, true);
     if (!session)
         return Console::failure;
-    VCardFolderRepository contacts(folders, defaultFolder);
+    VCardFolderRepository contacts(folders, defaultFolder, VCardFolderRepository::defaultTimeLimit,
+                                   VCardFolderRepository::defaultQuietPeriod, nullptr,
+                                   VCardFolderRepository::standardCacheFolder());
     PhotoStore photos(QDir(dataFolder()).filePath(PhotoStore::folderName()));
     ProfileSyncEngine engine(contacts, *session->store, photos);
     if (folders.isEmpty()) {

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QMutexLocker>
 #include <QPointer>
+#include <QStandardPaths>
 
 namespace pemmo {
 
@@ -46,6 +47,7 @@ struct VCardFolderRepository::State {
             QList<Person> people = book.people(trustLastListing);
             if (watcher && book.lastListing())
                 watcher->adopt(book.folders(), *book.lastListing());
+            queueCacheWrite(self);
             queueThumbnails(self);
             return people;
         } catch (...) {
@@ -63,12 +65,26 @@ struct VCardFolderRepository::State {
         self->thumbnailsQueued = true;
         self->executor->post([self] {
             self->thumbnailsQueued = false;
-            if (self->book.makeThumbnails(thumbnailBatch) > 0)
+            if (self->book.makeThumbnails(thumbnailBatch) > 0) {
                 queueThumbnails(self);
-            else
+            } else {
+                queueCacheWrite(self);
                 self->announce();
+            }
         });
     }
+
+    // The cache is written by a job of its own, after the read has answered.
+    static void queueCacheWrite(const std::shared_ptr<State>& self) {
+        if (self->cacheWriteQueued)
+            return;
+        self->cacheWriteQueued = true;
+        self->executor->post([self] {
+            self->cacheWriteQueued = false;
+            self->book.saveCache();
+        });
+    }
+    bool cacheWriteQueued = false;
 
     void announce() {
         QMutexLocker locker(&receiverLock);
@@ -86,7 +102,8 @@ struct VCardFolderRepository::State {
 VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaultFolder,
                                              std::chrono::milliseconds timeLimit,
                                              std::chrono::milliseconds quietPeriod,
-                                             std::shared_ptr<SerialExecutor> executor, QObject* parent)
+                                             std::shared_ptr<SerialExecutor> executor, QString cacheFolder,
+                                             QObject* parent)
     : ContactRepository(parent)
     , m_defaultFolder(VCardBook::normalized({defaultFolder}).value(0))
     , m_timeLimit(timeLimit)
@@ -100,8 +117,10 @@ VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaul
     // The watcher is a child of the executor's context, so that it goes with the executor even if
     // the job that deletes it never runs. The book is read at once, while the rest of the
     // application starts, and the watcher starts from what that read found.
-    m_executor->post([state = m_state, folders = m_folders, quietPeriod, context = m_executor->context()] {
+    m_executor->post([state = m_state, folders = m_folders, quietPeriod, context = m_executor->context(),
+                      cacheFolder = std::move(cacheFolder)] {
         state->book.setFolders(folders);
+        state->book.setCacheFolder(cacheFolder);
         state->watcher = new VCardFolderWatcher(quietPeriod, context);
         {
             QMutexLocker locker(&state->receiverLock);
@@ -148,6 +167,10 @@ template <class Job> auto VCardFolderRepository::perform(Job job) {
     auto future =
         m_executor->post([state = m_state, job = std::move(job)]() mutable { return job(state->book); });
     return raceWithTimeout(finished(std::move(future)), m_timeLimit, PemmoError::timedOut());
+}
+
+QString VCardFolderRepository::standardCacheFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + u"/Pemmo"_qs;
 }
 
 QStringList VCardFolderRepository::folders() const {

@@ -27,11 +27,16 @@ public:
 
     // `folders`: the address-book folders chosen so far (none: access not determined yet).
     // `defaultFolder`: the folder `requestAccess` creates and adopts. `executor`: where the file
-    // work runs; a private one when none is given.
+    // work runs; a private one when none is given. `cacheFolder`: where the contact cache is kept
+    // (see ContactCache.h); none when empty.
     VCardFolderRepository(QStringList folders, QString defaultFolder,
                           std::chrono::milliseconds timeLimit = defaultTimeLimit,
                           std::chrono::milliseconds quietPeriod = defaultQuietPeriod,
-                          std::shared_ptr<SerialExecutor> executor = nullptr, QObject* parent = nullptr);
+                          std::shared_ptr<SerialExecutor> executor = nullptr, QString cacheFolder = {},
+                          QObject* parent = nullptr);
+
+    // Where the application and the command line keep the contact cache: $XDG_CACHE_HOME/Pemmo.
+    static QString standardCacheFolder();
     ~VCardFolderRepository() override;
 
     QStringList folders() const;

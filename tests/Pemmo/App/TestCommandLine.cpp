@@ -48,6 +48,7 @@ class TestCommandLine : public QObject {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"XDG_DATA_HOME"_qs, m_home.path());
         env.insert(u"XDG_CONFIG_HOME"_qs, m_home.filePath(u"config"_qs));
+        env.insert(u"XDG_CACHE_HOME"_qs, m_home.filePath(u"cache"_qs));
         process.setProcessEnvironment(env);
         process.start(qEnvironmentVariable("PEMMO_BINARY"), arguments);
         if (!process.waitForFinished(60000))
