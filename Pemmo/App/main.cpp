@@ -1,5 +1,6 @@
 // pemmo: the tray application, `pemmo toggle`, and the command line.
 #include "App/CommandLine.h"
+#include "Platform/MemoryRelease.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/SingleInstance.h"
 
@@ -41,6 +42,7 @@ int runTray(int argc, char* argv[]) {
     if (instance.send("show", std::chrono::milliseconds(300)))
         return 0;
 
+    pemmo::MemoryRelease::limitRetention();
     QApplication app(argc, argv);
     describeApplication();
     QApplication::setQuitOnLastWindowClosed(false);

@@ -23,6 +23,7 @@ class AppStartup;
 class ColorScheme;
 class KeyEventRouter;
 class KeyValueStore;
+class MemoryRelease;
 class PanelContext;
 class PanelController;
 class PanelTimings;
@@ -81,6 +82,7 @@ private:
     std::unique_ptr<PanelTimings> m_timings;
     std::unique_ptr<TrayIcon> m_tray;
     std::unique_ptr<ColorScheme> m_colorScheme;
+    std::unique_ptr<MemoryRelease> m_memory;
     std::unique_ptr<GlobalHotKey> m_hotKey;
     QKeySequence m_shortcut;
     bool m_toldAboutHotKey = false;

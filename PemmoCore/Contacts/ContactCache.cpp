@@ -157,7 +157,7 @@ QByteArray encode(const QStringList& folders, const QList<File>& files) {
 }
 
 QHash<QString, File> decode(const QByteArray& bytes, const QStringList& folders) {
-    if (bytes.size() < kHeaderSize || std::memcmp(bytes.constData(), kMagic, sizeof kMagic) != 0)
+    if (bytes.size() < kHeaderSize || !bytes.startsWith(QByteArrayView(kMagic, sizeof kMagic)))
         return {};
     if (getRaw<quint32>(bytes, 8) != formatVersion)
         return {};
