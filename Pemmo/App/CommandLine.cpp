@@ -195,7 +195,7 @@ void profileJson(JsonWriter& json, const Profile& profile) {
     json.endObject();
 }
 
-int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
+int listPeople(const QStringList& args, std::FILE* out, std::FILE* err, Console::Ending ending) {
     bool json = false;
     const QString defaultFolder = AppEnvironment::defaultContactFolder(dataFolder());
     QStringList folders;
@@ -219,6 +219,7 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
     VCardFolderRepository contacts(folders, defaultFolder, VCardFolderRepository::defaultTimeLimit,
                                    VCardFolderRepository::defaultQuietPeriod, nullptr,
                                    VCardFolderRepository::standardCacheFolder());
+    contacts.setMakesThumbnails(false); // nothing here shows a picture
     PhotoStore photos(QDir(dataFolder()).filePath(PhotoStore::folderName()));
     ProfileSyncEngine engine(contacts, *session->store, photos);
     if (folders.isEmpty()) {
@@ -245,14 +246,18 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err) {
         std::string bytes = json.take();
         bytes += '\n';
         std::fwrite(bytes.data(), 1, bytes.size(), out);
-        return std::fflush(out) == 0 ? Console::success : Console::failure;
+    } else {
+        for (const Profile& profile : profiles) {
+            const auto headline = profile.headline();
+            print(out,
+                  profile.person.displayName() + (headline ? u" \u2014 "_qs + *headline : QString()) + u'\n');
+        }
     }
-    for (const Profile& profile : profiles) {
-        const auto headline = profile.headline();
-        print(out,
-              profile.person.displayName() + (headline ? u" \u2014 "_qs + *headline : QString()) + u'\n');
-    }
-    return Console::success;
+    const int status = std::fflush(out) == 0 ? Console::success : Console::failure;
+    // The contact cache the reading queued is written first. (A pending write of the records is
+    // dropped either way, as when the store is destroyed.)
+    contacts.finishQueuedWork();
+    return Console::finish(ending, status, out, err);
 }
 
 // ---- without a command ------------------------------------------------------------------------
@@ -272,7 +277,7 @@ int status(std::FILE* out, std::FILE* err) {
 
 } // namespace
 
-int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
+int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::Ending ending) {
     if (arguments.isEmpty())
         return status(out, err);
     if (arguments.first() == u"--help" || arguments.first() == u"-h" || arguments.first() == u"help") {
@@ -286,9 +291,9 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     if (command == u"import")
         return importRecords(rest, out, err);
     if (command == u"list")
-        return listPeople(rest, out, err);
+        return listPeople(rest, out, err, ending);
     if (command == u"search")
-        return SearchCommand::run(rest, out, err);
+        return SearchCommand::run(rest, out, err, ending);
     if (command == u"doctor")
         return DoctorCommand::run(rest, out, err);
 

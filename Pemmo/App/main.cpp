@@ -80,5 +80,6 @@ int main(int argc, char* argv[]) {
     describeApplication();
     if (arguments == QStringList{QStringLiteral("toggle")})
         return toggle();
-    return pemmo::CommandLine::run(QCoreApplication::arguments().mid(1));
+    return pemmo::CommandLine::run(QCoreApplication::arguments().mid(1), stdout, stderr,
+                                   pemmo::Console::Ending::Quick);
 }

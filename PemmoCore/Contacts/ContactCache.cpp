@@ -194,8 +194,8 @@ QHash<QString, File> decode(const QByteArray& bytes, const QStringList& folders)
         }
         if (in.status() != QDataStream::Ok)
             return {};
-        const QString path = file.stamp.path;
-        files.insert(path, std::move(file));
+        QString path = file.stamp.path;
+        files.emplace(std::move(path), std::move(file));
     }
     if (!in.atEnd())
         return {};

@@ -302,9 +302,10 @@ QList<Person> VCardBook::refresh(bool trustLastListing) {
             continue;
         }
         const auto stored = fromCache.find(stamp.path);
-        if (stored != fromCache.end() && stored->stamp == stamp)
+        if (stored != fromCache.end() && stored->stamp == stamp) {
+            stored->stamp = stamp; // one copy of the path, the listing's
             adopted.append(std::move(*stored));
-        else
+        } else
             changed.append(&stamp);
     }
     if (!changed.isEmpty() || adopted.size() != fromCache.size())
@@ -320,7 +321,8 @@ QList<Person> VCardBook::refresh(bool trustLastListing) {
             m_thumbnailsDue.insert(entry.stamp.path);
         else
             m_thumbnailsDue.remove(entry.stamp.path);
-        m_cache.insert(entry.stamp.path, std::move(entry));
+        QString path = entry.stamp.path;
+        m_cache.emplace(std::move(path), std::move(entry)); // insert would copy every person
     }
     if (m_cache.removeIf([generation](const auto& item) { return item.value().generation != generation; }) >
         0)

@@ -25,6 +25,7 @@ struct VCardFolderRepository::State {
     VCardBook book;
     VCardFolderWatcher* watcher = nullptr; // on the executor's thread
     bool thumbnailsQueued = false;
+    bool makesThumbnails = true;
 
     // The read made at construction can answer the first fetch by itself, saving a second
     // listing of every file at start, when nothing can have changed since: no event came in, we
@@ -60,11 +61,13 @@ struct VCardFolderRepository::State {
     // Thumbnails are made a batch per job after a read; when the last batch is done, the change
     // is announced like any other, and the next fetch carries them.
     static void queueThumbnails(const std::shared_ptr<State>& self) {
-        if (self->thumbnailsQueued || self->book.pendingThumbnails() == 0)
+        if (!self->makesThumbnails || self->thumbnailsQueued || self->book.pendingThumbnails() == 0)
             return;
         self->thumbnailsQueued = true;
         self->executor->post([self] {
             self->thumbnailsQueued = false;
+            if (!self->makesThumbnails)
+                return;
             if (self->book.makeThumbnails(thumbnailBatch) > 0) {
                 queueThumbnails(self);
             } else {
@@ -193,6 +196,20 @@ void VCardFolderRepository::setFolders(QStringList folders) {
             state->watcher->watch(folders);
     });
     Q_EMIT foldersChanged(folders);
+}
+
+void VCardFolderRepository::setMakesThumbnails(bool makes) {
+    m_executor->post([state = m_state, makes] {
+        state->makesThumbnails = makes;
+        if (makes)
+            State::queueThumbnails(state);
+    });
+}
+
+void VCardFolderRepository::finishQueuedWork() {
+    // The cache is written by the job a read queues; a job queued after the last read runs after it.
+    QFuture<void> queued = m_executor->post([] {});
+    queued.waitForFinished();
 }
 
 int VCardFolderRepository::parseCount() const {

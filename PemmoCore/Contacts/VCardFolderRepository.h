@@ -54,6 +54,14 @@ public:
     QCoro::Task<void> update(QString id, ContactDraft draft) override;
     QCoro::Task<void> deleteContact(QString id) override;
 
+    // Whether photos are scaled down to thumbnails after a read (the default). A command that
+    // prints no pictures turns it off; the people it reads then keep `hasFullImage` as read.
+    void setMakesThumbnails(bool makes);
+
+    // Blocks until the file work queued so far (such as writing the contact cache) is done: for a
+    // command that is about to end its process without tearing everything down.
+    void finishQueuedWork();
+
     // How many times a vCard file was read and parsed since construction.
     int parseCount() const;
 
