@@ -68,7 +68,7 @@ std::optional<Session> openStore(std::FILE* err, bool forReading) {
     return session;
 }
 
-int exportRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
+int exportRecords(const QStringList& args, std::FILE* out, std::FILE* err, Console::Ending ending) {
     if (args.size() > 1) {
         print(err, QString::fromLatin1(kUsageText));
         return Console::usage;
@@ -79,7 +79,7 @@ int exportRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
     const QByteArray bytes = pemmo::waitFor(session->store->exportData());
     if (args.isEmpty() || args.first() == u"-") {
         std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
-        return std::fflush(out) == 0 ? Console::success : Console::failure;
+        return Console::finish(ending, std::fflush(out) == 0 ? Console::success : Console::failure, out, err);
     }
     try {
         AtomicFile::write(args.first(), bytes);
@@ -88,7 +88,7 @@ int exportRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
         return Console::failure;
     }
     print(out, u"Exported to "_qs + QFileInfo(args.first()).fileName() + u".\n"_qs);
-    return Console::success;
+    return Console::finish(ending, Console::success, out, err);
 }
 
 int importRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
@@ -287,7 +287,7 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::E
     const QString command = arguments.first();
     const QStringList rest = arguments.mid(1);
     if (command == u"export")
-        return exportRecords(rest, out, err);
+        return exportRecords(rest, out, err, ending);
     if (command == u"import")
         return importRecords(rest, out, err);
     if (command == u"list")

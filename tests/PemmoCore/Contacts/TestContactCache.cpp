@@ -77,6 +77,7 @@ class TestContactCache : public QObject {
         m_cache = m_home.filePath(u"cache"_qs);
         QDir(m_book).removeRecursively();
         QDir(m_cache).removeRecursively();
+        QFile::remove(m_cache); // where a test put a file in its way
         writeFile(m_book + u"/ada.vcf"_qs, vcard("ada", "Ada", "Lovelace"));
         writeFile(m_book + u"/alan.vcf"_qs, vcard("alan", "Alan", "Turing"));
         writeFile(m_book + u"/grace.vcf"_qs, vcard("grace", "Grace", "Hopper"));
