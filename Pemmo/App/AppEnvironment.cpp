@@ -57,7 +57,9 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
     auto contacts = std::make_unique<VCardFolderRepository>(
         options.contactFolders ? *options.contactFolders
                                : contactFolders(env->m_settings->contactFolders(), env->m_directory),
-        defaultFolder);
+        defaultFolder, VCardFolderRepository::defaultTimeLimit, VCardFolderRepository::defaultQuietPeriod,
+        nullptr,
+        options.cacheFolder.isEmpty() ? VCardFolderRepository::standardCacheFolder() : options.cacheFolder);
     VCardFolderRepository* folders = contacts.get();
     env->m_contacts = std::move(contacts);
     // 5. The calendar.

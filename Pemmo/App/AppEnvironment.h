@@ -76,6 +76,7 @@ public:
         // The word table of the semantic tier: absent means the first one found in the standard
         // places (GloveEmbedder::searchPaths), an empty text means none (no semantic tier).
         std::optional<QString> wordTable;
+        QString cacheFolder; // default: $XDG_CACHE_HOME/Pemmo
     };
 
     // The timing of the store and the sync engine; tests shorten it.

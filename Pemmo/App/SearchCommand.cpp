@@ -3,6 +3,7 @@
 #include "App/AppEnvironment.h"
 #include "App/Console.h"
 #include "App/DataFolder.h"
+#include "Contacts/VCardFolderRepository.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
@@ -97,7 +98,7 @@ void printText(std::FILE* out, const QString& query, const SearchViewModel& mode
 
 } // namespace
 
-int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
+int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::Ending ending) {
     bool json = false;
     int limit = SearchLayout::resultsLimit;
     QStringList folders;
@@ -139,6 +140,9 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     if (!folders.isEmpty())
         options.contactFolders = folders;
     const auto env = AppEnvironment::live(options);
+    auto* book = dynamic_cast<VCardFolderRepository*>(&env->contacts());
+    if (book)
+        book->setMakesThumbnails(false); // nothing here shows a picture
     pemmo::waitFor(env->sync().start());
     env->sync().stop();
     if (env->sync().state().kind == SyncState::Kind::Error) {
@@ -181,7 +185,12 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         else
             printText(out, query, model);
     }
-    return std::fflush(out) == 0 ? Console::success : Console::failure;
+    const int status = std::fflush(out) == 0 ? Console::success : Console::failure;
+    // The contact cache the reading queued is written first. (A pending write of the records is
+    // dropped either way, as when the store is destroyed.)
+    if (book)
+        book->finishQueuedWork();
+    return Console::finish(ending, status, out, err);
 }
 
 } // namespace pemmo::SearchCommand

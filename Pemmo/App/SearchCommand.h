@@ -2,12 +2,16 @@
 // the sections and rows it would show.
 #pragma once
 
+#include "App/Console.h"
+
 #include <QStringList>
 #include <cstdio>
 
 namespace pemmo::SearchCommand {
 
 // `arguments` without the command name: [--json] [--limit N] [--contacts DIR]... QUERY...
-int run(const QStringList& arguments, std::FILE* out, std::FILE* err);
+// `ending`: see Console::Ending.
+int run(const QStringList& arguments, std::FILE* out, std::FILE* err,
+        Console::Ending ending = Console::Ending::Tidy);
 
 } // namespace pemmo::SearchCommand

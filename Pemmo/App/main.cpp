@@ -1,6 +1,7 @@
 // pemmo: the tray application, `pemmo toggle`, and the command line.
 #include "App/CommandLine.h"
 #include "Platform/DisplayCheck.h"
+#include "Platform/MemoryRelease.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/PanelController.h"
 #include "Shell/SingleInstance.h"
@@ -36,6 +37,7 @@ int runTray(int argc, char* argv[], bool showPanel) {
     if (instance.send("show", std::chrono::milliseconds(300)))
         return 0;
 
+    pemmo::MemoryRelease::limitRetention();
     QApplication app(argc, argv);
     describeApplication();
     QApplication::setQuitOnLastWindowClosed(false);
@@ -89,5 +91,6 @@ int main(int argc, char* argv[]) {
     // Everything else works without a display.
     QCoreApplication app(argc, argv);
     describeApplication();
-    return pemmo::CommandLine::run(QCoreApplication::arguments().mid(1));
+    return pemmo::CommandLine::run(QCoreApplication::arguments().mid(1), stdout, stderr,
+                                   pemmo::Console::Ending::Quick);
 }

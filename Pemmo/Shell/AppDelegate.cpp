@@ -11,6 +11,7 @@
 #include "Lists/TagCatalog.h"
 #include "Platform/ColorScheme.h"
 #include "Platform/Compositor.h"
+#include "Platform/MemoryRelease.h"
 #include "Platform/TerminationSignals.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Search/SearchViewModel.h"
@@ -110,6 +111,12 @@ bool AppDelegate::start(QString* error) {
     showStoreProblem();
 
     bindShortcut();
+
+    // What a load or a search freed goes back to the system once the work settles, so that the
+    // application waits in the tray with what it holds, not with the high-water mark of its work.
+    m_memory = std::make_unique<MemoryRelease>();
+    connect(&m_env->sync(), &ProfileSyncEngine::profilesChanged, m_memory.get(), &MemoryRelease::schedule);
+    connect(m_panel.get(), &PanelController::visibleChanged, m_memory.get(), &MemoryRelease::schedule);
 
     QCoro::connect(m_startup->start(), this, [] {});
     // Coming back to Pemmo is when the user expects fresh data (and, while the store is read-only,

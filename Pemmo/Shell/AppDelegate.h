@@ -23,6 +23,7 @@ class AppShell;
 class AppStartup;
 class ColorScheme;
 class KeyValueStore;
+class MemoryRelease;
 class PanelController;
 class PanelTimings;
 class PemmoPanel;
@@ -85,6 +86,7 @@ private:
     std::unique_ptr<PanelTimings> m_timings;
     std::unique_ptr<TrayIcon> m_tray;
     std::unique_ptr<ColorScheme> m_colorScheme;
+    std::unique_ptr<MemoryRelease> m_memory;
     std::unique_ptr<GlobalHotKey> m_hotKey;
     std::unique_ptr<TerminationSignals> m_signals;
     QKeySequence m_shortcut;

@@ -1,5 +1,6 @@
 #include "Contacts/VCardBook.h"
 
+#include "Contacts/ContactCache.h"
 #include "Contacts/Thumbnail.h"
 #include "Contacts/VCardDecoding.h"
 #include "Contacts/VCardEditor.h"
@@ -22,6 +23,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <iterator>
+#include <numeric>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -177,8 +179,9 @@ void rewrite(const QString& path, const QByteArray& bytes) {
 
 } // namespace
 
-VCardBook::VCardBook(QStringList folders, int threads)
-    : m_folders(normalized(folders)) {
+VCardBook::VCardBook(QStringList folders, int threads, Clock clock)
+    : m_folders(normalized(folders))
+    , m_clock(std::move(clock)) {
     m_pool.setMaxThreadCount(threads > 0 ? threads : qBound(1, QThread::idealThreadCount(), 4));
 }
 
@@ -186,6 +189,41 @@ void VCardBook::setFolders(QStringList folders) {
     m_folders = normalized(folders);
     m_lastListing.reset();
     m_lastPeopleCurrent = false;
+    m_cacheConsulted = false; // another set of folders has its own cache file
+    m_cacheDirty = true;
+}
+
+void VCardBook::setCacheFolder(QString folder) {
+    m_cacheFolder = std::move(folder);
+    m_cacheConsulted = false;
+    m_cacheDirty = true;
+}
+
+QString VCardBook::cachePath() const {
+    return m_cacheFolder.isEmpty() ? QString() : ContactCache::pathFor(m_cacheFolder, m_folders);
+}
+
+bool VCardBook::saveCache() {
+    const QString path = cachePath();
+    if (!m_cacheDirty || path.isEmpty() || !m_lastListing)
+        return false;
+    m_cacheDirty = false;
+    QList<ContactCache::File> files;
+    files.reserve(m_lastListing->files.size());
+    for (const FileStamp& stamp : std::as_const(m_lastListing->files)) {
+        // A file changed this close to its listing could change again without its stamp showing it.
+        if (stamp.modified >= m_listedAt - ContactCache::racyWindowNanoseconds)
+            continue;
+        const auto cached = m_cache.constFind(stamp.path);
+        if (cached == m_cache.cend() || !(cached->stamp == stamp))
+            continue;
+        ContactCache::File file{stamp, {}};
+        file.cards.reserve(qsizetype(cached->contacts.size()));
+        for (const Contact& contact : cached->contacts)
+            file.cards.append({contact.person, contact.position, contact.thumbnailDue});
+        files.append(std::move(file));
+    }
+    return ContactCache::write(path, ContactCache::encode(m_folders, files));
 }
 
 QStringList VCardBook::normalized(const QStringList& folders) {
@@ -259,32 +297,58 @@ VCardBook::Entry VCardBook::load(const FileStamp& stamp, const QCollator& collat
 QList<Person> VCardBook::refresh(bool trustLastListing) {
     if (m_folders.isEmpty())
         throw PemmoError::contactsDenied();
+    if (!(trustLastListing && m_lastListing))
+        m_listedAt = m_clock().toMSecsSinceEpoch() * 1'000'000;
     Listing listing = trustLastListing && m_lastListing ? *m_lastListing : list(m_folders);
     if (m_lastPeopleCurrent && m_lastListing && m_lastListing->files == listing.files) {
         m_lastListing = std::move(listing);
         return m_lastPeople;
     }
 
+    // The first read takes what the contact cache holds for files whose stamps still match.
+    QHash<QString, ContactCache::File> fromCache;
+    if (!m_cacheConsulted) {
+        m_cacheConsulted = true;
+        if (m_cache.isEmpty() && !m_cacheFolder.isEmpty())
+            fromCache = ContactCache::read(cachePath(), m_folders);
+    }
+
     // Entries still current are marked; changed files are read again; the rest are dropped.
     const quint64 generation = ++m_generation;
     QList<const FileStamp*> changed;
+    QList<ContactCache::File> adopted;
     for (const FileStamp& stamp : listing.files) {
         const auto cached = m_cache.find(stamp.path);
-        if (cached != m_cache.end() && cached->stamp == stamp)
+        if (cached != m_cache.end() && cached->stamp == stamp) {
             cached->generation = generation;
-        else
+            continue;
+        }
+        const auto stored = fromCache.find(stamp.path);
+        if (stored != fromCache.end() && stored->stamp == stamp) {
+            stored->stamp = stamp; // one copy of the path, the listing's
+            adopted.append(std::move(*stored));
+        } else
             changed.append(&stamp);
     }
-    for (Entry& entry : loadAll(changed)) {
+    if (!changed.isEmpty() || adopted.size() != fromCache.size())
+        m_cacheDirty = true;
+    fromCache.clear();
+    std::vector<Entry> entries = loadAll(changed);
+    for (Entry& entry : adoptAll(std::move(adopted)))
+        entries.push_back(std::move(entry));
+    for (Entry& entry : entries) {
         entry.generation = generation;
         if (std::any_of(entry.contacts.cbegin(), entry.contacts.cend(),
                         [](const Contact& contact) { return contact.thumbnailDue; }))
             m_thumbnailsDue.insert(entry.stamp.path);
         else
             m_thumbnailsDue.remove(entry.stamp.path);
-        m_cache.insert(entry.stamp.path, std::move(entry));
+        QString path = entry.stamp.path;
+        m_cache.emplace(std::move(path), std::move(entry)); // insert would copy every person
     }
-    m_cache.removeIf([generation](const auto& item) { return item.value().generation != generation; });
+    if (m_cache.removeIf([generation](const auto& item) { return item.value().generation != generation; }) >
+        0)
+        m_cacheDirty = true;
     m_thumbnailsDue.removeIf([this](const QString& path) { return !m_cache.contains(path); });
 
     std::vector<const Contact*> order;
@@ -361,6 +425,7 @@ qsizetype VCardBook::makeThumbnails(qsizetype files) {
     };
     forEachItem(m_pool, batch, 4, makeThumbnails);
     m_lastPeopleCurrent = false; // the people handed out last lack these thumbnails
+    m_cacheDirty = true;
     return m_thumbnailsDue.size();
 }
 
@@ -372,6 +437,30 @@ std::vector<VCardBook::Entry> VCardBook::loadAll(const QList<const FileStamp*>& 
     const auto fill = [this](Entry& entry) { entry = load(entry.stamp, threadCollator()); };
     // A first read of a large book spreads over the cores; a few changed files are read here.
     forEachItem(m_pool, entries, 64, fill);
+    return entries;
+}
+
+std::vector<VCardBook::Entry> VCardBook::adoptAll(QList<ContactCache::File> files) {
+    std::vector<Entry> entries(std::size_t(files.size()));
+    const auto fill = [&files, &entries](qsizetype i) {
+        ContactCache::File& file = files[i];
+        const QCollator& collator = threadCollator();
+        Entry& entry = entries[std::size_t(i)];
+        entry.stamp = std::move(file.stamp);
+        entry.contacts.reserve(std::size_t(file.cards.size()));
+        for (ContactCache::Card& card : file.cards) {
+            const QCollatorSortKey given = collator.sortKey(card.person.givenName);
+            const QCollatorSortKey family = collator.sortKey(card.person.familyName);
+            entry.contacts.push_back(
+                Contact{std::move(card.person), card.position, given, family, card.thumbnailDue});
+        }
+    };
+    QList<qsizetype> indexes(files.size());
+    std::iota(indexes.begin(), indexes.end(), qsizetype(0));
+    if (files.size() >= 256)
+        QtConcurrent::blockingMap(&m_pool, indexes, fill);
+    else
+        std::for_each(indexes.begin(), indexes.end(), fill);
     return entries;
 }
 

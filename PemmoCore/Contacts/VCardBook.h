@@ -1,6 +1,7 @@
 // The address book held in vCard folders, read and written synchronously by the one thread that
 // owns it. Parsed cards are cached per file (path, modification time, size, inode), so a second
-// read parses only the files that changed since.
+// read parses only the files that changed since; with a cache folder, the first read of a later
+// run does the same from the contact cache (see ContactCache.h).
 //
 // Photos are scaled down to thumbnails apart from reading: a read gives people with
 // `hasFullImage` set and no thumbnail yet, and `makeThumbnails` fills them in, a batch at a time,
@@ -16,6 +17,7 @@
 #include "Contacts/ContactDraft.h"
 #include "Contacts/VCardReader.h"
 #include "Records/Person.h"
+#include "Support/Clock.h"
 
 #include <QCollator>
 #include <QHash>
@@ -29,6 +31,10 @@
 #include <vector>
 
 namespace pemmo {
+
+namespace ContactCache {
+struct File;
+}
 
 class VCardBook {
 public:
@@ -48,14 +54,23 @@ public:
         bool operator==(const Listing&) const = default;
     };
 
-    // `threads`: how many threads a first read of a large book may use; by default one per core, up to four.
-    explicit VCardBook(QStringList folders = {}, int threads = 0);
+    // `threads`: how many threads a first read of a large book may use; by default one per core,
+    // up to four. `clock`: when the folders are listed, to tell files changed just before.
+    explicit VCardBook(QStringList folders = {}, int threads = 0, Clock clock = systemClock());
 
     VCardBook(const VCardBook&) = delete;
     VCardBook& operator=(const VCardBook&) = delete;
 
     const QStringList& folders() const { return m_folders; }
     void setFolders(QStringList folders);
+
+    // Where the contact cache lives (normally $XDG_CACHE_HOME/Pemmo); empty: no cache.
+    void setCacheFolder(QString folder);
+    // The cache file of the current folders; empty without a cache folder.
+    QString cachePath() const;
+    // Writes the contact cache when the book changed since it was last read or written; returns
+    // whether it wrote it. Never throws: a cache that cannot be written is only a slower start.
+    bool saveCache();
 
     // Whether `folder` is a folder whose entries can be read.
     static bool canRead(const QString& folder);
@@ -111,6 +126,8 @@ private:
     // Reads what changed since the last call; the people sorted and their locations updated.
     QList<Person> refresh(bool trustLastListing = false);
     std::vector<Entry> loadAll(const QList<const FileStamp*>& stamps);
+    // The entries of cached files, with their sort keys made.
+    std::vector<Entry> adoptAll(QList<ContactCache::File> files);
     // Safe on any thread.
     Entry load(const FileStamp& stamp, const QCollator& collator);
     Located locate(const QString& id);
@@ -118,6 +135,11 @@ private:
     QString folderForNewContacts() const;
 
     QStringList m_folders;
+    Clock m_clock;
+    QString m_cacheFolder;
+    bool m_cacheConsulted = false; // the cache file was read for the current folders
+    bool m_cacheDirty = false;     // the cache file no longer matches `m_cache`
+    qint64 m_listedAt = 0;         // when the last listing began, in nanoseconds since the epoch
     QHash<QString, Entry> m_cache;
     QHash<QString, QString> m_locations; // id → file, as of the last refresh
     QSet<QString> m_thumbnailsDue;       // files with photos still to scale down

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QMutexLocker>
 #include <QPointer>
+#include <QStandardPaths>
 
 namespace pemmo {
 
@@ -24,6 +25,7 @@ struct VCardFolderRepository::State {
     VCardBook book;
     VCardFolderWatcher* watcher = nullptr; // on the executor's thread
     bool thumbnailsQueued = false;
+    bool makesThumbnails = true;
 
     // The read made at construction can answer the first fetch by itself, saving a second
     // listing of every file at start, when nothing can have changed since: no event came in, we
@@ -46,6 +48,7 @@ struct VCardFolderRepository::State {
             QList<Person> people = book.people(trustLastListing);
             if (watcher && book.lastListing())
                 watcher->adopt(book.folders(), *book.lastListing());
+            queueCacheWrite(self);
             queueThumbnails(self);
             return people;
         } catch (...) {
@@ -58,17 +61,33 @@ struct VCardFolderRepository::State {
     // Thumbnails are made a batch per job after a read; when the last batch is done, the change
     // is announced like any other, and the next fetch carries them.
     static void queueThumbnails(const std::shared_ptr<State>& self) {
-        if (self->thumbnailsQueued || self->book.pendingThumbnails() == 0)
+        if (!self->makesThumbnails || self->thumbnailsQueued || self->book.pendingThumbnails() == 0)
             return;
         self->thumbnailsQueued = true;
         self->executor->post([self] {
             self->thumbnailsQueued = false;
-            if (self->book.makeThumbnails(thumbnailBatch) > 0)
+            if (!self->makesThumbnails)
+                return;
+            if (self->book.makeThumbnails(thumbnailBatch) > 0) {
                 queueThumbnails(self);
-            else
+            } else {
+                queueCacheWrite(self);
                 self->announce();
+            }
         });
     }
+
+    // The cache is written by a job of its own, after the read has answered.
+    static void queueCacheWrite(const std::shared_ptr<State>& self) {
+        if (self->cacheWriteQueued)
+            return;
+        self->cacheWriteQueued = true;
+        self->executor->post([self] {
+            self->cacheWriteQueued = false;
+            self->book.saveCache();
+        });
+    }
+    bool cacheWriteQueued = false;
 
     void announce() {
         QMutexLocker locker(&receiverLock);
@@ -86,7 +105,7 @@ struct VCardFolderRepository::State {
 VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaultFolder,
                                              std::chrono::milliseconds timeLimit,
                                              std::chrono::milliseconds quietPeriod,
-                                             std::shared_ptr<SerialExecutor> executor,
+                                             std::shared_ptr<SerialExecutor> executor, QString cacheFolder,
                                              FolderCheck folderCheck, QObject* parent)
     : ContactRepository(parent)
     , m_defaultFolder(VCardBook::normalized({defaultFolder}).value(0))
@@ -102,8 +121,10 @@ VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaul
     // The watcher is a child of the executor's context, so that it goes with the executor even if
     // the job that deletes it never runs. The book is read at once, while the rest of the
     // application starts, and the watcher starts from what that read found.
-    m_executor->post([state = m_state, folders = m_folders, quietPeriod, context = m_executor->context()] {
+    m_executor->post([state = m_state, folders = m_folders, quietPeriod, context = m_executor->context(),
+                      cacheFolder = std::move(cacheFolder)] {
         state->book.setFolders(folders);
+        state->book.setCacheFolder(cacheFolder);
         state->watcher = new VCardFolderWatcher(quietPeriod, context);
         {
             QMutexLocker locker(&state->receiverLock);
@@ -164,6 +185,10 @@ template <class Job> auto VCardFolderRepository::perform(Job job) {
     return raceWithTimeout(finished(std::move(posted)), m_timeLimit, PemmoError::timedOut());
 }
 
+QString VCardFolderRepository::standardCacheFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) + u"/Pemmo"_qs;
+}
+
 QStringList VCardFolderRepository::folders() const {
     QMutexLocker locker(&m_foldersLock);
     return m_folders;
@@ -184,6 +209,20 @@ void VCardFolderRepository::setFolders(QStringList folders) {
             state->watcher->watch(folders);
     });
     Q_EMIT foldersChanged(folders);
+}
+
+void VCardFolderRepository::setMakesThumbnails(bool makes) {
+    m_executor->post([state = m_state, makes] {
+        state->makesThumbnails = makes;
+        if (makes)
+            State::queueThumbnails(state);
+    });
+}
+
+void VCardFolderRepository::finishQueuedWork() {
+    // The cache is written by the job a read queues; a job queued after the last read runs after it.
+    QFuture<void> queued = m_executor->post([] {});
+    queued.waitForFinished();
 }
 
 int VCardFolderRepository::parseCount() const {

@@ -32,13 +32,17 @@ public:
 
     // `folders`: the address-book folders chosen so far (none: access not determined yet).
     // `defaultFolder`: the folder `requestAccess` creates and adopts. `executor`: where the file
-    // work runs; a private one when none is given. `folderCheck`: how access to a folder is
-    // checked (VCardBook::canRead).
+    // work runs; a private one when none is given. `cacheFolder`: where the contact cache is kept
+    // (see ContactCache.h); none when empty. `folderCheck`: how access to a folder is checked
+    // (VCardBook::canRead).
     VCardFolderRepository(QStringList folders, QString defaultFolder,
                           std::chrono::milliseconds timeLimit = defaultTimeLimit,
                           std::chrono::milliseconds quietPeriod = defaultQuietPeriod,
-                          std::shared_ptr<SerialExecutor> executor = nullptr, FolderCheck folderCheck = {},
-                          QObject* parent = nullptr);
+                          std::shared_ptr<SerialExecutor> executor = nullptr, QString cacheFolder = {},
+                          FolderCheck folderCheck = {}, QObject* parent = nullptr);
+
+    // Where the application and the command line keep the contact cache: $XDG_CACHE_HOME/Pemmo.
+    static QString standardCacheFolder();
     ~VCardFolderRepository() override;
 
     QStringList folders() const;
@@ -58,6 +62,14 @@ public:
     QCoro::Task<QString> create(ContactDraft draft) override;
     QCoro::Task<void> update(QString id, ContactDraft draft) override;
     QCoro::Task<void> deleteContact(QString id) override;
+
+    // Whether photos are scaled down to thumbnails after a read (the default). A command that
+    // prints no pictures turns it off; the people it reads then keep `hasFullImage` as read.
+    void setMakesThumbnails(bool makes);
+
+    // Blocks until the file work queued so far (such as writing the contact cache) is done: for a
+    // command that is about to end its process without tearing everything down.
+    void finishQueuedWork();
 
     // How many times a vCard file was read and parsed since construction.
     int parseCount() const;

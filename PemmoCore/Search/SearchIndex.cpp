@@ -51,6 +51,10 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
     data->entryWordStart.reserve(count + 1);
     data->entryInitialStart.reserve(count + 1);
     data->entryJoined.reserve(count);
+    // About 45 words and a few initials per person: grown by doubling, the lists would be copied
+    // over and over and fault in fresh pages each time.
+    data->entryWords.reserve(count * 48);
+    data->entryInitials.reserve(count * 4);
     for (std::uint32_t e = 0; e < count; ++e) {
         const IndexEntry& entry = data->entries[e];
         data->positions.insert(entry.id, e);

@@ -98,7 +98,8 @@ private Q_SLOTS:
             DefaultsFileStore file(defaults);
             SettingsStore(file).setContactFolders({home.filePath(u"book"_qs)});
         }
-        const auto env = AppEnvironment::live({data, defaults, std::nullopt});
+        const auto env =
+            AppEnvironment::live({data, defaults, std::nullopt, false, home.filePath(u"cache"_qs)});
         QVERIFY(!env->isInMemory());
         QVERIFY(QFileInfo(data).isDir());
         QVERIFY(dynamic_cast<DefaultsFileStore*>(&env->keyValueStore()));
@@ -184,7 +185,8 @@ private Q_SLOTS:
         const QString data = home.filePath(u"data/Pemmo"_qs);
         const QString defaults = home.filePath(u"defaults.json"_qs);
         {
-            const auto env = AppEnvironment::live({data, defaults, std::nullopt});
+            const auto env =
+                AppEnvironment::live({data, defaults, std::nullopt, false, home.filePath(u"cache"_qs)});
             QCOMPARE(env->contacts().authorizationStatus(), ContactsAuthorization::NotDetermined);
             QCOMPARE(await(env->contacts().requestAccess()), ContactsAuthorization::Authorized);
             QCOMPARE(env->settings().contactFolders(), QStringList{data + u"/Contacts"_qs});
@@ -197,8 +199,9 @@ private Q_SLOTS:
         test::TempDir home;
         const QString defaults = home.filePath(u"defaults.json"_qs);
         QDir().mkpath(home.filePath(u"book"_qs));
-        const auto env = AppEnvironment::live(
-            {home.filePath(u"data"_qs), defaults, QStringList{home.filePath(u"book"_qs)}});
+        const auto env =
+            AppEnvironment::live({home.filePath(u"data"_qs), defaults, QStringList{home.filePath(u"book"_qs)},
+                                  false, home.filePath(u"cache"_qs)});
         QCOMPARE(dynamic_cast<VCardFolderRepository&>(env->contacts()).folders(),
                  QStringList{home.filePath(u"book"_qs)});
         QCOMPARE(env->settings().contactFolders(), QStringList());

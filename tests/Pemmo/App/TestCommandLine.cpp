@@ -3,8 +3,10 @@
 #include "Store/StoreFile.h"
 #include "TestSupport/TempDir.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -55,6 +57,7 @@ class TestCommandLine : public QObject {
         env.insert(u"XDG_CONFIG_HOME"_qs, m_home.filePath(u"config"_qs));
         // Its own runtime folder, so that no Pemmo the user runs is ever reached from here.
         env.insert(u"XDG_RUNTIME_DIR"_qs, m_home.filePath(u"runtime"_qs));
+        env.insert(u"XDG_CACHE_HOME"_qs, m_home.filePath(u"cache"_qs));
         adjust(env);
         process.setProcessEnvironment(env);
         process.start(qEnvironmentVariable("PEMMO_BINARY"), arguments);
@@ -223,6 +226,29 @@ private Q_SLOTS:
         for (const QString& key : {u"givenName"_qs, u"familyName"_qs, u"nickname"_qs, u"jobTitle"_qs,
                                    u"phones"_qs, u"hasFullImage"_qs})
             QVERIFY2(two.contains(key), qPrintable(key));
+    }
+
+    // The command ends its process as soon as it has answered; the contact cache it read into
+    // must be on disk by then, and a later run must still see a change to the files.
+    void listLeavesAContactCacheThatLaterRunsUseAndCheck() {
+        const QString folder = m_home.filePath(u"cached"_qs);
+        QDir(m_home.filePath(u"cache"_qs)).removeRecursively();
+        const auto card = [&](const QByteArray& given) {
+            m_home.write(u"cached/p.vcf"_qs,
+                         "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:p\r\nFN:" + given + "\r\nEND:VCARD\r\n");
+            QFile file(folder + u"/p.vcf"_qs);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            // Long unchanged, so that the cache takes the file in.
+            QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addDays(-30),
+                                     QFileDevice::FileModificationTime));
+        };
+        QVERIFY(QDir().mkpath(folder));
+        card("Pat Cache");
+        QCOMPARE(pemmo({u"list"_qs, u"--contacts"_qs, folder}).out, u"Pat Cache\n"_qs);
+        QCOMPARE(QDir(m_home.filePath(u"cache/Pemmo"_qs)).entryList({u"contacts-*.cache"_qs}).size(), 1);
+        QCOMPARE(pemmo({u"list"_qs, u"--contacts"_qs, folder}).out, u"Pat Cache\n"_qs);
+        card("Pat Fresh");
+        QCOMPARE(pemmo({u"list"_qs, u"--contacts"_qs, folder}).out, u"Pat Fresh\n"_qs);
     }
 
     void listWithoutAnAddressBookIsEmpty() {

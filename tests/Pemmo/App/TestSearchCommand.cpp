@@ -58,6 +58,7 @@ private Q_SLOTS:
     void initTestCase() {
         qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
         qputenv("XDG_CONFIG_HOME", m_home.filePath(QStringLiteral("config")).toUtf8());
+        qputenv("XDG_CACHE_HOME", m_home.filePath(QStringLiteral("cache")).toUtf8());
         QDir().mkpath(m_home.filePath(QStringLiteral("Pemmo/Contacts")));
         m_home.write(QStringLiteral("Pemmo/Contacts/a.vcf"), card("a", QStringLiteral("𝒜nna"), "Lee"));
         m_home.write(QStringLiteral("Pemmo/Contacts/b.vcf"), card("b", "Anna", "Maria"));

@@ -218,6 +218,7 @@ private Q_SLOTS:
         m_env.insert(u"DISPLAY"_qs, m_display);
         m_env.insert(u"XDG_DATA_HOME"_qs, m_home->filePath(u"data"_qs));
         m_env.insert(u"XDG_CONFIG_HOME"_qs, m_home->filePath(u"config"_qs));
+        m_env.insert(u"XDG_CACHE_HOME"_qs, m_home->filePath(u"cache"_qs));
         m_env.insert(u"XDG_RUNTIME_DIR"_qs, m_home->filePath(u"runtime"_qs));
         m_env.insert(u"ASAN_OPTIONS"_qs, u"detect_leaks=0"_qs);
         m_env.insert(u"QT_LOGGING_RULES"_qs, u"com.dorvane.Pemmo.panel.debug=true"_qs);

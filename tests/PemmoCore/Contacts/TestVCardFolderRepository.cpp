@@ -484,7 +484,7 @@ private Q_SLOTS:
         test::TempDir dir;
         QSemaphore answer;
         std::atomic<QThread*> checkedOn = nullptr;
-        VCardFolderRepository repository({dir.path()}, QString(), 200ms, 50ms, nullptr,
+        VCardFolderRepository repository({dir.path()}, QString(), 200ms, 50ms, nullptr, QString(),
                                          [&](const QString& folder) {
                                              checkedOn = QThread::currentThread();
                                              answer.tryAcquire(1, 5000); // a mount that does not answer
@@ -512,7 +512,7 @@ private Q_SLOTS:
         QFETCH(QStringList, folders);
         QFETCH(bool, readable);
         QFETCH(ContactsAuthorization, status);
-        VCardFolderRepository repository(folders, QString(), 2s, 50ms, nullptr,
+        VCardFolderRepository repository(folders, QString(), 2s, 50ms, nullptr, QString(),
                                          [readable](const QString&) { return readable; });
         QCOMPARE(test::await(repository.checkAuthorization()), status);
         QCOMPARE(repository.authorizationStatus(), status);

@@ -1,0 +1,244 @@
+// The contact cache: a later run reads only what changed, and whatever happened to the files or to
+// the cache in between, the book holds exactly the people the files hold.
+#include "Contacts/ContactCache.h"
+#include "Contacts/VCardBook.h"
+#include "TestSupport/TempDir.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTest>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+using namespace pemmo;
+
+namespace {
+
+// Long enough ago that the cache takes the files in.
+constexpr qint64 kOldSeconds = 1'600'000'000;
+
+QByteArray vcard(const QByteArray& uid, const QByteArray& given, const QByteArray& family) {
+    return "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\nN:" + family + ";" + given +
+           ";;;\r\nFN:" + given + " " + family + "\r\nEMAIL;TYPE=HOME:" + given.toLower() +
+           "@example.org\r\nEND:VCARD\r\n";
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qUtf8Printable(path));
+}
+
+void setModified(const QString& path, qint64 seconds, long nanoseconds = 0) {
+    const struct timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+    if (::utimensat(AT_FDCWD, QFile::encodeName(path).constData(), times, 0) != 0)
+        qFatal("cannot set the time of %s", qUtf8Printable(path));
+}
+
+struct timespec modifiedOf(const QString& path) {
+    struct stat info;
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info.st_mtim;
+}
+
+// What the files hold, read without any cache.
+QList<Person> fromFiles(const QStringList& folders) {
+    VCardBook book(folders, 1);
+    return book.people();
+}
+
+struct Cached {
+    explicit Cached(const QStringList& folders, const QString& cacheFolder)
+        : book(folders, 1) {
+        book.setCacheFolder(cacheFolder);
+    }
+    QList<Person> read() {
+        QList<Person> people = book.people();
+        book.saveCache();
+        return people;
+    }
+    VCardBook book;
+};
+
+} // namespace
+
+class TestContactCache : public QObject {
+    Q_OBJECT
+
+    test::TempDir m_home;
+    QString m_book;
+    QString m_cache;
+
+    // Three files in the book itself and one in an address book below it, all long unchanged.
+    void makeBook() {
+        m_book = m_home.filePath(u"book"_qs);
+        m_cache = m_home.filePath(u"cache"_qs);
+        QDir(m_book).removeRecursively();
+        QDir(m_cache).removeRecursively();
+        QFile::remove(m_cache); // where a test put a file in its way
+        writeFile(m_book + u"/ada.vcf"_qs, vcard("ada", "Ada", "Lovelace"));
+        writeFile(m_book + u"/alan.vcf"_qs, vcard("alan", "Alan", "Turing"));
+        writeFile(m_book + u"/grace.vcf"_qs, vcard("grace", "Grace", "Hopper"));
+        writeFile(m_book + u"/work/edsger.vcf"_qs, vcard("edsger", "Edsger", "Dijkstra"));
+        for (const QString& name : {u"ada"_qs, u"alan"_qs, u"grace"_qs, u"work/edsger"_qs})
+            setModified(m_book + u'/' + name + u".vcf"_qs, kOldSeconds);
+    }
+
+    QString cacheFile() const { return ContactCache::pathFor(m_cache, {m_book}); }
+
+private Q_SLOTS:
+    void init() { makeBook(); }
+
+    void encodingKeepsEveryField() {
+        Person full;
+        full.id = u"X-1"_qs;
+        full.givenName = u"Zoë"_qs;
+        full.familyName = u"Ñúñez"_qs;
+        full.nickname = u"Zo"_qs;
+        full.organization = u""_qs; // present but empty is not absent
+        full.jobTitle = u"Luthier"_qs;
+        full.emails = {{u"home"_qs, u"zoe@example.org"_qs}, {u"work"_qs, u"z@example.com"_qs}};
+        full.phones = {{u"mobile"_qs, u"+44 1"_qs}};
+        full.birthday = DateComponents{std::nullopt, 2, 29};
+        full.thumbnail = QByteArray("\x89PNG\0\x01", 6);
+        full.hasFullImage = true;
+        Person bare;
+        bare.id = u"X-2"_qs;
+        bare.birthday = DateComponents{1990, 12, 31};
+        const QList<ContactCache::File> files{
+            {{u"/a/x.vcf"_qs, 1'234'567'890'123'456'789, 321, 77}, {{full, 2, true}, {bare, 3, false}}},
+            {{u"/a/empty.vcf"_qs, 5, 0, 78}, {}}};
+
+        const auto decoded = ContactCache::decode(ContactCache::encode({u"/a"_qs}, files), {u"/a"_qs});
+        QCOMPARE(decoded.size(), 2);
+        QCOMPARE(decoded.value(u"/a/x.vcf"_qs), files[0]);
+        QCOMPARE(decoded.value(u"/a/empty.vcf"_qs), files[1]);
+    }
+
+    void aLaterRunReadsNoUnchangedFile() {
+        const QList<Person> expected = fromFiles({m_book});
+        QCOMPARE(Cached({m_book}, m_cache).read(), expected);
+        QVERIFY(QFileInfo::exists(cacheFile()));
+
+        Cached later({m_book}, m_cache);
+        QCOMPARE(later.read(), expected);
+        QCOMPARE(later.book.parseCount(), 0);
+    }
+
+    void aLaterRunReadsOnlyTheChangedFile() {
+        Cached({m_book}, m_cache).read();
+        writeFile(m_book + u"/alan.vcf"_qs, vcard("alan", "Alan M.", "Turing"));
+
+        Cached later({m_book}, m_cache);
+        QCOMPARE(later.read(), fromFiles({m_book}));
+        QCOMPARE(later.book.parseCount(), 1);
+    }
+
+    // Each way the files or the cache can change between two runs; the second run must hold
+    // exactly what the files then hold.
+    void theBookHoldsWhatTheFilesHold_data() {
+        QTest::addColumn<QString>("change");
+        QTest::newRow("changed in place within the same second, same size") << u"same-second"_qs;
+        QTest::newRow("replaced by rename, same size and time") << u"rename"_qs;
+        QTest::newRow("file removed") << u"file-removed"_qs;
+        QTest::newRow("file added") << u"file-added"_qs;
+        QTest::newRow("address book folder removed") << u"folder-removed"_qs;
+        QTest::newRow("cache damaged") << u"damaged"_qs;
+        QTest::newRow("cache cut short") << u"truncated"_qs;
+        QTest::newRow("cache from another version") << u"version"_qs;
+        QTest::newRow("cache of other folders") << u"other-folders"_qs;
+        QTest::newRow("cache not a cache") << u"garbage"_qs;
+    }
+
+    void theBookHoldsWhatTheFilesHold() {
+        QFETCH(QString, change);
+        const QString grace = m_book + u"/grace.vcf"_qs;
+        if (change == u"same-second") {
+            // Written now: the stamp of a second change within the same tick would not differ.
+            writeFile(grace, vcard("grace", "Grace", "Hopper"));
+        }
+        const QList<Person> before = Cached({m_book}, m_cache).read();
+        QCOMPARE(before, fromFiles({m_book}));
+
+        QByteArray cache;
+        {
+            QFile file(cacheFile());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            cache = file.readAll();
+        }
+        const auto rewriteCache = [this](const QByteArray& bytes) { writeFile(cacheFile(), bytes); };
+        const auto sameSizeEdit = [&](const QString& path, const QByteArray& bytes) {
+            const struct timespec was = modifiedOf(path);
+            writeFile(path, bytes);
+            setModified(path, was.tv_sec, was.tv_nsec);
+        };
+
+        if (change == u"same-second") {
+            sameSizeEdit(grace, vcard("grace", "Grete", "Hopper"));
+        } else if (change == u"rename") {
+            const QString temporary = m_book + u"/.grace.tmp"_qs;
+            writeFile(temporary, vcard("grace", "Grete", "Hopper"));
+            setModified(temporary, kOldSeconds);
+            QVERIFY(::rename(QFile::encodeName(temporary).constData(),
+                             QFile::encodeName(grace).constData()) == 0);
+        } else if (change == u"file-removed") {
+            QVERIFY(QFile::remove(grace));
+        } else if (change == u"file-added") {
+            writeFile(m_book + u"/barbara.vcf"_qs, vcard("barbara", "Barbara", "Liskov"));
+            setModified(m_book + u"/barbara.vcf"_qs, kOldSeconds);
+        } else if (change == u"folder-removed") {
+            QVERIFY(QDir(m_book + u"/work"_qs).removeRecursively());
+        } else if (change == u"damaged" || change == u"garbage" || change == u"truncated" ||
+                   change == u"version" || change == u"other-folders") {
+            // The files change too, in a way only their contents show, so a cache wrongly
+            // trusted would give the old people.
+            sameSizeEdit(m_book + u"/ada.vcf"_qs, vcard("ada", "Adu", "Lovelace"));
+            if (change == u"damaged") {
+                cache[cache.size() / 2] = char(cache[cache.size() / 2] ^ 0x20);
+            } else if (change == u"truncated") {
+                cache.chop(cache.size() / 3);
+            } else if (change == u"garbage") {
+                cache = QByteArray(cache.size(), '\xff');
+            } else if (change == u"version") {
+                cache[8] = char(cache[8] + 1); // the format version follows the 8-byte magic
+            } else {
+                const QString other = m_home.filePath(u"other"_qs);
+                cache = ContactCache::encode({other}, ContactCache::decode(cache, {m_book}).values());
+            }
+            rewriteCache(cache);
+        }
+
+        Cached later({m_book}, m_cache);
+        const QList<Person> after = later.read();
+        QCOMPARE(after, fromFiles({m_book}));
+        if (change != u"file-removed" && change != u"folder-removed")
+            QVERIFY(after != before);
+
+        // And what the later run wrote serves the next one as well.
+        Cached next({m_book}, m_cache);
+        QCOMPARE(next.read(), after);
+    }
+
+    void anUnwritableCacheIsOnlySlower() {
+        writeFile(m_cache, "a file where the cache folder should be");
+        Cached first({m_book}, m_cache);
+        QCOMPARE(first.read(), fromFiles({m_book}));
+        QVERIFY(!first.book.saveCache());
+        Cached later({m_book}, m_cache);
+        QCOMPARE(later.read(), fromFiles({m_book}));
+        QCOMPARE(later.book.parseCount(), 4);
+    }
+
+    void filesChangedJustBeforeTheListingAreNotCached() {
+        writeFile(m_book + u"/alan.vcf"_qs, vcard("alan", "Alan", "Turing")); // modified now
+        Cached({m_book}, m_cache).read();
+        Cached later({m_book}, m_cache);
+        later.read();
+        QCOMPARE(later.book.parseCount(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestContactCache)
+#include "TestContactCache.moc"
