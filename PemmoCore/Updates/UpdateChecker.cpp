@@ -73,7 +73,8 @@ QCoro::Task<> UpdateChecker::check() {
     HTTPRequest request;
     request.url = *url;
     request.method = "GET";
-    request.headers = {{"Accept", "application/json"}, {"User-Agent", QByteArray("Pemmo/").append(m_currentVersion.toUtf8())}};
+    request.headers = {{"Accept", "application/json"},
+                       {"User-Agent", QByteArray("Pemmo/").append(m_currentVersion.toUtf8())}};
     request.timeout = std::chrono::seconds(30);
 
     const QPointer<UpdateChecker> self(this);

@@ -70,7 +70,8 @@ private Q_SLOTS:
         QCOMPARE(rig.center.added.size(), 1);
         QCOMPARE(rig.reminder.pendingVersionText(), u"1.5.0"_qs);
         QCOMPARE(rig.checker.waitingRelease()->url, QUrl(u"https://example.org/pemmo/1.5.0"_qs));
-        QCOMPARE(rig.settings.text(UpdateChecker::lastCheckKey()).value_or(QString()), u"2025-03-01T09:00:00Z"_qs);
+        QCOMPARE(rig.settings.text(UpdateChecker::lastCheckKey()).value_or(QString()),
+                 u"2025-03-01T09:00:00Z"_qs);
         QCOMPARE(rig.checker.nextCheckDelay().count(), std::chrono::milliseconds(24h).count());
     }
 
@@ -105,7 +106,8 @@ private Q_SLOTS:
         rig.check();
         QCOMPARE(rig.reminder.pendingVersionText(), u"1.5.0"_qs);
         QCOMPARE(rig.checker.nextCheckDelay().count(), std::chrono::milliseconds(1h).count());
-        QCOMPARE(rig.settings.text(UpdateChecker::lastCheckKey()).value_or(QString()), u"2025-03-01T09:00:00Z"_qs);
+        QCOMPARE(rig.settings.text(UpdateChecker::lastCheckKey()).value_or(QString()),
+                 u"2025-03-01T09:00:00Z"_qs);
     }
 
     void aServerThatIsNotThereIsTriedAgain() {
