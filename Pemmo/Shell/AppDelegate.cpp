@@ -5,6 +5,7 @@
 #include "App/DataFolder.h"
 #include "App/EmbeddingMaintenance.h"
 #include "App/ImportCommand.h"
+#include "Avatars/AvatarImageProvider.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
@@ -27,6 +28,7 @@
 #include "Shell/ShellLogging.h"
 #include "Shell/TrayIcon.h"
 #include "Store/PemmoStore.h"
+#include "Updates/UpdateService.h"
 
 #include <QApplication>
 #include <QDir>
@@ -90,6 +92,9 @@ bool AppDelegate::start(QString* error) {
     m_tray = std::make_unique<TrayIcon>();
     connect(m_tray.get(), &TrayIcon::openRequested, m_panel.get(), &PanelController::show);
     connect(m_tray.get(), &TrayIcon::quitRequested, qApp, &QCoreApplication::quit);
+    m_updates = std::make_unique<UpdateService>(m_env->keyValueStore(), QStringLiteral(PEMMO_VERSION));
+    m_updates->attachTray(*m_tray->menu(), *m_tray->icon());
+    m_updates->start();
 
     // Edits survive quitting: the tray's Quit, `kill`, Control-C and the session's end all come
     // through aboutToQuit, where what waits for the debounced write is written at once.
@@ -125,6 +130,7 @@ void AppDelegate::buildPanel() {
     qmlRegisterUncreatableType<AppRouter>("Pemmo", 1, 0, "AppRouter", u"owned by the shell"_qs);
 
     m_engine = std::make_unique<QQmlEngine>();
+    m_engine->addImageProvider(AvatarImageProvider::providerID(), new AvatarImageProvider);
     m_keys = std::make_unique<KeyEventRouter>();
     m_router = std::make_unique<AppRouter>();
     m_context = std::make_unique<PanelContext>(*m_router, *m_keys);

@@ -32,6 +32,7 @@ class SearchResultsModel;
 class SearchViewModel;
 class TerminationSignals;
 class TrayIcon;
+class UpdateService;
 
 class AppDelegate : public QObject {
     Q_OBJECT
@@ -89,6 +90,7 @@ private:
     std::unique_ptr<PanelController> m_panel;
     std::unique_ptr<PanelTimings> m_timings;
     std::unique_ptr<TrayIcon> m_tray;
+    std::unique_ptr<UpdateService> m_updates;
     std::unique_ptr<ColorScheme> m_colorScheme;
     std::unique_ptr<GlobalHotKey> m_hotKey;
     std::unique_ptr<TerminationSignals> m_signals;

@@ -114,7 +114,13 @@ FocusScope {
                     Rectangle {
                         width: 56; height: 56; radius: 28
                         color: theme.selection
+                        Avatar {
+                            anchors.fill: parent
+                            contactId: screen.known ? screen.contactID : ""
+                            dark: theme.dark
+                        }
                         Label {
+                            visible: !screen.known
                             anchors.centerIn: parent
                             text: screen.known ? card.initials : ""
                             color: theme.selectionText

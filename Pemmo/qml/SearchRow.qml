@@ -8,6 +8,7 @@ Item {
     required property QtObject theme
     required property int index
     required property string kind
+    required property string rowID
     required property string title
     required property string plainTitle
     required property string subtitle
@@ -59,7 +60,14 @@ Item {
             Layout.preferredHeight: 28
             radius: row.kind === "tag" ? 7 : 14
             color: row.selected ? Qt.darker(theme.selection, theme.dark ? 0.8 : 1.08) : theme.chip
+            Avatar {
+                anchors.fill: parent
+                visible: row.kind === "person"
+                contactId: row.kind === "person" ? row.rowID : ""
+                dark: theme.dark
+            }
             Label {
+                visible: row.kind !== "person"
                 anchors.centerIn: parent
                 text: row.kind === "tag" ? "#" : row.initials
                 color: row.selected ? theme.selectionText : theme.secondaryText
