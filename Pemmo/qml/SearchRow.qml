@@ -64,7 +64,7 @@ Item {
                 anchors.fill: parent
                 visible: row.kind === "person"
                 contactId: row.kind === "person" ? row.rowID : ""
-                dark: theme.dark
+                dark: row.theme.dark
             }
             Label {
                 visible: row.kind !== "person"
