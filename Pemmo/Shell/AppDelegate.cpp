@@ -5,6 +5,7 @@
 #include "App/DataFolder.h"
 #include "App/EmbeddingMaintenance.h"
 #include "App/ImportCommand.h"
+#include "Avatars/AvatarImageProvider.h"
 #include "Links/DestinationOpener.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
@@ -28,6 +29,7 @@
 #include "Shell/ShellLogging.h"
 #include "Shell/TrayIcon.h"
 #include "Store/PemmoStore.h"
+#include "Updates/UpdateService.h"
 
 #include <QApplication>
 #include <QDir>
@@ -96,6 +98,9 @@ bool AppDelegate::start(QString* error) {
     m_tray = std::make_unique<TrayIcon>();
     connect(m_tray.get(), &TrayIcon::openRequested, m_panel.get(), &PanelController::show);
     connect(m_tray.get(), &TrayIcon::quitRequested, qApp, &QCoreApplication::quit);
+    m_updates = std::make_unique<UpdateService>(m_env->keyValueStore(), QStringLiteral(PEMMO_VERSION));
+    m_updates->attachTray(*m_tray->menu(), *m_tray->icon());
+    m_updates->start();
 
     // Edits survive quitting: the tray's Quit, `kill`, Control-C and the session's end all come
     // through aboutToQuit, where what waits for the debounced write is written at once.
@@ -138,6 +143,7 @@ void AppDelegate::buildPanel() {
     m_engine->addImageProvider(QStringLiteral("pemmo"), new PhotoImageProvider(*m_env));
     m_shell = std::make_unique<AppShell>(m_env.get());
     AppShell::attach(*m_engine, *m_shell);
+    m_engine->addImageProvider(AvatarImageProvider::providerID(), new AvatarImageProvider);
     // Vectors that arrive after the words have shown may add "also matches" rows.
     connect(&m_startup->embeddingMaintenance(), &EmbeddingMaintenance::indexChanged, &m_env->search(),
             &SearchViewModel::refresh);

@@ -29,6 +29,7 @@ class PanelTimings;
 class PemmoPanel;
 class TerminationSignals;
 class TrayIcon;
+class UpdateService;
 
 class AppDelegate : public QObject {
     Q_OBJECT
@@ -85,6 +86,7 @@ private:
     std::unique_ptr<PanelController> m_panel;
     std::unique_ptr<PanelTimings> m_timings;
     std::unique_ptr<TrayIcon> m_tray;
+    std::unique_ptr<UpdateService> m_updates;
     std::unique_ptr<ColorScheme> m_colorScheme;
     std::unique_ptr<MemoryRelease> m_memory;
     std::unique_ptr<GlobalHotKey> m_hotKey;

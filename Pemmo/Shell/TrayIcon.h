@@ -17,6 +17,7 @@ public:
     bool notify(const QString& title, const QString& message);
     bool isAvailable() const;
     QMenu* menu() { return &m_menu; }
+    QSystemTrayIcon* icon() { return &m_icon; }
 
     // A problem the user should know of whenever they look at the icon (say, why Pemmo cannot
     // save changes); empty for none.

@@ -21,6 +21,7 @@ ColumnLayout {
             size: Theme.largeAvatarSize
             initials: header.model.initials
             photoSource: header.model.photoSource
+            contactId: header.model.contactID
             emphasized: true
         }
         ColumnLayout {

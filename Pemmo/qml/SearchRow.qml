@@ -7,6 +7,8 @@ Item {
     id: row
     required property int index
     required property string kind
+    required property string rowID
+    required property string rowID
     required property string title
     required property string plainTitle
     required property string subtitle
@@ -59,6 +61,7 @@ Item {
         Avatar {
             visible: row.kind !== "tag"
             initials: row.initials
+            contactId: row.kind === "person" ? row.rowID : ""
             emphasized: row.selected
         }
         Rectangle {

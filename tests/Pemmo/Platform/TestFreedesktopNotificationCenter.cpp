@@ -1,0 +1,224 @@
+// Update reminders through desktop notifications, against a stand-in notification server on a
+// private session bus (run under scripts/with-test-services): the feed found twice, one
+// notification on the server; its "Update" action opening the release; the leftovers of an
+// earlier launch closed.
+#include "AI/NetworkTransport.h"
+#include "Platform/FreedesktopNotificationCenter.h"
+#include "Settings/InMemoryKeyValueStore.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/LoopbackHTTPServer.h"
+#include "TestSupport/TempDir.h"
+#include "Updates/UpdateChecker.h"
+#include "Updates/UpdateNotifications.h"
+#include "Updates/UpdateReminder.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUuid>
+
+using namespace pemmo;
+using namespace std::chrono_literals;
+
+namespace {
+
+const QString kPath = u"/org/freedesktop/Notifications"_qs;
+const QString kInterface = u"org.freedesktop.Notifications"_qs;
+
+// The part of a notification server Pemmo talks to; it remembers what it was asked.
+class StandInServer : public QObject {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    struct Shown {
+        QString appName;
+        QString summary;
+        QString body;
+        QStringList actions;
+        QVariantMap hints;
+    };
+    QHash<uint, Shown> shown;
+    QList<uint> closed;
+    uint nextID = 100;
+
+Q_SIGNALS:
+    void notified();
+    void closeRequested();
+
+public Q_SLOTS:
+    QStringList GetCapabilities() { return {u"actions"_qs, u"body"_qs}; }
+    uint Notify(const QString& appName, uint replacesID, const QString& icon, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout) {
+        Q_UNUSED(replacesID)
+        Q_UNUSED(icon)
+        Q_UNUSED(timeout)
+        const uint id = nextID++;
+        shown.insert(id, {appName, summary, body, actions, hints});
+        Q_EMIT notified();
+        return id;
+    }
+    void CloseNotification(uint id) {
+        closed << id;
+        Q_EMIT closeRequested();
+    }
+};
+
+QByteArray feed(const QString& version) {
+    return uR"({"releases": [{"version": "%1", "url": "https://example.org/pemmo/%1"}]})"_qs.arg(version)
+        .toUtf8();
+}
+
+} // namespace
+
+class TestFreedesktopNotificationCenter : public QObject {
+    Q_OBJECT
+
+    QString m_service;
+    std::optional<QDBusConnection> m_bus;
+    StandInServer m_server;
+
+    void emitSignal(const QString& name, const QVariantList& arguments) {
+        QDBusMessage signal = QDBusMessage::createSignal(kPath, kInterface, name);
+        signal.setArguments(arguments);
+        QVERIFY(m_bus->send(signal));
+    }
+
+    static QStringList delivered(FreedesktopNotificationCenter& center) {
+        QStringList identifiers;
+        center.deliveredIdentifiers([&identifiers](const QStringList& ids) { identifiers = ids; });
+        return identifiers;
+    }
+
+    // Everything the centre sent before this has reached the server once it is answered.
+    static void roundTrip(FreedesktopNotificationCenter& center) {
+        bool answered = false;
+        center.requestAuthorization([&answered](bool, std::optional<QString>) { answered = true; });
+        QTRY_VERIFY(answered);
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+            QSKIP("needs a session bus: run it under scripts/with-test-services");
+        // A name of its own, so a real notification server on the bus is never disturbed.
+        m_service = u"com.dorvane.PemmoTest.notifications"_qs + QUuid::createUuid().toString(QUuid::Id128);
+        m_bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, u"stand-in-notifications"_qs);
+        QVERIFY(m_bus->isConnected());
+        QVERIFY(m_bus->registerObject(kPath, &m_server, QDBusConnection::ExportAllSlots));
+        QVERIFY(m_bus->registerService(m_service));
+    }
+
+    void cleanupTestCase() {
+        if (m_bus)
+            QDBusConnection::disconnectFromBus(u"stand-in-notifications"_qs);
+    }
+
+    void init() {
+        m_server.shown.clear();
+        m_server.closed.clear();
+    }
+
+    void aVersionHeldBackTwiceIsNotifiedOnceAndItsUpdateActionOpensIt() {
+        test::TempDir dir;
+        test::LoopbackHTTPServer feedServer;
+        feedServer.enqueue(200, feed(u"9.0.0"_qs), "/feed.json");
+        InMemoryKeyValueStore settings;
+        settings.set(feedServer.url().resolved(QUrl(u"/feed.json"_qs)).toString(), UpdateChecker::feedKey());
+        NetworkTransport transport;
+        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(),
+                                             dir.path() + u"/notifications.json"_qs, m_service);
+        UpdateNotifications notifications(center);
+        UpdateReminder reminder(notifications);
+        UpdateChecker checker(transport, settings, reminder, u"1.0.0"_qs);
+        QList<QUrl> opened;
+        checker.setOpener([&opened](const QUrl& url) { opened << url; });
+        notifications.setOnOpen([&checker] { checker.showUpdate(); });
+
+        QSignalSpy notified(&m_server, &StandInServer::notified);
+        test::await(checker.check());
+        QVERIFY(notified.wait(5000));
+        test::await(checker.check());
+        roundTrip(center);
+        QCOMPARE(m_server.shown.size(), 1);
+        QCOMPARE(reminder.pendingVersionText(), u"9.0.0"_qs);
+
+        const uint id = m_server.shown.keys().first();
+        const StandInServer::Shown shown = m_server.shown.value(id);
+        QCOMPARE(shown.appName, u"Pemmo"_qs);
+        QCOMPARE(shown.summary, u"Pemmo 9.0.0 is ready to install."_qs);
+        QCOMPARE(shown.body, u"Choose Update to see what's new and install it."_qs);
+        QVERIFY(shown.actions.indexOf(u"com.dorvane.Pemmo.update.open"_qs) % 2 == 0);
+        QCOMPARE(shown.actions.value(shown.actions.indexOf(u"com.dorvane.Pemmo.update.open"_qs) + 1),
+                 u"Update"_qs);
+
+        // Another application's notification being clicked is none of Pemmo's business.
+        emitSignal(u"ActionInvoked"_qs, {uint(id + 50), u"default"_qs});
+        QSignalSpy closeRequested(&m_server, &StandInServer::closeRequested);
+        emitSignal(u"ActionInvoked"_qs, {id, u"com.dorvane.Pemmo.update.open"_qs});
+        QVERIFY(closeRequested.wait(5000));
+        QCOMPARE(opened, QList<QUrl>{QUrl(u"https://example.org/pemmo/9.0.0"_qs)});
+        QCOMPARE(m_server.closed, QList<uint>{id});
+        QVERIFY(!reminder.pendingVersion());
+    }
+
+    void withoutANotificationServerTheTrayCarriesTheReminder() {
+        test::TempDir dir;
+        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(),
+                                             dir.path() + u"/notifications.json"_qs,
+                                             u"com.dorvane.PemmoTest.nobody"_qs);
+        UpdateNotifications notifications(center);
+        UpdateReminder reminder(notifications);
+        QTest::ignoreMessage(
+            QtInfoMsg, QRegularExpression(
+                           u"^Notifications not allowed \\(.+\\); the menu bar carries the reminder$"_qs));
+        reminder.willHandleShowingUpdate(false, u"9.0.0"_qs);
+        QTRY_VERIFY(!reminder.notifiedFor());
+        QCOMPARE(reminder.pendingVersionText(), u"9.0.0"_qs);
+    }
+
+    void anEarlierLaunchsNotificationIsClosedAtStart() {
+        test::TempDir dir;
+        const QString state = dir.path() + u"/notifications.json"_qs;
+        {
+            FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), state, m_service);
+            UpdateNotifications notifications(center, u"earlier"_qs);
+            UpdateReminder reminder(notifications);
+            QSignalSpy notified(&m_server, &StandInServer::notified);
+            reminder.willHandleShowingUpdate(false, u"9.0.0"_qs);
+            QVERIFY(notified.wait(5000));
+            roundTrip(center);
+        }
+        const uint id = m_server.shown.keys().value(0);
+        QSignalSpy closeRequested(&m_server, &StandInServer::closeRequested);
+        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), state, m_service);
+        UpdateNotifications notifications(center, u"later"_qs);
+        QVERIFY(closeRequested.wait(5000));
+        QCOMPARE(m_server.closed, QList<uint>{id});
+    }
+
+    void aNotificationTheUserDismissedIsForgotten() {
+        test::TempDir dir;
+        const QString state = dir.path() + u"/notifications.json"_qs;
+        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), state, m_service);
+        UpdateNotifications notifications(center);
+        UpdateReminder reminder(notifications);
+        QSignalSpy notified(&m_server, &StandInServer::notified);
+        reminder.willHandleShowingUpdate(false, u"9.0.0"_qs);
+        QVERIFY(notified.wait(5000));
+        roundTrip(center);
+        QCOMPARE(delivered(center).size(), 1);
+        const uint id = m_server.shown.keys().value(0);
+        emitSignal(u"NotificationClosed"_qs, {id, uint(2)});
+        QTRY_VERIFY(delivered(center).isEmpty());
+        // Nothing is left for the next launch to close.
+        QFile file(state);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll().trimmed(), QByteArray("{}"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFreedesktopNotificationCenter)
+#include "TestFreedesktopNotificationCenter.moc"
