@@ -223,27 +223,21 @@ private Q_SLOTS:
         QCOMPARE(r.updatedAt, instant);
     }
 
-    // Dates that cannot be read, or that a store could not write back, stay as text rather than
-    // being lost or breaking the next load.
-    void datesThatCannotBeKeptBecomeAboutLines_data() {
-        QTest::addColumn<QByteArray>("record");
-        QTest::addColumn<QString>("about");
-        QTest::newRow("unreadable")
-            << QByteArray(
-                   R"({"plainNote":"n","pemmoData":{"birthday":"sometime in May","lastContacted":"last summer"}})")
-            << u"n\n\nBirthday: sometime in May\n\nLast contacted: last summer"_qs;
-        QTest::newRow("unstorable")
-            << QByteArray(R"({"pemmoData":{"birthday":"-9e10","lastContacted":"0000-01-01T00:00:00+01:00"}})")
-            << u"Birthday: -9e10\n\nLast contacted: 0000-01-01T00:00:00+01:00"_qs;
-    }
-
-    void datesThatCannotBeKeptBecomeAboutLines() {
-        QFETCH(QByteArray, record);
-        QFETCH(QString, about);
-        const PemmoRecord r = migrateOne(record);
+    // Dates a store could not write back stay as text rather than breaking the next load.
+    void unstorableDatesBecomeAboutLines() {
+        const PemmoRecord r =
+            migrateOne(R"({"pemmoData":{"birthday":"-9e10","lastContacted":"0000-01-01T00:00:00+01:00"}})");
         QVERIFY(!r.birthday);
         QVERIFY(r.interactions.isEmpty());
-        QCOMPARE(r.about, about);
+        QCOMPARE(r.about, u"Birthday: -9e10\n\nLast contacted: 0000-01-01T00:00:00+01:00"_qs);
+    }
+
+    void unreadableDatesBecomeAboutLines() {
+        const PemmoRecord r = migrateOne(
+            R"({"plainNote":"n","pemmoData":{"birthday":"sometime in May","lastContacted":"last summer"}})");
+        QVERIFY(!r.birthday);
+        QVERIFY(r.interactions.isEmpty());
+        QCOMPARE(r.about, u"n\n\nBirthday: sometime in May\n\nLast contacted: last summer"_qs);
         QCOMPARE(r.updatedAt, kNow);
     }
 
