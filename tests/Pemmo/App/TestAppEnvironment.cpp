@@ -82,13 +82,6 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(folder));
     }
 
-    void theEmptyEnvironmentIsMadeOnce() {
-        AppEnvironment& first = AppEnvironment::empty();
-        QCOMPARE(&AppEnvironment::empty(), &first);
-        QVERIFY(first.directory().contains(u"PemmoEmpty"_qs));
-        QCOMPARE(dynamic_cast<InMemoryContactRepository&>(first.contacts()).people().size(), 0);
-    }
-
     void theLiveEnvironmentReadsItsFoldersFromTheSettings() {
         test::TempDir home;
         const QString data = home.filePath(u"data/Pemmo"_qs);

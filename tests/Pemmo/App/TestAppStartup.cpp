@@ -65,11 +65,6 @@ private Q_SLOTS:
         QCOMPARE(AppStartup(*env).shouldShowOnboarding(), shows);
     }
 
-    void aNewUserSeesTheFirstRunWindow() {
-        const auto env = AppEnvironment::inMemory({}, u"PemmoTest"_qs);
-        QVERIFY(AppStartup(*env).shouldShowOnboarding());
-    }
-
     void thePublishPrunesTheListsAndRegistersCircles() {
         const auto env = AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs), person(u"B"_qs, u"Bea"_qs)},
                                                   u"PemmoTest"_qs, fast());

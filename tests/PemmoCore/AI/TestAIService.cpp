@@ -157,10 +157,6 @@ private Q_SLOTS:
     void errorsReadAsTheUserSeesThem_data() {
         QTest::addColumn<std::exception_ptr>("error");
         QTest::addColumn<QString>("message");
-        QTest::newRow("unavailable") << std::make_exception_ptr(PemmoError::aiUnavailable(u"Off"_qs))
-                                     << u"Off"_qs;
-        QTest::newRow("invalid") << std::make_exception_ptr(PemmoError::aiResponseInvalid(u"Cut"_qs))
-                                 << u"Cut"_qs;
         QTest::newRow("opted out") << std::make_exception_ptr(PemmoError::aiOptedOut(u"Ada"_qs))
                                    << u"Ada is opted out of cloud AI"_qs;
         QTest::newRow("network") << std::make_exception_ptr(PemmoError::network(401, u"Invalid API key"_qs))

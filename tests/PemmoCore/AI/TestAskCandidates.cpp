@@ -72,25 +72,25 @@ private Q_SLOTS:
     }
 
     void aReasonRestingOnTheMemoryBecomesTheUsersOwnWords_data() {
+        QTest::addColumn<bool>("memorySent");
         QTest::addColumn<QString>("reason");
         QTest::addColumn<QString>("shown");
-        QTest::newRow("cites the memory") << u"Went to a jazz night with you"_qs
+        QTest::newRow("cites the memory") << true << u"Went to a jazz night with you"_qs
                                           << u"You wrote: \u201CJazz night at the Blue Note\u201D"_qs;
-        QTest::newRow("cites the line") << u"An analyst at Engines"_qs << u"An analyst at Engines"_qs;
-        QTest::newRow("shares only other words") << u"Blue is her colour"_qs << u"Blue is her colour"_qs;
+        QTest::newRow("cites the line") << true << u"An analyst at Engines"_qs << u"An analyst at Engines"_qs;
+        QTest::newRow("shares only other words")
+            << true << u"Blue is her colour"_qs << u"Blue is her colour"_qs;
+        QTest::newRow("no memory was sent") << false << u"Plays jazz"_qs << u"Plays jazz"_qs;
     }
 
     void aReasonRestingOnTheMemoryBecomesTheUsersOwnWords() {
+        QFETCH(bool, memorySent);
         QFETCH(QString, reason);
         QFETCH(QString, shown);
         Profile p = ada();
-        p.record.interactions = {memory(u"Jazz night at the Blue Note"_qs, 2)};
+        if (memorySent)
+            p.record.interactions = {memory(u"Jazz night at the Blue Note"_qs, 2)};
         QCOMPARE(AskCandidates::groundedReason(reason, p, u"who likes jazz?"_qs), shown);
-    }
-
-    void aReasonIsKeptWhenNoMemoryWasSent() {
-        QCOMPARE(AskCandidates::groundedReason(u"Plays jazz"_qs, ada(), u"who likes jazz?"_qs),
-                 u"Plays jazz"_qs);
     }
 
     void peopleSharingMoreOfTheQuestionComeFirst() {

@@ -276,25 +276,6 @@ private Q_SLOTS:
         QCOMPARE(stub->sent().first().url, ClaudeProvider::defaultEndpoint());
     }
 
-    void theScriptedTransportAnswersAsQueued() {
-        // 429 then a good answer: two identical requests, success.
-        auto stub = std::make_shared<StubTransport>(
-            QList<StubTransport::Answer>{{QByteArray(), 429}, {answer(kBriefing), 200}});
-        ClaudeProvider claude([] { return std::optional(kKey); }, u"claude-opus-5"_qs, u"f"_qs, stub,
-                              ClaudeProvider::defaultEndpoint(), 0ms);
-        test::await(claude.briefing(context()));
-        QCOMPARE(stub->sent().size(), 2);
-        QCOMPARE(stub->sent()[0], stub->sent()[1]);
-
-        // A single 503 answers both requests.
-        auto unavailable = std::make_shared<StubTransport>(QList<StubTransport::Answer>{{QByteArray(), 503}});
-        ClaudeProvider busy([] { return std::optional(kKey); }, u"m"_qs, u"f"_qs, unavailable,
-                            ClaudeProvider::defaultEndpoint(), 0ms);
-        QCOMPARE(test::awaitErrorOf<PemmoError>(busy.briefing(context())),
-                 PemmoError::network(503, u"Request failed (503)"_qs));
-        QCOMPARE(unavailable->sent().size(), 2);
-    }
-
     void theBaseAddressAcceptsOnlyHttpsOrThisComputer_data() {
         QTest::addColumn<QString>("base");
         QTest::addColumn<QString>("endpoint");

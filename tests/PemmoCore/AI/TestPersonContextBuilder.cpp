@@ -26,13 +26,6 @@ class TestPersonContextBuilder : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void aPersonWithoutDataGivesOnlyTheNameAndEmptyLists() {
-        const PersonContext context =
-            PersonContextBuilder::build(profileOf(test::person(u"1"_qs, u"Ada"_qs)));
-        QCOMPARE(PersonContextBuilder::contextJSON(context),
-                 u"{\n  \"name\": \"Ada\",\n  \"recentInteractions\": [],\n  \"tags\": []\n}"_qs);
-    }
-
     void theJSONSortsItsKeysAndLeavesSlashesAlone() {
         PersonContext context;
         context.name = u"Zoë"_qs;
@@ -114,10 +107,12 @@ private Q_SLOTS:
         PemmoRecord record = PemmoRecord::fresh(kNow);
         record.birthday = birthday;
         record.details.currentCity = u" \n"_qs;
+        record.about = u" \n "_qs;
         const PersonContext context =
             PersonContextBuilder::build(profileOf(test::person(u"1"_qs, u"A"_qs), record));
         QCOMPARE(context.birthday, expectedBirthday);
         QCOMPARE(context.cities, std::nullopt);
+        QCOMPARE(context.about, std::nullopt); // blank texts are left out
     }
 
     void aboutAndTimelineAreCutToTheirLimits() {
@@ -136,13 +131,6 @@ private Q_SLOTS:
         QVERIFY(context.recentInteractions[0].startsWith(u"2026-03-04 note: note 0"_qs));
         QVERIFY(context.recentInteractions[4].startsWith(u"2026-02-28 note: note 4"_qs));
         QCOMPARE(context.recentInteractions[0].size(), 400);
-    }
-
-    void aBlankAboutIsLeftOut() {
-        PemmoRecord record = PemmoRecord::fresh(kNow);
-        record.about = u" \n "_qs;
-        QCOMPARE(PersonContextBuilder::build(profileOf(test::person(u"1"_qs, u"A"_qs), record)).about,
-                 std::nullopt);
     }
 };
 

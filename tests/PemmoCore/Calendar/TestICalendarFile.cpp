@@ -256,27 +256,29 @@ private Q_SLOTS:
         QCOMPARE(lay(bytes, "2026-01-01T10:00:01Z", "2026-01-01T12:00:00Z").size(), 0);
     }
 
-    void eventWithoutTitleIsTimeTogether() {
+    // What an event leaves out: a title reads as time together, an end as no time at all.
+    void missingPartsHaveTheirDefaults_data() {
+        QTest::addColumn<QByteArray>("lines");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<int>("minutes");
+        QTest::newRow("blank title") << QByteArray("DTEND:20260101T100000Z\r\nSUMMARY:  \r\n")
+                                     << u"Time together"_qs << 60;
+        QTest::newRow("no end") << QByteArray("SUMMARY:Tea\r\n") << u"Tea"_qs << 0;
+    }
+    void missingPartsHaveTheirDefaults() {
+        QFETCH(QByteArray, lines);
+        QFETCH(QString, title);
+        QFETCH(int, minutes);
         const auto events =
-            lay(calendar("BEGIN:VEVENT\r\nUID:t\r\nDTSTART:20260101T090000Z\r\nDTEND:20260101T100000Z\r\n"
-                         "SUMMARY:  \r\nEND:VEVENT\r\n"),
+            lay(calendar("BEGIN:VEVENT\r\nUID:t\r\nDTSTART:20260101T090000Z\r\n" + lines + "END:VEVENT\r\n"),
                 "2026-01-01T00:00:00Z", "2026-01-02T00:00:00Z");
         QCOMPARE(events.size(), 1);
-        QCOMPARE(events.first().title, u"Time together"_qs);
-    }
-
-    void eventWithoutStartIsSkipped() {
-        const auto file =
-            ICalendarFile::parse(calendar("BEGIN:VEVENT\r\nUID:n\r\nSUMMARY:No time\r\nEND:VEVENT\r\n"));
-        QCOMPARE(file->seriesCount(), 0);
-    }
-
-    void eventWithoutEndLastsNoTime() {
-        const auto events =
-            lay(calendar("BEGIN:VEVENT\r\nUID:e\r\nDTSTART:20260101T090000Z\r\nEND:VEVENT\r\n"),
-                "2026-01-01T00:00:00Z", "2026-01-02T00:00:00Z");
-        QCOMPARE(events.size(), 1);
-        QCOMPARE(events.first().end, events.first().start);
+        QCOMPARE(events.first().title, title);
+        QCOMPARE(events.first().start.secsTo(events.first().end), minutes * 60);
+        // Without a start there is nothing to place.
+        QCOMPARE(ICalendarFile::parse(calendar("BEGIN:VEVENT\r\nUID:n\r\n" + lines + "END:VEVENT\r\n"))
+                     ->seriesCount(),
+                 0);
     }
 
     void birthdayEventsAreLeftOut() {

@@ -175,13 +175,8 @@ private Q_SLOTS:
         QCOMPARE(events.size(), 1);
         QCOMPARE(events.first().attendees.last().email, u"alan@example.com"_qs);
         QCOMPARE(repository.parseCount(), 3);
-    }
-
-    void brokenFileIsSkipped() {
-        Calendars c;
-        c.write(u"nextcloud/work/a.ics"_qs, oneOnOne(u"a"_qs));
+        // A file that is no calendar is skipped; the others still come.
         c.write(u"nextcloud/work/broken.ics"_qs, "this is not a calendar");
-        ICalendarFolderRepository repository({c.work()}, {u"me@example.com"_qs});
         QCOMPARE(test::await(repository.events(kFrom, kTo, {c.work()})).size(), 1);
     }
 
@@ -213,6 +208,10 @@ private Q_SLOTS:
         c.write(u"nextcloud/home/displayname"_qs, "Home");
         ICalendarFolderRepository repository({});
         QCOMPARE(test::await(repository.requestAccess()), CalendarAccess::NotDetermined);
+        // A cancelled choice changes nothing.
+        repository.setChooser([]() -> QCoro::Task<QStringList> { co_return QStringList{}; });
+        QCOMPARE(test::await(repository.requestAccess()), CalendarAccess::NotDetermined);
+        QVERIFY(repository.calendarPaths().isEmpty());
         const QString root = c.dir.path();
         repository.setChooser([root]() -> QCoro::Task<QStringList> { co_return QStringList{root}; });
         QSignalSpy chosen(&repository, &ICalendarFolderRepository::calendarPathsChosen);
@@ -221,13 +220,6 @@ private Q_SLOTS:
         const QStringList expected{c.path(u"nextcloud/home"_qs), c.work()};
         QCOMPARE(chosen.first().first().toStringList(), expected);
         QCOMPARE(repository.calendarPaths(), expected);
-    }
-
-    void cancelledChoiceChangesNothing() {
-        ICalendarFolderRepository repository({});
-        repository.setChooser([]() -> QCoro::Task<QStringList> { co_return QStringList{}; });
-        QCOMPARE(test::await(repository.requestAccess()), CalendarAccess::NotDetermined);
-        QVERIFY(repository.calendarPaths().isEmpty());
     }
 
     void changesArriveOncePerBurst() {

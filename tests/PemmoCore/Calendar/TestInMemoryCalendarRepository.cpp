@@ -1,10 +1,8 @@
-// The in-memory calendar the practice environment and the tests use.
-#include "Calendar/CalendarError.h"
+// The in-memory calendar the practice environment and the tests use: which events a window holds.
+// (Its access, unavailability and change signal are exercised through the Moment service tests.)
 #include "Calendar/InMemoryCalendarRepository.h"
 #include "TestSupport/Await.h"
-#include "TestSupport/AwaitError.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace pemmo;
@@ -46,29 +44,6 @@ private Q_SLOTS:
         const auto found = test::await(repository.events(kNoon, kNoon.addSecs(3600), {u"a"_qs}));
         QCOMPARE(uids(found), (QStringList{u"ends at the start"_qs, u"starts at the end"_qs, u"inside"_qs}));
         QVERIFY(test::await(repository.events(kNoon, kNoon.addSecs(3600), {})).isEmpty());
-    }
-
-    void requestingAccessGrantsIt() {
-        InMemoryCalendarRepository repository;
-        QCOMPARE(test::await(repository.authorization()), CalendarAccess::NotDetermined);
-        QCOMPARE(test::await(repository.requestAccess()), CalendarAccess::FullAccess);
-        QCOMPARE(test::await(repository.authorization()), CalendarAccess::FullAccess);
-    }
-
-    void unavailableCalendarFailsReadsButAnswersAccess() {
-        InMemoryCalendarRepository repository(CalendarAccess::FullAccess, {{u"a"_qs, u"A"_qs}});
-        repository.setUnavailable(true);
-        QVERIFY(test::awaitErrorOf<CalendarError>(repository.calendars()));
-        QVERIFY(test::awaitErrorOf<CalendarError>(repository.events(kNoon, kNoon, {u"a"_qs})));
-        QCOMPARE(test::await(repository.authorization()), CalendarAccess::FullAccess);
-        QCOMPARE(test::await(repository.requestAccess()), CalendarAccess::FullAccess);
-    }
-
-    void newEventsAreAnnounced() {
-        InMemoryCalendarRepository repository(CalendarAccess::FullAccess);
-        QSignalSpy changed(&repository, &CalendarRepository::changed);
-        repository.setSnapshots({snapshot(u"a"_qs, u"x"_qs, 0, 10)});
-        QCOMPARE(changed.size(), 1);
     }
 };
 

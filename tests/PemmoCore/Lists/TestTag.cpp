@@ -30,14 +30,6 @@ private Q_SLOTS:
         QCOMPARE(Tag::normalizedID(text), id);
         QCOMPARE(Tag::cleanedName(text), name);
     }
-
-    void equalityComparesEveryField() {
-        const Tag tag{u"work"_qs, u"Work"_qs, 0, true};
-        QCOMPARE(tag, (Tag{u"work"_qs, u"Work"_qs, 0, true}));
-        QVERIFY(tag != (Tag{u"work"_qs, u"Work"_qs, 0, false}));
-        QVERIFY(tag != (Tag{u"work"_qs, u"Work"_qs, 1, true}));
-        QVERIFY(tag != (Tag{u"work"_qs, u"work"_qs, 0, true}));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestTag)

@@ -303,13 +303,6 @@ private Q_SLOTS:
         QCOMPARE(MomentDiscovery::occurrenceToken(e), token);
     }
 
-    void fractionalOccurrenceHashIsPinned() {
-        auto e = weekly(QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC).addMSecs(500));
-        e.externalID = u"half@pemmo.test"_qs;
-        QCOMPARE(discover({e}).value(0).id,
-                 u"e37a44bb7f84126d990feb0ff44ac403069da65fe2a690f2cf59feea99732363"_qs);
-    }
-
     void sameOccurrenceReadTwiceIsOneMoment() {
         auto first = base();
         auto second = base();

@@ -74,8 +74,6 @@ private Q_SLOTS:
         const QStringList expected{"B", "a", "b"};
         QCOMPARE(ids(ProfileOrder::sorted(input)), expected);
     }
-
-    void emptyListStaysEmpty() { QVERIFY(ProfileOrder::sorted({}).isEmpty()); }
 };
 
 } // namespace pemmo

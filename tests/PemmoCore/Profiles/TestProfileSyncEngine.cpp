@@ -259,15 +259,8 @@ private Q_SLOTS:
     void errorMessages_data() {
         QTest::addColumn<std::exception_ptr>("error");
         QTest::addColumn<QString>("text");
-        QTest::newRow("denied") << std::make_exception_ptr(PemmoError::contactsDenied())
-                                << QStringLiteral("Contacts access denied");
-        QTest::newRow("restricted") << std::make_exception_ptr(PemmoError::contactsRestricted())
-                                    << QStringLiteral("Contacts access is restricted");
-        QTest::newRow("timed out") << std::make_exception_ptr(PemmoError::timedOut())
-                                   << QStringLiteral("Contacts took too long to respond");
-        QTest::newRow("other core error")
-            << std::make_exception_ptr(PemmoError::notFound(QStringLiteral("7")))
-            << QStringLiteral("That contact no longer exists.");
+        QTest::newRow("core error") << std::make_exception_ptr(PemmoError::notFound(QStringLiteral("7")))
+                                    << QStringLiteral("That contact no longer exists.");
         QTest::newRow("network") << std::make_exception_ptr(
                                         PemmoError::network(503, QStringLiteral("Try later")))
                                  << QStringLiteral("Try later");
@@ -440,32 +433,21 @@ private Q_SLOTS:
         QCOMPARE(h.contacts.fetchCount(), stopped);
     }
 
-    void changeSignalRefreshes() {
-        Harness h({kAda});
-        test::await(h.engine.start());
-        h.contacts.setPeople({kAda, kGrace});
-        h.contacts.emitChange();
-        QTRY_COMPARE(h.engine.profiles().size(), 2);
-        QCOMPARE(h.engine.publishCount(), 2);
-    }
-
     void burstOfChangeSignalsCoalesces() {
         Harness h({kAda}, {.fetchDelay = 20ms});
         test::await(h.engine.start());
+        h.contacts.setPeople({kAda, kGrace});
         for (int i = 0; i < 5; ++i)
             h.contacts.emitChange();
         QTRY_VERIFY(!h.engine.isRefreshing());
         // The first signal's refresh, and one more for the four that came while it ran.
         QCOMPARE(h.contacts.fetchCount(), 3);
-    }
+        QCOMPARE(h.engine.profiles().size(), 2);
 
-    void stopIgnoresChangeSignals() {
-        Harness h({kAda});
-        test::await(h.engine.start());
         h.engine.stop();
         h.contacts.emitChange();
         QVERIFY(!h.engine.isRefreshing());
-        QCOMPARE(h.contacts.fetchCount(), 1);
+        QCOMPARE(h.contacts.fetchCount(), 3);
     }
 
     void equalRefreshEmitsOnlyWhatChanged() {

@@ -402,31 +402,8 @@ private Q_SLOTS:
         h.settle();
         QCOMPARE(h.rowIDs(SearchSection::JustHappened).size(), 3);
         QVERIFY(!h.rowIDs(SearchSection::JustHappened).contains(rows.first()));
-    }
 
-    void typedQueryShowsNoMoments() {
-        Harness h(crowd());
-        CalendarEventSnapshot e;
-        e.calendarID = "cal";
-        e.externalID = "event";
-        e.end = kNow.addSecs(-3600);
-        e.start = e.end.addSecs(-1800);
-        CalendarAttendee me;
-        me.email = "me@example.com";
-        me.isSelf = true;
-        CalendarAttendee ada;
-        ada.name = "Ada Lovelace";
-        e.attendees = {me, ada};
-        InMemoryCalendarRepository calendar(CalendarAccess::FullAccess, {{"cal", "Work"}}, {e});
-        MomentStore local;
-        MomentService moments(calendar, local, h.settings, h.engine, h.store, [] { return kNow; });
-        h.settings.setCalendarConnected(true);
-        h.settings.setMomentsEnabled(true);
-        h.settings.setCalendarIDs({"cal"});
-        test::await(moments.refreshAccess());
-        test::await(moments.refresh(kNow));
-        h.model.setMoments(&moments);
-        h.settle();
+        // A typed query shows no Moments.
         h.type("ada");
         QVERIFY(h.rowIDs(SearchSection::JustHappened).isEmpty());
         QCOMPARE(h.rowIDs(SearchSection::Results).first(), QStringLiteral("ada"));

@@ -3,9 +3,7 @@
 #include "Search/SearchEngine.h"
 #include "Semantic/EmbeddingIndex.h"
 #include "Semantic/EmbeddingIndexFile.h"
-#include "Semantic/FakeEmbedder.h"
 #include "Semantic/ProfileEmbeddingText.h"
-#include "Support/Hashing.h"
 #include "TestSupport/Await.h"
 #include "TestSupport/People.h"
 #include "TestSupport/TempDir.h"
@@ -229,32 +227,18 @@ private Q_SLOTS:
         QVERIFY(asked.contains(QStringLiteral("climbing")));
     }
 
-    void thePrefixKeysTheHash() {
-        const Profile p = profile("a", "jazz", {"cello"});
-        QCOMPARE(ProfileEmbeddingText::contentHash(p),
-                 Hashing::fnv1a64Hex(QStringLiteral("memory-v2|") + ProfileEmbeddingText::text(p)));
-        // What the memories are made of is in the text, so a changed note changes the hash.
-        Profile changed = p;
-        changed.record.interactions[0].text = QStringLiteral("violin");
-        QVERIFY(ProfileEmbeddingText::contentHash(changed) != ProfileEmbeddingText::contentHash(p));
-    }
-
-    void automaticEntriesAreNotMemories() {
-        Profile p = profile("a", "jazz", {"cello"});
+    // What the user wrote is a memory (about and how you met each of their own); what Pemmo
+    // logged by itself is not.
+    void memoriesAreWhatTheUserWrote() {
+        Profile p = profile("a", " Plays jazz on Fridays ", {"cello", " "});
+        p.record.details.howWeMet = QStringLiteral(" At the climbing gym ");
         Interaction logged;
         logged.text = QStringLiteral("Opened Messages");
         logged.source = Interaction::Source::automatic();
         p.record.interactions.append(logged);
-        QVERIFY(!ProfileEmbeddingText::memories(p).contains(QStringLiteral("Opened Messages")));
-        QVERIFY(!ProfileEmbeddingText::text(p).contains(QStringLiteral("Opened Messages")));
-        QVERIFY(ProfileEmbeddingText::memories(p).contains(QStringLiteral("cello")));
-    }
-
-    void aboutAndHowYouMetAreMemoriesOfTheirOwn() {
-        Profile p = profile("a", " Plays jazz on Fridays ", {"cello", " "});
-        p.record.details.howWeMet = QStringLiteral(" At the climbing gym ");
         QCOMPARE(ProfileEmbeddingText::memories(p),
                  (QStringList{"cello", "Plays jazz on Fridays", "At the climbing gym"}));
+        QVERIFY(!ProfileEmbeddingText::text(p).contains(QStringLiteral("Opened Messages")));
     }
 
     void peopleWhoLeftAreRemoved() {
@@ -438,19 +422,6 @@ private Q_SLOTS:
         test::await(index.update({profile("a", "jazz")}));
         QVERIFY_THROWS_EXCEPTION(std::exception, test::await(index.persist()));
         QVERIFY(test::await(index.stats()).needsPersist);
-    }
-
-    void theFakeEmbedderIsStable() {
-        FakeEmbedder fake;
-        QCOMPARE(fake.dimension(), 32);
-        QCOMPARE(fake.identifier(), QStringLiteral("fake-32"));
-        const auto a = fake.embed(QStringLiteral(" jazz "));
-        QCOMPARE(a, fake.embed(QStringLiteral("jazz")));
-        QVERIFY(a != fake.embed(QStringLiteral("jazZ")));
-        QCOMPARE(a->size(), std::size_t(32));
-        QVERIFY(!fake.embed(QStringLiteral(" \n")));
-        for (float value : *a)
-            QVERIFY(value >= -1.0f && value <= 1.0f);
     }
 };
 

@@ -157,14 +157,6 @@ private Q_SLOTS:
         QVERIFY(await(store.allRecords()).isEmpty());
     }
 
-    void unreadableFileFailsLoadAndSetsNothingAside() {
-        test::TempDir dir;
-        blockPath(dir, PemmoStore::storeFileName());
-        PemmoStore store(dir.path(), kDelay);
-        QVERIFY_THROWS_EXCEPTION(FileError, await(store.load()));
-        QCOMPARE(dir.entries(), QStringList{PemmoStore::storeFileName()});
-    }
-
     void loadReadsWhatWasWritten() {
         test::TempDir dir;
         {
@@ -207,36 +199,13 @@ private Q_SLOTS:
         QVERIFY(!await(store.didMigrateLegacy()));
         // The damaged file stays until the next write replaces it.
         QCOMPARE(dir.read(PemmoStore::storeFileName()), bytes);
-        QCOMPARE(log.messages(), QStringList{u"Failed to decode "_qs + store.storeFilePath() +
-                                             u"; backed up unreadable data to "_qs + dir.filePath(backup) +
-                                             u" and starting with an empty store"_qs});
+        QCOMPARE(log.messages().size(), 1);
+        QVERIFY(log.messages().first().contains(dir.filePath(backup)));
 
         await(store.put(recordWith(u"new"_qs), u"A"_qs));
         await(store.flush());
         QCOMPARE(readStoreFile(dir).size(), 1);
         QCOMPARE(dir.read(backup), bytes);
-    }
-
-    // Without its copy set aside, the damaged file holds the only trace of the user's records:
-    // the store starts empty but writes nothing over it.
-    void failedCorruptBackupIsLoggedAndStoreStartsReadOnly() {
-        test::TempDir dir;
-        dir.write(PemmoStore::storeFileName(), "{");
-        ManualClock clock(kStart);
-        const QString backup = PemmoStore::corruptBackupFileName(kStart);
-        blockPath(dir, backup);
-        LogCapture log;
-        PemmoStore store(dir.path(), kDelay, clock.clock());
-        await(store.load());
-        QVERIFY(await(store.allRecords()).isEmpty());
-        QCOMPARE(log.messages().size(), 1);
-        QVERIFY(log.messages().first().startsWith(u"Failed to decode "_qs + store.storeFilePath() +
-                                                  u" and failed to back it up to "_qs + dir.filePath(backup) +
-                                                  u" ("));
-        QVERIFY(log.messages().first().endsWith(u"); starting with an empty store anyway"_qs));
-
-        QVERIFY(refusedAsReadOnly(store, Edit::Put));
-        QCOMPARE(dir.read(PemmoStore::storeFileName()), QByteArray("{"));
     }
 
     void legacyFileIsBackedUpConvertedAndWritten() {
@@ -288,30 +257,6 @@ private Q_SLOTS:
         }
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), before);
         QCOMPARE(dir.read(PemmoStore::storeFileName()), bytes);
-    }
-
-    void legacyFileIsLeftAloneWhenItsBackupFails() {
-        test::TempDir dir;
-        const QByteArray legacy = R"({"C1":{"pemmoData":{"notes":"keep me"}}})";
-        dir.write(PemmoStore::storeFileName(), legacy);
-        blockPath(dir, PemmoStore::legacyBackupFileName());
-        LogCapture log;
-        PemmoStore store(dir.path(), kDelay);
-        await(store.load());
-
-        // Shown as converted, so the user still sees their people, but never written.
-        QCOMPARE(await(store.allRecords()).value(u"C1"_qs).about, u"keep me"_qs);
-        QVERIFY(!await(store.didMigrateLegacy()));
-        QVERIFY(await(store.readOnlyReason()).has_value());
-        QVERIFY(refusedAsReadOnly(store, Edit::Commit));
-        QCOMPARE(dir.read(PemmoStore::storeFileName()), legacy);
-        QCOMPARE(log.messages().size(), 1);
-        const QString expectedStart = u"Failed to back up legacy store to "_qs +
-                                      dir.filePath(PemmoStore::legacyBackupFileName()) +
-                                      u" before migrating ("_qs;
-        QVERIFY2(log.messages().first().startsWith(expectedStart), qPrintable(log.messages().first()));
-        QVERIFY(log.messages().first().endsWith(u"); leaving "_qs + store.storeFilePath() +
-                                                u" untouched and not migrating"_qs));
     }
 
     void putBurstWritesOnce() {
@@ -413,8 +358,7 @@ private Q_SLOTS:
         QCOMPARE(await(store.writeCount()), 0);
         QCOMPARE(await(store.record(u"A"_qs))->about, u"kept"_qs);
         QCOMPARE(log.messages().size(), 1);
-        QVERIFY(log.messages().first().startsWith(u"Debounced write to "_qs + store.storeFilePath() +
-                                                  u" failed: "_qs));
+        QVERIFY(log.messages().first().contains(store.storeFilePath()));
         QVERIFY(log.messages().first().endsWith(*await(store.lastWriteError())));
 
         unblockPath(dir, PemmoStore::storeFileName());
@@ -541,8 +485,8 @@ private Q_SLOTS:
         QCOMPARE(await(store.writeCount()), 0);
     }
 
-    // The same when the damaged or earlier-layout file cannot be copied aside (a full disk), with
-    // the failure injected rather than made by a folder in the way.
+    // Without its copy set aside, a damaged or earlier-layout file holds the only trace of the
+    // user's records: what can be read is shown, but nothing is ever written over it.
     void fileThatCannotBeCopiedAsideIsNeverReplaced_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("copy");
@@ -560,10 +504,14 @@ private Q_SLOTS:
         dir.write(PemmoStore::storeFileName(), bytes);
         auto files = std::make_shared<test::FailingFileOperations>();
         files->failWriting(copy);
+        LogCapture log;
         PemmoStore store(dir.path(), kDelay, ManualClock(kStart).clock(), PemmoStore::Access::Owner, files);
         await(store.load());
 
         QCOMPARE(await(store.allRecords()).size(), readable);
+        QVERIFY(!await(store.didMigrateLegacy()));
+        QCOMPARE(log.messages().size(), 1);
+        QVERIFY2(log.messages().first().contains(dir.filePath(copy)), qPrintable(log.messages().first()));
         const auto reason = await(store.readOnlyReason());
         QVERIFY(reason.has_value());
         QVERIFY2(reason->contains(u"No space left on device"_qs), qPrintable(*reason));
