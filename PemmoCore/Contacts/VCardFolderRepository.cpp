@@ -221,7 +221,7 @@ void VCardFolderRepository::setMakesThumbnails(bool makes) {
 
 void VCardFolderRepository::finishQueuedWork() {
     // The cache is written by the job a read queues; a job queued after the last read runs after it.
-    QFuture<void> queued = m_executor->post([] {});
+    auto queued = m_executor->post([] {});
     queued.waitForFinished();
 }
 

@@ -5,10 +5,13 @@
 #include "Calendar/InMemoryCalendarRepository.h"
 #include "Contacts/InMemoryContactRepository.h"
 #include "Contacts/VCardFolderRepository.h"
+#include "Lists/RecentsStore.h"
+#include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
 #include "Moments/MomentStore.h"
 #include "Platform/SecretServiceStore.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Screens/ProfileViewModel.h"
 #include "Settings/DefaultsFileStore.h"
 #include "Settings/InMemoryKeyValueStore.h"
 #include "Settings/InMemorySecretStore.h"
@@ -72,6 +75,56 @@ private Q_SLOTS:
         QCOMPARE(env->ai().currentProvider()->displayName(), u"On-device"_qs);
         env->settings().setLocalModel(u"qwen2.5"_qs);
         QCOMPARE(env->ai().currentProvider()->modelName(), u"qwen2.5"_qs);
+    }
+
+    // A name changed in the address book reaches a card that is already open.
+    void aRefreshThatChangesSomeoneReachesAnOpenCard() {
+        const auto env =
+            AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs, u"Lovelace"_qs)}, u"PemmoTest"_qs);
+        await(env->sync().start());
+        ProfileViewModel& card = env->profileModel(u"A"_qs);
+        card.setActive(true);
+        QCOMPARE(card.name(), u"Ada Lovelace"_qs);
+        const int before = env->changeCount();
+
+        dynamic_cast<InMemoryContactRepository&>(env->contacts())
+            .setPeople({person(u"A"_qs, u"Ada"_qs, u"King"_qs)});
+        await(env->sync().refresh());
+        env->sync().stop();
+
+        QVERIFY(env->changeCount() > before);
+        QCOMPARE(card.name(), u"Ada King"_qs);
+    }
+
+    // Circle names, record edits and the lists arrive through different services; whichever
+    // comes first, the one counter moves on at each and never shows a value twice.
+    void everyChangeMovesTheCounterOn() {
+        const auto env = AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs)}, u"PemmoTest"_qs);
+        await(env->sync().start());
+        QSignalSpy changed(env.get(), &AppEnvironment::changeCountChanged);
+        QList<int> counts{env->changeCount()};
+        const auto movedOn = [&] {
+            const bool grew = env->changeCount() > counts.last();
+            counts.append(env->changeCount());
+            return grew;
+        };
+
+        env->tags().findOrCreate(u"Climbing"_qs);
+        QVERIFY(movedOn());
+        await(env->sync().addTag(u"A"_qs, u"climbing"_qs));
+        QVERIFY(movedOn());
+        env->tags().rename(u"climbing"_qs, u"Bouldering"_qs);
+        QVERIFY(movedOn());
+        await(env->sync().setAbout(u"A"_qs, u"Climbs on Tuesdays"_qs));
+        QVERIFY(movedOn());
+        env->starred().toggle(u"A"_qs);
+        QVERIFY(movedOn());
+        env->recents().record(u"A"_qs);
+        QVERIFY(movedOn());
+        await(env->sync().removeData(u"A"_qs));
+        QVERIFY(movedOn());
+        env->sync().stop();
+        QCOMPARE(changed.count(), counts.last() - counts.first());
     }
 
     void anInMemoryEnvironmentRemovesItsFolderWhenItGoes() {
