@@ -208,9 +208,13 @@ ReviewViewModel* AppShell::review(int routeKey) {
     if (!m_env)
         return nullptr;
     for (const Route& route : m_env->router().stack()) {
-        if (route.key() != routeKey || !route.proposal())
+        if (route.key() != routeKey)
             continue;
-        auto* review = new ReviewViewModel(*m_env, *route.proposal(), route.textValue());
+        // A route without a proposal shows an empty review, which the user can still leave.
+        Proposal empty;
+        empty.personID = QString();
+        auto* review =
+            new ReviewViewModel(*m_env, route.proposal() ? *route.proposal() : empty, route.textValue());
         QQmlEngine::setObjectOwnership(review, QQmlEngine::JavaScriptOwnership);
         return review;
     }

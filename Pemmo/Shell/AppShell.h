@@ -102,7 +102,7 @@ public:
     // The AI forms: Quick capture (about `contactID`, or nobody yet when empty) and Enrich from text.
     Q_INVOKABLE pemmo::CaptureFormViewModel* captureForm(const QString& contactID, const QString& text);
     Q_INVOKABLE pemmo::CaptureFormViewModel* enrichForm(const QString& contactID);
-    // The review of the proposal the route with `routeKey` carries; null when there is none.
+    // The review of the proposal the route with `routeKey` carries; null when no route has that key.
     Q_INVOKABLE pemmo::ReviewViewModel* review(int routeKey);
     // The display name of a person, for screens that only need that.
     Q_INVOKABLE QString displayName(const QString& contactID) const;

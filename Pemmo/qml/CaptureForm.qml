@@ -116,7 +116,7 @@ PanelScreen {
                 onClicked: screen.form.cancel()
             }
             PanelButton {
-                text: screenRoute.kind === "enrich" ? qsTr("Find updates") : qsTr("Capture")
+                text: screen.screenRoute.kind === "enrich" ? qsTr("Find updates") : qsTr("Capture")
                 highlighted: true
                 enabled: !screen.form.isWorking
                 Accessible.name: qsTr("%1, Control Return").arg(text)

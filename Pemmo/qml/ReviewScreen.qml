@@ -1,6 +1,7 @@
 // The review of what the AI proposes: every change checked at first; Space or a click unchecks it,
 // Control-Return applies the checked ones, Escape leaves without changing anything. When the note
 // named nobody the user picks the person first.
+pragma ComponentBehavior: Bound
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts

@@ -13,7 +13,7 @@ PanelScreen {
     readonly property SearchCommands commands: Shell.searchCommands
 
     hints: screen.results.isAsking ? [["", qsTr("Asking the AI…")], ["Ctrl+K", qsTr("Actions")]]
-         : screen.results.canAsk && Shell.settings && Shell.settings.aiEnabled
+         : screen.results.canAsk
            ? [["↑↓", qsTr("Select")], ["↵", qsTr("Open")], ["Ctrl+I", qsTr("Ask AI")], ["Ctrl+K", qsTr("Actions")]]
            : [["↑↓", qsTr("Select")], ["↵", qsTr("Open")], ["Ctrl+K", qsTr("Actions")]]
 
