@@ -198,6 +198,7 @@ SearchViewModel& AppEnvironment::search() {
         m_search = std::make_unique<SearchViewModel>(*m_sync, *m_starred, *m_recents, *m_tags, *m_settings,
                                                      m_embeddings.get());
         m_search->setMoments(m_moments.get());
+        m_search->setAIService(m_ai.get());
     }
     return *m_search;
 }

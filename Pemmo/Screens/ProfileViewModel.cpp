@@ -1,5 +1,8 @@
 #include "Screens/ProfileViewModel.h"
 
+#include "AI/AILabels.h"
+#include "AI/AIService.h"
+#include "AI/BriefingFingerprint.h"
 #include "App/AppEnvironment.h"
 #include "Links/DestinationOpener.h"
 #include "Links/LinkRouter.h"
@@ -16,6 +19,8 @@
 #include "Shell/AppRouter.h"
 #include "Shell/PanelController.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLocale>
 #include <QPointer>
 #include <QThread>
@@ -101,7 +106,15 @@ ProfileViewModel::ProfileViewModel(AppEnvironment& environment, const QString& c
     , m_circles(new ProfileRowsModel(this))
     , m_rows(new ProfileRowsModel(this)) {
     connect(&environment, &AppEnvironment::changeCountChanged, this, &ProfileViewModel::onEnvironmentChanged);
-    connect(&environment.settings(), &SettingsStore::aiEnabledChanged, this, &ProfileViewModel::rebuild);
+    connect(&environment.settings(), &SettingsStore::aiEnabledChanged, this, [this] {
+        rebuild();
+        if (m_active)
+            checkAvailability();
+    });
+    connect(&environment.settings(), &SettingsStore::aiProviderChanged, this, [this] {
+        if (m_active)
+            checkAvailability();
+    });
     connect(&environment.settings(), &SettingsStore::primaryActionChanged, this, &ProfileViewModel::rebuild);
     reload();
     loadReplacementPhoto();
@@ -126,6 +139,12 @@ void ProfileViewModel::setActive(bool active) {
     m_active = active;
     if (active && (m_stale || m_seenChangeCount != m_env.changeCount()))
         reload();
+    if (active)
+        checkAvailability();
+    else if (!m_draft.isEmpty()) {
+        m_draft.clear(); // a draft is for the moment it was asked for
+        rebuild();
+    }
     Q_EMIT activeChanged();
 }
 
@@ -265,23 +284,68 @@ void ProfileViewModel::rebuild() {
                 addItem(add, ProfileAction::plain(ProfileAction::Kind::AddTag), tr("↵ Add a circle")));
         }
 
-        // The briefing, until AI can write one.
+        // The briefing: off, not available (and why), being written, failed, shown, or not yet.
         {
             ProfileRow card;
             card.id = u"briefing"_qs;
             card.section = tr("Briefing");
             card.kind = u"briefing"_qs;
+            const auto& cache = record.briefingCache;
             if (!m_env.settings().aiEnabled()) {
                 card.title = tr("AI is off");
                 card.detail = tr("Turn on AI features in Settings to see a briefing before you reach out.");
                 rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::ChangeAIProvider),
                                     tr("↵ Open Settings")));
+            } else if (m_briefingState == BriefingState::Writing) {
+                card.title = tr("Writing a briefing…");
+                card.detail = cache ? cache->summary : QString();
+                rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::GenerateBriefing),
+                                    tr("Writing…")));
+            } else if (m_briefingState == BriefingState::Failed) {
+                card.title = tr("The briefing could not be written");
+                card.detail = m_briefingError;
+                rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::GenerateBriefing),
+                                    tr("↵ Try again")));
+            } else if (cache) {
+                card.title = cache->summary;
+                QStringList lines;
+                if (!Text::isBlank(cache->opener))
+                    lines.append(tr("Try: %1").arg(Text::trimmed(cache->opener)));
+                QString made = tr("By %1 on %2")
+                                   .arg(AILabels::origin(cache->providerName, cache->leftDevice),
+                                        dateText(cache->generatedAt, now));
+                if (cache->contentHash != BriefingFingerprint::of(profile))
+                    made += tr(" · the card has changed since");
+                lines.append(made);
+                card.detail = lines.join(u'\n');
+                card.accessibleName = tr("Briefing: %1").arg(joined({card.title, card.detail}, u". "_qs));
+                rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::GenerateBriefing),
+                                    tr("↵ Write a new briefing")));
+            } else if (!m_aiUnavailableReason.isEmpty()) {
+                card.title = tr("AI is not available");
+                card.detail = m_aiUnavailableReason;
+                rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::ChangeAIProvider),
+                                    tr("↵ Open Settings")));
             } else {
                 card.title = tr("No briefing yet");
-                card.detail = tr("Briefings arrive with a later version of Pemmo.");
+                card.detail =
+                    tr("Press Return to have AI write who %1 is to you and how to open the next talk.")
+                        .arg(who);
                 rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::GenerateBriefing),
                                     tr("↵ Write a briefing")));
             }
+        }
+
+        // The last message draft, until the card is left.
+        if (!m_draft.isEmpty()) {
+            ProfileRow row;
+            row.id = u"draft"_qs;
+            row.section = tr("Draft");
+            row.kind = u"briefing"_qs;
+            row.title = m_draft;
+            row.detail = tr("Copied to the clipboard · %1").arg(m_draftLabel);
+            rows.append(
+                addItem(row, ProfileAction::plain(ProfileAction::Kind::Message), tr("↵ Open Messages")));
         }
 
         // Links.
@@ -578,11 +642,11 @@ QCoro::Task<void> ProfileViewModel::perform(ProfileAction action) {
         break;
     case Kind::Draft:
         if (!refuseWithoutAI(tr("Turn on AI features in Settings to draft a message.")))
-            router.showInfo(tr("Drafting comes with the AI features in a later version of Pemmo."));
+            co_await writeDraft();
         break;
     case Kind::GenerateBriefing:
         if (!refuseWithoutAI(tr("Turn on AI features in Settings to write a briefing.")))
-            router.showInfo(tr("Briefings come with the AI features in a later version of Pemmo."));
+            co_await writeBriefing();
         break;
     case Kind::ChangeAIProvider:
         if (m_env.openSettingsAction)
@@ -965,6 +1029,86 @@ QCoro::Task<void> ProfileViewModel::useContactsPhoto() {
 
 void ProfileViewModel::setAICloudOptOut(bool optOut) {
     m_env.sync().setAICloudOptOut(m_contactID, optOut);
+}
+
+QCoro::Task<void> ProfileViewModel::checkAvailability() {
+    if (!m_env.settings().aiEnabled())
+        co_return;
+    QPointer<ProfileViewModel> self(this);
+    auto asking = m_env.ai().availability();
+    const AIAvailability availability = co_await asking;
+    if (!self)
+        co_return;
+    const QString reason = availability.isAvailable ? QString() : availability.reason;
+    if (reason != m_aiUnavailableReason) {
+        m_aiUnavailableReason = reason;
+        rebuild();
+    }
+}
+
+QCoro::Task<void> ProfileViewModel::writeBriefing() {
+    if (!m_profile || m_briefingState == BriefingState::Writing)
+        co_return;
+    QPointer<ProfileViewModel> self(this);
+    AppEnvironment* env = &m_env;
+    const QString id = m_contactID;
+    Profile profile = *m_profile;
+    // The user asked for a briefing: a new one, even when the cached one is still current.
+    profile.record.briefingCache.reset();
+    m_briefingState = BriefingState::Writing;
+    m_briefingError.clear();
+    rebuild();
+    Q_EMIT changed();
+    try {
+        auto asking = env->ai().briefing(profile);
+        const Briefing briefing = co_await asking;
+        const BriefingCache cache = env->ai().makeBriefingCache(briefing, profile, env->clock()());
+        auto saving = env->sync().setBriefing(id, cache);
+        co_await saving;
+        if (!self)
+            co_return;
+        m_briefingState = BriefingState::Idle;
+        reload();
+    } catch (...) {
+        const QString message = AIService::errorMessage(std::current_exception());
+        if (!self)
+            co_return;
+        m_briefingState = BriefingState::Failed;
+        m_briefingError = message;
+        rebuild();
+    }
+    Q_EMIT changed();
+}
+
+QCoro::Task<void> ProfileViewModel::writeDraft() {
+    if (!m_profile)
+        co_return;
+    QPointer<ProfileViewModel> self(this);
+    AppEnvironment* env = &m_env;
+    const Profile profile = *m_profile;
+    env->router().showInfo(tr("Writing a draft for %1…").arg(nameForMessages()));
+    try {
+        auto asking = env->ai().draft(profile, Channel::Message, std::nullopt);
+        const QString answer = co_await asking;
+        const QString text = Text::trimmed(answer);
+        if (auto* clipboard = QGuiApplication::clipboard())
+            clipboard->setText(text);
+        BannerState banner = BannerState::success(QStringLiteral("Draft copied. Paste it in Messages."));
+        banner.timeout = std::chrono::seconds(10);
+        banner.withAction(QStringLiteral("Open Messages"), Qt::ControlModifier | Qt::Key_M, [self] {
+            if (self)
+                self->perform(ProfileAction::plain(ProfileAction::Kind::Message));
+        });
+        env->router().showBanner(std::move(banner));
+        if (!self)
+            co_return;
+        m_draft = text;
+        m_draftLabel = AILabels::origin(env->ai().lastProviderNameText(), env->ai().lastLeftDevice());
+        rebuild();
+        Q_EMIT changed();
+    } catch (...) {
+        env->router().showError(AIService::errorMessage(std::current_exception()));
+    }
 }
 
 bool ProfileViewModel::refuseWithoutAI(const QString& whenOff) {

@@ -48,6 +48,8 @@ class ProfileViewModel : public QObject, public KeyTarget {
     Q_PROPERTY(QStringList circleSuggestions READ circleSuggestions NOTIFY circleEditingChanged)
     Q_PROPERTY(int selectedSuggestion READ selectedSuggestion NOTIFY circleEditingChanged)
     Q_PROPERTY(bool active READ isActive WRITE setActive NOTIFY activeChanged)
+    Q_PROPERTY(bool isWritingBriefing READ isWritingBriefing NOTIFY changed)
+    Q_PROPERTY(QString draftText READ draftText NOTIFY changed)
 
 public:
     // Timeline entries the card shows until the user asks for all of them.
@@ -82,6 +84,14 @@ public:
     QString hint() const;
     QString selectedAccessibleName() const;
     bool showsWholeTimeline() const { return m_showsWholeTimeline; }
+
+    // The briefing card: being written now, or why the last try failed (the AI service's text).
+    bool isWritingBriefing() const { return m_briefingState == BriefingState::Writing; }
+    const QString& briefingError() const { return m_briefingError; }
+    // Why AI cannot run for this card (the provider's own words); empty while it can.
+    const QString& aiUnavailableReason() const { return m_aiUnavailableReason; }
+    // The last message draft, as it was copied to the clipboard; empty before one.
+    const QString& draftText() const { return m_draft; }
 
     bool isEditingCircles() const { return m_editingCircles; }
     const QString& circleQuery() const { return m_circleQuery; }
@@ -150,6 +160,12 @@ private:
     QCoro::Task<void> removeTag(QString name);
     QCoro::Task<void> addCircleNamed(QString name);
     QCoro::Task<void> useContactsPhoto();
+    // Asks the AI service for a fresh briefing and keeps it in the record's briefing cache.
+    QCoro::Task<void> writeBriefing();
+    // Asks the AI service for a message draft and copies it to the clipboard.
+    QCoro::Task<void> writeDraft();
+    // Asks whether AI can run now, so the briefing card can say why not before the user tries.
+    QCoro::Task<void> checkAvailability();
     void toggleStar();
     // Refuses an AI action while AI is off (or absent from this build), with a banner.
     bool refuseWithoutAI(const QString& whenOff);
@@ -177,6 +193,13 @@ private:
     bool m_active = false;
     bool m_stale = true;
     int m_seenChangeCount = -1;
+
+    enum class BriefingState { Idle, Writing, Failed };
+    BriefingState m_briefingState = BriefingState::Idle;
+    QString m_briefingError;
+    QString m_aiUnavailableReason;
+    QString m_draft;
+    QString m_draftLabel; // who wrote the draft and whether it left the computer
 };
 
 } // namespace pemmo

@@ -1,10 +1,13 @@
 #include "Shell/AppShell.h"
 
+#include "AI/Proposal.h"
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Screens/CaptureFormViewModel.h"
 #include "Screens/InteractionFormViewModel.h"
 #include "Screens/ProfileViewModel.h"
 #include "Screens/QuickLinkFormViewModel.h"
+#include "Screens/ReviewViewModel.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/ActionPanelViewModel.h"
 #include "Shell/AppRouter.h"
@@ -181,6 +184,41 @@ QuickLinkFormViewModel* AppShell::quickLinkForm(const QString& contactID, const 
         new QuickLinkFormViewModel(*m_env, contactID, link.isNull() ? std::nullopt : std::optional(link));
     QQmlEngine::setObjectOwnership(form, QQmlEngine::JavaScriptOwnership);
     return form;
+}
+
+CaptureFormViewModel* AppShell::captureForm(const QString& contactID, const QString& text) {
+    if (!m_env)
+        return nullptr;
+    auto* form =
+        new CaptureFormViewModel(*m_env, CaptureFormViewModel::Mode::Capture,
+                                 contactID.isEmpty() ? std::nullopt : std::optional(contactID), text);
+    QQmlEngine::setObjectOwnership(form, QQmlEngine::JavaScriptOwnership);
+    return form;
+}
+
+CaptureFormViewModel* AppShell::enrichForm(const QString& contactID) {
+    if (!m_env)
+        return nullptr;
+    auto* form = new CaptureFormViewModel(*m_env, CaptureFormViewModel::Mode::Enrich, contactID);
+    QQmlEngine::setObjectOwnership(form, QQmlEngine::JavaScriptOwnership);
+    return form;
+}
+
+ReviewViewModel* AppShell::review(int routeKey) {
+    if (!m_env)
+        return nullptr;
+    for (const Route& route : m_env->router().stack()) {
+        if (route.key() != routeKey)
+            continue;
+        // A route without a proposal shows an empty review, which the user can still leave.
+        Proposal empty;
+        empty.personID = QString();
+        auto* review =
+            new ReviewViewModel(*m_env, route.proposal() ? *route.proposal() : empty, route.textValue());
+        QQmlEngine::setObjectOwnership(review, QQmlEngine::JavaScriptOwnership);
+        return review;
+    }
+    return nullptr;
 }
 
 QString AppShell::displayName(const QString& contactID) const {

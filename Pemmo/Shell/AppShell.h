@@ -27,6 +27,8 @@ class QuickLinkFormViewModel;
 class SearchCommands;
 class SearchResultsModel;
 class SettingsStore;
+class CaptureFormViewModel;
+class ReviewViewModel;
 
 class AppShell : public QObject, public KeyTarget {
     Q_OBJECT
@@ -42,6 +44,8 @@ class AppShell : public QObject, public KeyTarget {
     Q_MOC_INCLUDE("Screens/InteractionFormViewModel.h")
     Q_MOC_INCLUDE("Screens/QuickLinkFormViewModel.h")
     Q_MOC_INCLUDE("Settings/SettingsStore.h")
+    Q_MOC_INCLUDE("Screens/CaptureFormViewModel.h")
+    Q_MOC_INCLUDE("Screens/ReviewViewModel.h")
     Q_PROPERTY(pemmo::AppRouter* router READ router NOTIFY environmentChanged)
     Q_PROPERTY(pemmo::KeyEventRouter* keys READ keys NOTIFY environmentChanged)
     Q_PROPERTY(pemmo::SearchResultsModel* results READ results NOTIFY environmentChanged)
@@ -95,6 +99,11 @@ public:
                                                                  const QString& entryID = QString());
     Q_INVOKABLE pemmo::QuickLinkFormViewModel* quickLinkForm(const QString& contactID,
                                                              const QString& linkID = QString());
+    // The AI forms: Quick capture (about `contactID`, or nobody yet when empty) and Enrich from text.
+    Q_INVOKABLE pemmo::CaptureFormViewModel* captureForm(const QString& contactID, const QString& text);
+    Q_INVOKABLE pemmo::CaptureFormViewModel* enrichForm(const QString& contactID);
+    // The review of the proposal the route with `routeKey` carries; null when no route has that key.
+    Q_INVOKABLE pemmo::ReviewViewModel* review(int routeKey);
     // The display name of a person, for screens that only need that.
     Q_INVOKABLE QString displayName(const QString& contactID) const;
     // Takes the name a new contact's form starts with.

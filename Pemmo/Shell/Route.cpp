@@ -47,9 +47,10 @@ Route Route::enrich(const QString& contactID) {
     return r;
 }
 
-Route Route::review(std::shared_ptr<const Proposal> proposal) {
+Route Route::review(std::shared_ptr<const Proposal> proposal, std::optional<QString> suggestedName) {
     Route r(Kind::Review);
     r.m_proposal = std::move(proposal);
+    r.m_text = std::move(suggestedName);
     return r;
 }
 

@@ -54,7 +54,9 @@ public:
     static Route logInteraction(const QString& contactID);
     static Route capture(std::optional<QString> text, std::optional<QString> contactID);
     static Route enrich(const QString& contactID);
-    static Route review(std::shared_ptr<const Proposal> proposal);
+    // `suggestedName`: the name the captured note gave, for finding the person it was about.
+    static Route review(std::shared_ptr<const Proposal> proposal,
+                        std::optional<QString> suggestedName = std::nullopt);
     static Route momentCapture(std::shared_ptr<const MomentCandidate> moment);
     static Route editInteraction(const QString& contactID, const QUuid& entryID);
     static Route manageTags() { return Route(Kind::ManageTags); }
@@ -65,7 +67,7 @@ public:
     const std::optional<QString>& contactID() const { return m_contactID; }
     // The link of the quick-link form, the entry of the entry editor.
     const std::optional<QUuid>& itemID() const { return m_itemID; }
-    // The text quick capture starts with.
+    // The text quick capture starts with; the name a reviewed note gave.
     const std::optional<QString>& text() const { return m_text; }
     ContactFormMode contactFormMode() const { return m_formMode; }
     const std::shared_ptr<const Proposal>& proposal() const { return m_proposal; }

@@ -1,5 +1,6 @@
 #include "Shell/SearchCommands.h"
 
+#include "AI/AIService.h"
 #include "App/AppEnvironment.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
@@ -7,6 +8,8 @@
 #include "Search/SearchViewModel.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
+
+#include <QPointer>
 
 namespace pemmo {
 
@@ -64,13 +67,28 @@ void SearchCommands::toggleActions() {
         ActionContext::search(query.isEmpty() ? std::nullopt : std::optional(query), selectedContactID()));
 }
 
-void SearchCommands::ask(bool thorough) {
-    Q_UNUSED(thorough);
+QCoro::Task<void> SearchCommands::ask(bool again) {
+    AppRouter& router = m_env.router();
     if (!m_env.settings().aiEnabled()) {
-        m_env.router().showError(tr("AI is off. Turn on AI features in Settings to ask Pemmo about people."));
-        return;
+        router.showError(tr("AI is off. Turn on AI features in Settings to ask Pemmo about people."));
+        co_return;
     }
-    m_env.router().showInfo(tr("Ask comes with the AI features in a later version of Pemmo."));
+    SearchViewModel& search = m_env.search();
+    if (search.query().trimmed().isEmpty()) {
+        router.showInfo(tr("Type a question first, such as “who knows about climbing?”"));
+        co_return;
+    }
+    QPointer<SearchCommands> self(this);
+    AppEnvironment* env = &m_env;
+    try {
+        auto asking = search.ask(again);
+        co_await asking;
+    } catch (...) {
+        env->router().showError(AIService::errorMessage(std::current_exception()));
+        co_return;
+    }
+    if (self && search.rankedCount() == 0)
+        env->router().showInfo(tr("The AI found no one for that question."));
 }
 
 bool SearchCommands::escape() {

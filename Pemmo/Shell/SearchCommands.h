@@ -5,6 +5,7 @@
 
 #include "Shell/KeyTarget.h"
 
+#include <QCoroTask>
 #include <QObject>
 #include <QString>
 #include <QtQml/qqmlregistration.h>
@@ -38,8 +39,10 @@ public:
     Q_INVOKABLE bool openStarred(int position);
     // Shows the action panel for the search screen, or closes it.
     Q_INVOKABLE void toggleActions();
-    // Ask: rank people for the query with AI, quickly or with the model that thinks longer.
-    Q_INVOKABLE void ask(bool thorough);
+    // Ask (Control-I): the AI ranks people for the query and fills the ranked section; an answer
+    // already shown for the query stays. Control-L (`again`) asks afresh. Failures show as banners.
+    QCoro::Task<void> ask(bool again);
+    Q_INVOKABLE void askAI(bool again) { ask(again); }
     // Escape on the search screen: the overlay, then the query; false when there was neither.
     Q_INVOKABLE bool escape();
 

@@ -12,7 +12,16 @@ SearchResultsModel::SearchResultsModel(SearchViewModel& search, QObject* parent)
     connect(&search, &SearchViewModel::sectionsChanged, this, &SearchResultsModel::rebuild);
     connect(&search, &SearchViewModel::selectedIDChanged, this, &SearchResultsModel::updateSelection);
     connect(&search, &SearchViewModel::queryChanged, this, &SearchResultsModel::queryChanged);
+    connect(&search, &SearchViewModel::isAskingChanged, this, &SearchResultsModel::isAskingChanged);
     rebuild();
+}
+
+bool SearchResultsModel::canAsk() const {
+    return m_search.canAsk();
+}
+
+bool SearchResultsModel::isAsking() const {
+    return m_search.isAsking();
 }
 
 int SearchResultsModel::rowCount(const QModelIndex& parent) const {
@@ -181,6 +190,9 @@ void SearchResultsModel::rebuild() {
         header.item.id = SearchSections::headerID(section.section);
         header.item.section = section.section;
         header.item.title = sectionTitle(section.section);
+        // An AI answer says who gave it and whether the summaries left the computer.
+        if (section.section == SearchSection::Ranked && !m_search.rankedOrigin().isEmpty())
+            header.item.title += QStringLiteral(" · ") + m_search.rankedOrigin();
         m_lines.append(header);
         for (const SearchRowItem& row : section.rows)
             m_lines.append(Line{false, row});

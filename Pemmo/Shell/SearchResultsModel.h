@@ -25,6 +25,9 @@ class SearchResultsModel : public QAbstractListModel {
     Q_PROPERTY(QString emptyText READ emptyText NOTIFY rowsChanged)
     // What a screen reader says for the selected row.
     Q_PROPERTY(QString selectedAccessibleName READ selectedAccessibleName NOTIFY selectionChanged)
+    // Ask: whether the query reads as a question, and whether the AI is working on it.
+    Q_PROPERTY(bool canAsk READ canAsk NOTIFY rowsChanged)
+    Q_PROPERTY(bool isAsking READ isAsking NOTIFY isAskingChanged)
 
 public:
     enum Role {
@@ -53,6 +56,8 @@ public:
     int selectedRow() const { return m_selectedRow; }
     QString selectedProfileID() const;
     QString emptyText() const;
+    bool canAsk() const;
+    bool isAsking() const;
     QString selectedAccessibleName() const;
 
     Q_INVOKABLE void moveSelection(int delta);
@@ -73,6 +78,7 @@ Q_SIGNALS:
     void queryChanged();
     void selectionChanged();
     void rowsChanged();
+    void isAskingChanged();
 
 private:
     struct Line {

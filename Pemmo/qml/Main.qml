@@ -84,6 +84,9 @@ Item {
         case "logInteraction":
         case "editInteraction": return interactionForm
         case "quickLinkForm": return quickLinkForm
+        case "capture":
+        case "enrich": return captureForm
+        case "review": return reviewScreen
         default: return placeholderScreen
         }
     }
@@ -209,6 +212,14 @@ Item {
     Component {
         id: quickLinkForm
         QuickLinkForm {}
+    }
+    Component {
+        id: captureForm
+        CaptureForm {}
+    }
+    Component {
+        id: reviewScreen
+        ReviewScreen {}
     }
     Component {
         id: placeholderScreen

@@ -12,7 +12,10 @@ PanelScreen {
     readonly property SearchResultsModel results: Shell.results
     readonly property SearchCommands commands: Shell.searchCommands
 
-    hints: [["↑↓", qsTr("Select")], ["↵", qsTr("Open")], ["Ctrl+K", qsTr("Actions")]]
+    hints: screen.results.isAsking ? [["", qsTr("Asking the AI…")], ["Ctrl+K", qsTr("Actions")]]
+         : screen.results.canAsk
+           ? [["↑↓", qsTr("Select")], ["↵", qsTr("Open")], ["Ctrl+I", qsTr("Ask AI")], ["Ctrl+K", qsTr("Actions")]]
+           : [["↑↓", qsTr("Select")], ["↵", qsTr("Open")], ["Ctrl+K", qsTr("Actions")]]
 
     function describe(): var {
         const row = list.currentItem as SearchRow

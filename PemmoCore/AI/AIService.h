@@ -79,6 +79,8 @@ public:
 
     // The provider the settings choose; null when there is none. No fallback to the other one.
     std::shared_ptr<AIProvider> currentProvider() const;
+    // Replaces where the providers come from (tests hand in scripted ones).
+    void setProviderFactory(ProviderFactory makeProviders) { m_makeProviders = std::move(makeProviders); }
     // "AI is turned off", "No AI provider available", or what the provider itself says.
     QCoro::Task<AIAvailability> availability();
 

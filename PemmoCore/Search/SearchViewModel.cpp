@@ -1,5 +1,8 @@
 #include "Search/SearchViewModel.h"
 
+#include "AI/AILabels.h"
+#include "AI/AIService.h"
+#include "AI/AskCandidates.h"
 #include "Moments/MomentService.h"
 #include "Search/QueryParser.h"
 #include "Search/SearchLayout.h"
@@ -7,6 +10,7 @@
 
 #include <QPointer>
 #include <QSet>
+#include <utility>
 
 namespace pemmo {
 namespace {
@@ -192,6 +196,51 @@ QCoro::Task<void> SearchViewModel::runSearch(QString text, int token) {
     Q_EMIT searchFinished();
 }
 
+QCoro::Task<void> SearchViewModel::ask(bool again) {
+    const QString question = m_query;
+    if (!m_ai || m_isAsking || question.trimmed().isEmpty())
+        co_return;
+    if (!again && m_rankedQuery == question && m_isShowingRanked)
+        co_return;
+    QPointer<SearchViewModel> self(this);
+    AIService* ai = m_ai;
+    m_isAsking = true;
+    Q_EMIT isAskingChanged();
+    QList<RankedProfile> answer;
+    try {
+        auto asking = ai->rank(question, AskCandidates::ordered(m_profiles, question));
+        answer = co_await asking;
+    } catch (...) {
+        if (self) {
+            m_isAsking = false;
+            Q_EMIT isAskingChanged();
+        }
+        throw;
+    }
+    if (!self)
+        co_return;
+    QList<SearchRowItem> rows;
+    for (const RankedProfile& ranked : std::as_const(answer)) {
+        SearchRowItem row;
+        // The person may also be among the results: the ranked row needs its own id.
+        row.id = QStringLiteral("ranked:") + ranked.profile.id();
+        row.section = SearchSection::Ranked;
+        row.profileID = ranked.profile.id();
+        row.title = ranked.profile.person.displayName();
+        row.subtitle = ranked.profile.headline();
+        if (!ranked.reason.trimmed().isEmpty())
+            row.reason = ranked.reason.trimmed();
+        rows.append(std::move(row));
+    }
+    m_ranked = std::move(rows);
+    m_rankedQuery = question;
+    m_rankedOrigin = AILabels::origin(ai->lastProviderNameText(), ai->lastLeftDevice());
+    m_selectFirstRanked = m_query == question;
+    m_isAsking = false;
+    Q_EMIT isAskingChanged();
+    scheduleSearch(m_query, std::chrono::milliseconds(0));
+}
+
 void SearchViewModel::publish(QList<SearchSectionRows> sections, const ParsedQuery& parsed) {
     m_parsed = parsed;
     m_sections = std::move(sections);
@@ -221,6 +270,15 @@ void SearchViewModel::publish(QList<SearchSectionRows> sections, const ParsedQue
         }
         return false;
     };
+    // A fresh answer of Ask takes the selection to the person it put first.
+    if (std::exchange(m_selectFirstRanked, false)) {
+        for (const SearchRowItem& row : std::as_const(m_flat)) {
+            if (row.section == SearchSection::Ranked) {
+                setSelected(row.id, SelectionMode::Keyboard);
+                return;
+            }
+        }
+    }
     if (present(m_selectedID))
         return;
     if (present(m_anchorProfileID)) {

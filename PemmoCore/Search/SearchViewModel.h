@@ -30,6 +30,7 @@
 
 namespace pemmo {
 
+class AIService;
 class MomentService;
 
 class SearchViewModel : public QObject {
@@ -47,6 +48,7 @@ class SearchViewModel : public QObject {
     Q_PROPERTY(QVariant tagCount READ tagCountForView NOTIFY sectionsChanged)
     Q_PROPERTY(QString emptyText READ emptyText NOTIFY sectionsChanged)
     Q_PROPERTY(bool canAsk READ canAsk NOTIFY sectionsChanged)
+    Q_PROPERTY(QString rankedOrigin READ rankedOrigin NOTIFY isShowingRankedChanged)
 
 public:
     enum class SelectionMode { Keyboard, Mouse };
@@ -95,7 +97,17 @@ public:
     // selection from the keyboard (rows scrolling under a resting pointer).
     Q_INVOKABLE void hover(const QString& id, QPointF position);
 
+    // Ask: the AI ranks people for the current query, and its answer fills the ranked section.
+    // An answer already there for the same query is kept unless `again` is set. Fails with the
+    // AI service's error (AI off, no provider, the provider's own failure); nothing else changes.
+    QCoro::Task<void> ask(bool again = false);
+    // Who ranked the people shown and whether their summaries left the computer; empty without.
+    const QString& rankedOrigin() const { return m_rankedOrigin; }
+    // How many people the last answer named (0 when it named nobody).
+    int rankedCount() const { return int(m_ranked.size()); }
+
     // Where other tiers plug in.
+    void setAIService(AIService* ai) { m_ai = ai; }
     void setSemanticSearcher(SemanticSearcher* semantic);
     // The pending Moments shown first for an empty query (none without a service). Not owned.
     void setMoments(MomentService* moments);
@@ -154,10 +166,13 @@ private:
     std::optional<QString> m_hoveredID;
     SelectionMode m_selectionMode = SelectionMode::Keyboard;
     bool m_isSearching = false;
-    bool m_isAsking = false;        // Ask arrives with the AI service
+    bool m_isAsking = false;        // Ask is waiting for the AI
     bool m_isShowingRanked = false; // set when Ask's ranking fills the ranked section
     QList<SearchRowItem> m_ranked;  // Ask's ranking for m_rankedQuery
     QString m_rankedQuery;
+    QString m_rankedOrigin;
+    bool m_selectFirstRanked = false;
+    AIService* m_ai = nullptr;
     std::optional<int> m_resultCount;
     std::optional<int> m_tagCount;
     int m_resultsLimit = SearchLayout::resultsLimit;

@@ -1,19 +1,24 @@
 // A person's card, acted on as the user does, over an in-memory environment whose opener records
 // what it is handed: what each action opens, what it writes on the timeline, and what the banner
 // says when it cannot.
+#include "AI/AIService.h"
 #include "App/AppEnvironment.h"
 #include "Links/LinkRouter.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Records/PemmoError.h"
 #include "Screens/ProfileViewModel.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
 #include "Store/PhotoStore.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/FakeAIProvider.h"
 #include "TestSupport/People.h"
 #include "TestSupport/RecordingOpener.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -71,6 +76,27 @@ class TestProfileViewModel : public QObject {
         return m_env->sync().profile(id)->record.interactions;
     }
     QString banner() const { return m_env->router().bannerMessage(); }
+    // Scripted providers behind the environment's AI service, the one chosen by `id`, AI on.
+    std::pair<std::shared_ptr<test::FakeProvider>, std::shared_ptr<test::FakeProvider>>
+    useAI(AIProviderID id) {
+        auto local = std::make_shared<test::FakeProvider>(AIProviderID::OnDevice, false, u"On-device"_qs,
+                                                          u"llama-test"_qs);
+        auto cloud =
+            std::make_shared<test::FakeProvider>(AIProviderID::Claude, true, u"Claude"_qs, u"claude-test"_qs);
+        m_env->ai().setProviderFactory([local, cloud] {
+            return AIService::Providers{{AIProviderID::OnDevice, local}, {AIProviderID::Claude, cloud}};
+        });
+        m_env->settings().setAiEnabled(true);
+        m_env->settings().setAiProvider(id);
+        return {local, cloud};
+    }
+    std::optional<ProfileRow> rowWithID(ProfileViewModel& model, const QString& id) {
+        for (const ProfileRow& row : model.rows()->rows()) {
+            if (row.id == id)
+                return row;
+        }
+        return std::nullopt;
+    }
     // Lets the fire-and-forget actions that keys start run to their end.
     void settle() {
         for (int i = 0; i < 5; ++i)
@@ -465,6 +491,90 @@ private Q_SLOTS:
         QVERIFY(model.rows()->titlesOf(u"about"_qs).isEmpty());
         model.setActive(true);
         QCOMPARE(model.rows()->titlesOf(u"about"_qs), QStringList{u"Climbs on Sundays"_qs});
+    }
+
+    // MARK: AI on the card
+
+    void theBriefingIsWrittenShownAndKept() {
+        start({anna()});
+        auto [local, cloud] = useAI(AIProviderID::OnDevice);
+        ProfileViewModel& model = card();
+        QCOMPARE(rowWithID(model, u"briefing"_qs)->title, u"No briefing yet"_qs);
+        await(model.perform(ProfileAction::plain(Kind::GenerateBriefing)));
+        QCOMPARE(local->calls, QStringList{u"briefing"_qs});
+        QCOMPARE(local->lastContext->name, u"Anna Berg"_qs);
+        const auto shown = rowWithID(model, u"briefing"_qs);
+        QCOMPARE(shown->title, u"fresh summary"_qs);
+        QVERIFY(shown->detail.contains(u"fresh opener"_qs));
+        QVERIFY(shown->detail.contains(u"On-device · stayed on this computer"_qs));
+
+        // Kept in the record: a card opened later shows it without asking the model again.
+        const auto cache = m_env->sync().profile(u"anna"_qs)->record.briefingCache;
+        QVERIFY(cache.has_value());
+        QCOMPARE(cache->model, u"llama-test"_qs);
+        QCOMPARE(cache->generatedAt, kNow);
+        model.setActive(false);
+        model.setActive(true);
+        settle();
+        QCOMPARE(rowWithID(model, u"briefing"_qs)->title, u"fresh summary"_qs);
+        QCOMPARE(local->calls.size(), 1);
+        // The AI service hands the kept one out while the card is unchanged.
+        const Briefing again = await(m_env->ai().briefing(*m_env->sync().profile(u"anna"_qs)));
+        QCOMPARE(again.summary, u"fresh summary"_qs);
+        QCOMPARE(local->calls.size(), 1);
+    }
+
+    void aFailedBriefingShowsTheServicesError_data() {
+        QTest::addColumn<AIProviderID>("provider");
+        QTest::addColumn<bool>("optedOut");
+        QTest::addColumn<bool>("providerAsked");
+        QTest::newRow("the provider fails") << AIProviderID::OnDevice << false << true;
+        QTest::newRow("kept off cloud AI") << AIProviderID::Claude << true << false;
+    }
+    void aFailedBriefingShowsTheServicesError() {
+        QFETCH(AIProviderID, provider);
+        QFETCH(bool, optedOut);
+        QFETCH(bool, providerAsked);
+        start({anna()});
+        auto [local, cloud] = useAI(provider);
+        local->failure = std::make_exception_ptr(PemmoError::aiUnavailable(u"The model is asleep"_qs));
+        edit(u"anna"_qs, [optedOut](PemmoRecord& r) { r.aiCloudOptOut = optedOut; });
+        ProfileViewModel& model = card();
+        await(model.perform(ProfileAction::plain(Kind::GenerateBriefing)));
+        const auto& asked = provider == AIProviderID::OnDevice ? local : cloud;
+        QCOMPARE(!asked->calls.isEmpty(), providerAsked);
+        QVERIFY(!m_env->ai().lastErrorText().isEmpty());
+        const auto row = rowWithID(model, u"briefing"_qs);
+        QCOMPARE(row->title, u"The briefing could not be written"_qs);
+        QCOMPARE(row->detail, m_env->ai().lastErrorText());
+        QVERIFY(!m_env->sync().profile(u"anna"_qs)->record.briefingCache.has_value());
+    }
+
+    void anUnavailableProviderSaysWhyOnTheCard() {
+        start({anna()});
+        auto [local, cloud] = useAI(AIProviderID::OnDevice);
+        local->availabilityAnswer = AIAvailability::unavailable(u"No local model server is running"_qs);
+        ProfileViewModel& model = card();
+        QTRY_COMPARE(rowWithID(model, u"briefing"_qs)->title, u"AI is not available"_qs);
+        QCOMPARE(rowWithID(model, u"briefing"_qs)->detail, u"No local model server is running"_qs);
+    }
+
+    void aDraftIsCopiedAndShown() {
+        start({anna()});
+        auto [local, cloud] = useAI(AIProviderID::OnDevice);
+        ProfileViewModel& model = card();
+        await(model.perform(ProfileAction::plain(Kind::Draft)));
+        QCOMPARE(local->calls, QStringList{u"draft"_qs});
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"Hi!"_qs);
+        QCOMPARE(banner(), u"Draft copied. Paste it in Messages."_qs);
+        QCOMPARE(model.draftText(), u"Hi!"_qs);
+        QVERIFY(rowWithID(model, u"draft"_qs)->detail.contains(u"stayed on this computer"_qs));
+        // The banner's action opens the conversation as Message does.
+        QCOMPARE(m_env->router().bannerActionTitle(), u"Open Messages"_qs);
+        m_env->router().banner()->action();
+        settle();
+        QCOMPARE(m_opened->calls.size(), 1);
+        QVERIFY(m_opened->calls.first().address.startsWith(u"imessage://"_qs));
     }
 };
 

@@ -1,15 +1,18 @@
 // The search screen's keys: moving and opening, the action panel, and the Control-commands that
 // reach the selected person without opening their card.
+#include "AI/AIService.h"
 #include "App/AppEnvironment.h"
 #include "KeyPress.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Records/PemmoError.h"
 #include "Search/SearchViewModel.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
 #include "Shell/SearchCommands.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/FakeAIProvider.h"
 #include "TestSupport/People.h"
 #include "TestSupport/RecordingOpener.h"
 
@@ -143,6 +146,60 @@ private Q_SLOTS:
         QVERIFY(m_commands->openSelected());
         QCOMPARE(m_env->search().query(), u"#family "_qs);
         QCOMPARE(m_env->router().depth(), 1);
+    }
+
+    // MARK: Ask
+
+    void askFillsTheRankedSectionAndSelectsItsFirstPerson() {
+        auto local = std::make_shared<test::FakeProvider>(AIProviderID::OnDevice, false, u"On-device"_qs,
+                                                          u"llama-test"_qs);
+        local->rankAnswer = {{u"bo"_qs, u"Climbs every week"_qs}, {u"nobody"_qs, u"not sent"_qs}};
+        m_env->ai().setProviderFactory([local] {
+            return AIService::Providers{{AIProviderID::OnDevice, local}};
+        });
+        m_env->settings().setAiEnabled(true);
+        m_env->settings().setAiProvider(AIProviderID::OnDevice);
+        search(u"lind"_qs);
+        QCOMPARE(press(KeyEvent::command(u'i')), KeyResult::Handled);
+        QTRY_VERIFY(m_env->search().isShowingRanked());
+        QVERIFY(!m_env->search().isAsking());
+        QCOMPARE(local->lastText, u"lind"_qs);
+        QCOMPARE(local->lastCandidates.size(), 2);
+        const SearchSectionRows ranked = m_env->search().sections().constLast();
+        QCOMPARE(ranked.section, SearchSection::Ranked);
+        QCOMPARE(ranked.rows.size(), 1); // an id that was not sent is dropped
+        QCOMPARE(ranked.rows.first().profileID, std::optional(u"bo"_qs));
+        QCOMPARE(ranked.rows.first().reason, std::optional(u"Climbs every week"_qs));
+        QTRY_COMPARE(m_env->search().selectedID(), std::optional(u"ranked:bo"_qs));
+        QCOMPARE(m_env->search().rankedOrigin(), u"On-device · stayed on this computer"_qs);
+
+        // Control-I again keeps the answer; Control-L asks afresh.
+        press(KeyEvent::command(u'i'));
+        settle();
+        QCOMPARE(local->calls.size(), 1);
+        press(KeyEvent::command(u'l'));
+        QTRY_COMPARE(local->calls.size(), 2);
+    }
+
+    void askKeepsPeopleOffTheCloudAndShowsFailures() {
+        auto cloud =
+            std::make_shared<test::FakeProvider>(AIProviderID::Claude, true, u"Claude"_qs, u"claude-test"_qs);
+        m_env->ai().setProviderFactory([cloud] {
+            return AIService::Providers{{AIProviderID::Claude, cloud}};
+        });
+        m_env->settings().setAiEnabled(true);
+        m_env->settings().setAiProvider(AIProviderID::Claude);
+        await(m_env->sync().updateRecord(u"anna"_qs, [](PemmoRecord& r) { r.aiCloudOptOut = true; }));
+        cloud->failure = std::make_exception_ptr(PemmoError::aiUnavailable(u"Claude is busy"_qs));
+        search(u"lind"_qs);
+        press(KeyEvent::command(u'i'));
+        QTRY_COMPARE(cloud->calls.size(), 1);
+        QTRY_VERIFY(!m_env->ai().lastErrorText().isEmpty());
+        QTRY_COMPARE(m_env->router().bannerMessage(), m_env->ai().lastErrorText());
+        QCOMPARE(cloud->lastCandidates.size(), 1);
+        QCOMPARE(cloud->lastCandidates.first().id, u"bo"_qs);
+        QVERIFY(!m_env->search().isShowingRanked());
+        QVERIFY(!m_env->search().isAsking());
     }
 };
 

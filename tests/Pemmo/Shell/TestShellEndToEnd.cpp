@@ -6,6 +6,7 @@
 #include "Settings/DefaultsFileStore.h"
 #include "Shell/SingleInstance.h"
 #include "Store/StoreFile.h"
+#include "TestSupport/LoopbackHTTPServer.h"
 #include "TestSupport/TempDir.h"
 
 #include <QCoreApplication>
@@ -535,7 +536,6 @@ private Q_SLOTS:
         m_env.remove(u"QT_SCALE_FACTOR"_qs);
     }
 
-
     // `pemmo import` beside the running Pemmo is carried out by it, the data folder's one writer,
     // and what it merged reaches the disk however Pemmo is ended, even before its debounced write
     // is due: the signal is sent the moment the import has answered.
@@ -643,6 +643,106 @@ private Q_SLOTS:
         // From then on it is the running Pemmo, and the next toggle hides its panel.
         QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        quitPemmo();
+    }
+
+    // The AI screens over a stand-in local model server on 127.0.0.1 answering the Ollama chat API:
+    // a quick capture on a card opens the review; one item unchecked, applying writes exactly the
+    // checked ones with the model as their source; Ask fills the ranked section.
+    void aCaptureIsReviewedAndAppliedAndAskRanks() {
+        if (m_pemmo.state() == QProcess::Running)
+            quitPemmo();
+        test::LoopbackHTTPServer server;
+        server.enqueue(200, R"({"models":[{"name":"llama3.2:latest"}]})", "/api/tags");
+        const auto chat = [](const QJsonObject& content) {
+            const QJsonObject message{{u"role"_qs, u"assistant"_qs},
+                                      {u"content"_qs, QString::fromUtf8(QJsonDocument(content).toJson())}};
+            return QJsonDocument(QJsonObject{{u"model"_qs, u"llama3.2"_qs},
+                                             {u"message"_qs, message},
+                                             {u"done"_qs, true},
+                                             {u"done_reason"_qs, u"stop"_qs}})
+                .toJson();
+        };
+        server.enqueue(
+            200,
+            chat(QJsonObject{
+                {u"personName"_qs, u"Ada"_qs},
+                {u"fieldUpdates"_qs,
+                 QJsonArray{QJsonObject{{u"field"_qs, u"team"_qs}, {u"value"_qs, u"Research"_qs}},
+                            QJsonObject{{u"field"_qs, u"currentCity"_qs}, {u"value"_qs, u"Lisbon"_qs}}}},
+                {u"interactionKind"_qs, u"met"_qs},
+                {u"interactionText"_qs, u"Coffee near the station"_qs},
+                {u"interactionDate"_qs, QJsonValue::Null},
+                {u"tags"_qs, QJsonArray{}},
+                {u"aboutAppend"_qs, QJsonValue::Null},
+            }),
+            "/api/chat");
+        {
+            DefaultsFileStore defaults(defaultsPath());
+            defaults.set(u"light"_qs, u"pemmo.settings.appearance"_qs);
+            defaults.set(true, u"pemmo.settings.aiEnabled"_qs);
+            defaults.set(u"onDevice"_qs, u"pemmo.settings.aiProvider"_qs);
+            defaults.set(server.url().toString(), u"pemmo.settings.localModelServer"_qs);
+            defaults.set(u"llama3.2"_qs, u"pemmo.settings.localModel"_qs);
+        }
+        startPemmo();
+        keys({u"ctrl+k"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        type(u"ada lovelace"_qs);
+        QTRY_COMPARE_WITH_TIMEOUT(screen()[u"selectedID"_qs].toString(), u"p-lovelace"_qs, 5000);
+        keys({u"Return"_qs});
+        QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Ada Lovelace"_qs);
+        keys({u"ctrl+n"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"capture"_qs);
+        type(u"Coffee with Ada near the station, she is on the research team in Lisbon now"_qs);
+        QTRY_VERIFY(screen()[u"text"_qs].toString().endsWith(u"Lisbon now"_qs));
+        keys({u"ctrl+Return"_qs});
+        QTRY_COMPARE_WITH_TIMEOUT(panel()[u"route"_qs].toString(), u"review"_qs, 20000);
+        QTRY_COMPARE(screen()[u"items"_qs].toArray().size(), 3); // team, city, the entry
+        keys({u"Down"_qs, u"space"_qs});                         // uncheck the city
+        QTRY_COMPARE(screen()[u"items"_qs].toArray().at(1).toObject()[u"checked"_qs].toBool(), false);
+        screenshot(u"18-review-light"_qs);
+        keys({u"ctrl+Return"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        QTRY_COMPARE(screen()[u"timeline"_qs].toArray().first().toString(), u"Coffee near the station"_qs);
+
+        // What the store holds once written: the team and the entry, not the city, each from the model.
+        QJsonObject ada;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                QFile file(m_home->filePath(u"data/Pemmo/pemmo-store.json"_qs));
+                if (!file.open(QIODevice::ReadOnly))
+                    return false;
+                ada = QJsonDocument::fromJson(file.readAll())[u"records"_qs][u"p-lovelace"_qs].toObject();
+                return ada.value(u"details"_qs).toObject().value(u"team"_qs).toString() == u"Research";
+            }(),
+            10000);
+        const QJsonObject details = ada.value(u"details"_qs).toObject();
+        QVERIFY(details.value(u"currentCity"_qs).isNull() || details.value(u"currentCity"_qs).isUndefined());
+        const QJsonArray changes = ada.value(u"changes"_qs).toArray();
+        QCOMPARE(changes.size(), 1);
+        QCOMPARE(changes.first()[u"source"_qs][u"kind"_qs].toString(), u"ai"_qs);
+        QCOMPARE(changes.first()[u"source"_qs][u"model"_qs].toString(), u"llama3.2"_qs);
+        QCOMPARE(ada.value(u"interactions"_qs).toArray().first()[u"source"_qs][u"kind"_qs].toString(),
+                 u"ai"_qs);
+
+        // Ask: the answer fills the ranked section and takes the selection.
+        server.clear();
+        server.enqueue(200, R"({"models":[{"name":"llama3.2:latest"}]})", "/api/tags");
+        server.enqueue(
+            200,
+            chat(QJsonObject{{u"items"_qs, QJsonArray{QJsonObject{{u"id"_qs, u"p-hopper"_qs},
+                                                                  {u"reason"_qs, u"Served at sea"_qs}}}}}),
+            "/api/chat");
+        keys({u"Escape"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
+        keys({u"Escape"_qs});
+        QTRY_COMPARE(screen()[u"query"_qs].toString(), QString());
+        type(u"who knows ships?"_qs);
+        QTRY_COMPARE(screen()[u"query"_qs].toString(), u"who knows ships?"_qs);
+        keys({u"ctrl+i"_qs});
+        QTRY_COMPARE_WITH_TIMEOUT(screen()[u"selectedID"_qs].toString(), u"ranked:p-hopper"_qs, 20000);
+        screenshot(u"19-ask-light"_qs);
         quitPemmo();
     }
 };

@@ -1,0 +1,140 @@
+#include "Screens/CaptureFormViewModel.h"
+
+#include "AI/AILabels.h"
+#include "AI/AIService.h"
+#include "App/AppEnvironment.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Records/Text.h"
+#include "Settings/SettingsStore.h"
+#include "Shell/AppRouter.h"
+
+#include <QPointer>
+
+namespace pemmo {
+
+CaptureFormViewModel::CaptureFormViewModel(AppEnvironment& environment, Mode mode,
+                                           std::optional<QString> contactID, const QString& text,
+                                           QObject* parent)
+    : QObject(parent)
+    , m_env(environment)
+    , m_mode(mode)
+    , m_contactID(std::move(contactID))
+    , m_text(text) {
+    if (m_contactID) {
+        const auto profile = environment.sync().profile(*m_contactID);
+        m_personName = profile ? profile->person.displayName() : QString();
+    }
+    connect(&environment.settings(), &SettingsStore::aiProviderChanged, this,
+            &CaptureFormViewModel::originChanged);
+}
+
+QString CaptureFormViewModel::title() const {
+    return m_mode == Mode::Capture ? tr("Quick capture") : tr("Enrich from text");
+}
+
+QString CaptureFormViewModel::placeholder() const {
+    if (m_mode == Mode::Enrich)
+        return tr("Paste a bio, a profile page or an e-mail signature. The AI picks out work, school, "
+                  "cities, links and circles; you review every change before it is saved.");
+    return m_contactID ? tr("What happened? “Had coffee, she moved to the data team, loves climbing.”")
+                       : tr("Write a note about someone: “Met Ada at the meetup, she works at Acme now.”");
+}
+
+QString CaptureFormViewModel::origin() const {
+    const auto provider = m_env.ai().currentProvider();
+    if (!provider)
+        return {};
+    return provider->leavesDevice()
+               ? tr("%1 · the text will be sent to the cloud").arg(provider->displayName())
+               : tr("%1 · the text stays on this computer").arg(provider->displayName());
+}
+
+void CaptureFormViewModel::setText(const QString& text) {
+    if (m_text == text)
+        return;
+    m_text = text;
+    Q_EMIT textChanged();
+    if (!m_error.isEmpty() && !Text::isBlank(text))
+        setError(QString());
+}
+
+void CaptureFormViewModel::setError(const QString& error) {
+    if (m_error == error)
+        return;
+    m_error = error;
+    Q_EMIT errorChanged();
+}
+
+void CaptureFormViewModel::setWorking(bool working) {
+    if (m_isWorking == working)
+        return;
+    m_isWorking = working;
+    Q_EMIT isWorkingChanged();
+}
+
+QCoro::Task<void> CaptureFormViewModel::send() {
+    if (m_isWorking)
+        co_return;
+    if (Text::isBlank(m_text)) {
+        setError(m_mode == Mode::Capture ? tr("Write a note first.") : tr("Paste some text first."));
+        co_return;
+    }
+    std::optional<Profile> profile;
+    if (m_contactID) {
+        profile = m_env.sync().profile(*m_contactID);
+        if (!profile) {
+            setError(tr("This contact is no longer in your address book."));
+            co_return;
+        }
+    }
+    QPointer<CaptureFormViewModel> self(this);
+    AppEnvironment* env = &m_env;
+    const QString text = Text::trimmed(m_text);
+    setError(QString());
+    setWorking(true);
+    std::shared_ptr<const Proposal> proposal;
+    std::optional<QString> suggestedName;
+    try {
+        if (m_mode == Mode::Capture) {
+            auto asking = env->ai().captureProposal(text, profile);
+            AIService::CapturedNote captured = co_await asking;
+            proposal = std::make_shared<const Proposal>(std::move(captured.proposal));
+            suggestedName = captured.capture.personName;
+        } else {
+            auto asking = env->ai().extractProposal(text, *profile);
+            Proposal extracted = co_await asking;
+            proposal = std::make_shared<const Proposal>(std::move(extracted));
+        }
+    } catch (...) {
+        const QString message = AIService::errorMessage(std::current_exception());
+        if (self) {
+            setWorking(false);
+            setError(message);
+        }
+        co_return;
+    }
+    if (!self)
+        co_return;
+    setWorking(false);
+    // The review goes over the form: backing out of it returns to the text.
+    env->router().push(Route::review(proposal, suggestedName));
+}
+
+void CaptureFormViewModel::cancel() {
+    m_env.router().pop();
+}
+
+KeyResult CaptureFormViewModel::handleKey(const KeyEvent& event) {
+    const bool returnKey = event.key == Qt::Key_Return || event.key == Qt::Key_Enter;
+    if (returnKey && event.hasControl()) {
+        send();
+        return KeyResult::Handled;
+    }
+    if (event.isPlain(Qt::Key_Escape)) {
+        cancel();
+        return KeyResult::Handled;
+    }
+    return KeyResult::Pass; // typing goes to the text
+}
+
+} // namespace pemmo
