@@ -56,6 +56,10 @@ public:
 
     const QStringList& folders() const { return m_folders; }
     void setFolders(QStringList folders);
+    // Where `create` writes: a folder of the book or one of its address-book subfolders. Empty, or
+    // a folder that is neither, means the first address book of the first folder.
+    const QString& chosenFolderForNewContacts() const { return m_chosenNewContactsFolder; }
+    void setFolderForNewContacts(QString folder);
 
     // Whether `folder` is a folder whose entries can be read.
     static bool canRead(const QString& folder);
@@ -118,6 +122,7 @@ private:
     QString folderForNewContacts() const;
 
     QStringList m_folders;
+    QString m_chosenNewContactsFolder;
     QHash<QString, Entry> m_cache;
     QHash<QString, QString> m_locations; // id → file, as of the last refresh
     QSet<QString> m_thumbnailsDue;       // files with photos still to scale down
