@@ -2,7 +2,9 @@
 
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Screens/ContactFormViewModel.h"
 #include "Screens/InteractionFormViewModel.h"
+#include "Screens/ManageTagsViewModel.h"
 #include "Screens/ProfileViewModel.h"
 #include "Screens/QuickLinkFormViewModel.h"
 #include "Settings/SettingsStore.h"
@@ -181,6 +183,26 @@ QuickLinkFormViewModel* AppShell::quickLinkForm(const QString& contactID, const 
         new QuickLinkFormViewModel(*m_env, contactID, link.isNull() ? std::nullopt : std::optional(link));
     QQmlEngine::setObjectOwnership(form, QQmlEngine::JavaScriptOwnership);
     return form;
+}
+
+ContactFormViewModel* AppShell::contactForm(const QString& contactID) {
+    if (!m_env)
+        return nullptr;
+    const QString suggested =
+        contactID.isEmpty() ? m_env->router().takePendingSuggestedName().value_or(QString()) : QString();
+    auto* form = new ContactFormViewModel(*m_env, contactID, suggested);
+    QQmlEngine::setObjectOwnership(form, QQmlEngine::JavaScriptOwnership);
+    return form;
+}
+
+ManageTagsViewModel* AppShell::manageTags(const QString& selectedTagID) {
+    if (!m_env)
+        return nullptr;
+    auto* model = new ManageTagsViewModel(*m_env);
+    if (!selectedTagID.isEmpty())
+        model->setSelectedID(selectedTagID);
+    QQmlEngine::setObjectOwnership(model, QQmlEngine::JavaScriptOwnership);
+    return model;
 }
 
 QString AppShell::displayName(const QString& contactID) const {

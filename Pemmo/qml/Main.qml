@@ -84,6 +84,8 @@ Item {
         case "logInteraction":
         case "editInteraction": return interactionForm
         case "quickLinkForm": return quickLinkForm
+        case "contactForm": return contactForm
+        case "manageTags": return manageTagsScreen
         default: return placeholderScreen
         }
     }
@@ -209,6 +211,14 @@ Item {
     Component {
         id: quickLinkForm
         QuickLinkForm {}
+    }
+    Component {
+        id: contactForm
+        ContactForm {}
+    }
+    Component {
+        id: manageTagsScreen
+        ManageTagsScreen {}
     }
     Component {
         id: placeholderScreen

@@ -12,7 +12,10 @@ PanelScreen {
     readonly property SearchResultsModel results: Shell.results
     readonly property SearchCommands commands: Shell.searchCommands
 
-    hints: [["↑↓", qsTr("Select")], ["↵", qsTr("Open")], ["Ctrl+K", qsTr("Actions")]]
+    // On a circle, Return shows its people and Control-Return manages it.
+    hints: results.selectedID.startsWith("tag:")
+           ? [["↑↓", qsTr("Select")], ["↵", qsTr("Its people")], ["Ctrl+↵", qsTr("Manage")], ["Ctrl+K", qsTr("Actions")]]
+           : [["↑↓", qsTr("Select")], ["↵", qsTr("Open")], ["Ctrl+K", qsTr("Actions")]]
 
     function describe(): var {
         const row = list.currentItem as SearchRow
