@@ -109,7 +109,8 @@ PanelScreen {
                 readonly property bool selected: row.modelData.id === screen.circles.selectedID
                 readonly property bool editing: row.modelData.id === screen.circles.editingID
                 width: ListView.view.width
-                implicitHeight: Theme.rowHeight
+                // Taller while the rename field is open, so the field and the count both fit.
+                implicitHeight: Math.max(Theme.rowHeight, rowContent.implicitHeight + Theme.unit * 2)
                 Accessible.role: Accessible.ListItem
                 Accessible.name: row.modelData.name + ", " + row.modelData.subtitle
                 Accessible.selected: row.selected
@@ -126,6 +127,7 @@ PanelScreen {
                     onDoubleClicked: screen.circles.startRename(row.modelData.id)
                 }
                 RowLayout {
+                    id: rowContent
                     anchors.fill: parent
                     anchors.leftMargin: Theme.gap
                     anchors.rightMargin: Theme.gap
@@ -155,7 +157,8 @@ PanelScreen {
                             Layout.fillWidth: true
                             Accessible.name: qsTr("New name of circle %1").arg(row.modelData.name)
                             onTextEdited: screen.circles.editingName = text
-                            onVisibleChanged: if (visible) { forceActiveFocus(); selectAll() }
+                            // Selected once the name is in, so typing replaces it.
+                            onVisibleChanged: if (visible) { forceActiveFocus(); Qt.callLater(renameField.selectAll) }
                         }
                         Text {
                             text: row.modelData.subtitle

@@ -248,12 +248,14 @@ private Q_SLOTS:
     void withoutAChoiceNewContactsGoToTheFirstFolder() {
         m_env->settings().setContactFolders({home(u"books/personal"_qs), home(u"books/work"_qs)});
         // A folder outside the book is not where a contact could be found again.
+        QDir().mkpath(home(u"elsewhere"_qs));
         m_env->settings().setNewContactsFolder(home(u"elsewhere"_qs));
         ContactFormViewModel form(*m_env, QString(), u"Nia Park"_qs);
         await(form.save());
         QVERIFY2(form.error().isEmpty(), qPrintable(form.error()));
         QVERIFY(!newFile(u"books/personal"_qs, {u"ada.vcf"_qs, u"john.vcf"_qs}).isEmpty());
         QVERIFY(newFile(u"books/work"_qs).isEmpty());
+        QVERIFY(newFile(u"elsewhere"_qs).isEmpty());
     }
 
     void anEditOfTheFamilyNameRewritesOnlyTheNameLines() {
