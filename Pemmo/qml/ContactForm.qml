@@ -1,6 +1,8 @@
 // A new contact, or a change to one: the address book's fields first, then what Pemmo keeps.
 // Tab moves from field to field (the form scrolls to keep the one with the keyboard in view);
 // a problem shows under its field. Control-Return saves, Escape cancels.
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -10,6 +12,8 @@ PanelScreen {
     id: screen
 
     readonly property ContactFormViewModel form: Shell.contactForm(screenRoute.createsContact ? "" : screenRoute.contactID)
+    // Field name → message; a plain JavaScript object, read by key.
+    readonly property var errors: form.errors
 
     hints: [["Tab", qsTr("Next field")], ["Ctrl+↵", qsTr("Save")], ["Esc", qsTr("Cancel")]]
 
@@ -142,7 +146,7 @@ PanelScreen {
                     Accessible.name: qsTr("First name")
                     onTextEdited: screen.form.givenName = text
                 }
-                FieldNote { isError: true; text: screen.form.errors["givenName"] ?? "" }
+                FieldNote { isError: true; text: screen.errors.givenName ?? "" }
                 FieldLabel { text: qsTr("Last name") }
                 FormField {
                     id: familyField
@@ -178,8 +182,8 @@ PanelScreen {
                     Accessible.name: qsTr("E-mail")
                     onTextEdited: screen.form.email = text
                 }
-                FieldNote { isError: true; text: screen.form.errors["email"] ?? "" }
-                FieldNote { text: (screen.form.errors["email"] ?? "") === "" ? screen.form.emailNote : "" }
+                FieldNote { isError: true; text: screen.errors.email ?? "" }
+                FieldNote { text: (screen.errors.email ?? "") === "" ? screen.form.emailNote : "" }
                 FieldLabel { text: qsTr("Phone") }
                 FormField {
                     id: phoneField
@@ -189,8 +193,8 @@ PanelScreen {
                     Accessible.name: qsTr("Phone")
                     onTextEdited: screen.form.phone = text
                 }
-                FieldNote { isError: true; text: screen.form.errors["phone"] ?? "" }
-                FieldNote { text: (screen.form.errors["phone"] ?? "") === "" ? screen.form.phoneNote : "" }
+                FieldNote { isError: true; text: screen.errors.phone ?? "" }
+                FieldNote { text: (screen.errors.phone ?? "") === "" ? screen.form.phoneNote : "" }
                 FieldLabel { text: qsTr("Birthday") }
                 RowLayout {
                     spacing: Theme.gap
@@ -227,7 +231,7 @@ PanelScreen {
                     }
                     Item { Layout.fillWidth: true }
                 }
-                FieldNote { isError: true; text: screen.form.errors["birthday"] ?? "" }
+                FieldNote { isError: true; text: screen.errors.birthday ?? "" }
                 FieldNote { text: screen.form.folderNote }
 
                 SectionTitle { text: qsTr("In Pemmo") }

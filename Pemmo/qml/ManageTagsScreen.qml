@@ -1,6 +1,8 @@
 // Manage circles: every circle with how many people carry it. The "New circle" field has the
 // typing; Up and Down pick a circle; Return adds the typed circle or renames the picked one; F2
 // renames; Delete asks before deleting; Control-1 … Control-0 recolour; Escape goes back.
+pragma ComponentBehavior: Bound
+
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -152,13 +154,12 @@ PanelScreen {
                         TextField {
                             id: renameField
                             visible: row.editing
-                            text: screen.circles.editingName
                             font.pointSize: Theme.bodySize
                             Layout.fillWidth: true
                             Accessible.name: qsTr("New name of circle %1").arg(row.modelData.name)
                             onTextEdited: screen.circles.editingName = text
-                            // Selected once the name is in, so typing replaces it.
-                            onVisibleChanged: if (visible) { forceActiveFocus(); Qt.callLater(renameField.selectAll) }
+                            // Opens with the current name, selected, so typing replaces it.
+                            onVisibleChanged: if (visible) { text = screen.circles.editingName; forceActiveFocus(); selectAll() }
                         }
                         Text {
                             text: row.modelData.subtitle

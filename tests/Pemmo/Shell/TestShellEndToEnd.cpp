@@ -502,6 +502,7 @@ private Q_SLOTS:
         QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
         keys({u"ctrl+k"_qs});
         QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        QTRY_VERIFY(panel()[u"actions"_qs].toObject()[u"focused"_qs].toBool());
         type(u"delete contact"_qs);
         QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(), u"Delete contact"_qs);
         keys({u"Return"_qs});
