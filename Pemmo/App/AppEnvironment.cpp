@@ -101,6 +101,15 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
                 });
     }
 
+    // Where new contacts go is a setting too ("~/" is the home folder), followed at once.
+    const auto newContactsFolder = [settings] {
+        const QString chosen = settings->newContactsFolder().trimmed();
+        return chosen.isEmpty() ? QString() : contactFolders({chosen}, QString()).value(0);
+    };
+    folders->setFolderForNewContacts(newContactsFolder());
+    connect(settings, &SettingsStore::newContactsFolderChanged, folders,
+            [folders, newContactsFolder] { folders->setFolderForNewContacts(newContactsFolder()); });
+
     if (!options.contactFolders) {
         // The folders are the user's choice: remember the one onboarding adopts, and follow a
         // change made in the settings at once.

@@ -5,10 +5,13 @@
 #include "Profiles/ProfileSyncEngine.h"
 #include "Records/PemmoError.h"
 #include "Records/Text.h"
+#include "Shell/AppRouter.h"
+#include "Shell/KeyEvent.h"
 
 #include <QHash>
 #include <QPointer>
 #include <QVariantMap>
+#include <algorithm>
 
 namespace pemmo {
 
@@ -41,6 +44,7 @@ ManageTagsViewModel::ManageTagsViewModel(AppEnvironment& environment, QObject* p
     connect(&environment.tags(), &TagCatalog::tagsChanged, this, &ManageTagsViewModel::rowsChanged);
     connect(&environment.sync(), &ProfileSyncEngine::profilesChanged, this,
             &ManageTagsViewModel::rowsChanged);
+    connect(&environment.router(), &AppRouter::overlayChanged, this, &ManageTagsViewModel::onOverlayChanged);
 }
 
 QList<ManageTagsViewModel::TagRow> ManageTagsViewModel::rows() const {
@@ -209,13 +213,125 @@ void ManageTagsViewModel::requestDelete(const QString& id) {
         return;
     m_pendingDelete = deleteConfirmation(*tag, usage(id));
     Q_EMIT deleteConfirmationChanged();
+
+    ConfirmRequest request;
+    request.title = m_pendingDelete->title;
+    request.message = m_pendingDelete->detail;
+    request.confirmTitle = tr("Delete");
+    request.destructive = true;
+    // The router takes the card away before this runs, which forgets the question: ask it again.
+    request.onConfirm = [self = QPointer<ManageTagsViewModel>(this), asked = *m_pendingDelete] {
+        if (!self)
+            return;
+        self->m_pendingDelete = asked;
+        self->confirmDelete();
+    };
+    m_confirmID = request.id;
+    m_environment.router().present(request);
 }
 
 void ManageTagsViewModel::cancelDelete() {
     if (!m_pendingDelete)
         return;
     m_pendingDelete.reset();
+    AppRouter& router = m_environment.router();
+    if (router.showsConfirm() && router.confirmRequest().id == m_confirmID)
+        router.dismissOverlay();
     Q_EMIT deleteConfirmationChanged();
+}
+
+void ManageTagsViewModel::onOverlayChanged() {
+    // Declined (or replaced): the question is no longer asked.
+    const AppRouter& router = m_environment.router();
+    if (m_pendingDelete && !(router.showsConfirm() && router.confirmRequest().id == m_confirmID)) {
+        m_pendingDelete.reset();
+        Q_EMIT deleteConfirmationChanged();
+    }
+}
+
+int ManageTagsViewModel::selectedIndex() const {
+    if (!m_selectedID)
+        return -1;
+    const QList<Tag>& tags = m_environment.tags().tags();
+    for (int i = 0; i < tags.size(); ++i) {
+        if (tags[i].id == *m_selectedID)
+            return i;
+    }
+    return -1;
+}
+
+QString ManageTagsViewModel::selectedAccessibleName() const {
+    const int index = selectedIndex();
+    if (index < 0)
+        return {};
+    const QList<TagRow> all = rows();
+    return all[index].tag.name + u", "_qs + usageText(all[index].usage);
+}
+
+void ManageTagsViewModel::moveSelection(int by) {
+    const QList<Tag>& tags = m_environment.tags().tags();
+    if (tags.isEmpty() || m_editingID)
+        return;
+    const int current = selectedIndex();
+    const int next =
+        current < 0 ? (by > 0 ? 0 : int(tags.size()) - 1) : std::clamp(current + by, 0, int(tags.size()) - 1);
+    setSelectedID(tags[next].id);
+}
+
+KeyResult ManageTagsViewModel::handleKey(const KeyEvent& event) {
+    const bool returnKey = event.isPlain(Qt::Key_Return) || event.isPlain(Qt::Key_Enter);
+    if (m_editingID) {
+        // The rename field has the typing; Return and Escape end it.
+        if (returnKey) {
+            commitRename();
+            return KeyResult::Handled;
+        }
+        if (event.isPlain(Qt::Key_Escape)) {
+            cancelRename();
+            return KeyResult::Handled;
+        }
+        return KeyResult::Pass;
+    }
+    if (event.isPlain(Qt::Key_Up) || event.isPlain(Qt::Key_Down)) {
+        moveSelection(event.key == Qt::Key_Down ? 1 : -1);
+        return KeyResult::Handled;
+    }
+    if (returnKey) {
+        if (!Text::isBlank(m_newTagName))
+            add();
+        else if (m_selectedID)
+            startRename(*m_selectedID);
+        return KeyResult::Handled;
+    }
+    if (event.isPlain(Qt::Key_F2)) {
+        if (m_selectedID)
+            startRename(*m_selectedID);
+        return KeyResult::Handled;
+    }
+    // Delete takes the selected circle while the field is empty (otherwise it edits the field).
+    const bool deleteKey = (event.isPlain(Qt::Key_Delete) && m_newTagName.isEmpty()) ||
+                           (event.hasControl() && event.key == Qt::Key_Backspace);
+    if (deleteKey && m_selectedID) {
+        requestDelete(*m_selectedID);
+        return KeyResult::Handled;
+    }
+    if (event.isPlain(Qt::Key_Escape)) {
+        if (!m_newTagName.isEmpty())
+            setNewTagName({});
+        else
+            m_environment.router().pop();
+        return KeyResult::Handled;
+    }
+    // Control and a digit: one of the ten colours, Control-1 the first and Control-0 the tenth.
+    if (event.hasControl() && !(event.modifiers & (Qt::AltModifier | Qt::MetaModifier)) &&
+        event.key >= Qt::Key_0 && event.key <= Qt::Key_9) {
+        if (m_selectedID) {
+            const int digit = event.key - Qt::Key_0;
+            setColor(*m_selectedID, digit == 0 ? Tag::paletteSize - 1 : digit - 1);
+        }
+        return KeyResult::Handled;
+    }
+    return KeyResult::Pass;
 }
 
 QCoro::Task<void> ManageTagsViewModel::confirmDelete() {

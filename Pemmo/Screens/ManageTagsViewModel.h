@@ -4,20 +4,26 @@
 #pragma once
 
 #include "Lists/Tag.h"
+#include "Shell/KeyTarget.h"
 
 #include <QCoroTask>
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <QUuid>
 #include <QVariantList>
+#include <QtQml/qqmlregistration.h>
 #include <optional>
 
 namespace pemmo {
 
 class AppEnvironment;
 
-class ManageTagsViewModel : public QObject {
+class ManageTagsViewModel : public QObject, public KeyTarget {
     Q_OBJECT
+    Q_INTERFACES(pemmo::KeyTarget)
+    QML_ELEMENT
+    QML_UNCREATABLE("The circles screen's model comes from Shell.manageTags(…).")
     Q_PROPERTY(QString newTagName READ newTagName WRITE setNewTagName NOTIFY newTagNameChanged)
     Q_PROPERTY(QString selectedID READ selectedIDText WRITE setSelectedIDText NOTIFY selectedIDChanged)
     Q_PROPERTY(QString editingID READ editingIDText NOTIFY editingChanged)
@@ -28,6 +34,8 @@ class ManageTagsViewModel : public QObject {
     Q_PROPERTY(bool isConfirmingDelete READ isConfirmingDelete NOTIFY deleteConfirmationChanged)
     Q_PROPERTY(QString deleteTitle READ deleteTitle NOTIFY deleteConfirmationChanged)
     Q_PROPERTY(QString deleteDetail READ deleteDetail NOTIFY deleteConfirmationChanged)
+    Q_PROPERTY(int selectedIndex READ selectedIndex NOTIFY selectedIDChanged)
+    Q_PROPERTY(QString selectedAccessibleName READ selectedAccessibleName NOTIFY selectedIDChanged)
 
 public:
     struct TagRow {
@@ -79,12 +87,24 @@ public:
     QCoro::Task<void> commitRename();
     Q_INVOKABLE void setColor(const QString& id, int colorIndex);
 
-    // Asks before deleting (ignored while a change is saving).
+    // The selected row's place in `rows`, -1 for none.
+    int selectedIndex() const;
+    // Moves the selection through the rows (from none, Down takes the first).
+    Q_INVOKABLE void moveSelection(int by);
+    Q_INVOKABLE void submitRename() { commitRename(); }
+
+    // Asks before deleting, with the router's confirmation (ignored while a change is saving).
     Q_INVOKABLE void requestDelete(const QString& id);
     const std::optional<DeleteConfirmation>& pendingDelete() const { return m_pendingDelete; }
     Q_INVOKABLE void cancelDelete();
     // Deletes the circle asked about and removes it from every record that carries it.
     QCoro::Task<void> confirmDelete();
+
+    // Up and Down select; Return adds the typed circle, or renames the selected one (Return saves
+    // the new name, Escape keeps the old); F2 renames; Delete or Control-Backspace deletes;
+    // Control-1 … Control-0 give the selected circle one of the ten colours; Escape clears the
+    // field, then goes back.
+    KeyResult handleKey(const KeyEvent& event) override;
 
 Q_SIGNALS:
     void newTagNameChanged();
@@ -103,6 +123,8 @@ private:
     bool isConfirmingDelete() const { return m_pendingDelete.has_value(); }
     QString deleteTitle() const { return m_pendingDelete ? m_pendingDelete->title : QString(); }
     QString deleteDetail() const { return m_pendingDelete ? m_pendingDelete->detail : QString(); }
+    QString selectedAccessibleName() const;
+    void onOverlayChanged();
 
     void setEditing(std::optional<QString> id, QString name);
     void setSaving(bool saving);
@@ -118,6 +140,7 @@ private:
     bool m_isSaving = false;
     QString m_errorMessage;
     std::optional<DeleteConfirmation> m_pendingDelete;
+    QUuid m_confirmID; // the router's confirmation that asks about m_pendingDelete
 };
 
 } // namespace pemmo

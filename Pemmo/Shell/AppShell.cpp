@@ -4,7 +4,9 @@
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Screens/CaptureFormViewModel.h"
+#include "Screens/ContactFormViewModel.h"
 #include "Screens/InteractionFormViewModel.h"
+#include "Screens/ManageTagsViewModel.h"
 #include "Screens/ProfileViewModel.h"
 #include "Screens/QuickLinkFormViewModel.h"
 #include "Screens/ReviewViewModel.h"
@@ -196,6 +198,16 @@ CaptureFormViewModel* AppShell::captureForm(const QString& contactID, const QStr
     return form;
 }
 
+ContactFormViewModel* AppShell::contactForm(const QString& contactID) {
+    if (!m_env)
+        return nullptr;
+    const QString suggested =
+        contactID.isEmpty() ? m_env->router().takePendingSuggestedName().value_or(QString()) : QString();
+    auto* form = new ContactFormViewModel(*m_env, contactID, suggested);
+    QQmlEngine::setObjectOwnership(form, QQmlEngine::JavaScriptOwnership);
+    return form;
+}
+
 CaptureFormViewModel* AppShell::enrichForm(const QString& contactID) {
     if (!m_env)
         return nullptr;
@@ -219,6 +231,16 @@ ReviewViewModel* AppShell::review(int routeKey) {
         return review;
     }
     return nullptr;
+}
+
+ManageTagsViewModel* AppShell::manageTags(const QString& selectedTagID) {
+    if (!m_env)
+        return nullptr;
+    auto* model = new ManageTagsViewModel(*m_env);
+    if (!selectedTagID.isEmpty())
+        model->setSelectedID(selectedTagID);
+    QQmlEngine::setObjectOwnership(model, QQmlEngine::JavaScriptOwnership);
+    return model;
 }
 
 QString AppShell::displayName(const QString& contactID) const {

@@ -19,8 +19,10 @@ namespace pemmo {
 class ActionPanelViewModel;
 class AppEnvironment;
 class AppRouter;
+class ContactFormViewModel;
 class InteractionFormViewModel;
 class KeyEventRouter;
+class ManageTagsViewModel;
 class PanelController;
 class ProfileViewModel;
 class QuickLinkFormViewModel;
@@ -43,6 +45,8 @@ class AppShell : public QObject, public KeyTarget {
     Q_MOC_INCLUDE("Screens/ProfileViewModel.h")
     Q_MOC_INCLUDE("Screens/InteractionFormViewModel.h")
     Q_MOC_INCLUDE("Screens/QuickLinkFormViewModel.h")
+    Q_MOC_INCLUDE("Screens/ContactFormViewModel.h")
+    Q_MOC_INCLUDE("Screens/ManageTagsViewModel.h")
     Q_MOC_INCLUDE("Settings/SettingsStore.h")
     Q_MOC_INCLUDE("Screens/CaptureFormViewModel.h")
     Q_MOC_INCLUDE("Screens/ReviewViewModel.h")
@@ -104,6 +108,11 @@ public:
     Q_INVOKABLE pemmo::CaptureFormViewModel* enrichForm(const QString& contactID);
     // The review of the proposal the route with `routeKey` carries; null when no route has that key.
     Q_INVOKABLE pemmo::ReviewViewModel* review(int routeKey);
+    // The contact form: editing `contactID`, or, without one, a new contact named after the
+    // pending suggested name (taken).
+    Q_INVOKABLE pemmo::ContactFormViewModel* contactForm(const QString& contactID = QString());
+    // The circles screen, with `selectedTagID` selected when given.
+    Q_INVOKABLE pemmo::ManageTagsViewModel* manageTags(const QString& selectedTagID = QString());
     // The display name of a person, for screens that only need that.
     Q_INVOKABLE QString displayName(const QString& contactID) const;
     // Takes the name a new contact's form starts with.

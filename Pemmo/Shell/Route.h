@@ -59,7 +59,12 @@ public:
                         std::optional<QString> suggestedName = std::nullopt);
     static Route momentCapture(std::shared_ptr<const MomentCandidate> moment);
     static Route editInteraction(const QString& contactID, const QUuid& entryID);
-    static Route manageTags() { return Route(Kind::ManageTags); }
+    // Manage circles, optionally with one circle selected (its id is the route's text).
+    static Route manageTags(std::optional<QString> selectedTagID = std::nullopt) {
+        Route r(Kind::ManageTags);
+        r.m_text = std::move(selectedTagID);
+        return r;
+    }
     static Route diagnostics() { return Route(Kind::Diagnostics); }
 
     Kind routeKind() const { return m_kind; }

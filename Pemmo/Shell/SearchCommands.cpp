@@ -138,6 +138,15 @@ KeyResult SearchCommands::handleKey(const KeyEvent& event) {
         forSelected(int(kind));
         return KeyResult::Handled;
     };
+    // Control-Return on a circle: manage it (Return filters by it).
+    if (event.key == Qt::Key_Return || event.key == Qt::Key_Enter) {
+        const auto row = m_env.search().selectedRow();
+        if (row && row->tagID) {
+            m_env.router().push(Route::manageTags(*row->tagID));
+            return KeyResult::Handled;
+        }
+        return KeyResult::Pass;
+    }
     if (event.isCommand(u'k')) {
         toggleActions();
         return KeyResult::Handled;

@@ -87,6 +87,8 @@ Item {
         case "capture":
         case "enrich": return captureForm
         case "review": return reviewScreen
+        case "contactForm": return contactForm
+        case "manageTags": return manageTagsScreen
         default: return placeholderScreen
         }
     }
@@ -220,6 +222,14 @@ Item {
     Component {
         id: reviewScreen
         ReviewScreen {}
+    }
+    Component {
+        id: contactForm
+        ContactForm {}
+    }
+    Component {
+        id: manageTagsScreen
+        ManageTagsScreen {}
     }
     Component {
         id: placeholderScreen

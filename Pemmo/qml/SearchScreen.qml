@@ -12,9 +12,12 @@ PanelScreen {
     readonly property SearchResultsModel results: Shell.results
     readonly property SearchCommands commands: Shell.searchCommands
 
+    // On a circle, Return shows its people and Control-Return manages it.
     hints: screen.results.isAsking ? [["", qsTr("Asking the AI…")], ["Ctrl+K", qsTr("Actions")]]
          : screen.results.canAsk
            ? [["↑↓", qsTr("Select")], ["↵", qsTr("Open")], ["Ctrl+I", qsTr("Ask AI")], ["Ctrl+K", qsTr("Actions")]]
+         : results.selectedID.startsWith("tag:")
+           ? [["↑↓", qsTr("Select")], ["↵", qsTr("Its people")], ["Ctrl+↵", qsTr("Manage")], ["Ctrl+K", qsTr("Actions")]]
            : [["↑↓", qsTr("Select")], ["↵", qsTr("Open")], ["Ctrl+K", qsTr("Actions")]]
 
     function describe(): var {

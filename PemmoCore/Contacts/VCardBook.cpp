@@ -509,9 +509,20 @@ std::optional<QByteArray> VCardBook::fullImage(const QString& id) {
     return VCard::photo(located.document.cards[located.cardIndex]);
 }
 
+void VCardBook::setFolderForNewContacts(QString folder) {
+    m_chosenNewContactsFolder = folder.isEmpty() ? QString() : normalized({folder}).value(0);
+}
+
 QString VCardBook::folderForNewContacts() const {
     if (m_folders.isEmpty())
         throw PemmoError::contactsDenied();
+    // The user's choice counts only while it is part of the book: a contact written elsewhere
+    // would never be read back.
+    if (!m_chosenNewContactsFolder.isEmpty() && QFileInfo(m_chosenNewContactsFolder).isDir()) {
+        const QString parent = QFileInfo(m_chosenNewContactsFolder).path();
+        if (m_folders.contains(m_chosenNewContactsFolder) || m_folders.contains(parent))
+            return m_chosenNewContactsFolder;
+    }
     // A folder that holds only address books (as vdirsyncer fills it) gets the new card in the first of them.
     const QString folder = m_folders.first();
     QList<FileStamp> files;

@@ -63,6 +63,10 @@ public:
 
     const QStringList& folders() const { return m_folders; }
     void setFolders(QStringList folders);
+    // Where `create` writes: a folder of the book or one of its address-book subfolders. Empty, or
+    // a folder that is neither, means the first address book of the first folder.
+    const QString& chosenFolderForNewContacts() const { return m_chosenNewContactsFolder; }
+    void setFolderForNewContacts(QString folder);
 
     // Where the contact cache lives (normally $XDG_CACHE_HOME/Pemmo); empty: no cache.
     void setCacheFolder(QString folder);
@@ -140,6 +144,7 @@ private:
     bool m_cacheConsulted = false; // the cache file was read for the current folders
     bool m_cacheDirty = false;     // the cache file no longer matches `m_cache`
     qint64 m_listedAt = 0;         // when the last listing began, in nanoseconds since the epoch
+    QString m_chosenNewContactsFolder;
     QHash<QString, Entry> m_cache;
     QHash<QString, QString> m_locations; // id → file, as of the last refresh
     QSet<QString> m_thumbnailsDue;       // files with photos still to scale down

@@ -194,6 +194,10 @@ QStringList VCardFolderRepository::folders() const {
     return m_folders;
 }
 
+void VCardFolderRepository::setFolderForNewContacts(QString folder) {
+    m_executor->post([state = m_state, folder] { state->book.setFolderForNewContacts(folder); });
+}
+
 void VCardFolderRepository::setFolders(QStringList folders) {
     folders = VCardBook::normalized(folders);
     {

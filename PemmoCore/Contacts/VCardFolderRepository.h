@@ -49,6 +49,9 @@ public:
     // Reads from `folders` from now on; emits `foldersChanged` when they differ.
     void setFolders(QStringList folders);
     const QString& defaultFolder() const { return m_defaultFolder; }
+    // Where new contacts are written (see VCardBook::setFolderForNewContacts); empty: the first
+    // address book.
+    void setFolderForNewContacts(QString folder);
 
     // Opens every folder on the calling thread: for the command line. The GUI thread asks
     // `checkAuthorization`, which opens them on the file-work thread under the time limit.

@@ -144,6 +144,7 @@ SettingsStore::SettingsStore(KeyValueStore& store, QObject* parent)
     m_anthropicBaseURL =
         modelValue(store, anthropicBaseURLKey(), QStringLiteral("https://api.anthropic.com"));
     m_messagingApp = enumValue(store, messagingAppKey(), MessagingApp::Sms, kMessagingApps);
+    m_newContactsFolder = store.text(newContactsFolderKey()).value_or(QString());
 }
 
 // An earlier release kept the onboarding state as one JSON value; it is carried over once, unless
@@ -369,6 +370,14 @@ void SettingsStore::setMessagingApp(MessagingApp value) {
         return;
     m_messagingApp = value;
     Q_EMIT messagingAppChanged();
+}
+
+void SettingsStore::setNewContactsFolder(const QString& value) {
+    m_store.set(StoredValue(value), newContactsFolderKey());
+    if (m_newContactsFolder == value)
+        return;
+    m_newContactsFolder = value;
+    Q_EMIT newContactsFolderChanged();
 }
 
 } // namespace pemmo

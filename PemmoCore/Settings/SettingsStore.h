@@ -55,6 +55,8 @@ class SettingsStore : public QObject {
     Q_PROPERTY(QString anthropicBaseURL READ anthropicBaseURL WRITE setAnthropicBaseURL NOTIFY
                    anthropicBaseURLChanged)
     Q_PROPERTY(MessagingApp messagingApp READ messagingApp WRITE setMessagingApp NOTIFY messagingAppChanged)
+    Q_PROPERTY(QString newContactsFolder READ newContactsFolder WRITE setNewContactsFolder NOTIFY
+                   newContactsFolderChanged)
 
 public:
     // The panel's width in points; stored as "560", "640", "760".
@@ -113,6 +115,7 @@ public:
     static QString localModelKey() { return QStringLiteral("pemmo.settings.localModel"); }
     static QString anthropicBaseURLKey() { return QStringLiteral("pemmo.settings.anthropicBaseURL"); }
     static QString messagingAppKey() { return QStringLiteral("pemmo.settings.messagingApp"); }
+    static QString newContactsFolderKey() { return QStringLiteral("pemmo.contacts.newContactsFolder"); }
 
     // Reads every preference from `store`, which is not owned and must outlive this object.
     explicit SettingsStore(KeyValueStore& store, QObject* parent = nullptr);
@@ -149,6 +152,9 @@ public:
     QString localModel() const { return m_localModel; }
     QString anthropicBaseURL() const { return m_anthropicBaseURL; }
     MessagingApp messagingApp() const { return m_messagingApp; }
+    // The address book folder new contacts are written to (as the user wrote it, "~/" allowed);
+    // empty: the first address book of the first folder.
+    QString newContactsFolder() const { return m_newContactsFolder; }
 
     void setPanelWidth(PanelWidth value);
     void setAppearance(Appearance value);
@@ -175,6 +181,7 @@ public:
     void setLocalModel(const QString& value);
     void setAnthropicBaseURL(const QString& value);
     void setMessagingApp(MessagingApp value);
+    void setNewContactsFolder(const QString& value);
 
 Q_SIGNALS:
     void panelWidthChanged();
@@ -202,6 +209,7 @@ Q_SIGNALS:
     void localModelChanged();
     void anthropicBaseURLChanged();
     void messagingAppChanged();
+    void newContactsFolderChanged();
 
 private:
     void migrateLegacyOnboarding();
@@ -232,6 +240,7 @@ private:
     QString m_localModel;
     QString m_anthropicBaseURL;
     MessagingApp m_messagingApp;
+    QString m_newContactsFolder;
 };
 
 } // namespace pemmo

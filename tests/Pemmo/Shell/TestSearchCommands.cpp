@@ -201,6 +201,16 @@ private Q_SLOTS:
         QVERIFY(!m_env->search().isShowingRanked());
         QVERIFY(!m_env->search().isAsking());
     }
+
+    void controlReturnOnACircleRowManagesIt() {
+        await(m_env->sync().addTag(u"anna"_qs, u"family"_qs));
+        m_env->search().setQuery(u"fam"_qs);
+        QTRY_VERIFY(m_env->search().selectedRow().has_value());
+        m_env->search().select(u"tag:family"_qs);
+        QCOMPARE(press(test::key(Qt::Key_Return, Qt::ControlModifier)), KeyResult::Handled);
+        QCOMPARE(m_env->router().topRoute(), Route::manageTags(u"family"_qs));
+        QCOMPARE(m_env->search().query(), u"fam"_qs); // the search stays as it was underneath
+    }
 };
 
 QTEST_MAIN(TestSearchCommands)

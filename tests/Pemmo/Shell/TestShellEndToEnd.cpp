@@ -459,6 +459,63 @@ private Q_SLOTS:
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
     }
 
+    // A name nobody has, Control-H, Control-Return: a new vCard in the address book folder, and
+    // the person is found by the search. Deleted again through its confirmation, so the book is
+    // as it was for the steps after.
+    void controlHCreatesTheTypedPersonWhoIsThenFound() {
+        const QString contacts = m_home->filePath(u"data/Pemmo/Contacts"_qs);
+        const QStringList before = QDir(contacts).entryList({u"*.vcf"_qs}, QDir::Files);
+        keys({u"ctrl+k"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        type(u"Zed Newperson"_qs);
+        QTRY_COMPARE(screen()[u"query"_qs].toString(), u"Zed Newperson"_qs);
+        keys({u"ctrl+h"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"contactForm"_qs);
+        QTRY_COMPARE(screen()[u"givenName"_qs].toString(), u"Zed"_qs);
+        QCOMPARE(screen()[u"familyName"_qs].toString(), u"Newperson"_qs);
+        QTRY_VERIFY(screen()[u"focused"_qs].toBool());
+        // First name, last name, nickname, organisation, job title, then the e-mail.
+        keys({u"Tab"_qs, u"Tab"_qs, u"Tab"_qs, u"Tab"_qs, u"Tab"_qs});
+        type(u"zed@example.org"_qs);
+        QTRY_COMPARE(screen()[u"email"_qs].toString(), u"zed@example.org"_qs);
+        screenshot(u"18-contact-form-light"_qs);
+        keys({u"ctrl+Return"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Zed Newperson"_qs);
+        const QString id = panel()[u"contactID"_qs].toString();
+        QStringList now = QDir(contacts).entryList({u"*.vcf"_qs}, QDir::Files);
+        QCOMPARE(now.size(), before.size() + 1);
+        for (const QString& name : before)
+            now.removeAll(name);
+        QFile written(contacts + u'/' + now.first());
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray card = written.readAll();
+        QVERIFY2(card.contains("FN:Zed Newperson\r\n") && card.contains(":zed@example.org\r\n"),
+                 card.constData());
+
+        // Back to the search: a part of the name finds them.
+        keys({u"Escape"_qs, u"Escape"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
+        QTRY_COMPARE(screen()[u"query"_qs].toString(), QString());
+        type(u"newpers"_qs);
+        QTRY_COMPARE_WITH_TIMEOUT(screen()[u"selectedID"_qs].toString(), id, 5000);
+
+        keys({u"Return"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        QTRY_VERIFY(panel()[u"actions"_qs].toObject()[u"focused"_qs].toBool());
+        type(u"delete contact"_qs);
+        QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(), u"Delete contact"_qs);
+        keys({u"Return"_qs});
+        QTRY_COMPARE(panel()[u"confirm"_qs].toString(), u"Delete Zed Newperson?"_qs);
+        keys({u"Return"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
+        QTRY_COMPARE(QDir(contacts).entryList({u"*.vcf"_qs}, QDir::Files), before);
+        keys({u"Escape"_qs, u"Escape"_qs});
+        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+    }
+
     void controlDigitOpensAStarredPersonAndRecordsThemAsRecent() {
         keys({u"ctrl+k"_qs});
         QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);

@@ -1,0 +1,327 @@
+// A new contact, or a change to one: the address book's fields first, then what Pemmo keeps.
+// Tab moves from field to field (the form scrolls to keep the one with the keyboard in view);
+// a problem shows under its field. Control-Return saves, Escape cancels.
+pragma ComponentBehavior: Bound
+
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Pemmo
+
+PanelScreen {
+    id: screen
+
+    readonly property ContactFormViewModel form: Shell.contactForm(screenRoute.createsContact ? "" : screenRoute.contactID)
+    // Field name → message; a plain JavaScript object, read by key.
+    readonly property var errors: form.errors
+
+    hints: [["Tab", qsTr("Next field")], ["Ctrl+↵", qsTr("Save")], ["Esc", qsTr("Cancel")]]
+
+    function describe(): var {
+        return { title: titleLabel.text, givenName: givenField.text, familyName: familyField.text,
+                 email: emailField.text, phone: phoneField.text, errors: screen.form.errors,
+                 error: screen.form.error, focused: givenField.activeFocus, visible: screen.visible }
+    }
+
+    // Scrolls the form so that `item` (a field that took the keyboard) is in view.
+    function reveal(item: Item) {
+        const top = item.mapToItem(content, 0, 0).y - Theme.gap
+        const bottom = top + item.height + Theme.gap * 2
+        if (top < flick.contentY)
+            flick.contentY = Math.max(0, top)
+        else if (bottom > flick.contentY + flick.height)
+            flick.contentY = Math.min(flick.contentHeight - flick.height, bottom - flick.height)
+    }
+
+    Component.onCompleted: givenField.forceActiveFocus()
+    // Whatever field takes the keyboard (Tab) is scrolled into view.
+    Connections {
+        target: screen.Window.window
+        function onActiveFocusItemChanged() {
+            const item = screen.Window.activeFocusItem
+            if (item && screen.onTop && content.contains(item.mapToItem(content, 0, 0)))
+                screen.reveal(item)
+        }
+    }
+
+    KeyHandler {
+        router: Shell.keys
+        priority: 30
+        active: screen.takesKeys
+        target: screen.form
+    }
+
+    // Inline components do not see this file's ids: each measures the widest label itself.
+    component FieldLabel: Text {
+        id: fieldLabel
+        color: Theme.secondaryText
+        font.pointSize: Theme.bodySize
+        horizontalAlignment: Text.AlignRight
+        Layout.preferredWidth: widest.width
+        Layout.alignment: Qt.AlignRight | Qt.AlignVCenter
+        TextMetrics {
+            id: widest
+            font: fieldLabel.font
+            text: qsTr("Graduation year")
+        }
+    }
+    component FormField: TextField {
+        Layout.fillWidth: true
+        font.pointSize: Theme.bodySize
+    }
+    component FieldNote: Text {
+        id: note
+        property bool isError: false
+        visible: text !== ""
+        color: isError ? Theme.destructive : Theme.tertiaryText
+        font.pointSize: Theme.smallSize
+        wrapMode: Text.Wrap
+        Layout.fillWidth: true
+        Layout.columnSpan: 2
+        leftPadding: indent.width + Theme.gap * 1.5
+        Accessible.role: isError ? Accessible.AlertMessage : Accessible.StaticText
+        Accessible.name: text
+        TextMetrics {
+            id: indent
+            font.pointSize: Theme.bodySize
+            text: qsTr("Graduation year")
+        }
+    }
+    component SectionTitle: Text {
+        color: Theme.tertiaryText
+        font.pointSize: Theme.smallSize
+        font.weight: Font.DemiBold
+        font.capitalization: Font.AllUppercase
+        Layout.columnSpan: 2
+        Layout.topMargin: Theme.gap
+        Accessible.role: Accessible.Heading
+        Accessible.name: text
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.topMargin: Theme.margin * 1.5
+        anchors.bottomMargin: Theme.margin
+        spacing: Theme.gap
+
+        Text {
+            id: titleLabel
+            text: screen.form.title
+            color: Theme.text
+            font.pointSize: Theme.titleSize
+            font.weight: Font.DemiBold
+            elide: Text.ElideRight
+            Layout.fillWidth: true
+            Layout.leftMargin: Theme.margin * 1.5
+            Layout.rightMargin: Theme.margin * 1.5
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
+        }
+
+        Flickable {
+            id: flick
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            clip: true
+            contentWidth: width
+            contentHeight: content.implicitHeight
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar {}
+
+            GridLayout {
+                id: content
+                x: Theme.margin * 1.5
+                width: flick.width - Theme.margin * 3
+                columns: 2
+                columnSpacing: Theme.gap * 1.5
+                rowSpacing: Theme.gap
+
+                SectionTitle { text: qsTr("Address book") }
+
+                FieldLabel { text: qsTr("First name") }
+                FormField {
+                    id: givenField
+                    objectName: "givenName"
+                    text: screen.form.givenName
+                    Accessible.name: qsTr("First name")
+                    onTextEdited: screen.form.givenName = text
+                }
+                FieldNote { isError: true; text: screen.errors.givenName ?? "" }
+                FieldLabel { text: qsTr("Last name") }
+                FormField {
+                    id: familyField
+                    objectName: "familyName"
+                    text: screen.form.familyName
+                    Accessible.name: qsTr("Last name")
+                    onTextEdited: screen.form.familyName = text
+                }
+                FieldLabel { text: qsTr("Nickname") }
+                FormField {
+                    text: screen.form.nickname
+                    Accessible.name: qsTr("Nickname")
+                    onTextEdited: screen.form.nickname = text
+                }
+                FieldLabel { text: qsTr("Organisation") }
+                FormField {
+                    text: screen.form.organization
+                    Accessible.name: qsTr("Organisation")
+                    onTextEdited: screen.form.organization = text
+                }
+                FieldLabel { text: qsTr("Job title") }
+                FormField {
+                    text: screen.form.jobTitle
+                    Accessible.name: qsTr("Job title")
+                    onTextEdited: screen.form.jobTitle = text
+                }
+                FieldLabel { text: qsTr("E-mail") }
+                FormField {
+                    id: emailField
+                    objectName: "email"
+                    text: screen.form.email
+                    inputMethodHints: Qt.ImhEmailCharactersOnly
+                    Accessible.name: qsTr("E-mail")
+                    onTextEdited: screen.form.email = text
+                }
+                FieldNote { isError: true; text: screen.errors.email ?? "" }
+                FieldNote { text: (screen.errors.email ?? "") === "" ? screen.form.emailNote : "" }
+                FieldLabel { text: qsTr("Phone") }
+                FormField {
+                    id: phoneField
+                    objectName: "phone"
+                    text: screen.form.phone
+                    inputMethodHints: Qt.ImhDialableCharactersOnly
+                    Accessible.name: qsTr("Phone")
+                    onTextEdited: screen.form.phone = text
+                }
+                FieldNote { isError: true; text: screen.errors.phone ?? "" }
+                FieldNote { text: (screen.errors.phone ?? "") === "" ? screen.form.phoneNote : "" }
+                FieldLabel { text: qsTr("Birthday") }
+                RowLayout {
+                    spacing: Theme.gap
+                    Layout.fillWidth: true
+                    FormField {
+                        objectName: "birthdayDay"
+                        Layout.fillWidth: false
+                        Layout.preferredWidth: Theme.bodySize * 5
+                        text: screen.form.birthdayDay
+                        placeholderText: qsTr("Day")
+                        inputMethodHints: Qt.ImhDigitsOnly
+                        validator: IntValidator { bottom: 1; top: 31 }
+                        Accessible.name: qsTr("Birthday, day")
+                        onTextEdited: screen.form.birthdayDay = text
+                    }
+                    ComboBox {
+                        id: month
+                        model: screen.form.monthTitles
+                        currentIndex: screen.form.birthdayMonth
+                        font.pointSize: Theme.bodySize
+                        Layout.preferredWidth: Theme.bodySize * 12
+                        Accessible.name: qsTr("Birthday, month")
+                        onActivated: function(index) { screen.form.birthdayMonth = index }
+                    }
+                    FormField {
+                        objectName: "birthdayYear"
+                        Layout.fillWidth: false
+                        Layout.preferredWidth: Theme.bodySize * 6
+                        text: screen.form.birthdayYear
+                        placeholderText: qsTr("Year")
+                        inputMethodHints: Qt.ImhDigitsOnly
+                        Accessible.name: qsTr("Birthday, year (may be left empty)")
+                        onTextEdited: screen.form.birthdayYear = text
+                    }
+                    Item { Layout.fillWidth: true }
+                }
+                FieldNote { isError: true; text: screen.errors.birthday ?? "" }
+                FieldNote { text: screen.form.folderNote }
+
+                SectionTitle { text: qsTr("In Pemmo") }
+
+                FieldLabel { text: qsTr("Circles") }
+                FormField {
+                    text: screen.form.circles
+                    placeholderText: qsTr("Family, Climbing, …")
+                    Accessible.name: qsTr("Circles, separated by commas")
+                    onTextEdited: screen.form.circles = text
+                }
+                FieldLabel { text: qsTr("Message handle") }
+                FormField {
+                    text: screen.form.messageHandle
+                    placeholderText: qsTr("Where messages go, if not the phone")
+                    Accessible.name: qsTr("Message handle")
+                    onTextEdited: screen.form.messageHandle = text
+                }
+                Repeater {
+                    model: screen.form.details
+                    delegate: RowLayout {
+                        id: detailRow
+                        required property var modelData
+                        Layout.columnSpan: 2
+                        Layout.fillWidth: true
+                        spacing: Theme.gap * 1.5
+                        FieldLabel { text: detailRow.modelData.label }
+                        FormField {
+                            text: detailRow.modelData.value
+                            Accessible.name: detailRow.modelData.label
+                            onTextEdited: screen.form.setDetail(detailRow.modelData.key, text)
+                        }
+                    }
+                }
+                FieldLabel { text: qsTr("About"); Layout.alignment: Qt.AlignRight | Qt.AlignTop }
+                TextArea {
+                    id: aboutArea
+                    Layout.fillWidth: true
+                    Layout.minimumHeight: Theme.rowHeight * 2
+                    text: screen.form.about
+                    wrapMode: TextArea.Wrap
+                    font.pointSize: Theme.bodySize
+                    color: Theme.text
+                    placeholderText: qsTr("What you want to remember about them")
+                    placeholderTextColor: Theme.tertiaryText
+                    background: Rectangle {
+                        color: Theme.field
+                        radius: Theme.unit * 1.5
+                        border.width: 1
+                        border.color: aboutArea.activeFocus ? Theme.accent : Theme.border
+                    }
+                    Accessible.name: qsTr("About")
+                    // Tab leaves the text rather than typing a tab.
+                    KeyNavigation.priority: KeyNavigation.BeforeItem
+                    KeyNavigation.tab: givenField
+                    onTextChanged: if (screen.form.about !== text) screen.form.about = text
+                }
+            }
+        }
+
+        Text {
+            visible: screen.form.error !== ""
+            text: screen.form.error
+            color: Theme.destructive
+            font.pointSize: Theme.smallSize
+            wrapMode: Text.Wrap
+            Layout.fillWidth: true
+            Layout.leftMargin: Theme.margin * 1.5
+            Layout.rightMargin: Theme.margin * 1.5
+            Accessible.role: Accessible.AlertMessage
+            Accessible.name: text
+        }
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: Theme.margin * 1.5
+            Layout.rightMargin: Theme.margin * 1.5
+            spacing: Theme.gap
+            Item { Layout.fillWidth: true }
+            PanelButton {
+                text: qsTr("Cancel")
+                Accessible.name: qsTr("Cancel, Escape")
+                onClicked: screen.form.cancel()
+            }
+            PanelButton {
+                text: screen.form.isEditing ? qsTr("Save") : qsTr("Add contact")
+                highlighted: true
+                enabled: !screen.form.isSaving
+                Accessible.name: text + qsTr(", Control Return")
+                onClicked: screen.form.submit()
+            }
+        }
+    }
+}
