@@ -8,7 +8,6 @@ Item {
     required property int index
     required property string kind
     required property string rowID
-    required property string rowID
     required property string title
     required property string plainTitle
     required property string subtitle
