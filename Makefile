@@ -1,5 +1,5 @@
 # The two commands a newcomer needs: `make run` and `make test`. Both install what is missing first.
-.PHONY: all deps run build test test-build fuzz-build fuzz stress bench format format-check tsan clean
+.PHONY: all deps run build test test-build fuzz-build fuzz stress bench format format-check tsan clean package
 
 JOBS ?= $(shell nproc)
 ARGS ?=
@@ -59,6 +59,14 @@ format:
 
 format-check:
 	git ls-files '*.cpp' '*.h' | xargs clang-format-14 --dry-run --Werror
+
+# The Debian package (build/deb/pemmo_<version>_<arch>.deb): a release build of the application
+# alone, installed under /usr by CPack. See docs/packaging.md.
+package: deps
+	cmake -S . -B build/deb -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+	  -DPEMMO_BUILD_TESTS=OFF -DPEMMO_BUILD_BENCH=OFF
+	cmake --build build/deb -j $(JOBS)
+	cd build/deb && cpack -G DEB
 
 clean:
 	rm -rf build

@@ -12,6 +12,7 @@
 #include "Lists/TagCatalog.h"
 #include "Platform/ColorScheme.h"
 #include "Platform/Compositor.h"
+#include "Platform/DesktopSearchService.h"
 #include "Platform/MemoryRelease.h"
 #include "Platform/TerminationSignals.h"
 #include "Profiles/ProfileSyncEngine.h"
@@ -21,6 +22,7 @@
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
 #include "Shell/AppShell.h"
+#include "Shell/DesktopSearchBridge.h"
 #include "Shell/KeyEventRouter.h"
 #include "Shell/PanelController.h"
 #include "Shell/PanelTimings.h"
@@ -116,6 +118,12 @@ bool AppDelegate::start(QString* error) {
     showStoreProblem();
 
     bindShortcut();
+
+    // People in the desktop's own search (GNOME Shell, KRunner) for as long as Pemmo runs.
+    m_desktopSearchBridge = std::make_unique<DesktopSearchBridge>(*m_env);
+    m_desktopSearch = std::make_unique<DesktopSearchService>(*m_desktopSearchBridge);
+    if (!m_desktopSearch->start())
+        qCInfo(lcShell, "no desktop search: %s", qUtf8Printable(m_desktopSearch->error()));
 
     // What a load or a search freed goes back to the system once the work settles, so that the
     // application waits in the tray with what it holds, not with the high-water mark of its work.

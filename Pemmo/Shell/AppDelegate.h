@@ -22,6 +22,8 @@ class AppEnvironment;
 class AppShell;
 class AppStartup;
 class ColorScheme;
+class DesktopSearchBridge;
+class DesktopSearchService;
 class KeyValueStore;
 class MemoryRelease;
 class PanelController;
@@ -93,6 +95,8 @@ private:
     std::unique_ptr<TerminationSignals> m_signals;
     QKeySequence m_shortcut;
     bool m_toldAboutHotKey = false;
+    std::unique_ptr<DesktopSearchBridge> m_desktopSearchBridge;
+    std::unique_ptr<DesktopSearchService> m_desktopSearch;
 };
 
 } // namespace pemmo

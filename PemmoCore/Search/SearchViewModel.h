@@ -118,6 +118,8 @@ public:
     int scheduleToken() const { return m_scheduleToken; }
     int generation() const { return m_generation; }
     const SearchIndex& index() const { return m_index; }
+    // The people the index was built from, in its order.
+    const QList<Profile>& profiles() const { return m_profiles; }
 
 Q_SIGNALS:
     void queryChanged();

@@ -1,0 +1,168 @@
+// The people the desktop's own search gets: found by misspelt names as the panel finds them, each
+// with their headline, ranked for desktops that merge many sources, and none for what the panel
+// alone understands.
+#include "Search/DesktopSearch.h"
+
+#include <QTest>
+
+namespace pemmo {
+namespace {
+
+const QDateTime kNow = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
+
+Profile person(const QString& id, const QString& given, const QString& family,
+               std::optional<QString> title = std::nullopt,
+               std::optional<QString> organization = std::nullopt) {
+    Profile p;
+    p.person.id = id;
+    p.person.givenName = given;
+    p.person.familyName = family;
+    p.person.jobTitle = std::move(title);
+    p.person.organization = std::move(organization);
+    p.record = PemmoRecord::fresh(kNow);
+    return p;
+}
+
+QList<Profile> people() {
+    return {person(u"alex"_qs, u"Alex"_qs, u"Morgan"_qs, u"Designer"_qs, u"Northwind"_qs),
+            person(u"priya"_qs, u"Priya"_qs, u"Raman"_qs, std::nullopt, u"Acme"_qs),
+            person(u"jonas"_qs, u"Jonas"_qs, u"Berg"_qs), person(u"alexa"_qs, u"Alexandra"_qs, u"Lind"_qs)};
+}
+
+QStringList ids(const QList<DesktopSearch::Result>& results) {
+    QStringList list;
+    for (const auto& result : results)
+        list.append(result.id);
+    return list;
+}
+
+} // namespace
+
+class TestDesktopSearch : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void findsPeopleByName_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<QString>("first");
+        QTest::newRow("full name") << u"alex morgan"_qs << u"alex"_qs;
+        QTest::newRow("misspelt family name") << u"alex morgen"_qs << u"alex"_qs;
+        QTest::newRow("misspelt given name") << u"pryia"_qs << u"priya"_qs;
+        QTest::newRow("accents and case") << u"JÖNAS"_qs << u"jonas"_qs;
+        QTest::newRow("company") << u"acme"_qs << u"priya"_qs;
+    }
+
+    void findsPeopleByName() {
+        QFETCH(QString, query);
+        QFETCH(QString, first);
+        const QList<Profile> profiles = people();
+        const SearchIndex index(profiles);
+        DesktopSearch search;
+        const auto results = search.find(query, {profiles, index}, {.now = kNow});
+        QVERIFY2(!results.isEmpty(), qPrintable(query));
+        QCOMPARE(results.first().id, first);
+    }
+
+    void nothingForWhatOnlyThePanelUnderstands_data() {
+        QTest::addColumn<QString>("query");
+        QTest::newRow("empty") << QString();
+        QTest::newRow("spaces") << u"   "_qs;
+        QTest::newRow("circle filter alone") << u"#work"_qs;
+        QTest::newRow("nobody") << u"zzyzx"_qs;
+    }
+
+    void nothingForWhatOnlyThePanelUnderstands() {
+        QFETCH(QString, query);
+        const QList<Profile> profiles = people();
+        const SearchIndex index(profiles);
+        DesktopSearch search;
+        QCOMPARE(search.find(query, {profiles, index}, {.now = kNow}), QList<DesktopSearch::Result>());
+    }
+
+    void resultsCarryNameHeadlineAndFallingRelevance() {
+        const QList<Profile> profiles = people();
+        const SearchIndex index(profiles);
+        DesktopSearch search;
+        const auto results = search.find(u"alex"_qs, {profiles, index}, {.now = kNow});
+        QCOMPARE(ids(results), (QStringList{u"alex"_qs, u"alexa"_qs}));
+        QCOMPARE(results[0].name, u"Alex Morgan"_qs);
+        QCOMPARE(results[0].headline, u"Designer @ Northwind"_qs);
+        QCOMPARE(results[1].headline, QString());
+        QVERIFY(results[0].relevance <= 1.0);
+        QVERIFY(results[0].relevance > results[1].relevance);
+        QVERIFY(results[1].relevance > 0.0);
+    }
+
+    void theWholeNameIsAnExactMatch_data() {
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<bool>("exact");
+        QTest::newRow("whole name") << u"Alex Morgan"_qs << true;
+        QTest::newRow("folded") << u"alex  MORGAN"_qs << true;
+        QTest::newRow("given name only") << u"alex"_qs << false;
+        QTest::newRow("misspelt") << u"alex morgen"_qs << false;
+    }
+
+    void theWholeNameIsAnExactMatch() {
+        QFETCH(QString, query);
+        QFETCH(bool, exact);
+        const QList<Profile> profiles = people();
+        const SearchIndex index(profiles);
+        DesktopSearch search;
+        const auto results = search.find(query, {profiles, index}, {.now = kNow});
+        QVERIFY(!results.isEmpty());
+        QCOMPARE(results.first().id, u"alex"_qs);
+        QCOMPARE(results.first().exact, exact);
+    }
+
+    void starredPeopleComeFirstAsInThePanel() {
+        // Equal matches: the name decides, unless one of them is starred.
+        const QList<Profile> profiles{person(u"lee"_qs, u"Sam"_qs, u"Lee"_qs),
+                                      person(u"park"_qs, u"Sam"_qs, u"Park"_qs)};
+        const SearchIndex index(profiles);
+        DesktopSearch search;
+        QCOMPARE(ids(search.find(u"sam"_qs, {profiles, index}, {.now = kNow})),
+                 (QStringList{u"lee"_qs, u"park"_qs}));
+        QCOMPARE(ids(search.find(u"sam"_qs, {profiles, index}, {.starred = {u"park"_qs}, .now = kNow})),
+                 (QStringList{u"park"_qs, u"lee"_qs}));
+    }
+
+    void theLimitHolds() {
+        QList<Profile> profiles;
+        for (int i = 0; i < 30; ++i)
+            profiles.append(person(QString::number(i), u"Sam"_qs, u"Lee"_qs + QString::number(i)));
+        const SearchIndex index(profiles);
+        DesktopSearch search;
+        QCOMPARE(search.find(u"sam"_qs, {profiles, index}, {.now = kNow}).size(),
+                 DesktopSearch::defaultLimit);
+        QCOMPARE(search.find(u"sam"_qs, {profiles, index}, {.now = kNow}, 3).size(), 3);
+    }
+
+    void describesKnownPeopleOnly() {
+        const QList<Profile> profiles = people();
+        const SearchIndex index(profiles);
+        const auto priya = DesktopSearch::describe(u"priya"_qs, {profiles, index});
+        QVERIFY(priya);
+        QCOMPARE(priya->name, u"Priya Raman"_qs);
+        QCOMPARE(priya->headline, u"Acme"_qs);
+        QVERIFY(!DesktopSearch::describe(u"gone"_qs, {profiles, index}));
+    }
+
+    void wordsFromTheDesktopBecomeOneQuery_data() {
+        QTest::addColumn<QStringList>("terms");
+        QTest::addColumn<QString>("query");
+        QTest::newRow("gnome's split words") << QStringList{u"alex"_qs, u"morgan"_qs} << u"alex morgan"_qs;
+        QTest::newRow("blank words dropped") << QStringList{u""_qs, u" alex "_qs, u" "_qs} << u"alex"_qs;
+        QTest::newRow("krunner's text") << QStringList{u"  alex\tmorgan "_qs} << u"alex morgan"_qs;
+    }
+
+    void wordsFromTheDesktopBecomeOneQuery() {
+        QFETCH(QStringList, terms);
+        QFETCH(QString, query);
+        QCOMPARE(DesktopSearch::queryText(terms), query);
+    }
+};
+
+} // namespace pemmo
+
+QTEST_GUILESS_MAIN(pemmo::TestDesktopSearch)
+#include "TestDesktopSearch.moc"
