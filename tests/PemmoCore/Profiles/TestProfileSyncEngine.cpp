@@ -199,7 +199,7 @@ private Q_SLOTS:
         std::atomic<bool> checking = false;
         std::atomic<QThread*> checkedOn = nullptr;
         VCardFolderRepository book({dir.filePath(QStringLiteral("book"))}, QString(), 10s, 50ms, nullptr,
-                                   [&](const QString& folder) {
+                                   QString(), [&](const QString& folder) {
                                        checkedOn = QThread::currentThread();
                                        checking = true;
                                        answer.tryAcquire(1, 5000); // the mount does not answer
