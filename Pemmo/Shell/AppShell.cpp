@@ -3,6 +3,7 @@
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Screens/InteractionFormViewModel.h"
+#include "Screens/MomentCaptureViewModel.h"
 #include "Screens/ProfileViewModel.h"
 #include "Screens/QuickLinkFormViewModel.h"
 #include "Settings/SettingsStore.h"
@@ -171,6 +172,14 @@ InteractionFormViewModel* AppShell::interactionForm(const QString& contactID, co
         new InteractionFormViewModel(*m_env, contactID, entry.isNull() ? std::nullopt : std::optional(entry));
     QQmlEngine::setObjectOwnership(form, QQmlEngine::JavaScriptOwnership);
     return form;
+}
+
+MomentCaptureViewModel* AppShell::momentCapture(const Route& route) {
+    if (!m_env || route.routeKind() != Route::Kind::MomentCapture || !route.moment())
+        return nullptr;
+    auto* model = new MomentCaptureViewModel(*m_env, *route.moment());
+    QQmlEngine::setObjectOwnership(model, QQmlEngine::JavaScriptOwnership);
+    return model;
 }
 
 QuickLinkFormViewModel* AppShell::quickLinkForm(const QString& contactID, const QString& linkID) {

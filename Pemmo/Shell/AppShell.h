@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Shell/KeyTarget.h"
+#include "Shell/Route.h"
 
 #include <QObject>
 #include <QPointer>
@@ -21,6 +22,7 @@ class AppEnvironment;
 class AppRouter;
 class InteractionFormViewModel;
 class KeyEventRouter;
+class MomentCaptureViewModel;
 class PanelController;
 class ProfileViewModel;
 class QuickLinkFormViewModel;
@@ -41,6 +43,7 @@ class AppShell : public QObject, public KeyTarget {
     Q_MOC_INCLUDE("Screens/ProfileViewModel.h")
     Q_MOC_INCLUDE("Screens/InteractionFormViewModel.h")
     Q_MOC_INCLUDE("Screens/QuickLinkFormViewModel.h")
+    Q_MOC_INCLUDE("Screens/MomentCaptureViewModel.h")
     Q_MOC_INCLUDE("Settings/SettingsStore.h")
     Q_PROPERTY(pemmo::AppRouter* router READ router NOTIFY environmentChanged)
     Q_PROPERTY(pemmo::KeyEventRouter* keys READ keys NOTIFY environmentChanged)
@@ -95,6 +98,8 @@ public:
                                                                  const QString& entryID = QString());
     Q_INVOKABLE pemmo::QuickLinkFormViewModel* quickLinkForm(const QString& contactID,
                                                              const QString& linkID = QString());
+    // The capture screen's model for the Moment a `momentCapture` route carries (null for another).
+    Q_INVOKABLE pemmo::MomentCaptureViewModel* momentCapture(const pemmo::Route& route);
     // The display name of a person, for screens that only need that.
     Q_INVOKABLE QString displayName(const QString& contactID) const;
     // Takes the name a new contact's form starts with.
