@@ -10,6 +10,7 @@
 
 #include <QLocale>
 #include <QPointer>
+#include <QRegularExpression>
 
 namespace pemmo {
 
@@ -60,8 +61,11 @@ QString MomentCaptureViewModel::when() const {
         day = tr("Yesterday");
     else
         day = locale.toString(end.date(), QLocale::ShortFormat);
-    const QString from = locale.toString(start.time(), QLocale::ShortFormat);
-    const QString to = locale.toString(end.time(), QLocale::ShortFormat);
+    // Hours and minutes: some locales' short time format still shows seconds.
+    QString format = locale.timeFormat(QLocale::ShortFormat);
+    format.remove(QRegularExpression(QStringLiteral("[:.]ss")));
+    const QString from = locale.toString(start.time(), format);
+    const QString to = locale.toString(end.time(), format);
     if (!start.isValid() || start == end)
         return tr("%1, %2").arg(day, to);
     return tr("%1, %2 – %3").arg(day, from, to);
