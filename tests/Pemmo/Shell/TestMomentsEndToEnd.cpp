@@ -295,6 +295,8 @@ private Q_SLOTS:
     void inTheDarkADraftSurvivesLeavingAndDismissingRemovesTheMoment() {
         quitPemmo();
         setAppearance(u"dark"_qs);
+        // And at twice the scale, as on a HiDPI screen.
+        m_env.insert(u"QT_SCALE_FACTOR"_qs, u"2"_qs);
         startPemmo();
         QTRY_COMPARE_WITH_TIMEOUT(listedMoments().size(), 1, 20000);
         waitForPending(listedMoments().first().toObject()[u"id"_qs].toString());
@@ -302,13 +304,13 @@ private Q_SLOTS:
         freshEmptyQuery();
         QCOMPARE(panel()[u"dark"_qs].toBool(), true);
         QTRY_COMPARE(screen()[u"selectedTitle"_qs].toString(), u"Alan Turing"_qs);
-        screenshot(u"05-just-happened-dark"_qs);
+        screenshot(u"05-just-happened-dark-200"_qs);
         keys({u"Return"_qs});
         QTRY_COMPARE(panel()[u"route"_qs].toString(), u"momentCapture"_qs);
         QTRY_VERIFY(screen()[u"focused"_qs].toBool());
         type(u"Talked about"_qs);
         QTRY_COMPARE(screen()[u"text"_qs].toString(), u"Talked about"_qs);
-        screenshot(u"06-capture-typed-dark"_qs);
+        screenshot(u"06-capture-typed-dark-200"_qs);
 
         // Back to the search, and in again: the text is still there.
         keys({u"Escape"_qs});
@@ -321,7 +323,7 @@ private Q_SLOTS:
         keys({u"ctrl+a"_qs, u"BackSpace"_qs, u"ctrl+Return"_qs});
         QTRY_COMPARE(screen()[u"error"_qs].toString(),
                      u"Could not save. Write a memory first, or choose Just log that we met."_qs);
-        screenshot(u"07-capture-refused-dark"_qs);
+        screenshot(u"07-capture-refused-dark-200"_qs);
 
         keys({u"ctrl+d"_qs});
         QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
@@ -335,6 +337,7 @@ private Q_SLOTS:
     void neitherMomentComesBackAfterARestart() {
         quitPemmo();
         setAppearance(u"light"_qs);
+        m_env.remove(u"QT_SCALE_FACTOR"_qs);
         startPemmo();
         openPanel();
         QTRY_VERIFY(screen()[u"focused"_qs].toBool());
