@@ -7,6 +7,7 @@
 #include "Screens/ContactFormViewModel.h"
 #include "Screens/InteractionFormViewModel.h"
 #include "Screens/ManageTagsViewModel.h"
+#include "Screens/MomentCaptureViewModel.h"
 #include "Screens/ProfileViewModel.h"
 #include "Screens/QuickLinkFormViewModel.h"
 #include "Screens/ReviewViewModel.h"
@@ -176,6 +177,14 @@ InteractionFormViewModel* AppShell::interactionForm(const QString& contactID, co
         new InteractionFormViewModel(*m_env, contactID, entry.isNull() ? std::nullopt : std::optional(entry));
     QQmlEngine::setObjectOwnership(form, QQmlEngine::JavaScriptOwnership);
     return form;
+}
+
+MomentCaptureViewModel* AppShell::momentCapture(const Route& route) {
+    if (!m_env || route.routeKind() != Route::Kind::MomentCapture || !route.moment())
+        return nullptr;
+    auto* model = new MomentCaptureViewModel(*m_env, *route.moment());
+    QQmlEngine::setObjectOwnership(model, QQmlEngine::JavaScriptOwnership);
+    return model;
 }
 
 QuickLinkFormViewModel* AppShell::quickLinkForm(const QString& contactID, const QString& linkID) {

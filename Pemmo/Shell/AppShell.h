@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Shell/KeyTarget.h"
+#include "Shell/Route.h"
 
 #include <QObject>
 #include <QPointer>
@@ -23,6 +24,7 @@ class ContactFormViewModel;
 class InteractionFormViewModel;
 class KeyEventRouter;
 class ManageTagsViewModel;
+class MomentCaptureViewModel;
 class PanelController;
 class ProfileViewModel;
 class QuickLinkFormViewModel;
@@ -47,6 +49,7 @@ class AppShell : public QObject, public KeyTarget {
     Q_MOC_INCLUDE("Screens/QuickLinkFormViewModel.h")
     Q_MOC_INCLUDE("Screens/ContactFormViewModel.h")
     Q_MOC_INCLUDE("Screens/ManageTagsViewModel.h")
+    Q_MOC_INCLUDE("Screens/MomentCaptureViewModel.h")
     Q_MOC_INCLUDE("Settings/SettingsStore.h")
     Q_MOC_INCLUDE("Screens/CaptureFormViewModel.h")
     Q_MOC_INCLUDE("Screens/ReviewViewModel.h")
@@ -113,6 +116,8 @@ public:
     Q_INVOKABLE pemmo::ContactFormViewModel* contactForm(const QString& contactID = QString());
     // The circles screen, with `selectedTagID` selected when given.
     Q_INVOKABLE pemmo::ManageTagsViewModel* manageTags(const QString& selectedTagID = QString());
+    // The capture screen's model for the Moment a `momentCapture` route carries (null for another).
+    Q_INVOKABLE pemmo::MomentCaptureViewModel* momentCapture(const pemmo::Route& route);
     // The display name of a person, for screens that only need that.
     Q_INVOKABLE QString displayName(const QString& contactID) const;
     // Takes the name a new contact's form starts with.

@@ -1,5 +1,7 @@
 #include "Shell/Route.h"
 
+#include "Moments/MomentCandidate.h"
+
 namespace pemmo {
 
 Route Route::profile(const QString& contactID) {
@@ -56,6 +58,9 @@ Route Route::review(std::shared_ptr<const Proposal> proposal, std::optional<QStr
 
 Route Route::momentCapture(std::shared_ptr<const MomentCandidate> moment) {
     Route r(Kind::MomentCapture);
+    // The screen is about the Moment's person, so it leaves the stack with them.
+    if (moment)
+        r.m_contactID = moment->profileID;
     r.m_moment = std::move(moment);
     return r;
 }

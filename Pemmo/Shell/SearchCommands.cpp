@@ -4,7 +4,10 @@
 #include "App/AppEnvironment.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
+#include "Moments/MomentError.h"
+#include "Moments/MomentService.h"
 #include "Screens/ProfileViewModel.h"
+#include "Search/SearchLayout.h"
 #include "Search/SearchViewModel.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
@@ -26,6 +29,10 @@ bool SearchCommands::openSelected() {
     const auto row = m_env.search().selectedRow();
     if (!row)
         return false;
+    if (const auto moment = SearchLayout::momentID(row->id)) {
+        openMoment(*moment);
+        return true;
+    }
     if (row->profileID) {
         openProfile(*row->profileID);
         return true;
@@ -46,6 +53,17 @@ void SearchCommands::openProfile(const QString& contactID) {
         return;
     m_env.recents().record(contactID);
     m_env.router().push(Route::profile(contactID));
+}
+
+void SearchCommands::openMoment(const QString& momentID) {
+    const QList<MomentCandidate>& pending = m_env.moments().pending();
+    const auto it = std::find_if(pending.cbegin(), pending.cend(),
+                                 [&momentID](const MomentCandidate& m) { return m.id == momentID; });
+    if (it == pending.cend()) {
+        m_env.router().showError(MomentError::unavailable().message());
+        return;
+    }
+    m_env.router().push(Route::momentCapture(std::make_shared<const MomentCandidate>(*it)));
 }
 
 bool SearchCommands::openStarred(int position) {

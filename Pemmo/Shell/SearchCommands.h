@@ -31,8 +31,10 @@ public:
     // The person of the selected row, if the selected row is a person.
     std::optional<QString> selectedContactID() const;
 
-    // Opens the selected row: a person's card, or the people of a circle.
+    // Opens the selected row: a Moment's capture screen, a person's card, or the people of a circle.
     Q_INVOKABLE bool openSelected();
+    // Opens the capture screen of a pending Moment (a Moment no longer pending says so instead).
+    Q_INVOKABLE void openMoment(const QString& momentID);
     // Opens a person's card and remembers them as recently opened.
     Q_INVOKABLE void openProfile(const QString& contactID);
     // The starred person at `position` (1 to 5); false when nobody is starred there.

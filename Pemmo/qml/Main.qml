@@ -89,6 +89,7 @@ Item {
         case "review": return reviewScreen
         case "contactForm": return contactForm
         case "manageTags": return manageTagsScreen
+        case "momentCapture": return momentCapture
         default: return placeholderScreen
         }
     }
@@ -230,6 +231,10 @@ Item {
     Component {
         id: manageTagsScreen
         ManageTagsScreen {}
+    }
+    Component {
+        id: momentCapture
+        MomentCapture {}
     }
     Component {
         id: placeholderScreen

@@ -2,11 +2,14 @@
 // reach the selected person without opening their card.
 #include "AI/AIService.h"
 #include "App/AppEnvironment.h"
+#include "Calendar/InMemoryCalendarRepository.h"
 #include "KeyPress.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
+#include "Moments/MomentService.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Records/PemmoError.h"
+#include "Search/SearchLayout.h"
 #include "Search/SearchViewModel.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
@@ -210,6 +213,50 @@ private Q_SLOTS:
         QCOMPARE(press(test::key(Qt::Key_Return, Qt::ControlModifier)), KeyResult::Handled);
         QCOMPARE(m_env->router().topRoute(), Route::manageTags(u"family"_qs));
         QCOMPARE(m_env->search().query(), u"fam"_qs); // the search stays as it was underneath
+    }
+
+    // A Moment's row carries the person, but Return writes the memory rather than opening the card.
+    void returnOnAMomentRowOpensItsCaptureScreen() {
+        auto& calendar = dynamic_cast<InMemoryCalendarRepository&>(m_env->calendar());
+        calendar.setAuthorization(CalendarAccess::FullAccess);
+        calendar.setCalendarList({{u"cal"_qs, u"Work"_qs}});
+        CalendarEventSnapshot coffee;
+        coffee.calendarID = u"cal"_qs;
+        coffee.externalID = u"coffee"_qs;
+        coffee.title = u"Coffee"_qs;
+        coffee.end = QDateTime::currentDateTimeUtc().addSecs(-1800);
+        coffee.start = coffee.end.addSecs(-1800);
+        CalendarAttendee me;
+        me.email = u"me@example.com"_qs;
+        me.isSelf = true;
+        CalendarAttendee anna;
+        anna.email = u"anna@example.org"_qs;
+        coffee.attendees = {me, anna};
+        calendar.setSnapshots({coffee});
+        m_env->settings().setCalendarConnected(true);
+        m_env->settings().setMomentsEnabled(true);
+        m_env->settings().setCalendarIDs({u"cal"_qs});
+        await(m_env->moments().refreshAccess());
+        await(m_env->moments().refresh(QDateTime::currentDateTimeUtc()));
+        QCOMPARE(m_env->moments().pending().size(), 1);
+        const QString momentID = m_env->moments().pending().first().id;
+
+        const QString rowID = SearchLayout::momentRowID(momentID);
+        QTRY_VERIFY(std::any_of(m_env->search().flat().cbegin(), m_env->search().flat().cend(),
+                                [&rowID](const SearchRowItem& row) { return row.id == rowID; }));
+        m_env->search().select(rowID);
+        QCOMPARE(press(test::key(Qt::Key_Return)), KeyResult::Handled);
+        QCOMPARE(m_env->router().topRoute().routeKind(), Route::Kind::MomentCapture);
+        QCOMPARE(m_env->router().topRoute().moment()->id, momentID);
+        QCOMPARE(m_env->router().topRoute().contactID(), std::optional(u"anna"_qs));
+        QVERIFY(m_env->recents().visible().isEmpty());
+
+        // Gone before it was opened (another screen saved it): said, and nothing opens.
+        m_env->router().pop();
+        m_env->moments().dismiss(m_env->moments().pending().first());
+        m_commands->openMoment(momentID);
+        QCOMPARE(m_env->router().depth(), 1);
+        QCOMPARE(m_env->router().bannerStyle(), u"error"_qs);
     }
 };
 

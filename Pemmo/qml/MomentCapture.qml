@@ -1,0 +1,135 @@
+// Writing down a memory of a one-on-one that just ended. Control-Return saves the text, Control-J
+// logs only that the two met, Control-D dismisses the Moment (Control-Shift-D its whole series),
+// Escape goes back with the text kept as a draft.
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Pemmo
+
+PanelScreen {
+    id: screen
+
+    readonly property MomentCaptureViewModel moment: Shell.momentCapture(screenRoute)
+
+    hints: screen.moment && screen.moment.isRecurring
+           ? [["Ctrl+↵", qsTr("Save")], ["Ctrl+J", qsTr("Just log")], ["Ctrl+D", qsTr("Dismiss")],
+              ["Ctrl+⇧+D", qsTr("Stop series")], ["Esc", qsTr("Back")]]
+           : [["Ctrl+↵", qsTr("Save")], ["Ctrl+J", qsTr("Just log")], ["Ctrl+D", qsTr("Dismiss")],
+              ["Esc", qsTr("Back")]]
+
+    function describe(): var {
+        return { title: titleLabel.text, when: whenLabel.text, text: textArea.text,
+                 placeholder: textArea.placeholderText,
+                 error: errorLabel.visible ? errorLabel.text : "", focused: textArea.activeFocus,
+                 recurring: screen.moment ? screen.moment.isRecurring : false, visible: screen.visible }
+    }
+
+    Component.onCompleted: textArea.forceActiveFocus()
+    onActiveFocusChanged: if (activeFocus && !textArea.activeFocus) textArea.forceActiveFocus()
+
+    KeyHandler {
+        router: Shell.keys
+        priority: 30
+        active: screen.takesKeys
+        target: screen.moment
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: Theme.margin * 1.5
+        spacing: Theme.gap * 1.5
+
+        ColumnLayout {
+            Layout.fillWidth: true
+            spacing: Theme.unit
+            Text {
+                id: whenLabel
+                text: qsTr("Just happened · %1").arg(screen.moment ? screen.moment.when : "")
+                color: Theme.secondaryText
+                font.pointSize: Theme.smallSize
+                elide: Text.ElideRight
+                Layout.fillWidth: true
+            }
+            Text {
+                id: titleLabel
+                text: screen.moment ? qsTr("%1 with %2").arg(screen.moment.eventTitle).arg(screen.moment.personName) : ""
+                color: Theme.text
+                font.pointSize: Theme.titleSize
+                font.weight: Font.DemiBold
+                wrapMode: Text.Wrap
+                maximumLineCount: 2
+                elide: Text.ElideRight
+                Layout.fillWidth: true
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
+            }
+        }
+        ScrollView {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            TextArea {
+                id: textArea
+                objectName: "momentText"
+                text: screen.moment ? screen.moment.text : ""
+                placeholderText: screen.moment ? screen.moment.placeholder : ""
+                wrapMode: TextArea.Wrap
+                font.pointSize: Theme.bodySize
+                color: Theme.text
+                placeholderTextColor: Theme.tertiaryText
+                readOnly: screen.moment === null || screen.moment.isSaving
+                background: Rectangle {
+                    color: Theme.field
+                    radius: Theme.unit * 1.5
+                    border.width: 1
+                    border.color: textArea.activeFocus ? Theme.accent : Theme.border
+                }
+                Accessible.name: screen.moment ? qsTr("Memory of %1 with %2").arg(screen.moment.eventTitle).arg(screen.moment.personName)
+                                               : ""
+                Accessible.description: placeholderText
+                onTextChanged: if (screen.moment && screen.moment.text !== text) screen.moment.text = text
+            }
+        }
+        Text {
+            id: errorLabel
+            visible: screen.moment !== null && screen.moment.error !== ""
+            text: screen.moment ? screen.moment.error : ""
+            color: Theme.destructive
+            font.pointSize: Theme.smallSize
+            wrapMode: Text.Wrap
+            Layout.fillWidth: true
+            Accessible.role: Accessible.AlertMessage
+            Accessible.name: text
+        }
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: Theme.gap
+            PanelButton {
+                text: qsTr("Dismiss")
+                enabled: screen.moment !== null && !screen.moment.isSaving
+                Accessible.name: qsTr("Dismiss this Moment, Control D")
+                onClicked: screen.moment.submitDismiss()
+            }
+            PanelButton {
+                visible: screen.moment !== null && screen.moment.isRecurring
+                text: qsTr("Stop suggesting this series")
+                enabled: screen.moment !== null && !screen.moment.isSaving
+                Accessible.name: qsTr("Stop suggesting this series, Control Shift D")
+                onClicked: screen.moment.submitStopSuggesting()
+            }
+            Item { Layout.fillWidth: true }
+            PanelButton {
+                text: qsTr("Just log that we met")
+                enabled: screen.moment !== null && !screen.moment.isSaving
+                Accessible.name: qsTr("Just log that we met, Control J")
+                onClicked: screen.moment.submitJustLog()
+            }
+            PanelButton {
+                text: qsTr("Save")
+                highlighted: true
+                enabled: screen.moment !== null && !screen.moment.isSaving
+                Accessible.name: qsTr("Save the memory, Control Return")
+                onClicked: screen.moment.submit()
+            }
+        }
+    }
+}

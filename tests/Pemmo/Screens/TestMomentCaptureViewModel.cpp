@@ -1,0 +1,254 @@
+// The Moment capture screen: what a saved memory puts on the timeline, what is refused and shown,
+// the draft kept while typing, dismissing and stopping a series, and the screen's keys.
+#include "../Shell/KeyPress.h"
+#include "App/AppEnvironment.h"
+#include "Calendar/InMemoryCalendarRepository.h"
+#include "Moments/MomentService.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Screens/MomentCaptureViewModel.h"
+#include "Settings/SettingsStore.h"
+#include "Shell/AppRouter.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/People.h"
+
+#include <QTest>
+
+using namespace pemmo;
+using test::await;
+
+namespace {
+
+CalendarEventSnapshot oneOnOne(const QString& uid, const QDateTime& end, bool recurring = false) {
+    CalendarEventSnapshot event;
+    event.calendarID = u"cal"_qs;
+    event.externalID = uid;
+    event.localID = uid + u".ics"_qs;
+    event.title = u"Coffee"_qs;
+    event.end = end;
+    event.start = end.addSecs(-1800);
+    event.recurring = recurring;
+    if (recurring)
+        event.occurrence = event.start;
+    CalendarAttendee me;
+    me.email = u"me@example.com"_qs;
+    me.isSelf = true;
+    CalendarAttendee anna;
+    anna.email = u"anna@example.org"_qs;
+    event.attendees = {me, anna};
+    return event;
+}
+
+} // namespace
+
+class TestMomentCaptureViewModel : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppEnvironment> m_env;
+    QDateTime m_now;
+
+    InMemoryCalendarRepository& calendar() {
+        return dynamic_cast<InMemoryCalendarRepository&>(m_env->calendar());
+    }
+    QList<Interaction> timeline() { return m_env->sync().profile(u"anna"_qs)->record.interactions; }
+    void refresh() {
+        await(m_env->moments().refreshAccess());
+        await(m_env->moments().refresh(QDateTime::currentDateTimeUtc()));
+    }
+    // Opens the capture screen for the pending Moment at `index`, as the search screen does.
+    MomentCandidate open(int index = 0) {
+        const MomentCandidate moment = m_env->moments().pending().at(index);
+        m_env->router().push(Route::momentCapture(std::make_shared<const MomentCandidate>(moment)));
+        return moment;
+    }
+
+private Q_SLOTS:
+    void init() {
+        Person anna = test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs);
+        anna.emails = {{u"home"_qs, u"anna@example.org"_qs}};
+        m_env = AppEnvironment::inMemory(
+            {anna}, u"PemmoMomentCaptureTest"_qs,
+            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
+        await(m_env->sync().start());
+        m_now = QDateTime::currentDateTimeUtc();
+        calendar().setAuthorization(CalendarAccess::FullAccess);
+        calendar().setCalendarList({{u"cal"_qs, u"Work"_qs}});
+        calendar().setSnapshots({oneOnOne(u"coffee"_qs, m_now.addSecs(-1800))});
+        m_env->settings().setCalendarConnected(true);
+        m_env->settings().setMomentsEnabled(true);
+        m_env->settings().setCalendarIDs({u"cal"_qs});
+        refresh();
+        QCOMPARE(m_env->moments().pending().size(), 1);
+    }
+    void cleanup() {
+        m_env->sync().stop();
+        m_env.reset();
+    }
+
+    void savingPutsAMetEntryWithTheMomentsHashesOnTheTimeline() {
+        const MomentCandidate moment = open();
+        MomentCaptureViewModel capture(*m_env, moment);
+        QCOMPARE(capture.personName(), u"Anna Berg"_qs);
+        capture.setText(u"  She is moving to Lisbon in May \n"_qs);
+        await(capture.save());
+        QVERIFY2(capture.error().isEmpty(), qPrintable(capture.error()));
+
+        QCOMPARE(timeline().size(), 1);
+        const Interaction entry = timeline().first();
+        QCOMPARE(entry.kind, Interaction::Kind::Met);
+        QCOMPARE(entry.text, u"She is moving to Lisbon in May"_qs);
+        QCOMPARE(entry.date, moment.endDate);
+        QCOMPARE(entry.calendarEventHash, std::optional(moment.id));
+        QStringList others = moment.sortedAliases();
+        others.removeAll(moment.id);
+        QCOMPARE(entry.calendarEventAliases, std::optional(others));
+        QVERIFY(m_env->moments().pending().isEmpty());
+        // Back on the search screen, told where the memory went.
+        QCOMPARE(m_env->router().depth(), 1);
+        QCOMPARE(m_env->router().bannerStyle(), u"success"_qs);
+
+        // The calendar still shows the event: the Moment stays saved.
+        refresh();
+        QVERIFY(m_env->moments().pending().isEmpty());
+    }
+
+    void justLoggingSavesThatWeMetWhateverWasTyped() {
+        MomentCaptureViewModel capture(*m_env, open());
+        capture.setText(u"half a thought"_qs);
+        await(capture.justLog());
+        QCOMPARE(timeline().size(), 1);
+        QCOMPARE(timeline().first().text, MomentService::justLogText());
+        QCOMPARE(m_env->router().depth(), 1);
+    }
+
+    void aRefusedSaveStaysOnTheScreenWithTheReason_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("goneFirst");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("nothing written")
+            << u" \n "_qs << false
+            << u"Could not save. Write a memory first, or choose Just log that we met."_qs;
+        QTest::newRow("Moment no longer pending") << u"Lunch"_qs << true
+                                                  << u"Could not save. This Moment is no longer available. "
+                                                     u"Check Calendar access and that the contact "
+                                                     "still exists."_qs;
+    }
+    void aRefusedSaveStaysOnTheScreenWithTheReason() {
+        QFETCH(QString, text);
+        QFETCH(bool, goneFirst);
+        QFETCH(QString, error);
+        const MomentCandidate moment = open();
+        MomentCaptureViewModel capture(*m_env, moment);
+        if (goneFirst)
+            m_env->moments().dismiss(moment);
+        capture.setText(text);
+        await(capture.save());
+        QCOMPARE(capture.error(), error);
+        QVERIFY(!capture.isSaving());
+        QVERIFY(timeline().isEmpty());
+        QCOMPARE(m_env->router().topRoute().routeKind(), Route::Kind::MomentCapture);
+        // Typing again takes the complaint away.
+        capture.setText(text + u"x"_qs);
+        QVERIFY(capture.error().isEmpty());
+    }
+
+    void theDraftIsKeptWhenTheScreenIsLeftAndFoundWhenItOpensAgain() {
+        const MomentCandidate moment = open();
+        {
+            MomentCaptureViewModel capture(*m_env, moment);
+            capture.setText(u"We talked about"_qs);
+            QCOMPARE(capture.handleKey(test::key(Qt::Key_Escape)), KeyResult::Handled);
+        }
+        QCOMPARE(m_env->router().depth(), 1);
+        QCOMPARE(m_env->moments().drafts().value(moment.id), u"We talked about"_qs);
+        MomentCaptureViewModel again(*m_env, open());
+        QCOMPARE(again.text(), u"We talked about"_qs);
+        QVERIFY(timeline().isEmpty());
+    }
+
+    void dismissingGoesBackAndTheMomentDoesNotReturn() {
+        MomentCaptureViewModel capture(*m_env, open());
+        capture.dismiss();
+        QVERIFY(capture.error().isEmpty());
+        QCOMPARE(m_env->router().depth(), 1);
+        QVERIFY(m_env->moments().pending().isEmpty());
+        refresh();
+        QVERIFY(m_env->moments().pending().isEmpty());
+        QVERIFY(timeline().isEmpty());
+    }
+
+    void stoppingASeriesRemovesEveryOccurrenceButAOneOffHasNoSeries() {
+        // A weekly coffee whose last two occurrences are both still on offer.
+        calendar().setSnapshots({oneOnOne(u"weekly"_qs, m_now.addSecs(-1800), true),
+                                 oneOnOne(u"weekly"_qs, m_now.addSecs(-1800 - 86'400), true),
+                                 oneOnOne(u"coffee"_qs, m_now.addSecs(-3600))});
+        refresh();
+        QCOMPARE(m_env->moments().pending().size(), 3);
+        MomentCaptureViewModel oneOff(*m_env, open(1));
+        QVERIFY(!oneOff.isRecurring());
+        oneOff.stopSuggesting();
+        QCOMPARE(m_env->moments().pending().size(), 3);
+        QCOMPARE(m_env->moments().excludedSeriesCount(), 0);
+        m_env->router().pop();
+
+        MomentCaptureViewModel weekly(*m_env, open(0));
+        QVERIFY(weekly.isRecurring());
+        weekly.stopSuggesting();
+        QCOMPARE(m_env->moments().pending().size(), 1);
+        QCOMPARE(m_env->moments().pending().first().eventTitle, u"Coffee"_qs);
+        QVERIFY(!m_env->moments().pending().first().isRecurring());
+        QCOMPARE(m_env->moments().excludedSeriesCount(), 1);
+        QCOMPARE(m_env->router().depth(), 1);
+    }
+
+    void keysSaveLogDismissAndLeave_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("saved"); // the timeline text, empty when nothing was saved
+        QTest::addColumn<bool>("stillPending");
+        QTest::addColumn<int>("depth");
+        const int control = int(Qt::ControlModifier);
+        QTest::newRow("Control-Return saves") << int(Qt::Key_Return) << control << u"Pasta"_qs << false << 1;
+        QTest::newRow("Control-Enter saves") << int(Qt::Key_Enter) << control << u"Pasta"_qs << false << 1;
+        QTest::newRow("Control-J just logs")
+            << int(Qt::Key_J) << control << MomentService::justLogText() << false << 1;
+        QTest::newRow("Control-D dismisses") << int(Qt::Key_D) << control << QString() << false << 1;
+        QTest::newRow("Escape goes back") << int(Qt::Key_Escape) << 0 << QString() << true << 1;
+    }
+    void keysSaveLogDismissAndLeave() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, saved);
+        QFETCH(bool, stillPending);
+        QFETCH(int, depth);
+        MomentCaptureViewModel capture(*m_env, open());
+        capture.setText(u"Pasta"_qs);
+        KeyEvent event = test::key(key, Qt::KeyboardModifiers(modifiers));
+        if (key == Qt::Key_J || key == Qt::Key_D)
+            event.characters = QString(QChar(u'a' + (key - Qt::Key_A)));
+        QCOMPARE(capture.handleKey(event), KeyResult::Handled);
+        QTRY_COMPARE(m_env->router().depth(), depth);
+        QCOMPARE(timeline().isEmpty(), saved.isEmpty());
+        if (!saved.isEmpty())
+            QCOMPARE(timeline().first().text, saved);
+        QCOMPARE(m_env->moments().pending().size(), stillPending ? 1 : 0);
+    }
+
+    void returnAndLettersAreTyping_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Return") << int(Qt::Key_Return);
+        QTest::newRow("letter d") << int(Qt::Key_D);
+        QTest::newRow("Backspace") << int(Qt::Key_Backspace);
+    }
+    void returnAndLettersAreTyping() {
+        QFETCH(int, key);
+        MomentCaptureViewModel capture(*m_env, open());
+        KeyEvent event = test::key(key);
+        if (key == Qt::Key_D)
+            event.characters = u"d"_qs;
+        QCOMPARE(capture.handleKey(event), KeyResult::Pass);
+        QCOMPARE(m_env->moments().pending().size(), 1);
+    }
+};
+
+QTEST_MAIN(TestMomentCaptureViewModel)
+#include "TestMomentCaptureViewModel.moc"
