@@ -173,6 +173,14 @@ InteractionFormViewModel* AppShell::interactionForm(const QString& contactID, co
     return form;
 }
 
+DiagnosticsViewModel* AppShell::diagnostics() {
+    if (!m_env)
+        return nullptr;
+    auto* report = new DiagnosticsViewModel(*m_env, m_diagnosticsSources);
+    QQmlEngine::setObjectOwnership(report, QQmlEngine::JavaScriptOwnership);
+    return report;
+}
+
 QuickLinkFormViewModel* AppShell::quickLinkForm(const QString& contactID, const QString& linkID) {
     if (!m_env)
         return nullptr;

@@ -84,6 +84,7 @@ Item {
         case "logInteraction":
         case "editInteraction": return interactionForm
         case "quickLinkForm": return quickLinkForm
+        case "diagnostics": return diagnosticsScreen
         default: return placeholderScreen
         }
     }
@@ -209,6 +210,10 @@ Item {
     Component {
         id: quickLinkForm
         QuickLinkForm {}
+    }
+    Component {
+        id: diagnosticsScreen
+        DiagnosticsScreen {}
     }
     Component {
         id: placeholderScreen
