@@ -164,7 +164,7 @@ SettingsWindow::SettingsWindow(SettingsViewModel& model, QWidget* parent)
     QCoro::connect(m_model.refreshFolderStates(), this, [] {});
 
     const int em = fontMetrics().averageCharWidth();
-    resize(em * 100, fontMetrics().height() * 34);
+    resize(em * 120, fontMetrics().height() * 40);
 }
 
 QLabel* SettingsWindow::messageLabel() {

@@ -154,6 +154,13 @@ void AppDelegate::buildPanel() {
     m_shell->setCompositorCheck(&Compositor::isActive);
     m_shell->setPanel(m_panel.get());
     m_panel->setKeepsOpen([this] { return ownWindowIsUp(); });
+    connect(m_panel.get(), &PanelController::hidden, this, [this] {
+        if (m_settingsWindow && m_settingsWindow->isVisible() &&
+            m_settingsWindow->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+            m_settingsWindow->setWindowFlag(Qt::WindowStaysOnTopHint, false);
+            m_settingsWindow->show();
+        }
+    });
     m_shell->setDiagnosticsSources({[this] { return shortcutState(); }, &m_startup->embeddingMaintenance()});
     m_window->setSource(QUrl(QStringLiteral("qrc:/Pemmo/Main.qml")));
     if (m_window->status() == QQuickView::Error) {
@@ -272,10 +279,11 @@ void AppDelegate::openSettings(const QString& pane) {
     }
     if (!pane.isEmpty())
         m_settingsWindow->showPane(pane);
-    // Over the panel, which stays on top of ordinary windows: the window belongs to it while it is up.
-    m_settingsWindow->winId();
-    if (QWindow* handle = m_settingsWindow->windowHandle())
-        handle->setTransientParent(m_window && m_window->isVisible() ? m_window.get() : nullptr);
+    // The panel stays on top of ordinary windows: opened over it, the window joins it there (and
+    // leaves again once the panel is gone), so the panel never covers it.
+    const bool overPanel = m_window && m_window->isVisible();
+    if (m_settingsWindow->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != overPanel)
+        m_settingsWindow->setWindowFlag(Qt::WindowStaysOnTopHint, overPanel);
     m_settingsWindow->show();
     m_settingsWindow->raise();
     m_settingsWindow->activateWindow();

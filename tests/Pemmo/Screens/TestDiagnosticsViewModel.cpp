@@ -3,6 +3,7 @@
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Screens/DiagnosticsViewModel.h"
+#include "Settings/SecretStore.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
 #include "Shell/KeyEvent.h"

@@ -2,8 +2,11 @@
 // global shortcut (a combination another program holds is refused and the old one stays), the
 // address book folders, export and import of the records, erasing them, and the update feed.
 #include "App/AppEnvironment.h"
+#include "Lists/RecentsStore.h"
+#include "Lists/StarredStore.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Settings/KeyValueStore.h"
+#include "Settings/SecretStore.h"
 #include "Settings/SettingsStore.h"
 #include "Settings/SettingsViewModel.h"
 #include "Shell/AppDelegate.h"
@@ -13,6 +16,7 @@
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace pemmo;
