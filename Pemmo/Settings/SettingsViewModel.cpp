@@ -93,17 +93,13 @@ bool SettingsViewModel::recordShortcut(const QKeySequence& shortcut) {
 }
 
 QStringList SettingsViewModel::contactFolders() const {
-    return settings().contactFolders();
+    // Until the user chose, the data folder's own address book is read when it exists: show it.
+    return AppEnvironment::contactFolders(settings().contactFolders(), m_env.directory());
 }
 
 bool SettingsViewModel::addContactFolder(const QString& folder) {
-    QStringList folders = settings().contactFolders();
-    if (folders.isEmpty()) {
-        // Until the user chose, the data folder's own address book is read when it exists; adding
-        // a folder must not silently drop it.
-        const QStringList inUse = AppEnvironment::contactFolders({}, m_env.directory());
-        folders = inUse;
-    }
+    // Adding a folder must not silently drop the data folder's own address book in use so far.
+    QStringList folders = contactFolders();
     if (!QFileInfo(normalFolder(folder)).isDir()) {
         setMessage(tr("%1 is not a folder.").arg(folder));
         return false;
@@ -120,7 +116,7 @@ bool SettingsViewModel::addContactFolder(const QString& folder) {
 }
 
 void SettingsViewModel::removeContactFolder(const QString& folder) {
-    QStringList folders = settings().contactFolders();
+    QStringList folders = contactFolders();
     folders.removeIf([&](const QString& each) { return normalFolder(each) == normalFolder(folder); });
     settings().setContactFolders(folders);
     m_folderStates.remove(folder);
@@ -128,7 +124,7 @@ void SettingsViewModel::removeContactFolder(const QString& folder) {
 }
 
 void SettingsViewModel::useForNewContacts(const QString& folder) {
-    QStringList folders = settings().contactFolders();
+    QStringList folders = contactFolders();
     const qsizetype at = folders.indexOf(folder);
     if (at <= 0)
         return;
@@ -138,7 +134,7 @@ void SettingsViewModel::useForNewContacts(const QString& folder) {
 
 QCoro::Task<void> SettingsViewModel::refreshFolderStates() {
     const QPointer<SettingsViewModel> self(this);
-    const QStringList folders = settings().contactFolders();
+    const QStringList folders = contactFolders();
     const QString fallback = AppEnvironment::defaultContactFolder(m_env.directory());
     QHash<QString, QString> states;
     for (const QString& folder : folders) {
