@@ -35,6 +35,9 @@ public:
     void showPane(const QString& name);
     QString currentPane() const;
 
+    // Follows Pemmo's appearance: a dark palette when the panel is dark, the desktop's otherwise.
+    void setDark(bool dark);
+
     // What "Rebuild semantic index" runs; the button is disabled without one.
     void setRebuildIndexAction(std::function<void()> action);
 

@@ -273,6 +273,9 @@ void AppDelegate::openSettings(const QString& pane) {
         m_settingsModel->setShortcutBinder(
             [this](const QKeySequence& shortcut) { return tryShortcut(shortcut); });
         m_settingsWindow = std::make_unique<SettingsWindow>(*m_settingsModel);
+        m_settingsWindow->setDark(m_shell->dark());
+        connect(m_shell.get(), &AppShell::darkChanged, m_settingsWindow.get(),
+                [this] { m_settingsWindow->setDark(m_shell->dark()); });
         EmbeddingMaintenance* maintenance = &m_startup->embeddingMaintenance();
         if (maintenance->isAvailable())
             m_settingsWindow->setRebuildIndexAction([maintenance] { maintenance->rebuild(); });
