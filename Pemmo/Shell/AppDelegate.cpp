@@ -20,6 +20,8 @@
 #include "Semantic/EmbeddingIndex.h"
 #include "Settings/KeyValueStore.h"
 #include "Settings/SettingsStore.h"
+#include "Settings/SettingsViewModel.h"
+#include "Settings/SettingsWindow.h"
 #include "Shell/AppRouter.h"
 #include "Shell/AppShell.h"
 #include "Shell/DesktopSearchBridge.h"
@@ -59,6 +61,8 @@ AppDelegate::~AppDelegate() {
         m_env->setPanel(nullptr);
         m_env->router().onReset = nullptr;
     }
+    m_settingsWindow.reset();
+    m_settingsModel.reset();
     m_panel.reset();
     m_window.reset();
     m_engine.reset();
@@ -103,6 +107,8 @@ bool AppDelegate::start(QString* error) {
     m_updates = std::make_unique<UpdateService>(m_env->keyValueStore(), QStringLiteral(PEMMO_VERSION));
     m_updates->attachTray(*m_tray->menu(), *m_tray->icon());
     m_updates->start();
+    connect(m_tray.get(), &TrayIcon::settingsRequested, this, [this] { openSettings(); });
+    m_env->openSettingsAction = [this] { openSettings(); };
 
     // Edits survive quitting: the tray's Quit, `kill`, Control-C and the session's end all come
     // through aboutToQuit, where what waits for the debounced write is written at once.
@@ -168,6 +174,15 @@ void AppDelegate::buildPanel() {
     m_env->setPanel(m_panel.get());
     m_shell->setCompositorCheck(&Compositor::isActive);
     m_shell->setPanel(m_panel.get());
+    m_panel->setKeepsOpen([this] { return ownWindowIsUp(); });
+    connect(m_panel.get(), &PanelController::hidden, this, [this] {
+        if (m_settingsWindow && m_settingsWindow->isVisible() &&
+            m_settingsWindow->windowFlags().testFlag(Qt::WindowStaysOnTopHint)) {
+            m_settingsWindow->setWindowFlag(Qt::WindowStaysOnTopHint, false);
+            m_settingsWindow->show();
+        }
+    });
+    m_shell->setDiagnosticsSources({[this] { return shortcutState(); }, &m_startup->embeddingMaintenance()});
     m_window->setSource(QUrl(QStringLiteral("qrc:/Pemmo/Main.qml")));
     if (m_window->status() == QQuickView::Error) {
         for (const QQmlError& e : m_window->errors())
@@ -216,6 +231,86 @@ void AppDelegate::bindShortcut() {
     connect(m_hotKey.get(), &GlobalHotKey::statusChanged, this, &AppDelegate::onHotKeyStatus);
     m_hotKey->bind(m_shortcut);
     onHotKeyStatus();
+}
+
+std::optional<QString> AppDelegate::tryShortcut(const QKeySequence& shortcut) {
+    // Without a grab there is nothing to refuse it: the desktop's own binding of `pemmo toggle`
+    // is the user's to change, and the footer shows the new combination.
+    if (!m_hotKey) {
+        m_shortcut = shortcut;
+        return std::nullopt;
+    }
+    const QKeySequence previous = m_shortcut;
+    // A refusal here is answered in the settings window, not by the tray's notice.
+    const bool told = m_toldAboutHotKey;
+    m_toldAboutHotKey = true;
+    m_shortcut = shortcut;
+    m_hotKey->bind(shortcut);
+    if (m_hotKey->status() == GlobalHotKey::Status::Failed) {
+        const QString problem = m_hotKey->problem();
+        m_shortcut = previous;
+        m_hotKey->bind(previous);
+        m_toldAboutHotKey = told;
+        onHotKeyStatus();
+        return problem;
+    }
+    m_toldAboutHotKey = false;
+    onHotKeyStatus();
+    return std::nullopt;
+}
+
+QString AppDelegate::shortcutState() const {
+    const QString glyphs = m_shortcut.toString(QKeySequence::NativeText);
+    if (!m_hotKey)
+        return u"Global shortcut: none on this desktop; bind \u201Cpemmo toggle\u201D to "_qs + glyphs +
+               u" in its keyboard settings"_qs;
+    switch (m_hotKey->status()) {
+    case GlobalHotKey::Status::Active:
+        return u"Global shortcut: "_qs + glyphs + u", active ("_qs + m_hotKey->mechanism() + u')';
+    case GlobalHotKey::Status::Pending:
+        return u"Global shortcut: "_qs + glyphs + u", waiting for the desktop to confirm it ("_qs +
+               m_hotKey->mechanism() + u')';
+    case GlobalHotKey::Status::Failed:
+        return u"Global shortcut: "_qs + glyphs + u", not active: "_qs + m_hotKey->problem();
+    case GlobalHotKey::Status::Inactive:
+        break;
+    }
+    return u"Global shortcut: "_qs + glyphs + u", not bound ("_qs + m_hotKey->mechanism() + u')';
+}
+
+bool AppDelegate::ownWindowIsUp() const {
+    if (m_settingsWindow && m_settingsWindow->isVisible())
+        return true;
+    // A file or message dialog of Pemmo's, or any other window of this process that has the focus.
+    if (QApplication::activeModalWidget())
+        return true;
+    QWindow* focus = QGuiApplication::focusWindow();
+    return focus && focus != m_window.get();
+}
+
+void AppDelegate::openSettings(const QString& pane) {
+    if (!m_settingsWindow) {
+        m_settingsModel = std::make_unique<SettingsViewModel>(*m_env);
+        m_settingsModel->setShortcutBinder(
+            [this](const QKeySequence& shortcut) { return tryShortcut(shortcut); });
+        m_settingsWindow = std::make_unique<SettingsWindow>(*m_settingsModel);
+        m_settingsWindow->setDark(m_shell->dark());
+        connect(m_shell.get(), &AppShell::darkChanged, m_settingsWindow.get(),
+                [this] { m_settingsWindow->setDark(m_shell->dark()); });
+        EmbeddingMaintenance* maintenance = &m_startup->embeddingMaintenance();
+        if (maintenance->isAvailable())
+            m_settingsWindow->setRebuildIndexAction([maintenance] { maintenance->rebuild(); });
+    }
+    if (!pane.isEmpty())
+        m_settingsWindow->showPane(pane);
+    // The panel stays on top of ordinary windows: opened over it, the window joins it there (and
+    // leaves again once the panel is gone), so the panel never covers it.
+    const bool overPanel = m_window && m_window->isVisible();
+    if (m_settingsWindow->windowFlags().testFlag(Qt::WindowStaysOnTopHint) != overPanel)
+        m_settingsWindow->setWindowFlag(Qt::WindowStaysOnTopHint, overPanel);
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
 }
 
 void AppDelegate::onHotKeyStatus() {
@@ -338,6 +433,10 @@ QJsonObject AppDelegate::state() const {
     result[u"recents"_qs] = QJsonArray::fromStringList(m_env->recents().ids());
     result[u"trayToolTip"_qs] = m_tray ? m_tray->toolTip() : QString();
     result[u"starred"_qs] = QJsonArray::fromStringList(m_env->starred().ids());
+    result[u"settingsWindow"_qs] =
+        QJsonObject{{u"visible"_qs, m_settingsWindow && m_settingsWindow->isVisible()},
+                    {u"active"_qs, m_settingsWindow && m_settingsWindow->isActiveWindow()},
+                    {u"pane"_qs, m_settingsWindow ? m_settingsWindow->currentPane() : QString()}};
     if (QQuickItem* root = m_window->rootObject()) {
         QVariant described;
         QMetaObject::invokeMethod(root, "describe", Q_RETURN_ARG(QVariant, described));

@@ -12,6 +12,7 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+#include <optional>
 
 class QLockFile;
 class QQmlEngine;
@@ -29,6 +30,8 @@ class MemoryRelease;
 class PanelController;
 class PanelTimings;
 class PemmoPanel;
+class SettingsViewModel;
+class SettingsWindow;
 class TerminationSignals;
 class TrayIcon;
 class UpdateService;
@@ -63,6 +66,11 @@ public:
     // Records a new shortcut and binds it at once, so the panel shows it without a restart.
     void setShortcut(const QKeySequence& shortcut);
 
+    // Opens the settings window (made on first use) on the pane `pane` ("general", "ai", …; empty:
+    // the pane it was left on) and brings it to the front.
+    void openSettings(const QString& pane = {});
+    SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
+
 private:
     QByteArray handlePanelCommand(const QByteArray& command);
     QCoro::Task<QByteArray> importFile(QByteArray arguments);
@@ -77,6 +85,13 @@ private:
     void onHotKeyStatus();
     void buildPanel();
     void applyAppearance();
+    // Binds `shortcut` in place of the current one; when the desktop refuses it, binds the old one
+    // again and says why.
+    std::optional<QString> tryShortcut(const QKeySequence& shortcut);
+    // The global shortcut's state, one line for the diagnostics.
+    QString shortcutState() const;
+    // The panel stays up while one of Pemmo's own windows (the settings, a file dialog) is.
+    bool ownWindowIsUp() const;
 
     std::unique_ptr<QLockFile> m_dataLock;
     std::unique_ptr<AppEnvironment> m_env;
@@ -93,6 +108,8 @@ private:
     std::unique_ptr<MemoryRelease> m_memory;
     std::unique_ptr<GlobalHotKey> m_hotKey;
     std::unique_ptr<TerminationSignals> m_signals;
+    std::unique_ptr<SettingsViewModel> m_settingsModel;
+    std::unique_ptr<SettingsWindow> m_settingsWindow;
     QKeySequence m_shortcut;
     bool m_toldAboutHotKey = false;
     std::unique_ptr<DesktopSearchBridge> m_desktopSearchBridge;

@@ -187,6 +187,14 @@ MomentCaptureViewModel* AppShell::momentCapture(const Route& route) {
     return model;
 }
 
+DiagnosticsViewModel* AppShell::diagnostics() {
+    if (!m_env)
+        return nullptr;
+    auto* report = new DiagnosticsViewModel(*m_env, m_diagnosticsSources);
+    QQmlEngine::setObjectOwnership(report, QQmlEngine::JavaScriptOwnership);
+    return report;
+}
+
 QuickLinkFormViewModel* AppShell::quickLinkForm(const QString& contactID, const QString& linkID) {
     if (!m_env)
         return nullptr;

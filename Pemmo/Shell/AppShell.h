@@ -3,6 +3,7 @@
 // panel looks. The application sets its environment before the first QML loads.
 #pragma once
 
+#include "Screens/DiagnosticsViewModel.h"
 #include "Shell/KeyTarget.h"
 #include "Shell/Route.h"
 
@@ -118,6 +119,12 @@ public:
     Q_INVOKABLE pemmo::ManageTagsViewModel* manageTags(const QString& selectedTagID = QString());
     // The capture screen's model for the Moment a `momentCapture` route carries (null for another).
     Q_INVOKABLE pemmo::MomentCaptureViewModel* momentCapture(const pemmo::Route& route);
+    // A new diagnostics report for the screen that shows it; the screen's QML owns it.
+    Q_INVOKABLE pemmo::DiagnosticsViewModel* diagnostics();
+    // What the diagnostics know only from the running application (the shortcut, the index).
+    void setDiagnosticsSources(DiagnosticsViewModel::Sources sources) {
+        m_diagnosticsSources = std::move(sources);
+    }
     // The display name of a person, for screens that only need that.
     Q_INVOKABLE QString displayName(const QString& contactID) const;
     // Takes the name a new contact's form starts with.
@@ -149,6 +156,7 @@ private:
     bool m_dark = false;
     bool m_translucent = false;
     QString m_hotkeyProblem;
+    DiagnosticsViewModel::Sources m_diagnosticsSources;
 };
 
 } // namespace pemmo

@@ -22,7 +22,8 @@ PanelController::PanelController(QWindow* panel, std::function<int()> panelWidth
             return;
         if (m_panel->isActive()) {
             m_wasActivated = true;
-        } else if (m_focusLeftDuringGrace && m_autoHides && !isHoldingFocus()) {
+        } else if (m_focusLeftDuringGrace && m_autoHides && !isHoldingFocus() &&
+                   !(m_keepsOpen && m_keepsOpen())) {
             // The focus left and did not come back: not the last showing's news, a real leave.
             qCDebug(lcPanel, "panel %s", "resign key");
             hide();
@@ -122,6 +123,10 @@ void PanelController::onActiveChanged() {
     // grace ends, it was; if not, the panel hides then.
     if (m_staleFocusGrace.isActive()) {
         m_focusLeftDuringGrace = true;
+        return;
+    }
+    if (m_keepsOpen && m_keepsOpen()) {
+        qCDebug(lcPanel, "panel %s", "stays beside another window of Pemmo");
         return;
     }
     if (m_autoHides && m_wasActivated && m_panel->isVisible()) {

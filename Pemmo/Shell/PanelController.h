@@ -45,6 +45,9 @@ public:
     bool isHoldingFocus() const { return !m_hold.hasExpired(); }
     // Whether the panel hides when the focus leaves it now: it was activated since it was shown.
     bool hidesWhenFocusLeaves() const { return m_autoHides && m_wasActivated; }
+    // Asked when the focus leaves: while it answers true (one of Pemmo's own windows is up, say the
+    // settings), the panel stays.
+    void setKeepsOpen(std::function<bool()> keepsOpen) { m_keepsOpen = std::move(keepsOpen); }
 
 public Q_SLOTS:
     void show();
@@ -73,6 +76,7 @@ private:
     QTimer m_staleFocusGrace;
     bool m_focusLeftDuringGrace = false;
     QDeadlineTimer m_hold{0};
+    std::function<bool()> m_keepsOpen;
 };
 
 } // namespace pemmo

@@ -8,9 +8,7 @@ TrayIcon::TrayIcon(QObject* parent)
     : QObject(parent) {
     QAction* open = m_menu.addAction(QStringLiteral("Open Pemmo"));
     connect(open, &QAction::triggered, this, &TrayIcon::openRequested);
-    // The settings window arrives later; the entry is there so the menu does not change shape.
     QAction* settings = m_menu.addAction(QStringLiteral("Settings…"));
-    settings->setEnabled(false);
     connect(settings, &QAction::triggered, this, &TrayIcon::settingsRequested);
     m_menu.addSeparator();
     QAction* quit = m_menu.addAction(QStringLiteral("Quit Pemmo"));

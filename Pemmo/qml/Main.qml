@@ -90,6 +90,7 @@ Item {
         case "contactForm": return contactForm
         case "manageTags": return manageTagsScreen
         case "momentCapture": return momentCapture
+        case "diagnostics": return diagnosticsScreen
         default: return placeholderScreen
         }
     }
@@ -235,6 +236,10 @@ Item {
     Component {
         id: momentCapture
         MomentCapture {}
+    }
+    Component {
+        id: diagnosticsScreen
+        DiagnosticsScreen {}
     }
     Component {
         id: placeholderScreen

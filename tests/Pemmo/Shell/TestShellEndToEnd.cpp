@@ -530,6 +530,25 @@ private Q_SLOTS:
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
     }
 
+    // Control-comma opens the settings window over the panel, which stays up beside it; closing the
+    // window leaves the panel where it was.
+    void controlCommaOpensTheSettingsWindowAndThePanelStays() {
+        keys({u"ctrl+k"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        keys({u"ctrl+comma"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(state()[u"settingsWindow"_qs][u"active"_qs].toBool(), 5000);
+        QCOMPARE(state()[u"settingsWindow"_qs][u"pane"_qs].toString(), u"general"_qs);
+        settle();
+        QVERIFY(state()[u"visible"_qs].toBool());
+        screenshot(u"08-settings-window-light"_qs);
+        keys({u"ctrl+w"_qs});
+        QTRY_VERIFY(!state()[u"settingsWindow"_qs][u"visible"_qs].toBool());
+        QVERIFY(state()[u"visible"_qs].toBool());
+        run(u"xdotool"_qs, {u"search"_qs, u"--sync"_qs, u"--name"_qs, u"^Pemmo$"_qs, u"windowactivate"_qs});
+        keys({u"Escape"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(!state()[u"visible"_qs].toBool(), 5000);
+    }
+
     void darkAppearanceIsUsedWhenChosen() {
         quitPemmo();
         {

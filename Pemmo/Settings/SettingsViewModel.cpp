@@ -1,0 +1,273 @@
+#include "Settings/SettingsViewModel.h"
+
+#include "AI/AIService.h"
+#include "App/AppEnvironment.h"
+#include "App/DoctorCommand.h"
+#include "App/ImportCommand.h"
+#include "Lists/RecentsStore.h"
+#include "Lists/StarredStore.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Semantic/EmbeddingIndex.h"
+#include "Settings/KeyValueStore.h"
+#include "Settings/SettingsStore.h"
+#include "Shell/AppDelegate.h"
+#include "Store/PemmoStore.h"
+#include "Support/AtomicFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QPointer>
+#include <QRegularExpression>
+#include <algorithm>
+
+namespace pemmo {
+namespace {
+
+// Folders are compared as the same place on disk, however they were typed.
+QString normalFolder(const QString& folder) {
+    QString path = folder.trimmed();
+    if (path.startsWith(u"~/"_qs))
+        path = QDir::homePath() + path.mid(1);
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+bool containsFolder(const QStringList& folders, const QString& folder) {
+    const QString wanted = normalFolder(folder);
+    return std::any_of(folders.begin(), folders.end(),
+                       [&](const QString& each) { return normalFolder(each) == wanted; });
+}
+
+} // namespace
+
+SettingsViewModel::SettingsViewModel(AppEnvironment& environment, AutostartEntry autostart, QObject* parent)
+    : QObject(parent)
+    , m_env(environment)
+    , m_autostart(std::move(autostart)) {
+    connect(&settings(), &SettingsStore::contactFoldersChanged, this,
+            &SettingsViewModel::contactFoldersChanged);
+}
+
+SettingsStore& SettingsViewModel::settings() const {
+    return m_env.settings();
+}
+
+void SettingsViewModel::setMessage(const QString& message) {
+    m_message = message;
+    Q_EMIT messageChanged();
+}
+
+bool SettingsViewModel::setLaunchAtLogin(bool enabled) {
+    QString error;
+    const bool done = m_autostart.setEnabled(enabled, &error);
+    setMessage(done ? QString() : error);
+    return done;
+}
+
+QKeySequence SettingsViewModel::shortcut() const {
+    return AppDelegate::storedShortcut(m_env.keyValueStore());
+}
+
+bool SettingsViewModel::recordShortcut(const QKeySequence& shortcut) {
+    if (shortcut.count() != 1 || shortcut[0].key() == Qt::Key_unknown) {
+        setMessage(tr("A shortcut is one key with modifiers, such as Ctrl+K."));
+        return false;
+    }
+    // A key alone would be taken from every other program as the user types.
+    const Qt::KeyboardModifiers modifiers = shortcut[0].keyboardModifiers() & ~Qt::KeypadModifier;
+    if (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier) {
+        setMessage(tr("Add Ctrl, Alt or Super to the key, so typing elsewhere does not open Pemmo."));
+        return false;
+    }
+    const QKeySequence single(shortcut[0]);
+    if (m_binder) {
+        if (const std::optional<QString> problem = m_binder(single)) {
+            setMessage(*problem + u' ' +
+                       tr("Pemmo keeps %1.").arg(this->shortcut().toString(QKeySequence::NativeText)));
+            return false;
+        }
+    }
+    m_env.keyValueStore().set(single.toString(QKeySequence::PortableText), AppDelegate::shortcutKey());
+    setMessage(QString());
+    Q_EMIT shortcutChanged();
+    return true;
+}
+
+QStringList SettingsViewModel::contactFolders() const {
+    // Until the user chose, the data folder's own address book is read when it exists: show it.
+    return AppEnvironment::contactFolders(settings().contactFolders(), m_env.directory());
+}
+
+bool SettingsViewModel::addContactFolder(const QString& folder) {
+    // Adding a folder must not silently drop the data folder's own address book in use so far.
+    QStringList folders = contactFolders();
+    if (!QFileInfo(normalFolder(folder)).isDir()) {
+        setMessage(tr("%1 is not a folder.").arg(folder));
+        return false;
+    }
+    if (containsFolder(folders, folder)) {
+        setMessage(tr("%1 is already in the address book.").arg(folder));
+        return false;
+    }
+    folders.append(normalFolder(folder));
+    settings().setContactFolders(folders);
+    setMessage(QString());
+    QCoro::connect(refreshFolderStates(), this, [] {});
+    return true;
+}
+
+void SettingsViewModel::removeContactFolder(const QString& folder) {
+    QStringList folders = contactFolders();
+    folders.removeIf([&](const QString& each) { return normalFolder(each) == normalFolder(folder); });
+    settings().setContactFolders(folders);
+    m_folderStates.remove(folder);
+    Q_EMIT folderStatesChanged();
+}
+
+void SettingsViewModel::useForNewContacts(const QString& folder) {
+    QStringList folders = contactFolders();
+    const qsizetype at = folders.indexOf(folder);
+    if (at <= 0)
+        return;
+    folders.move(at, 0);
+    settings().setContactFolders(folders);
+}
+
+QCoro::Task<void> SettingsViewModel::refreshFolderStates() {
+    const QPointer<SettingsViewModel> self(this);
+    const QStringList folders = contactFolders();
+    const QString fallback = AppEnvironment::defaultContactFolder(m_env.directory());
+    QHash<QString, QString> states;
+    for (const QString& folder : folders) {
+        auto counting = DoctorCommand::folderState(folder, fallback);
+        const QString state = co_await counting;
+        if (!self)
+            co_return;
+        states.insert(folder, state);
+    }
+    m_folderStates = states;
+    Q_EMIT folderStatesChanged();
+}
+
+bool SettingsViewModel::addCalendarFolder(const QString& folder) {
+    QStringList ids = settings().calendarIDs();
+    if (!QFileInfo(normalFolder(folder)).isDir()) {
+        setMessage(tr("%1 is not a folder.").arg(folder));
+        return false;
+    }
+    if (containsFolder(ids, folder)) {
+        setMessage(tr("%1 is already chosen.").arg(folder));
+        return false;
+    }
+    ids.append(normalFolder(folder));
+    settings().setCalendarIDs(ids);
+    setMessage(QString());
+    return true;
+}
+
+void SettingsViewModel::removeCalendarFolder(const QString& folder) {
+    QStringList ids = settings().calendarIDs();
+    ids.removeAll(folder);
+    settings().setCalendarIDs(ids);
+}
+
+void SettingsViewModel::setSelfAddresses(const QString& text) {
+    static const QRegularExpression separators(u"[\\s,;]+"_qs);
+    QStringList addresses;
+    for (const QString& each : text.split(separators, Qt::SkipEmptyParts)) {
+        if (!addresses.contains(each, Qt::CaseInsensitive))
+            addresses.append(each);
+    }
+    if (addresses != settings().calendarSelfAddresses())
+        settings().setCalendarSelfAddresses(addresses);
+}
+
+QCoro::Task<QString> SettingsViewModel::exportTo(QString file) {
+    const QPointer<SettingsViewModel> self(this);
+    try {
+        auto exporting = m_env.store().exportData();
+        const QByteArray bytes = co_await exporting;
+        AtomicFile::write(file, bytes);
+    } catch (const std::exception& error) {
+        const QString text = tr("Could not export to %1: %2")
+                                 .arg(QFileInfo(file).fileName(), ProfileSyncEngine::errorMessage(error));
+        if (self)
+            setMessage(text);
+        co_return text;
+    }
+    const QString text = tr("Exported to %1.").arg(QFileInfo(file).fileName());
+    if (self)
+        setMessage(text);
+    co_return text;
+}
+
+QCoro::Task<QString> SettingsViewModel::importFrom(QString file) {
+    const QPointer<SettingsViewModel> self(this);
+    ImportCommand::Request request{QFileInfo(file).absoluteFilePath(), QFileInfo(file).fileName(),
+                                   m_env.directory()};
+    auto importing = ImportCommand::run(m_env.store(), request, false);
+    const ImportCommand::Outcome outcome = co_await importing;
+    if (!self)
+        co_return QString();
+    // The panel shows what was merged at once.
+    if (outcome.merged > 0)
+        m_env.sync().refresh();
+    QString text = (outcome.exitCode == Console::success ? outcome.out : outcome.err).trimmed();
+    if (text.startsWith(u"pemmo: "_qs))
+        text = text.mid(7);
+    setMessage(text);
+    co_return text;
+}
+
+QCoro::Task<QString> SettingsViewModel::eraseAllData() {
+    const QPointer<SettingsViewModel> self(this);
+    try {
+        auto removing = m_env.store().removeAll({});
+        const QStringList removed = co_await removing;
+        auto writing = m_env.store().flush();
+        co_await writing;
+        if (!self)
+            co_return QString();
+        m_env.starred().prune({});
+        m_env.recents().clear();
+        if (EmbeddingIndex* index = m_env.embeddings()) {
+            auto erasing = index->erase();
+            co_await erasing;
+        }
+        if (!self)
+            co_return QString();
+        m_env.sync().refresh();
+        const QString text =
+            tr("Erased %n record(s). The contacts in your address book stay.", nullptr, int(removed.size()));
+        setMessage(text);
+        co_return text;
+    } catch (const std::exception& error) {
+        const QString text = tr("Nothing was erased: %1").arg(ProfileSyncEngine::errorMessage(error));
+        if (self)
+            setMessage(text);
+        co_return text;
+    }
+}
+
+bool SettingsViewModel::saveCloudKey(const QString& key) {
+    const QString problem = m_env.ai().saveCloudKey(key);
+    setMessage(problem);
+    return problem.isEmpty();
+}
+
+bool SettingsViewModel::hasCloudKey() const {
+    return m_env.ai().hasCloudKey();
+}
+
+QString SettingsViewModel::updateFeedURL() const {
+    return m_env.keyValueStore().text(updateFeedKey()).value_or(QString());
+}
+
+void SettingsViewModel::setUpdateFeedURL(const QString& url) {
+    const QString trimmed = url.trimmed();
+    if (trimmed.isEmpty())
+        m_env.keyValueStore().set(std::nullopt, updateFeedKey());
+    else
+        m_env.keyValueStore().set(trimmed, updateFeedKey());
+}
+
+} // namespace pemmo

@@ -1,0 +1,105 @@
+// What the settings window does beyond showing a setting of SettingsStore: starting at login,
+// re-recording the global shortcut, the address book folders, export, import and erasing the
+// records, the AI key and the update feed. The window binds simple settings to SettingsStore itself.
+#pragma once
+
+#include "Settings/AutostartEntry.h"
+
+#include <QCoroTask>
+#include <QHash>
+#include <QKeySequence>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <optional>
+
+namespace pemmo {
+
+class AppEnvironment;
+class SettingsStore;
+
+class SettingsViewModel : public QObject {
+    Q_OBJECT
+
+public:
+    // Binds a shortcut system-wide: nothing when it took, else why not (another program holds it).
+    // A binder that refuses must leave the shortcut it had bound before.
+    using ShortcutBinder = std::function<std::optional<QString>(const QKeySequence&)>;
+
+    // Where the feed of update reminders is read from.
+    static QString updateFeedKey() { return QStringLiteral("pemmo.updates.feedURL"); }
+
+    // The environment is not owned and must outlive this object.
+    explicit SettingsViewModel(AppEnvironment& environment, AutostartEntry autostart = AutostartEntry(),
+                               QObject* parent = nullptr);
+
+    AppEnvironment& environment() const { return m_env; }
+    SettingsStore& settings() const;
+
+    // Starting at login.
+    bool launchAtLogin() const { return m_autostart.isEnabled(); }
+    // False, with `message` set, when the entry could not be changed.
+    bool setLaunchAtLogin(bool enabled);
+    QString autostartPath() const { return m_autostart.path(); }
+
+    // The global shortcut.
+    QKeySequence shortcut() const;
+    void setShortcutBinder(ShortcutBinder binder) { m_binder = std::move(binder); }
+    // Binds and keeps `shortcut`; a combination without a modifier, or one another program holds,
+    // is refused with `message` set and the old one stays. True when the new one was kept.
+    bool recordShortcut(const QKeySequence& shortcut);
+
+    // The address book folders, as chosen (the first is where new contacts are written).
+    QStringList contactFolders() const;
+    // Adds a folder; false, with `message` set, when it is not a folder or already chosen.
+    bool addContactFolder(const QString& folder);
+    void removeContactFolder(const QString& folder);
+    // Makes `folder` the one new contacts are written to (the first).
+    void useForNewContacts(const QString& folder);
+    // What each chosen folder holds ("3 contacts", "does not exist", …), as last counted.
+    QString folderState(const QString& folder) const { return m_folderStates.value(folder); }
+    // Counts every folder again (on the folders' own threads) and emits folderStatesChanged.
+    QCoro::Task<void> refreshFolderStates();
+
+    // Calendar folders and the user's own addresses, one list each.
+    bool addCalendarFolder(const QString& folder);
+    void removeCalendarFolder(const QString& folder);
+    // Addresses separated by commas, spaces or lines; blanks and repeats dropped.
+    void setSelfAddresses(const QString& text);
+
+    // The records: export to a file, import (merge) one; each returns what to tell the user.
+    QCoro::Task<QString> exportTo(QString file);
+    QCoro::Task<QString> importFrom(QString file);
+    // Erases every record Pemmo keeps, the starred and recent lists and the semantic index; the
+    // contacts in the address book stay. Returns what to tell the user.
+    QCoro::Task<QString> eraseAllData();
+
+    // The cloud key in the keyring: stores it (a blank one removes it); false with `message` set
+    // when the keyring refused.
+    bool saveCloudKey(const QString& key);
+    bool hasCloudKey() const;
+
+    QString updateFeedURL() const;
+    void setUpdateFeedURL(const QString& url);
+
+    // The last thing to tell the user (an error, or what was done).
+    const QString& message() const { return m_message; }
+
+Q_SIGNALS:
+    void folderStatesChanged();
+    void contactFoldersChanged();
+    void shortcutChanged();
+    void messageChanged();
+
+private:
+    void setMessage(const QString& message);
+
+    AppEnvironment& m_env;
+    AutostartEntry m_autostart;
+    ShortcutBinder m_binder;
+    QHash<QString, QString> m_folderStates;
+    QString m_message;
+};
+
+} // namespace pemmo

@@ -1,0 +1,601 @@
+#include "Settings/SettingsWindow.h"
+
+#include "AI/AIService.h"
+#include "App/AppEnvironment.h"
+#include "Moments/MomentService.h"
+#include "Settings/AIProviderID.h"
+#include "Settings/SettingsStore.h"
+#include "Settings/SettingsViewModel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFileDialog>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QKeySequenceEdit>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPointer>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QSpinBox>
+#include <QStackedWidget>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace pemmo {
+namespace {
+
+// A pane: a title, then its rows, scrolling when the window is small.
+QWidget* pane(const QString& title, QLayout* body) {
+    auto* content = new QWidget;
+    auto* column = new QVBoxLayout(content);
+    auto* heading = new QLabel(title);
+    QFont font = heading->font();
+    font.setPointSizeF(font.pointSizeF() * 1.4);
+    font.setBold(true);
+    heading->setFont(font);
+    heading->setAccessibleName(title);
+    column->addWidget(heading);
+    column->addLayout(body);
+    column->addStretch(1);
+    auto* scroll = new QScrollArea;
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidget(content);
+    return scroll;
+}
+
+// A line of help under a control, in the secondary colour.
+QLabel* help(const QString& text) {
+    auto* label = new QLabel(text);
+    label->setWordWrap(true);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    return label;
+}
+
+QComboBox* choices(const QString& name, const QStringList& titles) {
+    auto* box = new QComboBox;
+    box->setObjectName(name);
+    box->addItems(titles);
+    box->setAccessibleName(name);
+    return box;
+}
+
+QCheckBox* toggle(const QString& name, const QString& title) {
+    auto* box = new QCheckBox(title);
+    box->setObjectName(name);
+    return box;
+}
+
+QLineEdit* field(const QString& name, const QString& placeholder = {}) {
+    auto* edit = new QLineEdit;
+    edit->setObjectName(name);
+    edit->setPlaceholderText(placeholder);
+    edit->setClearButtonEnabled(true);
+    return edit;
+}
+
+QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
+    auto* layout = new QHBoxLayout;
+    for (QWidget* widget : widgets)
+        layout->addWidget(widget);
+    layout->addStretch(1);
+    return layout;
+}
+
+QString displayPath(const QString& path) {
+    const QString home = QDir::homePath();
+    return path.startsWith(home + u'/') ? u"~"_qs + path.mid(home.size()) : path;
+}
+
+} // namespace
+
+QStringList SettingsWindow::paneNames() {
+    return {u"general"_qs, u"addressBook"_qs, u"data"_qs, u"ai"_qs, u"calendar"_qs, u"updates"_qs};
+}
+
+SettingsWindow::SettingsWindow(SettingsViewModel& model, QWidget* parent)
+    : QWidget(parent, Qt::Window)
+    , m_model(model) {
+    setObjectName(u"settingsWindow"_qs);
+    setWindowTitle(tr("Pemmo Settings"));
+    setWindowIcon(QIcon(u":/pemmo/icons/pemmo.svg"_qs));
+
+    m_sidebar = new QListWidget;
+    m_sidebar->setObjectName(u"panes"_qs);
+    m_sidebar->setAccessibleName(tr("Settings areas"));
+    m_panes = new QStackedWidget;
+    const QList<std::pair<QString, QWidget*>> built{
+        {tr("General"), buildGeneral()},   {tr("Address book"), buildAddressBook()},
+        {tr("Data"), buildData()},         {tr("AI"), buildAI()},
+        {tr("Calendar"), buildCalendar()}, {tr("Updates"), buildUpdates()}};
+    for (const auto& [title, widget] : built) {
+        m_sidebar->addItem(title);
+        m_panes->addWidget(widget);
+    }
+    m_sidebar->setFixedWidth(m_sidebar->sizeHintForColumn(0) + fontMetrics().averageCharWidth() * 6);
+    connect(m_sidebar, &QListWidget::currentRowChanged, m_panes, &QStackedWidget::setCurrentIndex);
+    m_sidebar->setCurrentRow(0);
+
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(m_sidebar);
+    layout->addWidget(m_panes, 1);
+
+    // Control-W and Escape close it, as other settings windows do.
+    auto* closeKey = new QShortcut(QKeySequence::Close, this);
+    connect(closeKey, &QShortcut::activated, this, &QWidget::close);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+
+    SettingsStore& settings = m_model.settings();
+    for (const auto signal :
+         {&SettingsStore::appearanceChanged, &SettingsStore::panelWidthChanged,
+          &SettingsStore::primaryActionChanged, &SettingsStore::messagingAppChanged,
+          &SettingsStore::autoLogInteractionsChanged, &SettingsStore::openLinksInBackgroundChanged,
+          &SettingsStore::semanticSearchEnabledChanged, &SettingsStore::aiEnabledChanged,
+          &SettingsStore::aiProviderChanged, &SettingsStore::localModelServerChanged,
+          &SettingsStore::localModelChanged, &SettingsStore::anthropicBaseURLChanged,
+          &SettingsStore::claudeReasoningModelChanged, &SettingsStore::claudeFastModelChanged,
+          &SettingsStore::momentsEnabledChanged, &SettingsStore::momentDelayMinutesChanged,
+          &SettingsStore::calendarSelfAddressesChanged})
+        connect(&settings, signal, this, &SettingsWindow::loadFromSettings);
+    connect(&settings, &SettingsStore::calendarIDsChanged, this, &SettingsWindow::loadCalendarFolders);
+    connect(&m_model, &SettingsViewModel::contactFoldersChanged, this, &SettingsWindow::loadFolders);
+    connect(&m_model, &SettingsViewModel::folderStatesChanged, this, &SettingsWindow::loadFolders);
+    connect(&m_model, &SettingsViewModel::messageChanged, this, [this] {
+        for (QLabel* label : std::as_const(m_messages)) {
+            label->setText(m_model.message());
+            label->setVisible(!m_model.message().isEmpty());
+        }
+    });
+    connect(&m_model, &SettingsViewModel::shortcutChanged, this,
+            [this] { m_shortcut->setKeySequence(m_model.shortcut()); });
+    loadFromSettings();
+    loadFolders();
+    loadCalendarFolders();
+    QCoro::connect(m_model.refreshFolderStates(), this, [] {});
+
+    const int em = fontMetrics().averageCharWidth();
+    resize(em * 120, fontMetrics().height() * 40);
+}
+
+QLabel* SettingsWindow::messageLabel() {
+    auto* label = new QLabel;
+    label->setObjectName(u"message"_qs);
+    label->setWordWrap(true);
+    label->setVisible(false);
+    label->setAccessibleName(tr("Message"));
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_messages.append(label);
+    return label;
+}
+
+void SettingsWindow::showPane(const QString& name) {
+    const qsizetype index = paneNames().indexOf(name);
+    m_sidebar->setCurrentRow(index < 0 ? 0 : int(index));
+}
+
+QString SettingsWindow::currentPane() const {
+    return paneNames().value(m_panes->currentIndex());
+}
+
+void SettingsWindow::setDark(bool dark) {
+    if (!dark) {
+        setPalette(QPalette());
+        return;
+    }
+    QPalette p;
+    const QColor window(0x2b, 0x2c, 0x30), base(0x1f, 0x20, 0x23), text(0xec, 0xec, 0xef);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, window);
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, window);
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::ToolTipBase, base);
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::PlaceholderText, QColor(0xa9, 0xab, 0xb2));
+    p.setColor(QPalette::Highlight, QColor(0x2f, 0x4a, 0x7a));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Link, QColor(0x7a, 0xa7, 0xff));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x8a, 0x8d, 0x95));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x8a, 0x8d, 0x95));
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x8a, 0x8d, 0x95));
+    setPalette(p);
+}
+
+void SettingsWindow::setRebuildIndexAction(std::function<void()> action) {
+    m_rebuildIndex = std::move(action);
+    m_rebuild->setEnabled(bool(m_rebuildIndex));
+}
+
+QWidget* SettingsWindow::buildGeneral() {
+    SettingsStore& settings = m_model.settings();
+    auto* form = new QFormLayout;
+
+    m_shortcut = new QKeySequenceEdit(m_model.shortcut());
+    m_shortcut->setObjectName(u"shortcut"_qs);
+    m_shortcut->setAccessibleName(tr("Shortcut that opens Pemmo"));
+    m_shortcut->setToolTip(tr("Click, then press the new combination"));
+    connect(m_shortcut, &QKeySequenceEdit::keySequenceChanged, this, [this] {
+        // Taken as soon as one key with its modifiers is down, not after the edit's pause.
+        QTimer::singleShot(0, this, &SettingsWindow::takeShortcut);
+    });
+    form->addRow(tr("Open Pemmo with:"), m_shortcut);
+    form->addRow(QString(), help(tr("Click the field and press the new combination. If another program "
+                                    "already uses it, Pemmo keeps the one it has.")));
+
+    m_appearance = choices(u"appearance"_qs, {tr("Follow the system"), tr("Dark"), tr("Light")});
+    connect(m_appearance, &QComboBox::activated, &settings,
+            [&settings](int index) { settings.setAppearance(SettingsStore::Appearance(index)); });
+    form->addRow(tr("Appearance:"), m_appearance);
+
+    m_panelWidth = choices(u"panelWidth"_qs, {tr("Compact"), tr("Regular"), tr("Wide")});
+    connect(m_panelWidth, &QComboBox::activated, &settings,
+            [&settings](int index) { settings.setPanelWidth(SettingsStore::PanelWidth(index)); });
+    form->addRow(tr("Panel width:"), m_panelWidth);
+
+    m_primaryAction = choices(u"primaryAction"_qs, {tr("Message"), tr("Call"), tr("Mail")});
+    connect(m_primaryAction, &QComboBox::activated, &settings,
+            [&settings](int index) { settings.setPrimaryAction(SettingsStore::PrimaryAction(index)); });
+    form->addRow(tr("Return on a card:"), m_primaryAction);
+
+    m_messagingApp = choices(u"messagingApp"_qs, {tr("Text message through the phone link (sms:)"),
+                                                  tr("Signal"), tr("WhatsApp"), tr("Telegram")});
+    connect(m_messagingApp, &QComboBox::activated, &settings,
+            [&settings](int index) { settings.setMessagingApp(SettingsStore::MessagingApp(index)); });
+    form->addRow(tr("Messages open in:"), m_messagingApp);
+
+    m_autoLog = toggle(u"autoLogInteractions"_qs, tr("Log interactions automatically"));
+    connect(m_autoLog, &QCheckBox::clicked, &settings, &SettingsStore::setAutoLogInteractions);
+    form->addRow(QString(), m_autoLog);
+    form->addRow(QString(),
+                 help(u"Adds a timeline entry when you open Messages, call, or mail someone from Pemmo."_qs));
+
+    m_background = toggle(u"openLinksInBackground"_qs, tr("Open links in the background"));
+    connect(m_background, &QCheckBox::clicked, &settings, &SettingsStore::setOpenLinksInBackground);
+    form->addRow(QString(), m_background);
+    form->addRow(QString(), help(tr("Pemmo stays in front when a saved link opens in the browser.")));
+
+    m_semantic = toggle(u"semanticSearchEnabled"_qs, tr("Semantic search"));
+    connect(m_semantic, &QCheckBox::clicked, &settings, &SettingsStore::setSemanticSearchEnabled);
+    form->addRow(QString(), m_semantic);
+    form->addRow(QString(),
+                 help(tr("Also finds people by what their notes are about, not only by the words typed.")));
+
+    m_launchAtLogin = toggle(u"launchAtLogin"_qs, tr("Start Pemmo when you log in"));
+    connect(m_launchAtLogin, &QCheckBox::clicked, this, [this](bool on) {
+        if (!m_model.setLaunchAtLogin(on))
+            m_launchAtLogin->setChecked(m_model.launchAtLogin());
+    });
+    form->addRow(QString(), m_launchAtLogin);
+    form->addRow(QString(), messageLabel());
+    return pane(tr("General"), form);
+}
+
+void SettingsWindow::takeShortcut() {
+    const QKeySequence typed = m_shortcut->keySequence();
+    if (typed.isEmpty())
+        return;
+    m_model.recordShortcut(QKeySequence(typed[0]));
+    // The field shows the shortcut in force, the new one or the old one kept.
+    const QSignalBlocker blocker(m_shortcut);
+    m_shortcut->setKeySequence(m_model.shortcut());
+    m_shortcut->clearFocus();
+}
+
+QWidget* SettingsWindow::buildAddressBook() {
+    auto* column = new QVBoxLayout;
+    column->addWidget(
+        help(tr("Pemmo reads the people of these vCard folders (as vdirsyncer or khard keep them). "
+                "New contacts are written to the first one.")));
+    m_folders = new QListWidget;
+    m_folders->setObjectName(u"contactFolders"_qs);
+    m_folders->setAccessibleName(tr("Address book folders"));
+    column->addWidget(m_folders, 1);
+
+    auto* add = new QPushButton(tr("Choose folder…"));
+    add->setObjectName(u"addFolder"_qs);
+    connect(add, &QPushButton::clicked, this, [this] {
+        const QString folder =
+            QFileDialog::getExistingDirectory(this, tr("Choose an address book folder"), QDir::homePath());
+        if (!folder.isEmpty())
+            m_model.addContactFolder(folder);
+    });
+    m_removeFolder = new QPushButton(tr("Remove"));
+    m_removeFolder->setObjectName(u"removeFolder"_qs);
+    connect(m_removeFolder, &QPushButton::clicked, this, [this] {
+        if (QListWidgetItem* item = m_folders->currentItem())
+            m_model.removeContactFolder(item->data(Qt::UserRole).toString());
+    });
+    m_newContactsFolder = new QPushButton(tr("Use for new contacts"));
+    m_newContactsFolder->setObjectName(u"newContactsFolder"_qs);
+    connect(m_newContactsFolder, &QPushButton::clicked, this, [this] {
+        if (QListWidgetItem* item = m_folders->currentItem())
+            m_model.useForNewContacts(item->data(Qt::UserRole).toString());
+    });
+    connect(m_folders, &QListWidget::currentRowChanged, this, [this](int row) {
+        m_removeFolder->setEnabled(row >= 0);
+        m_newContactsFolder->setEnabled(row > 0);
+    });
+    column->addLayout(row({add, m_removeFolder, m_newContactsFolder}));
+    column->addWidget(
+        help(tr("Removing a folder only stops Pemmo reading it; its files stay where they are.")));
+    column->addWidget(messageLabel());
+    return pane(tr("Address book"), column);
+}
+
+void SettingsWindow::loadFolders() {
+    const QString selected =
+        m_folders->currentItem() ? m_folders->currentItem()->data(Qt::UserRole).toString() : QString();
+    m_folders->clear();
+    const QStringList folders = m_model.contactFolders();
+    for (qsizetype i = 0; i < folders.size(); ++i) {
+        const QString& folder = folders[i];
+        QString text = displayPath(folder);
+        const QString state = m_model.folderState(folder);
+        if (!state.isEmpty())
+            text += u" \u2014 "_qs + state;
+        if (i == 0 && folders.size() > 1)
+            text += tr(" (new contacts go here)");
+        auto* item = new QListWidgetItem(text, m_folders);
+        item->setData(Qt::UserRole, folder);
+        item->setToolTip(folder);
+        if (folder == selected)
+            m_folders->setCurrentItem(item);
+    }
+    if (folders.isEmpty())
+        m_folders->addItem(tr("No folder chosen yet: choose the folder your contacts' .vcf files are in."));
+    const int row = folders.isEmpty() ? -1 : m_folders->currentRow();
+    m_removeFolder->setEnabled(row >= 0);
+    m_newContactsFolder->setEnabled(row > 0);
+}
+
+QWidget* SettingsWindow::buildData() {
+    auto* column = new QVBoxLayout;
+    auto* where =
+        new QLabel(tr("Pemmo keeps its records in %1").arg(displayPath(m_model.environment().directory())));
+    where->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    where->setWordWrap(true);
+    column->addWidget(where);
+
+    auto* exportButton = new QPushButton(tr("Export…"));
+    exportButton->setObjectName(u"export"_qs);
+    connect(exportButton, &QPushButton::clicked, this, [this] {
+        const QString start = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
+                                  .filePath(u"pemmo-export.json"_qs);
+        const QString file = QFileDialog::getSaveFileName(this, tr("Export Pemmo's records"), start,
+                                                          tr("Pemmo export (*.json)"));
+        if (!file.isEmpty())
+            QCoro::connect(m_model.exportTo(file), this, [](const QString&) {});
+    });
+    auto* importButton = new QPushButton(tr("Import…"));
+    importButton->setObjectName(u"import"_qs);
+    connect(importButton, &QPushButton::clicked, this, [this] {
+        const QString file = QFileDialog::getOpenFileName(this, tr("Import an export file"), QDir::homePath(),
+                                                          tr("Pemmo export (*.json);;All files (*)"));
+        if (!file.isEmpty())
+            QCoro::connect(m_model.importFrom(file), this, [](const QString&) {});
+    });
+    column->addLayout(row({exportButton, importButton}));
+    column->addWidget(
+        help(tr("An export holds every record as JSON. Importing merges a file into the records: "
+                "a record wins unless the one here is newer. A file that is not an export changes "
+                "nothing.")));
+
+    m_rebuild = new QPushButton(tr("Rebuild semantic index"));
+    m_rebuild->setObjectName(u"rebuildIndex"_qs);
+    m_rebuild->setEnabled(false);
+    connect(m_rebuild, &QPushButton::clicked, this, [this] {
+        if (m_rebuildIndex)
+            m_rebuildIndex();
+    });
+    column->addLayout(row({m_rebuild}));
+
+    auto* erase = new QPushButton(tr("Erase all Pemmo data…"));
+    erase->setObjectName(u"eraseAll"_qs);
+    connect(erase, &QPushButton::clicked, this, [this] {
+        QMessageBox ask(
+            QMessageBox::Warning, tr("Erase all Pemmo data?"),
+            tr("Circles, links, notes and every timeline are deleted, and the starred and recent lists "
+               "cleared. The contacts stay in your address book folders. Export first to keep a copy."),
+            QMessageBox::Cancel, this);
+        QPushButton* confirm = ask.addButton(tr("Erase"), QMessageBox::DestructiveRole);
+        ask.setDefaultButton(QMessageBox::Cancel);
+        ask.exec();
+        if (ask.clickedButton() == confirm)
+            QCoro::connect(m_model.eraseAllData(), this, [](const QString&) {});
+    });
+    column->addLayout(row({erase}));
+    column->addWidget(messageLabel());
+    return pane(tr("Data"), column);
+}
+
+QWidget* SettingsWindow::buildAI() {
+    SettingsStore& settings = m_model.settings();
+    auto* form = new QFormLayout;
+    m_aiEnabled = toggle(u"aiEnabled"_qs, tr("Use AI features"));
+    connect(m_aiEnabled, &QCheckBox::clicked, &settings, &SettingsStore::setAiEnabled);
+    form->addRow(QString(), m_aiEnabled);
+
+    QStringList providers;
+    for (AIProviderID id : AIProviderIDs::allCases())
+        providers.append(AIProviderIDs::displayName(id));
+    m_aiProvider = choices(u"aiProvider"_qs, providers);
+    connect(m_aiProvider, &QComboBox::activated, &settings,
+            [&settings](int index) { settings.setAiProvider(AIProviderIDs::allCases().value(index)); });
+    form->addRow(tr("Provider:"), m_aiProvider);
+
+    m_availability = new QLabel;
+    m_availability->setObjectName(u"availability"_qs);
+    m_availability->setWordWrap(true);
+    m_availability->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* check = new QPushButton(tr("Check again"));
+    connect(check, &QPushButton::clicked, this, &SettingsWindow::refreshAvailability);
+    form->addRow(tr("Status:"), m_availability);
+    form->addRow(QString(), row({check}));
+
+    m_server = field(u"localModelServer"_qs, u"http://127.0.0.1:11434"_qs);
+    connect(m_server, &QLineEdit::editingFinished, &settings,
+            [this, &settings] { settings.setLocalModelServer(m_server->text().trimmed()); });
+    form->addRow(tr("Local model server:"), m_server);
+    m_localModel = field(u"localModel"_qs, u"llama3.2"_qs);
+    connect(m_localModel, &QLineEdit::editingFinished, &settings,
+            [this, &settings] { settings.setLocalModel(m_localModel->text().trimmed()); });
+    form->addRow(tr("Local model:"), m_localModel);
+    form->addRow(QString(),
+                 help(tr("The On-device provider asks a model server on this computer (the Ollama API).")));
+
+    m_key = field(u"cloudKey"_qs, tr("Paste the Anthropic API key"));
+    m_key->setEchoMode(QLineEdit::Password);
+    auto* saveKey = new QPushButton(tr("Save key"));
+    saveKey->setObjectName(u"saveKey"_qs);
+    connect(saveKey, &QPushButton::clicked, this, [this] {
+        if (m_model.saveCloudKey(m_key->text()))
+            m_key->clear();
+        m_keyState->setText(m_model.hasCloudKey() ? tr("A key is stored in the keyring.")
+                                                  : tr("No key stored."));
+        refreshAvailability();
+    });
+    auto* keyRow = new QHBoxLayout;
+    keyRow->addWidget(m_key, 1);
+    keyRow->addWidget(saveKey);
+    form->addRow(tr("Claude key:"), keyRow);
+    m_keyState = help(QString());
+    form->addRow(QString(), m_keyState);
+    m_baseURL = field(u"anthropicBaseURL"_qs, u"https://api.anthropic.com"_qs);
+    connect(m_baseURL, &QLineEdit::editingFinished, &settings,
+            [this, &settings] { settings.setAnthropicBaseURL(m_baseURL->text().trimmed()); });
+    form->addRow(tr("Claude address:"), m_baseURL);
+    m_reasoningModel = field(u"claudeReasoningModel"_qs);
+    connect(m_reasoningModel, &QLineEdit::editingFinished, &settings,
+            [this, &settings] { settings.setClaudeReasoningModel(m_reasoningModel->text()); });
+    form->addRow(tr("Reasoning model:"), m_reasoningModel);
+    m_fastModel = field(u"claudeFastModel"_qs);
+    connect(m_fastModel, &QLineEdit::editingFinished, &settings,
+            [this, &settings] { settings.setClaudeFastModel(m_fastModel->text()); });
+    form->addRow(tr("Fast model:"), m_fastModel);
+    form->addRow(QString(), messageLabel());
+    return pane(tr("AI"), form);
+}
+
+void SettingsWindow::refreshAvailability() {
+    const QPointer<QLabel> label(m_availability);
+    label->setText(tr("Checking…"));
+    QCoro::connect(m_model.environment().ai().availability(), this,
+                   [label](const AIAvailability& availability) {
+                       if (label)
+                           label->setText(availability.isAvailable ? tr("Available") : availability.reason);
+                   });
+}
+
+QWidget* SettingsWindow::buildCalendar() {
+    SettingsStore& settings = m_model.settings();
+    auto* form = new QFormLayout;
+    m_moments = toggle(u"momentsEnabled"_qs, tr("Offer Moments after one-on-one events"));
+    connect(m_moments, &QCheckBox::clicked, &settings, &SettingsStore::setMomentsEnabled);
+    form->addRow(QString(), m_moments);
+    m_delay = new QSpinBox;
+    m_delay->setObjectName(u"momentDelay"_qs);
+    m_delay->setRange(0, 24 * 60);
+    m_delay->setSuffix(tr(" minutes"));
+    connect(m_delay, &QSpinBox::editingFinished, &settings,
+            [this, &settings] { settings.setMomentDelayMinutes(m_delay->value()); });
+    form->addRow(tr("Offer a Moment after:"), m_delay);
+
+    m_calendars = new QListWidget;
+    m_calendars->setObjectName(u"calendarFolders"_qs);
+    m_calendars->setAccessibleName(tr("Calendar folders"));
+    auto* add = new QPushButton(tr("Choose folder…"));
+    add->setObjectName(u"addCalendar"_qs);
+    connect(add, &QPushButton::clicked, this, [this] {
+        const QString folder =
+            QFileDialog::getExistingDirectory(this, tr("Choose a calendar folder"), QDir::homePath());
+        if (folder.isEmpty())
+            return;
+        if (m_model.addCalendarFolder(folder))
+            m_model.settings().setCalendarConnected(true);
+    });
+    auto* remove = new QPushButton(tr("Remove"));
+    connect(remove, &QPushButton::clicked, this, [this] {
+        if (QListWidgetItem* item = m_calendars->currentItem())
+            m_model.removeCalendarFolder(item->data(Qt::UserRole).toString());
+    });
+    auto* disconnectButton = new QPushButton(tr("Disconnect"));
+    connect(disconnectButton, &QPushButton::clicked, this,
+            [this] { m_model.environment().moments().disconnect(QDateTime::currentDateTimeUtc()); });
+    form->addRow(tr("Calendar folders:"), m_calendars);
+    form->addRow(QString(), row({add, remove, disconnectButton}));
+    form->addRow(
+        QString(),
+        help(u"Disconnect stops reading and clears pending Moments and calendar identifiers. Saved "
+             u"memories stay. To take back access, remove the calendar folders in Pemmo's settings."_qs));
+
+    m_selfAddresses = field(u"selfAddresses"_qs, tr("you@example.org, you@work.example"));
+    connect(m_selfAddresses, &QLineEdit::editingFinished, this,
+            [this] { m_model.setSelfAddresses(m_selfAddresses->text()); });
+    form->addRow(tr("Your addresses:"), m_selfAddresses);
+    form->addRow(QString(),
+                 help(tr("Your own e-mail addresses in calendar events, so Pemmo knows which participant "
+                         "is you. Left empty, Pemmo guesses them from the calendars.")));
+    form->addRow(QString(), messageLabel());
+    return pane(tr("Calendar"), form);
+}
+
+void SettingsWindow::loadCalendarFolders() {
+    m_calendars->clear();
+    for (const QString& id : m_model.settings().calendarIDs()) {
+        auto* item = new QListWidgetItem(displayPath(id), m_calendars);
+        item->setData(Qt::UserRole, id);
+        item->setToolTip(id);
+    }
+}
+
+QWidget* SettingsWindow::buildUpdates() {
+    auto* form = new QFormLayout;
+    m_feed = field(u"updateFeed"_qs, tr("https://…/appcast.xml"));
+    m_feed->setText(m_model.updateFeedURL());
+    connect(m_feed, &QLineEdit::editingFinished, this, [this] { m_model.setUpdateFeedURL(m_feed->text()); });
+    form->addRow(tr("Update feed:"), m_feed);
+    form->addRow(
+        QString(),
+        help(tr("Where Pemmo looks for news of a newer version. Leave it empty to use the default.")));
+    return pane(tr("Updates"), form);
+}
+
+void SettingsWindow::loadFromSettings() {
+    const SettingsStore& settings = m_model.settings();
+    m_appearance->setCurrentIndex(int(settings.appearance()));
+    m_panelWidth->setCurrentIndex(int(settings.panelWidth()));
+    m_primaryAction->setCurrentIndex(int(settings.primaryAction()));
+    m_messagingApp->setCurrentIndex(int(settings.messagingApp()));
+    m_autoLog->setChecked(settings.autoLogInteractions());
+    m_background->setChecked(settings.openLinksInBackground());
+    m_semantic->setChecked(settings.semanticSearchEnabled());
+    m_launchAtLogin->setChecked(m_model.launchAtLogin());
+
+    m_aiEnabled->setChecked(settings.aiEnabled());
+    m_aiProvider->setCurrentIndex(int(AIProviderIDs::allCases().indexOf(settings.aiProvider())));
+    m_server->setText(settings.localModelServer());
+    m_localModel->setText(settings.localModel());
+    m_baseURL->setText(settings.anthropicBaseURL());
+    m_reasoningModel->setText(settings.claudeReasoningModel());
+    m_fastModel->setText(settings.claudeFastModel());
+    m_keyState->setText(m_model.hasCloudKey() ? tr("A key is stored in the keyring.") : tr("No key stored."));
+
+    m_moments->setChecked(settings.momentsEnabled());
+    m_delay->setValue(settings.momentDelayMinutes());
+    m_selfAddresses->setText(settings.calendarSelfAddresses().join(u", "_qs));
+    refreshAvailability();
+}
+
+} // namespace pemmo

@@ -1,0 +1,100 @@
+// The settings window: an ordinary desktop window (Qt Widgets, so it looks like the user's other
+// settings windows and brings the desktop's own folder and file dialogs) with one pane per area —
+// General, Address book, Data, AI, Calendar, Updates. Every control writes through SettingsStore
+// (or SettingsViewModel for what is more than one setting) at once, and follows the store, so a
+// change made elsewhere shows here too.
+#pragma once
+
+#include <QWidget>
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QKeySequenceEdit;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
+class QSpinBox;
+class QStackedWidget;
+
+namespace pemmo {
+
+class SettingsViewModel;
+
+class SettingsWindow : public QWidget {
+    Q_OBJECT
+
+public:
+    // The model is not owned and must outlive the window.
+    explicit SettingsWindow(SettingsViewModel& model, QWidget* parent = nullptr);
+
+    // The panes by name, in the order of the sidebar.
+    static QStringList paneNames();
+    // Shows the pane `name` ("general", "addressBook", "data", "ai", "calendar", "updates").
+    void showPane(const QString& name);
+    QString currentPane() const;
+
+    // Follows Pemmo's appearance: a dark palette when the panel is dark, the desktop's otherwise.
+    void setDark(bool dark);
+
+    // What "Rebuild semantic index" runs; the button is disabled without one.
+    void setRebuildIndexAction(std::function<void()> action);
+
+private:
+    QWidget* buildGeneral();
+    QWidget* buildAddressBook();
+    QWidget* buildData();
+    QWidget* buildAI();
+    QWidget* buildCalendar();
+    QWidget* buildUpdates();
+    QLabel* messageLabel();
+
+    void loadFromSettings();
+    void loadFolders();
+    void loadCalendarFolders();
+    void refreshAvailability();
+    void takeShortcut();
+
+    SettingsViewModel& m_model;
+    std::function<void()> m_rebuildIndex;
+    QListWidget* m_sidebar = nullptr;
+    QStackedWidget* m_panes = nullptr;
+    QList<QLabel*> m_messages;
+
+    QComboBox* m_appearance = nullptr;
+    QComboBox* m_panelWidth = nullptr;
+    QComboBox* m_primaryAction = nullptr;
+    QComboBox* m_messagingApp = nullptr;
+    QCheckBox* m_autoLog = nullptr;
+    QCheckBox* m_background = nullptr;
+    QCheckBox* m_semantic = nullptr;
+    QCheckBox* m_launchAtLogin = nullptr;
+    QKeySequenceEdit* m_shortcut = nullptr;
+
+    QListWidget* m_folders = nullptr;
+    QPushButton* m_removeFolder = nullptr;
+    QPushButton* m_newContactsFolder = nullptr;
+
+    QPushButton* m_rebuild = nullptr;
+
+    QCheckBox* m_aiEnabled = nullptr;
+    QComboBox* m_aiProvider = nullptr;
+    QLineEdit* m_server = nullptr;
+    QLineEdit* m_localModel = nullptr;
+    QLineEdit* m_baseURL = nullptr;
+    QLineEdit* m_reasoningModel = nullptr;
+    QLineEdit* m_fastModel = nullptr;
+    QLineEdit* m_key = nullptr;
+    QLabel* m_keyState = nullptr;
+    QLabel* m_availability = nullptr;
+
+    QCheckBox* m_moments = nullptr;
+    QSpinBox* m_delay = nullptr;
+    QListWidget* m_calendars = nullptr;
+    QLineEdit* m_selfAddresses = nullptr;
+
+    QLineEdit* m_feed = nullptr;
+};
+
+} // namespace pemmo

@@ -1,0 +1,101 @@
+// The diagnostics screen: the report of `pemmo doctor`, made from the running services, with every
+// section present, the shortcut's live state, copying to the clipboard, and its keys.
+#include "App/AppEnvironment.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Screens/DiagnosticsViewModel.h"
+#include "Settings/SecretStore.h"
+#include "Settings/SettingsStore.h"
+#include "Shell/AppRouter.h"
+#include "Shell/KeyEvent.h"
+#include "TestSupport/Await.h"
+#include "TestSupport/People.h"
+#include "TestSupport/TempDir.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QTest>
+
+using namespace pemmo;
+using test::await;
+
+class TestDiagnosticsViewModel : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppEnvironment> m_env;
+
+    static bool hasLine(const QStringList& lines, const QString& start) {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const QString& line) { return line.startsWith(start); });
+    }
+
+private Q_SLOTS:
+    void init() {
+        m_env = AppEnvironment::inMemory(
+            {test::person(u"anna"_qs, u"Anna"_qs)}, u"PemmoDiagnosticsTest"_qs,
+            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
+        await(m_env->sync().start());
+    }
+    void cleanup() { m_env.reset(); }
+
+    void theReportHasEverySection_data() {
+        QTest::addColumn<QString>("section");
+        for (const char* section : {"Pemmo ", "Data folder: ", "Settings: ", "Address book: ", "Store: ",
+                                    "Semantic search: ", "Keyring: ", "Global shortcut: "})
+            QTest::newRow(section) << QString::fromLatin1(section);
+    }
+    void theReportHasEverySection() {
+        QFETCH(QString, section);
+        DiagnosticsViewModel report(*m_env, {});
+        await(report.refresh());
+        QVERIFY2(hasLine(report.lines(), section), qPrintable(report.text()));
+    }
+
+    void theFactsAreTheRunningServices() {
+        test::TempDir book;
+        book.write(u"a.vcf"_qs,
+                   "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:a\r\nFN:Ada\r\nN:;Ada;;;\r\nEND:VCARD\r\n");
+        m_env->settings().setContactFolders({book.path()});
+        await(m_env->sync().updateRecord(u"anna"_qs, [](PemmoRecord& r) { r.about = u"cello"_qs; }));
+        m_env->secrets().write(u"sk-test"_qs, u"anthropic"_qs);
+        DiagnosticsViewModel report(
+            *m_env, {[] { return u"Global shortcut: Ctrl+Shift+Space, active (X11)"_qs; }, {}});
+        await(report.refresh());
+        const QStringList& lines = report.lines();
+        QVERIFY2(lines.contains(u"Address book: "_qs + book.path() + u" \u2014 1 contact"_qs),
+                 qPrintable(report.text()));
+        QVERIFY2(hasLine(lines, u"Store: 1 record in "_qs), qPrintable(report.text()));
+        QVERIFY(lines.contains(u"Keyring: available, AI key stored"_qs));
+        QVERIFY(lines.contains(u"Global shortcut: Ctrl+Shift+Space, active (X11)"_qs));
+        QVERIFY(lines.contains(u"Settings: kept in memory for this session"_qs));
+    }
+
+    void copyPutsTheWholeReportOnTheClipboard() {
+        DiagnosticsViewModel report(*m_env, {});
+        await(report.refresh());
+        report.copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), report.text() + u'\n');
+        QVERIFY(!report.status().isEmpty());
+    }
+
+    void withoutAnIndexRebuildingSaysWhy() {
+        DiagnosticsViewModel report(*m_env, {});
+        QVERIFY(!report.canRebuild());
+        report.rebuildIndex();
+        QVERIFY(report.status().contains(u"no word table"_qs));
+    }
+
+    void escapeGoesBackAndControlCCopies() {
+        m_env->router().push(Route::diagnostics());
+        DiagnosticsViewModel report(*m_env, {});
+        await(report.refresh());
+        QCOMPARE(report.handleKey(KeyEvent::command(u'c')), KeyResult::Handled);
+        QCOMPARE(QGuiApplication::clipboard()->text(), report.text() + u'\n');
+        KeyEvent escape;
+        escape.key = Qt::Key_Escape;
+        QCOMPARE(report.handleKey(escape), KeyResult::Handled);
+        QCOMPARE(m_env->router().depth(), 1);
+    }
+};
+
+QTEST_MAIN(TestDiagnosticsViewModel)
+#include "TestDiagnosticsViewModel.moc"

@@ -1,0 +1,146 @@
+// The settings window: each control writes its setting at once and follows the store, so a change
+// made elsewhere (the panel, another pane) shows here too; panes open by name.
+#include "App/AppEnvironment.h"
+#include "Profiles/ProfileSyncEngine.h"
+#include "Settings/KeyValueStore.h"
+#include "Settings/SettingsStore.h"
+#include "Settings/SettingsViewModel.h"
+#include "Settings/SettingsWindow.h"
+#include "TestSupport/Await.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTest>
+
+using namespace pemmo;
+using test::await;
+
+class TestSettingsWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<AppEnvironment> m_env;
+    std::unique_ptr<SettingsViewModel> m_model;
+    std::unique_ptr<SettingsWindow> m_window;
+
+    template <class T> T* control(const QString& name) {
+        T* found = m_window->findChild<T*>(name);
+        if (!found)
+            qFatal("no control %s", qPrintable(name));
+        return found;
+    }
+    // What the stored text of each choice is, read back from the key-value store.
+    QString stored(const QString& key) { return m_env->keyValueStore().text(key).value_or(QString()); }
+
+private Q_SLOTS:
+    void init() {
+        m_env = AppEnvironment::inMemory({}, u"PemmoSettingsWindowTest"_qs);
+        m_model = std::make_unique<SettingsViewModel>(*m_env);
+        m_window = std::make_unique<SettingsWindow>(*m_model);
+    }
+    void cleanup() {
+        m_window.reset();
+        m_model.reset();
+        m_env.reset();
+    }
+
+    void aChoiceIsStoredAtOnceAndFollowsTheStore_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<int>("index");
+        QTest::addColumn<QString>("raw");
+        QTest::newRow("dark appearance")
+            << u"appearance"_qs << SettingsStore::appearanceKey() << 1 << u"dark"_qs;
+        QTest::newRow("light appearance")
+            << u"appearance"_qs << SettingsStore::appearanceKey() << 2 << u"light"_qs;
+        QTest::newRow("wide panel") << u"panelWidth"_qs << SettingsStore::panelWidthKey() << 2 << u"760"_qs;
+        QTest::newRow("compact panel")
+            << u"panelWidth"_qs << SettingsStore::panelWidthKey() << 0 << u"560"_qs;
+        QTest::newRow("call on Return")
+            << u"primaryAction"_qs << SettingsStore::primaryActionKey() << 1 << u"call"_qs;
+        QTest::newRow("Signal") << u"messagingApp"_qs << SettingsStore::messagingAppKey() << 1
+                                << u"signal"_qs;
+        QTest::newRow("Telegram") << u"messagingApp"_qs << SettingsStore::messagingAppKey() << 3
+                                  << u"telegram"_qs;
+        QTest::newRow("Claude") << u"aiProvider"_qs << SettingsStore::aiProviderKey() << 1 << u"claude"_qs;
+    }
+    void aChoiceIsStoredAtOnceAndFollowsTheStore() {
+        QFETCH(QString, name);
+        QFETCH(QString, key);
+        QFETCH(int, index);
+        QFETCH(QString, raw);
+        auto* box = control<QComboBox>(name);
+        box->setCurrentIndex(index);
+        Q_EMIT box->activated(index);
+        QCOMPARE(stored(key), raw);
+    }
+
+    void aChangeMadeElsewhereShowsInTheWindow() {
+        m_env->settings().setAppearance(SettingsStore::Appearance::Light);
+        m_env->settings().setPanelWidth(SettingsStore::PanelWidth::Wide);
+        m_env->settings().setOpenLinksInBackground(true);
+        m_env->settings().setLocalModel(u"qwen3"_qs);
+        QCOMPARE(control<QComboBox>(u"appearance"_qs)->currentIndex(), 2);
+        QCOMPARE(control<QComboBox>(u"panelWidth"_qs)->currentIndex(), 2);
+        QVERIFY(control<QCheckBox>(u"openLinksInBackground"_qs)->isChecked());
+        QCOMPARE(control<QLineEdit>(u"localModel"_qs)->text(), u"qwen3"_qs);
+    }
+
+    void aSwitchIsStoredAtOnce_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("automatic logging")
+            << u"autoLogInteractions"_qs << SettingsStore::autoLogInteractionsKey();
+        QTest::newRow("links in the background")
+            << u"openLinksInBackground"_qs << SettingsStore::openLinksInBackgroundKey();
+        QTest::newRow("semantic search")
+            << u"semanticSearchEnabled"_qs << SettingsStore::semanticSearchEnabledKey();
+        QTest::newRow("AI") << u"aiEnabled"_qs << SettingsStore::aiEnabledKey();
+        QTest::newRow("Moments") << u"momentsEnabled"_qs << SettingsStore::momentsEnabledKey();
+    }
+    void aSwitchIsStoredAtOnce() {
+        QFETCH(QString, name);
+        QFETCH(QString, key);
+        auto* box = control<QCheckBox>(name);
+        const bool before = box->isChecked();
+        box->click();
+        QCOMPARE(m_env->keyValueStore().boolean(key), std::optional<bool>(!before));
+        box->click();
+        QCOMPARE(m_env->keyValueStore().boolean(key), std::optional<bool>(before));
+    }
+
+    void aTypedTextIsStoredWhenTheFieldIsLeft() {
+        auto* server = control<QLineEdit>(u"localModelServer"_qs);
+        server->setText(u" http://127.0.0.1:8080 "_qs);
+        Q_EMIT server->editingFinished();
+        QCOMPARE(m_env->settings().localModelServer(), u"http://127.0.0.1:8080"_qs);
+        auto* feed = control<QLineEdit>(u"updateFeed"_qs);
+        feed->setText(u"https://example.org/feed.xml"_qs);
+        Q_EMIT feed->editingFinished();
+        QCOMPARE(m_model->updateFeedURL(), u"https://example.org/feed.xml"_qs);
+    }
+
+    void theFolderListShowsTheChosenFoldersAndWhereNewContactsGo() {
+        m_env->settings().setContactFolders({u"/srv/a"_qs, u"/srv/b"_qs});
+        auto* list = control<QListWidget>(u"contactFolders"_qs);
+        QCOMPARE(list->count(), 2);
+        QVERIFY(list->item(0)->text().contains(u"new contacts"_qs));
+        QVERIFY(!list->item(1)->text().contains(u"new contacts"_qs));
+        m_env->settings().setCalendarIDs({u"/srv/cal"_qs});
+        QCOMPARE(control<QListWidget>(u"calendarFolders"_qs)->count(), 1);
+    }
+
+    void panesOpenByName() {
+        for (const QString& name : SettingsWindow::paneNames()) {
+            m_window->showPane(name);
+            QCOMPARE(m_window->currentPane(), name);
+        }
+        m_window->showPane(u"nothing"_qs);
+        QCOMPARE(m_window->currentPane(), u"general"_qs);
+    }
+};
+
+QTEST_MAIN(TestSettingsWindow)
+#include "TestSettingsWindow.moc"
