@@ -5,7 +5,6 @@
 #include "App/DataFolder.h"
 #include "App/EmbeddingMaintenance.h"
 #include "App/ImportCommand.h"
-#include "Avatars/AvatarImageProvider.h"
 #include "Links/DestinationOpener.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
@@ -157,7 +156,6 @@ void AppDelegate::buildPanel() {
     m_engine->addImageProvider(QStringLiteral("pemmo"), new PhotoImageProvider(*m_env));
     m_shell = std::make_unique<AppShell>(m_env.get());
     AppShell::attach(*m_engine, *m_shell);
-    m_engine->addImageProvider(AvatarImageProvider::providerID(), new AvatarImageProvider);
     // Vectors that arrive after the words have shown may add "also matches" rows.
     connect(&m_startup->embeddingMaintenance(), &EmbeddingMaintenance::indexChanged, &m_env->search(),
             &SearchViewModel::refresh);

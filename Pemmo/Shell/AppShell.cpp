@@ -2,6 +2,7 @@
 
 #include "AI/Proposal.h"
 #include "App/AppEnvironment.h"
+#include "Avatars/AvatarImageProvider.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Screens/CaptureFormViewModel.h"
 #include "Screens/ContactFormViewModel.h"
@@ -44,6 +45,9 @@ void AppShell::attach(QQmlEngine& engine, AppShell& shell) {
     Q_UNUSED(registration);
     QQmlEngine::setObjectOwnership(&shell, QQmlEngine::CppOwnership);
     engine.setProperty(kShellProperty, QVariant::fromValue(&shell));
+    // Every panel draws the generated avatars of people without a photo.
+    if (!engine.imageProvider(AvatarImageProvider::providerID()))
+        engine.addImageProvider(AvatarImageProvider::providerID(), new AvatarImageProvider);
 }
 
 AppShell* AppShell::create(QQmlEngine* engine, QJSEngine*) {

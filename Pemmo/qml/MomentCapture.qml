@@ -30,8 +30,21 @@ PanelScreen {
     KeyHandler {
         router: Shell.keys
         priority: 30
-        active: screen.takesKeys
+        active: screen.takesKeys && screen.moment !== null
         target: screen.moment
+    }
+    // A Moment that is gone (or a route without one) leaves nothing to write: Escape goes back.
+    KeyHandler {
+        router: Shell.keys
+        priority: 30
+        active: screen.takesKeys && screen.moment === null
+        handleKey: function(event) {
+            if (event.key === Qt.Key_Escape) {
+                Shell.router.pop()
+                return true
+            }
+            return false
+        }
     }
 
     ColumnLayout {

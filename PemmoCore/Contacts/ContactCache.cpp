@@ -209,8 +209,8 @@ QHash<QString, File> read(const QString& path, const QStringList& folders) {
     const QByteArray bytes = file.readAll();
     QHash<QString, File> files = decode(bytes, folders);
     if (files.isEmpty() && !bytes.isEmpty())
-        qCInfo(lcContactCache, "Ignored the contact cache %s: not one this version can use; it is rebuilt",
-               qUtf8Printable(path));
+        qCDebug(lcContactCache, "Ignored the contact cache %s: not one this version can use; it is rebuilt",
+                qUtf8Printable(path));
     return files;
 }
 

@@ -5,8 +5,8 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -281,7 +281,7 @@ private Q_SLOTS:
         const Result result = pemmo({u"doctor"_qs});
         QCOMPARE(result.exitCode, 0);
         const QStringList lines = result.out.split(u'\n', Qt::SkipEmptyParts);
-        QCOMPARE(lines.size(), 8);
+        QCOMPARE(lines.size(), 9);
         QVERIFY(lines[0].startsWith(u"Pemmo "_qs));
         QCOMPARE(lines[1], u"Data folder: "_qs + dataFolder());
         QCOMPARE(lines[2], u"Settings: "_qs + m_home.filePath(u"config/Pemmo/defaults.json"_qs) +
@@ -295,6 +295,7 @@ private Q_SLOTS:
                      lines[6].contains(u"glove-100d-200k.wordtable"_qs),
                  qPrintable(lines[6]));
         QVERIFY2(lines[7].startsWith(u"Keyring: "_qs), qPrintable(lines[7]));
+        QVERIFY2(lines[8].startsWith(u"Global shortcut: "_qs), qPrintable(lines[8]));
         // Looking changes nothing the user has.
         QVERIFY(!QFile::exists(m_home.filePath(u"config/Pemmo/defaults.json"_qs)));
     }

@@ -281,7 +281,7 @@ private Q_SLOTS:
         model.setEditingName(u"Kin"_qs);
         model.handleKey(press(Qt::Key_Return));
         QTRY_VERIFY(env->tags().tagWithID(u"kin"_qs));
-        QCOMPARE(tagsOf(*env, u"A"_qs), (QStringList{u"work"_qs, u"kin"_qs}));
+        QTRY_COMPARE(tagsOf(*env, u"A"_qs), (QStringList{u"work"_qs, u"kin"_qs}));
 
         // Delete asks; Escape with an empty field goes back.
         model.handleKey(press(Qt::Key_Delete));
