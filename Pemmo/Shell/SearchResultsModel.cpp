@@ -62,16 +62,11 @@ QVariant SearchResultsModel::data(const QModelIndex& index, int role) const {
 }
 
 QHash<int, QByteArray> SearchResultsModel::roleNames() const {
-    return {{KindRole, "kind"},
-            {RowIDRole, "rowID"},
-            {TitleRole, "title"},
-            {PlainTitleRole, "plainTitle"},
-            {SubtitleRole, "subtitle"},
-            {BadgeRole, "badge"},
-            {InitialsRole, "initials"},
-            {SelectedRole, "selected"},
-            {ReasonRole, "reason"},
-            {AccessibleNameRole, "accessibleName"}};
+    return {{KindRole, "kind"},         {RowIDRole, "rowID"},
+            {TitleRole, "title"},       {PlainTitleRole, "plainTitle"},
+            {SubtitleRole, "subtitle"}, {BadgeRole, "badge"},
+            {InitialsRole, "initials"}, {SelectedRole, "selected"},
+            {ReasonRole, "reason"},     {AccessibleNameRole, "accessibleName"}};
 }
 
 QString SearchResultsModel::query() const {
