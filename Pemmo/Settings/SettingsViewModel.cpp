@@ -6,6 +6,7 @@
 #include "App/ImportCommand.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
+#include "Moments/MomentService.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Semantic/EmbeddingIndex.h"
 #include "Settings/KeyValueStore.h"
@@ -268,6 +269,14 @@ void SettingsViewModel::setUpdateFeedURL(const QString& url) {
         m_env.keyValueStore().set(std::nullopt, updateFeedKey());
     else
         m_env.keyValueStore().set(trimmed, updateFeedKey());
+}
+
+void SettingsViewModel::allowAllSeries() {
+    try {
+        m_env.moments().allowAllSeries();
+    } catch (const std::exception& error) {
+        setMessage(QString::fromUtf8(error.what()));
+    }
 }
 
 } // namespace pemmo

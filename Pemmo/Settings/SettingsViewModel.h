@@ -82,6 +82,8 @@ public:
 
     QString updateFeedURL() const;
     void setUpdateFeedURL(const QString& url);
+    // Offers every repeating event the user turned off again; a failure becomes the message.
+    void allowAllSeries();
 
     // The last thing to tell the user (an error, or what was done).
     const QString& message() const { return m_message; }

@@ -540,6 +540,23 @@ QWidget* SettingsWindow::buildCalendar() {
         help(u"Disconnect stops reading and clears pending Moments and calendar identifiers. Saved "
              u"memories stay. To take back access, remove the calendar folders in Pemmo's settings."_qs));
 
+    // The series the user asked not to be offered again, and the way back.
+    MomentService& moments = m_model.environment().moments();
+    auto* excluded = new QLabel;
+    excluded->setObjectName(u"excludedSeries"_qs);
+    auto* allowAll = new QPushButton(tr("Offer them again"));
+    allowAll->setObjectName(u"allowAllSeries"_qs);
+    const auto showExcluded = [excluded, allowAll, &moments] {
+        const int count = moments.excludedSeriesCount();
+        excluded->setText(count == 0 ? tr("No series turned off")
+                                     : tr("%n series turned off", nullptr, count));
+        allowAll->setEnabled(count > 0);
+    };
+    connect(&moments, &MomentService::excludedSeriesCountChanged, excluded, showExcluded);
+    connect(allowAll, &QPushButton::clicked, this, [this] { m_model.allowAllSeries(); });
+    showExcluded();
+    form->addRow(tr("Repeating events:"), row({excluded, allowAll}));
+
     m_selfAddresses = field(u"selfAddresses"_qs, tr("you@example.org, you@work.example"));
     connect(m_selfAddresses, &QLineEdit::editingFinished, this,
             [this] { m_model.setSelfAddresses(m_selfAddresses->text()); });
