@@ -7,6 +7,7 @@
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
 #include "Shell/KeyEvent.h"
+#include "Store/PemmoStore.h"
 #include "TestSupport/Await.h"
 #include "TestSupport/People.h"
 #include "TestSupport/TempDir.h"
@@ -56,6 +57,7 @@ private Q_SLOTS:
                    "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:a\r\nFN:Ada\r\nN:;Ada;;;\r\nEND:VCARD\r\n");
         m_env->settings().setContactFolders({book.path()});
         await(m_env->sync().updateRecord(u"anna"_qs, [](PemmoRecord& r) { r.about = u"cello"_qs; }));
+        m_env->store().flushPendingAndWait(); // the report reads the file, not the pending write
         m_env->secrets().write(u"sk-test"_qs, u"anthropic"_qs);
         DiagnosticsViewModel report(
             *m_env, {[] { return u"Global shortcut: Ctrl+Shift+Space, active (X11)"_qs; }, {}});
