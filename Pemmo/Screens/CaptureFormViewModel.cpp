@@ -125,16 +125,8 @@ void CaptureFormViewModel::cancel() {
 }
 
 KeyResult CaptureFormViewModel::handleKey(const KeyEvent& event) {
-    const bool returnKey = event.key == Qt::Key_Return || event.key == Qt::Key_Enter;
-    if (returnKey && event.hasControl()) {
-        send();
-        return KeyResult::Handled;
-    }
-    if (event.isPlain(Qt::Key_Escape)) {
-        cancel();
-        return KeyResult::Handled;
-    }
-    return KeyResult::Pass; // typing goes to the text
+    return handleFormKey(
+        event, [this] { send(); }, [this] { cancel(); });
 }
 
 } // namespace pemmo

@@ -461,8 +461,7 @@ void ContactFormViewModel::cancel() {
 }
 
 KeyResult ContactFormViewModel::handleKey(const KeyEvent& event) {
-    const bool returnKey = event.key == Qt::Key_Return || event.key == Qt::Key_Enter;
-    if (returnKey && event.hasControl()) {
+    if (event.isControlReturn()) {
         save();
         return KeyResult::Handled;
     }

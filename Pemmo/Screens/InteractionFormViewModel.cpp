@@ -104,16 +104,8 @@ void InteractionFormViewModel::cancel() {
 }
 
 KeyResult InteractionFormViewModel::handleKey(const KeyEvent& event) {
-    const bool returnKey = event.key == Qt::Key_Return || event.key == Qt::Key_Enter;
-    if (returnKey && event.hasControl()) {
-        save();
-        return KeyResult::Handled;
-    }
-    if (event.isPlain(Qt::Key_Escape)) {
-        cancel();
-        return KeyResult::Handled;
-    }
-    return KeyResult::Pass; // typing goes to the fields
+    return handleFormKey(
+        event, [this] { save(); }, [this] { cancel(); });
 }
 
 } // namespace pemmo

@@ -164,8 +164,7 @@ void MomentCaptureViewModel::cancel() {
 }
 
 KeyResult MomentCaptureViewModel::handleKey(const KeyEvent& event) {
-    const bool returnKey = event.key == Qt::Key_Return || event.key == Qt::Key_Enter;
-    if (returnKey && event.hasControl()) {
+    if (event.isControlReturn()) {
         save();
         return KeyResult::Handled;
     }

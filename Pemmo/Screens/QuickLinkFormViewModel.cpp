@@ -186,16 +186,8 @@ void QuickLinkFormViewModel::cancel() {
 }
 
 KeyResult QuickLinkFormViewModel::handleKey(const KeyEvent& event) {
-    const bool returnKey = event.key == Qt::Key_Return || event.key == Qt::Key_Enter;
-    if (returnKey && event.hasControl()) {
-        save();
-        return KeyResult::Handled;
-    }
-    if (event.isPlain(Qt::Key_Escape)) {
-        cancel();
-        return KeyResult::Handled;
-    }
-    return KeyResult::Pass;
+    return handleFormKey(
+        event, [this] { save(); }, [this] { cancel(); });
 }
 
 } // namespace pemmo

@@ -227,7 +227,7 @@ void ReviewViewModel::leave() {
 
 KeyResult ReviewViewModel::handleKey(const KeyEvent& event) {
     const bool returnKey = event.key == Qt::Key_Return || event.key == Qt::Key_Enter;
-    if (returnKey && event.hasControl()) {
+    if (event.isControlReturn()) {
         apply();
         return KeyResult::Handled;
     }

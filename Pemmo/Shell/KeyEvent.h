@@ -30,8 +30,24 @@ struct KeyEvent {
     bool isCommand(QChar c) const;
     // `k` with neither Control, Alt nor Meta.
     bool isPlain(int k) const;
+    // Control-Return or Control-Enter: what saves a form.
+    bool isControlReturn() const { return (key == Qt::Key_Return || key == Qt::Key_Enter) && hasControl(); }
     // The key and its Control, Alt, Shift and Meta, as a shortcut is written.
     QKeyCombination combination() const;
 };
+
+// The keys of a plain form: Control-Return submits, Escape cancels, everything else is typing.
+template <class Submit, class Cancel>
+KeyResult handleFormKey(const KeyEvent& event, Submit submit, Cancel cancel) {
+    if (event.isControlReturn()) {
+        submit();
+        return KeyResult::Handled;
+    }
+    if (event.isPlain(Qt::Key_Escape)) {
+        cancel();
+        return KeyResult::Handled;
+    }
+    return KeyResult::Pass;
+}
 
 } // namespace pemmo
