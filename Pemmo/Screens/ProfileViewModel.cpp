@@ -628,12 +628,18 @@ QCoro::Task<void> ProfileViewModel::perform(ProfileAction action) {
     case Kind::Message:
         co_await message();
         break;
-    case Kind::Call:
-        co_await callNumber(m_profile ? m_profile->phone() : std::nullopt);
+    case Kind::Call: {
+        // Named rather than a conditional inside the co_await: g++ 12 destroys such a temporary
+        // twice, which releases a reference to the number's text that the address book holds.
+        std::optional<QString> number = m_profile ? m_profile->phone() : std::nullopt;
+        co_await callNumber(std::move(number));
         break;
-    case Kind::Mail:
-        co_await mailAddress(m_profile ? m_profile->email() : std::nullopt);
+    }
+    case Kind::Mail: {
+        std::optional<QString> address = m_profile ? m_profile->email() : std::nullopt;
+        co_await mailAddress(std::move(address));
         break;
+    }
     case Kind::Gmail:
         co_await gmail();
         break;
@@ -701,13 +707,15 @@ QCoro::Task<void> ProfileViewModel::activate(int index) {
     if (item.id.startsWith(kPhonePrefix)) {
         const auto phones = m_profile->person.phones;
         const int at = item.id.mid(kPhonePrefix.size()).toInt();
-        co_await callNumber(at < phones.size() ? std::optional<QString>(phones[at].value) : std::nullopt);
+        std::optional<QString> number = at < phones.size() ? std::optional(phones[at].value) : std::nullopt;
+        co_await callNumber(std::move(number));
         co_return;
     }
     if (item.id.startsWith(kEmailPrefix)) {
         const auto emails = m_profile->person.emails;
         const int at = item.id.mid(kEmailPrefix.size()).toInt();
-        co_await mailAddress(at < emails.size() ? std::optional<QString>(emails[at].value) : std::nullopt);
+        std::optional<QString> address = at < emails.size() ? std::optional(emails[at].value) : std::nullopt;
+        co_await mailAddress(std::move(address));
         co_return;
     }
     co_await perform(item.action);

@@ -12,7 +12,9 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QMutex>
+#include <QSemaphore>
 #include <QTest>
+#include <atomic>
 #include <cmath>
 
 namespace pemmo {
@@ -66,6 +68,28 @@ private:
     int m_dimension;
     mutable QMutex m_mutex;
     mutable QStringList m_asked;
+};
+
+// Holds the update at one text until the test lets it go, so the test can act while it runs.
+class GatedEmbedder : public TopicEmbedder {
+public:
+    explicit GatedEmbedder(int gateAt)
+        : m_gateAt(gateAt) {}
+
+    std::optional<EmbeddingVector> embed(const QString& text) const override {
+        if (m_calls.fetch_add(1) + 1 == m_gateAt) {
+            reached.release();
+            proceed.acquire();
+        }
+        return TopicEmbedder::embed(text);
+    }
+
+    mutable QSemaphore reached;
+    mutable QSemaphore proceed;
+
+private:
+    int m_gateAt;
+    mutable std::atomic<int> m_calls{0};
 };
 
 Profile profile(const QString& id, const QString& about, QStringList notes = {}) {
@@ -398,15 +422,21 @@ private Q_SLOTS:
     }
 
     void aCancelledUpdateKeepsWhatItEmbedded() {
-        auto embedder = std::make_shared<TopicEmbedder>();
+        // The update is held at its 50th text while it is cancelled, so that it has embedded
+        // some people and not all, however fast the machine.
+        auto embedder = std::make_shared<GatedEmbedder>(50);
         EmbeddingIndex index(embedder, std::nullopt);
         QList<Profile> people;
         for (int i = 0; i < 200; ++i)
             people.append(profile(QStringLiteral("p%1").arg(i), QStringLiteral("jazz %1").arg(i)));
         auto running = index.update(people);
+        QVERIFY(embedder->reached.tryAcquire(1, 10000));
         index.cancelUpdate();
+        embedder->proceed.release();
         const auto stopped = test::await(std::move(running));
         QVERIFY(stopped.cancelled);
+        QVERIFY(stopped.embedded > 0);
+        QVERIFY(stopped.embedded < people.size());
         QCOMPARE(stopped.removed, 0);
         const auto finished = test::await(index.update(people));
         QVERIFY(!finished.cancelled);
