@@ -1,5 +1,7 @@
 #include "Shell/ActionItemsModel.h"
 
+#include <algorithm>
+
 namespace pemmo {
 
 ActionItemsModel::ActionItemsModel(QObject* parent)
@@ -40,10 +42,27 @@ QHash<int, QByteArray> ActionItemsModel::roleNames() const {
 }
 
 void ActionItemsModel::setItems(QList<ActionItem> items, int selected) {
-    beginResetModel();
-    m_items = std::move(items);
+    // The same commands in the same order (the panel opened again, a person's star changed): the
+    // rows stay and only what changed is told, so a list view keeps its delegates.
+    const bool sameShape = items.size() == m_items.size() &&
+                           std::equal(items.cbegin(), items.cend(), m_items.cbegin(),
+                                      [](const ActionItem& a, const ActionItem& b) { return a.id == b.id; });
+    if (!sameShape) {
+        beginResetModel();
+        m_items = std::move(items);
+        m_selected = selected;
+        endResetModel();
+        return;
+    }
+    const int oldSelected = m_selected;
     m_selected = selected;
-    endResetModel();
+    for (int row = 0; row < m_items.size(); ++row) {
+        const bool changed = !(items[row] == m_items[row]);
+        if (changed)
+            m_items[row] = std::move(items[row]);
+        if (changed || row == oldSelected || row == selected)
+            Q_EMIT dataChanged(index(row), index(row));
+    }
 }
 
 void ActionItemsModel::setSelected(int selected) {

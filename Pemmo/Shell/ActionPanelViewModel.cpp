@@ -37,8 +37,22 @@ ActionPanelViewModel::ActionPanelViewModel(const ActionContext& context, AppEnvi
     , m_context(context)
     , m_items(new ActionItemsModel(this))
     , m_env(environment) {
-    if (context.kind == ActionContext::Kind::Profile && context.contactID)
-        buildProfile(*context.contactID);
+    build();
+}
+
+void ActionPanelViewModel::reopen(const ActionContext& context) {
+    m_context = context;
+    m_entries.clear();
+    m_filter.clear();
+    const QString title = m_title;
+    build();
+    if (m_title != title)
+        Q_EMIT titleChanged();
+}
+
+void ActionPanelViewModel::build() {
+    if (m_context.kind == ActionContext::Kind::Profile && m_context.contactID)
+        buildProfile(*m_context.contactID);
     else
         buildSearch();
     applyFilter();

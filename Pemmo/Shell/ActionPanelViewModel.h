@@ -24,7 +24,7 @@ class ActionPanelViewModel : public QObject, public KeyTarget {
     Q_INTERFACES(pemmo::KeyTarget)
     QML_ELEMENT
     QML_UNCREATABLE("The action panel comes from Shell.actionPanel.")
-    Q_PROPERTY(QString title READ title CONSTANT)
+    Q_PROPERTY(QString title READ title NOTIFY titleChanged)
     Q_PROPERTY(pemmo::ActionItemsModel* items READ itemsModel CONSTANT)
     Q_PROPERTY(QString filter READ filter WRITE setFilter NOTIFY filterChanged)
     Q_PROPERTY(int selectedIndex READ selectedIndex NOTIFY selectionChanged)
@@ -46,6 +46,9 @@ public:
                          QObject* parent = nullptr);
 
     const ActionContext& context() const { return m_context; }
+    // Builds the commands of another context (or the same one afresh) with an empty filter. The
+    // rows model stays the same object, so a view keeps its delegates from one opening to the next.
+    void reopen(const ActionContext& context);
     QString title() const { return m_title; }
     // Every command of the context, built once.
     const QList<Entry>& entries() const { return m_entries; }
@@ -68,10 +71,12 @@ public:
     KeyResult handleKey(const KeyEvent& event) override;
 
 Q_SIGNALS:
+    void titleChanged();
     void filterChanged();
     void selectionChanged();
 
 private:
+    void build();
     void buildSearch();
     void buildProfile(const QString& contactID);
     void add(ActionItem item, std::function<void()> perform,

@@ -64,6 +64,7 @@ void AppShell::setEnvironment(AppEnvironment* environment) {
         disconnect(&m_env->router(), nullptr, this, nullptr);
     }
     m_actionPanel.reset();
+    m_openContext.reset();
     m_searchCommands.reset();
     m_results.reset();
     m_env = environment;
@@ -105,19 +106,21 @@ QString AppShell::hotkeyGlyphs() const {
 }
 
 void AppShell::onOverlayChanged() {
+    // One model serves every opening: it is built again for each context, but its rows model
+    // and the list's delegates stay, which keeps Control-K on a card within a frame. While the
+    // panel is closed the model stays, idle (its key handler is off with the panel).
     const auto context = m_env->router().actionContext();
     if (!context) {
-        if (!m_actionPanel)
-            return;
-        // Deleted later: the change may come from inside one of the panel's own commands.
-        m_actionPanel.release()->deleteLater();
-        Q_EMIT actionPanelChanged();
+        m_openContext.reset();
         return;
     }
-    if (m_actionPanel && m_actionPanel->context() == *context)
+    if (m_openContext && *m_openContext == *context)
         return;
-    if (m_actionPanel)
-        m_actionPanel.release()->deleteLater();
+    m_openContext = context;
+    if (m_actionPanel) {
+        m_actionPanel->reopen(*context);
+        return;
+    }
     m_actionPanel = std::make_unique<ActionPanelViewModel>(*context, *m_env);
     Q_EMIT actionPanelChanged();
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "Screens/DiagnosticsViewModel.h"
+#include "Shell/ActionContext.h"
 #include "Shell/KeyTarget.h"
 #include "Shell/Route.h"
 
@@ -12,6 +13,7 @@
 #include <QtQml/qqmlregistration.h>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QJSEngine;
 class QQmlEngine;
@@ -151,6 +153,8 @@ private:
     std::unique_ptr<SearchResultsModel> m_results;
     std::unique_ptr<SearchCommands> m_searchCommands;
     std::unique_ptr<ActionPanelViewModel> m_actionPanel;
+    // The context the open panel shows; none while it is closed.
+    std::optional<ActionContext> m_openContext;
     QPointer<PanelController> m_panel;
     std::function<bool()> m_compositorCheck;
     bool m_dark = false;

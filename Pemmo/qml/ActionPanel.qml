@@ -31,11 +31,23 @@ Rectangle {
     border.color: Theme.border
     border.width: 1
 
-    onVisibleChanged: if (visible) field.forceActiveFocus()
+    // The model is kept between openings and starts each one with an empty filter.
+    onVisibleChanged: if (visible) {
+        field.text = model ? model.filter : ""
+        field.forceActiveFocus()
+    }
     onModelChanged: {
         field.text = model ? model.filter : ""
         if (visible)
             field.forceActiveFocus()
+    }
+    // Escape clears the filter in the model; the field follows.
+    Connections {
+        target: panel.model
+        function onFilterChanged() {
+            if (field.text !== panel.model.filter)
+                field.text = panel.model.filter
+        }
     }
 
     KeyHandler {

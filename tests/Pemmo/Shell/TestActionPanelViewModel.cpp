@@ -13,6 +13,7 @@
 #include "TestSupport/People.h"
 #include "TestSupport/RecordingOpener.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace pemmo;
@@ -144,6 +145,36 @@ private Q_SLOTS:
         QVERIFY(m_env->router().hasOverlay());
         QCOMPARE(panel.handleKey(test::key(Qt::Key_Escape)), KeyResult::Handled);
         QVERIFY(!m_env->router().hasOverlay());
+    }
+
+    // The panel's model is kept between openings: each opening shows its own context's commands
+    // from an empty filter, and an opening with the same commands changes rows rather than
+    // resetting them, so the list keeps its delegates.
+    void reopeningShowsTheNewContextAndKeepsTheRows() {
+        auto& panel = open(ActionContext::profile(u"anna"_qs));
+        ActionItemsModel* rows = panel.itemsModel();
+        panel.setFilter(u"star"_qs);
+        QSignalSpy resets(rows, &QAbstractItemModel::modelReset);
+        QSignalSpy changes(rows, &QAbstractItemModel::dataChanged);
+
+        panel.reopen(ActionContext::profile(u"bo"_qs));
+        QCOMPARE(panel.filter(), QString());
+        QCOMPARE(panel.itemsModel(), rows);
+        QCOMPARE(panel.selectedIndex(), 0);
+        QCOMPARE(find(panel.entries(), u"toggle-star"_qs)->title, u"Star Bo"_qs);
+        QCOMPARE(resets.count(), 1); // from the narrowed list back to every command
+
+        resets.clear();
+        m_env->starred().toggle(u"bo"_qs);
+        panel.reopen(ActionContext::profile(u"bo"_qs));
+        QCOMPARE(resets.count(), 0);
+        QVERIFY(!changes.isEmpty());
+        const int star = int(ids(panel.visibleItems()).indexOf(u"toggle-star"_qs));
+        QCOMPARE(rows->data(rows->index(star), ActionItemsModel::TitleRole).toString(), u"Unstar Bo"_qs);
+
+        panel.reopen(ActionContext::search(std::nullopt, std::nullopt));
+        QCOMPARE(panel.title(), u"Actions"_qs);
+        QVERIFY(find(panel.entries(), u"remove-data"_qs) == nullptr); // a card's command
     }
 
     void choosingACommandClosesThePanelAndRunsIt() {
