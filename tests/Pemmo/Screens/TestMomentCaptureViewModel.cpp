@@ -111,15 +111,6 @@ private Q_SLOTS:
         QVERIFY(m_env->moments().pending().isEmpty());
     }
 
-    void justLoggingSavesThatWeMetWhateverWasTyped() {
-        MomentCaptureViewModel capture(*m_env, open());
-        capture.setText(u"half a thought"_qs);
-        await(capture.justLog());
-        QCOMPARE(timeline().size(), 1);
-        QCOMPARE(timeline().first().text, MomentService::justLogText());
-        QCOMPARE(m_env->router().depth(), 1);
-    }
-
     void aRefusedSaveStaysOnTheScreenWithTheReason_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("goneFirst");
@@ -209,6 +200,7 @@ private Q_SLOTS:
         const int control = int(Qt::ControlModifier);
         QTest::newRow("Control-Return saves") << int(Qt::Key_Return) << control << u"Pasta"_qs << false << 1;
         QTest::newRow("Control-Enter saves") << int(Qt::Key_Enter) << control << u"Pasta"_qs << false << 1;
+        // Just logging saves that we met, whatever was typed.
         QTest::newRow("Control-J just logs")
             << int(Qt::Key_J) << control << MomentService::justLogText() << false << 1;
         QTest::newRow("Control-D dismisses") << int(Qt::Key_D) << control << QString() << false << 1;

@@ -3,7 +3,6 @@
 #include "Shell/PanelFrame.h"
 
 #include <QGuiApplication>
-#include <QLoggingCategory>
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTest>
@@ -82,17 +81,6 @@ private Q_SLOTS:
         other.requestActivate();
         QVERIFY(QTest::qWaitForWindowActive(&other));
         QVERIFY(panel.isVisible());
-    }
-
-    void transitionsAreLoggedAtDebugLevel() {
-        QWindow panel;
-        PanelController controller(&panel);
-        QLoggingCategory::setFilterRules(u"com.dorvane.Pemmo.panel.debug=true"_qs);
-        QTest::ignoreMessage(QtDebugMsg, "panel show");
-        controller.show();
-        QTest::ignoreMessage(QtDebugMsg, "panel hide");
-        controller.hide();
-        QLoggingCategory::setFilterRules(QString());
     }
 };
 

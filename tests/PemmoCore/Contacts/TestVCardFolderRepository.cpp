@@ -407,20 +407,6 @@ private Q_SLOTS:
         QCOMPARE(changes.count(), 1);
     }
 
-    void editInPlaceIsNoticed() {
-        test::TempDir dir;
-        const QString path = dir.filePath(QStringLiteral("a.vcf"));
-        writeFile(path, vcard("a", "A", "A"));
-        Book book({dir.path()}, 50ms);
-        QSignalSpy changes(&book.repository, &ContactRepository::changes);
-        book.fetch();
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Append));
-        file.write("\r\n");
-        file.close();
-        QTRY_COMPARE(changes.count(), 1);
-    }
-
     void addressBookSubfolderIsWatched() {
         test::TempDir dir;
         writeFile(dir.filePath(QStringLiteral("personal/a.vcf")), vcard("a", "A", "A"));

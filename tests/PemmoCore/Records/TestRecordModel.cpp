@@ -1,12 +1,10 @@
-// Derived values of the records and the error messages users read.
-#include "Records/PemmoError.h"
+// Derived values of the records: names, initials, headline, emptiness, where a message goes.
 #include "Records/Profile.h"
 #include "Records/WritableField.h"
 
 #include <QTest>
 
 Q_DECLARE_METATYPE(std::optional<QString>)
-Q_DECLARE_METATYPE(pemmo::PemmoError)
 
 using namespace pemmo;
 
@@ -185,30 +183,6 @@ private Q_SLOTS:
         WritableFields::slot(r, WritableField::FindMyURL) = u"https://example.org"_qs;
         QCOMPARE(r.details.team, u"Platform"_qs);
         QCOMPARE(r.findMyURL, u"https://example.org"_qs);
-    }
-
-    // The messages that are built from what went wrong; the fixed ones are shown where they are used.
-    void errorMessages_data() {
-        QTest::addColumn<PemmoError>("error");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("a limit") << PemmoError::starredLimitReached(5)
-                                 << u"You can star up to 5 contacts."_qs;
-        QTest::newRow("a name") << PemmoError::duplicateTag(u"Family"_qs)
-                                << u"A circle named \u201CFamily\u201D already exists."_qs;
-        QTest::newRow("a reason") << PemmoError::network(503, u"Busy"_qs) << u"Busy"_qs;
-    }
-
-    void errorMessages() {
-        QFETCH(PemmoError, error);
-        QFETCH(QString, message);
-        QCOMPARE(error.message(), message);
-        QCOMPARE(QString::fromUtf8(error.what()), message);
-    }
-
-    void errorsEqualByCaseAndPayload() {
-        QCOMPARE(PemmoError::network(1, u"a"_qs), PemmoError::network(1, u"a"_qs));
-        QVERIFY(!(PemmoError::network(1, u"a"_qs) == PemmoError::network(2, u"a"_qs)));
-        QVERIFY(!(PemmoError::aiUnavailable(u"a"_qs) == PemmoError::aiResponseInvalid(u"a"_qs)));
     }
 
     void whereAMessageGoes_data() {

@@ -389,17 +389,6 @@ private Q_SLOTS:
         QCOMPARE(ids(hits), (QStringList{"a", "c", "d", "b"}));
     }
 
-    void boostOutranksAnEqualName() {
-        const SearchIndex index({person(QStringLiteral("a"), QStringLiteral("Anna"), QStringLiteral("A")),
-                                 person(QStringLiteral("b"), QStringLiteral("Anna"), QStringLiteral("B"))});
-        SearchBoosts boosts;
-        boosts.now = kNow;
-        boosts.starred.insert(QStringLiteral("b"));
-        SearchEngine engine;
-        QCOMPARE(ids(engine.search(QueryParser::parse(QStringLiteral("anna")), index, boosts, 50)),
-                 (QStringList{"b", "a"}));
-    }
-
     void limitCutsTheList() {
         QList<Profile> people;
         for (int i = 0; i < 70; ++i)

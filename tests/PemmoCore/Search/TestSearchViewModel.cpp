@@ -297,18 +297,6 @@ private Q_SLOTS:
         QCOMPARE(h.rowIDs(SearchSection::Results), QStringList{"cy"});
     }
 
-    void recentOpeningBoostsTheRanking() {
-        Harness h({person("a", "Anna", "A"), person("b", "Anna", "B")});
-        h.type("anna");
-        QCOMPARE(h.rowIDs(SearchSection::Results), (QStringList{"a", "b"}));
-        h.recents.record("b");
-        h.settle();
-        QCOMPARE(h.rowIDs(SearchSection::Results), (QStringList{"b", "a"}));
-        const auto rows = h.model.flat();
-        QCOMPARE(rows.first().score, 1.0 * 1.1);
-        QCOMPARE(rows.first().titleRanges, (QList<TextRange>{{0, 4}}));
-    }
-
     // The boost follows the time each person was really opened, kept beside the list, not the
     // moment the panel happened to see the list.
     void theRecentBoostFollowsTheStoredOpening_data() {

@@ -109,12 +109,6 @@ private Q_SLOTS:
         QVERIFY(!rig.center.isUp(id));
     }
 
-    void timelyDeliveryIsShown() {
-        Rig rig;
-        rig.heldBack(u"2.1.0"_qs);
-        QVERIFY(rig.center.deliver(rig.center.added.value(0).identifier));
-    }
-
     void othersNotificationsAreShownUntouched() {
         Rig rig;
         rig.center.pending << u"org.example.Chat.message.7"_qs;
