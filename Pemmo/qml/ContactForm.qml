@@ -52,6 +52,11 @@ PanelScreen {
         }
     }
 
+    // A link added above the editor pushes it down: keep the address being typed in view.
+    // Done once the form has been laid out again (its height changes with the list).
+    readonly property var links: form.links
+    property bool revealsAddress: false
+    onLinksChanged: revealsAddress = linkURLField.activeFocus
     // A refused link (also when saving stops for it) brings the address and its message into view.
     readonly property string linkError: form.linkError
     onLinkErrorChanged: {
@@ -164,6 +169,12 @@ PanelScreen {
             contentHeight: content.implicitHeight
             boundsBehavior: Flickable.StopAtBounds
             ScrollBar.vertical: ScrollBar {}
+            onContentHeightChanged: {
+                if (!screen.revealsAddress)
+                    return
+                screen.revealsAddress = false
+                screen.reveal(linkURLField)
+            }
 
             GridLayout {
                 id: content
@@ -360,18 +371,25 @@ PanelScreen {
                                 anchors.fill: parent
                                 anchors.leftMargin: Theme.unit * 2
                                 spacing: Theme.gap
-                                Text {
-                                    text: linkRow.modelData.title
-                                    color: linkRow.isEdited ? Theme.selectionText : Theme.text
-                                    font.pointSize: Theme.bodySize
-                                    font.weight: Font.DemiBold
-                                }
-                                Text {
-                                    text: linkRow.modelData.url
-                                    color: linkRow.isEdited ? Theme.selectionText : Theme.secondaryText
-                                    font.pointSize: Theme.smallSize
-                                    elide: Text.ElideMiddle
+                                // Title over address, so the address keeps the row's width.
+                                ColumnLayout {
+                                    spacing: 0
                                     Layout.fillWidth: true
+                                    Text {
+                                        text: linkRow.modelData.title
+                                        color: linkRow.isEdited ? Theme.selectionText : Theme.text
+                                        font.pointSize: Theme.bodySize
+                                        font.weight: Font.DemiBold
+                                        elide: Text.ElideRight
+                                        Layout.fillWidth: true
+                                    }
+                                    Text {
+                                        text: linkRow.modelData.url
+                                        color: linkRow.isEdited ? Theme.selectionText : Theme.secondaryText
+                                        font.pointSize: Theme.smallSize
+                                        elide: Text.ElideMiddle
+                                        Layout.fillWidth: true
+                                    }
                                 }
                                 FormButton {
                                     text: qsTr("Edit")

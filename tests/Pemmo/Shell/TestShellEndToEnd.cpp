@@ -451,7 +451,7 @@ private Q_SLOTS:
         QCOMPARE(run(u"xdotool"_qs, {u"search"_qs, u"--sync"_qs, u"--name"_qs, u"Choose a photo"_qs}), 0);
         settle();
         QVERIFY(state()[u"visible"_qs].toBool());
-        screenshot(u"19-photo-dialog-light"_qs);
+        screenshot(u"21-photo-dialog-light"_qs);
         // The dialog's file name field has the keyboard: a full path and Return choose the file.
         type(picture);
         keys({u"Return"_qs});
@@ -459,7 +459,7 @@ private Q_SLOTS:
         QVERIFY(screen()[u"photoSource"_qs].toString().startsWith(u"data:image/jpeg"_qs));
         QVERIFY(state()[u"visible"_qs].toBool());
         QVERIFY(!QFile::exists(stored)); // not before saving
-        screenshot(u"20-contact-form-photo-light"_qs);
+        screenshot(u"22-contact-form-photo-light"_qs);
         run(u"xdotool"_qs, {u"search"_qs, u"--sync"_qs, u"--name"_qs, u"^Pemmo$"_qs, u"windowactivate"_qs});
         keys({u"ctrl+Return"_qs});
         QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
