@@ -3,9 +3,11 @@
 #include "App/AppEnvironment.h"
 #include "Contacts/ContactDraftRules.h"
 #include "Contacts/VCardFolderRepository.h"
+#include "Links/QuickLinkPolicy.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/TagCatalog.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Records/PemmoError.h"
 #include "Records/Text.h"
 #include "Records/WritableField.h"
 #include "Settings/SettingsStore.h"
@@ -15,6 +17,8 @@
 #include <QLocale>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QSet>
+#include <algorithm>
 #include <tuple>
 
 namespace pemmo {
@@ -59,6 +63,16 @@ std::optional<QString> nonBlank(const QString& text) {
     return ContactDraftRules::optionalText(text);
 }
 
+QString dataURL(const QByteArray& image) {
+    const bool png = image.startsWith("\x89PNG");
+    return (png ? u"data:image/png;base64,"_qs : u"data:image/jpeg;base64,"_qs) +
+           QString::fromLatin1(image.toBase64());
+}
+
+bool isCustom(const QuickLink& link) {
+    return link.kind == QuickLink::Kind::Custom;
+}
+
 // What a save does to the record, taken once so that the change runs on whatever the store holds.
 struct RecordEdit {
     QStringList tags;
@@ -68,8 +82,12 @@ struct RecordEdit {
     bool dropsCompany = false;
     bool dropsJobTitle = false;
     bool dropsBirthday = false;
+    // The links as the form showed them and as the user left them, when they differ.
+    std::optional<std::pair<QList<QuickLink>, QList<QuickLink>>> links;
 
     void operator()(PemmoRecord& record) const {
+        if (links)
+            record.links = ContactFormViewModel::mergeLinks(record.links, links->first, links->second);
         record.tags = tags;
         record.messageHandle = messageHandle;
         record.about = about;
@@ -93,6 +111,45 @@ std::pair<QString, QString> ContactFormViewModel::splitName(const QString& name)
     if (words.size() == 1)
         return {words.first(), QString()};
     return {words.mid(0, words.size() - 1).join(u' '), words.last()};
+}
+
+QList<QuickLink> ContactFormViewModel::mergeLinks(const QList<QuickLink>& held, const QList<QuickLink>& shown,
+                                                  const QList<QuickLink>& edited) {
+    QHash<QUuid, QuickLink> shownByID;
+    for (const QuickLink& link : shown)
+        shownByID.insert(link.id, link);
+    QHash<QUuid, QuickLink> heldByID;
+    for (const QuickLink& link : held)
+        heldByID.insert(link.id, link);
+
+    QList<QuickLink> result;
+    QSet<QUuid> placed;
+    for (const QuickLink& link : edited) {
+        const auto before = shownByID.constFind(link.id);
+        if (before != shownByID.cend() && *before == link) {
+            // Left alone in the form: whatever the store holds now, if it still holds it.
+            const auto now = heldByID.constFind(link.id);
+            if (now == heldByID.cend())
+                continue;
+            result.append(*now);
+        } else {
+            result.append(link);
+        }
+        placed.insert(link.id);
+    }
+    for (const QuickLink& link : held) {
+        if (shownByID.contains(link.id) || placed.contains(link.id))
+            continue;
+        // Added elsewhere while the form was open; a site keeps the form's link of its kind.
+        const bool siteTaken =
+            !isCustom(link) && std::any_of(result.cbegin(), result.cend(),
+                                           [&](const QuickLink& l) { return l.kind == link.kind; });
+        if (!siteTaken)
+            result.append(link);
+    }
+    if (std::count_if(result.cbegin(), result.cend(), isCustom) > QuickLinkPolicy::customLinkLimit)
+        throw PemmoError::customLinkLimitReached(QuickLinkPolicy::customLinkLimit);
+    return result;
 }
 
 ContactFormViewModel::BirthdayInput
@@ -176,6 +233,9 @@ ContactFormViewModel::ContactFormViewModel(AppEnvironment& environment, const QS
                 m_details.insert(WritableFields::name(field),
                                  WritableFields::slot(profile.record, field).value_or(QString()));
             }
+            m_shownLinks = profile.record.links;
+            m_links = m_shownLinks;
+            loadPhoto();
         }
     } else {
         const QString typed = suggestedName.simplified();
@@ -188,6 +248,205 @@ ContactFormViewModel::ContactFormViewModel(AppEnvironment& environment, const QS
     }
     m_shownValues = m_values;
     m_shownJobTitle = m_jobTitle;
+    if (!m_original)
+        m_photoLoaded = true;
+}
+
+QCoro::Task<void> ContactFormViewModel::loadPhoto() {
+    QPointer<ContactFormViewModel> self(this);
+    auto reading = m_env.sync().replacementPhoto(m_contactID);
+    std::optional<QByteArray> photo;
+    try {
+        photo = co_await reading;
+    } catch (...) {
+        // An unreadable photo counts as none: the form shows the address book's.
+    }
+    if (!self)
+        co_return;
+    m_storedPhoto = std::move(photo);
+    m_photoLoaded = true;
+    Q_EMIT photoChanged();
+}
+
+QString ContactFormViewModel::photoSource() const {
+    if (m_photoChange == PhotoChange::Chosen && m_chosenPhoto)
+        return dataURL(*m_chosenPhoto);
+    if (m_photoChange == PhotoChange::None && m_storedPhoto)
+        return dataURL(*m_storedPhoto);
+    if (m_original && m_original->person.thumbnail && !m_original->person.thumbnail->isEmpty())
+        return dataURL(*m_original->person.thumbnail);
+    return {};
+}
+
+bool ContactFormViewModel::hasReplacementPhoto() const {
+    switch (m_photoChange) {
+    case PhotoChange::Chosen:
+        return true;
+    case PhotoChange::Dropped:
+        return false;
+    case PhotoChange::None:
+        break;
+    }
+    return m_storedPhoto.has_value();
+}
+
+QString ContactFormViewModel::photoNote() const {
+    switch (m_photoChange) {
+    case PhotoChange::Chosen:
+        return tr("The new photo is kept when you save.");
+    case PhotoChange::Dropped:
+        return tr("Pemmo's photo goes when you save; the address book's shows again.");
+    case PhotoChange::None:
+        break;
+    }
+    return {};
+}
+
+void ContactFormViewModel::choosePhoto() {
+    if (!m_photoChooser)
+        return;
+    const QString path = m_photoChooser();
+    if (!path.isEmpty())
+        setPhotoFile(path);
+}
+
+bool ContactFormViewModel::setPhotoFile(const QString& path) {
+    const PhotoImport::Result imported = PhotoImport::fromFile(path);
+    if (!imported.ok()) {
+        // The photo shown stays as it was: a wrong pick loses nothing.
+        m_photoError = PhotoImport::message(imported.problem);
+        Q_EMIT photoChanged();
+        return false;
+    }
+    m_chosenPhoto = imported.jpeg;
+    m_photoChange = PhotoChange::Chosen;
+    m_photoError.clear();
+    Q_EMIT photoChanged();
+    return true;
+}
+
+void ContactFormViewModel::useContactsPhoto() {
+    m_chosenPhoto.reset();
+    m_photoChange = m_storedPhoto ? PhotoChange::Dropped : PhotoChange::None;
+    m_photoError.clear();
+    Q_EMIT photoChanged();
+}
+
+QVariantList ContactFormViewModel::linkList() const {
+    const QStringList sites = QuickLinkFormViewModel::kindTitles();
+    QVariantList list;
+    for (const QuickLink& link : m_links) {
+        list.append(QVariantMap{{u"id"_qs, link.id.toString(QUuid::WithoutBraces)},
+                                {u"title"_qs, link.title},
+                                {u"url"_qs, link.url},
+                                {u"site"_qs, sites.value(int(link.kind) + 1)}});
+    }
+    return list;
+}
+
+void ContactFormViewModel::setLinkURL(const QString& value) {
+    if (m_linkFields.url == value)
+        return;
+    m_linkFields.url = value;
+    m_linkError.clear();
+    Q_EMIT linkEditorChanged();
+}
+
+void ContactFormViewModel::setLinkTitle(const QString& value) {
+    if (m_linkFields.title == value)
+        return;
+    m_linkFields.title = value;
+    Q_EMIT linkEditorChanged();
+}
+
+void ContactFormViewModel::setLinkKindIndex(int value) {
+    if (value < QuickLinkFormViewModel::Automatic || value > QuickLinkFormViewModel::Custom ||
+        value == m_linkFields.kindIndex)
+        return;
+    m_linkFields.kindIndex = value;
+    m_linkError.clear();
+    Q_EMIT linkEditorChanged();
+}
+
+QStringList ContactFormViewModel::linkKindTitles() {
+    return QuickLinkFormViewModel::kindTitles();
+}
+
+QString ContactFormViewModel::editingLinkID() const {
+    return m_editingLink ? m_editingLink->toString(QUuid::WithoutBraces) : QString();
+}
+
+void ContactFormViewModel::setLinkError(const QString& error) {
+    if (m_linkError == error)
+        return;
+    m_linkError = error;
+    Q_EMIT linkEditorChanged();
+}
+
+void ContactFormViewModel::resetLinkEditor() {
+    m_linkFields = {};
+    m_editingLink.reset();
+    m_linkError.clear();
+    Q_EMIT linkEditorChanged();
+}
+
+bool ContactFormViewModel::commitLink() {
+    const auto link =
+        QuickLinkFormViewModel::makeLink(m_linkFields, m_editingLink.value_or(QUuid::createUuid()));
+    if (!link) {
+        setLinkError(PemmoError::invalidURL(m_linkFields.url).message());
+        return false;
+    }
+    try {
+        m_links = m_editingLink ? QuickLinkPolicy::replace(*link, m_links)
+                                : QuickLinkPolicy::upsert(*link, m_links);
+    } catch (const PemmoError& error) {
+        // The typed link stays in the editor, to be changed or dropped.
+        setLinkError(error.message());
+        return false;
+    }
+    resetLinkEditor();
+    Q_EMIT linksChanged();
+    return true;
+}
+
+void ContactFormViewModel::editLink(const QString& id) {
+    const QUuid uuid(id);
+    const auto at =
+        std::find_if(m_links.cbegin(), m_links.cend(), [&](const QuickLink& l) { return l.id == uuid; });
+    if (at == m_links.cend())
+        return;
+    m_linkFields = QuickLinkFormViewModel::fieldsOf(*at);
+    m_editingLink = uuid;
+    m_linkError.clear();
+    Q_EMIT linkEditorChanged();
+}
+
+void ContactFormViewModel::cancelLinkEdit() {
+    resetLinkEditor();
+}
+
+void ContactFormViewModel::removeLink(const QString& id) {
+    const QUuid uuid(id);
+    if (m_links.removeIf([&](const QuickLink& l) { return l.id == uuid; }) == 0)
+        return;
+    if (m_editingLink == uuid)
+        resetLinkEditor();
+    Q_EMIT linksChanged();
+}
+
+void ContactFormViewModel::moveLink(const QString& id, int delta) {
+    const QUuid uuid(id);
+    const auto at =
+        std::find_if(m_links.cbegin(), m_links.cend(), [&](const QuickLink& l) { return l.id == uuid; });
+    if (at == m_links.cend())
+        return;
+    const qsizetype from = at - m_links.cbegin();
+    const qsizetype to = from + (delta < 0 ? -1 : 1);
+    if (delta == 0 || to < 0 || to >= m_links.size())
+        return;
+    m_links.move(from, to);
+    Q_EMIT linksChanged();
 }
 
 QString ContactFormViewModel::title() const {
@@ -377,6 +636,9 @@ QStringList ContactFormViewModel::circleIDs() const {
 QCoro::Task<void> ContactFormViewModel::save() {
     if (m_isSaving)
         co_return;
+    // A link typed but not yet added goes with the save; one that cannot be added stops it.
+    if (!Text::isBlank(m_linkFields.url) && !commitLink())
+        co_return;
     const QDate today = m_env.clock()().date();
     QHash<QString, QString> problems = validate(m_values, today);
     if (isEditing() && !m_original)
@@ -406,6 +668,12 @@ QCoro::Task<void> ContactFormViewModel::save() {
         edit.dropsJobTitle = held.jobTitle && Text::trimmed(m_jobTitle) != Text::trimmed(m_shownJobTitle);
         edit.dropsBirthday = m_original->record.birthday && (contact.birthday || contact.clearBirthday);
     }
+    if (m_links != m_shownLinks)
+        edit.links = std::pair(m_shownLinks, m_links);
+    std::optional<QByteArray> newPhoto;
+    if (m_photoChange == PhotoChange::Chosen)
+        newPhoto = m_chosenPhoto;
+    const bool dropsPhoto = m_photoChange == PhotoChange::Dropped;
 
     QPointer<ContactFormViewModel> self(this);
     AppEnvironment* env = &m_env;
@@ -434,6 +702,23 @@ QCoro::Task<void> ContactFormViewModel::save() {
     } catch (const std::exception& error) {
         failure = ProfileSyncEngine::errorMessage(error);
     }
+    // The photo goes last: the contact exists by now (a new one has its id), and a photo that
+    // cannot be stored does not undo what was saved.
+    QString photoFailure;
+    if (failure.isEmpty() && (newPhoto || dropsPhoto)) {
+        try {
+            if (newPhoto) {
+                auto storing = sync.setPhoto(id, *newPhoto);
+                co_await storing;
+            } else {
+                auto resetting = sync.resetPhoto(id);
+                co_await resetting;
+            }
+        } catch (...) {
+            photoFailure =
+                newPhoto ? tr("That photo could not be saved.") : u"That photo could not be restored."_qs;
+        }
+    }
     if (!self)
         co_return;
     m_isSaving = false;
@@ -454,6 +739,8 @@ QCoro::Task<void> ContactFormViewModel::save() {
     } else {
         router.showSuccess(tr("Saved %1.").arg(name));
     }
+    if (!photoFailure.isEmpty())
+        router.showError(photoFailure);
 }
 
 void ContactFormViewModel::cancel() {
@@ -466,7 +753,15 @@ KeyResult ContactFormViewModel::handleKey(const KeyEvent& event) {
         return KeyResult::Handled;
     }
     if (event.isPlain(Qt::Key_Escape)) {
-        cancel();
+        // A link being changed gives up its change first; a second Escape leaves the form.
+        if (m_editingLink)
+            cancelLinkEdit();
+        else
+            cancel();
+        return KeyResult::Handled;
+    }
+    if (event.isCommand(u'o')) {
+        choosePhoto();
         return KeyResult::Handled;
     }
     return KeyResult::Pass;

@@ -1,13 +1,16 @@
 // The contact form: a new contact, or a change to one. The address book's half (names,
 // organisation, job title, the first e-mail and phone, the birthday) is saved as a ContactDraft
 // through the sync engine's createContact / updateContact; Pemmo's half (circles, message handle,
-// details, about) through updateRecord. What the user typed is checked before anything is saved,
-// each problem shown beside its field. Control-Return saves, Escape cancels.
+// details, about, links) through updateRecord, and a replacement photo through the photo store.
+// What the user typed is checked before anything is saved,
+// each problem shown beside its field. Control-Return saves, Escape cancels, Control-O chooses a photo.
 #pragma once
 
 #include "Contacts/ContactDraft.h"
 #include "Records/Profile.h"
+#include "Screens/QuickLinkFormViewModel.h"
 #include "Shell/KeyTarget.h"
+#include "Store/PhotoImport.h"
 
 #include <QCoroTask>
 #include <QDate>
@@ -17,6 +20,7 @@
 #include <QVariantList>
 #include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
+#include <functional>
 #include <optional>
 
 namespace pemmo {
@@ -56,6 +60,24 @@ class ContactFormViewModel : public QObject, public KeyTarget {
     // A failure that belongs to no field (the address book refused the change).
     Q_PROPERTY(QString error READ error NOTIFY errorsChanged)
     Q_PROPERTY(bool isSaving READ isSaving NOTIFY isSavingChanged)
+    // The picture the form shows (a data: URL), empty for none: the photo chosen, else Pemmo's
+    // own, else the address book's.
+    Q_PROPERTY(QString photoSource READ photoSource NOTIFY photoChanged)
+    // Whether the contact will have a photo of Pemmo's own once saved.
+    Q_PROPERTY(bool hasReplacementPhoto READ hasReplacementPhoto NOTIFY photoChanged)
+    // What happens to the photo on saving, for the line under it; empty when nothing changes.
+    Q_PROPERTY(QString photoNote READ photoNote NOTIFY photoChanged)
+    Q_PROPERTY(QString photoError READ photoError NOTIFY photoChanged)
+    // The links as they will be saved: [{id, title, url, site}].
+    Q_PROPERTY(QVariantList links READ linkList NOTIFY linksChanged)
+    // The link being added or changed below the list.
+    Q_PROPERTY(QString linkURL READ linkURL WRITE setLinkURL NOTIFY linkEditorChanged)
+    Q_PROPERTY(QString linkTitle READ linkTitle WRITE setLinkTitle NOTIFY linkEditorChanged)
+    Q_PROPERTY(int linkKindIndex READ linkKindIndex WRITE setLinkKindIndex NOTIFY linkEditorChanged)
+    Q_PROPERTY(QStringList linkKindTitles READ linkKindTitles CONSTANT)
+    // The id of the link being changed, empty while a new one is being added.
+    Q_PROPERTY(QString editingLinkID READ editingLinkID NOTIFY linkEditorChanged)
+    Q_PROPERTY(QString linkError READ linkError NOTIFY linkEditorChanged)
 
 public:
     // Names of the fields, as `errors` keys them.
@@ -91,6 +113,14 @@ public:
         QString birthdayYear;
     };
     static QHash<QString, QString> validate(const Values& values, const QDate& today);
+
+    // The record's links after a save: `edited` (the form's list) applied to `held` (what the
+    // store holds now) as changes to `shown` (what the form started from). Links the form did not
+    // touch stay as the store has them, links added elsewhere meanwhile stay (after the form's),
+    // and the form's order wins. Throws PemmoError::customLinkLimitReached when the result would
+    // hold more custom links than allowed.
+    static QList<QuickLink> mergeLinks(const QList<QuickLink>& held, const QList<QuickLink>& shown,
+                                       const QList<QuickLink>& edited);
 
     // Create mode when `contactID` is empty, with `suggestedName` split into the name fields (an
     // e-mail address or a phone number typed as the query goes to its own field).
@@ -139,6 +169,45 @@ public:
     const QString& error() const { return m_error; }
     bool isSaving() const { return m_isSaving; }
 
+    // Asked for an image file when the user chooses a photo; returns its path, empty when the
+    // user changed their mind. The app opens a file dialog; tests answer directly.
+    void setPhotoChooser(std::function<QString()> chooser) { m_photoChooser = std::move(chooser); }
+    QString photoSource() const;
+    bool hasReplacementPhoto() const;
+    QString photoNote() const;
+    const QString& photoError() const { return m_photoError; }
+    // Asks the chooser for a file and takes it as the photo.
+    Q_INVOKABLE void choosePhoto();
+    // Takes the image at `path` as the photo (shown now, stored on saving); a file that is no
+    // image or too large leaves the photo as it was and says why.
+    Q_INVOKABLE bool setPhotoFile(const QString& path);
+    // Drops Pemmo's own photo (the one chosen or the one stored), so the address book's shows.
+    Q_INVOKABLE void useContactsPhoto();
+    // The photo bytes that saving stores, when one was chosen.
+    const std::optional<QByteArray>& chosenPhoto() const { return m_chosenPhoto; }
+    // Whether the stored replacement photo has been looked up (it is read in the background).
+    bool isPhotoLoaded() const { return m_photoLoaded; }
+
+    const QList<QuickLink>& formLinks() const { return m_links; }
+    const QString& linkURL() const { return m_linkFields.url; }
+    void setLinkURL(const QString& value);
+    const QString& linkTitle() const { return m_linkFields.title; }
+    void setLinkTitle(const QString& value);
+    int linkKindIndex() const { return m_linkFields.kindIndex; }
+    void setLinkKindIndex(int value);
+    static QStringList linkKindTitles();
+    QString editingLinkID() const;
+    const QString& linkError() const { return m_linkError; }
+    // Adds the link in the editor (or puts the changed one in its place); an address that is not
+    // one or a custom link over the limit is refused with the quick-link form's message.
+    Q_INVOKABLE bool commitLink();
+    // Puts the link with `id` into the editor for a change.
+    Q_INVOKABLE void editLink(const QString& id);
+    Q_INVOKABLE void cancelLinkEdit();
+    Q_INVOKABLE void removeLink(const QString& id);
+    // Moves the link one place up (`delta` -1) or down (+1).
+    Q_INVOKABLE void moveLink(const QString& id, int delta);
+
     // The address book's half as it will be saved. Organisation, job title and birthday the user
     // left as shown are handed over as the address book has them, so nothing changes there.
     ContactDraft draft() const;
@@ -154,8 +223,16 @@ Q_SIGNALS:
     void fieldsChanged();
     void errorsChanged();
     void isSavingChanged();
+    void photoChanged();
+    void linksChanged();
+    void linkEditorChanged();
 
 private:
+    enum class PhotoChange { None, Chosen, Dropped };
+    QCoro::Task<void> loadPhoto();
+    QVariantList linkList() const;
+    void setLinkError(const QString& error);
+    void resetLinkEditor();
     QVariantList detailList() const;
     QVariantMap errorMap() const;
     void setText(QString& member, const QString& value, const char* field = nullptr);
@@ -180,6 +257,20 @@ private:
     QHash<QString, QString> m_errors;
     QString m_error;
     bool m_isSaving = false;
+
+    std::function<QString()> m_photoChooser;
+    // Pemmo's own photo as stored when the form opened.
+    std::optional<QByteArray> m_storedPhoto;
+    bool m_photoLoaded = false;
+    PhotoChange m_photoChange = PhotoChange::None;
+    std::optional<QByteArray> m_chosenPhoto;
+    QString m_photoError;
+
+    QList<QuickLink> m_shownLinks;
+    QList<QuickLink> m_links;
+    QuickLinkFormViewModel::Fields m_linkFields;
+    std::optional<QUuid> m_editingLink;
+    QString m_linkError;
 };
 
 } // namespace pemmo

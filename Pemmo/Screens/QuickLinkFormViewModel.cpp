@@ -9,44 +9,8 @@
 #include "Shell/AppRouter.h"
 
 #include <QPointer>
-#include <algorithm>
 
 namespace pemmo {
-namespace {
-
-// A link edited in place: it keeps its place, and a site link pushes out another link of its site.
-void replaceLink(PemmoRecord& record, const QuickLink& link) {
-    QList<QuickLink> links = record.links;
-    const auto at =
-        std::find_if(links.begin(), links.end(), [&](const QuickLink& l) { return l.id == link.id; });
-    if (at == links.end()) {
-        record.links = QuickLinkPolicy::upsert(link, links);
-        return;
-    }
-    const bool wasCustom = at->kind == QuickLink::Kind::Custom;
-    qsizetype position = at - links.begin();
-    links.erase(at);
-    if (link.kind != QuickLink::Kind::Custom) {
-        for (qsizetype i = links.size() - 1; i >= 0; --i) {
-            if (links[i].kind == link.kind) {
-                links.removeAt(i);
-                if (i < position)
-                    --position;
-            }
-        }
-    } else if (!wasCustom) {
-        const auto custom = std::count_if(links.cbegin(), links.cend(), [](const QuickLink& l) {
-            return l.kind == QuickLink::Kind::Custom;
-        });
-        if (custom >= QuickLinkPolicy::customLinkLimit)
-            throw PemmoError::customLinkLimitReached(QuickLinkPolicy::customLinkLimit);
-    }
-    links.insert(std::min(position, links.size()), link);
-    record.links = links;
-}
-
-} // namespace
-
 QuickLinkFormViewModel::QuickLinkFormViewModel(AppEnvironment& environment, const QString& contactID,
                                                std::optional<QUuid> linkID, QObject* parent)
     : QObject(parent)
@@ -58,16 +22,25 @@ QuickLinkFormViewModel::QuickLinkFormViewModel(AppEnvironment& environment, cons
         for (const QuickLink& link : profile->record.links) {
             if (link.id == *linkID) {
                 m_original = link;
-                m_url = link.url;
-                // A title the user chose stays; the default one follows the address.
-                if (link.title != LinkRouter::defaultTitle(link.kind, link.url))
-                    m_linkTitle = link.title;
-                if (link.kind != LinkRouter::kind(link.url))
-                    m_kindIndex = int(link.kind) + 1;
+                const Fields fields = fieldsOf(link);
+                m_url = fields.url;
+                m_linkTitle = fields.title;
+                m_kindIndex = fields.kindIndex;
                 break;
             }
         }
     }
+}
+
+QuickLinkFormViewModel::Fields QuickLinkFormViewModel::fieldsOf(const QuickLink& link) {
+    Fields fields;
+    fields.url = link.url;
+    // A title the user chose stays; the default one follows the address.
+    if (link.title != LinkRouter::defaultTitle(link.kind, link.url))
+        fields.title = link.title;
+    if (link.kind != LinkRouter::kind(link.url))
+        fields.kindIndex = int(link.kind) + 1;
+    return fields;
 }
 
 QString QuickLinkFormViewModel::title() const {
@@ -110,12 +83,16 @@ void QuickLinkFormViewModel::setError(const QString& error) {
 }
 
 std::optional<QuickLink> QuickLinkFormViewModel::link() const {
-    const auto normalized = LinkRouter::normalizedURL(m_url);
+    return makeLink({m_url, m_linkTitle, m_kindIndex}, m_original ? m_original->id : QUuid::createUuid());
+}
+
+std::optional<QuickLink> QuickLinkFormViewModel::makeLink(const Fields& fields, const QUuid& id) {
+    const auto normalized = LinkRouter::normalizedURL(fields.url);
     if (!normalized)
         return std::nullopt;
     QuickLink link;
-    link.id = m_original ? m_original->id : QUuid::createUuid();
-    switch (m_kindIndex) {
+    link.id = id;
+    switch (fields.kindIndex) {
     case Instagram:
         link.kind = QuickLink::Kind::Instagram;
         break;
@@ -133,8 +110,8 @@ std::optional<QuickLink> QuickLinkFormViewModel::link() const {
         break;
     }
     link.url = *normalized;
-    link.title = Text::isBlank(m_linkTitle) ? LinkRouter::defaultTitle(link.kind, *normalized)
-                                            : Text::trimmed(m_linkTitle);
+    link.title = Text::isBlank(fields.title) ? LinkRouter::defaultTitle(link.kind, *normalized)
+                                             : Text::trimmed(fields.title);
     return link;
 }
 
@@ -161,7 +138,7 @@ QCoro::Task<void> QuickLinkFormViewModel::save() {
     try {
         auto saving = m_env.sync().updateRecord(m_contactID, [value, editing](PemmoRecord& record) {
             if (editing)
-                replaceLink(record, value);
+                record.links = QuickLinkPolicy::replace(value, record.links);
             else
                 record.links = QuickLinkPolicy::upsert(value, record.links);
         });

@@ -39,6 +39,18 @@ public:
     // Choices of the kind menu: recognised from the address, or named.
     enum KindChoice { Automatic, Instagram, LinkedIn, X, Custom };
 
+    // What the form's fields hold for a link: the address, the title typed (empty for the site's
+    // own), and the kind menu's choice.
+    struct Fields {
+        QString url;
+        QString title;
+        int kindIndex = Automatic;
+    };
+    // The fields that show `link` for a change.
+    static Fields fieldsOf(const QuickLink& link);
+    // The link `fields` describe, under `id`, or absent when the address is not one.
+    static std::optional<QuickLink> makeLink(const Fields& fields, const QUuid& id);
+
     QuickLinkFormViewModel(AppEnvironment& environment, const QString& contactID,
                            std::optional<QUuid> linkID = std::nullopt, QObject* parent = nullptr);
 

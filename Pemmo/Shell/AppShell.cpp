@@ -20,7 +20,12 @@
 #include "Shell/SearchCommands.h"
 #include "Shell/SearchResultsModel.h"
 
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QImageReader>
 #include <QQmlEngine>
+#include <QStandardPaths>
 
 // The module's type registration, generated into this library; the object that holds it is only
 // linked in when something refers to it.
@@ -222,12 +227,42 @@ CaptureFormViewModel* AppShell::captureForm(const QString& contactID, const QStr
     return form;
 }
 
+QString AppShell::choosePhotoFile() {
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return {};
+    QString start = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (start.isEmpty() || !QDir(start).exists())
+        start = QDir::homePath();
+    QFileDialog dialog(nullptr, tr("Choose a photo"), start);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    // Every picture type Qt reads, as one choice, so that the list shows only images.
+    QStringList patterns;
+    for (const QByteArray& format : QImageReader::supportedImageFormats())
+        patterns.append(u"*."_qs + QString::fromLatin1(format));
+    dialog.setNameFilter(tr("Images (%1)").arg(patterns.join(u' ')));
+    // Above the panel, which floats over other windows; the panel stays up while the dialog is
+    // Pemmo's active modal window.
+    dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    if (m_panel && m_panel->panel()) {
+        dialog.winId();
+        if (QWindow* handle = dialog.windowHandle())
+            handle->setTransientParent(m_panel->panel());
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
 ContactFormViewModel* AppShell::contactForm(const QString& contactID) {
     if (!m_env)
         return nullptr;
     const QString suggested =
         contactID.isEmpty() ? m_env->router().takePendingSuggestedName().value_or(QString()) : QString();
     auto* form = new ContactFormViewModel(*m_env, contactID, suggested);
+    form->setPhotoChooser(
+        [shell = QPointer<AppShell>(this)] { return shell ? shell->choosePhotoFile() : QString(); });
     QQmlEngine::setObjectOwnership(form, QQmlEngine::JavaScriptOwnership);
     return form;
 }

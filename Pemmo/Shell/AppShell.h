@@ -132,6 +132,9 @@ public:
     // Takes the name a new contact's form starts with.
     Q_INVOKABLE QString takePendingSuggestedName() const;
     Q_INVOKABLE void hidePanel();
+    // Asks for an image file with a file dialog over the panel (which stays up meanwhile); the
+    // path, or empty when the user cancels. Needs the widgets application.
+    QString choosePhotoFile();
 
     // The panel's last word on a key no screen took: Escape closes the panel.
     KeyResult handleKey(const KeyEvent& event) override;

@@ -1,6 +1,7 @@
 // A new contact, or a change to one: the address book's fields first, then what Pemmo keeps.
 // Tab moves from field to field (the form scrolls to keep the one with the keyboard in view);
-// a problem shows under its field. Control-Return saves, Escape cancels.
+// a problem shows under its field. Control-Return saves, Escape cancels, Control-O chooses a
+// photo; the links are added, changed, moved and removed in place and saved with the rest.
 pragma ComponentBehavior: Bound
 
 import QtQuick
@@ -15,18 +16,25 @@ PanelScreen {
     // Field name → message; a plain JavaScript object, read by key.
     readonly property var errors: form.errors
 
-    hints: [["Tab", qsTr("Next field")], ["Ctrl+↵", qsTr("Save")], ["Esc", qsTr("Cancel")]]
+    hints: [["Tab", qsTr("Next field")], ["Ctrl+O", qsTr("Choose photo")], ["Ctrl+↵", qsTr("Save")],
+            ["Esc", screen.form.editingLinkID !== "" ? qsTr("Stop changing the link") : qsTr("Cancel")]]
 
     function describe(): var {
         return { title: titleLabel.text, givenName: givenField.text, familyName: familyField.text,
                  email: emailField.text, phone: phoneField.text, errors: screen.form.errors,
-                 error: screen.form.error, focused: givenField.activeFocus, visible: screen.visible }
+                 error: screen.form.error, focused: givenField.activeFocus, visible: screen.visible,
+                 photoSource: screen.form.photoSource, hasReplacementPhoto: screen.form.hasReplacementPhoto,
+                 photoError: screen.form.photoError, links: screen.form.links, linkError: screen.form.linkError }
     }
 
     // Scrolls the form so that `item` (a field that took the keyboard) is in view.
     function reveal(item: Item) {
+        screen.revealRange(item, item.height)
+    }
+    // Scrolls so that `height` from the top of `item` is in view.
+    function revealRange(item: Item, height: real) {
         const top = item.mapToItem(content, 0, 0).y - Theme.gap
-        const bottom = top + item.height + Theme.gap * 2
+        const bottom = top + height + Theme.gap * 2
         if (top < flick.contentY)
             flick.contentY = Math.max(0, top)
         else if (bottom > flick.contentY + flick.height)
@@ -42,6 +50,21 @@ PanelScreen {
             if (item && screen.onTop && content.contains(item.mapToItem(content, 0, 0)))
                 screen.reveal(item)
         }
+    }
+
+    // A link added above the editor pushes it down: keep the address being typed in view.
+    // Done once the form has been laid out again (its height changes with the list).
+    readonly property var links: form.links
+    property bool revealsAddress: false
+    onLinksChanged: revealsAddress = linkURLField.activeFocus
+    // A refused link (also when saving stops for it) brings the address and its message into view.
+    readonly property string linkError: form.linkError
+    onLinkErrorChanged: {
+        if (linkError === "")
+            return
+        linkURLField.forceActiveFocus()
+        // The message under the address has only just appeared: measure it from the field.
+        Qt.callLater(() => screen.revealRange(linkURLField, linkURLField.height + linkErrorNote.implicitHeight + Theme.gap))
     }
 
     KeyHandler {
@@ -87,6 +110,25 @@ PanelScreen {
             text: qsTr("Graduation year")
         }
     }
+    // A button of the form itself: Tab reaches it, Space or Return presses it, and a ring shows
+    // when it has the keyboard.
+    component FormButton: PanelButton {
+        id: formButton
+        focusPolicy: Qt.StrongFocus
+        opacity: enabled ? 1 : 0.45
+        Accessible.name: text
+        Keys.onReturnPressed: formButton.clicked()
+        Keys.onEnterPressed: formButton.clicked()
+        Rectangle {
+            anchors.fill: parent
+            anchors.margins: -2
+            radius: Theme.unit * 2
+            color: "transparent"
+            border.width: 2
+            border.color: Theme.accent
+            visible: formButton.activeFocus
+        }
+    }
     component SectionTitle: Text {
         color: Theme.tertiaryText
         font.pointSize: Theme.smallSize
@@ -127,6 +169,12 @@ PanelScreen {
             contentHeight: content.implicitHeight
             boundsBehavior: Flickable.StopAtBounds
             ScrollBar.vertical: ScrollBar {}
+            onContentHeightChanged: {
+                if (!screen.revealsAddress)
+                    return
+                screen.revealsAddress = false
+                screen.reveal(linkURLField)
+            }
 
             GridLayout {
                 id: content
@@ -236,6 +284,49 @@ PanelScreen {
 
                 SectionTitle { text: qsTr("In Pemmo") }
 
+                FieldLabel { text: qsTr("Photo"); Layout.alignment: Qt.AlignRight | Qt.AlignTop }
+                RowLayout {
+                    spacing: Theme.gap * 1.5
+                    Layout.fillWidth: true
+                    Avatar {
+                        objectName: "photoPreview"
+                        size: Theme.largeAvatarSize
+                        initials: screen.form.givenName.charAt(0).toUpperCase() + screen.form.familyName.charAt(0).toUpperCase()
+                        photoSource: screen.form.photoSource
+                        contactId: screen.form.isEditing ? screen.screenRoute.contactID : ""
+                    }
+                    ColumnLayout {
+                        spacing: Theme.gap
+                        Layout.fillWidth: true
+                        RowLayout {
+                            spacing: Theme.gap
+                            FormButton {
+                                objectName: "choosePhoto"
+                                text: qsTr("Choose photo…")
+                                Accessible.name: qsTr("Choose photo, Control O")
+                                Accessible.description: qsTr("Pick an image file to show instead of the address book's photo")
+                                onClicked: screen.form.choosePhoto()
+                            }
+                            FormButton {
+                                objectName: "useContactsPhoto"
+                                text: qsTr("Use address book photo")
+                                enabled: screen.form.hasReplacementPhoto
+                                onClicked: screen.form.useContactsPhoto()
+                            }
+                        }
+                        Text {
+                            visible: text !== ""
+                            text: screen.form.photoError !== "" ? screen.form.photoError : screen.form.photoNote
+                            color: screen.form.photoError !== "" ? Theme.destructive : Theme.tertiaryText
+                            font.pointSize: Theme.smallSize
+                            wrapMode: Text.Wrap
+                            Layout.fillWidth: true
+                            Accessible.role: screen.form.photoError !== "" ? Accessible.AlertMessage : Accessible.StaticText
+                            Accessible.name: text
+                        }
+                    }
+                }
+
                 FieldLabel { text: qsTr("Circles") }
                 FormField {
                     text: screen.form.circles
@@ -249,6 +340,130 @@ PanelScreen {
                     placeholderText: qsTr("Where messages go, if not the phone")
                     Accessible.name: qsTr("Message handle")
                     onTextEdited: screen.form.messageHandle = text
+                }
+                FieldLabel { text: qsTr("Links"); Layout.alignment: Qt.AlignRight | Qt.AlignTop }
+                ColumnLayout {
+                    spacing: Theme.unit
+                    Layout.fillWidth: true
+                    Text {
+                        visible: screen.form.links.length === 0
+                        text: qsTr("No links yet.")
+                        color: Theme.tertiaryText
+                        font.pointSize: Theme.bodySize
+                        Layout.topMargin: Theme.unit
+                    }
+                    Repeater {
+                        model: screen.form.links
+                        delegate: Rectangle {
+                            id: linkRow
+                            required property var modelData
+                            required property int index
+                            readonly property bool isEdited: screen.form.editingLinkID === modelData.id
+                            Layout.fillWidth: true
+                            implicitHeight: linkLine.implicitHeight + Theme.unit * 2
+                            radius: Theme.rowRadius
+                            color: isEdited ? Theme.selection : "transparent"
+                            Accessible.role: Accessible.ListItem
+                            Accessible.name: modelData.title + ", " + modelData.url
+                            Accessible.selected: isEdited
+                            RowLayout {
+                                id: linkLine
+                                anchors.fill: parent
+                                anchors.leftMargin: Theme.unit * 2
+                                spacing: Theme.gap
+                                // Title over address, so the address keeps the row's width.
+                                ColumnLayout {
+                                    spacing: 0
+                                    Layout.fillWidth: true
+                                    Text {
+                                        text: linkRow.modelData.title
+                                        color: linkRow.isEdited ? Theme.selectionText : Theme.text
+                                        font.pointSize: Theme.bodySize
+                                        font.weight: Font.DemiBold
+                                        elide: Text.ElideRight
+                                        Layout.fillWidth: true
+                                    }
+                                    Text {
+                                        text: linkRow.modelData.url
+                                        color: linkRow.isEdited ? Theme.selectionText : Theme.secondaryText
+                                        font.pointSize: Theme.smallSize
+                                        elide: Text.ElideMiddle
+                                        Layout.fillWidth: true
+                                    }
+                                }
+                                FormButton {
+                                    text: qsTr("Edit")
+                                    Accessible.name: qsTr("Edit %1").arg(linkRow.modelData.title)
+                                    onClicked: { screen.form.editLink(linkRow.modelData.id); linkURLField.forceActiveFocus() }
+                                }
+                                FormButton {
+                                    text: "↑"
+                                    enabled: linkRow.index > 0
+                                    Accessible.name: qsTr("Move %1 up").arg(linkRow.modelData.title)
+                                    onClicked: screen.form.moveLink(linkRow.modelData.id, -1)
+                                }
+                                FormButton {
+                                    text: "↓"
+                                    enabled: linkRow.index < screen.form.links.length - 1
+                                    Accessible.name: qsTr("Move %1 down").arg(linkRow.modelData.title)
+                                    onClicked: screen.form.moveLink(linkRow.modelData.id, 1)
+                                }
+                                FormButton {
+                                    text: qsTr("Remove")
+                                    Accessible.name: qsTr("Remove %1").arg(linkRow.modelData.title)
+                                    onClicked: screen.form.removeLink(linkRow.modelData.id)
+                                }
+                            }
+                        }
+                    }
+                }
+                FieldLabel { text: screen.form.editingLinkID !== "" ? qsTr("Change link") : qsTr("New link") }
+                FormField {
+                    id: linkURLField
+                    objectName: "linkURL"
+                    text: screen.form.linkURL
+                    placeholderText: qsTr("instagram.com/name, or any web address")
+                    inputMethodHints: Qt.ImhUrlCharactersOnly
+                    Accessible.name: screen.form.editingLinkID !== "" ? qsTr("Link address, changing") : qsTr("New link address")
+                    onTextEdited: screen.form.linkURL = text
+                    // Return adds the link (the form saves with Control-Return).
+                    Keys.onReturnPressed: screen.form.commitLink()
+                    Keys.onEnterPressed: screen.form.commitLink()
+                }
+                FieldNote { id: linkErrorNote; isError: true; text: screen.form.linkError }
+                FieldLabel { text: qsTr("Link title") }
+                RowLayout {
+                    spacing: Theme.gap
+                    Layout.fillWidth: true
+                    FormField {
+                        objectName: "linkTitle"
+                        text: screen.form.linkTitle
+                        placeholderText: qsTr("The site's name")
+                        Accessible.name: qsTr("Link title (may be left empty)")
+                        onTextEdited: screen.form.linkTitle = text
+                        // Added, the next link starts at its address.
+                        Keys.onReturnPressed: if (screen.form.commitLink()) linkURLField.forceActiveFocus()
+                        Keys.onEnterPressed: if (screen.form.commitLink()) linkURLField.forceActiveFocus()
+                    }
+                    ComboBox {
+                        model: screen.form.linkKindTitles
+                        implicitContentWidthPolicy: ComboBox.WidestText
+                        currentIndex: screen.form.linkKindIndex
+                        font.pointSize: Theme.bodySize
+                        Accessible.name: qsTr("Link kind")
+                        onActivated: function(index) { screen.form.linkKindIndex = index }
+                    }
+                    FormButton {
+                        objectName: "commitLink"
+                        text: screen.form.editingLinkID !== "" ? qsTr("Update link") : qsTr("Add link")
+                        onClicked: if (screen.form.commitLink()) linkURLField.forceActiveFocus()
+                    }
+                    FormButton {
+                        visible: screen.form.editingLinkID !== ""
+                        text: qsTr("Cancel")
+                        Accessible.name: qsTr("Stop changing the link")
+                        onClicked: screen.form.cancelLinkEdit()
+                    }
                 }
                 Repeater {
                     model: screen.form.details

@@ -1,20 +1,27 @@
 // The contact form over real vCard folders: what is typed is checked before anything is written, a
 // new contact lands in the folder chosen for new contacts, an edit rewrites only the lines it
-// changes, and the card's destructive commands delete the file or only Pemmo's record.
+// changes, and the card's destructive commands delete the file or only Pemmo's record. A photo
+// picked from a file and the links are edited in the form and stored only when it is saved.
+#include "../Shell/KeyPress.h"
 #include "App/AppEnvironment.h"
+#include "Links/QuickLinkPolicy.h"
 #include "Lists/TagCatalog.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Records/PemmoError.h"
 #include "Screens/ContactFormViewModel.h"
 #include "Settings/DefaultsFileStore.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/ActionPanelViewModel.h"
 #include "Shell/AppRouter.h"
+#include "Shell/KeyEvent.h"
 #include "Store/PemmoStore.h"
+#include "Store/PhotoImport.h"
 #include "TestSupport/Await.h"
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QTest>
 
 using namespace pemmo;
@@ -49,6 +56,22 @@ QByteArrayList changedLines(const QByteArray& before, const QByteArray& after) {
             changed.append(line.trimmed());
     }
     return changed;
+}
+
+QString photo(const QString& name) {
+    return qEnvironmentVariable("PEMMO_TEST_DATA") + u"/photos/"_qs + name;
+}
+
+QuickLink link(QuickLink::Kind kind, const QString& title, const QString& url) {
+    return QuickLink{QUuid::createUuid(), kind, title, url};
+}
+
+QList<QuickLink> customLinks(int count) {
+    QList<QuickLink> links;
+    for (int i = 1; i <= count; ++i)
+        links.append(
+            link(QuickLink::Kind::Custom, u"Site %1"_qs.arg(i), u"https://site%1.example.org/"_qs.arg(i)));
+    return links;
 }
 
 } // namespace
@@ -94,6 +117,26 @@ class TestContactFormViewModel : public QObject {
     QByteArray readFile(const QString& path) {
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    std::optional<QByteArray> storedPhoto(const QString& id) {
+        return await(m_env->sync().replacementPhoto(id));
+    }
+
+    void setLinks(const QString& id, const QList<QuickLink>& links) {
+        await(m_env->sync().updateRecord(id, [links](PemmoRecord& record) { record.links = links; }));
+    }
+
+    QList<QuickLink> savedLinks(const QString& id) { return m_env->sync().profile(id)->record.links; }
+
+    // A file of `size` bytes that starts as a real picture.
+    QString oversizedPicture(qint64 size) {
+        const QString path = home(u"huge.jpg"_qs);
+        QFile::copy(photo(u"portrait-1600x1200.jpg"_qs), path);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadWrite) || !file.resize(size))
+            qFatal("cannot make %s", qPrintable(path));
+        return path;
     }
 
 private Q_SLOTS:
@@ -371,6 +414,286 @@ private Q_SLOTS:
         QTRY_VERIFY(m_env->sync().profile(u"ada"_qs)->record.tags.isEmpty());
         QVERIFY(!await(m_env->store().record(u"ada"_qs)));
         QCOMPARE(readFile(home(u"books/personal/ada.vcf"_qs)), before);
+    }
+
+    // --- The photo
+
+    void aPictureIsShownAtOnceAndStoredOnlyOnSaving_data() {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("JPEG") << u"portrait-1600x1200.jpg"_qs;
+        QTest::newRow("PNG") << u"transparent-64x48.png"_qs;
+    }
+    void aPictureIsShownAtOnceAndStoredOnlyOnSaving() {
+        QFETCH(QString, file);
+        ContactFormViewModel form(*m_env, u"ada"_qs);
+        QTRY_VERIFY(form.isPhotoLoaded());
+        QVERIFY(!form.hasReplacementPhoto());
+        const int version = m_env->sync().photoVersion();
+        QVERIFY(form.setPhotoFile(photo(file)));
+        QVERIFY(form.photoError().isEmpty());
+        QVERIFY(form.hasReplacementPhoto());
+        QVERIFY(form.photoSource().startsWith(u"data:image/jpeg;base64,"_qs));
+        // Nothing is stored while the form is open: Escape must leave no trace.
+        QCOMPARE(storedPhoto(u"ada"_qs), std::nullopt);
+        await(form.save());
+        QVERIFY2(form.error().isEmpty(), qPrintable(form.error()));
+        QCOMPARE(storedPhoto(u"ada"_qs), form.chosenPhoto());
+        QCOMPARE(QImage::fromData(*storedPhoto(u"ada"_qs)).size(),
+                 QImage::fromData(PhotoImport::fromFile(photo(file)).jpeg).size());
+        // The card's avatar reloads.
+        QVERIFY(m_env->sync().photoVersion() > version);
+    }
+
+    void aFileThatIsNoPhotoIsRefusedAndNothingIsLost_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("problem");
+        QTest::newRow("not an image")
+            << photo(u"not-an-image.jpg"_qs) << int(PhotoImport::Problem::NotAnImage);
+        QTest::newRow("too large") << QString() << int(PhotoImport::Problem::TooLarge);
+        QTest::newRow("gone") << photo(u"missing.png"_qs) << int(PhotoImport::Problem::Unreadable);
+    }
+    void aFileThatIsNoPhotoIsRefusedAndNothingIsLost() {
+        QFETCH(QString, file);
+        QFETCH(int, problem);
+        if (file.isEmpty())
+            file = oversizedPicture(PhotoImport::defaultMaxFileBytes + 1);
+        ContactFormViewModel form(*m_env, u"ada"_qs);
+        form.setAbout(u"Wrote the first program."_qs);
+        QVERIFY(form.setPhotoFile(photo(u"transparent-64x48.png"_qs)));
+        const auto chosen = form.chosenPhoto();
+        const QString shown = form.photoSource();
+        QVERIFY(!form.setPhotoFile(file));
+        QCOMPARE(form.photoError(), PhotoImport::message(PhotoImport::Problem(problem)));
+        // The photo picked before and everything typed stay.
+        QCOMPARE(form.chosenPhoto(), chosen);
+        QCOMPARE(form.photoSource(), shown);
+        QCOMPARE(form.about(), u"Wrote the first program."_qs);
+        // A good file takes the message away; saving stores that photo.
+        QVERIFY(form.setPhotoFile(photo(u"sideways-300x200.jpg"_qs)));
+        QVERIFY(form.photoError().isEmpty());
+        await(form.save());
+        QCOMPARE(storedPhoto(u"ada"_qs), form.chosenPhoto());
+        QCOMPARE(m_env->sync().profile(u"ada"_qs)->record.about, u"Wrote the first program."_qs);
+    }
+
+    void useContactsPhotoDropsPemmosPhotoOnSaving() {
+        const QByteArray own = PhotoImport::fromFile(photo(u"transparent-64x48.png"_qs)).jpeg;
+        await(m_env->sync().setPhoto(u"ada"_qs, own));
+        ContactFormViewModel form(*m_env, u"ada"_qs);
+        QTRY_VERIFY(form.isPhotoLoaded());
+        QVERIFY(form.hasReplacementPhoto());
+        QVERIFY(form.photoSource().startsWith(u"data:image/jpeg"_qs));
+        form.useContactsPhoto();
+        QVERIFY(!form.hasReplacementPhoto());
+        // Ada's card has no address-book photo: the form shows the generated figure.
+        QVERIFY(form.photoSource().isEmpty());
+        QCOMPARE(storedPhoto(u"ada"_qs), std::optional(own));
+        await(form.save());
+        QCOMPARE(storedPhoto(u"ada"_qs), std::nullopt);
+    }
+
+    void aPhotoChosenThenDroppedLeavesTheStoredOne() {
+        const QByteArray own = PhotoImport::fromFile(photo(u"transparent-64x48.png"_qs)).jpeg;
+        await(m_env->sync().setPhoto(u"ada"_qs, own));
+        ContactFormViewModel form(*m_env, u"ada"_qs);
+        QTRY_VERIFY(form.isPhotoLoaded());
+        QVERIFY(form.setPhotoFile(photo(u"portrait-1600x1200.jpg"_qs)));
+        form.useContactsPhoto();
+        QVERIFY(!form.hasReplacementPhoto());
+        form.useContactsPhoto(); // a second time changes nothing more
+        await(form.save());
+        QCOMPARE(storedPhoto(u"ada"_qs), std::nullopt);
+    }
+
+    void controlOAsksForAFile_data() {
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<bool>("chosen");
+        QTest::newRow("a picture") << photo(u"sideways-300x200.jpg"_qs) << true;
+        QTest::newRow("cancelled") << QString() << false;
+    }
+    void controlOAsksForAFile() {
+        QFETCH(QString, answer);
+        QFETCH(bool, chosen);
+        ContactFormViewModel form(*m_env, u"ada"_qs);
+        int asked = 0;
+        form.setPhotoChooser([&] {
+            ++asked;
+            return answer;
+        });
+        QCOMPARE(form.handleKey(KeyEvent::command(u'o')), KeyResult::Handled);
+        QCOMPARE(asked, 1);
+        QCOMPARE(form.chosenPhoto().has_value(), chosen);
+        QVERIFY(form.photoError().isEmpty());
+    }
+
+    void aNewContactGetsItsPhoto() {
+        m_env->router().push(Route::contactFormCreate());
+        ContactFormViewModel form(*m_env, QString(), u"Grace Hopper"_qs);
+        QVERIFY(form.setPhotoFile(photo(u"portrait-1600x1200.jpg"_qs)));
+        await(form.save());
+        QVERIFY2(form.error().isEmpty(), qPrintable(form.error()));
+        const QString id = m_env->router().topRoute().contactIDText();
+        QVERIFY(!id.isEmpty());
+        QCOMPARE(storedPhoto(id), form.chosenPhoto());
+    }
+
+    // --- The links
+
+    void aLinkTheQuickLinkFormRefusesIsRefusedHereToo_data() {
+        QTest::addColumn<int>("customLinks");
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<int>("kindIndex");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("not an address") << 0 << u"not an address"_qs << int(QuickLinkFormViewModel::Automatic)
+                                        << PemmoError::invalidURL(u"not an address"_qs).message();
+        QTest::newRow("sixth custom link")
+            << 5 << u"https://blog.example.org"_qs << int(QuickLinkFormViewModel::Automatic)
+            << PemmoError::customLinkLimitReached(QuickLinkPolicy::customLinkLimit).message();
+        QTest::newRow("sixth, named custom")
+            << 5 << u"instagram.com/ada"_qs << int(QuickLinkFormViewModel::Custom)
+            << PemmoError::customLinkLimitReached(QuickLinkPolicy::customLinkLimit).message();
+    }
+    void aLinkTheQuickLinkFormRefusesIsRefusedHereToo() {
+        QFETCH(int, customLinks);
+        QFETCH(QString, url);
+        QFETCH(int, kindIndex);
+        QFETCH(QString, message);
+        const QList<QuickLink> before = ::customLinks(customLinks);
+        setLinks(u"ada"_qs, before);
+        ContactFormViewModel form(*m_env, u"ada"_qs);
+        form.setLinkURL(url);
+        form.setLinkKindIndex(kindIndex);
+        QVERIFY(!form.commitLink());
+        QCOMPARE(form.linkError(), message);
+        QCOMPARE(form.formLinks(), before);
+        // The typed link stays to be corrected.
+        QCOMPARE(form.linkURL(), url);
+        // Saving with it still there stops, and stores nothing.
+        form.setAbout(u"Not saved yet"_qs);
+        await(form.save());
+        QCOMPARE(form.linkError(), message);
+        QCOMPARE(savedLinks(u"ada"_qs), before);
+        QVERIFY(m_env->sync().profile(u"ada"_qs)->record.about.isEmpty());
+    }
+
+    void anEmptyLinkEditorIsRefusedAloneButDoesNotStopTheSave() {
+        ContactFormViewModel form(*m_env, u"ada"_qs);
+        form.setLinkURL(u"  "_qs);
+        QVERIFY(!form.commitLink());
+        QCOMPARE(form.linkError(), PemmoError::invalidURL(u"  "_qs).message());
+        form.setAbout(u"Saved"_qs);
+        await(form.save());
+        QCOMPARE(m_env->sync().profile(u"ada"_qs)->record.about, u"Saved"_qs);
+        QVERIFY(savedLinks(u"ada"_qs).isEmpty());
+    }
+
+    void aSiteLinkIsNotCountedAgainstTheCustomLimit() {
+        setLinks(u"ada"_qs, customLinks(5));
+        ContactFormViewModel form(*m_env, u"ada"_qs);
+        form.setLinkURL(u"instagram.com/ada"_qs);
+        QVERIFY(form.commitLink());
+        QCOMPARE(form.formLinks().size(), 6);
+        QCOMPARE(form.formLinks().last().kind, QuickLink::Kind::Instagram);
+        QVERIFY(form.linkURL().isEmpty());
+    }
+
+    void editingALinkChangesOnlyThatLink() {
+        const QList<QuickLink> before = {
+            link(QuickLink::Kind::Instagram, u"Instagram"_qs, u"https://instagram.com/ada"_qs),
+            link(QuickLink::Kind::Custom, u"Notes"_qs, u"https://notes.example.org/"_qs),
+            link(QuickLink::Kind::X, u"X"_qs, u"https://x.com/ada"_qs)};
+        setLinks(u"ada"_qs, before);
+        ContactFormViewModel form(*m_env, u"ada"_qs);
+        form.editLink(before[1].id.toString());
+        QCOMPARE(form.linkURL(), before[1].url);
+        QCOMPARE(form.linkTitle(), u"Notes"_qs);
+        form.setLinkTitle(u"Lecture notes"_qs);
+        form.setLinkURL(u"notes.example.org/lectures"_qs);
+        QVERIFY(form.commitLink());
+        QList<QuickLink> expected = before;
+        expected[1].title = u"Lecture notes"_qs;
+        expected[1].url = u"https://notes.example.org/lectures"_qs;
+        QCOMPARE(form.formLinks(), expected);
+        QVERIFY(form.editingLinkID().isEmpty());
+        await(form.save());
+        QCOMPARE(savedLinks(u"ada"_qs), expected);
+    }
+
+    void escapeStopsChangingALinkBeforeItLeaves() {
+        setLinks(u"ada"_qs, customLinks(1));
+        m_env->router().push(Route::contactFormEdit(u"ada"_qs));
+        const int depth = m_env->router().depth();
+        ContactFormViewModel form(*m_env, u"ada"_qs);
+        form.editLink(form.formLinks().first().id.toString());
+        form.setLinkURL(u"https://elsewhere.example.org"_qs);
+        form.handleKey(test::key(Qt::Key_Escape));
+        QVERIFY(form.editingLinkID().isEmpty());
+        QCOMPARE(form.formLinks(), savedLinks(u"ada"_qs));
+        QCOMPARE(m_env->router().depth(), depth);
+        form.handleKey(test::key(Qt::Key_Escape));
+        QCOMPARE(m_env->router().depth(), depth - 1);
+    }
+
+    void savingWritesExactlyTheLinksTheFormChanged() {
+        const QuickLink a = link(QuickLink::Kind::Custom, u"A"_qs, u"https://a.example.org/"_qs);
+        const QuickLink b = link(QuickLink::Kind::Custom, u"B"_qs, u"https://b.example.org/"_qs);
+        const QuickLink c =
+            link(QuickLink::Kind::LinkedIn, u"LinkedIn"_qs, u"https://linkedin.com/in/ada"_qs);
+        setLinks(u"ada"_qs, {a, b, c});
+        await(m_env->sync().setAbout(u"ada"_qs, u"Countess"_qs));
+        ContactFormViewModel form(*m_env, u"ada"_qs);
+        // While the form is open, the card renames B and adds D.
+        QuickLink renamedB = b;
+        renamedB.title = u"B, renamed on the card"_qs;
+        const QuickLink d = link(QuickLink::Kind::Custom, u"D"_qs, u"https://d.example.org/"_qs);
+        await(m_env->sync().updateRecord(u"ada"_qs, [renamedB, d](PemmoRecord& record) {
+            record.links[1] = renamedB;
+            record.links.append(d);
+        }));
+        // The form renames A, removes the LinkedIn link and moves B first.
+        form.editLink(a.id.toString());
+        form.setLinkTitle(u"A, renamed in the form"_qs);
+        QVERIFY(form.commitLink());
+        form.removeLink(c.id.toString());
+        form.moveLink(b.id.toString(), -1);
+        await(form.save());
+        QVERIFY2(form.error().isEmpty(), qPrintable(form.error()));
+        QuickLink renamedA = a;
+        renamedA.title = u"A, renamed in the form"_qs;
+        QCOMPARE(savedLinks(u"ada"_qs), (QList<QuickLink>{renamedB, renamedA, d}));
+        QCOMPARE(m_env->sync().profile(u"ada"_qs)->record.about, u"Countess"_qs);
+    }
+
+    void aLinkTypedButNotAddedIsSavedWithTheForm() {
+        ContactFormViewModel form(*m_env, u"ada"_qs);
+        form.setLinkURL(u"github.com/ada"_qs);
+        QCOMPARE(form.handleKey(test::key(Qt::Key_Return, Qt::ControlModifier)), KeyResult::Handled);
+        QTRY_VERIFY(!form.isSaving());
+        const auto links = savedLinks(u"ada"_qs);
+        QCOMPARE(links.size(), 1);
+        QCOMPARE(links.first().url, u"https://github.com/ada"_qs);
+    }
+
+    void aFormThatChangesNoLinkLeavesTheStoresLinks() {
+        setLinks(u"ada"_qs, customLinks(2));
+        ContactFormViewModel form(*m_env, u"ada"_qs);
+        // Changed on the card meanwhile; the form, which changed no link, must not undo that.
+        setLinks(u"ada"_qs, customLinks(3));
+        const auto now = savedLinks(u"ada"_qs);
+        form.setAbout(u"Poet's daughter"_qs);
+        await(form.save());
+        QCOMPARE(savedLinks(u"ada"_qs), now);
+    }
+
+    void mergingWithLinksAddedElsewhereKeepsTheCustomLimit() {
+        const QList<QuickLink> shown = customLinks(4);
+        QList<QuickLink> held = shown;
+        held.append(link(QuickLink::Kind::Custom, u"Elsewhere"_qs, u"https://elsewhere.example.org/"_qs));
+        QList<QuickLink> edited = shown;
+        edited.append(link(QuickLink::Kind::Custom, u"Form"_qs, u"https://form.example.org/"_qs));
+        QVERIFY_THROWS_EXCEPTION(PemmoError, ContactFormViewModel::mergeLinks(held, shown, edited));
+        edited.removeFirst();
+        QCOMPARE(ContactFormViewModel::mergeLinks(held, shown, edited).size(), 5);
     }
 };
 

@@ -4,6 +4,7 @@
 #include "App/AppEnvironment.h"
 #include "Lists/StarredStore.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Records/PemmoError.h"
 #include "Search/SearchViewModel.h"
 #include "Shell/AppRouter.h"
 #include "Shell/AppShell.h"
@@ -181,6 +182,36 @@ private Q_SLOTS:
         press(Qt::Key_Return, Qt::ControlModifier);
         QTRY_COMPARE(describe().value(u"route"_qs).toString(), u"profile"_qs);
         QTRY_COMPARE(screen().value(u"timeline"_qs).toStringList().first(), u"Walk in the park"_qs);
+    }
+
+    // The contact form's link editor: Return adds the typed link to the list, a wrong address is
+    // refused under the field, and Control-Return saves the list with the form.
+    void theContactFormAddsALinkWithReturnAndSavesIt() {
+        m_env->router().push(Route::profile(u"anna"_qs));
+        m_env->router().push(Route::contactFormEdit(u"anna"_qs));
+        QTRY_COMPARE(describe().value(u"route"_qs).toString(), u"contactForm"_qs);
+        QTRY_VERIFY(screen().value(u"focused"_qs).toBool());
+        auto* address = m_view->rootObject()->findChild<QQuickItem*>(u"linkURL"_qs);
+        QVERIFY(address);
+        address->forceActiveFocus();
+        type(u"github.com/anna"_qs);
+        press(Qt::Key_Return);
+        QTRY_COMPARE(screen().value(u"links"_qs).toList().size(), 1);
+        QCOMPARE(screen().value(u"links"_qs).toList().first().toMap().value(u"url"_qs).toString(),
+                 u"https://github.com/anna"_qs);
+        type(u"no address"_qs);
+        press(Qt::Key_Return);
+        QTRY_COMPARE(screen().value(u"linkError"_qs).toString(),
+                     PemmoError::invalidURL(u"no address"_qs).message());
+        QCOMPARE(screen().value(u"links"_qs).toList().size(), 1);
+        press(Qt::Key_A, Qt::ControlModifier);
+        press(Qt::Key_Backspace);
+        QTRY_COMPARE(screen().value(u"linkError"_qs).toString(), QString());
+        press(Qt::Key_Return, Qt::ControlModifier);
+        QTRY_COMPARE(describe().value(u"route"_qs).toString(), u"profile"_qs);
+        const auto links = m_env->sync().profile(u"anna"_qs)->record.links;
+        QCOMPARE(links.size(), 1);
+        QCOMPARE(links.first().url, u"https://github.com/anna"_qs);
     }
 
     void everyRouteHasAScreen_data() {

@@ -12,6 +12,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -432,6 +434,41 @@ private Q_SLOTS:
         QTRY_COMPARE(screen()[u"links"_qs].toArray().size(), 1);
         keys({u"1"_qs});
         QTRY_COMPARE(opened().last(), u"https://blog.example.org/margaret"_qs);
+    }
+
+    // On the card: Control-D edits, Control-O asks for a picture in a file dialog (the panel stays
+    // up behind it), the picked file shows in the form and is stored when the form is saved.
+    void aPhotoPickedFromAFileIsStoredWithTheForm() {
+        const QString picture = m_home->filePath(u"Pictures/margaret.png"_qs);
+        QDir().mkpath(QFileInfo(picture).path());
+        QImage image(400, 300, QImage::Format_RGB32);
+        image.fill(QColor(u"#3a7bd5"_qs));
+        QVERIFY(image.save(picture));
+        const QString stored = m_home->filePath(u"data/Pemmo/Photos/p-hamilton.jpg"_qs);
+        QVERIFY(!QFile::exists(stored));
+
+        keys({u"ctrl+d"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"contactForm"_qs);
+        QTRY_VERIFY(screen()[u"focused"_qs].toBool());
+        QVERIFY(!screen()[u"hasReplacementPhoto"_qs].toBool());
+        keys({u"ctrl+o"_qs});
+        QCOMPARE(run(u"xdotool"_qs, {u"search"_qs, u"--sync"_qs, u"--name"_qs, u"Choose a photo"_qs}), 0);
+        settle();
+        QVERIFY(state()[u"visible"_qs].toBool());
+        screenshot(u"21-photo-dialog-light"_qs);
+        // The dialog's file name field has the keyboard: a full path and Return choose the file.
+        type(picture);
+        keys({u"Return"_qs});
+        QTRY_VERIFY_WITH_TIMEOUT(screen()[u"hasReplacementPhoto"_qs].toBool(), 5000);
+        QVERIFY(screen()[u"photoSource"_qs].toString().startsWith(u"data:image/jpeg"_qs));
+        QVERIFY(state()[u"visible"_qs].toBool());
+        QVERIFY(!QFile::exists(stored)); // not before saving
+        screenshot(u"22-contact-form-photo-light"_qs);
+        run(u"xdotool"_qs, {u"search"_qs, u"--sync"_qs, u"--name"_qs, u"^Pemmo$"_qs, u"windowactivate"_qs});
+        keys({u"ctrl+Return"_qs});
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        QTRY_VERIFY(QFile::exists(stored));
+        QCOMPARE(QImage(stored).size(), QSize(400, 300));
     }
 
     void starFromTheActionPanel() {

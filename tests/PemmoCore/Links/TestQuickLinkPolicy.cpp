@@ -57,6 +57,44 @@ private Q_SLOTS:
         QCOMPARE(links.size(), 8);
     }
 
+    // A changed link keeps its place; turned into a site link it pushes out that site's other link.
+    void aChangedLinkKeepsItsPlace_data() {
+        QTest::addColumn<int>("changed");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("custom stays custom") << 1 << int(QuickLink::Kind::Custom)
+                                             << QStringList{u"in"_qs, u"changed"_qs, u"x"_qs, u"notes"_qs};
+        QTest::newRow("custom becomes X")
+            << 3 << int(QuickLink::Kind::X) << QStringList{u"in"_qs, u"blog"_qs, u"changed"_qs};
+        QTest::newRow("LinkedIn becomes custom")
+            << 0 << int(QuickLink::Kind::Custom)
+            << QStringList{u"changed"_qs, u"blog"_qs, u"x"_qs, u"notes"_qs};
+    }
+    void aChangedLinkKeepsItsPlace() {
+        QFETCH(int, changed);
+        QFETCH(int, kind);
+        QFETCH(QStringList, expected);
+        const QList<QuickLink> links = {
+            link(QuickLink::Kind::LinkedIn, u"in"_qs), link(QuickLink::Kind::Custom, u"blog"_qs),
+            link(QuickLink::Kind::X, u"x"_qs), link(QuickLink::Kind::Custom, u"notes"_qs)};
+        QuickLink edited = links[changed];
+        edited.kind = QuickLink::Kind(kind);
+        edited.title = u"changed"_qs;
+        QCOMPARE(titles(QuickLinkPolicy::replace(edited, links)), expected);
+    }
+
+    void aSiteLinkTurnedCustomCountsAgainstTheLimit() {
+        QList<QuickLink> links = {link(QuickLink::Kind::Instagram, u"insta"_qs)};
+        for (int i = 0; i < QuickLinkPolicy::customLinkLimit; ++i)
+            links.append(link(QuickLink::Kind::Custom, QString::number(i)));
+        QuickLink edited = links.first();
+        edited.kind = QuickLink::Kind::Custom;
+        QVERIFY_THROWS_EXCEPTION(PemmoError, QuickLinkPolicy::replace(edited, links));
+        // An unknown id is added as a new link would be.
+        const QuickLink other = link(QuickLink::Kind::Instagram, u"other"_qs);
+        QCOMPARE(titles(QuickLinkPolicy::replace(other, links)).first(), u"other"_qs);
+    }
+
     void digitsCountOnlyXAndCustomLinksInCardOrder() {
         QList<QuickLink> links = {link(QuickLink::Kind::Instagram, u"ig"_qs),
                                   link(QuickLink::Kind::Custom, u"a"_qs),

@@ -1,0 +1,128 @@
+// Image files picked as replacement photos: real pictures come out as upright JPEGs no larger than a
+// stored photo, and what is no picture or too large is refused with the reason.
+#include "Store/PhotoImport.h"
+#include "TestSupport/TempDir.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QTest>
+
+using namespace pemmo;
+
+namespace {
+
+QString photo(const QString& name) {
+    return qEnvironmentVariable("PEMMO_TEST_DATA") + u"/photos/"_qs + name;
+}
+
+QImage decoded(const QByteArray& bytes, QByteArray* format = nullptr) {
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    reader.setAutoTransform(false);
+    if (format)
+        *format = reader.format();
+    return reader.read();
+}
+
+} // namespace
+
+class TestPhotoImport : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void picturesBecomeUprightJPEGsOfAtMostTheStoredSize_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QSize>("size");
+        // Larger than a stored photo: scaled to fit, the shape kept.
+        QTest::newRow("large JPEG") << u"portrait-1600x1200.jpg"_qs << QSize(1024, 768);
+        // Stored sideways with a note to turn it: saved turned, with no note left to obey.
+        QTest::newRow("JPEG with an orientation") << u"sideways-300x200.jpg"_qs << QSize(200, 300);
+        // Small: kept at its size, only re-encoded.
+        QTest::newRow("small PNG") << u"transparent-64x48.png"_qs << QSize(64, 48);
+    }
+    void picturesBecomeUprightJPEGsOfAtMostTheStoredSize() {
+        QFETCH(QString, file);
+        QFETCH(QSize, size);
+        const PhotoImport::Result result = PhotoImport::fromFile(photo(file));
+        QVERIFY(result.ok());
+        QByteArray format;
+        const QImage image = decoded(result.jpeg, &format);
+        QCOMPARE(format, QByteArray("jpeg"));
+        QCOMPARE(image.size(), size);
+    }
+
+    void transparencyShowsWhite() {
+        const PhotoImport::Result result = PhotoImport::fromFile(photo(u"transparent-64x48.png"_qs));
+        QVERIFY(result.ok());
+        const QImage image = decoded(result.jpeg);
+        // A corner of the PNG is see-through; JPEG would otherwise make it black.
+        QVERIFY(qGray(image.pixel(0, 0)) > 240);
+        // The disc in the middle keeps its green.
+        const QRgb middle = image.pixel(32, 24);
+        QVERIFY(qGreen(middle) > qRed(middle) + 40);
+    }
+
+    void whatCannotBeStoredIsRefusedWithTheReason_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("problem");
+        QTest::newRow("a vCard named .jpg")
+            << photo(u"not-an-image.jpg"_qs) << int(PhotoImport::Problem::NotAnImage);
+        QTest::newRow("no such file") << photo(u"missing.jpg"_qs) << int(PhotoImport::Problem::Unreadable);
+        QTest::newRow("a folder") << photo(QString()) << int(PhotoImport::Problem::Unreadable);
+    }
+    void whatCannotBeStoredIsRefusedWithTheReason() {
+        QFETCH(QString, file);
+        QFETCH(int, problem);
+        const PhotoImport::Result result = PhotoImport::fromFile(file);
+        QCOMPARE(int(result.problem), problem);
+        QVERIFY(result.jpeg.isEmpty());
+        QVERIFY(!PhotoImport::message(result.problem).isEmpty());
+    }
+
+    void aFileOverTheLimitIsNotRead() {
+        test::TempDir dir;
+        // A real picture padded past the limit: refused for its size, whatever it holds.
+        QFile source(photo(u"portrait-1600x1200.jpg"_qs));
+        QVERIFY(source.open(QIODevice::ReadOnly));
+        QFile big(dir.filePath(u"huge.jpg"_qs));
+        QVERIFY(big.open(QIODevice::WriteOnly));
+        big.write(source.readAll());
+        QVERIFY(big.resize(PhotoImport::defaultMaxFileBytes + 1));
+        big.close();
+        QCOMPARE(PhotoImport::fromFile(big.fileName()).problem, PhotoImport::Problem::TooLarge);
+        // The same picture under the limit is taken.
+        QVERIFY(PhotoImport::fromFile(source.fileName()).ok());
+    }
+
+    void aPictureWithTooManyPixelsIsRefusedBeforeDecoding() {
+        // A PNG header claiming 20000 × 20000 pixels: a tiny file that would need 1.6 GB decoded.
+        QImage small(1, 1, QImage::Format_RGB32);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        QVERIFY(small.save(&buffer, "PNG"));
+        // IHDR's width and height follow the signature (8), the chunk length (4) and type (4).
+        const auto put = [&](int at, quint32 value) {
+            for (int i = 0; i < 4; ++i)
+                bytes[at + i] = char((value >> (24 - 8 * i)) & 0xFF);
+        };
+        put(16, 20000);
+        put(20, 20000);
+        // The chunk's CRC-32 covers its type and data (bytes 12 to 28).
+        quint32 crc = 0xFFFFFFFF;
+        for (int i = 12; i < 29; ++i) {
+            crc ^= quint8(bytes[i]);
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
+        }
+        put(29, ~crc);
+        QCOMPARE(PhotoImport::fromBytes(bytes).problem, PhotoImport::Problem::TooLarge);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPhotoImport)
+#include "TestPhotoImport.moc"
