@@ -248,8 +248,9 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err, Console:
               u"pemmo: no address book folder yet ("_qs + defaultFolder +
                   u" does not exist); choose folders in the settings or name one with --contacts DIR\n"_qs);
     } else {
-        pemmo::waitFor(engine.start());
-        engine.stop();
+        // The store is loaded already (a failure to read it was reported above): one refresh
+        // joins the people with their records, without `start` loading the store a second time.
+        pemmo::waitFor(engine.refresh());
         if (engine.state().kind == SyncState::Kind::Error) {
             print(err, u"pemmo: "_qs + engine.state().message + u'\n');
             return Console::failure;
