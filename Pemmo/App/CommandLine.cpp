@@ -234,13 +234,15 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err, Console:
         folders = AppEnvironment::configuredContactFolders(dataFolder());
     folders.removeDuplicates();
 
-    auto session = openStore(err, true);
-    if (!session)
-        return Console::failure;
+    // The address book starts reading the moment it is made, on a thread of its own: made first,
+    // it reads while the records load.
     VCardFolderRepository contacts(folders, defaultFolder, VCardFolderRepository::defaultTimeLimit,
                                    VCardFolderRepository::defaultQuietPeriod, nullptr,
                                    VCardFolderRepository::standardCacheFolder());
     contacts.setMakesThumbnails(false); // nothing here shows a picture
+    auto session = openStore(err, true);
+    if (!session)
+        return Console::failure;
     PhotoStore photos(QDir(dataFolder()).filePath(PhotoStore::folderName()));
     ProfileSyncEngine engine(contacts, *session->store, photos);
     if (folders.isEmpty()) {
