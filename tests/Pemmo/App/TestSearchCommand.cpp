@@ -21,11 +21,11 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTest>
+#include <QThread>
 #include <atomic>
 #include <cstdio>
 #include <future>
 #include <semaphore>
-#include <thread>
 
 namespace pemmo {
 namespace {
@@ -62,7 +62,8 @@ public:
     Peer(const QString& socketPath, Behaviour behaviour, QByteArray answer = {}) {
         std::promise<void> listening;
         auto listens = listening.get_future();
-        m_thread = std::thread([this, socketPath, behaviour, answer, &listening] {
+        // A QThread, so that the server's socket notifiers have a thread Qt knows.
+        m_thread.reset(QThread::create([this, socketPath, behaviour, answer, &listening] {
             QLocalServer server;
             const bool ok = server.listen(socketPath);
             listening.set_value();
@@ -86,12 +87,13 @@ public:
                 m_gaveUp = !m_release.try_acquire_for(std::chrono::seconds(30));
                 break;
             }
-        });
+        }));
+        m_thread->start();
         listens.wait();
     }
     ~Peer() {
         m_release.release();
-        m_thread.join();
+        m_thread->wait();
     }
 
     int requests() const { return m_requests.load(); }
@@ -99,7 +101,7 @@ public:
     bool gaveUp() const { return m_gaveUp.load(); }
 
 private:
-    std::thread m_thread;
+    std::unique_ptr<QThread> m_thread;
     std::binary_semaphore m_release{0};
     std::atomic<int> m_requests{0};
     std::atomic<bool> m_gaveUp{false};
