@@ -63,6 +63,9 @@ void writeValues(QDataStream& out, const QList<LabeledValue>& values) {
 // failure sets `failed` and every later read yields nothing.
 class PayloadReader {
 public:
+    // Labels looked for one by one before a hash: there are a handful in most address books.
+    static constexpr qsizetype kSeenLabels = 32;
+
     PayloadReader(const QByteArray& bytes, qsizetype offset)
         : m_at(bytes.constData() + offset)
         , m_end(bytes.constData() + bytes.size()) {}
@@ -98,6 +101,33 @@ public:
         static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
         std::memcpy(result.data(), m_at - bytes, bytes);
         return result;
+    }
+
+    // A text that repeats across the file, such as a label: the copy in `seen` when the bytes
+    // match one (compared before any string is made or hashed), else a new one, remembered while
+    // `seen` is short and otherwise shared through `more`.
+    QString sharedText(QList<QString>& seen, QSet<QString>& more) {
+        const quint32 bytes = number<quint32>();
+        if (m_failed || bytes == 0xffffffffu)
+            return {};
+        if (bytes % 2 != 0) {
+            fail();
+            return {};
+        }
+        if (!take(bytes))
+            return {};
+        const char* const data = m_at - bytes;
+        for (const QString& known : std::as_const(seen)) {
+            if (std::size_t(known.size()) * 2 == bytes && std::memcmp(known.constData(), data, bytes) == 0)
+                return known;
+        }
+        const QString made = bytes == 0 ? QString(QLatin1StringView(""))
+                                        : QString(reinterpret_cast<const QChar*>(data), qsizetype(bytes / 2));
+        if (seen.size() < kSeenLabels) {
+            seen.append(made);
+            return made;
+        }
+        return *more.insert(made);
     }
 
     // A QByteArray: its length (all ones for a null array), then the bytes.
@@ -145,15 +175,21 @@ void readOptional(PayloadReader& in, std::optional<QString>& value) {
         value = in.text();
 }
 
-// Labels repeat across thousands of people ("home", "work", "mobile"): one shared copy of each.
-void readValues(PayloadReader& in, QList<LabeledValue>& values, QSet<QString>& labels) {
+// The labels met so far: they repeat across thousands of people ("home", "work", "mobile"), and
+// each is kept once.
+struct Labels {
+    QList<QString> seen;
+    QSet<QString> more;
+};
+
+void readValues(PayloadReader& in, QList<LabeledValue>& values, Labels& labels) {
     const quint32 count = in.number<quint32>();
     if (in.failed() || count > in.remaining() / 8)
         return in.fail();
     values.reserve(qsizetype(count));
     for (quint32 i = 0; i < count && !in.failed(); ++i) {
         LabeledValue value;
-        value.label = *labels.insert(in.text());
+        value.label = in.sharedText(labels.seen, labels.more);
         value.value = in.text();
         values.append(std::move(value));
     }
@@ -175,7 +211,7 @@ void writePerson(QDataStream& out, const Person& person) {
     out << person.hasFullImage;
 }
 
-void readPerson(PayloadReader& in, Person& person, QSet<QString>& labels) {
+void readPerson(PayloadReader& in, Person& person, Labels& labels) {
     person.id = in.text();
     person.givenName = in.text();
     person.familyName = in.text();
@@ -249,7 +285,7 @@ QHash<QString, File> decode(const QByteArray& bytes, const QStringList& folders)
 
     QHash<QString, File> files;
     files.reserve(qsizetype(fileCount));
-    QSet<QString> labels;
+    Labels labels;
     for (quint32 i = 0; i < fileCount; ++i) {
         File file;
         file.stamp.path = in.text();
