@@ -234,13 +234,15 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err, Console:
         folders = AppEnvironment::configuredContactFolders(dataFolder());
     folders.removeDuplicates();
 
-    auto session = openStore(err, true);
-    if (!session)
-        return Console::failure;
+    // The address book starts reading the moment it is made, on a thread of its own: made first,
+    // it reads while the records load.
     VCardFolderRepository contacts(folders, defaultFolder, VCardFolderRepository::defaultTimeLimit,
                                    VCardFolderRepository::defaultQuietPeriod, nullptr,
                                    VCardFolderRepository::standardCacheFolder());
     contacts.setMakesThumbnails(false); // nothing here shows a picture
+    auto session = openStore(err, true);
+    if (!session)
+        return Console::failure;
     PhotoStore photos(QDir(dataFolder()).filePath(PhotoStore::folderName()));
     ProfileSyncEngine engine(contacts, *session->store, photos);
     if (folders.isEmpty()) {
@@ -248,8 +250,9 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err, Console:
               u"pemmo: no address book folder yet ("_qs + defaultFolder +
                   u" does not exist); choose folders in the settings or name one with --contacts DIR\n"_qs);
     } else {
-        pemmo::waitFor(engine.start());
-        engine.stop();
+        // The store is loaded already (a failure to read it was reported above): one refresh
+        // joins the people with their records, without `start` loading the store a second time.
+        pemmo::waitFor(engine.refresh());
         if (engine.state().kind == SyncState::Kind::Error) {
             print(err, u"pemmo: "_qs + engine.state().message + u'\n');
             return Console::failure;

@@ -3,6 +3,7 @@
 #include "App/AppEnvironment.h"
 #include "App/Console.h"
 #include "App/DataFolder.h"
+#include "App/RunningPemmo.h"
 #include "Contacts/VCardFolderRepository.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
@@ -13,12 +14,16 @@
 #include "Settings/SettingsStore.h"
 #include "Support/WaitFor.h"
 
-#include <QEventLoop>
+#include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QPointer>
 #include <nlohmann/json.hpp>
 
 namespace pemmo::SearchCommand {
 namespace {
+
+constexpr QByteArrayView kRequestName = "search";
 
 const char* const kUsageText =
     "Usage: pemmo search [--json] [--limit N] [--contacts DIR]... QUERY...\n"
@@ -65,7 +70,7 @@ nlohmann::ordered_json rowJson(const SearchRowItem& row) {
             {"reason", text(row.reason)}};
 }
 
-void printJson(std::FILE* out, const QString& query, const QList<SearchSectionRows>& sections) {
+void appendJson(QByteArray& out, const QString& query, const QList<SearchSectionRows>& sections) {
     auto list = nlohmann::ordered_json::array();
     for (const SearchSectionRows& section : sections) {
         auto rows = nlohmann::ordered_json::array();
@@ -74,15 +79,16 @@ void printJson(std::FILE* out, const QString& query, const QList<SearchSectionRo
         list.push_back({{"section", SearchSections::name(section.section).toStdString()}, {"rows", rows}});
     }
     const nlohmann::ordered_json line{{"query", query.toStdString()}, {"sections", list}};
-    print(out, QString::fromStdString(line.dump()) + u'\n');
+    out += QByteArray::fromStdString(line.dump());
+    out += '\n';
 }
 
-void printText(std::FILE* out, const QString& query, const SearchViewModel& model) {
-    print(out, u"\u201C"_qs + query + u"\u201D\n"_qs);
-    if (model.sections().isEmpty())
-        print(out, u"  "_qs + model.emptyText() + u'\n');
-    for (const SearchSectionRows& section : model.sections()) {
-        print(out, u"  "_qs + SearchSections::name(section.section) + u'\n');
+void appendText(QByteArray& out, const QString& query, const QList<SearchSectionRows>& sections) {
+    out += (u"\u201C"_qs + query + u"\u201D\n"_qs).toUtf8();
+    if (sections.isEmpty())
+        out += (u"  "_qs + SearchLayout::emptyText(query, false).value_or(QString()) + u'\n').toUtf8();
+    for (const SearchSectionRows& section : sections) {
+        out += (u"  "_qs + SearchSections::name(section.section) + u'\n').toUtf8();
         for (const SearchRowItem& row : section.rows) {
             QString line = u"    "_qs + row.title;
             if (row.subtitle)
@@ -91,14 +97,58 @@ void printText(std::FILE* out, const QString& query, const SearchViewModel& mode
                 line += u"  ("_qs + QString::number(*row.score, 'f', 3) + u')';
             if (row.reason)
                 line += u"\n      "_qs + *row.reason;
-            print(out, line + u'\n');
+            out += (line + u'\n').toUtf8();
         }
     }
 }
 
+// Every query searched in turn over the model's people, printed one after the other.
+QCoro::Task<QByteArray> searchAll(SearchViewModel& model, Request request) {
+    QByteArray out;
+    QPointer<SearchViewModel> guard(&model);
+    for (const QString& query : std::as_const(request.queries)) {
+        if (!guard)
+            co_return out;
+        auto searching = model.searchOnce(query, request.limit);
+        const QList<SearchSectionRows> sections = co_await searching;
+        if (request.json)
+            appendJson(out, query, sections);
+        else
+            appendText(out, query, sections);
+    }
+    co_return out;
+}
+
+QJsonObject requestArguments(const Request& request) {
+    return {{u"queries"_qs, QJsonArray::fromStringList(request.queries)},
+            {u"json"_qs, request.json},
+            {u"limit"_qs, request.limit},
+            {u"dataFolder"_qs, request.dataFolder}};
+}
+
+std::optional<Request> requestFrom(const QJsonObject& arguments) {
+    Request request;
+    const QJsonValue queries = arguments.value(u"queries"_qs);
+    const QJsonValue limit = arguments.value(u"limit"_qs);
+    if (!queries.isArray() || !arguments.value(u"json"_qs).isBool() || !limit.isDouble())
+        return std::nullopt;
+    for (const QJsonValue& query : queries.toArray()) {
+        if (!query.isString())
+            return std::nullopt;
+        request.queries.append(query.toString());
+    }
+    request.json = arguments.value(u"json"_qs).toBool();
+    request.limit = limit.toInt(-1);
+    request.dataFolder = arguments.value(u"dataFolder"_qs).toString();
+    if (request.queries.isEmpty() || request.limit < 0 || request.dataFolder.isEmpty())
+        return std::nullopt;
+    return request;
+}
+
 } // namespace
 
-int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::Ending ending) {
+int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::Ending ending,
+        std::optional<std::chrono::milliseconds> askTimeout) {
     bool json = false;
     int limit = SearchLayout::resultsLimit;
     QStringList folders;
@@ -132,6 +182,17 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::E
     }
 
     const QString folder = dataFolder();
+    const Request request{queries, json, limit, folder};
+    // The running application has the people indexed already and answers at once; it is only
+    // asked for the user's own address book, which is the one it holds.
+    if (askTimeout && folders.isEmpty()) {
+        if (const auto answer = RunningPemmo::ask(command(request), *askTimeout)) {
+            std::fwrite(answer->constData(), 1, std::size_t(answer->size()), out);
+            return Console::finish(ending, std::fflush(out) == 0 ? Console::success : Console::failure, out,
+                                   err);
+        }
+    }
+
     // While the application runs it owns the folder; a search then reads the records as they are.
     const auto lock = lockDataFolder(folder);
     AppEnvironment::LiveOptions options;
@@ -167,30 +228,41 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::E
         }
     }
 
-    // The panel's own model, with no typing pause: each query is searched once, with "now" read
+    // The panel's own model, with no typing pause; each query is searched once, with "now" read
     // when it runs.
     SearchViewModel model(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(), semantic,
                           systemClock(), std::chrono::milliseconds(0));
-    model.setResultsLimit(limit);
-    for (const QString& query : std::as_const(queries)) {
-        QEventLoop loop;
-        const auto connection =
-            QObject::connect(&model, &SearchViewModel::searchFinished, &loop, &QEventLoop::quit);
-        model.setQuery(query);
-        model.refresh();
-        loop.exec();
-        QObject::disconnect(connection);
-        if (json)
-            printJson(out, query, model.sections());
-        else
-            printText(out, query, model);
-    }
+    const QByteArray printed = pemmo::waitFor(searchAll(model, request));
+    std::fwrite(printed.constData(), 1, std::size_t(printed.size()), out);
     const int status = std::fflush(out) == 0 ? Console::success : Console::failure;
     // The contact cache the reading queued is written first. (A pending write of the records is
     // dropped either way, as when the store is destroyed.)
     if (book)
         book->finishQueuedWork();
     return Console::finish(ending, status, out, err);
+}
+
+QByteArray command(const Request& request) {
+    return RunningPemmo::request(kRequestName, requestArguments(request));
+}
+
+std::optional<Request> parseRequest(QByteArrayView line) {
+    const auto arguments = RunningPemmo::parseRequest(line, kRequestName);
+    return arguments ? requestFrom(*arguments) : std::nullopt;
+}
+
+QCoro::Task<QByteArray> serve(SearchViewModel& model, QString dataFolder, bool ready, QByteArray line) {
+    const std::optional<Request> request = parseRequest(line);
+    if (!request)
+        co_return RunningPemmo::declined(u"the search request was not understood"_qs);
+    // Another folder's records are not the ones this Pemmo holds.
+    if (QDir::cleanPath(request->dataFolder) != QDir::cleanPath(dataFolder))
+        co_return RunningPemmo::declined(u"the records are in "_qs + dataFolder);
+    if (!ready)
+        co_return RunningPemmo::declined(u"the people are being read"_qs);
+    auto searching = searchAll(model, *request);
+    const QByteArray printed = co_await searching;
+    co_return RunningPemmo::answer(printed);
 }
 
 } // namespace pemmo::SearchCommand

@@ -5,6 +5,7 @@
 #include "App/DataFolder.h"
 #include "App/EmbeddingMaintenance.h"
 #include "App/ImportCommand.h"
+#include "App/SearchCommand.h"
 #include "Links/DestinationOpener.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
@@ -362,7 +363,20 @@ QCoro::Task<QByteArray> AppDelegate::handleCommand(QByteArray command) {
         auto importing = importFile(command.mid(importCommand.size()));
         co_return co_await importing;
     }
+    if (command.startsWith("search ")) {
+        auto searching =
+            SearchCommand::serve(m_env->search(), m_env->directory(), answersFromMemory(), command);
+        co_return co_await searching;
+    }
     co_return handlePanelCommand(command);
+}
+
+bool AppDelegate::answersFromMemory() const {
+    // A command answered from memory must print what it would print alone, which reads the files
+    // as they are now: not while they are being read again or the semantic index catches up.
+    const ProfileSyncEngine& sync = m_env->sync();
+    return sync.hasLoaded() && !sync.isRefreshing() && sync.state().kind != SyncState::Kind::Error &&
+           !m_startup->embeddingMaintenance().isUpdating();
 }
 
 QCoro::Task<QByteArray> AppDelegate::importFile(QByteArray arguments) {

@@ -74,6 +74,9 @@ public:
 private:
     QByteArray handlePanelCommand(const QByteArray& command);
     QCoro::Task<QByteArray> importFile(QByteArray arguments);
+    // The people, the records and the semantic index are current: a command that only reads may
+    // be answered from memory.
+    bool answersFromMemory() const;
     // Writes what still waits for the store's debounced write: at quit, and when the session ends.
     void saveNow();
     void showStoreProblem();

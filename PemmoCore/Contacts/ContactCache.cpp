@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QSet>
+#include <QtEndian>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -50,33 +51,146 @@ void writeOptional(QDataStream& out, const std::optional<QString>& value) {
         out << *value;
 }
 
-void readOptional(QDataStream& in, std::optional<QString>& value) {
-    bool has = false;
-    in >> has;
-    if (has) {
-        QString text;
-        in >> text;
-        value = std::move(text);
-    }
-}
-
 void writeValues(QDataStream& out, const QList<LabeledValue>& values) {
     out << quint32(values.size());
     for (const LabeledValue& value : values)
         out << value.label << value.value;
 }
 
-// Labels repeat across thousands of people ("home", "work", "mobile"): one shared copy of each.
-void readValues(QDataStream& in, QList<LabeledValue>& values, QSet<QString>& labels) {
-    quint32 count = 0;
-    in >> count;
-    if (in.status() != QDataStream::Ok || count > 1'000'000)
-        return in.setStatus(QDataStream::ReadCorruptData);
+// Reads the payload QDataStream wrote (Qt 6.4 stream version, little-endian) straight from its
+// bytes: going through QDataStream's device for each of some two hundred thousand values cost
+// more than the rest of a start. Every length is checked against the bytes left; the first
+// failure sets `failed` and every later read yields nothing.
+class PayloadReader {
+public:
+    // Labels looked for one by one before a hash: there are a handful in most address books.
+    static constexpr qsizetype kSeenLabels = 32;
+
+    PayloadReader(const QByteArray& bytes, qsizetype offset)
+        : m_at(bytes.constData() + offset)
+        , m_end(bytes.constData() + bytes.size()) {}
+
+    bool failed() const { return m_failed; }
+    bool atEnd() const { return m_at == m_end; }
+    std::size_t remaining() const { return std::size_t(m_end - m_at); }
+
+    template <class T> T number() {
+        T value{};
+        if (!take(sizeof value))
+            return value;
+        std::memcpy(&value, m_at - sizeof value, sizeof value);
+        return qFromLittleEndian(value);
+    }
+    bool boolean() { return number<qint8>() != 0; }
+
+    // A QString: its length in bytes (all ones for a null string), then UTF-16.
+    QString text() {
+        const quint32 bytes = number<quint32>();
+        if (m_failed || bytes == 0xffffffffu)
+            return {};
+        if (bytes % 2 != 0) {
+            fail();
+            return {};
+        }
+        if (!take(bytes))
+            return {};
+        if (bytes == 0)
+            return QString(QLatin1StringView(""));
+        QString result(qsizetype(bytes / 2), Qt::Uninitialized);
+        // The stream is little-endian, as is every machine Pemmo runs on.
+        static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
+        std::memcpy(result.data(), m_at - bytes, bytes);
+        return result;
+    }
+
+    // A text that repeats across the file, such as a label: the copy in `seen` when the bytes
+    // match one (compared before any string is made or hashed), else a new one, remembered while
+    // `seen` is short and otherwise shared through `more`.
+    QString sharedText(QList<QString>& seen, QSet<QString>& more) {
+        const quint32 bytes = number<quint32>();
+        if (m_failed || bytes == 0xffffffffu)
+            return {};
+        if (bytes % 2 != 0) {
+            fail();
+            return {};
+        }
+        if (!take(bytes))
+            return {};
+        const char* const data = m_at - bytes;
+        for (const QString& known : std::as_const(seen)) {
+            if (std::size_t(known.size()) * 2 == bytes && std::memcmp(known.constData(), data, bytes) == 0)
+                return known;
+        }
+        const QString made = bytes == 0 ? QString(QLatin1StringView(""))
+                                        : QString(reinterpret_cast<const QChar*>(data), qsizetype(bytes / 2));
+        if (seen.size() < kSeenLabels) {
+            seen.append(made);
+            return made;
+        }
+        return *more.insert(made);
+    }
+
+    // A QByteArray: its length (all ones for a null array), then the bytes.
+    QByteArray data() {
+        const quint32 bytes = number<quint32>();
+        if (m_failed || bytes == 0xffffffffu)
+            return {};
+        if (!take(bytes))
+            return {};
+        return QByteArray(m_at - bytes, qsizetype(bytes));
+    }
+
+    QStringList texts() {
+        const quint32 count = number<quint32>();
+        QStringList result;
+        if (m_failed || count > remaining() / 4) {
+            fail();
+            return result;
+        }
+        result.reserve(qsizetype(count));
+        for (quint32 i = 0; i < count && !m_failed; ++i)
+            result.append(text());
+        return result;
+    }
+
+    void fail() { m_failed = true; }
+
+private:
+    bool take(std::size_t size) {
+        if (m_failed || size > std::size_t(m_end - m_at)) {
+            m_failed = true;
+            return false;
+        }
+        m_at += size;
+        return true;
+    }
+
+    const char* m_at;
+    const char* m_end;
+    bool m_failed = false;
+};
+
+void readOptional(PayloadReader& in, std::optional<QString>& value) {
+    if (in.boolean())
+        value = in.text();
+}
+
+// The labels met so far: they repeat across thousands of people ("home", "work", "mobile"), and
+// each is kept once.
+struct Labels {
+    QList<QString> seen;
+    QSet<QString> more;
+};
+
+void readValues(PayloadReader& in, QList<LabeledValue>& values, Labels& labels) {
+    const quint32 count = in.number<quint32>();
+    if (in.failed() || count > in.remaining() / 8)
+        return in.fail();
     values.reserve(qsizetype(count));
-    for (quint32 i = 0; i < count && in.status() == QDataStream::Ok; ++i) {
+    for (quint32 i = 0; i < count && !in.failed(); ++i) {
         LabeledValue value;
-        in >> value.label >> value.value;
-        value.label = *labels.insert(value.label);
+        value.label = in.sharedText(labels.seen, labels.more);
+        value.value = in.text();
         values.append(std::move(value));
     }
 }
@@ -97,33 +211,28 @@ void writePerson(QDataStream& out, const Person& person) {
     out << person.hasFullImage;
 }
 
-void readPerson(QDataStream& in, Person& person, QSet<QString>& labels) {
-    in >> person.id >> person.givenName >> person.familyName >> person.nickname;
+void readPerson(PayloadReader& in, Person& person, Labels& labels) {
+    person.id = in.text();
+    person.givenName = in.text();
+    person.familyName = in.text();
+    person.nickname = in.text();
     readOptional(in, person.organization);
     readOptional(in, person.jobTitle);
     readValues(in, person.emails, labels);
     readValues(in, person.phones, labels);
-    bool hasBirthday = false;
-    in >> hasBirthday;
-    if (hasBirthday) {
-        bool hasYear = false;
-        qint32 year = 0, month = 0, day = 0;
-        in >> hasYear >> year >> month >> day;
+    if (in.boolean()) {
+        const bool hasYear = in.boolean();
+        const qint32 year = in.number<qint32>();
         DateComponents birthday;
         if (hasYear)
             birthday.year = year;
-        birthday.month = month;
-        birthday.day = day;
+        birthday.month = in.number<qint32>();
+        birthday.day = in.number<qint32>();
         person.birthday = birthday;
     }
-    bool hasThumbnail = false;
-    in >> hasThumbnail;
-    if (hasThumbnail) {
-        QByteArray thumbnail;
-        in >> thumbnail;
-        person.thumbnail = std::move(thumbnail);
-    }
-    in >> person.hasFullImage;
+    if (in.boolean())
+        person.thumbnail = in.data();
+    person.hasFullImage = in.boolean();
 }
 
 } // namespace
@@ -166,34 +275,34 @@ QHash<QString, File> decode(const QByteArray& bytes, const QStringList& folders)
         getRaw<quint32>(bytes, 20) != checksum(bytes.constData() + kHeaderSize, bytes.size() - kHeaderSize))
         return {};
 
-    QDataStream in(bytes);
-    in.setVersion(QDataStream::Qt_6_4);
-    in.setByteOrder(QDataStream::LittleEndian);
-    in.skipRawData(int(kHeaderSize));
-    QStringList cachedFolders;
-    quint32 fileCount = 0;
-    in >> cachedFolders >> fileCount;
-    if (in.status() != QDataStream::Ok || cachedFolders != folders || fileCount > 100'000'000)
+    PayloadReader in(bytes, kHeaderSize);
+    const QStringList cachedFolders = in.texts();
+    const quint32 fileCount = in.number<quint32>();
+    // A file takes at least 32 bytes and a card at least 32: a damaged count cannot make this
+    // reserve more than the cache could hold.
+    if (in.failed() || cachedFolders != folders || fileCount > in.remaining() / 32)
         return {};
 
     QHash<QString, File> files;
     files.reserve(qsizetype(fileCount));
-    QSet<QString> labels;
+    Labels labels;
     for (quint32 i = 0; i < fileCount; ++i) {
         File file;
-        quint32 cardCount = 0;
-        in >> file.stamp.path >> file.stamp.modified >> file.stamp.size >> file.stamp.inode >> cardCount;
-        if (in.status() != QDataStream::Ok || cardCount > 1'000'000)
+        file.stamp.path = in.text();
+        file.stamp.modified = in.number<qint64>();
+        file.stamp.size = in.number<qint64>();
+        file.stamp.inode = in.number<quint64>();
+        const quint32 cardCount = in.number<quint32>();
+        if (in.failed() || cardCount > in.remaining() / 32)
             return {};
         file.cards.resize(qsizetype(cardCount));
         for (Card& card : file.cards) {
-            qint32 position = 0;
-            in >> position >> card.thumbnailDue;
-            card.position = position;
+            card.position = in.number<qint32>();
+            card.thumbnailDue = in.boolean();
             readPerson(in, card.person, labels);
+            if (in.failed())
+                return {};
         }
-        if (in.status() != QDataStream::Ok)
-            return {};
         QString path = file.stamp.path;
         files.emplace(std::move(path), std::move(file));
     }

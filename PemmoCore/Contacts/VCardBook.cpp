@@ -307,10 +307,13 @@ QList<Person> VCardBook::refresh(bool trustLastListing) {
 
     // The first read takes what the contact cache holds for files whose stamps still match.
     QHash<QString, ContactCache::File> fromCache;
+    bool readCache = false;
     if (!m_cacheConsulted) {
         m_cacheConsulted = true;
-        if (m_cache.isEmpty() && !m_cacheFolder.isEmpty())
+        if (m_cache.isEmpty() && !m_cacheFolder.isEmpty()) {
             fromCache = ContactCache::read(cachePath(), m_folders);
+            readCache = true;
+        }
     }
 
     // Entries still current are marked; changed files are read again; the rest are dropped.
@@ -332,6 +335,8 @@ QList<Person> VCardBook::refresh(bool trustLastListing) {
     }
     if (!changed.isEmpty() || adopted.size() != fromCache.size())
         m_cacheDirty = true;
+    else if (readCache)
+        m_cacheDirty = false; // the cache file holds every file as it is: nothing to write
     fromCache.clear();
     std::vector<Entry> entries = loadAll(changed);
     for (Entry& entry : adoptAll(std::move(adopted)))

@@ -146,54 +146,99 @@ void SearchViewModel::runPending() {
     runSearch(m_pendingText, m_scheduleToken);
 }
 
+QList<SearchSectionRows> SearchViewModel::emptyQuerySections(const QDateTime& now,
+                                                             const QList<MomentCandidate>& moments) const {
+    const SearchLayout::People people{m_profiles, m_index};
+    const QStringList visible = m_recents.visible();
+    const int shownAbove =
+        static_cast<int>(std::min<qsizetype>(m_starred.ids().size(), SearchLayout::starredLimit) +
+                         std::min<qsizetype>(visible.size(), SearchLayout::recentLimit));
+    const QList<StaleProfile> stale =
+        StalenessRanker::rank(m_profiles, now, SearchLayout::reachOutLimit + shownAbove);
+    return SearchLayout::forEmptyQuery(people, m_starred.ids(), visible, stale, moments);
+}
+
+QList<SearchHit> SearchViewModel::wordHits(const ParsedQuery& parsed, const QDateTime& now, int limit) {
+    return m_engine.search(parsed, m_index, boosts(now), limit);
+}
+
+QList<Tag> SearchViewModel::circlesFor(const QString& text, const ParsedQuery& parsed) const {
+    const QSet<QString> filtered(parsed.tagFilters.begin(), parsed.tagFilters.end());
+    return m_tags.suggestions(circleQuery(text), filtered);
+}
+
+bool SearchViewModel::meaningApplies(const ParsedQuery& parsed) const {
+    return m_semantic && m_settings.semanticSearchEnabled() && !parsed.terms.isEmpty();
+}
+
+QCoro::Task<std::optional<QList<SearchHit>>> SearchViewModel::withMeaning(QString text, ParsedQuery parsed,
+                                                                          QList<SearchHit> lexical) {
+    if (!meaningApplies(parsed))
+        co_return std::nullopt;
+    SemanticSearcher* searcher = m_semantic;
+    auto search = searcher->search(QueryParser::stripInterestPhrase(text),
+                                   SearchEngine::semanticLimit + static_cast<int>(lexical.size()));
+    QList<SemanticHit> semantic;
+    try {
+        semantic = co_await search;
+    } catch (const std::exception&) {
+        // No semantic extras this time; the words alone still stand.
+    }
+    co_return SearchEngine::mergeSemantic(lexical, semantic, SearchEngine::semanticMinimumSimilarity,
+                                          SearchEngine::semanticLimit);
+}
+
 QCoro::Task<void> SearchViewModel::runSearch(QString text, int token) {
     if (token != m_scheduleToken)
         co_return;
     setSearching(true);
     const QDateTime now = m_clock();
     const ParsedQuery parsed = QueryParser::parse(text);
-    const SearchLayout::People people{m_profiles, m_index};
     if (parsed.isEmpty) {
-        const QStringList visible = m_recents.visible();
-        const int shownAbove =
-            static_cast<int>(std::min<qsizetype>(m_starred.ids().size(), SearchLayout::starredLimit) +
-                             std::min<qsizetype>(visible.size(), SearchLayout::recentLimit));
-        const QList<StaleProfile> stale =
-            StalenessRanker::rank(m_profiles, now, SearchLayout::reachOutLimit + shownAbove);
         const QList<MomentCandidate> moments = m_moments ? m_moments->pending() : QList<MomentCandidate>();
-        publish(SearchLayout::forEmptyQuery(people, m_starred.ids(), visible, stale, moments), parsed);
+        publish(emptyQuerySections(now, moments), parsed);
         setSearching(false);
         Q_EMIT searchFinished();
         co_return;
     }
 
-    QSet<QString> filtered(parsed.tagFilters.begin(), parsed.tagFilters.end());
-    const QList<Tag> circles = m_tags.suggestions(circleQuery(text), filtered);
-    const QList<SearchHit> lexical = m_engine.search(parsed, m_index, boosts(now), m_resultsLimit);
+    const SearchLayout::People people{m_profiles, m_index};
+    const QList<Tag> circles = circlesFor(text, parsed);
+    const QList<SearchHit> lexical = wordHits(parsed, now, m_resultsLimit);
     const QList<SearchRowItem> ranked = m_rankedQuery == text ? m_ranked : QList<SearchRowItem>();
     publish(SearchLayout::forQuery(people, parsed, circles, lexical, ranked), parsed);
 
     // The semantic tier runs after the words have shown, and only while the setting is on.
-    if (m_semantic && m_settings.semanticSearchEnabled() && !parsed.terms.isEmpty()) {
+    if (meaningApplies(parsed)) {
         QPointer<SearchViewModel> self(this);
-        SemanticSearcher* searcher = m_semantic;
-        auto search = searcher->search(QueryParser::stripInterestPhrase(text),
-                                       SearchEngine::semanticLimit + static_cast<int>(lexical.size()));
-        QList<SemanticHit> semantic;
-        try {
-            semantic = co_await search;
-        } catch (const std::exception&) {
-            // No semantic extras this time; the words alone still stand.
-        }
+        auto meaning = withMeaning(text, parsed, lexical);
+        const std::optional<QList<SearchHit>> merged = co_await meaning;
         if (!self || token != m_scheduleToken)
             co_return;
-        const QList<SearchHit> merged = SearchEngine::mergeSemantic(
-            lexical, semantic, SearchEngine::semanticMinimumSimilarity, SearchEngine::semanticLimit);
-        if (merged.size() > lexical.size())
-            publish(SearchLayout::forQuery(people, parsed, circles, merged, ranked), parsed);
+        if (merged && merged->size() > lexical.size())
+            publish(SearchLayout::forQuery(people, parsed, circles, *merged, ranked), parsed);
     }
     setSearching(false);
     Q_EMIT searchFinished();
+}
+
+QCoro::Task<QList<SearchSectionRows>> SearchViewModel::searchOnce(QString text, int resultsLimit) {
+    const QDateTime now = m_clock();
+    const ParsedQuery parsed = QueryParser::parse(text);
+    if (parsed.isEmpty)
+        co_return emptyQuerySections(now, {});
+    // The profiles and the index are copied (implicitly shared) so that a rebuild while the
+    // meaning is looked up cannot pull them from under the rows.
+    const QList<Profile> profiles = m_profiles;
+    const SearchIndex index = m_index;
+    const QList<Tag> circles = circlesFor(text, parsed);
+    const QList<SearchHit> lexical = wordHits(parsed, now, std::max(resultsLimit, 0));
+    QPointer<SearchViewModel> self(this);
+    auto meaning = withMeaning(text, parsed, lexical);
+    const std::optional<QList<SearchHit>> merged = co_await meaning;
+    const SearchLayout::People people{profiles, index};
+    const bool meaningAdds = self && merged && merged->size() > lexical.size();
+    co_return SearchLayout::forQuery(people, parsed, circles, meaningAdds ? *merged : lexical);
 }
 
 QCoro::Task<void> SearchViewModel::ask(bool again) {

@@ -89,6 +89,9 @@ public:
     Q_INVOKABLE void refresh();
     // Runs the search for `text` after `delay`, replacing any search still waiting.
     void scheduleSearch(const QString& text, std::chrono::milliseconds delay);
+    // Searches `text` once over the people as indexed now, without touching what the panel shows:
+    // the sections a script gets, with up to `resultsLimit` results, no Moments and no Ask ranking.
+    QCoro::Task<QList<SearchSectionRows>> searchOnce(QString text, int resultsLimit);
 
     // Arrow keys: moves the keyboard selection through the selectable rows.
     Q_INVOKABLE void moveSelection(int delta);
@@ -138,6 +141,15 @@ private:
     SearchBoosts boosts(const QDateTime& now) const;
     void runPending();
     QCoro::Task<void> runSearch(QString text, int token);
+    QList<SearchSectionRows> emptyQuerySections(const QDateTime& now,
+                                                const QList<MomentCandidate>& moments) const;
+    QList<SearchHit> wordHits(const ParsedQuery& parsed, const QDateTime& now, int limit);
+    QList<Tag> circlesFor(const QString& text, const ParsedQuery& parsed) const;
+    bool meaningApplies(const ParsedQuery& parsed) const;
+    // The lexical hits merged with the semantic tier's; absent when that tier is off or the query
+    // has no words.
+    QCoro::Task<std::optional<QList<SearchHit>>> withMeaning(QString text, ParsedQuery parsed,
+                                                             QList<SearchHit> lexical);
     void publish(QList<SearchSectionRows> sections, const ParsedQuery& parsed);
     void setSelected(std::optional<QString> id, SelectionMode mode);
     void setSearching(bool searching);

@@ -1,10 +1,16 @@
-// `pemmo search` in-process over a data folder of its own: the panel's sections as JSON lines.
+// `pemmo search` in-process over a data folder of its own: the panel's sections as JSON lines,
+// answered alone or by a running Pemmo over its local socket.
+#include "App/AppEnvironment.h"
 #include "App/DataFolder.h"
 #include "App/SearchCommand.h"
+#include "Profiles/ProfileSyncEngine.h"
 #include "Records/PemmoRecord.h"
+#include "Semantic/EmbeddingIndex.h"
 #include "Semantic/GloveEmbedder.h"
 #include "Semantic/WordTableBuilder.h"
+#include "Shell/SingleInstance.h"
 #include "Store/StoreFile.h"
+#include "Support/WaitFor.h"
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
@@ -12,8 +18,14 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QTest>
+#include <QThread>
+#include <atomic>
 #include <cstdio>
+#include <future>
+#include <semaphore>
 
 namespace pemmo {
 namespace {
@@ -41,24 +53,94 @@ QString readAll(std::FILE* file) {
     return QString::fromUtf8(bytes);
 }
 
+// Something else listening where Pemmo's socket would be, on a thread of its own, as another
+// process would: it takes one connection and reads the request, then behaves as told.
+class Peer {
+public:
+    enum class Behaviour { Answers, HangsUp, Stuck };
+
+    Peer(const QString& socketPath, Behaviour behaviour, QByteArray answer = {}) {
+        std::promise<void> listening;
+        auto listens = listening.get_future();
+        // A QThread, so that the server's socket notifiers have a thread Qt knows.
+        m_thread.reset(QThread::create([this, socketPath, behaviour, answer, &listening] {
+            QLocalServer server;
+            const bool ok = server.listen(socketPath);
+            listening.set_value();
+            if (!ok || !server.waitForNewConnection(10'000))
+                return;
+            QLocalSocket* socket = server.nextPendingConnection();
+            while (!socket->canReadLine() && socket->waitForReadyRead(10'000)) {
+            }
+            m_requests.fetch_add(1);
+            switch (behaviour) {
+            case Behaviour::Answers:
+                socket->write(answer + '\n');
+                socket->waitForBytesWritten(10'000);
+                socket->disconnectFromServer();
+                break;
+            case Behaviour::HangsUp:
+                socket->abort();
+                break;
+            case Behaviour::Stuck:
+                // Holds the connection without a word until the test lets go.
+                m_gaveUp = !m_release.try_acquire_for(std::chrono::seconds(30));
+                break;
+            }
+        }));
+        m_thread->start();
+        listens.wait();
+    }
+    ~Peer() {
+        m_release.release();
+        m_thread->wait();
+    }
+
+    int requests() const { return m_requests.load(); }
+    // The stuck peer waited so long that it let go first: the client did not give up on its own.
+    bool gaveUp() const { return m_gaveUp.load(); }
+
+private:
+    std::unique_ptr<QThread> m_thread;
+    std::binary_semaphore m_release{0};
+    std::atomic<int> m_requests{0};
+    std::atomic<bool> m_gaveUp{false};
+};
+
 } // namespace
+} // namespace pemmo
+
+Q_DECLARE_METATYPE(pemmo::Peer::Behaviour)
+
+namespace pemmo {
 
 class TestSearchCommand : public QObject {
     Q_OBJECT
     test::TempDir m_home;
 
-    Output search(const QStringList& arguments) {
+    Output search(const QStringList& arguments,
+                  std::optional<std::chrono::milliseconds> askTimeout = RunningPemmo::defaultTimeout) {
         std::FILE* out = std::tmpfile();
         std::FILE* err = std::tmpfile();
-        const int status = SearchCommand::run(arguments, out, err);
+        const int status = SearchCommand::run(arguments, out, err, Console::Ending::Tidy, askTimeout);
         return {status, readAll(out), readAll(err)};
     }
+
+    QString runtimeFolder() const { return m_home.filePath(QStringLiteral("runtime")); }
+    QString socketFolder() const { return SingleInstance::defaultFolder(); }
+    QString socketPath() const { return QDir(socketFolder()).filePath(QStringLiteral("pemmo.socket")); }
 
 private Q_SLOTS:
     void initTestCase() {
         qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
         qputenv("XDG_CONFIG_HOME", m_home.filePath(QStringLiteral("config")).toUtf8());
         qputenv("XDG_CACHE_HOME", m_home.filePath(QStringLiteral("cache")).toUtf8());
+        // Only Pemmos of this test answer; none of the user's.
+        QDir().mkpath(runtimeFolder());
+        QFile::setPermissions(runtimeFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("XDG_RUNTIME_DIR", runtimeFolder().toUtf8());
+        QVERIFY(socketFolder().startsWith(runtimeFolder()));
+        QDir().mkpath(socketFolder());
         QDir().mkpath(m_home.filePath(QStringLiteral("Pemmo/Contacts")));
         m_home.write(QStringLiteral("Pemmo/Contacts/a.vcf"), card("a", QStringLiteral("𝒜nna"), "Lee"));
         m_home.write(QStringLiteral("Pemmo/Contacts/b.vcf"), card("b", "Anna", "Maria"));
@@ -159,6 +241,91 @@ private Q_SLOTS:
         QCOMPARE(result.status, 0);
         QVERIFY2(result.out.contains(QStringLiteral("No matches for \u201Czzz\u201D")),
                  qPrintable(result.out));
+    }
+
+    // A running Pemmo answers from its own index, and the command prints exactly what it would
+    // have printed searching alone.
+    void theRunningPemmoAnswersAsTheCommandWould_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::newRow("a name, JSON") << QStringList{"--json", "anna"};
+        QTest::newRow("a name, text") << QStringList{"anna"};
+        QTest::newRow("a misspelt name") << QStringList{"--json", "Stoen"};
+        QTest::newRow("no match, JSON") << QStringList{"--json", "zzz"};
+        QTest::newRow("no match, text") << QStringList{"zzz"};
+        QTest::newRow("a circle") << QStringList{"--json", "#climbing"};
+        QTest::newRow("several queries, a limit")
+            << QStringList{"--json", "--limit", "1", "anna", "bob", "lee"};
+        QTest::newRow("by meaning") << QStringList{"--json", "people who like violin"};
+        QTest::newRow("by meaning, text") << QStringList{"violin"};
+        QTest::newRow("empty query") << QStringList{"--json", "--", ""};
+    }
+    void theRunningPemmoAnswersAsTheCommandWould() {
+        QFETCH(QStringList, arguments);
+        const Output alone = search(arguments, std::nullopt);
+        QCOMPARE(alone.status, 0);
+
+        AppEnvironment::LiveOptions options;
+        options.directory = dataFolder();
+        options.readOnlyStore = true;
+        const auto env = AppEnvironment::live(options);
+        pemmo::waitFor(env->sync().start());
+        if (EmbeddingIndex* semantic = env->embeddings())
+            pemmo::waitFor(semantic->update(env->sync().profiles()));
+        SingleInstance running(socketFolder());
+        int served = 0;
+        QVERIFY(running.becomePrimary([&](QByteArray line) {
+            ++served;
+            return SearchCommand::serve(env->search(), env->directory(), true, line);
+        }));
+        // The command blocks on the socket, so it runs on another thread while this one serves.
+        auto asking =
+            std::async(std::launch::async, [&] { return search(arguments, std::chrono::seconds(20)); });
+        QTRY_VERIFY_WITH_TIMEOUT(asking.wait_for(std::chrono::seconds(0)) == std::future_status::ready,
+                                 30'000);
+        const Output answered = asking.get();
+        QCOMPARE(served, 1);
+        QCOMPARE(answered.status, 0);
+        QCOMPARE(answered.out.toUtf8(), alone.out.toUtf8());
+        QCOMPARE(answered.err, QString());
+        env->sync().stop();
+    }
+
+    // Whatever else answers on the socket, or does not, the command searches alone and prints the
+    // same as it would with nothing there.
+    void anythingButAnAnswerMeansSearchingAlone_data() {
+        QTest::addColumn<Peer::Behaviour>("behaviour");
+        QTest::addColumn<QByteArray>("answer");
+        QTest::newRow("not Pemmo") << Peer::Behaviour::Answers << QByteArray("SSH-2.0-OpenSSH_9.2");
+        QTest::newRow("an older Pemmo") << Peer::Behaviour::Answers << QByteArray("unknown command");
+        QTest::newRow("declines") << Peer::Behaviour::Answers
+                                  << RunningPemmo::declined(QStringLiteral("the people are being read"));
+        QTest::newRow("output not base64") << Peer::Behaviour::Answers << QByteArray(R"({"out":"%%%%"})");
+        QTest::newRow("output not text") << Peer::Behaviour::Answers << QByteArray(R"({"out":12})");
+        QTest::newRow("hangs up") << Peer::Behaviour::HangsUp << QByteArray();
+        QTest::newRow("stuck") << Peer::Behaviour::Stuck << QByteArray();
+    }
+    void anythingButAnAnswerMeansSearchingAlone() {
+        QFETCH(Peer::Behaviour, behaviour);
+        QFETCH(QByteArray, answer);
+        const QStringList arguments{"--json", "anna", "zzz"};
+        const Output alone = search(arguments, std::nullopt);
+        QCOMPARE(alone.status, 0);
+
+        QLocalServer::removeServer(socketPath());
+        Peer peer(socketPath(), behaviour, answer);
+        const Output result = search(arguments, std::chrono::milliseconds(300));
+        QCOMPARE(peer.requests(), 1);
+        QVERIFY(!peer.gaveUp());
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out.toUtf8(), alone.out.toUtf8());
+    }
+
+    void nothingListeningMeansSearchingAlone() {
+        QLocalServer::removeServer(socketPath());
+        const Output result = search({"--json", "anna"});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(result.out, search({"--json", "anna"}, std::nullopt).out);
+        QVERIFY(result.out.contains(QStringLiteral("\"title\":\"Anna Maria\"")));
     }
 
     void usageErrors() {
