@@ -453,8 +453,10 @@ QWidget* SettingsWindow::buildAI() {
     m_connectionResult->setWordWrap(true);
     m_connectionResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_connectionResult->setAccessibleName(tr("Connection test result"));
+    // The result line always says something: a word-wrapped label that is hidden or empty when the
+    // form is laid out comes back too tall.
     form->addRow(QString(), row({check, m_testConnection}));
-    form->addRow(QString(), m_connectionResult);
+    form->addRow(tr("Connection:"), m_connectionResult);
     connect(&m_model, &SettingsViewModel::connectionTestChanged, this, &SettingsWindow::showConnectionTest);
     showConnectionTest();
 
@@ -485,11 +487,14 @@ QWidget* SettingsWindow::buildAI() {
     auto* modelRow = new QHBoxLayout;
     modelRow->addWidget(m_localModel, 1);
     modelRow->addWidget(refresh);
-    form->addRow(tr("Local model:"), modelRow);
     m_modelsNote = help(QString());
     m_modelsNote->setObjectName(u"modelsNote"_qs);
     m_modelsNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    form->addRow(QString(), m_modelsNote);
+    auto* model = new QVBoxLayout;
+    model->setContentsMargins(0, 0, 0, 0);
+    model->addLayout(modelRow);
+    model->addWidget(m_modelsNote);
+    form->addRow(tr("Local model:"), model);
     form->addRow(QString(),
                  help(tr("The On-device provider asks a model server on this computer (the Ollama API).")));
     connect(&m_model, &SettingsViewModel::localModelsChanged, this, &SettingsWindow::loadLocalModels);
@@ -537,16 +542,20 @@ void SettingsWindow::loadLocalModels() {
     m_localModel->setCurrentIndex(m_localModel->findText(typed));
     m_localModel->setEditText(typed);
     const QString note = m_model.localModelsNote();
-    m_modelsNote->setText(note);
-    m_modelsNote->setVisible(!note.isEmpty());
+    const qsizetype installed = m_model.localModels().models.size();
+    m_modelsNote->setText(!note.isEmpty()  ? note
+                          : installed == 1 ? tr("1 model is installed on the server.")
+                                           : tr("%1 models are installed on the server.").arg(installed));
 }
 
 void SettingsWindow::showConnectionTest() {
     const bool testing = m_model.isTestingConnection();
     m_testConnection->setEnabled(!testing);
-    const QString text = testing ? tr("Testing the connection…") : m_model.connectionTestResult();
-    m_connectionResult->setText(text);
-    m_connectionResult->setVisible(!text.isEmpty());
+    const QString result = m_model.connectionTestResult();
+    m_connectionResult->setText(testing ? tr("Testing the connection…")
+                                : result.isEmpty()
+                                    ? tr("Sends one short request to the provider chosen above.")
+                                    : result);
 }
 
 void SettingsWindow::refreshAvailability() {
