@@ -288,6 +288,27 @@ private Q_SLOTS:
         QVERIFY(model.localModelsNote().isEmpty());
     }
 
+    void anAnswerForAnAddressNoLongerChosenIsDropped() {
+        auto slow = std::make_unique<Server>();
+        Server fast;
+        Server::Response silent;
+        silent.silent = true;
+        slow->enqueue(silent, "/api/tags");
+        fast.enqueue(200, kTags, "/api/tags");
+        SettingsViewModel model(*m_env);
+        m_env->settings().setLocalModelServer(slow->url().toString());
+        QTRY_COMPARE(slow->requests().size(), 1);
+        m_env->settings().setLocalModelServer(fast.url().toString());
+        QTRY_COMPARE(model.localModels().models.size(), 2);
+        // The first address has not answered yet: whatever it says later is about a server no
+        // longer chosen, so the fast one's list stays.
+        QVERIFY(model.isListingModels());
+        // Gone without an answer: the connection drops and the old request ends.
+        slow.reset();
+        QTRY_VERIFY(!model.isListingModels());
+        QCOMPARE(model.localModels().models, (QStringList{u"llama3.2:latest"_qs, u"qwen2.5:0.5b"_qs}));
+    }
+
     void theConnectionTestSaysWhatHappened_data() {
         QTest::addColumn<AIProviderID>("provider");
         QTest::addColumn<QByteArray>("path");
