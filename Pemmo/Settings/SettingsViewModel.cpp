@@ -287,8 +287,10 @@ QCoro::Task<void> SettingsViewModel::refreshLocalModels() {
     if (!self)
         co_return;
     --m_listingModels;
-    if (generation == m_listingGeneration)
+    if (generation == m_listingGeneration) {
         m_localModels = std::move(list);
+        m_listedOnce = true;
+    }
     Q_EMIT localModelsChanged();
 }
 
@@ -302,7 +304,7 @@ QStringList SettingsViewModel::localModelChoices() const {
 }
 
 QString SettingsViewModel::localModelsNote() const {
-    if (isListingModels() && m_localModels.models.isEmpty())
+    if (!m_listedOnce)
         return tr("Asking the model server which models it has…");
     const QString chosen = Text::trimmed(settings().localModel());
     const QString model = chosen.isEmpty() ? LocalModelProvider::defaultModel() : chosen;

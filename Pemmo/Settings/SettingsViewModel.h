@@ -132,7 +132,8 @@ private:
     QString m_message;
 
     LocalModelList m_localModels;
-    QString m_listedModel;
+    // Until the first answer there is nothing to say about the models but that they are asked for.
+    bool m_listedOnce = false;
     int m_listingModels = 0;
     quint64 m_listingGeneration = 0;
 
