@@ -159,8 +159,9 @@ public:
     // The panel, once the shell made one.
     PanelController* panel() const;
     void setPanel(PanelController* panel);
-    // Opens the settings window; absent until there is one.
-    std::function<void()> openSettingsAction;
+    // Opens the settings window on `pane` (one of SettingsWindow::paneNames(), such as "ai"), or
+    // on the pane it was left on when `pane` is empty; absent until there is a window.
+    std::function<void(const QString& pane)> openSettingsAction;
 
     // Counts every change of what the panel shows about people: the published profiles, their
     // records and photos, the circles, the starred and recent lists. The one signal screens

@@ -656,7 +656,7 @@ QCoro::Task<void> ProfileViewModel::perform(ProfileAction action) {
         break;
     case Kind::ChangeAIProvider:
         if (m_env.openSettingsAction)
-            m_env.openSettingsAction();
+            m_env.openSettingsAction(QStringLiteral("ai"));
         else
             router.showInfo(
                 tr("The settings window comes with a later version of Pemmo; AI stays off until then."));

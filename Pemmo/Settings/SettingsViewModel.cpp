@@ -1,6 +1,7 @@
 #include "Settings/SettingsViewModel.h"
 
 #include "AI/AIService.h"
+#include "AI/LocalModelProvider.h"
 #include "App/AppEnvironment.h"
 #include "App/DoctorCommand.h"
 #include "App/ImportCommand.h"
@@ -8,6 +9,8 @@
 #include "Lists/StarredStore.h"
 #include "Moments/MomentService.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Records/PemmoError.h"
+#include "Records/Text.h"
 #include "Semantic/EmbeddingIndex.h"
 #include "Settings/KeyValueStore.h"
 #include "Settings/SettingsStore.h"
@@ -46,6 +49,17 @@ SettingsViewModel::SettingsViewModel(AppEnvironment& environment, AutostartEntry
     , m_autostart(std::move(autostart)) {
     connect(&settings(), &SettingsStore::contactFoldersChanged, this,
             &SettingsViewModel::contactFoldersChanged);
+    // Another server has other models.
+    connect(&settings(), &SettingsStore::localModelServerChanged, this,
+            [this] { QCoro::connect(refreshLocalModels(), this, [] {}); });
+    connect(&settings(), &SettingsStore::localModelChanged, this, &SettingsViewModel::localModelsChanged);
+    // A result is about the settings it ran with; any change makes it stale.
+    for (const auto signal :
+         {&SettingsStore::aiEnabledChanged, &SettingsStore::aiProviderChanged,
+          &SettingsStore::localModelServerChanged, &SettingsStore::localModelChanged,
+          &SettingsStore::anthropicBaseURLChanged, &SettingsStore::claudeReasoningModelChanged,
+          &SettingsStore::claudeFastModelChanged})
+        connect(&settings(), signal, this, &SettingsViewModel::forgetConnectionTest);
 }
 
 SettingsStore& SettingsViewModel::settings() const {
@@ -251,12 +265,136 @@ QCoro::Task<QString> SettingsViewModel::eraseAllData() {
 
 bool SettingsViewModel::saveCloudKey(const QString& key) {
     const QString problem = m_env.ai().saveCloudKey(key);
+    forgetConnectionTest();
     setMessage(problem);
     return problem.isEmpty();
 }
 
 bool SettingsViewModel::hasCloudKey() const {
     return m_env.ai().hasCloudKey();
+}
+
+// ---- the AI pane ------------------------------------------------------------------------------
+
+QCoro::Task<void> SettingsViewModel::refreshLocalModels() {
+    const QPointer<SettingsViewModel> self(this);
+    const quint64 generation = ++m_listingGeneration;
+    LocalModelProvider local(settings().localModelServer(), settings().localModel(), m_env.httpTransport());
+    ++m_listingModels;
+    Q_EMIT localModelsChanged();
+    auto listing = local.installedModels();
+    LocalModelList list = co_await listing;
+    if (!self)
+        co_return;
+    --m_listingModels;
+    if (generation == m_listingGeneration) {
+        m_localModels = std::move(list);
+        m_listedOnce = true;
+    }
+    Q_EMIT localModelsChanged();
+}
+
+QStringList SettingsViewModel::localModelChoices() const {
+    QStringList choices = m_localModels.models;
+    // A blank setting means the default model, which the box shows as its placeholder.
+    const QString chosen = Text::trimmed(settings().localModel());
+    if (!chosen.isEmpty() && !m_localModels.lists(chosen))
+        choices.prepend(chosen);
+    return choices;
+}
+
+QString SettingsViewModel::localModelsNote() const {
+    if (!m_listedOnce)
+        return tr("Asking the model server which models it has…");
+    const QString chosen = Text::trimmed(settings().localModel());
+    const QString model = chosen.isEmpty() ? LocalModelProvider::defaultModel() : chosen;
+    const QString server = Text::isBlank(settings().localModelServer())
+                               ? LocalModelProvider::defaultServer()
+                               : Text::trimmed(settings().localModelServer());
+    switch (m_localModels.problem) {
+    case LocalModelList::Problem::NotRunning:
+        return tr("Pemmo cannot reach a model server at %1. Is it running (\u201Collama serve\u201D)? "
+                  "The model name stays as typed.")
+            .arg(server);
+    case LocalModelList::Problem::NotAModelServer:
+    case LocalModelList::Problem::InvalidAddress:
+        return m_localModels.message + u' ' + tr("The model name stays as typed.");
+    case LocalModelList::Problem::None:
+        break;
+    }
+    if (m_localModels.models.isEmpty())
+        return tr("The server has no models yet. Install one with: ollama pull %1").arg(model);
+    if (!m_localModels.lists(model))
+        return tr("%1 is not installed on the server. Install it with: ollama pull %1").arg(model);
+    return {};
+}
+
+void SettingsViewModel::testConnection() {
+    if (m_testingConnection)
+        return;
+    QCoro::connect(runConnectionTest(), this, [](const QString&) {});
+}
+
+QCoro::Task<QString> SettingsViewModel::runConnectionTest() {
+    const QPointer<SettingsViewModel> self(this);
+    AIService& ai = m_env.ai();
+    const quint64 generation = m_aiSettingsGeneration;
+    m_testingConnection = true;
+    m_connectionResult.clear();
+    Q_EMIT connectionTestChanged();
+
+    // The description of what answered, taken before anything is sent.
+    const std::shared_ptr<AIProvider> provider = ai.currentProvider();
+    QString success;
+    if (provider && provider->id() == AIProviderID::Claude) {
+        success = tr("Connected: Claude accepted the key and answered.");
+    } else if (provider) {
+        const auto* local = dynamic_cast<const LocalModelProvider*>(provider.get());
+        success = local
+                      ? tr("Connected: the model %1 answered at %2.").arg(local->modelName(), local->server())
+                      : tr("Connected: %1 answered.").arg(provider->displayName());
+    }
+
+    std::optional<QString> failure;
+    auto checking = ai.availability();
+    const AIAvailability availability = co_await checking;
+    if (!self)
+        co_return QString();
+    if (!availability.isAvailable) {
+        failure = availability.reason;
+    } else {
+        try {
+            auto testing = ai.testConnection();
+            co_await testing;
+        } catch (const PemmoError& error) {
+            if (error.errorCase() == PemmoError::Case::Network && error.number() == 401)
+                failure =
+                    tr("Claude refused the key (%1). Paste a valid key and save it again.").arg(error.text());
+            else
+                failure = AIService::errorMessage(error);
+        } catch (...) {
+            failure = AIService::errorMessage(std::current_exception());
+        }
+        if (!self)
+            co_return QString();
+    }
+    const QString result = failure ? tr("Failed: %1").arg(*failure) : success;
+    m_testingConnection = false;
+    // Settings changed while it ran: the result would be about what is no longer chosen.
+    const bool current = generation == m_aiSettingsGeneration;
+    m_connectionSucceeded = current && !failure;
+    m_connectionResult = current ? result : QString();
+    Q_EMIT connectionTestChanged();
+    co_return result;
+}
+
+void SettingsViewModel::forgetConnectionTest() {
+    ++m_aiSettingsGeneration;
+    if (m_connectionResult.isEmpty() && !m_connectionSucceeded)
+        return;
+    m_connectionResult.clear();
+    m_connectionSucceeded = false;
+    Q_EMIT connectionTestChanged();
 }
 
 QString SettingsViewModel::updateFeedURL() const {

@@ -1,8 +1,10 @@
 // What the settings window does beyond showing a setting of SettingsStore: starting at login,
 // re-recording the global shortcut, the address book folders, export, import and erasing the
-// records, the AI key and the update feed. The window binds simple settings to SettingsStore itself.
+// records, the AI key, the local models on offer, the AI connection test and the update feed. The window
+// binds simple settings to SettingsStore itself.
 #pragma once
 
+#include "AI/LocalModelList.h"
 #include "Settings/AutostartEntry.h"
 
 #include <QCoroTask>
@@ -80,6 +82,29 @@ public:
     bool saveCloudKey(const QString& key);
     bool hasCloudKey() const;
 
+    // The models the local model server offers. Asked anew when the server address changes, and
+    // on refreshLocalModels; an answer to an older address is dropped.
+    QCoro::Task<void> refreshLocalModels();
+    bool isListingModels() const { return m_listingModels > 0; }
+    // What the model box offers: the installed models, and the chosen model first when the
+    // server does not list it (so the setting is never lost from the box). A blank setting (the
+    // default model) adds nothing.
+    QStringList localModelChoices() const;
+    // What to tell the user about the listing in plain words; empty when all is well.
+    QString localModelsNote() const;
+    const LocalModelList& localModels() const { return m_localModels; }
+
+    // "Test connection": the chosen provider's availability, then one real request through the
+    // AI service (the local model answers; Claude accepts the key). Not started twice at once.
+    void testConnection();
+    // The same, as a task ending with the result line.
+    QCoro::Task<QString> runConnectionTest();
+    bool isTestingConnection() const { return m_testingConnection; }
+    // The last result in one line ("Connected: …" or "Failed: …"); empty before the first test
+    // and after a change to the AI settings.
+    const QString& connectionTestResult() const { return m_connectionResult; }
+    bool connectionTestSucceeded() const { return m_connectionSucceeded; }
+
     QString updateFeedURL() const;
     void setUpdateFeedURL(const QString& url);
     // Offers every repeating event the user turned off again; a failure becomes the message.
@@ -93,15 +118,30 @@ Q_SIGNALS:
     void contactFoldersChanged();
     void shortcutChanged();
     void messageChanged();
+    void localModelsChanged();
+    void connectionTestChanged();
 
 private:
     void setMessage(const QString& message);
+    void forgetConnectionTest();
 
     AppEnvironment& m_env;
     AutostartEntry m_autostart;
     ShortcutBinder m_binder;
     QHash<QString, QString> m_folderStates;
     QString m_message;
+
+    LocalModelList m_localModels;
+    // Until the first answer there is nothing to say about the models but that they are asked for.
+    bool m_listedOnce = false;
+    int m_listingModels = 0;
+    quint64 m_listingGeneration = 0;
+
+    bool m_testingConnection = false;
+    bool m_connectionSucceeded = false;
+    QString m_connectionResult;
+    // Bumped by every change to the AI settings: a test that ends after one reports nothing.
+    quint64 m_aiSettingsGeneration = 0;
 };
 
 } // namespace pemmo

@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QStackedWidget>
 #include <QStandardPaths>
@@ -162,6 +163,7 @@ SettingsWindow::SettingsWindow(SettingsViewModel& model, QWidget* parent)
     loadFolders();
     loadCalendarFolders();
     QCoro::connect(m_model.refreshFolderStates(), this, [] {});
+    QCoro::connect(m_model.refreshLocalModels(), this, [] {});
 
     const int em = fontMetrics().averageCharWidth();
     resize(em * 120, fontMetrics().height() * 40);
@@ -442,18 +444,60 @@ QWidget* SettingsWindow::buildAI() {
     auto* check = new QPushButton(tr("Check again"));
     connect(check, &QPushButton::clicked, this, &SettingsWindow::refreshAvailability);
     form->addRow(tr("Status:"), m_availability);
-    form->addRow(QString(), row({check}));
+    // One real request to the chosen provider, with its outcome in one line.
+    m_testConnection = new QPushButton(tr("Test connection"));
+    m_testConnection->setObjectName(u"testConnection"_qs);
+    connect(m_testConnection, &QPushButton::clicked, &m_model, &SettingsViewModel::testConnection);
+    m_connectionResult = new QLabel;
+    m_connectionResult->setObjectName(u"connectionResult"_qs);
+    m_connectionResult->setWordWrap(true);
+    m_connectionResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_connectionResult->setAccessibleName(tr("Connection test result"));
+    // The result line always says something: a word-wrapped label that is hidden or empty when the
+    // form is laid out comes back too tall.
+    form->addRow(QString(), row({check, m_testConnection}));
+    form->addRow(tr("Connection:"), m_connectionResult);
+    connect(&m_model, &SettingsViewModel::connectionTestChanged, this, &SettingsWindow::showConnectionTest);
+    showConnectionTest();
 
     m_server = field(u"localModelServer"_qs, u"http://127.0.0.1:11434"_qs);
     connect(m_server, &QLineEdit::editingFinished, &settings,
             [this, &settings] { settings.setLocalModelServer(m_server->text().trimmed()); });
     form->addRow(tr("Local model server:"), m_server);
-    m_localModel = field(u"localModel"_qs, u"llama3.2"_qs);
-    connect(m_localModel, &QLineEdit::editingFinished, &settings,
-            [this, &settings] { settings.setLocalModel(m_localModel->text().trimmed()); });
-    form->addRow(tr("Local model:"), m_localModel);
+    // The models the server has, to pick from; any other name can still be typed (one about to be
+    // pulled, or a server that does not list its models).
+    m_localModel = new QComboBox;
+    m_localModel->setObjectName(u"localModel"_qs);
+    m_localModel->setAccessibleName(tr("Local model"));
+    m_localModel->setEditable(true);
+    m_localModel->setInsertPolicy(QComboBox::NoInsert);
+    m_localModel->lineEdit()->setPlaceholderText(u"llama3.2"_qs);
+    m_localModel->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+    m_localModel->setMinimumContentsLength(24);
+    connect(m_localModel, &QComboBox::activated, &settings, [this, &settings](int index) {
+        settings.setLocalModel(m_localModel->itemText(index).trimmed());
+    });
+    connect(m_localModel->lineEdit(), &QLineEdit::editingFinished, &settings,
+            [this, &settings] { settings.setLocalModel(m_localModel->currentText().trimmed()); });
+    auto* refresh = new QPushButton(tr("Refresh"));
+    refresh->setObjectName(u"refreshModels"_qs);
+    refresh->setAccessibleName(tr("Refresh the list of local models"));
+    connect(refresh, &QPushButton::clicked, this,
+            [this] { QCoro::connect(m_model.refreshLocalModels(), this, [] {}); });
+    auto* modelRow = new QHBoxLayout;
+    modelRow->addWidget(m_localModel, 1);
+    modelRow->addWidget(refresh);
+    m_modelsNote = help(QString());
+    m_modelsNote->setObjectName(u"modelsNote"_qs);
+    m_modelsNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* model = new QVBoxLayout;
+    model->setContentsMargins(0, 0, 0, 0);
+    model->addLayout(modelRow);
+    model->addWidget(m_modelsNote);
+    form->addRow(tr("Local model:"), model);
     form->addRow(QString(),
                  help(tr("The On-device provider asks a model server on this computer (the Ollama API).")));
+    connect(&m_model, &SettingsViewModel::localModelsChanged, this, &SettingsWindow::loadLocalModels);
 
     m_key = field(u"cloudKey"_qs, tr("Paste the Anthropic API key"));
     m_key->setEchoMode(QLineEdit::Password);
@@ -484,8 +528,34 @@ QWidget* SettingsWindow::buildAI() {
     connect(m_fastModel, &QLineEdit::editingFinished, &settings,
             [this, &settings] { settings.setClaudeFastModel(m_fastModel->text()); });
     form->addRow(tr("Fast model:"), m_fastModel);
+
     form->addRow(QString(), messageLabel());
     return pane(tr("AI"), form);
+}
+
+void SettingsWindow::loadLocalModels() {
+    const QSignalBlocker quiet(m_localModel);
+    const QString typed =
+        m_localModel->lineEdit()->hasFocus() ? m_localModel->currentText() : m_model.settings().localModel();
+    m_localModel->clear();
+    m_localModel->addItems(m_model.localModelChoices());
+    m_localModel->setCurrentIndex(m_localModel->findText(typed));
+    m_localModel->setEditText(typed);
+    const QString note = m_model.localModelsNote();
+    const qsizetype installed = m_model.localModels().models.size();
+    m_modelsNote->setText(!note.isEmpty()  ? note
+                          : installed == 1 ? tr("1 model is installed on the server.")
+                                           : tr("%1 models are installed on the server.").arg(installed));
+}
+
+void SettingsWindow::showConnectionTest() {
+    const bool testing = m_model.isTestingConnection();
+    m_testConnection->setEnabled(!testing);
+    const QString result = m_model.connectionTestResult();
+    m_connectionResult->setText(testing ? tr("Testing the connection…")
+                                : result.isEmpty()
+                                    ? tr("Sends one short request to the provider chosen above.")
+                                    : result);
 }
 
 void SettingsWindow::refreshAvailability() {
@@ -603,7 +673,7 @@ void SettingsWindow::loadFromSettings() {
     m_aiEnabled->setChecked(settings.aiEnabled());
     m_aiProvider->setCurrentIndex(int(AIProviderIDs::allCases().indexOf(settings.aiProvider())));
     m_server->setText(settings.localModelServer());
-    m_localModel->setText(settings.localModel());
+    loadLocalModels();
     m_baseURL->setText(settings.anthropicBaseURL());
     m_reasoningModel->setText(settings.claudeReasoningModel());
     m_fastModel->setText(settings.claudeFastModel());

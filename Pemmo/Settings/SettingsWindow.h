@@ -54,6 +54,8 @@ private:
     void loadFolders();
     void loadCalendarFolders();
     void refreshAvailability();
+    void loadLocalModels();
+    void showConnectionTest();
     void takeShortcut();
 
     SettingsViewModel& m_model;
@@ -81,7 +83,10 @@ private:
     QCheckBox* m_aiEnabled = nullptr;
     QComboBox* m_aiProvider = nullptr;
     QLineEdit* m_server = nullptr;
-    QLineEdit* m_localModel = nullptr;
+    QComboBox* m_localModel = nullptr;
+    QLabel* m_modelsNote = nullptr;
+    QPushButton* m_testConnection = nullptr;
+    QLabel* m_connectionResult = nullptr;
     QLineEdit* m_baseURL = nullptr;
     QLineEdit* m_reasoningModel = nullptr;
     QLineEdit* m_fastModel = nullptr;

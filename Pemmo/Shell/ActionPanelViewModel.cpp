@@ -111,7 +111,7 @@ void ActionPanelViewModel::buildSearch() {
         {u"settings"_qs, QStringLiteral("Settings"), std::nullopt, u"gearshape"_qs, {}, false},
         [env, router] {
             if (env->openSettingsAction)
-                env->openSettingsAction();
+                env->openSettingsAction(QString());
             else
                 router->showInfo(tr("The settings window comes with a later version of Pemmo."));
         },

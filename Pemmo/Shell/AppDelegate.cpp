@@ -108,7 +108,7 @@ bool AppDelegate::start(QString* error) {
     m_updates->attachTray(*m_tray->menu(), *m_tray->icon());
     m_updates->start();
     connect(m_tray.get(), &TrayIcon::settingsRequested, this, [this] { openSettings(); });
-    m_env->openSettingsAction = [this] { openSettings(); };
+    m_env->openSettingsAction = [this](const QString& pane) { openSettings(pane); };
 
     // Edits survive quitting: the tray's Quit, `kill`, Control-C and the session's end all come
     // through aboutToQuit, where what waits for the debounced write is written at once.

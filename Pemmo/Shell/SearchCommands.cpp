@@ -171,7 +171,7 @@ KeyResult SearchCommands::handleKey(const KeyEvent& event) {
     }
     if (event.isCommand(u',')) {
         if (m_env.openSettingsAction)
-            m_env.openSettingsAction();
+            m_env.openSettingsAction(QString());
         else
             m_env.router().showInfo(tr("The settings window comes with a later version of Pemmo."));
         return KeyResult::Handled;

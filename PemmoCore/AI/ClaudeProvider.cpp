@@ -68,6 +68,29 @@ PemmoError httpFailure(const HTTPResponse& response) {
     return PemmoError::network(status, QStringLiteral("Request failed (") + QString::number(status) + u')');
 }
 
+// A server between Pemmo and the API (a proxy, a stand-in) may echo the request in its answer or
+// its error; the key it carried is taken out of every text the user could see.
+QString withoutKey(QString text, const QString& key) {
+    if (!key.isEmpty())
+        text.replace(key, QStringLiteral("[API key]"));
+    return text;
+}
+
+PemmoError withoutKey(const PemmoError& error, const QString& key) {
+    if (key.isEmpty() || !error.text().contains(key))
+        return error;
+    switch (error.errorCase()) {
+    case PemmoError::Case::Network:
+        return PemmoError::network(error.number(), withoutKey(error.text(), key));
+    case PemmoError::Case::AIResponseInvalid:
+        return PemmoError::aiResponseInvalid(withoutKey(error.text(), key));
+    case PemmoError::Case::AIUnavailable:
+        return PemmoError::aiUnavailable(withoutKey(error.text(), key));
+    default:
+        return error;
+    }
+}
+
 bool isRetryable(int status) {
     return status == 429 || (status >= 500 && status <= 599);
 }
@@ -223,7 +246,17 @@ QCoro::Task<QString> ClaudeProvider::complete(QString prompt, QString model, con
         auto second = sendOnce(request);
         response = co_await second;
     }
-    co_return readText(response);
+    const QString key = QString::fromUtf8(request.header("x-api-key"));
+    std::optional<PemmoError> failure;
+    QString answer;
+    try {
+        answer = readText(response);
+    } catch (const PemmoError& error) {
+        failure = withoutKey(error, key);
+    }
+    if (failure)
+        throw *failure;
+    co_return withoutKey(answer, key);
 }
 
 template <class T>

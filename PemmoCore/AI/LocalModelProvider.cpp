@@ -56,11 +56,6 @@ QString duration(std::chrono::milliseconds limit) {
     return QString::number(seconds) + (seconds == 1 ? QStringLiteral(" second") : QStringLiteral(" seconds"));
 }
 
-// "llama3.2" names the model the server lists as "llama3.2:latest".
-bool sameModel(const QString& installed, const QString& wanted) {
-    return installed == wanted || (!wanted.contains(u':') && installed == wanted + u":latest"_qs);
-}
-
 } // namespace
 
 LocalModelProvider::LocalModelProvider(QString server, QString model,
@@ -86,6 +81,11 @@ QString LocalModelProvider::invalidAddressMessage() const {
     return u"\u201C"_qs + m_serverText +
            u"\u201D in Settings \u2192 AI is not an address of this computer\u2019s model server "
            u"(for example http://127.0.0.1:11434)."_qs;
+}
+
+QString LocalModelProvider::notAModelServerMessage() const {
+    return QStringLiteral("The server at ") + m_serverText +
+           QStringLiteral(" does not answer like a local model server (the Ollama API).");
 }
 
 HTTPRequest LocalModelProvider::makeRequest(const QString& prompt, const ordered_json* schema) const {
@@ -181,9 +181,13 @@ QCoro::Task<T> LocalModelProvider::structured(QString prompt, const ordered_json
     throw parseFailure(answer);
 }
 
-QCoro::Task<AIAvailability> LocalModelProvider::availability() {
-    if (!m_server)
-        co_return AIAvailability::unavailable(invalidAddressMessage());
+QCoro::Task<LocalModelList> LocalModelProvider::installedModels() {
+    LocalModelList list;
+    if (!m_server) {
+        list.problem = LocalModelList::Problem::InvalidAddress;
+        list.message = invalidAddressMessage();
+        co_return list;
+    }
     HTTPRequest request;
     request.url = ServerAddress::withPath(*m_server, QStringLiteral("/api/tags"));
     request.method = "GET";
@@ -194,26 +198,43 @@ QCoro::Task<AIAvailability> LocalModelProvider::availability() {
         auto asking = transport->send(request);
         response = co_await asking;
     } catch (const std::exception&) {
-        co_return AIAvailability::unavailable(notRunningMessage());
+        list.problem = LocalModelList::Problem::NotRunning;
+        list.message = notRunningMessage();
+        co_return list;
     }
     const json root = parseObject(response.body);
     const auto models = root.is_object() ? root.find("models") : root.end();
     if (response.status != 200 || !root.is_object() || models == root.end() || !models->is_array()) {
-        co_return AIAvailability::unavailable(QStringLiteral("The server at ") + m_serverText +
-                                              QStringLiteral(" does not answer like a local model server "
-                                                             "(the Ollama API)."));
+        list.problem = LocalModelList::Problem::NotAModelServer;
+        list.message = notAModelServerMessage();
+        co_return list;
     }
     for (const json& entry : *models) {
         if (!entry.is_object())
             continue;
+        // Ollama gives both; servers that copy its API may give only one of them.
         for (const char* key : {"name", "model"}) {
             const auto name = entry.find(key);
-            if (name != entry.end() && name->is_string() &&
-                sameModel(QString::fromStdString(name->get_ref<const std::string&>()), m_model))
-                co_return AIAvailability::available();
+            if (name == entry.end() || !name->is_string())
+                continue;
+            const QString text = Text::trimmed(QString::fromStdString(name->get_ref<const std::string&>()));
+            if (!text.isEmpty() && !list.models.contains(text))
+                list.models.append(text);
+            break;
         }
     }
-    co_return AIAvailability::unavailable(notInstalledMessage());
+    list.models.sort(Qt::CaseInsensitive);
+    co_return list;
+}
+
+QCoro::Task<AIAvailability> LocalModelProvider::availability() {
+    auto listing = installedModels();
+    const LocalModelList list = co_await listing;
+    if (!list.reached())
+        co_return AIAvailability::unavailable(list.message);
+    if (!list.lists(m_model))
+        co_return AIAvailability::unavailable(notInstalledMessage());
+    co_return AIAvailability::available();
 }
 
 QCoro::Task<Briefing> LocalModelProvider::briefing(PersonContext context) {

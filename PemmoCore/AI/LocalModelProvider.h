@@ -5,6 +5,7 @@
 
 #include "AI/AIProvider.h"
 #include "AI/HTTPTransport.h"
+#include "AI/LocalModelList.h"
 
 #include <QUrl>
 #include <chrono>
@@ -44,6 +45,9 @@ public:
     QString modelName() const override { return m_model; }
 
     QCoro::Task<AIAvailability> availability() override;
+    // The models the server has installed (`GET /api/tags`, within the probe time-out), or why it
+    // could not be asked. Never throws.
+    QCoro::Task<LocalModelList> installedModels();
     QCoro::Task<Briefing> briefing(PersonContext context) override;
     QCoro::Task<ExtractedProfile> extract(QString text) override;
     QCoro::Task<CaptureResult> capture(QString note, std::optional<PersonContext> context,
@@ -59,6 +63,9 @@ public:
     QString notRunningMessage() const;
     QString notInstalledMessage() const;
     QString invalidAddressMessage() const;
+    QString notAModelServerMessage() const;
+    // The server address in use (the default when the setting is blank).
+    const QString& server() const { return m_serverText; }
 
 private:
     template <class T> using Decoder = std::optional<T> (*)(QByteArrayView);

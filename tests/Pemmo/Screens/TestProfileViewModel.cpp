@@ -550,6 +550,35 @@ private Q_SLOTS:
         QVERIFY(!m_env->sync().profile(u"anna"_qs)->record.briefingCache.has_value());
     }
 
+    void theBriefingCardOpensTheSettingsOnTheAIPane_data() {
+        QTest::addColumn<bool>("aiOn");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("AI off") << false << u"AI is off"_qs;
+        QTest::newRow("AI not available") << true << u"AI is not available"_qs;
+    }
+    void theBriefingCardOpensTheSettingsOnTheAIPane() {
+        QFETCH(bool, aiOn);
+        QFETCH(QString, title);
+        start({anna()});
+        if (aiOn) {
+            auto [local, cloud] = useAI(AIProviderID::OnDevice);
+            local->availabilityAnswer = AIAvailability::unavailable(u"No local model server is running"_qs);
+        }
+        QStringList panes;
+        m_env->openSettingsAction = [&panes](const QString& pane) { panes.append(pane); };
+        ProfileViewModel& model = card();
+        QTRY_COMPARE(rowWithID(model, u"briefing"_qs)->title, title);
+        // Return on the card's briefing row, as the user reaches it.
+        int briefing = -1;
+        for (int i = 0; i < model.items().size(); ++i) {
+            if (model.items()[i].id == u"briefing")
+                briefing = i;
+        }
+        QVERIFY(briefing >= 0);
+        await(model.activate(briefing));
+        QCOMPARE(panes, QStringList{u"ai"_qs});
+    }
+
     void anUnavailableProviderSaysWhyOnTheCard() {
         start({anna()});
         auto [local, cloud] = useAI(AIProviderID::OnDevice);

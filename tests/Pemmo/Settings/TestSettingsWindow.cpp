@@ -7,12 +7,15 @@
 #include "Settings/SettingsViewModel.h"
 #include "Settings/SettingsWindow.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/LoopbackHTTPServer.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPushButton>
 #include <QTest>
 
 using namespace pemmo;
@@ -85,7 +88,7 @@ private Q_SLOTS:
         QCOMPARE(control<QComboBox>(u"appearance"_qs)->currentIndex(), 2);
         QCOMPARE(control<QComboBox>(u"panelWidth"_qs)->currentIndex(), 2);
         QVERIFY(control<QCheckBox>(u"openLinksInBackground"_qs)->isChecked());
-        QCOMPARE(control<QLineEdit>(u"localModel"_qs)->text(), u"qwen3"_qs);
+        QCOMPARE(control<QComboBox>(u"localModel"_qs)->currentText(), u"qwen3"_qs);
     }
 
     void aSwitchIsStoredAtOnce_data() {
@@ -139,6 +142,32 @@ private Q_SLOTS:
         }
         m_window->showPane(u"nothing"_qs);
         QCOMPARE(m_window->currentPane(), u"general"_qs);
+    }
+
+    void theModelBoxListsTheServersModelsAndTheTestShowsItsOutcome() {
+        test::LoopbackHTTPServer server;
+        server.enqueue(200, R"({"models":[{"name":"qwen2.5:0.5b"},{"name":"llama3.2:latest"}]})",
+                       "/api/tags");
+        server.enqueue(200, R"({"message":{"role":"assistant","content":"{}"},"done":true})", "/api/chat");
+        m_env->settings().setAiEnabled(true);
+        m_env->settings().setLocalModel(u"mistral"_qs);
+        m_env->settings().setLocalModelServer(server.url().toString());
+        auto* box = control<QComboBox>(u"localModel"_qs);
+        QTRY_COMPARE(box->count(), 3);
+        QCOMPARE(box->itemText(0), u"mistral"_qs);
+        QCOMPARE(box->currentText(), u"mistral"_qs);
+        QVERIFY(control<QLabel>(u"modelsNote"_qs)->text().contains(u"ollama pull mistral"_qs));
+        // Picking a listed model stores it.
+        Q_EMIT box->activated(2);
+        QCOMPARE(m_env->settings().localModel(), u"qwen2.5:0.5b"_qs);
+
+        auto* test = control<QPushButton>(u"testConnection"_qs);
+        auto* result = control<QLabel>(u"connectionResult"_qs);
+        test->click();
+        QVERIFY(!test->isEnabled());
+        QCOMPARE(result->text(), u"Testing the connection…"_qs);
+        QTRY_VERIFY(test->isEnabled());
+        QVERIFY2(result->text().startsWith(u"Connected"_qs), qPrintable(result->text()));
     }
 };
 

@@ -188,6 +188,14 @@ private Q_SLOTS:
         QVERIFY(!m_env->router().hasOverlay());
     }
 
+    void settingsOpensOnThePaneLastShown() {
+        QStringList panes;
+        m_env->openSettingsAction = [&panes](const QString& pane) { panes.append(pane); };
+        auto& panel = open(ActionContext::search(std::nullopt, std::nullopt));
+        QVERIFY(panel.performID(u"settings"_qs));
+        QCOMPARE(panes, QStringList{QString()});
+    }
+
     void controlKClosesThePanelAndTypingPassesToItsField() {
         auto& panel = open(ActionContext::search(std::nullopt, std::nullopt));
         QCOMPARE(panel.handleKey(test::key(Qt::Key_A)), KeyResult::Pass);

@@ -30,6 +30,17 @@ QByteArray chatAnswer(const QByteArray& content, const char* doneReason = "stop"
 const QByteArray kTags = R"({"models":[{"name":"qwen2.5:0.5b","model":"qwen2.5:0.5b"},)"
                          R"({"name":"llama3.2:latest","model":"llama3.2:latest"}]})";
 
+// An answer of `GET /api/tags` as Ollama gives it: most recently changed first, with details.
+const QByteArray kFullTags = R"({"models":[
+  {"name":"qwen2.5:0.5b","model":"qwen2.5:0.5b","modified_at":"2026-03-03T09:12:44.1+01:00",
+   "size":397821319,"digest":"a8b0c5157701","details":{"parent_model":"","format":"gguf",
+   "family":"qwen2","families":["qwen2"],"parameter_size":"494.03M","quantization_level":"Q4_K_M"}},
+  {"name":"Llama3.2:latest","model":"Llama3.2:latest","modified_at":"2026-02-11T18:40:02.5+01:00",
+   "size":2019393189,"digest":"a80c4f17acd5","details":{"format":"gguf","family":"llama",
+   "parameter_size":"3.2B","quantization_level":"Q4_K_M"}},
+  {"name":"gemma3:1b","model":"gemma3:1b","modified_at":"2026-01-02T08:00:00Z","size":815319791}
+]})";
+
 PersonContext context() {
     PersonContext c;
     c.name = u"Ada"_qs;
@@ -151,6 +162,92 @@ private Q_SLOTS:
                                    ? AIAvailability::available()
                                    : AIAvailability::unavailable(reason.arg(m_server->url().toString())));
         QCOMPARE(m_server->requests().first().method, QByteArray("GET"));
+    }
+
+    void theInstalledModelsAreListed_data() {
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("tags");
+        QTest::addColumn<QStringList>("models");
+        QTest::addColumn<int>("problem");
+        const int none = int(LocalModelList::Problem::None);
+        const int notAServer = int(LocalModelList::Problem::NotAModelServer);
+        QTest::newRow("ollama's answer, sorted")
+            << 200 << kFullTags << QStringList{u"gemma3:1b"_qs, u"Llama3.2:latest"_qs, u"qwen2.5:0.5b"_qs}
+            << none;
+        QTest::newRow("nothing installed") << 200 << QByteArray(R"({"models":[]})") << QStringList() << none;
+        QTest::newRow("names under either key, each once")
+            << 200
+            << QByteArray(R"({"models":[{"model":"phi3"},{"name":" mistral "},{"name":"phi3","model":"x"},)"
+                          R"({"name":7},"stray",{"name":""}]})")
+            << QStringList{u"mistral"_qs, u"phi3"_qs} << none;
+        QTest::newRow("a web page") << 200 << QByteArray("<html>It works!</html>") << QStringList()
+                                    << notAServer;
+        QTest::newRow("an error status")
+            << 500 << QByteArray(R"({"models":[]})") << QStringList() << notAServer;
+        QTest::newRow("models that are no list")
+            << 200 << QByteArray(R"({"models":{"name":"llama3.2"}})") << QStringList() << notAServer;
+    }
+
+    void theInstalledModelsAreListed() {
+        QFETCH(int, status);
+        QFETCH(QByteArray, tags);
+        QFETCH(QStringList, models);
+        QFETCH(int, problem);
+        m_server->enqueue(status, tags, "/api/tags");
+        LocalModelProvider local = provider();
+        const LocalModelList list = test::await(local.installedModels());
+        QCOMPARE(list.models, models);
+        QCOMPARE(int(list.problem), problem);
+        QCOMPARE(list.message.isEmpty(), list.reached());
+        QCOMPARE(m_server->requests().size(), 1);
+        QCOMPARE(m_server->requests().first().method, QByteArray("GET"));
+        QCOMPARE(m_server->requests().first().path, QByteArray("/api/tags"));
+    }
+
+    void aListedModelIsFoundByItsNameOrAsLatest_data() {
+        QTest::addColumn<QString>("model");
+        QTest::addColumn<bool>("listed");
+        QTest::newRow("with its tag") << u"qwen2.5:0.5b"_qs << true;
+        QTest::newRow("without a tag means latest") << u"Llama3.2"_qs << true;
+        QTest::newRow("another tag") << u"Llama3.2:1b"_qs << false;
+        QTest::newRow("a tag is not dropped") << u"qwen2.5"_qs << false;
+    }
+    void aListedModelIsFoundByItsNameOrAsLatest() {
+        QFETCH(QString, model);
+        QFETCH(bool, listed);
+        m_server->enqueue(200, kFullTags, "/api/tags");
+        LocalModelProvider local = provider();
+        QCOMPARE(test::await(local.installedModels()).lists(model), listed);
+    }
+
+    void listingFromAServerThatIsNotThereSaysSo_data() {
+        QTest::addColumn<bool>("running");
+        QTest::newRow("nothing listens") << false;
+        QTest::newRow("no answer within the probe time") << true;
+    }
+    void listingFromAServerThatIsNotThereSaysSo() {
+        QFETCH(bool, running);
+        const QString address = m_server->url().toString();
+        if (running) {
+            Server::Response silent;
+            silent.silent = true;
+            m_server->enqueue(silent, "/api/tags");
+        } else {
+            m_server.reset();
+        }
+        LocalModelProvider local(address, u"llama3.2"_qs, m_transport, LocalModelTimeouts{200ms, 200ms});
+        const LocalModelList list = test::await(local.installedModels());
+        QCOMPARE(list.problem, LocalModelList::Problem::NotRunning);
+        QVERIFY(list.models.isEmpty());
+        QCOMPARE(list.message, local.notRunningMessage());
+        QVERIFY(list.message.contains(address));
+    }
+
+    void listingAnAddressElsewhereSendsNothing() {
+        LocalModelProvider local(u"http://192.0.2.7:11434"_qs, u"llama3.2"_qs, m_transport);
+        const LocalModelList list = test::await(local.installedModels());
+        QCOMPARE(list.problem, LocalModelList::Problem::InvalidAddress);
+        QCOMPARE(list.message, local.invalidAddressMessage());
     }
 
     void aServerThatIsNotRunningIsNamedInTheMessage() {
