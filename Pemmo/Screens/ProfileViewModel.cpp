@@ -1227,6 +1227,11 @@ KeyResult ProfileViewModel::handleKey(const KeyEvent& event) {
             showActions();
             return KeyResult::Handled;
         }
+        if (event.isCommand(u',')) {
+            if (m_env.openSettingsAction)
+                m_env.openSettingsAction(QString()); // the pane the window showed last
+            return KeyResult::Handled;
+        }
         if (event.isCommand(u'm'))
             return perform(K::Message);
         if (event.isCommand(u'p'))

@@ -577,6 +577,9 @@ private Q_SLOTS:
         QVERIFY(briefing >= 0);
         await(model.activate(briefing));
         QCOMPARE(panes, QStringList{u"ai"_qs});
+        // Control-comma opens the window from the card too, on the pane it showed last.
+        QCOMPARE(model.handleKey(KeyEvent::command(u',')), KeyResult::Handled);
+        QCOMPARE(panes, (QStringList{u"ai"_qs, QString()}));
     }
 
     void anUnavailableProviderSaysWhyOnTheCard() {
