@@ -22,7 +22,7 @@ Rectangle {
     palette.button: Theme.chip
     palette.buttonText: Theme.text
     palette.highlight: Theme.accent
-    palette.highlightedText: Theme.onAccent
+    palette.highlightedText: Theme.window
 
     // What the end-to-end test and a screen reader read of the window.
     function describe(): var {
@@ -36,7 +36,8 @@ Rectangle {
         }
     }
 
-    // A button that takes the keyboard's focus and shows it.
+    // A button that takes the keyboard's focus and shows it. Text on the accent fill takes the
+    // window's colour: light on the light look's dark accent, dark on the dark look's light one.
     component WindowButton: Button {
         id: button
         focusPolicy: Qt.StrongFocus
@@ -51,7 +52,7 @@ Rectangle {
         contentItem: Text {
             text: button.text
             font: button.font
-            color: button.highlighted ? Theme.onAccent : Theme.text
+            color: button.highlighted ? Theme.window : Theme.text
             horizontalAlignment: Text.AlignHCenter
             verticalAlignment: Text.AlignVCenter
         }
@@ -84,7 +85,7 @@ Rectangle {
             text: cap.label
             font.pointSize: Theme.bodySize
             font.bold: cap.state_ === "current"
-            color: cap.state_ === "current" ? Theme.onAccent
+            color: cap.state_ === "current" ? Theme.window
                  : cap.state_ === "done" ? Theme.secondaryText : Theme.text
         }
     }
@@ -249,6 +250,11 @@ Rectangle {
             }
             Repeater {
                 model: root.model.folders
+                // The model hears of a box the user ticks here, where the window's model is in reach.
+                onItemAdded: (index, item) => {
+                    const box = item as CheckBox
+                    box.toggled.connect(() => root.model.setChecked(index, box.checked))
+                }
                 delegate: CheckBox {
                     id: folderBox
                     required property var modelData
@@ -262,7 +268,6 @@ Rectangle {
                     Accessible.role: Accessible.CheckBox
                     Accessible.name: text
                     Accessible.checked: checked
-                    onToggled: root.model.setChecked(index, checked)
                     Keys.onReturnPressed: toggle()
                     contentItem: Text {
                         leftPadding: folderBox.indicator.width + Theme.unit * 2
