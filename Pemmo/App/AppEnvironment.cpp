@@ -17,6 +17,7 @@
 #include "Platform/DesktopOpener.h"
 #include "Platform/SecretServiceStore.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Screens/OnboardingPractice.h"
 #include "Screens/ProfileViewModel.h"
 #include "Search/SearchViewModel.h"
 #include "Semantic/EmbeddingIndex.h"
@@ -154,6 +155,41 @@ std::unique_ptr<AppEnvironment> AppEnvironment::inMemory(QList<Person> people, c
     env->m_calendar = std::make_unique<InMemoryCalendarRepository>();
     env->buildServices(timings);
     return env;
+}
+
+std::unique_ptr<AppEnvironment> AppEnvironment::practice() {
+    return practice(Timings{});
+}
+
+std::unique_ptr<AppEnvironment> AppEnvironment::practice(const Timings& timings) {
+    std::unique_ptr<AppEnvironment> env =
+        inMemory({practiceContact()}, QStringLiteral("PemmoPractice"), timings);
+    env->m_isPracticeDemo = true;
+    // Messaging Alex is a rehearsal, not something that happened.
+    env->m_settings->setAutoLogInteractions(false);
+    return env;
+}
+
+Person AppEnvironment::practiceContact() {
+    Person alex;
+    alex.id = practiceContactID();
+    alex.givenName = QStringLiteral("Alex");
+    alex.familyName = QStringLiteral("Morgan");
+    alex.jobTitle = QStringLiteral("Practice contact");
+    alex.phones = {{QStringLiteral("mobile"), QStringLiteral("(202) 555-0123")}};
+    return alex;
+}
+
+void AppEnvironment::setPracticeRun(QObject* run) {
+    if (m_practiceRun == run)
+        return;
+    m_practiceRun = run;
+    Q_EMIT practiceRunChanged();
+}
+
+bool AppEnvironment::practiceRefusesQuickCapture() const {
+    auto* run = qobject_cast<OnboardingPractice*>(m_practiceRun.data());
+    return run && run->handleQuickCapture();
 }
 
 AppEnvironment& AppEnvironment::empty() {

@@ -61,6 +61,7 @@ class AppEnvironment : public QObject {
     Q_PROPERTY(pemmo::MomentService* moments READ momentsObject CONSTANT)
     Q_PROPERTY(QString hotkeyGlyphs READ hotkeyGlyphs NOTIFY hotkeyGlyphsChanged)
     Q_PROPERTY(int changeCount READ changeCount NOTIFY changeCountChanged)
+    Q_PROPERTY(bool isPracticeDemo READ isPracticeDemo CONSTANT)
 
 public:
     // Where the live environment finds its files; empty fields mean the standard places.
@@ -95,6 +96,14 @@ public:
     static std::unique_ptr<AppEnvironment> inMemory(QList<Person> people, const QString& name);
     static std::unique_ptr<AppEnvironment> inMemory(QList<Person> people, const QString& name,
                                                     const Timings& timings);
+    // The first-run tutorial's environment: in memory, holding only the practice contact, so that
+    // nothing done in the practice reaches the user's address book or records. Nothing it does is
+    // logged on the timeline either.
+    static std::unique_ptr<AppEnvironment> practice();
+    static std::unique_ptr<AppEnvironment> practice(const Timings& timings);
+    // The one person of the practice: Alex Morgan, whose made-up number reaches nobody.
+    static Person practiceContact();
+    static QString practiceContactID() { return QStringLiteral("pemmo-practice-alex"); }
     // The environment the interface starts with before the live one is installed: in memory, with
     // nobody in it, made once and kept for the life of the process.
     static AppEnvironment& empty();
@@ -134,6 +143,8 @@ public:
     KeyValueStore& keyValueStore() const { return *m_keyValues; }
 
     bool isInMemory() const { return m_removesDirectory; }
+    // True for the tutorial's environment (`practice`).
+    bool isPracticeDemo() const { return m_isPracticeDemo; }
 
     // MARK: The panel's services
     // The screens, the overlay and the banner.
@@ -162,6 +173,15 @@ public:
     // Opens the settings window on `pane` (one of SettingsWindow::paneNames(), such as "ai"), or
     // on the pane it was left on when `pane` is empty; absent until there is a window.
     std::function<void(const QString& pane)> openSettingsAction;
+    // Opens the first-run window ("Replay practice…"); absent until the shell has one.
+    std::function<void()> openOnboardingAction;
+
+    // The tutorial's practice run while one is going on (the live environment's), else null.
+    QObject* practiceRun() const { return m_practiceRun.data(); }
+    void setPracticeRun(QObject* run);
+    // Quick capture waits while the practice run is engaged: true when it was refused (the
+    // practice panel says so).
+    bool practiceRefusesQuickCapture() const;
 
     // Counts every change of what the panel shows about people: the published profiles, their
     // records and photos, the circles, the starred and recent lists. The one signal screens
@@ -183,6 +203,7 @@ public:
 Q_SIGNALS:
     void hotkeyGlyphsChanged();
     void changeCountChanged();
+    void practiceRunChanged();
 
 private:
     AppEnvironment() = default;
@@ -222,6 +243,8 @@ private:
     Clock m_clock = systemClock();
     int m_changeCount = 0;
     bool m_removesDirectory = false;
+    bool m_isPracticeDemo = false;
+    QPointer<QObject> m_practiceRun; // the OnboardingPractice
 };
 
 } // namespace pemmo

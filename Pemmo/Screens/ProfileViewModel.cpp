@@ -678,6 +678,8 @@ QCoro::Task<void> ProfileViewModel::perform(ProfileAction action) {
         startEditingCircles();
         break;
     case Kind::Capture:
+        if (m_env.practiceRefusesQuickCapture())
+            break;
         if (!refuseWithoutAI(QStringLiteral("Turn on AI features in Settings to use Quick capture.")))
             router.push(Route::capture(std::nullopt, m_contactID));
         break;

@@ -99,6 +99,8 @@ void ActionPanelViewModel::buildSearch() {
     add(
         {u"quick-capture"_qs, QStringLiteral("Quick capture"), std::nullopt, u"bolt"_qs, {}, false},
         [env, router, query, selected] {
+            if (env->practiceRefusesQuickCapture())
+                return;
             if (!env->settings().aiEnabled())
                 router->showError(QStringLiteral("Turn on AI features in Settings to use Quick capture."));
             else
@@ -118,6 +120,15 @@ void ActionPanelViewModel::buildSearch() {
         control(Qt::Key_Comma));
     add({u"diagnostics"_qs, QStringLiteral("Diagnostics"), std::nullopt, u"stethoscope"_qs, {}, false},
         [router] { router->push(Route::diagnostics()); });
+    // The tutorial again, from its first step; not inside the tutorial itself.
+    if (env->openOnboardingAction && !env->isPracticeDemo())
+        add({u"replay-practice"_qs,
+             QStringLiteral("Replay practice"),
+             std::nullopt,
+             u"play.circle"_qs,
+             {},
+             false},
+            [env] { env->openOnboardingAction(); });
     add(
         {u"clear-recents"_qs,
          QStringLiteral("Clear recently searched"),

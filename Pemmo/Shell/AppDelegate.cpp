@@ -16,6 +16,8 @@
 #include "Platform/MemoryRelease.h"
 #include "Platform/TerminationSignals.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Screens/FirstRunViewModel.h"
+#include "Screens/OnboardingPractice.h"
 #include "Search/SearchViewModel.h"
 #include "Semantic/EmbeddingIndex.h"
 #include "Settings/KeyValueStore.h"
@@ -25,6 +27,7 @@
 #include "Shell/AppRouter.h"
 #include "Shell/AppShell.h"
 #include "Shell/DesktopSearchBridge.h"
+#include "Shell/FirstRunWindow.h"
 #include "Shell/KeyEventRouter.h"
 #include "Shell/PanelController.h"
 #include "Shell/PanelTimings.h"
@@ -47,6 +50,7 @@
 #include <QQuickItem>
 #include <QScreen>
 #include <QSessionManager>
+#include <QTimer>
 
 namespace pemmo {
 
@@ -57,6 +61,7 @@ AppDelegate::~AppDelegate() {
     // The panel's QML refers to the environment's models: tear the window and the engine down
     // first.
     m_timings.reset();
+    m_firstRun.reset();
     if (m_env) {
         m_env->setPanel(nullptr);
         m_env->router().onReset = nullptr;
@@ -102,12 +107,26 @@ bool AppDelegate::start(QString* error) {
     buildPanel();
 
     m_tray = std::make_unique<TrayIcon>();
-    connect(m_tray.get(), &TrayIcon::openRequested, m_panel.get(), &PanelController::show);
+    connect(m_tray.get(), &TrayIcon::openRequested, this, [this] {
+        if (OnboardingPractice* practice = engagedPractice())
+            practice->openPracticePanel();
+        else
+            m_panel->show();
+    });
     connect(m_tray.get(), &TrayIcon::quitRequested, qApp, &QCoreApplication::quit);
     m_updates = std::make_unique<UpdateService>(m_env->keyValueStore(), QStringLiteral(PEMMO_VERSION));
     m_updates->attachTray(*m_tray->menu(), *m_tray->icon());
     m_updates->start();
     connect(m_tray.get(), &TrayIcon::settingsRequested, this, [this] { openSettings(); });
+    {
+        // The tutorial again, placed before the settings.
+        QMenu* menu = m_tray->menu();
+        QAction* settingsItem = menu->actions().value(1);
+        auto* replay = new QAction(QStringLiteral("Replay practice…"), menu);
+        menu->insertAction(settingsItem, replay);
+        connect(replay, &QAction::triggered, this, &AppDelegate::openFirstRun);
+    }
+    m_env->openOnboardingAction = [this] { openFirstRun(); };
     m_env->openSettingsAction = [this](const QString& pane) { openSettings(pane); };
 
     // Edits survive quitting: the tray's Quit, `kill`, Control-C and the session's end all come
@@ -144,9 +163,11 @@ bool AppDelegate::start(QString* error) {
         if (state == Qt::ApplicationActive)
             m_startup->refreshOnActivation();
     });
-    // The first-run window is not part of the shell yet; the decision is logged so it is visible.
-    if (m_startup->shouldShowOnboarding())
-        qCInfo(lcShell, "first run: the onboarding window would open here");
+    // The first start (or one after a newer tutorial came out) opens the first-run window, a
+    // moment after the tray icon and the shortcut are in place.
+    m_firstRunDecided = m_startup->shouldShowOnboarding();
+    if (m_firstRunDecided)
+        QTimer::singleShot(std::chrono::milliseconds(50), this, &AppDelegate::openFirstRun);
     return true;
 }
 
@@ -288,6 +309,12 @@ bool AppDelegate::ownWindowIsUp() const {
 }
 
 void AppDelegate::openSettings(const QString& pane) {
+    if (OnboardingPractice* practice = m_firstRun ? m_firstRun->practice() : nullptr) {
+        if (const auto refusal = practice->refuseSettings()) {
+            m_firstRun->tell(*refusal);
+            return;
+        }
+    }
     if (!m_settingsWindow) {
         m_settingsModel = std::make_unique<SettingsViewModel>(*m_env);
         m_settingsModel->setShortcutBinder(
@@ -337,9 +364,27 @@ bool AppDelegate::offerShortcutToPanel() {
 }
 
 void AppDelegate::onHotKey() {
+    if (OnboardingPractice* practice = engagedPractice(); practice && practice->handleShortcut())
+        return;
     if (offerShortcutToPanel())
         return;
     m_panel->toggle();
+}
+
+OnboardingPractice* AppDelegate::engagedPractice() const {
+    OnboardingPractice* practice = m_firstRun ? m_firstRun->practice() : nullptr;
+    return practice && practice->isEngaged() ? practice : nullptr;
+}
+
+void AppDelegate::openFirstRun() {
+    if (!m_firstRun) {
+        m_firstRun = std::make_unique<FirstRunWindow>(*m_env, *m_engine, [this] { return m_shell->dark(); });
+        m_firstRun->onDone = [this](bool openPanel) {
+            if (openPanel)
+                m_panel->show();
+        };
+    }
+    m_firstRun->open();
 }
 
 void AppDelegate::saveNow() {
@@ -404,12 +449,18 @@ QCoro::Task<QByteArray> AppDelegate::importFile(QByteArray arguments) {
 
 QByteArray AppDelegate::handlePanelCommand(const QByteArray& command) {
     if (command == "toggle") {
+        if (OnboardingPractice* practice = engagedPractice(); practice && practice->handleShortcut())
+            return practice->isPracticePanelVisible() ? "shown" : "hidden";
         // `pemmo toggle` is the shortcut of desktops without a grab: it behaves as the grab does.
         if (!offerShortcutToPanel())
             m_panel->toggle();
         return m_panel->isVisible() ? "shown" : "hidden";
     }
     if (command == "show" || command.isEmpty()) {
+        if (OnboardingPractice* practice = engagedPractice()) {
+            practice->openPracticePanel();
+            return "shown";
+        }
         m_panel->show();
         return "shown";
     }
@@ -449,6 +500,33 @@ QJsonObject AppDelegate::state() const {
         QJsonObject{{u"visible"_qs, m_settingsWindow && m_settingsWindow->isVisible()},
                     {u"active"_qs, m_settingsWindow && m_settingsWindow->isActiveWindow()},
                     {u"pane"_qs, m_settingsWindow ? m_settingsWindow->currentPane() : QString()}};
+    {
+        // The first-run window and the practice panel, while there is one.
+        QJsonObject firstRun{{u"open"_qs, m_firstRun && m_firstRun->isOpen()}};
+        if (OnboardingPractice* practice = m_firstRun ? m_firstRun->practice() : nullptr) {
+            firstRun[u"engaged"_qs] = practice->isEngaged();
+            firstRun[u"practicePanelVisible"_qs] = practice->isPracticePanelVisible();
+            if (QQuickItem* root = m_firstRun->view()->rootObject()) {
+                QVariant described;
+                QMetaObject::invokeMethod(root, "describe", Q_RETURN_ARG(QVariant, described));
+                if (described.userType() == qMetaTypeId<QJSValue>())
+                    described = described.value<QJSValue>().toVariant();
+                firstRun[u"window"_qs] = QJsonObject::fromVariantMap(described.toMap());
+            }
+            AppEnvironment* demo = practice->demo();
+            auto* panelWindow =
+                demo && demo->panel() ? qobject_cast<QQuickView*>(demo->panel()->panel()) : nullptr;
+            if (QQuickItem* root = panelWindow ? panelWindow->rootObject() : nullptr) {
+                QVariant described;
+                QMetaObject::invokeMethod(root, "describe", Q_RETURN_ARG(QVariant, described));
+                if (described.userType() == qMetaTypeId<QJSValue>())
+                    described = described.value<QJSValue>().toVariant();
+                firstRun[u"practicePanel"_qs] = QJsonObject::fromVariantMap(described.toMap());
+            }
+        }
+        result[u"firstRun"_qs] = firstRun;
+        result[u"firstRunDecided"_qs] = m_firstRunDecided;
+    }
     if (QQuickItem* root = m_window->rootObject()) {
         QVariant described;
         QMetaObject::invokeMethod(root, "describe", Q_RETURN_ARG(QVariant, described));

@@ -25,6 +25,8 @@ class AppStartup;
 class ColorScheme;
 class DesktopSearchBridge;
 class DesktopSearchService;
+class FirstRunWindow;
+class OnboardingPractice;
 class KeyValueStore;
 class MemoryRelease;
 class PanelController;
@@ -71,6 +73,9 @@ public:
     void openSettings(const QString& pane = {});
     SettingsWindow* settingsWindow() const { return m_settingsWindow.get(); }
 
+    // The first-run window: a fresh practice run, its window in front ("Replay practice…").
+    void openFirstRun();
+
 private:
     QByteArray handlePanelCommand(const QByteArray& command);
     QCoro::Task<QByteArray> importFile(QByteArray arguments);
@@ -95,6 +100,8 @@ private:
     QString shortcutState() const;
     // The panel stays up while one of Pemmo's own windows (the settings, a file dialog) is.
     bool ownWindowIsUp() const;
+    // The practice run while it takes the shortcut and the panel's requests, else null.
+    OnboardingPractice* engagedPractice() const;
 
     std::unique_ptr<QLockFile> m_dataLock;
     std::unique_ptr<AppEnvironment> m_env;
@@ -117,6 +124,8 @@ private:
     bool m_toldAboutHotKey = false;
     std::unique_ptr<DesktopSearchBridge> m_desktopSearchBridge;
     std::unique_ptr<DesktopSearchService> m_desktopSearch;
+    std::unique_ptr<FirstRunWindow> m_firstRun;
+    bool m_firstRunDecided = false; // this start opened the first-run window by itself
 };
 
 } // namespace pemmo

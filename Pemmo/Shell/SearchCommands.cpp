@@ -195,6 +195,8 @@ KeyResult SearchCommands::handleKey(const KeyEvent& event) {
     if (event.isCommand(u'j'))
         return selected(K::LogInteraction);
     if (event.isCommand(u'n')) {
+        if (m_env.practiceRefusesQuickCapture())
+            return KeyResult::Handled;
         if (!m_env.settings().aiEnabled()) {
             m_env.router().showError(QStringLiteral("Turn on AI features in Settings to use Quick capture."));
         } else {

@@ -13,7 +13,8 @@ Text {
         "trash": "\u2715", "bolt": "\u26A1", "text.quote": "\u201C", "arrow.uturn.backward": "\u21B6",
         "lock.shield": "\u229B", "doc.text": "\u2263", "eraser": "\u232B", "person.badge.plus": "+",
         "person.2": "\u2687", "gearshape": "\u2699", "stethoscope": "\u2695",
-        "clock.arrow.circlepath": "\u27F2"
+        "clock.arrow.circlepath": "\u27F2",
+        "play.circle": "\u25B6", "checkmark.circle.fill": "\u2714"
     })
 
     text: glyphs[name] !== undefined ? glyphs[name] : "\u2022"

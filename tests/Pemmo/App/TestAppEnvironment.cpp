@@ -62,6 +62,31 @@ private Q_SLOTS:
         QCOMPARE(env->tags().tags().size(), 5);
     }
 
+    // The practice holds Alex alone, in memory like any in-memory environment, with the same
+    // later services; what it does is never logged.
+    void thePracticeEnvironmentHoldsOnlyThePracticeContact() {
+        const auto env = AppEnvironment::practice();
+        QVERIFY(env->isPracticeDemo());
+        QVERIFY(!AppEnvironment::inMemory({}, u"PemmoTest"_qs)->isPracticeDemo());
+        QVERIFY(env->isInMemory());
+        QVERIFY(env->directory().startsWith(QDir::tempPath() + u"/PemmoPractice-"_qs));
+        QVERIFY(dynamic_cast<InMemoryCalendarRepository*>(&env->calendar()));
+        QVERIFY(env->embeddings());
+        QCOMPARE(env->momentStore().filePath(), env->directory() + u"/calendar-moments.json"_qs);
+        QVERIFY(!env->settings().autoLogInteractions());
+        QVERIFY(!env->destinationOpener());
+        await(env->sync().start());
+        env->sync().stop();
+        QCOMPARE(env->sync().profiles().size(), 1);
+        const Person& alex = env->sync().profiles().first().person;
+        QCOMPARE(alex.id, u"pemmo-practice-alex"_qs);
+        QCOMPARE(alex.displayName(), u"Alex Morgan"_qs);
+        QCOMPARE(alex.jobTitle, std::optional(u"Practice contact"_qs));
+        QCOMPARE(alex.nickname, QString());
+        QVERIFY(!alex.organization && !alex.birthday && !alex.thumbnail && alex.emails.isEmpty());
+        QCOMPARE(alex.phones, (QList<LabeledValue>{{u"mobile"_qs, u"(202) 555-0123"_qs}}));
+    }
+
     void theAIFollowsTheSettingsAndTheEnvironmentsOwnKey() {
         const auto env = AppEnvironment::inMemory({}, u"PemmoTest"_qs);
         QCOMPARE(await(env->ai().availability()), AIAvailability::unavailable(u"AI is turned off"_qs));

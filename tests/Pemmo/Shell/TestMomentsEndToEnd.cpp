@@ -207,6 +207,9 @@ private Q_SLOTS:
             defaults.set(QStringList{calendarFolder()}, u"pemmo.calendar.ids"_qs);
             defaults.set(QStringList{u"me@example.com"_qs}, u"pemmo.calendar.selfAddresses"_qs);
             defaults.set(u"light"_qs, u"pemmo.settings.appearance"_qs);
+            // A user who has been through the tutorial: no first-run window in the way.
+            defaults.set(true, u"pemmo.settings.hasCompletedOnboarding"_qs);
+            defaults.set(qint64(3), u"pemmo.settings.onboardingVersion"_qs);
         }
 
         for (int n = 200; n < 260 && m_display.isEmpty(); ++n)

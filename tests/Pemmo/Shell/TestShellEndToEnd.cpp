@@ -240,6 +240,9 @@ private Q_SLOTS:
             DefaultsFileStore defaults(defaultsPath());
             defaults.set(QStringList{u"p-hopper"_qs, u"p-lovelace"_qs}, u"pemmo.starredContactIDs"_qs);
             defaults.set(u"light"_qs, u"pemmo.settings.appearance"_qs);
+            // A user who has been through the tutorial: no first-run window in the way.
+            defaults.set(true, u"pemmo.settings.hasCompletedOnboarding"_qs);
+            defaults.set(qint64(3), u"pemmo.settings.onboardingVersion"_qs);
         }
         startPemmo();
     }

@@ -1,0 +1,360 @@
+// The first-run window: a one-minute tutorial against a practice contact (welcome, the three
+// tasks with their keys), then the address book folders Pemmo should read. An ordinary window,
+// operable from the keyboard alone: Tab moves between the controls, Return or Space presses one.
+import QtQuick
+import QtQuick.Controls
+import QtQuick.Layouts
+import Pemmo
+
+Rectangle {
+    id: root
+    required property FirstRunViewModel model
+    readonly property OnboardingPractice practice: model.practice
+    readonly property bool onContacts: practice.step === 2
+
+    implicitWidth: Theme.unit * 150
+    implicitHeight: Theme.unit * 130
+    color: Theme.window
+    palette.window: Theme.window
+    palette.windowText: Theme.text
+    palette.base: Theme.field
+    palette.text: Theme.text
+    palette.button: Theme.chip
+    palette.buttonText: Theme.text
+    palette.highlight: Theme.accent
+    palette.highlightedText: Theme.window
+
+    // What the end-to-end test and a screen reader read of the window.
+    function describe(): var {
+        return {
+            "step": practice.step,
+            "ready": practice.isReady,
+            "currentTask": practice.currentTask,
+            "messaged": practice.messaged,
+            "contactsText": onContacts ? model.contactsText : "",
+            "notice": model.notice
+        }
+    }
+
+    // A button that takes the keyboard's focus and shows it. Text on the accent fill takes the
+    // window's colour: light on the light look's dark accent, dark on the dark look's light one.
+    component WindowButton: Button {
+        id: button
+        focusPolicy: Qt.StrongFocus
+        font.pointSize: Theme.bodySize
+        padding: Theme.unit * 2
+        leftPadding: Theme.unit * 4
+        rightPadding: Theme.unit * 4
+        Accessible.role: Accessible.Button
+        Accessible.name: text
+        Keys.onReturnPressed: clicked()
+        Keys.onEnterPressed: clicked()
+        contentItem: Text {
+            text: button.text
+            font: button.font
+            color: button.highlighted ? Theme.window : Theme.text
+            horizontalAlignment: Text.AlignHCenter
+            verticalAlignment: Text.AlignVCenter
+        }
+        background: Rectangle {
+            implicitWidth: Theme.unit * 20
+            implicitHeight: Theme.metrics.height + Theme.unit * 4
+            radius: Theme.unit * 1.5
+            color: button.highlighted ? Theme.accent : (button.down ? Theme.selection : Theme.chip)
+            border.width: button.activeFocus ? 2 : 1
+            border.color: button.activeFocus ? (button.highlighted ? Theme.text : Theme.accent) : Theme.border
+            opacity: button.enabled ? 1 : 0.5
+        }
+    }
+
+    // A key cap, lit while its task is the one to do and ticked off once done.
+    component KeyCap: Rectangle {
+        id: cap
+        required property string label
+        required property string state_
+        implicitHeight: capText.implicitHeight + Theme.unit * 2
+        implicitWidth: Math.max(implicitHeight, capText.implicitWidth + Theme.unit * 3)
+        radius: Theme.unit
+        color: state_ === "current" ? Theme.accent : Theme.chip
+        border.width: 1
+        border.color: state_ === "current" ? Theme.accent : Theme.border
+        opacity: state_ === "pending" ? 0.7 : 1
+        Text {
+            id: capText
+            anchors.centerIn: parent
+            text: cap.label
+            font.pointSize: Theme.bodySize
+            font.bold: cap.state_ === "current"
+            color: cap.state_ === "current" ? Theme.window
+                 : cap.state_ === "done" ? Theme.secondaryText : Theme.text
+        }
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        anchors.margins: Theme.margin * 2
+        spacing: Theme.margin
+
+        // MARK: Welcome and practice
+        ColumnLayout {
+            visible: !root.onContacts
+            Layout.fillWidth: true
+            spacing: Theme.gap
+
+            Text {
+                text: qsTr("A one-minute tutorial.")
+                font.pointSize: Theme.titleSize
+                font.bold: true
+                color: Theme.text
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
+            }
+            Text {
+                Layout.fillWidth: true
+                wrapMode: Text.WordWrap
+                text: qsTr("Alex is a practice contact. Reach them with three keys and you know Pemmo.")
+                font.pointSize: Theme.bodySize
+                color: Theme.text
+            }
+            Text {
+                Layout.fillWidth: true
+                wrapMode: Text.WordWrap
+                text: qsTr("Alex lives only in this tutorial and is never added to your contacts.")
+                font.pointSize: Theme.smallSize
+                color: Theme.secondaryText
+            }
+            Text {
+                Layout.fillWidth: true
+                wrapMode: Text.WordWrap
+                text: qsTr("Do it for real. Pemmo opens over this window; Alex's number is made up.")
+                font.pointSize: Theme.smallSize
+                color: Theme.secondaryText
+            }
+        }
+
+        // The practice strip: the three tasks, their hints and keys.
+        ColumnLayout {
+            visible: !root.onContacts
+            Layout.fillWidth: true
+            spacing: Theme.gap
+
+            Repeater {
+                model: root.practice.tasks
+                delegate: Rectangle {
+                    id: taskRow
+                    required property var modelData
+                    required property int index
+                    Layout.fillWidth: true
+                    implicitHeight: taskLayout.implicitHeight + Theme.unit * 4
+                    radius: Theme.rowRadius
+                    color: modelData.current ? Theme.selection : Theme.hover
+                    border.width: modelData.current ? 1 : 0
+                    border.color: Theme.accent
+                    Accessible.role: Accessible.ListItem
+                    Accessible.name: modelData.title + (modelData.done ? qsTr(", done") : "") + ". " + modelData.hint
+                    Accessible.selected: modelData.current
+
+                    RowLayout {
+                        id: taskLayout
+                        anchors.fill: parent
+                        anchors.margins: Theme.unit * 2
+                        spacing: Theme.gap
+
+                        Text {
+                            Layout.preferredWidth: Theme.unit * 6
+                            horizontalAlignment: Text.AlignHCenter
+                            text: taskRow.modelData.done ? "\u2714" : String(taskRow.index + 1)
+                            font.pointSize: Theme.fieldSize
+                            color: taskRow.modelData.done ? Theme.accent : Theme.tertiaryText
+                            Accessible.ignored: true
+                        }
+                        ColumnLayout {
+                            Layout.fillWidth: true
+                            spacing: 0
+                            Text {
+                                text: taskRow.modelData.title
+                                font.pointSize: Theme.bodySize
+                                font.bold: true
+                                color: taskRow.modelData.current ? Theme.selectionText : Theme.text
+                            }
+                            Text {
+                                Layout.fillWidth: true
+                                wrapMode: Text.WordWrap
+                                text: taskRow.modelData.hint
+                                font.pointSize: Theme.smallSize
+                                color: taskRow.modelData.current ? Theme.selectionText : Theme.secondaryText
+                            }
+                        }
+                        Row {
+                            spacing: Theme.unit
+                            Repeater {
+                                model: taskRow.modelData.keys
+                                delegate: KeyCap {
+                                    required property var modelData
+                                    label: modelData.label
+                                    state_: modelData.state
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+
+            Text {
+                visible: !root.practice.isReady
+                text: qsTr("Getting Alex ready…")
+                font.pointSize: Theme.smallSize
+                color: Theme.tertiaryText
+            }
+            Text {
+                visible: root.practice.messaged
+                Layout.fillWidth: true
+                wrapMode: Text.WordWrap
+                text: qsTr("Messages opened Alex's conversation. The number is made up, so nothing can reach anyone.")
+                font.pointSize: Theme.bodySize
+                color: Theme.text
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+            }
+        }
+
+        // MARK: Contacts
+        ColumnLayout {
+            visible: root.onContacts
+            Layout.fillWidth: true
+            spacing: Theme.gap
+
+            Text {
+                text: qsTr("Now someone you know.")
+                font.pointSize: Theme.titleSize
+                font.bold: true
+                color: Theme.text
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
+            }
+            Text {
+                Layout.fillWidth: true
+                wrapMode: Text.WordWrap
+                text: qsTr("Connect your address book folders and the same keys reach anyone in your address book.")
+                font.pointSize: Theme.bodySize
+                color: Theme.text
+            }
+            Text {
+                Layout.fillWidth: true
+                wrapMode: Text.WordWrap
+                text: root.model.contactsText
+                font.pointSize: Theme.smallSize
+                color: Theme.secondaryText
+                Accessible.role: Accessible.StaticText
+                Accessible.name: text
+            }
+            Repeater {
+                model: root.model.folders
+                // The model hears of a box the user ticks here, where the window's model is in reach.
+                onItemAdded: (index, item) => {
+                    const box = item as CheckBox
+                    box.toggled.connect(() => root.model.setChecked(index, box.checked))
+                }
+                delegate: CheckBox {
+                    id: folderBox
+                    required property var modelData
+                    required property int index
+                    Layout.fillWidth: true
+                    checked: modelData.checked
+                    focusPolicy: Qt.StrongFocus
+                    font.pointSize: Theme.bodySize
+                    text: modelData.path + "  \u2014  " + modelData.note
+                          + (modelData.connected ? qsTr(" (connected)") : "")
+                    Accessible.role: Accessible.CheckBox
+                    Accessible.name: text
+                    Accessible.checked: checked
+                    Keys.onReturnPressed: toggle()
+                    contentItem: Text {
+                        leftPadding: folderBox.indicator.width + Theme.unit * 2
+                        text: folderBox.text
+                        font: folderBox.font
+                        color: Theme.text
+                        elide: Text.ElideMiddle
+                        verticalAlignment: Text.AlignVCenter
+                    }
+                }
+            }
+            RowLayout {
+                spacing: Theme.gap
+                WindowButton {
+                    id: connectButton
+                    objectName: "connectFolders"
+                    text: qsTr("Connect Address Book Folders")
+                    highlighted: true
+                    enabled: root.model.hasCheckedFolder
+                    onClicked: root.model.connectFolders()
+                }
+                WindowButton {
+                    objectName: "chooseFolder"
+                    text: qsTr("Choose folder…")
+                    onClicked: root.model.chooseFolder()
+                }
+            }
+        }
+
+        Text {
+            visible: root.model.notice !== ""
+            Layout.fillWidth: true
+            wrapMode: Text.WordWrap
+            text: root.model.notice
+            font.pointSize: Theme.smallSize
+            color: Theme.destructive
+            Accessible.role: Accessible.AlertMessage
+            Accessible.name: text
+        }
+
+        Item { Layout.fillHeight: true }
+
+        // MARK: The ways on and out
+        RowLayout {
+            Layout.fillWidth: true
+            spacing: Theme.gap
+            WindowButton {
+                visible: !root.onContacts
+                objectName: "skip"
+                text: qsTr("Skip tutorial")
+                onClicked: root.model.skip()
+            }
+            Item { Layout.fillWidth: true }
+            WindowButton {
+                id: continueButton
+                visible: !root.onContacts
+                objectName: "continue"
+                text: qsTr("Continue")
+                highlighted: root.practice.messaged
+                onClicked: root.model.continueToContacts()
+            }
+            WindowButton {
+                visible: root.onContacts
+                objectName: "later"
+                text: qsTr("Later")
+                onClicked: root.model.finish(false)
+            }
+            WindowButton {
+                id: searchButton
+                visible: root.onContacts
+                objectName: "searchContacts"
+                text: qsTr("Search my contacts")
+                highlighted: !connectButton.enabled || root.model.folders.length === 0
+                onClicked: root.model.finish(true)
+            }
+        }
+    }
+
+    // The keyboard starts where the next step is: Continue once Alex is messaged, Connect on the
+    // contacts step.
+    Connections {
+        target: root.practice
+        function onMessagedAlex() { continueButton.forceActiveFocus() }
+        function onChanged() {
+            if (root.onContacts && !connectButton.activeFocus && !searchButton.activeFocus)
+                connectButton.enabled ? connectButton.forceActiveFocus() : searchButton.forceActiveFocus()
+        }
+    }
+    Component.onCompleted: continueButton.forceActiveFocus()
+}
