@@ -63,8 +63,13 @@ PanelScreen {
         if (linkError === "")
             return
         linkURLField.forceActiveFocus()
-        // The message under the address has only just appeared: measure it from the field.
-        Qt.callLater(() => screen.revealRange(linkURLField, linkURLField.height + linkErrorNote.implicitHeight + Theme.gap))
+        // The message under the address has only just appeared: measure it once laid out.
+        revealLinkError.restart()
+    }
+    Timer {
+        id: revealLinkError
+        interval: 0
+        onTriggered: screen.revealRange(linkURLField, linkURLField.height + linkErrorNote.implicitHeight + Theme.gap)
     }
 
     KeyHandler {
