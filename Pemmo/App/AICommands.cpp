@@ -79,6 +79,7 @@ std::unique_ptr<AppEnvironment> openEnvironment(std::FILE* err) {
                                                     "com.dorvane.Pemmo.ai.info=false\n"
                                                     "com.dorvane.Pemmo.ai.warning=false"));
     AppEnvironment::LiveOptions options;
+    options.postsToDesktop = false;
     options.directory = dataFolder();
     options.readOnlyStore = true;
     auto env = AppEnvironment::live(options);

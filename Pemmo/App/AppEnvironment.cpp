@@ -15,6 +15,7 @@
 #include "Moments/MomentService.h"
 #include "Moments/MomentStore.h"
 #include "Platform/DesktopOpener.h"
+#include "Platform/FreedesktopNotificationCenter.h"
 #include "Platform/SecretServiceStore.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Screens/OnboardingPractice.h"
@@ -32,6 +33,10 @@
 #include "Shell/PanelController.h"
 #include "Store/PemmoStore.h"
 #include "Store/PhotoStore.h"
+#include "Updates/InMemoryNotificationCenter.h"
+#include "Updates/UpdateChecker.h"
+#include "Updates/UpdateNotifications.h"
+#include "Updates/UpdateReminder.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -80,6 +85,12 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
         env->m_embeddings = std::make_unique<EmbeddingIndex>(
             std::move(embedder), QDir(env->m_directory).filePath(EmbeddingIndexFile::fileName()));
     }
+
+    // Where step 13's update reminder posts.
+    if (options.postsToDesktop)
+        env->m_notificationCenter = std::make_unique<FreedesktopNotificationCenter>();
+    else
+        env->m_notificationCenter = std::make_unique<InMemoryNotificationCenter>();
 
     env->buildServices(Timings{}, options.readOnlyStore);
     env->m_destinationOpener = std::make_unique<DesktopOpener>(*env->m_settings);
@@ -153,6 +164,7 @@ std::unique_ptr<AppEnvironment> AppEnvironment::inMemory(QList<Person> people, c
     env->m_contacts = std::make_unique<InMemoryContactRepository>(std::move(people));
     env->m_embeddings = std::make_unique<EmbeddingIndex>(std::make_shared<FakeEmbedder>(), std::nullopt);
     env->m_calendar = std::make_unique<InMemoryCalendarRepository>();
+    env->m_notificationCenter = std::make_unique<InMemoryNotificationCenter>();
     env->buildServices(timings);
     return env;
 }
@@ -199,31 +211,34 @@ AppEnvironment& AppEnvironment::empty() {
 }
 
 void AppEnvironment::buildServices(const Timings& timings, bool readOnlyStore) {
-    // 7. records, 8. photos, 10. the sync engine, 11. the three lists.
+    // 7. records, 8. photos.
     m_store =
         std::make_unique<PemmoStore>(m_directory, timings.writeDelay, systemClock(),
                                      readOnlyStore ? PemmoStore::Access::Reader : PemmoStore::Access::Owner);
     m_photos = std::make_unique<PhotoStore>(QDir(m_directory).filePath(PhotoStore::folderName()));
-    m_sync = std::make_unique<ProfileSyncEngine>(*m_contacts, *m_store, *m_photos, timings.pollInterval,
-                                                 timings.fetchTimeout);
-    m_starred = std::make_unique<StarredStore>(*m_keyValues);
-    m_recents = std::make_unique<RecentsStore>(*m_keyValues);
-    m_tags = std::make_unique<TagCatalog>(*m_keyValues);
     // 9. The AI service, its providers made from the settings and the keyring at each call; Ask
     // quotes saved memories through the semantic index when there is one.
     m_transport = std::make_shared<NetworkTransport>();
     m_ai = std::make_unique<AIService>(*m_settings, *m_secrets, m_embeddings.get(),
                                        AIProviders::make(*m_settings, *m_secrets, m_transport),
                                        QTimeZone::systemTimeZone());
+    // 10. The sync engine, 11. the three lists.
+    m_sync = std::make_unique<ProfileSyncEngine>(*m_contacts, *m_store, *m_photos, timings.pollInterval,
+                                                 timings.fetchTimeout);
+    m_starred = std::make_unique<StarredStore>(*m_keyValues);
+    m_recents = std::make_unique<RecentsStore>(*m_keyValues);
+    m_tags = std::make_unique<TagCatalog>(*m_keyValues);
     // 12. The Moments file and the Moment service.
     m_momentStore = std::make_unique<MomentStore>(
         QDir(m_directory).filePath(MomentStore::fileName()), systemClock(),
         readOnlyStore ? MomentStore::Access::Reader : MomentStore::Access::Owner);
     m_moments = std::make_unique<MomentService>(*m_calendar, *m_momentStore, *m_settings, *m_sync, *m_store);
 
-    // 13. The panel's router and key routing.
+    // 13. The panel's router and key routing, then the update reminder and its notification.
     m_router = std::make_unique<AppRouter>();
     m_keys = std::make_unique<KeyEventRouter>();
+    m_updateNotifications = std::make_unique<UpdateNotifications>(*m_notificationCenter);
+    m_updateReminder = std::make_unique<UpdateReminder>(*m_updateNotifications);
 
     for (const auto signal : {&ProfileSyncEngine::profilesChanged, &ProfileSyncEngine::dataVersionChanged,
                               &ProfileSyncEngine::photoVersionChanged})
@@ -273,6 +288,14 @@ void AppEnvironment::setHotkeyGlyphs(const QString& glyphs) {
     Q_EMIT hotkeyGlyphsChanged();
 }
 
+UpdateChecker* AppEnvironment::updater() const {
+    return static_cast<UpdateChecker*>(m_updater.data());
+}
+
+void AppEnvironment::setUpdater(UpdateChecker* updater) {
+    m_updater = updater;
+}
+
 void AppEnvironment::setPanel(PanelController* panel) {
     m_panel = panel;
 }
@@ -282,11 +305,15 @@ PanelController* AppEnvironment::panel() const {
 }
 
 AppEnvironment::~AppEnvironment() {
-    // Users before what they use: the screens' models and the panel's routing, Moments, the AI,
-    // the lists and the engine, then the stores, the calendar and the address book.
+    // Users before what they use: the screens' models, the update reminder and the panel's
+    // routing, Moments, the AI, the lists and the engine, then the stores, the calendar and the
+    // address book.
     m_profileModelIndex.clear();
     m_profileModels.clear();
     m_search.reset();
+    m_updateReminder.reset();
+    m_updateNotifications.reset();
+    m_notificationCenter.reset();
     m_keys.reset();
     m_router.reset();
     m_destinationOpener.reset();

@@ -30,6 +30,7 @@ class KeyEventRouter;
 class KeyValueStore;
 class MomentService;
 class MomentStore;
+class NotificationCenter;
 class PanelController;
 class PemmoStore;
 class PhotoStore;
@@ -41,6 +42,9 @@ class SecretStore;
 class SettingsStore;
 class StarredStore;
 class TagCatalog;
+class UpdateChecker;
+class UpdateNotifications;
+class UpdateReminder;
 
 class AppEnvironment : public QObject {
     Q_OBJECT
@@ -78,6 +82,10 @@ public:
         // places (GloveEmbedder::searchPaths), an empty text means none (no semantic tier).
         std::optional<QString> wordTable;
         QString cacheFolder; // default: $XDG_CACHE_HOME/Pemmo
+        // Update reminders go to the desktop's notifications. The command line turns this off:
+        // its notifications would be nobody's to click, and taking down what earlier launches
+        // left would take down the running application's.
+        bool postsToDesktop = true;
     };
 
     // The timing of the store and the sync engine; tests shorten it.
@@ -167,12 +175,30 @@ public:
     const QString& hotkeyGlyphs() const { return m_hotkeyGlyphs; }
     void setHotkeyGlyphs(const QString& glyphs);
 
+    // MARK: Update reminders
+    // Where the reminder's notification goes: the desktop's notifications (live), or a centre in
+    // memory that keeps what it is given (in memory, the practice).
+    NotificationCenter& notificationCenter() const { return *m_notificationCenter; }
+    // The reminder's notification, one per version that waits.
+    UpdateNotifications& updateNotifications() const { return *m_updateNotifications; }
+    // The version that waits, for the tray's "Update" item and the panel's banner.
+    UpdateReminder& updateReminder() const { return *m_updateReminder; }
+    // The feed checker that reports to `updateReminder`, once the shell started one; null in
+    // memory and in the command line, which never check for updates.
+    UpdateChecker* updater() const;
+    void setUpdater(UpdateChecker* updater);
+
     // The panel, once the shell made one.
     PanelController* panel() const;
     void setPanel(PanelController* panel);
     // Opens the settings window on `pane` (one of SettingsWindow::paneNames(), such as "ai"), or
     // on the pane it was left on when `pane` is empty; absent until there is a window.
     std::function<void(const QString& pane)> openSettingsAction;
+    // Opens one of the application's windows by its id (settingsWindowID(), firstRunWindowID());
+    // absent until the shell has windows. An id it does not know opens nothing.
+    std::function<void(const QString& windowID)> openWindowAction;
+    static QString settingsWindowID() { return QStringLiteral("settings"); }
+    static QString firstRunWindowID() { return QStringLiteral("first-run"); }
     // Opens the first-run window ("Replay practice…"); absent until the shell has one.
     std::function<void()> openOnboardingAction;
 
@@ -239,7 +265,11 @@ private:
     std::unique_ptr<SearchViewModel> m_search;
     std::vector<std::unique_ptr<ProfileViewModel>> m_profileModels;
     QHash<QString, ProfileViewModel*> m_profileModelIndex;
-    QPointer<QObject> m_panel; // the PanelController
+    std::unique_ptr<NotificationCenter> m_notificationCenter;
+    std::unique_ptr<UpdateNotifications> m_updateNotifications;
+    std::unique_ptr<UpdateReminder> m_updateReminder;
+    QPointer<QObject> m_updater; // the UpdateChecker
+    QPointer<QObject> m_panel;   // the PanelController
     Clock m_clock = systemClock();
     int m_changeCount = 0;
     bool m_removesDirectory = false;

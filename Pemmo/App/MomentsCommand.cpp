@@ -48,6 +48,7 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     // way, and nothing is written.
     const auto lock = lockDataFolder(folder);
     AppEnvironment::LiveOptions options;
+    options.postsToDesktop = false;
     options.directory = folder;
     options.readOnlyStore = !lock;
     const auto env = AppEnvironment::live(options);

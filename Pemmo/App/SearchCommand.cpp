@@ -196,6 +196,7 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::E
     // While the application runs it owns the folder; a search then reads the records as they are.
     const auto lock = lockDataFolder(folder);
     AppEnvironment::LiveOptions options;
+    options.postsToDesktop = false;
     options.directory = folder;
     options.readOnlyStore = !lock;
     if (!folders.isEmpty())

@@ -103,6 +103,10 @@ bool AppDelegate::start(QString* error) {
 
     m_env = AppEnvironment::live();
     m_startup = std::make_unique<AppStartup>(*m_env);
+    // The update checker reports to the environment's reminder; it checks once the tray is up.
+    m_updates = std::make_unique<UpdateService>(m_env->keyValueStore(), m_env->updateReminder(),
+                                                m_env->updateNotifications(), QStringLiteral(PEMMO_VERSION));
+    m_env->setUpdater(&m_updates->checker());
 
     buildPanel();
 
@@ -114,7 +118,6 @@ bool AppDelegate::start(QString* error) {
             m_panel->show();
     });
     connect(m_tray.get(), &TrayIcon::quitRequested, qApp, &QCoreApplication::quit);
-    m_updates = std::make_unique<UpdateService>(m_env->keyValueStore(), QStringLiteral(PEMMO_VERSION));
     m_updates->attachTray(*m_tray->menu(), *m_tray->icon());
     m_updates->start();
     connect(m_tray.get(), &TrayIcon::settingsRequested, this, [this] { openSettings(); });
@@ -128,6 +131,7 @@ bool AppDelegate::start(QString* error) {
     }
     m_env->openOnboardingAction = [this] { openFirstRun(); };
     m_env->openSettingsAction = [this](const QString& pane) { openSettings(pane); };
+    m_env->openWindowAction = [this](const QString& windowID) { openWindow(windowID); };
 
     // Edits survive quitting: the tray's Quit, `kill`, Control-C and the session's end all come
     // through aboutToQuit, where what waits for the debounced write is written at once.
@@ -374,6 +378,15 @@ void AppDelegate::onHotKey() {
 OnboardingPractice* AppDelegate::engagedPractice() const {
     OnboardingPractice* practice = m_firstRun ? m_firstRun->practice() : nullptr;
     return practice && practice->isEngaged() ? practice : nullptr;
+}
+
+void AppDelegate::openWindow(const QString& windowID) {
+    if (windowID == AppEnvironment::settingsWindowID())
+        openSettings();
+    else if (windowID == AppEnvironment::firstRunWindowID())
+        openFirstRun();
+    else
+        qCWarning(lcShell, "no window \"%s\" to open", qUtf8Printable(windowID));
 }
 
 void AppDelegate::openFirstRun() {

@@ -76,6 +76,9 @@ public:
     // The first-run window: a fresh practice run, its window in front ("Replay practice…").
     void openFirstRun();
 
+    // Opens the window named by one of the environment's window ids ("settings", "first-run").
+    void openWindow(const QString& windowID);
+
 private:
     QByteArray handlePanelCommand(const QByteArray& command);
     QCoro::Task<QByteArray> importFile(QByteArray arguments);

@@ -1,7 +1,6 @@
 #include "Updates/UpdateService.h"
 
 #include "AI/NetworkTransport.h"
-#include "Platform/FreedesktopNotificationCenter.h"
 #include "Updates/UpdateChecker.h"
 #include "Updates/UpdateNotifications.h"
 #include "Updates/UpdateReminder.h"
@@ -11,29 +10,29 @@
 
 namespace pemmo {
 
-UpdateService::UpdateService(KeyValueStore& settings, const QString& currentVersion, QObject* parent)
+UpdateService::UpdateService(KeyValueStore& settings, UpdateReminder& reminder,
+                             UpdateNotifications& notifications, const QString& currentVersion,
+                             QObject* parent)
     : QObject(parent)
-    , m_center(std::make_unique<FreedesktopNotificationCenter>())
-    , m_notifications(std::make_unique<UpdateNotifications>(*m_center))
-    , m_reminder(std::make_unique<UpdateReminder>(*m_notifications))
+    , m_reminder(reminder)
+    , m_notifications(notifications)
     , m_transport(std::make_unique<NetworkTransport>())
-    , m_checker(std::make_unique<UpdateChecker>(*m_transport, settings, *m_reminder, currentVersion)) {
+    , m_checker(std::make_unique<UpdateChecker>(*m_transport, settings, m_reminder, currentVersion)) {
     m_checker->setOpener([](const QUrl& url) { QDesktopServices::openUrl(url); });
     // A click on the notification or its "Update" action shows the update as the tray item does.
-    m_notifications->setOnOpen([this] { m_checker->showUpdate(); });
+    m_notifications.setOnOpen([this] { m_checker->showUpdate(); });
 }
 
 UpdateService::~UpdateService() {
-    // The tray item and checker refer to the reminder, the reminder to the notifications.
+    // The notification outlives the checker: a later click opens nothing.
+    m_notifications.setOnOpen({});
     m_trayItem.reset();
     m_checker.reset();
-    m_reminder.reset();
-    m_notifications.reset();
 }
 
 void UpdateService::attachTray(QMenu& menu, QSystemTrayIcon& icon) {
     m_trayItem =
-        std::make_unique<UpdateTrayItem>(menu, icon, *m_reminder, [this] { m_checker->showUpdate(); });
+        std::make_unique<UpdateTrayItem>(menu, icon, m_reminder, [this] { m_checker->showUpdate(); });
 }
 
 void UpdateService::start() {

@@ -1,5 +1,5 @@
-// Update reminders in the running application: the feed checker, the reminder, its desktop
-// notification over D-Bus and the tray item, built and wired in one place.
+// Update checks in the running application: the feed checker that reports to the environment's
+// update reminder, and the tray item that shows the version that waits.
 #pragma once
 
 #include <QObject>
@@ -10,7 +10,6 @@ class QSystemTrayIcon;
 
 namespace pemmo {
 
-class FreedesktopNotificationCenter;
 class KeyValueStore;
 class NetworkTransport;
 class UpdateChecker;
@@ -22,7 +21,10 @@ class UpdateService : public QObject {
     Q_OBJECT
 
 public:
-    UpdateService(KeyValueStore& settings, const QString& currentVersion, QObject* parent = nullptr);
+    // The reminder and its notification belong to the environment and outlive this service; a
+    // click on the notification shows the update this service's checker found.
+    UpdateService(KeyValueStore& settings, UpdateReminder& reminder, UpdateNotifications& notifications,
+                  const QString& currentVersion, QObject* parent = nullptr);
     ~UpdateService() override;
 
     // Puts the "Update" item into the tray's menu and the dot onto its icon while a version waits.
@@ -30,14 +32,11 @@ public:
     // Starts the daily checks (which do nothing while no feed is set).
     void start();
 
-    UpdateReminder& reminder() { return *m_reminder; }
-    UpdateNotifications& notifications() { return *m_notifications; }
     UpdateChecker& checker() { return *m_checker; }
 
 private:
-    std::unique_ptr<FreedesktopNotificationCenter> m_center;
-    std::unique_ptr<UpdateNotifications> m_notifications;
-    std::unique_ptr<UpdateReminder> m_reminder;
+    UpdateReminder& m_reminder;
+    UpdateNotifications& m_notifications;
     std::unique_ptr<NetworkTransport> m_transport;
     std::unique_ptr<UpdateChecker> m_checker;
     std::unique_ptr<UpdateTrayItem> m_trayItem;

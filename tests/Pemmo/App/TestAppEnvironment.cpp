@@ -9,6 +9,7 @@
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
 #include "Moments/MomentStore.h"
+#include "Platform/FreedesktopNotificationCenter.h"
 #include "Platform/SecretServiceStore.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Screens/ProfileViewModel.h"
@@ -21,6 +22,9 @@
 #include "TestSupport/Await.h"
 #include "TestSupport/People.h"
 #include "TestSupport/TempDir.h"
+#include "Updates/InMemoryNotificationCenter.h"
+#include "Updates/UpdateNotifications.h"
+#include "Updates/UpdateReminder.h"
 
 #include <QDir>
 #include <QSignalSpy>
@@ -80,11 +84,46 @@ private Q_SLOTS:
         QCOMPARE(env->sync().profiles().size(), 1);
         const Person& alex = env->sync().profiles().first().person;
         QCOMPARE(alex.id, u"pemmo-practice-alex"_qs);
-        QCOMPARE(alex.displayName(), u"Alex Morgan"_qs);
+        QCOMPARE(alex.givenName, u"Alex"_qs);
+        QCOMPARE(alex.familyName, u"Morgan"_qs);
         QCOMPARE(alex.jobTitle, std::optional(u"Practice contact"_qs));
         QCOMPARE(alex.nickname, QString());
         QVERIFY(!alex.organization && !alex.birthday && !alex.thumbnail && alex.emails.isEmpty());
         QCOMPARE(alex.phones, (QList<LabeledValue>{{u"mobile"_qs, u"(202) 555-0123"_qs}}));
+    }
+
+    void bothEnvironmentsInMemoryKeepUpdateRemindersOffTheDesktop_data() {
+        QTest::addColumn<bool>("practice");
+        QTest::newRow("in memory") << false;
+        QTest::newRow("practice") << true;
+    }
+
+    // The practice and the tests build the same later services as the application, with the
+    // reminder's notification going to a centre in memory; nothing there checks for updates.
+    void bothEnvironmentsInMemoryKeepUpdateRemindersOffTheDesktop() {
+        QFETCH(bool, practice);
+        const auto env =
+            practice ? AppEnvironment::practice() : AppEnvironment::inMemory({}, u"PemmoTest"_qs);
+        QCOMPARE(env->isPracticeDemo(), practice);
+        QVERIFY(dynamic_cast<InMemoryCalendarRepository*>(&env->calendar()));
+        QVERIFY(env->embeddings());
+        QVERIFY(!env->updater());
+        auto* center = dynamic_cast<InMemoryNotificationCenter*>(&env->notificationCenter());
+        QVERIFY(center);
+        QCOMPARE(center->delegate(), static_cast<NotificationCenterDelegate*>(&env->updateNotifications()));
+
+        // A version a scheduled check held back is carried by the reminder and posted once.
+        env->updateReminder().willHandleShowingUpdate(false, u"9.1.0"_qs);
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(env->updateReminder().pendingVersionText(), u"9.1.0"_qs);
+        QCOMPARE(center->posted().size(), 1);
+        const QString identifier =
+            env->updateNotifications().identifier(env->updateNotifications().generation());
+        QCOMPARE(center->shown(), QStringList{identifier});
+        // Once the user has seen the update, the notification is taken down.
+        env->updateReminder().didReceiveUserAttention();
+        QVERIFY(center->shown().isEmpty());
+        QCOMPARE(env->updateReminder().pendingVersionText(), QString());
     }
 
     void theAIFollowsTheSettingsAndTheEnvironmentsOwnKey() {
@@ -175,6 +214,7 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(data).isDir());
         QVERIFY(dynamic_cast<DefaultsFileStore*>(&env->keyValueStore()));
         QVERIFY(dynamic_cast<SecretServiceStore*>(&env->secrets()));
+        QVERIFY(dynamic_cast<FreedesktopNotificationCenter*>(&env->notificationCenter()));
         auto& folders = dynamic_cast<VCardFolderRepository&>(env->contacts());
         QCOMPARE(folders.folders(), QStringList{home.filePath(u"book"_qs)});
         QCOMPARE(folders.defaultFolder(), data + u"/Contacts"_qs);
@@ -264,6 +304,21 @@ private Q_SLOTS:
         }
         DefaultsFileStore file(defaults);
         QCOMPARE(SettingsStore(file).contactFolders(), QStringList{data + u"/Contacts"_qs});
+    }
+
+    // The command line's environment never posts on the desktop, nor takes down the running
+    // application's notification.
+    void anEnvironmentOffTheDesktopKeepsItsNotificationsInMemory() {
+        test::TempDir home;
+        AppEnvironment::LiveOptions options;
+        options.directory = home.filePath(u"data"_qs);
+        options.defaultsPath = home.filePath(u"defaults.json"_qs);
+        options.contactFolders = QStringList{};
+        options.wordTable = QString();
+        options.cacheFolder = home.filePath(u"cache"_qs);
+        options.postsToDesktop = false;
+        const auto env = AppEnvironment::live(options);
+        QVERIFY(dynamic_cast<InMemoryNotificationCenter*>(&env->notificationCenter()));
     }
 
     void foldersGivenForOneRunLeaveTheSettingAlone() {

@@ -141,6 +141,7 @@ private Q_SLOTS:
     void withoutAWordTableThereIsNoSemanticTier() {
         test::TempDir home;
         AppEnvironment::LiveOptions options;
+        options.postsToDesktop = false;
         options.directory = home.filePath(u"data"_qs);
         options.defaultsPath = home.filePath(u"defaults.json"_qs);
         options.contactFolders = QStringList{};
@@ -164,6 +165,7 @@ private Q_SLOTS:
         WordTable::write(WordTableBuilder::fromPackageJson(package.readAll(), tableOptions),
                          home.filePath(u"tiny.wordtable"_qs));
         AppEnvironment::LiveOptions options;
+        options.postsToDesktop = false;
         options.directory = home.filePath(u"data"_qs);
         options.defaultsPath = home.filePath(u"defaults.json"_qs);
         options.contactFolders = QStringList{};

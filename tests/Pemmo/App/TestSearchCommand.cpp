@@ -265,6 +265,7 @@ private Q_SLOTS:
         QCOMPARE(alone.status, 0);
 
         AppEnvironment::LiveOptions options;
+        options.postsToDesktop = false;
         options.directory = dataFolder();
         options.readOnlyStore = true;
         const auto env = AppEnvironment::live(options);
