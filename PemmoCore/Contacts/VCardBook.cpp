@@ -302,7 +302,7 @@ QList<Person> VCardBook::refresh(bool trustLastListing) {
     Listing listing = trustLastListing && m_lastListing ? *m_lastListing : list(m_folders);
     if (m_lastPeopleCurrent && m_lastListing && m_lastListing->files == listing.files) {
         m_lastListing = std::move(listing);
-        return m_lastPeople;
+        return peopleOf(m_lastOrder);
     }
 
     // The first read takes what the contact cache holds for files whose stamps still match.
@@ -320,10 +320,11 @@ QList<Person> VCardBook::refresh(bool trustLastListing) {
     const quint64 generation = ++m_generation;
     QList<const FileStamp*> changed;
     QList<ContactCache::File> adopted;
-    for (const FileStamp& stamp : listing.files) {
+    for (FileStamp& stamp : listing.files) {
         const auto cached = m_cache.find(stamp.path);
         if (cached != m_cache.end() && cached->stamp == stamp) {
             cached->generation = generation;
+            stamp.path = cached->stamp.path; // the listing kept as the last one shares the entry's path
             continue;
         }
         const auto stored = fromCache.find(stamp.path);
@@ -386,13 +387,17 @@ QList<Person> VCardBook::refresh(bool trustLastListing) {
         return a->person.id < b->person.id;
     });
 
+    m_lastListing = std::move(listing);
+    m_lastOrder = std::move(order);
+    m_lastPeopleCurrent = true;
+    return peopleOf(m_lastOrder);
+}
+
+QList<Person> VCardBook::peopleOf(const std::vector<const Contact*>& order) {
     QList<Person> people;
     people.reserve(qsizetype(order.size()));
     for (const Contact* contact : order)
         people.append(contact->person);
-    m_lastListing = std::move(listing);
-    m_lastPeople = people;
-    m_lastPeopleCurrent = true;
     return people;
 }
 

@@ -152,10 +152,14 @@ private:
     QThreadPool m_pool; // the threads of a first read and of thumbnails
     std::atomic<int> m_parseCount = 0;
     quint64 m_generation = 0;
-    // The last answer, given again while no file changed and no thumbnail came in.
+    // The last answer, given again while no file changed and no thumbnail came in. It is kept as
+    // where its people sit in `m_cache` (which only `refresh` adds to or takes from), not as a
+    // list of its own: the caller joins the people into profiles and drops the list, and a copy
+    // kept here would be one more array of ten thousand people held all day.
     std::optional<Listing> m_lastListing;
-    QList<Person> m_lastPeople;
+    std::vector<const Contact*> m_lastOrder;
     bool m_lastPeopleCurrent = false;
+    static QList<Person> peopleOf(const std::vector<const Contact*>& order);
 };
 
 } // namespace pemmo

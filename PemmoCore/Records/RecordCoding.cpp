@@ -1,6 +1,7 @@
 #include "Records/RecordCoding.h"
 
 #include "Records/RecordDecoding_p.h"
+#include "Records/SharedTexts.h"
 #include "Support/DecodingError.h"
 #include "Support/IsoDate.h"
 #include "Support/JsonWriter.h"
@@ -61,7 +62,7 @@ std::string_view asStringView(element e, const CodingPath& path) {
 }
 
 QString asText(element e, const CodingPath& path) {
-    return toQString(asStringView(e, path));
+    return SharedTexts::text(asStringView(e, path));
 }
 
 bool isNull(element e) {

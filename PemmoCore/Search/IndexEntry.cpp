@@ -2,6 +2,8 @@
 
 #include "Records/Text.h"
 
+#include <algorithm>
+
 namespace pemmo {
 namespace {
 
@@ -38,12 +40,21 @@ bool isMailAddress(const QString& handle) {
     return handle.contains(u'@');
 }
 
+// Fields are set in their order, each once: the text and spans of a field go after those of the
+// fields before it.
 void setField(IndexEntry& entry, SearchField field, const QStringList& parts) {
-    if (parts.isEmpty())
-        return;
     const auto i = static_cast<std::size_t>(SearchFields::index(field));
-    entry.text[i] = TextFolding::fold(parts.size() == 1 ? parts.first() : parts.join(u' '));
-    entry.tokenSpans[i] = TextFolding::tokenSpans(entry.text[i]);
+    Q_ASSERT(entry.textStart[i] == std::uint32_t(entry.text.size()));
+    Q_ASSERT(entry.spanStart[i] == std::uint32_t(entry.spans.size()));
+    if (!parts.isEmpty()) {
+        const QString folded = TextFolding::fold(parts.size() == 1 ? parts.first() : parts.join(u' '));
+        entry.text.append(folded);
+        entry.spans.append(TextFolding::tokenSpans(folded));
+    }
+    std::fill(entry.textStart.begin() + qsizetype(i) + 1, entry.textStart.end(),
+              std::uint32_t(entry.text.size()));
+    std::fill(entry.spanStart.begin() + qsizetype(i) + 1, entry.spanStart.end(),
+              std::uint32_t(entry.spans.size()));
 }
 
 } // namespace
@@ -57,9 +68,9 @@ IndexEntry IndexEntry::make(const Profile& profile) {
     entry.fullName = person.displayName();
 
     setField(entry, SearchField::Name, {entry.fullName});
-    const auto& nameSpans = entry.spansOf(SearchField::Name);
+    const auto nameSpans = entry.spansOf(SearchField::Name);
     if (nameSpans.size() > 1) {
-        QString joined = entry.textOf(SearchField::Name);
+        QString joined = entry.textOf(SearchField::Name).toString();
         joined.removeIf([](QChar c) { return c.isSpace(); });
         entry.nameJoined = joined;
     }
@@ -127,14 +138,17 @@ IndexEntry IndexEntry::make(const Profile& profile) {
             add(parts, interaction.text);
     }
     setField(entry, SearchField::Memory, parts);
+    // Appended field by field, both would keep the spare room of their last growth.
+    entry.text.squeeze();
+    entry.spans.squeeze();
     return entry;
 }
 
 QStringList IndexEntry::tokens(SearchField field) const {
     QStringList result;
-    const auto& spans = spansOf(field);
-    result.reserve(spans.size());
-    for (qsizetype i = 0; i < spans.size(); ++i)
+    const auto spans = spansOf(field);
+    result.reserve(qsizetype(spans.size()));
+    for (qsizetype i = 0; i < qsizetype(spans.size()); ++i)
         result.append(token(field, i).toString());
     return result;
 }

@@ -56,9 +56,9 @@ QList<TextRange> merged(QList<TextRange> ranges) {
 std::optional<MatchKind> fieldMatch(const IndexEntry& entry, SearchField field, QStringView term) {
     if (!entry.has(field) || term.isEmpty())
         return std::nullopt;
-    const auto& spans = entry.spansOf(field);
+    const auto tokenCount = static_cast<qsizetype>(entry.spansOf(field).size());
     bool prefix = false;
-    for (qsizetype i = 0; i < spans.size(); ++i) {
+    for (qsizetype i = 0; i < tokenCount; ++i) {
         const QStringView token = entry.token(field, i);
         if (token == term)
             return MatchKind::Exact;
@@ -76,15 +76,15 @@ std::optional<MatchKind> fieldMatch(const IndexEntry& entry, SearchField field, 
 
     const std::u32string characters = TextFolding::toUtf32(term);
     const auto length = static_cast<qsizetype>(characters.size());
-    if (length >= acronymMinimumLength && length <= spans.size()) {
+    if (length >= acronymMinimumLength && length <= tokenCount) {
         std::u32string initials;
-        for (qsizetype i = 0; i < spans.size(); ++i)
+        for (qsizetype i = 0; i < tokenCount; ++i)
             initials.push_back(firstCharacter(entry.token(field, i)));
         if (initials.find(characters) != std::u32string::npos)
             return MatchKind::Acronym;
     }
     if (length >= fuzzyMinimumLength) {
-        for (qsizetype i = 0; i < spans.size(); ++i) {
+        for (qsizetype i = 0; i < tokenCount; ++i) {
             if (EditDistance::withinOne(TextFolding::toUtf32(entry.token(field, i)), characters))
                 return MatchKind::Fuzzy;
         }

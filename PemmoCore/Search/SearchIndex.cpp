@@ -61,14 +61,14 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
         for (const QString& tag : entry.tagIDs)
             data->members[tag].push_back(e);
         for (const SearchField field : SearchFields::all) {
-            const auto& spans = entry.spansOf(field);
-            if (spans.isEmpty())
+            const auto spans = entry.spansOf(field);
+            if (spans.empty())
                 continue;
-            const QString& text = entry.textOf(field);
+            const QStringView text = entry.textOf(field);
             ids.clear();
             firstCharacters.clear();
             for (const TextFolding::TokenSpan& span : spans) {
-                TextFolding::toUtf32(QStringView(text).sliced(span.start, span.length), token);
+                TextFolding::toUtf32(text.sliced(span.start, span.length), token);
                 ids.push_back(words.intern(token));
                 firstCharacters.push_back(token.front());
             }

@@ -2,6 +2,7 @@
 
 #include "Records/RecordCoding.h"
 #include "Records/RecordDecoding_p.h"
+#include "Records/SharedTexts.h"
 #include "Support/DecodingError.h"
 #include "Support/JsonWriter.h"
 
@@ -83,6 +84,7 @@ Document decodeParsed(simdjson::simdjson_result<simdjson::dom::element> parsed, 
     records.reserve(static_cast<qsizetype>(recordsObject.size()));
     const RecordCoding::CodingPath topPath;
     const RecordCoding::CodingPath recordsPath(topPath, "records");
+    SharedTexts shared; // circle ids, companies, cities: one string per value, not per record
     for (auto [key, value] : recordsObject) {
         const QString id = QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
         // emplace moves the decoded record in; insert would copy it.

@@ -3,6 +3,7 @@
 #include "Search/QueryParser.h"
 
 #include <QTest>
+#include <map>
 
 namespace pemmo {
 namespace {
@@ -161,12 +162,44 @@ private Q_SLOTS:
         p.record.tags = {QStringLiteral("movie lover")};
         const IndexEntry entry = IndexEntry::make(p);
         QCOMPARE(entry.fullName, QStringLiteral("Anna Maria Ólafsdóttir"));
-        QCOMPARE(entry.textOf(SearchField::Name), QStringLiteral("anna maria olafsdottir"));
+        QCOMPARE(entry.textOf(SearchField::Name).toString(), QStringLiteral("anna maria olafsdottir"));
         QCOMPARE(entry.tokens(SearchField::Name), (QStringList{"anna", "maria", "olafsdottir"}));
         QCOMPARE(entry.nameJoined, QStringLiteral("annamariaolafsdottir"));
         QCOMPARE(entry.tokens(SearchField::Tags), (QStringList{"movie", "lover"}));
         QVERIFY(!entry.has(SearchField::Nickname));
         QVERIFY(!IndexEntry::make(person(QStringLiteral("2"), QStringLiteral("Cher"))).nameJoined);
+    }
+
+    // The fields share one string and one list of spans: each must still give exactly its own
+    // text and tokens, with empty fields before, between and after the filled ones.
+    void entryKeepsEachFieldApart() {
+        Profile p = person(QStringLiteral("1"), QStringLiteral("Åsa"), QStringLiteral("Lind"));
+        p.record.tags = {QStringLiteral("chess")};
+        p.record.details.school = QStringLiteral("KTH");
+        p.person.emails = {LabeledValue{QStringLiteral("home"), QStringLiteral("asa@example.org")}};
+        Interaction note;
+        note.text = QStringLiteral("Loves Ölands bridges");
+        p.record.interactions = {note};
+        const IndexEntry entry = IndexEntry::make(p);
+
+        const std::map<SearchField, QString> expected{
+            {SearchField::Name, QStringLiteral("asa lind")},
+            {SearchField::Tags, QStringLiteral("chess")},
+            {SearchField::School, QStringLiteral("kth")},
+            {SearchField::Email, QStringLiteral("asa@example.org")},
+            {SearchField::Memory, QStringLiteral("loves olands bridges")},
+        };
+        for (const SearchField field : SearchFields::all) {
+            const auto found = expected.find(field);
+            const QString text = found == expected.end() ? QString() : found->second;
+            QCOMPARE(entry.has(field), !text.isEmpty());
+            QCOMPARE(entry.textOf(field).toString(), text);
+            QStringList words;
+            for (const auto& span : TextFolding::tokenSpans(text))
+                words.append(text.mid(span.start, span.length));
+            QCOMPARE(entry.tokens(field), words);
+        }
+        QCOMPARE(entry.tokens(SearchField::Memory), (QStringList{"loves", "olands", "bridges"}));
     }
 
     void nameRanges_data() {

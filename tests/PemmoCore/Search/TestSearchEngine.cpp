@@ -60,7 +60,7 @@ qsizetype characters(const QString& text) {
 }
 
 std::optional<double> strengthIn(const IndexEntry& entry, SearchField field, const QString& term) {
-    const QString& text = entry.textOf(field);
+    const QString text = entry.textOf(field).toString();
     if (text.isEmpty())
         return std::nullopt;
     const QStringList tokens = tokensOf(text);
@@ -205,7 +205,7 @@ QString generatedQuery(QRandomGenerator& random, const SearchIndex& index) {
     const auto randomWord = [&]() -> QString {
         const IndexEntry& entry = index.entry(random.bounded(static_cast<int>(index.size())));
         const auto field = SearchFields::all[random.bounded(SearchFields::count)];
-        if (entry.spansOf(field).isEmpty())
+        if (entry.spansOf(field).empty())
             return entry.tokens(SearchField::Name).value(0, QStringLiteral("a"));
         const QStringList tokens = entry.tokens(field);
         QString word = tokens[random.bounded(tokens.size())];
