@@ -121,9 +121,13 @@ QList<Found> find(const QString& home, const QString& configHome) {
                     found.append({folder, source});
                 }
     };
-    for (const QString config : {configHome + u"/vdirsyncer/config"_qs, home + u"/.vdirsyncer/config"_qs})
+    // QStringList, not a braced list: with QStringBuilder the list would hold builders that point at
+    // temporaries already gone when the loop runs.
+    for (const QString& config :
+         QStringList{configHome + u"/vdirsyncer/config"_qs, home + u"/.vdirsyncer/config"_qs})
         add(vdirsyncerPaths(readAll(config), home), QStringLiteral("vdirsyncer"));
-    for (const QString config : {configHome + u"/khard/khard.conf"_qs, home + u"/.khard/khard.conf"_qs})
+    for (const QString& config :
+         QStringList{configHome + u"/khard/khard.conf"_qs, home + u"/.khard/khard.conf"_qs})
         add(khardPaths(readAll(config), home), QStringLiteral("khard"));
     add({home + u"/.contacts"_qs, home + u"/.local/share/contacts"_qs}, QStringLiteral("found"));
     return found;
