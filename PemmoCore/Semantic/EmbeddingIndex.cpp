@@ -16,8 +16,9 @@ namespace pemmo {
 namespace {
 
 // On x86-64 the loops below are built twice, for the baseline and for processors with AVX2 and
-// FMA (eight floats a step); the loader picks one when the program starts.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// FMA (eight floats a step); the loader picks one when the program starts. Not under
+// ThreadSanitizer: the loader runs the (instrumented) chooser before the sanitizer's runtime is up.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define PEMMO_VECTOR_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
 #else
 #define PEMMO_VECTOR_CLONES
