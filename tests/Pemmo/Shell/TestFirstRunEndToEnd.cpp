@@ -3,6 +3,7 @@
 // the shortcut opens the practice panel, the practice contact is found and messaged without
 // anything leaving the computer (a stand-in `xdg-open` writes down every address it is given),
 // the contacts step makes Pemmo's own address book folder, and the next start opens no window.
+#include "EndToEndDesktop.h"
 #include "Settings/DefaultsFileStore.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/SingleInstance.h"
@@ -116,31 +117,13 @@ private Q_SLOTS:
             opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
 
-        for (int n = 200; n < 260 && m_display.isEmpty(); ++n)
-            if (!QFile::exists(u"/tmp/.X11-unix/X"_qs + QString::number(n)) &&
-                !QFile::exists(u"/tmp/.X"_qs + QString::number(n) + u"-lock"_qs))
-                m_display = u':' + QString::number(n);
+        m_display = test::freeDisplay(200, 260);
         QVERIFY(!m_display.isEmpty());
-        m_xvfb.start(u"Xvfb"_qs,
-                     {m_display, u"-screen"_qs, u"0"_qs, u"1600x1000x24"_qs, u"-nolisten"_qs, u"tcp"_qs});
-        QVERIFY(m_xvfb.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(u"/tmp/.X11-unix/X"_qs + m_display.mid(1)), 10000);
-
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.remove(u"QT_QPA_PLATFORM"_qs);
-        m_env.remove(u"WAYLAND_DISPLAY"_qs);
-        m_env.insert(u"DISPLAY"_qs, m_display);
+        m_env = test::desktopEnvironment(m_display, *m_home);
         m_env.insert(u"HOME"_qs, m_home->path());
-        m_env.insert(u"XDG_DATA_HOME"_qs, m_home->filePath(u"data"_qs));
-        m_env.insert(u"XDG_CONFIG_HOME"_qs, m_home->filePath(u"config"_qs));
-        m_env.insert(u"XDG_CACHE_HOME"_qs, m_home->filePath(u"cache"_qs));
-        m_env.insert(u"XDG_RUNTIME_DIR"_qs, m_home->filePath(u"runtime"_qs));
-        m_env.insert(u"ASAN_OPTIONS"_qs, u"detect_leaks=0"_qs);
-        m_env.insert(u"PATH"_qs, m_home->filePath(u"bin"_qs) + u':' + m_env.value(u"PATH"_qs));
-
-        m_windowManager.setProcessEnvironment(m_env);
-        m_windowManager.start(u"openbox"_qs, {});
-        QVERIFY(m_windowManager.waitForStarted());
+        test::startDesktop(m_env, u"1600x1000x24"_qs, m_xvfb, m_windowManager);
+        if (QTest::currentTestFailed())
+            return;
         startPemmo();
     }
 

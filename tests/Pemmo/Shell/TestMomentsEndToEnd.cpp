@@ -3,6 +3,7 @@
 // file. A one-on-one that ended half an hour ago shows in the panel; Return opens it, the memory
 // typed there lands on the person's timeline in the store file, and the Moment stays gone after a
 // restart. Screenshots (light and dark) stay in the build tree as test artifacts.
+#include "EndToEndDesktop.h"
 #include "Settings/DefaultsFileStore.h"
 #include "Shell/SingleInstance.h"
 #include "Store/StoreFile.h"
@@ -212,29 +213,13 @@ private Q_SLOTS:
             defaults.set(qint64(3), u"pemmo.settings.onboardingVersion"_qs);
         }
 
-        for (int n = 200; n < 260 && m_display.isEmpty(); ++n)
-            if (!QFile::exists(u"/tmp/.X11-unix/X"_qs + QString::number(n)) &&
-                !QFile::exists(u"/tmp/.X"_qs + QString::number(n) + u"-lock"_qs))
-                m_display = u':' + QString::number(n);
+        m_display = test::freeDisplay(200, 260);
         QVERIFY(!m_display.isEmpty());
-        m_xvfb.start(u"Xvfb"_qs,
-                     {m_display, u"-screen"_qs, u"0"_qs, u"1600x1000x24"_qs, u"-nolisten"_qs, u"tcp"_qs});
-        QVERIFY(m_xvfb.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(u"/tmp/.X11-unix/X"_qs + m_display.mid(1)), 10000);
-
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.remove(u"QT_QPA_PLATFORM"_qs);
-        m_env.remove(u"WAYLAND_DISPLAY"_qs);
-        m_env.insert(u"DISPLAY"_qs, m_display);
+        m_env = test::desktopEnvironment(m_display, *m_home);
         m_env.insert(u"HOME"_qs, m_home->path());
-        m_env.insert(u"XDG_DATA_HOME"_qs, m_home->filePath(u"data"_qs));
-        m_env.insert(u"XDG_CONFIG_HOME"_qs, m_home->filePath(u"config"_qs));
-        m_env.insert(u"XDG_RUNTIME_DIR"_qs, m_home->filePath(u"runtime"_qs));
-        m_env.insert(u"ASAN_OPTIONS"_qs, u"detect_leaks=0"_qs);
-
-        m_windowManager.setProcessEnvironment(m_env);
-        m_windowManager.start(u"openbox"_qs, {});
-        QVERIFY(m_windowManager.waitForStarted());
+        test::startDesktop(m_env, u"1600x1000x24"_qs, m_xvfb, m_windowManager);
+        if (QTest::currentTestFailed())
+            return;
         startPemmo();
     }
 

@@ -3,6 +3,7 @@
 // observed through what its window shows (the `state` command reads the panel's items), through
 // screenshots, which stay in the build tree as test artifacts, and through what it hands the
 // desktop: a stand-in `xdg-open` first on PATH writes down every address it is given.
+#include "EndToEndDesktop.h"
 #include "Settings/DefaultsFileStore.h"
 #include "Shell/SingleInstance.h"
 #include "Store/StoreFile.h"
@@ -209,31 +210,13 @@ private Q_SLOTS:
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
         // An X server of our own, so that the grab, the focus and the screenshots are this test's.
-        for (int n = 140; n < 200 && m_display.isEmpty(); ++n)
-            if (!QFile::exists(u"/tmp/.X11-unix/X"_qs + QString::number(n)) &&
-                !QFile::exists(u"/tmp/.X"_qs + QString::number(n) + u"-lock"_qs))
-                m_display = u':' + QString::number(n);
+        m_display = test::freeDisplay(140, 200);
         QVERIFY(!m_display.isEmpty());
-        m_xvfb.start(u"Xvfb"_qs,
-                     {m_display, u"-screen"_qs, u"0"_qs, u"1920x1080x24"_qs, u"-nolisten"_qs, u"tcp"_qs});
-        QVERIFY(m_xvfb.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(u"/tmp/.X11-unix/X"_qs + m_display.mid(1)), 10000);
-
-        m_env = QProcessEnvironment::systemEnvironment();
-        m_env.remove(u"QT_QPA_PLATFORM"_qs);
-        m_env.remove(u"WAYLAND_DISPLAY"_qs);
-        m_env.insert(u"DISPLAY"_qs, m_display);
-        m_env.insert(u"XDG_DATA_HOME"_qs, m_home->filePath(u"data"_qs));
-        m_env.insert(u"XDG_CONFIG_HOME"_qs, m_home->filePath(u"config"_qs));
-        m_env.insert(u"XDG_CACHE_HOME"_qs, m_home->filePath(u"cache"_qs));
-        m_env.insert(u"XDG_RUNTIME_DIR"_qs, m_home->filePath(u"runtime"_qs));
-        m_env.insert(u"ASAN_OPTIONS"_qs, u"detect_leaks=0"_qs);
+        m_env = test::desktopEnvironment(m_display, *m_home);
         m_env.insert(u"QT_LOGGING_RULES"_qs, u"com.dorvane.Pemmo.panel.debug=true"_qs);
-        m_env.insert(u"PATH"_qs, m_home->filePath(u"bin"_qs) + u':' + m_env.value(u"PATH"_qs));
-
-        m_windowManager.setProcessEnvironment(m_env);
-        m_windowManager.start(u"openbox"_qs, {});
-        QVERIFY(m_windowManager.waitForStarted());
+        test::startDesktop(m_env, u"1920x1080x24"_qs, m_xvfb, m_windowManager);
+        if (QTest::currentTestFailed())
+            return;
 
         {
             // Two starred people, in this order, for Control-1 and Control-2; a light look.
