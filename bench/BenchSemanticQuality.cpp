@@ -7,7 +7,7 @@
 //
 // pemmo-bench-semantic-quality [--table PATH] [--sweep] [--a A] [--removed N] [--meaning N]
 //                              [--whiten P] [--floor F] [--stems N] [--share S] [--verbose]
-//                              [--held-out-too]
+//                              [--keep-frame-words] [--held-out-too]
 //
 // --verbose lists the best people for each question of the tuning half; the held-out half is only
 // listed with --held-out-too, which is for checking the answers written down, never for tuning.
@@ -278,6 +278,8 @@ int main(int argc, char** argv) {
             tuning.stemDimensions = args[++i].toInt();
         else if (args[i] == u"--share" && i + 1 < args.size())
             tuning.stemShare = args[++i].toDouble();
+        else if (args[i] == u"--keep-frame-words")
+            tuning.dropFrameWords = false;
     }
     if (tablePath.isEmpty()) {
         for (const QString& path : GloveEmbedder::searchPaths()) {

@@ -59,6 +59,28 @@ const QSet<QString>& stopWords() {
     return words;
 }
 
+const QSet<QString>& frameWords() {
+    // The light verbs and frame words that questions and notes wrap around their topic: "who
+    // plays golf?", "who can teach my kid piano?", "gave me a jar of honey", "football fan". Their
+    // stems are shared by notes about anything ("Plays trumpet", "Plays rugby"), so they brought
+    // unrelated people over the admission line; the topic words alone say what the text is about.
+    // "go" stays: it is also the board game. They stay in the table (the sentence directions were
+    // measured with them), and only the sentence recipe leaves them out.
+    static const QSet<QString> words = [] {
+        const char* const list[] = {
+            "make",   "makes", "made",    "making", "give",     "gives",  "gave",  "given",  "goes",
+            "went",   "gone",  "going",   "take",   "takes",    "took",   "taken", "help",   "helps",
+            "helped", "teach", "teaches", "taught", "teaching", "play",   "plays", "played", "playing",
+            "try",    "tries", "tried",   "show",   "shows",    "showed", "tell",  "tells",  "told",
+            "fan",    "fans",  "lover",   "lovers", "lot",      "lots",   "good",  "great",  "new"};
+        QSet<QString> set;
+        for (const char* word : list)
+            set.insert(QString::fromLatin1(word));
+        return set;
+    }();
+    return words;
+}
+
 float dot(const float* a, const float* b, std::size_t n) {
     float sum = 0;
     for (std::size_t i = 0; i < n; ++i)
@@ -105,6 +127,10 @@ void addCode(quint64 seed, float weight, float* out, std::size_t size) {
 
 bool GloveEmbedder::isStopWord(QStringView folded) {
     return stopWords().contains(folded.toString());
+}
+
+bool GloveEmbedder::isFrameWord(QStringView folded) {
+    return frameWords().contains(folded.toString());
 }
 
 std::string GloveEmbedder::stem(std::string_view folded) {
@@ -202,13 +228,14 @@ GloveEmbedder::GloveEmbedder(std::unique_ptr<WordTable> table, Tuning tuning)
 
 QString GloveEmbedder::identifier() const {
     // The table and the sentence recipe: vectors made any other way must not be mixed with these.
-    QString id = m_table->name() + QStringLiteral("-sif-r%1k%2w%3f%4-stem%5s%6-%7")
+    QString id = m_table->name() + QStringLiteral("-sif-r%1k%2w%3f%4-stem%5s%6%7-%8")
                                        .arg(m_removed)
                                        .arg(m_meaningDimensions)
                                        .arg(qRound(std::max(m_tuning.whitening, 0.0) * 100))
                                        .arg(qRound(std::max(m_tuning.whiteningFloor, 0.0) * 100))
                                        .arg(m_tuning.stemDimensions)
                                        .arg(qRound(m_tuning.stemShare * 100))
+                                       .arg(m_tuning.dropFrameWords ? QStringLiteral("-fw1") : QString())
                                        .arg(dimension());
     if (m_tuning.weightParameter > 0)
         id += QStringLiteral("-a%1").arg(m_weightParameter);
@@ -234,7 +261,7 @@ std::optional<EmbeddingVector> GloveEmbedder::embed(const QString& text) const {
         const QStringView token = QStringView(folded).sliced(span.start, span.length);
         utf8 = token.toUtf8();
         const std::string_view bytes(utf8.constData(), std::size_t(utf8.size()));
-        if (isStopWord(token))
+        if (isStopWord(token) || (m_tuning.dropFrameWords && isFrameWord(token)))
             continue;
         const auto index = m_table->find(bytes);
         float weight = 1.0f; // a word the table does not know is rarer than any it does

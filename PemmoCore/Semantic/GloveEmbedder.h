@@ -39,6 +39,8 @@ public:
         // The stem block's share of the squared length; the meaning block has the rest. A cosine is
         // then (1 − share) · meaning cosine + share · stem cosine.
         double stemShare = 0.25;
+        // Leave out the light verbs and frame words (isFrameWord) as well as the stop words.
+        bool dropFrameWords = true;
     };
 
     // The table's file name, in "pemmo" below a data folder.
@@ -63,6 +65,9 @@ public:
 
     // Words that say nothing about a topic; their vectors only pull every sentence the same way.
     static bool isStopWord(QStringView folded);
+    // Light verbs and frame words ("plays", "gave", "teach", "fan"), which wrap a topic without
+    // being one. Unlike stop words, the table keeps them.
+    static bool isFrameWord(QStringView folded);
     // The weight of the word of 1-based frequency rank `rank` among `vocabularySize` words:
     // a / (a + p), with p from Zipf's law.
     static double wordWeight(std::uint32_t rank, std::uint32_t vocabularySize, double a);

@@ -251,6 +251,28 @@ private Q_SLOTS:
                      1.0) < 1e-5);
     }
 
+    void frameWordsAroundATopicAreLeftOut_data() {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("verb") << "plays cello";
+        QTest::newRow("past tense") << "Gave me a cello";
+        QTest::newRow("question") << "who can teach me the cello?";
+        QTest::newRow("frame noun") << "cello fan";
+    }
+
+    void frameWordsAroundATopicAreLeftOut() {
+        // None of the frame words is in the miniature, so each would add a stem of full weight.
+        QFETCH(QString, text);
+        const auto embedder = GloveEmbedder::open(m_table, small(400, 0.3));
+        const auto cello = embedder->embed(QStringLiteral("cello"));
+        QVERIFY(std::abs(cosine(*embedder->embed(text), *cello) - 1.0) < 1e-5);
+        GloveEmbedder::Tuning keep = small(400, 0.3);
+        keep.dropFrameWords = false;
+        const auto keeping = GloveEmbedder::open(m_table, keep);
+        QVERIFY(cosine(*keeping->embed(text), *keeping->embed(QStringLiteral("cello"))) < 0.95);
+        // A text of frame words alone says nothing.
+        QVERIFY(!embedder->embed(QStringLiteral("plays, gave, took")));
+    }
+
     void stemsAreTheSameOnEveryThread_data() {
         QTest::addColumn<QString>("word");
         QTest::addColumn<QString>("stem");
@@ -282,6 +304,10 @@ private Q_SLOTS:
         QVERIFY(embedder->identifier().endsWith(QStringLiteral("-9")));
         // Another share of the stems is another recipe.
         QVERIFY(embedder->identifier() != GloveEmbedder::open(m_table, small(6, 0.4))->identifier());
+        // So is keeping the frame words.
+        GloveEmbedder::Tuning keep = small(6, 0.3);
+        keep.dropFrameWords = false;
+        QVERIFY(embedder->identifier() != GloveEmbedder::open(m_table, keep)->identifier());
     }
 
     void theWeightFavoursRareWords() {
