@@ -257,11 +257,13 @@ std::optional<EmbeddingVector> GloveEmbedder::embed(const QString& text) const {
     std::vector<Stem> stems;
     const QString folded = TextFolding::fold(trimmed);
     QByteArray utf8;
+    QString word;
     for (const TextFolding::TokenSpan& span : TextFolding::tokenSpans(folded)) {
         const QStringView token = QStringView(folded).sliced(span.start, span.length);
         utf8 = token.toUtf8();
         const std::string_view bytes(utf8.constData(), std::size_t(utf8.size()));
-        if (isStopWord(token) || (m_tuning.dropFrameWords && isFrameWord(token)))
+        word.setUnicode(token.data(), token.size()); // reuses the buffer: one lookup key per token
+        if (stopWords().contains(word) || (m_tuning.dropFrameWords && frameWords().contains(word)))
             continue;
         const auto index = m_table->find(bytes);
         float weight = 1.0f; // a word the table does not know is rarer than any it does
@@ -274,9 +276,8 @@ std::optional<EmbeddingVector> GloveEmbedder::embed(const QString& text) const {
                 sum[d] += scaled * static_cast<float>(values[d]);
             ++found;
         } else {
-            // Stop words and numbers never made it into the table; here they are left out too.
-            if (isStopWord(token) ||
-                std::all_of(token.begin(), token.end(), [](QChar c) { return c.isDigit(); }))
+            // Numbers never made it into the table; here they are left out too.
+            if (std::all_of(token.begin(), token.end(), [](QChar c) { return c.isDigit(); }))
                 continue;
         }
         if (m_tuning.stemDimensions == 0)
