@@ -12,6 +12,7 @@
 #include <QThread>
 #include <exception>
 #include <memory>
+#include <optional>
 #include <type_traits>
 
 namespace pemmo {
@@ -77,16 +78,21 @@ public:
         HandOver::release(promise.get());
         QMetaObject::invokeMethod(
             m_context,
-            [promise, job = std::move(job)]() mutable {
+            [promise, job = std::optional<F>(std::move(job))]() mutable {
                 HandOver::acquire(promise.get());
                 try {
                     if constexpr (std::is_void_v<R>)
-                        job();
+                        (*job)();
                     else
-                        promise->addResult(job());
+                        promise->addResult((*job)());
                 } catch (...) {
                     promise->setException(std::current_exception());
                 }
+                // What the job captured goes here, after it ran, on this thread. Qt would free it
+                // with the queued call, on whichever thread lets go of that last, which can be the
+                // poster's: the last owner of something the job wrote to would then free it with
+                // nothing to order the two but Qt's own reference count.
+                job.reset();
                 HandOver::release(promise.get());
                 promise->finish();
             },

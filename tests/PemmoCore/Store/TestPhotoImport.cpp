@@ -1,6 +1,7 @@
 // Image files picked as replacement photos: real pictures come out as upright JPEGs no larger than a
 // stored photo, and what is no picture or too large is refused with the reason.
 #include "Store/PhotoImport.h"
+#include "Support/HandOver.h"
 #include "TestSupport/TempDir.h"
 
 #include <QBuffer>
@@ -8,6 +9,7 @@
 #include <QImage>
 #include <QImageReader>
 #include <QTest>
+#include <QThreadPool>
 
 using namespace pemmo;
 
@@ -34,6 +36,15 @@ class TestPhotoImport : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() {
+#ifdef PEMMO_THREAD_SANITIZER
+        // Qt Gui scales a large picture in bands on Qt's global thread pool. With one pool thread
+        // the bands still run off this thread, but no two pool threads share the pool's own
+        // bookkeeping, which Qt guards with a mutex ThreadSanitizer cannot see.
+        QThreadPool::globalInstance()->setMaxThreadCount(1);
+#endif
+    }
+
     void picturesBecomeUprightJPEGsOfAtMostTheStoredSize_data() {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QSize>("size");

@@ -4,6 +4,7 @@
 
 #include <QTest>
 #include <atomic>
+#include <memory>
 #include <stdexcept>
 
 using namespace pemmo;
@@ -46,6 +47,23 @@ private Q_SLOTS:
     void exceptionsReachTheAwaitingCoroutine() {
         SerialExecutor executor(u"test"_qs);
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, pemmo::waitFor(awaitFailingJob(executor)));
+    }
+
+    void whatAJobCapturedGoesAfterTheJobWhicheverThreadLetsGoLast() {
+        // Qt can let go of a queued call on the posting thread once the job has run there; the
+        // poster, dropping its own reference right after posting, may then free what the job wrote.
+        std::atomic<int> sum = 0;
+        {
+            SerialExecutor executor(u"test"_qs);
+            for (int i = 1; i <= 200; ++i) {
+                auto value = std::make_shared<int>(0);
+                executor.post([value, i, &sum] {
+                    *value = i;
+                    sum += *value;
+                });
+            }
+        }
+        QCOMPARE(sum.load(), 200 * 201 / 2);
     }
 
     void queuedJobsStillRunWhenTheExecutorGoesAway() {
