@@ -2,6 +2,7 @@
 #include "App/CommandLine.h"
 #include "Platform/DisplayCheck.h"
 #include "Platform/MemoryRelease.h"
+#include "Platform/SoftwareRendering.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/PanelController.h"
 #include "Shell/SingleInstance.h"
@@ -38,7 +39,9 @@ int runTray(int argc, char* argv[], bool showPanel) {
         return 0;
 
     pemmo::MemoryRelease::limitRetention();
+    pemmo::SoftwareRendering::chooseUnlessNamed();
     QApplication app(argc, argv);
+    pemmo::SoftwareRendering::restoreEnvironment();
     describeApplication();
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setDesktopFileName(QStringLiteral("pemmo"));

@@ -36,6 +36,8 @@ std::optional<QByteArray> make(const QByteArray& image, int side) {
     const bool ok = scaled.hasAlphaChannel() ? scaled.save(&target, "PNG") : scaled.save(&target, "JPEG", 85);
     if (!ok)
         return std::nullopt;
+    // The buffer grew by doubling while the encoder wrote; the thumbnail is kept all day.
+    bytes.squeeze();
     return bytes;
 }
 

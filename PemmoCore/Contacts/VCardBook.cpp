@@ -301,7 +301,9 @@ QList<Person> VCardBook::refresh(bool trustLastListing) {
         m_listedAt = m_clock().toMSecsSinceEpoch() * 1'000'000;
     Listing listing = trustLastListing && m_lastListing ? *m_lastListing : list(m_folders);
     if (m_lastPeopleCurrent && m_lastListing && m_lastListing->files == listing.files) {
-        m_lastListing = std::move(listing);
+        // The same files as last time: the files of the listing kept stay, since their paths are
+        // the strings the parsed entries hold, where the new listing's are a second copy of each.
+        m_lastListing->folders = std::move(listing.folders);
         return peopleOf(m_lastOrder);
     }
 

@@ -454,6 +454,9 @@ Person toPerson(const Card& card, const QString& id, Photos photos) {
                 person.phones.append(LabeledValue{label(card, property), value});
         }
     }
+    // Grown a line at a time, the lists keep room for more; a parsed person is kept all day.
+    person.emails.squeeze();
+    person.phones.squeeze();
     person.birthday = birthday(card);
 
     if (photos == Photos::Skip) {

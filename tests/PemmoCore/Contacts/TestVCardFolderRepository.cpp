@@ -417,6 +417,23 @@ private Q_SLOTS:
         QTRY_COMPARE(changes.count(), 1);
     }
 
+    // A read that finds the same files as the last one keeps the last listing's files; its
+    // folders must still be the ones found now, since the watcher is set from them after a read
+    // and would otherwise stop watching a new address book that holds no file yet.
+    void aReadOfTheSameFilesListsNewFolders() {
+        test::TempDir dir;
+        writeFile(dir.filePath(QStringLiteral("personal/a.vcf")), vcard("a", "A", "A"));
+        VCardBook book({dir.path()}, 1);
+        QCOMPARE(book.people().size(), 1);
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("work")));
+        QCOMPARE(book.people().size(), 1);
+        QVERIFY(book.lastListing().has_value());
+        QCOMPARE(book.lastListing()->folders,
+                 QStringList({dir.path(), dir.filePath(QStringLiteral("personal")),
+                              dir.filePath(QStringLiteral("work"))}));
+        QCOMPARE(book.lastListing()->files.size(), 1);
+    }
+
     void temporaryFilesAloneSignalNothing() {
         test::TempDir dir;
         writeFile(dir.filePath(QStringLiteral("a.vcf")), vcard("a", "A", "A"));
