@@ -14,42 +14,52 @@ QuickLink link(QuickLink::Kind kind, const QString& title) {
 }
 
 } // namespace
+} // namespace pemmo
+
+Q_DECLARE_METATYPE(pemmo::WritableField)
+
+namespace pemmo {
 
 class TestRecordEdits : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void setFieldLogsTheChange() {
+    // A field set to a value: trimmed, and a change logged unless the value stays as it was.
+    void setFieldLogsWhatChanged_data() {
+        QTest::addColumn<WritableField>("field");
+        QTest::addColumn<QString>("before"); // empty: unset
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("after"); // empty: unset
+        QTest::newRow("set, trimmed") << WritableField::Company << QString() << u"  Acme \n"_qs << u"Acme"_qs;
+        QTest::newRow("the same, trimmed")
+            << WritableField::MessageHandle << u"+1 555 0100"_qs << u" +1 555 0100 "_qs << u"+1 555 0100"_qs;
+        QTest::newRow("blank clears")
+            << WritableField::FindMyURL << u"https://example.com/find"_qs << u"   "_qs << QString();
+    }
+    void setFieldLogsWhatChanged() {
+        QFETCH(WritableField, field);
+        QFETCH(QString, before);
+        QFETCH(QString, typed);
+        QFETCH(QString, after);
+        const auto value = [](const QString& text) {
+            return text.isEmpty() ? std::nullopt : std::optional(text);
+        };
         PemmoRecord record = PemmoRecord::fresh(kNow);
-        QVERIFY(RecordEdits::setField(record, WritableField::Company, u"  Acme \n"_qs,
-                                      Interaction::Source::ai(u"model-x"_qs), kNow));
-        QCOMPARE(record.details.company, std::optional<QString>(u"Acme"_qs));
-        QCOMPARE(record.changes.size(), 1);
+        WritableFields::slot(record, field) = value(before);
+        const bool changed = before != after;
+        QCOMPARE(RecordEdits::setField(record, field, typed, Interaction::Source::ai(u"model-x"_qs), kNow),
+                 changed);
+        QCOMPARE(WritableFields::slot(record, field), value(after));
+        QCOMPARE(record.changes.size(), changed ? 1 : 0);
+        if (!changed)
+            return;
         const FieldChange& change = record.changes.first();
-        QCOMPARE(change.field, u"company"_qs);
-        QCOMPARE(change.oldValue, std::nullopt);
-        QCOMPARE(change.newValue, std::optional<QString>(u"Acme"_qs));
+        QCOMPARE(change.field, WritableFields::name(field));
+        QCOMPARE(change.oldValue, value(before));
+        QCOMPARE(change.newValue, value(after));
         QCOMPARE(change.date, kNow);
         QVERIFY(change.source == Interaction::Source::ai(u"model-x"_qs));
         QVERIFY(!change.id.isNull());
-    }
-
-    void setFieldToTheSameValueChangesNothing() {
-        PemmoRecord record = PemmoRecord::fresh(kNow);
-        record.messageHandle = u"+1 555 0100"_qs;
-        QVERIFY(!RecordEdits::setField(record, WritableField::MessageHandle, u" +1 555 0100 "_qs,
-                                       Interaction::Source::user(), kNow));
-        QVERIFY(record.changes.isEmpty());
-    }
-
-    void blankValueClearsTheField() {
-        PemmoRecord record = PemmoRecord::fresh(kNow);
-        record.findMyURL = u"https://example.com/find"_qs;
-        QVERIFY(RecordEdits::setField(record, WritableField::FindMyURL, u"   "_qs,
-                                      Interaction::Source::user(), kNow));
-        QCOMPARE(record.findMyURL, std::nullopt);
-        QCOMPARE(record.changes.first().oldValue, std::optional<QString>(u"https://example.com/find"_qs));
-        QCOMPARE(record.changes.first().newValue, std::nullopt);
     }
 
     void tagsAreKeptOnce() {
