@@ -270,8 +270,7 @@ private Q_SLOTS:
 
     void deletingAMemoryAsksFirstAndThenRemovesIt() {
         start({anna()});
-        Interaction entry{QUuid::createUuid(),        kNow, Interaction::Kind::Note, u"Lunch"_qs, {}, {},
-                          Interaction::Source::user()};
+        const Interaction entry = test::note(u"Lunch"_qs, kNow);
         edit(u"anna"_qs, [&](PemmoRecord& r) { r.interactions = {entry}; });
         await(card().perform(ProfileAction::deleteMemory(entry.id)));
         AppRouter& router = m_env->router();
@@ -289,8 +288,7 @@ private Q_SLOTS:
 
     void escapeOnTheConfirmationKeepsTheMemory() {
         start({anna()});
-        Interaction entry{QUuid::createUuid(),        kNow, Interaction::Kind::Note, u"Lunch"_qs, {}, {},
-                          Interaction::Source::user()};
+        const Interaction entry = test::note(u"Lunch"_qs, kNow);
         edit(u"anna"_qs, [&](PemmoRecord& r) { r.interactions = {entry}; });
         ProfileViewModel& model = card();
         model.moveSelection(1);
@@ -309,13 +307,7 @@ private Q_SLOTS:
         start({anna()});
         edit(u"anna"_qs, [](PemmoRecord& r) {
             for (int i = 0; i < 7; ++i)
-                r.interactions.append({QUuid::createUuid(),
-                                       kNow.addDays(-i),
-                                       Interaction::Kind::Note,
-                                       u"entry %1"_qs.arg(i),
-                                       {},
-                                       {},
-                                       Interaction::Source::user()});
+                r.interactions.append(test::note(u"entry %1"_qs.arg(i), kNow.addDays(-i)));
         });
         ProfileViewModel& model = card();
         QCOMPARE(model.rows()->titlesOf(u"entry"_qs).size(), 5);
