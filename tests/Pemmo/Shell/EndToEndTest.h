@@ -127,6 +127,16 @@ protected:
         keys({u"ctrl+k"_qs});
         QTRY_VERIFY_WITH_TIMEOUT(state()[u"visible"_qs].toBool() && state()[u"active"_qs].toBool(), 5000);
     }
+    // Control-K in the panel: the action panel.
+    void openActions() {
+        keys({u"ctrl+k"_qs});
+        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+    }
+    // `keys`, after which the panel is hidden.
+    void keysHidingThePanel(const QStringList& keys) {
+        this->keys(keys);
+        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+    }
     // A user who has been through the tutorial: no first-run window in the way.
     void markTutorialDone() {
         DefaultsFileStore defaults(defaultsPath());

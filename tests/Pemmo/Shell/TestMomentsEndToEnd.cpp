@@ -138,8 +138,7 @@ private Q_SLOTS:
         QCOMPARE(entry.text, u"She is writing notes on the engine"_qs);
         QCOMPARE(entry.calendarEventHash, std::optional(m_coffeeID));
         QCOMPARE(entry.source, Interaction::Source::user());
-        keys({u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs});
     }
 
     void inTheDarkADraftSurvivesLeavingAndDismissingRemovesTheMoment() {
@@ -180,8 +179,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!screen()[u"selectedID"_qs].toString().startsWith(u"moment:"_qs));
         QTRY_COMPARE(listedMoments().size(), 0);
         QVERIFY(storedRecords().value(u"alan"_qs).interactions.isEmpty());
-        keys({u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs});
     }
 
     void neitherMomentComesBackAfterARestart() {

@@ -150,8 +150,7 @@ private Q_SLOTS:
         keys({u"Escape"_qs});
         QTRY_COMPARE(screen()[u"query"_qs].toString(), QString());
         QVERIFY(state()[u"visible"_qs].toBool());
-        keys({u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs});
         screenshot(u"04-hidden"_qs);
     }
 
@@ -164,21 +163,18 @@ private Q_SLOTS:
         QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
         QCOMPARE(run(pemmoBinary(), {u"toggle"_qs}), 0);
         QTRY_COMPARE(panel()[u"overlay"_qs].toString(), QString());
-        keys({u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs});
     }
 
     void shortcutInThePanelOpensAndClosesTheActionPanel() {
         openPanel();
-        keys({u"ctrl+k"_qs});
-        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        openActions();
         QTRY_VERIFY(panel()[u"actions"_qs].toObject()[u"items"_qs].toArray().size() >= 5);
         screenshot(u"04b-search-actions-light"_qs);
         keys({u"ctrl+k"_qs});
         QTRY_COMPARE(panel()[u"overlay"_qs].toString(), QString());
         QVERIFY(state()[u"visible"_qs].toBool());
-        keys({u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs});
     }
 
     void clickingAnotherWindowHidesThePanel() {
@@ -201,8 +197,7 @@ private Q_SLOTS:
         QTRY_VERIFY(state()[u"visible"_qs].toBool());
         QCOMPARE(m_pemmo.state(), QProcess::Running);
         QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
-        keys({u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs});
     }
 
     void returnOnTheCardMessagesThePersonAndLogsIt() {
@@ -233,8 +228,7 @@ private Q_SLOTS:
 
     void aLoggedInteractionIsExportedAsTheUsers() {
         // Control-K on the card: the action panel of the person.
-        keys({u"ctrl+k"_qs});
-        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        openActions();
         QTRY_VERIFY(panel()[u"actions"_qs].toObject()[u"focused"_qs].toBool());
         screenshot(u"09-card-actions-light"_qs);
         type(u"Log interaction"_qs);
@@ -316,8 +310,7 @@ private Q_SLOTS:
 
     void starFromTheActionPanel() {
         QVERIFY(!state()[u"starred"_qs].toArray().contains(u"p-hamilton"_qs));
-        keys({u"ctrl+k"_qs});
-        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        openActions();
         type(u"star"_qs);
         QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(),
                      u"Star Margaret Hamilton"_qs);
@@ -329,8 +322,7 @@ private Q_SLOTS:
 
     void deleteAMemoryThroughItsConfirmation() {
         const int before = screen()[u"timeline"_qs].toArray().size();
-        keys({u"ctrl+k"_qs});
-        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        openActions();
         type(u"delete memory"_qs);
         QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(), u"Delete memory"_qs);
         keys({u"Return"_qs});
@@ -339,8 +331,7 @@ private Q_SLOTS:
         keys({u"Return"_qs});
         QTRY_COMPARE(screen()[u"timeline"_qs].toArray().size(), before - 1);
         QCOMPARE(panel()[u"confirm"_qs].toString(), QString());
-        keys({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
     }
 
     // A name nobody has, Control-H, Control-Return: a new vCard in the address book folder, and
@@ -385,8 +376,7 @@ private Q_SLOTS:
 
         keys({u"Return"_qs});
         QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
-        keys({u"ctrl+k"_qs});
-        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        openActions();
         QTRY_VERIFY(panel()[u"actions"_qs].toObject()[u"focused"_qs].toBool());
         type(u"delete contact"_qs);
         QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(), u"Delete contact"_qs);
@@ -395,8 +385,7 @@ private Q_SLOTS:
         keys({u"Return"_qs});
         QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
         QTRY_COMPARE(QDir(contacts).entryList({u"*.vcf"_qs}, QDir::Files), before);
-        keys({u"Escape"_qs, u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs, u"Escape"_qs});
     }
 
     void controlDigitOpensAStarredPersonAndRecordsThemAsRecent() {
@@ -408,8 +397,7 @@ private Q_SLOTS:
         screenshot(u"05-starred-card-light"_qs);
         keys({u"ctrl+4"_qs}); // nobody is starred there: nothing happens
         QCOMPARE(screen()[u"name"_qs].toString(), u"Ada Lovelace"_qs);
-        keys({u"Escape"_qs, u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs, u"Escape"_qs});
     }
 
     // Control-comma opens the settings window over the panel, which stays up beside it; closing the
@@ -442,8 +430,7 @@ private Q_SLOTS:
         keys({u"ctrl+2"_qs});
         QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Ada Lovelace"_qs);
         screenshot(u"07-card-dark"_qs);
-        keys({u"ctrl+k"_qs});
-        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        openActions();
         screenshot(u"07b-card-actions-dark"_qs);
         keys({u"Escape"_qs});
         QTRY_COMPARE(panel()[u"overlay"_qs].toString(), QString());
@@ -455,8 +442,7 @@ private Q_SLOTS:
         keys({u"Escape"_qs}); // cancelled: nothing saved
         QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
         QVERIFY(!screen()[u"timeline"_qs].toArray().contains(u"Tea at the museum"_qs));
-        keys({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
     }
 
     void theCardReadsAtTwiceTheScale() {
@@ -467,8 +453,7 @@ private Q_SLOTS:
         keys({u"ctrl+1"_qs});
         QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Grace Hopper"_qs);
         screenshot(u"13-card-dark-200"_qs);
-        keys({u"ctrl+k"_qs});
-        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        openActions();
         screenshot(u"14-card-actions-dark-200"_qs);
         keys({u"Escape"_qs, u"Escape"_qs});
         QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
@@ -479,8 +464,7 @@ private Q_SLOTS:
         type(u"ma"_qs);
         QTRY_COMPARE(screen()[u"query"_qs].toString(), u"ma"_qs);
         screenshot(u"15-results-light-200"_qs);
-        keys({u"Escape"_qs, u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs, u"Escape"_qs});
         m_env.remove(u"QT_SCALE_FACTOR"_qs);
     }
 
@@ -554,8 +538,7 @@ private Q_SLOTS:
         QCOMPARE(state()[u"trayToolTip"_qs].toString(), u"Pemmo \u2014 "_qs + reason);
         openPanel();
         screenshot(u"16-read-only-store"_qs);
-        keys({u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs});
 
         QString out, err;
         const QString file = exportFile(u"import-refused.json"_qs, u"p-hopper"_qs, u"downgraded"_qs);
