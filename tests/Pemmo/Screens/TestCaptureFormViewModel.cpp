@@ -25,8 +25,8 @@
 
 using namespace pemmo;
 using test::await;
-using test::key;
 using test::FakeProvider;
+using test::key;
 
 namespace {
 
