@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 namespace pemmo::test {
@@ -13,6 +14,7 @@ TempDir::TempDir() {
 
 void TempDir::write(const QString& name, const QByteArray& bytes) const {
     QFile file(filePath(name));
+    QDir().mkpath(QFileInfo(file).path());
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         qFatal("cannot write %s", qUtf8Printable(file.fileName()));
 }

@@ -5,6 +5,7 @@
 #include "Settings/SettingsStore.h"
 #include "Store/StoreFile.h"
 #include "TestSupport/LoopbackHTTPServer.h"
+#include "TestSupport/PemmoCommand.h"
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
@@ -22,11 +23,7 @@ using Server = test::LoopbackHTTPServer;
 
 namespace {
 
-struct Result {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Result = test::CommandResult;
 
 const QByteArray kAda = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ada-1\r\nN:Lovelace;Ada;;;\r\nFN:Ada Lovelace\r\n"
                         "ORG:Analytical Engines\r\nEND:VCARD\r\n";
@@ -72,26 +69,13 @@ class TestAICommands : public QObject {
         settings.setAnthropicBaseURL(server);
     }
 
-    // Runs pemmo while this process keeps serving the model server's answers.
+    // Runs pemmo, away from any display, while this process keeps serving the model server's answers.
     Result pemmo(const QStringList& arguments) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"XDG_DATA_HOME"_qs, m_home.path());
-        env.insert(u"XDG_CONFIG_HOME"_qs, m_home.filePath(u"config"_qs));
-        env.insert(u"XDG_CACHE_HOME"_qs, m_home.filePath(u"cache"_qs));
-        env.remove(u"DISPLAY"_qs);
-        env.remove(u"WAYLAND_DISPLAY"_qs);
-        env.remove(u"QT_QPA_PLATFORM"_qs);
-        process.setProcessEnvironment(env);
-        QEventLoop loop;
-        connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-        process.start(qEnvironmentVariable("PEMMO_BINARY"), arguments);
-        loop.exec();
-        if (process.state() != QProcess::NotRunning)
-            qFatal("pemmo did not finish");
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return test::runPemmo(m_home, arguments, [](QProcessEnvironment& env) {
+            env.remove(u"DISPLAY"_qs);
+            env.remove(u"WAYLAND_DISPLAY"_qs);
+            env.remove(u"QT_QPA_PLATFORM"_qs);
+        });
     }
 
     QByteArray storeBytes() const {

@@ -1,6 +1,7 @@
 // The command line as a user runs it: the real `pemmo` binary over a data folder of its own.
 #include "Records/PemmoRecord.h"
 #include "Store/StoreFile.h"
+#include "TestSupport/PemmoCommand.h"
 #include "TestSupport/TempDir.h"
 
 #include <QDateTime>
@@ -19,11 +20,7 @@ using namespace pemmo;
 
 namespace {
 
-struct Result {
-    int exitCode;
-    QString out;
-    QString err;
-};
+using Result = test::CommandResult;
 
 const QDateTime kTime = QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC);
 
@@ -47,24 +44,10 @@ class TestCommandLine : public QObject {
     QString dataFolder() const { return m_home.filePath(u"Pemmo"_qs); }
     QString storePath() const { return dataFolder() + u"/pemmo-store.json"_qs; }
 
-    // `pemmo` with a home of its own; `adjust` changes its environment further.
     Result pemmo(
         const QStringList& arguments,
         const std::function<void(QProcessEnvironment&)>& adjust = [](QProcessEnvironment&) {}) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"XDG_DATA_HOME"_qs, m_home.path());
-        env.insert(u"XDG_CONFIG_HOME"_qs, m_home.filePath(u"config"_qs));
-        // Its own runtime folder, so that no Pemmo the user runs is ever reached from here.
-        env.insert(u"XDG_RUNTIME_DIR"_qs, m_home.filePath(u"runtime"_qs));
-        env.insert(u"XDG_CACHE_HOME"_qs, m_home.filePath(u"cache"_qs));
-        adjust(env);
-        process.setProcessEnvironment(env);
-        process.start(qEnvironmentVariable("PEMMO_BINARY"), arguments);
-        if (!process.waitForFinished(60000))
-            qFatal("pemmo did not finish");
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return test::runPemmo(m_home, arguments, adjust);
     }
 
     RecordMap exported() {
@@ -125,18 +108,14 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         m_home.write(u"seed.json"_qs, exportOf({{u"A"_qs, withAbout(u"a"_qs)}}));
         QCOMPARE(pemmo({u"import"_qs, m_home.filePath(u"seed.json"_qs)}).exitCode, 0);
-        QFile store(storePath());
-        QVERIFY(store.open(QIODevice::ReadOnly));
-        const QByteArray before = store.readAll();
-        store.close();
+        const QByteArray before = m_home.read(u"Pemmo/pemmo-store.json"_qs);
 
         m_home.write(u"bad.json"_qs, bytes);
         const Result result = pemmo({u"import"_qs, m_home.filePath(u"bad.json"_qs)});
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.contains(u"is not a Pemmo export file, nothing was imported"_qs),
                  qPrintable(result.err));
-        QVERIFY(store.open(QIODevice::ReadOnly));
-        QCOMPARE(store.readAll(), before);
+        QCOMPARE(m_home.read(u"Pemmo/pemmo-store.json"_qs), before);
     }
 
     void importOfAMissingFileSaysSo() {
@@ -155,18 +134,12 @@ private Q_SLOTS:
     }
 
     void damagedAndEarlierStoresAreHandledAsAtStartUp() {
-        QDir().mkpath(dataFolder());
-        QFile file(storePath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("{");
-        file.close();
+        m_home.write(u"Pemmo/pemmo-store.json"_qs, "{");
         QVERIFY(exported().isEmpty());
         const QStringList aside = QDir(dataFolder()).entryList({u"pemmo-store.corrupt-*.json"_qs});
         QCOMPARE(aside.size(), 1);
 
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(R"({"C1":{"pemmoData":{"company":"Acme"}}})");
-        file.close();
+        m_home.write(u"Pemmo/pemmo-store.json"_qs, R"({"C1":{"pemmoData":{"company":"Acme"}}})");
         QCOMPARE(exported().value(u"C1"_qs).details.company, u"Acme"_qs);
         QVERIFY(QFile::exists(dataFolder() + u"/pemmo-store.v1.backup.json"_qs));
     }
@@ -174,7 +147,6 @@ private Q_SLOTS:
     // While the application owns the data folder, reading commands read the records as they are
     // (repairing and writing nothing) and a command that writes is refused.
     void whileTheApplicationRunsReadsWorkAndWritesWait() {
-        QDir().mkpath(dataFolder());
         m_home.write(u"Pemmo/pemmo-store.json"_qs,
                      QByteArray::fromStdString(StoreFile::encode({{u"A"_qs, withAbout(u"a"_qs)}})));
         QLockFile application(dataFolder() + u"/pemmo.lock"_qs);
@@ -195,11 +167,9 @@ private Q_SLOTS:
 
     void listPrintsPeopleInPemmosOrder() {
         const QString folder = m_home.filePath(u"book"_qs);
-        QVERIFY(QDir().mkpath(folder));
         const auto card = [&](const char* file, const QByteArray& lines) {
-            QFile f(folder + u'/' + QString::fromLatin1(file));
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("BEGIN:VCARD\r\nVERSION:3.0\r\n" + lines + "END:VCARD\r\n");
+            m_home.write(u"book/"_qs + QString::fromLatin1(file),
+                         "BEGIN:VCARD\r\nVERSION:3.0\r\n" + lines + "END:VCARD\r\n");
         };
         card("a.vcf", "UID:a\r\nN:Ten;Item;;;\r\nFN:Item Ten\r\nTITLE:Chef\r\nORG:Acme\r\n");
         card("b.vcf", "UID:b\r\nN:;Item 10;;;\r\nFN:Item 10\r\nBDAY:--0704\r\n");
@@ -242,7 +212,6 @@ private Q_SLOTS:
             QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addDays(-30),
                                      QFileDevice::FileModificationTime));
         };
-        QVERIFY(QDir().mkpath(folder));
         card("Pat Cache");
         QCOMPARE(pemmo({u"list"_qs, u"--contacts"_qs, folder}).out, u"Pat Cache\n"_qs);
         QCOMPARE(QDir(m_home.filePath(u"cache/Pemmo"_qs)).entryList({u"contacts-*.cache"_qs}).size(), 1);
@@ -260,13 +229,10 @@ private Q_SLOTS:
 
     void listReadsTheFoldersChosenInTheSettings() {
         for (const char* name : {"chosen", "given"}) {
-            const QString folder = m_home.filePath(QString::fromLatin1(name));
-            QVERIFY(QDir().mkpath(folder));
             m_home.write(QString::fromLatin1(name) + u"/x.vcf"_qs,
                          "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + QByteArray(name) + "\r\nFN:Person " +
                              QByteArray(name) + "\r\nEND:VCARD\r\n");
         }
-        QVERIFY(QDir().mkpath(m_home.filePath(u"config/Pemmo"_qs)));
         m_home.write(u"config/Pemmo/defaults.json"_qs,
                      R"({"pemmo.contacts.folders": {"kind": "textList", "value": [")" +
                          m_home.filePath(u"chosen"_qs).toUtf8() + R"("]}})");
@@ -302,13 +268,10 @@ private Q_SLOTS:
 
     void doctorCountsTheContactsOfEveryFolder() {
         const QString book = dataFolder() + u"/Contacts"_qs;
-        QVERIFY(QDir().mkpath(book));
-        for (const char* uid : {"a", "b"}) {
-            QFile f(book + u'/' + QString::fromLatin1(uid) + u".vcf"_qs);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + QByteArray(uid) + "\r\nFN:" + QByteArray(uid) +
-                    "\r\nEND:VCARD\r\n");
-        }
+        for (const char* uid : {"a", "b"})
+            m_home.write(u"Pemmo/Contacts/"_qs + QString::fromLatin1(uid) + u".vcf"_qs,
+                         "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + QByteArray(uid) +
+                             "\r\nFN:" + QByteArray(uid) + "\r\nEND:VCARD\r\n");
         m_home.write(u"two.json"_qs,
                      exportOf({{u"A"_qs, withAbout(u"a"_qs)}, {u"B"_qs, withAbout(u"b"_qs)}}));
         QCOMPARE(pemmo({u"import"_qs, m_home.filePath(u"two.json"_qs)}).exitCode, 0);
@@ -321,7 +284,6 @@ private Q_SLOTS:
     // What a newer Pemmo wrote is read, never rewritten: an import is refused and says why, and
     // doctor tells the same.
     void aStoreFromANewerPemmoIsReadButNotChanged() {
-        QDir().mkpath(dataFolder());
         const QByteArray newer = R"({"schema":3,"records":{"A":{"about":"from the future"}}})";
         m_home.write(u"Pemmo/pemmo-store.json"_qs, newer);
         const QString reason = u"This store was written by a newer Pemmo; update Pemmo to change it."_qs;

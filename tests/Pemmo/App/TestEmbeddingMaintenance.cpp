@@ -47,11 +47,32 @@ bool current(AppEnvironment& env) {
     return true;
 }
 
+// An environment of its own, away from the desktop, over `home` with no address book.
+AppEnvironment::LiveOptions liveOptions(const test::TempDir& home, const QString& wordTable) {
+    AppEnvironment::LiveOptions options;
+    options.postsToDesktop = false;
+    options.directory = home.filePath(u"data"_qs);
+    options.defaultsPath = home.filePath(u"defaults.json"_qs);
+    options.contactFolders = QStringList{};
+    options.wordTable = wordTable;
+    return options;
+}
+
 void waitIdle(EmbeddingMaintenance& maintenance) {
     QSignalSpy idle(&maintenance, &EmbeddingMaintenance::idle);
     if (maintenance.isUpdating())
         QVERIFY(idle.wait(5000));
 }
+
+// Ada, Bob and Cy in memory, started, with the first embedding done.
+struct Started {
+    Started() {
+        await(startup.start());
+        waitIdle(startup.embeddingMaintenance());
+    }
+    std::unique_ptr<AppEnvironment> env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, fast());
+    AppStartup startup{*env};
+};
 
 } // namespace
 
@@ -77,10 +98,7 @@ private Q_SLOTS:
     }
 
     void aChangedProfileIsEmbeddedAgain() {
-        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, fast());
-        AppStartup startup(*env);
-        await(startup.start());
-        waitIdle(startup.embeddingMaintenance());
+        auto [env, startup] = Started();
         const auto before = await(env->embeddings()->entries());
         await(env->sync().setAbout(u"b"_qs, u"Plays jazz cello"_qs));
         waitIdle(startup.embeddingMaintenance());
@@ -92,10 +110,7 @@ private Q_SLOTS:
     }
 
     void someoneWhoLeavesTheAddressBookLeavesTheIndex() {
-        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, fast());
-        AppStartup startup(*env);
-        await(startup.start());
-        waitIdle(startup.embeddingMaintenance());
+        auto [env, startup] = Started();
         auto& book = dynamic_cast<InMemoryContactRepository&>(env->contacts());
         book.setPeople(people().mid(1));
         await(env->sync().refresh());
@@ -127,10 +142,7 @@ private Q_SLOTS:
     }
 
     void rebuildEmbedsEveryoneAgain() {
-        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, fast());
-        AppStartup startup(*env);
-        await(startup.start());
-        waitIdle(startup.embeddingMaintenance());
+        auto [env, startup] = Started();
         QSignalSpy changed(&startup.embeddingMaintenance(), &EmbeddingMaintenance::indexChanged);
         startup.embeddingMaintenance().rebuild();
         QTRY_COMPARE(changed.size(), 1);
@@ -140,13 +152,7 @@ private Q_SLOTS:
 
     void withoutAWordTableThereIsNoSemanticTier() {
         test::TempDir home;
-        AppEnvironment::LiveOptions options;
-        options.postsToDesktop = false;
-        options.directory = home.filePath(u"data"_qs);
-        options.defaultsPath = home.filePath(u"defaults.json"_qs);
-        options.contactFolders = QStringList{};
-        options.wordTable = QString();
-        const auto env = AppEnvironment::live(options);
+        const auto env = AppEnvironment::live(liveOptions(home, QString()));
         QVERIFY(!env->embeddings());
         AppStartup startup(*env);
         QVERIFY(!startup.embeddingMaintenance().isAvailable());
@@ -164,13 +170,7 @@ private Q_SLOTS:
         tableOptions.name = u"tiny"_qs;
         WordTable::write(WordTableBuilder::fromPackageJson(package.readAll(), tableOptions),
                          home.filePath(u"tiny.wordtable"_qs));
-        AppEnvironment::LiveOptions options;
-        options.postsToDesktop = false;
-        options.directory = home.filePath(u"data"_qs);
-        options.defaultsPath = home.filePath(u"defaults.json"_qs);
-        options.contactFolders = QStringList{};
-        options.wordTable = home.filePath(u"tiny.wordtable"_qs);
-        const auto env = AppEnvironment::live(options);
+        const auto env = AppEnvironment::live(liveOptions(home, home.filePath(u"tiny.wordtable"_qs)));
         QVERIFY(env->embeddings());
         QCOMPARE(env->embeddings()->filePath(), home.filePath(u"data/embeddings.json"_qs));
         QVERIFY(env->embeddings()->embedder().identifier().startsWith(u"tiny-"_qs));

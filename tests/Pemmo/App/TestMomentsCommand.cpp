@@ -1,6 +1,8 @@
 // `pemmo moments` as a user runs it: the real binary over a data folder, a settings file, an
 // address-book folder and an iCalendar folder of its own.
 #include "App/DataFolder.h"
+#include "TestSupport/PemmoCommand.h"
+#include "TestSupport/SampleCards.h"
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
@@ -12,36 +14,9 @@
 
 using namespace pemmo;
 
-namespace {
-
-struct Result {
-    int exitCode;
-    QString out;
-    QString err;
-};
-
-QString icsTime(const QDateTime& instant) {
-    return instant.toUTC().toString(u"yyyyMMdd'T'HHmmss'Z'"_qs);
-}
-
-QByteArray oneOnOne(const QString& uid, const QDateTime& end, const QString& other, const QString& title) {
-    return QStringLiteral("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Pemmo tests//EN\r\nBEGIN:VEVENT\r\n"
-                          "UID:%1\r\nDTSTAMP:20260101T000000Z\r\nDTSTART:%2\r\nDTEND:%3\r\nSUMMARY:%4\r\n"
-                          "ORGANIZER;CN=Me:mailto:me@example.com\r\n"
-                          "ATTENDEE;CN=Me;PARTSTAT=ACCEPTED:mailto:me@example.com\r\n"
-                          "ATTENDEE;PARTSTAT=ACCEPTED:mailto:%5\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n")
-        .arg(uid, icsTime(end.addSecs(-3600)), icsTime(end), title, other)
-        .toUtf8();
-}
-
-QByteArray vcard(const QString& uid, const QString& given, const QString& family, const QString& email) {
-    return QStringLiteral(
-               "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%1\r\nFN:%2 %3\r\nN:%3;%2;;;\r\nEMAIL:%4\r\nEND:VCARD\r\n")
-        .arg(uid, given, family, email)
-        .toUtf8();
-}
-
-} // namespace
+using Result = test::CommandResult;
+using test::oneOnOne;
+using test::vcard;
 
 class TestMomentsCommand : public QObject {
     Q_OBJECT
@@ -53,18 +28,7 @@ class TestMomentsCommand : public QObject {
     QString calendarFolder() const { return m_home.filePath(u"calendars/nextcloud/work"_qs); }
     QString settingsPath() const { return m_home.filePath(u"config/Pemmo/defaults.json"_qs); }
 
-    Result pemmo(const QStringList& arguments) {
-        QProcess process;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"XDG_DATA_HOME"_qs, m_home.path());
-        env.insert(u"XDG_CONFIG_HOME"_qs, m_home.filePath(u"config"_qs));
-        process.setProcessEnvironment(env);
-        process.start(qEnvironmentVariable("PEMMO_BINARY"), arguments);
-        if (!process.waitForFinished(60000))
-            qFatal("pemmo did not finish");
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
-    }
+    Result pemmo(const QStringList& arguments) { return test::runPemmo(m_home, arguments); }
 
     void writeSettings(bool withSelf) {
         QJsonObject settings{
@@ -78,17 +42,11 @@ class TestMomentsCommand : public QObject {
             settings.insert(
                 u"pemmo.calendar.selfAddresses"_qs,
                 QJsonObject{{u"kind"_qs, u"textList"_qs}, {u"value"_qs, QJsonArray{u"me@example.com"_qs}}});
-        QDir().mkpath(QFileInfo(settingsPath()).absolutePath());
-        QFile file(settingsPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(QJsonDocument(settings).toJson());
+        m_home.write(u"config/Pemmo/defaults.json"_qs, QJsonDocument(settings).toJson());
     }
 
     void writeCalendar(const QString& name, const QByteArray& bytes) {
-        QDir().mkpath(calendarFolder());
-        QFile file(QDir(calendarFolder()).filePath(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
+        m_home.write(u"calendars/nextcloud/work/"_qs + name, bytes);
     }
 
     QJsonArray listed() {

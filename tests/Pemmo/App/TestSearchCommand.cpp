@@ -31,7 +31,7 @@ namespace pemmo {
 namespace {
 
 QByteArray card(const QString& uid, const QString& given, const QString& family) {
-    return QStringLiteral("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%1\r\nN:%3;%2;;;\r\nFN:%2 %3\r\nEND:VCARD\r\n")
+    return u"BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%1\r\nN:%3;%2;;;\r\nFN:%2 %3\r\nEND:VCARD\r\n"_qs
         .arg(uid, given, family)
         .toUtf8();
 }
@@ -126,59 +126,58 @@ class TestSearchCommand : public QObject {
         return {status, readAll(out), readAll(err)};
     }
 
-    QString runtimeFolder() const { return m_home.filePath(QStringLiteral("runtime")); }
+    QString runtimeFolder() const { return m_home.filePath(u"runtime"_qs); }
     QString socketFolder() const { return SingleInstance::defaultFolder(); }
-    QString socketPath() const { return QDir(socketFolder()).filePath(QStringLiteral("pemmo.socket")); }
+    QString socketPath() const { return QDir(socketFolder()).filePath(u"pemmo.socket"_qs); }
 
 private Q_SLOTS:
     void initTestCase() {
         qputenv("XDG_DATA_HOME", m_home.path().toUtf8());
-        qputenv("XDG_CONFIG_HOME", m_home.filePath(QStringLiteral("config")).toUtf8());
-        qputenv("XDG_CACHE_HOME", m_home.filePath(QStringLiteral("cache")).toUtf8());
+        qputenv("XDG_CONFIG_HOME", m_home.filePath(u"config"_qs).toUtf8());
+        qputenv("XDG_CACHE_HOME", m_home.filePath(u"cache"_qs).toUtf8());
         // Only Pemmos of this test answer; none of the user's.
         QDir().mkpath(runtimeFolder());
         QFile::setPermissions(runtimeFolder(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtimeFolder().toUtf8());
         QVERIFY(socketFolder().startsWith(runtimeFolder()));
         QDir().mkpath(socketFolder());
-        QDir().mkpath(m_home.filePath(QStringLiteral("Pemmo/Contacts")));
-        m_home.write(QStringLiteral("Pemmo/Contacts/a.vcf"), card("a", QStringLiteral("𝒜nna"), "Lee"));
-        m_home.write(QStringLiteral("Pemmo/Contacts/b.vcf"), card("b", "Anna", "Maria"));
-        m_home.write(QStringLiteral("Pemmo/Contacts/c.vcf"), card("c", "Bob", "Stone"));
+        QDir().mkpath(m_home.filePath(u"Pemmo/Contacts"_qs));
+        m_home.write(u"Pemmo/Contacts/a.vcf"_qs, card("a", u"𝒜nna"_qs, "Lee"));
+        m_home.write(u"Pemmo/Contacts/b.vcf"_qs, card("b", "Anna", "Maria"));
+        m_home.write(u"Pemmo/Contacts/c.vcf"_qs, card("c", "Bob", "Stone"));
         RecordMap records;
         PemmoRecord climber = PemmoRecord::fresh(QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC));
-        climber.tags = {QStringLiteral("climbing")};
-        records.insert(QStringLiteral("c"), climber);
+        climber.tags = {u"climbing"_qs};
+        records.insert(u"c"_qs, climber);
         PemmoRecord cellist = PemmoRecord::fresh(QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC));
         Interaction concert;
         concert.id = QUuid::createUuid();
         concert.date = cellist.updatedAt;
-        concert.text = QStringLiteral("Plays cello in an orchestra");
+        concert.text = u"Plays cello in an orchestra"_qs;
         cellist.interactions = {concert};
-        records.insert(QStringLiteral("b"), cellist);
+        records.insert(u"b"_qs, cellist);
         const std::string bytes = StoreFile::encode(records);
-        m_home.write(QStringLiteral("Pemmo/pemmo-store.json"), QByteArray::fromStdString(bytes));
+        m_home.write(u"Pemmo/pemmo-store.json"_qs, QByteArray::fromStdString(bytes));
 
         // A miniature word table where the application looks for one first.
-        QFile package(qEnvironmentVariable("PEMMO_TEST_DATA") +
-                      QStringLiteral("/semantic/tiny-vectors.json"));
+        QFile package(qEnvironmentVariable("PEMMO_TEST_DATA") + u"/semantic/tiny-vectors.json"_qs);
         QVERIFY(package.open(QIODevice::ReadOnly));
         WordTableBuilder::Options options;
-        options.name = QStringLiteral("tiny");
-        QDir().mkpath(m_home.filePath(QStringLiteral("pemmo")));
+        options.name = u"tiny"_qs;
+        QDir().mkpath(m_home.filePath(u"pemmo"_qs));
         WordTable::write(WordTableBuilder::fromPackageJson(package.readAll(), options),
-                         m_home.filePath(QStringLiteral("pemmo/") + GloveEmbedder::tableFileName()));
+                         m_home.filePath(u"pemmo/"_qs + GloveEmbedder::tableFileName()));
     }
 
     void meaningFindsWhatWordsMiss() {
-        const QString index = m_home.filePath(QStringLiteral("Pemmo/embeddings.json"));
+        const QString index = m_home.filePath(u"Pemmo/embeddings.json"_qs);
         {
             // While the application holds the data folder, the command embeds in memory only.
-            const auto running = lockDataFolder(m_home.filePath(QStringLiteral("Pemmo")));
+            const auto running = lockDataFolder(m_home.filePath(u"Pemmo"_qs));
             QVERIFY(running);
             const Output result = search({"--json", "people who like violin"});
             QCOMPARE(result.status, 0);
-            QVERIFY2(result.out.contains(QStringLiteral("\"alsoMatches\"")), qPrintable(result.out));
+            QVERIFY2(result.out.contains(u"\"alsoMatches\""_qs), qPrintable(result.out));
             QVERIFY(!QFile::exists(index));
         }
         const Output result = search({"--json", "violin"});
@@ -186,11 +185,11 @@ private Q_SLOTS:
         const QJsonArray sections =
             QJsonDocument::fromJson(result.out.trimmed().toUtf8()).object().value("sections").toArray();
         QCOMPARE(sections.size(), 1);
-        QCOMPARE(sections[0].toObject().value("section").toString(), QStringLiteral("alsoMatches"));
+        QCOMPARE(sections[0].toObject().value("section").toString(), u"alsoMatches"_qs);
         const QJsonArray rows = sections[0].toObject().value("rows").toArray();
         QCOMPARE(rows.size(), 1);
-        QCOMPARE(rows[0].toObject().value("id").toString(), QStringLiteral("b"));
-        QCOMPARE(rows[0].toObject().value("tier").toString(), QStringLiteral("semantic"));
+        QCOMPARE(rows[0].toObject().value("id").toString(), u"b"_qs);
+        QCOMPARE(rows[0].toObject().value("tier").toString(), u"semantic"_qs);
         QVERIFY(rows[0].toObject().value("score").toDouble() >= 0.45);
         // Owning the folder, it kept what it embedded for next time.
         QVERIFY(QFile::exists(index));
@@ -203,18 +202,18 @@ private Q_SLOTS:
         QCOMPARE(lines.size(), 3);
 
         const QJsonObject first = QJsonDocument::fromJson(lines[0].toUtf8()).object();
-        QCOMPARE(first.value("query").toString(), QStringLiteral("anna"));
+        QCOMPARE(first.value("query").toString(), u"anna"_qs);
         const QJsonArray sections = first.value("sections").toArray();
         QCOMPARE(sections.size(), 1);
-        QCOMPARE(sections[0].toObject().value("section").toString(), QStringLiteral("results"));
+        QCOMPARE(sections[0].toObject().value("section").toString(), u"results"_qs);
         const QJsonArray rows = sections[0].toObject().value("rows").toArray();
         QCOMPARE(rows.size(), 2);
         const QJsonObject top = rows[0].toObject();
-        QCOMPARE(top.value("id").toString(), QStringLiteral("a")); // 𝒜nna Lee before Anna Maria
-        QCOMPARE(top.value("profileID").toString(), QStringLiteral("a"));
-        QCOMPARE(top.value("title").toString(), QStringLiteral("𝒜nna Lee"));
+        QCOMPARE(top.value("id").toString(), u"a"_qs); // 𝒜nna Lee before Anna Maria
+        QCOMPARE(top.value("profileID").toString(), u"a"_qs);
+        QCOMPARE(top.value("title").toString(), u"𝒜nna Lee"_qs);
         QCOMPARE(top.value("score").toDouble(), 1.0);
-        QCOMPARE(top.value("tier").toString(), QStringLiteral("lexical"));
+        QCOMPARE(top.value("tier").toString(), u"lexical"_qs);
         QVERIFY(top.value("reason").isNull());
         // The script capital is one code point (two UTF-16 units): the range counts four.
         QCOMPARE(top.value("nameRanges").toArray(), (QJsonArray{QJsonArray{0, 4}}));
@@ -223,7 +222,7 @@ private Q_SLOTS:
         const QJsonArray circleSections = circle.value("sections").toArray();
         QCOMPARE(
             circleSections.last().toObject().value("rows").toArray()[0].toObject().value("id").toString(),
-            QStringLiteral("c"));
+            u"c"_qs);
 
         const QJsonObject none = QJsonDocument::fromJson(lines[2].toUtf8()).object();
         QVERIFY(none.value("sections").toArray().isEmpty());
@@ -239,8 +238,7 @@ private Q_SLOTS:
     void plainTextShowsTheEmptyState() {
         const Output result = search({"zzz"});
         QCOMPARE(result.status, 0);
-        QVERIFY2(result.out.contains(QStringLiteral("No matches for \u201Czzz\u201D")),
-                 qPrintable(result.out));
+        QVERIFY2(result.out.contains(u"No matches for \u201Czzz\u201D"_qs), qPrintable(result.out));
     }
 
     // A running Pemmo answers from its own index, and the command prints exactly what it would
@@ -299,7 +297,7 @@ private Q_SLOTS:
         QTest::newRow("not Pemmo") << Peer::Behaviour::Answers << QByteArray("SSH-2.0-OpenSSH_9.2");
         QTest::newRow("an older Pemmo") << Peer::Behaviour::Answers << QByteArray("unknown command");
         QTest::newRow("declines") << Peer::Behaviour::Answers
-                                  << RunningPemmo::declined(QStringLiteral("the people are being read"));
+                                  << RunningPemmo::declined(u"the people are being read"_qs);
         QTest::newRow("output not base64") << Peer::Behaviour::Answers << QByteArray(R"({"out":"%%%%"})");
         QTest::newRow("output not text") << Peer::Behaviour::Answers << QByteArray(R"({"out":12})");
         QTest::newRow("hangs up") << Peer::Behaviour::HangsUp << QByteArray();
@@ -326,7 +324,7 @@ private Q_SLOTS:
         const Output result = search({"--json", "anna"});
         QCOMPARE(result.status, 0);
         QCOMPARE(result.out, search({"--json", "anna"}, std::nullopt).out);
-        QVERIFY(result.out.contains(QStringLiteral("\"title\":\"Anna Maria\"")));
+        QVERIFY(result.out.contains(u"\"title\":\"Anna Maria\""_qs));
     }
 
     void usageErrors() {

@@ -2,6 +2,7 @@
 // the form, a failure shows the AI service's own text on the form, a person kept off cloud AI
 // never reaches the cloud provider; and once over a real local model server (the Ollama chat API on
 // 127.0.0.1), from the note to the applied changes.
+#include "../Shell/KeyPress.h"
 #include "AI/AIService.h"
 #include "AI/Proposal.h"
 #include "App/AppEnvironment.h"
@@ -25,17 +26,11 @@
 using namespace pemmo;
 using test::await;
 using test::FakeProvider;
+using test::key;
 
 namespace {
 
 const QDateTime kNow(QDate(2026, 3, 4), QTime(10, 15), Qt::UTC);
-
-KeyEvent key(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    KeyEvent e;
-    e.key = k;
-    e.modifiers = modifiers;
-    return e;
-}
 
 // An Ollama chat answer whose message holds `content` as its text.
 QByteArray chatAnswer(const QJsonObject& content) {

@@ -54,9 +54,9 @@ private Q_SLOTS:
         QCOMPARE(rows[1].usage, 0);
         QCOMPARE(rows[4].tag.id, u"work"_qs);
         QCOMPARE(rows[4].usage, 3);
-        const QVariantMap work = model.property("rows").toList().at(4).toMap();
-        QCOMPARE(work.value(u"subtitle"_qs).toString(), u"3 people"_qs);
-        QCOMPARE(work.value(u"colorButtonLabel"_qs).toString(), u"Change the colour of circle Work"_qs);
+        // What QML reads carries the count in words.
+        QCOMPARE(model.property("rows").toList().at(4).toMap().value(u"subtitle"_qs).toString(),
+                 u"3 people"_qs);
     }
 
     void usageTexts_data() {

@@ -1,6 +1,7 @@
 // A person's card, acted on as the user does, over an in-memory environment whose opener records
 // what it is handed: what each action opens, what it writes on the timeline, and what the banner
 // says when it cannot.
+#include "../Shell/KeyPress.h"
 #include "AI/AIService.h"
 #include "App/AppEnvironment.h"
 #include "Links/LinkRouter.h"
@@ -24,6 +25,7 @@
 
 using namespace pemmo;
 using test::await;
+using test::key;
 using Kind = ProfileAction::Kind;
 
 Q_DECLARE_METATYPE(ProfileAction::Kind)
@@ -37,14 +39,6 @@ Person anna() {
     p.phones = {{u"mobile"_qs, u"+49 (170) 123-4567"_qs}, {u"work"_qs, u"030 555 0100"_qs}};
     p.emails = {{u"home"_qs, u"anna@example.org"_qs}};
     return p;
-}
-
-KeyEvent key(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {}) {
-    KeyEvent e;
-    e.key = k;
-    e.modifiers = modifiers;
-    e.characters = text;
-    return e;
 }
 
 } // namespace
@@ -96,6 +90,13 @@ class TestProfileViewModel : public QObject {
                 return row;
         }
         return std::nullopt;
+    }
+    // Where the row `id` is among the card's items; -1 when it is not there.
+    static int indexOf(ProfileViewModel& model, const QString& id) {
+        for (int i = 0; i < model.items().size(); ++i)
+            if (model.items()[i].id == id)
+                return i;
+        return -1;
     }
     // Lets the fire-and-forget actions that keys start run to their end.
     void settle() {
@@ -180,23 +181,18 @@ private Q_SLOTS:
         QTest::newRow("message") << Kind::Message << u"No message handle for Bo"_qs;
         QTest::newRow("call") << Kind::Call << u"No phone number for Bo"_qs;
         QTest::newRow("mail") << Kind::Mail << u"No email address for Bo"_qs;
+        QTest::newRow("gmail, with a template") << Kind::Gmail << u"No email address for Bo"_qs;
     }
     void nothingToReachSaysWhoIsMissingWhat() {
         QFETCH(ProfileAction::Kind, action);
         QFETCH(QString, banner);
         start({test::person(u"bo"_qs, u"Bo"_qs)});
+        edit(u"bo"_qs, [](PemmoRecord& r) { r.gmailTemplate = LinkRouter::defaultGmailTemplate(); });
         await(card(u"bo"_qs).perform(ProfileAction::plain(action)));
         QVERIFY(m_opened->calls.isEmpty());
         QCOMPARE(this->banner(), banner);
         QCOMPARE(m_env->router().bannerStyle(), u"error"_qs);
         QVERIFY(timeline(u"bo"_qs).isEmpty());
-    }
-
-    void gmailWithoutAnAddressSaysSo() {
-        start({test::person(u"bo"_qs, u"Bo"_qs)});
-        edit(u"bo"_qs, [](PemmoRecord& r) { r.gmailTemplate = LinkRouter::defaultGmailTemplate(); });
-        await(card(u"bo"_qs).perform(ProfileAction::plain(Kind::Gmail)));
-        QCOMPARE(banner(), u"No email address for Bo"_qs);
     }
 
     void withAutomaticLoggingOffNothingIsLogged() {
@@ -219,10 +215,7 @@ private Q_SLOTS:
     void aPhoneRowCallsItsOwnNumber() {
         start({anna()});
         ProfileViewModel& model = card();
-        int workPhone = -1;
-        for (int i = 0; i < model.items().size(); ++i)
-            if (model.items()[i].id == u"phone:1")
-                workPhone = i;
+        const int workPhone = indexOf(model, u"phone:1"_qs);
         QVERIFY(workPhone >= 0);
         await(model.activate(workPhone));
         QCOMPARE(m_opened->addresses(), QStringList{u"tel://0305550100"_qs});
@@ -277,8 +270,7 @@ private Q_SLOTS:
 
     void deletingAMemoryAsksFirstAndThenRemovesIt() {
         start({anna()});
-        Interaction entry{QUuid::createUuid(),        kNow, Interaction::Kind::Note, u"Lunch"_qs, {}, {},
-                          Interaction::Source::user()};
+        const Interaction entry = test::note(u"Lunch"_qs, kNow);
         edit(u"anna"_qs, [&](PemmoRecord& r) { r.interactions = {entry}; });
         await(card().perform(ProfileAction::deleteMemory(entry.id)));
         AppRouter& router = m_env->router();
@@ -296,8 +288,7 @@ private Q_SLOTS:
 
     void escapeOnTheConfirmationKeepsTheMemory() {
         start({anna()});
-        Interaction entry{QUuid::createUuid(),        kNow, Interaction::Kind::Note, u"Lunch"_qs, {}, {},
-                          Interaction::Source::user()};
+        const Interaction entry = test::note(u"Lunch"_qs, kNow);
         edit(u"anna"_qs, [&](PemmoRecord& r) { r.interactions = {entry}; });
         ProfileViewModel& model = card();
         model.moveSelection(1);
@@ -316,13 +307,7 @@ private Q_SLOTS:
         start({anna()});
         edit(u"anna"_qs, [](PemmoRecord& r) {
             for (int i = 0; i < 7; ++i)
-                r.interactions.append({QUuid::createUuid(),
-                                       kNow.addDays(-i),
-                                       Interaction::Kind::Note,
-                                       u"entry %1"_qs.arg(i),
-                                       {},
-                                       {},
-                                       Interaction::Source::user()});
+                r.interactions.append(test::note(u"entry %1"_qs.arg(i), kNow.addDays(-i)));
         });
         ProfileViewModel& model = card();
         QCOMPARE(model.rows()->titlesOf(u"entry"_qs).size(), 5);
@@ -469,10 +454,7 @@ private Q_SLOTS:
     void selectionFollowsItsRowWhenTheCardChanges() {
         start({anna()});
         ProfileViewModel& model = card();
-        int mail = -1;
-        for (int i = 0; i < model.items().size(); ++i)
-            if (model.items()[i].id == u"email:0")
-                mail = i;
+        const int mail = indexOf(model, u"email:0"_qs);
         model.select(mail);
         // A link appears above: the selection stays on the e-mail row.
         edit(u"anna"_qs, [](PemmoRecord& r) {
@@ -553,12 +535,16 @@ private Q_SLOTS:
     void theBriefingCardOpensTheSettingsOnTheAIPane_data() {
         QTest::addColumn<bool>("aiOn");
         QTest::addColumn<QString>("title");
-        QTest::newRow("AI off") << false << u"AI is off"_qs;
-        QTest::newRow("AI not available") << true << u"AI is not available"_qs;
+        QTest::addColumn<QString>("detail"); // empty: not checked
+        QTest::newRow("AI off") << false << u"AI is off"_qs << QString();
+        // The card says why.
+        QTest::newRow("AI not available")
+            << true << u"AI is not available"_qs << u"No local model server is running"_qs;
     }
     void theBriefingCardOpensTheSettingsOnTheAIPane() {
         QFETCH(bool, aiOn);
         QFETCH(QString, title);
+        QFETCH(QString, detail);
         start({anna()});
         if (aiOn) {
             auto [local, cloud] = useAI(AIProviderID::OnDevice);
@@ -568,27 +554,16 @@ private Q_SLOTS:
         m_env->openSettingsAction = [&panes](const QString& pane) { panes.append(pane); };
         ProfileViewModel& model = card();
         QTRY_COMPARE(rowWithID(model, u"briefing"_qs)->title, title);
+        if (!detail.isEmpty())
+            QCOMPARE(rowWithID(model, u"briefing"_qs)->detail, detail);
         // Return on the card's briefing row, as the user reaches it.
-        int briefing = -1;
-        for (int i = 0; i < model.items().size(); ++i) {
-            if (model.items()[i].id == u"briefing")
-                briefing = i;
-        }
+        const int briefing = indexOf(model, u"briefing"_qs);
         QVERIFY(briefing >= 0);
         await(model.activate(briefing));
         QCOMPARE(panes, QStringList{u"ai"_qs});
         // Control-comma opens the window from the card too, on the pane it showed last.
         QCOMPARE(model.handleKey(KeyEvent::command(u',')), KeyResult::Handled);
         QCOMPARE(panes, (QStringList{u"ai"_qs, QString()}));
-    }
-
-    void anUnavailableProviderSaysWhyOnTheCard() {
-        start({anna()});
-        auto [local, cloud] = useAI(AIProviderID::OnDevice);
-        local->availabilityAnswer = AIAvailability::unavailable(u"No local model server is running"_qs);
-        ProfileViewModel& model = card();
-        QTRY_COMPARE(rowWithID(model, u"briefing"_qs)->title, u"AI is not available"_qs);
-        QCOMPARE(rowWithID(model, u"briefing"_qs)->detail, u"No local model server is running"_qs);
     }
 
     void aDraftIsCopiedAndShown() {

@@ -1,6 +1,7 @@
 // The review of a proposal as the user works it: only the checked lines are written, each field
 // change logged with the model as its source; a note about nobody waits for the person to be
 // picked; a person gone meanwhile leaves the error on the screen and nothing written.
+#include "../Shell/KeyPress.h"
 #include "AI/ProposalBuilder.h"
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
@@ -13,17 +14,11 @@
 
 using namespace pemmo;
 using test::await;
+using test::key;
 
 namespace {
 
 const QDateTime kNow(QDate(2026, 3, 4), QTime(10, 15), Qt::UTC);
-
-KeyEvent key(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    KeyEvent e;
-    e.key = k;
-    e.modifiers = modifiers;
-    return e;
-}
 
 CaptureResult coffeeNote() {
     CaptureResult capture;

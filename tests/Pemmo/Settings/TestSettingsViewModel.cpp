@@ -45,6 +45,12 @@ QByteArray claudeAnswer(const QByteArray& text) {
            R"(}],"stop_reason":"end_turn"})";
 }
 
+// The address of a port on the loopback that nothing listens on any more.
+QString closedAddress() {
+    Server gone;
+    return gone.url().toString();
+}
+
 } // namespace
 
 class TestSettingsViewModel : public QObject {
@@ -171,7 +177,10 @@ private Q_SLOTS:
         QVERIFY(m_env->settings().calendarSelfAddresses().isEmpty());
     }
 
+    // Erasing also clears the starred and recent lists.
     void anExportComesBackByImportAndABadFileChangesNothing() {
+        m_env->starred().toggle(u"anna"_qs);
+        m_env->recents().record(u"bo"_qs);
         await(
             m_env->sync().updateRecord(u"anna"_qs, [](PemmoRecord& r) { r.about = u"Plays the cello"_qs; }));
         await(m_env->store().flush());
@@ -184,6 +193,8 @@ private Q_SLOTS:
         const QString erased = await(model.eraseAllData());
         QVERIFY2(erased.startsWith(u"Erased 1 record"_qs), qPrintable(erased));
         QCOMPARE(recordCount(), 0);
+        QVERIFY(m_env->starred().ids().isEmpty());
+        QVERIFY(m_env->recents().ids().isEmpty());
 
         disk.write(u"not-an-export.json"_qs, "{\"hello\": 1}");
         const QString refused = await(model.importFrom(disk.filePath(u"not-an-export.json"_qs)));
@@ -192,15 +203,6 @@ private Q_SLOTS:
 
         QCOMPARE(await(model.importFrom(disk.filePath(u"pemmo-export.json"_qs))), u"Merged 1 record."_qs);
         QCOMPARE(await(m_env->store().record(u"anna"_qs))->about, u"Plays the cello"_qs);
-    }
-
-    void erasingClearsTheStarredAndRecentLists() {
-        m_env->starred().toggle(u"anna"_qs);
-        m_env->recents().record(u"bo"_qs);
-        SettingsViewModel model(*m_env);
-        await(model.eraseAllData());
-        QVERIFY(m_env->starred().ids().isEmpty());
-        QVERIFY(m_env->recents().ids().isEmpty());
     }
 
     void theUpdateFeedIsStoredTrimmedAndABlankOneRemovesIt() {
@@ -257,12 +259,7 @@ private Q_SLOTS:
     }
 
     void aServerThatCannotBeReachedIsNamedAndTheTypedModelStays() {
-        quint16 closedPort = 0;
-        {
-            Server gone;
-            closedPort = gone.port();
-        }
-        const QString address = u"http://127.0.0.1:%1"_qs.arg(closedPort);
+        const QString address = closedAddress();
         SettingsViewModel model(*m_env);
         m_env->settings().setLocalModel(u"phi4-mini"_qs);
         m_env->settings().setLocalModelServer(address);
@@ -384,12 +381,7 @@ private Q_SLOTS:
     }
 
     void theConnectionTestNamesAServerThatIsNotRunning() {
-        quint16 closedPort = 0;
-        {
-            Server gone;
-            closedPort = gone.port();
-        }
-        const QString address = u"http://127.0.0.1:%1"_qs.arg(closedPort);
+        const QString address = closedAddress();
         m_env->settings().setAiEnabled(true);
         m_env->settings().setLocalModelServer(address);
         SettingsViewModel model(*m_env);

@@ -5,10 +5,11 @@
 
 namespace pemmo::test {
 
-inline KeyEvent key(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+inline KeyEvent key(int k, Qt::KeyboardModifiers modifiers = Qt::NoModifier, const QString& text = {}) {
     KeyEvent e;
     e.key = k;
     e.modifiers = modifiers;
+    e.characters = text;
     return e;
 }
 

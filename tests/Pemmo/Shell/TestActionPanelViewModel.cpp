@@ -110,13 +110,7 @@ private Q_SLOTS:
                  (QStringList{u"message"_qs, u"call"_qs, u"mail"_qs, u"gmail"_qs, u"find-my"_qs}));
 
         m_env->starred().toggle(u"anna"_qs);
-        await(m_env->sync().addInteraction(u"anna"_qs, {QUuid::createUuid(),
-                                                        QDateTime::currentDateTimeUtc(),
-                                                        Interaction::Kind::Note,
-                                                        u"x"_qs,
-                                                        {},
-                                                        {},
-                                                        Interaction::Source::user()}));
+        await(m_env->sync().addInteraction(u"anna"_qs, test::note(u"x"_qs, QDateTime::currentDateTimeUtc())));
         await(m_env->sync().setPhoto(u"anna"_qs, QByteArray("jpeg")));
         QTRY_VERIFY(m_env->profileModel(u"anna"_qs).hasReplacementPhoto());
         auto& rich = open(ActionContext::profile(u"anna"_qs));

@@ -3,141 +3,41 @@
 // the shortcut opens the practice panel, the practice contact is found and messaged without
 // anything leaving the computer (a stand-in `xdg-open` writes down every address it is given),
 // the contacts step makes Pemmo's own address book folder, and the next start opens no window.
-#include "EndToEndDesktop.h"
-#include "Settings/DefaultsFileStore.h"
+#include "EndToEndTest.h"
 #include "Settings/SettingsStore.h"
-#include "Shell/SingleInstance.h"
-#include "TestSupport/TempDir.h"
-
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTest>
-#include <memory>
 
 using namespace pemmo;
 
-namespace {
-
-QString artifactsFolder() {
-    const QString dir = QCoreApplication::applicationDirPath() + u"/../test-artifacts/firstrun"_qs;
-    QDir().mkpath(dir);
-    return QDir(dir).absolutePath();
-}
-
-} // namespace
-
-class TestFirstRunEndToEnd : public QObject {
+class TestFirstRunEndToEnd : public test::EndToEndTest {
     Q_OBJECT
 
-    std::unique_ptr<test::TempDir> m_home;
-    QProcessEnvironment m_env;
-    QString m_display;
-    QProcess m_xvfb;
-    QProcess m_windowManager;
-    QProcess m_pemmo;
+public:
+    TestFirstRunEndToEnd()
+        : EndToEndTest(u"firstrun"_qs) {}
 
-    QString runtimeFolder() const { return m_home->filePath(u"runtime/pemmo"_qs); }
-    QString openedLog() const { return m_home->filePath(u"opened.txt"_qs); }
-    QString defaultsPath() const { return m_home->filePath(u"config/Pemmo/defaults.json"_qs); }
+private:
     QString ownContactsFolder() const { return m_home->filePath(u"data/Pemmo/Contacts"_qs); }
-    QStringList opened() const {
-        QFile f(openedLog());
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    }
-
-    QJsonObject state() {
-        const auto answer = SingleInstance(runtimeFolder()).send("state", std::chrono::milliseconds(3000));
-        return answer ? QJsonDocument::fromJson(*answer).object() : QJsonObject();
-    }
     QJsonObject firstRun() { return state()[u"firstRun"_qs].toObject(); }
     QJsonObject window() { return firstRun()[u"window"_qs].toObject(); }
     QJsonObject practiceScreen() { return firstRun()[u"practicePanel"_qs][u"screen"_qs].toObject(); }
-
-    int run(const QString& program, const QStringList& args) {
-        QProcess p;
-        p.setProcessEnvironment(m_env);
-        p.start(program, args);
-        if (!p.waitForFinished(15000))
-            return -1;
-        return p.exitCode();
-    }
-    void keys(const QStringList& keys) {
-        QCOMPARE(run(u"xdotool"_qs, QStringList{u"key"_qs, u"--delay"_qs, u"40"_qs} + keys), 0);
-    }
-    void type(const QString& text) {
-        QCOMPARE(run(u"xdotool"_qs, {u"type"_qs, u"--delay"_qs, u"60"_qs, text}), 0);
-    }
-    void screenshot(const QString& name) {
-        const QString path = artifactsFolder() + u'/' + name + u".png"_qs;
-        QFile::remove(path);
-        QCOMPARE(run(u"scrot"_qs, {u"--overwrite"_qs, path}), 0);
-        qInfo("screenshot: %s", qPrintable(path));
-    }
-
     void startPemmo() {
-        m_pemmo.setProcessEnvironment(m_env);
-        m_pemmo.setProcessChannelMode(QProcess::ForwardedChannels);
-        m_pemmo.start(qEnvironmentVariable("PEMMO_BINARY"), {});
-        QVERIFY(m_pemmo.waitForStarted());
-        QTRY_VERIFY_WITH_TIMEOUT(state().contains(u"firstRun"_qs), 30000);
-        QVERIFY2(state()[u"hotkeyActive"_qs].toBool(), "the X11 grab of Control-K did not take");
-    }
-    void quitPemmo() {
-        QVERIFY(SingleInstance(runtimeFolder()).send("quit"));
-        QVERIFY(m_pemmo.waitForFinished(10000));
+        EndToEndTest::startPemmo([](const QJsonObject& s) { return s.contains(u"firstRun"_qs); });
     }
 
 private Q_SLOTS:
     void initTestCase() {
-        for (const char* tool : {"Xvfb", "openbox", "xdotool", "scrot"})
-            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
-                QSKIP(qPrintable(u"needs "_qs + QString::fromLatin1(tool) + u" (scripts/install-deps)"_qs));
-        if (qEnvironmentVariableIsEmpty("PEMMO_BINARY"))
-            QSKIP("PEMMO_BINARY names the pemmo under test");
-
+        if (const QString missing = missingPrerequisite(); !missing.isEmpty())
+            QSKIP(qPrintable(missing));
         // An empty home: no settings, no records, no address book.
-        m_home = std::make_unique<test::TempDir>();
-        QVERIFY(QDir().mkpath(m_home->filePath(u"runtime"_qs)));
-        QFile::setPermissions(m_home->filePath(u"runtime"_qs),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        QVERIFY(QDir().mkpath(m_home->filePath(u"bin"_qs)));
-        {
-            QFile opener(m_home->filePath(u"bin/xdg-open"_qs));
-            QVERIFY(opener.open(QIODevice::WriteOnly));
-            opener.write(
-                QString(u"#!/bin/sh\nprintf '%s\\n' \"$1\" >> '"_qs + openedLog() + u"'\n"_qs).toUtf8());
-            opener.close();
-            opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
-
-        m_display = test::freeDisplay(200, 260);
-        QVERIFY(!m_display.isEmpty());
-        m_env = test::desktopEnvironment(m_display, *m_home);
-        m_env.insert(u"HOME"_qs, m_home->path());
-        test::startDesktop(m_env, u"1600x1000x24"_qs, m_xvfb, m_windowManager);
+        makeHome();
+        installOpener();
+        startDesktop(200, 260, u"1600x1000x24"_qs);
         if (QTest::currentTestFailed())
             return;
         startPemmo();
     }
 
-    void cleanupTestCase() {
-        if (m_pemmo.state() != QProcess::NotRunning) {
-            m_pemmo.terminate();
-            if (!m_pemmo.waitForFinished(5000))
-                m_pemmo.kill();
-        }
-        for (QProcess* p : {&m_windowManager, &m_xvfb}) {
-            p->terminate();
-            p->waitForFinished(3000);
-        }
-    }
+    void cleanupTestCase() { stopAll(); }
 
     void theFirstStartOpensTheFirstRunWindow() {
         QTRY_VERIFY_WITH_TIMEOUT(firstRun()[u"open"_qs].toBool(), 10000);

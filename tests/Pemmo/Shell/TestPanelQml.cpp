@@ -91,13 +91,9 @@ private Q_SLOTS:
         m_opened = std::make_shared<test::RecordingOpener::Log>();
         m_env->setDestinationOpener(std::make_unique<test::RecordingOpener>(m_opened));
         await(m_env->sync().start());
-        await(m_env->sync().addInteraction(u"anna"_qs, {QUuid::createUuid(),
-                                                        QDateTime::currentDateTimeUtc().addSecs(-3600),
-                                                        Interaction::Kind::Note,
-                                                        u"Lunch by the river"_qs,
-                                                        {},
-                                                        {},
-                                                        Interaction::Source::user()}));
+        await(m_env->sync().addInteraction(
+            u"anna"_qs,
+            test::note(u"Lunch by the river"_qs, QDateTime::currentDateTimeUtc().addSecs(-3600))));
 
         m_engine = std::make_unique<QQmlEngine>();
         m_engine->addImportPath(u"qrc:/"_qs);

@@ -3,27 +3,14 @@
 // observed through what its window shows (the `state` command reads the panel's items), through
 // screenshots, which stay in the build tree as test artifacts, and through what it hands the
 // desktop: a stand-in `xdg-open` first on PATH writes down every address it is given.
-#include "EndToEndDesktop.h"
+#include "EndToEndTest.h"
 #include "Settings/DefaultsFileStore.h"
-#include "Shell/SingleInstance.h"
-#include "Store/StoreFile.h"
 #include "TestSupport/LoopbackHTTPServer.h"
-#include "TestSupport/TempDir.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
-#include <QProcess>
-#include <QStandardPaths>
-#include <QTest>
 #include <csignal>
-#include <functional>
-#include <memory>
 
 using namespace pemmo;
 
@@ -59,188 +46,62 @@ QByteArray vcard(const Card& c) {
         .toUtf8();
 }
 
-QString artifactsFolder() {
-    const QString dir = QCoreApplication::applicationDirPath() + u"/../test-artifacts/shell"_qs;
-    QDir().mkpath(dir);
-    return QDir(dir).absolutePath();
-}
-
 } // namespace
 
-class TestShellEndToEnd : public QObject {
+class TestShellEndToEnd : public test::EndToEndTest {
     Q_OBJECT
 
-    std::unique_ptr<test::TempDir> m_home;
-    QProcessEnvironment m_env;
-    QString m_display;
-    QProcess m_xvfb;
-    QProcess m_windowManager;
-    QProcess m_pemmo;
+public:
+    TestShellEndToEnd()
+        : EndToEndTest(u"shell"_qs) {}
 
-    QString runtimeFolder() const { return m_home->filePath(u"runtime/pemmo"_qs); }
-    QString openedLog() const { return m_home->filePath(u"opened.txt"_qs); }
-    // What the stand-in xdg-open was given, one address a line.
-    QStringList opened() const {
-        QFile f(openedLog());
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(f.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    }
+private:
     QString exportText() {
-        QProcess p;
-        p.setProcessEnvironment(m_env);
-        p.start(qEnvironmentVariable("PEMMO_BINARY"), {u"export"_qs});
-        p.waitForFinished(15000);
-        return QString::fromUtf8(p.readAllStandardOutput());
-    }
-    QJsonObject panel() { return state()[u"panel"_qs].toObject(); }
-    QString defaultsPath() const { return m_home->filePath(u"config/Pemmo/defaults.json"_qs); }
-    QString storePath() const { return m_home->filePath(u"data/Pemmo/pemmo-store.json"_qs); }
-    RecordMap storedRecords() const {
-        QFile file(storePath());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return StoreFile::decode(file.readAll(), QDateTime::currentDateTimeUtc());
+        QString out;
+        run(pemmoBinary(), {u"export"_qs}, &out);
+        return out;
     }
     // Writes an export file holding one record for `id` with that "about".
     QString exportFile(const QString& name, const QString& id, const QString& about) const {
         PemmoRecord record = PemmoRecord::fresh(QDateTime::currentDateTimeUtc().addYears(1));
         record.about = about;
-        const QString path = m_home->filePath(name);
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(QByteArray::fromStdString(StoreFile::encodeForExport({{id, record}})));
-        return path;
+        m_home->write(name, QByteArray::fromStdString(StoreFile::encodeForExport({{id, record}})));
+        return m_home->filePath(name);
     }
-
-    void startPemmo() {
-        m_pemmo.setProcessEnvironment(m_env);
-        m_pemmo.setProcessChannelMode(QProcess::ForwardedChannels);
-        m_pemmo.start(qEnvironmentVariable("PEMMO_BINARY"), {});
-        QVERIFY(m_pemmo.waitForStarted());
-        QTRY_COMPARE_WITH_TIMEOUT(state()[u"profiles"_qs].toInt(), int(kPeople.size()), 30000);
-        QVERIFY2(state()[u"hotkeyActive"_qs].toBool(), "the X11 grab of Control-K did not take");
-        QCOMPARE(state()[u"visible"_qs].toBool(), false);
-    }
-    // Quitting is part of every run: a fault while tearing down (the sanitizers report it and
-    // fail the exit status) counts as much as one while running.
-    void quitPemmo() {
-        QVERIFY(SingleInstance(runtimeFolder()).send("quit"));
-        QVERIFY(m_pemmo.waitForFinished(10000));
-        QCOMPARE(m_pemmo.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(m_pemmo.exitCode(), 0);
-    }
-
-    QJsonObject state() {
-        const auto answer = SingleInstance(runtimeFolder()).send("state", std::chrono::milliseconds(3000));
-        return answer ? QJsonDocument::fromJson(*answer).object() : QJsonObject();
-    }
-    QJsonObject screen() { return state()[u"panel"_qs][u"screen"_qs].toObject(); }
-
-    int run(const QString& program, const QStringList& args, QString* err = nullptr, QString* out = nullptr) {
-        QProcess p;
-        p.setProcessEnvironment(m_env);
-        p.start(program, args);
-        if (!p.waitForFinished(15000))
-            return -1;
-        if (err)
-            *err = QString::fromUtf8(p.readAllStandardError());
-        if (out)
-            *out = QString::fromUtf8(p.readAllStandardOutput());
-        return p.exitCode();
-    }
-    void keys(const QStringList& keys) {
-        QCOMPARE(run(u"xdotool"_qs, QStringList{u"key"_qs, u"--delay"_qs, u"40"_qs} + keys), 0);
-    }
-    void type(const QString& text) {
-        QCOMPARE(run(u"xdotool"_qs, {u"type"_qs, u"--delay"_qs, u"60"_qs, text}), 0);
-    }
-    // Waits until the panel has drawn no new frame for a moment, so that the picture shows the
-    // state just checked rather than the frame before it.
-    void settle() {
-        int frames = -1;
-        for (int i = 0; i < 30; ++i) {
-            const int now = state()[u"timings"_qs][u"frames"_qs].toInt();
-            if (now == frames)
-                return;
-            frames = now;
-            QTest::qWait(150);
-        }
-    }
-    void screenshot(const QString& name) {
-        settle();
-        const QString path = artifactsFolder() + u'/' + name + u".png"_qs;
-        QFile::remove(path);
-        QCOMPARE(run(u"scrot"_qs, {u"--overwrite"_qs, path}), 0);
-        qInfo("screenshot: %s", qPrintable(path));
+    // Started with the whole address book read and the panel hidden.
+    void startPemmo(const QStringList& args = {}) {
+        EndToEndTest::startPemmo(
+            [](const QJsonObject& s) { return s[u"profiles"_qs].toInt() == int(kPeople.size()); }, args);
+        if (args.isEmpty())
+            QCOMPARE(state()[u"visible"_qs].toBool(), false);
     }
 
 private Q_SLOTS:
     void initTestCase() {
-        for (const char* tool : {"Xvfb", "openbox", "xdotool", "scrot"})
-            if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty())
-                QSKIP(qPrintable(u"needs "_qs + QString::fromLatin1(tool) + u" (scripts/install-deps)"_qs));
-        if (qEnvironmentVariableIsEmpty("PEMMO_BINARY"))
-            QSKIP("PEMMO_BINARY names the pemmo under test");
-
-        m_home = std::make_unique<test::TempDir>();
-        const QString contacts = m_home->filePath(u"data/Pemmo/Contacts"_qs);
-        QVERIFY(QDir().mkpath(contacts));
-        for (const Card& c : kPeople) {
-            QFile f(contacts + u'/' + c.uid + u".vcf"_qs);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(vcard(c));
-        }
-        QVERIFY(QDir().mkpath(m_home->filePath(u"runtime"_qs)));
-        // The desktop's opener, replaced by one that writes down what it is given.
-        QVERIFY(QDir().mkpath(m_home->filePath(u"bin"_qs)));
-        {
-            QFile opener(m_home->filePath(u"bin/xdg-open"_qs));
-            QVERIFY(opener.open(QIODevice::WriteOnly));
-            opener.write(
-                QString(
-                    u"#!/bin/sh\nprintf '%s\\n' \"$1\" >> '"_qs + openedLog() +
-                    // A desktop without a mail program, as xdg-open reports it.
-                    u"'\ncase \"$1\" in mailto:*) echo 'xdg-open: no method available' >&2; exit 3;; esac\n"_qs)
-                    .toUtf8());
-            opener.close();
-            opener.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
-        QFile::setPermissions(m_home->filePath(u"runtime"_qs),
-                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-
+        if (const QString missing = missingPrerequisite(); !missing.isEmpty())
+            QSKIP(qPrintable(missing));
+        makeHome();
+        for (const Card& c : kPeople)
+            m_home->write(u"data/Pemmo/Contacts/"_qs + c.uid + u".vcf"_qs, vcard(c));
+        // A desktop without a mail program, as xdg-open reports it.
+        installOpener(
+            u"case \"$1\" in mailto:*) echo 'xdg-open: no method available' >&2; exit 3;; esac\n"_qs);
         // An X server of our own, so that the grab, the focus and the screenshots are this test's.
-        m_display = test::freeDisplay(140, 200);
-        QVERIFY(!m_display.isEmpty());
-        m_env = test::desktopEnvironment(m_display, *m_home);
-        m_env.insert(u"QT_LOGGING_RULES"_qs, u"com.dorvane.Pemmo.panel.debug=true"_qs);
-        test::startDesktop(m_env, u"1920x1080x24"_qs, m_xvfb, m_windowManager);
+        startDesktop(140, 200, u"1920x1080x24"_qs);
         if (QTest::currentTestFailed())
             return;
-
+        m_env.insert(u"QT_LOGGING_RULES"_qs, u"com.dorvane.Pemmo.panel.debug=true"_qs);
         {
             // Two starred people, in this order, for Control-1 and Control-2; a light look.
             DefaultsFileStore defaults(defaultsPath());
             defaults.set(QStringList{u"p-hopper"_qs, u"p-lovelace"_qs}, u"pemmo.starredContactIDs"_qs);
             defaults.set(u"light"_qs, u"pemmo.settings.appearance"_qs);
-            // A user who has been through the tutorial: no first-run window in the way.
-            defaults.set(true, u"pemmo.settings.hasCompletedOnboarding"_qs);
-            defaults.set(qint64(3), u"pemmo.settings.onboardingVersion"_qs);
         }
+        markTutorialDone();
         startPemmo();
     }
 
-    void cleanupTestCase() {
-        if (m_pemmo.state() != QProcess::NotRunning) {
-            m_pemmo.terminate();
-            if (!m_pemmo.waitForFinished(5000))
-                m_pemmo.kill();
-        }
-        for (QProcess* p : {&m_windowManager, &m_xvfb}) {
-            p->terminate();
-            p->waitForFinished(3000);
-        }
-    }
+    void cleanupTestCase() { stopAll(); }
 
     void shortcutOpensThePanelCentredAndFocused() {
         keys({u"ctrl+k"_qs});
@@ -271,14 +132,14 @@ private Q_SLOTS:
         screenshot(u"02-results"_qs);
 
         keys({u"Return"_qs});
-        QTRY_COMPARE(state()[u"panel"_qs][u"route"_qs].toString(), u"profile"_qs);
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
         QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Margaret Hamilton"_qs);
         QCOMPARE(screen()[u"headline"_qs].toString(), u"Director @ NASA"_qs);
         screenshot(u"03-card"_qs);
 
         // Back to the results as they were, then the query goes, then the panel.
         keys({u"Escape"_qs});
-        QTRY_COMPARE(state()[u"panel"_qs][u"route"_qs].toString(), u"search"_qs);
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
         QCOMPARE(screen()[u"query"_qs].toString(), u"margret hamiltn"_qs);
         QCOMPARE(screen()[u"selectedID"_qs].toString(), u"p-hamilton"_qs);
     }
@@ -289,42 +150,35 @@ private Q_SLOTS:
         keys({u"Escape"_qs});
         QTRY_COMPARE(screen()[u"query"_qs].toString(), QString());
         QVERIFY(state()[u"visible"_qs].toBool());
-        keys({u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs});
         screenshot(u"04-hidden"_qs);
     }
 
     void toggleFromAnotherProcessShowsThenActsAsTheShortcutInThePanel() {
-        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
+        QCOMPARE(run(pemmoBinary(), {u"toggle"_qs}), 0);
         QTRY_VERIFY(state()[u"visible"_qs].toBool());
         QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
         // In front, `pemmo toggle` is Control-K for the panel's screens: the action panel.
-        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
+        QCOMPARE(run(pemmoBinary(), {u"toggle"_qs}), 0);
         QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
-        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
+        QCOMPARE(run(pemmoBinary(), {u"toggle"_qs}), 0);
         QTRY_COMPARE(panel()[u"overlay"_qs].toString(), QString());
-        keys({u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs});
     }
 
     void shortcutInThePanelOpensAndClosesTheActionPanel() {
-        keys({u"ctrl+k"_qs});
-        QTRY_VERIFY(state()[u"visible"_qs].toBool());
-        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
-        keys({u"ctrl+k"_qs});
-        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        openPanel();
+        openActions();
         QTRY_VERIFY(panel()[u"actions"_qs].toObject()[u"items"_qs].toArray().size() >= 5);
         screenshot(u"04b-search-actions-light"_qs);
         keys({u"ctrl+k"_qs});
         QTRY_COMPARE(panel()[u"overlay"_qs].toString(), QString());
         QVERIFY(state()[u"visible"_qs].toBool());
-        keys({u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs});
     }
 
     void clickingAnotherWindowHidesThePanel() {
-        keys({u"ctrl+k"_qs});
-        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        openPanel();
         // Another application takes the focus, as a click elsewhere gives it.
         QProcess other;
         other.setProcessEnvironment(m_env);
@@ -339,17 +193,15 @@ private Q_SLOTS:
     }
 
     void secondStartShowsTheRunningPanelAndExits() {
-        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {}), 0);
+        QCOMPARE(run(pemmoBinary(), {}), 0);
         QTRY_VERIFY(state()[u"visible"_qs].toBool());
         QCOMPARE(m_pemmo.state(), QProcess::Running);
         QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
-        keys({u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs});
     }
 
     void returnOnTheCardMessagesThePersonAndLogsIt() {
-        keys({u"ctrl+k"_qs});
-        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        openPanel();
         type(u"margret hamiltn"_qs);
         QTRY_COMPARE_WITH_TIMEOUT(screen()[u"selectedID"_qs].toString(), u"p-hamilton"_qs, 5000);
         keys({u"Return"_qs});
@@ -376,8 +228,7 @@ private Q_SLOTS:
 
     void aLoggedInteractionIsExportedAsTheUsers() {
         // Control-K on the card: the action panel of the person.
-        keys({u"ctrl+k"_qs});
-        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        openActions();
         QTRY_VERIFY(panel()[u"actions"_qs].toObject()[u"focused"_qs].toBool());
         screenshot(u"09-card-actions-light"_qs);
         type(u"Log interaction"_qs);
@@ -459,8 +310,7 @@ private Q_SLOTS:
 
     void starFromTheActionPanel() {
         QVERIFY(!state()[u"starred"_qs].toArray().contains(u"p-hamilton"_qs));
-        keys({u"ctrl+k"_qs});
-        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        openActions();
         type(u"star"_qs);
         QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(),
                      u"Star Margaret Hamilton"_qs);
@@ -472,8 +322,7 @@ private Q_SLOTS:
 
     void deleteAMemoryThroughItsConfirmation() {
         const int before = screen()[u"timeline"_qs].toArray().size();
-        keys({u"ctrl+k"_qs});
-        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        openActions();
         type(u"delete memory"_qs);
         QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(), u"Delete memory"_qs);
         keys({u"Return"_qs});
@@ -482,8 +331,7 @@ private Q_SLOTS:
         keys({u"Return"_qs});
         QTRY_COMPARE(screen()[u"timeline"_qs].toArray().size(), before - 1);
         QCOMPARE(panel()[u"confirm"_qs].toString(), QString());
-        keys({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
     }
 
     // A name nobody has, Control-H, Control-Return: a new vCard in the address book folder, and
@@ -492,8 +340,7 @@ private Q_SLOTS:
     void controlHCreatesTheTypedPersonWhoIsThenFound() {
         const QString contacts = m_home->filePath(u"data/Pemmo/Contacts"_qs);
         const QStringList before = QDir(contacts).entryList({u"*.vcf"_qs}, QDir::Files);
-        keys({u"ctrl+k"_qs});
-        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        openPanel();
         type(u"Zed Newperson"_qs);
         QTRY_COMPARE(screen()[u"query"_qs].toString(), u"Zed Newperson"_qs);
         keys({u"ctrl+h"_qs});
@@ -529,8 +376,7 @@ private Q_SLOTS:
 
         keys({u"Return"_qs});
         QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
-        keys({u"ctrl+k"_qs});
-        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        openActions();
         QTRY_VERIFY(panel()[u"actions"_qs].toObject()[u"focused"_qs].toBool());
         type(u"delete contact"_qs);
         QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(), u"Delete contact"_qs);
@@ -539,29 +385,25 @@ private Q_SLOTS:
         keys({u"Return"_qs});
         QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
         QTRY_COMPARE(QDir(contacts).entryList({u"*.vcf"_qs}, QDir::Files), before);
-        keys({u"Escape"_qs, u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs, u"Escape"_qs});
     }
 
     void controlDigitOpensAStarredPersonAndRecordsThemAsRecent() {
-        keys({u"ctrl+k"_qs});
-        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        openPanel();
         keys({u"ctrl+2"_qs});
-        QTRY_COMPARE(state()[u"panel"_qs][u"route"_qs].toString(), u"profile"_qs);
+        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
         QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Ada Lovelace"_qs);
         QCOMPARE(state()[u"recents"_qs].toArray().first().toString(), u"p-lovelace"_qs);
         screenshot(u"05-starred-card-light"_qs);
         keys({u"ctrl+4"_qs}); // nobody is starred there: nothing happens
         QCOMPARE(screen()[u"name"_qs].toString(), u"Ada Lovelace"_qs);
-        keys({u"Escape"_qs, u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs, u"Escape"_qs});
     }
 
     // Control-comma opens the settings window over the panel, which stays up beside it; closing the
     // window leaves the panel where it was.
     void controlCommaOpensTheSettingsWindowAndThePanelStays() {
-        keys({u"ctrl+k"_qs});
-        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        openPanel();
         keys({u"ctrl+comma"_qs});
         QTRY_VERIFY_WITH_TIMEOUT(state()[u"settingsWindow"_qs][u"active"_qs].toBool(), 5000);
         QCOMPARE(state()[u"settingsWindow"_qs][u"pane"_qs].toString(), u"general"_qs);
@@ -578,22 +420,17 @@ private Q_SLOTS:
 
     void darkAppearanceIsUsedWhenChosen() {
         quitPemmo();
-        {
-            DefaultsFileStore defaults(defaultsPath());
-            defaults.set(u"dark"_qs, u"pemmo.settings.appearance"_qs);
-        }
+        setAppearance(u"dark"_qs);
         startPemmo();
-        keys({u"ctrl+k"_qs});
-        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
-        QCOMPARE(state()[u"panel"_qs][u"dark"_qs].toBool(), true);
+        openPanel();
+        QCOMPARE(panel()[u"dark"_qs].toBool(), true);
         type(u"ma"_qs);
         QTRY_COMPARE(screen()[u"query"_qs].toString(), u"ma"_qs);
         screenshot(u"06-results-dark"_qs);
         keys({u"ctrl+2"_qs});
         QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Ada Lovelace"_qs);
         screenshot(u"07-card-dark"_qs);
-        keys({u"ctrl+k"_qs});
-        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        openActions();
         screenshot(u"07b-card-actions-dark"_qs);
         keys({u"Escape"_qs});
         QTRY_COMPARE(panel()[u"overlay"_qs].toString(), QString());
@@ -605,37 +442,29 @@ private Q_SLOTS:
         keys({u"Escape"_qs}); // cancelled: nothing saved
         QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
         QVERIFY(!screen()[u"timeline"_qs].toArray().contains(u"Tea at the museum"_qs));
-        keys({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
     }
 
     void theCardReadsAtTwiceTheScale() {
         quitPemmo();
         m_env.insert(u"QT_SCALE_FACTOR"_qs, u"2"_qs);
         startPemmo();
-        keys({u"ctrl+k"_qs});
-        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        openPanel();
         keys({u"ctrl+1"_qs});
         QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Grace Hopper"_qs);
         screenshot(u"13-card-dark-200"_qs);
-        keys({u"ctrl+k"_qs});
-        QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
+        openActions();
         screenshot(u"14-card-actions-dark-200"_qs);
         keys({u"Escape"_qs, u"Escape"_qs});
         QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
-        {
-            DefaultsFileStore defaults(defaultsPath());
-            defaults.set(u"light"_qs, u"pemmo.settings.appearance"_qs);
-        }
+        setAppearance(u"light"_qs);
         quitPemmo();
         startPemmo();
-        keys({u"ctrl+k"_qs});
-        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        openPanel();
         type(u"ma"_qs);
         QTRY_COMPARE(screen()[u"query"_qs].toString(), u"ma"_qs);
         screenshot(u"15-results-light-200"_qs);
-        keys({u"Escape"_qs, u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs, u"Escape"_qs});
         m_env.remove(u"QT_SCALE_FACTOR"_qs);
     }
 
@@ -656,7 +485,7 @@ private Q_SLOTS:
         const QString file = exportFile(u"import-"_qs + ending + u".json"_qs, u"p-hopper"_qs, about);
 
         QString out, err;
-        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"import"_qs, file}, &err, &out), 0);
+        QCOMPARE(run(pemmoBinary(), {u"import"_qs, file}, &out, &err), 0);
         if (ending == u"SIGTERM")
             ::kill(static_cast<pid_t>(m_pemmo.processId()), SIGTERM);
         else if (ending == u"SIGINT")
@@ -680,16 +509,13 @@ private Q_SLOTS:
         const int publishes = state()[u"publishCount"_qs].toInt();
         QString out, err;
         const QString file = exportFile(u"import-refresh.json"_qs, u"p-lovelace"_qs, u"the engine"_qs);
-        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"import"_qs, file}, &err, &out), 0);
+        QCOMPARE(run(pemmoBinary(), {u"import"_qs, file}, &out, &err), 0);
         QCOMPARE(out, u"Merged 1 record.\n"_qs);
         QTRY_VERIFY(state()[u"publishCount"_qs].toInt() > publishes);
 
         const QString bad = m_home->filePath(u"not-an-export.json"_qs);
-        QFile f(bad);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write(R"({"schema":2,"records":{"A":{"links":[{}]}}})");
-        f.close();
-        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"import"_qs, bad}, &err, &out), 1);
+        m_home->write(u"not-an-export.json"_qs, R"({"schema":2,"records":{"A":{"links":[{}]}}})");
+        QCOMPARE(run(pemmoBinary(), {u"import"_qs, bad}, &out, &err), 1);
         QVERIFY2(
             err.startsWith(u"pemmo: "_qs + bad + u" is not a Pemmo export file, nothing was imported ("_qs),
             qPrintable(err));
@@ -705,30 +531,21 @@ private Q_SLOTS:
         if (m_pemmo.state() == QProcess::Running)
             quitPemmo();
         const QByteArray newer = R"({"schema":3,"records":{"p-hopper":{"about":"from a newer Pemmo"}}})";
-        {
-            QFile file(storePath());
-            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-            file.write(newer);
-        }
+        m_home->write(u"data/Pemmo/pemmo-store.json"_qs, newer);
         startPemmo();
         const QString reason = u"This store was written by a newer Pemmo; update Pemmo to change it."_qs;
-        QTRY_COMPARE(state()[u"panel"_qs][u"notice"_qs].toString(), reason);
+        QTRY_COMPARE(panel()[u"notice"_qs].toString(), reason);
         QCOMPARE(state()[u"trayToolTip"_qs].toString(), u"Pemmo \u2014 "_qs + reason);
-        keys({u"ctrl+k"_qs});
-        QTRY_VERIFY_WITH_TIMEOUT(state()[u"visible"_qs].toBool(), 5000);
+        openPanel();
         screenshot(u"16-read-only-store"_qs);
-        keys({u"Escape"_qs});
-        QTRY_VERIFY(!state()[u"visible"_qs].toBool());
+        keysHidingThePanel({u"Escape"_qs});
 
         QString out, err;
         const QString file = exportFile(u"import-refused.json"_qs, u"p-hopper"_qs, u"downgraded"_qs);
-        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"import"_qs, file}, &err, &out), 1);
+        QCOMPARE(run(pemmoBinary(), {u"import"_qs, file}, &out, &err), 1);
         QCOMPARE(err, u"pemmo: "_qs + reason + u'\n');
         quitPemmo();
-        QFile file2(storePath());
-        QVERIFY(file2.open(QIODevice::ReadOnly));
-        QCOMPARE(file2.readAll(), newer);
-        file2.close();
+        QCOMPARE(m_home->read(u"data/Pemmo/pemmo-store.json"_qs), newer);
         QVERIFY(QFile::remove(storePath()));
     }
 
@@ -737,16 +554,12 @@ private Q_SLOTS:
     void toggleWithoutARunningPemmoStartsItWithThePanelOpen() {
         if (m_pemmo.state() == QProcess::Running)
             quitPemmo();
-        m_pemmo.setProcessEnvironment(m_env);
-        m_pemmo.setProcessChannelMode(QProcess::ForwardedChannels);
-        m_pemmo.start(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs});
-        QVERIFY(m_pemmo.waitForStarted());
+        startPemmo({u"toggle"_qs});
         QTRY_VERIFY_WITH_TIMEOUT(state()[u"visible"_qs].toBool(), 30000);
-        QTRY_COMPARE_WITH_TIMEOUT(state()[u"profiles"_qs].toInt(), int(kPeople.size()), 30000);
         screenshot(u"17-started-by-toggle"_qs);
         // From then on it is the running Pemmo: in front, the next toggle is the panel's Control-K.
         QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
-        QCOMPARE(run(qEnvironmentVariable("PEMMO_BINARY"), {u"toggle"_qs}), 0);
+        QCOMPARE(run(pemmoBinary(), {u"toggle"_qs}), 0);
         QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
         quitPemmo();
     }
@@ -791,8 +604,7 @@ private Q_SLOTS:
             defaults.set(u"llama3.2"_qs, u"pemmo.settings.localModel"_qs);
         }
         startPemmo();
-        keys({u"ctrl+k"_qs});
-        QTRY_VERIFY_WITH_TIMEOUT(state()[u"active"_qs].toBool(), 5000);
+        openPanel();
         type(u"ada lovelace"_qs);
         QTRY_COMPARE_WITH_TIMEOUT(screen()[u"selectedID"_qs].toString(), u"p-lovelace"_qs, 5000);
         keys({u"Return"_qs});
@@ -815,7 +627,7 @@ private Q_SLOTS:
         QJsonObject ada;
         QTRY_VERIFY_WITH_TIMEOUT(
             [&] {
-                QFile file(m_home->filePath(u"data/Pemmo/pemmo-store.json"_qs));
+                QFile file(storePath());
                 if (!file.open(QIODevice::ReadOnly))
                     return false;
                 ada = QJsonDocument::fromJson(file.readAll())[u"records"_qs][u"p-lovelace"_qs].toObject();

@@ -42,10 +42,7 @@ struct Calendars {
 
     QString work() const { return dir.filePath(u"nextcloud/work"_qs); }
     QString path(const QString& relative) const { return dir.filePath(relative); }
-    void write(const QString& relative, const QByteArray& bytes) const {
-        QDir().mkpath(QFileInfo(dir.filePath(relative)).absolutePath());
-        dir.write(relative, bytes);
-    }
+    void write(const QString& relative, const QByteArray& bytes) const { dir.write(relative, bytes); }
 
     test::TempDir dir;
 };

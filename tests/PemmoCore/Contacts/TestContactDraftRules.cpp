@@ -32,15 +32,14 @@ private Q_SLOTS:
 
         const Entries two{entry("home", "a@home.example"), entry("work", "a@work.example")};
         QTest::newRow("empty value leaves all alone") << two << QString() << two;
-        QTest::newRow("blank value leaves all alone") << two << QStringLiteral(" \n\t") << two;
+        QTest::newRow("blank value leaves all alone") << two << u" \n\t"_qs << two;
         QTest::newRow("none gets one with the default label")
-            << Entries{} << QStringLiteral("  new@example.com\n")
-            << Entries{entry("work", "new@example.com")};
+            << Entries{} << u"  new@example.com\n"_qs << Entries{entry("work", "new@example.com")};
         QTest::newRow("only the first of two changes")
-            << two << QStringLiteral("new@example.com")
+            << two << u"new@example.com"_qs
             << Entries{entry("home", "new@example.com"), entry("work", "a@work.example")};
         QTest::newRow("unlabelled first gets the default label")
-            << Entries{entry("", "old@example.com")} << QStringLiteral("new@example.com")
+            << Entries{entry("", "old@example.com")} << u"new@example.com"_qs
             << Entries{entry("work", "new@example.com")};
     }
 
@@ -78,28 +77,28 @@ private Q_SLOTS:
 
     void namesAreTrimmedAndEmptyTextClears() {
         Person person;
-        person.id = QStringLiteral("P1");
-        person.givenName = QStringLiteral("Old");
-        person.nickname = QStringLiteral("Oldie");
-        person.organization = QStringLiteral("Old Co");
-        person.jobTitle = QStringLiteral("Old job");
+        person.id = u"P1"_qs;
+        person.givenName = u"Old"_qs;
+        person.nickname = u"Oldie"_qs;
+        person.organization = u"Old Co"_qs;
+        person.jobTitle = u"Old job"_qs;
         person.thumbnail = QByteArray("thumb");
         person.hasFullImage = true;
 
         ContactDraft draft;
-        draft.givenName = QStringLiteral("  Ada\n");
-        draft.familyName = QStringLiteral("\tLovelace ");
+        draft.givenName = u"  Ada\n"_qs;
+        draft.familyName = u"\tLovelace "_qs;
         draft.nickname = QString();
-        draft.organization = QStringLiteral("   ");
-        draft.jobTitle = QStringLiteral(" Analyst ");
+        draft.organization = u"   "_qs;
+        draft.jobTitle = u" Analyst "_qs;
 
         const Person result = ContactDraftRules::apply(person, draft);
-        QCOMPARE(result.id, QStringLiteral("P1"));
-        QCOMPARE(result.givenName, QStringLiteral("Ada"));
-        QCOMPARE(result.familyName, QStringLiteral("Lovelace"));
+        QCOMPARE(result.id, u"P1"_qs);
+        QCOMPARE(result.givenName, u"Ada"_qs);
+        QCOMPARE(result.familyName, u"Lovelace"_qs);
         QCOMPARE(result.nickname, QString());
         QCOMPARE(result.organization, std::nullopt);
-        QCOMPARE(result.jobTitle, std::optional<QString>(QStringLiteral("Analyst")));
+        QCOMPARE(result.jobTitle, std::optional<QString>(u"Analyst"_qs));
         // What the form does not edit stays.
         QCOMPARE(result.thumbnail, std::optional<QByteArray>("thumb"));
         QVERIFY(result.hasFullImage);
@@ -107,7 +106,7 @@ private Q_SLOTS:
 
     void phoneGetsTheMobileLabel() {
         ContactDraft draft;
-        draft.phone = QStringLiteral(" +44 20 7946 0000 ");
+        draft.phone = u" +44 20 7946 0000 "_qs;
         const Person result = ContactDraftRules::apply(Person{}, draft);
         QCOMPARE(result.phones, (Entries{entry("mobile", "+44 20 7946 0000")}));
         QVERIFY(result.emails.isEmpty());

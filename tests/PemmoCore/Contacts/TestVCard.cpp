@@ -27,7 +27,7 @@ Person personOf(const QByteArray& bytes) {
     const VCard::Document document = VCard::parse(bytes);
     if (document.cards.size() != 1)
         qFatal("expected one card, got %lld", qlonglong(document.cards.size()));
-    return VCard::toPerson(document.cards.first(), QStringLiteral("id"));
+    return VCard::toPerson(document.cards.first(), u"id"_qs);
 }
 
 QString describeEntries(const QList<LabeledValue>& entries) {
@@ -39,10 +39,9 @@ QString describeEntries(const QList<LabeledValue>& entries) {
 
 QString describeDate(const std::optional<DateComponents>& date) {
     if (!date)
-        return QStringLiteral("none");
-    const QString monthDay = QStringLiteral("%1-%2")
-                                 .arg(date->month, 2, 10, QLatin1Char('0'))
-                                 .arg(date->day, 2, 10, QLatin1Char('0'));
+        return u"none"_qs;
+    const QString monthDay =
+        u"%1-%2"_qs.arg(date->month, 2, 10, QLatin1Char('0')).arg(date->day, 2, 10, QLatin1Char('0'));
     if (date->year)
         return QString::number(*date->year) + u'-' + monthDay;
     return u"--"_qs + monthDay;
@@ -57,9 +56,9 @@ QString describe(const Person& person, const QString& field) {
     if (field == u"nickname")
         return person.nickname;
     if (field == u"organization")
-        return person.organization.value_or(QStringLiteral("<absent>"));
+        return person.organization.value_or(u"<absent>"_qs);
     if (field == u"jobTitle")
-        return person.jobTitle.value_or(QStringLiteral("<absent>"));
+        return person.jobTitle.value_or(u"<absent>"_qs);
     if (field == u"emails")
         return describeEntries(person.emails);
     if (field == u"phones")
@@ -388,7 +387,7 @@ private Q_SLOTS:
         const VCard::Document document = VCard::parse(bytes);
         QStringList found;
         for (const VCard::Card& each : document.cards)
-            found.append(VCard::identifier(each, QStringLiteral("jane"), document.cardCount));
+            found.append(VCard::identifier(each, u"jane"_qs, document.cardCount));
         QCOMPARE(found, ids);
     }
 
@@ -694,7 +693,7 @@ private Q_SLOTS:
         const QByteArray written = VCard::applyDraft(before, document.cards.first(), draft);
         QCOMPARE(written, after);
         // What was written reads back as the shared rules say.
-        const Person old = VCard::toPerson(document.cards.first(), QStringLiteral("id"));
+        const Person old = VCard::toPerson(document.cards.first(), u"id"_qs);
         QCOMPARE(personOf(written), ContactDraftRules::apply(old, draft));
     }
 
@@ -716,7 +715,7 @@ private Q_SLOTS:
     }
     void newCardReadsBackAsTheDraft() {
         QFETCH(ContactDraft, draft);
-        const QByteArray bytes = VCard::newCard(draft, QStringLiteral("ABC-123"));
+        const QByteArray bytes = VCard::newCard(draft, u"ABC-123"_qs);
         QVERIFY(bytes.startsWith("BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ABC-123\r\n"));
         QVERIFY(bytes.endsWith("END:VCARD\r\n"));
         QVERIFY(bytes.contains("\r\nN:"));
@@ -725,14 +724,14 @@ private Q_SLOTS:
         QVERIFY(document.problems.isEmpty());
         QCOMPARE(document.cards.size(), 1);
         const VCard::Card& parsed = document.cards.first();
-        QCOMPARE(VCard::identifier(parsed, QStringLiteral("file"), 1), u"ABC-123");
+        QCOMPARE(VCard::identifier(parsed, u"file"_qs, 1), u"ABC-123");
         Person expected = ContactDraftRules::apply(Person{}, draft);
-        expected.id = QStringLiteral("ABC-123");
-        QCOMPARE(VCard::toPerson(parsed, QStringLiteral("ABC-123")), expected);
+        expected.id = u"ABC-123"_qs;
+        QCOMPARE(VCard::toPerson(parsed, u"ABC-123"_qs), expected);
     }
 
     void companyCardIsFiledUnderItsName() {
-        const QByteArray bytes = VCard::newCard(ContactDraft{.organization = "Acme"}, QStringLiteral("x"));
+        const QByteArray bytes = VCard::newCard(ContactDraft{.organization = "Acme"}, u"x"_qs);
         QVERIFY(bytes.contains("\r\nFN:Acme\r\n"));
         QVERIFY(bytes.contains("\r\nN:;;;;\r\n"));
     }

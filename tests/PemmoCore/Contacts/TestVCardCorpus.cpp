@@ -17,11 +17,11 @@ Q_DECLARE_METATYPE(pemmo::Person)
 namespace {
 
 QString corpusFolder() {
-    return qEnvironmentVariable("PEMMO_TEST_DATA") + QStringLiteral("/vcard");
+    return qEnvironmentVariable("PEMMO_TEST_DATA") + u"/vcard"_qs;
 }
 
 QStringList corpusFiles() {
-    return QDir(corpusFolder()).entryList({QStringLiteral("*.vcf")}, QDir::Files, QDir::Name);
+    return QDir(corpusFolder()).entryList({u"*.vcf"_qs}, QDir::Files, QDir::Name);
 }
 
 QByteArray readCorpus(const QString& name) {
@@ -53,7 +53,7 @@ struct Expected {
 };
 
 QList<Expected> expectations() {
-    const QString n = QStringLiteral("Ñ");
+    const QString n = u"Ñ"_qs;
     return {
         {"John_Doe_ANDROID.vcf",
          {.id = "John_Doe_ANDROID#1", .emails = entries({{"", "john.doe@company.com"}})}},
@@ -433,10 +433,10 @@ private Q_SLOTS:
         const QByteArray before = readCorpus(file);
         const VCard::Document document = VCard::parse(before);
         const VCard::Card& card = document.cards.at(index);
-        const Person old = VCard::toPerson(card, QStringLiteral("x"), VCard::Photos::Skip);
+        const Person old = VCard::toPerson(card, u"x"_qs, VCard::Photos::Skip);
 
-        ContactDraft draft{.givenName = QStringLiteral("Zoë"),
-                           .familyName = QStringLiteral("Ångström; Smith"),
+        ContactDraft draft{.givenName = u"Zoë"_qs,
+                           .familyName = u"Ångström; Smith"_qs,
                            .nickname = old.nickname,
                            .organization = old.organization.value_or(QString()),
                            .jobTitle = old.jobTitle.value_or(QString())};
@@ -464,7 +464,7 @@ private Q_SLOTS:
         Person expected = old;
         expected.givenName = draft.givenName;
         expected.familyName = draft.familyName;
-        QCOMPARE(VCard::toPerson(reread.cards.at(index), QStringLiteral("x"), VCard::Photos::Skip), expected);
+        QCOMPARE(VCard::toPerson(reread.cards.at(index), u"x"_qs, VCard::Photos::Skip), expected);
         const VCard::Property* fn = reread.cards.at(index).first("FN");
         QVERIFY(fn);
         QVERIFY(VCard::text(reread.cards.at(index), *fn).contains(u"Zoë"));
@@ -477,27 +477,27 @@ private Q_SLOTS:
         const QByteArray before = readCorpus(file);
         const VCard::Document document = VCard::parse(before);
         const VCard::Card& card = document.cards.at(index);
-        const Person old = VCard::toPerson(card, QStringLiteral("x"), VCard::Photos::Skip);
+        const Person old = VCard::toPerson(card, u"x"_qs, VCard::Photos::Skip);
 
-        const ContactDraft draft{.givenName = QStringLiteral(" Ada "),
-                                 .familyName = QStringLiteral("Lovelace"),
-                                 .nickname = QStringLiteral("Countess, of Lovelace"),
-                                 .organization = QStringLiteral("Analytical Engines; Ltd"),
-                                 .jobTitle = QStringLiteral("Programmer\nfirst of all"),
-                                 .email = QStringLiteral("ada@example.org"),
-                                 .phone = QStringLiteral("+44 20 7946 0000"),
+        const ContactDraft draft{.givenName = u" Ada "_qs,
+                                 .familyName = u"Lovelace"_qs,
+                                 .nickname = u"Countess, of Lovelace"_qs,
+                                 .organization = u"Analytical Engines; Ltd"_qs,
+                                 .jobTitle = u"Programmer\nfirst of all"_qs,
+                                 .email = u"ada@example.org"_qs,
+                                 .phone = u"+44 20 7946 0000"_qs,
                                  .birthday = DateComponents{1815, 12, 10}};
         const QByteArray after = VCard::applyDraft(before, card, draft);
         const VCard::Document reread = VCard::parse(after);
         QCOMPARE(reread.cards.size(), document.cards.size());
-        QCOMPARE(VCard::toPerson(reread.cards.at(index), QStringLiteral("x"), VCard::Photos::Skip),
+        QCOMPARE(VCard::toPerson(reread.cards.at(index), u"x"_qs, VCard::Photos::Skip),
                  ContactDraftRules::apply(old, draft));
         // The other cards of the file are untouched.
         for (qsizetype i = 0; i < document.cards.size(); ++i) {
             if (i == index)
                 continue;
-            QCOMPARE(VCard::toPerson(reread.cards.at(i), QStringLiteral("x"), VCard::Photos::Skip),
-                     VCard::toPerson(document.cards.at(i), QStringLiteral("x"), VCard::Photos::Skip));
+            QCOMPARE(VCard::toPerson(reread.cards.at(i), u"x"_qs, VCard::Photos::Skip),
+                     VCard::toPerson(document.cards.at(i), u"x"_qs, VCard::Photos::Skip));
         }
     }
 
@@ -508,14 +508,13 @@ private Q_SLOTS:
         const QByteArray before = readCorpus(file);
         const VCard::Document document = VCard::parse(before);
         const VCard::Card& card = document.cards.at(index);
-        const Person old = VCard::toPerson(card, QStringLiteral("x"), VCard::Photos::Skip);
+        const Person old = VCard::toPerson(card, u"x"_qs, VCard::Photos::Skip);
 
         const ContactDraft draft{
             .givenName = old.givenName, .familyName = old.familyName, .clearBirthday = true};
         const QByteArray after = VCard::applyDraft(before, card, draft);
-        QCOMPARE(
-            VCard::toPerson(VCard::parse(after).cards.at(index), QStringLiteral("x"), VCard::Photos::Skip),
-            ContactDraftRules::apply(old, draft));
+        QCOMPARE(VCard::toPerson(VCard::parse(after).cards.at(index), u"x"_qs, VCard::Photos::Skip),
+                 ContactDraftRules::apply(old, draft));
     }
 
     void unchangedDraftLeavesTheFileAlone_data() { cards_data(); }
@@ -525,7 +524,7 @@ private Q_SLOTS:
         const QByteArray before = readCorpus(file);
         const VCard::Document document = VCard::parse(before);
         const VCard::Card& card = document.cards.at(index);
-        const Person old = VCard::toPerson(card, QStringLiteral("x"), VCard::Photos::Skip);
+        const Person old = VCard::toPerson(card, u"x"_qs, VCard::Photos::Skip);
         const ContactDraft draft{.givenName = old.givenName,
                                  .familyName = old.familyName,
                                  .nickname = old.nickname,

@@ -35,7 +35,7 @@ private Q_SLOTS:
         QSignalSpy changed(&watcher, &VCardFolderWatcher::changed);
         // Writes keep coming faster than the quiet period for well over ten quiet periods.
         for (int i = 0; i < 60 && changed.isEmpty(); ++i) {
-            dir.write(QStringLiteral("c%1.vcf").arg(i), vcard(QByteArray::number(i)));
+            dir.write(u"c%1.vcf"_qs.arg(i), vcard(QByteArray::number(i)));
             QTest::qWait(15);
         }
         QVERIFY(!changed.isEmpty());
@@ -43,53 +43,53 @@ private Q_SLOTS:
 
     void stateAReaderAdoptedIsNotReportedAgain() {
         test::TempDir dir;
-        dir.write(QStringLiteral("a.vcf"), vcard("a"));
+        dir.write(u"a.vcf"_qs, vcard("a"));
         VCardFolderWatcher watcher(100ms);
         watcher.watch({dir.path()});
         QSignalSpy changed(&watcher, &VCardFolderWatcher::changed);
 
-        dir.write(QStringLiteral("b.vcf"), vcard("b"));
+        dir.write(u"b.vcf"_qs, vcard("b"));
         // A fetch reads the new file before the burst has settled.
         watcher.adopt({dir.path()}, VCardBook::list({dir.path()}));
         QTest::qWait(400);
         QCOMPARE(changed.count(), 0);
 
-        dir.write(QStringLiteral("c.vcf"), vcard("c"));
+        dir.write(u"c.vcf"_qs, vcard("c"));
         QTRY_COMPARE(changed.count(), 1);
     }
 
     void largeBooksWatchOnlyTheirFolders() {
         test::TempDir dir;
-        dir.write(QStringLiteral("a.vcf"), vcard("a"));
-        dir.write(QStringLiteral("b.vcf"), vcard("b"));
+        dir.write(u"a.vcf"_qs, vcard("a"));
+        dir.write(u"b.vcf"_qs, vcard("b"));
         VCardFolderWatcher watcher(50ms, nullptr, 1);
         watcher.watch({dir.path()});
         QSignalSpy changed(&watcher, &VCardFolderWatcher::changed);
 
-        append(dir.filePath(QStringLiteral("a.vcf")), "\r\n"); // in place: left to the regular refresh
+        append(dir.filePath(u"a.vcf"_qs), "\r\n"); // in place: left to the regular refresh
         QTest::qWait(300);
         QCOMPARE(changed.count(), 0);
 
-        dir.write(QStringLiteral("c.vcf"), vcard("c"));
+        dir.write(u"c.vcf"_qs, vcard("c"));
         QTRY_COMPARE(changed.count(), 1);
     }
 
     void smallBooksSeeEditsInPlace() {
         test::TempDir dir;
-        dir.write(QStringLiteral("a.vcf"), vcard("a"));
+        dir.write(u"a.vcf"_qs, vcard("a"));
         VCardFolderWatcher watcher(50ms);
         watcher.watch({dir.path()});
         QSignalSpy changed(&watcher, &VCardFolderWatcher::changed);
-        append(dir.filePath(QStringLiteral("a.vcf")), "\r\n");
+        append(dir.filePath(u"a.vcf"_qs), "\r\n");
         QTRY_COMPARE(changed.count(), 1);
         // The file stays watched after it was reported.
-        append(dir.filePath(QStringLiteral("a.vcf")), "\r\n");
+        append(dir.filePath(u"a.vcf"_qs), "\r\n");
         QTRY_COMPARE(changed.count(), 2);
     }
 
     void folderGoingAwayIsReported() {
         test::TempDir dir;
-        const QString folder = dir.filePath(QStringLiteral("book"));
+        const QString folder = dir.filePath(u"book"_qs);
         QDir().mkpath(folder);
         VCardFolderWatcher watcher(50ms);
         watcher.watch({folder});
@@ -101,19 +101,18 @@ private Q_SLOTS:
 
     void replacedFileIsStillWatched() {
         test::TempDir dir;
-        dir.write(QStringLiteral("a.vcf"), vcard("a"));
+        dir.write(u"a.vcf"_qs, vcard("a"));
         VCardFolderWatcher watcher(50ms);
         watcher.watch({dir.path()});
         QSignalSpy changed(&watcher, &VCardFolderWatcher::changed);
 
         // Replaced by renaming over it, as careful writers do.
-        dir.write(QStringLiteral("a.vcf.new"), vcard("a2"));
-        QVERIFY(QFile::remove(dir.filePath(QStringLiteral("a.vcf"))));
-        QVERIFY(
-            QFile::rename(dir.filePath(QStringLiteral("a.vcf.new")), dir.filePath(QStringLiteral("a.vcf"))));
+        dir.write(u"a.vcf.new"_qs, vcard("a2"));
+        QVERIFY(QFile::remove(dir.filePath(u"a.vcf"_qs)));
+        QVERIFY(QFile::rename(dir.filePath(u"a.vcf.new"_qs), dir.filePath(u"a.vcf"_qs)));
         QTRY_COMPARE(changed.count(), 1);
 
-        append(dir.filePath(QStringLiteral("a.vcf")), "\r\n");
+        append(dir.filePath(u"a.vcf"_qs), "\r\n");
         QTRY_COMPARE(changed.count(), 2);
     }
 };

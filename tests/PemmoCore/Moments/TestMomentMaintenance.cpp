@@ -1,19 +1,9 @@
 // When Moments refresh by themselves: the calendar changing, Pemmo coming to the front, the
 // computer waking, the session becoming active, and the minute tick.
-#include "Contacts/InMemoryContactRepository.h"
 #include "Moments/MomentMaintenance.h"
-#include "Moments/MomentService.h"
-#include "Moments/MomentStore.h"
 #include "Moments/SessionEvents.h"
-#include "Profiles/ProfileSyncEngine.h"
-#include "Settings/InMemoryKeyValueStore.h"
-#include "Settings/SettingsStore.h"
-#include "Store/PemmoStore.h"
-#include "Store/PhotoStore.h"
 #include "TestSupport/Await.h"
-#include "TestSupport/HeldCalendar.h"
-#include "TestSupport/People.h"
-#include "TestSupport/TempDir.h"
+#include "TestSupport/MomentsWorld.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -23,46 +13,19 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QDateTime kTen = QDateTime(QDate(2026, 1, 10), QTime(10, 0), Qt::UTC);
-const QString kCalendar = u"/cal/work"_qs;
+using test::kCalendar;
+using test::kTen;
 
+// A one-on-one with Ada that ended at `end`.
 CalendarEventSnapshot meeting(const QDateTime& end) {
-    CalendarEventSnapshot e;
-    e.calendarID = kCalendar;
-    e.externalID = u"e-"_qs + QString::number(end.toSecsSinceEpoch());
-    e.title = u"Coffee"_qs;
-    e.start = end.addSecs(-1800);
-    e.end = end;
-    CalendarAttendee me;
-    me.email = u"me@example.com"_qs;
-    me.isSelf = true;
-    CalendarAttendee ada;
-    ada.email = u"ada@example.com"_qs;
-    e.attendees = {me, ada};
-    return e;
+    return test::meeting(u"e-"_qs + QString::number(end.toSecsSinceEpoch()), end.addSecs(-1800), end);
 }
 
-struct Fixture {
+// With the maintenance over the service, its minute tick every `tick`.
+struct Fixture : test::MomentsWorld {
     explicit Fixture(std::chrono::milliseconds tick = 1h)
-        : contacts({[] {
-            Person p = test::person(u"ada"_qs, u"Ada"_qs, u"Lovelace"_qs);
-            p.emails.append({u"work"_qs, u"ada@example.com"_qs});
-            return p;
-        }()})
-        , store(dir.path(), 1ms, [this] { return now; })
-        , photos(dir.filePath(u"Photos"_qs))
-        , sync(contacts, store, photos, 1h, 5s, [this] { return now; })
-        , settings(keyValues)
-        , calendar(CalendarAccess::FullAccess, {{kCalendar, u"Work"_qs}})
-        , local(dir.filePath(MomentStore::fileName()), [this] { return now; })
-        , service(calendar, local, settings, sync, store, [this] { return now; })
-        , maintenance(
-              service, calendar, settings, sync, &session, [this] { return now; }, tick) {
-        calendar.setHeld(false);
-        settings.setCalendarConnected(true);
-        settings.setMomentsEnabled(true);
-        settings.setCalendarIDs({kCalendar});
-    }
+        : maintenance(
+              service, calendar, settings, sync, &session, [this] { return now; }, tick) {}
 
     // Starts the address book and maintenance and waits for the first refresh.
     void startAll() {
@@ -72,17 +35,6 @@ struct Fixture {
         QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 5000);
     }
 
-    QDateTime now = kTen;
-    test::TempDir dir;
-    InMemoryContactRepository contacts;
-    PemmoStore store;
-    PhotoStore photos;
-    ProfileSyncEngine sync;
-    InMemoryKeyValueStore keyValues;
-    SettingsStore settings;
-    test::HeldCalendar calendar; // reads go straight through unless a test holds them
-    MomentStore local;
-    MomentService service;
     SessionEvents session;
     MomentMaintenance maintenance;
 };

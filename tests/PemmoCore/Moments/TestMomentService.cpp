@@ -1,19 +1,10 @@
 // The Moment service over an in-memory calendar, the real record store and sync engine, and a
 // Moments file in a temporary folder; "now" is a hand-set clock.
-#include "Contacts/InMemoryContactRepository.h"
 #include "Moments/MomentError.h"
 #include "Moments/MomentService.h"
-#include "Moments/MomentStore.h"
-#include "Profiles/ProfileSyncEngine.h"
-#include "Settings/InMemoryKeyValueStore.h"
-#include "Settings/SettingsStore.h"
-#include "Store/PemmoStore.h"
-#include "Store/PhotoStore.h"
 #include "TestSupport/Await.h"
 #include "TestSupport/AwaitError.h"
-#include "TestSupport/HeldCalendar.h"
-#include "TestSupport/People.h"
-#include "TestSupport/TempDir.h"
+#include "TestSupport/MomentsWorld.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -23,30 +14,9 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QDateTime kTen = QDateTime(QDate(2026, 1, 10), QTime(10, 0), Qt::UTC);
-const QString kCalendar = u"/cal/work"_qs;
-
-CalendarAttendee attendee(const QString& email, bool self = false) {
-    CalendarAttendee a;
-    a.email = email;
-    a.isSelf = self;
-    return a;
-}
-
-// A one-on-one with `email` from `start` to `end`.
-CalendarEventSnapshot meeting(const QString& uid, const QDateTime& start, const QDateTime& end,
-                              const QString& email = u"ada@example.com"_qs) {
-    CalendarEventSnapshot e;
-    e.calendarID = kCalendar;
-    e.sourceID = u"account"_qs;
-    e.externalID = uid;
-    e.localID = uid + u".ics"_qs;
-    e.title = u"Coffee"_qs;
-    e.start = start;
-    e.end = end;
-    e.attendees = {attendee(u"me@example.com"_qs, true), attendee(email)};
-    return e;
-}
+using test::kCalendar;
+using test::kTen;
+using test::meeting;
 
 CalendarEventSnapshot weekly(const QDateTime& start) {
     CalendarEventSnapshot e = meeting(u"weekly"_qs, start, start.addSecs(1800));
@@ -55,31 +25,10 @@ CalendarEventSnapshot weekly(const QDateTime& start) {
     return e;
 }
 
-Person withEmail(Person p, const QString& email) {
-    p.emails.append({u"work"_qs, email});
-    return p;
-}
-
-QList<Person> people() {
-    return {withEmail(test::person(u"ada"_qs, u"Ada"_qs, u"Lovelace"_qs), u"ada@example.com"_qs),
-            withEmail(test::person(u"alan"_qs, u"Alan"_qs, u"Turing"_qs), u"alan@example.com"_qs)};
-}
-
-struct Fixture {
-    Fixture()
-        : contacts(people())
-        , store(dir.path(), 1ms, [this] { return now; })
-        , photos(dir.filePath(u"Photos"_qs))
-        , sync(contacts, store, photos, 1h, 5s, [this] { return now; })
-        , settings(keyValues)
-        , calendar(CalendarAccess::FullAccess, {{kCalendar, u"Work"_qs}})
-        , local(dir.filePath(MomentStore::fileName()), [this] { return now; })
-        , service(calendar, local, settings, sync, store, [this] { return now; }) {
-        calendar.setHeld(false);
+// Started, with a delay of 20 minutes and the calendar's access read.
+struct Fixture : test::MomentsWorld {
+    Fixture() {
         test::await(sync.start());
-        settings.setCalendarConnected(true);
-        settings.setMomentsEnabled(true);
-        settings.setCalendarIDs({kCalendar});
         settings.setMomentDelayMinutes(20);
         test::await(service.refreshAccess());
     }
@@ -92,19 +41,6 @@ struct Fixture {
             ids.append(c.id);
         return ids;
     }
-
-    QDateTime now = kTen;
-    test::TempDir dir;
-    InMemoryContactRepository contacts;
-    PemmoStore store;
-    PhotoStore photos;
-    ProfileSyncEngine sync;
-    InMemoryKeyValueStore keyValues;
-    SettingsStore settings;
-    // Reads go straight through unless a test holds them.
-    test::HeldCalendar calendar;
-    MomentStore local;
-    MomentService service;
 };
 
 } // namespace
@@ -128,7 +64,7 @@ private Q_SLOTS:
 
     void savingAddsAMetEntryAndTheMomentNeverReturns() {
         Fixture f;
-        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.calendar.setSnapshots({meeting()});
         f.refresh();
         const MomentCandidate moment = f.service.pending().first();
         f.service.setDraft(moment.id, u"Talked about"_qs);
@@ -158,7 +94,7 @@ private Q_SLOTS:
 
     void justLoggingNeedsNoText() {
         Fixture f;
-        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.calendar.setSnapshots({meeting()});
         f.refresh();
         const MomentCandidate moment = f.service.pending().first();
         const auto empty = test::awaitErrorOf<MomentError>(f.service.save(moment, u"  "_qs, false));
@@ -171,8 +107,7 @@ private Q_SLOTS:
     void secondSaveWhileOneRunsIsRefused() {
         Fixture f;
         f.calendar.setSnapshots(
-            {meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800)),
-             meeting(u"e2"_qs, kTen.addSecs(-7200), kTen.addSecs(-3600), u"alan@example.com"_qs)});
+            {meeting(), meeting(u"e2"_qs, kTen.addSecs(-7200), kTen.addSecs(-3600), u"alan@example.com"_qs)});
         f.refresh();
         QCOMPARE(f.service.pending().size(), 2);
         auto first = f.service.save(f.service.pending()[0], u"One"_qs, false);
@@ -187,7 +122,7 @@ private Q_SLOTS:
 
     void momentGoneOrContactDeletedIsUnavailable() {
         Fixture f;
-        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.calendar.setSnapshots({meeting()});
         f.refresh();
         MomentCandidate moment = f.service.pending().first();
         f.service.dismiss(moment);
@@ -195,10 +130,10 @@ private Q_SLOTS:
         QVERIFY(gone && gone->errorCase() == MomentError::Case::Unavailable);
 
         Fixture g;
-        g.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        g.calendar.setSnapshots({meeting()});
         g.refresh();
         moment = g.service.pending().first();
-        g.contacts.setPeople({people()[1]});
+        g.contacts.setPeople({test::adaAndAlan()[1]});
         test::await(g.sync.refresh());
         auto deleted = test::awaitErrorOf<MomentError>(g.service.save(moment, u"x"_qs, false));
         QVERIFY(deleted && deleted->errorCase() == MomentError::Case::Unavailable);
@@ -209,7 +144,7 @@ private Q_SLOTS:
 
     void momentSavedOnAnotherDeviceIsNeverOffered() {
         Fixture f;
-        const CalendarEventSnapshot event = meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800));
+        const CalendarEventSnapshot event = meeting();
         const QString external =
             MomentCandidate::stableHash({u"external-v1"_qs, u"account"_qs, u"e1"_qs, u"single"_qs});
         Interaction synced;
@@ -253,7 +188,7 @@ private Q_SLOTS:
 
     void refreshesAskedTogetherRunOneAfterTheOther() {
         Fixture f;
-        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.calendar.setSnapshots({meeting()});
         QSignalSpy finished(&f.service, &MomentService::refreshFinished);
         f.calendar.setHeld(true);
         auto first = f.service.refresh(f.now);
@@ -273,7 +208,7 @@ private Q_SLOTS:
 
     void disconnectDuringARefreshDropsItsResult() {
         Fixture f;
-        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.calendar.setSnapshots({meeting()});
         f.calendar.setHeld(true);
         auto refreshing = f.service.refresh(f.now);
         QCOMPARE(f.calendar.waiting(), 1);
@@ -306,7 +241,7 @@ private Q_SLOTS:
 
     void otherCalendarsChosenDuringARefreshDropItsResult() {
         Fixture f;
-        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.calendar.setSnapshots({meeting()});
         f.calendar.setHeld(true);
         auto refreshing = f.service.refresh(f.now);
         f.settings.setCalendarIDs({u"/cal/home"_qs});
@@ -335,7 +270,7 @@ private Q_SLOTS:
         f.settings.setMomentsEnabled(false);
         f.calendar.setAuthorization(CalendarAccess::NotDetermined);
         test::await(f.service.refreshAccess());
-        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.calendar.setSnapshots({meeting()});
         test::await(f.service.connect());
         QCOMPARE(f.service.access(), CalendarAccess::FullAccess);
         QVERIFY(f.settings.calendarConnected());
@@ -360,7 +295,7 @@ private Q_SLOTS:
 
     void failedReadKeepsWhatWasPending() {
         Fixture f;
-        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.calendar.setSnapshots({meeting()});
         f.refresh();
         f.calendar.setUnavailable(true);
         f.refresh();
@@ -380,7 +315,7 @@ private Q_SLOTS:
 
     void losingAccessClearsEverything() {
         Fixture f;
-        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.calendar.setSnapshots({meeting()});
         f.refresh();
         f.service.setDraft(f.pendingIDs().first(), u"half a thought"_qs);
         f.calendar.setAuthorization(CalendarAccess::Denied);
@@ -393,7 +328,7 @@ private Q_SLOTS:
 
     void expiryRecordsAndHides() {
         Fixture f;
-        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.calendar.setSnapshots({meeting()});
         f.refresh();
         const MomentCandidate moment = f.service.pending().first();
         QVERIFY(f.service.expire(moment.expiresAt.addSecs(-1)));
@@ -409,7 +344,7 @@ private Q_SLOTS:
         MomentStore local(f.dir.filePath(MomentStore::fileName()), [] { return kTen; });
         MomentService service(f.calendar, local, f.settings, f.sync, f.store, [] { return kTen; });
         test::await(service.refreshAccess());
-        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.calendar.setSnapshots({meeting()});
         test::await(service.refresh(kTen));
         QCOMPARE(service.error(), MomentService::refreshFailedMessage());
         QVERIFY(f.dir.exists(MomentStore::corruptBackupFileName(kTen)));
@@ -422,7 +357,7 @@ private Q_SLOTS:
         Fixture f;
         f.service.setDraft(u"nothing"_qs, u"text"_qs);
         QVERIFY(f.service.drafts().isEmpty());
-        f.calendar.setSnapshots({meeting(u"e1"_qs, kTen.addSecs(-5400), kTen.addSecs(-1800))});
+        f.calendar.setSnapshots({meeting()});
         f.refresh();
         const MomentCandidate moment = f.service.pending().first();
         f.service.setDraft(moment.id, u"text"_qs);

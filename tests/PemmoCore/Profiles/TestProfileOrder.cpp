@@ -33,15 +33,13 @@ private Q_SLOTS:
         QTest::addColumn<QString>("second");
         QTest::addColumn<int>("expected"); // sign of compareNames(first, second)
 
-        QTest::newRow("digits by value") << QStringLiteral("Item 2") << QStringLiteral("Item 10") << -1;
-        QTest::newRow("digits by value, reversed")
-            << QStringLiteral("Anna 10") << QStringLiteral("Anna 9") << 1;
-        QTest::newRow("case ignored") << QStringLiteral("anna") << QStringLiteral("ANNA") << 0;
-        QTest::newRow("case does not beat letters") << QStringLiteral("anna") << QStringLiteral("Bob") << -1;
-        QTest::newRow("accent counts") << QStringLiteral("Elise") << QStringLiteral("Élise") << -1;
-        QTest::newRow("accent is weaker than letters")
-            << QStringLiteral("Émile") << QStringLiteral("Emma") << -1;
-        QTest::newRow("plain letters") << QStringLiteral("Zoe") << QStringLiteral("Adam") << 1;
+        QTest::newRow("digits by value") << u"Item 2"_qs << u"Item 10"_qs << -1;
+        QTest::newRow("digits by value, reversed") << u"Anna 10"_qs << u"Anna 9"_qs << 1;
+        QTest::newRow("case ignored") << u"anna"_qs << u"ANNA"_qs << 0;
+        QTest::newRow("case does not beat letters") << u"anna"_qs << u"Bob"_qs << -1;
+        QTest::newRow("accent counts") << u"Elise"_qs << u"Élise"_qs << -1;
+        QTest::newRow("accent is weaker than letters") << u"Émile"_qs << u"Emma"_qs << -1;
+        QTest::newRow("plain letters") << u"Zoe"_qs << u"Adam"_qs << 1;
     }
 
     void namesCompare() {
@@ -54,12 +52,9 @@ private Q_SLOTS:
 
     void sortsByDisplayNameThenID() {
         const QList<Profile> input{
-            named(QStringLiteral("b"), QStringLiteral("Anna"), QStringLiteral("10")),
-            named(QStringLiteral("z"), QStringLiteral("anna"), QStringLiteral("9")),
-            named(QStringLiteral("a"), QStringLiteral("Anna"), QStringLiteral("9")),
-            named(QStringLiteral("c"), QString(), QString(), QStringLiteral("  Acme  ")),
-            named(QStringLiteral("d"), QStringLiteral("  "), QString()),
-            named(QStringLiteral("e"), QStringLiteral("Émile"), QString()),
+            named(u"b"_qs, u"Anna"_qs, u"10"_qs), named(u"z"_qs, u"anna"_qs, u"9"_qs),
+            named(u"a"_qs, u"Anna"_qs, u"9"_qs),  named(u"c"_qs, QString(), QString(), u"  Acme  "_qs),
+            named(u"d"_qs, u"  "_qs, QString()),  named(u"e"_qs, u"Émile"_qs, QString()),
         };
         // "Acme" (organisation), "Anna 9" twice (ids a before z), "Anna 10", "Émile", "Unnamed".
         const QStringList expected{"c", "a", "z", "b", "e", "d"};
@@ -68,9 +63,8 @@ private Q_SLOTS:
 
     void tiesUsePlainTextOrderOfIDs() {
         // Plain text order puts upper-case letters before lower-case ones.
-        const QList<Profile> input{named(QStringLiteral("b"), QStringLiteral("Sam")),
-                                   named(QStringLiteral("B"), QStringLiteral("sam")),
-                                   named(QStringLiteral("a"), QStringLiteral("SAM"))};
+        const QList<Profile> input{named(u"b"_qs, u"Sam"_qs), named(u"B"_qs, u"sam"_qs),
+                                   named(u"a"_qs, u"SAM"_qs)};
         const QStringList expected{"B", "a", "b"};
         QCOMPARE(ids(ProfileOrder::sorted(input)), expected);
     }

@@ -32,8 +32,8 @@ namespace {
 
 using pemmo::test::person;
 
-const Person kAda = person(QStringLiteral("1"), QStringLiteral("Ada"), QStringLiteral("Lovelace"));
-const Person kGrace = person(QStringLiteral("2"), QStringLiteral("Grace"), QStringLiteral("Hopper"));
+const Person kAda = person(u"1"_qs, u"Ada"_qs, u"Lovelace"_qs);
+const Person kGrace = person(u"2"_qs, u"Grace"_qs, u"Hopper"_qs);
 
 QStringList ids(const QList<Profile>& profiles) {
     QStringList result;
@@ -83,8 +83,8 @@ class Harness {
 public:
     explicit Harness(QList<Person> people, Options options = {})
         : contacts(std::move(people), options.status, options.fetchDelay)
-        , store(dir.filePath(QStringLiteral("data")), 5ms, clock())
-        , photos(dir.filePath(QStringLiteral("data/Photos")))
+        , store(dir.filePath(u"data"_qs), 5ms, clock())
+        , photos(dir.filePath(u"data/Photos"_qs))
         , engine(contacts, store, photos, options.pollInterval, options.fetchTimeout, clock()) {}
 
     Clock clock() {
@@ -93,15 +93,15 @@ public:
 
     // Puts a store file in place before the engine starts.
     void seed(const RecordMap& records) {
-        QDir().mkpath(dir.filePath(QStringLiteral("data")));
+        QDir().mkpath(dir.filePath(u"data"_qs));
         const std::string bytes = StoreFile::encode(records);
-        dir.write(QStringLiteral("data/pemmo-store.json"), QByteArray(bytes.data(), qsizetype(bytes.size())));
+        dir.write(u"data/pemmo-store.json"_qs, QByteArray(bytes.data(), qsizetype(bytes.size())));
     }
 
     // Makes every later store write fail: the data folder becomes a plain file.
     void breakStoreFolder() {
-        QDir(dir.filePath(QStringLiteral("data"))).removeRecursively();
-        dir.write(QStringLiteral("data"), "not a folder");
+        QDir(dir.filePath(u"data"_qs)).removeRecursively();
+        dir.write(u"data"_qs, "not a folder");
     }
 
     test::TempDir dir;
@@ -130,16 +130,16 @@ class TestProfileSyncEngine : public QObject {
 private Q_SLOTS:
     void startPublishesTheSortedJoin() {
         Harness h({person("b", "Anna", "10"), person("c", "anna", "9"), person("a", "Anna", "9")});
-        h.seed({{QStringLiteral("c"), taggedRecord(QStringLiteral("friends"), h.now.addDays(-3))}});
+        h.seed({{u"c"_qs, taggedRecord(u"friends"_qs, h.now.addDays(-3))}});
         QList<SyncState> states;
         connect(&h.engine, &ProfileSyncEngine::stateChanged, this, [&] { states.append(h.engine.state()); });
 
         test::await(h.engine.start());
 
         QCOMPARE(ids(h.engine.profiles()), (QStringList{"a", "c", "b"}));
-        QCOMPARE(h.engine.profile(QStringLiteral("c"))->record.tags, QStringList{QStringLiteral("friends")});
+        QCOMPARE(h.engine.profile(u"c"_qs)->record.tags, QStringList{u"friends"_qs});
         // Someone without a stored record gets a fresh one.
-        QCOMPARE(h.engine.profile(QStringLiteral("a"))->record, PemmoRecord::fresh(h.now));
+        QCOMPARE(h.engine.profile(u"a"_qs)->record, PemmoRecord::fresh(h.now));
         QVERIFY(h.engine.hasLoaded());
         QCOMPARE(h.engine.publishCount(), 1);
         QCOMPARE(h.engine.lastRefresh(), h.now);
@@ -172,7 +172,7 @@ private Q_SLOTS:
         h.contacts.setFetchDelay(400ms);
         QSignalSpy profilesSpy(&h.engine, &ProfileSyncEngine::profilesChanged);
         test::await(h.engine.refresh());
-        QCOMPARE(h.engine.state(), SyncState::error(QStringLiteral("Contacts took too long to respond")));
+        QCOMPARE(h.engine.state(), SyncState::error(u"Contacts took too long to respond"_qs));
         QCOMPARE(h.engine.profiles(), before);
         QCOMPARE(profilesSpy.count(), 0);
         QCOMPARE(h.engine.publishCount(), 1);
@@ -181,33 +181,32 @@ private Q_SLOTS:
         h.contacts.setFetchDelay(std::nullopt);
         test::await(h.engine.refresh());
         QCOMPARE(h.engine.state(), SyncState::idle());
-        QCOMPARE(ids(h.engine.profiles()), QStringList{QStringLiteral("1")});
+        QCOMPARE(ids(h.engine.profiles()), QStringList{u"1"_qs});
         // The abandoned fetch still ends on its own; nothing it returns is used.
         QTRY_COMPARE(h.contacts.finishedFetches, 3);
-        QCOMPARE(ids(h.engine.profiles()), QStringList{QStringLiteral("1")});
+        QCOMPARE(ids(h.engine.profiles()), QStringList{u"1"_qs});
     }
 
     // Reading the access state opens every address-book folder. A folder on a network mount that
     // stops answering must give the time-out message while the GUI thread goes on turning.
     void aHungFolderCheckTimesOutWithoutBlockingTheGUIThread() {
         test::TempDir dir;
-        QDir().mkpath(dir.filePath(QStringLiteral("book")));
-        dir.write(QStringLiteral("book/ada.vcf"),
-                  "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ada\r\nN:Lovelace;Ada;;;\r\n"
-                  "FN:Ada Lovelace\r\nEND:VCARD\r\n");
+        QDir().mkpath(dir.filePath(u"book"_qs));
+        dir.write(u"book/ada.vcf"_qs, "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ada\r\nN:Lovelace;Ada;;;\r\n"
+                                      "FN:Ada Lovelace\r\nEND:VCARD\r\n");
         QSemaphore answer;
         std::atomic<bool> checking = false;
         std::atomic<QThread*> checkedOn = nullptr;
-        VCardFolderRepository book({dir.filePath(QStringLiteral("book"))}, QString(), 10s, 50ms, nullptr,
-                                   QString(), [&](const QString& folder) {
+        VCardFolderRepository book({dir.filePath(u"book"_qs)}, QString(), 10s, 50ms, nullptr, QString(),
+                                   [&](const QString& folder) {
                                        checkedOn = QThread::currentThread();
                                        checking = true;
                                        answer.tryAcquire(1, 5000); // the mount does not answer
                                        checking = false;
                                        return VCardBook::canRead(folder);
                                    });
-        PemmoStore store(dir.filePath(QStringLiteral("data")), 5ms);
-        PhotoStore photos(dir.filePath(QStringLiteral("data/Photos")));
+        PemmoStore store(dir.filePath(u"data"_qs), 5ms);
+        PhotoStore photos(dir.filePath(u"data/Photos"_qs));
         ProfileSyncEngine engine(book, store, photos, 1h, 300ms);
 
         int ticksWhileChecking = 0;
@@ -216,7 +215,7 @@ private Q_SLOTS:
         ticker.start(10ms);
         test::await(engine.start());
 
-        QCOMPARE(engine.state(), SyncState::error(QStringLiteral("Contacts took too long to respond")));
+        QCOMPARE(engine.state(), SyncState::error(u"Contacts took too long to respond"_qs));
         QVERIFY(checking);
         QVERIFY(checkedOn.load() != QThread::currentThread());
         QVERIFY2(ticksWhileChecking >= 3, qPrintable(QString::number(ticksWhileChecking)));
@@ -225,7 +224,7 @@ private Q_SLOTS:
         answer.release(100);
         test::await(engine.refresh());
         QCOMPARE(engine.state(), SyncState::idle());
-        QCOMPARE(ids(engine.profiles()), QStringList{QStringLiteral("ada")});
+        QCOMPARE(ids(engine.profiles()), QStringList{u"ada"_qs});
         QCOMPARE(engine.authorization(), ContactsAuthorization::Authorized);
         engine.stop();
     }
@@ -233,9 +232,9 @@ private Q_SLOTS:
     void refusedAccessShowsItsStatusText_data() {
         QTest::addColumn<ContactsAuthorization>("status");
         QTest::addColumn<QString>("text");
-        QTest::newRow("denied") << ContactsAuthorization::Denied << QStringLiteral("Contacts access denied");
+        QTest::newRow("denied") << ContactsAuthorization::Denied << u"Contacts access denied"_qs;
         QTest::newRow("restricted") << ContactsAuthorization::Restricted
-                                    << QStringLiteral("Contacts access is restricted");
+                                    << u"Contacts access is restricted"_qs;
     }
 
     void refusedAccessShowsItsStatusText() {
@@ -259,15 +258,13 @@ private Q_SLOTS:
     void errorMessages_data() {
         QTest::addColumn<std::exception_ptr>("error");
         QTest::addColumn<QString>("text");
-        QTest::newRow("core error") << std::make_exception_ptr(PemmoError::notFound(QStringLiteral("7")))
-                                    << QStringLiteral("That contact no longer exists.");
-        QTest::newRow("network") << std::make_exception_ptr(
-                                        PemmoError::network(503, QStringLiteral("Try later")))
-                                 << QStringLiteral("Try later");
-        QTest::newRow("file") << std::make_exception_ptr(FileError(QStringLiteral("Disk full")))
-                              << QStringLiteral("Disk full");
+        QTest::newRow("core error") << std::make_exception_ptr(PemmoError::notFound(u"7"_qs))
+                                    << u"That contact no longer exists."_qs;
+        QTest::newRow("network") << std::make_exception_ptr(PemmoError::network(503, u"Try later"_qs))
+                                 << u"Try later"_qs;
+        QTest::newRow("file") << std::make_exception_ptr(FileError(u"Disk full"_qs)) << u"Disk full"_qs;
         QTest::newRow("platform") << std::make_exception_ptr(std::runtime_error("Broken pipe"))
-                                  << QStringLiteral("Broken pipe");
+                                  << u"Broken pipe"_qs;
     }
 
     void errorMessages() {
@@ -278,7 +275,7 @@ private Q_SLOTS:
 
     void storeThatCannotLoadShowsAnErrorAndTheRefreshStillRuns() {
         Harness h({kAda});
-        h.dir.write(QStringLiteral("data"), "a file where the data folder belongs");
+        h.dir.write(u"data"_qs, "a file where the data folder belongs");
         QList<SyncState> states;
         connect(&h.engine, &ProfileSyncEngine::stateChanged, this, [&] { states.append(h.engine.state()); });
         test::await(h.engine.start());
@@ -291,27 +288,27 @@ private Q_SLOTS:
 
     void recordsOfPeopleWhoLeaveAreKept() {
         Harness h({kAda, kGrace});
-        h.seed({{QStringLiteral("1"), taggedRecord(QStringLiteral("a"), h.now)},
-                {QStringLiteral("2"), taggedRecord(QStringLiteral("g"), h.now)},
-                {QStringLiteral("9"), taggedRecord(QStringLiteral("gone"), h.now)}});
+        h.seed({{u"1"_qs, taggedRecord(u"a"_qs, h.now)},
+                {u"2"_qs, taggedRecord(u"g"_qs, h.now)},
+                {u"9"_qs, taggedRecord(u"gone"_qs, h.now)}});
         QCOMPARE(test::await(h.engine.orphanIDs()), QStringList()); // nothing fetched yet
         test::await(h.engine.start());
-        QCOMPARE(test::await(h.engine.orphanIDs()), QStringList{QStringLiteral("9")});
+        QCOMPARE(test::await(h.engine.orphanIDs()), QStringList{u"9"_qs});
 
         h.contacts.setPeople({kAda});
         test::await(h.engine.refresh());
-        QCOMPARE(ids(h.engine.profiles()), QStringList{QStringLiteral("1")});
+        QCOMPARE(ids(h.engine.profiles()), QStringList{u"1"_qs});
         QCOMPARE(test::await(h.engine.orphanIDs()), (QStringList{"2", "9"}));
-        QVERIFY(test::await(h.store.record(QStringLiteral("2"))).has_value());
+        QVERIFY(test::await(h.store.record(u"2"_qs)).has_value());
 
         // Back with the same id: joined with the kept record again.
         h.contacts.setPeople({kAda, kGrace});
         test::await(h.engine.refresh());
-        QCOMPARE(h.engine.profile(QStringLiteral("2"))->record.tags, QStringList{QStringLiteral("g")});
+        QCOMPARE(h.engine.profile(u"2"_qs)->record.tags, QStringList{u"g"_qs});
 
-        QCOMPARE(test::await(h.engine.removeOrphanedData()), QStringList{QStringLiteral("9")});
-        QVERIFY(!test::await(h.store.record(QStringLiteral("9"))).has_value());
-        QVERIFY(test::await(h.store.record(QStringLiteral("2"))).has_value());
+        QCOMPARE(test::await(h.engine.removeOrphanedData()), QStringList{u"9"_qs});
+        QVERIFY(!test::await(h.store.record(u"9"_qs)).has_value());
+        QVERIFY(test::await(h.store.record(u"2"_qs)).has_value());
     }
 
     void concurrentUpdatesBothTakeEffectInCallOrder() {
@@ -319,15 +316,13 @@ private Q_SLOTS:
         test::await(h.engine.start());
         const int version = h.engine.dataVersion();
         // Issued together: without the lock both would start from the same (missing) record.
-        auto first =
-            h.engine.updateRecord(QStringLiteral("1"), [](PemmoRecord& r) { appendTag(r, "first"); });
-        auto second =
-            h.engine.updateRecord(QStringLiteral("1"), [](PemmoRecord& r) { appendTag(r, "second"); });
+        auto first = h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "first"); });
+        auto second = h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "second"); });
         test::await(std::move(second));
         test::await(std::move(first));
         const QStringList expected{"first", "second"};
-        QCOMPARE(h.engine.profile(QStringLiteral("1"))->record.tags, expected);
-        QCOMPARE(test::await(h.store.record(QStringLiteral("1")))->tags, expected);
+        QCOMPARE(h.engine.profile(u"1"_qs)->record.tags, expected);
+        QCOMPARE(test::await(h.store.record(u"1"_qs))->tags, expected);
         QCOMPARE(h.engine.dataVersion(), version + 2);
     }
 
@@ -335,13 +330,13 @@ private Q_SLOTS:
         Harness h({kAda});
         test::await(h.engine.start());
         test::await(h.engine.acquireRecordMutation());
-        auto update = h.engine.updateRecord(QStringLiteral("1"), [](PemmoRecord& r) { appendTag(r, "x"); });
+        auto update = h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "x"); });
         QTest::qWait(20); // nothing may happen while the lock is held
         QVERIFY(!update.isReady());
-        QVERIFY(h.engine.profile(QStringLiteral("1"))->record.tags.isEmpty());
+        QVERIFY(h.engine.profile(u"1"_qs)->record.tags.isEmpty());
         h.engine.releaseRecordMutation();
         test::await(std::move(update));
-        QCOMPARE(h.engine.profile(QStringLiteral("1"))->record.tags, QStringList{QStringLiteral("x")});
+        QCOMPARE(h.engine.profile(u"1"_qs)->record.tags, QStringList{u"x"_qs});
     }
 
     void updateRecordStampsAndPublishes() {
@@ -349,9 +344,9 @@ private Q_SLOTS:
         test::await(h.engine.start());
         QSignalSpy dataSpy(&h.engine, &ProfileSyncEngine::dataVersionChanged);
         h.now = h.now.addSecs(90);
-        test::await(h.engine.updateRecord(QStringLiteral("2"), [](PemmoRecord& r) { r.about = "Navy"; }));
-        const Profile grace = *h.engine.profile(QStringLiteral("2"));
-        QCOMPARE(grace.record.about, QStringLiteral("Navy"));
+        test::await(h.engine.updateRecord(u"2"_qs, [](PemmoRecord& r) { r.about = "Navy"; }));
+        const Profile grace = *h.engine.profile(u"2"_qs);
+        QCOMPARE(grace.record.about, u"Navy"_qs);
         QCOMPARE(grace.record.updatedAt, h.now);
         QCOMPARE(ids(h.engine.profiles()), (QStringList{"1", "2"})); // order kept
         QCOMPARE(dataSpy.count(), 1);
@@ -365,19 +360,19 @@ private Q_SLOTS:
         test::await(h.engine.start());
         QStringList seen;
         connect(&h.engine, &ProfileSyncEngine::dataVersionChanged, this,
-                [&] { seen.append(h.engine.profile(QStringLiteral("1"))->record.about); });
-        test::await(h.engine.updateRecord(QStringLiteral("1"), [](PemmoRecord& r) { r.about = "Poet"; }));
-        test::await(h.engine.setAbout(QStringLiteral("1"), QStringLiteral("Analyst")));
-        test::await(h.engine.commitRecord(QStringLiteral("1"), [](PemmoRecord& r) { r.about = "Countess"; }));
+                [&] { seen.append(h.engine.profile(u"1"_qs)->record.about); });
+        test::await(h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { r.about = "Poet"; }));
+        test::await(h.engine.setAbout(u"1"_qs, u"Analyst"_qs));
+        test::await(h.engine.commitRecord(u"1"_qs, [](PemmoRecord& r) { r.about = "Countess"; }));
         QCOMPARE(seen, (QStringList{"Poet", "Analyst", "Countess"}));
     }
 
     void commitThatChangesNothingWritesNothing() {
         Harness h({kAda});
-        h.seed({{QStringLiteral("1"), taggedRecord(QStringLiteral("a"), h.now)}});
+        h.seed({{u"1"_qs, taggedRecord(u"a"_qs, h.now)}});
         test::await(h.engine.start());
         const int version = h.engine.dataVersion();
-        test::await(h.engine.commitRecord(QStringLiteral("1"), [](PemmoRecord& r) { r.tags = {"a"}; }));
+        test::await(h.engine.commitRecord(u"1"_qs, [](PemmoRecord& r) { r.tags = {"a"}; }));
         QCOMPARE(test::await(h.store.writeCount()), 0);
         QCOMPARE(h.engine.dataVersion(), version);
     }
@@ -386,10 +381,10 @@ private Q_SLOTS:
         Harness h({kAda});
         test::await(h.engine.start());
         h.now = h.now.addSecs(30);
-        test::await(h.engine.commitRecord(QStringLiteral("1"), [](PemmoRecord& r) { appendTag(r, "met"); }));
+        test::await(h.engine.commitRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "met"); }));
         QCOMPARE(test::await(h.store.writeCount()), 1); // at once, not debounced
-        const PemmoRecord published = h.engine.profile(QStringLiteral("1"))->record;
-        QCOMPARE(published.tags, QStringList{QStringLiteral("met")});
+        const PemmoRecord published = h.engine.profile(u"1"_qs)->record;
+        QCOMPARE(published.tags, QStringList{u"met"_qs});
         QCOMPARE(published.updatedAt, h.now);
         QCOMPARE(h.engine.dataVersion(), 1);
     }
@@ -398,27 +393,27 @@ private Q_SLOTS:
         Harness h({kAda});
         test::await(h.engine.start());
         const auto error = test::awaitErrorOf<PemmoError>(
-            h.engine.commitRecord(QStringLiteral("9"), [](PemmoRecord& r) { appendTag(r, "x"); }));
+            h.engine.commitRecord(u"9"_qs, [](PemmoRecord& r) { appendTag(r, "x"); }));
         QVERIFY(error.has_value());
-        QCOMPARE(*error, PemmoError::notFound(QStringLiteral("9")));
+        QCOMPARE(*error, PemmoError::notFound(u"9"_qs));
         QCOMPARE(test::await(h.store.writeCount()), 0);
-        QVERIFY(!test::await(h.store.record(QStringLiteral("9"))).has_value());
+        QVERIFY(!test::await(h.store.record(u"9"_qs)).has_value());
         // The lock was released on the way out.
-        test::await(h.engine.updateRecord(QStringLiteral("1"), [](PemmoRecord& r) { appendTag(r, "y"); }));
+        test::await(h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "y"); }));
     }
 
     void failedCommitChangesNothing() {
         Harness h({kAda});
-        h.seed({{QStringLiteral("1"), taggedRecord(QStringLiteral("a"), h.now)}});
+        h.seed({{u"1"_qs, taggedRecord(u"a"_qs, h.now)}});
         test::await(h.engine.start());
-        const Profile before = *h.engine.profile(QStringLiteral("1"));
+        const Profile before = *h.engine.profile(u"1"_qs);
         h.breakStoreFolder();
         const auto error = test::awaitErrorOf<FileError>(
-            h.engine.commitRecord(QStringLiteral("1"), [](PemmoRecord& r) { appendTag(r, "b"); }));
+            h.engine.commitRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "b"); }));
         QVERIFY(error.has_value());
-        QCOMPARE(*h.engine.profile(QStringLiteral("1")), before);
+        QCOMPARE(*h.engine.profile(u"1"_qs), before);
         QCOMPARE(h.engine.dataVersion(), 0);
-        QCOMPARE(test::await(h.store.record(QStringLiteral("1")))->tags, QStringList{QStringLiteral("a")});
+        QCOMPARE(test::await(h.store.record(u"1"_qs))->tags, QStringList{u"a"_qs});
     }
 
     void pollRefreshesUntilStopped() {
@@ -469,38 +464,37 @@ private Q_SLOTS:
 
     void deleteContactForgetsEverything() {
         Harness h({kAda, kGrace});
-        h.seed({{QStringLiteral("1"), taggedRecord(QStringLiteral("a"), h.now)}});
+        h.seed({{u"1"_qs, taggedRecord(u"a"_qs, h.now)}});
         test::await(h.engine.start());
-        test::await(h.engine.setPhoto(QStringLiteral("1"), QByteArray("jpeg")));
+        test::await(h.engine.setPhoto(u"1"_qs, QByteArray("jpeg")));
         const int version = h.engine.dataVersion();
 
-        test::await(h.engine.deleteContact(QStringLiteral("1")));
-        QCOMPARE(ids(h.engine.profiles()), QStringList{QStringLiteral("2")});
+        test::await(h.engine.deleteContact(u"1"_qs));
+        QCOMPARE(ids(h.engine.profiles()), QStringList{u"2"_qs});
         QCOMPARE(h.contacts.people().size(), 1);
-        QVERIFY(!test::await(h.store.record(QStringLiteral("1"))).has_value());
-        QCOMPARE(test::await(h.engine.replacementPhoto(QStringLiteral("1"))), std::nullopt);
+        QVERIFY(!test::await(h.store.record(u"1"_qs)).has_value());
+        QCOMPARE(test::await(h.engine.replacementPhoto(u"1"_qs)), std::nullopt);
         QCOMPARE(h.engine.dataVersion(), version + 1);
         QCOMPARE(test::await(h.engine.orphanIDs()), QStringList());
 
-        const auto error = test::awaitErrorOf<PemmoError>(h.engine.deleteContact(QStringLiteral("1")));
-        QVERIFY(error.has_value());
-        QCOMPARE(*error, PemmoError::notFound(QStringLiteral("1")));
+        QCOMPARE(test::awaitErrorOf<PemmoError>(h.engine.deleteContact(u"1"_qs)),
+                 std::optional(PemmoError::notFound(u"1"_qs)));
         QCOMPARE(h.engine.dataVersion(), version + 1);
     }
 
     void removeDataKeepsTheContact() {
         Harness h({kAda});
-        h.seed({{QStringLiteral("1"), taggedRecord(QStringLiteral("a"), h.now)}});
+        h.seed({{u"1"_qs, taggedRecord(u"a"_qs, h.now)}});
         test::await(h.engine.start());
-        test::await(h.engine.setPhoto(QStringLiteral("1"), QByteArray("jpeg")));
+        test::await(h.engine.setPhoto(u"1"_qs, QByteArray("jpeg")));
         const int data = h.engine.dataVersion();
         const int photo = h.engine.photoVersion();
 
-        test::await(h.engine.removeData(QStringLiteral("1")));
-        QCOMPARE(ids(h.engine.profiles()), QStringList{QStringLiteral("1")});
-        QVERIFY(h.engine.profile(QStringLiteral("1"))->record.isEmpty());
-        QVERIFY(!test::await(h.store.record(QStringLiteral("1"))).has_value());
-        QCOMPARE(test::await(h.engine.replacementPhoto(QStringLiteral("1"))), std::nullopt);
+        test::await(h.engine.removeData(u"1"_qs));
+        QCOMPARE(ids(h.engine.profiles()), QStringList{u"1"_qs});
+        QVERIFY(h.engine.profile(u"1"_qs)->record.isEmpty());
+        QVERIFY(!test::await(h.store.record(u"1"_qs)).has_value());
+        QCOMPARE(test::await(h.engine.replacementPhoto(u"1"_qs)), std::nullopt);
         QCOMPARE(h.engine.dataVersion(), data + 1);
         QCOMPARE(h.engine.photoVersion(), photo + 1);
     }
@@ -509,11 +503,10 @@ private Q_SLOTS:
         Harness h({kAda});
         test::await(h.engine.start());
         QSignalSpy spy(&h.engine, &ProfileSyncEngine::photoVersionChanged);
-        test::await(h.engine.setPhoto(QStringLiteral("1"), QByteArray("jpeg")));
-        QCOMPARE(test::await(h.engine.replacementPhoto(QStringLiteral("1"))),
-                 std::optional<QByteArray>("jpeg"));
-        test::await(h.engine.resetPhoto(QStringLiteral("1")));
-        QCOMPARE(test::await(h.engine.replacementPhoto(QStringLiteral("1"))), std::nullopt);
+        test::await(h.engine.setPhoto(u"1"_qs, QByteArray("jpeg")));
+        QCOMPARE(test::await(h.engine.replacementPhoto(u"1"_qs)), std::optional<QByteArray>("jpeg"));
+        test::await(h.engine.resetPhoto(u"1"_qs));
+        QCOMPARE(test::await(h.engine.replacementPhoto(u"1"_qs)), std::nullopt);
         QCOMPARE(spy.count(), 2);
         QCOMPARE(h.engine.photoVersion(), 2);
     }
@@ -522,13 +515,12 @@ private Q_SLOTS:
         Harness h({kAda});
         test::await(h.engine.start());
         ContactDraft draft;
-        draft.givenName = QStringLiteral("Hedy");
-        draft.familyName = QStringLiteral("Lamarr");
-        const QString id =
-            test::await(h.engine.createContact(draft, taggedRecord(QStringLiteral("inventors"), h.now)));
+        draft.givenName = u"Hedy"_qs;
+        draft.familyName = u"Lamarr"_qs;
+        const QString id = test::await(h.engine.createContact(draft, taggedRecord(u"inventors"_qs, h.now)));
         QCOMPARE(h.engine.profiles().size(), 2);
-        QCOMPARE(h.engine.profile(id)->person.displayName(), QStringLiteral("Hedy Lamarr"));
-        QCOMPARE(h.engine.profile(id)->record.tags, QStringList{QStringLiteral("inventors")});
+        QCOMPARE(h.engine.profile(id)->person.displayName(), u"Hedy Lamarr"_qs);
+        QCOMPARE(h.engine.profile(id)->record.tags, QStringList{u"inventors"_qs});
         QVERIFY(test::await(h.store.record(id)).has_value());
         QCOMPARE(h.engine.dataVersion(), 1);
 
@@ -543,7 +535,7 @@ private Q_SLOTS:
         test::await(h.engine.start());
         auto running = h.engine.refresh(); // fetched before the contact exists
         ContactDraft draft;
-        draft.givenName = QStringLiteral("Hedy");
+        draft.givenName = u"Hedy"_qs;
         const QString id = test::await(h.engine.createContact(draft, PemmoRecord::fresh(h.now)));
         QVERIFY(h.engine.profile(id).has_value());
         test::await(std::move(running));
@@ -553,10 +545,9 @@ private Q_SLOTS:
         Harness h({kAda});
         test::await(h.engine.start());
         h.contacts.refuseCreate = true;
-        const auto error = test::awaitErrorOf<PemmoError>(
-            h.engine.createContact(ContactDraft{}, taggedRecord(QStringLiteral("x"), h.now)));
-        QVERIFY(error.has_value());
-        QCOMPARE(*error, PemmoError::contactsDenied());
+        QCOMPARE(test::awaitErrorOf<PemmoError>(
+                     h.engine.createContact(ContactDraft{}, taggedRecord(u"x"_qs, h.now))),
+                 std::optional(PemmoError::contactsDenied()));
         QVERIFY(test::await(h.store.allRecords()).isEmpty());
         QCOMPARE(h.engine.dataVersion(), 0);
     }
@@ -565,26 +556,23 @@ private Q_SLOTS:
         Harness h({kAda, kGrace});
         test::await(h.engine.start());
         ContactDraft draft;
-        draft.givenName = QStringLiteral("Zelda");
-        test::await(h.engine.updateContact(QStringLiteral("1"), draft));
+        draft.givenName = u"Zelda"_qs;
+        test::await(h.engine.updateContact(u"1"_qs, draft));
         QCOMPARE(ids(h.engine.profiles()), (QStringList{"2", "1"}));
         QCOMPARE(h.engine.dataVersion(), 1);
 
-        const auto error = test::awaitErrorOf<PemmoError>(h.engine.updateContact(QStringLiteral("9"), draft));
-        QVERIFY(error.has_value());
-        QCOMPARE(*error, PemmoError::notFound(QStringLiteral("9")));
+        QCOMPARE(test::awaitErrorOf<PemmoError>(h.engine.updateContact(u"9"_qs, draft)),
+                 std::optional(PemmoError::notFound(u"9"_qs)));
         QCOMPARE(h.engine.dataVersion(), 1);
     }
 
     void fieldEditThatChangesNothingWritesNothing() {
         Harness h({kAda});
         test::await(h.engine.start());
-        test::await(
-            h.engine.setField(QStringLiteral("1"), WritableField::Company, QStringLiteral("Analytical")));
-        test::await(
-            h.engine.setField(QStringLiteral("1"), WritableField::Company, QStringLiteral(" Analytical ")));
-        const PemmoRecord record = h.engine.profile(QStringLiteral("1"))->record;
-        QCOMPARE(record.details.company, std::optional<QString>(QStringLiteral("Analytical")));
+        test::await(h.engine.setField(u"1"_qs, WritableField::Company, u"Analytical"_qs));
+        test::await(h.engine.setField(u"1"_qs, WritableField::Company, u" Analytical "_qs));
+        const PemmoRecord record = h.engine.profile(u"1"_qs)->record;
+        QCOMPARE(record.details.company, std::optional<QString>(u"Analytical"_qs));
         QCOMPARE(record.changes.size(), 1);
         QCOMPARE(h.engine.dataVersion(), 1);
     }
@@ -593,15 +581,13 @@ private Q_SLOTS:
         Harness h({kAda});
         test::await(h.engine.start());
         for (int i = 0; i < 5; ++i) {
-            test::await(
-                h.engine.addLink(QStringLiteral("1"), QuickLink{QUuid(), QuickLink::Kind::Custom,
-                                                                QString::number(i), "https://example.com"}));
+            test::await(h.engine.addLink(u"1"_qs, QuickLink{QUuid(), QuickLink::Kind::Custom,
+                                                            QString::number(i), "https://example.com"}));
         }
-        const auto error = test::awaitErrorOf<PemmoError>(h.engine.addLink(
-            QStringLiteral("1"), QuickLink{QUuid(), QuickLink::Kind::Custom, "six", "https://example.com"}));
-        QVERIFY(error.has_value());
-        QCOMPARE(*error, PemmoError::customLinkLimitReached(5));
-        QCOMPARE(test::await(h.store.record(QStringLiteral("1")))->links.size(), 5);
+        QCOMPARE(test::awaitErrorOf<PemmoError>(h.engine.addLink(
+                     u"1"_qs, QuickLink{QUuid(), QuickLink::Kind::Custom, "six", "https://example.com"})),
+                 std::optional(PemmoError::customLinkLimitReached(5)));
+        QCOMPARE(test::await(h.store.record(u"1"_qs))->links.size(), 5);
         QCOMPARE(h.engine.dataVersion(), 5);
     }
 
@@ -609,7 +595,7 @@ private Q_SLOTS:
         test::TempDir dir;
         TestBook contacts({kAda}, ContactsAuthorization::Authorized, 30ms);
         PemmoStore store(dir.path(), 5ms);
-        PhotoStore photos(dir.filePath(QStringLiteral("Photos")));
+        PhotoStore photos(dir.filePath(u"Photos"_qs));
         auto engine = std::make_unique<ProfileSyncEngine>(contacts, store, photos);
         auto refresh = engine->refresh();
         engine.reset();
@@ -622,14 +608,13 @@ private Q_SLOTS:
     void readOnlyStoreSaysWhyAndRefusesEditsUntilItReads() {
         test::TempDir dir;
         const RecordMap seeded{
-            {QStringLiteral("1"),
-             taggedRecord(QStringLiteral("a"), QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC))}};
+            {u"1"_qs, taggedRecord(u"a"_qs, QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC))}};
         dir.write(PemmoStore::storeFileName(), QByteArray::fromStdString(StoreFile::encode(seeded)));
         auto files = std::make_shared<test::FailingFileOperations>();
         files->failReading(PemmoStore::storeFileName());
         TestBook contacts({kAda, kGrace}, ContactsAuthorization::Authorized, std::nullopt);
         PemmoStore store(dir.path(), 5ms, systemClock(), PemmoStore::Access::Owner, files);
-        PhotoStore photos(dir.filePath(QStringLiteral("Photos")));
+        PhotoStore photos(dir.filePath(u"Photos"_qs));
         ProfileSyncEngine engine(contacts, store, photos);
         QSignalSpy reasonChanges(&engine, &ProfileSyncEngine::readOnlyReasonChanged);
 
@@ -638,9 +623,8 @@ private Q_SLOTS:
         QCOMPARE(reasonChanges.count(), 1);
         QCOMPARE(engine.profiles().size(), 2);
         const std::optional refused = PemmoError::storeReadOnly(engine.readOnlyReason());
-        QCOMPARE(test::awaitErrorOf<PemmoError>(engine.addTag(QStringLiteral("1"), QStringLiteral("b"))),
-                 refused);
-        QCOMPARE(test::awaitErrorOf<PemmoError>(engine.deleteContact(QStringLiteral("2"))), refused);
+        QCOMPARE(test::awaitErrorOf<PemmoError>(engine.addTag(u"1"_qs, u"b"_qs)), refused);
+        QCOMPARE(test::awaitErrorOf<PemmoError>(engine.deleteContact(u"2"_qs)), refused);
         QCOMPARE(contacts.people().size(), 2);
         QCOMPARE(engine.dataVersion(), 0);
         QCOMPARE(files->writes(), QStringList());
@@ -649,10 +633,9 @@ private Q_SLOTS:
         test::await(engine.retryStoreLoad());
         QCOMPARE(engine.readOnlyReason(), QString());
         QCOMPARE(reasonChanges.count(), 2);
-        QCOMPARE(engine.profile(QStringLiteral("1"))->record.tags, QStringList{QStringLiteral("a")});
-        test::await(engine.addTag(QStringLiteral("1"), QStringLiteral("b")));
-        QCOMPARE(test::await(store.record(QStringLiteral("1")))->tags,
-                 (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+        QCOMPARE(engine.profile(u"1"_qs)->record.tags, QStringList{u"a"_qs});
+        test::await(engine.addTag(u"1"_qs, u"b"_qs));
+        QCOMPARE(test::await(store.record(u"1"_qs))->tags, (QStringList{u"a"_qs, u"b"_qs}));
     }
 };
 

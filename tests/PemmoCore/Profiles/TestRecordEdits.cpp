@@ -10,56 +10,65 @@ namespace {
 const QDateTime kNow = QDateTime(QDate(2026, 3, 4), QTime(10, 15), Qt::UTC);
 
 QuickLink link(QuickLink::Kind kind, const QString& title) {
-    return QuickLink{QUuid(), kind, title, QStringLiteral("https://example.com/") + title};
+    return QuickLink{QUuid(), kind, title, u"https://example.com/"_qs + title};
 }
 
 } // namespace
+} // namespace pemmo
+
+Q_DECLARE_METATYPE(pemmo::WritableField)
+
+namespace pemmo {
 
 class TestRecordEdits : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void setFieldLogsTheChange() {
+    // A field set to a value: trimmed, and a change logged unless the value stays as it was.
+    void setFieldLogsWhatChanged_data() {
+        QTest::addColumn<WritableField>("field");
+        QTest::addColumn<QString>("before"); // empty: unset
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("after"); // empty: unset
+        QTest::newRow("set, trimmed") << WritableField::Company << QString() << u"  Acme \n"_qs << u"Acme"_qs;
+        QTest::newRow("the same, trimmed")
+            << WritableField::MessageHandle << u"+1 555 0100"_qs << u" +1 555 0100 "_qs << u"+1 555 0100"_qs;
+        QTest::newRow("blank clears")
+            << WritableField::FindMyURL << u"https://example.com/find"_qs << u"   "_qs << QString();
+    }
+    void setFieldLogsWhatChanged() {
+        QFETCH(WritableField, field);
+        QFETCH(QString, before);
+        QFETCH(QString, typed);
+        QFETCH(QString, after);
+        const auto value = [](const QString& text) {
+            return text.isEmpty() ? std::nullopt : std::optional(text);
+        };
         PemmoRecord record = PemmoRecord::fresh(kNow);
-        QVERIFY(RecordEdits::setField(record, WritableField::Company, QStringLiteral("  Acme \n"),
-                                      Interaction::Source::ai(QStringLiteral("model-x")), kNow));
-        QCOMPARE(record.details.company, std::optional<QString>(QStringLiteral("Acme")));
-        QCOMPARE(record.changes.size(), 1);
+        WritableFields::slot(record, field) = value(before);
+        const bool changed = before != after;
+        QCOMPARE(RecordEdits::setField(record, field, typed, Interaction::Source::ai(u"model-x"_qs), kNow),
+                 changed);
+        QCOMPARE(WritableFields::slot(record, field), value(after));
+        QCOMPARE(record.changes.size(), changed ? 1 : 0);
+        if (!changed)
+            return;
         const FieldChange& change = record.changes.first();
-        QCOMPARE(change.field, QStringLiteral("company"));
-        QCOMPARE(change.oldValue, std::nullopt);
-        QCOMPARE(change.newValue, std::optional<QString>(QStringLiteral("Acme")));
+        QCOMPARE(change.field, WritableFields::name(field));
+        QCOMPARE(change.oldValue, value(before));
+        QCOMPARE(change.newValue, value(after));
         QCOMPARE(change.date, kNow);
-        QVERIFY(change.source == Interaction::Source::ai(QStringLiteral("model-x")));
+        QVERIFY(change.source == Interaction::Source::ai(u"model-x"_qs));
         QVERIFY(!change.id.isNull());
-    }
-
-    void setFieldToTheSameValueChangesNothing() {
-        PemmoRecord record = PemmoRecord::fresh(kNow);
-        record.messageHandle = QStringLiteral("+1 555 0100");
-        QVERIFY(!RecordEdits::setField(record, WritableField::MessageHandle, QStringLiteral(" +1 555 0100 "),
-                                       Interaction::Source::user(), kNow));
-        QVERIFY(record.changes.isEmpty());
-    }
-
-    void blankValueClearsTheField() {
-        PemmoRecord record = PemmoRecord::fresh(kNow);
-        record.findMyURL = QStringLiteral("https://example.com/find");
-        QVERIFY(RecordEdits::setField(record, WritableField::FindMyURL, QStringLiteral("   "),
-                                      Interaction::Source::user(), kNow));
-        QCOMPARE(record.findMyURL, std::nullopt);
-        QCOMPARE(record.changes.first().oldValue,
-                 std::optional<QString>(QStringLiteral("https://example.com/find")));
-        QCOMPARE(record.changes.first().newValue, std::nullopt);
     }
 
     void tagsAreKeptOnce() {
         PemmoRecord record = PemmoRecord::fresh(kNow);
-        QVERIFY(RecordEdits::addTag(record, QStringLiteral("family")));
-        QVERIFY(!RecordEdits::addTag(record, QStringLiteral("family")));
-        QCOMPARE(record.tags, QStringList{QStringLiteral("family")});
-        QVERIFY(RecordEdits::removeTag(record, QStringLiteral("family")));
-        QVERIFY(!RecordEdits::removeTag(record, QStringLiteral("family")));
+        QVERIFY(RecordEdits::addTag(record, u"family"_qs));
+        QVERIFY(!RecordEdits::addTag(record, u"family"_qs));
+        QCOMPARE(record.tags, QStringList{u"family"_qs});
+        QVERIFY(RecordEdits::removeTag(record, u"family"_qs));
+        QVERIFY(!RecordEdits::removeTag(record, u"family"_qs));
         QVERIFY(record.tags.isEmpty());
     }
 
@@ -68,9 +77,9 @@ private Q_SLOTS:
         for (int i = 0; i < RecordEdits::customLinkLimit; ++i)
             QVERIFY(RecordEdits::addLink(record, link(QuickLink::Kind::Custom, QString::number(i))));
         // Links of the other kinds do not count against the limit.
-        QVERIFY(RecordEdits::addLink(record, link(QuickLink::Kind::LinkedIn, QStringLiteral("in"))));
+        QVERIFY(RecordEdits::addLink(record, link(QuickLink::Kind::LinkedIn, u"in"_qs)));
         try {
-            RecordEdits::addLink(record, link(QuickLink::Kind::Custom, QStringLiteral("six")));
+            RecordEdits::addLink(record, link(QuickLink::Kind::Custom, u"six"_qs));
             QFAIL("the sixth custom link was accepted");
         } catch (const PemmoError& error) {
             QCOMPARE(error, PemmoError::customLinkLimitReached(5));
@@ -84,13 +93,13 @@ private Q_SLOTS:
 
     void linksGetIDsAndAreEditedByID() {
         PemmoRecord record = PemmoRecord::fresh(kNow);
-        RecordEdits::addLink(record, link(QuickLink::Kind::X, QStringLiteral("x")));
+        RecordEdits::addLink(record, link(QuickLink::Kind::X, u"x"_qs));
         QuickLink stored = record.links.first();
         QVERIFY(!stored.id.isNull());
-        stored.title = QStringLiteral("renamed");
+        stored.title = u"renamed"_qs;
         QVERIFY(RecordEdits::updateLink(record, stored));
-        QCOMPARE(record.links.first().title, QStringLiteral("renamed"));
-        QVERIFY(!RecordEdits::updateLink(record, link(QuickLink::Kind::X, QStringLiteral("unknown"))));
+        QCOMPARE(record.links.first().title, u"renamed"_qs);
+        QVERIFY(!RecordEdits::updateLink(record, link(QuickLink::Kind::X, u"unknown"_qs)));
         QVERIFY(RecordEdits::removeLink(record, stored.id));
         QVERIFY(record.links.isEmpty());
     }
@@ -99,14 +108,14 @@ private Q_SLOTS:
         PemmoRecord record = PemmoRecord::fresh(kNow);
         Interaction note;
         note.date = kNow;
-        note.text = QStringLiteral("Coffee");
+        note.text = u"Coffee"_qs;
         QVERIFY(RecordEdits::addInteraction(record, note));
         Interaction stored = record.interactions.first();
         QVERIFY(!stored.id.isNull());
         QVERIFY(!RecordEdits::updateInteraction(record, stored));
-        stored.text = QStringLiteral("Long coffee");
+        stored.text = u"Long coffee"_qs;
         QVERIFY(RecordEdits::updateInteraction(record, stored));
-        QCOMPARE(record.interactions.first().text, QStringLiteral("Long coffee"));
+        QCOMPARE(record.interactions.first().text, u"Long coffee"_qs);
         QVERIFY(RecordEdits::removeInteraction(record, stored.id));
         QVERIFY(!RecordEdits::removeInteraction(record, stored.id));
     }
@@ -116,14 +125,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("expected");
         QTest::addColumn<bool>("changed");
-        QTest::newRow("to empty") << QString() << QStringLiteral(" Likes tea ") << QStringLiteral("Likes tea")
-                                  << true;
-        QTest::newRow("to blank") << QStringLiteral(" \n") << QStringLiteral("Likes tea")
-                                  << QStringLiteral("Likes tea") << true;
-        QTest::newRow("to text") << QStringLiteral("Knows Rust\n") << QStringLiteral("Likes tea")
-                                 << QStringLiteral("Knows Rust\n\nLikes tea") << true;
-        QTest::newRow("blank addition")
-            << QStringLiteral("Knows Rust") << QStringLiteral("  ") << QStringLiteral("Knows Rust") << false;
+        QTest::newRow("to empty") << QString() << u" Likes tea "_qs << u"Likes tea"_qs << true;
+        QTest::newRow("to blank") << u" \n"_qs << u"Likes tea"_qs << u"Likes tea"_qs << true;
+        QTest::newRow("to text") << u"Knows Rust\n"_qs << u"Likes tea"_qs << u"Knows Rust\n\nLikes tea"_qs
+                                 << true;
+        QTest::newRow("blank addition") << u"Knows Rust"_qs << u"  "_qs << u"Knows Rust"_qs << false;
     }
 
     void appendAboutAddsAParagraph() {
@@ -144,13 +150,7 @@ private Q_SLOTS:
         QVERIFY(RecordEdits::setBirthday(record, DateComponents{std::nullopt, 4, 1}));
         QVERIFY(!RecordEdits::setBirthday(record, DateComponents{std::nullopt, 4, 1}));
         QVERIFY(RecordEdits::setBirthday(record, std::nullopt));
-        BriefingCache briefing{QStringLiteral("hash"),
-                               QStringLiteral("summary"),
-                               QStringLiteral("opener"),
-                               kNow,
-                               QStringLiteral("model"),
-                               false,
-                               QString()};
+        BriefingCache briefing{u"hash"_qs, u"summary"_qs, u"opener"_qs, kNow, u"model"_qs, false, QString()};
         QVERIFY(RecordEdits::setBriefing(record, briefing));
         QVERIFY(!RecordEdits::setBriefing(record, briefing));
         QCOMPARE(record.briefingCache, std::optional<BriefingCache>(briefing));
@@ -198,7 +198,7 @@ private Q_SLOTS:
             return;
         }
         // What was taken reads back from the store file.
-        const RecordMap written{{QStringLiteral("A"), record}};
+        const RecordMap written{{u"A"_qs, record}};
         QCOMPARE(StoreFile::decode(QByteArray::fromStdString(StoreFile::encode(written)), kNow), written);
     }
 };

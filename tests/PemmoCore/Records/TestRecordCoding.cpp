@@ -20,31 +20,28 @@ QDateTime at(const char* iso) {
 
 PemmoRecord fullRecord() {
     PemmoRecord r = PemmoRecord::fresh(at("2026-03-04T10:15:00Z"));
-    r.tags = {QStringLiteral("family"), QStringLiteral("B2C1")};
+    r.tags = {u"family"_qs, u"B2C1"_qs};
     r.links = {QuickLink{QUuid::fromString(u"6F9619FF-8B86-D011-B42D-00C04FC964FF"),
-                         QuickLink::Kind::LinkedIn, QStringLiteral("LinkedIn"),
-                         QStringLiteral("https://linkedin.com/in/zoe")}};
-    r.details.company = QStringLiteral("Acme");
-    r.details.graduationYear = QStringLiteral("2012");
-    r.details.email = QStringLiteral("zoe@example.org");
+                         QuickLink::Kind::LinkedIn, u"LinkedIn"_qs, u"https://linkedin.com/in/zoe"_qs}};
+    r.details.company = u"Acme"_qs;
+    r.details.graduationYear = u"2012"_qs;
+    r.details.email = u"zoe@example.org"_qs;
     r.birthday = DateComponents{std::nullopt, 2, 29};
-    r.messageHandle = QStringLiteral("+41 79 123 45 67");
-    r.about = QStringLiteral("Zoë \"Zo\" Ångström\nlikes \\ backslashes, tabs\t and emoji 🎉");
+    r.messageHandle = u"+41 79 123 45 67"_qs;
+    r.about = u"Zoë \"Zo\" Ångström\nlikes \\ backslashes, tabs\t and emoji 🎉"_qs;
     r.interactions = {Interaction{QUuid::fromString(u"11111111-2222-3333-4444-555555555555"),
-                                  at("2026-01-02T03:04:05Z"), Interaction::Kind::Met,
-                                  QStringLiteral("Coffee"), QStringLiteral("abc123"),
-                                  QStringList{QStringLiteral("def"), QStringLiteral("abc123")},
+                                  at("2026-01-02T03:04:05Z"), Interaction::Kind::Met, u"Coffee"_qs,
+                                  u"abc123"_qs, QStringList{u"def"_qs, u"abc123"_qs},
                                   Interaction::Source::ai("claude")},
                       Interaction{QUuid::fromString(u"11111111-2222-3333-4444-666666666666"),
                                   at("2026-01-03T00:00:00Z"), Interaction::Kind::Call, QString(),
                                   std::nullopt, std::nullopt, Interaction::Source::automatic()}};
     r.changes = {FieldChange{QUuid::fromString(u"AAAAAAAA-2222-3333-4444-555555555555"),
-                             at("2026-01-02T03:04:05Z"), QStringLiteral("company"), std::nullopt,
-                             QStringLiteral("Acme"), Interaction::Source::user()}};
+                             at("2026-01-02T03:04:05Z"), u"company"_qs, std::nullopt, u"Acme"_qs,
+                             Interaction::Source::user()}};
     r.aiCloudOptOut = true;
-    r.briefingCache = BriefingCache{QStringLiteral("h"),        QStringLiteral("s"), QStringLiteral("o"),
-                                    at("2026-02-01T08:00:00Z"), QStringLiteral("m"), true,
-                                    QStringLiteral("Claude")};
+    r.briefingCache =
+        BriefingCache{u"h"_qs, u"s"_qs, u"o"_qs, at("2026-02-01T08:00:00Z"), u"m"_qs, true, u"Claude"_qs};
     return r;
 }
 

@@ -83,7 +83,7 @@ private Q_SLOTS:
         QFETCH(QString, family);
         QFETCH(QString, query);
         QFETCH(double, expected);
-        const auto score = scoreOf(person(QStringLiteral("1"), given, family), query);
+        const auto score = scoreOf(person(u"1"_qs, given, family), query);
         if (expected < 0) {
             QVERIFY2(!score, qPrintable(QString::number(score.value_or(0))));
         } else {
@@ -114,20 +114,20 @@ private Q_SLOTS:
     void fieldWeightsScaleTheStrength() {
         QFETCH(QString, query);
         QFETCH(double, expected);
-        Profile p = person(QStringLiteral("1"), QStringLiteral("Grace"), QStringLiteral("Hopper"));
-        p.person.nickname = QStringLiteral("Ace");
-        p.person.organization = QStringLiteral("Globex");
-        p.person.phones = {{QStringLiteral("mobile"), QStringLiteral("+1 (415) 555-0100")}};
-        p.person.emails = {{QStringLiteral("work"), QStringLiteral("grace@example.com")}};
-        p.record.tags = {QStringLiteral("climbing")};
-        p.record.details.jobTitle = QStringLiteral("Engineer");
-        p.record.details.team = QStringLiteral("Growth");
-        p.record.details.school = QStringLiteral("Massachusetts Institute Technology");
-        p.record.details.currentCity = QStringLiteral("Lisbon");
-        p.record.details.howWeMet = QStringLiteral("Climbing gym");
-        p.record.about = QStringLiteral("Plays cello. Growth mindset.");
+        Profile p = person(u"1"_qs, u"Grace"_qs, u"Hopper"_qs);
+        p.person.nickname = u"Ace"_qs;
+        p.person.organization = u"Globex"_qs;
+        p.person.phones = {{u"mobile"_qs, u"+1 (415) 555-0100"_qs}};
+        p.person.emails = {{u"work"_qs, u"grace@example.com"_qs}};
+        p.record.tags = {u"climbing"_qs};
+        p.record.details.jobTitle = u"Engineer"_qs;
+        p.record.details.team = u"Growth"_qs;
+        p.record.details.school = u"Massachusetts Institute Technology"_qs;
+        p.record.details.currentCity = u"Lisbon"_qs;
+        p.record.details.howWeMet = u"Climbing gym"_qs;
+        p.record.about = u"Plays cello. Growth mindset."_qs;
         Interaction note;
-        note.text = QStringLiteral("Best ramen in town");
+        note.text = u"Best ramen in town"_qs;
         note.source = Interaction::Source::user();
         p.record.interactions = {note};
         const auto score = scoreOf(p, query);
@@ -136,58 +136,58 @@ private Q_SLOTS:
     }
 
     void loggedContactsAreNotMemories() {
-        Profile p = person(QStringLiteral("1"), QStringLiteral("Grace"));
+        Profile p = person(u"1"_qs, u"Grace"_qs);
         Interaction logged;
-        logged.text = QStringLiteral("Opened Messages");
+        logged.text = u"Opened Messages"_qs;
         logged.source = Interaction::Source::automatic();
         p.record.interactions = {logged};
-        QVERIFY(!scoreOf(p, QStringLiteral("opened")));
+        QVERIFY(!scoreOf(p, u"opened"_qs));
     }
 
     void circleFiltersAlone() {
-        Profile member = person(QStringLiteral("1"), QStringLiteral("Grace"));
-        member.record.tags = {QStringLiteral("work"), QStringLiteral("book club")};
-        const Profile outsider = person(QStringLiteral("2"), QStringLiteral("Ada"));
-        QCOMPARE(scoreOf(member, QStringLiteral("#work")), 1.0);
-        QCOMPARE(scoreOf(member, QStringLiteral("#WORK #work")), 1.0);
-        QVERIFY(!scoreOf(outsider, QStringLiteral("#work")));
-        QVERIFY(!scoreOf(member, QStringLiteral("#work #family")));
-        QCOMPARE(scoreOf(member, QStringLiteral("#work gr")), 0.85);
-        const auto hit = LexicalScorer::score(IndexEntry::make(member), {}, {QStringLiteral("work")});
+        Profile member = person(u"1"_qs, u"Grace"_qs);
+        member.record.tags = {u"work"_qs, u"book club"_qs};
+        const Profile outsider = person(u"2"_qs, u"Ada"_qs);
+        QCOMPARE(scoreOf(member, u"#work"_qs), 1.0);
+        QCOMPARE(scoreOf(member, u"#WORK #work"_qs), 1.0);
+        QVERIFY(!scoreOf(outsider, u"#work"_qs));
+        QVERIFY(!scoreOf(member, u"#work #family"_qs));
+        QCOMPARE(scoreOf(member, u"#work gr"_qs), 0.85);
+        const auto hit = LexicalScorer::score(IndexEntry::make(member), {}, {u"work"_qs});
         QVERIFY(hit && hit->nameRanges.isEmpty());
     }
 
     void entryHoldsFoldedFields() {
-        Profile p = person(QStringLiteral("1"), QStringLiteral("Anna"), QStringLiteral("Maria Ólafsdóttir"));
-        p.record.tags = {QStringLiteral("movie lover")};
+        Profile p = person(u"1"_qs, u"Anna"_qs, u"Maria Ólafsdóttir"_qs);
+        p.record.tags = {u"movie lover"_qs};
         const IndexEntry entry = IndexEntry::make(p);
-        QCOMPARE(entry.fullName, QStringLiteral("Anna Maria Ólafsdóttir"));
-        QCOMPARE(entry.textOf(SearchField::Name).toString(), QStringLiteral("anna maria olafsdottir"));
+        QCOMPARE(entry.fullName, u"Anna Maria Ólafsdóttir"_qs);
+        QCOMPARE(entry.textOf(SearchField::Name).toString(), u"anna maria olafsdottir"_qs);
         QCOMPARE(entry.tokens(SearchField::Name), (QStringList{"anna", "maria", "olafsdottir"}));
-        QCOMPARE(entry.nameJoined, QStringLiteral("annamariaolafsdottir"));
+        QCOMPARE(entry.nameJoined, u"annamariaolafsdottir"_qs);
         QCOMPARE(entry.tokens(SearchField::Tags), (QStringList{"movie", "lover"}));
         QVERIFY(!entry.has(SearchField::Nickname));
-        QVERIFY(!IndexEntry::make(person(QStringLiteral("2"), QStringLiteral("Cher"))).nameJoined);
+        QVERIFY(!IndexEntry::make(person(u"2"_qs, u"Cher"_qs)).nameJoined);
     }
 
     // The fields share one string and one list of spans: each must still give exactly its own
     // text and tokens, with empty fields before, between and after the filled ones.
     void entryKeepsEachFieldApart() {
-        Profile p = person(QStringLiteral("1"), QStringLiteral("Åsa"), QStringLiteral("Lind"));
-        p.record.tags = {QStringLiteral("chess")};
-        p.record.details.school = QStringLiteral("KTH");
-        p.person.emails = {LabeledValue{QStringLiteral("home"), QStringLiteral("asa@example.org")}};
+        Profile p = person(u"1"_qs, u"Åsa"_qs, u"Lind"_qs);
+        p.record.tags = {u"chess"_qs};
+        p.record.details.school = u"KTH"_qs;
+        p.person.emails = {LabeledValue{u"home"_qs, u"asa@example.org"_qs}};
         Interaction note;
-        note.text = QStringLiteral("Loves Ölands bridges");
+        note.text = u"Loves Ölands bridges"_qs;
         p.record.interactions = {note};
         const IndexEntry entry = IndexEntry::make(p);
 
         const std::map<SearchField, QString> expected{
-            {SearchField::Name, QStringLiteral("asa lind")},
-            {SearchField::Tags, QStringLiteral("chess")},
-            {SearchField::School, QStringLiteral("kth")},
-            {SearchField::Email, QStringLiteral("asa@example.org")},
-            {SearchField::Memory, QStringLiteral("loves olands bridges")},
+            {SearchField::Name, u"asa lind"_qs},
+            {SearchField::Tags, u"chess"_qs},
+            {SearchField::School, u"kth"_qs},
+            {SearchField::Email, u"asa@example.org"_qs},
+            {SearchField::Memory, u"loves olands bridges"_qs},
         };
         for (const SearchField field : SearchFields::all) {
             const auto found = expected.find(field);
@@ -230,7 +230,7 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QString, query);
         QFETCH(QList<int>, ranges);
-        Profile p = person(QStringLiteral("1"), name);
+        Profile p = person(u"1"_qs, name);
         const ParsedQuery parsed = QueryParser::parse(query);
         const auto hit = LexicalScorer::score(IndexEntry::make(p), parsed.terms, parsed.tagFilters);
         QVERIFY(hit);

@@ -13,14 +13,14 @@ private Q_SLOTS:
     void foldIgnoresCaseAccentsAndWidth_data() {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("folded");
-        QTest::newRow("diaeresis") << QStringLiteral("Zoë") << QStringLiteral("zoe");
-        QTest::newRow("upper case") << QStringLiteral("ANNA") << QStringLiteral("anna");
-        QTest::newRow("full-width") << QStringLiteral("ＡＮＮＡ") << QStringLiteral("anna");
-        QTest::newRow("decomposed accent") << QStringLiteral("Rene\u0301e") << QStringLiteral("renee");
-        QTest::newRow("sharp s") << QStringLiteral("Weiß") << QStringLiteral("weiss");
-        QTest::newRow("vietnamese") << QStringLiteral("Nguyễn") << QStringLiteral("nguyen");
-        QTest::newRow("turkish dotted I") << QStringLiteral("İlkay") << QStringLiteral("ilkay");
-        QTest::newRow("punctuation kept") << QStringLiteral("O'Brien") << QStringLiteral("o'brien");
+        QTest::newRow("diaeresis") << u"Zoë"_qs << u"zoe"_qs;
+        QTest::newRow("upper case") << u"ANNA"_qs << u"anna"_qs;
+        QTest::newRow("full-width") << u"ＡＮＮＡ"_qs << u"anna"_qs;
+        QTest::newRow("decomposed accent") << u"Rene\u0301e"_qs << u"renee"_qs;
+        QTest::newRow("sharp s") << u"Weiß"_qs << u"weiss"_qs;
+        QTest::newRow("vietnamese") << u"Nguyễn"_qs << u"nguyen"_qs;
+        QTest::newRow("turkish dotted I") << u"İlkay"_qs << u"ilkay"_qs;
+        QTest::newRow("punctuation kept") << u"O'Brien"_qs << u"o'brien"_qs;
     }
 
     void foldIgnoresCaseAccentsAndWidth() {
@@ -50,16 +50,13 @@ private Q_SLOTS:
     void tokensAreRunsOfLettersAndNumbers_data() {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QStringList>("tokens");
-        QTest::newRow("apostrophe and hyphen")
-            << QStringLiteral("o'brien-smith") << QStringList{"o", "brien", "smith"};
-        QTest::newRow("digits") << QStringLiteral("+1 (415) 555-0100")
-                                << QStringList{"1", "415", "555", "0100"};
-        QTest::newRow("only punctuation") << QStringLiteral(" -- !") << QStringList{};
-        QTest::newRow("emoji ends a token") << QStringLiteral("pizza🍕night") << QStringList{"pizza", "night"};
-        QTest::newRow("accents folded")
-            << QStringLiteral("Ó Súilleabháin") << QStringList{"o", "suilleabhain"};
+        QTest::newRow("apostrophe and hyphen") << u"o'brien-smith"_qs << QStringList{"o", "brien", "smith"};
+        QTest::newRow("digits") << u"+1 (415) 555-0100"_qs << QStringList{"1", "415", "555", "0100"};
+        QTest::newRow("only punctuation") << u" -- !"_qs << QStringList{};
+        QTest::newRow("emoji ends a token") << u"pizza🍕night"_qs << QStringList{"pizza", "night"};
+        QTest::newRow("accents folded") << u"Ó Súilleabháin"_qs << QStringList{"o", "suilleabhain"};
         QTest::newRow("spacing mark stays with its letter")
-            << QStringLiteral("\u0915\u093E\u092E") << QStringList{QStringLiteral("\u0915\u093E\u092E")};
+            << u"\u0915\u093E\u092E"_qs << QStringList{u"\u0915\u093E\u092E"_qs};
     }
 
     void tokensAreRunsOfLettersAndNumbers() {
@@ -69,44 +66,44 @@ private Q_SLOTS:
     }
 
     void tracedFoldingPointsBackToTheOriginal() {
-        const QString name = QStringLiteral("Zoë ＡＮＮＡ");
+        const QString name = u"Zoë ＡＮＮＡ"_qs;
         const auto traced = TextFolding::foldTraced(name);
-        QCOMPARE(traced.folded, QStringLiteral("zoe anna"));
+        QCOMPARE(traced.folded, u"zoe anna"_qs);
         QCOMPARE(traced.sourceStart[2], 2); // "e" came from "ë"
         QCOMPARE(traced.sourceEnd[2], 3);
         QCOMPARE(traced.sourceStart[4], 4);
     }
 
     void parseSplitsTermsAndCircleFilters() {
-        const ParsedQuery query = QueryParser::parse(QStringLiteral("  #Work   anna  "));
-        QCOMPARE(query.raw, QStringLiteral("  #Work   anna  "));
+        const ParsedQuery query = QueryParser::parse(u"  #Work   anna  "_qs);
+        QCOMPARE(query.raw, u"  #Work   anna  "_qs);
         QCOMPARE(query.terms, QStringList{"anna"});
         QCOMPARE(query.tagFilters, QStringList{"work"});
         QVERIFY(!query.isEmpty);
         QVERIFY(!query.isQuestion);
         // Each piece is folded into its tokens.
-        QCOMPARE(QueryParser::parse(QStringLiteral("O'Brien-Smith Zoë")).terms,
+        QCOMPARE(QueryParser::parse(u"O'Brien-Smith Zoë"_qs).terms,
                  (QStringList{"o", "brien", "smith", "zoe"}));
     }
 
     void loneHashIsAnEmptyQuery() {
-        const ParsedQuery query = QueryParser::parse(QStringLiteral("#"));
+        const ParsedQuery query = QueryParser::parse(u"#"_qs);
         QVERIFY(query.terms.isEmpty());
         QVERIFY(query.tagFilters.isEmpty());
         QVERIFY(query.isEmpty);
-        QVERIFY(QueryParser::parse(QStringLiteral(" \n ")).isEmpty);
+        QVERIFY(QueryParser::parse(u" \n "_qs).isEmpty);
     }
 
     void questionDetection_data() {
         QTest::addColumn<QString>("input");
         QTest::addColumn<bool>("question");
-        QTest::newRow("question mark") << QStringLiteral("anna?") << true;
-        QTest::newRow("question mark after spaces") << QStringLiteral("who plays cello?  ") << true;
-        QTest::newRow("four terms with who") << QStringLiteral("who plays the cello") << true;
-        QTest::newRow("three terms with who") << QStringLiteral("who plays cello") << false;
-        QTest::newRow("four terms, no question word") << QStringLiteral("anna maria de souza") << false;
-        QTest::newRow("haven folded") << QStringLiteral("friends I HAVEN'T seen") << true;
-        QTest::newRow("circle filters are not terms") << QStringLiteral("#a #b who met") << false;
+        QTest::newRow("question mark") << u"anna?"_qs << true;
+        QTest::newRow("question mark after spaces") << u"who plays cello?  "_qs << true;
+        QTest::newRow("four terms with who") << u"who plays the cello"_qs << true;
+        QTest::newRow("three terms with who") << u"who plays cello"_qs << false;
+        QTest::newRow("four terms, no question word") << u"anna maria de souza"_qs << false;
+        QTest::newRow("haven folded") << u"friends I HAVEN'T seen"_qs << true;
+        QTest::newRow("circle filters are not terms") << u"#a #b who met"_qs << false;
     }
 
     void questionDetection() {
@@ -118,15 +115,12 @@ private Q_SLOTS:
     void interestPhraseStripping_data() {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QString>("stripped");
-        QTest::newRow("people who like")
-            << QStringLiteral("  People who like Jazz ") << QStringLiteral("Jazz");
-        QTest::newRow("someone who enjoys")
-            << QStringLiteral("someone who enjoys climbing") << QStringLiteral("climbing");
-        QTest::newRow("nothing after the phrase")
-            << QStringLiteral("people who like   ") << QStringLiteral("people who like");
-        QTest::newRow("no phrase") << QStringLiteral(" cello players ") << QStringLiteral("cello players");
+        QTest::newRow("people who like") << u"  People who like Jazz "_qs << u"Jazz"_qs;
+        QTest::newRow("someone who enjoys") << u"someone who enjoys climbing"_qs << u"climbing"_qs;
+        QTest::newRow("nothing after the phrase") << u"people who like   "_qs << u"people who like"_qs;
+        QTest::newRow("no phrase") << u" cello players "_qs << u"cello players"_qs;
         QTest::newRow("find people who like, not people who like")
-            << QStringLiteral("find people who like bees") << QStringLiteral("bees");
+            << u"find people who like bees"_qs << u"bees"_qs;
     }
 
     void interestPhraseStripping() {

@@ -159,11 +159,11 @@ QList<Profile> generatedPeople(QRandomGenerator& random, int count) {
         QStringList parts;
         for (int i = random.bounded(1, 7); i > 0; --i)
             parts.append(pick(words));
-        return parts.join(random.bounded(3) == 0 ? QStringLiteral(", ") : QStringLiteral(" "));
+        return parts.join(random.bounded(3) == 0 ? u", "_qs : u" "_qs);
     };
     QList<Profile> people;
     for (int i = 0; i < count; ++i) {
-        Profile p = person(QStringLiteral("id-%1").arg(random.bounded(1000000)), pick(given), pick(family));
+        Profile p = person(u"id-%1"_qs.arg(random.bounded(1000000)), pick(given), pick(family));
         if (random.bounded(4) == 0)
             p.person.nickname = pick(given);
         if (random.bounded(2) == 0)
@@ -173,14 +173,13 @@ QList<Profile> generatedPeople(QRandomGenerator& random, int count) {
         if (random.bounded(3) == 0)
             p.record.details.school = sentence();
         if (random.bounded(3) == 0)
-            p.person.phones = {{QStringLiteral("mobile"),
-                                QStringLiteral("+1 415 %1").arg(random.bounded(1000000, 9999999))}};
+            p.person.phones = {{u"mobile"_qs, u"+1 415 %1"_qs.arg(random.bounded(1000000, 9999999))}};
         if (random.bounded(3) == 0)
-            p.person.emails = {{QStringLiteral("home"), pick(words) + QStringLiteral("@example.com")}};
+            p.person.emails = {{u"home"_qs, pick(words) + u"@example.com"_qs}};
         if (random.bounded(3) == 0)
             p.record.details.currentCity = pick(words);
         if (random.bounded(2) == 0)
-            p.record.about = sentence() + QStringLiteral(". ") + sentence();
+            p.record.about = sentence() + u". "_qs + sentence();
         for (int n = random.bounded(3); n > 0; --n) {
             Interaction note;
             note.date = kNow.addDays(-random.bounded(100));
@@ -206,7 +205,7 @@ QString generatedQuery(QRandomGenerator& random, const SearchIndex& index) {
         const IndexEntry& entry = index.entry(random.bounded(static_cast<int>(index.size())));
         const auto field = SearchFields::all[random.bounded(SearchFields::count)];
         if (entry.spansOf(field).empty())
-            return entry.tokens(SearchField::Name).value(0, QStringLiteral("a"));
+            return entry.tokens(SearchField::Name).value(0, u"a"_qs);
         const QStringList tokens = entry.tokens(field);
         QString word = tokens[random.bounded(tokens.size())];
         switch (random.bounded(8)) {
@@ -241,7 +240,7 @@ QString generatedQuery(QRandomGenerator& random, const SearchIndex& index) {
     for (int i = 0; i < terms; ++i)
         parts.append(random.bounded(6) == 0 ? QString(QChar(u'a' + random.bounded(26))) : randomWord());
     if (random.bounded(5) == 0 || parts.isEmpty())
-        parts.append(random.bounded(2) ? QStringLiteral("#work") : QStringLiteral("#Book"));
+        parts.append(random.bounded(2) ? u"#work"_qs : u"#Book"_qs);
     return parts.join(u' ');
 }
 
@@ -337,9 +336,9 @@ private Q_SLOTS:
     }
 
     void emptyQueryFindsNothing() {
-        const SearchIndex index({person(QStringLiteral("1"), QStringLiteral("Anna"))});
+        const SearchIndex index({person(u"1"_qs, u"Anna"_qs)});
         SearchEngine engine;
-        QVERIFY(engine.search(QueryParser::parse(QStringLiteral("  # ")), index, {}, 50).isEmpty());
+        QVERIFY(engine.search(QueryParser::parse(u"  # "_qs), index, {}, 50).isEmpty());
     }
 
     void boostsAndTheirWindows_data() {
@@ -361,7 +360,7 @@ private Q_SLOTS:
         QFETCH(int, openedDaysAgo);
         QFETCH(int, contactedDaysAgo);
         QFETCH(double, factor);
-        const QString id = QStringLiteral("1");
+        const QString id = u"1"_qs;
         SearchBoosts boosts;
         boosts.now = kNow;
         if (starred)
@@ -372,58 +371,52 @@ private Q_SLOTS:
             boosts.lastContacted.insert(id, kNow.addDays(-contactedDaysAgo));
         QCOMPARE(SearchEngine::boostFactor(id, boosts), factor);
 
-        const SearchIndex index({person(id, QStringLiteral("Anna"))});
+        const SearchIndex index({person(id, u"Anna"_qs)});
         SearchEngine engine;
-        const auto hits = engine.search(QueryParser::parse(QStringLiteral("an")), index, boosts, 50);
+        const auto hits = engine.search(QueryParser::parse(u"an"_qs), index, boosts, 50);
         QCOMPARE(hits.size(), 1);
         QVERIFY(hits[0].score == 0.85 * factor);
     }
 
     void equalScoresSortByNameThenID() {
-        const SearchIndex index({person(QStringLiteral("b"), QStringLiteral("Anna"), QStringLiteral("10")),
-                                 person(QStringLiteral("c"), QStringLiteral("anna"), QStringLiteral("9")),
-                                 person(QStringLiteral("a"), QStringLiteral("Anna"), QStringLiteral("9")),
-                                 person(QStringLiteral("d"), QStringLiteral("Ánna"), QStringLiteral("9"))});
+        const SearchIndex index({person(u"b"_qs, u"Anna"_qs, u"10"_qs), person(u"c"_qs, u"anna"_qs, u"9"_qs),
+                                 person(u"a"_qs, u"Anna"_qs, u"9"_qs), person(u"d"_qs, u"Ánna"_qs, u"9"_qs)});
         SearchEngine engine;
-        const auto hits = engine.search(QueryParser::parse(QStringLiteral("anna")), index, {}, 50);
+        const auto hits = engine.search(QueryParser::parse(u"anna"_qs), index, {}, 50);
         QCOMPARE(ids(hits), (QStringList{"a", "c", "d", "b"}));
     }
 
     void limitCutsTheList() {
         QList<Profile> people;
         for (int i = 0; i < 70; ++i)
-            people.append(
-                person(QStringLiteral("%1").arg(i, 3, 10, QLatin1Char('0')), QStringLiteral("Anna")));
+            people.append(person(u"%1"_qs.arg(i, 3, 10, QLatin1Char('0')), u"Anna"_qs));
         const SearchIndex index(people);
         SearchEngine engine;
-        const auto hits = engine.search(QueryParser::parse(QStringLiteral("anna")), index, {}, 50);
+        const auto hits = engine.search(QueryParser::parse(u"anna"_qs), index, {}, 50);
         QCOMPARE(hits.size(), 50);
-        QCOMPARE(hits.first().id, QStringLiteral("000"));
-        QCOMPARE(hits.last().id, QStringLiteral("049"));
-        QVERIFY(engine.search(QueryParser::parse(QStringLiteral("anna")), index, {}, 0).isEmpty());
+        QCOMPARE(hits.first().id, u"000"_qs);
+        QCOMPARE(hits.last().id, u"049"_qs);
+        QVERIFY(engine.search(QueryParser::parse(u"anna"_qs), index, {}, 0).isEmpty());
     }
 
     void circleFilterAloneReturnsEveryMember() {
-        Profile a = person(QStringLiteral("a"), QStringLiteral("Zed"));
-        Profile b = person(QStringLiteral("b"), QStringLiteral("Amy"));
-        Profile c = person(QStringLiteral("c"), QStringLiteral("Bo"));
-        a.record.tags = {QStringLiteral("work")};
-        b.record.tags = {QStringLiteral("work"), QStringLiteral("family")};
+        Profile a = person(u"a"_qs, u"Zed"_qs);
+        Profile b = person(u"b"_qs, u"Amy"_qs);
+        Profile c = person(u"c"_qs, u"Bo"_qs);
+        a.record.tags = {u"work"_qs};
+        b.record.tags = {u"work"_qs, u"family"_qs};
         const SearchIndex index({a, b, c});
         SearchEngine engine;
-        const auto hits = engine.search(QueryParser::parse(QStringLiteral("#Work")), index, {}, 50);
+        const auto hits = engine.search(QueryParser::parse(u"#Work"_qs), index, {}, 50);
         QCOMPARE(ids(hits), (QStringList{"b", "a"}));
         QCOMPARE(hits[0].score, 1.0);
         QVERIFY(hits[0].nameRanges.isEmpty());
     }
 
     void semanticMerge() {
-        const QList<SearchHit> lexical{{QStringLiteral("a"), 1.0, {}, MatchTier::Lexical, {}}};
-        const QList<SemanticHit> semantic{{QStringLiteral("x"), 0.44},
-                                          {QStringLiteral("a"), 0.9},
-                                          {QStringLiteral("y"), 0.45},
-                                          {QStringLiteral("z"), 0.8},
-                                          {QStringLiteral("w"), 0.45}};
+        const QList<SearchHit> lexical{{u"a"_qs, 1.0, {}, MatchTier::Lexical, {}}};
+        const QList<SemanticHit> semantic{
+            {u"x"_qs, 0.44}, {u"a"_qs, 0.9}, {u"y"_qs, 0.45}, {u"z"_qs, 0.8}, {u"w"_qs, 0.45}};
         const auto merged = SearchEngine::mergeSemantic(lexical, semantic, 0.45, 8);
         QCOMPARE(ids(merged), (QStringList{"a", "z", "y", "w"}));
         QCOMPARE(merged[1].tier, MatchTier::Semantic);
@@ -438,7 +431,7 @@ private Q_SLOTS:
             semantic.append({QString::number(i), 0.5 + i / 100.0});
         const auto merged = SearchEngine::mergeSemantic({}, semantic, 0.45, 8);
         QCOMPARE(merged.size(), 8);
-        QCOMPARE(merged.first().id, QStringLiteral("11"));
+        QCOMPARE(merged.first().id, u"11"_qs);
     }
 };
 

@@ -37,7 +37,7 @@ PemmoRecord record(QStringList tags, std::optional<int> contactedDaysAgo = std::
         Interaction entry;
         entry.id = QUuid::createUuid();
         entry.date = kNow.addDays(-contactedDaysAgo.value_or(400));
-        entry.text = note.isEmpty() ? QStringLiteral("Coffee") : note;
+        entry.text = note.isEmpty() ? u"Coffee"_qs : note;
         r.interactions = {entry};
     }
     return r;
@@ -64,7 +64,7 @@ struct Harness {
     explicit Harness(QList<Person> people, RecordMap records = {}, SemanticSearcher* semantic = nullptr)
         : contacts(std::move(people))
         , store(seeded(dir, records), 5ms, [] { return kNow; })
-        , photos(dir.filePath(QStringLiteral("data/Photos")))
+        , photos(dir.filePath(u"data/Photos"_qs))
         , engine(contacts, store, photos, 1h, 5s, [] { return kNow; })
         , starred(defaults)
         , recents(defaults, [this] { return openedNow; })
@@ -77,10 +77,10 @@ struct Harness {
     }
 
     static QString seeded(test::TempDir& dir, const RecordMap& records) {
-        QDir().mkpath(dir.filePath(QStringLiteral("data")));
+        QDir().mkpath(dir.filePath(u"data"_qs));
         const std::string bytes = StoreFile::encode(records);
-        dir.write(QStringLiteral("data/pemmo-store.json"), QByteArray(bytes.data(), qsizetype(bytes.size())));
-        return dir.filePath(QStringLiteral("data"));
+        dir.write(u"data/pemmo-store.json"_qs, QByteArray(bytes.data(), qsizetype(bytes.size())));
+        return dir.filePath(u"data"_qs);
     }
 
     // Lets the scheduled search run.
@@ -161,22 +161,22 @@ private Q_SLOTS:
         QCOMPARE(h.rowIDs(SearchSection::Starred), (QStringList{"grace", "ada"}));
         QCOMPARE(h.rowIDs(SearchSection::Recent), QStringList{"bob"});
         QCOMPARE(h.rowIDs(SearchSection::ReachOut), (QStringList{"ann", "anna"}));
-        QCOMPARE(h.model.flat().first().id, QStringLiteral("grace"));
+        QCOMPARE(h.model.flat().first().id, u"grace"_qs);
         // Before the lists changed only the reach-out rows were there, and the first was selected;
         // a refresh keeps the selection on a row that is still there.
-        QCOMPARE(h.model.selectedID(), QStringLiteral("ann"));
+        QCOMPARE(h.model.selectedID(), u"ann"_qs);
         QCOMPARE(h.model.emptyText(), QString());
         const QVariantList sections = h.model.property("sections").toList();
-        QCOMPARE(sections.first().toMap().value("id").toString(), QStringLiteral("section:starred"));
+        QCOMPARE(sections.first().toMap().value("id").toString(), u"section:starred"_qs);
     }
 
     void emptyStateTexts() {
         Harness h({person("ada", "Ada")}, {{"ada", record({}, 1)}});
         QVERIFY(h.model.sections().isEmpty());
-        QCOMPARE(h.model.emptyText(), QStringLiteral("Type a name to find someone."));
+        QCOMPARE(h.model.emptyText(), u"Type a name to find someone."_qs);
         h.type("zzzz");
         QVERIFY(h.model.flat().isEmpty());
-        QCOMPARE(h.model.emptyText(), QStringLiteral("No matches for \u201Czzzz\u201D"));
+        QCOMPARE(h.model.emptyText(), u"No matches for \u201Czzzz\u201D"_qs);
         QVERIFY(!h.model.selectedID());
     }
 
@@ -198,16 +198,16 @@ private Q_SLOTS:
         Harness h(crowd(), {{"bob", record({"friends"})}, {"eve", record({"friends"})}});
         h.type("fri");
         QCOMPARE(h.rowIDs(SearchSection::Tags), QStringList{"tag:friends"});
-        QCOMPARE(h.model.flat().first().subtitle, QStringLiteral("2 people"));
+        QCOMPARE(h.model.flat().first().subtitle, u"2 people"_qs);
         QCOMPARE(h.model.tagCount(), 1);
         QCOMPARE(h.model.resultCount(), 2);
-        QCOMPARE(h.model.selectedID(), QStringLiteral("bob")); // the first match, not the circle
+        QCOMPARE(h.model.selectedID(), u"bob"_qs); // the first match, not the circle
         h.model.moveSelection(1);
-        QCOMPARE(h.model.selectedID(), QStringLiteral("eve"));
+        QCOMPARE(h.model.selectedID(), u"eve"_qs);
         h.model.moveSelection(5);
-        QCOMPARE(h.model.selectedID(), QStringLiteral("eve"));
+        QCOMPARE(h.model.selectedID(), u"eve"_qs);
         h.model.moveSelection(-5);
-        QCOMPARE(h.model.selectedID(), QStringLiteral("tag:friends"));
+        QCOMPARE(h.model.selectedID(), u"tag:friends"_qs);
         QCOMPARE(h.model.selectionMode(), SearchViewModel::SelectionMode::Keyboard);
     }
 
@@ -215,7 +215,7 @@ private Q_SLOTS:
         Harness h(crowd());
         h.type("a");
         h.model.hover("grace", QPointF(10, 10));
-        QCOMPARE(h.model.selectedID(), QStringLiteral("grace"));
+        QCOMPARE(h.model.selectedID(), u"grace"_qs);
         QCOMPARE(h.model.selectionMode(), SearchViewModel::SelectionMode::Mouse);
         h.model.moveSelection(1);
         const auto keyboard = h.model.selectedID();
@@ -232,7 +232,7 @@ private Q_SLOTS:
         h.model.setQuery("gr");
         QVERIFY(!h.model.selectedID());
         h.settle();
-        QCOMPARE(h.model.selectedID(), QStringLiteral("grace"));
+        QCOMPARE(h.model.selectedID(), u"grace"_qs);
     }
 
     void staleSemanticAnswerNeverLands() {
@@ -249,7 +249,7 @@ private Q_SLOTS:
         QSignalSpy finished(&h.model, &SearchViewModel::searchFinished);
         Q_EMIT semantic.released(); // both answers arrive now; the one for "cello" is stale
         QTRY_COMPARE(finished.size(), 1);
-        QCOMPARE(h.model.query(), QStringLiteral("moss"));
+        QCOMPARE(h.model.query(), u"moss"_qs);
         QCOMPARE(h.rowIDs(SearchSection::Results), (QStringList{"eve", "bob"}));
         // eve and bob were found by their words; cy is below the admission line.
         QVERIFY(h.rowIDs(SearchSection::AlsoMatches).isEmpty());
@@ -273,7 +273,7 @@ private Q_SLOTS:
         QCOMPARE(h.rowIDs(SearchSection::AlsoMatches), (QStringList{"ada", "cy"}));
         const QList<SearchRowItem> rows = h.model.flat();
         QCOMPARE(rows[1].tier, MatchTier::Semantic);
-        QCOMPARE(rows[1].reason, QStringLiteral("You wrote: \u201CTook violin as a kid\u201D"));
+        QCOMPARE(rows[1].reason, u"You wrote: \u201CTook violin as a kid\u201D"_qs);
         QVERIFY(!rows[2].reason); // no word of cy's memory is in the query
     }
 
@@ -325,7 +325,7 @@ private Q_SLOTS:
         QSignalSpy finished(&later, &SearchViewModel::searchFinished);
         later.setQuery("anna");
         QVERIFY(finished.wait(2000));
-        QCOMPARE(later.flat().first().id, boosted ? QStringLiteral("b") : QStringLiteral("a"));
+        QCOMPARE(later.flat().first().id, boosted ? u"b"_qs : u"a"_qs);
     }
 
     // Opening the person already at the front of the list dates the opening again.
@@ -377,11 +377,11 @@ private Q_SLOTS:
         QCOMPARE(h.sectionOrder().first(), SearchSection::JustHappened);
         const QStringList rows = h.rowIDs(SearchSection::JustHappened);
         QCOMPARE(rows.size(), 3);
-        QCOMPARE(rows.first(), QStringLiteral("moment:") + moments.pending().first().id);
+        QCOMPARE(rows.first(), u"moment:"_qs + moments.pending().first().id);
         const SearchRowItem first = h.model.flat().first();
-        QCOMPARE(first.profileID, QStringLiteral("ada"));
-        QCOMPARE(first.title, QStringLiteral("Ada Lovelace"));
-        QCOMPARE(first.subtitle, QStringLiteral("Coffee 0"));
+        QCOMPARE(first.profileID, u"ada"_qs);
+        QCOMPARE(first.title, u"Ada Lovelace"_qs);
+        QCOMPARE(first.subtitle, u"Coffee 0"_qs);
         // The person is still in their own sections below.
         QCOMPARE(h.rowIDs(SearchSection::Starred), QStringList{"ada"});
 
@@ -394,7 +394,7 @@ private Q_SLOTS:
         // A typed query shows no Moments.
         h.type("ada");
         QVERIFY(h.rowIDs(SearchSection::JustHappened).isEmpty());
-        QCOMPARE(h.rowIDs(SearchSection::Results).first(), QStringLiteral("ada"));
+        QCOMPARE(h.rowIDs(SearchSection::Results).first(), u"ada"_qs);
     }
 };
 

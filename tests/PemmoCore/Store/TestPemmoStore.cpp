@@ -130,6 +130,13 @@ bool refusedAsReadOnly(PemmoStore& store, Edit edit) {
     return error && error->errorCase() == PemmoError::Case::StoreReadOnly;
 }
 
+// A store over a folder of its own, loaded.
+struct Loaded {
+    Loaded() { await(store.load()); }
+    test::TempDir dir;
+    PemmoStore store{dir.path(), kDelay};
+};
+
 } // namespace
 
 Q_DECLARE_METATYPE(Edit)
@@ -260,9 +267,7 @@ private Q_SLOTS:
     }
 
     void putBurstWritesOnce() {
-        test::TempDir dir;
-        PemmoStore store(dir.path(), kDelay);
-        await(store.load());
+        auto [dir, store] = Loaded();
         QElapsedTimer sinceLastPut;
         for (int i = 0; i < 10; ++i) {
             await(store.put(recordWith(QString::number(i)), u"id-%1"_qs.arg(i % 3)));
@@ -300,9 +305,7 @@ private Q_SLOTS:
     }
 
     void commitWritesThroughAndCancelsPendingWrite() {
-        test::TempDir dir;
-        PemmoStore store(dir.path(), kDelay);
-        await(store.load());
+        auto [dir, store] = Loaded();
         await(store.put(recordWith(u"pending"_qs), u"A"_qs));
         await(store.commit(recordWith(u"now"_qs), u"B"_qs));
         QCOMPARE(await(store.writeCount()), 1);
@@ -319,9 +322,7 @@ private Q_SLOTS:
 
     void failedCommitRestoresTheEarlierRecord() {
         QFETCH(bool, hadRecord);
-        test::TempDir dir;
-        PemmoStore store(dir.path(), kDelay);
-        await(store.load());
+        auto [dir, store] = Loaded();
         if (hadRecord)
             await(store.commit(recordWith(u"before"_qs), u"A"_qs));
         await(store.put(recordWith(u"other change"_qs), u"B"_qs));
@@ -348,9 +349,7 @@ private Q_SLOTS:
     }
 
     void failedDebouncedWriteKeepsRecordsAndIsReported() {
-        test::TempDir dir;
-        PemmoStore store(dir.path(), kDelay);
-        await(store.load());
+        auto [dir, store] = Loaded();
         LogCapture log;
         blockPath(dir, PemmoStore::storeFileName());
         await(store.put(recordWith(u"kept"_qs), u"A"_qs));
@@ -368,9 +367,7 @@ private Q_SLOTS:
     }
 
     void removeAllKeepsOnlyTheGivenIds() {
-        test::TempDir dir;
-        PemmoStore store(dir.path(), kDelay);
-        await(store.load());
+        auto [dir, store] = Loaded();
         for (const char* id : {"A", "B", "C"})
             await(store.put(recordWith(u"x"_qs), QString::fromLatin1(id)));
         await(store.flush());
@@ -387,9 +384,7 @@ private Q_SLOTS:
     }
 
     void exportIsPrettySortedAndReadsBack() {
-        test::TempDir dir;
-        PemmoStore store(dir.path(), kDelay);
-        await(store.load());
+        auto [dir, store] = Loaded();
         await(store.put(recordWith(u"z"_qs), u"zeta"_qs));
         await(store.put(recordWith(u"a"_qs), u"Alpha"_qs));
         const QByteArray exported = await(store.exportData());
@@ -449,9 +444,7 @@ private Q_SLOTS:
 
     void importOfSomethingElseFailsAndChangesNothing() {
         QFETCH(QByteArray, bytes);
-        test::TempDir dir;
-        PemmoStore store(dir.path(), kDelay);
-        await(store.load());
+        auto [dir, store] = Loaded();
         await(store.commit(recordWith(u"stored"_qs), u"A"_qs));
         const RecordMap before = await(store.allRecords());
         QVERIFY_THROWS_EXCEPTION(DecodingError, await(store.importData(bytes)));
@@ -588,9 +581,7 @@ private Q_SLOTS:
 
     // Taking in a newer export would store records this version would then refuse to change.
     void importOfANewerExportIsRefused() {
-        test::TempDir dir;
-        PemmoStore store(dir.path(), kDelay);
-        await(store.load());
+        auto [dir, store] = Loaded();
         const auto error = test::awaitErrorOf<PemmoError>(
             store.importData(R"({"schema":2,"records":{"A":{"schema":3,"about":"from the future"}}})"));
         QCOMPARE(error, std::optional(PemmoError::newerFile()));

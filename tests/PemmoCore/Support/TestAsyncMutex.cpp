@@ -14,9 +14,9 @@ namespace {
 QCoro::Task<void> critical(AsyncMutex& mutex, QStringList& log, QString name,
                            std::chrono::milliseconds hold) {
     auto guard = co_await mutex.scopedLock();
-    log.append(name + QStringLiteral(" in"));
+    log.append(name + u" in"_qs);
     co_await QCoro::sleepFor(hold);
-    log.append(name + QStringLiteral(" out"));
+    log.append(name + u" out"_qs);
 }
 
 } // namespace
@@ -28,8 +28,8 @@ private Q_SLOTS:
     void freeLockIsTakenAtOnce() {
         AsyncMutex mutex;
         QStringList log;
-        auto task = critical(mutex, log, QStringLiteral("a"), 0ms);
-        QCOMPARE(log, QStringList{QStringLiteral("a in")});
+        auto task = critical(mutex, log, u"a"_qs, 0ms);
+        QCOMPARE(log, QStringList{u"a in"_qs});
         QVERIFY(mutex.isLocked());
         test::await(std::move(task));
         QVERIFY(!mutex.isLocked());
@@ -39,9 +39,9 @@ private Q_SLOTS:
         AsyncMutex mutex;
         QStringList log;
         // The first holds longest, so a lock that let anyone in early would show interleaving.
-        auto a = critical(mutex, log, QStringLiteral("a"), 30ms);
-        auto b = critical(mutex, log, QStringLiteral("b"), 1ms);
-        auto c = critical(mutex, log, QStringLiteral("c"), 1ms);
+        auto a = critical(mutex, log, u"a"_qs, 30ms);
+        auto b = critical(mutex, log, u"b"_qs, 1ms);
+        auto c = critical(mutex, log, u"c"_qs, 1ms);
         QCOMPARE(mutex.waiterCount(), 2);
         test::await(std::move(c));
         test::await(std::move(a));
@@ -56,11 +56,11 @@ private Q_SLOTS:
         AsyncMutex mutex;
         QVERIFY(mutex.tryLock());
         QStringList log;
-        auto waiter = critical(mutex, log, QStringLiteral("w"), 0ms);
+        auto waiter = critical(mutex, log, u"w"_qs, 0ms);
         QVERIFY(log.isEmpty());
         QVERIFY(!mutex.tryLock());
         mutex.unlock(); // hands over: the waiter runs before unlock returns
-        QCOMPARE(log.first(), QStringLiteral("w in"));
+        QCOMPARE(log.first(), u"w in"_qs);
         test::await(std::move(waiter));
         QVERIFY(!mutex.isLocked());
     }
