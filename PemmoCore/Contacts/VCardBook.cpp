@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QThread>
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentMap>
@@ -298,36 +299,41 @@ VCardBook::Entry VCardBook::load(const FileStamp& stamp, const QCollator& collat
 void VCardBook::refresh(bool trustLastListing) {
     if (m_folders.isEmpty())
         throw PemmoError::contactsDenied();
-    // The first read takes what the contact cache holds for files whose stamps still match. The
-    // cache is read and decoded on a thread of the pool while this one lists the folders.
-    const bool readCache = !m_cacheConsulted && m_cache.isEmpty() && !m_cacheFolder.isEmpty();
-    QFuture<QList<ContactCache::File>> cacheReading;
-    if (readCache)
-        cacheReading = QtConcurrent::run(&m_pool, &ContactCache::read, cachePath(), m_folders);
-    const auto cachedFiles = [&cacheReading]() -> QList<ContactCache::File> {
-        if (!cacheReading.isValid())
-            return {};
-        cacheReading.waitForFinished();
-        return cacheReading.takeResult();
-    };
-
     if (!(trustLastListing && m_lastListing))
         m_listedAt = m_clock().toMSecsSinceEpoch() * 1'000'000;
-    std::optional<Listing> listed;
-    try {
-        listed = trustLastListing && m_lastListing ? *m_lastListing : list(m_folders);
-    } catch (...) {
-        cachedFiles(); // the reading ends with this call
-        throw;
+
+    // The first read takes what the contact cache holds for files whose stamps still match. The
+    // cache is read and decoded on a thread of the pool while this one lists the folders. The job
+    // touches only what it is handed here, and every way out of this call waits for it first.
+    const bool readCache = !m_cacheConsulted && m_cache.isEmpty() && !m_cacheFolder.isEmpty();
+    const QString cacheFile = readCache ? cachePath() : QString();
+    QList<ContactCache::File> fromCache;
+    const char toReader = 0;
+    const char fromReader = 0;
+    QFuture<void> cacheReading;
+    if (readCache) {
+        HandOver::release(&toReader);
+        cacheReading = QtConcurrent::run(&m_pool, [this, &cacheFile, &fromCache, &toReader, &fromReader] {
+            HandOver::acquire(&toReader);
+            fromCache = ContactCache::read(cacheFile, m_folders);
+            HandOver::release(&fromReader);
+        });
     }
-    Listing listing = std::move(*listed);
+    const auto cachedFiles = [&cacheReading, &fromReader] {
+        if (!cacheReading.isValid())
+            return;
+        cacheReading.waitForFinished();
+        HandOver::acquire(&fromReader);
+    };
+    const auto cacheRead = qScopeGuard(cachedFiles);
+
+    Listing listing = trustLastListing && m_lastListing ? *m_lastListing : list(m_folders);
     if (m_lastPeopleCurrent && m_lastListing && m_lastListing->files == listing.files) {
-        cachedFiles();
         m_lastListing = std::move(listing);
         return;
     }
     m_cacheConsulted = true;
-    QList<ContactCache::File> fromCache = cachedFiles();
+    cachedFiles();
 
     // Entries still current are marked; changed files are read again; the rest are dropped. The
     // cache holds its files in the order of the listing that wrote it, so each file is looked for
