@@ -261,15 +261,25 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err, Console:
 
     const QList<Profile> profiles = engine.profiles();
     if (json) {
+        // Written out a piece at a time: one buffer that stays in the cache, instead of the whole
+        // text (7 MB at ten thousand people) written to fresh pages first.
+        constexpr std::size_t piece = 256 * 1024;
         JsonWriter json(JsonWriter::Style::Pretty);
-        json.buffer().reserve(std::size_t(profiles.size()) * 512);
+        std::string& bytes = json.buffer();
+        bytes.reserve(piece + 64 * 1024);
+        const auto writeOut = [&bytes, out] {
+            std::fwrite(bytes.data(), 1, bytes.size(), out);
+            bytes.clear();
+        };
         json.beginArray();
-        for (const Profile& profile : profiles)
+        for (const Profile& profile : profiles) {
             profileJson(json, profile);
+            if (bytes.size() >= piece)
+                writeOut();
+        }
         json.endArray();
-        std::string bytes = json.take();
         bytes += '\n';
-        std::fwrite(bytes.data(), 1, bytes.size(), out);
+        writeOut();
     } else {
         for (const Profile& profile : profiles) {
             const auto headline = profile.headline();

@@ -265,7 +265,7 @@ QByteArray encode(const QStringList& folders, const QList<File>& files) {
     return bytes;
 }
 
-QHash<QString, File> decode(const QByteArray& bytes, const QStringList& folders) {
+QList<File> decode(const QByteArray& bytes, const QStringList& folders) {
     if (bytes.size() < kHeaderSize || !bytes.startsWith(QByteArrayView(kMagic, sizeof kMagic)))
         return {};
     if (getRaw<quint32>(bytes, 8) != formatVersion)
@@ -283,11 +283,9 @@ QHash<QString, File> decode(const QByteArray& bytes, const QStringList& folders)
     if (in.failed() || cachedFolders != folders || fileCount > in.remaining() / 32)
         return {};
 
-    QHash<QString, File> files;
-    files.reserve(qsizetype(fileCount));
+    QList<File> files(static_cast<qsizetype>(fileCount));
     Labels labels;
-    for (quint32 i = 0; i < fileCount; ++i) {
-        File file;
+    for (File& file : files) {
         file.stamp.path = in.text();
         file.stamp.modified = in.number<qint64>();
         file.stamp.size = in.number<qint64>();
@@ -303,20 +301,18 @@ QHash<QString, File> decode(const QByteArray& bytes, const QStringList& folders)
             if (in.failed())
                 return {};
         }
-        QString path = file.stamp.path;
-        files.emplace(std::move(path), std::move(file));
     }
     if (!in.atEnd())
         return {};
     return files;
 }
 
-QHash<QString, File> read(const QString& path, const QStringList& folders) {
+QList<File> read(const QString& path, const QStringList& folders) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const QByteArray bytes = file.readAll();
-    QHash<QString, File> files = decode(bytes, folders);
+    QList<File> files = decode(bytes, folders);
     if (files.isEmpty() && !bytes.isEmpty())
         qCDebug(lcContactCache, "Ignored the contact cache %s: not one this version can use; it is rebuilt",
                 qUtf8Printable(path));

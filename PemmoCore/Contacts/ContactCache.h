@@ -16,7 +16,6 @@
 #include "Records/Person.h"
 
 #include <QByteArray>
-#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -49,12 +48,13 @@ QString pathFor(const QString& cacheFolder, const QStringList& folders);
 
 // The cache's bytes.
 QByteArray encode(const QStringList& folders, const QList<File>& files);
-// The files the bytes hold, by path; empty when the bytes are not a sound cache of this format
-// for exactly these folders.
-QHash<QString, File> decode(const QByteArray& bytes, const QStringList& folders);
+// The files the bytes hold, in the order they were written (the book writes them in the order of
+// its listing, so a reader can match them to a new listing without hashing ten thousand paths);
+// empty when the bytes are not a sound cache of this format for exactly these folders.
+QList<File> decode(const QByteArray& bytes, const QStringList& folders);
 
 // Reads the cache at `path`; empty when it is missing or unusable. Never throws.
-QHash<QString, File> read(const QString& path, const QStringList& folders);
+QList<File> read(const QString& path, const QStringList& folders);
 // Replaces the cache at `path` atomically (a temporary file renamed over it), creating its
 // folder. No flush to disk: a cache lost or torn in a crash fails its checksum and is rebuilt.
 // Returns false, with a warning logged, when it cannot be written.

@@ -14,9 +14,11 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QScopeGuard>
 #include <QThread>
 #include <QUuid>
 #include <QtConcurrent/QtConcurrentMap>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -294,34 +296,70 @@ VCardBook::Entry VCardBook::load(const FileStamp& stamp, const QCollator& collat
     return entry;
 }
 
-QList<Person> VCardBook::refresh(bool trustLastListing) {
+void VCardBook::refresh(bool trustLastListing) {
     if (m_folders.isEmpty())
         throw PemmoError::contactsDenied();
     if (!(trustLastListing && m_lastListing))
         m_listedAt = m_clock().toMSecsSinceEpoch() * 1'000'000;
+
+    // The first read takes what the contact cache holds for files whose stamps still match. The
+    // cache is read and decoded on a thread of the pool while this one lists the folders. The job
+    // touches only what it is handed here, and every way out of this call waits for it first.
+    const bool readCache = !m_cacheConsulted && m_cache.isEmpty() && !m_cacheFolder.isEmpty();
+    const QString cacheFile = readCache ? cachePath() : QString();
+    QList<ContactCache::File> fromCache;
+    const char toReader = 0;
+    const char fromReader = 0;
+    QFuture<void> cacheReading;
+    if (readCache) {
+        HandOver::release(&toReader);
+        cacheReading = QtConcurrent::run(&m_pool, [this, &cacheFile, &fromCache, &toReader, &fromReader] {
+            HandOver::acquire(&toReader);
+            fromCache = ContactCache::read(cacheFile, m_folders);
+            HandOver::release(&fromReader);
+        });
+    }
+    const auto cachedFiles = [&cacheReading, &fromReader] {
+        if (!cacheReading.isValid())
+            return;
+        cacheReading.waitForFinished();
+        HandOver::acquire(&fromReader);
+    };
+    const auto cacheRead = qScopeGuard(cachedFiles);
+
     Listing listing = trustLastListing && m_lastListing ? *m_lastListing : list(m_folders);
     if (m_lastPeopleCurrent && m_lastListing && m_lastListing->files == listing.files) {
         // The same files as last time: the files of the listing kept stay, since their paths are
         // the strings the parsed entries hold, where the new listing's are a second copy of each.
         m_lastListing->folders = std::move(listing.folders);
-        return peopleOf(m_lastOrder);
+        return;
     }
+    m_cacheConsulted = true;
+    cachedFiles();
 
-    // The first read takes what the contact cache holds for files whose stamps still match.
-    QHash<QString, ContactCache::File> fromCache;
-    bool readCache = false;
-    if (!m_cacheConsulted) {
-        m_cacheConsulted = true;
-        if (m_cache.isEmpty() && !m_cacheFolder.isEmpty()) {
-            fromCache = ContactCache::read(cachePath(), m_folders);
-            readCache = true;
-        }
-    }
-
-    // Entries still current are marked; changed files are read again; the rest are dropped.
+    // Entries still current are marked; changed files are read again; the rest are dropped. The
+    // cache holds its files in the order of the listing that wrote it, so each file is looked for
+    // at the next place first, and only a book changed since falls back to finding it by path.
     const quint64 generation = ++m_generation;
     QList<const FileStamp*> changed;
     QList<ContactCache::File> adopted;
+    adopted.reserve(fromCache.size());
+    qsizetype nextStored = 0;
+    QHash<QString, qsizetype> storedAt; // made at the first file out of place
+    const auto findStored = [&](const QString& path) -> ContactCache::File* {
+        if (nextStored < fromCache.size() && fromCache[nextStored].stamp.path == path)
+            return &fromCache[nextStored++];
+        if (storedAt.isEmpty()) {
+            storedAt.reserve(fromCache.size());
+            for (qsizetype i = 0; i < fromCache.size(); ++i)
+                storedAt.insert(fromCache[i].stamp.path, i);
+        }
+        const auto at = storedAt.constFind(path);
+        if (at == storedAt.cend())
+            return nullptr;
+        nextStored = *at + 1;
+        return &fromCache[*at];
+    };
     for (FileStamp& stamp : listing.files) {
         const auto cached = m_cache.find(stamp.path);
         if (cached != m_cache.end() && cached->stamp == stamp) {
@@ -329,8 +367,8 @@ QList<Person> VCardBook::refresh(bool trustLastListing) {
             stamp.path = cached->stamp.path; // the listing kept as the last one shares the entry's path
             continue;
         }
-        const auto stored = fromCache.find(stamp.path);
-        if (stored != fromCache.end() && stored->stamp == stamp) {
+        ContactCache::File* const stored = fromCache.isEmpty() ? nullptr : findStored(stamp.path);
+        if (stored && stored->stamp == stamp) {
             stored->stamp = stamp; // one copy of the path, the listing's
             adopted.append(std::move(*stored));
         } else
@@ -340,10 +378,12 @@ QList<Person> VCardBook::refresh(bool trustLastListing) {
         m_cacheDirty = true;
     else if (readCache)
         m_cacheDirty = false; // the cache file holds every file as it is: nothing to write
+    storedAt.clear();
     fromCache.clear();
     std::vector<Entry> entries = loadAll(changed);
     for (Entry& entry : adoptAll(std::move(adopted)))
         entries.push_back(std::move(entry));
+    m_cache.reserve(m_cache.size() + qsizetype(entries.size()));
     for (Entry& entry : entries) {
         entry.generation = generation;
         if (std::any_of(entry.contacts.cbegin(), entry.contacts.cend(),
@@ -392,7 +432,6 @@ QList<Person> VCardBook::refresh(bool trustLastListing) {
     m_lastListing = std::move(listing);
     m_lastOrder = std::move(order);
     m_lastPeopleCurrent = true;
-    return peopleOf(m_lastOrder);
 }
 
 QList<Person> VCardBook::peopleOf(const std::vector<const Contact*>& order) {
@@ -477,7 +516,12 @@ std::vector<VCardBook::Entry> VCardBook::adoptAll(QList<ContactCache::File> file
 }
 
 QList<Person> VCardBook::people(bool trustLastListing) {
-    return refresh(trustLastListing);
+    refresh(trustLastListing);
+    return peopleOf(m_lastOrder);
+}
+
+void VCardBook::read() {
+    refresh();
 }
 
 std::optional<VCardBook::Located> VCardBook::locateIn(const QString& path, const QString& id) {

@@ -87,6 +87,8 @@ public:
     // when there is no folder or one cannot be read. With `trustLastListing` the folders are
     // taken to be as the last read found them, and only the cache is consulted.
     QList<Person> people(bool trustLastListing = false);
+    // Reads what `people` reads, without making the list: a read ahead of the first fetch.
+    void read();
     // How many files still hold photos without thumbnails.
     qsizetype pendingThumbnails() const { return m_thumbnailsDue.size(); }
     // Makes the thumbnails of up to `files` files (a photo that is no image loses its
@@ -128,7 +130,7 @@ private:
     };
 
     // Reads what changed since the last call; the people sorted and their locations updated.
-    QList<Person> refresh(bool trustLastListing = false);
+    void refresh(bool trustLastListing = false);
     std::vector<Entry> loadAll(const QList<const FileStamp*>& stamps);
     // The entries of cached files, with their sort keys made.
     std::vector<Entry> adoptAll(QList<ContactCache::File> files);

@@ -41,11 +41,16 @@ struct VCardFolderRepository::State {
     }
 
     // Reads the book; the watcher takes what the read found as the state changes count from.
-    QList<Person> read(const std::shared_ptr<State>& self) {
+    // Without `wanted` no list of the people is made (the read at construction only warms up).
+    QList<Person> read(const std::shared_ptr<State>& self, bool wanted = true) {
         const bool trustLastListing = warmReadStillHolds();
         warmReadUnused = false;
         try {
-            QList<Person> people = book.people(trustLastListing);
+            QList<Person> people;
+            if (wanted)
+                people = book.people(trustLastListing);
+            else
+                book.read();
             if (watcher && book.lastListing())
                 watcher->adopt(book.folders(), *book.lastListing());
             queueCacheWrite(self);
@@ -133,7 +138,7 @@ VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaul
                     QObject::connect(state->watcher, &VCardFolderWatcher::changed, state->receiver,
                                      &ContactRepository::changes, Qt::QueuedConnection);
         }
-        state->read(state);
+        state->read(state, false);
         state->warmReadUnused = true;
         state->eventsAtWarmRead = state->watcher->eventCount();
         state->warmReadAge.start();

@@ -28,8 +28,9 @@ icu::Collator* collator() {
     return instance.get();
 }
 
+// A read-only view of the text, not a copy: it is only read while `text` lives.
 icu::UnicodeString unicode(const QString& text) {
-    return icu::UnicodeString(reinterpret_cast<const UChar*>(text.utf16()),
+    return icu::UnicodeString(false, reinterpret_cast<const UChar*>(text.utf16()),
                               static_cast<int32_t>(text.size()));
 }
 
@@ -87,11 +88,26 @@ QList<Profile> sorted(QList<Profile> profiles) {
             return byName < 0;
         return profiles[a.index].id() < profiles[b.index].id();
     });
-    QList<Profile> result;
-    result.reserve(profiles.size());
-    for (const Entry& entry : entries)
-        result.append(std::move(profiles[entry.index]));
-    return result;
+    // The profiles are moved into their places in the list itself, one cycle of the permutation
+    // at a time: a second list of ten thousand profiles would be 10 MB of fresh pages.
+    std::vector<bool> placed(entries.size(), false);
+    for (std::size_t start = 0; start < entries.size(); ++start) {
+        if (placed[start])
+            continue;
+        Profile first = std::move(profiles[qsizetype(start)]);
+        std::size_t at = start;
+        for (;;) {
+            placed[at] = true;
+            const auto from = static_cast<std::size_t>(entries[at].index);
+            if (from == start) {
+                profiles[qsizetype(at)] = std::move(first);
+                break;
+            }
+            profiles[qsizetype(at)] = std::move(profiles[qsizetype(from)]);
+            at = from;
+        }
+    }
+    return profiles;
 }
 
 } // namespace pemmo::ProfileOrder

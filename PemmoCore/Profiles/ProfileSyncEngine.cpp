@@ -239,6 +239,7 @@ QCoro::Task<void> ProfileSyncEngine::refreshOnce() {
     QList<Profile> joined;
     joined.reserve(people.size());
     QSet<QString> ids;
+    ids.reserve(people.size());
     for (Person& person : people) {
         ids.insert(person.id);
         PemmoRecord record;

@@ -220,6 +220,46 @@ private Q_SLOTS:
         QCOMPARE(pemmo({u"list"_qs, u"--contacts"_qs, folder}).out, u"Pat Fresh\n"_qs);
     }
 
+    // The contact cache only saves parsing: a run served from it prints, byte for byte, what the
+    // run that parsed every file printed, whatever the cards hold.
+    void listPrintsTheSameFromTheContactCache_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("json") << QStringList{u"--json"_qs};
+        QTest::newRow("text") << QStringList{};
+    }
+
+    void listPrintsTheSameFromTheContactCache() {
+        QFETCH(QStringList, options);
+        const QString folder = m_home.filePath(u"samples"_qs);
+        QDir(folder).removeRecursively();
+        QVERIFY(QDir().mkpath(folder + u"/work"_qs));
+        const QDir data(qEnvironmentVariable("PEMMO_TEST_DATA") + u"/vcard"_qs);
+        const QStringList names = data.entryList({u"*.vcf"_qs}, QDir::Files, QDir::Name);
+        QVERIFY(names.size() > 10);
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            // Some in an address book of their own, so that the listing spans two folders.
+            const QString target = folder + (i % 3 == 0 ? u"/work/"_qs : u"/"_qs) + names[i];
+            QVERIFY(QFile::copy(data.filePath(names[i]), target));
+            QFile file(target);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            // Long unchanged, so that the cache takes the file in.
+            QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addDays(-30),
+                                     QFileDevice::FileModificationTime));
+        }
+        const QString cacheFolder = m_home.filePath(u"cache/Pemmo"_qs);
+        QDir(cacheFolder).removeRecursively();
+        const QStringList arguments =
+            QStringList{u"list"_qs} + options + QStringList{u"--contacts"_qs, folder};
+
+        const Result parsed = pemmo(arguments);
+        QCOMPARE(parsed.exitCode, 0);
+        QVERIFY(parsed.out.count(u'\n') > names.size());
+        QCOMPARE(QDir(cacheFolder).entryList({u"contacts-*.cache"_qs}).size(), 1);
+        const Result cached = pemmo(arguments);
+        QCOMPARE(cached.exitCode, 0);
+        QCOMPARE(cached.out, parsed.out);
+    }
+
     void listWithoutAnAddressBookIsEmpty() {
         const Result result = pemmo({u"list"_qs, u"--json"_qs});
         QCOMPARE(result.exitCode, 0);
