@@ -164,28 +164,43 @@ bool lookUpRun(QString& out, QStringView run) {
 
 } // namespace
 
-QString fold(QStringView text) {
-    if (isAscii(text))
-        return foldAscii(text);
+void appendFolded(QString& out, QStringView text) {
+    const qsizetype base = out.size();
     // Folding never joins an ASCII character with its neighbours once accents are dropped, so
     // only the runs of other characters need ICU.
-    QString out;
-    out.reserve(text.size());
     qsizetype i = 0;
     while (i < text.size()) {
-        const char16_t u = text[i].unicode();
-        if (u < 0x80) {
-            out.append(QChar(u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u));
+        const qsizetype start = i;
+        while (i < text.size() && text[i].unicode() < 0x80)
             ++i;
+        if (i > start) {
+            const qsizetype at = out.size();
+            out.resize(at + (i - start));
+            QChar* d = out.data() + at;
+            for (qsizetype k = start; k < i; ++k) {
+                const char16_t u = text[k].unicode();
+                *d++ = QChar(u >= u'A' && u <= u'Z' ? char16_t(u + 32) : u);
+            }
             continue;
         }
-        const qsizetype start = i;
         while (i < text.size() && text[i].unicode() >= 0x80)
             ++i;
         const QStringView run = text.sliced(start, i - start);
-        if (!lookUpRun(out, run) && !appendFoldedRun(out, run))
-            return text.toString().toCaseFolded().toLower(); // no ICU data: case is the best we can do
+        if (!lookUpRun(out, run) && !appendFoldedRun(out, run)) {
+            // No ICU data: case is the best we can do.
+            out.truncate(base);
+            out.append(text.toString().toCaseFolded().toLower());
+            return;
+        }
     }
+}
+
+QString fold(QStringView text) {
+    if (isAscii(text))
+        return foldAscii(text);
+    QString out;
+    out.reserve(text.size());
+    appendFolded(out, text);
     return out;
 }
 
@@ -196,8 +211,7 @@ QString foldWhole(QStringView text) {
     return out;
 }
 
-QList<TokenSpan> tokenSpans(QStringView folded) {
-    QList<TokenSpan> spans;
+void appendTokenSpans(QList<TokenSpan>& spans, QStringView folded) {
     qsizetype start = -1;
     qsizetype i = 0;
     while (i < folded.size()) {
@@ -221,6 +235,11 @@ QList<TokenSpan> tokenSpans(QStringView folded) {
     }
     if (start >= 0)
         spans.append({start, folded.size() - start});
+}
+
+QList<TokenSpan> tokenSpans(QStringView folded) {
+    QList<TokenSpan> spans;
+    appendTokenSpans(spans, folded);
     return spans;
 }
 

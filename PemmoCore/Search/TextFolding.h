@@ -21,12 +21,17 @@ struct TokenSpan {
 // Case-, accent- and width-insensitive form of `text`, lower-cased.
 QString fold(QStringView text);
 
+// fold, appended to `out`: the same text as fold(text), without a string of its own.
+void appendFolded(QString& out, QStringView text);
+
 // fold without its shortcuts: ICU over the whole text at once. Gives the same text, slower.
 QString foldWhole(QStringView text);
 
 // The tokens of an already folded text: letters and numbers extend a token, anything else ends
 // it. A combining mark right after a letter stays with it, as it belongs to the same character.
 QList<TokenSpan> tokenSpans(QStringView folded);
+// The same, appended to `spans`.
+void appendTokenSpans(QList<TokenSpan>& spans, QStringView folded);
 
 // fold, then tokenise.
 QStringList tokens(QStringView text);

@@ -47,14 +47,35 @@ std::uint64_t hashOf(std::u32string_view word) {
 
 } // namespace
 
+namespace {
+
+constexpr std::uint64_t upperHalf = 0xFFFFFFFF00000000ull;
+
+} // namespace
+
+void TokenVocabulary::Builder::reserve(std::size_t words, std::size_t postings) {
+    std::size_t slots = 1024;
+    while (slots < words * 2)
+        slots *= 2;
+    if (slots > m_slots.size()) {
+        m_hashes.reserve(words);
+        m_offsets.reserve(words);
+        m_lengths.reserve(words);
+        m_characters.reserve(words * 8);
+        std::vector<std::uint64_t>(slots / 2, 0).swap(m_slots); // grow() doubles it
+        grow();
+    }
+    m_postings.reserve(postings);
+}
+
 void TokenVocabulary::Builder::grow() {
-    std::vector<std::uint32_t> slots(std::max<std::size_t>(1024, m_slots.size() * 2), 0);
+    std::vector<std::uint64_t> slots(std::max<std::size_t>(1024, m_slots.size() * 2), 0);
     const std::size_t mask = slots.size() - 1;
     for (std::uint32_t id = 0; id < m_lengths.size(); ++id) {
         std::size_t i = m_hashes[id] & mask;
         while (slots[i] != 0)
             i = (i + 1) & mask;
-        slots[i] = id + 1;
+        slots[i] = (m_hashes[id] & upperHalf) | (id + 1);
     }
     m_slots = std::move(slots);
 }
@@ -63,15 +84,19 @@ std::uint32_t TokenVocabulary::Builder::intern(std::u32string_view word) {
     if (m_lengths.size() * 2 >= m_slots.size())
         grow();
     const std::uint64_t hash = hashOf(word);
+    const std::uint64_t check = hash & upperHalf;
     const std::size_t mask = m_slots.size() - 1;
     std::size_t i = hash & mask;
-    while (const std::uint32_t slot = m_slots[i]) {
-        if (m_hashes[slot - 1] == hash && stored(slot - 1) == word)
-            return slot - 1;
+    while (const std::uint64_t slot = m_slots[i]) {
+        if ((slot & upperHalf) == check) {
+            const auto id = static_cast<std::uint32_t>(slot) - 1;
+            if (stored(id) == word)
+                return id;
+        }
         i = (i + 1) & mask;
     }
     const auto id = static_cast<std::uint32_t>(m_lengths.size());
-    m_slots[i] = id + 1;
+    m_slots[i] = check | (id + 1);
     m_hashes.push_back(hash);
     m_offsets.push_back(static_cast<std::uint32_t>(m_characters.size()));
     m_lengths.push_back(static_cast<std::uint32_t>(word.size()));

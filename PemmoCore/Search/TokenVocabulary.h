@@ -33,6 +33,9 @@ public:
 
     class Builder {
     public:
+        // Room for about `words` distinct words and `postings` postings, so that neither the table
+        // nor the lists are grown by copying while the words come in.
+        void reserve(std::size_t words, std::size_t postings);
         // The id of `word`, adding it on first sight.
         std::uint32_t intern(std::u32string_view word);
         // Records that word `id` occurs in `field` of `entry`. Call in ascending entry order and at
@@ -47,8 +50,10 @@ public:
         }
         void grow();
 
-        // Open addressing over the ids (id + 1; 0 is a free slot), keyed by the words' hashes.
-        std::vector<std::uint32_t> m_slots;
+        // Open addressing over the ids, keyed by the words' hashes: a slot holds the upper half of
+        // its word's hash above id + 1 (0 is a free slot), so a probe compares hashes without
+        // looking anywhere else.
+        std::vector<std::uint64_t> m_slots;
         std::vector<std::uint64_t> m_hashes;
         std::vector<char32_t> m_characters;
         std::vector<std::uint32_t> m_offsets;

@@ -47,6 +47,39 @@ private Q_SLOTS:
         }
     }
 
+    void foldingPartsOneByOneEqualsFoldingThemJoined() {
+        // The index folds a field's parts one after another into one buffer, a space between,
+        // instead of folding the joined text: the result must be the same text and tokens, also
+        // when a part ends or starts with a combining mark or half of a surrogate pair's run.
+        const QList<QPair<char32_t, char32_t>> ranges{{0x20, 0x7E},   {0x80, 0x24F},    {0x300, 0x36F},
+                                                      {0x370, 0x4FF}, {0x1E00, 0x1EFF}, {0x1D400, 0x1D44F}};
+        QRandomGenerator random(7);
+        for (int i = 0; i < 5000; ++i) {
+            QStringList parts;
+            for (int p = random.bounded(1, 4); p > 0; --p) {
+                QString part;
+                for (int n = random.bounded(1, 6); n > 0; --n) {
+                    const auto& [low, high] = ranges[random.bounded(ranges.size())];
+                    const char32_t c = low + char32_t(random.bounded(int(high - low + 1)));
+                    part.append(QString::fromUcs4(&c, 1));
+                }
+                parts.append(part);
+            }
+            const QString before = QStringLiteral("Ærø x");
+            QString buffer = before;
+            QList<TextFolding::TokenSpan> spans{{0, 1}};
+            for (qsizetype p = 0; p < parts.size(); ++p) {
+                if (p > 0)
+                    buffer.append(u' ');
+                TextFolding::appendFolded(buffer, parts[p]);
+            }
+            TextFolding::appendTokenSpans(spans, QStringView(buffer).sliced(before.size()));
+            const QString joined = TextFolding::fold(parts.join(u' '));
+            QCOMPARE(buffer, before + joined);
+            QCOMPARE(spans.mid(1), TextFolding::tokenSpans(joined));
+        }
+    }
+
     void tokensAreRunsOfLettersAndNumbers_data() {
         QTest::addColumn<QString>("input");
         QTest::addColumn<QStringList>("tokens");
