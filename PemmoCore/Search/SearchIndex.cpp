@@ -41,13 +41,41 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
         sortKeys();
     }
 
+    // The lookup tables by id and circle and the name ranks need only the entries and the keys:
+    // another thread makes them while this one gathers the words.
+    const auto makeTables = [&data, &keys, count] {
+        data->positions.reserve(static_cast<qsizetype>(count));
+        for (std::uint32_t e = 0; e < count; ++e) {
+            const IndexEntry& entry = data->entries[e];
+            data->positions.insert(entry.id, e);
+            for (const QString& tag : entry.tagIDs)
+                data->members[tag].push_back(e);
+        }
+        std::vector<std::uint32_t> order(count);
+        std::iota(order.begin(), order.end(), 0);
+        std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+            if (const int byName = keys[a].compare(keys[b]); byName != 0)
+                return byName < 0;
+            if (data->entries[a].id != data->entries[b].id)
+                return data->entries[a].id < data->entries[b].id;
+            return a < b;
+        });
+        data->nameRank.resize(count);
+        for (std::uint32_t r = 0; r < count; ++r)
+            data->nameRank[order[r]] = r;
+    };
+    std::optional<std::thread> tables;
+    if (count >= parallelThreshold)
+        tables.emplace(makeTables);
+    else
+        makeTables();
+
     TokenVocabulary::Builder words;
     TokenVocabulary::Builder joined;
     TokenVocabulary::Builder initials;
     std::vector<std::uint32_t> ids;
     std::u32string token;
     std::u32string firstCharacters;
-    data->positions.reserve(static_cast<qsizetype>(count));
     data->entryWordStart.reserve(count + 1);
     data->entryInitialStart.reserve(count + 1);
     data->entryJoined.reserve(count);
@@ -61,9 +89,6 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
     joined.reserve(count, count);
     for (std::uint32_t e = 0; e < count; ++e) {
         const IndexEntry& entry = data->entries[e];
-        data->positions.insert(entry.id, e);
-        for (const QString& tag : entry.tagIDs)
-            data->members[tag].push_back(e);
         for (const SearchField field : SearchFields::all) {
             const auto spans = entry.spansOf(field);
             if (spans.empty())
@@ -116,18 +141,8 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
     data->initials = initials.build(&renumbered);
     follow(data->entryInitials);
 
-    std::vector<std::uint32_t> order(count);
-    std::iota(order.begin(), order.end(), 0);
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-        if (const int byName = keys[a].compare(keys[b]); byName != 0)
-            return byName < 0;
-        if (data->entries[a].id != data->entries[b].id)
-            return data->entries[a].id < data->entries[b].id;
-        return a < b;
-    });
-    data->nameRank.resize(count);
-    for (std::uint32_t r = 0; r < count; ++r)
-        data->nameRank[order[r]] = r;
+    if (tables)
+        tables->join();
     m_data = std::move(data);
 }
 

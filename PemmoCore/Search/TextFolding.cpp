@@ -288,15 +288,18 @@ Traced foldTraced(QStringView text) {
 }
 
 void toUtf32(QStringView text, std::u32string& out) {
-    out.clear();
+    // Never more code points than code units: written in place, then cut to what was written.
+    out.resize(static_cast<std::size_t>(text.size()));
+    char32_t* d = out.data();
     for (qsizetype i = 0; i < text.size(); ++i) {
         char32_t c = text[i].unicode();
         if (QChar::isHighSurrogate(c) && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
             c = QChar::surrogateToUcs4(text[i], text[i + 1]);
             ++i;
         }
-        out.push_back(c);
+        *d++ = c;
     }
+    out.resize(static_cast<std::size_t>(d - out.data()));
 }
 
 std::u32string toUtf32(QStringView text) {
