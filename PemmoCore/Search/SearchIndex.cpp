@@ -97,9 +97,12 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
             ids.clear();
             firstCharacters.clear();
             for (const TextFolding::TokenSpan& span : spans) {
-                TextFolding::toUtf32(text.sliced(span.start, span.length), token);
-                ids.push_back(words.intern(token));
-                firstCharacters.push_back(token.front());
+                const QStringView word = text.sliced(span.start, span.length);
+                ids.push_back(words.intern(word));
+                firstCharacters.push_back(word.size() >= 2 && word[0].isHighSurrogate() &&
+                                                  word[1].isLowSurrogate()
+                                              ? QChar::surrogateToUcs4(word[0], word[1])
+                                              : char32_t(word[0].unicode()));
             }
             std::sort(ids.begin(), ids.end());
             ids.erase(std::unique(ids.begin(), ids.end()), ids.end());

@@ -80,27 +80,76 @@ void TokenVocabulary::Builder::grow() {
     m_slots = std::move(slots);
 }
 
-std::uint32_t TokenVocabulary::Builder::intern(std::u32string_view word) {
-    if (m_lengths.size() * 2 >= m_slots.size())
-        grow();
-    const std::uint64_t hash = hashOf(word);
+template <typename Equal>
+std::size_t TokenVocabulary::Builder::find(std::uint64_t hash, Equal&& equal) const {
     const std::uint64_t check = hash & upperHalf;
     const std::size_t mask = m_slots.size() - 1;
     std::size_t i = hash & mask;
     while (const std::uint64_t slot = m_slots[i]) {
-        if ((slot & upperHalf) == check) {
-            const auto id = static_cast<std::uint32_t>(slot) - 1;
-            if (stored(id) == word)
-                return id;
-        }
+        if ((slot & upperHalf) == check && equal(stored(static_cast<std::uint32_t>(slot) - 1)))
+            return i;
         i = (i + 1) & mask;
     }
+    return i;
+}
+
+std::uint32_t TokenVocabulary::Builder::add(std::size_t slot, std::uint64_t hash) {
     const auto id = static_cast<std::uint32_t>(m_lengths.size());
-    m_slots[i] = check | (id + 1);
+    m_slots[slot] = (hash & upperHalf) | (id + 1);
     m_hashes.push_back(hash);
     m_offsets.push_back(static_cast<std::uint32_t>(m_characters.size()));
+    return id;
+}
+
+std::uint32_t TokenVocabulary::Builder::intern(std::u32string_view word) {
+    if (m_lengths.size() * 2 >= m_slots.size())
+        grow();
+    const std::uint64_t hash = hashOf(word);
+    const std::size_t slot = find(hash, [word](std::u32string_view known) { return known == word; });
+    if (m_slots[slot] != 0)
+        return static_cast<std::uint32_t>(m_slots[slot]) - 1;
+    const std::uint32_t id = add(slot, hash);
     m_lengths.push_back(static_cast<std::uint32_t>(word.size()));
     m_characters.insert(m_characters.end(), word.begin(), word.end());
+    return id;
+}
+
+std::uint32_t TokenVocabulary::Builder::intern(QStringView word) {
+    if (m_lengths.size() * 2 >= m_slots.size())
+        grow();
+    // The same FNV-1a as over the code points, counting them on the way.
+    const auto codePoint = [word](qsizetype& i) {
+        char32_t c = word[i].unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < word.size() && word[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(word[i], word[i + 1]);
+            ++i;
+        }
+        ++i;
+        return c;
+    };
+    std::uint64_t h = 0xcbf29ce484222325ull;
+    std::size_t length = 0;
+    for (qsizetype i = 0; i < word.size(); ++length) {
+        h ^= codePoint(i);
+        h *= 0x100000001b3ull;
+    }
+    const std::uint64_t hash = h ^ (h >> 29);
+    const std::size_t slot = find(hash, [&](std::u32string_view known) {
+        if (known.size() != length)
+            return false;
+        qsizetype i = 0;
+        for (const char32_t c : known) {
+            if (codePoint(i) != c)
+                return false;
+        }
+        return true;
+    });
+    if (m_slots[slot] != 0)
+        return static_cast<std::uint32_t>(m_slots[slot]) - 1;
+    const std::uint32_t id = add(slot, hash);
+    m_lengths.push_back(static_cast<std::uint32_t>(length));
+    for (qsizetype i = 0; i < word.size();)
+        m_characters.push_back(codePoint(i));
     return id;
 }
 

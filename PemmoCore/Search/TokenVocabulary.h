@@ -5,6 +5,7 @@
 
 #include "Search/SearchField.h"
 
+#include <QStringView>
 #include <cstdint>
 #include <span>
 #include <string_view>
@@ -38,6 +39,9 @@ public:
         void reserve(std::size_t words, std::size_t postings);
         // The id of `word`, adding it on first sight.
         std::uint32_t intern(std::u32string_view word);
+        // The same for a word in UTF-16 (a surrogate pair is one character), without converting
+        // it first: the same id as for its code points.
+        std::uint32_t intern(QStringView word);
         // Records that word `id` occurs in `field` of `entry`. Call in ascending entry order and at
         // most once per (word, entry, field).
         void post(std::uint32_t id, std::uint32_t entry, SearchField field);
@@ -49,6 +53,9 @@ public:
             return {m_characters.data() + m_offsets[id], m_lengths[id]};
         }
         void grow();
+        // The slot where `word` (of `hash`) is, or the free slot where it would go.
+        template <typename Equal> std::size_t find(std::uint64_t hash, Equal&& equal) const;
+        std::uint32_t add(std::size_t slot, std::uint64_t hash);
 
         // Open addressing over the ids, keyed by the words' hashes: a slot holds the upper half of
         // its word's hash above id + 1 (0 is a free slot), so a probe compares hashes without
