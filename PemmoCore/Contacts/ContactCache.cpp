@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 #include <zlib.h>
 
@@ -83,46 +84,48 @@ public:
     }
     bool boolean() { return number<qint8>() != 0; }
 
-    // A QString: its length in bytes (all ones for a null string), then UTF-16.
-    QString text() {
+    // A text's UTF-16 bytes: their count (all ones for a null string), then the bytes. No value for
+    // a null string or a damaged stream.
+    std::optional<QByteArrayView> utf16() {
         const quint32 bytes = number<quint32>();
         if (m_failed || bytes == 0xffffffffu)
-            return {};
+            return std::nullopt;
         if (bytes % 2 != 0) {
             fail();
-            return {};
+            return std::nullopt;
         }
         if (!take(bytes))
-            return {};
-        if (bytes == 0)
+            return std::nullopt;
+        return QByteArrayView(m_at - bytes, qsizetype(bytes));
+    }
+    static QString textOf(QByteArrayView bytes) {
+        if (bytes.isEmpty())
             return QString(QLatin1StringView(""));
-        QString result(qsizetype(bytes / 2), Qt::Uninitialized);
         // The stream is little-endian, as is every machine Pemmo runs on.
         static_assert(Q_BYTE_ORDER == Q_LITTLE_ENDIAN);
-        std::memcpy(result.data(), m_at - bytes, bytes);
+        QString result(bytes.size() / 2, Qt::Uninitialized);
+        std::memcpy(result.data(), bytes.data(), std::size_t(bytes.size()));
         return result;
+    }
+
+    QString text() {
+        const auto bytes = utf16();
+        return bytes ? textOf(*bytes) : QString();
     }
 
     // A text that repeats across the file, such as a label: the copy in `seen` when the bytes
     // match one (compared before any string is made or hashed), else a new one, remembered while
     // `seen` is short and otherwise shared through `more`.
     QString sharedText(QList<QString>& seen, QSet<QString>& more) {
-        const quint32 bytes = number<quint32>();
-        if (m_failed || bytes == 0xffffffffu)
+        const auto bytes = utf16();
+        if (!bytes)
             return {};
-        if (bytes % 2 != 0) {
-            fail();
-            return {};
-        }
-        if (!take(bytes))
-            return {};
-        const char* const data = m_at - bytes;
         for (const QString& known : std::as_const(seen)) {
-            if (std::size_t(known.size()) * 2 == bytes && std::memcmp(known.constData(), data, bytes) == 0)
+            if (known.size() * 2 == bytes->size() &&
+                std::memcmp(known.constData(), bytes->data(), bytes->size()) == 0)
                 return known;
         }
-        const QString made = bytes == 0 ? QString(QLatin1StringView(""))
-                                        : QString(reinterpret_cast<const QChar*>(data), qsizetype(bytes / 2));
+        const QString made = textOf(*bytes);
         if (seen.size() < kSeenLabels) {
             seen.append(made);
             return made;
