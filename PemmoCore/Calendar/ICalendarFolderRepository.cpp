@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QLoggingCategory>
+#include <QMetaMethod>
 #include <QMutexLocker>
 #include <QPointer>
 #include <atomic>
@@ -188,9 +189,12 @@ ICalendarFolderRepository::ICalendarFolderRepository(QStringList calendarPaths, 
         {
             QMutexLocker locker(&state->receiverLock);
             if (state->receiver)
-                state->watcherConnection =
-                    QObject::connect(state->watcher, &CalendarFolderWatcher::changed, state->receiver,
-                                     &CalendarRepository::changed, Qt::QueuedConnection);
+                // Joined by their meta-methods: the watcher's thread may drop the connection
+                // after this one ran a queued call of it, and a connection made of member
+                // pointers owns a slot object freed by whoever lets go of it last.
+                state->watcherConnection = QObject::connect(
+                    state->watcher, QMetaMethod::fromSignal(&CalendarFolderWatcher::changed), state->receiver,
+                    QMetaMethod::fromSignal(&CalendarRepository::changed), Qt::QueuedConnection);
         }
         state->watch();
     });

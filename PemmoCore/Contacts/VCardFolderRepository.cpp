@@ -8,6 +8,7 @@
 #include "Support/SerialExecutor.h"
 
 #include <QElapsedTimer>
+#include <QMetaMethod>
 #include <QMutexLocker>
 #include <QPointer>
 #include <QStandardPaths>
@@ -134,9 +135,12 @@ VCardFolderRepository::VCardFolderRepository(QStringList folders, QString defaul
         {
             QMutexLocker locker(&state->receiverLock);
             if (state->receiver)
-                state->watcherConnection =
-                    QObject::connect(state->watcher, &VCardFolderWatcher::changed, state->receiver,
-                                     &ContactRepository::changes, Qt::QueuedConnection);
+                // Joined by their meta-methods: the watcher's thread may drop the connection
+                // after this one ran a queued call of it, and a connection made of member
+                // pointers owns a slot object freed by whoever lets go of it last.
+                state->watcherConnection = QObject::connect(
+                    state->watcher, QMetaMethod::fromSignal(&VCardFolderWatcher::changed), state->receiver,
+                    QMetaMethod::fromSignal(&ContactRepository::changes), Qt::QueuedConnection);
         }
         state->read(state, false);
         state->warmReadUnused = true;
