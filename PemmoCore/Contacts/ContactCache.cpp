@@ -173,11 +173,6 @@ private:
     bool m_failed = false;
 };
 
-void readOptional(PayloadReader& in, std::optional<QString>& value) {
-    if (in.boolean())
-        value = in.text();
-}
-
 // The labels met so far: they repeat across thousands of people ("home", "work", "mobile"), and
 // each is kept once.
 struct Labels {
@@ -214,13 +209,22 @@ void writePerson(QDataStream& out, const Person& person) {
     out << person.hasFullImage;
 }
 
-void readPerson(PayloadReader& in, Person& person, Labels& labels) {
+// Given names, family names, companies and titles repeat across an address book: equal ones
+// become one string.
+QString sharedName(PayloadReader& in, QSet<QString>& names) {
+    const QString text = in.text();
+    return text.isEmpty() ? text : *names.insert(text);
+}
+
+void readPerson(PayloadReader& in, Person& person, Labels& labels, QSet<QString>& names) {
     person.id = in.text();
-    person.givenName = in.text();
-    person.familyName = in.text();
+    person.givenName = sharedName(in, names);
+    person.familyName = sharedName(in, names);
     person.nickname = in.text();
-    readOptional(in, person.organization);
-    readOptional(in, person.jobTitle);
+    if (in.boolean())
+        person.organization = sharedName(in, names);
+    if (in.boolean())
+        person.jobTitle = sharedName(in, names);
     readValues(in, person.emails, labels);
     readValues(in, person.phones, labels);
     if (in.boolean()) {
@@ -288,6 +292,8 @@ QList<File> decode(const QByteArray& bytes, const QStringList& folders) {
 
     QList<File> files(static_cast<qsizetype>(fileCount));
     Labels labels;
+    QSet<QString> names;
+    names.reserve(qsizetype(fileCount) * 2);
     for (File& file : files) {
         file.stamp.path = in.text();
         file.stamp.modified = in.number<qint64>();
@@ -300,7 +306,7 @@ QList<File> decode(const QByteArray& bytes, const QStringList& folders) {
         for (Card& card : file.cards) {
             card.position = in.number<qint32>();
             card.thumbnailDue = in.boolean();
-            readPerson(in, card.person, labels);
+            readPerson(in, card.person, labels, names);
             if (in.failed())
                 return {};
         }

@@ -9,9 +9,11 @@
 #include "Support/FileError.h"
 #include "Support/HandOver.h"
 
+#include <QCollator>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QScopeGuard>
@@ -44,15 +46,34 @@ qint64 nanoseconds(const struct timespec& time) {
     return qint64(time.tv_sec) * 1'000'000'000 + time.tv_nsec;
 }
 
-// Reads one folder: its vCard files (sorted by name) and, when asked, its visible subfolders.
-bool listFolder(const QString& folder, QList<VCardBook::FileStamp>& files, QStringList* subfolders) {
+// A file of a listing by folder and name, to find it in another listing.
+struct FileKey {
+    qsizetype folder;
+    QByteArrayView name;
+
+    bool operator==(const FileKey&) const = default;
+};
+
+size_t qHash(const FileKey& key, size_t seed = 0) {
+    return qHashMulti(seed, key.folder, key.name);
+}
+
+// Reads one folder: its vCard files, sorted by name, as files of the folder `listing` takes next
+// and, when asked, its visible subfolders.
+bool listFolder(const QString& folder, VCardBook::Listing& listing, QStringList* subfolders) {
     const QByteArray encoded = QFile::encodeName(folder);
     DIR* dir = ::opendir(encoded.constData());
     if (!dir)
         return false;
     const int fd = ::dirfd(dir);
-    QList<VCardBook::FileStamp> found;
+    struct Found {
+        QString name;
+        QByteArray spelled;
+        VCardBook::Listing::File file;
+    };
+    std::vector<Found> found;
     QStringList folders;
+    const auto folderIndex = quint32(listing.folders.size());
     while (const dirent* entry = ::readdir(dir)) {
         const char* name = entry->d_name;
         if (name[0] == '.')
@@ -65,17 +86,25 @@ bool listFolder(const QString& folder, QList<VCardBook::FileStamp>& files, QStri
         struct stat info;
         if (::fstatat(fd, name, &info, 0) != 0)
             continue;
-        const QString path = folder + u'/' + QFile::decodeName(name);
         if (S_ISDIR(info.st_mode)) {
             if (subfolders)
-                folders.append(path);
+                folders.append(folder + u'/' + QFile::decodeName(name));
         } else if (vcf && S_ISREG(info.st_mode)) {
-            found.append({path, nanoseconds(info.st_mtim), qint64(info.st_size), quint64(info.st_ino)});
+            found.push_back(
+                {QFile::decodeName(name),
+                 QByteArray(name),
+                 {nanoseconds(info.st_mtim), qint64(info.st_size), quint64(info.st_ino), folderIndex, 0}});
         }
     }
     ::closedir(dir);
-    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.path < b.path; });
-    files.append(found);
+    // The paths share the folder: sorted by name is sorted by path.
+    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.name < b.name; });
+    listing.files.reserve(listing.files.size() + qsizetype(found.size()));
+    for (Found& file : found) {
+        listing.names.append(file.spelled);
+        file.file.nameEnd = quint32(listing.names.size());
+        listing.files.append(file.file);
+    }
     if (subfolders) {
         folders.sort();
         subfolders->append(folders);
@@ -189,7 +218,7 @@ VCardBook::VCardBook(QStringList folders, int threads, Clock clock)
 
 void VCardBook::setFolders(QStringList folders) {
     m_folders = normalized(folders);
-    m_lastListing.reset();
+    m_listingCurrent = false;
     m_lastPeopleCurrent = false;
     m_cacheConsulted = false; // another set of folders has its own cache file
     m_cacheDirty = true;
@@ -207,21 +236,19 @@ QString VCardBook::cachePath() const {
 
 bool VCardBook::saveCache() {
     const QString path = cachePath();
-    if (!m_cacheDirty || path.isEmpty() || !m_lastListing)
+    if (!m_cacheDirty || path.isEmpty() || !m_listingCurrent)
         return false;
     m_cacheDirty = false;
     QList<ContactCache::File> files;
-    files.reserve(m_lastListing->files.size());
-    for (const FileStamp& stamp : std::as_const(m_lastListing->files)) {
+    files.reserve(m_listing.files.size());
+    for (qsizetype i = 0; i < m_listing.files.size(); ++i) {
         // A file changed this close to its listing could change again without its stamp showing it.
-        if (stamp.modified >= m_listedAt - ContactCache::racyWindowNanoseconds)
+        if (m_listing.files[i].modified >= m_listedAt - ContactCache::racyWindowNanoseconds)
             continue;
-        const auto cached = m_cache.constFind(stamp.path);
-        if (cached == m_cache.cend() || !(cached->stamp == stamp))
-            continue;
-        ContactCache::File file{stamp, {}};
-        file.cards.reserve(qsizetype(cached->contacts.size()));
-        for (const Contact& contact : cached->contacts)
+        const Entry& entry = m_entries[std::size_t(i)];
+        ContactCache::File file{m_listing.stamp(i), {}};
+        file.cards.reserve(qsizetype(entry.contacts.size()));
+        for (const Contact& contact : entry.contacts)
             file.cards.append({contact.person, contact.position, contact.thumbnailDue});
         files.append(std::move(file));
     }
@@ -253,24 +280,55 @@ VCardBook::Listing VCardBook::list(const QStringList& folders) {
     Listing listing;
     for (const QString& folder : folders) {
         QStringList subfolders;
-        if (!listFolder(folder, listing.files, &subfolders)) {
+        if (!listFolder(folder, listing, &subfolders)) {
             qCWarning(lcVCardBook, "Cannot read the contacts folder %s: %s", qUtf8Printable(folder),
                       std::strerror(errno));
             throw PemmoError::contactsDenied();
         }
         listing.folders.append(folder);
         for (const QString& subfolder : subfolders) {
-            if (listFolder(subfolder, listing.files, nullptr))
+            if (listFolder(subfolder, listing, nullptr))
                 listing.folders.append(subfolder);
             else
                 qCWarning(lcVCardBook, "Skipped the unreadable address book %s", qUtf8Printable(subfolder));
         }
     }
+    listing.names.squeeze();
+    listing.files.squeeze();
     return listing;
 }
 
-VCardBook::Entry VCardBook::load(const FileStamp& stamp, const QCollator& collator) {
-    Entry entry{stamp, {}};
+QByteArrayView VCardBook::Listing::name(qsizetype file) const {
+    const qsizetype start = file == 0 ? 0 : qsizetype(files[file - 1].nameEnd);
+    return QByteArrayView(names.constData() + start, qsizetype(files[file].nameEnd) - start);
+}
+
+QString VCardBook::Listing::path(qsizetype file) const {
+    return folders[files[file].folder] + u'/' + QString::fromLocal8Bit(name(file));
+}
+
+VCardBook::FileStamp VCardBook::Listing::stamp(qsizetype file) const {
+    const File& f = files[file];
+    return {path(file), f.modified, f.size, f.inode};
+}
+
+bool VCardBook::Listing::sameFiles(const Listing& other) const {
+    if (files.size() != other.files.size())
+        return false;
+    if (folders == other.folders)
+        return files == other.files && names == other.names;
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        const File& a = files[i];
+        const File& b = other.files[i];
+        if (a.modified != b.modified || a.size != b.size || a.inode != b.inode || name(i) != other.name(i) ||
+            folders[a.folder] != other.folders[b.folder])
+            return false;
+    }
+    return true;
+}
+
+VCardBook::Entry VCardBook::load(const FileStamp& stamp) {
+    Entry entry;
     QByteArray bytes;
     try {
         bytes = readWhole(stamp.path, stamp.size);
@@ -288,10 +346,8 @@ VCardBook::Entry VCardBook::load(const FileStamp& stamp, const QCollator& collat
     for (const VCard::Card& card : document.cards) {
         Person person =
             VCard::toPerson(card, VCard::identifier(card, baseName, document.cardCount), VCard::Photos::Skip);
-        const QCollatorSortKey given = collator.sortKey(person.givenName);
-        const QCollatorSortKey family = collator.sortKey(person.familyName);
         const bool thumbnailDue = person.hasFullImage;
-        entry.contacts.push_back(Contact{std::move(person), card.position, given, family, thumbnailDue});
+        entry.contacts.push_back(Contact{std::move(person), card.position, thumbnailDue});
     }
     return entry;
 }
@@ -299,13 +355,14 @@ VCardBook::Entry VCardBook::load(const FileStamp& stamp, const QCollator& collat
 void VCardBook::refresh(bool trustLastListing) {
     if (m_folders.isEmpty())
         throw PemmoError::contactsDenied();
-    if (!(trustLastListing && m_lastListing))
+    const bool trusted = trustLastListing && m_listingCurrent;
+    if (!trusted)
         m_listedAt = m_clock().toMSecsSinceEpoch() * 1'000'000;
 
     // The first read takes what the contact cache holds for files whose stamps still match. The
     // cache is read and decoded on a thread of the pool while this one lists the folders. The job
     // touches only what it is handed here, and every way out of this call waits for it first.
-    const bool readCache = !m_cacheConsulted && m_cache.isEmpty() && !m_cacheFolder.isEmpty();
+    const bool readCache = !m_cacheConsulted && m_entries.empty() && !m_cacheFolder.isEmpty();
     const QString cacheFile = readCache ? cachePath() : QString();
     QList<ContactCache::File> fromCache;
     const char toReader = 0;
@@ -327,23 +384,43 @@ void VCardBook::refresh(bool trustLastListing) {
     };
     const auto cacheRead = qScopeGuard(cachedFiles);
 
-    Listing listing = trustLastListing && m_lastListing ? *m_lastListing : list(m_folders);
-    if (m_lastPeopleCurrent && m_lastListing && m_lastListing->files == listing.files) {
-        // The same files as last time: the files of the listing kept stay, since their paths are
-        // the strings the parsed entries hold, where the new listing's are a second copy of each.
-        m_lastListing->folders = std::move(listing.folders);
+    Listing listing = trusted ? m_listing : list(m_folders);
+    if (m_lastPeopleCurrent && m_listingCurrent && m_listing.sameFiles(listing)) {
+        // The same files in the same order: every entry stays where it is.
+        m_listing = std::move(listing);
         return;
     }
     m_cacheConsulted = true;
     cachedFiles();
 
-    // Entries still current are marked; changed files are read again; the rest are dropped. The
-    // cache holds its files in the order of the listing that wrote it, so each file is looked for
-    // at the next place first, and only a book changed since falls back to finding it by path.
-    const quint64 generation = ++m_generation;
-    QList<const FileStamp*> changed;
-    QList<ContactCache::File> adopted;
-    adopted.reserve(fromCache.size());
+    // A file still as the last read found it keeps its entry; a changed one is read again; the
+    // rest are dropped. Both listings, like the cache, hold their files in the same order, so
+    // each file is looked for at the next place first, and only a book changed since falls back
+    // to finding it by folder and name (or, in the cache, by path).
+    QList<qsizetype> folderNow(m_listing.folders.size());
+    for (qsizetype j = 0; j < m_listing.folders.size(); ++j)
+        folderNow[j] = listing.folders.indexOf(m_listing.folders[j]);
+    qsizetype nextKept = 0;
+    bool keptIndexed = false;
+    QHash<FileKey, qsizetype> keptAt; // made at the first file out of place
+    const auto findKept = [&](qsizetype i) -> qsizetype {
+        const auto key = FileKey{listing.files[i].folder, listing.name(i)};
+        if (nextKept < m_listing.files.size() &&
+            FileKey{folderNow[m_listing.files[nextKept].folder], m_listing.name(nextKept)} == key)
+            return nextKept++;
+        if (!std::exchange(keptIndexed, true)) {
+            keptAt.reserve(m_listing.files.size());
+            for (qsizetype j = 0; j < m_listing.files.size(); ++j) {
+                if (const qsizetype folder = folderNow[m_listing.files[j].folder]; folder >= 0)
+                    keptAt.insert(FileKey{folder, m_listing.name(j)}, j);
+            }
+        }
+        const auto at = keptAt.constFind(key);
+        if (at == keptAt.cend())
+            return -1;
+        nextKept = *at + 1;
+        return *at;
+    };
     qsizetype nextStored = 0;
     QHash<QString, qsizetype> storedAt; // made at the first file out of place
     const auto findStored = [&](const QString& path) -> ContactCache::File* {
@@ -360,78 +437,167 @@ void VCardBook::refresh(bool trustLastListing) {
         nextStored = *at + 1;
         return &fromCache[*at];
     };
-    for (FileStamp& stamp : listing.files) {
-        const auto cached = m_cache.find(stamp.path);
-        if (cached != m_cache.end() && cached->stamp == stamp) {
-            cached->generation = generation;
-            stamp.path = cached->stamp.path; // the listing kept as the last one shares the entry's path
-            continue;
+    std::vector<Entry> entries(std::size_t(listing.files.size()));
+    std::vector<bool> kept(m_entries.size());
+    QList<qsizetype> fresh;   // files whose entries are new
+    QList<FileStamp> changed; // files to read, and where their entries go
+    QList<qsizetype> changedAt;
+    qsizetype adopted = 0;
+    for (qsizetype i = 0; i < listing.files.size(); ++i) {
+        const Listing::File& file = listing.files[i];
+        if (const qsizetype j = m_listing.files.isEmpty() ? -1 : findKept(i); j >= 0) {
+            const Listing::File& last = m_listing.files[j];
+            if (last.modified == file.modified && last.size == file.size && last.inode == file.inode) {
+                entries[std::size_t(i)] = std::move(m_entries[std::size_t(j)]);
+                kept[std::size_t(j)] = true;
+                continue;
+            }
         }
+        fresh.append(i);
+        FileStamp stamp = listing.stamp(i);
         ContactCache::File* const stored = fromCache.isEmpty() ? nullptr : findStored(stamp.path);
         if (stored && stored->stamp == stamp) {
-            stored->stamp = stamp; // one copy of the path, the listing's
-            adopted.append(std::move(*stored));
-        } else
-            changed.append(&stamp);
+            Entry& entry = entries[std::size_t(i)];
+            entry.contacts.reserve(std::size_t(stored->cards.size()));
+            for (ContactCache::Card& card : stored->cards)
+                entry.contacts.push_back(Contact{std::move(card.person), card.position, card.thumbnailDue});
+            ++adopted;
+        } else {
+            changed.append(std::move(stamp));
+            changedAt.append(i);
+        }
     }
-    if (!changed.isEmpty() || adopted.size() != fromCache.size())
+    const bool dropped = std::find(kept.cbegin(), kept.cend(), false) != kept.cend();
+    if (!changed.isEmpty() || adopted != fromCache.size() || dropped)
         m_cacheDirty = true;
     else if (readCache)
         m_cacheDirty = false; // the cache file holds every file as it is: nothing to write
+    keptAt.clear();
     storedAt.clear();
     fromCache.clear();
-    std::vector<Entry> entries = loadAll(changed);
-    for (Entry& entry : adoptAll(std::move(adopted)))
-        entries.push_back(std::move(entry));
-    m_cache.reserve(m_cache.size() + qsizetype(entries.size()));
-    for (Entry& entry : entries) {
-        entry.generation = generation;
-        if (std::any_of(entry.contacts.cbegin(), entry.contacts.cend(),
-                        [](const Contact& contact) { return contact.thumbnailDue; }))
-            m_thumbnailsDue.insert(entry.stamp.path);
-        else
-            m_thumbnailsDue.remove(entry.stamp.path);
-        QString path = entry.stamp.path;
-        m_cache.emplace(std::move(path), std::move(entry)); // insert would copy every person
+    std::vector<Entry> loaded = loadAll(changed);
+    for (qsizetype k = 0; k < changedAt.size(); ++k)
+        entries[std::size_t(changedAt[k])] = std::move(loaded[std::size_t(k)]);
+    for (const qsizetype i : std::as_const(fresh)) {
+        Entry& entry = entries[std::size_t(i)];
+        entry.thumbnailsDue = std::any_of(entry.contacts.cbegin(), entry.contacts.cend(),
+                                          [](const Contact& contact) { return contact.thumbnailDue; });
     }
-    if (m_cache.removeIf([generation](const auto& item) { return item.value().generation != generation; }) >
-        0)
-        m_cacheDirty = true;
-    m_thumbnailsDue.removeIf([this](const QString& path) { return !m_cache.contains(path); });
+    m_thumbnailsDue = std::count_if(entries.cbegin(), entries.cend(),
+                                    [](const Entry& entry) { return entry.thumbnailsDue; });
 
-    std::vector<const Contact*> order;
-    order.reserve(std::size_t(listing.files.size()));
-    m_locations.clear();
-    m_locations.reserve(listing.files.size());
-    for (const FileStamp& stamp : listing.files) {
-        const Entry& entry = *m_cache.constFind(stamp.path);
-        for (const Contact& contact : entry.contacts) {
-            const auto existing = m_locations.constFind(contact.person.id);
-            if (existing != m_locations.cend()) {
-                const QString key = stamp.path + u'\n' + contact.person.id;
+    // The people of dropped entries leave the order; the rest keep their places.
+    for (std::size_t j = 0; j < m_entries.size(); ++j) {
+        if (!kept[j]) {
+            for (Contact& contact : m_entries[j].contacts)
+                contact.placed = false;
+        }
+    }
+    // The first card of an identifier wins, in the order of the listing.
+    QHash<QString, qsizetype> holders; // id → file
+    holders.reserve(listing.files.size());
+    std::vector<Contact*> unplaced;
+    for (qsizetype i = 0; i < listing.files.size(); ++i) {
+        for (Contact& contact : entries[std::size_t(i)].contacts) {
+            const auto existing = holders.constFind(contact.person.id);
+            if (existing != holders.cend()) {
+                contact.placed = false;
+                const QString path = listing.path(i);
+                const QString key = path + u'\n' + contact.person.id;
                 if (!m_reportedDuplicates.contains(key)) {
                     m_reportedDuplicates.insert(key);
                     qCWarning(lcVCardBook, "Skipped a card in %s: %s already holds the contact %s",
-                              qUtf8Printable(stamp.path), qUtf8Printable(*existing),
+                              qUtf8Printable(path), qUtf8Printable(listing.path(*existing)),
                               qUtf8Printable(contact.person.id));
                 }
                 continue;
             }
-            m_locations.insert(contact.person.id, stamp.path);
-            order.push_back(&contact);
+            holders.insert(contact.person.id, i);
+            if (!contact.placed)
+                unplaced.push_back(&contact);
         }
     }
-    std::stable_sort(order.begin(), order.end(), [](const Contact* a, const Contact* b) {
-        if (const int given = a->givenKey.compare(b->givenKey); given != 0)
-            return given < 0;
-        if (const int family = a->familyKey.compare(b->familyKey); family != 0)
-            return family < 0;
-        return a->person.id < b->person.id;
-    });
-
-    m_lastListing = std::move(listing);
-    m_lastOrder = std::move(order);
+    holders.clear();
+    std::erase_if(m_lastOrder, [](const Contact* contact) { return !contact->placed; });
+    m_entries = std::move(entries); // the people of dropped entries are gone from here on
+    m_listing = std::move(listing);
+    m_listingCurrent = true;
+    place(std::move(unplaced));
     m_lastPeopleCurrent = true;
+}
+
+void VCardBook::place(std::vector<Contact*> fresh) {
+    if (fresh.empty())
+        return;
+    for (Contact* contact : fresh)
+        contact->placed = true;
+    // By given name, then family name, as the collator compares them; the identifier settles the
+    // rest, so every set of people has exactly one order, however it came about.
+    struct Keyed {
+        const Contact* contact = nullptr;
+        std::optional<QCollatorSortKey> given;
+        std::optional<QCollatorSortKey> family;
+    };
+    const auto makeKeys = [](Keyed& keyed) {
+        const QCollator& collator = threadCollator();
+        keyed.given = collator.sortKey(keyed.contact->person.givenName);
+        keyed.family = collator.sortKey(keyed.contact->person.familyName);
+    };
+    const auto before = [](const Keyed& a, const Keyed& b) {
+        if (const int given = a.given->compare(*b.given); given != 0)
+            return given < 0;
+        if (const int family = a.family->compare(*b.family); family != 0)
+            return family < 0;
+        return a.contact->person.id < b.contact->person.id;
+    };
+    const auto sortedKeyed = [&](std::vector<Keyed> keyed) {
+        forEachItem(m_pool, keyed, 256, makeKeys);
+        std::sort(keyed.begin(), keyed.end(), before);
+        return keyed;
+    };
+
+    // A few people are placed among the rest by comparing them with some twenty names each;
+    // sorting everyone costs a key per person, which pays when many are new.
+    const std::size_t placedBefore = m_lastOrder.size();
+    if (fresh.size() * 32 > placedBefore) {
+        std::vector<Keyed> keyed;
+        keyed.reserve(placedBefore + fresh.size());
+        for (const Contact* contact : m_lastOrder)
+            keyed.push_back({contact, {}, {}});
+        for (const Contact* contact : fresh)
+            keyed.push_back({contact, {}, {}});
+        keyed = sortedKeyed(std::move(keyed));
+        m_lastOrder.clear();
+        m_lastOrder.reserve(keyed.size());
+        for (const Keyed& item : keyed)
+            m_lastOrder.push_back(item.contact);
+        return;
+    }
+    std::vector<Keyed> keyed;
+    keyed.reserve(fresh.size());
+    for (const Contact* contact : fresh)
+        keyed.push_back({contact, {}, {}});
+    keyed = sortedKeyed(std::move(keyed));
+    const QCollator& collator = threadCollator();
+    std::vector<const Contact*> order;
+    order.reserve(placedBefore + keyed.size());
+    auto from = m_lastOrder.cbegin();
+    for (const Keyed& item : keyed) {
+        const auto at =
+            std::upper_bound(from, m_lastOrder.cend(), item, [&](const Keyed& a, const Contact* b) {
+                // Keys of the placed person only as far as the comparison needs them.
+                if (const int given = a.given->compare(collator.sortKey(b->person.givenName)); given != 0)
+                    return given < 0;
+                if (const int family = a.family->compare(collator.sortKey(b->person.familyName)); family != 0)
+                    return family < 0;
+                return a.contact->person.id < b->person.id;
+            });
+        order.insert(order.end(), from, at);
+        order.push_back(item.contact);
+        from = at;
+    }
+    order.insert(order.end(), from, m_lastOrder.cend());
+    m_lastOrder = std::move(order);
 }
 
 QList<Person> VCardBook::peopleOf(const std::vector<const Contact*>& order) {
@@ -443,25 +609,31 @@ QList<Person> VCardBook::peopleOf(const std::vector<const Contact*>& order) {
 }
 
 qsizetype VCardBook::makeThumbnails(qsizetype files) {
-    QList<Entry*> batch;
-    for (auto it = m_thumbnailsDue.begin(); it != m_thumbnailsDue.end() && batch.size() < files;) {
-        const auto cached = m_cache.find(*it);
-        if (cached != m_cache.end())
-            batch.append(&cached.value());
-        it = m_thumbnailsDue.erase(it);
+    struct Due {
+        Entry* entry;
+        FileStamp stamp;
+    };
+    QList<Due> batch;
+    for (std::size_t i = 0; i < m_entries.size() && batch.size() < files; ++i) {
+        Entry& entry = m_entries[i];
+        if (!entry.thumbnailsDue)
+            continue;
+        entry.thumbnailsDue = false;
+        --m_thumbnailsDue;
+        batch.append({&entry, m_listing.stamp(qsizetype(i))});
     }
     if (batch.isEmpty())
-        return m_thumbnailsDue.size();
+        return m_thumbnailsDue;
 
-    const auto makeThumbnails = [](Entry* entry) {
+    const auto makeThumbnails = [](const Due& due) {
         QByteArray bytes;
         try {
-            bytes = readWhole(entry->stamp.path, entry->stamp.size);
+            bytes = readWhole(due.stamp.path, due.stamp.size);
         } catch (const FileError&) {
             return; // gone or changed: the next read takes it up again
         }
         const VCard::Document document = VCard::parse(bytes);
-        for (Contact& contact : entry->contacts) {
+        for (Contact& contact : due.entry->contacts) {
             if (!contact.thumbnailDue)
                 continue;
             contact.thumbnailDue = false;
@@ -477,41 +649,15 @@ qsizetype VCardBook::makeThumbnails(qsizetype files) {
     forEachItem(m_pool, batch, 4, makeThumbnails);
     m_lastPeopleCurrent = false; // the people handed out last lack these thumbnails
     m_cacheDirty = true;
-    return m_thumbnailsDue.size();
+    return m_thumbnailsDue;
 }
 
-std::vector<VCardBook::Entry> VCardBook::loadAll(const QList<const FileStamp*>& stamps) {
+std::vector<VCardBook::Entry> VCardBook::loadAll(const QList<FileStamp>& stamps) {
     std::vector<Entry> entries(std::size_t(stamps.size()));
-    for (qsizetype i = 0; i < stamps.size(); ++i)
-        entries[std::size_t(i)].stamp = *stamps[i];
-    // Each thread fills entries with its own collator: a collator is not shared between threads.
-    const auto fill = [this](Entry& entry) { entry = load(entry.stamp, threadCollator()); };
-    // A first read of a large book spreads over the cores; a few changed files are read here.
-    forEachItem(m_pool, entries, 64, fill);
-    return entries;
-}
-
-std::vector<VCardBook::Entry> VCardBook::adoptAll(QList<ContactCache::File> files) {
-    std::vector<Entry> entries(std::size_t(files.size()));
-    const auto fill = [&files, &entries](qsizetype i) {
-        ContactCache::File& file = files[i];
-        const QCollator& collator = threadCollator();
-        Entry& entry = entries[std::size_t(i)];
-        entry.stamp = std::move(file.stamp);
-        entry.contacts.reserve(std::size_t(file.cards.size()));
-        for (ContactCache::Card& card : file.cards) {
-            const QCollatorSortKey given = collator.sortKey(card.person.givenName);
-            const QCollatorSortKey family = collator.sortKey(card.person.familyName);
-            entry.contacts.push_back(
-                Contact{std::move(card.person), card.position, given, family, card.thumbnailDue});
-        }
-    };
-    QList<qsizetype> indexes(files.size());
+    std::vector<qsizetype> indexes(stamps.size());
     std::iota(indexes.begin(), indexes.end(), qsizetype(0));
-    if (files.size() >= 256)
-        QtConcurrent::blockingMap(&m_pool, indexes, fill);
-    else
-        std::for_each(indexes.begin(), indexes.end(), fill);
+    // A first read of a large book spreads over the cores; a few changed files are read here.
+    forEachItem(m_pool, indexes, 64, [&](qsizetype i) { entries[std::size_t(i)] = load(stamps[i]); });
     return entries;
 }
 
@@ -547,14 +693,25 @@ std::optional<VCardBook::Located> VCardBook::locateIn(const QString& path, const
 }
 
 VCardBook::Located VCardBook::locate(const QString& id) {
+    // The file of the contact as of the last refresh: an edit is rare, and a look through ten
+    // thousand identifiers costs less than a table of them kept all day.
+    const auto known = [this, &id]() -> std::optional<QString> {
+        for (std::size_t i = 0; i < m_entries.size(); ++i) {
+            for (const Contact& contact : m_entries[i].contacts) {
+                if (contact.placed && contact.person.id == id)
+                    return m_listing.path(qsizetype(i));
+            }
+        }
+        return std::nullopt;
+    };
     // The last refresh usually knows the file; when it is stale, look again once.
-    if (const auto known = m_locations.constFind(id); known != m_locations.cend()) {
-        if (auto located = locateIn(*known, id))
+    if (const auto path = known()) {
+        if (auto located = locateIn(*path, id))
             return std::move(*located);
     }
     refresh();
-    if (const auto known = m_locations.constFind(id); known != m_locations.cend()) {
-        if (auto located = locateIn(*known, id))
+    if (const auto path = known()) {
+        if (auto located = locateIn(*path, id))
             return std::move(*located);
     }
     throw PemmoError::notFound(id);
@@ -581,11 +738,11 @@ QString VCardBook::folderForNewContacts() const {
     }
     // A folder that holds only address books (as vdirsyncer fills it) gets the new card in the first of them.
     const QString folder = m_folders.first();
-    QList<FileStamp> files;
+    Listing listing;
     QStringList subfolders;
-    if (!listFolder(folder, files, &subfolders))
+    if (!listFolder(folder, listing, &subfolders))
         throw PemmoError::contactsDenied();
-    if (files.isEmpty() && !subfolders.isEmpty())
+    if (listing.files.isEmpty() && !subfolders.isEmpty())
         return subfolders.first();
     return folder;
 }

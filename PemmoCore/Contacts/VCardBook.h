@@ -19,8 +19,8 @@
 #include "Records/Person.h"
 #include "Support/Clock.h"
 
-#include <QCollator>
-#include <QHash>
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -31,10 +31,6 @@
 #include <vector>
 
 namespace pemmo {
-
-namespace ContactCache {
-struct File;
-}
 
 class VCardBook {
 public:
@@ -47,9 +43,29 @@ public:
         bool operator==(const FileStamp&) const = default;
     };
 
+    // The vCard files of the folders as one look found them. Kept all day for ten thousand files,
+    // so a file is held as the index of its folder and its name in one array of names, not as a
+    // path of its own.
     struct Listing {
-        QList<FileStamp> files; // sorted by path within each folder, folders in the given order
-        QStringList folders;    // the folders and their address-book subfolders
+        struct File {
+            qint64 modified = 0; // nanoseconds since the epoch
+            qint64 size = 0;
+            quint64 inode = 0;
+            quint32 folder = 0;  // in `folders`
+            quint32 nameEnd = 0; // in `names`; the name starts where the previous file's ends
+
+            bool operator==(const File&) const = default;
+        };
+
+        QStringList folders; // the folders and their address-book subfolders
+        QList<File> files;   // sorted by path within each folder, folders in the given order
+        QByteArray names;    // the files' names as the file system spells them, one after another
+
+        QByteArrayView name(qsizetype file) const;
+        QString path(qsizetype file) const;
+        FileStamp stamp(qsizetype file) const;
+        // The same paths with the same stamps, in the same order (the folders may differ).
+        bool sameFiles(const Listing& other) const;
 
         bool operator==(const Listing&) const = default;
     };
@@ -90,7 +106,7 @@ public:
     // Reads what `people` reads, without making the list: a read ahead of the first fetch.
     void read();
     // How many files still hold photos without thumbnails.
-    qsizetype pendingThumbnails() const { return m_thumbnailsDue.size(); }
+    qsizetype pendingThumbnails() const { return m_thumbnailsDue; }
     // Makes the thumbnails of up to `files` files (a photo that is no image loses its
     // `hasFullImage`); returns how many files are still due.
     qsizetype makeThumbnails(qsizetype files);
@@ -106,21 +122,19 @@ public:
 
     // How many times a file was read and parsed; safe to read from any thread.
     int parseCount() const { return m_parseCount.load(); }
-    // The folders as the last read found them.
-    const std::optional<Listing>& lastListing() const { return m_lastListing; }
+    // The folders as the last read found them; none before a read of the current folders.
+    const Listing* lastListing() const { return m_listingCurrent ? &m_listing : nullptr; }
 
 private:
     struct Contact {
         Person person;
         int position;
-        QCollatorSortKey givenKey;
-        QCollatorSortKey familyKey;
         bool thumbnailDue = false;
+        bool placed = false; // has its place in `m_lastOrder`
     };
     struct Entry {
-        FileStamp stamp;
         std::vector<Contact> contacts;
-        quint64 generation = 0; // of the refresh that last saw the file
+        bool thumbnailsDue = false; // waits for `makeThumbnails`
     };
     struct Located {
         QString path;
@@ -131,11 +145,11 @@ private:
 
     // Reads what changed since the last call; the people sorted and their locations updated.
     void refresh(bool trustLastListing = false);
-    std::vector<Entry> loadAll(const QList<const FileStamp*>& stamps);
-    // The entries of cached files, with their sort keys made.
-    std::vector<Entry> adoptAll(QList<ContactCache::File> files);
+    std::vector<Entry> loadAll(const QList<FileStamp>& stamps);
     // Safe on any thread.
-    Entry load(const FileStamp& stamp, const QCollator& collator);
+    Entry load(const FileStamp& stamp);
+    // Places the people not yet in `m_lastOrder` there, sorted by name.
+    void place(std::vector<Contact*> fresh);
     Located locate(const QString& id);
     std::optional<Located> locateIn(const QString& path, const QString& id);
     QString folderForNewContacts() const;
@@ -144,21 +158,24 @@ private:
     Clock m_clock;
     QString m_cacheFolder;
     bool m_cacheConsulted = false; // the cache file was read for the current folders
-    bool m_cacheDirty = false;     // the cache file no longer matches `m_cache`
+    bool m_cacheDirty = false;     // the cache file no longer matches `m_entries`
     qint64 m_listedAt = 0;         // when the last listing began, in nanoseconds since the epoch
     QString m_chosenNewContactsFolder;
-    QHash<QString, Entry> m_cache;
-    QHash<QString, QString> m_locations; // id → file, as of the last refresh
-    QSet<QString> m_thumbnailsDue;       // files with photos still to scale down
+    // The files of the last read and what they hold, entry for file. After the folders change
+    // they stay until the next read, which takes what it still can from them.
+    Listing m_listing;
+    std::vector<Entry> m_entries;
+    bool m_listingCurrent = false; // `m_listing` is of the current folders
+    qsizetype m_thumbnailsDue = 0; // entries with photos still to scale down
     QSet<QString> m_reportedDuplicates;
     QThreadPool m_pool; // the threads of a first read and of thumbnails
     std::atomic<int> m_parseCount = 0;
-    quint64 m_generation = 0;
     // The last answer, given again while no file changed and no thumbnail came in. It is kept as
-    // where its people sit in `m_cache` (which only `refresh` adds to or takes from), not as a
+    // where its people sit in `m_entries` (which only `refresh` adds to or takes from), not as a
     // list of its own: the caller joins the people into profiles and drops the list, and a copy
-    // kept here would be one more array of ten thousand people held all day.
-    std::optional<Listing> m_lastListing;
+    // kept here would be one more array of ten thousand people held all day. Kept sorted, it
+    // also lets a read after a few changed files place their people without comparing every name
+    // again, so no collation key is kept for anyone.
     std::vector<const Contact*> m_lastOrder;
     bool m_lastPeopleCurrent = false;
     static QList<Person> peopleOf(const std::vector<const Contact*>& order);

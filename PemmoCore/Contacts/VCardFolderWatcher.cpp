@@ -38,15 +38,15 @@ void VCardFolderWatcher::watch(const QStringList& folders) {
 
 void VCardFolderWatcher::adopt(const QStringList& folders, const VCardBook::Listing& listing) {
     m_folders = VCardBook::normalized(folders);
-    m_seen = listing.files;
+    m_seen = listing;
     rewatch(watchable(listing));
 }
 
 QStringList VCardFolderWatcher::watchable(const VCardBook::Listing& listing) const {
     QStringList paths = listing.folders;
     if (listing.files.size() <= m_fileWatchLimit) {
-        for (const VCardBook::FileStamp& file : listing.files)
-            paths.append(file.path);
+        for (qsizetype i = 0; i < listing.files.size(); ++i)
+            paths.append(listing.path(i));
     }
     return paths;
 }
@@ -64,17 +64,18 @@ void VCardFolderWatcher::settle() {
     QStringList watchable;
     auto now = look(&watchable);
     rewatch(watchable);
-    if (now == m_seen)
+    // Only the files count: a new folder with no vCard in it changes no contact.
+    if (now.has_value() == m_seen.has_value() && (!now || now->sameFiles(*m_seen)))
         return;
     m_seen = std::move(now);
     Q_EMIT changed();
 }
 
-std::optional<QList<VCardBook::FileStamp>> VCardFolderWatcher::look(QStringList* watchable) const {
+std::optional<VCardBook::Listing> VCardFolderWatcher::look(QStringList* watchable) const {
     try {
-        const VCardBook::Listing listing = VCardBook::list(m_folders);
+        VCardBook::Listing listing = VCardBook::list(m_folders);
         *watchable = this->watchable(listing);
-        return listing.files;
+        return listing;
     } catch (const PemmoError&) {
         // Watch what still exists, so that the folder coming back is noticed.
         for (const QString& folder : m_folders) {

@@ -51,7 +51,7 @@ private:
     void onEvent();
     void settle();
     // The vCard files as they are now; absent while a folder cannot be read.
-    std::optional<QList<VCardBook::FileStamp>> look(QStringList* watchable) const;
+    std::optional<VCardBook::Listing> look(QStringList* watchable) const;
     QStringList watchable(const VCardBook::Listing& listing) const;
     void rewatch(const QStringList& paths);
 
@@ -61,7 +61,7 @@ private:
     QTimer m_quiet;
     QElapsedTimer m_burst;
     QStringList m_folders;
-    std::optional<QList<VCardBook::FileStamp>> m_seen;
+    std::optional<VCardBook::Listing> m_seen;
     bool m_reportedUnwatchable = false;
     quint64 m_eventCount = 0;
 };

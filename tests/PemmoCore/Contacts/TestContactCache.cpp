@@ -137,6 +137,43 @@ private Q_SLOTS:
             QVERIFY(back[i].person.emails[0].label.isSharedWith(back[80 + i].person.emails[0].label));
     }
 
+    // Colleagues share a company and a title, many people a given name: each comes back as one
+    // string, and a null or empty text stays as it was.
+    void repeatedNamesComeBackShared() {
+        Person first;
+        first.id = u"A"_qs;
+        first.givenName = u"Anna"_qs;
+        first.familyName = u"Berg"_qs;
+        first.organization = u"Acme"_qs;
+        first.jobTitle = u"Engineer"_qs;
+        Person second = first;
+        second.id = u"B"_qs;
+        // Equal texts made apart, as two vCards give them.
+        second.givenName = QString::fromUtf8("Anna");
+        second.familyName = QString::fromUtf8("Berg");
+        second.organization = QString::fromUtf8("Acme");
+        second.jobTitle = QString::fromUtf8("Engineer");
+        Person third;
+        third.id = u"C"_qs;
+        third.givenName = u""_qs;
+        third.organization = u""_qs;
+        const QList<ContactCache::File> files{
+            {{u"/a/x.vcf"_qs, 5, 10, 7}, {{first, 1, false}, {second, 2, false}, {third, 3, false}}}};
+        const auto decoded = ContactCache::decode(ContactCache::encode({u"/a"_qs}, files), {u"/a"_qs});
+        QCOMPARE(decoded, files);
+        const Person& a = decoded[0].cards[0].person;
+        const Person& b = decoded[0].cards[1].person;
+        QVERIFY(a.givenName.isSharedWith(b.givenName));
+        QVERIFY(a.familyName.isSharedWith(b.familyName));
+        QVERIFY(a.organization->isSharedWith(*b.organization));
+        QVERIFY(a.jobTitle->isSharedWith(*b.jobTitle));
+        const Person& c = decoded[0].cards[2].person;
+        QVERIFY(c.familyName.isNull());
+        QVERIFY(!c.givenName.isNull() && c.givenName.isEmpty());
+        QVERIFY(c.organization.has_value() && c.organization->isEmpty());
+        QVERIFY(!c.jobTitle.has_value());
+    }
+
     void aLaterRunReadsNoUnchangedFile() {
         const QList<Person> expected = fromFiles({m_book});
         QCOMPARE(Cached({m_book}, m_cache).read(), expected);

@@ -427,11 +427,46 @@ private Q_SLOTS:
         QCOMPARE(book.people().size(), 1);
         QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("work")));
         QCOMPARE(book.people().size(), 1);
-        QVERIFY(book.lastListing().has_value());
+        QVERIFY(book.lastListing());
         QCOMPARE(book.lastListing()->folders,
                  QStringList({dir.path(), dir.filePath(QStringLiteral("personal")),
                               dir.filePath(QStringLiteral("work"))}));
         QCOMPARE(book.lastListing()->files.size(), 1);
+    }
+
+    // A read after a few files changed places their people among the others instead of sorting
+    // everyone again; the order must still be the one a fresh read gives.
+    void aChangedBookKeepsTheOrderOfAFreshRead_data() {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QByteArray>("bytes"); // empty: the file is deleted
+        QTest::newRow("renamed") << "c17.vcf" << vcard("17", "Aaron", "New");
+        QTest::newRow("renamed to the end") << "c18.vcf" << vcard("18", "Zora", "Last");
+        QTest::newRow("added") << "new.vcf" << vcard("new", "Mia", "Added");
+        QTest::newRow("deleted") << "c5.vcf" << QByteArray();
+        QTest::newRow("same name but for case") << "c8.vcf" << vcard("08", "name 3", "D");
+        QTest::newRow("numbers in names") << "c9.vcf" << vcard("9", "Name 10", "X");
+        QTest::newRow("no given name") << "c10.vcf" << vcard("10", "", "Family");
+        QTest::newRow("an earlier file takes an identifier") << "a.vcf" << vcard("20", "Other", "Copy");
+        QTest::newRow("several cards") << "many.vcf" << vcard("", "Zoe", "A") + vcard("", "Abe", "B");
+    }
+
+    void aChangedBookKeepsTheOrderOfAFreshRead() {
+        QFETCH(QString, file);
+        QFETCH(QByteArray, bytes);
+        test::TempDir dir;
+        for (int i = 0; i < 100; ++i)
+            writeFile(dir.filePath(QStringLiteral("c%1.vcf").arg(i)),
+                      vcard(QByteArray::number(i), "Name " + QByteArray::number(i % 7),
+                            QByteArray(1, char('A' + i % 26))));
+        VCardBook book({dir.path()}, 1);
+        QCOMPARE(book.people().size(), 100);
+        if (bytes.isEmpty())
+            QVERIFY(QFile::remove(dir.filePath(file)));
+        else
+            writeFile(dir.filePath(file), bytes);
+        const QStringList changed = idsOf(book.people());
+        QCOMPARE(changed, idsOf(VCardBook({dir.path()}, 1).people()));
+        QCOMPARE(book.parseCount(), 101 - int(bytes.isEmpty()));
     }
 
     void temporaryFilesAloneSignalNothing() {
