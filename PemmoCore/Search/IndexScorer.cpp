@@ -114,7 +114,7 @@ IndexScorer::Term IndexScorer::describe(std::u32string_view term) {
 
 int IndexScorer::wordKind(const TokenVocabulary& words, std::uint32_t id, const Term& t) {
     const std::size_t length = t.text.size();
-    const std::size_t wordLength = words.lengths()[id];
+    const std::size_t wordLength = words.length(id);
     if (wordLength + (t.fuzzy ? 1 : 0) < length)
         return -1;
     const bool pairsFit = (t.pairs & ~words.pairSignatures()[id]) == 0;
@@ -137,7 +137,7 @@ int IndexScorer::wordKind(const TokenVocabulary& words, std::uint32_t id, const 
 }
 
 int IndexScorer::joinedKind(const TokenVocabulary& joined, std::uint32_t id, const Term& t) {
-    const std::size_t wordLength = joined.lengths()[id];
+    const std::size_t wordLength = joined.length(id);
     if (wordLength < t.text.size() || (t.bits & ~joined.signatures()[id]) != 0 ||
         (t.pairs & ~joined.pairSignatures()[id]) != 0 || !joined.word(id).starts_with(t.text))
         return -1;
@@ -145,7 +145,7 @@ int IndexScorer::joinedKind(const TokenVocabulary& joined, std::uint32_t id, con
 }
 
 bool IndexScorer::isAcronym(const TokenVocabulary& initials, std::uint32_t id, const Term& t) {
-    return initials.lengths()[id] >= t.text.size() && (t.bits & ~initials.signatures()[id]) == 0 &&
+    return initials.length(id) >= t.text.size() && (t.bits & ~initials.signatures()[id]) == 0 &&
            (t.pairs & ~initials.pairSignatures()[id]) == 0 &&
            initials.word(id).find(t.text) != std::u32string_view::npos;
 }

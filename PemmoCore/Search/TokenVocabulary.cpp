@@ -30,8 +30,16 @@ std::uint64_t TokenVocabulary::pairSignature(std::u32string_view word) {
 }
 
 std::uint32_t TokenVocabulary::firstWithLength(std::size_t length) const {
-    const auto at = std::lower_bound(m_lengths.begin(), m_lengths.end(), length);
-    return static_cast<std::uint32_t>(at - m_lengths.begin());
+    std::uint32_t low = 0;
+    auto high = static_cast<std::uint32_t>(size());
+    while (low < high) {
+        const std::uint32_t middle = low + (high - low) / 2;
+        if (this->length(middle) < length)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
 }
 
 namespace {
@@ -168,17 +176,15 @@ TokenVocabulary TokenVocabulary::Builder::build(std::vector<std::uint32_t>* renu
                      [this](std::uint32_t a, std::uint32_t b) { return m_lengths[a] < m_lengths[b]; });
     std::vector<std::uint32_t> renumbered(count);
     v.m_characters.reserve(m_characters.size());
-    v.m_offsets.reserve(count);
-    v.m_lengths.reserve(count);
+    v.m_offsets.reserve(count + 1);
     v.m_signatures.reserve(count);
     v.m_pairSignatures.reserve(count);
     for (std::uint32_t id = 0; id < count; ++id) {
         const std::uint32_t old = order[id];
         renumbered[old] = id;
         const std::u32string_view word(m_characters.data() + m_offsets[old], m_lengths[old]);
-        v.m_offsets.push_back(static_cast<std::uint32_t>(v.m_characters.size()));
         v.m_characters.insert(v.m_characters.end(), word.begin(), word.end());
-        v.m_lengths.push_back(m_lengths[old]);
+        v.m_offsets.push_back(static_cast<std::uint32_t>(v.m_characters.size()));
         v.m_signatures.push_back(signature(word));
         v.m_pairSignatures.push_back(pairSignature(word));
     }

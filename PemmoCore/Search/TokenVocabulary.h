@@ -68,11 +68,12 @@ public:
         std::vector<std::pair<std::uint32_t, Posting>> m_postings;
     };
 
-    std::size_t size() const { return m_lengths.size(); }
+    std::size_t size() const { return m_offsets.size() - 1; }
     std::u32string_view word(std::uint32_t id) const {
-        return {m_characters.data() + m_offsets[id], m_lengths[id]};
+        return {m_characters.data() + m_offsets[id], length(id)};
     }
-    std::span<const std::uint32_t> lengths() const { return m_lengths; }
+    // In characters.
+    std::size_t length(std::uint32_t id) const { return m_offsets[id + 1] - m_offsets[id]; }
     std::span<const std::uint64_t> signatures() const { return m_signatures; }
     std::span<const std::uint64_t> pairSignatures() const { return m_pairSignatures; }
     // Words are numbered shortest first: the first id whose word has at least `length`
@@ -86,8 +87,8 @@ public:
 
 private:
     std::vector<char32_t> m_characters;
-    std::vector<std::uint32_t> m_offsets;
-    std::vector<std::uint32_t> m_lengths;
+    // Word id's characters start at m_offsets[id] and end where the next word's start: size() + 1.
+    std::vector<std::uint32_t> m_offsets{0};
     std::vector<std::uint64_t> m_signatures;
     std::vector<std::uint64_t> m_pairSignatures;
     std::vector<std::uint32_t> m_postingStart; // size() + 1 offsets into m_postings
