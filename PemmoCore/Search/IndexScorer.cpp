@@ -204,14 +204,14 @@ void IndexScorer::scoreTermDirect(const SearchIndex& index, std::u32string_view 
     const bool acronyms = term.size() >= static_cast<std::size_t>(LexicalScorer::acronymMinimumLength);
     for (const std::uint32_t e : m_aliveList) {
         double value = 0.0;
-        for (const std::uint32_t packed : index.wordsOf(e)) {
-            const std::uint32_t id = packed & SearchIndex::idMask;
+        index.wordsByEntry().forEach(e, [&](SearchField field, std::uint32_t id) {
             std::int8_t& kind = m_wordKinds[id];
             if (kind == unknownKind)
                 kind = static_cast<std::int8_t>(wordKind(words, id, t));
             if (kind >= 0)
-                value = std::max(value, kValues[static_cast<std::size_t>(kind)][packed >> 28]);
-        }
+                value =
+                    std::max(value, kValues[static_cast<std::size_t>(kind)][static_cast<std::size_t>(field)]);
+        });
         if (const std::uint32_t id = index.joinedNameOf(e); id != SearchIndex::noWord) {
             std::int8_t& kind = m_joinedKinds[id];
             if (kind == unknownKind)
@@ -220,17 +220,17 @@ void IndexScorer::scoreTermDirect(const SearchIndex& index, std::u32string_view 
                 value = std::max(value, kValues[static_cast<std::size_t>(kind)][0]);
         }
         if (acronyms) {
-            for (const std::uint32_t packed : index.initialsOf(e)) {
-                const double acronym = kValues[static_cast<std::size_t>(kAcronym)][packed >> 28];
+            index.initialsByEntry().forEach(e, [&](SearchField field, std::uint32_t id) {
+                const double acronym =
+                    kValues[static_cast<std::size_t>(kAcronym)][static_cast<std::size_t>(field)];
                 if (acronym <= value)
-                    continue;
-                const std::uint32_t id = packed & SearchIndex::idMask;
+                    return;
                 std::int8_t& kind = m_acronymKinds[id];
                 if (kind == unknownKind)
                     kind = static_cast<std::int8_t>(isAcronym(initials, id, t) ? kAcronym : -1);
                 if (kind >= 0)
                     value = acronym;
-            }
+            });
         }
         best[e] = value;
     }
