@@ -69,12 +69,19 @@ void setField(IndexEntry& entry, Scratch& scratch, SearchField field, const QStr
               std::uint32_t(scratch.spans.size()));
 }
 
-// The name comes first: starts the entry and its scratch buffers.
-void setName(IndexEntry& entry, Scratch& scratch, const Person& person) {
+} // namespace
+
+IndexEntry IndexEntry::make(const Profile& profile) {
+    const Person& person = profile.person;
+    const PemmoRecord& record = profile.record;
+    const Details& details = record.details;
+    IndexEntry entry;
     entry.id = person.id;
     entry.fullName = person.displayName();
+    thread_local Scratch scratch;
     scratch.text.resize(0);
     scratch.spans.resize(0);
+
     setField(entry, scratch, SearchField::Name, {entry.fullName});
     if (scratch.spans.size() > 1) {
         // The name is the first field: all the scratch text so far.
@@ -82,30 +89,6 @@ void setName(IndexEntry& entry, Scratch& scratch, const Person& person) {
         joined.removeIf([](QChar c) { return c.isSpace(); });
         entry.nameJoined = joined;
     }
-}
-
-void finish(IndexEntry& entry, const Scratch& scratch) {
-    entry.text = QString(scratch.text.constData(), scratch.text.size());
-    entry.spans = QList<TextFolding::TokenSpan>(scratch.spans.cbegin(), scratch.spans.cend());
-}
-
-} // namespace
-
-IndexEntry IndexEntry::makeName(const Profile& profile) {
-    IndexEntry entry;
-    thread_local Scratch scratch;
-    setName(entry, scratch, profile.person);
-    finish(entry, scratch);
-    return entry;
-}
-
-IndexEntry IndexEntry::make(const Profile& profile) {
-    const Person& person = profile.person;
-    const PemmoRecord& record = profile.record;
-    const Details& details = record.details;
-    IndexEntry entry;
-    thread_local Scratch scratch;
-    setName(entry, scratch, person);
 
     QStringList parts;
     add(parts, person.nickname);
@@ -169,7 +152,8 @@ IndexEntry IndexEntry::make(const Profile& profile) {
             add(parts, interaction.text);
     }
     setField(entry, scratch, SearchField::Memory, parts);
-    finish(entry, scratch);
+    entry.text = QString(scratch.text.constData(), scratch.text.size());
+    entry.spans = QList<TextFolding::TokenSpan>(scratch.spans.cbegin(), scratch.spans.cend());
     return entry;
 }
 

@@ -35,8 +35,6 @@ struct IndexEntry {
     std::optional<QString> nameJoined;
 
     static IndexEntry make(const Profile& profile);
-    // The id, the display name and the name field alone: what highlighting a name needs.
-    static IndexEntry makeName(const Profile& profile);
 
     bool has(SearchField field) const { return !textOf(field).isEmpty(); }
     QStringView textOf(SearchField field) const {

@@ -90,8 +90,7 @@ QList<SearchHit> SearchEngine::search(const ParsedQuery& query, const SearchInde
         hit.score = it->score;
         hit.tier = MatchTier::Lexical;
         if (!query.terms.isEmpty())
-            hit.nameRanges =
-                LexicalScorer::nameRanges(IndexEntry::makeName(index.profile(it->entry)), query.terms);
+            hit.nameRanges = LexicalScorer::nameRanges(index.displayName(it->entry), query.terms);
         hits.append(std::move(hit));
     }
     return hits;

@@ -48,17 +48,9 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
     // another thread makes them while this one gathers the words.
     const auto makeTables = [&data, &entries, &keys, count] {
         const QList<Profile>& people = data->profiles;
-        std::size_t slots = 16;
-        while (slots < count + count / 2)
-            slots *= 2;
-        data->idSlots.assign(slots, noWord);
-        const std::size_t mask = slots - 1;
+        data->positions.reserve(static_cast<qsizetype>(count));
         for (std::uint32_t e = 0; e < count; ++e) {
-            const QString& id = people[e].id();
-            std::size_t i = qHash(id) & mask;
-            while (data->idSlots[i] != noWord && people[data->idSlots[i]].id() != id)
-                i = (i + 1) & mask;
-            data->idSlots[i] = e; // a later person with the same id takes the place
+            data->positions.insert(people[e].id(), e);
             for (const QString& tag : entries[e].tagIDs) {
                 std::vector<std::uint32_t>& members = data->members[tag];
                 if (members.empty() || members.back() != e)
@@ -143,16 +135,15 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
     m_data = std::move(data);
 }
 
+QString SearchIndex::displayName(std::size_t i) const {
+    return profile(i).person.displayName();
+}
+
 std::optional<std::uint32_t> SearchIndex::position(const QString& id) const {
-    const std::vector<std::uint32_t>& slots = m_data->idSlots;
-    if (slots.empty())
+    const auto found = m_data->positions.constFind(id);
+    if (found == m_data->positions.cend())
         return std::nullopt;
-    const std::size_t mask = slots.size() - 1;
-    for (std::size_t i = qHash(id) & mask; slots[i] != noWord; i = (i + 1) & mask) {
-        if (m_data->profiles[slots[i]].id() == id)
-            return slots[i];
-    }
-    return std::nullopt;
+    return *found;
 }
 
 const std::vector<std::uint32_t>& SearchIndex::members(const QString& tagID) const {

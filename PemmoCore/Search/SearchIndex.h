@@ -32,6 +32,7 @@ public:
     bool isEmpty() const { return m_data->profiles.isEmpty(); }
     const Profile& profile(std::size_t i) const { return m_data->profiles[static_cast<qsizetype>(i)]; }
     const QString& id(std::size_t i) const { return profile(i).id(); }
+    QString displayName(std::size_t i) const;
     // Entry i made again from its person: all the index knows of them, written out, for scoring one
     // person plainly.
     IndexEntry entry(std::size_t i) const { return IndexEntry::make(profile(i)); }
@@ -61,8 +62,7 @@ public:
 private:
     struct Data {
         QList<Profile> profiles;
-        // Open addressing over the entries by the hash of their ids; noWord is a free slot.
-        std::vector<std::uint32_t> idSlots;
+        QHash<QString, std::uint32_t> positions;
         TokenVocabulary words;
         TokenVocabulary joinedNames;
         TokenVocabulary initials;

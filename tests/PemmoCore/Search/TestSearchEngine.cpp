@@ -384,6 +384,7 @@ private Q_SLOTS:
                 boosts.lastContacted.insert(p.id(), *last);
         }
         SearchEngine engine;
+        int highlighted = 0;
         for (int q = 0; q < 300; ++q) {
             const ParsedQuery query = QueryParser::parse(generatedQuery(random, entries));
             const QList<SearchHit> expected = reference::search(query, entries, boosts, 50);
@@ -391,11 +392,21 @@ private Q_SLOTS:
             QCOMPARE(ids(actual), ids(expected));
             for (qsizetype i = 0; i < actual.size(); ++i) {
                 QVERIFY(actual[i].score == expected[i].score);
-                // Highlighting works on the name alone, made again for the hit.
+                // Highlighting folds the name again: a term is shown exactly where it matched the
+                // entry's name field by word, prefix or fragment.
                 const IndexEntry& entry = entries[*index.position(actual[i].id)];
-                QCOMPARE(actual[i].nameRanges, LexicalScorer::nameRanges(entry, query.terms));
+                QCOMPARE(actual[i].nameRanges, LexicalScorer::nameRanges(entry.fullName, query.terms));
+                for (const QString& term : query.terms) {
+                    using LexicalScorer::MatchKind;
+                    const auto kind = LexicalScorer::fieldMatch(entry, SearchField::Name, term);
+                    const bool shown =
+                        kind == MatchKind::Exact || kind == MatchKind::Prefix || kind == MatchKind::Substring;
+                    QCOMPARE(!LexicalScorer::nameRanges(entry.fullName, {term}).isEmpty(), shown);
+                    highlighted += shown;
+                }
             }
         }
+        QVERIFY(highlighted > 500);
     }
 
     void emptyQueryFindsNothing() {
