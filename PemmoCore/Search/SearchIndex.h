@@ -33,9 +33,6 @@ public:
     const Profile& profile(std::size_t i) const { return m_data->profiles[static_cast<qsizetype>(i)]; }
     const QString& id(std::size_t i) const { return profile(i).id(); }
     QString displayName(std::size_t i) const;
-    // Entry i made again from its person: all the index knows of them, written out, for scoring one
-    // person plainly.
-    IndexEntry entry(std::size_t i) const { return IndexEntry::make(profile(i)); }
     // Where the person with that id sits; the last of them when ids repeat.
     std::optional<std::uint32_t> position(const QString& id) const;
 
