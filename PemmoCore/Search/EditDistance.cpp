@@ -51,7 +51,9 @@ std::optional<int> distance(QStringView a, QStringView b, int max) {
     return distance(TextFolding::toUtf32(a), TextFolding::toUtf32(b), max);
 }
 
-bool withinOne(std::u32string_view a, std::u32string_view b) {
+namespace {
+
+template <typename View> bool oneApart(View a, View b) {
     if (a.size() < b.size())
         std::swap(a, b);
     const std::size_t n = a.size();
@@ -69,6 +71,16 @@ bool withinOne(std::u32string_view a, std::u32string_view b) {
         return i + 1 < n && a[i] == b[i + 1] && a[i + 1] == b[i] && a.substr(i + 2) == b.substr(i + 2);
     }
     return a.substr(i + 1) == b.substr(i); // one insertion into b
+}
+
+} // namespace
+
+bool withinOne(std::u32string_view a, std::u32string_view b) {
+    return oneApart(a, b);
+}
+
+bool withinOne(std::u16string_view a, std::u16string_view b) {
+    return oneApart(a, b);
 }
 
 } // namespace pemmo::EditDistance

@@ -14,5 +14,7 @@ std::optional<int> distance(QStringView a, QStringView b, int max);
 
 // distance(a, b, 1) has a value: the typo test of every keystroke, without a table.
 bool withinOne(std::u32string_view a, std::u32string_view b);
+// The same over 16-bit code points, each one character.
+bool withinOne(std::u16string_view a, std::u16string_view b);
 
 } // namespace pemmo::EditDistance

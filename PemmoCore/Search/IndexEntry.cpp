@@ -99,10 +99,9 @@ IndexEntry IndexEntry::make(const Profile& profile) {
     setField(entry, scratch, SearchField::Company, parts);
 
     parts.clear();
-    for (const QString& tag : record.tags) {
+    for (const QString& tag : record.tags)
         add(parts, tag);
-        entry.tagIDs.insert(tag);
-    }
+    entry.tagIDs = record.tags;
     setField(entry, scratch, SearchField::Tags, parts);
 
     parts.clear();

@@ -7,7 +7,6 @@
 #include "Search/TextFolding.h"
 
 #include <QList>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QStringView>
@@ -31,7 +30,7 @@ struct IndexEntry {
     // the spans of field i are spans[spanStart[i]] up to spans[spanStart[i + 1]].
     QList<TextFolding::TokenSpan> spans;
     std::array<std::uint32_t, SearchFields::count + 1> spanStart{};
-    QSet<QString> tagIDs;
+    QStringList tagIDs; // the record's circles as it lists them
     // The folded name without white space, when the name has more than one token.
     std::optional<QString> nameJoined;
 

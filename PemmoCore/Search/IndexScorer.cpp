@@ -32,6 +32,29 @@ constexpr int kAcronym = static_cast<int>(MatchKind::Acronym);
 constexpr int kFuzzy = static_cast<int>(MatchKind::Fuzzy);
 constexpr int kSubstring = static_cast<int>(MatchKind::Substring);
 
+// The term's comparisons with one word, in the width the vocabulary keeps. A vocabulary of 16-bit
+// characters holds no wider one, so none of its words contains a term that has one; such a term
+// can still be a typo away from a word, which is then compared by its code points.
+template <typename Term> std::size_t findIn(const TokenVocabulary& v, std::uint32_t id, const Term& t) {
+    if (!v.isNarrow())
+        return v.wideWord(id).find(t.text);
+    return t.narrow ? v.narrowWord(id).find(t.narrowText) : std::u16string_view::npos;
+}
+
+template <typename Term> bool startsWith(const TokenVocabulary& v, std::uint32_t id, const Term& t) {
+    if (!v.isNarrow())
+        return v.wideWord(id).starts_with(t.text);
+    return t.narrow && v.narrowWord(id).starts_with(t.narrowText);
+}
+
+template <typename Term> bool typoOf(const TokenVocabulary& v, std::uint32_t id, const Term& t) {
+    if (!v.isNarrow())
+        return EditDistance::withinOne(v.wideWord(id), t.text);
+    if (!t.narrow)
+        return EditDistance::withinOne(v.word(id), t.text);
+    return EditDistance::withinOne(v.narrowWord(id), t.narrowText);
+}
+
 } // namespace
 
 std::vector<IndexScorer::Candidate>& IndexScorer::score(const SearchIndex& index, const QStringList& terms,
@@ -108,13 +131,21 @@ void IndexScorer::spread(const TokenVocabulary& vocabulary, std::uint32_t id, in
 }
 
 IndexScorer::Term IndexScorer::describe(std::u32string_view term) {
-    return {term, TokenVocabulary::signature(term), TokenVocabulary::pairSignature(term),
-            term.size() >= static_cast<std::size_t>(LexicalScorer::fuzzyMinimumLength)};
+    const bool narrow = std::all_of(term.begin(), term.end(), [](char32_t c) { return c <= 0xFFFF; });
+    m_narrowTerm.clear();
+    if (narrow)
+        m_narrowTerm.insert(m_narrowTerm.end(), term.begin(), term.end());
+    return {term,
+            TokenVocabulary::signature(term),
+            TokenVocabulary::pairSignature(term),
+            term.size() >= static_cast<std::size_t>(LexicalScorer::fuzzyMinimumLength),
+            narrow,
+            m_narrowTerm};
 }
 
 int IndexScorer::wordKind(const TokenVocabulary& words, std::uint32_t id, const Term& t) {
     const std::size_t length = t.text.size();
-    const std::size_t wordLength = words.lengths()[id];
+    const std::size_t wordLength = words.length(id);
     if (wordLength + (t.fuzzy ? 1 : 0) < length)
         return -1;
     const bool pairsFit = (t.pairs & ~words.pairSignatures()[id]) == 0;
@@ -123,7 +154,7 @@ int IndexScorer::wordKind(const TokenVocabulary& words, std::uint32_t id, const 
     const std::uint64_t missing = t.bits & ~words.signatures()[id];
     int kind = -1;
     if (missing == 0 && pairsFit && wordLength >= length) {
-        const std::size_t at = words.word(id).find(t.text);
+        const std::size_t at = findIn(words, id, t);
         if (at == 0)
             kind = wordLength == length ? kExact : kPrefix;
         else if (at != std::u32string_view::npos)
@@ -131,23 +162,23 @@ int IndexScorer::wordKind(const TokenVocabulary& words, std::uint32_t id, const 
     }
     // A typo leaves at most one of the term's characters out of the word.
     if ((kind < 0 || kind == kSubstring) && t.fuzzy && wordLength <= length + 1 &&
-        (missing & (missing - 1)) == 0 && EditDistance::withinOne(words.word(id), t.text))
+        (missing & (missing - 1)) == 0 && typoOf(words, id, t))
         kind = kFuzzy;
     return kind;
 }
 
 int IndexScorer::joinedKind(const TokenVocabulary& joined, std::uint32_t id, const Term& t) {
-    const std::size_t wordLength = joined.lengths()[id];
+    const std::size_t wordLength = joined.length(id);
     if (wordLength < t.text.size() || (t.bits & ~joined.signatures()[id]) != 0 ||
-        (t.pairs & ~joined.pairSignatures()[id]) != 0 || !joined.word(id).starts_with(t.text))
+        (t.pairs & ~joined.pairSignatures()[id]) != 0 || !startsWith(joined, id, t))
         return -1;
     return wordLength == t.text.size() ? kExact : kPrefix;
 }
 
 bool IndexScorer::isAcronym(const TokenVocabulary& initials, std::uint32_t id, const Term& t) {
-    return initials.lengths()[id] >= t.text.size() && (t.bits & ~initials.signatures()[id]) == 0 &&
+    return initials.length(id) >= t.text.size() && (t.bits & ~initials.signatures()[id]) == 0 &&
            (t.pairs & ~initials.pairSignatures()[id]) == 0 &&
-           initials.word(id).find(t.text) != std::u32string_view::npos;
+           findIn(initials, id, t) != std::u32string_view::npos;
 }
 
 void IndexScorer::scoreTermScan(const SearchIndex& index, std::u32string_view term,
@@ -204,14 +235,14 @@ void IndexScorer::scoreTermDirect(const SearchIndex& index, std::u32string_view 
     const bool acronyms = term.size() >= static_cast<std::size_t>(LexicalScorer::acronymMinimumLength);
     for (const std::uint32_t e : m_aliveList) {
         double value = 0.0;
-        for (const std::uint32_t packed : index.wordsOf(e)) {
-            const std::uint32_t id = packed & SearchIndex::idMask;
+        index.wordsByEntry().forEach(e, [&](SearchField field, std::uint32_t id) {
             std::int8_t& kind = m_wordKinds[id];
             if (kind == unknownKind)
                 kind = static_cast<std::int8_t>(wordKind(words, id, t));
             if (kind >= 0)
-                value = std::max(value, kValues[static_cast<std::size_t>(kind)][packed >> 28]);
-        }
+                value =
+                    std::max(value, kValues[static_cast<std::size_t>(kind)][static_cast<std::size_t>(field)]);
+        });
         if (const std::uint32_t id = index.joinedNameOf(e); id != SearchIndex::noWord) {
             std::int8_t& kind = m_joinedKinds[id];
             if (kind == unknownKind)
@@ -220,17 +251,17 @@ void IndexScorer::scoreTermDirect(const SearchIndex& index, std::u32string_view 
                 value = std::max(value, kValues[static_cast<std::size_t>(kind)][0]);
         }
         if (acronyms) {
-            for (const std::uint32_t packed : index.initialsOf(e)) {
-                const double acronym = kValues[static_cast<std::size_t>(kAcronym)][packed >> 28];
+            index.initialsByEntry().forEach(e, [&](SearchField field, std::uint32_t id) {
+                const double acronym =
+                    kValues[static_cast<std::size_t>(kAcronym)][static_cast<std::size_t>(field)];
                 if (acronym <= value)
-                    continue;
-                const std::uint32_t id = packed & SearchIndex::idMask;
+                    return;
                 std::int8_t& kind = m_acronymKinds[id];
                 if (kind == unknownKind)
                     kind = static_cast<std::int8_t>(isAcronym(initials, id, t) ? kAcronym : -1);
                 if (kind >= 0)
                     value = acronym;
-            }
+            });
         }
         best[e] = value;
     }

@@ -37,10 +37,14 @@ private:
         std::uint64_t bits;
         std::uint64_t pairs;
         bool fuzzy;
+        // The same characters in 16 bits each, for the vocabularies that keep theirs so; only when
+        // none is wider.
+        bool narrow;
+        std::u16string_view narrowText;
     };
     static constexpr std::int8_t unknownKind = -2;
 
-    static Term describe(std::u32string_view term);
+    Term describe(std::u32string_view term);
     // The kind of match of the term in one word, joined name or run of initials; -1: none.
     static int wordKind(const TokenVocabulary& words, std::uint32_t id, const Term& t);
     static int joinedKind(const TokenVocabulary& joined, std::uint32_t id, const Term& t);
@@ -64,6 +68,7 @@ private:
     std::vector<std::int8_t> m_acronymKinds;
     std::vector<Candidate> m_candidates;
     std::u32string m_term;
+    std::u16string m_narrowTerm;
 };
 
 } // namespace pemmo

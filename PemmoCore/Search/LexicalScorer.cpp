@@ -4,6 +4,7 @@
 #include "Search/TextFolding.h"
 
 #include <algorithm>
+#include <span>
 
 namespace pemmo::LexicalScorer {
 namespace {
@@ -51,47 +52,64 @@ QList<TextRange> merged(QList<TextRange> ranges) {
     return result;
 }
 
-} // namespace
+// One field as matching sees it: its folded text, its tokens, and for the name the name run
+// together.
+struct FieldText {
+    QStringView text;
+    std::span<const TextFolding::TokenSpan> spans;
+    std::optional<QStringView> joined;
 
-std::optional<MatchKind> fieldMatch(const IndexEntry& entry, SearchField field, QStringView term) {
-    if (!entry.has(field) || term.isEmpty())
+    QStringView token(std::size_t i) const { return text.sliced(spans[i].start, spans[i].length); }
+};
+
+std::optional<MatchKind> match(const FieldText& field, QStringView term) {
+    if (field.text.isEmpty() || term.isEmpty())
         return std::nullopt;
-    const auto tokenCount = static_cast<qsizetype>(entry.spansOf(field).size());
+    const std::size_t tokenCount = field.spans.size();
     bool prefix = false;
-    for (qsizetype i = 0; i < tokenCount; ++i) {
-        const QStringView token = entry.token(field, i);
+    for (std::size_t i = 0; i < tokenCount; ++i) {
+        const QStringView token = field.token(i);
         if (token == term)
             return MatchKind::Exact;
         if (token.startsWith(term))
             prefix = true;
     }
-    if (field == SearchField::Name && entry.nameJoined) {
-        if (*entry.nameJoined == term)
+    if (field.joined) {
+        if (*field.joined == term)
             return MatchKind::Exact;
-        if (entry.nameJoined->startsWith(term))
+        if (field.joined->startsWith(term))
             prefix = true;
     }
     if (prefix)
         return MatchKind::Prefix;
 
     const std::u32string characters = TextFolding::toUtf32(term);
-    const auto length = static_cast<qsizetype>(characters.size());
-    if (length >= acronymMinimumLength && length <= tokenCount) {
+    const std::size_t length = characters.size();
+    if (length >= std::size_t(acronymMinimumLength) && length <= tokenCount) {
         std::u32string initials;
-        for (qsizetype i = 0; i < tokenCount; ++i)
-            initials.push_back(firstCharacter(entry.token(field, i)));
+        for (std::size_t i = 0; i < tokenCount; ++i)
+            initials.push_back(firstCharacter(field.token(i)));
         if (initials.find(characters) != std::u32string::npos)
             return MatchKind::Acronym;
     }
-    if (length >= fuzzyMinimumLength) {
-        for (qsizetype i = 0; i < tokenCount; ++i) {
-            if (EditDistance::withinOne(TextFolding::toUtf32(entry.token(field, i)), characters))
+    if (length >= std::size_t(fuzzyMinimumLength)) {
+        for (std::size_t i = 0; i < tokenCount; ++i) {
+            if (EditDistance::withinOne(TextFolding::toUtf32(field.token(i)), characters))
                 return MatchKind::Fuzzy;
         }
     }
-    if (entry.textOf(field).contains(term))
+    if (field.text.contains(term))
         return MatchKind::Substring;
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<MatchKind> fieldMatch(const IndexEntry& entry, SearchField field, QStringView term) {
+    std::optional<QStringView> joined;
+    if (field == SearchField::Name && entry.nameJoined)
+        joined = QStringView(*entry.nameJoined);
+    return match({entry.textOf(field), entry.spansOf(field), joined}, term);
 }
 
 std::optional<SearchHit> score(const IndexEntry& entry, const QStringList& terms,
@@ -122,23 +140,42 @@ std::optional<SearchHit> score(const IndexEntry& entry, const QStringList& terms
         sum += best;
     }
     hit.score = sum / static_cast<double>(terms.size());
-    hit.nameRanges = nameRanges(entry, terms);
+    hit.nameRanges = nameRanges(entry.fullName, terms);
     return hit;
 }
 
-QList<TextRange> nameRanges(const IndexEntry& entry, const QStringList& terms) {
+QList<TextRange> nameRanges(const QString& fullName, const QStringList& terms) {
+    // The name field as IndexEntry::make writes it, in buffers kept from one call to the next:
+    // search calls this for every hit it shows.
+    thread_local QString folded;
+    thread_local QList<TextFolding::TokenSpan> spans;
+    thread_local QString joined;
+    folded.resize(0);
+    spans.resize(0);
+    TextFolding::appendFolded(folded, fullName);
+    TextFolding::appendTokenSpans(spans, folded);
+    FieldText name{folded, spans, std::nullopt};
+    if (spans.size() > 1) {
+        joined.resize(0);
+        for (const QChar c : std::as_const(folded)) {
+            if (!c.isSpace())
+                joined.append(c);
+        }
+        name.joined = QStringView(joined);
+    }
+
     QList<TextRange> ranges;
     std::optional<TextFolding::Traced> traced;
     QList<qsizetype> identity;
     QString compact;
     QList<qsizetype> compactAt;
     for (const QString& term : terms) {
-        const auto kind = fieldMatch(entry, SearchField::Name, term);
+        const auto kind = match(name, term);
         if (!kind ||
             (*kind != MatchKind::Exact && *kind != MatchKind::Prefix && *kind != MatchKind::Substring))
             continue;
         if (!traced) {
-            traced = TextFolding::foldTraced(entry.fullName);
+            traced = TextFolding::foldTraced(fullName);
             for (qsizetype i = 0; i < traced->folded.size(); ++i) {
                 identity.append(i);
                 if (!traced->folded[i].isSpace()) {

@@ -43,7 +43,8 @@ std::optional<SearchHit> score(const IndexEntry& entry, const QStringList& terms
                                const QStringList& tagFilters);
 
 // Where the terms that matched the name exactly, as a prefix or as a fragment occur in the
-// display name; overlapping and touching ranges merged.
-QList<TextRange> nameRanges(const IndexEntry& entry, const QStringList& terms);
+// display name; overlapping and touching ranges merged. Needs the name alone: the name field
+// of an entry is that name folded.
+QList<TextRange> nameRanges(const QString& fullName, const QStringList& terms);
 
 } // namespace pemmo::LexicalScorer

@@ -85,13 +85,12 @@ QList<SearchHit> SearchEngine::search(const ParsedQuery& query, const SearchInde
     QList<SearchHit> hits;
     hits.reserve(end - candidates.begin());
     for (auto it = candidates.begin(); it != end; ++it) {
-        const IndexEntry& entry = index.entry(it->entry);
         SearchHit hit;
-        hit.id = entry.id;
+        hit.id = index.id(it->entry);
         hit.score = it->score;
         hit.tier = MatchTier::Lexical;
         if (!query.terms.isEmpty())
-            hit.nameRanges = LexicalScorer::nameRanges(entry, query.terms);
+            hit.nameRanges = LexicalScorer::nameRanges(index.displayName(it->entry), query.terms);
         hits.append(std::move(hit));
     }
     return hits;

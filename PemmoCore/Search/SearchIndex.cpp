@@ -15,18 +15,21 @@ SearchIndex::SearchIndex()
 
 SearchIndex::SearchIndex(const QList<Profile>& profiles) {
     auto data = std::make_shared<Data>();
+    data->profiles = profiles;
     const std::size_t count = static_cast<std::size_t>(profiles.size());
     // Folding every field of every person is most of the work, and people are independent: a
     // second thread takes the later half, and the name sort keys, while this one does the first.
+    // The entries themselves live only while the index is built: what a keystroke needs of them
+    // is in the vocabularies, and the few it shows are made again from their people.
     std::vector<std::string> keys(count);
     const auto sortKeys = [&keys, &profiles] {
         for (std::size_t i = 0; i < keys.size(); ++i)
             keys[i] = ProfileOrder::sortKey(profiles[static_cast<qsizetype>(i)].person.displayName());
     };
-    data->entries.resize(count);
-    const auto makeEntries = [&data, &profiles](std::size_t from, std::size_t to) {
+    std::vector<IndexEntry> entries(count);
+    const auto makeEntries = [&entries, &profiles](std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i)
-            data->entries[i] = IndexEntry::make(profiles[static_cast<qsizetype>(i)]);
+            entries[i] = IndexEntry::make(profiles[static_cast<qsizetype>(i)]);
     };
     if (count >= parallelThreshold) {
         const std::size_t half = count / 2;
@@ -43,21 +46,26 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
 
     // The lookup tables by id and circle and the name ranks need only the entries and the keys:
     // another thread makes them while this one gathers the words.
-    const auto makeTables = [&data, &keys, count] {
+    const auto makeTables = [&data, &entries, &keys, count] {
+        const QList<Profile>& people = data->profiles;
         data->positions.reserve(static_cast<qsizetype>(count));
         for (std::uint32_t e = 0; e < count; ++e) {
-            const IndexEntry& entry = data->entries[e];
-            data->positions.insert(entry.id, e);
-            for (const QString& tag : entry.tagIDs)
-                data->members[tag].push_back(e);
+            data->positions.insert(people[e].id(), e);
+            for (const QString& tag : entries[e].tagIDs) {
+                std::vector<std::uint32_t>& members = data->members[tag];
+                if (members.empty() || members.back() != e)
+                    members.push_back(e);
+            }
         }
+        for (std::vector<std::uint32_t>& members : data->members)
+            members.shrink_to_fit();
         std::vector<std::uint32_t> order(count);
         std::iota(order.begin(), order.end(), 0);
         std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
             if (const int byName = keys[a].compare(keys[b]); byName != 0)
                 return byName < 0;
-            if (data->entries[a].id != data->entries[b].id)
-                return data->entries[a].id < data->entries[b].id;
+            if (people[a].id() != people[b].id())
+                return people[a].id() < people[b].id();
             return a < b;
         });
         data->nameRank.resize(count);
@@ -76,19 +84,13 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
     std::vector<std::uint32_t> ids;
     std::u32string token;
     std::u32string firstCharacters;
-    data->entryWordStart.reserve(count + 1);
-    data->entryInitialStart.reserve(count + 1);
-    data->entryJoined.reserve(count);
-    // About 45 words and a few initials per person: grown by doubling, the lists would be copied
-    // over and over and fault in fresh pages each time.
-    data->entryWords.reserve(count * 48);
-    data->entryInitials.reserve(count * 4);
-    // Ten thousand generated people hold some 33,000 distinct words and 3 initials strings each.
+    // Ten thousand generated people hold some 33,000 distinct words, 45 postings and 3 initials
+    // strings each: grown by doubling, the lists would be copied over and over.
     words.reserve(count * 4, count * 48);
     initials.reserve(count * 4, count * 4);
     joined.reserve(count, count);
     for (std::uint32_t e = 0; e < count; ++e) {
-        const IndexEntry& entry = data->entries[e];
+        const IndexEntry& entry = entries[e];
         for (const SearchField field : SearchFields::all) {
             const auto spans = entry.spansOf(field);
             if (spans.empty())
@@ -106,47 +108,35 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
             }
             std::sort(ids.begin(), ids.end());
             ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-            const auto packedField = static_cast<std::uint32_t>(field) << 28;
-            for (const std::uint32_t id : ids) {
+            for (const std::uint32_t id : ids)
                 words.post(id, e, field);
-                data->entryWords.push_back(packedField | id);
-            }
-            if (spans.size() >= 2) {
-                const std::uint32_t id = initials.intern(firstCharacters);
-                initials.post(id, e, field);
-                data->entryInitials.push_back(packedField | id);
-            }
+            if (spans.size() >= 2)
+                initials.post(initials.intern(firstCharacters), e, field);
         }
-        data->entryWordStart.push_back(static_cast<std::uint32_t>(data->entryWords.size()));
-        data->entryInitialStart.push_back(static_cast<std::uint32_t>(data->entryInitials.size()));
         if (entry.nameJoined) {
             TextFolding::toUtf32(*entry.nameJoined, token);
-            const std::uint32_t id = joined.intern(token);
-            joined.post(id, e, SearchField::Name);
-            data->entryJoined.push_back(id);
-        } else {
-            data->entryJoined.push_back(noWord);
+            joined.post(joined.intern(token), e, SearchField::Name);
         }
     }
-    // The vocabularies renumber their words; the per-entry lists follow.
-    std::vector<std::uint32_t> renumbered;
-    const auto follow = [&renumbered](std::vector<std::uint32_t>& packed) {
-        for (std::uint32_t& p : packed)
-            p = (p & ~idMask) | renumbered[p & idMask];
-    };
-    data->words = words.build(&renumbered);
-    follow(data->entryWords);
-    data->joinedNames = joined.build(&renumbered);
-    for (std::uint32_t& id : data->entryJoined) {
-        if (id != noWord)
-            id = renumbered[id];
+    data->words = words.build();
+    data->joinedNames = joined.build();
+    data->initials = initials.build();
+    // The per-entry lists are the postings turned round.
+    data->wordsByEntry = EntryWordLists(data->words, count);
+    data->initialsByEntry = EntryWordLists(data->initials, count);
+    data->entryJoined.assign(count, noWord);
+    for (std::uint32_t id = 0; id < data->joinedNames.size(); ++id) {
+        for (const TokenVocabulary::Posting p : data->joinedNames.postings(id))
+            data->entryJoined[TokenVocabulary::entryOf(p)] = id;
     }
-    data->initials = initials.build(&renumbered);
-    follow(data->entryInitials);
 
     if (tables)
         tables->join();
     m_data = std::move(data);
+}
+
+QString SearchIndex::displayName(std::size_t i) const {
+    return profile(i).person.displayName();
 }
 
 std::optional<std::uint32_t> SearchIndex::position(const QString& id) const {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Records/Profile.h"
+#include "Search/EntryWordLists.h"
 #include "Search/IndexEntry.h"
 #include "Search/TokenVocabulary.h"
 
@@ -12,7 +13,6 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <span>
 #include <vector>
 
 namespace pemmo {
@@ -24,14 +24,16 @@ public:
 
     // An index of nobody.
     SearchIndex();
-    // One entry per profile, in the order given.
+    // One entry per profile, in the order given. The index keeps the list (a shared copy) for the
+    // people's ids and names, and nothing else of each person but the ids of their words.
     explicit SearchIndex(const QList<Profile>& profiles);
 
-    const std::vector<IndexEntry>& entries() const { return m_data->entries; }
-    std::size_t size() const { return m_data->entries.size(); }
-    bool isEmpty() const { return m_data->entries.empty(); }
-    const IndexEntry& entry(std::size_t i) const { return m_data->entries[i]; }
-    // Where the person with that id sits in entries().
+    std::size_t size() const { return static_cast<std::size_t>(m_data->profiles.size()); }
+    bool isEmpty() const { return m_data->profiles.isEmpty(); }
+    const Profile& profile(std::size_t i) const { return m_data->profiles[static_cast<qsizetype>(i)]; }
+    const QString& id(std::size_t i) const { return profile(i).id(); }
+    QString displayName(std::size_t i) const;
+    // Where the person with that id sits; the last of them when ids repeat.
     std::optional<std::uint32_t> position(const QString& id) const;
 
     // Every distinct token of every field, with where it occurs.
@@ -45,18 +47,10 @@ public:
     // ranks never occur, so ranking by it is the name-then-id tie-break.
     std::uint32_t nameRank(std::size_t i) const { return m_data->nameRank[i]; }
     // The same occurrences the other way round, for scoring a few people directly: per entry, its
-    // (field, word) pairs, (field, initials) pairs and joined name, packed as field << 28 | id.
-    static constexpr std::uint32_t idMask = (1u << 28) - 1;
+    // (field, word) and (field, initials) pairs and its joined name.
+    const EntryWordLists& wordsByEntry() const { return m_data->wordsByEntry; }
+    const EntryWordLists& initialsByEntry() const { return m_data->initialsByEntry; }
     static constexpr std::uint32_t noWord = ~0u;
-    std::span<const std::uint32_t> wordsOf(std::size_t i) const {
-        return std::span<const std::uint32_t>(m_data->entryWords)
-            .subspan(m_data->entryWordStart[i], m_data->entryWordStart[i + 1] - m_data->entryWordStart[i]);
-    }
-    std::span<const std::uint32_t> initialsOf(std::size_t i) const {
-        return std::span<const std::uint32_t>(m_data->entryInitials)
-            .subspan(m_data->entryInitialStart[i],
-                     m_data->entryInitialStart[i + 1] - m_data->entryInitialStart[i]);
-    }
     std::uint32_t joinedNameOf(std::size_t i) const { return m_data->entryJoined[i]; }
 
     // The entries in a circle, ascending; empty for an unknown circle.
@@ -64,16 +58,14 @@ public:
 
 private:
     struct Data {
-        std::vector<IndexEntry> entries;
+        QList<Profile> profiles;
         QHash<QString, std::uint32_t> positions;
         TokenVocabulary words;
         TokenVocabulary joinedNames;
         TokenVocabulary initials;
         std::vector<std::uint32_t> nameRank;
-        std::vector<std::uint32_t> entryWords;
-        std::vector<std::uint32_t> entryWordStart{0};
-        std::vector<std::uint32_t> entryInitials;
-        std::vector<std::uint32_t> entryInitialStart{0};
+        EntryWordLists wordsByEntry;
+        EntryWordLists initialsByEntry;
         std::vector<std::uint32_t> entryJoined;
         QHash<QString, std::vector<std::uint32_t>> members;
     };

@@ -29,9 +29,24 @@ std::uint64_t TokenVocabulary::pairSignature(std::u32string_view word) {
     return bits;
 }
 
+std::u32string TokenVocabulary::word(std::uint32_t id) const {
+    if (!isNarrow())
+        return std::u32string(wideWord(id));
+    const std::u16string_view narrow = narrowWord(id);
+    return std::u32string(narrow.begin(), narrow.end());
+}
+
 std::uint32_t TokenVocabulary::firstWithLength(std::size_t length) const {
-    const auto at = std::lower_bound(m_lengths.begin(), m_lengths.end(), length);
-    return static_cast<std::uint32_t>(at - m_lengths.begin());
+    std::uint32_t low = 0;
+    auto high = static_cast<std::uint32_t>(size());
+    while (low < high) {
+        const std::uint32_t middle = low + (high - low) / 2;
+        if (this->length(middle) < length)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return low;
 }
 
 namespace {
@@ -167,18 +182,24 @@ TokenVocabulary TokenVocabulary::Builder::build(std::vector<std::uint32_t>* renu
     std::stable_sort(order.begin(), order.end(),
                      [this](std::uint32_t a, std::uint32_t b) { return m_lengths[a] < m_lengths[b]; });
     std::vector<std::uint32_t> renumbered(count);
-    v.m_characters.reserve(m_characters.size());
-    v.m_offsets.reserve(count);
-    v.m_lengths.reserve(count);
+    const bool narrow =
+        std::all_of(m_characters.begin(), m_characters.end(), [](char32_t c) { return c <= 0xFFFF; });
+    if (narrow)
+        v.m_narrow.reserve(m_characters.size());
+    else
+        v.m_wide.reserve(m_characters.size());
+    v.m_offsets.reserve(count + 1);
     v.m_signatures.reserve(count);
     v.m_pairSignatures.reserve(count);
     for (std::uint32_t id = 0; id < count; ++id) {
         const std::uint32_t old = order[id];
         renumbered[old] = id;
         const std::u32string_view word(m_characters.data() + m_offsets[old], m_lengths[old]);
-        v.m_offsets.push_back(static_cast<std::uint32_t>(v.m_characters.size()));
-        v.m_characters.insert(v.m_characters.end(), word.begin(), word.end());
-        v.m_lengths.push_back(m_lengths[old]);
+        if (narrow)
+            v.m_narrow.insert(v.m_narrow.end(), word.begin(), word.end());
+        else
+            v.m_wide.insert(v.m_wide.end(), word.begin(), word.end());
+        v.m_offsets.push_back(v.m_offsets.back() + static_cast<std::uint32_t>(word.size()));
         v.m_signatures.push_back(signature(word));
         v.m_pairSignatures.push_back(pairSignature(word));
     }

@@ -8,6 +8,7 @@
 #include <QStringView>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -68,11 +69,21 @@ public:
         std::vector<std::pair<std::uint32_t, Posting>> m_postings;
     };
 
-    std::size_t size() const { return m_lengths.size(); }
-    std::u32string_view word(std::uint32_t id) const {
-        return {m_characters.data() + m_offsets[id], m_lengths[id]};
+    std::size_t size() const { return m_offsets.size() - 1; }
+    // The code points of a word.
+    std::u32string word(std::uint32_t id) const;
+    // In characters.
+    std::size_t length(std::uint32_t id) const { return m_offsets[id + 1] - m_offsets[id]; }
+    // Most vocabularies have no character beyond 16 bits: they keep each character in two bytes,
+    // and a word is a view of 16-bit code points; else of 32-bit ones. Either way one element is
+    // one character.
+    bool isNarrow() const { return m_wide.empty(); }
+    std::u16string_view narrowWord(std::uint32_t id) const {
+        return {m_narrow.data() + m_offsets[id], length(id)};
     }
-    std::span<const std::uint32_t> lengths() const { return m_lengths; }
+    std::u32string_view wideWord(std::uint32_t id) const {
+        return {m_wide.data() + m_offsets[id], length(id)};
+    }
     std::span<const std::uint64_t> signatures() const { return m_signatures; }
     std::span<const std::uint64_t> pairSignatures() const { return m_pairSignatures; }
     // Words are numbered shortest first: the first id whose word has at least `length`
@@ -85,9 +96,10 @@ public:
     std::size_t postingCount() const { return m_postings.size(); }
 
 private:
-    std::vector<char32_t> m_characters;
-    std::vector<std::uint32_t> m_offsets;
-    std::vector<std::uint32_t> m_lengths;
+    std::vector<char16_t> m_narrow; // the characters of all words, when none is beyond 16 bits
+    std::vector<char32_t> m_wide;   // else
+    // Word id's characters start at m_offsets[id] and end where the next word's start: size() + 1.
+    std::vector<std::uint32_t> m_offsets{0};
     std::vector<std::uint64_t> m_signatures;
     std::vector<std::uint64_t> m_pairSignatures;
     std::vector<std::uint32_t> m_postingStart; // size() + 1 offsets into m_postings

@@ -2,6 +2,7 @@
 #include "Search/TokenVocabulary.h"
 
 #include <QTest>
+#include <algorithm>
 
 namespace pemmo {
 
@@ -43,6 +44,39 @@ private Q_SLOTS:
             const TokenVocabulary vocabulary = builder.build(&renumbered);
             QVERIFY(vocabulary.word(renumbered[first]) == codePoints);
             QCOMPARE(vocabulary.size(), std::size_t(others.size() + 1));
+        }
+    }
+
+    // Two bytes a character unless a word needs more; either way the same code points come back,
+    // numbered shortest first.
+    void keepsCharactersNarrowUnlessAWordIsWide_data() {
+        QTest::addColumn<QStringList>("words");
+        QTest::addColumn<bool>("narrow");
+        QTest::newRow("ascii") << QStringList{u"anna"_qs, u"bo"_qs, u"cecilia"_qs} << true;
+        QTest::newRow("accents and scripts") << QStringList{u"zoë"_qs, u"мария"_qs, u"李"_qs} << true;
+        QTest::newRow("a lone surrogate") << QStringList{u"a"_qs, QString(QChar(0xD835))} << true;
+        QTest::newRow("one word beyond 16 bits") << QStringList{u"anna"_qs, u"𠀋明"_qs, u"bo"_qs} << false;
+        QTest::newRow("nothing") << QStringList{} << true;
+    }
+    void keepsCharactersNarrowUnlessAWordIsWide() {
+        QFETCH(QStringList, words);
+        QFETCH(bool, narrow);
+        TokenVocabulary::Builder builder;
+        for (const QString& word : words)
+            builder.intern(QStringView(word));
+        const TokenVocabulary vocabulary = builder.build();
+        QCOMPARE(vocabulary.isNarrow(), narrow);
+        QCOMPARE(vocabulary.size(), std::size_t(words.size()));
+        std::vector<std::u32string> expected;
+        for (const QString& word : words)
+            expected.push_back(TextFolding::toUtf32(word));
+        std::stable_sort(
+            expected.begin(), expected.end(),
+            [](const std::u32string& a, const std::u32string& b) { return a.size() < b.size(); });
+        for (std::uint32_t id = 0; id < vocabulary.size(); ++id) {
+            QVERIFY(vocabulary.word(id) == expected[id]);
+            QCOMPARE(vocabulary.length(id), expected[id].size());
+            QCOMPARE(vocabulary.firstWithLength(expected[id].size()) <= id, true);
         }
     }
 };
