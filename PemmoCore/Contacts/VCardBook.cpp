@@ -222,7 +222,7 @@ bool VCardBook::saveCache() {
         ContactCache::File file{stamp, {}};
         file.cards.reserve(qsizetype(cached->contacts.size()));
         for (const Contact& contact : cached->contacts)
-            file.cards.append({contact.person, contact.position, contact.thumbnailDue});
+            file.cards.append({*contact.person, contact.position, contact.thumbnailDue});
         files.append(std::move(file));
     }
     return ContactCache::write(path, ContactCache::encode(m_folders, files));
@@ -406,18 +406,18 @@ void VCardBook::refresh(bool trustLastListing) {
     for (const FileStamp& stamp : listing.files) {
         const Entry& entry = *m_cache.constFind(stamp.path);
         for (const Contact& contact : entry.contacts) {
-            const auto existing = m_locations.constFind(contact.person.id);
+            const auto existing = m_locations.constFind(contact.person->id);
             if (existing != m_locations.cend()) {
-                const QString key = stamp.path + u'\n' + contact.person.id;
+                const QString key = stamp.path + u'\n' + contact.person->id;
                 if (!m_reportedDuplicates.contains(key)) {
                     m_reportedDuplicates.insert(key);
                     qCWarning(lcVCardBook, "Skipped a card in %s: %s already holds the contact %s",
                               qUtf8Printable(stamp.path), qUtf8Printable(*existing),
-                              qUtf8Printable(contact.person.id));
+                              qUtf8Printable(contact.person->id));
                 }
                 continue;
             }
-            m_locations.insert(contact.person.id, stamp.path);
+            m_locations.insert(contact.person->id, stamp.path);
             order.push_back(&contact);
         }
     }
@@ -426,7 +426,7 @@ void VCardBook::refresh(bool trustLastListing) {
             return given < 0;
         if (const int family = a->familyKey.compare(b->familyKey); family != 0)
             return family < 0;
-        return a->person.id < b->person.id;
+        return a->person->id < b->person->id;
     });
 
     m_lastListing = std::move(listing);
@@ -434,8 +434,8 @@ void VCardBook::refresh(bool trustLastListing) {
     m_lastPeopleCurrent = true;
 }
 
-QList<Person> VCardBook::peopleOf(const std::vector<const Contact*>& order) {
-    QList<Person> people;
+QList<Shared<Person>> VCardBook::peopleOf(const std::vector<const Contact*>& order) {
+    QList<Shared<Person>> people;
     people.reserve(qsizetype(order.size()));
     for (const Contact* contact : order)
         people.append(contact->person);
@@ -470,8 +470,11 @@ qsizetype VCardBook::makeThumbnails(qsizetype files) {
                              [&](const VCard::Card& c) { return c.position == contact.position; });
             const std::optional<QByteArray> stored =
                 card == document.cards.cend() ? std::nullopt : VCard::photo(*card);
-            contact.person.thumbnail = stored ? Thumbnail::make(*stored) : std::nullopt;
-            contact.person.hasFullImage = contact.person.thumbnail.has_value();
+            // A new body: the people handed out last keep theirs, unchanged, on other threads.
+            contact.person = contact.person.with([&stored](Person& person) {
+                person.thumbnail = stored ? Thumbnail::make(*stored) : std::nullopt;
+                person.hasFullImage = person.thumbnail.has_value();
+            });
         }
     };
     forEachItem(m_pool, batch, 4, makeThumbnails);
@@ -515,7 +518,7 @@ std::vector<VCardBook::Entry> VCardBook::adoptAll(QList<ContactCache::File> file
     return entries;
 }
 
-QList<Person> VCardBook::people(bool trustLastListing) {
+QList<Shared<Person>> VCardBook::people(bool trustLastListing) {
     refresh(trustLastListing);
     return peopleOf(m_lastOrder);
 }

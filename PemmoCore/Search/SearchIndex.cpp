@@ -21,7 +21,7 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
     std::vector<std::string> keys(count);
     const auto sortKeys = [&keys, &profiles] {
         for (std::size_t i = 0; i < keys.size(); ++i)
-            keys[i] = ProfileOrder::sortKey(profiles[static_cast<qsizetype>(i)].person.displayName());
+            keys[i] = ProfileOrder::sortKey(profiles[static_cast<qsizetype>(i)].person->displayName());
     };
     data->entries.resize(count);
     const auto makeEntries = [&data, &profiles](std::size_t from, std::size_t to) {

@@ -18,6 +18,11 @@ struct Card {
 };
 
 } // namespace
+} // namespace pemmo
+
+Q_DECLARE_METATYPE(pemmo::Card)
+
+namespace pemmo {
 
 class TestShared : public QObject {
     Q_OBJECT
@@ -125,8 +130,6 @@ private Q_SLOTS:
 };
 
 } // namespace pemmo
-
-Q_DECLARE_METATYPE(pemmo::Card)
 
 QTEST_GUILESS_MAIN(pemmo::TestShared)
 #include "TestShared.moc"
