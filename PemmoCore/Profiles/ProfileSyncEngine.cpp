@@ -604,10 +604,12 @@ void ProfileSyncEngine::bumpPhotoVersion() {
 }
 
 void ProfileSyncEngine::setProfiles(QList<Profile> profiles) {
-    if (profiles == m_profiles)
-        return;
+    const bool changed = profiles != m_profiles;
+    // Taken even when equal: the new list holds the bodies the address book and the store hold
+    // now, while the old one may hold bodies they have since let go of (a file read again).
     m_profiles = std::move(profiles);
-    Q_EMIT profilesChanged();
+    if (changed)
+        Q_EMIT profilesChanged();
 }
 
 void ProfileSyncEngine::setState(SyncState state) {
