@@ -84,7 +84,7 @@ void oneProfileChanged(benchmark::State& state) {
     std::vector<double> samples, cpu;
     int round = 0;
     for (auto _ : state) {
-        profiles[4321].record->interactions.last().text =
+        profiles[4321].record.edit().interactions.last().text =
             QStringLiteral("Went sailing around the islands, round %1").arg(++round);
         const auto start = std::chrono::steady_clock::now();
         const double cpuStart = processCpuMilliseconds();
