@@ -51,17 +51,17 @@ struct Fixture {
         // Only addresses that name one contact make Moments; the calendar uses those.
         QHash<QString, int> uses;
         for (const Profile& p : people.profiles) {
-            persons.append(p.person);
+            persons.append(*p.person);
             QSet<QString> own;
-            for (const LabeledValue& email : p.person.emails)
+            for (const LabeledValue& email : p.person->emails)
                 own.insert(email.value.trimmed().toLower());
             for (const QString& email : std::as_const(own))
                 ++uses[email];
         }
         for (const Profile& p : people.profiles) {
-            if (p.person.givenName.isEmpty())
+            if (p.person->givenName.isEmpty())
                 continue;
-            for (const LabeledValue& address : p.person.emails) {
+            for (const LabeledValue& address : p.person->emails) {
                 const QString email = address.value.trimmed().toLower();
                 if (uses.value(email) == 1) {
                     emails.append(email);

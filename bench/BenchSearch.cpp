@@ -47,7 +47,7 @@ Fixture& fixture() {
         for (const Profile& p : profiles) {
             if (const auto last = p.lastContacted())
                 f->boosts.lastContacted.insert(p.id(), *last);
-            for (const QString& tag : p.record.tags)
+            for (const QString& tag : p.record->tags)
                 circles.insert(tag);
         }
         f->tags = std::make_unique<TagCatalog>(f->defaults);

@@ -80,11 +80,11 @@ void oneProfileChanged(benchmark::State& state) {
     Interaction note;
     note.id = QUuid::createUuid();
     note.date = QDateTime(QDate(2026, 1, 1), QTime(9, 0), Qt::UTC);
-    profiles[4321].record.interactions.append(note);
+    profiles[4321].record.edit().interactions.append(note);
     std::vector<double> samples, cpu;
     int round = 0;
     for (auto _ : state) {
-        profiles[4321].record.interactions.last().text =
+        profiles[4321].record.edit().interactions.last().text =
             QStringLiteral("Went sailing around the islands, round %1").arg(++round);
         const auto start = std::chrono::steady_clock::now();
         const double cpuStart = processCpuMilliseconds();

@@ -67,31 +67,31 @@ QList<Profile> loadPeople(const QString& path, int* originalSet) {
     for (const QJsonValue value : document.value("people").toArray()) {
         const QJsonObject o = value.toObject();
         Profile p;
-        p.person.id = o.value("id").toString();
-        p.person.givenName = o.value("given").toString();
-        p.person.familyName = o.value("family").toString();
-        p.person.nickname = o.value("nickname").toString();
+        p.person.edit().id = o.value("id").toString();
+        p.person.edit().givenName = o.value("given").toString();
+        p.person.edit().familyName = o.value("family").toString();
+        p.person.edit().nickname = o.value("nickname").toString();
         p.record = PemmoRecord::fresh(start);
         for (const QJsonValue circle : o.value("circles").toArray())
-            p.record.tags.append(circle.toString());
-        p.record.details.jobTitle = optionalText(o, "title");
-        p.record.details.company = optionalText(o, "company");
-        p.record.details.team = optionalText(o, "team");
-        p.record.details.workLocation = optionalText(o, "location");
-        p.record.details.hometown = optionalText(o, "hometown");
-        p.record.details.graduationYear = optionalText(o, "year");
-        p.record.details.school = optionalText(o, "school");
-        p.record.details.major = optionalText(o, "major");
-        p.record.details.currentCity = optionalText(o, "city");
-        p.record.details.howWeMet = optionalText(o, "met");
-        p.record.about = o.value("about").toString();
+            p.record.edit().tags.append(circle.toString());
+        p.record.edit().details.jobTitle = optionalText(o, "title");
+        p.record.edit().details.company = optionalText(o, "company");
+        p.record.edit().details.team = optionalText(o, "team");
+        p.record.edit().details.workLocation = optionalText(o, "location");
+        p.record.edit().details.hometown = optionalText(o, "hometown");
+        p.record.edit().details.graduationYear = optionalText(o, "year");
+        p.record.edit().details.school = optionalText(o, "school");
+        p.record.edit().details.major = optionalText(o, "major");
+        p.record.edit().details.currentCity = optionalText(o, "city");
+        p.record.edit().details.howWeMet = optionalText(o, "met");
+        p.record.edit().about = o.value("about").toString();
         int day = 0;
         for (const QJsonValue note : o.value("notes").toArray()) {
             Interaction entry;
             entry.id = QUuid::createUuid();
             entry.date = start.addDays(++day * 30);
             entry.text = note.toString();
-            p.record.interactions.append(entry);
+            p.record.edit().interactions.append(entry);
         }
         profiles.append(p);
     }

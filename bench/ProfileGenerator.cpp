@@ -44,27 +44,27 @@ void ProfileGenerator::write(const People& people, const QString& folder) {
 }
 
 QString ProfileGenerator::detailsLine(const Profile& profile) {
-    QStringList parts{profile.person.displayName()};
+    QStringList parts{profile.person->displayName()};
     const auto add = [&parts](const std::optional<QString>& value) {
         if (value && !value->trimmed().isEmpty())
             parts.append(value->simplified());
     };
-    add(profile.person.nickname);
+    add(profile.person->nickname);
     add(profile.company());
     add(profile.role());
-    parts.append(profile.record.tags);
-    const Details& d = profile.record.details;
+    parts.append(profile.record->tags);
+    const Details& d = profile.record->details;
     add(d.team);
     add(d.school);
     add(d.major);
     add(d.currentCity);
     add(d.hometown);
-    for (const LabeledValue& phone : profile.person.phones)
+    for (const LabeledValue& phone : profile.person->phones)
         parts.append(phone.value);
-    for (const LabeledValue& email : profile.person.emails)
+    for (const LabeledValue& email : profile.person->emails)
         parts.append(email.value);
-    add(profile.record.about);
-    for (const Interaction& entry : profile.record.interactions)
+    add(profile.record->about);
+    for (const Interaction& entry : profile.record->interactions)
         add(entry.text);
     return parts.join(QStringLiteral(" | "));
 }

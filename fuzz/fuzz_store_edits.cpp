@@ -195,7 +195,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     int stamp = 0;
     for (int edit = 0; edit < kMaxEdits && in.remaining_bytes() > 0; ++edit) {
         const QString id = QString::number(in.ConsumeIntegralInRange(0, 2));
-        PemmoRecord record = records.value(id, PemmoRecord::fresh(kNow));
+        PemmoRecord record = *records.value(id, PemmoRecord::fresh(kNow));
         const PemmoRecord before = record;
         try {
             edits.apply(record);

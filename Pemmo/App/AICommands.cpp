@@ -181,7 +181,7 @@ void printProposal(std::FILE* out, const AIService::CapturedNote& captured,
             items.push_back(itemJson(item, proposal.isSelected(item.id())));
         const ordered_json document{
             {"personID", optionalText(proposal.personID)},
-            {"personName", profile ? text(profile->person.displayName()) : ordered_json(nullptr)},
+            {"personName", profile ? text(profile->person->displayName()) : ordered_json(nullptr)},
             {"namedInNote", optionalText(captured.capture.personName)},
             {"summary", text(proposal.summary)},
             {"model", text(proposal.source.model)},
@@ -192,7 +192,7 @@ void printProposal(std::FILE* out, const AIService::CapturedNote& captured,
     }
     QString heading = proposal.summary;
     if (profile)
-        heading += u" for "_qs + profile->person.displayName();
+        heading += u" for "_qs + profile->person->displayName();
     print(out, heading + u" ("_qs + ai.lastProviderNameText() +
                    (proposal.leftDevice ? u", cloud)"_qs : u")"_qs) + u'\n');
     if (proposal.isEmpty())
@@ -232,7 +232,7 @@ int ask(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         auto list = ordered_json::array();
         for (const RankedProfile& r : std::as_const(ranked)) {
             list.push_back({{"id", text(r.profile.id())},
-                            {"name", text(r.profile.person.displayName())},
+                            {"name", text(r.profile.person->displayName())},
                             {"reason", text(r.reason)}});
         }
         print(out, QString::fromStdString(list.dump(2)) + u'\n');
@@ -241,7 +241,7 @@ int ask(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     if (ranked.isEmpty())
         print(out, u"No one fits that question.\n"_qs);
     for (qsizetype i = 0; i < ranked.size(); ++i) {
-        print(out, QString::number(i + 1) + u". "_qs + ranked[i].profile.person.displayName() + u"\n   "_qs +
+        print(out, QString::number(i + 1) + u". "_qs + ranked[i].profile.person->displayName() + u"\n   "_qs +
                        ranked[i].reason + u'\n');
     }
     return finish(out);
@@ -269,13 +269,13 @@ int briefing(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     }
     if (args.json) {
         const ordered_json document{{"id", text(profile->id())},
-                                    {"name", text(profile->person.displayName())},
+                                    {"name", text(profile->person->displayName())},
                                     {"summary", text(result.summary)},
                                     {"opener", text(result.opener)}};
         print(out, QString::fromStdString(document.dump(2)) + u'\n');
         return finish(out);
     }
-    print(out, profile->person.displayName() + u"\n\n"_qs + result.summary + u"\n\nOpener: "_qs +
+    print(out, profile->person->displayName() + u"\n\n"_qs + result.summary + u"\n\nOpener: "_qs +
                    result.opener + u'\n');
     return finish(out);
 }

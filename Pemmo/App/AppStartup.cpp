@@ -80,7 +80,7 @@ void AppStartup::maintainLists() {
     QSet<QString> tagIDs;
     for (const Profile& profile : sync.profiles()) {
         ids.insert(profile.id());
-        for (const QString& tag : profile.record.tags)
+        for (const QString& tag : profile.record->tags)
             tagIDs.insert(tag);
     }
     m_environment.starred().prune(ids);

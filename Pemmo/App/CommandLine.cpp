@@ -174,7 +174,7 @@ void optionalText(JsonWriter& json, const std::optional<QString>& value) {
 }
 
 void profileJson(JsonWriter& json, const Profile& profile) {
-    const Person& p = profile.person;
+    const Person& p = *profile.person;
     json.beginObject();
     json.key("id");
     json.value(p.id);
@@ -283,8 +283,8 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err, Console:
     } else {
         for (const Profile& profile : profiles) {
             const auto headline = profile.headline();
-            print(out,
-                  profile.person.displayName() + (headline ? u" \u2014 "_qs + *headline : QString()) + u'\n');
+            print(out, profile.person->displayName() + (headline ? u" \u2014 "_qs + *headline : QString()) +
+                           u'\n');
         }
     }
     const int status = std::fflush(out) == 0 ? Console::success : Console::failure;

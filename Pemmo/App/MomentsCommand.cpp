@@ -78,7 +78,7 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
 
     const auto personName = [&env](const QString& id) {
         const auto profile = env->sync().profile(id);
-        return profile ? profile->person.displayName() : QString();
+        return profile ? profile->person->displayName() : QString();
     };
     if (json) {
         auto list = nlohmann::ordered_json::array();

@@ -13,7 +13,7 @@ constexpr qsizetype kListed = 5;
 QString ambiguity(const QString& text, const QList<const Profile*>& matches) {
     QString message = u"\u201C"_qs + text + u"\u201D could be more than one person:\n"_qs;
     for (qsizetype i = 0; i < matches.size() && i < kListed; ++i)
-        message += u"  "_qs + matches[i]->person.displayName() + u" (id "_qs + matches[i]->id() + u")\n"_qs;
+        message += u"  "_qs + matches[i]->person->displayName() + u" (id "_qs + matches[i]->id() + u")\n"_qs;
     if (matches.size() > kListed)
         message += u"  and "_qs + QString::number(matches.size() - kListed) + u" more\n"_qs;
     return message + u"Name one of them by id (pemmo list --json shows every id)."_qs;
@@ -37,7 +37,7 @@ Resolution resolve(const QString& text, const QList<Profile>& profiles) {
     const QString folded = TextFolding::tokens(trimmed).join(u' ');
     QList<const Profile*> named;
     for (const Profile& profile : profiles) {
-        if (!folded.isEmpty() && TextFolding::tokens(profile.person.displayName()).join(u' ') == folded)
+        if (!folded.isEmpty() && TextFolding::tokens(profile.person->displayName()).join(u' ') == folded)
             named.append(&profile);
     }
     if (!named.isEmpty())

@@ -22,7 +22,7 @@ CaptureFormViewModel::CaptureFormViewModel(AppEnvironment& environment, Mode mod
     , m_text(text) {
     if (m_contactID) {
         const auto profile = environment.sync().profile(*m_contactID);
-        m_personName = profile ? profile->person.displayName() : QString();
+        m_personName = profile ? profile->person->displayName() : QString();
     }
     connect(&environment.settings(), &SettingsStore::aiProviderChanged, this,
             &CaptureFormViewModel::originChanged);

@@ -206,7 +206,7 @@ ContactFormViewModel::ContactFormViewModel(AppEnvironment& environment, const QS
         m_original = environment.sync().profile(contactID);
         if (m_original) {
             const Profile& profile = *m_original;
-            const Person& person = profile.person;
+            const Person& person = *profile.person;
             m_values.givenName = person.givenName;
             m_values.familyName = person.familyName;
             m_nickname = person.nickname;
@@ -215,25 +215,25 @@ ContactFormViewModel::ContactFormViewModel(AppEnvironment& environment, const QS
             m_jobTitle = profile.role().value_or(QString());
             m_values.email = person.emails.isEmpty() ? QString() : person.emails.first().value;
             m_values.phone = person.phones.isEmpty() ? QString() : person.phones.first().value;
-            if (const auto birthday = profile.record.birthday ? profile.record.birthday : person.birthday) {
+            if (const auto birthday = profile.record->birthday ? profile.record->birthday : person.birthday) {
                 m_values.birthdayDay = QString::number(birthday->day);
                 m_values.birthdayMonth = birthday->month;
                 m_values.birthdayYear = birthday->year ? QString::number(*birthday->year) : QString();
             }
             QStringList names;
-            for (const QString& id : profile.record.tags) {
+            for (const QString& id : profile.record->tags) {
                 if (const auto tag = environment.tags().tagWithID(id))
                     names.append(tag->name);
             }
             m_circles = names.join(u", "_qs);
-            m_messageHandle = profile.record.messageHandle.value_or(QString());
-            m_about = profile.record.about;
+            m_messageHandle = profile.record->messageHandle.value_or(QString());
+            m_about = profile.record->about;
             for (const auto& [field, label] : detailFields()) {
                 Q_UNUSED(label);
                 m_details.insert(WritableFields::name(field),
-                                 WritableFields::slot(profile.record, field).value_or(QString()));
+                                 WritableFields::slot(*profile.record, field).value_or(QString()));
             }
-            m_shownLinks = profile.record.links;
+            m_shownLinks = profile.record->links;
             m_links = m_shownLinks;
             loadPhoto();
         }
@@ -273,8 +273,8 @@ QString ContactFormViewModel::photoSource() const {
         return dataURL(*m_chosenPhoto);
     if (m_photoChange == PhotoChange::None && m_storedPhoto)
         return dataURL(*m_storedPhoto);
-    if (m_original && m_original->person.thumbnail && !m_original->person.thumbnail->isEmpty())
-        return dataURL(*m_original->person.thumbnail);
+    if (m_original && m_original->person->thumbnail && !m_original->person->thumbnail->isEmpty())
+        return dataURL(*m_original->person->thumbnail);
     return {};
 }
 
@@ -452,7 +452,7 @@ void ContactFormViewModel::moveLink(const QString& id, int delta) {
 QString ContactFormViewModel::title() const {
     if (!isEditing())
         return tr("New contact");
-    return m_original ? tr("Edit %1").arg(m_original->person.displayName()) : tr("Edit contact");
+    return m_original ? tr("Edit %1").arg(m_original->person->displayName()) : tr("Edit contact");
 }
 
 QStringList ContactFormViewModel::monthTitles() {
@@ -543,7 +543,7 @@ QVariantMap ContactFormViewModel::errorMap() const {
 }
 
 QString ContactFormViewModel::emailNote() const {
-    const qsizetype count = m_original ? m_original->person.emails.size() : 0;
+    const qsizetype count = m_original ? m_original->person->emails.size() : 0;
     if (count > 0 && Text::isBlank(m_values.email))
         return tr("Left empty, the address book keeps its e-mail addresses.");
     if (count > 1)
@@ -552,7 +552,7 @@ QString ContactFormViewModel::emailNote() const {
 }
 
 QString ContactFormViewModel::phoneNote() const {
-    const qsizetype count = m_original ? m_original->person.phones.size() : 0;
+    const qsizetype count = m_original ? m_original->person->phones.size() : 0;
     if (count > 0 && Text::isBlank(m_values.phone))
         return tr("Left empty, the address book keeps its phone numbers.");
     if (count > 1)
@@ -597,7 +597,7 @@ ContactDraft ContactFormViewModel::draft() const {
         draft.birthday = birthday.date;
         return draft;
     }
-    const Person& person = m_original->person;
+    const Person& person = *m_original->person;
     // Fields left as shown keep the address book as it is, even where the form showed Pemmo's value.
     if (Text::trimmed(m_values.organization) == Text::trimmed(m_shownValues.organization))
         draft.organization = person.organization.value_or(QString());
@@ -625,7 +625,7 @@ QStringList ContactFormViewModel::circleIDs() const {
     }
     // Circles the catalogue does not know were not shown, so they were not removed either.
     if (m_original) {
-        for (const QString& id : m_original->record.tags) {
+        for (const QString& id : m_original->record->tags) {
             if (!catalog.tagWithID(id) && !ids.contains(id))
                 ids.append(id);
         }
@@ -662,11 +662,11 @@ QCoro::Task<void> ContactFormViewModel::save() {
     }
     if (m_original) {
         // A value the user changed goes to the address book; Pemmo's own copy would hide it on the card.
-        const Details& held = m_original->record.details;
+        const Details& held = m_original->record->details;
         edit.dropsCompany =
             held.company && Text::trimmed(m_values.organization) != Text::trimmed(m_shownValues.organization);
         edit.dropsJobTitle = held.jobTitle && Text::trimmed(m_jobTitle) != Text::trimmed(m_shownJobTitle);
-        edit.dropsBirthday = m_original->record.birthday && (contact.birthday || contact.clearBirthday);
+        edit.dropsBirthday = m_original->record->birthday && (contact.birthday || contact.clearBirthday);
     }
     if (m_links != m_shownLinks)
         edit.links = std::pair(m_shownLinks, m_links);
@@ -688,11 +688,11 @@ QCoro::Task<void> ContactFormViewModel::save() {
             auto creating = sync.createContact(contact, record);
             id = co_await creating;
         } else {
-            if (ContactDraftRules::apply(original->person, contact) != original->person) {
+            if (ContactDraftRules::apply(*original->person, contact) != original->person) {
                 auto updating = sync.updateContact(id, contact);
                 co_await updating;
             }
-            PemmoRecord changed = original->record;
+            PemmoRecord changed = *original->record;
             edit(changed);
             if (changed != original->record) {
                 auto storing = sync.updateRecord(id, edit);
@@ -729,7 +729,7 @@ QCoro::Task<void> ContactFormViewModel::save() {
     }
     AppRouter& router = env->router();
     const auto saved = env->sync().profile(id);
-    const QString name = saved ? saved->person.displayName() : QString();
+    const QString name = saved ? saved->person->displayName() : QString();
     router.pop();
     if (!original) {
         // The new person's card takes the form's place, as if they had been found and opened.

@@ -16,9 +16,9 @@ InteractionFormViewModel::InteractionFormViewModel(AppEnvironment& environment, 
     , m_contactID(contactID)
     , m_entryID(entryID) {
     const auto profile = environment.sync().profile(contactID);
-    m_personName = profile ? profile->person.displayName() : QString();
+    m_personName = profile ? profile->person->displayName() : QString();
     if (profile && entryID) {
-        for (const Interaction& entry : profile->record.interactions) {
+        for (const Interaction& entry : profile->record->interactions) {
             if (entry.id == *entryID) {
                 m_original = entry;
                 m_kind = entry.kind;

@@ -50,7 +50,7 @@ ManageTagsViewModel::ManageTagsViewModel(AppEnvironment& environment, QObject* p
 QList<ManageTagsViewModel::TagRow> ManageTagsViewModel::rows() const {
     QHash<QString, int> counts;
     for (const Profile& profile : m_environment.sync().profiles()) {
-        for (const QString& tag : profile.record.tags)
+        for (const QString& tag : profile.record->tags)
             ++counts[tag];
     }
     QList<TagRow> rows;
@@ -79,7 +79,7 @@ QVariantList ManageTagsViewModel::rowList() const {
 QStringList ManageTagsViewModel::carriers(const QString& tagID) const {
     QStringList ids;
     for (const Profile& profile : m_environment.sync().profiles()) {
-        if (profile.record.tags.contains(tagID))
+        if (profile.record->tags.contains(tagID))
             ids.append(profile.id());
     }
     return ids;

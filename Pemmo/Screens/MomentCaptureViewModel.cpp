@@ -41,7 +41,7 @@ MomentCaptureViewModel::MomentCaptureViewModel(AppEnvironment& environment, Mome
     , m_env(environment)
     , m_candidate(std::move(candidate)) {
     const auto profile = environment.sync().profile(m_candidate.profileID);
-    m_personName = profile ? profile->person.displayName() : QString();
+    m_personName = profile ? profile->person->displayName() : QString();
     m_text = environment.moments().drafts().value(m_candidate.id);
 }
 

@@ -173,11 +173,11 @@ QCoro::Task<void> ProfileViewModel::loadReplacementPhoto() {
 }
 
 QString ProfileViewModel::name() const {
-    return m_profile ? m_profile->person.displayName() : QString();
+    return m_profile ? m_profile->person->displayName() : QString();
 }
 
 QString ProfileViewModel::initials() const {
-    return m_profile ? m_profile->person.initials() : QString();
+    return m_profile ? m_profile->person->initials() : QString();
 }
 
 QString ProfileViewModel::headline() const {
@@ -191,13 +191,13 @@ bool ProfileViewModel::isStarred() const {
 QByteArray ProfileViewModel::photoData() const {
     if (m_replacementPhoto)
         return *m_replacementPhoto;
-    if (m_profile && m_profile->person.thumbnail)
-        return *m_profile->person.thumbnail;
+    if (m_profile && m_profile->person->thumbnail)
+        return *m_profile->person->thumbnail;
     return {};
 }
 
 QString ProfileViewModel::photoSource() const {
-    if (!m_replacementPhoto && !(m_profile && m_profile->person.thumbnail))
+    if (!m_replacementPhoto && !(m_profile && m_profile->person->thumbnail))
         return {};
     return QStringLiteral("image://pemmo/photo/%1?v=%2")
         .arg(QString::fromLatin1(QUrl::toPercentEncoding(m_contactID)))
@@ -259,7 +259,7 @@ void ProfileViewModel::rebuild() {
 
     if (m_profile) {
         const Profile& profile = *m_profile;
-        const PemmoRecord& record = profile.record;
+        const PemmoRecord& record = *profile.record;
         const QDateTime now = m_env.clock()();
         const QString who = nameForMessages();
 
@@ -372,8 +372,8 @@ void ProfileViewModel::rebuild() {
         }
 
         // Phones and e-mail addresses reach the person.
-        for (qsizetype i = 0; i < profile.person.phones.size(); ++i) {
-            const LabeledValue& phone = profile.person.phones[i];
+        for (qsizetype i = 0; i < profile.person->phones.size(); ++i) {
+            const LabeledValue& phone = profile.person->phones[i];
             if (Text::isBlank(phone.value))
                 continue;
             ProfileRow row;
@@ -384,8 +384,8 @@ void ProfileViewModel::rebuild() {
             row.detail = phone.label;
             rows.append(addItem(row, ProfileAction::plain(ProfileAction::Kind::Call), tr("↵ Call")));
         }
-        for (qsizetype i = 0; i < profile.person.emails.size(); ++i) {
-            const LabeledValue& email = profile.person.emails[i];
+        for (qsizetype i = 0; i < profile.person->emails.size(); ++i) {
+            const LabeledValue& email = profile.person->emails[i];
             if (Text::isBlank(email.value))
                 continue;
             ProfileRow row;
@@ -425,7 +425,7 @@ void ProfileViewModel::rebuild() {
         detail(u"mutuals"_qs, tr("Mutual friends"), d.mutuals.value_or(QString()));
         detail(u"hometown"_qs, tr("Hometown"), d.hometown.value_or(QString()));
         detail(u"currentCity"_qs, tr("Lives in"), d.currentCity.value_or(QString()));
-        const auto birthday = record.birthday ? record.birthday : profile.person.birthday;
+        const auto birthday = record.birthday ? record.birthday : profile.person->birthday;
         detail(u"birthday"_qs, tr("Birthday"), birthday ? birthdayText(*birthday) : QString());
         detail(u"email"_qs, tr("Email"), d.email.value_or(QString()));
         detail(u"messageHandle"_qs, tr("Message handle"), record.messageHandle.value_or(QString()),
@@ -707,14 +707,14 @@ QCoro::Task<void> ProfileViewModel::activate(int index) {
     const SelectableItem item = m_items[index];
     // A phone or e-mail row reaches that number or address, not only the first one.
     if (item.id.startsWith(kPhonePrefix)) {
-        const auto phones = m_profile->person.phones;
+        const auto phones = m_profile->person->phones;
         const int at = item.id.mid(kPhonePrefix.size()).toInt();
         std::optional<QString> number = at < phones.size() ? std::optional(phones[at].value) : std::nullopt;
         co_await callNumber(std::move(number));
         co_return;
     }
     if (item.id.startsWith(kEmailPrefix)) {
-        const auto emails = m_profile->person.emails;
+        const auto emails = m_profile->person->emails;
         const int at = item.id.mid(kEmailPrefix.size()).toInt();
         std::optional<QString> address = at < emails.size() ? std::optional(emails[at].value) : std::nullopt;
         co_await mailAddress(std::move(address));
@@ -839,7 +839,7 @@ QCoro::Task<void> ProfileViewModel::mailAddress(std::optional<QString> email) {
 }
 
 QCoro::Task<void> ProfileViewModel::gmail() {
-    const auto templateText = m_profile ? m_profile->record.gmailTemplate : std::nullopt;
+    const auto templateText = m_profile ? m_profile->record->gmailTemplate : std::nullopt;
     if (Text::isBlank(templateText)) {
         m_env.router().showError(QStringLiteral("No Gmail template for ") + nameForMessages());
         co_return;
@@ -860,7 +860,7 @@ QCoro::Task<void> ProfileViewModel::gmail() {
 }
 
 QCoro::Task<void> ProfileViewModel::findMy() {
-    const auto link = m_profile ? m_profile->record.findMyURL : std::nullopt;
+    const auto link = m_profile ? m_profile->record->findMyURL : std::nullopt;
     if (Text::isBlank(link)) {
         m_env.router().showError(QStringLiteral("No Find My link for ") + nameForMessages());
         co_return;
@@ -877,7 +877,7 @@ QCoro::Task<void> ProfileViewModel::findMy() {
 QCoro::Task<void> ProfileViewModel::openLink(QUuid linkID) {
     if (!m_profile)
         co_return;
-    const auto& links = m_profile->record.links;
+    const auto& links = m_profile->record->links;
     const auto it =
         std::find_if(links.cbegin(), links.cend(), [&](const QuickLink& l) { return l.id == linkID; });
     if (it == links.cend())
@@ -894,7 +894,7 @@ QCoro::Task<void> ProfileViewModel::openLink(QUuid linkID) {
 QCoro::Task<void> ProfileViewModel::deleteLink(QUuid linkID) {
     if (!m_profile)
         co_return;
-    const auto& links = m_profile->record.links;
+    const auto& links = m_profile->record->links;
     const auto at =
         std::find_if(links.cbegin(), links.cend(), [&](const QuickLink& l) { return l.id == linkID; });
     if (at == links.cend())
@@ -954,7 +954,7 @@ QCoro::Task<void> ProfileViewModel::deleteMemory(QUuid entryID) {
 QCoro::Task<void> ProfileViewModel::revert(QUuid changeID) {
     if (!m_profile)
         co_return;
-    const auto& changes = m_profile->record.changes;
+    const auto& changes = m_profile->record->changes;
     const auto it = std::find_if(changes.cbegin(), changes.cend(),
                                  [&](const FieldChange& c) { return c.id == changeID; });
     if (it == changes.cend())
@@ -983,7 +983,7 @@ QCoro::Task<void> ProfileViewModel::removeTag(QString name) {
     // id the catalogue names differently is found through its catalogue entry.
     const QString normalized = Tag::normalizedID(name);
     QString tagID;
-    for (const QString& id : m_profile->record.tags) {
+    for (const QString& id : m_profile->record->tags) {
         const auto tag = m_env.tags().tagWithID(id);
         if (id == normalized || (tag && tag->name == name)) {
             tagID = id;
@@ -992,7 +992,7 @@ QCoro::Task<void> ProfileViewModel::removeTag(QString name) {
     }
     if (tagID.isEmpty())
         co_return;
-    const qsizetype position = m_profile->record.tags.indexOf(tagID);
+    const qsizetype position = m_profile->record->tags.indexOf(tagID);
     AppEnvironment* env = &m_env;
     const QString contact = m_contactID;
     auto removing = m_env.sync().removeTag(m_contactID, tagID);
@@ -1064,7 +1064,7 @@ QCoro::Task<void> ProfileViewModel::writeBriefing() {
     const QString id = m_contactID;
     Profile profile = *m_profile;
     // The user asked for a briefing: a new one, even when the cached one is still current.
-    profile.record.briefingCache.reset();
+    profile.record.edit().briefingCache.reset();
     m_briefingState = BriefingState::Writing;
     m_briefingError.clear();
     rebuild();
@@ -1156,7 +1156,7 @@ void ProfileViewModel::setCircleQuery(const QString& query) {
 void ProfileViewModel::updateSuggestions() {
     QSet<QString> carried;
     if (m_profile)
-        carried = QSet<QString>(m_profile->record.tags.cbegin(), m_profile->record.tags.cend());
+        carried = QSet<QString>(m_profile->record->tags.cbegin(), m_profile->record->tags.cend());
     m_circleSuggestions.clear();
     for (const Tag& tag : m_env.tags().suggestions(m_circleQuery, carried))
         m_circleSuggestions.append(tag.name);
@@ -1304,7 +1304,7 @@ KeyResult ProfileViewModel::handleKey(const KeyEvent& event) {
         !(event.modifiers & (Qt::AltModifier | Qt::MetaModifier))) {
         const int digit = event.characters.at(0).digitValue();
         if (m_profile) {
-            if (const auto link = QuickLinkPolicy::linkForDigit(digit, m_profile->record.links)) {
+            if (const auto link = QuickLinkPolicy::linkForDigit(digit, m_profile->record->links)) {
                 this->perform(ProfileAction::link(link->id));
                 return KeyResult::Handled;
             }

@@ -68,7 +68,7 @@ public:
     QString initials() const;
     QString headline() const;
     bool isStarred() const;
-    bool aiCloudOptOut() const { return m_profile && m_profile->record.aiCloudOptOut; }
+    bool aiCloudOptOut() const { return m_profile && m_profile->record->aiCloudOptOut; }
     bool hasReplacementPhoto() const { return m_replacementPhoto.has_value(); }
     // The picture the avatar shows: Pemmo's own photo, else the address book's; empty for none.
     QByteArray photoData() const;

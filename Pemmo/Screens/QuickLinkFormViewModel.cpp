@@ -17,9 +17,9 @@ QuickLinkFormViewModel::QuickLinkFormViewModel(AppEnvironment& environment, cons
     , m_env(environment)
     , m_contactID(contactID) {
     const auto profile = environment.sync().profile(contactID);
-    m_personName = profile ? profile->person.displayName() : QString();
+    m_personName = profile ? profile->person->displayName() : QString();
     if (profile && linkID) {
-        for (const QuickLink& link : profile->record.links) {
+        for (const QuickLink& link : profile->record->links) {
             if (link.id == *linkID) {
                 m_original = link;
                 const Fields fields = fieldsOf(link);

@@ -57,7 +57,7 @@ QString ReviewViewModel::personName() const {
     if (!m_proposal.personID)
         return {};
     const auto profile = m_env.sync().profile(*m_proposal.personID);
-    return profile ? profile->person.displayName() : QString();
+    return profile ? profile->person->displayName() : QString();
 }
 
 QVariantList ReviewViewModel::itemsForView() const {
@@ -88,7 +88,7 @@ QVariantList ReviewViewModel::peopleForView() const {
             continue;
         people.append(QVariantMap{
             {QStringLiteral("id"), m_people[i]},
-            {QStringLiteral("name"), profile->person.displayName()},
+            {QStringLiteral("name"), profile->person->displayName()},
             {QStringLiteral("detail"), profile->headline().value_or(QString())},
             {QStringLiteral("selected"), i == m_selectedPerson},
         });
@@ -109,7 +109,7 @@ void ReviewViewModel::updatePeople() {
     QList<std::pair<int, QString>> found;
     if (!wanted.isEmpty()) {
         for (const Profile& profile : m_env.sync().profiles()) {
-            const QString name = TextFolding::fold(profile.person.displayName());
+            const QString name = TextFolding::fold(profile.person->displayName());
             const qsizetype at = name.indexOf(wanted);
             if (at < 0)
                 continue;
@@ -161,7 +161,7 @@ void ReviewViewModel::pickPerson(const QString& contactID) {
     const auto profile = m_env.sync().profile(contactID);
     if (!profile)
         return;
-    m_proposal = ProposalBuilder::forPerson(std::move(m_proposal), contactID, profile->record);
+    m_proposal = ProposalBuilder::forPerson(std::move(m_proposal), contactID, *profile->record);
     m_selectedIndex = 0;
     setError(QString());
     Q_EMIT changed();

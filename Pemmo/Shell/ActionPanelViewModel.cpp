@@ -25,7 +25,7 @@ QString glyph(QKeyCombination key) {
 
 QString displayName(AppEnvironment& env, const QString& id) {
     const auto profile = env.sync().profile(id);
-    const QString name = profile ? profile->person.displayName() : QString();
+    const QString name = profile ? profile->person->displayName() : QString();
     return name.isEmpty() ? QStringLiteral("this contact") : name;
 }
 
@@ -196,7 +196,7 @@ void ActionPanelViewModel::buildProfile(const QString& contactID) {
         control(Qt::Key_L));
     add({u"edit-details"_qs, QStringLiteral("Edit details"), std::nullopt, u"pencil"_qs, {}, false},
         plain(K::EditDetails), control(Qt::Key_D));
-    const bool hasCircles = profile && !profile->record.tags.isEmpty();
+    const bool hasCircles = profile && !profile->record->tags.isEmpty();
     add({u"edit-circles"_qs,
          hasCircles ? QStringLiteral("Edit circles") : tr("Add circle"),
          std::nullopt,
@@ -212,14 +212,14 @@ void ActionPanelViewModel::buildProfile(const QString& contactID) {
          {},
          false},
         plain(K::ToggleStar), control(Qt::Key_S));
-    if (profile && !profile->record.interactions.isEmpty()) {
+    if (profile && !profile->record->interactions.isEmpty()) {
         // The entry selected on the card, else the newest one.
         QUuid entry;
         const auto selectedOnCard = card->selectedItem();
         if (selectedOnCard && selectedOnCard->action.kind == K::EditMemory) {
             entry = selectedOnCard->action.item;
         } else {
-            const auto& entries = profile->record.interactions;
+            const auto& entries = profile->record->interactions;
             entry =
                 std::max_element(entries.cbegin(), entries.cend(),
                                  [](const Interaction& a, const Interaction& b) { return a.date < b.date; })
@@ -243,7 +243,7 @@ void ActionPanelViewModel::buildProfile(const QString& contactID) {
              false},
             plain(K::UseContactsPhoto));
     }
-    const bool optedOut = profile && profile->record.aiCloudOptOut;
+    const bool optedOut = profile && profile->record->aiCloudOptOut;
     add({u"keep-off-cloud-ai"_qs,
          QStringLiteral("Keep off cloud AI"),
          optedOut ? tr("On") : tr("Off"),

@@ -306,7 +306,7 @@ QString AppShell::displayName(const QString& contactID) const {
     if (!m_env)
         return {};
     const auto profile = m_env->sync().profile(contactID);
-    return profile ? profile->person.displayName() : QString();
+    return profile ? profile->person->displayName() : QString();
 }
 
 QString AppShell::takePendingSuggestedName() const {

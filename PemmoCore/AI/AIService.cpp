@@ -87,8 +87,8 @@ std::shared_ptr<AIProvider> AIService::gate(const Profile* person) {
         std::shared_ptr<AIProvider> provider = currentProvider();
         if (!provider)
             throw PemmoError::aiUnavailable(QStringLiteral("No AI provider available"));
-        if (provider->leavesDevice() && person && person->record.aiCloudOptOut)
-            throw PemmoError::aiOptedOut(person->person.displayName());
+        if (provider->leavesDevice() && person && person->record->aiCloudOptOut)
+            throw PemmoError::aiOptedOut(person->person->displayName());
         return provider;
     } catch (const PemmoError& error) {
         failBeforeStart(error);
@@ -130,7 +130,7 @@ QCoro::Task<Briefing> AIService::briefing(Profile profile) {
     begin();
     try {
         Briefing result;
-        const std::optional<BriefingCache>& cache = profile.record.briefingCache;
+        const std::optional<BriefingCache>& cache = profile.record->briefingCache;
         if (cache && cache->contentHash == BriefingFingerprint::of(profile) &&
             cache->model == provider->modelName()) {
             result = {cache->summary, cache->opener};
@@ -203,7 +203,7 @@ QCoro::Task<AIService::CapturedNote> AIService::captureProposal(QString note,
     std::optional<PemmoRecord> record;
     std::optional<QString> id;
     if (profile) {
-        record = profile->record;
+        record = *profile->record;
         id = profile->id();
     }
     Proposal proposal = ProposalBuilder::fromCapture(answered.value, record, id, answered.modelName,
@@ -239,7 +239,7 @@ QCoro::Task<ExtractedProfile> AIService::extract(QString text) {
 QCoro::Task<Proposal> AIService::extractProposal(QString text, Profile profile) {
     auto running = runExtract(std::move(text));
     const Answered<ExtractedProfile> answered = co_await running;
-    co_return ProposalBuilder::fromExtract(answered.value, profile.record, profile.id(), answered.modelName,
+    co_return ProposalBuilder::fromExtract(answered.value, *profile.record, profile.id(), answered.modelName,
                                            answered.leftDevice);
 }
 
@@ -253,7 +253,7 @@ QCoro::Task<QList<RankedProfile>> AIService::rank(QString query, QList<Profile> 
             if (candidates.size() == AskCandidates::limit)
                 break;
             // Kept off the cloud means not even named to it; no error, they are simply not asked about.
-            if (provider->leavesDevice() && profile.record.aiCloudOptOut)
+            if (provider->leavesDevice() && profile.record->aiCloudOptOut)
                 continue;
             candidates.append(profile);
         }

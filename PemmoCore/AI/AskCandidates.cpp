@@ -37,23 +37,23 @@ QStringList lineParts(const Profile& profile) {
             parts.append(*part);
     };
     add(profile.headline());
-    add(PersonContextBuilder::schoolLine(profile.record));
-    add(profile.record.tags.isEmpty()
+    add(PersonContextBuilder::schoolLine(*profile.record));
+    add(profile.record->tags.isEmpty()
             ? std::nullopt
-            : std::optional<QString>(profile.record.tags.join(QStringLiteral(", "))));
-    add(profile.record.details.howWeMet);
+            : std::optional<QString>(profile.record->tags.join(QStringLiteral(", "))));
+    add(profile.record->details.howWeMet);
     return parts;
 }
 
 // Everything searchable about a person, for ordering.
 QSet<QString> profileWords(const Profile& profile) {
     QStringList texts = lineParts(profile);
-    texts.append(profile.person.displayName());
-    const Details& d = profile.record.details;
+    texts.append(profile.person->displayName());
+    const Details& d = profile.record->details;
     for (const auto& value : {d.team, d.workLocation, d.major, d.mutuals, d.hometown, d.currentCity})
         texts.append(value.value_or(QString()));
-    texts.append(profile.record.about);
-    for (const Interaction& entry : profile.record.interactions) {
+    texts.append(profile.record->about);
+    for (const Interaction& entry : profile.record->interactions) {
         if (isMemory(entry))
             texts.append(entry.text);
     }
@@ -83,7 +83,7 @@ std::optional<QString> memoryFor(const Profile& profile, const QString& question
     if (asked.isEmpty())
         return std::nullopt;
     const Interaction* newest = nullptr;
-    for (const Interaction& entry : profile.record.interactions) {
+    for (const Interaction& entry : profile.record->interactions) {
         if (!isMemory(entry) || (newest && entry.date <= newest->date))
             continue;
         if (contentWords(entry.text).intersects(asked))
@@ -98,7 +98,7 @@ CandidateSummary summarize(const Profile& profile, const QString& question) {
     QString line = lineParts(profile).join(kPartSeparator);
     if (const auto memory = memoryFor(profile, question))
         line += kMemoryLabel + *memory;
-    return {profile.id(), profile.person.displayName(), line};
+    return {profile.id(), profile.person->displayName(), line};
 }
 
 QString groundedReason(const QString& reason, const Profile& profile, const QString& question) {
@@ -107,7 +107,7 @@ QString groundedReason(const QString& reason, const Profile& profile, const QStr
         return reason;
     // The words the memory was chosen for, unless the rest of the line says them too.
     QSet<QString> evidence = contentWords(*memory).intersect(contentWords(question));
-    evidence.subtract(contentWords(lineParts(profile).join(u' ') + u' ' + profile.person.displayName()));
+    evidence.subtract(contentWords(lineParts(profile).join(u' ') + u' ' + profile.person->displayName()));
     if (!contentWords(reason).intersects(evidence))
         return reason;
     return u"You wrote: \u201C"_qs + *memory + u"\u201D"_qs;

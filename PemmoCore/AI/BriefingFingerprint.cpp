@@ -23,8 +23,8 @@ QString date(const std::optional<DateComponents>& components) {
 } // namespace
 
 QString text(const Profile& profile) {
-    const Person& person = profile.person;
-    const PemmoRecord& record = profile.record;
+    const Person& person = *profile.person;
+    const PemmoRecord& record = *profile.record;
 
     // What the address book says of the person, as the context shows it.
     const QStringList descriptive{person.displayName(), optional(profile.role()),

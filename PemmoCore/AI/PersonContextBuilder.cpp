@@ -65,9 +65,9 @@ std::optional<QString> schoolLine(const PemmoRecord& record) {
 }
 
 PersonContext build(const Profile& profile, int aboutLimit, int interactionLimit) {
-    const PemmoRecord& record = profile.record;
+    const PemmoRecord& record = *profile.record;
     PersonContext context;
-    context.name = profile.person.displayName();
+    context.name = profile.person->displayName();
     context.role = profile.headline();
     context.company = profile.company();
     context.school = schoolLine(record);

@@ -4,6 +4,7 @@
 
 #include "Contacts/ContactDraft.h"
 #include "Records/Person.h"
+#include "Support/Shared.h"
 
 #include <QByteArray>
 #include <QCoroTask>
@@ -36,8 +37,8 @@ public:
     virtual QCoro::Task<ContactsAuthorization> checkAuthorization() { co_return authorizationStatus(); }
     // Asks for access when it was never asked. Throws PemmoError (contactsDenied, contactsRestricted).
     virtual QCoro::Task<ContactsAuthorization> requestAccess() = 0;
-    // The whole book.
-    virtual QCoro::Task<QList<Person>> fetchPeople() = 0;
+    // The whole book, each person a body shared with the book's own list where it keeps one.
+    virtual QCoro::Task<QList<Shared<Person>>> fetchPeople() = 0;
     virtual QCoro::Task<std::optional<QByteArray>> fullImage(QString id) = 0;
     // Adds a contact and returns its identifier.
     virtual QCoro::Task<QString> create(ContactDraft draft) = 0;

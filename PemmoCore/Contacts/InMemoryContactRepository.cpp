@@ -43,7 +43,7 @@ QCoro::Task<ContactsAuthorization> InMemoryContactRepository::requestAccess() {
     co_return m_status;
 }
 
-QCoro::Task<QList<Person>> InMemoryContactRepository::fetchPeople() {
+QCoro::Task<QList<Shared<Person>>> InMemoryContactRepository::fetchPeople() {
     std::optional<std::chrono::milliseconds> delay;
     {
         QMutexLocker locker(&m_lock);
@@ -58,11 +58,13 @@ QCoro::Task<QList<Person>> InMemoryContactRepository::fetchPeople() {
             throw std::runtime_error("The address book was closed.");
     }
     ContactsAuthorization status;
-    QList<Person> people;
+    QList<Shared<Person>> people;
     {
         QMutexLocker locker(&m_lock);
         status = m_status;
-        people = m_people;
+        people.reserve(m_people.size());
+        for (const Person& person : std::as_const(m_people))
+            people.append(person);
     }
     if (status == ContactsAuthorization::Restricted)
         throw PemmoError::contactsRestricted();

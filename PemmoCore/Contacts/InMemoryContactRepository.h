@@ -24,7 +24,8 @@ public:
     // Turns "not determined" into "authorized"; any other state is returned as it is.
     QCoro::Task<ContactsAuthorization> requestAccess() override;
     // Counts the fetch, waits the fetch delay, then fails when access is denied or restricted.
-    QCoro::Task<QList<Person>> fetchPeople() override;
+    // Each fetch hands out fresh bodies.
+    QCoro::Task<QList<Shared<Person>>> fetchPeople() override;
     QCoro::Task<std::optional<QByteArray>> fullImage(QString id) override;
     // A new person with the id "<UUID>:ABPerson", appended to the book.
     QCoro::Task<QString> create(ContactDraft draft) override;

@@ -249,7 +249,7 @@ bool VCardBook::saveCache() {
         ContactCache::File file{m_listing.stamp(i), {}};
         file.cards.reserve(qsizetype(entry.contacts.size()));
         for (const Contact& contact : entry.contacts)
-            file.cards.append({contact.person, contact.position, contact.thumbnailDue});
+            file.cards.append({*contact.person, contact.position, contact.thumbnailDue});
         files.append(std::move(file));
     }
     return ContactCache::write(path, ContactCache::encode(m_folders, files));
@@ -499,20 +499,20 @@ void VCardBook::refresh(bool trustLastListing) {
     std::vector<Contact*> unplaced;
     for (qsizetype i = 0; i < listing.files.size(); ++i) {
         for (Contact& contact : entries[std::size_t(i)].contacts) {
-            const auto existing = holders.constFind(contact.person.id);
+            const auto existing = holders.constFind(contact.person->id);
             if (existing != holders.cend()) {
                 contact.placed = false;
                 const QString path = listing.path(i);
-                const QString key = path + u'\n' + contact.person.id;
+                const QString key = path + u'\n' + contact.person->id;
                 if (!m_reportedDuplicates.contains(key)) {
                     m_reportedDuplicates.insert(key);
                     qCWarning(lcVCardBook, "Skipped a card in %s: %s already holds the contact %s",
                               qUtf8Printable(path), qUtf8Printable(listing.path(*existing)),
-                              qUtf8Printable(contact.person.id));
+                              qUtf8Printable(contact.person->id));
                 }
                 continue;
             }
-            holders.insert(contact.person.id, i);
+            holders.insert(contact.person->id, i);
             if (!contact.placed)
                 unplaced.push_back(&contact);
         }
@@ -540,15 +540,15 @@ void VCardBook::place(std::vector<Contact*> fresh) {
     };
     const auto makeKeys = [](Keyed& keyed) {
         const QCollator& collator = threadCollator();
-        keyed.given = collator.sortKey(keyed.contact->person.givenName);
-        keyed.family = collator.sortKey(keyed.contact->person.familyName);
+        keyed.given = collator.sortKey(keyed.contact->person->givenName);
+        keyed.family = collator.sortKey(keyed.contact->person->familyName);
     };
     const auto before = [](const Keyed& a, const Keyed& b) {
         if (const int given = a.given->compare(*b.given); given != 0)
             return given < 0;
         if (const int family = a.family->compare(*b.family); family != 0)
             return family < 0;
-        return a.contact->person.id < b.contact->person.id;
+        return a.contact->person->id < b.contact->person->id;
     };
     const auto sortedKeyed = [&](std::vector<Keyed> keyed) {
         forEachItem(m_pool, keyed, 256, makeKeys);
@@ -586,11 +586,11 @@ void VCardBook::place(std::vector<Contact*> fresh) {
         const auto at =
             std::upper_bound(from, m_lastOrder.cend(), item, [&](const Keyed& a, const Contact* b) {
                 // Keys of the placed person only as far as the comparison needs them.
-                if (const int given = a.given->compare(collator.sortKey(b->person.givenName)); given != 0)
+                if (const int given = a.given->compare(collator.sortKey(b->person->givenName)); given != 0)
                     return given < 0;
-                if (const int family = a.family->compare(collator.sortKey(b->person.familyName)); family != 0)
+                if (const int family = a.family->compare(collator.sortKey(b->person->familyName)); family != 0)
                     return family < 0;
-                return a.contact->person.id < b->person.id;
+                return a.contact->person->id < b->person->id;
             });
         order.insert(order.end(), from, at);
         order.push_back(item.contact);
@@ -600,8 +600,8 @@ void VCardBook::place(std::vector<Contact*> fresh) {
     m_lastOrder = std::move(order);
 }
 
-QList<Person> VCardBook::peopleOf(const std::vector<const Contact*>& order) {
-    QList<Person> people;
+QList<Shared<Person>> VCardBook::peopleOf(const std::vector<const Contact*>& order) {
+    QList<Shared<Person>> people;
     people.reserve(qsizetype(order.size()));
     for (const Contact* contact : order)
         people.append(contact->person);
@@ -642,8 +642,11 @@ qsizetype VCardBook::makeThumbnails(qsizetype files) {
                              [&](const VCard::Card& c) { return c.position == contact.position; });
             const std::optional<QByteArray> stored =
                 card == document.cards.cend() ? std::nullopt : VCard::photo(*card);
-            contact.person.thumbnail = stored ? Thumbnail::make(*stored) : std::nullopt;
-            contact.person.hasFullImage = contact.person.thumbnail.has_value();
+            // A new body: the people handed out last keep theirs, unchanged, on other threads.
+            contact.person = contact.person.with([&stored](Person& person) {
+                person.thumbnail = stored ? Thumbnail::make(*stored) : std::nullopt;
+                person.hasFullImage = person.thumbnail.has_value();
+            });
         }
     };
     forEachItem(m_pool, batch, 4, makeThumbnails);
@@ -661,7 +664,7 @@ std::vector<VCardBook::Entry> VCardBook::loadAll(const QList<FileStamp>& stamps)
     return entries;
 }
 
-QList<Person> VCardBook::people(bool trustLastListing) {
+QList<Shared<Person>> VCardBook::people(bool trustLastListing) {
     refresh(trustLastListing);
     return peopleOf(m_lastOrder);
 }
@@ -698,7 +701,7 @@ VCardBook::Located VCardBook::locate(const QString& id) {
     const auto known = [this, &id]() -> std::optional<QString> {
         for (std::size_t i = 0; i < m_entries.size(); ++i) {
             for (const Contact& contact : m_entries[i].contacts) {
-                if (contact.placed && contact.person.id == id)
+                if (contact.placed && contact.person->id == id)
                     return m_listing.path(qsizetype(i));
             }
         }

@@ -18,6 +18,7 @@
 #include "Contacts/VCardReader.h"
 #include "Records/Person.h"
 #include "Support/Clock.h"
+#include "Support/Shared.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -102,7 +103,7 @@ public:
     // Every person, sorted by given name, then family name. Throws PemmoError::contactsDenied()
     // when there is no folder or one cannot be read. With `trustLastListing` the folders are
     // taken to be as the last read found them, and only the cache is consulted.
-    QList<Person> people(bool trustLastListing = false);
+    QList<Shared<Person>> people(bool trustLastListing = false);
     // Reads what `people` reads, without making the list: a read ahead of the first fetch.
     void read();
     // How many files still hold photos without thumbnails.
@@ -127,7 +128,7 @@ public:
 
 private:
     struct Contact {
-        Person person;
+        Shared<Person> person; // the body the profiles share
         int position;
         bool thumbnailDue = false;
         bool placed = false; // has its place in `m_lastOrder`
@@ -178,7 +179,7 @@ private:
     // again, so no collation key is kept for anyone.
     std::vector<const Contact*> m_lastOrder;
     bool m_lastPeopleCurrent = false;
-    static QList<Person> peopleOf(const std::vector<const Contact*>& order);
+    static QList<Shared<Person>> peopleOf(const std::vector<const Contact*>& order);
 };
 
 } // namespace pemmo

@@ -43,11 +43,11 @@ struct VCardFolderRepository::State {
 
     // Reads the book; the watcher takes what the read found as the state changes count from.
     // Without `wanted` no list of the people is made (the read at construction only warms up).
-    QList<Person> read(const std::shared_ptr<State>& self, bool wanted = true) {
+    QList<Shared<Person>> read(const std::shared_ptr<State>& self, bool wanted = true) {
         const bool trustLastListing = warmReadStillHolds();
         warmReadUnused = false;
         try {
-            QList<Person> people;
+            QList<Shared<Person>> people;
             if (wanted)
                 people = book.people(trustLastListing);
             else
@@ -272,7 +272,7 @@ QCoro::Task<ContactsAuthorization> VCardFolderRepository::requestAccess() {
     co_return co_await std::move(rechecking);
 }
 
-QCoro::Task<QList<Person>> VCardFolderRepository::fetchPeople() {
+QCoro::Task<QList<Shared<Person>>> VCardFolderRepository::fetchPeople() {
     return perform([state = m_state](VCardBook&) { return state->read(state); });
 }
 

@@ -60,7 +60,7 @@ public:
     // With no folder yet, creates the default folder and adopts it. Throws contactsDenied when a
     // folder cannot be read.
     QCoro::Task<ContactsAuthorization> requestAccess() override;
-    QCoro::Task<QList<Person>> fetchPeople() override;
+    QCoro::Task<QList<Shared<Person>>> fetchPeople() override;
     QCoro::Task<std::optional<QByteArray>> fullImage(QString id) override;
     QCoro::Task<QString> create(ContactDraft draft) override;
     QCoro::Task<void> update(QString id, ContactDraft draft) override;

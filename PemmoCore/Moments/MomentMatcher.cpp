@@ -55,7 +55,7 @@ CalendarAttendee::Kind combinedKind(CalendarAttendee::Kind a, CalendarAttendee::
 }
 
 bool eligible(const Profile& profile) {
-    return !profile.person.givenName.isEmpty() || !profile.person.familyName.isEmpty();
+    return !profile.person->givenName.isEmpty() || !profile.person->familyName.isEmpty();
 }
 
 bool isAscii(QStringView text) {
@@ -200,7 +200,7 @@ std::optional<QString> match(const CalendarAttendee& attendee, const QList<Profi
         for (const Profile& profile : profiles) {
             if (!eligible(profile))
                 continue;
-            for (const LabeledValue& value : profile.person.emails) {
+            for (const LabeledValue& value : profile.person->emails) {
                 if (sameEmail(value.value, email)) {
                     found = &profile;
                     ++count;
@@ -226,7 +226,7 @@ std::optional<QString> match(const CalendarAttendee& attendee, const QList<Profi
         return std::nullopt;
     const Profile* found = nullptr;
     for (const Profile& profile : profiles) {
-        if (!eligible(profile) || !sameName(profile.person.displayName(), name))
+        if (!eligible(profile) || !sameName(profile.person->displayName(), name))
             continue;
         if (found)
             return std::nullopt;

@@ -223,7 +223,7 @@ QCoro::Task<void> MomentService::refreshOnce(QDateTime now) {
         co_return;
     QSet<QString> committed;
     for (auto it = records.cbegin(); it != records.cend(); ++it) {
-        for (const Interaction& entry : it.value().interactions) {
+        for (const Interaction& entry : it.value()->interactions) {
             for (const QString& hash : entry.eventHashes())
                 committed.insert(hash);
         }

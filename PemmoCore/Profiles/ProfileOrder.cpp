@@ -79,7 +79,7 @@ QList<Profile> sorted(QList<Profile> profiles) {
     entries.reserve(static_cast<std::size_t>(profiles.size()));
     icu::Collator* coll = collator();
     for (qsizetype i = 0; i < profiles.size(); ++i) {
-        const QString name = profiles[i].person.displayName();
+        const QString name = profiles[i].person->displayName();
         entries.push_back({coll ? sortKey(*coll, name) : fallbackKey(name).toStdString(), i});
     }
     // Sort keys turn every name comparison into a byte comparison.

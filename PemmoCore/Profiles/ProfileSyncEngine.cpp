@@ -195,7 +195,7 @@ QCoro::Task<void> ProfileSyncEngine::refreshOnce() {
     if (!m_hasLoaded)
         setState(SyncState::loading());
 
-    QList<Person> people;
+    QList<Shared<Person>> people;
     std::exception_ptr failure;
     const auto abandoned = std::make_shared<bool>(false);
     try {
@@ -231,21 +231,22 @@ QCoro::Task<void> ProfileSyncEngine::refreshOnce() {
         co_return;
     }
 
-    QHash<QString, PemmoRecord> previous;
+    QHash<QString, Shared<PemmoRecord>> previous;
     for (const Profile& p : std::as_const(m_profiles))
         previous.insert(p.id(), p.record);
 
+    // The profiles take the address book's and the store's bodies as they are: no copies.
     const QDateTime now = m_clock();
     QList<Profile> joined;
     joined.reserve(people.size());
     QSet<QString> ids;
     ids.reserve(people.size());
-    for (Person& person : people) {
-        ids.insert(person.id);
-        PemmoRecord record;
-        if (const auto stored = records.constFind(person.id); stored != records.cend())
+    for (Shared<Person>& person : people) {
+        ids.insert(person->id);
+        Shared<PemmoRecord> record;
+        if (const auto stored = records.constFind(person->id); stored != records.cend())
             record = *stored;
-        else if (const auto shown = previous.constFind(person.id); shown != previous.cend())
+        else if (const auto shown = previous.constFind(person->id); shown != previous.cend())
             record = *shown; // still unstored: keep the fresh record already shown, stamp and all
         else
             record = PemmoRecord::fresh(now);
@@ -254,7 +255,7 @@ QCoro::Task<void> ProfileSyncEngine::refreshOnce() {
     publish(ProfileOrder::sorted(std::move(joined)), std::move(ids));
 }
 
-QCoro::Task<QList<Person>> ProfileSyncEngine::readAddressBook(std::shared_ptr<bool> abandoned) {
+QCoro::Task<QList<Shared<Person>>> ProfileSyncEngine::readAddressBook(std::shared_ptr<bool> abandoned) {
     const QPointer<ProfileSyncEngine> self(this);
     ContactRepository& contacts = m_contacts;
     // Asking for access belongs to onboarding; a refresh only reads the state. Reading it opens
@@ -265,10 +266,10 @@ QCoro::Task<QList<Person>> ProfileSyncEngine::readAddressBook(std::shared_ptr<bo
     // The engine (and with it the repository) may be gone, or the time limit may have won: then
     // nobody waits for the people any more.
     if (!self)
-        co_return QList<Person>{};
+        co_return QList<Shared<Person>>{};
     setAuthorization(status);
     if (*abandoned)
-        co_return QList<Person>{};
+        co_return QList<Shared<Person>>{};
     auto fetching = contacts.fetchPeople();
     co_return co_await std::move(fetching);
 }
@@ -343,9 +344,9 @@ QCoro::Task<void> ProfileSyncEngine::commitRecord(QString id, RecordChange chang
     const std::optional<Profile> published = profile(id);
     if (!published)
         throw PemmoError::notFound(id);
-    PemmoRecord record = published->record;
+    PemmoRecord record = *published->record;
     change(record);
-    if (record == published->record)
+    if (published->record == record)
         co_return;
     co_await store.commit(record, id); // on failure the store has undone it; we have changed nothing
     const std::optional<PemmoRecord> committed = co_await store.record(id);
@@ -603,10 +604,12 @@ void ProfileSyncEngine::bumpPhotoVersion() {
 }
 
 void ProfileSyncEngine::setProfiles(QList<Profile> profiles) {
-    if (profiles == m_profiles)
-        return;
+    const bool changed = profiles != m_profiles;
+    // Taken even when equal: the new list holds the bodies the address book and the store hold
+    // now, while the old one may hold bodies they have since let go of (a file read again).
     m_profiles = std::move(profiles);
-    Q_EMIT profilesChanged();
+    if (changed)
+        Q_EMIT profilesChanged();
 }
 
 void ProfileSyncEngine::setState(SyncState state) {

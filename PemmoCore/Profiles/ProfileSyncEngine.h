@@ -174,7 +174,7 @@ private:
 
     QCoro::Task<void> refreshOnce();
     // The access state, then the people; `abandoned` is set once the time limit has won.
-    QCoro::Task<QList<Person>> readAddressBook(std::shared_ptr<bool> abandoned);
+    QCoro::Task<QList<Shared<Person>>> readAddressBook(std::shared_ptr<bool> abandoned);
     QCoro::Task<void> refreshAndWait();
     QCoro::Task<void> mutateRecord(QString id, RecordChange change, WriteMode mode);
     QCoro::Task<void> poll(int generation);

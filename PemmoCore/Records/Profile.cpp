@@ -5,18 +5,18 @@
 namespace pemmo {
 
 std::optional<QString> Profile::role() const {
-    if (!Text::isBlank(record.details.jobTitle))
-        return record.details.jobTitle;
-    if (!Text::isBlank(person.jobTitle))
-        return person.jobTitle;
+    if (!Text::isBlank(record->details.jobTitle))
+        return record->details.jobTitle;
+    if (!Text::isBlank(person->jobTitle))
+        return person->jobTitle;
     return std::nullopt;
 }
 
 std::optional<QString> Profile::company() const {
-    if (!Text::isBlank(record.details.company))
-        return record.details.company;
-    if (!Text::isBlank(person.organization))
-        return person.organization;
+    if (!Text::isBlank(record->details.company))
+        return record->details.company;
+    if (!Text::isBlank(person->organization))
+        return person->organization;
     return std::nullopt;
 }
 
@@ -32,7 +32,7 @@ std::optional<QString> Profile::headline() const {
 
 std::optional<QDateTime> Profile::lastContacted() const {
     std::optional<QDateTime> newest;
-    for (const Interaction& entry : record.interactions) {
+    for (const Interaction& entry : record->interactions) {
         if (entry.date.isValid() && (!newest || entry.date > *newest))
             newest = entry.date;
     }
@@ -52,19 +52,19 @@ std::optional<QString> firstNotBlank(const QList<LabeledValue>& values) {
 } // namespace
 
 std::optional<QString> Profile::messageHandle() const {
-    if (!Text::isBlank(record.messageHandle))
-        return record.messageHandle;
+    if (!Text::isBlank(record->messageHandle))
+        return record->messageHandle;
     if (auto number = phone())
         return number;
     return email();
 }
 
 std::optional<QString> Profile::phone() const {
-    return firstNotBlank(person.phones);
+    return firstNotBlank(person->phones);
 }
 
 std::optional<QString> Profile::email() const {
-    return firstNotBlank(person.emails);
+    return firstNotBlank(person->emails);
 }
 
 } // namespace pemmo

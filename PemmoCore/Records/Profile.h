@@ -3,17 +3,20 @@
 
 #include "Records/PemmoRecord.h"
 #include "Records/Person.h"
+#include "Support/Shared.h"
 
 #include <QDateTime>
 #include <optional>
 
 namespace pemmo {
 
+// The person and the record are handles to bodies shared with the address book and the store:
+// a profile costs two reference counts, not a copy of either. Change one by making a new body.
 struct Profile {
-    Person person;
-    PemmoRecord record;
+    Shared<Person> person;
+    Shared<PemmoRecord> record;
 
-    const QString& id() const { return person.id; }
+    const QString& id() const { return person->id; }
 
     bool operator==(const Profile&) const = default;
 

@@ -8,7 +8,7 @@ namespace pemmo {
 namespace {
 
 DesktopSearch::Result resultFor(const Profile& profile) {
-    return {profile.id(), profile.person.displayName(), profile.headline().value_or(QString()), 0.0, false};
+    return {profile.id(), profile.person->displayName(), profile.headline().value_or(QString()), 0.0, false};
 }
 
 } // namespace

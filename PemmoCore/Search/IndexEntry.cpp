@@ -72,8 +72,8 @@ void setField(IndexEntry& entry, Scratch& scratch, SearchField field, const QStr
 } // namespace
 
 IndexEntry IndexEntry::make(const Profile& profile) {
-    const Person& person = profile.person;
-    const PemmoRecord& record = profile.record;
+    const Person& person = *profile.person;
+    const PemmoRecord& record = *profile.record;
     const Details& details = record.details;
     IndexEntry entry;
     entry.id = person.id;

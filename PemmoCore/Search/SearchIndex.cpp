@@ -24,7 +24,7 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
     std::vector<std::string> keys(count);
     const auto sortKeys = [&keys, &profiles] {
         for (std::size_t i = 0; i < keys.size(); ++i)
-            keys[i] = ProfileOrder::sortKey(profiles[static_cast<qsizetype>(i)].person.displayName());
+            keys[i] = ProfileOrder::sortKey(profiles[static_cast<qsizetype>(i)].person->displayName());
     };
     std::vector<IndexEntry> entries(count);
     const auto makeEntries = [&entries, &profiles](std::size_t from, std::size_t to) {

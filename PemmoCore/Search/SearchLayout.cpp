@@ -13,7 +13,7 @@ SearchRowItem personRow(const Profile& profile, SearchSection section) {
     row.id = profile.id();
     row.section = section;
     row.profileID = profile.id();
-    row.title = profile.person.displayName();
+    row.title = profile.person->displayName();
     row.subtitle = profile.headline();
     return row;
 }
@@ -68,7 +68,7 @@ QList<SearchSectionRows> forEmptyQuery(const People& people, const QStringList& 
         row.id = momentRowID(moment.id);
         row.section = SearchSection::JustHappened;
         row.profileID = moment.profileID;
-        row.title = profile->person.displayName();
+        row.title = profile->person->displayName();
         row.subtitle = moment.eventTitle;
         happened.append(std::move(row));
     }
@@ -168,7 +168,7 @@ std::optional<QString> memoryReason(const Profile& profile, const ParsedQuery& q
     if (asked.isEmpty())
         return std::nullopt;
     const Interaction* newest = nullptr;
-    for (const Interaction& memory : profile.record.interactions) {
+    for (const Interaction& memory : profile.record->interactions) {
         if (memory.source.kind == Interaction::Source::Kind::Auto || memory.text.trimmed().isEmpty())
             continue;
         if (newest && memory.date <= newest->date)

@@ -271,7 +271,7 @@ QCoro::Task<void> SearchViewModel::ask(bool again) {
         row.id = QStringLiteral("ranked:") + ranked.profile.id();
         row.section = SearchSection::Ranked;
         row.profileID = ranked.profile.id();
-        row.title = ranked.profile.person.displayName();
+        row.title = ranked.profile.person->displayName();
         row.subtitle = ranked.profile.headline();
         if (!ranked.reason.trimmed().isEmpty())
             row.reason = ranked.reason.trimmed();

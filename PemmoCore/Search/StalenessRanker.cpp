@@ -36,7 +36,7 @@ QList<StaleProfile> rank(const QList<Profile>& profiles, const QDateTime& now, i
     for (const Profile& profile : profiles) {
         StaleProfile stale;
         stale.id = profile.id();
-        stale.expectedDays = expectedDays(profile.record.tags);
+        stale.expectedDays = expectedDays(profile.record->tags);
         if (const auto last = profile.lastContacted()) {
             // In UTC every day has 86,400 seconds: whole days are whole multiples of that.
             const int days = static_cast<int>(last->secsTo(now) / kSecondsPerDay);
@@ -47,7 +47,7 @@ QList<StaleProfile> rank(const QList<Profile>& profiles, const QDateTime& now, i
         } else {
             stale.ratio = neverContactedRatio;
         }
-        included.push_back({std::move(stale), profile.person.displayName()});
+        included.push_back({std::move(stale), profile.person->displayName()});
     }
     const auto less = [](const Candidate& a, const Candidate& b) {
         if (a.stale.ratio != b.stale.ratio)

@@ -9,7 +9,7 @@ namespace {
 
 QList<const Interaction*> notes(const Profile& profile) {
     QList<const Interaction*> list;
-    for (const Interaction& entry : profile.record.interactions) {
+    for (const Interaction& entry : profile.record->interactions) {
         if (entry.source.kind != Interaction::Source::Kind::Auto &&
             !QStringView(entry.text).trimmed().isEmpty())
             list.append(&entry);
@@ -42,13 +42,13 @@ template <class Sink> void compose(const Profile& profile, Sink& out) {
             firstLine = false;
         }
     };
-    const Person& person = profile.person;
-    const Details& details = profile.record.details;
+    const Person& person = *profile.person;
+    const Details& details = profile.record->details;
     line({QStringView(person.givenName).trimmed(), QStringView(person.familyName).trimmed(),
           QStringView(person.nickname).trimmed()});
     {
         bool firstValue = true;
-        for (const QString& tag : profile.record.tags) {
+        for (const QString& tag : profile.record->tags) {
             const QStringView value = QStringView(tag).trimmed();
             if (value.isEmpty())
                 continue;
@@ -67,7 +67,7 @@ template <class Sink> void compose(const Profile& profile, Sink& out) {
     line({trimmed(details.school), trimmed(details.major), trimmed(details.graduationYear)});
     line({trimmed(details.currentCity), trimmed(details.hometown)});
     line({trimmed(details.howWeMet)});
-    line({QStringView(profile.record.about).trimmed()});
+    line({QStringView(profile.record->about).trimmed()});
     for (const Interaction* note : notes(profile))
         line({QStringView(note->text).trimmed()});
 }
@@ -128,7 +128,7 @@ QStringList memories(const Profile& profile) {
     for (const Interaction* note : notes(profile))
         list.append(note->text.trimmed());
     for (const QStringView value :
-         {QStringView(profile.record.about).trimmed(), trimmed(profile.record.details.howWeMet)}) {
+         {QStringView(profile.record->about).trimmed(), trimmed(profile.record->details.howWeMet)}) {
         if (!value.isEmpty())
             list.append(value.toString());
     }
@@ -159,19 +159,19 @@ template <class T> bool sameList(const QList<T>& a, const QList<T>& b) {
 } // namespace
 
 bool sameSource(const Profile& seen, const Profile& profile) {
-    const Person& a = seen.person;
-    const Person& b = profile.person;
-    const Details& x = seen.record.details;
-    const Details& y = profile.record.details;
+    const Person& a = *seen.person;
+    const Person& b = *profile.person;
+    const Details& x = seen.record->details;
+    const Details& y = profile.record->details;
     return same(a.givenName, b.givenName) && same(a.familyName, b.familyName) &&
            same(a.nickname, b.nickname) && same(a.organization, b.organization) &&
-           same(a.jobTitle, b.jobTitle) && sameList(seen.record.tags, profile.record.tags) &&
+           same(a.jobTitle, b.jobTitle) && sameList(seen.record->tags, profile.record->tags) &&
            same(x.company, y.company) && same(x.jobTitle, y.jobTitle) && same(x.team, y.team) &&
            same(x.workLocation, y.workLocation) && same(x.school, y.school) && same(x.major, y.major) &&
            same(x.graduationYear, y.graduationYear) && same(x.currentCity, y.currentCity) &&
            same(x.hometown, y.hometown) && same(x.howWeMet, y.howWeMet) &&
-           same(seen.record.about, profile.record.about) &&
-           sameList(seen.record.interactions, profile.record.interactions);
+           same(seen.record->about, profile.record->about) &&
+           sameList(seen.record->interactions, profile.record->interactions);
 }
 
 QString contentHash(const Profile& profile) {

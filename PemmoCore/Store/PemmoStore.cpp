@@ -255,7 +255,7 @@ QCoro::Task<std::optional<PemmoRecord>> PemmoStore::record(QString id) {
         const auto it = m_records.constFind(id);
         if (it == m_records.cend())
             return std::nullopt;
-        return *it;
+        return **it;
     });
     co_return co_await job;
 }
@@ -275,8 +275,8 @@ QCoro::Task<void> PemmoStore::commit(PemmoRecord record, QString id) {
     auto job = m_executor->post([this, record = std::move(record), id]() mutable {
         refuseWhenReadOnly();
         const auto it = m_records.constFind(id);
-        const std::optional<PemmoRecord> before =
-            it == m_records.cend() ? std::nullopt : std::optional<PemmoRecord>(*it);
+        const std::optional<Shared<PemmoRecord>> before =
+            it == m_records.cend() ? std::nullopt : std::optional<Shared<PemmoRecord>>(*it);
         record.updatedAt = m_clock();
         m_records.insert(id, std::move(record));
         try {
@@ -373,7 +373,7 @@ QCoro::Task<int> PemmoStore::importData(QByteArray bytes) {
         int taken = 0;
         for (auto it = incoming.cbegin(); it != incoming.cend(); ++it) {
             const auto stored = m_records.constFind(it.key());
-            if (stored != m_records.cend() && stored->updatedAt > it->updatedAt)
+            if (stored != m_records.cend() && (*stored)->updatedAt > (*it)->updatedAt)
                 continue;
             m_records.insert(it.key(), *it);
             ++taken;

@@ -30,8 +30,8 @@ bool isNewerSchema(std::int64_t schema) {
 bool isNewer(const StoreFile::Document& document) {
     if (isNewerSchema(document.schema))
         return true;
-    for (const PemmoRecord& record : document.records) {
-        if (isNewerSchema(record.schema))
+    for (const Shared<PemmoRecord>& record : document.records) {
+        if (isNewerSchema(record->schema))
             return true;
     }
     return false;

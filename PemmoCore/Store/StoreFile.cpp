@@ -18,7 +18,7 @@ std::string encodeWith(JsonWriter writer, const RecordMap& records) {
     std::vector<std::pair<QByteArray, const PemmoRecord*>> sorted;
     sorted.reserve(static_cast<std::size_t>(records.size()));
     for (auto it = records.cbegin(); it != records.cend(); ++it)
-        sorted.emplace_back(it.key().toUtf8(), &it.value());
+        sorted.emplace_back(it.key().toUtf8(), &*it.value());
     std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
 
     // Generous (a typical record takes about 1 KB compact, 1.5 KB pretty): untouched capacity costs
@@ -87,7 +87,6 @@ Document decodeParsed(simdjson::simdjson_result<simdjson::dom::element> parsed, 
     SharedTexts shared; // circle ids, companies, cities: one string per value, not per record
     for (auto [key, value] : recordsObject) {
         const QString id = QString::fromUtf8(key.data(), static_cast<qsizetype>(key.size()));
-        // emplace moves the decoded record in; insert would copy it.
         records.emplace(id, RecordCoding::decode(value, now, RecordCoding::CodingPath(recordsPath, key)));
     }
     return {schemaValue, std::move(records)};

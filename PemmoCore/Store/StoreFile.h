@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Records/PemmoRecord.h"
+#include "Support/Shared.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -13,7 +14,8 @@
 
 namespace pemmo {
 
-using RecordMap = QHash<QString, PemmoRecord>;
+// Each record is one body, shared by whoever reads the records (the published profiles).
+using RecordMap = QHash<QString, Shared<PemmoRecord>>;
 
 namespace StoreFile {
 

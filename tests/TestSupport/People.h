@@ -3,7 +3,9 @@
 
 #include "Records/Interaction.h"
 #include "Records/Person.h"
+#include "Support/Shared.h"
 
+#include <QList>
 #include <QUuid>
 
 namespace pemmo::test {
@@ -14,6 +16,15 @@ inline Person person(const QString& id, const QString& given, const QString& fam
     p.givenName = given;
     p.familyName = family;
     return p;
+}
+
+// The values behind a list of handles, to compare with plain values.
+template <class T> QList<T> values(const QList<Shared<T>>& handles) {
+    QList<T> result;
+    result.reserve(handles.size());
+    for (const Shared<T>& handle : handles)
+        result.append(*handle);
+    return result;
 }
 
 // A note the user wrote on `date`, with an id of its own.

@@ -82,7 +82,7 @@ private Q_SLOTS:
         await(env->sync().start());
         env->sync().stop();
         QCOMPARE(env->sync().profiles().size(), 1);
-        const Person& alex = env->sync().profiles().first().person;
+        const Person& alex = *env->sync().profiles().first().person;
         QCOMPARE(alex.id, u"pemmo-practice-alex"_qs);
         QCOMPARE(alex.givenName, u"Alex"_qs);
         QCOMPARE(alex.familyName, u"Morgan"_qs);

@@ -188,7 +188,7 @@ private Q_SLOTS:
         write(R"({"schema":2,"records":{"A":{"about":"current"}}})");
         startup.refreshOnActivation();
         QTRY_COMPARE(env->sync().readOnlyReason(), QString());
-        QTRY_COMPARE(env->sync().profile(u"A"_qs)->record.about, u"current"_qs);
+        QTRY_COMPARE(env->sync().profile(u"A"_qs)->record->about, u"current"_qs);
         env->sync().stop();
     }
 };

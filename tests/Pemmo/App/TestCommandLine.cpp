@@ -82,7 +82,7 @@ private Q_SLOTS:
         Result result = pemmo({u"import"_qs, m_home.filePath(u"two.json"_qs)});
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.out, u"Merged 2 records.\n"_qs);
-        QCOMPARE(exported().value(u"B"_qs).about, u"b"_qs);
+        QCOMPARE(exported().value(u"B"_qs)->about, u"b"_qs);
 
         PemmoRecord older = withAbout(u"older"_qs);
         older.updatedAt = kTime.addDays(-1);
@@ -91,7 +91,7 @@ private Q_SLOTS:
         QCOMPARE(result.out, u"Merged 1 record.\n"_qs);
         const RecordMap records = exported();
         QCOMPARE(records.size(), 3);
-        QCOMPARE(records.value(u"A"_qs).about, u"a"_qs);
+        QCOMPARE(records.value(u"A"_qs)->about, u"a"_qs);
 
         m_home.write(u"none.json"_qs, exportOf({{u"A"_qs, older}}));
         QCOMPARE(pemmo({u"import"_qs, m_home.filePath(u"none.json"_qs)}).out, u"Merged 0 records.\n"_qs);
@@ -130,7 +130,7 @@ private Q_SLOTS:
         const Result result = pemmo({u"export"_qs, m_home.filePath(u"backup.json"_qs)});
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.out, u"Exported to backup.json.\n"_qs);
-        QCOMPARE(StoreFile::decode(m_home.read(u"backup.json"_qs), kTime).value(u"A"_qs).about, u"a"_qs);
+        QCOMPARE(StoreFile::decode(m_home.read(u"backup.json"_qs), kTime).value(u"A"_qs)->about, u"a"_qs);
     }
 
     void damagedAndEarlierStoresAreHandledAsAtStartUp() {
@@ -140,7 +140,7 @@ private Q_SLOTS:
         QCOMPARE(aside.size(), 1);
 
         m_home.write(u"Pemmo/pemmo-store.json"_qs, R"({"C1":{"pemmoData":{"company":"Acme"}}})");
-        QCOMPARE(exported().value(u"C1"_qs).details.company, u"Acme"_qs);
+        QCOMPARE(exported().value(u"C1"_qs)->details.company, u"Acme"_qs);
         QVERIFY(QFile::exists(dataFolder() + u"/pemmo-store.v1.backup.json"_qs));
     }
 
@@ -152,7 +152,7 @@ private Q_SLOTS:
         QLockFile application(dataFolder() + u"/pemmo.lock"_qs);
         QVERIFY(application.tryLock());
 
-        QCOMPARE(exported().value(u"A"_qs).about, u"a"_qs);
+        QCOMPARE(exported().value(u"A"_qs)->about, u"a"_qs);
         m_home.write(u"one.json"_qs, exportOf({{u"B"_qs, withAbout(u"b"_qs)}}));
         const Result import = pemmo({u"import"_qs, m_home.filePath(u"one.json"_qs)});
         QCOMPARE(import.exitCode, 1);
@@ -328,7 +328,7 @@ private Q_SLOTS:
         m_home.write(u"Pemmo/pemmo-store.json"_qs, newer);
         const QString reason = u"This store was written by a newer Pemmo; update Pemmo to change it."_qs;
 
-        QCOMPARE(exported().value(u"A"_qs).about, u"from the future"_qs);
+        QCOMPARE(exported().value(u"A"_qs)->about, u"from the future"_qs);
         m_home.write(u"one.json"_qs, exportOf({{u"B"_qs, withAbout(u"b"_qs)}}));
         const Result import = pemmo({u"import"_qs, m_home.filePath(u"one.json"_qs)});
         QCOMPARE(import.exitCode, 1);

@@ -17,7 +17,7 @@ QList<Profile> people() {
           test::person(u"u-5"_qs, u"Alan"_qs, u"Turing"_qs),
           test::person(u"u-6"_qs, u"Alan"_qs, u"Turing"_qs)})
         list.append(Profile{p, PemmoRecord::fresh(QDateTime::currentDateTimeUtc())});
-    list[2].record.about = u"Works with Ada on compilers"_qs;
+    list[2].record.edit().about = u"Works with Ada on compilers"_qs;
     return list;
 }
 

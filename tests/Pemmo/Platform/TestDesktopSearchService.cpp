@@ -22,10 +22,10 @@ const QString kKRunner = u"org.kde.krunner1"_qs;
 
 Profile person(const QString& id, const QString& given, const QString& family, std::optional<QString> title) {
     Profile p;
-    p.person.id = id;
-    p.person.givenName = given;
-    p.person.familyName = family;
-    p.person.jobTitle = std::move(title);
+    p.person.edit().id = id;
+    p.person.edit().givenName = given;
+    p.person.edit().familyName = family;
+    p.person.edit().jobTitle = std::move(title);
     p.record = PemmoRecord::fresh(kNow);
     return p;
 }

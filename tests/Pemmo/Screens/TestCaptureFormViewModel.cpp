@@ -58,7 +58,7 @@ class TestCaptureFormViewModel : public QObject {
         m_env->settings().setAiEnabled(true);
         m_env->settings().setAiProvider(id);
     }
-    PemmoRecord record() { return m_env->sync().profile(u"anna"_qs)->record; }
+    PemmoRecord record() { return *m_env->sync().profile(u"anna"_qs)->record; }
 
 private Q_SLOTS:
     void init() {

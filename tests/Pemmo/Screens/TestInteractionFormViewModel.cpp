@@ -21,7 +21,7 @@ class TestInteractionFormViewModel : public QObject {
 
     std::unique_ptr<AppEnvironment> m_env;
 
-    QList<Interaction> timeline() { return m_env->sync().profile(u"anna"_qs)->record.interactions; }
+    QList<Interaction> timeline() { return m_env->sync().profile(u"anna"_qs)->record->interactions; }
 
 private Q_SLOTS:
     void init() {

@@ -35,7 +35,7 @@ std::unique_ptr<AppEnvironment> environment() {
 }
 
 QStringList tagsOf(const AppEnvironment& env, const QString& id) {
-    return env.sync().profile(id)->record.tags;
+    return env.sync().profile(id)->record->tags;
 }
 
 } // namespace

@@ -49,7 +49,7 @@ class TestMomentCaptureViewModel : public QObject {
     InMemoryCalendarRepository& calendar() {
         return dynamic_cast<InMemoryCalendarRepository&>(m_env->calendar());
     }
-    QList<Interaction> timeline() { return m_env->sync().profile(u"anna"_qs)->record.interactions; }
+    QList<Interaction> timeline() { return m_env->sync().profile(u"anna"_qs)->record->interactions; }
     void refresh() {
         await(m_env->moments().refreshAccess());
         await(m_env->moments().refresh(QDateTime::currentDateTimeUtc()));

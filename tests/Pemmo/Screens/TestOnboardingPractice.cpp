@@ -205,7 +205,7 @@ private Q_SLOTS:
         QVERIFY(practice->demo()
                     ->sync()
                     .profile(AppEnvironment::practiceContactID())
-                    ->record.interactions.isEmpty());
+                    ->record->interactions.isEmpty());
     }
 
     void addressesOtherThanAlexsConversationAreRefused_data() {

@@ -67,7 +67,7 @@ class TestProfileViewModel : public QObject {
         return model;
     }
     QList<Interaction> timeline(const QString& id = u"anna"_qs) {
-        return m_env->sync().profile(id)->record.interactions;
+        return m_env->sync().profile(id)->record->interactions;
     }
     QString banner() const { return m_env->router().bannerMessage(); }
     // Scripted providers behind the environment's AI service, the one chosen by `id`, AI on.
@@ -259,11 +259,11 @@ private Q_SLOTS:
         const QuickLink b{QUuid::createUuid(), QuickLink::Kind::Custom, u"B"_qs, u"https://b.example.org"_qs};
         edit(u"anna"_qs, [&](PemmoRecord& r) { r.links = {a, b}; });
         await(card().perform(ProfileAction::deleteLink(a.id)));
-        QCOMPARE(m_env->sync().profile(u"anna"_qs)->record.links, QList<QuickLink>{b});
+        QCOMPARE(m_env->sync().profile(u"anna"_qs)->record->links, QList<QuickLink>{b});
         QCOMPARE(m_env->router().bannerActionShortcut(),
                  QKeySequence(Qt::CTRL | Qt::Key_Z).toString(QKeySequence::NativeText));
         QCOMPARE(m_env->router().handleKey(key(Qt::Key_Z, Qt::ControlModifier, u"z"_qs)), KeyResult::Handled);
-        QTRY_COMPARE(m_env->sync().profile(u"anna"_qs)->record.links, (QList<QuickLink>{a, b}));
+        QTRY_COMPARE(m_env->sync().profile(u"anna"_qs)->record->links, (QList<QuickLink>{a, b}));
     }
 
     // MARK: The timeline and the change log
@@ -322,9 +322,9 @@ private Q_SLOTS:
         start({anna()});
         await(m_env->sync().setField(u"anna"_qs, WritableField::Company, u"Acme"_qs));
         await(m_env->sync().setField(u"anna"_qs, WritableField::Company, u"Initech"_qs));
-        const FieldChange second = m_env->sync().profile(u"anna"_qs)->record.changes.last();
+        const FieldChange second = m_env->sync().profile(u"anna"_qs)->record->changes.last();
         await(card().perform(ProfileAction::revert(second.id)));
-        const PemmoRecord record = m_env->sync().profile(u"anna"_qs)->record;
+        const PemmoRecord record = *m_env->sync().profile(u"anna"_qs)->record;
         QCOMPARE(record.details.company, std::optional<QString>(u"Acme"_qs));
         QCOMPARE(record.changes.size(), 3);
         QCOMPARE(record.changes.last().newValue, std::optional<QString>(u"Acme"_qs));
@@ -338,9 +338,9 @@ private Q_SLOTS:
         const Tag family = m_env->tags().findOrCreate(u"Family"_qs);
         edit(u"anna"_qs, [&](PemmoRecord& r) { r.tags = {work.id, family.id}; });
         await(card().perform(ProfileAction::removeTag(u"Work"_qs)));
-        QCOMPARE(m_env->sync().profile(u"anna"_qs)->record.tags, QStringList{family.id});
+        QCOMPARE(m_env->sync().profile(u"anna"_qs)->record->tags, QStringList{family.id});
         m_env->router().performBannerAction();
-        QTRY_COMPARE(m_env->sync().profile(u"anna"_qs)->record.tags, (QStringList{work.id, family.id}));
+        QTRY_COMPARE(m_env->sync().profile(u"anna"_qs)->record->tags, (QStringList{work.id, family.id}));
     }
 
     void addingACircleSuggestsThoseNotCarriedAndCreatesNewOnes() {
@@ -354,11 +354,11 @@ private Q_SLOTS:
         model.setCircleQuery(u"fri"_qs);
         QCOMPARE(model.circleSuggestions().first(), u"Friends"_qs);
         QCOMPARE(model.handleKey(key(Qt::Key_Return)), KeyResult::Handled);
-        QTRY_COMPARE(m_env->sync().profile(u"anna"_qs)->record.tags, (QStringList{work.id, u"friends"_qs}));
+        QTRY_COMPARE(m_env->sync().profile(u"anna"_qs)->record->tags, (QStringList{work.id, u"friends"_qs}));
         model.setCircleQuery(u"Climbing"_qs);
         model.setCircleQuery(u"Climbing club"_qs);
         QCOMPARE(model.handleKey(key(Qt::Key_Return)), KeyResult::Handled);
-        QTRY_VERIFY(m_env->sync().profile(u"anna"_qs)->record.tags.contains(u"climbing club"_qs));
+        QTRY_VERIFY(m_env->sync().profile(u"anna"_qs)->record->tags.contains(u"climbing club"_qs));
         QVERIFY(m_env->tags().tagWithID(u"climbing club"_qs));
         QCOMPARE(model.handleKey(key(Qt::Key_Escape)), KeyResult::Handled);
         QVERIFY(!model.isEditingCircles());
@@ -491,7 +491,7 @@ private Q_SLOTS:
         QVERIFY(shown->detail.contains(u"On-device · stayed on this computer"_qs));
 
         // Kept in the record: a card opened later shows it without asking the model again.
-        const auto cache = m_env->sync().profile(u"anna"_qs)->record.briefingCache;
+        const auto cache = m_env->sync().profile(u"anna"_qs)->record->briefingCache;
         QVERIFY(cache.has_value());
         QCOMPARE(cache->model, u"llama-test"_qs);
         QCOMPARE(cache->generatedAt, kNow);
@@ -529,7 +529,7 @@ private Q_SLOTS:
         const auto row = rowWithID(model, u"briefing"_qs);
         QCOMPARE(row->title, u"The briefing could not be written"_qs);
         QCOMPARE(row->detail, m_env->ai().lastErrorText());
-        QVERIFY(!m_env->sync().profile(u"anna"_qs)->record.briefingCache.has_value());
+        QVERIFY(!m_env->sync().profile(u"anna"_qs)->record->briefingCache.has_value());
     }
 
     void theBriefingCardOpensTheSettingsOnTheAIPane_data() {

@@ -17,7 +17,7 @@ class TestQuickLinkFormViewModel : public QObject {
 
     std::unique_ptr<AppEnvironment> m_env;
 
-    QList<QuickLink> links() { return m_env->sync().profile(u"anna"_qs)->record.links; }
+    QList<QuickLink> links() { return m_env->sync().profile(u"anna"_qs)->record->links; }
     void add(const QString& url, int kind = QuickLinkFormViewModel::Automatic, const QString& title = {}) {
         m_env->router().push(Route::quickLinkForm(u"anna"_qs));
         QuickLinkFormViewModel form(*m_env, u"anna"_qs);

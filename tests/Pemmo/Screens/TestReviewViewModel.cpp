@@ -38,7 +38,7 @@ class TestReviewViewModel : public QObject {
 
     std::unique_ptr<AppEnvironment> m_env;
 
-    PemmoRecord record(const QString& id = u"anna"_qs) { return m_env->sync().profile(id)->record; }
+    PemmoRecord record(const QString& id = u"anna"_qs) { return *m_env->sync().profile(id)->record; }
     Proposal proposalFor(const std::optional<QString>& contactID) {
         const auto current = contactID ? std::optional(record(*contactID)) : std::nullopt;
         return ProposalBuilder::fromCapture(coffeeNote(), current, contactID, u"llama-test"_qs, false, kNow);

@@ -242,7 +242,7 @@ private Q_SLOTS:
         QCOMPARE(router.confirmRequest().title, u"Remove Pemmo data for Anna Berg"_qs);
         QVERIFY(router.confirmRequest().destructive);
         router.confirm();
-        QTRY_VERIFY(m_env->sync().profile(u"anna"_qs)->record.details.company == std::nullopt);
+        QTRY_VERIFY(m_env->sync().profile(u"anna"_qs)->record->details.company == std::nullopt);
         QVERIFY(m_env->sync().profile(u"anna"_qs));
     }
 

@@ -132,8 +132,8 @@ private Q_SLOTS:
         screenshot(u"04-saved-light"_qs);
 
         // On Ada's timeline in the store file, carrying the event's hashes.
-        QTRY_VERIFY_WITH_TIMEOUT(!storedRecords().value(u"ada"_qs).interactions.isEmpty(), 10000);
-        const Interaction entry = storedRecords().value(u"ada"_qs).interactions.first();
+        QTRY_VERIFY_WITH_TIMEOUT(!storedRecords().value(u"ada"_qs)->interactions.isEmpty(), 10000);
+        const Interaction entry = storedRecords().value(u"ada"_qs)->interactions.first();
         QCOMPARE(entry.kind, Interaction::Kind::Met);
         QCOMPARE(entry.text, u"She is writing notes on the engine"_qs);
         QCOMPARE(entry.calendarEventHash, std::optional(m_coffeeID));
@@ -178,7 +178,7 @@ private Q_SLOTS:
         QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
         QTRY_VERIFY(!screen()[u"selectedID"_qs].toString().startsWith(u"moment:"_qs));
         QTRY_COMPARE(listedMoments().size(), 0);
-        QVERIFY(storedRecords().value(u"alan"_qs).interactions.isEmpty());
+        QVERIFY(storedRecords().value(u"alan"_qs)->interactions.isEmpty());
         keysHidingThePanel({u"Escape"_qs});
     }
 
@@ -192,7 +192,7 @@ private Q_SLOTS:
         settle();
         QVERIFY(!screen()[u"selectedID"_qs].toString().startsWith(u"moment:"_qs));
         QCOMPARE(listedMoments().size(), 0);
-        QCOMPARE(storedRecords().value(u"ada"_qs).interactions.size(), 1);
+        QCOMPARE(storedRecords().value(u"ada"_qs)->interactions.size(), 1);
         keys({u"Escape"_qs});
         quitPemmo();
     }

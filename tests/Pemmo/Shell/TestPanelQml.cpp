@@ -205,7 +205,7 @@ private Q_SLOTS:
         QTRY_COMPARE(screen().value(u"linkError"_qs).toString(), QString());
         press(Qt::Key_Return, Qt::ControlModifier);
         QTRY_COMPARE(describe().value(u"route"_qs).toString(), u"profile"_qs);
-        const auto links = m_env->sync().profile(u"anna"_qs)->record.links;
+        const auto links = m_env->sync().profile(u"anna"_qs)->record->links;
         QCOMPARE(links.size(), 1);
         QCOMPARE(links.first().url, u"https://github.com/anna"_qs);
     }
@@ -245,7 +245,7 @@ private Q_SLOTS:
             route = Route::momentCapture(nullptr);
             break;
         case Route::Kind::EditInteraction:
-            route = Route::editInteraction(id, m_env->sync().profile(id)->record.interactions.first().id);
+            route = Route::editInteraction(id, m_env->sync().profile(id)->record->interactions.first().id);
             break;
         case Route::Kind::Search:
             return; // the root

@@ -496,7 +496,7 @@ private Q_SLOTS:
         QVERIFY2(err.isEmpty(), qPrintable(err));
 
         QVERIFY(m_pemmo.waitForFinished(15000));
-        QCOMPARE(storedRecords().value(u"p-hopper"_qs).about, about);
+        QCOMPARE(storedRecords().value(u"p-hopper"_qs)->about, about);
         QCOMPARE(m_pemmo.exitStatus(), QProcess::NormalExit);
         QCOMPARE(m_pemmo.exitCode(), 0);
     }
@@ -521,7 +521,7 @@ private Q_SLOTS:
             qPrintable(err));
         QCOMPARE(out, QString());
         quitPemmo();
-        QCOMPARE(storedRecords().value(u"p-lovelace"_qs).about, u"the engine"_qs);
+        QCOMPARE(storedRecords().value(u"p-lovelace"_qs)->about, u"the engine"_qs);
         QVERIFY(!storedRecords().contains(u"A"_qs));
     }
 

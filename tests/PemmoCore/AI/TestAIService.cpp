@@ -25,7 +25,7 @@ const QDateTime kNow(QDate(2026, 3, 4), QTime(23, 30), QTimeZone::utc());
 
 Profile profile(const QString& id, const QString& given, const QString& family = {}, bool optOut = false) {
     Profile p{test::person(id, given, family), PemmoRecord::fresh(kNow)};
-    p.record.aiCloudOptOut = optOut;
+    p.record.edit().aiCloudOptOut = optOut;
     return p;
 }
 
@@ -179,11 +179,12 @@ private Q_SLOTS:
     void aBriefingIsCachedForTheSameProfileAndModel() {
         use(AIProviderID::Claude);
         Profile ada = profile(u"1"_qs, u"Ada"_qs);
-        ada.record.briefingCache = m_ai->makeBriefingCache({u"old summary"_qs, u"old opener"_qs}, ada, kNow);
-        QCOMPARE(ada.record.briefingCache->model, u"claude-opus-5"_qs);
-        QCOMPARE(ada.record.briefingCache->providerName, u"Claude"_qs);
-        QVERIFY(ada.record.briefingCache->leftDevice);
-        QCOMPARE(ada.record.briefingCache->contentHash, BriefingFingerprint::of(ada));
+        ada.record.edit().briefingCache =
+            m_ai->makeBriefingCache({u"old summary"_qs, u"old opener"_qs}, ada, kNow);
+        QCOMPARE(ada.record->briefingCache->model, u"claude-opus-5"_qs);
+        QCOMPARE(ada.record->briefingCache->providerName, u"Claude"_qs);
+        QVERIFY(ada.record->briefingCache->leftDevice);
+        QCOMPARE(ada.record->briefingCache->contentHash, BriefingFingerprint::of(ada));
 
         test::await(m_ai->extract(u"x"_qs)); // leaves lastLeftDevice true
         const Briefing cached = test::await(m_ai->briefing(ada));
@@ -194,7 +195,7 @@ private Q_SLOTS:
         m_cloud->setModelName(u"claude-opus-5-next"_qs);
         QCOMPARE(test::await(m_ai->briefing(ada)).summary, u"fresh summary"_qs);
         m_cloud->setModelName(u"claude-opus-5"_qs);
-        ada.record.about = u"Now writes poetry."_qs;
+        ada.record.edit().about = u"Now writes poetry."_qs;
         QCOMPARE(test::await(m_ai->briefing(ada)).summary, u"fresh summary"_qs);
         QCOMPARE(m_cloud->calls.count(u"briefing"_qs), 2);
         QCOMPARE(m_cloud->lastContext->about, u"Now writes poetry."_qs);
@@ -203,35 +204,36 @@ private Q_SLOTS:
     void everyChangeToWhatTheContextIsMadeOfChangesTheFingerprint_data() {
         QTest::addColumn<std::function<void(Profile&)>>("change");
         QTest::newRow("name") << std::function<void(Profile&)>(
-            [](Profile& p) { p.person.familyName = u"B"_qs; });
+            [](Profile& p) { p.person.edit().familyName = u"B"_qs; });
         QTest::newRow("organisation")
-            << std::function<void(Profile&)>([](Profile& p) { p.person.organization = u"Acme"_qs; });
+            << std::function<void(Profile&)>([](Profile& p) { p.person.edit().organization = u"Acme"_qs; });
         QTest::newRow("circle") << std::function<void(Profile&)>(
-            [](Profile& p) { p.record.tags.append(u"x"_qs); });
+            [](Profile& p) { p.record.edit().tags.append(u"x"_qs); });
         QTest::newRow("detail") << std::function<void(Profile&)>(
-            [](Profile& p) { p.record.details.mutuals = u"Bob"_qs; });
+            [](Profile& p) { p.record.edit().details.mutuals = u"Bob"_qs; });
         QTest::newRow("birthday") << std::function<void(Profile&)>([](Profile& p) {
-            p.record.birthday = DateComponents{{}, 5, 1};
+            p.record.edit().birthday = DateComponents{{}, 5, 1};
         });
-        QTest::newRow("about") << std::function<void(Profile&)>([](Profile& p) { p.record.about = u"x"_qs; });
+        QTest::newRow("about") << std::function<void(Profile&)>(
+            [](Profile& p) { p.record.edit().about = u"x"_qs; });
         QTest::newRow("entry text") << std::function<void(Profile&)>(
-            [](Profile& p) { p.record.interactions[0].text = u"Lunch"_qs; });
+            [](Profile& p) { p.record.edit().interactions[0].text = u"Lunch"_qs; });
         QTest::newRow("entry kind") << std::function<void(Profile&)>(
-            [](Profile& p) { p.record.interactions[0].kind = Interaction::Kind::Call; });
+            [](Profile& p) { p.record.edit().interactions[0].kind = Interaction::Kind::Call; });
         QTest::newRow("entry date") << std::function<void(Profile&)>(
-            [](Profile& p) { p.record.interactions[0].date = kNow.addDays(-1); });
+            [](Profile& p) { p.record.edit().interactions[0].date = kNow.addDays(-1); });
     }
 
     void everyChangeToWhatTheContextIsMadeOfChangesTheFingerprint() {
         QFETCH(std::function<void(Profile&)>, change);
         Profile p = profile(u"1"_qs, u"Ada"_qs);
-        p.record.interactions.append({QUuid::createUuid(),
-                                      kNow,
-                                      Interaction::Kind::Met,
-                                      u"Tea"_qs,
-                                      {},
-                                      {},
-                                      Interaction::Source::user()});
+        p.record.edit().interactions.append({QUuid::createUuid(),
+                                             kNow,
+                                             Interaction::Kind::Met,
+                                             u"Tea"_qs,
+                                             {},
+                                             {},
+                                             Interaction::Source::user()});
         const QString before = BriefingFingerprint::of(p);
         change(p);
         QVERIFY(BriefingFingerprint::of(p) != before);

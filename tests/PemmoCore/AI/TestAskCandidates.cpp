@@ -19,12 +19,12 @@ Interaction memory(const QString& text, int daysAgo,
 
 Profile ada() {
     Profile p{test::person(u"a1"_qs, u"Ada"_qs, u"Lovelace"_qs), PemmoRecord::fresh(kNow)};
-    p.person.organization = u"Engines"_qs;
-    p.record.details.jobTitle = u"Analyst"_qs;
-    p.record.details.school = u"Home"_qs;
-    p.record.details.graduationYear = u"1833"_qs;
-    p.record.details.howWeMet = u"Babbage's salon"_qs;
-    p.record.tags = {u"friends"_qs, u"work"_qs};
+    p.person.edit().organization = u"Engines"_qs;
+    p.record.edit().details.jobTitle = u"Analyst"_qs;
+    p.record.edit().details.school = u"Home"_qs;
+    p.record.edit().details.graduationYear = u"1833"_qs;
+    p.record.edit().details.howWeMet = u"Babbage's salon"_qs;
+    p.record.edit().tags = {u"friends"_qs, u"work"_qs};
     return p;
 }
 
@@ -44,8 +44,8 @@ private Q_SLOTS:
         Profile bare{test::person(u"b"_qs, u"Bo"_qs), PemmoRecord::fresh(kNow)};
         QTest::newRow("nothing") << bare << QString();
         Profile circles = bare;
-        circles.record.tags = {u"family"_qs};
-        circles.record.details.howWeMet = u"  "_qs;
+        circles.record.edit().tags = {u"family"_qs};
+        circles.record.edit().details.howWeMet = u"  "_qs;
         QTest::newRow("circles only") << circles << u"family"_qs;
     }
 
@@ -55,12 +55,12 @@ private Q_SLOTS:
         const CandidateSummary summary = AskCandidates::summarize(profile, u"who knows rust?"_qs);
         QCOMPARE(summary.line, line);
         QCOMPARE(summary.id, profile.id());
-        QCOMPARE(summary.name, profile.person.displayName());
+        QCOMPARE(summary.name, profile.person->displayName());
     }
 
     void theNewestMemoryThatSharesAWordWithTheQuestionIsAppended() {
         Profile p = ada();
-        p.record.interactions = {
+        p.record.edit().interactions = {
             memory(u"Talked about jazz records"_qs, 10), memory(u"Jazz night at the Blue Note"_qs, 2),
             memory(u"Opened Messages about jazz"_qs, 1, Interaction::Source::automatic()),
             memory(u"Hiking in the Alps"_qs, 0)};
@@ -89,19 +89,19 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         Profile p = ada();
         if (memorySent)
-            p.record.interactions = {memory(u"Jazz night at the Blue Note"_qs, 2)};
+            p.record.edit().interactions = {memory(u"Jazz night at the Blue Note"_qs, 2)};
         QCOMPARE(AskCandidates::groundedReason(reason, p, u"who likes jazz?"_qs), shown);
     }
 
     void peopleSharingMoreOfTheQuestionComeFirst() {
         Profile a{test::person(u"a"_qs, u"Ann"_qs), PemmoRecord::fresh(kNow)};
         Profile b{test::person(u"b"_qs, u"Ben"_qs), PemmoRecord::fresh(kNow)};
-        b.record.about = u"Loves jazz piano"_qs;
+        b.record.edit().about = u"Loves jazz piano"_qs;
         Profile c{test::person(u"c"_qs, u"Cas"_qs), PemmoRecord::fresh(kNow)};
-        c.record.interactions = {memory(u"Jazz and piano all evening"_qs, 3)};
-        c.record.details.currentCity = u"Berlin"_qs;
+        c.record.edit().interactions = {memory(u"Jazz and piano all evening"_qs, 3)};
+        c.record.edit().details.currentCity = u"Berlin"_qs;
         Profile d{test::person(u"d"_qs, u"Dee"_qs), PemmoRecord::fresh(kNow)};
-        d.record.about = u"Piano teacher"_qs;
+        d.record.edit().about = u"Piano teacher"_qs;
         QStringList order;
         for (const Profile& p : AskCandidates::ordered({a, b, c, d}, u"who plays jazz piano in berlin?"_qs))
             order.append(p.id());

@@ -100,7 +100,7 @@ private Q_SLOTS:
         PhotoStore photos(dir.filePath(u"data/Photos"_qs));
         ProfileSyncEngine engine(contacts, store, photos, 1h, 5s, [] { return kApplied; });
         test::await(engine.start());
-        const Proposal proposal = proposalFor(engine.profile(u"1"_qs)->record);
+        const Proposal proposal = proposalFor(*engine.profile(u"1"_qs)->record);
 
         // The typed edit holds the record lock when the proposal arrives; the proposal must be
         // applied to the record as the edit left it, not as it was when the proposal was made.
@@ -111,7 +111,7 @@ private Q_SLOTS:
         test::await(std::move(applying));
         test::await(std::move(typingMore));
 
-        const PemmoRecord published = engine.profile(u"1"_qs)->record;
+        const PemmoRecord published = *engine.profile(u"1"_qs)->record;
         QCOMPARE(published.messageHandle, u"+44 20 0000"_qs);
         QCOMPARE(published.details.company, u"Initech"_qs);
         QCOMPARE(published.about, u"Likes trains.\n\nTyped after."_qs);

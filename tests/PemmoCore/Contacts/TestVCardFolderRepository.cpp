@@ -5,6 +5,7 @@
 #include "Support/SerialExecutor.h"
 #include "TestSupport/Await.h"
 #include "TestSupport/AwaitError.h"
+#include "TestSupport/People.h"
 #include "TestSupport/TempDir.h"
 
 #include <QBuffer>
@@ -83,7 +84,7 @@ struct Book {
                   std::shared_ptr<SerialExecutor> executor = nullptr)
         : repository(std::move(folders), QString(), timeLimit, quietPeriod, std::move(executor)) {}
 
-    QList<Person> fetch() { return test::await(repository.fetchPeople()); }
+    QList<Person> fetch() { return test::values(test::await(repository.fetchPeople())); }
 
     VCardFolderRepository repository;
 };
@@ -390,6 +391,22 @@ private Q_SLOTS:
         QFile::remove(dir.filePath(QStringLiteral("c0.vcf")));
         QCOMPARE(book.fetch().size(), 4);
         QCOMPARE(book.repository.parseCount(), 6);
+    }
+
+    void unchangedPeopleAreHandedOutAsTheSameBodies() {
+        test::TempDir dir;
+        for (int i = 0; i < 3; ++i)
+            writeFile(dir.filePath(QStringLiteral("c%1.vcf").arg(i)),
+                      vcard(QByteArray::number(i), "Name", "X"));
+        Book book({dir.path()});
+        const QList<Shared<Person>> first = test::await(book.repository.fetchPeople());
+        writeFile(dir.filePath(QStringLiteral("c1.vcf")), vcard("1", "Changed", "X"));
+        const QList<Shared<Person>> second = test::await(book.repository.fetchPeople());
+        QCOMPARE(idsOf(test::values(second)), (QStringList{"1", "0", "2"}));
+        QVERIFY(!second[0].sharesBodyWith(first[1]));
+        QCOMPARE(first[1]->givenName, u"Name"_qs); // what was handed out stays as it was
+        QVERIFY(second[1].sharesBodyWith(first[0]));
+        QVERIFY(second[2].sharesBodyWith(first[2]));
     }
 
     void burstOfWritesSignalsOnce() {

@@ -49,7 +49,7 @@ Profile profile(const QString& id, const QString& given, const QString& family,
     Profile p;
     p.person = test::person(id, given, family);
     for (const QString& email : emails)
-        p.person.emails.append({u"work"_qs, email});
+        p.person.edit().emails.append({u"work"_qs, email});
     return p;
 }
 

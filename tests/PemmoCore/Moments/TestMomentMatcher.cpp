@@ -29,9 +29,9 @@ Profile profile(const QString& id, const QString& given, const QString& family,
     Profile p;
     p.person = test::person(id, given, family);
     for (const QString& email : emails)
-        p.person.emails.append({u"home"_qs, email});
+        p.person.edit().emails.append({u"home"_qs, email});
     if (!organization.isEmpty())
-        p.person.organization = organization;
+        p.person.edit().organization = organization;
     return p;
 }
 

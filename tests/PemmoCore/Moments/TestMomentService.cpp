@@ -76,8 +76,8 @@ private Q_SLOTS:
         QVERIFY(!f.service.isSaving());
 
         const Profile ada = *f.sync.profile(u"ada"_qs);
-        QCOMPARE(ada.record.interactions.size(), 1);
-        const Interaction& entry = ada.record.interactions.first();
+        QCOMPARE(ada.record->interactions.size(), 1);
+        const Interaction& entry = ada.record->interactions.first();
         QCOMPARE(entry.kind, Interaction::Kind::Met);
         QCOMPARE(entry.text, u"Talked about engines."_qs);
         QCOMPARE(entry.date, moment.endDate);
@@ -101,7 +101,7 @@ private Q_SLOTS:
         QVERIFY(empty);
         QCOMPARE(empty->message(), u"Write a memory first, or choose Just log that we met."_qs);
         test::await(f.service.save(moment, MomentService::justLogText(), true));
-        QCOMPARE(f.sync.profile(u"ada"_qs)->record.interactions.first().text, u"Spent time together."_qs);
+        QCOMPARE(f.sync.profile(u"ada"_qs)->record->interactions.first().text, u"Spent time together."_qs);
     }
 
     void secondSaveWhileOneRunsIsRefused() {

@@ -8,10 +8,10 @@ namespace {
 Profile named(const QString& id, const QString& given, const QString& family = {},
               std::optional<QString> organization = std::nullopt) {
     Profile p;
-    p.person.id = id;
-    p.person.givenName = given;
-    p.person.familyName = family;
-    p.person.organization = organization;
+    p.person.edit().id = id;
+    p.person.edit().givenName = given;
+    p.person.edit().familyName = family;
+    p.person.edit().organization = organization;
     return p;
 }
 

@@ -49,9 +49,10 @@ public:
 
     int finishedFetches = 0;
     bool refuseCreate = false;
+    QList<Shared<Person>> lastFetched;
 
-    QCoro::Task<QList<Person>> fetchPeople() override {
-        QList<Person> people;
+    QCoro::Task<QList<Shared<Person>>> fetchPeople() override {
+        QList<Shared<Person>> people;
         std::exception_ptr error;
         try {
             people = co_await InMemoryContactRepository::fetchPeople();
@@ -61,6 +62,7 @@ public:
         ++finishedFetches;
         if (error)
             std::rethrow_exception(error);
+        lastFetched = people;
         co_return people;
     }
 
@@ -137,7 +139,7 @@ private Q_SLOTS:
         test::await(h.engine.start());
 
         QCOMPARE(ids(h.engine.profiles()), (QStringList{"a", "c", "b"}));
-        QCOMPARE(h.engine.profile(u"c"_qs)->record.tags, QStringList{u"friends"_qs});
+        QCOMPARE(h.engine.profile(u"c"_qs)->record->tags, QStringList{u"friends"_qs});
         // Someone without a stored record gets a fresh one.
         QCOMPARE(h.engine.profile(u"a"_qs)->record, PemmoRecord::fresh(h.now));
         QVERIFY(h.engine.hasLoaded());
@@ -146,6 +148,27 @@ private Q_SLOTS:
         QCOMPARE(h.engine.authorization(), ContactsAuthorization::Authorized);
         QCOMPARE(states, (QList<SyncState>{SyncState::loading(), SyncState::idle()}));
         QVERIFY(h.engine.isRunning());
+    }
+
+    void profilesHoldTheBooksPeopleAndTheStoresRecordsWithoutCopies() {
+        Harness h({person("a", "Ada", "L"), person("b", "Bea", "K")});
+        h.seed({{u"a"_qs, taggedRecord(u"friends"_qs, h.now.addDays(-3))}});
+        const QDateTime started = h.now;
+        test::await(h.engine.start());
+
+        for (int refresh = 0; refresh < 2; ++refresh) {
+            const RecordMap stored = test::await(h.store.allRecords());
+            for (const Shared<Person>& fetched : std::as_const(h.contacts.lastFetched)) {
+                const std::optional<Profile> profile = h.engine.profile(fetched->id);
+                QVERIFY(profile);
+                QVERIFY(profile->person.sharesBodyWith(fetched));
+            }
+            QVERIFY(h.engine.profile(u"a"_qs)->record.sharesBodyWith(stored.value(u"a"_qs)));
+            // Someone without a stored record keeps the fresh record first shown.
+            QCOMPARE(h.engine.profile(u"b"_qs)->record, PemmoRecord::fresh(started));
+            h.now = h.now.addSecs(60);
+            test::await(h.engine.refresh());
+        }
     }
 
     void refreshRequestsWhileOneRunsCoalesceIntoOneMore() {
@@ -304,7 +327,7 @@ private Q_SLOTS:
         // Back with the same id: joined with the kept record again.
         h.contacts.setPeople({kAda, kGrace});
         test::await(h.engine.refresh());
-        QCOMPARE(h.engine.profile(u"2"_qs)->record.tags, QStringList{u"g"_qs});
+        QCOMPARE(h.engine.profile(u"2"_qs)->record->tags, QStringList{u"g"_qs});
 
         QCOMPARE(test::await(h.engine.removeOrphanedData()), QStringList{u"9"_qs});
         QVERIFY(!test::await(h.store.record(u"9"_qs)).has_value());
@@ -321,7 +344,7 @@ private Q_SLOTS:
         test::await(std::move(second));
         test::await(std::move(first));
         const QStringList expected{"first", "second"};
-        QCOMPARE(h.engine.profile(u"1"_qs)->record.tags, expected);
+        QCOMPARE(h.engine.profile(u"1"_qs)->record->tags, expected);
         QCOMPARE(test::await(h.store.record(u"1"_qs))->tags, expected);
         QCOMPARE(h.engine.dataVersion(), version + 2);
     }
@@ -333,10 +356,10 @@ private Q_SLOTS:
         auto update = h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "x"); });
         QTest::qWait(20); // nothing may happen while the lock is held
         QVERIFY(!update.isReady());
-        QVERIFY(h.engine.profile(u"1"_qs)->record.tags.isEmpty());
+        QVERIFY(h.engine.profile(u"1"_qs)->record->tags.isEmpty());
         h.engine.releaseRecordMutation();
         test::await(std::move(update));
-        QCOMPARE(h.engine.profile(u"1"_qs)->record.tags, QStringList{u"x"_qs});
+        QCOMPARE(h.engine.profile(u"1"_qs)->record->tags, QStringList{u"x"_qs});
     }
 
     void updateRecordStampsAndPublishes() {
@@ -346,8 +369,8 @@ private Q_SLOTS:
         h.now = h.now.addSecs(90);
         test::await(h.engine.updateRecord(u"2"_qs, [](PemmoRecord& r) { r.about = "Navy"; }));
         const Profile grace = *h.engine.profile(u"2"_qs);
-        QCOMPARE(grace.record.about, u"Navy"_qs);
-        QCOMPARE(grace.record.updatedAt, h.now);
+        QCOMPARE(grace.record->about, u"Navy"_qs);
+        QCOMPARE(grace.record->updatedAt, h.now);
         QCOMPARE(ids(h.engine.profiles()), (QStringList{"1", "2"})); // order kept
         QCOMPARE(dataSpy.count(), 1);
         // The debounced write reaches the disk.
@@ -360,7 +383,7 @@ private Q_SLOTS:
         test::await(h.engine.start());
         QStringList seen;
         connect(&h.engine, &ProfileSyncEngine::dataVersionChanged, this,
-                [&] { seen.append(h.engine.profile(u"1"_qs)->record.about); });
+                [&] { seen.append(h.engine.profile(u"1"_qs)->record->about); });
         test::await(h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { r.about = "Poet"; }));
         test::await(h.engine.setAbout(u"1"_qs, u"Analyst"_qs));
         test::await(h.engine.commitRecord(u"1"_qs, [](PemmoRecord& r) { r.about = "Countess"; }));
@@ -383,7 +406,7 @@ private Q_SLOTS:
         h.now = h.now.addSecs(30);
         test::await(h.engine.commitRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "met"); }));
         QCOMPARE(test::await(h.store.writeCount()), 1); // at once, not debounced
-        const PemmoRecord published = h.engine.profile(u"1"_qs)->record;
+        const PemmoRecord published = *h.engine.profile(u"1"_qs)->record;
         QCOMPARE(published.tags, QStringList{u"met"_qs});
         QCOMPARE(published.updatedAt, h.now);
         QCOMPARE(h.engine.dataVersion(), 1);
@@ -492,7 +515,7 @@ private Q_SLOTS:
 
         test::await(h.engine.removeData(u"1"_qs));
         QCOMPARE(ids(h.engine.profiles()), QStringList{u"1"_qs});
-        QVERIFY(h.engine.profile(u"1"_qs)->record.isEmpty());
+        QVERIFY(h.engine.profile(u"1"_qs)->record->isEmpty());
         QVERIFY(!test::await(h.store.record(u"1"_qs)).has_value());
         QCOMPARE(test::await(h.engine.replacementPhoto(u"1"_qs)), std::nullopt);
         QCOMPARE(h.engine.dataVersion(), data + 1);
@@ -519,8 +542,8 @@ private Q_SLOTS:
         draft.familyName = u"Lamarr"_qs;
         const QString id = test::await(h.engine.createContact(draft, taggedRecord(u"inventors"_qs, h.now)));
         QCOMPARE(h.engine.profiles().size(), 2);
-        QCOMPARE(h.engine.profile(id)->person.displayName(), u"Hedy Lamarr"_qs);
-        QCOMPARE(h.engine.profile(id)->record.tags, QStringList{u"inventors"_qs});
+        QCOMPARE(h.engine.profile(id)->person->displayName(), u"Hedy Lamarr"_qs);
+        QCOMPARE(h.engine.profile(id)->record->tags, QStringList{u"inventors"_qs});
         QVERIFY(test::await(h.store.record(id)).has_value());
         QCOMPARE(h.engine.dataVersion(), 1);
 
@@ -571,7 +594,7 @@ private Q_SLOTS:
         test::await(h.engine.start());
         test::await(h.engine.setField(u"1"_qs, WritableField::Company, u"Analytical"_qs));
         test::await(h.engine.setField(u"1"_qs, WritableField::Company, u" Analytical "_qs));
-        const PemmoRecord record = h.engine.profile(u"1"_qs)->record;
+        const PemmoRecord record = *h.engine.profile(u"1"_qs)->record;
         QCOMPARE(record.details.company, std::optional<QString>(u"Analytical"_qs));
         QCOMPARE(record.changes.size(), 1);
         QCOMPARE(h.engine.dataVersion(), 1);
@@ -633,7 +656,7 @@ private Q_SLOTS:
         test::await(engine.retryStoreLoad());
         QCOMPARE(engine.readOnlyReason(), QString());
         QCOMPARE(reasonChanges.count(), 2);
-        QCOMPARE(engine.profile(u"1"_qs)->record.tags, QStringList{u"a"_qs});
+        QCOMPARE(engine.profile(u"1"_qs)->record->tags, QStringList{u"a"_qs});
         test::await(engine.addTag(u"1"_qs, u"b"_qs));
         QCOMPARE(test::await(store.record(u"1"_qs))->tags, (QStringList{u"a"_qs, u"b"_qs}));
     }

@@ -103,10 +103,10 @@ private Q_SLOTS:
         QFETCH(std::optional<QString>, personOrg);
         QFETCH(std::optional<QString>, expected);
         Profile profile;
-        profile.record.details.jobTitle = recordTitle;
-        profile.record.details.company = recordCompany;
-        profile.person.jobTitle = personTitle;
-        profile.person.organization = personOrg;
+        profile.record.edit().details.jobTitle = recordTitle;
+        profile.record.edit().details.company = recordCompany;
+        profile.person.edit().jobTitle = personTitle;
+        profile.person.edit().organization = personOrg;
         QCOMPARE(profile.headline(), expected);
     }
 
@@ -210,10 +210,10 @@ private Q_SLOTS:
         QFETCH(std::optional<QString>, expected);
         Profile profile;
         for (const QString& p : phones)
-            profile.person.phones.append({u"mobile"_qs, p});
+            profile.person.edit().phones.append({u"mobile"_qs, p});
         for (const QString& e : emails)
-            profile.person.emails.append({u"home"_qs, e});
-        profile.record.messageHandle = handle;
+            profile.person.edit().emails.append({u"home"_qs, e});
+        profile.record.edit().messageHandle = handle;
         QCOMPARE(profile.messageHandle(), expected);
     }
 };

@@ -14,11 +14,11 @@ Profile person(const QString& id, const QString& given, const QString& family,
                std::optional<QString> title = std::nullopt,
                std::optional<QString> organization = std::nullopt) {
     Profile p;
-    p.person.id = id;
-    p.person.givenName = given;
-    p.person.familyName = family;
-    p.person.jobTitle = std::move(title);
-    p.person.organization = std::move(organization);
+    p.person.edit().id = id;
+    p.person.edit().givenName = given;
+    p.person.edit().familyName = family;
+    p.person.edit().jobTitle = std::move(title);
+    p.person.edit().organization = std::move(organization);
     p.record = PemmoRecord::fresh(kNow);
     return p;
 }

@@ -10,9 +10,9 @@ namespace {
 
 Profile person(const QString& id, const QString& given, const QString& family = {}) {
     Profile p;
-    p.person.id = id;
-    p.person.givenName = given;
-    p.person.familyName = family;
+    p.person.edit().id = id;
+    p.person.edit().givenName = given;
+    p.person.edit().familyName = family;
     p.record = PemmoRecord::fresh(QDateTime::fromSecsSinceEpoch(0, Qt::UTC));
     return p;
 }
@@ -115,21 +115,21 @@ private Q_SLOTS:
         QFETCH(QString, query);
         QFETCH(double, expected);
         Profile p = person(u"1"_qs, u"Grace"_qs, u"Hopper"_qs);
-        p.person.nickname = u"Ace"_qs;
-        p.person.organization = u"Globex"_qs;
-        p.person.phones = {{u"mobile"_qs, u"+1 (415) 555-0100"_qs}};
-        p.person.emails = {{u"work"_qs, u"grace@example.com"_qs}};
-        p.record.tags = {u"climbing"_qs};
-        p.record.details.jobTitle = u"Engineer"_qs;
-        p.record.details.team = u"Growth"_qs;
-        p.record.details.school = u"Massachusetts Institute Technology"_qs;
-        p.record.details.currentCity = u"Lisbon"_qs;
-        p.record.details.howWeMet = u"Climbing gym"_qs;
-        p.record.about = u"Plays cello. Growth mindset."_qs;
+        p.person.edit().nickname = u"Ace"_qs;
+        p.person.edit().organization = u"Globex"_qs;
+        p.person.edit().phones = {{u"mobile"_qs, u"+1 (415) 555-0100"_qs}};
+        p.person.edit().emails = {{u"work"_qs, u"grace@example.com"_qs}};
+        p.record.edit().tags = {u"climbing"_qs};
+        p.record.edit().details.jobTitle = u"Engineer"_qs;
+        p.record.edit().details.team = u"Growth"_qs;
+        p.record.edit().details.school = u"Massachusetts Institute Technology"_qs;
+        p.record.edit().details.currentCity = u"Lisbon"_qs;
+        p.record.edit().details.howWeMet = u"Climbing gym"_qs;
+        p.record.edit().about = u"Plays cello. Growth mindset."_qs;
         Interaction note;
         note.text = u"Best ramen in town"_qs;
         note.source = Interaction::Source::user();
-        p.record.interactions = {note};
+        p.record.edit().interactions = {note};
         const auto score = scoreOf(p, query);
         QVERIFY(score);
         QCOMPARE(*score, expected);
@@ -140,13 +140,13 @@ private Q_SLOTS:
         Interaction logged;
         logged.text = u"Opened Messages"_qs;
         logged.source = Interaction::Source::automatic();
-        p.record.interactions = {logged};
+        p.record.edit().interactions = {logged};
         QVERIFY(!scoreOf(p, u"opened"_qs));
     }
 
     void circleFiltersAlone() {
         Profile member = person(u"1"_qs, u"Grace"_qs);
-        member.record.tags = {u"work"_qs, u"book club"_qs};
+        member.record.edit().tags = {u"work"_qs, u"book club"_qs};
         const Profile outsider = person(u"2"_qs, u"Ada"_qs);
         QCOMPARE(scoreOf(member, u"#work"_qs), 1.0);
         QCOMPARE(scoreOf(member, u"#WORK #work"_qs), 1.0);
@@ -159,7 +159,7 @@ private Q_SLOTS:
 
     void entryHoldsFoldedFields() {
         Profile p = person(u"1"_qs, u"Anna"_qs, u"Maria Ólafsdóttir"_qs);
-        p.record.tags = {u"movie lover"_qs};
+        p.record.edit().tags = {u"movie lover"_qs};
         const IndexEntry entry = IndexEntry::make(p);
         QCOMPARE(entry.fullName, u"Anna Maria Ólafsdóttir"_qs);
         QCOMPARE(entry.textOf(SearchField::Name).toString(), u"anna maria olafsdottir"_qs);
@@ -174,12 +174,12 @@ private Q_SLOTS:
     // text and tokens, with empty fields before, between and after the filled ones.
     void entryKeepsEachFieldApart() {
         Profile p = person(u"1"_qs, u"Åsa"_qs, u"Lind"_qs);
-        p.record.tags = {u"chess"_qs};
-        p.record.details.school = u"KTH"_qs;
-        p.person.emails = {LabeledValue{u"home"_qs, u"asa@example.org"_qs}};
+        p.record.edit().tags = {u"chess"_qs};
+        p.record.edit().details.school = u"KTH"_qs;
+        p.person.edit().emails = {LabeledValue{u"home"_qs, u"asa@example.org"_qs}};
         Interaction note;
         note.text = u"Loves Ölands bridges"_qs;
-        p.record.interactions = {note};
+        p.record.edit().interactions = {note};
         const IndexEntry entry = IndexEntry::make(p);
 
         const std::map<SearchField, QString> expected{

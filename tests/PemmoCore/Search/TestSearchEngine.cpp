@@ -18,9 +18,9 @@ const QDateTime kNow = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
 
 Profile person(const QString& id, const QString& given, const QString& family = {}) {
     Profile p;
-    p.person.id = id;
-    p.person.givenName = given;
-    p.person.familyName = family;
+    p.person.edit().id = id;
+    p.person.edit().givenName = given;
+    p.person.edit().familyName = family;
     p.record = PemmoRecord::fresh(kNow);
     return p;
 }
@@ -177,33 +177,33 @@ QList<Profile> generatedPeople(QRandomGenerator& random, int count, bool wideLet
     for (int i = 0; i < count; ++i) {
         Profile p = person(u"id-%1"_qs.arg(random.bounded(1000000)), pick(given), pick(family));
         if (random.bounded(4) == 0)
-            p.person.nickname = pick(given);
+            p.person.edit().nickname = pick(given);
         if (random.bounded(2) == 0)
-            p.person.organization = pick(words);
+            p.person.edit().organization = pick(words);
         if (random.bounded(2) == 0)
-            p.record.details.jobTitle = sentence();
+            p.record.edit().details.jobTitle = sentence();
         if (random.bounded(3) == 0)
-            p.record.details.school = sentence();
+            p.record.edit().details.school = sentence();
         if (random.bounded(3) == 0)
-            p.person.phones = {{u"mobile"_qs, u"+1 415 %1"_qs.arg(random.bounded(1000000, 9999999))}};
+            p.person.edit().phones = {{u"mobile"_qs, u"+1 415 %1"_qs.arg(random.bounded(1000000, 9999999))}};
         if (random.bounded(3) == 0)
-            p.person.emails = {{u"home"_qs, pick(words) + u"@example.com"_qs}};
+            p.person.edit().emails = {{u"home"_qs, pick(words) + u"@example.com"_qs}};
         if (random.bounded(3) == 0)
-            p.record.details.currentCity = pick(words);
+            p.record.edit().details.currentCity = pick(words);
         if (random.bounded(2) == 0)
-            p.record.about = sentence() + u". "_qs + sentence();
+            p.record.edit().about = sentence() + u". "_qs + sentence();
         for (int n = random.bounded(3); n > 0; --n) {
             Interaction note;
             note.date = kNow.addDays(-random.bounded(100));
             note.text = sentence();
             note.source =
                 random.bounded(4) == 0 ? Interaction::Source::automatic() : Interaction::Source::user();
-            p.record.interactions.append(note);
+            p.record.edit().interactions.append(note);
         }
         for (int n = random.bounded(3); n > 0; --n) {
             const QString circle = pick(circles);
-            if (!p.record.tags.contains(circle))
-                p.record.tags.append(circle);
+            if (!p.record->tags.contains(circle))
+                p.record.edit().tags.append(circle);
         }
         people.append(p);
     }
@@ -501,8 +501,8 @@ private Q_SLOTS:
         Profile a = person(u"a"_qs, u"Zed"_qs);
         Profile b = person(u"b"_qs, u"Amy"_qs);
         Profile c = person(u"c"_qs, u"Bo"_qs);
-        a.record.tags = {u"work"_qs};
-        b.record.tags = {u"work"_qs, u"family"_qs};
+        a.record.edit().tags = {u"work"_qs};
+        b.record.edit().tags = {u"work"_qs, u"family"_qs};
         const SearchIndex index({a, b, c});
         SearchEngine engine;
         const auto hits = engine.search(QueryParser::parse(u"#Work"_qs), index, {}, 50);

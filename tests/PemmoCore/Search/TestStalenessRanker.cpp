@@ -10,16 +10,16 @@ const QDateTime kNow = QDateTime(QDate(2026, 12, 6), QTime(9, 30), Qt::UTC);
 Profile person(const QString& id, const QString& name, QStringList tags, std::optional<int> daysAgo,
                int extraSeconds = 0) {
     Profile p;
-    p.person.id = id;
-    p.person.givenName = name;
+    p.person.edit().id = id;
+    p.person.edit().givenName = name;
     p.record = PemmoRecord::fresh(kNow);
-    p.record.tags = std::move(tags);
+    p.record.edit().tags = std::move(tags);
     if (daysAgo) {
         Interaction old;
         old.date = kNow.addDays(-*daysAgo - 40);
         Interaction last;
         last.date = kNow.addDays(-*daysAgo).addSecs(-extraSeconds);
-        p.record.interactions = {old, last};
+        p.record.edit().interactions = {old, last};
     }
     return p;
 }

@@ -96,14 +96,14 @@ Profile profile(const QString& id, const QString& about, QStringList notes = {})
     Profile p;
     p.person = test::person(id, id.toUpper(), QStringLiteral("Test"));
     p.record = PemmoRecord::fresh(QDateTime(QDate(2026, 1, 1), QTime(9, 0), Qt::UTC));
-    p.record.about = about;
+    p.record.edit().about = about;
     int day = 0;
     for (const QString& note : notes) {
         Interaction entry;
         entry.id = QUuid::createUuid();
-        entry.date = p.record.updatedAt.addDays(++day);
+        entry.date = p.record->updatedAt.addDays(++day);
         entry.text = note;
-        p.record.interactions.append(entry);
+        p.record.edit().interactions.append(entry);
     }
     return p;
 }
@@ -238,7 +238,7 @@ private Q_SLOTS:
                               profile("c", "bread")};
         QCOMPARE(test::await(index.update(people)).embedded, 3);
         embedder->forget();
-        people[1].record.interactions[0].text = QStringLiteral("climbing");
+        people[1].record.edit().interactions[0].text = QStringLiteral("climbing");
         const auto result = test::await(index.update(people));
         QCOMPARE(result.embedded, 1);
         QCOMPARE(result.kept, 2);
@@ -255,11 +255,11 @@ private Q_SLOTS:
     // logged by itself is not.
     void memoriesAreWhatTheUserWrote() {
         Profile p = profile("a", " Plays jazz on Fridays ", {"cello", " "});
-        p.record.details.howWeMet = QStringLiteral(" At the climbing gym ");
+        p.record.edit().details.howWeMet = QStringLiteral(" At the climbing gym ");
         Interaction logged;
         logged.text = QStringLiteral("Opened Messages");
         logged.source = Interaction::Source::automatic();
-        p.record.interactions.append(logged);
+        p.record.edit().interactions.append(logged);
         QCOMPARE(ProfileEmbeddingText::memories(p),
                  (QStringList{"cello", "Plays jazz on Fridays", "At the climbing gym"}));
         QVERIFY(!ProfileEmbeddingText::text(p).contains(QStringLiteral("Opened Messages")));
@@ -284,14 +284,14 @@ private Q_SLOTS:
         for (int i = 0; i < 8; ++i)
             people.append(profile(QStringLiteral("p%1").arg(i), QStringLiteral("bread"), {"tennis"}));
         test::await(index.update(people));
-        people[2].record.interactions.append(Interaction{});
-        people[2].record.interactions.last().text = QStringLiteral("jazz concert");
-        people[5].record.interactions.clear();
+        people[2].record.edit().interactions.append(Interaction{});
+        people[2].record.edit().interactions.last().text = QStringLiteral("jazz concert");
+        people[5].record.edit().interactions.clear();
         people.removeAt(6);
         people.removeAt(0);
         test::await(index.update(people));
         people.append(profile(QStringLiteral("q"), QStringLiteral("music"), {"cello", "climbing"}));
-        people[3].record.about = QStringLiteral("cooking");
+        people[3].record.edit().about = QStringLiteral("cooking");
         test::await(index.update(people));
 
         EmbeddingIndex fresh(embedder, std::nullopt);
@@ -335,7 +335,7 @@ private Q_SLOTS:
     void aProfileWithoutAVectorIsNeverFound() {
         EmbeddingIndex index(std::make_shared<TopicEmbedder>(), std::nullopt);
         Profile silent = profile("a", QString());
-        silent.person.givenName = QStringLiteral("unknowable");
+        silent.person.edit().givenName = QStringLiteral("unknowable");
         test::await(index.update({silent, profile("b", "jazz")}));
         const auto hits = test::await(index.search(QStringLiteral("jazz"), 8));
         QCOMPARE(hits.size(), 1);
@@ -374,8 +374,8 @@ private Q_SLOTS:
             0.0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, std::acos(0.45) - 1e-4, std::acos(0.44)};
         for (int i = 0; i < 11; ++i) {
             Profile p = profile(QStringLiteral("p%1").arg(i), QString());
-            p.person.givenName = QStringLiteral("angle %1").arg(angles[i], 0, 'g', 12);
-            p.person.familyName.clear();
+            p.person.edit().givenName = QStringLiteral("angle %1").arg(angles[i], 0, 'g', 12);
+            p.person.edit().familyName.clear();
             people.append(p);
         }
         test::await(index.update(people));

@@ -19,7 +19,7 @@ PemmoRecord migrateOne(const QByteArray& legacyRecord) {
     const RecordMap records = LegacyMigration::migrate(QByteArray("{\"C1\":" + legacyRecord + "}"), kNow);
     if (records.size() != 1 || !records.contains(u"C1"_qs))
         qFatal("expected one record C1");
-    return records.value(u"C1"_qs);
+    return *records.value(u"C1"_qs);
 }
 
 // A zone as a POSIX TZ rule, which needs no zone database, and its offset from UTC in seconds.
@@ -263,8 +263,8 @@ private Q_SLOTS:
         const RecordMap records = LegacyMigration::migrate(
             R"({"A":{"pemmoData":{}},"B":{"plainNote":"only a note"},"C":"junk"})", kNow);
         QCOMPARE(records.size(), 2);
-        QCOMPARE(records.value(u"B"_qs).about, u"only a note"_qs);
-        QVERIFY(records.value(u"A"_qs).isEmpty());
+        QCOMPARE(records.value(u"B"_qs)->about, u"only a note"_qs);
+        QVERIFY(records.value(u"A"_qs)->isEmpty());
     }
 
     void conversionFailsOnlyForNonObjects() {

@@ -176,8 +176,8 @@ private Q_SLOTS:
         await(reopened.load());
         const RecordMap records = await(reopened.allRecords());
         QCOMPARE(records.size(), 2);
-        QCOMPARE(records.value(u"A"_qs).about, u"first"_qs);
-        QCOMPARE(records.value(u"B:ABPerson"_qs).about, u"second"_qs);
+        QCOMPARE(records.value(u"A"_qs)->about, u"first"_qs);
+        QCOMPARE(records.value(u"B:ABPerson"_qs)->about, u"second"_qs);
     }
 
     void damagedFileIsSetAsideAndStoreStartsEmpty_data() {
@@ -229,8 +229,8 @@ private Q_SLOTS:
         QCOMPARE(await(store.writeCount()), 1);
         const RecordMap onDisk = readStoreFile(dir);
         QCOMPARE(onDisk.size(), 1);
-        QCOMPARE(onDisk.value(u"C1"_qs).details.company, u"Acme"_qs);
-        QCOMPARE(onDisk.value(u"C1"_qs).about, u"Met at the lake"_qs);
+        QCOMPARE(onDisk.value(u"C1"_qs)->details.company, u"Acme"_qs);
+        QCOMPARE(onDisk.value(u"C1"_qs)->about, u"Met at the lake"_qs);
         QCOMPARE(onDisk, await(store.allRecords()));
     }
 
@@ -256,7 +256,7 @@ private Q_SLOTS:
             PemmoStore store(dir.path(), kDelay, ManualClock(kStart).clock(), PemmoStore::Access::Reader);
             await(store.load());
             const RecordMap records = await(store.allRecords());
-            QCOMPARE(records.value(u"C1"_qs).about, about);
+            QCOMPARE(records.value(u"C1"_qs)->about, about);
             await(store.put(recordWith(u"mine"_qs), u"C2"_qs));
             await(store.commit(recordWith(u"mine"_qs), u"C3"_qs));
             await(store.flush());
@@ -281,7 +281,7 @@ private Q_SLOTS:
         QCOMPARE(await(store.writeCount()), 1);
         const RecordMap onDisk = readStoreFile(dir);
         QCOMPARE(onDisk.size(), 3);
-        QCOMPARE(onDisk.value(u"id-0"_qs).about, u"9"_qs);
+        QCOMPARE(onDisk.value(u"id-0"_qs)->about, u"9"_qs);
     }
 
     void putStampsNowAndImportKeepsTheFilesTime() {
@@ -345,7 +345,7 @@ private Q_SLOTS:
         unblockPath(dir, PemmoStore::storeFileName());
         await(store.flush());
         QCOMPARE(await(store.lastWriteError()), std::nullopt);
-        QCOMPARE(readStoreFile(dir).value(u"B"_qs).about, u"other change"_qs);
+        QCOMPARE(readStoreFile(dir).value(u"B"_qs)->about, u"other change"_qs);
     }
 
     void failedDebouncedWriteKeepsRecordsAndIsReported() {
@@ -415,9 +415,9 @@ private Q_SLOTS:
             await(store.importData(QByteArray::fromStdString(StoreFile::encodeForExport(incoming))));
         QCOMPARE(taken, 3);
         const RecordMap records = await(store.allRecords());
-        QCOMPARE(records.value(u"older"_qs).about, u"stored"_qs);
-        QCOMPARE(records.value(u"equal"_qs).about, u"incoming"_qs);
-        QCOMPARE(records.value(u"newer"_qs).about, u"incoming"_qs);
+        QCOMPARE(records.value(u"older"_qs)->about, u"stored"_qs);
+        QCOMPARE(records.value(u"equal"_qs)->about, u"incoming"_qs);
+        QCOMPARE(records.value(u"newer"_qs)->about, u"incoming"_qs);
         QCOMPARE(records.value(u"new"_qs), incoming.value(u"new"_qs));
         QTRY_COMPARE_WITH_TIMEOUT(await(store.writeCount()), 1, 5000);
     }
@@ -596,7 +596,7 @@ private Q_SLOTS:
         QCOMPARE(await(store.writeCount()), 0);
         await(store.put(recordWith(u"waiting"_qs), u"A"_qs));
         QVERIFY(await(store.flushPending()));
-        QCOMPARE(readStoreFile(dir).value(u"A"_qs).about, u"waiting"_qs);
+        QCOMPARE(readStoreFile(dir).value(u"A"_qs)->about, u"waiting"_qs);
         QVERIFY(!await(store.flushPending()));
         QCOMPARE(await(store.writeCount()), 1);
 
@@ -604,7 +604,7 @@ private Q_SLOTS:
         await(store.put(recordWith(u"last"_qs), u"B"_qs));
         QVERIFY(store.flushPendingAndWait());
         QVERIFY(!store.flushPendingAndWait());
-        QCOMPARE(readStoreFile(dir).value(u"B"_qs).about, u"last"_qs);
+        QCOMPARE(readStoreFile(dir).value(u"B"_qs)->about, u"last"_qs);
     }
 
     void staleTemporaryFilesAreClearedAtLoad() {

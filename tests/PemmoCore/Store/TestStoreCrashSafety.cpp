@@ -61,9 +61,9 @@ QString problemOf(const QByteArray& bytes, int records) {
         return u"does not decode: "_qs + found.problem;
     if (found.records.size() != records)
         return u"holds %1 records instead of %2"_qs.arg(found.records.size()).arg(records);
-    const QString round = found.records.begin()->tags.value(0);
-    for (const PemmoRecord& record : found.records) {
-        if (record.tags.value(0) != round)
+    const QString round = (*found.records.begin())->tags.value(0);
+    for (const Shared<PemmoRecord>& record : found.records) {
+        if (record->tags.value(0) != round)
             return u"mixes two writes"_qs;
     }
     return {};

@@ -1,0 +1,135 @@
+#include "Support/Shared.h"
+
+#include <QList>
+#include <QString>
+#include <QTest>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace pemmo {
+namespace {
+
+struct Card {
+    QString name;
+    QList<int> numbers;
+
+    bool operator==(const Card&) const = default;
+};
+
+} // namespace
+} // namespace pemmo
+
+Q_DECLARE_METATYPE(pemmo::Card)
+
+namespace pemmo {
+
+class TestShared : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void copiesShareOneBody() {
+        const Shared<Card> a(Card{u"Ada"_qs, {1, 2}});
+        const Shared<Card> b = a;
+        QVERIFY(b.sharesBodyWith(a));
+        QCOMPARE(&*b, &*a);
+    }
+
+    void withChangesACopyAndLeavesEveryHolderItsValue() {
+        const Shared<Card> original(Card{u"Ada"_qs, {1}});
+        const Shared<Card> holder = original;
+        const Card* body = &*original;
+        const Shared<Card> changed = original.with([](Card& card) { card.numbers.append(2); });
+        QCOMPARE(changed->numbers, (QList<int>{1, 2}));
+        QCOMPARE(original->numbers, QList<int>{1});
+        QCOMPARE(holder->numbers, QList<int>{1});
+        QCOMPARE(&*original, body);
+        QVERIFY(!changed.sharesBodyWith(original));
+    }
+
+    void editCopiesABodyOthersHold() {
+        Shared<Card> mine(Card{u"Ada"_qs, {1}});
+        const Shared<Card> theirs = mine;
+        mine.edit().numbers.append(2);
+        QCOMPARE(mine->numbers, (QList<int>{1, 2}));
+        QCOMPARE(theirs->numbers, QList<int>{1});
+        QVERIFY(!mine.sharesBodyWith(theirs));
+    }
+
+    void editChangesASoleBodyInPlace() {
+        Shared<Card> mine(Card{u"Ada"_qs, {1}});
+        const Card* body = &*mine;
+        mine.edit().name = u"Bea"_qs;
+        QCOMPARE(&*mine, body);
+        QCOMPARE(mine->name, u"Bea"_qs);
+    }
+
+    void editingADefaultHandleLeavesTheDefaultAlone() {
+        Shared<Card> edited;
+        edited.edit().name = u"Ada"_qs;
+        QCOMPARE(*Shared<Card>(), Card{});
+        QCOMPARE(edited->name, u"Ada"_qs);
+    }
+
+    void equalityComparesValues_data() {
+        QTest::addColumn<Card>("a");
+        QTest::addColumn<Card>("b");
+        QTest::addColumn<bool>("equal");
+        QTest::newRow("same value, two bodies") << Card{u"Ada"_qs, {1}} << Card{u"Ada"_qs, {1}} << true;
+        QTest::newRow("other name") << Card{u"Ada"_qs, {1}} << Card{u"Bea"_qs, {1}} << false;
+        QTest::newRow("other list") << Card{u"Ada"_qs, {1}} << Card{u"Ada"_qs, {1, 2}} << false;
+        QTest::newRow("default against default") << Card{} << Card{} << true;
+    }
+
+    void equalityComparesValues() {
+        QFETCH(Card, a);
+        QFETCH(Card, b);
+        QFETCH(bool, equal);
+        const Shared<Card> left(a);
+        const Shared<Card> right(b);
+        QVERIFY(!left.sharesBodyWith(right));
+        QCOMPARE(left == right, equal);
+        QCOMPARE(left != right, !equal);
+        QCOMPARE(left == b, equal);
+        QCOMPARE(a == right, equal);
+    }
+
+    void defaultHandlesHoldTheDefaultValue() {
+        const Shared<Card> a;
+        const Shared<Card> b;
+        QCOMPARE(*a, Card{});
+        QVERIFY(a.sharesBodyWith(b));
+        QCOMPARE(a, Shared<Card>(Card{}));
+    }
+
+    void handlesCopiedAndDroppedOnManyThreadsKeepTheBodyAlive() {
+        // Threads copy and drop handles to one body while this one drops its own; the body must
+        // live until the last handle goes, and no thread may see it change.
+        auto own = std::make_unique<Shared<Card>>(Card{u"Ada"_qs, QList<int>(64, 7)});
+        QList<Shared<Card>> handles(4, *own);
+        std::vector<int> sums(std::size_t(handles.size()), 0);
+        std::vector<std::thread> threads;
+        for (qsizetype i = 0; i < handles.size(); ++i) {
+            threads.emplace_back([&handles, &sums, i] {
+                int sum = 0;
+                for (int round = 0; round < 2000; ++round) {
+                    const Shared<Card> copy = handles.at(i);
+                    sum += copy->numbers.value(round % 64);
+                }
+                sums[std::size_t(i)] = sum;
+            });
+        }
+        own.reset();
+        for (std::thread& thread : threads)
+            thread.join();
+        for (const int sum : sums)
+            QCOMPARE(sum, 2000 * 7);
+        for (const Shared<Card>& handle : std::as_const(handles))
+            QCOMPARE(handle->name, u"Ada"_qs);
+    }
+};
+
+} // namespace pemmo
+
+QTEST_GUILESS_MAIN(pemmo::TestShared)
+#include "TestShared.moc"
