@@ -136,7 +136,7 @@ SearchIndex::SearchIndex(const QList<Profile>& profiles) {
 }
 
 QString SearchIndex::displayName(std::size_t i) const {
-    return profile(i).person.displayName();
+    return profile(i).person->displayName();
 }
 
 std::optional<std::uint32_t> SearchIndex::position(const QString& id) const {
