@@ -236,7 +236,8 @@ QCoro::Task<void> ProfileSyncEngine::refreshOnce() {
         previous.insert(p.id(), p.record);
 
     // The profiles take the address book's and the store's bodies as they are: no copies.
-    const QDateTime now = m_clock();
+    // People with no record yet share one fresh record: most of an address book never gets one.
+    const Shared<PemmoRecord> fresh = PemmoRecord::fresh(m_clock());
     QList<Profile> joined;
     joined.reserve(people.size());
     QSet<QString> ids;
@@ -249,7 +250,7 @@ QCoro::Task<void> ProfileSyncEngine::refreshOnce() {
         else if (const auto shown = previous.constFind(person->id); shown != previous.cend())
             record = *shown; // still unstored: keep the fresh record already shown, stamp and all
         else
-            record = PemmoRecord::fresh(now);
+            record = fresh;
         joined.append(Profile{std::move(person), std::move(record)});
     }
     publish(ProfileOrder::sorted(std::move(joined)), std::move(ids));

@@ -151,7 +151,7 @@ private Q_SLOTS:
     }
 
     void profilesHoldTheBooksPeopleAndTheStoresRecordsWithoutCopies() {
-        Harness h({person("a", "Ada", "L"), person("b", "Bea", "K")});
+        Harness h({person("a", "Ada", "L"), person("b", "Bea", "K"), person("c", "Cy", "M")});
         h.seed({{u"a"_qs, taggedRecord(u"friends"_qs, h.now.addDays(-3))}});
         const QDateTime started = h.now;
         test::await(h.engine.start());
@@ -166,6 +166,8 @@ private Q_SLOTS:
             QVERIFY(h.engine.profile(u"a"_qs)->record.sharesBodyWith(stored.value(u"a"_qs)));
             // Someone without a stored record keeps the fresh record first shown.
             QCOMPARE(h.engine.profile(u"b"_qs)->record, PemmoRecord::fresh(started));
+            // and shares it with everyone else who has none.
+            QVERIFY(h.engine.profile(u"b"_qs)->record.sharesBodyWith(h.engine.profile(u"c"_qs)->record));
             h.now = h.now.addSecs(60);
             test::await(h.engine.refresh());
         }
