@@ -588,7 +588,8 @@ void VCardBook::place(std::vector<Contact*> fresh) {
                 // Keys of the placed person only as far as the comparison needs them.
                 if (const int given = a.given->compare(collator.sortKey(b->person->givenName)); given != 0)
                     return given < 0;
-                if (const int family = a.family->compare(collator.sortKey(b->person->familyName)); family != 0)
+                if (const int family = a.family->compare(collator.sortKey(b->person->familyName));
+                    family != 0)
                     return family < 0;
                 return a.contact->person->id < b->person->id;
             });
