@@ -7,10 +7,12 @@
 //
 // pemmo-bench-semantic-quality [--table PATH] [--sweep] [--a A] [--removed N] [--meaning N]
 //                              [--whiten P] [--floor F] [--stems N] [--share S] [--verbose]
-//                              [--keep-frame-words] [--held-out-too]
+//                              [--keep-frame-words] [--held-out-too] [--no-line]
 //
 // --verbose lists the best people for each question of the tuning half; the held-out half is only
 // listed with --held-out-too, which is for checking the answers written down, never for tuning.
+// --no-line also scores the ranking alone (no line, no limit), to tell how much of the missing
+// recall is the ranking's and how much the line's.
 #include "Records/Profile.h"
 #include "Search/QueryParser.h"
 #include "Search/SearchEngine.h"
@@ -29,6 +31,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <limits>
 #include <map>
 
 namespace pemmo::bench {
@@ -120,7 +123,17 @@ QList<Question> loadQuestions(const QString& path, int* originalSet) {
 // A ranked answer: (id, similarity), best first.
 using Ranked = QList<SemanticHit>;
 
-Scores score(const QList<Question>& questions, const QList<Ranked>& answers, bool heldOut) {
+// Who is admitted: at least `line`, at most `limit`. The panel's rule by default; without a line
+// and a limit the scores measure the ranking alone.
+struct Admission {
+    double line = SearchEngine::semanticMinimumSimilarity;
+    qsizetype limit = SearchEngine::semanticLimit;
+};
+
+constexpr Admission noLine{-std::numeric_limits<double>::infinity(), std::numeric_limits<qsizetype>::max()};
+
+Scores score(const QList<Question>& questions, const QList<Ranked>& answers, bool heldOut,
+             Admission admission = {}) {
     Scores s;
     int relevantAdmitted = 0;
     for (qsizetype i = 0; i < questions.size(); ++i) {
@@ -129,8 +142,7 @@ Scores score(const QList<Question>& questions, const QList<Ranked>& answers, boo
             continue;
         QStringList admitted;
         for (const SemanticHit& hit : answers[i]) {
-            if (hit.similarity >= SearchEngine::semanticMinimumSimilarity &&
-                admitted.size() < SearchEngine::semanticLimit)
+            if (hit.similarity >= admission.line && admitted.size() < admission.limit)
                 admitted.append(hit.id);
         }
         if (q.expected.isEmpty()) {
@@ -183,6 +195,16 @@ QList<Ranked> rankAll(const Embedder& embedder, const QList<Profile>& profiles,
     for (const Question& q : questions)
         answers.append(pemmo::waitFor(index.search(q.text, int(profiles.size()))));
     return answers;
+}
+
+// How much of the recall and MRR missing at the panel's rule is the ranking's (the answer not in
+// the top 3 even with no line) and how much the line's (ranked well, but below it).
+void printLineSplit(const char* label, const Scores& atLine, const Scores& unlimited) {
+    std::printf("%-24s recall@3 %.3f at the line, %.3f ranking alone: %.3f lost to the ranking, %.3f to the "
+                "line | MRR %.3f, %.3f: %.3f, %.3f\n",
+                label, atLine.recallAt3, unlimited.recallAt3, 1 - unlimited.recallAt3,
+                unlimited.recallAt3 - atLine.recallAt3, atLine.mrr, unlimited.mrr, 1 - unlimited.mrr,
+                unlimited.mrr - atLine.mrr);
 }
 
 // Every goal at once: the weakest margin decides.
@@ -253,7 +275,7 @@ int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
     QString tablePath;
-    bool sweep = false, verbose = false, heldOutToo = false;
+    bool sweep = false, verbose = false, heldOutToo = false, withoutLine = false;
     GloveEmbedder::Tuning tuning;
     for (qsizetype i = 0; i < args.size(); ++i) {
         if (args[i] == u"--table" && i + 1 < args.size())
@@ -264,6 +286,8 @@ int main(int argc, char** argv) {
             verbose = true;
         else if (args[i] == u"--held-out-too")
             heldOutToo = true;
+        else if (args[i] == u"--no-line")
+            withoutLine = true;
         else if (args[i] == u"--a" && i + 1 < args.size())
             tuning.weightParameter = args[++i].toDouble();
         else if (args[i] == u"--removed" && i + 1 < args.size())
@@ -367,6 +391,20 @@ int main(int argc, char** argv) {
         printRow("original set: tuning", score(original.questions, originalAnswers, false));
         printRow("original set: held-out", score(original.questions, originalAnswers, true));
         printRow("original set: all", score(unsplit(original.questions), originalAnswers, false));
+    }
+    if (withoutLine) {
+        std::printf("\nthe ranking alone (no line, no limit) against the panel's rule:\n");
+        printLineSplit("tuning half", score(questions, answers, false),
+                       score(questions, answers, false, noLine));
+        printLineSplit("held-out half", score(questions, answers, true),
+                       score(questions, answers, true, noLine));
+        if (!original.people.isEmpty() && !original.questions.isEmpty()) {
+            const QList<Ranked> originalAnswers = rankAll(*embedder, original.people, original.questions);
+            printLineSplit("original set: tuning", score(original.questions, originalAnswers, false),
+                           score(original.questions, originalAnswers, false, noLine));
+            printLineSplit("original set: held-out", score(original.questions, originalAnswers, true),
+                           score(original.questions, originalAnswers, true, noLine));
+        }
     }
     std::printf("\nsimilarities on the tuning half:\n");
     similarityProfile(questions, answers);
