@@ -471,14 +471,6 @@ private Q_SLOTS:
         QVERIFY(hits[0].score == 0.85 * factor);
     }
 
-    void equalScoresSortByNameThenID() {
-        const SearchIndex index({person(u"b"_qs, u"Anna"_qs, u"10"_qs), person(u"c"_qs, u"anna"_qs, u"9"_qs),
-                                 person(u"a"_qs, u"Anna"_qs, u"9"_qs), person(u"d"_qs, u"Ánna"_qs, u"9"_qs)});
-        SearchEngine engine;
-        const auto hits = engine.search(QueryParser::parse(u"anna"_qs), index, {}, 50);
-        QCOMPARE(ids(hits), (QStringList{"a", "c", "d", "b"}));
-    }
-
     void semanticMerge() {
         const QList<SearchHit> lexical{{u"a"_qs, 1.0, {}, MatchTier::Lexical, {}}};
         const QList<SemanticHit> semantic{
