@@ -21,7 +21,6 @@ public:
     std::optional<PersonContext> lastContext;
     QString lastToday;
     QString lastText;
-    std::optional<QString> lastIntent;
     QList<CandidateSummary> lastCandidates;
 
     AIAvailability availabilityAnswer = AIAvailability::available();
@@ -42,56 +41,43 @@ public:
     QCoro::Task<AIAvailability> availability() override { co_return AIAvailability(availabilityAnswer); }
 
     QCoro::Task<Briefing> briefing(PersonContext context) override {
-        record(QStringLiteral("briefing"));
+        calls.append(QStringLiteral("briefing"));
         lastContext = context;
-        auto pause = QCoro::sleepFor(std::chrono::milliseconds(0));
-        co_await pause;
-        rethrow();
-        co_return Briefing(briefingAnswer);
+        return later(Briefing(briefingAnswer));
     }
     QCoro::Task<ExtractedProfile> extract(QString text) override {
-        record(QStringLiteral("extract"));
+        calls.append(QStringLiteral("extract"));
         lastText = text;
-        auto pause = QCoro::sleepFor(std::chrono::milliseconds(0));
-        co_await pause;
-        rethrow();
-        co_return ExtractedProfile(extractAnswer);
+        return later(ExtractedProfile(extractAnswer));
     }
     QCoro::Task<CaptureResult> capture(QString note, std::optional<PersonContext> context,
                                        QString today) override {
-        record(QStringLiteral("capture"));
+        calls.append(QStringLiteral("capture"));
         lastText = note;
         lastContext = context;
         lastToday = today;
-        auto pause = QCoro::sleepFor(std::chrono::milliseconds(0));
-        co_await pause;
-        rethrow();
-        co_return CaptureResult(captureAnswer);
+        return later(CaptureResult(captureAnswer));
     }
-    QCoro::Task<QString> draft(PersonContext context, Channel, std::optional<QString> intent) override {
-        record(QStringLiteral("draft"));
+    QCoro::Task<QString> draft(PersonContext context, Channel, std::optional<QString>) override {
+        calls.append(QStringLiteral("draft"));
         lastContext = context;
-        lastIntent = intent;
-        auto pause = QCoro::sleepFor(std::chrono::milliseconds(0));
-        co_await pause;
-        rethrow();
-        co_return QStringLiteral("Hi!");
+        return later(QStringLiteral("Hi!"));
     }
     QCoro::Task<QList<RankedCandidate>> rank(QString query, QList<CandidateSummary> candidates) override {
-        record(QStringLiteral("rank"));
+        calls.append(QStringLiteral("rank"));
         lastText = query;
         lastCandidates = candidates;
-        auto pause = QCoro::sleepFor(std::chrono::milliseconds(0));
-        co_await pause;
-        rethrow();
-        co_return QList<RankedCandidate>(rankAnswer);
+        return later(QList<RankedCandidate>(rankAnswer));
     }
 
 private:
-    void record(const QString& call) { calls.append(call); }
-    void rethrow() {
+    // Answers after a turn of the event loop, as a real provider would, or throws `failure`.
+    template <class T> QCoro::Task<T> later(T answer) {
+        auto pause = QCoro::sleepFor(std::chrono::milliseconds(0));
+        co_await pause;
         if (failure)
             std::rethrow_exception(std::exchange(failure, nullptr));
+        co_return answer;
     }
 
     AIProviderID m_id;

@@ -65,25 +65,6 @@ const bool qtNetworkThreadIgnored = [] {
 }();
 #endif
 
-QByteArray reasonPhrase(int status) {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 401:
-        return "Unauthorized";
-    case 404:
-        return "Not Found";
-    case 429:
-        return "Too Many Requests";
-    case 500:
-        return "Internal Server Error";
-    case 503:
-        return "Service Unavailable";
-    default:
-        return "Status";
-    }
-}
-
 } // namespace
 
 QByteArray LoopbackHTTPServer::Request::header(const QByteArray& name) const {
@@ -194,8 +175,9 @@ void LoopbackHTTPServer::read(QTcpSocket* socket) {
         Q_EMIT received();
         if (response.silent)
             continue;
-        QByteArray reply = "HTTP/1.1 " + QByteArray::number(response.status) + ' ' +
-                           reasonPhrase(response.status) + "\r\nContent-Type: " + response.contentType +
+        // Clients read the status code; the text after it is free.
+        QByteArray reply = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted" +
+                           "\r\nContent-Type: " + response.contentType +
                            "\r\nContent-Length: " + QByteArray::number(response.body.size()) +
                            "\r\nConnection: keep-alive\r\n\r\n" + response.body;
         socket->write(reply);

@@ -1,8 +1,10 @@
-// People for tests: an address-book contact with just an id and names, and a note the user wrote.
+// People for tests: an address-book contact with just an id and names, their profile, and a note the
+// user wrote.
 #pragma once
 
 #include "Records/Interaction.h"
 #include "Records/Person.h"
+#include "Records/Profile.h"
 #include "Support/Shared.h"
 
 #include <QList>
@@ -16,6 +18,12 @@ inline Person person(const QString& id, const QString& given, const QString& fam
     p.givenName = given;
     p.familyName = family;
     return p;
+}
+
+// That contact with a fresh record of Pemmo's, made at `now`.
+inline Profile profile(const QString& id, const QString& given, const QString& family = {},
+                       const QDateTime& now = QDateTime::fromSecsSinceEpoch(0, Qt::UTC)) {
+    return {person(id, given, family), PemmoRecord::fresh(now)};
 }
 
 // The values behind a list of handles, to compare with plain values.

@@ -24,10 +24,12 @@ namespace {
 const QDateTime kNow(QDate(2026, 3, 4), QTime(23, 30), QTimeZone::utc());
 
 Profile profile(const QString& id, const QString& given, const QString& family = {}, bool optOut = false) {
-    Profile p{test::person(id, given, family), PemmoRecord::fresh(kNow)};
+    Profile p = test::profile(id, given, family, kNow);
     p.record.edit().aiCloudOptOut = optOut;
     return p;
 }
+
+using Change = std::function<void(Profile&)>;
 
 class FailingSecretStore : public SecretStore {
 public:
@@ -202,38 +204,28 @@ private Q_SLOTS:
     }
 
     void everyChangeToWhatTheContextIsMadeOfChangesTheFingerprint_data() {
-        QTest::addColumn<std::function<void(Profile&)>>("change");
-        QTest::newRow("name") << std::function<void(Profile&)>(
-            [](Profile& p) { p.person.edit().familyName = u"B"_qs; });
+        QTest::addColumn<Change>("change");
+        QTest::newRow("name") << Change([](Profile& p) { p.person.edit().familyName = u"B"_qs; });
         QTest::newRow("organisation")
-            << std::function<void(Profile&)>([](Profile& p) { p.person.edit().organization = u"Acme"_qs; });
-        QTest::newRow("circle") << std::function<void(Profile&)>(
-            [](Profile& p) { p.record.edit().tags.append(u"x"_qs); });
-        QTest::newRow("detail") << std::function<void(Profile&)>(
-            [](Profile& p) { p.record.edit().details.mutuals = u"Bob"_qs; });
-        QTest::newRow("birthday") << std::function<void(Profile&)>([](Profile& p) {
+            << Change([](Profile& p) { p.person.edit().organization = u"Acme"_qs; });
+        QTest::newRow("circle") << Change([](Profile& p) { p.record.edit().tags.append(u"x"_qs); });
+        QTest::newRow("detail") << Change([](Profile& p) { p.record.edit().details.mutuals = u"Bob"_qs; });
+        QTest::newRow("birthday") << Change([](Profile& p) {
             p.record.edit().birthday = DateComponents{{}, 5, 1};
         });
-        QTest::newRow("about") << std::function<void(Profile&)>(
-            [](Profile& p) { p.record.edit().about = u"x"_qs; });
-        QTest::newRow("entry text") << std::function<void(Profile&)>(
+        QTest::newRow("about") << Change([](Profile& p) { p.record.edit().about = u"x"_qs; });
+        QTest::newRow("entry text") << Change(
             [](Profile& p) { p.record.edit().interactions[0].text = u"Lunch"_qs; });
-        QTest::newRow("entry kind") << std::function<void(Profile&)>(
+        QTest::newRow("entry kind") << Change(
             [](Profile& p) { p.record.edit().interactions[0].kind = Interaction::Kind::Call; });
-        QTest::newRow("entry date") << std::function<void(Profile&)>(
+        QTest::newRow("entry date") << Change(
             [](Profile& p) { p.record.edit().interactions[0].date = kNow.addDays(-1); });
     }
 
     void everyChangeToWhatTheContextIsMadeOfChangesTheFingerprint() {
-        QFETCH(std::function<void(Profile&)>, change);
+        QFETCH(Change, change);
         Profile p = profile(u"1"_qs, u"Ada"_qs);
-        p.record.edit().interactions.append({QUuid::createUuid(),
-                                             kNow,
-                                             Interaction::Kind::Met,
-                                             u"Tea"_qs,
-                                             {},
-                                             {},
-                                             Interaction::Source::user()});
+        p.record.edit().interactions.append(test::note(u"Tea"_qs, kNow));
         const QString before = BriefingFingerprint::of(p);
         change(p);
         QVERIFY(BriefingFingerprint::of(p) != before);

@@ -15,6 +15,13 @@ QDateTime utc(const char* text) {
     return QDateTime::fromString(QString::fromLatin1(text), Qt::ISODate).toUTC();
 }
 
+std::shared_ptr<const ICalendarFile> corpusFile(const QString& name) {
+    QFile in(qEnvironmentVariable("PEMMO_TEST_DATA") + u"/ics/corpus/"_qs + name);
+    if (!in.open(QIODevice::ReadOnly))
+        qFatal("missing test file %s", qPrintable(name));
+    return ICalendarFile::parse(in.readAll());
+}
+
 } // namespace
 
 class TestICalendarCorpus : public QObject {
@@ -100,12 +107,10 @@ private Q_SLOTS:
         QFETCH(bool, recurring);
         QFETCH(bool, allDay);
 
-        QFile in(qEnvironmentVariable("PEMMO_TEST_DATA") + u"/ics/corpus/"_qs + file);
-        QVERIFY(in.open(QIODevice::ReadOnly));
         ICalendarFile::Context context;
         context.calendarID = u"corpus"_qs;
         QList<CalendarEventSnapshot> events;
-        ICalendarFile::parse(in.readAll())->occurrences(from, to, context, events);
+        corpusFile(file)->occurrences(from, to, context, events);
 
         QCOMPARE(events.size(), count);
         std::sort(
@@ -125,12 +130,9 @@ private Q_SLOTS:
     }
 
     void partstatFileKeepsEveryParticipant() {
-        QFile in(qEnvironmentVariable("PEMMO_TEST_DATA") + u"/ics/corpus/khal/event_dt_partstat.ics"_qs);
-        QVERIFY(in.open(QIODevice::ReadOnly));
-        ICalendarFile::Context context;
         QList<CalendarEventSnapshot> events;
-        ICalendarFile::parse(in.readAll())
-            ->occurrences(utc("2014-04-09T00:00:00Z"), utc("2014-04-10T00:00:00Z"), context, events);
+        corpusFile(u"khal/event_dt_partstat.ics"_qs)
+            ->occurrences(utc("2014-04-09T00:00:00Z"), utc("2014-04-10T00:00:00Z"), {}, events);
         QCOMPARE(events.size(), 1);
         // The file folds its lines with two spaces, as the standard's example does: unfolding takes
         // one, so the first two addresses keep a space inside and match nobody.
@@ -145,20 +147,14 @@ private Q_SLOTS:
     }
 
     void publishedFeedHeaderMarksASubscription() {
-        QFile in(qEnvironmentVariable("PEMMO_TEST_DATA") +
-                 u"/ics/corpus/icalendar/rfc_7986_properties.ics"_qs);
-        QVERIFY(in.open(QIODevice::ReadOnly));
-        const auto file = ICalendarFile::parse(in.readAll());
+        const auto file = corpusFile(u"icalendar/rfc_7986_properties.ics"_qs);
         QVERIFY(file->isPublishedFeed());
         QCOMPARE(file->calendarName(), u"RFC 7986 calendar"_qs);
         QCOMPARE(file->seriesCount(), 0);
     }
 
     void googleExportNamesItsCalendar() {
-        QFile in(qEnvironmentVariable("PEMMO_TEST_DATA") +
-                 u"/ics/corpus/icalendar/alarm_google_future.ics"_qs);
-        QVERIFY(in.open(QIODevice::ReadOnly));
-        const auto file = ICalendarFile::parse(in.readAll());
+        const auto file = corpusFile(u"icalendar/alarm_google_future.ics"_qs);
         QVERIFY(!file->isPublishedFeed());
         QCOMPARE(file->calendarName(), u"Nicco Kunzmann"_qs);
     }

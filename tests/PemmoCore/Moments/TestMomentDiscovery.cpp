@@ -1,6 +1,7 @@
-// Which events become Moments, and the identity hashes they carry. The hashes are stored in
-// timeline entries and must never change: they are pinned here by values computed independently
-// (SHA-256 over "<UTF-8 length>:<component>" pieces).
+// Which events become Moments, and the identity hashes they carry. The hashes
+// are stored in timeline entries and must never change: they are pinned here by
+// values computed independently (SHA-256 over "<UTF-8 length>:<component>"
+// pieces).
 #include "Moments/MomentDiscovery.h"
 #include "TestSupport/People.h"
 
@@ -14,20 +15,20 @@ namespace {
 
 const QDateTime kNow = QDateTime(QDate(2026, 1, 10), QTime(12, 0), Qt::UTC);
 
-CalendarAttendee attendee(const QString& email, const QString& name = {},
-                          CalendarAttendee::Kind kind = CalendarAttendee::Kind::Person, bool self = false,
-                          bool declined = false) {
+using Kind = CalendarAttendee::Kind;
+
+CalendarAttendee attendee(const QString& email, const QString& name = {}, Kind kind = Kind::Person,
+                          bool self = false) {
     CalendarAttendee a;
     a.email = email;
     a.name = name;
     a.kind = kind;
     a.isSelf = self;
-    a.declined = declined;
     return a;
 }
 
 CalendarAttendee me() {
-    return attendee(u"me@example.com"_qs, u"Me"_qs, CalendarAttendee::Kind::Person, true);
+    return attendee(u"me@example.com"_qs, u"Me"_qs, Kind::Person, true);
 }
 
 // A one-on-one with Ada that ended half an hour ago.
@@ -41,6 +42,13 @@ CalendarEventSnapshot base() {
     e.start = kNow.addSecs(-90 * 60);
     e.end = kNow.addSecs(-30 * 60);
     e.attendees = {me(), attendee(u"ada@example.com"_qs, u"Ada Lovelace"_qs)};
+    return e;
+}
+
+// That one-on-one, changed by `edit`.
+CalendarEventSnapshot with(const std::function<void(CalendarEventSnapshot&)>& edit) {
+    CalendarEventSnapshot e = base();
+    edit(e);
     return e;
 }
 
@@ -87,109 +95,59 @@ private Q_SLOTS:
         QTest::addColumn<QString>("match");
 
         const QString none;
-        QTest::newRow("one-on-one with a contact") << base() << 20.0 << QDateTime() << u"ada"_qs;
-        {
-            auto e = base();
-            e.attendees.append(
-                attendee(u"room@example.com"_qs, u"Room 4"_qs, CalendarAttendee::Kind::Resource));
-            QTest::newRow("a meeting room is ignored") << e << 20.0 << QDateTime() << u"ada"_qs;
-        }
-        {
-            auto e = base();
-            e.attendees.append(attendee(u"alan@example.com"_qs, u"Alan Turing"_qs));
-            QTest::newRow("two contacts") << e << 20.0 << QDateTime() << none;
-        }
-        {
-            auto e = base();
-            e.attendees.append(attendee(u"team@example.com"_qs, {}, CalendarAttendee::Kind::Group));
-            QTest::newRow("a mailing list") << e << 20.0 << QDateTime() << none;
-        }
-        {
-            auto e = base();
-            e.attendees.append(attendee(u"x@example.com"_qs, {}, CalendarAttendee::Kind::Unknown));
-            QTest::newRow("a participant of unknown type") << e << 20.0 << QDateTime() << none;
-        }
-        {
-            auto e = base();
-            e.attendees[0].declined = true;
-            QTest::newRow("the user declined") << e << 20.0 << QDateTime() << none;
-        }
-        {
-            auto e = base();
-            e.attendees[1].declined = true;
-            QTest::newRow("the contact declined") << e << 20.0 << QDateTime() << none;
-        }
-        {
-            auto e = base();
+        const QDateTime always;
+        const auto add = [](CalendarAttendee a) { return with([a](auto& e) { e.attendees.append(a); }); };
+        const auto other = [](CalendarAttendee a) { return with([a](auto& e) { e.attendees[1] = a; }); };
+        QTest::newRow("one-on-one with a contact") << base() << 20.0 << always << u"ada"_qs;
+        QTest::newRow("a meeting room is ignored")
+            << add(attendee(u"room@example.com"_qs, u"Room 4"_qs, Kind::Resource)) << 20.0 << always
+            << u"ada"_qs;
+        QTest::newRow("two contacts")
+            << add(attendee(u"alan@example.com"_qs, u"Alan Turing"_qs)) << 20.0 << always << none;
+        QTest::newRow("a mailing list")
+            << add(attendee(u"team@example.com"_qs, {}, Kind::Group)) << 20.0 << always << none;
+        QTest::newRow("a participant of unknown type")
+            << add(attendee(u"x@example.com"_qs, {}, Kind::Unknown)) << 20.0 << always << none;
+        QTest::newRow("the user declined")
+            << with([](auto& e) { e.attendees[0].declined = true; }) << 20.0 << always << none;
+        QTest::newRow("the contact declined")
+            << with([](auto& e) { e.attendees[1].declined = true; }) << 20.0 << always << none;
+        QTest::newRow("the user is not among the participants") << with([](auto& e) {
             e.attendees.removeFirst();
             e.attendees.append(attendee(u"alan@example.com"_qs));
-            QTest::newRow("the user is not among the participants") << e << 20.0 << QDateTime() << none;
-        }
-        {
-            auto e = base();
-            e.attendees = {me()};
-            QTest::newRow("nobody else") << e << 20.0 << QDateTime() << none;
-        }
-        {
-            auto e = base();
-            e.end = kNow.addSecs(-10 * 60);
-            QTest::newRow("ended 10 minutes ago, delay 30") << e << 30.0 << QDateTime() << none;
-            QTest::newRow("ended 10 minutes ago, no delay") << e << 0.0 << QDateTime() << u"ada"_qs;
-            QTest::newRow("ended 10 minutes ago, negative delay") << e << -5.0 << QDateTime() << u"ada"_qs;
-        }
-        {
-            auto e = base();
-            e.end = kNow.addSecs(-172'800);
-            e.start = e.end.addSecs(-3600);
-            QTest::newRow("ended exactly 48 hours ago") << e << 20.0 << QDateTime() << none;
-            e.end = kNow.addSecs(-(47 * 3600 + 59 * 60));
-            e.start = e.end.addSecs(-3600);
-            QTest::newRow("ended 47 hours 59 minutes ago") << e << 20.0 << QDateTime() << u"ada"_qs;
-        }
-        {
-            auto e = base();
-            e.start = e.end;
-            QTest::newRow("start equals end") << e << 20.0 << QDateTime() << none;
-        }
-        {
-            auto e = base();
-            e.allDay = true;
-            QTest::newRow("all day") << e << 20.0 << QDateTime() << none;
-        }
-        {
-            auto e = base();
-            e.cancelled = true;
-            QTest::newRow("cancelled") << e << 20.0 << QDateTime() << none;
-        }
+        }) << 20.0 << always << none;
+        QTest::newRow("nobody else") << with([](auto& e) { e.attendees = {me()}; }) << 20.0 << always << none;
+        const auto endedAgo = [](qint64 seconds) {
+            return with([seconds](auto& e) {
+                e.end = kNow.addSecs(-seconds);
+                e.start = e.end.addSecs(-3600);
+            });
+        };
+        QTest::newRow("ended 10 minutes ago, delay 30") << endedAgo(600) << 30.0 << always << none;
+        QTest::newRow("ended 10 minutes ago, no delay") << endedAgo(600) << 0.0 << always << u"ada"_qs;
+        QTest::newRow("ended 10 minutes ago, negative delay") << endedAgo(600) << -5.0 << always << u"ada"_qs;
+        QTest::newRow("ended exactly 48 hours ago") << endedAgo(172'800) << 20.0 << always << none;
+        QTest::newRow("ended 47 hours 59 minutes ago")
+            << endedAgo(47 * 3600 + 59 * 60) << 20.0 << always << u"ada"_qs;
+        QTest::newRow("start equals end") << with([](auto& e) { e.start = e.end; }) << 20.0 << always << none;
+        QTest::newRow("all day") << with([](auto& e) { e.allDay = true; }) << 20.0 << always << none;
+        QTest::newRow("cancelled") << with([](auto& e) { e.cancelled = true; }) << 20.0 << always << none;
         QTest::newRow("ended before since") << base() << 20.0 << kNow.addSecs(-29 * 60) << none;
         QTest::newRow("ended exactly at since") << base() << 20.0 << kNow.addSecs(-30 * 60) << u"ada"_qs;
-        {
-            auto e = base();
+        QTest::newRow("no identifier at all") << with([](auto& e) {
             e.externalID.clear();
             e.localID.clear();
-            QTest::newRow("no identifier at all") << e << 20.0 << QDateTime() << none;
-        }
-        {
-            auto e = base();
-            e.attendees[1] = attendee({}, u"  ada   LOVELACE"_qs);
-            QTest::newRow("matched by name alone") << e << 20.0 << QDateTime() << u"ada"_qs;
-        }
-        {
-            auto e = base();
+        }) << 20.0 << always << none;
+        QTest::newRow("matched by name alone")
+            << other(attendee({}, u"  ada   LOVELACE"_qs)) << 20.0 << always << u"ada"_qs;
+        QTest::newRow("the same people listed twice") << with([](auto& e) {
             e.attendees.append(attendee({}, u"Ada Lovelace"_qs));
             e.attendees.append(me());
-            QTest::newRow("the same people listed twice") << e << 20.0 << QDateTime() << u"ada"_qs;
-        }
-        {
-            auto e = base();
-            e.attendees[1] = attendee(u"nobody@example.com"_qs, u"Nobody Known"_qs);
-            QTest::newRow("a stranger") << e << 20.0 << QDateTime() << none;
-        }
-        {
-            auto e = base();
-            e.attendees[1] = attendee(u"grace@example.com"_qs, u"Grace Hopper"_qs);
-            QTest::newRow("unknown address, known name") << e << 20.0 << QDateTime() << u"grace"_qs;
-        }
+        }) << 20.0 << always << u"ada"_qs;
+        QTest::newRow("a stranger") << other(attendee(u"nobody@example.com"_qs, u"Nobody Known"_qs)) << 20.0
+                                    << always << none;
+        QTest::newRow("unknown address, known name")
+            << other(attendee(u"grace@example.com"_qs, u"Grace Hopper"_qs)) << 20.0 << always << u"grace"_qs;
     }
     void whichEventsQualify() {
         QFETCH(CalendarEventSnapshot, event);

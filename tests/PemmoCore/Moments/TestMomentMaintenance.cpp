@@ -39,6 +39,8 @@ struct Fixture : test::MomentsWorld {
     MomentMaintenance maintenance;
 };
 
+using Trigger = std::function<void(Fixture&)>;
+
 } // namespace
 
 class TestMomentMaintenance : public QObject {
@@ -60,36 +62,25 @@ private Q_SLOTS:
     }
 
     void eachTriggerRefreshes_data() {
-        QTest::addColumn<int>("trigger");
-        QTest::newRow("calendar changed") << 0;
-        QTest::newRow("woke from sleep") << 1;
-        QTest::newRow("session active again") << 2;
-        QTest::newRow("Pemmo became active") << 3;
-        QTest::newRow("other calendars chosen") << 4;
+        QTest::addColumn<Trigger>("trigger");
+        QTest::newRow("calendar changed")
+            << Trigger([](Fixture& f) { f.calendar.setSnapshots({meeting(kTen.addSecs(-1800))}); });
+        QTest::newRow("woke from sleep") << Trigger([](Fixture& f) { Q_EMIT f.session.woke(); });
+        QTest::newRow("session active again")
+            << Trigger([](Fixture& f) { Q_EMIT f.session.sessionActive(); });
+        QTest::newRow("Pemmo became active")
+            << Trigger([](Fixture& f) { f.maintenance.applicationActivated(); });
+        QTest::newRow("other calendars chosen") << Trigger([](Fixture& f) {
+            f.settings.setCalendarIDs({kCalendar, u"/cal/home"_qs});
+        });
     }
     void eachTriggerRefreshes() {
-        QFETCH(int, trigger);
+        QFETCH(Trigger, trigger);
         Fixture f;
         f.startAll();
         const int before = f.maintenance.refreshCount();
         QSignalSpy refreshed(&f.maintenance, &MomentMaintenance::refreshed);
-        switch (trigger) {
-        case 0:
-            f.calendar.setSnapshots({meeting(kTen.addSecs(-1800))});
-            break;
-        case 1:
-            Q_EMIT f.session.woke();
-            break;
-        case 2:
-            Q_EMIT f.session.sessionActive();
-            break;
-        case 3:
-            f.maintenance.applicationActivated();
-            break;
-        case 4:
-            f.settings.setCalendarIDs({kCalendar, u"/cal/home"_qs});
-            break;
-        }
+        trigger(f);
         QCOMPARE(f.maintenance.refreshCount(), before + 1);
         QTRY_COMPARE_WITH_TIMEOUT(refreshed.size(), 1, 5000);
     }

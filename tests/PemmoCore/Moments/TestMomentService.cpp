@@ -35,6 +35,16 @@ struct Fixture : test::MomentsWorld {
 
     void refresh() { test::await(service.refresh(now)); }
 
+    // A refresh whose calendar read waits while `meanwhile` runs.
+    void refreshWhile(const std::function<void()>& meanwhile) {
+        calendar.setHeld(true);
+        auto refreshing = service.refresh(now);
+        QCOMPARE(calendar.waiting(), 1);
+        meanwhile();
+        calendar.release();
+        test::await(std::move(refreshing));
+    }
+
     QStringList pendingIDs() const {
         QStringList ids;
         for (const MomentCandidate& c : service.pending())
@@ -209,12 +219,7 @@ private Q_SLOTS:
     void disconnectDuringARefreshDropsItsResult() {
         Fixture f;
         f.calendar.setSnapshots({meeting()});
-        f.calendar.setHeld(true);
-        auto refreshing = f.service.refresh(f.now);
-        QCOMPARE(f.calendar.waiting(), 1);
-        f.service.disconnect(f.now);
-        f.calendar.release();
-        test::await(std::move(refreshing));
+        f.refreshWhile([&f] { f.service.disconnect(f.now); });
         QVERIFY(f.service.pending().isEmpty());
         QVERIFY(!f.service.error());
         QVERIFY(!f.settings.calendarConnected());
@@ -227,26 +232,20 @@ private Q_SLOTS:
     // A read that fails after a disconnect belongs to the old connection: the new one shows no error.
     void failureOfAReadFromBeforeADisconnectIsNotShown() {
         Fixture f;
-        f.calendar.setHeld(true);
         f.calendar.setUnavailable(true);
-        auto refreshing = f.service.refresh(f.now);
-        f.service.disconnect(f.now);
-        f.settings.setCalendarConnected(true);
-        f.settings.setMomentsEnabled(true);
-        f.settings.setCalendarIDs({kCalendar});
-        f.calendar.release();
-        test::await(std::move(refreshing));
+        f.refreshWhile([&f] {
+            f.service.disconnect(f.now);
+            f.settings.setCalendarConnected(true);
+            f.settings.setMomentsEnabled(true);
+            f.settings.setCalendarIDs({kCalendar});
+        });
         QVERIFY(!f.service.error());
     }
 
     void otherCalendarsChosenDuringARefreshDropItsResult() {
         Fixture f;
         f.calendar.setSnapshots({meeting()});
-        f.calendar.setHeld(true);
-        auto refreshing = f.service.refresh(f.now);
-        f.settings.setCalendarIDs({u"/cal/home"_qs});
-        f.calendar.release();
-        test::await(std::move(refreshing));
+        f.refreshWhile([&f] { f.settings.setCalendarIDs({u"/cal/home"_qs}); });
         QVERIFY(f.service.pending().isEmpty());
     }
 

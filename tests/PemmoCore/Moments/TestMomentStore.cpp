@@ -39,6 +39,8 @@ MomentCandidate moment(const QString& id, const QSet<QString>& more = {}, const 
     return c;
 }
 
+const MomentStore::Mutation offerH1 = [](MomentStore::State& s) { s.pending = {moment(u"h1"_qs)}; };
+
 QStringList ids(const QList<MomentCandidate>& list) {
     QStringList result;
     for (const MomentCandidate& c : list)
@@ -131,7 +133,7 @@ private Q_SLOTS:
         test::TempDir dir;
         {
             MomentStore store(dir.filePath(u"deep/er/calendar-moments.json"_qs)); // the folder is made
-            store.update([](MomentStore::State& s) { s.pending = {moment(u"h1"_qs)}; });
+            store.update(offerH1);
             QCOMPARE(store.writeCount(), 1);
         }
         MomentStore again(dir.filePath(u"deep/er/calendar-moments.json"_qs));
@@ -142,7 +144,7 @@ private Q_SLOTS:
     void unchangedStateIsNotWrittenAgain() {
         test::TempDir dir;
         MomentStore store(path(dir));
-        store.update([](MomentStore::State& s) { s.pending = {moment(u"h1"_qs)}; });
+        store.update(offerH1);
         store.update([](MomentStore::State&) {});
         store.reconcile({moment(u"h1"_qs)}, {});
         QCOMPARE(store.writeCount(), 1);
@@ -152,8 +154,7 @@ private Q_SLOTS:
         test::TempDir dir;
         dir.write(u"blocker"_qs, "a file where a folder should be");
         MomentStore store(dir.filePath(u"blocker/calendar-moments.json"_qs));
-        QVERIFY_THROWS_EXCEPTION(FileError,
-                                 store.update([](MomentStore::State& s) { s.pending = {moment(u"h1"_qs)}; }));
+        QVERIFY_THROWS_EXCEPTION(FileError, store.update(offerH1));
         QVERIFY(store.state().pending.isEmpty());
     }
 
@@ -168,7 +169,7 @@ private Q_SLOTS:
         QCOMPARE(backup, u"calendar-moments.corrupt-2026-01-10T12-00-00Z.json"_qs);
         QCOMPARE(dir.read(backup), QByteArray("{ this is not JSON"));
         // The next attempt starts empty and writes a new file.
-        store.update([](MomentStore::State& s) { s.pending = {moment(u"h1"_qs)}; });
+        store.update(offerH1);
         QVERIFY(dir.exists(MomentStore::fileName()));
         QCOMPARE(dir.read(backup), QByteArray("{ this is not JSON"));
     }
@@ -178,7 +179,7 @@ private Q_SLOTS:
         dir.write(MomentStore::fileName(), "damaged");
         MomentStore reader(
             path(dir), [] { return kNow; }, MomentStore::Access::Reader);
-        reader.update([](MomentStore::State& s) { s.pending = {moment(u"h1"_qs)}; });
+        reader.update(offerH1);
         QCOMPARE(ids(reader.state().pending), QStringList{u"h1"_qs});
         QCOMPARE(dir.read(MomentStore::fileName()), QByteArray("damaged"));
         QCOMPARE(dir.entries(), QStringList{MomentStore::fileName()});
@@ -188,7 +189,7 @@ private Q_SLOTS:
 
     void withoutAFileNothingIsWritten() {
         MomentStore store;
-        store.update([](MomentStore::State& s) { s.pending = {moment(u"h1"_qs)}; });
+        store.update(offerH1);
         QCOMPARE(ids(store.state().pending), QStringList{u"h1"_qs});
         QCOMPARE(store.writeCount(), 0);
     }
@@ -210,40 +211,27 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("saved");
         QTest::addColumn<QStringList>("dismissed");
 
+        using State = MomentStore::State;
         QTest::newRow("new discoveries are offered")
-            << MomentStore::State{} << QList{moment(u"a"_qs), moment(u"b"_qs)} << QStringList()
+            << State{} << QList{moment(u"a"_qs), moment(u"b"_qs)} << QStringList()
             << QStringList{u"a"_qs, u"b"_qs} << QStringList() << QStringList();
-        {
-            MomentStore::State before;
-            before.pending = {moment(u"a"_qs)};
-            QTest::newRow("what is not discovered again goes")
-                << before << QList<MomentCandidate>() << QStringList() << QStringList() << QStringList()
-                << QStringList();
-        }
+        QTest::newRow("what is not discovered again goes")
+            << State{.pending = {moment(u"a"_qs)}} << QList<MomentCandidate>() << QStringList()
+            << QStringList() << QStringList() << QStringList();
         QTest::newRow("an event already on a timeline is saved, all its hashes")
-            << MomentStore::State{} << QList{moment(u"a"_qs, {u"a2"_qs})} << QStringList{u"a2"_qs}
-            << QStringList() << QStringList{u"a"_qs, u"a2"_qs} << QStringList();
-        {
-            MomentStore::State before;
-            before.suppressed = {{u"a2"_qs, MomentStatus::Dismissed}, {u"a3"_qs, MomentStatus::Expired}};
-            QTest::newRow("a new alias inherits the strongest decision")
-                << before << QList{moment(u"a"_qs, {u"a2"_qs, u"a3"_qs})} << QStringList() << QStringList()
-                << QStringList() << QStringList{u"a"_qs, u"a2"_qs, u"a3"_qs};
-        }
-        {
-            MomentStore::State before;
-            before.suppressed = {{u"a"_qs, MomentStatus::Dismissed}};
-            QTest::newRow("saved beats dismissed")
-                << before << QList{moment(u"a"_qs, {u"a2"_qs})} << QStringList{u"a2"_qs} << QStringList()
-                << QStringList{u"a"_qs, u"a2"_qs} << QStringList();
-        }
-        {
-            MomentStore::State before;
-            before.excludedSeries = {{u"s1"_qs, u"s2"_qs}};
-            QTest::newRow("an excluded series is not offered")
-                << before << QList{moment(u"a"_qs, {}, {u"s2"_qs}), moment(u"b"_qs, {}, {u"s3"_qs})}
-                << QStringList() << QStringList{u"b"_qs} << QStringList() << QStringList();
-        }
+            << State{} << QList{moment(u"a"_qs, {u"a2"_qs})} << QStringList{u"a2"_qs} << QStringList()
+            << QStringList{u"a"_qs, u"a2"_qs} << QStringList();
+        QTest::newRow("a new alias inherits the strongest decision")
+            << State{.suppressed = {{u"a2"_qs, MomentStatus::Dismissed}, {u"a3"_qs, MomentStatus::Expired}}}
+            << QList{moment(u"a"_qs, {u"a2"_qs, u"a3"_qs})} << QStringList() << QStringList() << QStringList()
+            << QStringList{u"a"_qs, u"a2"_qs, u"a3"_qs};
+        QTest::newRow("saved beats dismissed")
+            << State{.suppressed = {{u"a"_qs, MomentStatus::Dismissed}}} << QList{moment(u"a"_qs, {u"a2"_qs})}
+            << QStringList{u"a2"_qs} << QStringList() << QStringList{u"a"_qs, u"a2"_qs} << QStringList();
+        QTest::newRow("an excluded series is not offered")
+            << State{.excludedSeries = {{u"s1"_qs, u"s2"_qs}}}
+            << QList{moment(u"a"_qs, {}, {u"s2"_qs}), moment(u"b"_qs, {}, {u"s3"_qs})} << QStringList()
+            << QStringList{u"b"_qs} << QStringList() << QStringList();
     }
     void reconcile() {
         QFETCH(MomentStore::State, before);

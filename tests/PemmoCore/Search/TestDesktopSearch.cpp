@@ -2,6 +2,7 @@
 // with their headline, ranked for desktops that merge many sources, and none for what the panel
 // alone understands.
 #include "Search/DesktopSearch.h"
+#include "TestSupport/People.h"
 
 #include <QTest>
 
@@ -13,13 +14,9 @@ const QDateTime kNow = QDateTime::fromSecsSinceEpoch(1'800'000'000, Qt::UTC);
 Profile person(const QString& id, const QString& given, const QString& family,
                std::optional<QString> title = std::nullopt,
                std::optional<QString> organization = std::nullopt) {
-    Profile p;
-    p.person.edit().id = id;
-    p.person.edit().givenName = given;
-    p.person.edit().familyName = family;
+    Profile p = test::profile(id, given, family, kNow);
     p.person.edit().jobTitle = std::move(title);
     p.person.edit().organization = std::move(organization);
-    p.record = PemmoRecord::fresh(kNow);
     return p;
 }
 

@@ -1,4 +1,5 @@
 #include "Search/StalenessRanker.h"
+#include "TestSupport/People.h"
 
 #include <QTest>
 
@@ -9,10 +10,7 @@ const QDateTime kNow = QDateTime(QDate(2026, 12, 6), QTime(9, 30), Qt::UTC);
 
 Profile person(const QString& id, const QString& name, QStringList tags, std::optional<int> daysAgo,
                int extraSeconds = 0) {
-    Profile p;
-    p.person.edit().id = id;
-    p.person.edit().givenName = name;
-    p.record = PemmoRecord::fresh(kNow);
+    Profile p = test::profile(id, name, {}, kNow);
     p.record.edit().tags = std::move(tags);
     if (daysAgo) {
         Interaction old;
