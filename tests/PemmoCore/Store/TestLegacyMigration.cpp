@@ -161,21 +161,35 @@ private Q_SLOTS:
         QCOMPARE(r.about, QString());
     }
 
-    // A number could be seconds, a day count or a year; a birthday is not guessed from it.
-    void aBirthdayThatIsANumberIsKeptAsText_data() {
-        QTest::addColumn<QByteArray>("birthday");
+    // Dates that cannot be read, or that a store could not write back, stay as text rather than
+    // breaking the next load. A number could be seconds, a day count or a year: a birthday is not
+    // guessed from it.
+    void datesThatCannotBeKeptBecomeAboutLines_data() {
+        QTest::addColumn<QByteArray>("legacy");
         QTest::addColumn<QString>("about");
-        QTest::newRow("text") << QByteArray(R"("43200")") << u"Birthday: 43200"_qs;
-        QTest::newRow("fraction") << QByteArray(R"("-31536000.5")") << u"Birthday: -31536000.5"_qs;
-        QTest::newRow("json number") << QByteArray("1990") << u"Birthday: 1990"_qs;
+        QTest::newRow("birthday as a number in text")
+            << QByteArray(R"({"pemmoData":{"birthday":"43200"}})") << u"Birthday: 43200"_qs;
+        QTest::newRow("birthday as a fraction")
+            << QByteArray(R"({"pemmoData":{"birthday":"-31536000.5"}})") << u"Birthday: -31536000.5"_qs;
+        QTest::newRow("birthday as a JSON number")
+            << QByteArray(R"({"pemmoData":{"birthday":1990}})") << u"Birthday: 1990"_qs;
+        QTest::newRow("unstorable")
+            << QByteArray(R"({"pemmoData":{"birthday":"-9e10","lastContacted":"0000-01-01T00:00:00+01:00"}})")
+            << u"Birthday: -9e10\n\nLast contacted: 0000-01-01T00:00:00+01:00"_qs;
+        QTest::newRow("unreadable")
+            << QByteArray(
+                   R"({"plainNote":"n","pemmoData":{"birthday":"sometime in May","lastContacted":"last summer"}})")
+            << u"n\n\nBirthday: sometime in May\n\nLast contacted: last summer"_qs;
     }
 
-    void aBirthdayThatIsANumberIsKeptAsText() {
-        QFETCH(QByteArray, birthday);
+    void datesThatCannotBeKeptBecomeAboutLines() {
+        QFETCH(QByteArray, legacy);
         QFETCH(QString, about);
-        const PemmoRecord r = migrateOne("{\"pemmoData\":{\"birthday\":" + birthday + "}}");
+        const PemmoRecord r = migrateOne(legacy);
         QVERIFY(!r.birthday);
+        QVERIFY(r.interactions.isEmpty());
         QCOMPARE(r.about, about);
+        QCOMPARE(r.updatedAt, kNow);
     }
 
     // The timeline shows an entry on the day of its instant where the user is; a date-only text
@@ -221,24 +235,6 @@ private Q_SLOTS:
         QCOMPARE(r.interactions.size(), 1);
         QCOMPARE(r.interactions.first().date, instant);
         QCOMPARE(r.updatedAt, instant);
-    }
-
-    // Dates a store could not write back stay as text rather than breaking the next load.
-    void unstorableDatesBecomeAboutLines() {
-        const PemmoRecord r =
-            migrateOne(R"({"pemmoData":{"birthday":"-9e10","lastContacted":"0000-01-01T00:00:00+01:00"}})");
-        QVERIFY(!r.birthday);
-        QVERIFY(r.interactions.isEmpty());
-        QCOMPARE(r.about, u"Birthday: -9e10\n\nLast contacted: 0000-01-01T00:00:00+01:00"_qs);
-    }
-
-    void unreadableDatesBecomeAboutLines() {
-        const PemmoRecord r = migrateOne(
-            R"({"plainNote":"n","pemmoData":{"birthday":"sometime in May","lastContacted":"last summer"}})");
-        QVERIFY(!r.birthday);
-        QVERIFY(r.interactions.isEmpty());
-        QCOMPARE(r.about, u"n\n\nBirthday: sometime in May\n\nLast contacted: last summer"_qs);
-        QCOMPARE(r.updatedAt, kNow);
     }
 
     void lastContactedBecomesOneTimelineEntry() {
