@@ -530,9 +530,7 @@ private Q_SLOTS:
 
     void createContactStoresItsRecordAndPublishes() {
         Started h({kAda});
-        ContactDraft draft;
-        draft.givenName = u"Hedy"_qs;
-        draft.familyName = u"Lamarr"_qs;
+        const ContactDraft draft{.givenName = u"Hedy"_qs, .familyName = u"Lamarr"_qs};
         const QString id = test::await(h.engine.createContact(draft, taggedRecord(u"inventors"_qs, h.now)));
         QCOMPARE(h.engine.profiles().size(), 2);
         QCOMPARE(h.engine.profile(id)->person->displayName(), u"Hedy Lamarr"_qs);
@@ -549,8 +547,7 @@ private Q_SLOTS:
     void createContactWaitsForARunningRefresh() {
         Started h({kAda}, {}, {.fetchDelay = 30ms});
         auto running = h.engine.refresh(); // fetched before the contact exists
-        ContactDraft draft;
-        draft.givenName = u"Hedy"_qs;
+        const ContactDraft draft{.givenName = u"Hedy"_qs};
         const QString id = test::await(h.engine.createContact(draft, PemmoRecord::fresh(h.now)));
         QVERIFY(h.engine.profile(id).has_value());
         test::await(std::move(running));
@@ -568,8 +565,7 @@ private Q_SLOTS:
 
     void updateContactRefreshesAndResorts() {
         Started h({kAda, kGrace});
-        ContactDraft draft;
-        draft.givenName = u"Zelda"_qs;
+        const ContactDraft draft{.givenName = u"Zelda"_qs};
         test::await(h.engine.updateContact(u"1"_qs, draft));
         QCOMPARE(ids(h.engine.profiles()), (QStringList{"2", "1"}));
         QCOMPARE(h.engine.dataVersion(), 1);
