@@ -520,16 +520,6 @@ private Q_SLOTS:
         QCOMPARE(dir.read(PemmoStore::storeFileName()), bytes);
     }
 
-    // A store that takes changes is never loaded again by a retry: its unwritten changes stay.
-    void retryOfAWritableStoreKeepsItsChanges() {
-        test::TempDir dir;
-        PemmoStore store(dir.path(), 1h);
-        await(store.load());
-        await(store.put(recordWith(u"not yet written"_qs), u"A"_qs));
-        QVERIFY(await(store.retryLoad()));
-        QCOMPARE(await(store.record(u"A"_qs))->about, u"not yet written"_qs);
-    }
-
     // What a newer Pemmo wrote stays readable and is never written back in this version's layout.
     void newerStoreIsReadOnlyAndKeptAsItIs_data() {
         QTest::addColumn<QByteArray>("bytes");
@@ -580,6 +570,9 @@ private Q_SLOTS:
         QVERIFY(!await(store.flushPending()));
         QCOMPARE(await(store.writeCount()), 0);
         await(store.put(recordWith(u"waiting"_qs), u"A"_qs));
+        // A store that takes changes is never loaded again by a retry: what waits stays.
+        QVERIFY(await(store.retryLoad()));
+        QCOMPARE(await(store.record(u"A"_qs))->about, u"waiting"_qs);
         QVERIFY(await(store.flushPending()));
         QCOMPARE(readStoreFile(dir).value(u"A"_qs)->about, u"waiting"_qs);
         QVERIFY(!await(store.flushPending()));
