@@ -103,14 +103,6 @@ private Q_SLOTS:
         QCOMPARE(result.thumbnail, std::optional<QByteArray>("thumb"));
         QVERIFY(result.hasFullImage);
     }
-
-    void phoneGetsTheMobileLabel() {
-        ContactDraft draft;
-        draft.phone = u" +44 20 7946 0000 "_qs;
-        const Person result = ContactDraftRules::apply(Person{}, draft);
-        QCOMPARE(result.phones, (Entries{entry("mobile", "+44 20 7946 0000")}));
-        QVERIFY(result.emails.isEmpty());
-    }
 };
 
 } // namespace pemmo

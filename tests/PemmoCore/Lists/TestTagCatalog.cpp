@@ -49,6 +49,14 @@ void storeCatalog(InMemoryKeyValueStore& store, const QList<Tag>& tags) {
     store.set(catalog({{"tags", list}, {"hasSeededDefaults", true}}), TagCatalog::storageKey());
 }
 
+// `count` circles holding the first `count` colours.
+QList<Tag> palette(int count) {
+    QList<Tag> tags;
+    for (int i = 0; i < count; ++i)
+        tags.append(Tag{u"t%1"_qs.arg(i), u"T%1"_qs.arg(i), i, false});
+    return tags;
+}
+
 const QList<Tag> kDefaults{
     {u"family"_qs, u"Family"_qs, 3, true},
     {u"friends"_qs, u"Friends"_qs, 2, true},
@@ -165,18 +173,13 @@ private Q_SLOTS:
 
     void theLastFreeColourIsTaken() {
         InMemoryKeyValueStore store;
-        QList<Tag> nine;
-        for (int i = 0; i <= 8; ++i)
-            nine.append(Tag{QStringLiteral("t%1").arg(i), QStringLiteral("T%1").arg(i), i, false});
-        storeCatalog(store, nine);
+        storeCatalog(store, palette(9));
         TagCatalog tags(store);
         QCOMPARE(tags.findOrCreate(u"Climbing"_qs).colorIndex, 9);
     }
 
     void aFullPaletteDerivesTheColourFromTheID() {
-        QList<Tag> ten;
-        for (int i = 0; i <= 9; ++i)
-            ten.append(Tag{QStringLiteral("t%1").arg(i), QStringLiteral("T%1").arg(i), i, false});
+        const QList<Tag> ten = palette(10);
         FirstFree random;
         // The first eight hex digits of FNV-1a of the id, modulo ten (digests computed elsewhere).
         QCOMPARE(TagCatalog::chooseColor(u"climbing"_qs, ten, random), int(0x94de5e75u % 10));
@@ -219,7 +222,8 @@ private Q_SLOTS:
         QCOMPARE(names(tags.tags()), order);
     }
 
-    void aRenameOntoAnotherCircleFailsAndChangesNothing() {
+    // A rename onto another circle fails; changes to circles that do not exist do nothing.
+    void refusedAndUnknownChangesWriteNothing() {
         InMemoryKeyValueStore store;
         TagCatalog tags(store);
         const int writes = store.writeCount();
@@ -229,19 +233,11 @@ private Q_SLOTS:
         } catch (const PemmoError& error) {
             QCOMPARE(error.errorCase(), PemmoError::Case::DuplicateTag);
         }
-        QCOMPARE(tags.tags(), kDefaults);
-        QCOMPARE(store.writeCount(), writes);
-    }
-
-    void changesToUnknownCirclesWriteNothing() {
-        InMemoryKeyValueStore store;
-        TagCatalog tags(store);
-        const int writes = store.writeCount();
         QCOMPARE(tags.rename(u"nobody"_qs, u"Someone"_qs), u"nobody"_qs);
         tags.remove(u"nobody"_qs);
         tags.setColor(u"nobody"_qs, 5);
-        QCOMPARE(store.writeCount(), writes);
         QCOMPARE(tags.tags(), kDefaults);
+        QCOMPARE(store.writeCount(), writes);
     }
 
     void setColorIgnoresSlotsOutsideThePalette_data() {

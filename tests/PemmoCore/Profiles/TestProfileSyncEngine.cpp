@@ -32,6 +32,7 @@ namespace {
 
 using pemmo::test::person;
 
+const QDateTime kStart = QDateTime(QDate(2026, 3, 4), QTime(10, 15), Qt::UTC);
 const Person kAda = person(u"1"_qs, u"Ada"_qs, u"Lovelace"_qs);
 const Person kGrace = person(u"2"_qs, u"Grace"_qs, u"Hopper"_qs);
 
@@ -107,11 +108,21 @@ public:
     }
 
     test::TempDir dir;
-    QDateTime now = QDateTime(QDate(2026, 3, 4), QTime(10, 15), Qt::UTC);
+    QDateTime now = kStart;
     TestBook contacts;
     PemmoStore store;
     PhotoStore photos;
     ProfileSyncEngine engine;
+};
+
+// A harness whose engine has started over a store holding `records`.
+struct Started : Harness {
+    explicit Started(QList<Person> people, const RecordMap& records = {}, Options options = {})
+        : Harness(std::move(people), options) {
+        if (!records.isEmpty())
+            seed(records);
+        test::await(engine.start());
+    }
 };
 
 PemmoRecord taggedRecord(const QString& tag, const QDateTime& when) {
@@ -265,8 +276,7 @@ private Q_SLOTS:
     void refusedAccessShowsItsStatusText() {
         QFETCH(ContactsAuthorization, status);
         QFETCH(QString, text);
-        Harness h({kAda}, {.status = status});
-        test::await(h.engine.start());
+        Started h({kAda}, {}, {.status = status});
         QCOMPARE(h.engine.state(), SyncState::error(text));
         QCOMPARE(h.engine.authorization(), status);
         QVERIFY(h.engine.profiles().isEmpty());
@@ -337,8 +347,7 @@ private Q_SLOTS:
     }
 
     void concurrentUpdatesBothTakeEffectInCallOrder() {
-        Harness h({kAda});
-        test::await(h.engine.start());
+        Started h({kAda});
         const int version = h.engine.dataVersion();
         // Issued together: without the lock both would start from the same (missing) record.
         auto first = h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "first"); });
@@ -352,8 +361,7 @@ private Q_SLOTS:
     }
 
     void mutationsWaitForTheLock() {
-        Harness h({kAda});
-        test::await(h.engine.start());
+        Started h({kAda});
         test::await(h.engine.acquireRecordMutation());
         auto update = h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "x"); });
         QTest::qWait(20); // nothing may happen while the lock is held
@@ -365,8 +373,7 @@ private Q_SLOTS:
     }
 
     void updateRecordStampsAndPublishes() {
-        Harness h({kAda, kGrace});
-        test::await(h.engine.start());
+        Started h({kAda, kGrace});
         QSignalSpy dataSpy(&h.engine, &ProfileSyncEngine::dataVersionChanged);
         h.now = h.now.addSecs(90);
         test::await(h.engine.updateRecord(u"2"_qs, [](PemmoRecord& r) { r.about = "Navy"; }));
@@ -381,8 +388,7 @@ private Q_SLOTS:
 
     // A screen that reads the profile when dataVersion moves must find the new record there.
     void dataVersionMovesOnlyOnceTheRecordIsPublished() {
-        Harness h({kAda});
-        test::await(h.engine.start());
+        Started h({kAda});
         QStringList seen;
         connect(&h.engine, &ProfileSyncEngine::dataVersionChanged, this,
                 [&] { seen.append(h.engine.profile(u"1"_qs)->record->about); });
@@ -393,9 +399,7 @@ private Q_SLOTS:
     }
 
     void commitThatChangesNothingWritesNothing() {
-        Harness h({kAda});
-        h.seed({{u"1"_qs, taggedRecord(u"a"_qs, h.now)}});
-        test::await(h.engine.start());
+        Started h({kAda}, {{u"1"_qs, taggedRecord(u"a"_qs, kStart)}});
         const int version = h.engine.dataVersion();
         test::await(h.engine.commitRecord(u"1"_qs, [](PemmoRecord& r) { r.tags = {"a"}; }));
         QCOMPARE(test::await(h.store.writeCount()), 0);
@@ -403,8 +407,7 @@ private Q_SLOTS:
     }
 
     void commitWritesThroughAndPublishes() {
-        Harness h({kAda});
-        test::await(h.engine.start());
+        Started h({kAda});
         h.now = h.now.addSecs(30);
         test::await(h.engine.commitRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "met"); }));
         QCOMPARE(test::await(h.store.writeCount()), 1); // at once, not debounced
@@ -415,8 +418,7 @@ private Q_SLOTS:
     }
 
     void commitForSomeoneNotPublishedFails() {
-        Harness h({kAda});
-        test::await(h.engine.start());
+        Started h({kAda});
         const auto error = test::awaitErrorOf<PemmoError>(
             h.engine.commitRecord(u"9"_qs, [](PemmoRecord& r) { appendTag(r, "x"); }));
         QVERIFY(error.has_value());
@@ -428,9 +430,7 @@ private Q_SLOTS:
     }
 
     void failedCommitChangesNothing() {
-        Harness h({kAda});
-        h.seed({{u"1"_qs, taggedRecord(u"a"_qs, h.now)}});
-        test::await(h.engine.start());
+        Started h({kAda}, {{u"1"_qs, taggedRecord(u"a"_qs, kStart)}});
         const Profile before = *h.engine.profile(u"1"_qs);
         h.breakStoreFolder();
         const auto error = test::awaitErrorOf<FileError>(
@@ -442,8 +442,7 @@ private Q_SLOTS:
     }
 
     void pollRefreshesUntilStopped() {
-        Harness h({kAda}, {.pollInterval = 15ms});
-        test::await(h.engine.start());
+        Started h({kAda}, {}, {.pollInterval = 15ms});
         QCOMPARE(h.contacts.fetchCount(), 1);
         QTRY_VERIFY(h.contacts.fetchCount() >= 3);
         h.engine.stop();
@@ -454,8 +453,7 @@ private Q_SLOTS:
     }
 
     void burstOfChangeSignalsCoalesces() {
-        Harness h({kAda}, {.fetchDelay = 20ms});
-        test::await(h.engine.start());
+        Started h({kAda}, {}, {.fetchDelay = 20ms});
         h.contacts.setPeople({kAda, kGrace});
         for (int i = 0; i < 5; ++i)
             h.contacts.emitChange();
@@ -471,8 +469,7 @@ private Q_SLOTS:
     }
 
     void equalRefreshEmitsOnlyWhatChanged() {
-        Harness h({kAda, kGrace});
-        test::await(h.engine.start());
+        Started h({kAda, kGrace});
         QSignalSpy profilesSpy(&h.engine, &ProfileSyncEngine::profilesChanged);
         QSignalSpy stateSpy(&h.engine, &ProfileSyncEngine::stateChanged);
         QSignalSpy loadedSpy(&h.engine, &ProfileSyncEngine::hasLoadedChanged);
@@ -488,9 +485,7 @@ private Q_SLOTS:
     }
 
     void deleteContactForgetsEverything() {
-        Harness h({kAda, kGrace});
-        h.seed({{u"1"_qs, taggedRecord(u"a"_qs, h.now)}});
-        test::await(h.engine.start());
+        Started h({kAda, kGrace}, {{u"1"_qs, taggedRecord(u"a"_qs, kStart)}});
         test::await(h.engine.setPhoto(u"1"_qs, QByteArray("jpeg")));
         const int version = h.engine.dataVersion();
 
@@ -508,9 +503,7 @@ private Q_SLOTS:
     }
 
     void removeDataKeepsTheContact() {
-        Harness h({kAda});
-        h.seed({{u"1"_qs, taggedRecord(u"a"_qs, h.now)}});
-        test::await(h.engine.start());
+        Started h({kAda}, {{u"1"_qs, taggedRecord(u"a"_qs, kStart)}});
         test::await(h.engine.setPhoto(u"1"_qs, QByteArray("jpeg")));
         const int data = h.engine.dataVersion();
         const int photo = h.engine.photoVersion();
@@ -525,8 +518,7 @@ private Q_SLOTS:
     }
 
     void photoChangesBumpPhotoVersion() {
-        Harness h({kAda});
-        test::await(h.engine.start());
+        Started h({kAda});
         QSignalSpy spy(&h.engine, &ProfileSyncEngine::photoVersionChanged);
         test::await(h.engine.setPhoto(u"1"_qs, QByteArray("jpeg")));
         QCOMPARE(test::await(h.engine.replacementPhoto(u"1"_qs)), std::optional<QByteArray>("jpeg"));
@@ -537,11 +529,8 @@ private Q_SLOTS:
     }
 
     void createContactStoresItsRecordAndPublishes() {
-        Harness h({kAda});
-        test::await(h.engine.start());
-        ContactDraft draft;
-        draft.givenName = u"Hedy"_qs;
-        draft.familyName = u"Lamarr"_qs;
+        Started h({kAda});
+        const ContactDraft draft{.givenName = u"Hedy"_qs, .familyName = u"Lamarr"_qs};
         const QString id = test::await(h.engine.createContact(draft, taggedRecord(u"inventors"_qs, h.now)));
         QCOMPARE(h.engine.profiles().size(), 2);
         QCOMPARE(h.engine.profile(id)->person->displayName(), u"Hedy Lamarr"_qs);
@@ -556,19 +545,16 @@ private Q_SLOTS:
     }
 
     void createContactWaitsForARunningRefresh() {
-        Harness h({kAda}, {.fetchDelay = 30ms});
-        test::await(h.engine.start());
+        Started h({kAda}, {}, {.fetchDelay = 30ms});
         auto running = h.engine.refresh(); // fetched before the contact exists
-        ContactDraft draft;
-        draft.givenName = u"Hedy"_qs;
+        const ContactDraft draft{.givenName = u"Hedy"_qs};
         const QString id = test::await(h.engine.createContact(draft, PemmoRecord::fresh(h.now)));
         QVERIFY(h.engine.profile(id).has_value());
         test::await(std::move(running));
     }
 
     void refusedCreateStoresNothing() {
-        Harness h({kAda});
-        test::await(h.engine.start());
+        Started h({kAda});
         h.contacts.refuseCreate = true;
         QCOMPARE(test::awaitErrorOf<PemmoError>(
                      h.engine.createContact(ContactDraft{}, taggedRecord(u"x"_qs, h.now))),
@@ -578,10 +564,8 @@ private Q_SLOTS:
     }
 
     void updateContactRefreshesAndResorts() {
-        Harness h({kAda, kGrace});
-        test::await(h.engine.start());
-        ContactDraft draft;
-        draft.givenName = u"Zelda"_qs;
+        Started h({kAda, kGrace});
+        const ContactDraft draft{.givenName = u"Zelda"_qs};
         test::await(h.engine.updateContact(u"1"_qs, draft));
         QCOMPARE(ids(h.engine.profiles()), (QStringList{"2", "1"}));
         QCOMPARE(h.engine.dataVersion(), 1);
@@ -592,8 +576,7 @@ private Q_SLOTS:
     }
 
     void fieldEditThatChangesNothingWritesNothing() {
-        Harness h({kAda});
-        test::await(h.engine.start());
+        Started h({kAda});
         test::await(h.engine.setField(u"1"_qs, WritableField::Company, u"Analytical"_qs));
         test::await(h.engine.setField(u"1"_qs, WritableField::Company, u" Analytical "_qs));
         const PemmoRecord record = *h.engine.profile(u"1"_qs)->record;
@@ -603,8 +586,7 @@ private Q_SLOTS:
     }
 
     void sixthCustomLinkIsRefusedAndNothingStored() {
-        Harness h({kAda});
-        test::await(h.engine.start());
+        Started h({kAda});
         for (int i = 0; i < 5; ++i) {
             test::await(h.engine.addLink(u"1"_qs, QuickLink{QUuid(), QuickLink::Kind::Custom,
                                                             QString::number(i), "https://example.com"}));

@@ -3,6 +3,7 @@
 #include "Records/WritableField.h"
 
 #include <QTest>
+#include <functional>
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 
@@ -119,45 +120,23 @@ private Q_SLOTS:
         QVERIFY(r.isEmpty());
     }
 
-    void isEmptyFalseForAnyUserContent_data() {
-        QTest::addColumn<int>("field");
-        for (int i = 0; i < 9; ++i)
-            QTest::addRow("field %d", i) << i;
-    }
-
     void isEmptyFalseForAnyUserContent() {
-        QFETCH(int, field);
-        PemmoRecord r;
-        switch (field) {
-        case 0:
-            r.tags = {u"x"_qs};
-            break;
-        case 1:
-            r.links = {QuickLink{}};
-            break;
-        case 2:
-            r.interactions = {Interaction{}};
-            break;
-        case 3:
-            r.details.mutuals = u""_qs;
-            break; // present, even if empty
-        case 4:
-            r.birthday = DateComponents{};
-            break;
-        case 5:
-            r.messageHandle = u"x"_qs;
-            break;
-        case 6:
-            r.findMyURL = u"x"_qs;
-            break;
-        case 7:
-            r.gmailTemplate = u"x"_qs;
-            break;
-        default:
-            r.about = u"x"_qs;
-            break;
+        const std::pair<const char*, std::function<void(PemmoRecord&)>> contents[] = {
+            {"tags", [](PemmoRecord& r) { r.tags = {u"x"_qs}; }},
+            {"links", [](PemmoRecord& r) { r.links = {QuickLink{}}; }},
+            {"interactions", [](PemmoRecord& r) { r.interactions = {Interaction{}}; }},
+            {"a detail present, even if empty", [](PemmoRecord& r) { r.details.mutuals = u""_qs; }},
+            {"birthday", [](PemmoRecord& r) { r.birthday = DateComponents{}; }},
+            {"message handle", [](PemmoRecord& r) { r.messageHandle = u"x"_qs; }},
+            {"find-my address", [](PemmoRecord& r) { r.findMyURL = u"x"_qs; }},
+            {"mail template", [](PemmoRecord& r) { r.gmailTemplate = u"x"_qs; }},
+            {"about", [](PemmoRecord& r) { r.about = u"x"_qs; }},
+        };
+        for (const auto& [name, add] : contents) {
+            PemmoRecord r;
+            add(r);
+            QVERIFY2(!r.isEmpty(), name);
         }
-        QVERIFY(!r.isEmpty());
     }
 
     void eventHashesDropDuplicatesKeepingFirst() {

@@ -161,21 +161,35 @@ private Q_SLOTS:
         QCOMPARE(r.about, QString());
     }
 
-    // A number could be seconds, a day count or a year; a birthday is not guessed from it.
-    void aBirthdayThatIsANumberIsKeptAsText_data() {
-        QTest::addColumn<QByteArray>("birthday");
+    // Dates that cannot be read, or that a store could not write back, stay as text rather than
+    // breaking the next load. A number could be seconds, a day count or a year: a birthday is not
+    // guessed from it.
+    void datesThatCannotBeKeptBecomeAboutLines_data() {
+        QTest::addColumn<QByteArray>("legacy");
         QTest::addColumn<QString>("about");
-        QTest::newRow("text") << QByteArray(R"("43200")") << u"Birthday: 43200"_qs;
-        QTest::newRow("fraction") << QByteArray(R"("-31536000.5")") << u"Birthday: -31536000.5"_qs;
-        QTest::newRow("json number") << QByteArray("1990") << u"Birthday: 1990"_qs;
+        QTest::newRow("birthday as a number in text")
+            << QByteArray(R"({"pemmoData":{"birthday":"43200"}})") << u"Birthday: 43200"_qs;
+        QTest::newRow("birthday as a fraction")
+            << QByteArray(R"({"pemmoData":{"birthday":"-31536000.5"}})") << u"Birthday: -31536000.5"_qs;
+        QTest::newRow("birthday as a JSON number")
+            << QByteArray(R"({"pemmoData":{"birthday":1990}})") << u"Birthday: 1990"_qs;
+        QTest::newRow("unstorable")
+            << QByteArray(R"({"pemmoData":{"birthday":"-9e10","lastContacted":"0000-01-01T00:00:00+01:00"}})")
+            << u"Birthday: -9e10\n\nLast contacted: 0000-01-01T00:00:00+01:00"_qs;
+        QTest::newRow("unreadable")
+            << QByteArray(
+                   R"({"plainNote":"n","pemmoData":{"birthday":"sometime in May","lastContacted":"last summer"}})")
+            << u"n\n\nBirthday: sometime in May\n\nLast contacted: last summer"_qs;
     }
 
-    void aBirthdayThatIsANumberIsKeptAsText() {
-        QFETCH(QByteArray, birthday);
+    void datesThatCannotBeKeptBecomeAboutLines() {
+        QFETCH(QByteArray, legacy);
         QFETCH(QString, about);
-        const PemmoRecord r = migrateOne("{\"pemmoData\":{\"birthday\":" + birthday + "}}");
+        const PemmoRecord r = migrateOne(legacy);
         QVERIFY(!r.birthday);
+        QVERIFY(r.interactions.isEmpty());
         QCOMPARE(r.about, about);
+        QCOMPARE(r.updatedAt, kNow);
     }
 
     // The timeline shows an entry on the day of its instant where the user is; a date-only text
@@ -206,6 +220,8 @@ private Q_SLOTS:
         QTest::addColumn<QDateTime>("instant");
         QTest::newRow("reference seconds")
             << u"43200"_qs << QDateTime(QDate(2001, 1, 1), QTime(12, 0), Qt::UTC);
+        QTest::newRow("iso in UTC") << u"2025-11-30T18:45:00Z"_qs
+                                    << QDateTime(QDate(2025, 11, 30), QTime(18, 45), Qt::UTC);
         QTest::newRow("iso with offset")
             << u"2025-11-30T18:45:00+01:00"_qs << QDateTime(QDate(2025, 11, 30), QTime(17, 45), Qt::UTC);
         QTest::newRow("local time") << u"2025-11-30 18:45:00"_qs
@@ -218,36 +234,13 @@ private Q_SLOTS:
         const PemmoRecord r =
             migrateOne(QByteArray("{\"updatedAt\":\"" + text.toUtf8() +
                                   "\",\"pemmoData\":{\"lastContacted\":\"" + text.toUtf8() + "\"}}"));
-        QCOMPARE(r.interactions.size(), 1);
-        QCOMPARE(r.interactions.first().date, instant);
         QCOMPARE(r.updatedAt, instant);
-    }
-
-    // Dates a store could not write back stay as text rather than breaking the next load.
-    void unstorableDatesBecomeAboutLines() {
-        const PemmoRecord r =
-            migrateOne(R"({"pemmoData":{"birthday":"-9e10","lastContacted":"0000-01-01T00:00:00+01:00"}})");
-        QVERIFY(!r.birthday);
-        QVERIFY(r.interactions.isEmpty());
-        QCOMPARE(r.about, u"Birthday: -9e10\n\nLast contacted: 0000-01-01T00:00:00+01:00"_qs);
-    }
-
-    void unreadableDatesBecomeAboutLines() {
-        const PemmoRecord r = migrateOne(
-            R"({"plainNote":"n","pemmoData":{"birthday":"sometime in May","lastContacted":"last summer"}})");
-        QVERIFY(!r.birthday);
-        QVERIFY(r.interactions.isEmpty());
-        QCOMPARE(r.about, u"n\n\nBirthday: sometime in May\n\nLast contacted: last summer"_qs);
-        QCOMPARE(r.updatedAt, kNow);
-    }
-
-    void lastContactedBecomesOneTimelineEntry() {
-        const PemmoRecord r = migrateOne(R"({"pemmoData":{"lastContacted":"2025-11-30T18:45:00Z"}})");
+        // Last contacted becomes one entry of the timeline.
         QCOMPARE(r.interactions.size(), 1);
         const Interaction& entry = r.interactions.first();
+        QCOMPARE(entry.date, instant);
         QCOMPARE(entry.text, u"Last contacted (migrated)"_qs);
         QCOMPARE(entry.kind, Interaction::Kind::Other);
-        QCOMPARE(entry.date, QDateTime(QDate(2025, 11, 30), QTime(18, 45), Qt::UTC));
         QVERIFY(!entry.id.isNull());
     }
 

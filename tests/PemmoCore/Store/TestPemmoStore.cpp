@@ -134,7 +134,8 @@ bool refusedAsReadOnly(PemmoStore& store, Edit edit) {
 struct Loaded {
     Loaded() { await(store.load()); }
     test::TempDir dir;
-    PemmoStore store{dir.path(), kDelay};
+    ManualClock clock{kStart};
+    PemmoStore store{dir.path(), kDelay, clock.clock()};
 };
 
 } // namespace
@@ -267,7 +268,7 @@ private Q_SLOTS:
     }
 
     void putBurstWritesOnce() {
-        auto [dir, store] = Loaded();
+        auto [dir, clock, store] = Loaded();
         QElapsedTimer sinceLastPut;
         for (int i = 0; i < 10; ++i) {
             await(store.put(recordWith(QString::number(i)), u"id-%1"_qs.arg(i % 3)));
@@ -285,10 +286,7 @@ private Q_SLOTS:
     }
 
     void putStampsNowAndImportKeepsTheFilesTime() {
-        test::TempDir dir;
-        ManualClock clock(kStart);
-        PemmoStore store(dir.path(), kDelay, clock.clock());
-        await(store.load());
+        auto [dir, clock, store] = Loaded();
         const PemmoRecord stored = await(store.put(recordWith(u"x"_qs, kStart.addYears(-3)), u"A"_qs));
         QCOMPARE(stored.updatedAt, kStart);
         QCOMPARE(await(store.record(u"A"_qs))->updatedAt, kStart);
@@ -305,7 +303,7 @@ private Q_SLOTS:
     }
 
     void commitWritesThroughAndCancelsPendingWrite() {
-        auto [dir, store] = Loaded();
+        auto [dir, clock, store] = Loaded();
         await(store.put(recordWith(u"pending"_qs), u"A"_qs));
         await(store.commit(recordWith(u"now"_qs), u"B"_qs));
         QCOMPARE(await(store.writeCount()), 1);
@@ -322,7 +320,7 @@ private Q_SLOTS:
 
     void failedCommitRestoresTheEarlierRecord() {
         QFETCH(bool, hadRecord);
-        auto [dir, store] = Loaded();
+        auto [dir, clock, store] = Loaded();
         if (hadRecord)
             await(store.commit(recordWith(u"before"_qs), u"A"_qs));
         await(store.put(recordWith(u"other change"_qs), u"B"_qs));
@@ -349,7 +347,7 @@ private Q_SLOTS:
     }
 
     void failedDebouncedWriteKeepsRecordsAndIsReported() {
-        auto [dir, store] = Loaded();
+        auto [dir, clock, store] = Loaded();
         LogCapture log;
         blockPath(dir, PemmoStore::storeFileName());
         await(store.put(recordWith(u"kept"_qs), u"A"_qs));
@@ -367,7 +365,7 @@ private Q_SLOTS:
     }
 
     void removeAllKeepsOnlyTheGivenIds() {
-        auto [dir, store] = Loaded();
+        auto [dir, clock, store] = Loaded();
         for (const char* id : {"A", "B", "C"})
             await(store.put(recordWith(u"x"_qs), QString::fromLatin1(id)));
         await(store.flush());
@@ -384,7 +382,7 @@ private Q_SLOTS:
     }
 
     void exportIsPrettySortedAndReadsBack() {
-        auto [dir, store] = Loaded();
+        auto [dir, clock, store] = Loaded();
         await(store.put(recordWith(u"z"_qs), u"zeta"_qs));
         await(store.put(recordWith(u"a"_qs), u"Alpha"_qs));
         const QByteArray exported = await(store.exportData());
@@ -399,9 +397,7 @@ private Q_SLOTS:
     }
 
     void importMergesByUpdatedAt() {
-        test::TempDir dir;
-        PemmoStore store(dir.path(), kDelay, ManualClock(kStart).clock());
-        await(store.load());
+        auto [dir, clock, store] = Loaded();
         for (const char* id : {"older", "equal", "newer"})
             await(store.put(recordWith(u"stored"_qs), QString::fromLatin1(id)));
 
@@ -423,9 +419,7 @@ private Q_SLOTS:
     }
 
     void importThatTakesNothingSchedulesNoWrite() {
-        test::TempDir dir;
-        PemmoStore store(dir.path(), kDelay, ManualClock(kStart).clock());
-        await(store.load());
+        auto [dir, clock, store] = Loaded();
         await(store.commit(recordWith(u"stored"_qs), u"A"_qs));
         const RecordMap incoming{{u"A"_qs, recordWith(u"older"_qs, kStart.addDays(-1))}};
         QCOMPARE(await(store.importData(QByteArray::fromStdString(StoreFile::encode(incoming)))), 0);
@@ -444,15 +438,15 @@ private Q_SLOTS:
 
     void importOfSomethingElseFailsAndChangesNothing() {
         QFETCH(QByteArray, bytes);
-        auto [dir, store] = Loaded();
+        auto [dir, clock, store] = Loaded();
         await(store.commit(recordWith(u"stored"_qs), u"A"_qs));
         const RecordMap before = await(store.allRecords());
         QVERIFY_THROWS_EXCEPTION(DecodingError, await(store.importData(bytes)));
         QCOMPARE(await(store.allRecords()), before);
     }
 
-    // A file that cannot be read may be all the user has: no change is taken, so nothing is ever
-    // renamed over it.
+    // A file that cannot be read may be all the user has: no change is taken until it reads
+    // again, so nothing is ever renamed over it.
     void unreadableFileRefusesEveryEdit_data() { addEditRows(); }
     void unreadableFileRefusesEveryEdit() {
         QFETCH(Edit, edit);
@@ -476,6 +470,16 @@ private Q_SLOTS:
         QCOMPARE(files->writes(), QStringList());
         QCOMPARE(dir.read(PemmoStore::storeFileName()), bytes);
         QCOMPARE(await(store.writeCount()), 0);
+
+        // Once the user has fixed what stood in the way (the permissions, the disk), the next
+        // load takes changes again.
+        QVERIFY_THROWS_EXCEPTION(FileError, await(store.retryLoad()));
+        files->heal();
+        QVERIFY(await(store.retryLoad()));
+        QCOMPARE(await(store.readOnlyReason()), std::nullopt);
+        QCOMPARE(await(store.record(u"C1"_qs))->about, u"precious"_qs);
+        await(store.commit(recordWith(u"added"_qs), u"C2"_qs));
+        QCOMPARE(readStoreFile(dir).size(), 2);
     }
 
     // Without its copy set aside, a damaged or earlier-layout file holds the only trace of the
@@ -516,35 +520,6 @@ private Q_SLOTS:
         QCOMPARE(dir.read(PemmoStore::storeFileName()), bytes);
     }
 
-    // The user fixed what stood in the way (the permissions, the disk): the next load takes it.
-    void retryAfterTheFileReadsAgainTakesChanges() {
-        test::TempDir dir;
-        dir.write(PemmoStore::storeFileName(), storeBytes({{u"C1"_qs, recordWith(u"precious"_qs)}}));
-        auto files = std::make_shared<test::FailingFileOperations>();
-        files->failReading(PemmoStore::storeFileName());
-        PemmoStore store(dir.path(), kDelay, ManualClock(kStart).clock(), PemmoStore::Access::Owner, files);
-        QVERIFY_THROWS_EXCEPTION(FileError, await(store.load()));
-        QVERIFY_THROWS_EXCEPTION(FileError, await(store.retryLoad()));
-        QVERIFY(await(store.readOnlyReason()).has_value());
-
-        files->heal();
-        QVERIFY(await(store.retryLoad()));
-        QCOMPARE(await(store.readOnlyReason()), std::nullopt);
-        QCOMPARE(await(store.record(u"C1"_qs))->about, u"precious"_qs);
-        await(store.commit(recordWith(u"added"_qs), u"C2"_qs));
-        QCOMPARE(readStoreFile(dir).size(), 2);
-    }
-
-    // A store that takes changes is never loaded again by a retry: its unwritten changes stay.
-    void retryOfAWritableStoreKeepsItsChanges() {
-        test::TempDir dir;
-        PemmoStore store(dir.path(), 1h);
-        await(store.load());
-        await(store.put(recordWith(u"not yet written"_qs), u"A"_qs));
-        QVERIFY(await(store.retryLoad()));
-        QCOMPARE(await(store.record(u"A"_qs))->about, u"not yet written"_qs);
-    }
-
     // What a newer Pemmo wrote stays readable and is never written back in this version's layout.
     void newerStoreIsReadOnlyAndKeptAsItIs_data() {
         QTest::addColumn<QByteArray>("bytes");
@@ -581,7 +556,7 @@ private Q_SLOTS:
 
     // Taking in a newer export would store records this version would then refuse to change.
     void importOfANewerExportIsRefused() {
-        auto [dir, store] = Loaded();
+        auto [dir, clock, store] = Loaded();
         const auto error = test::awaitErrorOf<PemmoError>(
             store.importData(R"({"schema":2,"records":{"A":{"schema":3,"about":"from the future"}}})"));
         QCOMPARE(error, std::optional(PemmoError::newerFile()));
@@ -595,6 +570,9 @@ private Q_SLOTS:
         QVERIFY(!await(store.flushPending()));
         QCOMPARE(await(store.writeCount()), 0);
         await(store.put(recordWith(u"waiting"_qs), u"A"_qs));
+        // A store that takes changes is never loaded again by a retry: what waits stays.
+        QVERIFY(await(store.retryLoad()));
+        QCOMPARE(await(store.record(u"A"_qs))->about, u"waiting"_qs);
         QVERIFY(await(store.flushPending()));
         QCOMPARE(readStoreFile(dir).value(u"A"_qs)->about, u"waiting"_qs);
         QVERIFY(!await(store.flushPending()));
