@@ -12,6 +12,7 @@
 #include "Settings/SettingsStore.h"
 #include "Store/PemmoStore.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/MomentsWorld.h"
 #include "TestSupport/People.h"
 
 #include <QFile>
@@ -108,22 +109,12 @@ private Q_SLOTS:
         const auto env = AppEnvironment::inMemory({ada}, u"PemmoTest"_qs, fast());
         auto& calendar = dynamic_cast<InMemoryCalendarRepository&>(env->calendar());
         calendar.setAuthorization(CalendarAccess::FullAccess);
-        calendar.setCalendarList({{u"cal"_qs, u"Work"_qs}});
-        CalendarEventSnapshot coffee;
-        coffee.calendarID = u"cal"_qs;
-        coffee.externalID = u"coffee"_qs;
-        coffee.end = QDateTime::currentDateTimeUtc().addSecs(-1800);
-        coffee.start = coffee.end.addSecs(-1800);
-        CalendarAttendee me;
-        me.email = u"me@example.com"_qs;
-        me.isSelf = true;
-        CalendarAttendee other;
-        other.email = u"ada@example.com"_qs;
-        coffee.attendees = {me, other};
-        calendar.setSnapshots({coffee});
+        calendar.setCalendarList({{test::kCalendar, u"Work"_qs}});
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        calendar.setSnapshots({test::meeting(u"coffee"_qs, now.addSecs(-3600), now.addSecs(-1800))});
         env->settings().setCalendarConnected(true);
         env->settings().setMomentsEnabled(true);
-        env->settings().setCalendarIDs({u"cal"_qs});
+        env->settings().setCalendarIDs({test::kCalendar});
 
         AppStartup startup(*env);
         await(startup.start());
