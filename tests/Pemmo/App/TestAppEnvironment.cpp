@@ -287,33 +287,25 @@ private Q_SLOTS:
         QCOMPARE(SettingsStore(file).contactFolders(), QStringList{data + u"/Contacts"_qs});
     }
 
-    // The command line's environment never posts on the desktop, nor takes down the running
-    // application's notification.
-    void anEnvironmentOffTheDesktopKeepsItsNotificationsInMemory() {
+    // The command line's environment: folders given for one run leave the setting alone, and it
+    // never posts on the desktop, nor takes down the running application's notification.
+    void theCommandLinesEnvironmentLeavesTheSettingAndTheDesktopAlone() {
         test::TempDir home;
+        QDir().mkpath(home.filePath(u"book"_qs));
         AppEnvironment::LiveOptions options;
         options.directory = home.filePath(u"data"_qs);
         options.defaultsPath = home.filePath(u"defaults.json"_qs);
-        options.contactFolders = QStringList{};
+        options.contactFolders = QStringList{home.filePath(u"book"_qs)};
         options.wordTable = QString();
         options.cacheFolder = home.filePath(u"cache"_qs);
         options.postsToDesktop = false;
         const auto env = AppEnvironment::live(options);
-        QVERIFY(dynamic_cast<InMemoryNotificationCenter*>(&env->notificationCenter()));
-    }
-
-    void foldersGivenForOneRunLeaveTheSettingAlone() {
-        test::TempDir home;
-        const QString defaults = home.filePath(u"defaults.json"_qs);
-        QDir().mkpath(home.filePath(u"book"_qs));
-        const auto env =
-            AppEnvironment::live({home.filePath(u"data"_qs), defaults, QStringList{home.filePath(u"book"_qs)},
-                                  false, home.filePath(u"cache"_qs)});
         QCOMPARE(dynamic_cast<VCardFolderRepository&>(env->contacts()).folders(),
                  QStringList{home.filePath(u"book"_qs)});
         QCOMPARE(env->settings().contactFolders(), QStringList());
         QVERIFY(!home.exists(u"defaults.json"_qs) ||
                 !home.read(u"defaults.json"_qs).contains("pemmo.contacts.folders"));
+        QVERIFY(dynamic_cast<InMemoryNotificationCenter*>(&env->notificationCenter()));
     }
 
     // "$DATA" stands for the data folder, whose Contacts folder is made when `hasDefault`.
