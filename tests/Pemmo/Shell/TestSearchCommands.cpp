@@ -103,13 +103,6 @@ private Q_SLOTS:
         QCOMPARE(m_env->router().bannerMessage(), u"Choose a person first."_qs);
     }
 
-    void returnOpensTheCardAndRemembersThePerson() {
-        search(u"bo lind"_qs);
-        QCOMPARE(press(test::key(Qt::Key_Return)), KeyResult::Handled);
-        QCOMPARE(m_env->router().topRoute(), Route::profile(u"bo"_qs));
-        QCOMPARE(m_env->recents().ids().first(), u"bo"_qs);
-    }
-
     void escapeClosesTheOverlayThenClearsTheQueryThenPasses() {
         search(u"anna"_qs);
         QCOMPARE(press(KeyEvent::command(u'k')), KeyResult::Handled);
