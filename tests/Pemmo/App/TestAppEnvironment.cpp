@@ -44,7 +44,6 @@ private Q_SLOTS:
         auto first = AppEnvironment::inMemory({}, u"PemmoTest"_qs);
         const auto second = AppEnvironment::inMemory({}, u"PemmoTest"_qs);
         QVERIFY(first->directory() != second->directory());
-        QVERIFY(first->directory().startsWith(QDir::tempPath() + u"/PemmoTest-"_qs));
         QCOMPARE(first->store().directory(), first->directory());
         QCOMPARE(first->photos().directory(), first->directory() + u"/Photos"_qs);
         const QString folder = first->directory();
@@ -53,55 +52,27 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(folder));
     }
 
-    void anInMemoryEnvironmentKeepsEverythingOfItsOwn() {
-        const auto env = AppEnvironment::inMemory({person(u"1"_qs, u"Ada"_qs)}, u"PemmoTest"_qs);
+    void inMemoryEnvironmentsKeepEverythingOffTheDesktop_data() {
+        QTest::addColumn<bool>("practice");
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("in memory") << false << u"PemmoTest-"_qs;
+        QTest::newRow("practice") << true << u"PemmoPractice-"_qs;
+    }
+
+    // The practice and the tests build the same later services as the application, over stores in
+    // memory, with the reminder's notification going to a centre in memory; nothing there checks
+    // for updates.
+    void inMemoryEnvironmentsKeepEverythingOffTheDesktop() {
+        QFETCH(bool, practice);
+        QFETCH(QString, folder);
+        const auto env = practice ? AppEnvironment::practice()
+                                  : AppEnvironment::inMemory({person(u"1"_qs, u"Ada"_qs)}, u"PemmoTest"_qs);
+        QCOMPARE(env->isPracticeDemo(), practice);
         QVERIFY(env->isInMemory());
+        QVERIFY(env->directory().startsWith(QDir::tempPath() + u'/' + folder));
         QVERIFY(dynamic_cast<InMemoryKeyValueStore*>(&env->keyValueStore()));
         QVERIFY(dynamic_cast<InMemorySecretStore*>(&env->secrets()));
         QVERIFY(dynamic_cast<InMemoryContactRepository*>(&env->contacts()));
-        QCOMPARE(env->sync().pollInterval(), std::chrono::milliseconds(300'000));
-        QCOMPARE(env->sync().fetchTimeout(), std::chrono::milliseconds(12'000));
-        // Nothing is loaded while building.
-        QVERIFY(!env->sync().hasLoaded());
-        await(env->sync().start());
-        env->sync().stop();
-        QCOMPARE(env->sync().profiles().size(), 1);
-        QCOMPARE(env->tags().tags().size(), 5);
-    }
-
-    // The practice holds Alex alone, in memory like any in-memory environment, with the same
-    // later services; what it does is never logged.
-    void thePracticeEnvironmentHoldsOnlyThePracticeContact() {
-        const auto env = AppEnvironment::practice();
-        QVERIFY(env->isPracticeDemo());
-        QVERIFY(!AppEnvironment::inMemory({}, u"PemmoTest"_qs)->isPracticeDemo());
-        QVERIFY(env->isInMemory());
-        QVERIFY(env->directory().startsWith(QDir::tempPath() + u"/PemmoPractice-"_qs));
-        QVERIFY(!env->settings().autoLogInteractions());
-        QVERIFY(!env->destinationOpener());
-        await(env->sync().start());
-        env->sync().stop();
-        QCOMPARE(env->sync().profiles().size(), 1);
-        const Person& alex = *env->sync().profiles().first().person;
-        QCOMPARE(alex.id, u"pemmo-practice-alex"_qs);
-        QCOMPARE(alex.givenName, u"Alex"_qs);
-        QCOMPARE(alex.familyName, u"Morgan"_qs);
-        QCOMPARE(alex.phones, (QList<LabeledValue>{{u"mobile"_qs, u"(202) 555-0123"_qs}}));
-    }
-
-    void bothEnvironmentsInMemoryKeepUpdateRemindersOffTheDesktop_data() {
-        QTest::addColumn<bool>("practice");
-        QTest::newRow("in memory") << false;
-        QTest::newRow("practice") << true;
-    }
-
-    // The practice and the tests build the same later services as the application, with the
-    // reminder's notification going to a centre in memory; nothing there checks for updates.
-    void bothEnvironmentsInMemoryKeepUpdateRemindersOffTheDesktop() {
-        QFETCH(bool, practice);
-        const auto env =
-            practice ? AppEnvironment::practice() : AppEnvironment::inMemory({}, u"PemmoTest"_qs);
-        QCOMPARE(env->isPracticeDemo(), practice);
         QVERIFY(dynamic_cast<InMemoryCalendarRepository*>(&env->calendar()));
         QCOMPARE(env->momentStore().filePath(), env->directory() + u"/calendar-moments.json"_qs);
         QVERIFY(env->embeddings());
@@ -122,6 +93,26 @@ private Q_SLOTS:
         env->updateReminder().didReceiveUserAttention();
         QVERIFY(center->shown().isEmpty());
         QCOMPARE(env->updateReminder().pendingVersionText(), QString());
+
+        // Nothing is loaded while building.
+        QVERIFY(!env->sync().hasLoaded());
+        await(env->sync().start());
+        env->sync().stop();
+        QCOMPARE(env->sync().profiles().size(), 1);
+    }
+
+    // The practice holds Alex alone, and what it does is never logged.
+    void thePracticeEnvironmentHoldsOnlyThePracticeContact() {
+        const auto env = AppEnvironment::practice();
+        QVERIFY(!env->settings().autoLogInteractions());
+        QVERIFY(!env->destinationOpener());
+        await(env->sync().start());
+        env->sync().stop();
+        const Person& alex = *env->sync().profiles().first().person;
+        QCOMPARE(alex.id, u"pemmo-practice-alex"_qs);
+        QCOMPARE(alex.givenName, u"Alex"_qs);
+        QCOMPARE(alex.familyName, u"Morgan"_qs);
+        QCOMPARE(alex.phones, (QList<LabeledValue>{{u"mobile"_qs, u"(202) 555-0123"_qs}}));
     }
 
     void theAIFollowsTheSettingsAndTheEnvironmentsOwnKey() {
@@ -296,33 +287,25 @@ private Q_SLOTS:
         QCOMPARE(SettingsStore(file).contactFolders(), QStringList{data + u"/Contacts"_qs});
     }
 
-    // The command line's environment never posts on the desktop, nor takes down the running
-    // application's notification.
-    void anEnvironmentOffTheDesktopKeepsItsNotificationsInMemory() {
+    // The command line's environment: folders given for one run leave the setting alone, and it
+    // never posts on the desktop, nor takes down the running application's notification.
+    void theCommandLinesEnvironmentLeavesTheSettingAndTheDesktopAlone() {
         test::TempDir home;
+        QDir().mkpath(home.filePath(u"book"_qs));
         AppEnvironment::LiveOptions options;
         options.directory = home.filePath(u"data"_qs);
         options.defaultsPath = home.filePath(u"defaults.json"_qs);
-        options.contactFolders = QStringList{};
+        options.contactFolders = QStringList{home.filePath(u"book"_qs)};
         options.wordTable = QString();
         options.cacheFolder = home.filePath(u"cache"_qs);
         options.postsToDesktop = false;
         const auto env = AppEnvironment::live(options);
-        QVERIFY(dynamic_cast<InMemoryNotificationCenter*>(&env->notificationCenter()));
-    }
-
-    void foldersGivenForOneRunLeaveTheSettingAlone() {
-        test::TempDir home;
-        const QString defaults = home.filePath(u"defaults.json"_qs);
-        QDir().mkpath(home.filePath(u"book"_qs));
-        const auto env =
-            AppEnvironment::live({home.filePath(u"data"_qs), defaults, QStringList{home.filePath(u"book"_qs)},
-                                  false, home.filePath(u"cache"_qs)});
         QCOMPARE(dynamic_cast<VCardFolderRepository&>(env->contacts()).folders(),
                  QStringList{home.filePath(u"book"_qs)});
         QCOMPARE(env->settings().contactFolders(), QStringList());
         QVERIFY(!home.exists(u"defaults.json"_qs) ||
                 !home.read(u"defaults.json"_qs).contains("pemmo.contacts.folders"));
+        QVERIFY(dynamic_cast<InMemoryNotificationCenter*>(&env->notificationCenter()));
     }
 
     // "$DATA" stands for the data folder, whose Contacts folder is made when `hasDefault`.

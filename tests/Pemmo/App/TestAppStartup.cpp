@@ -12,6 +12,7 @@
 #include "Settings/SettingsStore.h"
 #include "Store/PemmoStore.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/MomentsWorld.h"
 #include "TestSupport/People.h"
 
 #include <QFile>
@@ -91,39 +92,18 @@ private Q_SLOTS:
         env->sync().stop();
     }
 
-    void nothingIsPrunedBeforeTheFirstLoad() {
-        const auto env = AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs)}, u"PemmoTest"_qs, fast());
-        env->starred().toggle(u"Z"_qs);
-        book(*env).setStatus(ContactsAuthorization::Denied);
-        AppStartup startup(*env);
-        await(startup.start());
-        QVERIFY(env->sync().state().isError());
-        QCOMPARE(env->starred().ids(), QStringList{u"Z"_qs});
-        env->sync().stop();
-    }
-
     void startingKeepsMomentsFresh() {
         Person ada = person(u"A"_qs, u"Ada"_qs, u"Lovelace"_qs);
         ada.emails.append({u"work"_qs, u"ada@example.com"_qs});
         const auto env = AppEnvironment::inMemory({ada}, u"PemmoTest"_qs, fast());
         auto& calendar = dynamic_cast<InMemoryCalendarRepository&>(env->calendar());
         calendar.setAuthorization(CalendarAccess::FullAccess);
-        calendar.setCalendarList({{u"cal"_qs, u"Work"_qs}});
-        CalendarEventSnapshot coffee;
-        coffee.calendarID = u"cal"_qs;
-        coffee.externalID = u"coffee"_qs;
-        coffee.end = QDateTime::currentDateTimeUtc().addSecs(-1800);
-        coffee.start = coffee.end.addSecs(-1800);
-        CalendarAttendee me;
-        me.email = u"me@example.com"_qs;
-        me.isSelf = true;
-        CalendarAttendee other;
-        other.email = u"ada@example.com"_qs;
-        coffee.attendees = {me, other};
-        calendar.setSnapshots({coffee});
+        calendar.setCalendarList({{test::kCalendar, u"Work"_qs}});
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        calendar.setSnapshots({test::meeting(u"coffee"_qs, now.addSecs(-3600), now.addSecs(-1800))});
         env->settings().setCalendarConnected(true);
         env->settings().setMomentsEnabled(true);
-        env->settings().setCalendarIDs({u"cal"_qs});
+        env->settings().setCalendarIDs({test::kCalendar});
 
         AppStartup startup(*env);
         await(startup.start());
@@ -149,9 +129,11 @@ private Q_SLOTS:
         env->sync().stop();
     }
 
-    // Access granted after a refused start: coming back to Pemmo shows the people at once.
+    // Access granted after a refused start: coming back to Pemmo shows the people at once. Until
+    // then nothing is pruned from the lists.
     void activationRefreshesAfterAFailedFirstLoad() {
         const auto env = AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs)}, u"PemmoTest"_qs, fast());
+        env->starred().toggle(u"Z"_qs);
         book(*env).setStatus(ContactsAuthorization::Denied);
         AppStartup startup(*env);
         // Before the start there is no store to read the records from yet: nothing is fetched.
@@ -161,6 +143,7 @@ private Q_SLOTS:
         await(startup.start());
         QVERIFY(env->sync().state().isError());
         QVERIFY(!env->sync().hasLoaded());
+        QCOMPARE(env->starred().ids(), QStringList{u"Z"_qs});
 
         book(*env).setStatus(ContactsAuthorization::Authorized);
         startup.refreshOnActivation();

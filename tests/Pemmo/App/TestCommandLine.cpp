@@ -34,6 +34,19 @@ PemmoRecord withAbout(const QString& about) {
     return r;
 }
 
+// A vCard with `more` lines (each ending in CR LF) after its name.
+QByteArray card(const QByteArray& uid, const QByteArray& name, const QByteArray& more = {}) {
+    return "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\nFN:" + name + "\r\n" + more + "END:VCARD\r\n";
+}
+
+// Long unchanged, so that the contact cache takes the file in.
+void makeOld(const QString& path) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(
+        file.setFileTime(QDateTime::currentDateTimeUtc().addDays(-30), QFileDevice::FileModificationTime));
+}
+
 } // namespace
 
 class TestCommandLine : public QObject {
@@ -48,6 +61,12 @@ class TestCommandLine : public QObject {
         const QStringList& arguments,
         const std::function<void(QProcessEnvironment&)>& adjust = [](QProcessEnvironment&) {}) {
         return test::runPemmo(m_home, arguments, adjust);
+    }
+
+    // `pemmo import` of an export file holding `records`.
+    Result import(const RecordMap& records) {
+        m_home.write(u"import.json"_qs, exportOf(records));
+        return pemmo({u"import"_qs, m_home.filePath(u"import.json"_qs)});
     }
 
     RecordMap exported() {
@@ -77,24 +96,20 @@ private Q_SLOTS:
     }
 
     void importReportsHowManyRecordsItMerged() {
-        m_home.write(u"two.json"_qs,
-                     exportOf({{u"A"_qs, withAbout(u"a"_qs)}, {u"B"_qs, withAbout(u"b"_qs)}}));
-        Result result = pemmo({u"import"_qs, m_home.filePath(u"two.json"_qs)});
+        Result result = import({{u"A"_qs, withAbout(u"a"_qs)}, {u"B"_qs, withAbout(u"b"_qs)}});
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.out, u"Merged 2 records.\n"_qs);
         QCOMPARE(exported().value(u"B"_qs)->about, u"b"_qs);
 
         PemmoRecord older = withAbout(u"older"_qs);
         older.updatedAt = kTime.addDays(-1);
-        m_home.write(u"one.json"_qs, exportOf({{u"A"_qs, older}, {u"C"_qs, withAbout(u"c"_qs)}}));
-        result = pemmo({u"import"_qs, m_home.filePath(u"one.json"_qs)});
+        result = import({{u"A"_qs, older}, {u"C"_qs, withAbout(u"c"_qs)}});
         QCOMPARE(result.out, u"Merged 1 record.\n"_qs);
         const RecordMap records = exported();
         QCOMPARE(records.size(), 3);
         QCOMPARE(records.value(u"A"_qs)->about, u"a"_qs);
 
-        m_home.write(u"none.json"_qs, exportOf({{u"A"_qs, older}}));
-        QCOMPARE(pemmo({u"import"_qs, m_home.filePath(u"none.json"_qs)}).out, u"Merged 0 records.\n"_qs);
+        QCOMPARE(import({{u"A"_qs, older}}).out, u"Merged 0 records.\n"_qs);
     }
 
     void importOfAFileThatIsNotAnExportChangesNothing_data() {
@@ -106,8 +121,7 @@ private Q_SLOTS:
 
     void importOfAFileThatIsNotAnExportChangesNothing() {
         QFETCH(QByteArray, bytes);
-        m_home.write(u"seed.json"_qs, exportOf({{u"A"_qs, withAbout(u"a"_qs)}}));
-        QCOMPARE(pemmo({u"import"_qs, m_home.filePath(u"seed.json"_qs)}).exitCode, 0);
+        QCOMPARE(import({{u"A"_qs, withAbout(u"a"_qs)}}).exitCode, 0);
         const QByteArray before = m_home.read(u"Pemmo/pemmo-store.json"_qs);
 
         m_home.write(u"bad.json"_qs, bytes);
@@ -125,8 +139,7 @@ private Q_SLOTS:
     }
 
     void exportToAFileNamesIt() {
-        m_home.write(u"seed.json"_qs, exportOf({{u"A"_qs, withAbout(u"a"_qs)}}));
-        pemmo({u"import"_qs, m_home.filePath(u"seed.json"_qs)});
+        QCOMPARE(import({{u"A"_qs, withAbout(u"a"_qs)}}).exitCode, 0);
         const Result result = pemmo({u"export"_qs, m_home.filePath(u"backup.json"_qs)});
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.out, u"Exported to backup.json.\n"_qs);
@@ -153,10 +166,9 @@ private Q_SLOTS:
         QVERIFY(application.tryLock());
 
         QCOMPARE(exported().value(u"A"_qs)->about, u"a"_qs);
-        m_home.write(u"one.json"_qs, exportOf({{u"B"_qs, withAbout(u"b"_qs)}}));
-        const Result import = pemmo({u"import"_qs, m_home.filePath(u"one.json"_qs)});
-        QCOMPARE(import.exitCode, 1);
-        QVERIFY2(import.err.contains(u"the running Pemmo"_qs), qPrintable(import.err));
+        const Result refused = import({{u"B"_qs, withAbout(u"b"_qs)}});
+        QCOMPARE(refused.exitCode, 1);
+        QVERIFY2(refused.err.contains(u"the running Pemmo"_qs), qPrintable(refused.err));
 
         // A damaged file is the owner's to set aside: a reader leaves it where it is.
         m_home.write(u"Pemmo/pemmo-store.json"_qs, "{");
@@ -167,13 +179,10 @@ private Q_SLOTS:
 
     void listPrintsPeopleInPemmosOrder() {
         const QString folder = m_home.filePath(u"book"_qs);
-        const auto card = [&](const char* file, const QByteArray& lines) {
-            m_home.write(u"book/"_qs + QString::fromLatin1(file),
-                         "BEGIN:VCARD\r\nVERSION:3.0\r\n" + lines + "END:VCARD\r\n");
-        };
-        card("a.vcf", "UID:a\r\nN:Ten;Item;;;\r\nFN:Item Ten\r\nTITLE:Chef\r\nORG:Acme\r\n");
-        card("b.vcf", "UID:b\r\nN:;Item 10;;;\r\nFN:Item 10\r\nBDAY:--0704\r\n");
-        card("c.vcf", "UID:c\r\nN:;Item 2;;;\r\nFN:Item 2\r\nEMAIL;TYPE=WORK:two@example.org\r\n");
+        m_home.write(u"book/a.vcf"_qs, card("a", "Item Ten", "N:Ten;Item;;;\r\nTITLE:Chef\r\nORG:Acme\r\n"));
+        m_home.write(u"book/b.vcf"_qs, card("b", "Item 10", "N:;Item 10;;;\r\nBDAY:--0704\r\n"));
+        m_home.write(u"book/c.vcf"_qs,
+                     card("c", "Item 2", "N:;Item 2;;;\r\nEMAIL;TYPE=WORK:two@example.org\r\n"));
         m_home.write(u"book/broken.vcf"_qs, "BEGIN:VCARD\r\nthis is not a card");
 
         Result result = pemmo({u"list"_qs, u"--contacts"_qs, folder});
@@ -203,20 +212,15 @@ private Q_SLOTS:
     void listLeavesAContactCacheThatLaterRunsUseAndCheck() {
         const QString folder = m_home.filePath(u"cached"_qs);
         QDir(m_home.filePath(u"cache"_qs)).removeRecursively();
-        const auto card = [&](const QByteArray& given) {
-            m_home.write(u"cached/p.vcf"_qs,
-                         "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:p\r\nFN:" + given + "\r\nEND:VCARD\r\n");
-            QFile file(folder + u"/p.vcf"_qs);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            // Long unchanged, so that the cache takes the file in.
-            QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addDays(-30),
-                                     QFileDevice::FileModificationTime));
+        const auto write = [&](const QByteArray& name) {
+            m_home.write(u"cached/p.vcf"_qs, card("p", name));
+            makeOld(folder + u"/p.vcf"_qs);
         };
-        card("Pat Cache");
+        write("Pat Cache");
         QCOMPARE(pemmo({u"list"_qs, u"--contacts"_qs, folder}).out, u"Pat Cache\n"_qs);
         QCOMPARE(QDir(m_home.filePath(u"cache/Pemmo"_qs)).entryList({u"contacts-*.cache"_qs}).size(), 1);
         QCOMPARE(pemmo({u"list"_qs, u"--contacts"_qs, folder}).out, u"Pat Cache\n"_qs);
-        card("Pat Fresh");
+        write("Pat Fresh");
         QCOMPARE(pemmo({u"list"_qs, u"--contacts"_qs, folder}).out, u"Pat Fresh\n"_qs);
     }
 
@@ -240,11 +244,7 @@ private Q_SLOTS:
             // Some in an address book of their own, so that the listing spans two folders.
             const QString target = folder + (i % 3 == 0 ? u"/work/"_qs : u"/"_qs) + names[i];
             QVERIFY(QFile::copy(data.filePath(names[i]), target));
-            QFile file(target);
-            QVERIFY(file.open(QIODevice::ReadWrite));
-            // Long unchanged, so that the cache takes the file in.
-            QVERIFY(file.setFileTime(QDateTime::currentDateTimeUtc().addDays(-30),
-                                     QFileDevice::FileModificationTime));
+            makeOld(target);
         }
         const QString cacheFolder = m_home.filePath(u"cache/Pemmo"_qs);
         QDir(cacheFolder).removeRecursively();
@@ -268,11 +268,8 @@ private Q_SLOTS:
     }
 
     void listReadsTheFoldersChosenInTheSettings() {
-        for (const char* name : {"chosen", "given"}) {
-            m_home.write(QString::fromLatin1(name) + u"/x.vcf"_qs,
-                         "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + QByteArray(name) + "\r\nFN:Person " +
-                             QByteArray(name) + "\r\nEND:VCARD\r\n");
-        }
+        m_home.write(u"chosen/x.vcf"_qs, card("chosen", "Person chosen"));
+        m_home.write(u"given/x.vcf"_qs, card("given", "Person given"));
         m_home.write(u"config/Pemmo/defaults.json"_qs,
                      R"({"pemmo.contacts.folders": {"kind": "textList", "value": [")" +
                          m_home.filePath(u"chosen"_qs).toUtf8() + R"("]}})");
@@ -308,13 +305,9 @@ private Q_SLOTS:
 
     void doctorCountsTheContactsOfEveryFolder() {
         const QString book = dataFolder() + u"/Contacts"_qs;
-        for (const char* uid : {"a", "b"})
-            m_home.write(u"Pemmo/Contacts/"_qs + QString::fromLatin1(uid) + u".vcf"_qs,
-                         "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + QByteArray(uid) +
-                             "\r\nFN:" + QByteArray(uid) + "\r\nEND:VCARD\r\n");
-        m_home.write(u"two.json"_qs,
-                     exportOf({{u"A"_qs, withAbout(u"a"_qs)}, {u"B"_qs, withAbout(u"b"_qs)}}));
-        QCOMPARE(pemmo({u"import"_qs, m_home.filePath(u"two.json"_qs)}).exitCode, 0);
+        m_home.write(u"Pemmo/Contacts/a.vcf"_qs, card("a", "a"));
+        m_home.write(u"Pemmo/Contacts/b.vcf"_qs, card("b", "b"));
+        QCOMPARE(import({{u"A"_qs, withAbout(u"a"_qs)}, {u"B"_qs, withAbout(u"b"_qs)}}).exitCode, 0);
         const Result result = pemmo({u"doctor"_qs});
         QVERIFY2(result.out.contains(u"Address book: "_qs + book + u" \u2014 2 contacts\n"_qs),
                  qPrintable(result.out));
@@ -329,11 +322,10 @@ private Q_SLOTS:
         const QString reason = u"This store was written by a newer Pemmo; update Pemmo to change it."_qs;
 
         QCOMPARE(exported().value(u"A"_qs)->about, u"from the future"_qs);
-        m_home.write(u"one.json"_qs, exportOf({{u"B"_qs, withAbout(u"b"_qs)}}));
-        const Result import = pemmo({u"import"_qs, m_home.filePath(u"one.json"_qs)});
-        QCOMPARE(import.exitCode, 1);
+        const Result refused = import({{u"B"_qs, withAbout(u"b"_qs)}});
+        QCOMPARE(refused.exitCode, 1);
         // (The store's own log line may come first.)
-        QCOMPARE(import.err.split(u'\n', Qt::SkipEmptyParts).constLast(), u"pemmo: "_qs + reason);
+        QCOMPARE(refused.err.split(u'\n', Qt::SkipEmptyParts).constLast(), u"pemmo: "_qs + reason);
         QVERIFY(pemmo({u"doctor"_qs})
                     .out.contains(u"Store: 1 record in pemmo-store.json, read-only: "_qs + reason + u'\n'));
         QCOMPARE(m_home.read(u"Pemmo/pemmo-store.json"_qs), newer);
@@ -348,9 +340,7 @@ private Q_SLOTS:
         QVERIFY2(doctor.contains(
                      u"Store: read-only: Pemmo can't save changes: its data file couldn't be read ("_qs),
                  qPrintable(doctor));
-        m_home.write(u"one.json"_qs, exportOf({{u"B"_qs, withAbout(u"b"_qs)}}));
-        const Result import = pemmo({u"import"_qs, m_home.filePath(u"one.json"_qs)});
-        QCOMPARE(import.exitCode, 1);
+        QCOMPARE(import({{u"B"_qs, withAbout(u"b"_qs)}}).exitCode, 1);
         QVERIFY(QFileInfo(storePath()).isDir());
     }
 

@@ -11,6 +11,7 @@
 #include "Shell/SingleInstance.h"
 #include "Store/StoreFile.h"
 #include "Support/WaitFor.h"
+#include "TestSupport/People.h"
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
@@ -145,18 +146,12 @@ private Q_SLOTS:
         m_home.write(u"Pemmo/Contacts/a.vcf"_qs, card("a", u"𝒜nna"_qs, "Lee"));
         m_home.write(u"Pemmo/Contacts/b.vcf"_qs, card("b", "Anna", "Maria"));
         m_home.write(u"Pemmo/Contacts/c.vcf"_qs, card("c", "Bob", "Stone"));
-        RecordMap records;
-        PemmoRecord climber = PemmoRecord::fresh(QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC));
+        const QDateTime written(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC);
+        PemmoRecord climber = PemmoRecord::fresh(written);
         climber.tags = {u"climbing"_qs};
-        records.insert(u"c"_qs, climber);
-        PemmoRecord cellist = PemmoRecord::fresh(QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC));
-        Interaction concert;
-        concert.id = QUuid::createUuid();
-        concert.date = cellist.updatedAt;
-        concert.text = u"Plays cello in an orchestra"_qs;
-        cellist.interactions = {concert};
-        records.insert(u"b"_qs, cellist);
-        const std::string bytes = StoreFile::encode(records);
+        PemmoRecord cellist = PemmoRecord::fresh(written);
+        cellist.interactions = {test::note(u"Plays cello in an orchestra"_qs, written)};
+        const std::string bytes = StoreFile::encode({{u"c"_qs, climber}, {u"b"_qs, cellist}});
         m_home.write(u"Pemmo/pemmo-store.json"_qs, QByteArray::fromStdString(bytes));
 
         // A miniature word table where the application looks for one first.

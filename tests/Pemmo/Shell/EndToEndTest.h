@@ -132,6 +132,17 @@ protected:
         keys({u"ctrl+k"_qs});
         QTRY_COMPARE(panel()[u"overlay"_qs].toString(), u"actions"_qs);
     }
+    // In the open action panel: typing `filter` selects the command `title`, and Return runs it.
+    void chooseAction(const QString& filter, const QString& title) {
+        type(filter);
+        QTRY_COMPARE(panel()[u"actions"_qs][u"selected"_qs].toString(), title);
+        keys({u"Return"_qs});
+    }
+    void waitForRoute(const QString& name) { QTRY_COMPARE(route(), name); }
+    // Gives the panel the focus back from a window that took it.
+    void activatePanel() {
+        run(u"xdotool"_qs, {u"search"_qs, u"--sync"_qs, u"--name"_qs, u"^Pemmo$"_qs, u"windowactivate"_qs});
+    }
     // `keys`, after which the panel is hidden.
     void keysHidingThePanel(const QStringList& keys) {
         this->keys(keys);
@@ -153,6 +164,7 @@ protected:
     }
     QJsonObject panel() const { return state()[u"panel"_qs].toObject(); }
     QJsonObject screen() const { return panel()[u"screen"_qs].toObject(); }
+    QString route() const { return panel()[u"route"_qs].toString(); }
 
     // Runs `program args` in the test's environment; its exit code, or -1 when it did not finish.
     int run(const QString& program, const QStringList& args, QString* out = nullptr, QString* err = nullptr) {

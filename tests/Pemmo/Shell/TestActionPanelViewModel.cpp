@@ -42,8 +42,16 @@ class TestActionPanelViewModel : public QObject {
 
     std::unique_ptr<AppEnvironment> m_env;
     std::shared_ptr<test::RecordingOpener::Log> m_opened;
+    std::unique_ptr<ActionPanelViewModel> m_panel;
 
-    void start() {
+    ActionPanelViewModel& open(const ActionContext& context) {
+        m_env->router().present(context);
+        m_panel = std::make_unique<ActionPanelViewModel>(context, *m_env);
+        return *m_panel;
+    }
+
+private Q_SLOTS:
+    void init() {
         Person anna = test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs);
         anna.phones = {{u"mobile"_qs, u"+49 170 1234567"_qs}};
         m_env = AppEnvironment::inMemory(
@@ -53,15 +61,6 @@ class TestActionPanelViewModel : public QObject {
         m_env->setDestinationOpener(std::make_unique<test::RecordingOpener>(m_opened));
         await(m_env->sync().start());
     }
-    ActionPanelViewModel& open(const ActionContext& context) {
-        m_env->router().present(context);
-        m_panel = std::make_unique<ActionPanelViewModel>(context, *m_env);
-        return *m_panel;
-    }
-    std::unique_ptr<ActionPanelViewModel> m_panel;
-
-private Q_SLOTS:
-    void init() { start(); }
     void cleanup() {
         m_panel.reset();
         m_env.reset();
@@ -165,14 +164,6 @@ private Q_SLOTS:
         panel.reopen(ActionContext::search(std::nullopt, std::nullopt));
         QCOMPARE(panel.title(), u"Actions"_qs);
         QVERIFY(find(panel.entries(), u"remove-data"_qs) == nullptr); // a card's command
-    }
-
-    void choosingACommandClosesThePanelAndRunsIt() {
-        auto& panel = open(ActionContext::profile(u"anna"_qs));
-        panel.setFilter(u"star"_qs);
-        QCOMPARE(panel.handleKey(test::key(Qt::Key_Return)), KeyResult::Handled);
-        QVERIFY(!m_env->router().hasOverlay());
-        QVERIFY(m_env->starred().isStarred(u"anna"_qs));
     }
 
     void aCommandsKeyRunsItFromTheOpenPanel() {

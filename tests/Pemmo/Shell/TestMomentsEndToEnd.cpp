@@ -114,7 +114,7 @@ private Q_SLOTS:
 
     void returnOpensTheCaptureAndAMemoryIsSavedToTheTimeline() {
         keys({u"Return"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"momentCapture"_qs);
+        waitForRoute(u"momentCapture"_qs);
         QTRY_VERIFY(screen()[u"focused"_qs].toBool());
         QCOMPARE(screen()[u"title"_qs].toString(), u"Coffee with Ada Lovelace"_qs);
         QCOMPARE(screen()[u"placeholder"_qs].toString(), u"A small detail worth keeping…"_qs);
@@ -124,7 +124,7 @@ private Q_SLOTS:
         QTRY_COMPARE(screen()[u"text"_qs].toString(), u"She is writing notes on the engine"_qs);
         screenshot(u"03-capture-typed-light"_qs);
         keys({u"ctrl+Return"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
+        waitForRoute(u"search"_qs);
         QCOMPARE(panel()[u"bannerStyle"_qs].toString(), u"success"_qs);
         // The Moment left the section; the walk with Alan is now first.
         QTRY_VERIFY(screen()[u"selectedID"_qs].toString() != u"moment:"_qs + m_coffeeID);
@@ -155,7 +155,7 @@ private Q_SLOTS:
         QTRY_COMPARE(screen()[u"selectedTitle"_qs].toString(), u"Alan Turing"_qs);
         screenshot(u"05-just-happened-dark-200"_qs);
         keys({u"Return"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"momentCapture"_qs);
+        waitForRoute(u"momentCapture"_qs);
         QTRY_VERIFY(screen()[u"focused"_qs].toBool());
         type(u"Talked about"_qs);
         QTRY_COMPARE(screen()[u"text"_qs].toString(), u"Talked about"_qs);
@@ -163,9 +163,9 @@ private Q_SLOTS:
 
         // Back to the search, and in again: the text is still there.
         keys({u"Escape"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
+        waitForRoute(u"search"_qs);
         keys({u"Return"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"momentCapture"_qs);
+        waitForRoute(u"momentCapture"_qs);
         QTRY_COMPARE(screen()[u"text"_qs].toString(), u"Talked about"_qs);
 
         // Saving an empty memory is refused on the screen.
@@ -175,7 +175,7 @@ private Q_SLOTS:
         screenshot(u"07-capture-refused-dark-200"_qs);
 
         keys({u"ctrl+d"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
+        waitForRoute(u"search"_qs);
         QTRY_VERIFY(!screen()[u"selectedID"_qs].toString().startsWith(u"moment:"_qs));
         QTRY_COMPARE(listedMoments().size(), 0);
         QVERIFY(storedRecords().value(u"alan"_qs)->interactions.isEmpty());

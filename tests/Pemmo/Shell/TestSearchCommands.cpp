@@ -16,6 +16,7 @@
 #include "Shell/SearchCommands.h"
 #include "TestSupport/Await.h"
 #include "TestSupport/FakeAIProvider.h"
+#include "TestSupport/MomentsWorld.h"
 #include "TestSupport/People.h"
 #include "TestSupport/RecordingOpener.h"
 
@@ -38,6 +39,21 @@ class TestSearchCommands : public QObject {
     }
     KeyResult press(const KeyEvent& event) { return m_commands->handleKey(event); }
     void settle() { QTest::qWait(20); }
+    // AI on, answered by `provider` alone.
+    void useAI(const std::shared_ptr<test::FakeProvider>& provider) {
+        m_env->ai().setProviderFactory([provider] {
+            return AIService::Providers{{provider->id(), provider}};
+        });
+        m_env->settings().setAiEnabled(true);
+        m_env->settings().setAiProvider(provider->id());
+    }
+    // "fam" typed and the Family circle's row selected.
+    void selectTheFamilyCircle() {
+        await(m_env->sync().addTag(u"anna"_qs, u"family"_qs));
+        m_env->search().setQuery(u"fam"_qs);
+        QTRY_VERIFY(m_env->search().selectedRow().has_value());
+        m_env->search().select(u"tag:family"_qs);
+    }
 
 private Q_SLOTS:
     void init() {
@@ -87,21 +103,6 @@ private Q_SLOTS:
         QCOMPARE(m_env->router().bannerMessage(), u"Choose a person first."_qs);
     }
 
-    void returnOpensTheCardAndRemembersThePerson() {
-        search(u"bo lind"_qs);
-        QCOMPARE(press(test::key(Qt::Key_Return)), KeyResult::Handled);
-        QCOMPARE(m_env->router().topRoute(), Route::profile(u"bo"_qs));
-        QCOMPARE(m_env->recents().ids().first(), u"bo"_qs);
-    }
-
-    void controlDigitOpensAStarredPerson() {
-        m_env->starred().toggle(u"bo"_qs);
-        m_env->starred().toggle(u"anna"_qs);
-        QCOMPARE(press(KeyEvent::command(u'2')), KeyResult::Handled);
-        QCOMPARE(m_env->router().topRoute(), Route::profile(u"anna"_qs));
-        QCOMPARE(press(KeyEvent::command(u'3')), KeyResult::Pass); // nobody there
-    }
-
     void escapeClosesTheOverlayThenClearsTheQueryThenPasses() {
         search(u"anna"_qs);
         QCOMPARE(press(KeyEvent::command(u'k')), KeyResult::Handled);
@@ -121,13 +122,6 @@ private Q_SLOTS:
         QVERIFY(!m_env->router().hasOverlay());
     }
 
-    void controlHCreatesAContactNamedAfterTheQuery() {
-        m_env->search().setQuery(u"Carla Diaz"_qs);
-        press(KeyEvent::command(u'h'));
-        QCOMPARE(m_env->router().topRoute(), Route::contactFormCreate());
-        QCOMPARE(m_env->router().pendingSuggestedName(), std::optional<QString>(u"Carla Diaz"_qs));
-    }
-
     void askKeysAreClaimedAndSayAIIsOff_data() {
         QTest::addColumn<QChar>("letter");
         QTest::newRow("Control-I") << QChar(u'i');
@@ -142,10 +136,7 @@ private Q_SLOTS:
     }
 
     void aOneWordCircleRowFiltersByTheCircle() {
-        await(m_env->sync().addTag(u"anna"_qs, u"family"_qs));
-        m_env->search().setQuery(u"fam"_qs);
-        QTRY_VERIFY(m_env->search().selectedRow().has_value());
-        m_env->search().select(u"tag:family"_qs);
+        selectTheFamilyCircle();
         QVERIFY(m_commands->openSelected());
         QCOMPARE(m_env->search().query(), u"#family "_qs);
         QCOMPARE(m_env->router().depth(), 1);
@@ -157,11 +148,7 @@ private Q_SLOTS:
         auto local = std::make_shared<test::FakeProvider>(AIProviderID::OnDevice, false, u"On-device"_qs,
                                                           u"llama-test"_qs);
         local->rankAnswer = {{u"bo"_qs, u"Climbs every week"_qs}, {u"nobody"_qs, u"not sent"_qs}};
-        m_env->ai().setProviderFactory([local] {
-            return AIService::Providers{{AIProviderID::OnDevice, local}};
-        });
-        m_env->settings().setAiEnabled(true);
-        m_env->settings().setAiProvider(AIProviderID::OnDevice);
+        useAI(local);
         search(u"lind"_qs);
         QCOMPARE(press(KeyEvent::command(u'i')), KeyResult::Handled);
         QTRY_VERIFY(m_env->search().isShowingRanked());
@@ -187,11 +174,7 @@ private Q_SLOTS:
     void askKeepsPeopleOffTheCloudAndShowsFailures() {
         auto cloud =
             std::make_shared<test::FakeProvider>(AIProviderID::Claude, true, u"Claude"_qs, u"claude-test"_qs);
-        m_env->ai().setProviderFactory([cloud] {
-            return AIService::Providers{{AIProviderID::Claude, cloud}};
-        });
-        m_env->settings().setAiEnabled(true);
-        m_env->settings().setAiProvider(AIProviderID::Claude);
+        useAI(cloud);
         await(m_env->sync().updateRecord(u"anna"_qs, [](PemmoRecord& r) { r.aiCloudOptOut = true; }));
         cloud->failure = std::make_exception_ptr(PemmoError::aiUnavailable(u"Claude is busy"_qs));
         search(u"lind"_qs);
@@ -206,10 +189,7 @@ private Q_SLOTS:
     }
 
     void controlReturnOnACircleRowManagesIt() {
-        await(m_env->sync().addTag(u"anna"_qs, u"family"_qs));
-        m_env->search().setQuery(u"fam"_qs);
-        QTRY_VERIFY(m_env->search().selectedRow().has_value());
-        m_env->search().select(u"tag:family"_qs);
+        selectTheFamilyCircle();
         QCOMPARE(press(test::key(Qt::Key_Return, Qt::ControlModifier)), KeyResult::Handled);
         QCOMPARE(m_env->router().topRoute(), Route::manageTags(u"family"_qs));
         QCOMPARE(m_env->search().query(), u"fam"_qs); // the search stays as it was underneath
@@ -219,23 +199,13 @@ private Q_SLOTS:
     void returnOnAMomentRowOpensItsCaptureScreen() {
         auto& calendar = dynamic_cast<InMemoryCalendarRepository&>(m_env->calendar());
         calendar.setAuthorization(CalendarAccess::FullAccess);
-        calendar.setCalendarList({{u"cal"_qs, u"Work"_qs}});
-        CalendarEventSnapshot coffee;
-        coffee.calendarID = u"cal"_qs;
-        coffee.externalID = u"coffee"_qs;
-        coffee.title = u"Coffee"_qs;
-        coffee.end = QDateTime::currentDateTimeUtc().addSecs(-1800);
-        coffee.start = coffee.end.addSecs(-1800);
-        CalendarAttendee me;
-        me.email = u"me@example.com"_qs;
-        me.isSelf = true;
-        CalendarAttendee anna;
-        anna.email = u"anna@example.org"_qs;
-        coffee.attendees = {me, anna};
-        calendar.setSnapshots({coffee});
+        calendar.setCalendarList({{test::kCalendar, u"Work"_qs}});
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        calendar.setSnapshots(
+            {test::meeting(u"coffee"_qs, now.addSecs(-3600), now.addSecs(-1800), u"anna@example.org"_qs)});
         m_env->settings().setCalendarConnected(true);
         m_env->settings().setMomentsEnabled(true);
-        m_env->settings().setCalendarIDs({u"cal"_qs});
+        m_env->settings().setCalendarIDs({test::kCalendar});
         await(m_env->moments().refreshAccess());
         await(m_env->moments().refresh(QDateTime::currentDateTimeUtc()));
         QCOMPARE(m_env->moments().pending().size(), 1);

@@ -70,7 +70,6 @@ private Q_SLOTS:
         SearchViewModel search(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(),
                                nullptr, systemClock(), std::chrono::milliseconds(1));
         SearchResultsModel model(search);
-        QSignalSpy rows(&model, &SearchResultsModel::rowsChanged);
 
         model.setQuery(u"ham"_qs);
         QCOMPARE(model.query(), u"ham"_qs);
@@ -106,11 +105,8 @@ private Q_SLOTS:
             {person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs), person(u"2"_qs, u"Ada"_qs, u"Lovelace"_qs)},
             u"PemmoTest"_qs);
         test::await(env->sync().start());
-        Interaction trip;
-        trip.id = QUuid::createUuid();
-        trip.date = QDateTime::currentDateTimeUtc();
-        trip.text = u"Sailing trip to Skye"_qs;
-        test::await(env->sync().addInteraction(u"2"_qs, trip));
+        test::await(env->sync().addInteraction(
+            u"2"_qs, test::note(u"Sailing trip to Skye"_qs, QDateTime::currentDateTimeUtc())));
         // The in-memory environment's stand-in embedder meets only the very same text.
         test::await(env->embeddings()->update(env->sync().profiles()));
         SearchViewModel search(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(),

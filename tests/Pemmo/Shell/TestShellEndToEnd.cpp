@@ -68,6 +68,12 @@ private:
         m_home->write(name, QByteArray::fromStdString(StoreFile::encodeForExport({{id, record}})));
         return m_home->filePath(name);
     }
+    // Types `query`, which selects `id`, and opens their card with Return.
+    void openCard(const QString& query, const QString& id) {
+        type(query);
+        QTRY_COMPARE_WITH_TIMEOUT(screen()[u"selectedID"_qs].toString(), id, 5000);
+        keys({u"Return"_qs});
+    }
     // Started with the whole address book read and the panel hidden.
     void startPemmo(const QStringList& args = {}) {
         EndToEndTest::startPemmo(
@@ -132,14 +138,14 @@ private Q_SLOTS:
         screenshot(u"02-results"_qs);
 
         keys({u"Return"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        waitForRoute(u"profile"_qs);
         QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Margaret Hamilton"_qs);
         QCOMPARE(screen()[u"headline"_qs].toString(), u"Director @ NASA"_qs);
         screenshot(u"03-card"_qs);
 
         // Back to the results as they were, then the query goes, then the panel.
         keys({u"Escape"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
+        waitForRoute(u"search"_qs);
         QCOMPARE(screen()[u"query"_qs].toString(), u"margret hamiltn"_qs);
         QCOMPARE(screen()[u"selectedID"_qs].toString(), u"p-hamilton"_qs);
     }
@@ -202,9 +208,7 @@ private Q_SLOTS:
 
     void returnOnTheCardMessagesThePersonAndLogsIt() {
         openPanel();
-        type(u"margret hamiltn"_qs);
-        QTRY_COMPARE_WITH_TIMEOUT(screen()[u"selectedID"_qs].toString(), u"p-hamilton"_qs, 5000);
-        keys({u"Return"_qs});
+        openCard(u"margret hamiltn"_qs, u"p-hamilton"_qs);
         QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Margaret Hamilton"_qs);
         keys({u"Return"_qs});
         // The phone link's address of her number, as the desktop gets it.
@@ -231,16 +235,14 @@ private Q_SLOTS:
         openActions();
         QTRY_VERIFY(panel()[u"actions"_qs].toObject()[u"focused"_qs].toBool());
         screenshot(u"09-card-actions-light"_qs);
-        type(u"Log interaction"_qs);
-        QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(), u"Log interaction"_qs);
-        keys({u"Return"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"logInteraction"_qs);
+        chooseAction(u"Log interaction"_qs, u"Log interaction"_qs);
+        waitForRoute(u"logInteraction"_qs);
         QTRY_VERIFY(screen()[u"focused"_qs].toBool());
         type(u"Talked about the Apollo guidance computer"_qs);
         QTRY_COMPARE(screen()[u"text"_qs].toString(), u"Talked about the Apollo guidance computer"_qs);
         screenshot(u"10-log-form-light"_qs);
         keys({u"ctrl+Return"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        waitForRoute(u"profile"_qs);
         QTRY_COMPARE(screen()[u"timeline"_qs].toArray().first().toString(),
                      u"Talked about the Apollo guidance computer"_qs);
         // Written to the store (after its short pause) and read back by the command line.
@@ -261,13 +263,13 @@ private Q_SLOTS:
 
     void aDigitOpensTheFirstCustomLink() {
         keys({u"ctrl+l"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"quickLinkForm"_qs);
+        waitForRoute(u"quickLinkForm"_qs);
         QTRY_VERIFY(screen()[u"focused"_qs].toBool());
         type(u"blog.example.org/margaret"_qs);
         QTRY_COMPARE(screen()[u"preview"_qs].toString(), u"Blog.example.org"_qs);
         screenshot(u"11-link-form-light"_qs);
         keys({u"ctrl+Return"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        waitForRoute(u"profile"_qs);
         QTRY_COMPARE(screen()[u"links"_qs].toArray().size(), 1);
         keys({u"1"_qs});
         QTRY_COMPARE(opened().last(), u"https://blog.example.org/margaret"_qs);
@@ -285,7 +287,7 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(stored));
 
         keys({u"ctrl+d"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"contactForm"_qs);
+        waitForRoute(u"contactForm"_qs);
         QTRY_VERIFY(screen()[u"focused"_qs].toBool());
         QVERIFY(!screen()[u"hasReplacementPhoto"_qs].toBool());
         keys({u"ctrl+o"_qs});
@@ -301,9 +303,9 @@ private Q_SLOTS:
         QVERIFY(state()[u"visible"_qs].toBool());
         QVERIFY(!QFile::exists(stored)); // not before saving
         screenshot(u"22-contact-form-photo-light"_qs);
-        run(u"xdotool"_qs, {u"search"_qs, u"--sync"_qs, u"--name"_qs, u"^Pemmo$"_qs, u"windowactivate"_qs});
+        activatePanel();
         keys({u"ctrl+Return"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        waitForRoute(u"profile"_qs);
         QTRY_VERIFY(QFile::exists(stored));
         QCOMPARE(QImage(stored).size(), QSize(400, 300));
     }
@@ -311,10 +313,7 @@ private Q_SLOTS:
     void starFromTheActionPanel() {
         QVERIFY(!state()[u"starred"_qs].toArray().contains(u"p-hamilton"_qs));
         openActions();
-        type(u"star"_qs);
-        QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(),
-                     u"Star Margaret Hamilton"_qs);
-        keys({u"Return"_qs});
+        chooseAction(u"star"_qs, u"Star Margaret Hamilton"_qs);
         QTRY_VERIFY(state()[u"starred"_qs].toArray().contains(u"p-hamilton"_qs));
         QTRY_VERIFY(screen()[u"starred"_qs].toBool());
         QCOMPARE(panel()[u"overlay"_qs].toString(), QString());
@@ -323,9 +322,7 @@ private Q_SLOTS:
     void deleteAMemoryThroughItsConfirmation() {
         const int before = screen()[u"timeline"_qs].toArray().size();
         openActions();
-        type(u"delete memory"_qs);
-        QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(), u"Delete memory"_qs);
-        keys({u"Return"_qs});
+        chooseAction(u"delete memory"_qs, u"Delete memory"_qs);
         QTRY_COMPARE(panel()[u"confirm"_qs].toString(), u"Delete memory?"_qs);
         screenshot(u"12-delete-memory-light"_qs);
         keys({u"Return"_qs});
@@ -344,7 +341,7 @@ private Q_SLOTS:
         type(u"Zed Newperson"_qs);
         QTRY_COMPARE(screen()[u"query"_qs].toString(), u"Zed Newperson"_qs);
         keys({u"ctrl+h"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"contactForm"_qs);
+        waitForRoute(u"contactForm"_qs);
         QTRY_COMPARE(screen()[u"givenName"_qs].toString(), u"Zed"_qs);
         QCOMPARE(screen()[u"familyName"_qs].toString(), u"Newperson"_qs);
         QTRY_VERIFY(screen()[u"focused"_qs].toBool());
@@ -354,7 +351,7 @@ private Q_SLOTS:
         QTRY_COMPARE(screen()[u"email"_qs].toString(), u"zed@example.org"_qs);
         screenshot(u"18-contact-form-light"_qs);
         keys({u"ctrl+Return"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        waitForRoute(u"profile"_qs);
         QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Zed Newperson"_qs);
         const QString id = panel()[u"contactID"_qs].toString();
         QStringList now = QDir(contacts).entryList({u"*.vcf"_qs}, QDir::Files);
@@ -369,21 +366,16 @@ private Q_SLOTS:
 
         // Back to the search: a part of the name finds them.
         keys({u"Escape"_qs, u"Escape"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
+        waitForRoute(u"search"_qs);
         QTRY_COMPARE(screen()[u"query"_qs].toString(), QString());
-        type(u"newpers"_qs);
-        QTRY_COMPARE_WITH_TIMEOUT(screen()[u"selectedID"_qs].toString(), id, 5000);
-
-        keys({u"Return"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        openCard(u"newpers"_qs, id);
+        waitForRoute(u"profile"_qs);
         openActions();
         QTRY_VERIFY(panel()[u"actions"_qs].toObject()[u"focused"_qs].toBool());
-        type(u"delete contact"_qs);
-        QTRY_COMPARE(panel()[u"actions"_qs].toObject()[u"selected"_qs].toString(), u"Delete contact"_qs);
-        keys({u"Return"_qs});
+        chooseAction(u"delete contact"_qs, u"Delete contact"_qs);
         QTRY_COMPARE(panel()[u"confirm"_qs].toString(), u"Delete Zed Newperson?"_qs);
         keys({u"Return"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
+        waitForRoute(u"search"_qs);
         QTRY_COMPARE(QDir(contacts).entryList({u"*.vcf"_qs}, QDir::Files), before);
         keysHidingThePanel({u"Escape"_qs, u"Escape"_qs});
     }
@@ -391,7 +383,7 @@ private Q_SLOTS:
     void controlDigitOpensAStarredPersonAndRecordsThemAsRecent() {
         openPanel();
         keys({u"ctrl+2"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        waitForRoute(u"profile"_qs);
         QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Ada Lovelace"_qs);
         QCOMPARE(state()[u"recents"_qs].toArray().first().toString(), u"p-lovelace"_qs);
         screenshot(u"05-starred-card-light"_qs);
@@ -413,7 +405,7 @@ private Q_SLOTS:
         keys({u"ctrl+w"_qs});
         QTRY_VERIFY(!state()[u"settingsWindow"_qs][u"visible"_qs].toBool());
         QVERIFY(state()[u"visible"_qs].toBool());
-        run(u"xdotool"_qs, {u"search"_qs, u"--sync"_qs, u"--name"_qs, u"^Pemmo$"_qs, u"windowactivate"_qs});
+        activatePanel();
         keys({u"Escape"_qs});
         QTRY_VERIFY_WITH_TIMEOUT(!state()[u"visible"_qs].toBool(), 5000);
     }
@@ -435,12 +427,12 @@ private Q_SLOTS:
         keys({u"Escape"_qs});
         QTRY_COMPARE(panel()[u"overlay"_qs].toString(), QString());
         keys({u"ctrl+j"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"logInteraction"_qs);
+        waitForRoute(u"logInteraction"_qs);
         type(u"Tea at the museum"_qs);
         QTRY_COMPARE(screen()[u"text"_qs].toString(), u"Tea at the museum"_qs);
         screenshot(u"07c-log-form-dark"_qs);
         keys({u"Escape"_qs}); // cancelled: nothing saved
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        waitForRoute(u"profile"_qs);
         QVERIFY(!screen()[u"timeline"_qs].toArray().contains(u"Tea at the museum"_qs));
         keysHidingThePanel({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
     }
@@ -456,7 +448,7 @@ private Q_SLOTS:
         openActions();
         screenshot(u"14-card-actions-dark-200"_qs);
         keys({u"Escape"_qs, u"Escape"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
+        waitForRoute(u"search"_qs);
         setAppearance(u"light"_qs);
         quitPemmo();
         startPemmo();
@@ -472,24 +464,23 @@ private Q_SLOTS:
     // and what it merged reaches the disk however Pemmo is ended, even before its debounced write
     // is due: the signal is sent the moment the import has answered.
     void importThroughTheRunningPemmoSurvivesItsEnd_data() {
-        QTest::addColumn<QString>("ending");
-        QTest::newRow("SIGTERM") << u"SIGTERM"_qs;
-        QTest::newRow("SIGINT") << u"SIGINT"_qs;
-        QTest::newRow("quit, as the tray's Quit") << u"quit"_qs;
+        QTest::addColumn<int>("signal"); // 0: the `quit` command, as the tray's Quit sends it
+        QTest::newRow("SIGTERM") << int(SIGTERM);
+        QTest::newRow("SIGINT") << int(SIGINT);
+        QTest::newRow("quit, as the tray's Quit") << 0;
     }
     void importThroughTheRunningPemmoSurvivesItsEnd() {
-        QFETCH(QString, ending);
+        QFETCH(int, signal);
         if (m_pemmo.state() != QProcess::Running)
             startPemmo();
+        const QString ending = QString::fromLatin1(QTest::currentDataTag());
         const QString about = u"imported just before "_qs + ending;
         const QString file = exportFile(u"import-"_qs + ending + u".json"_qs, u"p-hopper"_qs, about);
 
         QString out, err;
         QCOMPARE(run(pemmoBinary(), {u"import"_qs, file}, &out, &err), 0);
-        if (ending == u"SIGTERM")
-            ::kill(static_cast<pid_t>(m_pemmo.processId()), SIGTERM);
-        else if (ending == u"SIGINT")
-            ::kill(static_cast<pid_t>(m_pemmo.processId()), SIGINT);
+        if (signal)
+            ::kill(static_cast<pid_t>(m_pemmo.processId()), signal);
         else
             QVERIFY(SingleInstance(runtimeFolder()).send("quit"));
         QCOMPARE(out, u"Merged 1 record.\n"_qs);
@@ -605,22 +596,20 @@ private Q_SLOTS:
         }
         startPemmo();
         openPanel();
-        type(u"ada lovelace"_qs);
-        QTRY_COMPARE_WITH_TIMEOUT(screen()[u"selectedID"_qs].toString(), u"p-lovelace"_qs, 5000);
-        keys({u"Return"_qs});
+        openCard(u"ada lovelace"_qs, u"p-lovelace"_qs);
         QTRY_COMPARE(screen()[u"name"_qs].toString(), u"Ada Lovelace"_qs);
         keys({u"ctrl+n"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"capture"_qs);
+        waitForRoute(u"capture"_qs);
         type(u"Coffee with Ada near the station, she is on the research team in Lisbon now"_qs);
         QTRY_VERIFY(screen()[u"text"_qs].toString().endsWith(u"Lisbon now"_qs));
         keys({u"ctrl+Return"_qs});
-        QTRY_COMPARE_WITH_TIMEOUT(panel()[u"route"_qs].toString(), u"review"_qs, 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(route(), u"review"_qs, 20000);
         QTRY_COMPARE(screen()[u"items"_qs].toArray().size(), 3); // team, city, the entry
         keys({u"Down"_qs, u"space"_qs});                         // uncheck the city
         QTRY_COMPARE(screen()[u"items"_qs].toArray().at(1).toObject()[u"checked"_qs].toBool(), false);
         screenshot(u"18-review-light"_qs);
         keys({u"ctrl+Return"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"profile"_qs);
+        waitForRoute(u"profile"_qs);
         QTRY_COMPARE(screen()[u"timeline"_qs].toArray().first().toString(), u"Coffee near the station"_qs);
 
         // What the store holds once written: the team and the entry, not the city, each from the model.
@@ -652,7 +641,7 @@ private Q_SLOTS:
                                                                   {u"reason"_qs, u"Served at sea"_qs}}}}}),
             "/api/chat");
         keys({u"Escape"_qs});
-        QTRY_COMPARE(panel()[u"route"_qs].toString(), u"search"_qs);
+        waitForRoute(u"search"_qs);
         keys({u"Escape"_qs});
         QTRY_COMPARE(screen()[u"query"_qs].toString(), QString());
         type(u"who knows ships?"_qs);

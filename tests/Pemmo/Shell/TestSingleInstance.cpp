@@ -9,17 +9,34 @@
 
 using namespace pemmo;
 
+namespace {
+
+// `command` sent to the primary in `folder` from another thread (the client blocks) while this one
+// serves; its answer.
+std::optional<QByteArray> sendFromAnotherThread(const QString& folder, const QByteArray& command) {
+    auto answer = std::async(std::launch::async, [&] { return SingleInstance(folder).send(command); });
+    [&] { QTRY_VERIFY(answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready); }();
+    return answer.get();
+}
+
+} // namespace
+
 class TestSingleInstance : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void secondInstanceCannotBecomePrimary() {
+    // A second one cannot become primary while the first lives; once it is gone the lock is free.
+    void onlyOnePrimaryAtATime() {
         test::TempDir dir;
-        SingleInstance first(dir.path());
-        SingleInstance second(dir.path());
-        QVERIFY(first.becomePrimary({}));
-        QVERIFY(!second.becomePrimary({}));
-        QVERIFY(!second.isPrimary());
+        {
+            SingleInstance first(dir.path());
+            SingleInstance second(dir.path());
+            QVERIFY(first.becomePrimary({}));
+            QVERIFY(!second.becomePrimary({}));
+            QVERIFY(!second.isPrimary());
+        }
+        SingleInstance next(dir.path());
+        QVERIFY(next.becomePrimary({}));
     }
 
     void commandReachesThePrimaryAndItsAnswerComesBack() {
@@ -30,11 +47,7 @@ private Q_SLOTS:
             received << command;
             co_return "shown";
         }));
-        // The client blocks, so it runs on another thread while this one serves.
-        auto answer = std::async(std::launch::async,
-                                 [path = dir.path()] { return SingleInstance(path).send("toggle"); });
-        QTRY_VERIFY(answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
-        QCOMPARE(answer.get(), std::optional<QByteArray>("shown"));
+        QCOMPARE(sendFromAnotherThread(dir.path(), "toggle"), std::optional<QByteArray>("shown"));
         QCOMPARE(received, QByteArrayList{"toggle"});
     }
 
@@ -47,27 +60,22 @@ private Q_SLOTS:
             co_await QCoro::sleepFor(std::chrono::milliseconds(0));
             co_return "done: " + command;
         }));
-        auto answer = std::async(std::launch::async,
-                                 [path = dir.path()] { return SingleInstance(path).send("import x"); });
-        QTRY_VERIFY(answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
-        QCOMPARE(answer.get(), std::optional<QByteArray>("done: import x"));
+        QCOMPARE(sendFromAnotherThread(dir.path(), "import x"), std::optional<QByteArray>("done: import x"));
     }
 
+    // No lock is held (not even the folder is there), so there is nobody to wait for.
+    void withoutAPrimarySendAnswersNothingQuickly_data() {
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("an empty folder") << QString();
+        QTest::newRow("no folder") << u"never-made"_qs;
+    }
     void withoutAPrimarySendAnswersNothingQuickly() {
+        QFETCH(QString, folder);
         test::TempDir dir;
         QElapsedTimer timer;
         timer.start();
-        QCOMPARE(SingleInstance(dir.path()).send("toggle"), std::nullopt);
-        QVERIFY2(timer.elapsed() < 1000, "no lock is held, so there is nobody to wait for");
-    }
-
-    void withoutEvenItsFolderSendAnswersNothingQuickly() {
-        test::TempDir dir;
-        QElapsedTimer timer;
-        timer.start();
-        QCOMPARE(SingleInstance(dir.filePath(u"never-made"_qs)).send("toggle", std::chrono::minutes(1)),
-                 std::nullopt);
-        QVERIFY2(timer.elapsed() < 1000, "no folder, no lock, nobody to wait for");
+        QCOMPARE(SingleInstance(dir.filePath(folder)).send("toggle", std::chrono::minutes(1)), std::nullopt);
+        QVERIFY(timer.elapsed() < 1000);
     }
 
     void aDeadPrimarysSocketFileIsReplaced() {
@@ -76,20 +84,7 @@ private Q_SLOTS:
         SingleInstance primary(dir.path());
         QVERIFY2(primary.becomePrimary([](QByteArray) -> QCoro::Task<QByteArray> { co_return "ok"; }),
                  qPrintable(primary.errorString()));
-        auto answer =
-            std::async(std::launch::async, [path = dir.path()] { return SingleInstance(path).send("show"); });
-        QTRY_VERIFY(answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready);
-        QCOMPARE(answer.get(), std::optional<QByteArray>("ok"));
-    }
-
-    void primaryGoneLeavesTheLockFree() {
-        test::TempDir dir;
-        {
-            SingleInstance primary(dir.path());
-            QVERIFY(primary.becomePrimary({}));
-        }
-        SingleInstance next(dir.path());
-        QVERIFY(next.becomePrimary({}));
+        QCOMPARE(sendFromAnotherThread(dir.path(), "show"), std::optional<QByteArray>("ok"));
     }
 };
 
