@@ -59,14 +59,17 @@ class TestCaptureFormViewModel : public QObject {
         m_env->settings().setAiProvider(id);
     }
     PemmoRecord record() { return *m_env->sync().profile(u"anna"_qs)->record; }
-
-private Q_SLOTS:
-    void init() {
+    void startWithAnna(const QString& name) {
         m_env = AppEnvironment::inMemory(
-            {test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs)}, u"PemmoCaptureTest"_qs,
+            {test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs)}, name,
             {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
         m_env->setClock([] { return kNow; });
         await(m_env->sync().start());
+    }
+
+private Q_SLOTS:
+    void init() {
+        startWithAnna(u"PemmoCaptureTest"_qs);
         m_local =
             std::make_shared<FakeProvider>(AIProviderID::OnDevice, false, u"On-device"_qs, u"llama-test"_qs);
         m_cloud = std::make_shared<FakeProvider>(AIProviderID::Claude, true, u"Claude"_qs, u"claude-test"_qs);
@@ -78,31 +81,31 @@ private Q_SLOTS:
     }
     void cleanup() { m_env.reset(); }
 
-    void aCaptureOpensTheReviewOverTheForm() {
+    void aNoteOpensTheReviewOverTheForm_data() {
+        QTest::addColumn<bool>("enrich");
+        QTest::addColumn<QString>("call"); // what the provider is asked
+        QTest::newRow("quick capture") << false << u"capture"_qs;
+        QTest::newRow("enrich from text") << true << u"extract"_qs;
+    }
+    void aNoteOpensTheReviewOverTheForm() {
+        QFETCH(bool, enrich);
+        QFETCH(QString, call);
         use(AIProviderID::OnDevice);
-        m_env->router().push(Route::capture(std::nullopt, u"anna"_qs));
-        CaptureFormViewModel form(*m_env, CaptureFormViewModel::Mode::Capture, u"anna"_qs);
+        m_local->extractAnswer.jobTitle = u"Engineer"_qs;
+        m_local->extractAnswer.school = u"KTH"_qs;
+        m_env->router().push(enrich ? Route::enrich(u"anna"_qs) : Route::capture(std::nullopt, u"anna"_qs));
+        using Mode = CaptureFormViewModel::Mode;
+        CaptureFormViewModel form(*m_env, enrich ? Mode::Enrich : Mode::Capture, u"anna"_qs);
         form.setText(u"Coffee with Anna, she is at Acme now"_qs);
         QCOMPARE(form.handleKey(key(Qt::Key_Return, Qt::ControlModifier)), KeyResult::Handled);
         QTRY_COMPARE(m_env->router().topRoute().routeKind(), Route::Kind::Review);
         const Route review = m_env->router().topRoute();
         QCOMPARE(review.proposal()->personID, std::optional(u"anna"_qs));
         QCOMPARE(review.proposal()->items.size(), 2);
+        QCOMPARE(m_local->calls, QStringList{call});
         QCOMPARE(m_local->lastText, u"Coffee with Anna, she is at Acme now"_qs);
         QCOMPARE(m_env->router().depth(), 3);                           // search, the form, the review
         QVERIFY(record().details.company != std::optional(u"Acme"_qs)); // nothing saved yet
-    }
-
-    void anEnrichOpensTheReviewOfTheExtractedFacts() {
-        use(AIProviderID::OnDevice);
-        m_local->extractAnswer.jobTitle = u"Engineer"_qs;
-        m_local->extractAnswer.school = u"KTH"_qs;
-        CaptureFormViewModel form(*m_env, CaptureFormViewModel::Mode::Enrich, u"anna"_qs);
-        form.setText(u"Anna Berg, engineer, studied at KTH"_qs);
-        await(form.send());
-        QCOMPARE(m_env->router().topRoute().routeKind(), Route::Kind::Review);
-        QCOMPARE(m_env->router().topRoute().proposal()->items.size(), 2);
-        QCOMPARE(m_local->calls, QStringList{u"extract"_qs});
     }
 
     void aProviderErrorShowsTheServicesText_data() {
@@ -173,11 +176,7 @@ private Q_SLOTS:
             "/api/chat");
         // The environment's own providers, made from the settings.
         m_env.reset();
-        m_env = AppEnvironment::inMemory(
-            {test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs)}, u"PemmoCaptureServerTest"_qs,
-            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
-        m_env->setClock([] { return kNow; });
-        await(m_env->sync().start());
+        startWithAnna(u"PemmoCaptureServerTest"_qs);
         m_env->settings().setLocalModelServer(server.url().toString());
         m_env->settings().setLocalModel(u"llama3.2"_qs);
         use(AIProviderID::OnDevice);
