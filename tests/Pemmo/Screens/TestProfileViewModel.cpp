@@ -205,15 +205,6 @@ private Q_SLOTS:
         QVERIFY(timeline().isEmpty());
     }
 
-    void whatTheDesktopCannotOpenIsShownAndNotLogged() {
-        start({anna()});
-        m_opened->problem = u"No application on this computer opens “sms:” addresses."_qs;
-        await(card().perform(ProfileAction::plain(Kind::Message)));
-        QCOMPARE(banner(), *m_opened->problem);
-        QCOMPARE(m_env->router().bannerStyle(), u"error"_qs);
-        QVERIFY(timeline().isEmpty());
-    }
-
     void aPhoneRowCallsItsOwnNumber() {
         start({anna()});
         ProfileViewModel& model = card();
