@@ -19,6 +19,8 @@ class TestDesktopOpener : public QObject {
     Q_OBJECT
 
     std::unique_ptr<test::TempDir> m_dir;
+    std::unique_ptr<InMemoryKeyValueStore> m_store;
+    std::unique_ptr<SettingsStore> m_settings;
 
     // A launcher that appends its argument to "opened" and exits with `status`, after `pause`.
     QString launcher(int status, const QString& pause = u"0"_qs) {
@@ -35,7 +37,11 @@ class TestDesktopOpener : public QObject {
     }
 
 private Q_SLOTS:
-    void init() { m_dir = std::make_unique<test::TempDir>(); }
+    void init() {
+        m_dir = std::make_unique<test::TempDir>();
+        m_store = std::make_unique<InMemoryKeyValueStore>();
+        m_settings = std::make_unique<SettingsStore>(*m_store);
+    }
 
     void addressesAreRewrittenForTheChosenApp_data() {
         QTest::addColumn<App>("app");
@@ -53,35 +59,27 @@ private Q_SLOTS:
         QFETCH(App, app);
         QFETCH(QString, address);
         QFETCH(QString, handed);
-        InMemoryKeyValueStore store;
-        SettingsStore settings(store);
-        settings.setMessagingApp(app);
-        DesktopOpener opener(settings, launcher(0));
+        m_settings->setMessagingApp(app);
+        DesktopOpener opener(*m_settings, launcher(0));
         QCOMPARE(await(opener.open(address, {})), std::nullopt);
         QCOMPARE(opened(), QStringList{handed});
     }
 
     void nothingToOpenTheAddressWithIsSaid() {
-        InMemoryKeyValueStore store;
-        SettingsStore settings(store);
-        DesktopOpener opener(settings, launcher(3));
+        DesktopOpener opener(*m_settings, launcher(3));
         const auto problem = await(opener.open(*LinkRouter::messagesURL(u"+49 170 1234567"_qs), {}));
         QCOMPARE(problem, std::optional<QString>(DesktopOpener::noHandlerMessage(u"sms:+491701234567"_qs)));
         QVERIFY(problem->contains(u"“sms:”"_qs));
     }
 
     void aLauncherThatCannotStartIsSaid() {
-        InMemoryKeyValueStore store;
-        SettingsStore settings(store);
-        DesktopOpener opener(settings, m_dir->filePath(u"no-such-launcher"_qs),
+        DesktopOpener opener(*m_settings, m_dir->filePath(u"no-such-launcher"_qs),
                              std::chrono::milliseconds(200));
         QVERIFY(await(opener.open(u"https://example.org"_qs, {})).has_value());
     }
 
     void aLauncherStillRunningAfterTheWaitCountsAsOpened() {
-        InMemoryKeyValueStore store;
-        SettingsStore settings(store);
-        DesktopOpener opener(settings, launcher(0, u"2"_qs), std::chrono::milliseconds(100));
+        DesktopOpener opener(*m_settings, launcher(0, u"2"_qs), std::chrono::milliseconds(100));
         QElapsedTimer timer;
         timer.start();
         QCOMPARE(await(opener.open(u"https://example.org"_qs, {})), std::nullopt);
@@ -90,10 +88,8 @@ private Q_SLOTS:
     }
 
     void aHandleNoAppCanReachIsRefusedBeforeTheDesktop() {
-        InMemoryKeyValueStore store;
-        SettingsStore settings(store);
-        settings.setMessagingApp(App::WhatsApp);
-        DesktopOpener opener(settings, launcher(0));
+        m_settings->setMessagingApp(App::WhatsApp);
+        DesktopOpener opener(*m_settings, launcher(0));
         const auto problem = await(opener.open(*LinkRouter::messagesURL(u"anna_b"_qs), {}));
         QVERIFY(problem && problem->contains(u"WhatsApp"_qs));
         QVERIFY(opened().isEmpty());

@@ -1,5 +1,6 @@
 // The diagnostics screen: the report of `pemmo doctor`, made from the running services, with every
 // section present, the shortcut's live state, copying to the clipboard, and its keys.
+#include "../Shell/KeyPress.h"
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Screens/DiagnosticsViewModel.h"
@@ -85,9 +86,7 @@ private Q_SLOTS:
         QCOMPARE(report.handleKey(KeyEvent::command(u'c')), KeyResult::Handled);
         QCOMPARE(QGuiApplication::clipboard()->text(), report.text() + u'\n');
         QVERIFY(!report.status().isEmpty()); // copying says it happened
-        KeyEvent escape;
-        escape.key = Qt::Key_Escape;
-        QCOMPARE(report.handleKey(escape), KeyResult::Handled);
+        QCOMPARE(report.handleKey(test::key(Qt::Key_Escape)), KeyResult::Handled);
         QCOMPARE(m_env->router().depth(), 1);
     }
 };

@@ -99,9 +99,7 @@ private Q_SLOTS:
     void aFolderThatCannotBeMadeIsSaidAndNothingIsConnected() {
         test::TempDir dir;
         const QString file = dir.filePath(u"plain-file"_qs);
-        QFile f(file);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.close();
+        QVERIFY(QFile(file).open(QIODevice::WriteOnly));
         auto m = model();
         m->askForFolder = [&] { return file + u"/below"_qs; };
         m->chooseFolder();

@@ -99,69 +99,49 @@ private Q_SLOTS:
         QVERIFY(!model.isSaving());
     }
 
-    void cancellingADeleteKeepsTheCircle() {
-        const auto env = environment();
-        ManageTagsViewModel model(*env);
-        model.requestDelete(u"family"_qs);
-        model.cancelDelete();
-        await(model.confirmDelete());
-        QVERIFY(env->tags().tagWithID(u"family"_qs));
-        QCOMPARE(tagsOf(*env, u"A"_qs), (QStringList{u"work"_qs, u"family"_qs}));
+    // What the rename field holds when it is committed: a new name moves every record to the new
+    // id and keeps the circle's place; a change of case only renames; the name of another circle is
+    // refused and stays to be corrected; a blank name cancels.
+    void aRenameCarriesEveryRecordOrSaysWhyNot_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("id"); // the circle's id afterwards
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("error");
+        QTest::addColumn<bool>("stillEditing");
+        QTest::newRow("new name") << u"  Office "_qs << u"office"_qs << u"Office"_qs << QString() << false;
+        QTest::newRow("case only") << u"WORK"_qs << u"work"_qs << u"WORK"_qs << QString() << false;
+        QTest::newRow("onto another circle")
+            << u"family"_qs << u"work"_qs << u"Work"_qs
+            << u"A circle named \u201Cfamily\u201D already exists."_qs << true;
+        QTest::newRow("blank") << u"   "_qs << u"work"_qs << u"Work"_qs << QString() << false;
     }
-
-    void renamingMovesEveryRecordToTheNewID() {
+    void aRenameCarriesEveryRecordOrSaysWhyNot() {
+        QFETCH(QString, typed);
+        QFETCH(QString, id);
+        QFETCH(QString, name);
+        QFETCH(QString, error);
+        QFETCH(bool, stillEditing);
         const auto env = environment();
         ManageTagsViewModel model(*env);
         model.startRename(u"work"_qs);
         QCOMPARE(model.editingName(), u"Work"_qs);
-        model.setEditingName(u"  Office "_qs);
-        await(model.commitRename());
-        QCOMPARE(env->tags().tagWithID(u"office"_qs)->name, u"Office"_qs);
-        QVERIFY(!env->tags().tagWithID(u"work"_qs));
-        // The moved circle keeps its place among the others.
-        QCOMPARE(tagsOf(*env, u"A"_qs), (QStringList{u"office"_qs, u"family"_qs}));
-        for (const QString& id : {u"B"_qs, u"C"_qs})
-            QCOMPARE(await(env->store().record(id))->tags, QStringList{u"office"_qs});
-        QCOMPARE(model.editingID(), std::nullopt);
-        QCOMPARE(model.selectedID(), u"office"_qs);
-        QVERIFY(!model.isSaving());
-    }
-
-    void aCaseOnlyRenameChangesOnlyTheName() {
-        const auto env = environment();
-        ManageTagsViewModel model(*env);
-        model.startRename(u"work"_qs);
-        model.setEditingName(u"WORK"_qs);
+        model.setEditingName(typed);
         const int version = env->sync().dataVersion();
         await(model.commitRename());
-        QCOMPARE(env->tags().tagWithID(u"work"_qs)->name, u"WORK"_qs);
-        QCOMPARE(tagsOf(*env, u"B"_qs), QStringList{u"work"_qs});
-        QCOMPARE(env->sync().dataVersion(), version);
-    }
-
-    void aRenameOntoAnotherCircleShowsWhyAndChangesNothing() {
-        const auto env = environment();
-        ManageTagsViewModel model(*env);
-        model.startRename(u"work"_qs);
-        model.setEditingName(u"family"_qs);
-        await(model.commitRename());
-        QCOMPARE(model.errorMessage(), u"A circle named \u201Cfamily\u201D already exists."_qs);
-        QCOMPARE(env->tags().tagWithID(u"work"_qs)->name, u"Work"_qs);
-        QCOMPARE(tagsOf(*env, u"B"_qs), QStringList{u"work"_qs});
-        // Still editing, so the name can be corrected.
-        QCOMPARE(model.editingID(), u"work"_qs);
+        QCOMPARE(env->tags().tagWithID(id)->name, name);
+        QCOMPARE(!env->tags().tagWithID(u"work"_qs), id != u"work");
+        // Only a new id rewrites the records.
+        QCOMPARE(env->sync().dataVersion() != version, id != u"work");
+        QCOMPARE(tagsOf(*env, u"A"_qs), (QStringList{id, u"family"_qs}));
+        for (const QString& other : {u"B"_qs, u"C"_qs})
+            QCOMPARE(await(env->store().record(other))->tags, QStringList{id});
+        QCOMPARE(model.errorMessage(), error);
+        QCOMPARE(model.editingID(), stillEditing ? std::optional(u"work"_qs) : std::nullopt);
+        if (!stillEditing)
+            QCOMPARE(model.editingName(), QString());
+        if (id != u"work")
+            QCOMPARE(model.selectedID(), std::optional(id));
         QVERIFY(!model.isSaving());
-    }
-
-    void aBlankRenameCancels() {
-        const auto env = environment();
-        ManageTagsViewModel model(*env);
-        model.startRename(u"work"_qs);
-        model.setEditingName(u"   "_qs);
-        await(model.commitRename());
-        QCOMPARE(model.editingID(), std::nullopt);
-        QCOMPARE(model.editingName(), QString());
-        QCOMPARE(env->tags().tagWithID(u"work"_qs)->name, u"Work"_qs);
     }
 
     void commandsWaitForTheChangeBeingSaved() {

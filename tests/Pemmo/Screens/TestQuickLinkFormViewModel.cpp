@@ -74,14 +74,6 @@ private Q_SLOTS:
         QCOMPARE(links().size(), 5);
     }
 
-    void aSecondLinkOfASiteReplacesTheFirst() {
-        add(u"linkedin.com/in/old"_qs);
-        add(u"blog.example.org"_qs);
-        add(u"https://www.linkedin.com/in/new"_qs);
-        QCOMPARE(links().size(), 2);
-        QCOMPARE(links().first().url, u"https://www.linkedin.com/in/new"_qs);
-    }
-
     void aNamedKindAndTitleWin() {
         add(u"example.org/anna"_qs, QuickLinkFormViewModel::Instagram, u"  Her photos "_qs);
         QCOMPARE(links().first().kind, QuickLink::Kind::Instagram);

@@ -83,6 +83,7 @@ private Q_SLOTS:
         m_env->router().push(Route::profile(u"anna"_qs));
         m_env->router().push(Route::review(std::make_shared<const Proposal>(proposalFor(u"anna"_qs))));
         ReviewViewModel review(*m_env, proposalFor(u"anna"_qs));
+        QVERIFY2(review.origin().contains(u"stayed on this computer"_qs), qPrintable(review.origin()));
         QCOMPARE(review.checkedCount(), int(review.proposal().items.size())); // all checked at first
         int at = -1;
         for (qsizetype i = 0; i < review.proposal().items.size(); ++i) {

@@ -82,53 +82,46 @@ private Q_SLOTS:
         qunsetenv("XDG_CONFIG_HOME");
     }
 
-    void aShortcutTheDesktopTakesIsStoredForTheNextStart() {
-        SettingsViewModel model(*m_env);
-        QList<QKeySequence> bound;
-        model.setShortcutBinder([&](const QKeySequence& shortcut) -> std::optional<QString> {
-            bound.append(shortcut);
-            return std::nullopt;
-        });
-        const QKeySequence wanted(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_Space);
-        QVERIFY(model.recordShortcut(wanted));
-        QCOMPARE(bound, QList<QKeySequence>{wanted});
-        QCOMPARE(AppDelegate::storedShortcut(m_env->keyValueStore()), wanted);
-        QCOMPARE(model.shortcut(), wanted);
-    }
-
-    void aShortcutAnotherProgramHoldsIsRefusedAndTheOldStays() {
-        SettingsViewModel model(*m_env);
+    // A shortcut is stored for the next start only once the desktop took it; one another program
+    // holds is refused with its reason, and one that cannot be a shortcut never reaches the desktop.
+    void aShortcutIsStoredOnlyOnceTheDesktopTookIt_data() {
+        QTest::addColumn<QKeySequence>("shortcut");
+        QTest::addColumn<QString>("refusal"); // what the desktop answers (empty: it took it)
+        QTest::addColumn<bool>("asked");
+        const QKeySequence controlShiftSpace(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_Space);
         const QString held =
             u"Another program already uses Ctrl+Shift+Space as its shortcut, so Pemmo cannot."_qs;
-        model.setShortcutBinder([&](const QKeySequence&) -> std::optional<QString> { return held; });
-        QSignalSpy changed(&model, &SettingsViewModel::shortcutChanged);
-        QVERIFY(!model.recordShortcut(QKeySequence(Qt::ControlModifier | Qt::ShiftModifier | Qt::Key_Space)));
-        QCOMPARE(AppDelegate::storedShortcut(m_env->keyValueStore()), AppDelegate::defaultShortcut());
-        QVERIFY(!m_env->keyValueStore().contains(AppDelegate::shortcutKey()));
-        QVERIFY2(model.message().startsWith(held), qPrintable(model.message()));
-        QCOMPARE(changed.count(), 0);
-    }
-
-    void aCombinationThatCannotBeAShortcutNeverReachesTheDesktop_data() {
-        QTest::addColumn<QKeySequence>("shortcut");
-        QTest::newRow("a letter alone") << QKeySequence(Qt::Key_K);
-        QTest::newRow("shift and a letter") << QKeySequence(Qt::ShiftModifier | Qt::Key_K);
+        QTest::newRow("taken") << controlShiftSpace << QString() << true;
+        QTest::newRow("held by another program") << controlShiftSpace << held << true;
+        QTest::newRow("a letter alone") << QKeySequence(Qt::Key_K) << QString() << false;
+        QTest::newRow("shift and a letter")
+            << QKeySequence(Qt::ShiftModifier | Qt::Key_K) << QString() << false;
         QTest::newRow("two keys in a row")
-            << QKeySequence(Qt::ControlModifier | Qt::Key_K, Qt::ControlModifier | Qt::Key_J);
-        QTest::newRow("nothing") << QKeySequence();
+            << QKeySequence(Qt::ControlModifier | Qt::Key_K, Qt::ControlModifier | Qt::Key_J) << QString()
+            << false;
+        QTest::newRow("nothing") << QKeySequence() << QString() << false;
     }
-    void aCombinationThatCannotBeAShortcutNeverReachesTheDesktop() {
+    void aShortcutIsStoredOnlyOnceTheDesktopTookIt() {
         QFETCH(QKeySequence, shortcut);
+        QFETCH(QString, refusal);
+        QFETCH(bool, asked);
         SettingsViewModel model(*m_env);
-        bool asked = false;
-        model.setShortcutBinder([&](const QKeySequence&) -> std::optional<QString> {
-            asked = true;
-            return std::nullopt;
+        QList<QKeySequence> bound;
+        model.setShortcutBinder([&](const QKeySequence& wanted) -> std::optional<QString> {
+            bound.append(wanted);
+            return refusal.isEmpty() ? std::nullopt : std::optional(refusal);
         });
-        QVERIFY(!model.recordShortcut(shortcut));
-        QVERIFY(!asked);
-        QVERIFY(!model.message().isEmpty());
-        QCOMPARE(model.shortcut(), AppDelegate::defaultShortcut());
+        QSignalSpy changed(&model, &SettingsViewModel::shortcutChanged);
+        const bool taken = asked && refusal.isEmpty();
+        QCOMPARE(model.recordShortcut(shortcut), taken);
+        QCOMPARE(bound, asked ? QList<QKeySequence>{shortcut} : QList<QKeySequence>());
+        const QKeySequence kept = taken ? shortcut : AppDelegate::defaultShortcut();
+        QCOMPARE(AppDelegate::storedShortcut(m_env->keyValueStore()), kept);
+        QCOMPARE(m_env->keyValueStore().contains(AppDelegate::shortcutKey()), taken);
+        QCOMPARE(model.shortcut(), kept);
+        QCOMPARE(changed.count(), taken ? 1 : 0);
+        QCOMPARE(model.message().isEmpty(), taken);
+        QVERIFY2(model.message().startsWith(refusal), qPrintable(model.message()));
     }
 
     void foldersAreAddedOnceRemovedAndTheFirstTakesNewContacts() {
