@@ -18,6 +18,8 @@ Item {
     required property string reason
 
     readonly property bool isRow: kind !== "header"
+    // A quoted memory may hold tabs and line breaks; under the name it reads as one line.
+    readonly property string reasonLine: reason.replace(/\s+/g, " ")
 
     signal hovered(point point)
     signal clicked()
@@ -25,7 +27,7 @@ Item {
     implicitHeight: !isRow ? header.implicitHeight
                            : reason !== "" ? Theme.rowHeight + reasonText.implicitHeight : Theme.rowHeight
     Accessible.role: isRow ? Accessible.ListItem : Accessible.Heading
-    Accessible.name: reason !== "" ? row.accessibleName + ", " + reason : row.accessibleName
+    Accessible.name: reason !== "" ? row.accessibleName + ", " + reasonLine : row.accessibleName
     Accessible.selected: row.selected
 
     Rectangle {
@@ -109,7 +111,9 @@ Item {
         anchors.rightMargin: Theme.margin + Theme.unit
         anchors.bottom: parent.bottom
         anchors.bottomMargin: Theme.unit
-        text: row.reason
+        objectName: "reasonText"
+        text: row.reasonLine
+        textFormat: Text.PlainText
         color: row.selected ? Theme.selectionText : Theme.secondaryText
         opacity: row.selected ? 0.8 : 1
         font.pointSize: Theme.smallSize

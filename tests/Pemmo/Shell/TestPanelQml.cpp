@@ -127,6 +127,24 @@ private Q_SLOTS:
         QCOMPARE(screen().value(u"accessible"_qs).toString(), u"Anna Berg"_qs);
     }
 
+    // A memory quoted as the reason for a match stays one line of plain text under the name, tabs
+    // and line breaks included.
+    void aQuotedMemoryReadsAsOneLine() {
+        QQmlComponent component(m_engine.get());
+        component.setData(R"(import Pemmo
+SearchRow { index: 0; kind: "person"; rowID: "anna"; title: "Anna Berg"; plainTitle: "Anna Berg"
+    subtitle: ""; badge: ""; initials: "AB"; accessibleName: "Anna Berg"; selected: true
+    reason: "You wrote: \u201CBrunch, then bouldering\tgood session\nand <b>cake</b>\u201D" })",
+                          QUrl(u"qrc:/Pemmo/ReasonRow.qml"_qs));
+        std::unique_ptr<QObject> row(component.create());
+        QVERIFY2(row, qPrintable(component.errorString()));
+        auto* text = row->findChild<QQuickItem*>(u"reasonText"_qs);
+        QVERIFY(text);
+        QCOMPARE(text->property("text").toString(),
+                 u"You wrote: \u201CBrunch, then bouldering good session and <b>cake</b>\u201D"_qs);
+        QCOMPARE(text->property("lineCount").toInt(), 1);
+    }
+
     // The contact form's link editor: Return adds the typed link to the list, a wrong address is
     // refused under the field, and Control-Return saves the list with the form.
     void theContactFormAddsALinkWithReturnAndSavesIt() {
