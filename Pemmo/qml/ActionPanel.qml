@@ -64,6 +64,7 @@ Rectangle {
         spacing: 0
 
         Text {
+            textFormat: Text.PlainText
             text: panel.model ? panel.model.title : ""
             color: Theme.tertiaryText
             font.pointSize: Theme.smallSize
@@ -118,6 +119,7 @@ Rectangle {
             }
         }
         Text {
+            textFormat: Text.PlainText
             visible: list.count === 0
             text: qsTr("No action matches “%1”").arg(field.text)
             color: Theme.secondaryText

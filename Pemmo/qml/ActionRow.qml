@@ -41,6 +41,7 @@ Item {
             Layout.preferredWidth: Theme.avatarSize
         }
         Text {
+            textFormat: Text.PlainText
             text: row.title
             color: row.destructive ? Theme.destructive : (row.selected ? Theme.selectionText : Theme.text)
             font.pointSize: Theme.bodySize
@@ -48,6 +49,7 @@ Item {
             Layout.fillWidth: row.subtitle === ""
         }
         Text {
+            textFormat: Text.PlainText
             visible: row.subtitle !== ""
             text: row.subtitle
             color: row.selected ? Theme.selectionText : Theme.secondaryText

@@ -22,6 +22,7 @@ Rectangle {
     Accessible.ignored: true
 
     Text {
+        textFormat: Text.PlainText
         anchors.centerIn: parent
         visible: !avatar.hasPhoto && figure.status !== Image.Ready
         text: avatar.initials

@@ -25,6 +25,7 @@ Rectangle {
         anchors.rightMargin: Theme.margin
         spacing: Theme.gap
         Text {
+            textFormat: Text.PlainText
             objectName: "bannerText"
             text: banner.router ? banner.router.bannerMessage : ""
             color: Theme.text

@@ -36,6 +36,7 @@ PanelScreen {
         spacing: Theme.gap * 1.5
 
         Text {
+            textFormat: Text.PlainText
             id: titleLabel
             text: screen.form.personName !== "" ? qsTr("%1 · %2").arg(screen.form.title).arg(screen.form.personName)
                                                  : screen.form.title
@@ -48,6 +49,7 @@ PanelScreen {
             Accessible.name: text
         }
         Text {
+            textFormat: Text.PlainText
             text: screen.form.origin
             visible: text !== ""
             color: Theme.secondaryText
@@ -59,6 +61,7 @@ PanelScreen {
             Layout.fillWidth: true
             Layout.fillHeight: true
             TextArea {
+                textFormat: TextEdit.PlainText
                 id: textArea
                 objectName: "captureText"
                 text: screen.form.text
@@ -88,6 +91,7 @@ PanelScreen {
                 Layout.preferredWidth: Theme.metrics.height * 1.5
             }
             Text {
+                textFormat: Text.PlainText
                 text: qsTr("Asking the AI…")
                 color: Theme.secondaryText
                 font.pointSize: Theme.smallSize
@@ -96,6 +100,7 @@ PanelScreen {
             }
         }
         Text {
+            textFormat: Text.PlainText
             id: errorLabel
             visible: screen.form.error !== ""
             text: screen.form.error

@@ -35,6 +35,7 @@ Rectangle {
             color: Theme.circleColor(chip.colorSlot)
         }
         Text {
+            textFormat: Text.PlainText
             text: chip.text
             color: chip.selected ? Theme.selectionText : Theme.secondaryText
             font.pointSize: Theme.smallSize

@@ -23,6 +23,7 @@ Rectangle {
         anchors.margins: Theme.margin
         spacing: Theme.gap
         Text {
+            textFormat: Text.PlainText
             objectName: "confirmTitle"
             text: card.request.title
             color: Theme.text
@@ -32,6 +33,7 @@ Rectangle {
             Layout.fillWidth: true
         }
         Text {
+            textFormat: Text.PlainText
             text: card.request.message
             color: Theme.secondaryText
             font.pointSize: Theme.bodySize

@@ -81,6 +81,7 @@ PanelScreen {
 
     // Inline components do not see this file's ids: each measures the widest label itself.
     component FieldLabel: Text {
+        textFormat: Text.PlainText
         id: fieldLabel
         color: Theme.secondaryText
         font.pointSize: Theme.bodySize
@@ -98,6 +99,7 @@ PanelScreen {
         font.pointSize: Theme.bodySize
     }
     component FieldNote: Text {
+        textFormat: Text.PlainText
         id: note
         property bool isError: false
         visible: text !== ""
@@ -135,6 +137,7 @@ PanelScreen {
         }
     }
     component SectionTitle: Text {
+        textFormat: Text.PlainText
         color: Theme.tertiaryText
         font.pointSize: Theme.smallSize
         font.weight: Font.DemiBold
@@ -152,6 +155,7 @@ PanelScreen {
         spacing: Theme.gap
 
         Text {
+            textFormat: Text.PlainText
             id: titleLabel
             text: screen.form.title
             color: Theme.text
@@ -320,6 +324,7 @@ PanelScreen {
                             }
                         }
                         Text {
+                            textFormat: Text.PlainText
                             visible: text !== ""
                             text: screen.form.photoError !== "" ? screen.form.photoError : screen.form.photoNote
                             color: screen.form.photoError !== "" ? Theme.destructive : Theme.tertiaryText
@@ -351,6 +356,7 @@ PanelScreen {
                     spacing: Theme.unit
                     Layout.fillWidth: true
                     Text {
+                        textFormat: Text.PlainText
                         visible: screen.form.links.length === 0
                         text: qsTr("No links yet.")
                         color: Theme.tertiaryText
@@ -381,6 +387,7 @@ PanelScreen {
                                     spacing: 0
                                     Layout.fillWidth: true
                                     Text {
+                                        textFormat: Text.PlainText
                                         text: linkRow.modelData.title
                                         color: linkRow.isEdited ? Theme.selectionText : Theme.text
                                         font.pointSize: Theme.bodySize
@@ -389,6 +396,7 @@ PanelScreen {
                                         Layout.fillWidth: true
                                     }
                                     Text {
+                                        textFormat: Text.PlainText
                                         text: linkRow.modelData.url
                                         color: linkRow.isEdited ? Theme.selectionText : Theme.secondaryText
                                         font.pointSize: Theme.smallSize
@@ -488,6 +496,7 @@ PanelScreen {
                 }
                 FieldLabel { text: qsTr("About"); Layout.alignment: Qt.AlignRight | Qt.AlignTop }
                 TextArea {
+                    textFormat: TextEdit.PlainText
                     id: aboutArea
                     Layout.fillWidth: true
                     Layout.minimumHeight: Theme.rowHeight * 2
@@ -513,6 +522,7 @@ PanelScreen {
         }
 
         Text {
+            textFormat: Text.PlainText
             visible: screen.form.error !== ""
             text: screen.form.error
             color: Theme.destructive

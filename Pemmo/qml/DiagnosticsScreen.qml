@@ -38,6 +38,7 @@ PanelScreen {
             Layout.fillWidth: true
             spacing: Theme.gap
             Text {
+                textFormat: Text.PlainText
                 id: titleLabel
                 text: qsTr("Diagnostics")
                 color: Theme.text
@@ -60,6 +61,7 @@ PanelScreen {
             Layout.fillHeight: true
             clip: true
             TextArea {
+                textFormat: TextEdit.PlainText
                 id: lines
                 objectName: "diagnosticsText"
                 readOnly: true
@@ -86,6 +88,7 @@ PanelScreen {
             Layout.fillWidth: true
             spacing: Theme.gap
             Text {
+                textFormat: Text.PlainText
                 text: screen.report.status
                 visible: text !== ""
                 color: Theme.secondaryText

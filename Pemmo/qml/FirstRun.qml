@@ -50,6 +50,7 @@ Rectangle {
         Keys.onReturnPressed: clicked()
         Keys.onEnterPressed: clicked()
         contentItem: Text {
+            textFormat: Text.PlainText
             text: button.text
             font: button.font
             color: button.highlighted ? Theme.window : Theme.text
@@ -80,6 +81,7 @@ Rectangle {
         border.color: state_ === "current" ? Theme.accent : Theme.border
         opacity: state_ === "pending" ? 0.7 : 1
         Text {
+            textFormat: Text.PlainText
             id: capText
             anchors.centerIn: parent
             text: cap.label
@@ -102,6 +104,7 @@ Rectangle {
             spacing: Theme.gap
 
             Text {
+                textFormat: Text.PlainText
                 text: qsTr("A one-minute tutorial.")
                 font.pointSize: Theme.titleSize
                 font.bold: true
@@ -110,6 +113,7 @@ Rectangle {
                 Accessible.name: text
             }
             Text {
+                textFormat: Text.PlainText
                 Layout.fillWidth: true
                 wrapMode: Text.WordWrap
                 text: qsTr("Alex is a practice contact. Reach them with three keys and you know Pemmo.")
@@ -117,6 +121,7 @@ Rectangle {
                 color: Theme.text
             }
             Text {
+                textFormat: Text.PlainText
                 Layout.fillWidth: true
                 wrapMode: Text.WordWrap
                 text: qsTr("Alex lives only in this tutorial and is never added to your contacts.")
@@ -124,6 +129,7 @@ Rectangle {
                 color: Theme.secondaryText
             }
             Text {
+                textFormat: Text.PlainText
                 Layout.fillWidth: true
                 wrapMode: Text.WordWrap
                 text: qsTr("Do it for real. Pemmo opens over this window; Alex's number is made up.")
@@ -161,6 +167,7 @@ Rectangle {
                         spacing: Theme.gap
 
                         Text {
+                            textFormat: Text.PlainText
                             Layout.preferredWidth: Theme.unit * 6
                             horizontalAlignment: Text.AlignHCenter
                             text: taskRow.modelData.done ? "\u2714" : String(taskRow.index + 1)
@@ -172,12 +179,14 @@ Rectangle {
                             Layout.fillWidth: true
                             spacing: 0
                             Text {
+                                textFormat: Text.PlainText
                                 text: taskRow.modelData.title
                                 font.pointSize: Theme.bodySize
                                 font.bold: true
                                 color: taskRow.modelData.current ? Theme.selectionText : Theme.text
                             }
                             Text {
+                                textFormat: Text.PlainText
                                 Layout.fillWidth: true
                                 wrapMode: Text.WordWrap
                                 text: taskRow.modelData.hint
@@ -201,12 +210,14 @@ Rectangle {
             }
 
             Text {
+                textFormat: Text.PlainText
                 visible: !root.practice.isReady
                 text: qsTr("Getting Alex ready…")
                 font.pointSize: Theme.smallSize
                 color: Theme.tertiaryText
             }
             Text {
+                textFormat: Text.PlainText
                 visible: root.practice.messaged
                 Layout.fillWidth: true
                 wrapMode: Text.WordWrap
@@ -225,6 +236,7 @@ Rectangle {
             spacing: Theme.gap
 
             Text {
+                textFormat: Text.PlainText
                 text: qsTr("Now someone you know.")
                 font.pointSize: Theme.titleSize
                 font.bold: true
@@ -233,6 +245,7 @@ Rectangle {
                 Accessible.name: text
             }
             Text {
+                textFormat: Text.PlainText
                 Layout.fillWidth: true
                 wrapMode: Text.WordWrap
                 text: qsTr("Connect your address book folders and the same keys reach anyone in your address book.")
@@ -240,6 +253,7 @@ Rectangle {
                 color: Theme.text
             }
             Text {
+                textFormat: Text.PlainText
                 Layout.fillWidth: true
                 wrapMode: Text.WordWrap
                 text: root.model.contactsText
@@ -270,6 +284,7 @@ Rectangle {
                     Accessible.checked: checked
                     Keys.onReturnPressed: toggle()
                     contentItem: Text {
+                        textFormat: Text.PlainText
                         leftPadding: folderBox.indicator.width + Theme.unit * 2
                         text: folderBox.text
                         font: folderBox.font
@@ -298,6 +313,7 @@ Rectangle {
         }
 
         Text {
+            textFormat: Text.PlainText
             visible: root.model.notice !== ""
             Layout.fillWidth: true
             wrapMode: Text.WordWrap

@@ -33,6 +33,7 @@ PanelScreen {
         spacing: Theme.gap * 1.5
 
         Text {
+            textFormat: Text.PlainText
             id: titleLabel
             text: screen.form.personName !== "" ? qsTr("%1 · %2").arg(screen.form.title).arg(screen.form.personName)
                                                  : screen.form.title
@@ -47,6 +48,7 @@ PanelScreen {
         RowLayout {
             spacing: Theme.gap
             Text {
+                textFormat: Text.PlainText
                 text: qsTr("Kind")
                 color: Theme.secondaryText
                 font.pointSize: Theme.bodySize
@@ -65,6 +67,7 @@ PanelScreen {
             Layout.fillWidth: true
             Layout.fillHeight: true
             TextArea {
+                textFormat: TextEdit.PlainText
                 id: textArea
                 objectName: "interactionText"
                 text: screen.form.text
@@ -87,6 +90,7 @@ PanelScreen {
             }
         }
         Text {
+            textFormat: Text.PlainText
             id: errorLabel
             visible: screen.form.error !== ""
             text: screen.form.error

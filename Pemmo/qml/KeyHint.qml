@@ -18,6 +18,7 @@ RowLayout {
         border.width: 1
         border.color: Theme.border
         Text {
+            textFormat: Text.PlainText
             id: keyText
             anchors.centerIn: parent
             text: hint.keys
@@ -26,6 +27,7 @@ RowLayout {
         }
     }
     Text {
+        textFormat: Text.PlainText
         visible: hint.label !== ""
         text: hint.label
         color: Theme.tertiaryText

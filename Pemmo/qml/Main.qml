@@ -129,6 +129,7 @@ Item {
                 Accessible.role: Accessible.AlertMessage
                 Accessible.name: root.router.notice
                 Text {
+                    textFormat: Text.PlainText
                     id: noticeText
                     anchors.fill: parent
                     anchors.leftMargin: Theme.margin
@@ -167,6 +168,7 @@ Item {
                     anchors.rightMargin: Theme.margin
                     spacing: Theme.margin
                     Text {
+                        textFormat: Text.PlainText
                         text: Shell.hotkeyProblem !== "" ? Shell.hotkeyProblem
                               : (Shell.hotkeyGlyphs !== "" ? qsTr("%1 opens Pemmo").arg(Shell.hotkeyGlyphs) : "")
                         color: Shell.hotkeyProblem !== "" ? Theme.highlight : Theme.tertiaryText

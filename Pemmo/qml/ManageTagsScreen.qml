@@ -52,6 +52,7 @@ PanelScreen {
         spacing: Theme.gap * 1.5
 
         Text {
+            textFormat: Text.PlainText
             id: titleLabel
             text: qsTr("Manage circles")
             color: Theme.text
@@ -73,6 +74,7 @@ PanelScreen {
             onTextEdited: screen.circles.newTagName = text
         }
         Text {
+            textFormat: Text.PlainText
             visible: screen.circles.errorMessage !== ""
             text: screen.circles.errorMessage
             color: Theme.destructive
@@ -83,6 +85,7 @@ PanelScreen {
             Accessible.name: text
         }
         Text {
+            textFormat: Text.PlainText
             visible: list.count === 0
             text: qsTr("No circles yet. Type a name and press Return to add one.")
             color: Theme.secondaryText
@@ -144,6 +147,7 @@ PanelScreen {
                         spacing: 0
                         Layout.fillWidth: true
                         Text {
+                            textFormat: Text.PlainText
                             visible: !row.editing
                             text: row.modelData.name
                             color: row.selected ? Theme.selectionText : Theme.text
@@ -162,6 +166,7 @@ PanelScreen {
                             onVisibleChanged: if (visible) { text = screen.circles.editingName; forceActiveFocus(); selectAll() }
                         }
                         Text {
+                            textFormat: Text.PlainText
                             text: row.modelData.subtitle
                             color: row.selected ? Theme.selectionText : Theme.secondaryText
                             font.pointSize: Theme.smallSize

@@ -56,6 +56,7 @@ PanelScreen {
             Layout.fillWidth: true
             spacing: Theme.unit
             Text {
+                textFormat: Text.PlainText
                 id: whenLabel
                 text: qsTr("Just happened · %1").arg(screen.moment ? screen.moment.when : "")
                 color: Theme.secondaryText
@@ -64,6 +65,7 @@ PanelScreen {
                 Layout.fillWidth: true
             }
             Text {
+                textFormat: Text.PlainText
                 id: titleLabel
                 text: screen.moment ? qsTr("%1 with %2").arg(screen.moment.eventTitle).arg(screen.moment.personName) : ""
                 color: Theme.text
@@ -81,6 +83,7 @@ PanelScreen {
             Layout.fillWidth: true
             Layout.fillHeight: true
             TextArea {
+                textFormat: TextEdit.PlainText
                 id: textArea
                 objectName: "momentText"
                 text: screen.moment ? screen.moment.text : ""
@@ -103,6 +106,7 @@ PanelScreen {
             }
         }
         Text {
+            textFormat: Text.PlainText
             id: errorLabel
             visible: screen.moment !== null && screen.moment.error !== ""
             text: screen.moment ? screen.moment.error : ""

@@ -16,6 +16,7 @@ Button {
     Accessible.role: Accessible.Button
 
     contentItem: Text {
+        textFormat: Text.PlainText
         text: button.text
         font: button.font
         color: button.highlighted ? Theme.onAccent : Theme.text

@@ -58,6 +58,7 @@ PanelScreen {
         width: parent.width - Theme.margin * 4
         spacing: Theme.gap
         Text {
+            textFormat: Text.PlainText
             text: screen.title
             color: Theme.text
             font.pointSize: Theme.titleSize
@@ -67,6 +68,7 @@ PanelScreen {
             Accessible.name: text
         }
         Text {
+            textFormat: Text.PlainText
             text: screen.message
             color: Theme.secondaryText
             font.pointSize: Theme.bodySize

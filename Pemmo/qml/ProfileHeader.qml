@@ -28,6 +28,7 @@ ColumnLayout {
             spacing: Theme.unit
             Layout.fillWidth: true
             Text {
+                textFormat: Text.PlainText
                 id: nameLabel
                 objectName: "profileName"
                 visible: header.model.exists
@@ -41,6 +42,7 @@ ColumnLayout {
                 Accessible.name: text
             }
             Text {
+                textFormat: Text.PlainText
                 visible: header.model.headline !== ""
                 text: header.model.headline
                 color: Theme.secondaryText

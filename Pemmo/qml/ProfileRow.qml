@@ -72,6 +72,7 @@ Item {
 
         // A detail's label sits in its own column; other rows lead with their title.
         Text {
+            textFormat: Text.PlainText
             visible: row.kind === "detail" || row.kind === "change"
             text: row.title
             color: row.selected ? Theme.selectionText : Theme.secondaryText
@@ -85,6 +86,7 @@ Item {
             spacing: Theme.unit * 0.5
             Layout.fillWidth: true
             Text {
+                textFormat: Text.PlainText
                 text: row.kind === "detail" || row.kind === "change" ? row.detail : row.title
                 color: row.selected ? Theme.selectionText : (row.isCommand ? Theme.accent : Theme.text)
                 font.pointSize: Theme.bodySize
@@ -95,6 +97,7 @@ Item {
                 Layout.fillWidth: true
             }
             Text {
+                textFormat: Text.PlainText
                 visible: row.detail !== "" && row.kind !== "detail" && row.kind !== "change"
                 text: row.detail
                 color: row.selected ? Theme.selectionText : Theme.secondaryText
@@ -112,6 +115,7 @@ Item {
             keys: row.trailing
         }
         Text {
+            textFormat: Text.PlainText
             visible: row.kind !== "link" && row.trailing !== ""
             text: row.trailing
             color: row.selected ? Theme.selectionText : Theme.tertiaryText

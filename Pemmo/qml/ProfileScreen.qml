@@ -82,6 +82,7 @@ PanelScreen {
         }
 
         Text {
+            textFormat: Text.PlainText
             visible: !screen.model.exists
             text: qsTr("This person is no longer in the address book.")
             color: Theme.secondaryText

@@ -33,6 +33,7 @@ PanelScreen {
         spacing: Theme.gap * 1.5
 
         Text {
+            textFormat: Text.PlainText
             id: titleLabel
             text: screen.form.personName !== "" ? qsTr("%1 · %2").arg(screen.form.title).arg(screen.form.personName)
                                                  : screen.form.title
@@ -49,7 +50,7 @@ PanelScreen {
             columnSpacing: Theme.gap * 1.5
             rowSpacing: Theme.gap
             Layout.fillWidth: true
-            Text { text: qsTr("Address"); color: Theme.secondaryText; font.pointSize: Theme.bodySize }
+            Text { text: qsTr("Address"); textFormat: Text.PlainText; color: Theme.secondaryText; font.pointSize: Theme.bodySize }
             TextField {
                 id: urlField
                 objectName: "linkURL"
@@ -60,7 +61,7 @@ PanelScreen {
                 Accessible.name: qsTr("Address")
                 onTextEdited: screen.form.url = text
             }
-            Text { text: qsTr("Title"); color: Theme.secondaryText; font.pointSize: Theme.bodySize }
+            Text { text: qsTr("Title"); textFormat: Text.PlainText; color: Theme.secondaryText; font.pointSize: Theme.bodySize }
             TextField {
                 Layout.fillWidth: true
                 text: screen.form.linkTitle
@@ -69,7 +70,7 @@ PanelScreen {
                 Accessible.name: qsTr("Title")
                 onTextEdited: screen.form.linkTitle = text
             }
-            Text { text: qsTr("Kind"); color: Theme.secondaryText; font.pointSize: Theme.bodySize }
+            Text { text: qsTr("Kind"); textFormat: Text.PlainText; color: Theme.secondaryText; font.pointSize: Theme.bodySize }
             ComboBox {
                 model: screen.form.kindTitles
                 currentIndex: screen.form.kindIndex
@@ -79,12 +80,14 @@ PanelScreen {
             }
         }
         Text {
+            textFormat: Text.PlainText
             visible: screen.form.preview !== "" && screen.form.error === ""
             text: qsTr("Saved as “%1”").arg(screen.form.preview)
             color: Theme.tertiaryText
             font.pointSize: Theme.smallSize
         }
         Text {
+            textFormat: Text.PlainText
             id: errorLabel
             visible: screen.form.error !== ""
             text: screen.form.error

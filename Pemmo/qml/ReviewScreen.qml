@@ -39,6 +39,7 @@ PanelScreen {
         spacing: Theme.gap * 1.5
 
         Text {
+            textFormat: Text.PlainText
             text: screen.review ? (screen.review.personName !== ""
                   ? qsTr("%1 · %2").arg(screen.review.summary).arg(screen.review.personName)
                   : screen.review.summary) : ""
@@ -51,6 +52,7 @@ PanelScreen {
             Accessible.name: text
         }
         Text {
+            textFormat: Text.PlainText
             text: screen.review ? qsTr("Proposed by %1. Nothing is saved until you apply.").arg(screen.review.origin) : ""
             color: Theme.secondaryText
             font.pointSize: Theme.smallSize
@@ -64,6 +66,7 @@ PanelScreen {
             Layout.fillWidth: true
             spacing: Theme.gap
             Text {
+                textFormat: Text.PlainText
                 text: qsTr("Who was this about?")
                 color: Theme.text
                 font.pointSize: Theme.bodySize
@@ -105,11 +108,13 @@ PanelScreen {
                         anchors.leftMargin: Theme.margin
                         anchors.rightMargin: Theme.margin
                         Text {
+                            textFormat: Text.PlainText
                             text: personRow.modelData.name
                             color: personRow.modelData.selected ? Theme.selectionText : Theme.text
                             font.pointSize: Theme.bodySize
                         }
                         Text {
+                            textFormat: Text.PlainText
                             text: personRow.modelData.detail
                             color: personRow.modelData.selected ? Theme.selectionText : Theme.secondaryText
                             font.pointSize: Theme.smallSize
@@ -126,6 +131,7 @@ PanelScreen {
         }
 
         Text {
+            textFormat: Text.PlainText
             visible: screen.review !== null && !screen.review.needsPerson && screen.review.isEmpty
             text: qsTr("Nothing new to add.")
             color: Theme.secondaryText
@@ -172,6 +178,7 @@ PanelScreen {
                         Layout.fillWidth: true
                         spacing: 0
                         Text {
+                            textFormat: Text.PlainText
                             text: itemRow.modelData.title
                             color: itemRow.modelData.selected ? Theme.selectionText : Theme.text
                             font.pointSize: Theme.bodySize
@@ -179,6 +186,7 @@ PanelScreen {
                             Layout.fillWidth: true
                         }
                         Text {
+                            textFormat: Text.PlainText
                             visible: text !== ""
                             text: itemRow.modelData.detail
                             color: itemRow.modelData.selected ? Theme.selectionText : Theme.secondaryText
@@ -203,6 +211,7 @@ PanelScreen {
         }
 
         Text {
+            textFormat: Text.PlainText
             visible: screen.review !== null && screen.review.error !== ""
             text: screen.review ? screen.review.error : ""
             color: Theme.destructive
@@ -216,6 +225,7 @@ PanelScreen {
             Layout.fillWidth: true
             spacing: Theme.gap
             Text {
+                textFormat: Text.PlainText
                 text: screen.review && !screen.review.needsPerson
                       ? qsTr("%1 of %2 checked").arg(screen.review.checkedCount).arg(screen.review.items.length) : ""
                 color: Theme.tertiaryText

@@ -72,6 +72,7 @@ Item {
             radius: Theme.unit * 2
             color: row.selected ? Qt.darker(Theme.selection, Theme.dark ? 0.8 : 1.08) : Theme.chip
             Text {
+                textFormat: Text.PlainText
                 anchors.centerIn: parent
                 text: "#"
                 color: row.selected ? Theme.selectionText : Theme.secondaryText
@@ -88,6 +89,7 @@ Item {
             Layout.maximumWidth: row.width * 0.5
         }
         Text {
+            textFormat: Text.PlainText
             text: row.subtitle
             color: row.selected ? Theme.selectionText : Theme.secondaryText
             opacity: row.selected ? 0.85 : 1

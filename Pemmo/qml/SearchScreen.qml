@@ -115,6 +115,7 @@ PanelScreen {
             }
 
             Text {
+                textFormat: Text.PlainText
                 id: emptyLabel
                 objectName: "emptyText"
                 anchors.centerIn: parent

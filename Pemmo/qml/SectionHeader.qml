@@ -3,6 +3,7 @@ import QtQuick
 import Pemmo
 
 Text {
+    textFormat: Text.PlainText
     property int indent: Theme.margin
     leftPadding: indent
     topPadding: Theme.unit * 3

@@ -3,6 +3,7 @@ import QtQuick
 import Pemmo
 
 Text {
+    textFormat: Text.PlainText
     id: symbol
     required property string name
 

@@ -10,6 +10,7 @@
 #include "Shell/AppShell.h"
 #include "Shell/KeyEventRouter.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/LoopbackHTTPServer.h"
 #include "TestSupport/People.h"
 
 #include <QJSValue>
@@ -45,6 +46,16 @@ void collect(QtMsgType type, const QMessageLogContext& context, const QString& m
     }
     if (g_previous)
         g_previous(type, context, message);
+}
+
+// Whether a visible item below `item` (in the visual tree, where list delegates live) has a text
+// holding `text`.
+bool shows(const QQuickItem* item, const QString& text) {
+    const QList<QQuickItem*> children = item->childItems();
+    return std::any_of(children.begin(), children.end(), [&text](const QQuickItem* child) {
+        return child->isVisible() &&
+               (child->property("text").toString().contains(text) || shows(child, text));
+    });
 }
 
 } // namespace
@@ -143,6 +154,23 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; title: "Anna Berg"; plainTi
         QCOMPARE(text->property("text").toString(),
                  u"You wrote: \u201CBrunch, then bouldering good session and <b>cake</b>\u201D"_qs);
         QCOMPARE(text->property("lineCount").toInt(), 1);
+    }
+
+    // What people wrote is shown as written: markup in a memory is text, and an image it names is
+    // never fetched (a note from someone else's card must not reach out to the network).
+    void markupInAMemoryIsShownAsTextAndFetchesNothing() {
+        test::LoopbackHTTPServer server;
+        const QString note = u"Met at <img src=\""_qs +
+                             server.url().resolved(QUrl(u"pixel.png"_qs)).toString() +
+                             u"\"> <b>the caf\u00E9</b>"_qs;
+        await(m_env->sync().addInteraction(u"anna"_qs,
+                                           test::note(note, QDateTime::currentDateTimeUtc().addSecs(-60))));
+        m_env->router().push(Route::profile(u"anna"_qs));
+        QTRY_COMPARE(route(), u"profile"_qs);
+        QTRY_VERIFY(shows(m_view->rootObject(), u"Met at <img"_qs));
+        m_view->grabWindow();
+        QTest::qWait(300); // a fetch the image would start is under way by now
+        QCOMPARE(server.requests().size(), 0);
     }
 
     // The contact form's link editor: Return adds the typed link to the list, a wrong address is
