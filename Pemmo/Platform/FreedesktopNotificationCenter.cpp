@@ -22,6 +22,8 @@ const QString kPath = u"/org/freedesktop/Notifications"_qs;
 const QString kInterface = u"org.freedesktop.Notifications"_qs;
 // The key a server sends when the body of the notification is clicked.
 const QString kDefaultAction = u"default"_qs;
+// A server with this capability reads bodies as markup, so text must be escaped for it.
+const QString kBodyMarkup = u"body-markup"_qs;
 
 } // namespace
 
@@ -51,14 +53,16 @@ void FreedesktopNotificationCenter::requestAuthorization(AuthorizationHandler ha
     const QDBusMessage call =
         QDBusMessage::createMethodCall(m_service, kPath, kInterface, u"GetCapabilities"_qs);
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [handler](QDBusPendingCallWatcher* w) {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, handler](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusPendingReply<QStringList> reply = *w;
-        if (reply.isError())
+        if (reply.isError()) {
             handler(false,
                     reply.error().message().isEmpty() ? reply.error().name() : reply.error().message());
-        else
-            handler(true, std::nullopt);
+            return;
+        }
+        m_bodyMarkup = reply.value().contains(kBodyMarkup);
+        handler(true, std::nullopt);
     });
 }
 
@@ -89,6 +93,26 @@ void FreedesktopNotificationCenter::add(const NotificationRequest& request, AddH
 }
 
 void FreedesktopNotificationCenter::present(const NotificationRequest& request, AddHandler handler) {
+    if (m_bodyMarkup) {
+        notify(request, handler);
+        return;
+    }
+    // Asked once, before the first notification: names and event titles hold '&' and '<', which a
+    // server reading markup would take apart.
+    const QDBusMessage call =
+        QDBusMessage::createMethodCall(m_service, kPath, kInterface, u"GetCapabilities"_qs);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, request, handler](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                const QDBusPendingReply<QStringList> reply = *w;
+                if (!m_bodyMarkup)
+                    m_bodyMarkup = !reply.isError() && reply.value().contains(kBodyMarkup);
+                notify(request, handler);
+            });
+}
+
+void FreedesktopNotificationCenter::notify(const NotificationRequest& request, const AddHandler& handler) {
     QStringList actions{kDefaultAction, QString()};
     for (const NotificationCategory& category : std::as_const(m_categories)) {
         if (category.identifier != request.categoryIdentifier)
@@ -101,8 +125,8 @@ void FreedesktopNotificationCenter::present(const NotificationRequest& request, 
         {u"urgency"_qs, QVariant::fromValue(uchar(1))},
     };
     QDBusMessage call = QDBusMessage::createMethodCall(m_service, kPath, kInterface, u"Notify"_qs);
-    call << u"Pemmo"_qs << uint(0) << u"pemmo"_qs << request.title << request.body << actions << hints
-         << int(-1);
+    const QString body = m_bodyMarkup.value_or(false) ? request.body.toHtmlEscaped() : request.body;
+    call << u"Pemmo"_qs << uint(0) << u"pemmo"_qs << request.title << body << actions << hints << int(-1);
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this,
             [this, identifier = request.identifier, handler](QDBusPendingCallWatcher* w) {

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QObject>
 #include <QSet>
+#include <optional>
 
 namespace pemmo {
 
@@ -40,6 +41,7 @@ private Q_SLOTS:
 
 private:
     void present(const NotificationRequest& request, AddHandler handler);
+    void notify(const NotificationRequest& request, const AddHandler& handler);
     void closeNotification(uint id);
     void load();
     void save() const;
@@ -53,6 +55,8 @@ private:
     QSet<QString> m_pending;
     // Notifications on the screen, by the server's id; includes an earlier launch's.
     QHash<uint, QString> m_delivered;
+    // Whether the server reads bodies as markup (its "body-markup" capability), once it has said.
+    std::optional<bool> m_bodyMarkup;
 };
 
 } // namespace pemmo

@@ -43,13 +43,14 @@ public:
     QHash<uint, Shown> shown;
     QList<uint> closed;
     uint nextID = 100;
+    QStringList capabilities{u"actions"_qs, u"body"_qs};
 
 Q_SIGNALS:
     void notified();
     void closeRequested();
 
 public Q_SLOTS:
-    QStringList GetCapabilities() { return {u"actions"_qs, u"body"_qs}; }
+    QStringList GetCapabilities() { return capabilities; }
     uint Notify(const QString& appName, uint replacesID, const QString& icon, const QString& summary,
                 const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout) {
         Q_UNUSED(replacesID)
@@ -119,6 +120,34 @@ private Q_SLOTS:
     void init() {
         m_server.shown.clear();
         m_server.closed.clear();
+        m_server.capabilities = {u"actions"_qs, u"body"_qs};
+    }
+
+    // Names and titles hold '&' and '<': a server that reads bodies as markup gets them escaped,
+    // any other the text as it is.
+    void aBodyIsEscapedOnlyForAServerThatReadsMarkup_data() {
+        QTest::addColumn<QStringList>("capabilities");
+        QTest::addColumn<QString>("body");
+        const QString text = u"Lunch with Tom & Jerry <at> \"Caf\u00E9 <b>\""_qs;
+        QTest::newRow("plain bodies") << QStringList{u"actions"_qs, u"body"_qs} << text;
+        QTest::newRow("markup in bodies")
+            << QStringList{u"actions"_qs, u"body"_qs, u"body-markup"_qs}
+            << u"Lunch with Tom &amp; Jerry &lt;at&gt; &quot;Caf\u00E9 &lt;b&gt;&quot;"_qs;
+    }
+    void aBodyIsEscapedOnlyForAServerThatReadsMarkup() {
+        QFETCH(QStringList, capabilities);
+        QFETCH(QString, body);
+        m_server.capabilities = capabilities;
+        test::TempDir dir;
+        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(),
+                                             dir.path() + u"/notifications.json"_qs, m_service);
+        QSignalSpy notified(&m_server, &StandInServer::notified);
+        center.add({u"moment"_qs, u"Tom & Jerry"_qs, u"Lunch with Tom & Jerry <at> \"Caf\u00E9 <b>\""_qs, {}},
+                   [](std::optional<QString>) {});
+        QVERIFY(notified.wait(5000));
+        const StandInServer::Shown shown = m_server.shown.values().value(0);
+        QCOMPARE(shown.summary, u"Tom & Jerry"_qs);
+        QCOMPARE(shown.body, body);
     }
 
     void aVersionHeldBackTwiceIsNotifiedOnceAndItsUpdateActionOpensIt() {
