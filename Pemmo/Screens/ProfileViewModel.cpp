@@ -434,15 +434,7 @@ void ProfileViewModel::rebuild() {
                ProfileAction::plain(ProfileAction::Kind::FindMy), tr("↵ Open the location"));
         detail(u"gmail"_qs, tr("Gmail"), record.gmailTemplate.value_or(QString()),
                ProfileAction::plain(ProfileAction::Kind::Gmail), tr("↵ Write in Gmail"));
-        if (!Text::isBlank(record.about)) {
-            ProfileRow row;
-            row.id = u"about"_qs;
-            row.section = tr("About");
-            row.kind = u"about"_qs;
-            row.title = Text::trimmed(record.about);
-            rows.append(
-                addItem(row, ProfileAction::plain(ProfileAction::Kind::EditDetails), tr("↵ Edit details")));
-        }
+        // The command closes the details, so "About" never splits them into two sections.
         {
             ProfileRow edit;
             edit.id = u"detail:edit"_qs;
@@ -451,6 +443,15 @@ void ProfileViewModel::rebuild() {
             edit.title = tr("Edit details");
             rows.append(
                 addItem(edit, ProfileAction::plain(ProfileAction::Kind::EditDetails), tr("↵ Edit details")));
+        }
+        if (!Text::isBlank(record.about)) {
+            ProfileRow row;
+            row.id = u"about"_qs;
+            row.section = tr("About");
+            row.kind = u"about"_qs;
+            row.title = Text::trimmed(record.about);
+            rows.append(
+                addItem(row, ProfileAction::plain(ProfileAction::Kind::EditDetails), tr("↵ Edit details")));
         }
 
         // The timeline, newest first.

@@ -452,6 +452,27 @@ private Q_SLOTS:
         QVERIFY(model.selectedIndex() > mail);
     }
 
+    // Each section is one run of rows, so the card never shows the same heading twice.
+    void everySectionIsOneRun() {
+        start({anna()});
+        edit(u"anna"_qs, [](PemmoRecord& r) {
+            r.about = u"Climbs on Sundays"_qs;
+            r.details.currentCity = u"Oslo"_qs;
+            r.links = {customLink(u"Blog"_qs, u"https://blog.example.org"_qs)};
+            r.interactions = {test::note(u"Coffee"_qs, kNow.addDays(-1))};
+        });
+        ProfileViewModel& model = card();
+        QTRY_COMPARE(model.rows()->titlesOf(u"about"_qs), QStringList{u"Climbs on Sundays"_qs});
+        QStringList seen;
+        for (const ProfileRow& row : model.rows()->rows()) {
+            if (!seen.isEmpty() && seen.last() == row.section)
+                continue;
+            QVERIFY2(!seen.contains(row.section), qPrintable(row.section + u" comes twice"_qs));
+            seen << row.section;
+        }
+        QVERIFY(seen.contains(u"Details"_qs) && seen.contains(u"About"_qs));
+    }
+
     void anInactiveCardCatchesUpWhenShown() {
         start({anna()});
         ProfileViewModel& model = card();
