@@ -50,29 +50,20 @@ FreedesktopNotificationCenter::FreedesktopNotificationCenter(QDBusConnection bus
 
 void FreedesktopNotificationCenter::requestAuthorization(AuthorizationHandler handler) {
     // The desktop has no permission to ask for: notifications are allowed where a server answers.
-    askCapabilities([handler](const QDBusPendingReply<QStringList>& reply) {
-        if (reply.isError())
-            handler(false,
-                    reply.error().message().isEmpty() ? reply.error().name() : reply.error().message());
-        else
-            handler(true, std::nullopt);
-    });
-}
-
-void FreedesktopNotificationCenter::askCapabilities(
-    std::function<void(const QDBusPendingReply<QStringList>&)> answered) {
     const QDBusMessage call =
         QDBusMessage::createMethodCall(m_service, kPath, kInterface, u"GetCapabilities"_qs);
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, answered = std::move(answered)](QDBusPendingCallWatcher* w) {
-                w->deleteLater();
-                const QDBusPendingReply<QStringList> reply = *w;
-                // Without an answer nothing is known: the next notification asks again.
-                if (!reply.isError())
-                    m_bodyMarkup = reply.value().contains(kBodyMarkup);
-                answered(reply);
-            });
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, handler](QDBusPendingCallWatcher* w) {
+        w->deleteLater();
+        const QDBusPendingReply<QStringList> reply = *w;
+        if (reply.isError()) {
+            handler(false,
+                    reply.error().message().isEmpty() ? reply.error().name() : reply.error().message());
+            return;
+        }
+        m_bodyMarkup = reply.value().contains(kBodyMarkup);
+        handler(true, std::nullopt);
+    });
 }
 
 void FreedesktopNotificationCenter::add(const NotificationRequest& request, AddHandler handler) {
@@ -106,10 +97,19 @@ void FreedesktopNotificationCenter::present(const NotificationRequest& request, 
         notify(request, handler);
         return;
     }
-    // Asked before the first notification: names and event titles hold '&' and '<', which a server
-    // reading markup would take apart.
-    askCapabilities(
-        [this, request, handler](const QDBusPendingReply<QStringList>&) { notify(request, handler); });
+    // Asked once, before the first notification: names and event titles hold '&' and '<', which a
+    // server reading markup would take apart.
+    const QDBusMessage call =
+        QDBusMessage::createMethodCall(m_service, kPath, kInterface, u"GetCapabilities"_qs);
+    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, request, handler](QDBusPendingCallWatcher* w) {
+                w->deleteLater();
+                const QDBusPendingReply<QStringList> reply = *w;
+                if (!m_bodyMarkup)
+                    m_bodyMarkup = !reply.isError() && reply.value().contains(kBodyMarkup);
+                notify(request, handler);
+            });
 }
 
 void FreedesktopNotificationCenter::notify(const NotificationRequest& request, const AddHandler& handler) {

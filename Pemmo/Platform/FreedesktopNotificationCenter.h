@@ -7,11 +7,9 @@
 #include "Updates/NotificationCenter.h"
 
 #include <QDBusConnection>
-#include <QDBusPendingReply>
 #include <QHash>
 #include <QObject>
 #include <QSet>
-#include <functional>
 #include <optional>
 
 namespace pemmo {
@@ -44,8 +42,6 @@ private Q_SLOTS:
 private:
     void present(const NotificationRequest& request, AddHandler handler);
     void notify(const NotificationRequest& request, const AddHandler& handler);
-    // GetCapabilities, noting whether bodies are markup when the server answers.
-    void askCapabilities(std::function<void(const QDBusPendingReply<QStringList>&)> answered);
     void closeNotification(uint id);
     void load();
     void save() const;
