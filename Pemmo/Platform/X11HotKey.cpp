@@ -204,8 +204,16 @@ bool X11HotKey::nativeEventFilter(const QByteArray& eventType, void* message, qi
         return false;
     if ((key->state & ~m_lockMask & 0xff) != m_modifiers)
         return false;
-    if (type == XCB_KEY_PRESS)
-        Q_EMIT activated();
+    // A key held down (or a release the server saw late, on a busy machine) repeats as a release
+    // and a press with the same time stamp; the shortcut toggles the panel, so only the first
+    // press counts.
+    if (type == XCB_KEY_RELEASE) {
+        m_lastRelease = {key->detail, key->time};
+        return true;
+    }
+    if (m_lastRelease && m_lastRelease->first == key->detail && m_lastRelease->second == key->time)
+        return true;
+    Q_EMIT activated();
     return true;
 }
 

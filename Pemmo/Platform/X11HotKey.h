@@ -7,6 +7,8 @@
 #include <QAbstractNativeEventFilter>
 #include <QList>
 #include <cstdint>
+#include <optional>
+#include <utility>
 
 namespace pemmo {
 
@@ -36,6 +38,8 @@ private:
 
     QList<Grab> m_grabs;
     QList<std::uint8_t> m_keycodes;
+    // The key and time of the last release, to tell a repeat from a new press.
+    std::optional<std::pair<std::uint8_t, std::uint32_t>> m_lastRelease;
     std::uint16_t m_modifiers = 0;
     std::uint16_t m_lockMask = 0;
     std::uint32_t m_root = 0;
