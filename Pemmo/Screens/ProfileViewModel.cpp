@@ -233,6 +233,17 @@ QString ProfileViewModel::hint() const {
     return tr("↵ %1").arg(primaryActionTitle());
 }
 
+QVariantList ProfileViewModel::hintKeys() const {
+    // A hint is "key what-it-does" groups three spaces apart: "↵ Open   E Edit   Del Remove".
+    QVariantList pairs;
+    for (const QString& group : hint().split(u"   "_qs, Qt::SkipEmptyParts)) {
+        const QString trimmed = group.trimmed();
+        const qsizetype space = trimmed.indexOf(u' ');
+        pairs.append(QStringList{trimmed.left(space), space < 0 ? QString() : trimmed.mid(space + 1)});
+    }
+    return pairs;
+}
+
 QString ProfileViewModel::selectedAccessibleName() const {
     if (m_selectedIndex < 0 || m_selectedIndex >= m_itemAccessibleNames.size())
         return {};

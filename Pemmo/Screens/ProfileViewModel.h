@@ -41,6 +41,7 @@ class ProfileViewModel : public QObject, public KeyTarget {
     Q_PROPERTY(int selectedIndex READ selectedIndex NOTIFY selectionChanged)
     Q_PROPERTY(int selectedRow READ selectedRow NOTIFY selectionChanged)
     Q_PROPERTY(QString hint READ hint NOTIFY hintChanged)
+    Q_PROPERTY(QVariantList hintKeys READ hintKeys NOTIFY hintChanged)
     Q_PROPERTY(QString selectedAccessibleName READ selectedAccessibleName NOTIFY hintChanged)
     Q_PROPERTY(bool showsWholeTimeline READ showsWholeTimeline NOTIFY changed)
     Q_PROPERTY(bool isEditingCircles READ isEditingCircles NOTIFY circleEditingChanged)
@@ -82,6 +83,8 @@ public:
     int selectedRow() const { return m_rows->rowOfItem(m_selectedIndex); }
     std::optional<SelectableItem> selectedItem() const;
     QString hint() const;
+    // The hint as the footer shows it: [key, what it does] pairs, e.g. [["↵", "Open"], ["E", "Edit"]].
+    QVariantList hintKeys() const;
     QString selectedAccessibleName() const;
     bool showsWholeTimeline() const { return m_showsWholeTimeline; }
 

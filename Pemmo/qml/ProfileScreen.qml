@@ -10,8 +10,9 @@ PanelScreen {
 
     readonly property ProfileViewModel model: Shell.profileModel(screenRoute.contactID)
 
-    hints: [["↑↓", qsTr("Select")], ["↵", model.selectedIndex >= 0 ? qsTr("Run") : model.primaryActionTitle],
-            ["Ctrl+K", qsTr("Actions")], ["Esc", qsTr("Back")]]
+    // What the selected row's keys do, so that Return never does something the footer did not say.
+    hints: (model.selectedIndex >= 0 ? [] : [["↑↓", qsTr("Select")]])
+           .concat(model.hintKeys, [["Ctrl+K", qsTr("Actions")], ["Esc", qsTr("Back")]])
 
     function describe(): var {
         return {

@@ -173,6 +173,16 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; title: "Anna Berg"; plainTi
         QCOMPARE(server.requests().size(), 0);
     }
 
+    // The footer says what Return does on the selected row: on a circle it removes the person from
+    // it, which a neutral "Run" would hide.
+    void theFooterSaysWhatTheSelectedRowDoes() {
+        m_env->router().push(Route::profile(u"anna"_qs));
+        QTRY_COMPARE(route(), u"profile"_qs);
+        QTRY_VERIFY(shows(m_view->rootObject(), u"Message"_qs));
+        press(Qt::Key_Down);
+        QTRY_VERIFY(shows(m_view->rootObject(), u"Add a circle"_qs));
+    }
+
     // The contact form's link editor: Return adds the typed link to the list, a wrong address is
     // refused under the field, and Control-Return saves the list with the form.
     void theContactFormAddsALinkWithReturnAndSavesIt() {
