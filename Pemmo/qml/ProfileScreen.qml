@@ -107,6 +107,15 @@ PanelScreen {
             Accessible.role: Accessible.List
             Accessible.name: qsTr("Card of %1").arg(screen.model.name)
 
+            // The header grows when circles are added (the chips wrap), which moves the list's
+            // origin up; a card seen from the top stays at the top, so the name stays in sight.
+            property real lastOriginY: 0
+            onOriginYChanged: {
+                if (contentY <= lastOriginY + 0.5)
+                    contentY = originY
+                lastOriginY = originY
+            }
+
             // The header scrolls with the rows. It cannot be a bound component (a list view makes
             // its header outside the file's context), so it reaches the screen by name.
             // qmllint disable unqualified

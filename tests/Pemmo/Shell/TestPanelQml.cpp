@@ -183,6 +183,22 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; title: "Anna Berg"; plainTi
         QTRY_VERIFY(shows(m_view->rootObject(), u"Add a circle"_qs));
     }
 
+    // Circles added while the card is open make the header taller (the chips wrap); a card shown
+    // from the top keeps its name and photo in sight.
+    void aGrowingHeaderKeepsTheCardAtItsTop() {
+        m_env->router().push(Route::profile(u"anna"_qs));
+        QTRY_COMPARE(route(), u"profile"_qs);
+        auto* list = m_view->rootObject()->findChild<QQuickItem*>(u"profileRows"_qs);
+        QVERIFY(list);
+        QTRY_VERIFY(list->property("originY").toReal() < 0);
+        const qreal before = list->property("originY").toReal();
+        for (const QString& name : {u"Climbing partners from the old gym"_qs, u"Book club on Thursdays"_qs,
+                                    u"Neighbours from the second floor"_qs, u"Former colleagues"_qs})
+            await(m_env->sync().addTag(u"anna"_qs, m_env->tags().findOrCreate(name).id));
+        QTRY_VERIFY(list->property("originY").toReal() < before);
+        QTRY_COMPARE(list->property("contentY").toReal(), list->property("originY").toReal());
+    }
+
     // The contact form's link editor: Return adds the typed link to the list, a wrong address is
     // refused under the field, and Control-Return saves the list with the form.
     void theContactFormAddsALinkWithReturnAndSavesIt() {
