@@ -50,25 +50,32 @@ QString MomentCaptureViewModel::placeholder() {
 }
 
 QString MomentCaptureViewModel::when() const {
+    return describeWhen(m_candidate.startDate, m_candidate.endDate, m_env.clock()());
+}
+
+QString MomentCaptureViewModel::describeWhen(const QDateTime& startDate, const QDateTime& endDate,
+                                             const QDateTime& now) {
     const QLocale locale;
-    const QDateTime start = m_candidate.startDate.toLocalTime();
-    const QDateTime end = m_candidate.endDate.toLocalTime();
-    const QDate today = m_env.clock()().toLocalTime().date();
-    QString day;
-    if (end.date() == today)
-        day = tr("Today");
-    else if (end.date() == today.addDays(-1))
-        day = tr("Yesterday");
-    else
-        day = locale.toString(end.date(), QLocale::ShortFormat);
+    const QDateTime start = startDate.toLocalTime();
+    const QDateTime end = endDate.toLocalTime();
+    const QDate today = now.toLocalTime().date();
+    const auto dayOf = [&](QDate date) {
+        if (date == today)
+            return tr("Today");
+        if (date == today.addDays(-1))
+            return tr("Yesterday");
+        return locale.toString(date, QLocale::ShortFormat);
+    };
     // Hours and minutes: some locales' short time format still shows seconds.
     QString format = locale.timeFormat(QLocale::ShortFormat);
     format.remove(QRegularExpression(QStringLiteral("[:.]ss")));
     const QString from = locale.toString(start.time(), format);
     const QString to = locale.toString(end.time(), format);
     if (!start.isValid() || start == end)
-        return tr("%1, %2").arg(day, to);
-    return tr("%1, %2 – %3").arg(day, from, to);
+        return tr("%1, %2").arg(dayOf(end.date()), to);
+    if (start.date() != end.date())
+        return tr("%1, %2 – %3, %4").arg(dayOf(start.date()), from, dayOf(end.date()), to);
+    return tr("%1, %2 – %3").arg(dayOf(end.date()), from, to);
 }
 
 void MomentCaptureViewModel::setText(const QString& text) {

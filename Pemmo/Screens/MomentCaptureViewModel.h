@@ -40,6 +40,9 @@ public:
     const QString& eventTitle() const { return m_candidate.eventTitle; }
     // When the event took place, in the user's local time ("Today, 09:30 – 10:00").
     QString when() const;
+    // "Today, 14:00 – 15:00"; an event across midnight names both days ("Yesterday, 23:10 – Today,
+    // 00:10"). Times are shown in the local time zone.
+    static QString describeWhen(const QDateTime& start, const QDateTime& end, const QDateTime& now);
     bool isRecurring() const { return m_candidate.isRecurring(); }
     static QString placeholder();
     const QString& text() const { return m_text; }

@@ -112,6 +112,36 @@ private Q_SLOTS:
         QVERIFY(m_env->moments().pending().isEmpty());
     }
 
+    // The day is named for the time shown beside it: an evening that ran past midnight did not
+    // start "today".
+    void theTimeOfTheEventNamesItsDays_data() {
+        QTest::addColumn<QTime>("start");
+        QTest::addColumn<int>("startDaysAgo");
+        QTest::addColumn<QTime>("end");
+        QTest::addColumn<int>("endDaysAgo");
+        QTest::addColumn<QString>("when");
+        QTest::newRow("this morning") << QTime(9, 0) << 0 << QTime(10, 30) << 0 << u"Today, 09:00 – 10:30"_qs;
+        QTest::newRow("yesterday") << QTime(14, 0) << 1 << QTime(15, 0) << 1
+                                   << u"Yesterday, 14:00 – 15:00"_qs;
+        QTest::newRow("past midnight")
+            << QTime(23, 10) << 1 << QTime(0, 10) << 0 << u"Yesterday, 23:10 – Today, 00:10"_qs;
+        QTest::newRow("a point in time") << QTime(8, 0) << 0 << QTime(8, 0) << 0 << u"Today, 08:00"_qs;
+    }
+    void theTimeOfTheEventNamesItsDays() {
+        QFETCH(QTime, start);
+        QFETCH(int, startDaysAgo);
+        QFETCH(QTime, end);
+        QFETCH(int, endDaysAgo);
+        QFETCH(QString, when);
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedKingdom));
+        const QDate today(2026, 12, 7);
+        const QDateTime now(today, QTime(11, 0));
+        QCOMPARE(MomentCaptureViewModel::describeWhen(QDateTime(today.addDays(-startDaysAgo), start),
+                                                      QDateTime(today.addDays(-endDaysAgo), end), now),
+                 when);
+        QLocale::setDefault(QLocale::c());
+    }
+
     void aRefusedSaveStaysOnTheScreenWithTheReason_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("goneFirst");
