@@ -26,12 +26,18 @@ RowLayout {
             font.pointSize: Theme.smallSize * 0.95
         }
     }
+    // A long label (a selected row's hint can name a person and a circle) gives way first, so the
+    // other keys stay in sight.
     Text {
         textFormat: Text.PlainText
         visible: hint.label !== ""
         text: hint.label
         color: Theme.tertiaryText
         font.pointSize: Theme.smallSize
+        elide: Text.ElideRight
+        Layout.fillWidth: true
+        Layout.maximumWidth: implicitWidth
+        Layout.minimumWidth: Math.min(implicitWidth, Theme.unit * 16)
     }
     Accessible.role: Accessible.StaticText
     Accessible.name: hint.keys + " " + hint.label

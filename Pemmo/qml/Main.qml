@@ -182,6 +182,7 @@ Item {
                             required property var modelData
                             keys: modelData[0]
                             label: modelData[1]
+                            Layout.fillWidth: true
                         }
                     }
                 }
