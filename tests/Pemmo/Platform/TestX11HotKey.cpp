@@ -61,25 +61,28 @@ QList<xcb_keycode_t> keycodesOf(xcb_key_symbols_t* symbols, std::uint32_t keysym
     return keys;
 }
 
-// Hands `hotKey`, bound to `shortcut`, key events as the X server sends them, Control held
-// throughout: "a+100" is the first key bearing the shortcut's sign pressed at 100 ms, "b-130" the
-// second such key released at 130 ms, and "x" a key outside the shortcut.
-void feed(X11HotKey& hotKey, const QKeySequence& shortcut, const QString& events) {
+// The key events the X server sends for `events`, Control held throughout: "a+100" is the first key
+// bearing the shortcut's sign pressed at 100 ms, "b-130" the second such key released at 130 ms,
+// and "x" a key outside the shortcut. Empty when the keyboard lacks one of those keys.
+QList<xcb_key_press_event_t> keyEvents(const QKeySequence& shortcut, const QString& events) {
     xcb_connection_t* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
     const QList<xcb_keycode_t> keys = keycodesOf(symbols, X11HotKey::keysymFor(shortcut[0].key()));
     const xcb_keycode_t other = keycodesOf(symbols, 'j').value(0);
     xcb_key_symbols_free(symbols);
+    QList<xcb_key_press_event_t> sent;
     for (const QString& step : events.split(u' ')) {
         xcb_key_press_event_t event{};
         event.response_type = step[1] == u'+' ? XCB_KEY_PRESS : XCB_KEY_RELEASE;
         event.detail = step[0] == u'x' ? other : keys.value(step[0].unicode() - u'a');
-        QVERIFY2(event.detail != 0, qPrintable(u"no key for "_qs + step));
+        if (event.detail == 0)
+            return {};
         event.time = step.mid(2).toUInt();
         event.root = event.event = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
         event.state = XCB_MOD_MASK_CONTROL;
-        hotKey.nativeEventFilter("xcb_generic_event_t", &event, nullptr);
+        sent.append(event);
     }
+    return sent;
 }
 
 } // namespace
@@ -144,7 +147,7 @@ private Q_SLOTS:
 
     // X repeats a held key as a release and a press with one time stamp; only the first press counts.
     void aHeldKeyFiresOnce_data() {
-        const QKeySequence controlLess(Qt::ControlModifier | Qt::Key_Less); // on two keys of a pc105 keyboard
+        const QKeySequence controlLess(Qt::ControlModifier | Qt::Key_Less); // two keys on a pc105 keyboard
         QTest::addColumn<QKeySequence>("shortcut");
         QTest::addColumn<QString>("events");
         QTest::addColumn<int>("activations");
@@ -160,8 +163,12 @@ private Q_SLOTS:
         X11HotKey hotKey;
         hotKey.bind(shortcut);
         QCOMPARE(hotKey.status(), GlobalHotKey::Status::Active);
+        QList<xcb_key_press_event_t> sent = keyEvents(shortcut, events);
+        if (sent.isEmpty())
+            QSKIP("this keyboard lacks a key the case needs");
         QSignalSpy activated(&hotKey, &GlobalHotKey::activated);
-        feed(hotKey, shortcut, events);
+        for (xcb_key_press_event_t& event : sent)
+            hotKey.nativeEventFilter("xcb_generic_event_t", &event, nullptr);
         QCOMPARE(activated.count(), activations);
     }
 
