@@ -52,8 +52,9 @@ bool SingleInstance::becomePrimary(Handler handler) {
         m_error = u"another Pemmo is running"_qs;
         return false;
     }
-    // Holding the lock, any socket file left behind is a dead primary's.
-    QLocalServer::removeServer(socketPath());
+    // Holding the lock, any socket file left behind is a dead primary's. With an access option
+    // QLocalServer binds in a private folder and renames the socket over the path, which replaces
+    // that file; without one, listening would fail with "Address in use".
     auto* server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server->listen(socketPath())) {

@@ -1,5 +1,5 @@
 // The X11 key grab against a real X server (the test services' Xvfb): it fires from anywhere,
-// whatever the lock keys, and says so plainly when another program holds the key.
+// whatever the lock keys, a held key only once, and says so plainly when another program holds the key.
 #include "Platform/X11HotKey.h"
 
 #include <QGuiApplication>
@@ -50,6 +50,40 @@ private:
     xcb_keycode_t m_keycode;
     bool m_grabbed = false;
 };
+
+// The keys that bear `keysym` on the display's keyboard.
+QList<xcb_keycode_t> keycodesOf(xcb_key_symbols_t* symbols, std::uint32_t keysym) {
+    QList<xcb_keycode_t> keys;
+    xcb_keycode_t* codes = xcb_key_symbols_get_keycode(symbols, keysym);
+    for (const xcb_keycode_t* k = codes; k && *k != XCB_NO_SYMBOL; ++k)
+        keys.append(*k);
+    std::free(codes);
+    return keys;
+}
+
+// The key events the X server sends for `events`, Control held throughout: "a+100" is the first key
+// bearing the shortcut's sign pressed at 100 ms, "b-130" the second such key released at 130 ms,
+// and "x" a key outside the shortcut. Empty when the keyboard lacks one of those keys.
+QList<xcb_key_press_event_t> keyEvents(const QKeySequence& shortcut, const QString& events) {
+    xcb_connection_t* c = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
+    xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(c);
+    const QList<xcb_keycode_t> keys = keycodesOf(symbols, X11HotKey::keysymFor(shortcut[0].key()));
+    const xcb_keycode_t other = keycodesOf(symbols, 'j').value(0);
+    xcb_key_symbols_free(symbols);
+    QList<xcb_key_press_event_t> sent;
+    for (const QString& step : events.split(u' ')) {
+        xcb_key_press_event_t event{};
+        event.response_type = step[1] == u'+' ? XCB_KEY_PRESS : XCB_KEY_RELEASE;
+        event.detail = step[0] == u'x' ? other : keys.value(step[0].unicode() - u'a');
+        if (event.detail == 0)
+            return {};
+        event.time = step.mid(2).toUInt();
+        event.root = event.event = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        event.state = XCB_MOD_MASK_CONTROL;
+        sent.append(event);
+    }
+    return sent;
+}
 
 } // namespace
 
@@ -109,6 +143,33 @@ private Q_SLOTS:
         hotKey.bind(QKeySequence(Qt::ControlModifier | Qt::Key_J)); // a marker that the keys were read
         press({u"ctrl+j"_qs});
         QTRY_COMPARE(activated.count(), 1);
+    }
+
+    // X repeats a held key as a release and a press with one time stamp; only the first press counts.
+    void aHeldKeyFiresOnce_data() {
+        const QKeySequence controlLess(Qt::ControlModifier | Qt::Key_Less); // two keys on a pc105 keyboard
+        QTest::addColumn<QKeySequence>("shortcut");
+        QTest::addColumn<QString>("events");
+        QTest::addColumn<int>("activations");
+        QTest::newRow("held") << kControlK << u"a+0 a-500 a+500 a-530 a+530 a-900"_qs << 1;
+        QTest::newRow("pressed again") << kControlK << u"a+0 a-100 a+130 a-200"_qs << 2;
+        QTest::newRow("after another key's release") << kControlK << u"x-100 a+100 a-200"_qs << 1;
+        QTest::newRow("after the other key of its sign") << controlLess << u"a+0 a-100 b+100 b-200"_qs << 2;
+    }
+    void aHeldKeyFiresOnce() {
+        QFETCH(QKeySequence, shortcut);
+        QFETCH(QString, events);
+        QFETCH(int, activations);
+        X11HotKey hotKey;
+        hotKey.bind(shortcut);
+        QCOMPARE(hotKey.status(), GlobalHotKey::Status::Active);
+        QList<xcb_key_press_event_t> sent = keyEvents(shortcut, events);
+        if (sent.isEmpty())
+            QSKIP("this keyboard lacks a key the case needs");
+        QSignalSpy activated(&hotKey, &GlobalHotKey::activated);
+        for (xcb_key_press_event_t& event : sent)
+            hotKey.nativeEventFilter("xcb_generic_event_t", &event, nullptr);
+        QCOMPARE(activated.count(), activations);
     }
 
     void unbindReleasesTheKeyForOthers() {

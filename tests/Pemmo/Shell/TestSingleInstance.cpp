@@ -4,8 +4,13 @@
 
 #include <QCoroTimer>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTest>
+#include <cstring>
 #include <future>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace pemmo;
 
@@ -17,6 +22,21 @@ std::optional<QByteArray> sendFromAnotherThread(const QString& folder, const QBy
     auto answer = std::async(std::launch::async, [&] { return SingleInstance(folder).send(command); });
     [&] { QTRY_VERIFY(answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready); }();
     return answer.get();
+}
+
+// Binds a socket at `path` and closes it without removing the file, as a crashed process does.
+bool leaveSocketBehind(const QString& path) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray encoded = QFile::encodeName(path);
+    if (size_t(encoded.size()) >= sizeof(address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, encoded.constData(), size_t(encoded.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return bound;
 }
 
 } // namespace
@@ -78,9 +98,19 @@ private Q_SLOTS:
         QVERIFY(timer.elapsed() < 1000);
     }
 
+    // A primary that crashed leaves its socket behind, with nobody listening on it.
+    void aDeadPrimarysSocketFileIsReplaced_data() {
+        QTest::addColumn<bool>("socket");
+        QTest::newRow("a plain file") << false;
+        QTest::newRow("a socket") << true;
+    }
     void aDeadPrimarysSocketFileIsReplaced() {
+        QFETCH(bool, socket);
         test::TempDir dir;
-        dir.write(u"pemmo.socket"_qs, "left behind");
+        if (socket)
+            QVERIFY(leaveSocketBehind(dir.filePath(u"pemmo.socket"_qs)));
+        else
+            dir.write(u"pemmo.socket"_qs, "left behind");
         SingleInstance primary(dir.path());
         QVERIFY2(primary.becomePrimary([](QByteArray) -> QCoro::Task<QByteArray> { co_return "ok"; }),
                  qPrintable(primary.errorString()));

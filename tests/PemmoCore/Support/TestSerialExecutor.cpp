@@ -2,10 +2,12 @@
 #include "Support/SerialExecutor.h"
 #include "Support/WaitFor.h"
 
+#include <QFile>
 #include <QTest>
 #include <atomic>
 #include <memory>
 #include <stdexcept>
+#include <unistd.h>
 
 using namespace pemmo;
 
@@ -19,6 +21,17 @@ QCoro::Task<int> awaitJob(SerialExecutor& executor, int value) {
 QCoro::Task<void> awaitFailingJob(SerialExecutor& executor) {
     auto job = executor.post([] { throw std::runtime_error("disk full"); });
     co_await job;
+}
+
+// Whether thread `tid` of this process is blocked in the kernel, as one waiting for another thread
+// to finish is. When that cannot be read it answers yes, so nothing waits on it forever.
+bool isBlocked(pid_t tid) {
+    QFile stat(u"/proc/self/task/%1/stat"_qs.arg(tid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray fields = stat.readAll();
+    // The state follows the thread's name, which is in parentheses and may hold anything.
+    return fields.mid(fields.lastIndexOf(')') + 2, 1) == "S";
 }
 
 } // namespace
@@ -47,6 +60,24 @@ private Q_SLOTS:
     void exceptionsReachTheAwaitingCoroutine() {
         SerialExecutor executor(u"test"_qs);
         QVERIFY_THROWS_EXCEPTION(std::runtime_error, pemmo::waitFor(awaitFailingJob(executor)));
+    }
+
+    // Jobs queued behind one that is still running when the executor goes away run all the same:
+    // the first job holds the thread until its owner is waiting in the destructor.
+    void jobsQueuedBehindARunningOneStillRunWhenTheExecutorGoes() {
+        const pid_t owner = gettid();
+        std::atomic<bool> goingAway = false;
+        QList<int> ran;
+        auto executor = std::make_unique<SerialExecutor>(u"test"_qs);
+        executor->post([&] {
+            while (!goingAway || !isBlocked(owner))
+                QThread::yieldCurrentThread();
+        });
+        for (int i = 0; i < 10; ++i)
+            executor->post([&ran, i] { ran.append(i); });
+        goingAway = true;
+        executor.reset();
+        QCOMPARE(ran, QList<int>({0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
     }
 
     // Every queued job still runs when the executor goes away, and what it captured goes after it.
