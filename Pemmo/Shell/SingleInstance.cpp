@@ -52,9 +52,10 @@ bool SingleInstance::becomePrimary(Handler handler) {
         m_error = u"another Pemmo is running"_qs;
         return false;
     }
-    // Holding the lock, any socket file left behind is a dead primary's. With an access option
-    // QLocalServer binds in a private folder and renames the socket over the path, which replaces
-    // that file; without one, listening would fail with "Address in use".
+    // Holding the lock, any socket file left behind is a dead primary's. Qt 6.4 happens to replace
+    // it when listening with an access option (it binds aside and renames over the path), but
+    // that is not documented, so the file is removed first.
+    QLocalServer::removeServer(socketPath());
     auto* server = new QLocalServer(this);
     server->setSocketOptions(QLocalServer::UserAccessOption);
     if (!server->listen(socketPath())) {
