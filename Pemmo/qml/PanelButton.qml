@@ -19,7 +19,7 @@ Button {
         textFormat: Text.PlainText
         text: button.text
         font: button.font
-        color: button.highlighted ? Theme.onAccent : Theme.text
+        color: button.highlighted ? Theme.textOnAccent : Theme.text
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
         elide: Text.ElideRight

@@ -22,7 +22,7 @@ QtObject {
     readonly property color highlight: dark ? "#ffd27a" : "#a34f00"
     readonly property color destructive: dark ? "#ff8a80" : "#b3261e"
     // Text on the accent and destructive fills: both are light in the dark look.
-    readonly property color onAccent: dark ? "#14161b" : "#ffffff"
+    readonly property color textOnAccent: dark ? "#14161b" : "#ffffff"
     readonly property color chip: dark ? "#2c2e34" : "#eceef2"
     readonly property color field: dark ? "#26272b" : "#ffffff"
     readonly property color overlayScrim: dark ? "#99000000" : "#66000000"

@@ -19,6 +19,7 @@
 #include <QQuickItem>
 #include <QQuickView>
 #include <QTest>
+#include <cmath>
 
 using namespace pemmo;
 using test::await;
@@ -56,6 +57,19 @@ bool shows(const QQuickItem* item, const QString& text) {
         return child->isVisible() &&
                (child->property("text").toString().contains(text) || shows(child, text));
     });
+}
+
+// The contrast ratio of two colours, as the web's accessibility guidelines define it.
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 // The visible item whose text is exactly `text`.
@@ -167,6 +181,28 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; title: "Anna Berg"; plainTi
         QCOMPARE(text->property("text").toString(),
                  u"You wrote: \u201CBrunch, then bouldering good session and <b>cake</b>\u201D"_qs);
         QCOMPARE(text->property("lineCount").toInt(), 1);
+    }
+
+    // The default button's label reads on its accent fill in both looks (contrast of 4.5:1 or more).
+    void theDefaultButtonsLabelReadsOnItsFill_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void theDefaultButtonsLabelReadsOnItsFill() {
+        QFETCH(bool, dark);
+        m_shell->setDark(dark);
+        QQmlComponent component(m_engine.get());
+        component.setData("import Pemmo\nPanelButton { text: \"Save\"; highlighted: true }",
+                          QUrl(u"qrc:/Pemmo/DefaultButton.qml"_qs));
+        std::unique_ptr<QObject> button(component.create());
+        QVERIFY2(button, qPrintable(component.errorString()));
+        const auto* label = qvariant_cast<QQuickItem*>(button->property("contentItem"));
+        const auto* fill = qvariant_cast<QQuickItem*>(button->property("background"));
+        QVERIFY(label && fill);
+        const QColor text = label->property("color").value<QColor>();
+        QVERIFY(text.isValid());
+        QVERIFY2(contrast(text, fill->property("color").value<QColor>()) >= 4.5, qPrintable(text.name()));
     }
 
     // What people wrote is shown as written: markup in a memory is text, and an image it names is
