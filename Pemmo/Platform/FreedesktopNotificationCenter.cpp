@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <utility>
 
 namespace pemmo {
 
@@ -49,20 +50,34 @@ FreedesktopNotificationCenter::FreedesktopNotificationCenter(QDBusConnection bus
 }
 
 void FreedesktopNotificationCenter::requestAuthorization(AuthorizationHandler handler) {
-    // The desktop has no permission to ask for: notifications are allowed where a server answers.
+    // The desktop has no permission to ask for: notifications are allowed where a server answers,
+    // so each request asks again (a server may have started since), sharing a question in flight.
+    askCapabilities([handler](const std::optional<QString>& error) { handler(!error, error); });
+}
+
+void FreedesktopNotificationCenter::askCapabilities(CapabilitiesHandler handler) {
+    m_waitingForCapabilities.append(std::move(handler));
+    if (m_waitingForCapabilities.size() > 1)
+        return;
     const QDBusMessage call =
         QDBusMessage::createMethodCall(m_service, kPath, kInterface, u"GetCapabilities"_qs);
     auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, handler](QDBusPendingCallWatcher* w) {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* w) {
         w->deleteLater();
         const QDBusPendingReply<QStringList> reply = *w;
+        std::optional<QString> error;
         if (reply.isError()) {
-            handler(false,
-                    reply.error().message().isEmpty() ? reply.error().name() : reply.error().message());
-            return;
+            error = reply.error().message().isEmpty() ? reply.error().name() : reply.error().message();
+            // Taken as plain bodies rather than asked again before every notification: a server
+            // that cannot say would otherwise hold each one for the whole time-out.
+            if (!m_bodyMarkup)
+                m_bodyMarkup = false;
+        } else {
+            m_bodyMarkup = reply.value().contains(kBodyMarkup);
         }
-        m_bodyMarkup = reply.value().contains(kBodyMarkup);
-        handler(true, std::nullopt);
+        const QList<CapabilitiesHandler> waiting = std::exchange(m_waitingForCapabilities, {});
+        for (const CapabilitiesHandler& waiter : waiting)
+            waiter(error);
     });
 }
 
@@ -75,7 +90,7 @@ void FreedesktopNotificationCenter::add(const NotificationRequest& request, AddH
         [self, request, handler] {
             if (!self)
                 return;
-            if (!self->m_pending.remove(request.identifier)) {
+            if (!self->m_pending.contains(request.identifier)) {
                 // Taken back before it was shown.
                 handler(std::nullopt);
                 return;
@@ -84,6 +99,7 @@ void FreedesktopNotificationCenter::add(const NotificationRequest& request, AddH
                 self->m_delegate ? self->m_delegate->willPresent(request.identifier)
                                  : PresentationOptions(PresentationOption::Banner | PresentationOption::List);
             if (!options) {
+                self->m_pending.remove(request.identifier);
                 handler(std::nullopt);
                 return;
             }
@@ -93,23 +109,20 @@ void FreedesktopNotificationCenter::add(const NotificationRequest& request, AddH
 }
 
 void FreedesktopNotificationCenter::present(const NotificationRequest& request, AddHandler handler) {
-    if (m_bodyMarkup) {
+    // Names and event titles hold '&' and '<', which a server reading markup would take apart: the
+    // capabilities are known before the first notification (asked once, or answered already at
+    // authorisation). Until it goes out the request stays pending, so it can still be taken back.
+    const auto send = [this, request, handler](const std::optional<QString>&) {
+        if (!m_pending.remove(request.identifier)) {
+            handler(std::nullopt);
+            return;
+        }
         notify(request, handler);
-        return;
-    }
-    // Asked once, before the first notification: names and event titles hold '&' and '<', which a
-    // server reading markup would take apart.
-    const QDBusMessage call =
-        QDBusMessage::createMethodCall(m_service, kPath, kInterface, u"GetCapabilities"_qs);
-    auto* watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(call), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, request, handler](QDBusPendingCallWatcher* w) {
-                w->deleteLater();
-                const QDBusPendingReply<QStringList> reply = *w;
-                if (!m_bodyMarkup)
-                    m_bodyMarkup = !reply.isError() && reply.value().contains(kBodyMarkup);
-                notify(request, handler);
-            });
+    };
+    if (m_bodyMarkup)
+        send(std::nullopt);
+    else
+        askCapabilities(send);
 }
 
 void FreedesktopNotificationCenter::notify(const NotificationRequest& request, const AddHandler& handler) {

@@ -10,6 +10,7 @@
 #include <QHash>
 #include <QObject>
 #include <QSet>
+#include <functional>
 #include <optional>
 
 namespace pemmo {
@@ -40,6 +41,12 @@ private Q_SLOTS:
     void onNotificationClosed(uint id, uint reason);
 
 private:
+    // The error's description, or absent when the server answered.
+    using CapabilitiesHandler = std::function<void(const std::optional<QString>& error)>;
+
+    // GetCapabilities, noting whether the server reads bodies as markup; a caller arriving while
+    // a question is in flight is answered by that one.
+    void askCapabilities(CapabilitiesHandler handler);
     void present(const NotificationRequest& request, AddHandler handler);
     void notify(const NotificationRequest& request, const AddHandler& handler);
     void closeNotification(uint id);
@@ -55,8 +62,11 @@ private:
     QSet<QString> m_pending;
     // Notifications on the screen, by the server's id; includes an earlier launch's.
     QHash<uint, QString> m_delivered;
-    // Whether the server reads bodies as markup (its "body-markup" capability), once it has said.
+    // Whether the server reads bodies as markup (its "body-markup" capability), once it has said;
+    // false once a question went unanswered, until an answer says otherwise.
     std::optional<bool> m_bodyMarkup;
+    // Who waits for the GetCapabilities question in flight; empty when none is.
+    QList<CapabilitiesHandler> m_waitingForCapabilities;
 };
 
 } // namespace pemmo

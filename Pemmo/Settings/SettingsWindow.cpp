@@ -34,11 +34,25 @@
 namespace pemmo {
 namespace {
 
+// Every label of the window shows its text as it is: folder paths, model names, a server's error
+// and the store's messages are the user's or someone else's words, never markup to act on.
+QLabel* plainLabel(const QString& text = {}) {
+    auto* label = new QLabel(text);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+// A tooltip is drawn as rich text whenever it looks like markup, so a path goes in as a paragraph
+// of escaped text and reads exactly as written.
+QString plainToolTip(const QString& text) {
+    return Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
+}
+
 // A pane: a title, then its rows, scrolling when the window is small.
 QWidget* pane(const QString& title, QLayout* body) {
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
-    auto* heading = new QLabel(title);
+    auto* heading = plainLabel(title);
     QFont font = heading->font();
     font.setPointSizeF(font.pointSizeF() * 1.4);
     font.setBold(true);
@@ -56,7 +70,7 @@ QWidget* pane(const QString& title, QLayout* body) {
 
 // A line of help under a control, in the secondary colour.
 QLabel* help(const QString& text) {
-    auto* label = new QLabel(text);
+    auto* label = plainLabel(text);
     label->setWordWrap(true);
     label->setForegroundRole(QPalette::PlaceholderText);
     return label;
@@ -170,7 +184,7 @@ SettingsWindow::SettingsWindow(SettingsViewModel& model, QWidget* parent)
 }
 
 QLabel* SettingsWindow::messageLabel() {
-    auto* label = new QLabel;
+    auto* label = plainLabel();
     label->setObjectName(u"message"_qs);
     label->setWordWrap(true);
     label->setVisible(false);
@@ -351,7 +365,7 @@ void SettingsWindow::loadFolders() {
             text += tr(" (new contacts go here)");
         auto* item = new QListWidgetItem(text, m_folders);
         item->setData(Qt::UserRole, folder);
-        item->setToolTip(folder);
+        item->setToolTip(plainToolTip(folder));
         if (folder == selected)
             m_folders->setCurrentItem(item);
     }
@@ -365,7 +379,8 @@ void SettingsWindow::loadFolders() {
 QWidget* SettingsWindow::buildData() {
     auto* column = new QVBoxLayout;
     auto* where =
-        new QLabel(tr("Pemmo keeps its records in %1").arg(displayPath(m_model.environment().directory())));
+        plainLabel(tr("Pemmo keeps its records in %1").arg(displayPath(m_model.environment().directory())));
+    where->setObjectName(u"dataFolder"_qs);
     where->setTextInteractionFlags(Qt::TextSelectableByMouse);
     where->setWordWrap(true);
     column->addWidget(where);
@@ -437,7 +452,7 @@ QWidget* SettingsWindow::buildAI() {
             [&settings](int index) { settings.setAiProvider(AIProviderIDs::allCases().value(index)); });
     form->addRow(tr("Provider:"), m_aiProvider);
 
-    m_availability = new QLabel;
+    m_availability = plainLabel();
     m_availability->setObjectName(u"availability"_qs);
     m_availability->setWordWrap(true);
     m_availability->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -448,7 +463,7 @@ QWidget* SettingsWindow::buildAI() {
     m_testConnection = new QPushButton(tr("Test connection"));
     m_testConnection->setObjectName(u"testConnection"_qs);
     connect(m_testConnection, &QPushButton::clicked, &m_model, &SettingsViewModel::testConnection);
-    m_connectionResult = new QLabel;
+    m_connectionResult = plainLabel();
     m_connectionResult->setObjectName(u"connectionResult"_qs);
     m_connectionResult->setWordWrap(true);
     m_connectionResult->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -612,7 +627,7 @@ QWidget* SettingsWindow::buildCalendar() {
 
     // The series the user asked not to be offered again, and the way back.
     MomentService& moments = m_model.environment().moments();
-    auto* excluded = new QLabel;
+    auto* excluded = plainLabel();
     excluded->setObjectName(u"excludedSeries"_qs);
     auto* allowAll = new QPushButton(tr("Offer them again"));
     allowAll->setObjectName(u"allowAllSeries"_qs);
@@ -643,7 +658,7 @@ void SettingsWindow::loadCalendarFolders() {
     for (const QString& id : m_model.settings().calendarIDs()) {
         auto* item = new QListWidgetItem(displayPath(id), m_calendars);
         item->setData(Qt::UserRole, id);
-        item->setToolTip(id);
+        item->setToolTip(plainToolTip(id));
     }
 }
 

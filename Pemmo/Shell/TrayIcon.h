@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QObject>
 #include <QSystemTrayIcon>
+#include <functional>
 
 namespace pemmo {
 
@@ -11,7 +12,9 @@ class TrayIcon : public QObject {
     Q_OBJECT
 
 public:
-    explicit TrayIcon(QObject* parent = nullptr);
+    // `desktopShowsTexts` says whether the desktop, not Qt, draws the tooltip and notices
+    // (a StatusNotifierItem host), asked once as the icon is made.
+    explicit TrayIcon(QObject* parent = nullptr, std::function<bool()> desktopShowsTexts = {});
 
     // Shows a notice from the tray where the desktop has one; false when it has none.
     bool notify(const QString& title, const QString& message);
@@ -22,7 +25,8 @@ public:
     // A problem the user should know of whenever they look at the icon (say, why Pemmo cannot
     // save changes); empty for none.
     void setProblem(const QString& problem);
-    QString toolTip() const { return m_icon.toolTip(); }
+    // The words the tooltip shows.
+    QString toolTip() const { return m_toolTip; }
 
 Q_SIGNALS:
     void openRequested();
@@ -32,6 +36,8 @@ Q_SIGNALS:
 private:
     QMenu m_menu;
     QSystemTrayIcon m_icon;
+    QString m_toolTip;
+    bool m_desktopShowsTexts = false;
 };
 
 } // namespace pemmo

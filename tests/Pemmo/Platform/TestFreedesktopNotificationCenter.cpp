@@ -1,7 +1,8 @@
 // Update reminders through desktop notifications, against a stand-in notification server on a
 // private session bus (run under scripts/with-test-services): the feed found twice, one
 // notification on the server; its "Update" action opening the release; the leftovers of an
-// earlier launch closed.
+// earlier launch closed; the server's capabilities asked once, whatever it answers, and a request
+// taken back while they are asked never shown.
 #include "AI/NetworkTransport.h"
 #include "Platform/FreedesktopNotificationCenter.h"
 #include "Settings/InMemoryKeyValueStore.h"
@@ -13,6 +14,7 @@
 #include "Updates/UpdateReminder.h"
 
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusMessage>
 #include <QFile>
 #include <QSignalSpy>
@@ -28,7 +30,7 @@ const QString kPath = u"/org/freedesktop/Notifications"_qs;
 const QString kInterface = u"org.freedesktop.Notifications"_qs;
 
 // The part of a notification server Pemmo talks to; it remembers what it was asked.
-class StandInServer : public QObject {
+class StandInServer : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 
@@ -44,13 +46,32 @@ public:
     QList<uint> closed;
     uint nextID = 100;
     QStringList capabilities{u"actions"_qs, u"body"_qs};
+    // How GetCapabilities goes: answered, failed, or held until `answerHeld`.
+    enum class Capabilities { Answered, Failed, Held } capabilitiesGo = Capabilities::Answered;
+    int capabilityQuestions = 0;
+
+    void answerHeld(QDBusConnection bus) {
+        for (const QDBusMessage& question : std::exchange(m_held, {}))
+            bus.send(question.createReply(capabilities));
+    }
 
 Q_SIGNALS:
     void notified();
     void closeRequested();
+    void capabilitiesAsked();
 
 public Q_SLOTS:
-    QStringList GetCapabilities() { return capabilities; }
+    QStringList GetCapabilities() {
+        ++capabilityQuestions;
+        Q_EMIT capabilitiesAsked();
+        if (capabilitiesGo == Capabilities::Failed)
+            sendErrorReply(QDBusError::Failed, u"Not ready"_qs);
+        if (capabilitiesGo == Capabilities::Held) {
+            setDelayedReply(true);
+            m_held << message();
+        }
+        return capabilities;
+    }
     uint Notify(const QString& appName, uint replacesID, const QString& icon, const QString& summary,
                 const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout) {
         Q_UNUSED(replacesID)
@@ -65,6 +86,9 @@ public Q_SLOTS:
         closed << id;
         Q_EMIT closeRequested();
     }
+
+private:
+    QList<QDBusMessage> m_held;
 };
 
 QByteArray feed(const QString& version) {
@@ -121,6 +145,8 @@ private Q_SLOTS:
         m_server.shown.clear();
         m_server.closed.clear();
         m_server.capabilities = {u"actions"_qs, u"body"_qs};
+        m_server.capabilitiesGo = StandInServer::Capabilities::Answered;
+        m_server.capabilityQuestions = 0;
     }
 
     // Names and titles hold '&' and '<': a server that reads bodies as markup gets them escaped,
@@ -148,6 +174,59 @@ private Q_SLOTS:
         const StandInServer::Shown shown = m_server.shown.values().value(0);
         QCOMPARE(shown.summary, u"Tom & Jerry"_qs);
         QCOMPARE(shown.body, body);
+    }
+
+    // Asked once for the authorisation and the notifications it lets through, even by a server that
+    // cannot say: each notification would otherwise wait for a question of its own.
+    void theCapabilitiesAreAskedOnceWhateverTheServerAnswers_data() {
+        QTest::addColumn<StandInServer::Capabilities>("capabilitiesGo");
+        QTest::addColumn<QString>("body");
+        QTest::newRow("markup in bodies") << StandInServer::Capabilities::Answered << u"Tom &amp; Jerry"_qs;
+        QTest::newRow("no answer") << StandInServer::Capabilities::Failed << u"Tom & Jerry"_qs;
+    }
+    void theCapabilitiesAreAskedOnceWhateverTheServerAnswers() {
+        QFETCH(StandInServer::Capabilities, capabilitiesGo);
+        QFETCH(QString, body);
+        m_server.capabilities << u"body-markup"_qs;
+        m_server.capabilitiesGo = capabilitiesGo;
+        test::TempDir dir;
+        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(),
+                                             dir.path() + u"/notifications.json"_qs, m_service);
+        QSignalSpy notified(&m_server, &StandInServer::notified);
+        std::optional<bool> granted;
+        center.requestAuthorization([&granted](bool answer, std::optional<QString>) { granted = answer; });
+        center.add({u"first"_qs, u"Lunch"_qs, u"Tom & Jerry"_qs, {}}, [](std::optional<QString>) {});
+        center.add({u"second"_qs, u"Lunch"_qs, u"Tom & Jerry"_qs, {}}, [](std::optional<QString>) {});
+        QTRY_COMPARE(notified.size(), 2);
+        QCOMPARE(granted, capabilitiesGo == StandInServer::Capabilities::Answered);
+        center.add({u"third"_qs, u"Lunch"_qs, u"Tom & Jerry"_qs, {}}, [](std::optional<QString>) {});
+        QTRY_COMPARE(notified.size(), 3);
+        QCOMPARE(m_server.capabilityQuestions, 1);
+        for (const StandInServer::Shown& shown : std::as_const(m_server.shown))
+            QCOMPARE(shown.body, body);
+    }
+
+    void aRequestTakenBackWhileTheServerIsAskedIsNeverShown() {
+        m_server.capabilitiesGo = StandInServer::Capabilities::Held;
+        test::TempDir dir;
+        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(),
+                                             dir.path() + u"/notifications.json"_qs, m_service);
+        QSignalSpy asked(&m_server, &StandInServer::capabilitiesAsked);
+        std::optional<std::optional<QString>> added;
+        center.add({u"moment"_qs, u"Lunch"_qs, u"Tom"_qs, {}},
+                   [&added](std::optional<QString> error) { added = error; });
+        QVERIFY(asked.wait(5000));
+        QStringList pending;
+        center.pendingIdentifiers([&pending](const QStringList& identifiers) { pending = identifiers; });
+        QCOMPARE(pending, QStringList{u"moment"_qs});
+        center.removePending({u"moment"_qs});
+        m_server.answerHeld(*m_bus);
+        QTRY_VERIFY(added.has_value());
+        QCOMPARE(*added, std::nullopt);
+        m_server.capabilitiesGo = StandInServer::Capabilities::Answered;
+        roundTrip(center);
+        QVERIFY(m_server.shown.isEmpty());
+        QVERIFY(delivered(center).isEmpty());
     }
 
     void aVersionHeldBackTwiceIsNotifiedOnceAndItsUpdateActionOpensIt() {

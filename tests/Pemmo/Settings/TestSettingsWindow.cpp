@@ -1,5 +1,6 @@
 // The settings window: each control writes its setting at once and follows the store, so a change
-// made elsewhere (the panel, another pane) shows here too; panes open by name.
+// made elsewhere (the panel, another pane) shows here too; panes open by name; a path, a model
+// name or a message holding markup is shown as written.
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Settings/KeyValueStore.h"
@@ -17,6 +18,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+#include <QTextDocument>
 
 using namespace pemmo;
 using test::await;
@@ -36,6 +38,15 @@ class TestSettingsWindow : public QObject {
     }
     // What the stored text of each choice is, read back from the key-value store.
     QString stored(const QString& key) { return m_env->keyValueStore().text(key).value_or(QString()); }
+    // The words a text puts on the screen: rich text is laid out first (a tooltip is rich whenever
+    // it looks like markup), plain text is shown as it is.
+    static QString shown(const QString& text, Qt::TextFormat format) {
+        if (format == Qt::PlainText || (format == Qt::AutoText && !Qt::mightBeRichText(text)))
+            return text;
+        QTextDocument document;
+        document.setHtml(text);
+        return document.toPlainText();
+    }
 
 private Q_SLOTS:
     void init() {
@@ -133,6 +144,44 @@ private Q_SLOTS:
         QVERIFY(!list->item(1)->text().contains(u"new contacts"_qs));
         m_env->settings().setCalendarIDs({u"/srv/cal"_qs});
         QCOMPARE(control<QListWidget>(u"calendarFolders"_qs)->count(), 1);
+    }
+
+    // Markup the user or a server wrote is never acted on: no bold, no image, no link.
+    // What a label ("message", "modelsNote") or the first folder's tooltip of a list puts on the screen.
+    QString onScreen(const QString& place) {
+        if (auto* list = m_window->findChild<QListWidget*>(place)) {
+            const QListWidgetItem* item = list->item(0);
+            return item ? shown(item->toolTip(), Qt::AutoText) : QString();
+        }
+        auto* label = control<QLabel>(place);
+        return shown(label->text(), label->textFormat());
+    }
+
+    // Markup the user or a server wrote is never acted on: no bold, no image, no link.
+    void markupInAUsersTextIsShownAsWritten_data() {
+        QTest::addColumn<QString>("place");
+        QTest::newRow("a message quoting a folder") << u"message"_qs;
+        QTest::newRow("a folder's tooltip") << u"contactFolders"_qs;
+        QTest::newRow("a calendar folder's tooltip") << u"calendarFolders"_qs;
+        QTest::newRow("the note naming a missing model") << u"modelsNote"_qs;
+    }
+    void markupInAUsersTextIsShownAsWritten() {
+        QFETCH(QString, place);
+        const QString text = u"/srv/<b>Tom</b> & <img src=\"/usr/share/pixmaps/debian-logo.png\">"_qs;
+        test::LoopbackHTTPServer server;
+        if (place == u"message") {
+            QVERIFY(!m_model->addContactFolder(text));
+        } else if (place == u"contactFolders") {
+            m_env->settings().setContactFolders({text});
+        } else if (place == u"calendarFolders") {
+            m_env->settings().setCalendarIDs({text});
+        } else {
+            server.enqueue(200, R"({"models":[]})", "/api/tags");
+            m_env->settings().setAiEnabled(true);
+            m_env->settings().setLocalModel(text);
+            m_env->settings().setLocalModelServer(server.url().toString());
+        }
+        QTRY_VERIFY2(onScreen(place).contains(text), qPrintable(onScreen(place)));
     }
 
     void panesOpenByName() {
