@@ -114,6 +114,7 @@ Rectangle {
 
             delegate: ActionRow {
                 width: ListView.view.width
+                keyboardHere: panel.visible
                 onClicked: panel.model.perform(index)
                 onHovered: panel.model.select(index)
             }

@@ -10,6 +10,8 @@ PanelScreen {
 
     readonly property ProfileViewModel model: Shell.profileModel(screenRoute.contactID)
 
+    Accessible.name: screen.model.exists ? screen.model.name : qsTr("Card")
+
     hints: [["↑↓", qsTr("Select")], ["↵", model.selectedIndex >= 0 ? qsTr("Run") : model.primaryActionTitle],
             ["Ctrl+K", qsTr("Actions")], ["Esc", qsTr("Back")]]
 
@@ -112,10 +114,12 @@ PanelScreen {
             header: ProfileHeader {
                 width: list.width
                 model: screen.model
+                keyboardHere: screen.takesKeys
             }
 
             delegate: ProfileRow {
                 width: ListView.view.width
+                keyboardHere: screen.takesKeys
                 onActivated: screen.model.activateItem(itemIndex)
                 onToggled: function(on) { screen.model.setAICloudOptOut(on) }
             }
