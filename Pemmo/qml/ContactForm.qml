@@ -267,7 +267,7 @@ PanelScreen {
                         Accessible.name: qsTr("Birthday, day")
                         onTextEdited: screen.form.birthdayDay = text
                     }
-                    ComboBox {
+                    PanelComboBox {
                         id: month
                         model: screen.form.monthTitles
                         currentIndex: screen.form.birthdayMonth
@@ -458,7 +458,7 @@ PanelScreen {
                         Keys.onReturnPressed: if (screen.form.commitLink()) linkURLField.forceActiveFocus()
                         Keys.onEnterPressed: if (screen.form.commitLink()) linkURLField.forceActiveFocus()
                     }
-                    ComboBox {
+                    PanelComboBox {
                         model: screen.form.linkKindTitles
                         implicitContentWidthPolicy: ComboBox.WidestText
                         currentIndex: screen.form.linkKindIndex

@@ -53,7 +53,7 @@ PanelScreen {
                 color: Theme.secondaryText
                 font.pointSize: Theme.bodySize
             }
-            ComboBox {
+            PanelComboBox {
                 id: kind
                 model: screen.form.kindTitles
                 currentIndex: screen.form.kindIndex

@@ -71,7 +71,7 @@ PanelScreen {
                 onTextEdited: screen.form.linkTitle = text
             }
             Text { text: qsTr("Kind"); textFormat: Text.PlainText; color: Theme.secondaryText; font.pointSize: Theme.bodySize }
-            ComboBox {
+            PanelComboBox {
                 model: screen.form.kindTitles
                 currentIndex: screen.form.kindIndex
                 font.pointSize: Theme.bodySize
