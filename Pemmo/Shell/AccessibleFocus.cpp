@@ -1,12 +1,34 @@
 #include "Shell/AccessibleFocus.h"
 
 #include <QAccessible>
+#include <QQuickWindow>
 #include <QTimer>
 
 namespace pemmo {
 
 AccessibleFocus::AccessibleFocus(QObject* parent)
     : QObject(parent) {}
+
+void AccessibleFocus::componentComplete() {
+    watchItem();
+}
+
+void AccessibleFocus::watchItem() {
+    disconnect(m_windowOfItem);
+    QQuickItem* target = item();
+    watchWindow(target ? target->window() : nullptr);
+    if (target)
+        m_windowOfItem = connect(target, &QQuickItem::windowChanged, this, &AccessibleFocus::watchWindow);
+}
+
+void AccessibleFocus::watchWindow(QQuickWindow* window) {
+    disconnect(m_focusInWindow);
+    if (window)
+        m_focusInWindow = connect(window, &QQuickWindow::activeFocusItemChanged, this, [this] {
+            if (m_when)
+                announceLater();
+        });
+}
 
 void AccessibleFocus::setWhen(bool when) {
     if (m_when == when)
@@ -25,6 +47,7 @@ void AccessibleFocus::setItem(QQuickItem* item) {
     if (m_item == item)
         return;
     m_item = item;
+    watchItem();
     Q_EMIT itemChanged();
     if (m_when)
         announceLater();

@@ -71,7 +71,8 @@ ColumnLayout {
                 text: kind === "addCircle" ? "+ " + title : title
                 colorSlot: colorIndex
                 dashed: kind === "addCircle"
-                keyboardHere: header.keyboardHere
+                // While circles are being added the keys are in the circle field, on its suggestions.
+                keyboardHere: header.keyboardHere && !header.model.isEditingCircles
                 Accessible.name: kind === "addCircle" ? title : qsTr("Circle %1").arg(title)
                 onClicked: header.model.activateItem(itemIndex)
             }
@@ -106,7 +107,7 @@ ColumnLayout {
                     required property int index
                     text: modelData
                     selected: index === header.model.selectedSuggestion
-                    keyboardHere: header.keyboardHere
+                    keyboardHere: header.keyboardHere && header.model.isEditingCircles
                     onClicked: header.model.addCircle(modelData)
                 }
             }

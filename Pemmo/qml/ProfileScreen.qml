@@ -119,7 +119,7 @@ PanelScreen {
 
             delegate: ProfileRow {
                 width: ListView.view.width
-                keyboardHere: screen.takesKeys
+                keyboardHere: screen.takesKeys && !screen.model.isEditingCircles
                 onActivated: screen.model.activateItem(itemIndex)
                 onToggled: function(on) { screen.model.setAICloudOptOut(on) }
             }

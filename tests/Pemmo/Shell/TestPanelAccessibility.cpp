@@ -19,6 +19,7 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTest>
+#include <QWindow>
 #include <private/qguiapplication_p.h>
 #include <qpa/qplatformaccessibility.h>
 #include <qpa/qplatformintegration.h>
@@ -112,6 +113,11 @@ class TestPanelAccessibility : public QObject {
     std::unique_ptr<QQmlEngine> m_engine;
     std::unique_ptr<QQuickView> m_view;
 
+    static QString lastHeard() {
+        return g_heard.empty() ? u"nothing announced"_qs
+                               : u"last announced: %1 (role 0x%2)"_qs.arg(g_heard.back().name)
+                                     .arg(int(g_heard.back().role), 0, 16);
+    }
     QVariantMap describe() {
         QVariant described;
         QMetaObject::invokeMethod(m_view->rootObject(), "describe", Q_RETURN_ARG(QVariant, described));
@@ -173,12 +179,23 @@ class TestPanelAccessibility : public QObject {
         return m_env->router().topRoute().kindName();
     }
 
-    // Keys as a user presses them: "Down", "Ctrl+K", "=text" typed, or "?name" to wait until
-    // what is announced starts with that name (the answer to typing comes after the keys).
+    // Keys as a user presses them: "Down", "Ctrl+K", "=text" typed, "?name" to wait until what is
+    // announced starts with that name (the answer to typing comes after the keys), or "!reactivate".
     void press(const QStringList& keys) {
         for (const QString& key : keys) {
             if (key.startsWith(u'?')) {
-                QTRY_VERIFY(!g_heard.empty() && g_heard.back().name.startsWith(key.mid(1)));
+                QTRY_VERIFY2(!g_heard.empty() && g_heard.back().name.startsWith(key.mid(1)),
+                             qPrintable(lastHeard()));
+                continue;
+            }
+            if (key == u"!reactivate") { // another window had the keyboard, then the panel again
+                QWindow other;
+                other.resize(100, 100);
+                other.show();
+                other.requestActivate();
+                QVERIFY(QTest::qWaitForWindowActive(&other));
+                m_view->requestActivate();
+                QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
                 continue;
             }
             if (key.startsWith(u'=')) {
@@ -253,6 +270,9 @@ private Q_SLOTS:
         QTest::newRow("search, back from the actions")
             << u"search"_qs << QStringList{u"=ann"_qs, u"?Anna Berg"_qs, u"Ctrl+K"_qs, u"Escape"_qs}
             << u"Anna Berg"_qs << item << true;
+        QTest::newRow("search, panel active again")
+            << u"search"_qs << QStringList{u"=ann"_qs, u"?Anna Berg"_qs, u"!reactivate"_qs} << u"Anna Berg"_qs
+            << item << true;
         QTest::newRow("profile") << u"profile"_qs << QStringList{} << u"Anna Berg"_qs
                                  << int(QAccessible::Pane) << false;
         QTest::newRow("profile, Down") << u"profile"_qs << QStringList{u"Down"_qs} << u"Circle Climbing"_qs
@@ -260,6 +280,10 @@ private Q_SLOTS:
         QTest::newRow("profile, Down Down Down")
             << u"profile"_qs << QStringList{u"Down"_qs, u"Down"_qs, u"Down"_qs} << u"AI is off"_qs << item
             << true;
+        QTest::newRow("profile, adding a circle")
+            << u"profile"_qs
+            << QStringList{u"Down"_qs, u"Down"_qs, u"?Add or remove circles"_qs, u"Return"_qs}
+            << u"Add or remove circles"_qs << int(QAccessible::EditableText) << false;
         QTest::newRow("actions") << u"actions"_qs << QStringList{} << u"Message"_qs << item << true;
         QTest::newRow("actions, Down")
             << u"actions"_qs << QStringList{u"Down"_qs} << u"Call"_qs << item << true;
@@ -308,10 +332,7 @@ private Q_SLOTS:
         const auto lands = [&] {
             return !g_heard.empty() && g_heard.back().name.startsWith(name) && g_heard.back().role == role;
         };
-        QTRY_VERIFY2(lands(), qPrintable(g_heard.empty()
-                                             ? u"nothing announced"_qs
-                                             : u"last announced: %1 (role 0x%2)"_qs.arg(g_heard.back().name)
-                                                   .arg(int(g_heard.back().role), 0, 16)));
+        QTRY_VERIFY2(lands(), qPrintable(lastHeard()));
         const Heard& last = g_heard.back();
         QVERIFY2(last.state.focused, "announced but not focused");
         QCOMPARE(bool(last.state.selected), selected);
