@@ -11,6 +11,7 @@ import Pemmo
 
 PanelScreen {
     id: screen
+    Accessible.name: titleLabel.text
 
     readonly property ContactFormViewModel form: Shell.contactForm(screenRoute.createsContact ? "" : screenRoute.contactID)
     // Field name → message; a plain JavaScript object, read by key.

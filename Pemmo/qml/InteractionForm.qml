@@ -7,6 +7,7 @@ import Pemmo
 
 PanelScreen {
     id: screen
+    Accessible.name: titleLabel.text
 
     readonly property InteractionFormViewModel form: Shell.interactionForm(screenRoute.contactID, screenRoute.itemID)
 

@@ -10,6 +10,7 @@ import Pemmo
 
 PanelScreen {
     id: screen
+    Accessible.name: titleLabel.text
 
     readonly property ManageTagsViewModel circles: Shell.manageTags(screenRoute.text)
     // The ten circle colours by slot, as a screen reader names them (light and dark are the same hue).

@@ -7,6 +7,7 @@ import Pemmo
 
 PanelScreen {
     id: screen
+    Accessible.name: titleLabel.text
 
     readonly property QuickLinkFormViewModel form: Shell.quickLinkForm(screenRoute.contactID, screenRoute.itemID)
 

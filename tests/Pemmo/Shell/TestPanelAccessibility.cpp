@@ -75,7 +75,10 @@ void audit(QAccessibleInterface* object, QStringList& faults, QStringList& names
             QString::fromLatin1(QMetaEnum::fromType<QAccessible::Role>().valueToKey(child->role())), name,
             QString::fromLatin1(QMetaEnum::fromType<QAccessible::Role>().valueToKey(object->role())),
             object->text(QAccessible::Name));
-        if (isControl(child->role()) && name.trimmed().isEmpty())
+        // A screen (a pane in the stack of screens) is announced when it holds the keys itself.
+        const bool isScreen =
+            child->role() == QAccessible::Pane && object->role() == QAccessible::LayeredPane;
+        if ((isControl(child->role()) || isScreen) && name.trimmed().isEmpty())
             faults.append(u"no name: "_qs + what);
         // Side by side, two controls that sound the same cannot be told apart by ear.
         if (isControl(child->role()) && !name.isEmpty()) {
