@@ -461,7 +461,6 @@ PanelScreen {
                     }
                     PanelComboBox {
                         model: screen.form.linkKindTitles
-                        implicitContentWidthPolicy: ComboBox.WidestText
                         currentIndex: screen.form.linkKindIndex
                         font.pointSize: Theme.bodySize
                         Accessible.name: qsTr("Link kind")
