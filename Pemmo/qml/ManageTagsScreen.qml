@@ -74,7 +74,6 @@ PanelScreen {
             placeholderText: qsTr("New circle")
             font.pointSize: Theme.bodySize
             Accessible.name: qsTr("New circle")
-            Accessible.description: screen.circles.selectedAccessibleName
             onTextEdited: screen.circles.newTagName = text
         }
         Text {

@@ -73,8 +73,6 @@ PanelScreen {
             // shows in the field.
             text: screen.results.query
             Accessible.name: qsTr("Search")
-            // The selected row is announced with the field that has the keyboard.
-            Accessible.description: screen.results.selectedAccessibleName
             onTextEdited: screen.results.query = text
         }
 
