@@ -7,10 +7,9 @@ import Pemmo
 
 PanelScreen {
     id: screen
+    Accessible.name: screen.model.exists ? screen.model.name : qsTr("Card")
 
     readonly property ProfileViewModel model: Shell.profileModel(screenRoute.contactID)
-
-    Accessible.name: screen.model.exists ? screen.model.name : qsTr("Card")
 
     hints: [["↑↓", qsTr("Select")], ["↵", model.selectedIndex >= 0 ? qsTr("Run") : model.primaryActionTitle],
             ["Ctrl+K", qsTr("Actions")], ["Esc", qsTr("Back")]]
