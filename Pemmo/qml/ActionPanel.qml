@@ -88,7 +88,6 @@ Rectangle {
                 Rectangle { anchors.bottom: parent.bottom; width: parent.width; height: 1; color: Theme.border }
             }
             Accessible.name: qsTr("Search actions")
-            Accessible.description: panel.model ? panel.model.selectedAccessibleName : ""
             onTextEdited: if (panel.model) panel.model.filter = text
         }
         ListView {
@@ -114,6 +113,7 @@ Rectangle {
 
             delegate: ActionRow {
                 width: ListView.view.width
+                keyboardHere: panel.visible
                 onClicked: panel.model.perform(index)
                 onHovered: panel.model.select(index)
             }

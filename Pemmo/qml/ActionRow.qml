@@ -13,6 +13,8 @@ Item {
     required property string shortcut
     required property bool destructive
     required property bool selected
+    // Whether the keys move this list's selection now.
+    property bool keyboardHere: false
     signal clicked()
     signal hovered()
 
@@ -21,6 +23,14 @@ Item {
     Accessible.name: row.title + (row.subtitle !== "" ? ", " + row.subtitle : "")
                      + (row.shortcut !== "" ? ", " + row.shortcut : "")
     Accessible.selected: row.selected
+    Accessible.selectable: true
+    Accessible.focused: row.selected && row.keyboardHere
+
+    // The keys stay in the filter field; the action they select is what a screen reader follows.
+    AccessibleFocus {
+        when: row.selected && row.keyboardHere
+        name: row.Accessible.name
+    }
 
     Rectangle {
         anchors.fill: parent

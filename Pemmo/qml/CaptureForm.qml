@@ -7,6 +7,7 @@ import Pemmo
 
 PanelScreen {
     id: screen
+    Accessible.name: titleLabel.text
 
     readonly property CaptureFormViewModel form: screenRoute.kind === "enrich"
         ? Shell.enrichForm(screenRoute.contactID)

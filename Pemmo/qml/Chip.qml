@@ -10,6 +10,8 @@ Rectangle {
     property int colorSlot: -1
     property bool selected: false
     property bool dashed: false
+    // Whether the keys move a selection through these chips now.
+    property bool keyboardHere: false
     signal clicked()
 
     implicitWidth: row.implicitWidth + Theme.unit * 4
@@ -22,6 +24,12 @@ Rectangle {
     Accessible.role: Accessible.Button
     Accessible.name: chip.text
     Accessible.selected: chip.selected
+    Accessible.focused: chip.selected && chip.keyboardHere
+
+    AccessibleFocus {
+        when: chip.selected && chip.keyboardHere
+        name: chip.Accessible.name
+    }
 
     RowLayout {
         id: row

@@ -16,6 +16,14 @@ Rectangle {
     Accessible.role: Accessible.Dialog
     Accessible.name: request.title
     Accessible.description: request.message
+    Accessible.focused: visible
+
+    // The card takes the keys (Return, Escape) without a control of its own holding the focus, so
+    // it is announced itself: its question, then its message.
+    AccessibleFocus {
+        when: card.visible
+        name: card.request.title
+    }
 
     ColumnLayout {
         id: column

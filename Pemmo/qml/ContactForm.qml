@@ -11,6 +11,7 @@ import Pemmo
 
 PanelScreen {
     id: screen
+    Accessible.name: titleLabel.text
 
     readonly property ContactFormViewModel form: Shell.contactForm(screenRoute.createsContact ? "" : screenRoute.contactID)
     // Field name → message; a plain JavaScript object, read by key.
@@ -267,7 +268,7 @@ PanelScreen {
                         Accessible.name: qsTr("Birthday, day")
                         onTextEdited: screen.form.birthdayDay = text
                     }
-                    ComboBox {
+                    PanelComboBox {
                         id: month
                         model: screen.form.monthTitles
                         currentIndex: screen.form.birthdayMonth
@@ -458,9 +459,8 @@ PanelScreen {
                         Keys.onReturnPressed: if (screen.form.commitLink()) linkURLField.forceActiveFocus()
                         Keys.onEnterPressed: if (screen.form.commitLink()) linkURLField.forceActiveFocus()
                     }
-                    ComboBox {
+                    PanelComboBox {
                         model: screen.form.linkKindTitles
-                        implicitContentWidthPolicy: ComboBox.WidestText
                         currentIndex: screen.form.linkKindIndex
                         font.pointSize: Theme.bodySize
                         Accessible.name: qsTr("Link kind")

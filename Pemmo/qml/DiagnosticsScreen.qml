@@ -10,6 +10,7 @@ PanelScreen {
     id: screen
 
     readonly property DiagnosticsViewModel report: Shell.diagnostics()
+    Accessible.name: titleLabel.text
 
     hints: [["Ctrl+C", qsTr("Copy diagnostics")], ["Ctrl+R", qsTr("Rebuild semantic index")], ["Esc", qsTr("Back")]]
 

@@ -7,6 +7,7 @@ import Pemmo
 
 PanelScreen {
     id: screen
+    Accessible.name: titleLabel.text
 
     readonly property InteractionFormViewModel form: Shell.interactionForm(screenRoute.contactID, screenRoute.itemID)
 
@@ -53,7 +54,7 @@ PanelScreen {
                 color: Theme.secondaryText
                 font.pointSize: Theme.bodySize
             }
-            ComboBox {
+            PanelComboBox {
                 id: kind
                 model: screen.form.kindTitles
                 currentIndex: screen.form.kindIndex

@@ -10,8 +10,12 @@ import Pemmo
 
 PanelScreen {
     id: screen
+    Accessible.name: titleLabel.text
 
     readonly property ManageTagsViewModel circles: Shell.manageTags(screenRoute.text)
+    // The ten circle colours by slot, as a screen reader names them (light and dark are the same hue).
+    readonly property var colorNames: [qsTr("Blue"), qsTr("Green"), qsTr("Amber"), qsTr("Raspberry"), qsTr("Purple"),
+                                       qsTr("Teal"), qsTr("Rust"), qsTr("Olive"), qsTr("Red"), qsTr("Grey")]
 
     hints: screen.circles.editingID !== ""
            ? [["↵", qsTr("Rename")], ["Esc", qsTr("Keep the name")]]
@@ -70,7 +74,6 @@ PanelScreen {
             placeholderText: qsTr("New circle")
             font.pointSize: Theme.bodySize
             Accessible.name: qsTr("New circle")
-            Accessible.description: screen.circles.selectedAccessibleName
             onTextEdited: screen.circles.newTagName = text
         }
         Text {
@@ -119,6 +122,14 @@ PanelScreen {
                 Accessible.role: Accessible.ListItem
                 Accessible.name: row.modelData.name + ", " + row.modelData.subtitle
                 Accessible.selected: row.selected
+                Accessible.selectable: true
+                Accessible.focused: row.selected && screen.takesKeys && !row.editing
+                // The keys stay in the new-circle field; the circle they select is what a screen
+                // reader follows.
+                AccessibleFocus {
+                    when: row.selected && screen.takesKeys && !row.editing
+                    name: row.Accessible.name
+                }
 
                 Rectangle {
                     anchors.fill: parent
@@ -188,8 +199,13 @@ PanelScreen {
                                 color: Theme.circleColor(swatch.index)
                                 border.width: swatch.index === row.modelData.colorIndex ? 2 : 0
                                 border.color: Theme.text
-                                Accessible.role: Accessible.Button
-                                Accessible.name: row.modelData.colorButtonLabel
+                                // Ten swatches side by side: each says its colour, and the
+                                // circle's own is the checked one.
+                                Accessible.role: Accessible.RadioButton
+                                Accessible.name: screen.colorNames[swatch.index]
+                                Accessible.description: row.modelData.colorButtonLabel
+                                Accessible.checkable: true
+                                Accessible.checked: swatch.index === row.modelData.colorIndex
                                 MouseArea {
                                     anchors.fill: parent
                                     onClicked: screen.circles.setColor(row.modelData.id, swatch.index)

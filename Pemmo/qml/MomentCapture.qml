@@ -10,6 +10,7 @@ PanelScreen {
     id: screen
 
     readonly property MomentCaptureViewModel moment: Shell.momentCapture(screenRoute)
+    Accessible.name: titleLabel.text
 
     hints: screen.moment && screen.moment.isRecurring
            ? [["Ctrl+↵", qsTr("Save")], ["Ctrl+J", qsTr("Just log")], ["Ctrl+D", qsTr("Dismiss")],
@@ -58,7 +59,7 @@ PanelScreen {
             Text {
                 textFormat: Text.PlainText
                 id: whenLabel
-                text: qsTr("Just happened · %1").arg(screen.moment ? screen.moment.when : "")
+                text: screen.moment ? qsTr("Just happened · %1").arg(screen.moment.when) : ""
                 color: Theme.secondaryText
                 font.pointSize: Theme.smallSize
                 elide: Text.ElideRight
@@ -67,7 +68,8 @@ PanelScreen {
             Text {
                 textFormat: Text.PlainText
                 id: titleLabel
-                text: screen.moment ? qsTr("%1 with %2").arg(screen.moment.eventTitle).arg(screen.moment.personName) : ""
+                text: screen.moment ? qsTr("%1 with %2").arg(screen.moment.eventTitle).arg(screen.moment.personName)
+                                    : qsTr("This Moment is gone")
                 color: Theme.text
                 font.pointSize: Theme.titleSize
                 font.weight: Font.DemiBold
@@ -100,7 +102,7 @@ PanelScreen {
                     border.color: textArea.activeFocus ? Theme.accent : Theme.border
                 }
                 Accessible.name: screen.moment ? qsTr("Memory of %1 with %2").arg(screen.moment.eventTitle).arg(screen.moment.personName)
-                                               : ""
+                                               : titleLabel.text
                 Accessible.description: placeholderText
                 onTextChanged: if (screen.moment && screen.moment.text !== text) screen.moment.text = text
             }

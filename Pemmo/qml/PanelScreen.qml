@@ -16,6 +16,10 @@ FocusScope {
     // [keys, label] pairs for the footer.
     property var hints: []
 
+    // A screen that holds the keys itself (a card, a report) is what a screen reader announces
+    // when it opens; each screen names itself.
+    Accessible.role: Accessible.Pane
+
     function describe(): var {
         return { visible: screen.visible }
     }

@@ -6,6 +6,7 @@ import Pemmo
 
 PanelScreen {
     id: screen
+    Accessible.name: screen.title
 
     readonly property string suggestedName: screenRoute.createsContact ? Shell.takePendingSuggestedName() : ""
     readonly property string person: Shell.displayName(screenRoute.contactID)

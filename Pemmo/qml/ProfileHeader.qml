@@ -10,6 +10,8 @@ import Pemmo
 ColumnLayout {
     id: header
     required property ProfileViewModel model
+    // Whether the keys move the card's selection now.
+    property bool keyboardHere: false
     spacing: Theme.gap
 
     RowLayout {
@@ -69,6 +71,8 @@ ColumnLayout {
                 text: kind === "addCircle" ? "+ " + title : title
                 colorSlot: colorIndex
                 dashed: kind === "addCircle"
+                // While circles are being added the keys are in the circle field, on its suggestions.
+                keyboardHere: header.keyboardHere && !header.model.isEditingCircles
                 Accessible.name: kind === "addCircle" ? title : qsTr("Circle %1").arg(title)
                 onClicked: header.model.activateItem(itemIndex)
             }
@@ -103,6 +107,7 @@ ColumnLayout {
                     required property int index
                     text: modelData
                     selected: index === header.model.selectedSuggestion
+                    keyboardHere: header.keyboardHere && header.model.isEditingCircles
                     onClicked: header.model.addCircle(modelData)
                 }
             }

@@ -19,6 +19,8 @@ Item {
     required property string accessibleName
     required property string section
     required property bool startsSection
+    // Whether the keys move the card's selection now (the card is on top, no overlay).
+    property bool keyboardHere: false
 
     signal activated()
     signal toggled(bool on)
@@ -32,6 +34,13 @@ Item {
     Accessible.name: row.accessibleName
     Accessible.selected: row.selected
     Accessible.checked: row.checked
+    Accessible.selectable: row.itemIndex >= 0
+    Accessible.focused: row.selected && row.keyboardHere
+
+    AccessibleFocus {
+        when: row.selected && row.keyboardHere
+        name: row.accessibleName
+    }
 
     SectionHeader {
         id: heading

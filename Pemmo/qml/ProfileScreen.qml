@@ -7,6 +7,7 @@ import Pemmo
 
 PanelScreen {
     id: screen
+    Accessible.name: screen.model.exists ? screen.model.name : qsTr("Card")
 
     readonly property ProfileViewModel model: Shell.profileModel(screenRoute.contactID)
 
@@ -122,10 +123,12 @@ PanelScreen {
             header: ProfileHeader {
                 width: list.width
                 model: screen.model
+                keyboardHere: screen.takesKeys
             }
 
             delegate: ProfileRow {
                 width: ListView.view.width
+                keyboardHere: screen.takesKeys && !screen.model.isEditingCircles
                 onActivated: screen.model.activateItem(itemIndex)
                 onToggled: function(on) { screen.model.setAICloudOptOut(on) }
             }

@@ -7,6 +7,7 @@ import Pemmo
 
 PanelScreen {
     id: screen
+    Accessible.name: titleLabel.text
 
     readonly property QuickLinkFormViewModel form: Shell.quickLinkForm(screenRoute.contactID, screenRoute.itemID)
 
@@ -71,7 +72,7 @@ PanelScreen {
                 onTextEdited: screen.form.linkTitle = text
             }
             Text { text: qsTr("Kind"); textFormat: Text.PlainText; color: Theme.secondaryText; font.pointSize: Theme.bodySize }
-            ComboBox {
+            PanelComboBox {
                 model: screen.form.kindTitles
                 currentIndex: screen.form.kindIndex
                 font.pointSize: Theme.bodySize

@@ -11,6 +11,7 @@ PanelScreen {
     id: screen
 
     readonly property ReviewViewModel review: Shell.review(screenRoute.key)
+    Accessible.name: screen.review ? screen.review.summary : qsTr("Review")
 
     hints: screen.review && screen.review.needsPerson
         ? [["↵", qsTr("Choose")], ["Esc", qsTr("Cancel")]]
@@ -103,6 +104,12 @@ PanelScreen {
                                      ? personRow.modelData.name + ", " + personRow.modelData.detail
                                      : personRow.modelData.name
                     Accessible.selected: personRow.modelData.selected
+                    Accessible.selectable: true
+                    Accessible.focused: personRow.modelData.selected && screen.takesKeys
+                    AccessibleFocus {
+                        when: personRow.modelData.selected && screen.takesKeys
+                        name: personRow.Accessible.name
+                    }
                     RowLayout {
                         anchors.fill: parent
                         anchors.leftMargin: Theme.margin
@@ -162,6 +169,12 @@ PanelScreen {
                 Accessible.name: modelData.accessibleName
                 Accessible.checked: modelData.checked
                 Accessible.selected: modelData.selected
+                Accessible.selectable: true
+                Accessible.focused: modelData.selected && screen.takesKeys
+                AccessibleFocus {
+                    when: itemRow.modelData.selected && screen.takesKeys
+                    name: itemRow.modelData.accessibleName
+                }
                 RowLayout {
                     anchors.fill: parent
                     anchors.leftMargin: Theme.margin

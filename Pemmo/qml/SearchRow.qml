@@ -16,6 +16,8 @@ Item {
     required property string accessibleName
     required property bool selected
     required property string reason
+    // Whether the keys move this list's selection now (the search field has them, no overlay).
+    property bool keyboardHere: false
 
     readonly property bool isRow: kind !== "header"
     // A quoted memory may hold tabs and line breaks; under the name it reads as one line.
@@ -29,6 +31,14 @@ Item {
     Accessible.role: isRow ? Accessible.ListItem : Accessible.Heading
     Accessible.name: reason !== "" ? row.accessibleName + ", " + reasonLine : row.accessibleName
     Accessible.selected: row.selected
+    Accessible.selectable: row.isRow
+    Accessible.focused: row.isRow && row.selected && row.keyboardHere
+
+    // The keys stay in the search field; the row they select is what a screen reader follows.
+    AccessibleFocus {
+        when: row.isRow && row.selected && row.keyboardHere
+        name: row.Accessible.name
+    }
 
     Rectangle {
         anchors.fill: parent

@@ -8,6 +8,7 @@ import Pemmo
 
 PanelScreen {
     id: screen
+    Accessible.name: qsTr("Search")
 
     readonly property SearchResultsModel results: Shell.results
     readonly property SearchCommands commands: Shell.searchCommands
@@ -72,8 +73,6 @@ PanelScreen {
             // shows in the field.
             text: screen.results.query
             Accessible.name: qsTr("Search")
-            // The selected row is announced with the field that has the keyboard.
-            Accessible.description: screen.results.selectedAccessibleName
             onTextEdited: screen.results.query = text
         }
 
@@ -102,6 +101,7 @@ PanelScreen {
 
                 delegate: SearchRow {
                     width: ListView.view.width
+                    keyboardHere: screen.takesKeys
                     // The model ignores a pointer that did not move, so rows scrolling under a
                     // resting pointer do not take the selection from the keyboard.
                     onHovered: function(point) { if (isRow) screen.results.hoverRow(index, point) }
