@@ -48,7 +48,7 @@ PanelScreen {
         target: screen.Window.window
         function onActiveFocusItemChanged() {
             const item = screen.Window.activeFocusItem
-            if (item && screen.onTop && content.contains(item.mapToItem(content, 0, 0)))
+            if (item && screen.isOnTop && content.contains(item.mapToItem(content, 0, 0)))
                 screen.reveal(item)
         }
     }

@@ -21,7 +21,7 @@ PanelScreen {
 
     Component.onCompleted: screen.report.startRefresh()
     // Back on top (after a screen above it closed): the facts may have changed.
-    onOnTopChanged: if (onTop) screen.report.startRefresh()
+    onIsOnTopChanged: if (isOnTop) screen.report.startRefresh()
 
     KeyHandler {
         router: Shell.keys

@@ -10,7 +10,7 @@ Rectangle {
     id: root
     required property FirstRunViewModel model
     readonly property OnboardingPractice practice: model.practice
-    readonly property bool onContacts: practice.step === 2
+    readonly property bool showsContacts: practice.step === 2
 
     implicitWidth: Theme.unit * 150
     implicitHeight: Theme.unit * 130
@@ -31,7 +31,7 @@ Rectangle {
             "ready": practice.isReady,
             "currentTask": practice.currentTask,
             "messaged": practice.messaged,
-            "contactsText": onContacts ? model.contactsText : "",
+            "contactsText": showsContacts ? model.contactsText : "",
             "notice": model.notice
         }
     }
@@ -99,7 +99,7 @@ Rectangle {
 
         // MARK: Welcome and practice
         ColumnLayout {
-            visible: !root.onContacts
+            visible: !root.showsContacts
             Layout.fillWidth: true
             spacing: Theme.gap
 
@@ -140,7 +140,7 @@ Rectangle {
 
         // The practice strip: the three tasks, their hints and keys.
         ColumnLayout {
-            visible: !root.onContacts
+            visible: !root.showsContacts
             Layout.fillWidth: true
             spacing: Theme.gap
 
@@ -231,7 +231,7 @@ Rectangle {
 
         // MARK: Contacts
         ColumnLayout {
-            visible: root.onContacts
+            visible: root.showsContacts
             Layout.fillWidth: true
             spacing: Theme.gap
 
@@ -269,7 +269,7 @@ Rectangle {
                     const box = item as CheckBox
                     box.toggled.connect(() => root.model.setChecked(index, box.checked))
                 }
-                delegate: CheckBox {
+                delegate: PanelCheckBox {
                     id: folderBox
                     required property var modelData
                     required property int index
@@ -331,7 +331,7 @@ Rectangle {
             Layout.fillWidth: true
             spacing: Theme.gap
             WindowButton {
-                visible: !root.onContacts
+                visible: !root.showsContacts
                 objectName: "skip"
                 text: qsTr("Skip tutorial")
                 onClicked: root.model.skip()
@@ -339,21 +339,21 @@ Rectangle {
             Item { Layout.fillWidth: true }
             WindowButton {
                 id: continueButton
-                visible: !root.onContacts
+                visible: !root.showsContacts
                 objectName: "continue"
                 text: qsTr("Continue")
                 highlighted: root.practice.messaged
                 onClicked: root.model.continueToContacts()
             }
             WindowButton {
-                visible: root.onContacts
+                visible: root.showsContacts
                 objectName: "later"
                 text: qsTr("Later")
                 onClicked: root.model.finish(false)
             }
             WindowButton {
                 id: searchButton
-                visible: root.onContacts
+                visible: root.showsContacts
                 objectName: "searchContacts"
                 text: qsTr("Search my contacts")
                 highlighted: !connectButton.enabled || root.model.folders.length === 0
@@ -368,7 +368,7 @@ Rectangle {
         target: root.practice
         function onMessagedAlex() { continueButton.forceActiveFocus() }
         function onChanged() {
-            if (root.onContacts && !connectButton.activeFocus && !searchButton.activeFocus)
+            if (root.showsContacts && !connectButton.activeFocus && !searchButton.activeFocus)
                 connectButton.enabled ? connectButton.forceActiveFocus() : searchButton.forceActiveFocus()
         }
     }

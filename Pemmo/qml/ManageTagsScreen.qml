@@ -38,7 +38,7 @@ PanelScreen {
     Connections {
         target: screen.circles
         function onEditingChanged() {
-            if (screen.circles.editingID === "" && screen.onTop)
+            if (screen.circles.editingID === "" && screen.isOnTop)
                 newField.forceActiveFocus()
         }
     }

@@ -9,10 +9,10 @@ FocusScope {
     required property route screenRoute
     readonly property int routeKey: screenRoute.key
     // Whether this screen is the one on top (screens below keep their state but not the keys).
-    readonly property bool onTop: StackView.status === StackView.Active
+    readonly property bool isOnTop: StackView.status === StackView.Active
     // Whether the screen answers keys now: on top, and with no overlay above it (typing into the
     // action panel's field must not reach the screen below).
-    readonly property bool takesKeys: onTop && Shell.router !== null && !Shell.router.hasOverlay
+    readonly property bool takesKeys: isOnTop && Shell.router !== null && !Shell.router.hasOverlay
     // [keys, label] pairs for the footer.
     property var hints: []
 

@@ -71,7 +71,7 @@ Item {
         anchors.rightMargin: Theme.margin * 1.5
         spacing: Theme.gap * 1.5
 
-        CheckBox {
+        PanelCheckBox {
             visible: row.kind === "optOut"
             checked: row.checked
             focusPolicy: Qt.NoFocus

@@ -33,7 +33,7 @@ PanelScreen {
     Binding {
         target: screen.model
         property: "active"
-        value: screen.onTop
+        value: screen.isOnTop
     }
 
     KeyHandler {

@@ -180,7 +180,7 @@ PanelScreen {
                     anchors.leftMargin: Theme.margin
                     anchors.rightMargin: Theme.margin
                     spacing: Theme.gap
-                    CheckBox {
+                    PanelCheckBox {
                         checked: itemRow.modelData.checked
                         focusPolicy: Qt.NoFocus
                         Accessible.name: itemRow.modelData.title
