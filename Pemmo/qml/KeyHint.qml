@@ -26,8 +26,9 @@ RowLayout {
             font.pointSize: Theme.smallSize * 0.95
         }
     }
-    // A long label (a selected row's hint can name a person and a circle) gives way first, so the
-    // other keys stay in sight.
+    // A long label (a selected row's hint can name a person and a circle) is cut at this width,
+    // so the other keys stay in sight.
+    property real maximumLabelWidth: Number.POSITIVE_INFINITY
     Text {
         textFormat: Text.PlainText
         visible: hint.label !== ""
@@ -35,9 +36,7 @@ RowLayout {
         color: Theme.tertiaryText
         font.pointSize: Theme.smallSize
         elide: Text.ElideRight
-        Layout.fillWidth: true
-        Layout.maximumWidth: implicitWidth
-        Layout.minimumWidth: Math.min(implicitWidth, Theme.unit * 16)
+        Layout.preferredWidth: Math.min(implicitWidth, hint.maximumLabelWidth)
     }
     Accessible.role: Accessible.StaticText
     Accessible.name: hint.keys + " " + hint.label

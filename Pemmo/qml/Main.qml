@@ -174,7 +174,9 @@ Item {
                         color: Shell.hotkeyProblem !== "" ? Theme.highlight : Theme.tertiaryText
                         font.pointSize: Theme.smallSize
                         elide: Text.ElideRight
+                        // Takes what the keys leave, so it gives way before any of them.
                         Layout.fillWidth: true
+                        Layout.preferredWidth: 0
                     }
                     Repeater {
                         model: root.screen ? root.screen.hints : []
@@ -182,7 +184,7 @@ Item {
                             required property var modelData
                             keys: modelData[0]
                             label: modelData[1]
-                            Layout.fillWidth: true
+                            maximumLabelWidth: footer.width * 0.4
                         }
                     }
                 }
