@@ -28,7 +28,7 @@ RowLayout {
     }
     // A long label (a selected row's hint can name a person and a circle) is cut at this width,
     // so the other keys stay in sight.
-    property real maximumLabelWidth: Number.POSITIVE_INFINITY
+    property real maximumLabelWidth: Infinity
     Text {
         textFormat: Text.PlainText
         visible: hint.label !== ""

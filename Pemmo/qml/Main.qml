@@ -184,7 +184,7 @@ Item {
                             required property var modelData
                             keys: modelData[0]
                             label: modelData[1]
-                            maximumLabelWidth: footer.width * 0.4
+                            maximumLabelWidth: parent ? parent.width * 0.4 : Infinity
                         }
                     }
                 }

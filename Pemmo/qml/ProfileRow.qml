@@ -1,7 +1,6 @@
 // One row of a person's card: a link, a way to reach them, a detail, a timeline entry, a recorded
 // change or a command; selected by the keyboard, it shows the selection and says what Return does.
 import QtQuick
-import QtQuick.Controls
 import QtQuick.Layouts
 import Pemmo
 
