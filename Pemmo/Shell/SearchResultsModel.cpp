@@ -56,17 +56,20 @@ QVariant SearchResultsModel::data(const QModelIndex& index, int role) const {
         return index.row() == m_selectedRow;
     case AccessibleNameRole:
         return line.header ? item.title : accessibleName(item);
+    case ContactIDRole:
+        return item.profileID.value_or(QString());
     default:
         return {};
     }
 }
 
 QHash<int, QByteArray> SearchResultsModel::roleNames() const {
-    return {{KindRole, "kind"},         {RowIDRole, "rowID"},
-            {TitleRole, "title"},       {PlainTitleRole, "plainTitle"},
-            {SubtitleRole, "subtitle"}, {BadgeRole, "badge"},
-            {InitialsRole, "initials"}, {SelectedRole, "selected"},
-            {ReasonRole, "reason"},     {AccessibleNameRole, "accessibleName"}};
+    return {{KindRole, "kind"},          {RowIDRole, "rowID"},
+            {TitleRole, "title"},        {PlainTitleRole, "plainTitle"},
+            {SubtitleRole, "subtitle"},  {BadgeRole, "badge"},
+            {InitialsRole, "initials"},  {SelectedRole, "selected"},
+            {ReasonRole, "reason"},      {AccessibleNameRole, "accessibleName"},
+            {ContactIDRole, "contactID"}};
 }
 
 QString SearchResultsModel::query() const {

@@ -40,7 +40,8 @@ public:
         InitialsRole,
         SelectedRole,
         ReasonRole, // why a person found by meaning matched ("You wrote: “…”"), else empty
-        AccessibleNameRole
+        AccessibleNameRole,
+        ContactIDRole // the person a row stands for (a Moment's and an answer's too), else empty
     };
 
     // The view model is not owned and must outlive this one.

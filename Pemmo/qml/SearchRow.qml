@@ -8,6 +8,7 @@ Item {
     required property int index
     required property string kind
     required property string rowID
+    required property string contactID // the person the row stands for; empty for a circle
     required property string title
     required property string plainTitle
     required property string subtitle
@@ -72,7 +73,7 @@ Item {
         Avatar {
             visible: row.kind !== "tag"
             initials: row.initials
-            contactId: row.kind === "person" ? row.rowID : ""
+            contactId: row.contactID
             emphasized: row.selected
         }
         Rectangle {

@@ -170,7 +170,7 @@ private Q_SLOTS:
     void aQuotedMemoryReadsAsOneLine() {
         QQmlComponent component(m_engine.get());
         component.setData(R"(import Pemmo
-SearchRow { index: 0; kind: "person"; rowID: "anna"; title: "Anna Berg"; plainTitle: "Anna Berg"
+SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "Anna Berg"; plainTitle: "Anna Berg"
     subtitle: ""; badge: ""; initials: "AB"; accessibleName: "Anna Berg"; selected: true
     reason: "You wrote: \u201CBrunch, then bouldering\tgood session\nand <b>cake</b>\u201D" })",
                           QUrl(u"qrc:/Pemmo/ReasonRow.qml"_qs));

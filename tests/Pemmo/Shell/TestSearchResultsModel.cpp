@@ -1,8 +1,10 @@
 // How the search rows are marked up for the list: matched name parts, avatars' letters, headers.
 #include "App/AppEnvironment.h"
+#include "Calendar/InMemoryCalendarRepository.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Lists/TagCatalog.h"
+#include "Moments/MomentService.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Search/SearchViewModel.h"
 #include "Semantic/EmbeddingIndex.h"
@@ -98,6 +100,48 @@ private Q_SLOTS:
         QCOMPARE(model.emptyText(), u"No matches for \u201Czzzz\u201D"_qs);
         QCOMPARE(model.selectedRow(), -1);
         QCOMPARE(model.selectedProfileID(), QString());
+    }
+
+    // A Moment's row stands for its person: the avatar drawn from the row is theirs, not one made
+    // up from the Moment's identifier.
+    void aMomentsRowStandsForItsPerson() {
+        Person anna = person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs);
+        anna.emails = {{u"home"_qs, u"anna@example.org"_qs}};
+        auto env = AppEnvironment::inMemory({anna}, u"PemmoTest"_qs);
+        test::await(env->sync().start());
+        auto& calendar = dynamic_cast<InMemoryCalendarRepository&>(env->calendar());
+        calendar.setAuthorization(CalendarAccess::FullAccess);
+        calendar.setCalendarList({{u"cal"_qs, u"Work"_qs}});
+        CalendarEventSnapshot coffee;
+        coffee.calendarID = u"cal"_qs;
+        coffee.externalID = u"coffee"_qs;
+        coffee.title = u"Coffee"_qs;
+        coffee.end = QDateTime::currentDateTimeUtc().addSecs(-3600);
+        coffee.start = coffee.end.addSecs(-1800);
+        CalendarAttendee me;
+        me.email = u"me@example.com"_qs;
+        me.isSelf = true;
+        CalendarAttendee other;
+        other.email = u"anna@example.org"_qs;
+        coffee.attendees = {me, other};
+        calendar.setSnapshots({coffee});
+        env->settings().setCalendarConnected(true);
+        env->settings().setMomentsEnabled(true);
+        env->settings().setCalendarIDs({u"cal"_qs});
+        test::await(env->moments().refreshAccess());
+        test::await(env->moments().refresh(QDateTime::currentDateTimeUtc()));
+        QCOMPARE(env->moments().pending().size(), 1);
+
+        SearchViewModel search(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(),
+                               nullptr, systemClock(), std::chrono::milliseconds(1));
+        search.setMoments(&env->moments());
+        SearchResultsModel model(search);
+        QTRY_VERIFY(model.rowCount() >= 2);
+        const auto at = [&](int row, int role) { return model.data(model.index(row), role).toString(); };
+        QCOMPARE(at(0, SearchResultsModel::PlainTitleRole),
+                 SearchResultsModel::sectionTitle(SearchSection::JustHappened));
+        QVERIFY(at(1, SearchResultsModel::RowIDRole) != u"anna"_qs);
+        QCOMPARE(at(1, SearchResultsModel::ContactIDRole), u"anna"_qs);
     }
 
     void aPersonFoundByMeaningShowsWhy() {
