@@ -488,6 +488,7 @@ PanelScreen {
                         spacing: Theme.gap * 1.5
                         FieldLabel { text: detailRow.modelData.label }
                         FormField {
+                            objectName: "detail-" + detailRow.modelData.key
                             text: detailRow.modelData.value
                             Accessible.name: detailRow.modelData.label
                             onTextEdited: screen.form.setDetail(detailRow.modelData.key, text)

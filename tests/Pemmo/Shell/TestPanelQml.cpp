@@ -85,6 +85,18 @@ const QQuickItem* itemShowing(const QQuickItem* item, const QString& text) {
     return nullptr;
 }
 
+// The item named `name` below `item` in the visual tree (a repeater's delegates have no other
+// parent to be found through).
+QQuickItem* itemNamed(const QQuickItem* item, const QString& name) {
+    for (QQuickItem* child : item->childItems()) {
+        if (child->objectName() == name)
+            return child;
+        if (QQuickItem* found = itemNamed(child, name))
+            return found;
+    }
+    return nullptr;
+}
+
 } // namespace
 
 class TestPanelQml : public QObject {
@@ -287,6 +299,21 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; title: "Anna Berg"; plainTi
         const auto links = m_env->sync().profile(u"anna"_qs)->record->links;
         QCOMPARE(links.size(), 1);
         QCOMPARE(links.first().url, u"https://github.com/anna"_qs);
+    }
+
+    // Typing in one of Pemmo's own details keeps the keyboard in that field to the last letter.
+    void aDetailOfTheContactFormTakesAWholeWord() {
+        m_env->router().push(Route::profile(u"anna"_qs));
+        m_env->router().push(Route::contactFormEdit(u"anna"_qs));
+        QTRY_COMPARE(route(), u"contactForm"_qs);
+        QQuickItem* field = itemNamed(m_view->rootObject(), u"detail-workLocation"_qs);
+        QVERIFY(field);
+        field->forceActiveFocus();
+        type(u"London"_qs);
+        press(Qt::Key_Return, Qt::ControlModifier);
+        QTRY_COMPARE(route(), u"profile"_qs);
+        QCOMPARE(m_env->sync().profile(u"anna"_qs)->record->details.workLocation,
+                 std::optional<QString>(u"London"_qs));
     }
 
     void everyRouteHasAScreen_data() {
