@@ -316,6 +316,32 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; title: "Anna Berg"; plainTi
                  std::optional<QString>(u"London"_qs));
     }
 
+    // A text field with the keyboard shows it: its frame stands out from the field (3:1 or more)
+    // in both looks.
+    void theFieldWithTheKeyboardShowsIt_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void theFieldWithTheKeyboardShowsIt() {
+        QFETCH(bool, dark);
+        m_shell->setDark(dark);
+        m_env->router().push(Route::profile(u"anna"_qs));
+        m_env->router().push(Route::contactFormEdit(u"anna"_qs));
+        QTRY_COMPARE(route(), u"contactForm"_qs);
+        QQuickItem* field = itemNamed(m_view->rootObject(), u"detail-workLocation"_qs);
+        QVERIFY(field);
+        field->forceActiveFocus();
+        QTRY_VERIFY(field->hasActiveFocus());
+        const auto* frame = qvariant_cast<QQuickItem*>(field->property("background"));
+        QVERIFY(frame);
+        const QObject* border = qvariant_cast<QObject*>(frame->property("border"));
+        QVERIFY(border);
+        const QColor line = border->property("color").value<QColor>();
+        const QColor fill = frame->property("color").value<QColor>();
+        QVERIFY2(contrast(line, fill) >= 3.0, qPrintable(line.name() + u" on "_qs + fill.name()));
+    }
+
     void everyRouteHasAScreen_data() {
         QTest::addColumn<int>("kind");
         for (int kind = int(Route::Kind::Profile); kind <= int(Route::Kind::Diagnostics); ++kind)
