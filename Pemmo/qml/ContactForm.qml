@@ -270,6 +270,7 @@ PanelScreen {
                     }
                     PanelComboBox {
                         id: month
+                        objectName: "birthdayMonth"
                         model: screen.form.monthTitles
                         currentIndex: screen.form.birthdayMonth
                         font.pointSize: Theme.bodySize

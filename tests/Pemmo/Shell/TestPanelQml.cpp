@@ -14,6 +14,7 @@
 #include "TestSupport/People.h"
 
 #include <QJSValue>
+#include <QPointer>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -340,6 +341,28 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; title: "Anna Berg"; plainTi
         const QColor line = border->property("color").value<QColor>();
         const QColor fill = frame->property("color").value<QColor>();
         QVERIFY2(contrast(line, fill) >= 3.0, qPrintable(line.name() + u" on "_qs + fill.name()));
+    }
+
+    // Escape in an open drop-down closes the drop-down only; the form and what it holds stay.
+    void escapeInAnOpenDropDownClosesOnlyTheDropDown() {
+        m_env->router().push(Route::profile(u"anna"_qs));
+        m_env->router().push(Route::contactFormEdit(u"anna"_qs));
+        QTRY_COMPARE(route(), u"contactForm"_qs);
+        QQuickItem* month = itemNamed(m_view->rootObject(), u"birthdayMonth"_qs);
+        QVERIFY(month);
+        month->forceActiveFocus();
+        QTRY_VERIFY(month->hasActiveFocus());
+        // Gone with the form if Escape took the form away.
+        const QPointer<QObject> popup = qvariant_cast<QObject*>(month->property("popup"));
+        QVERIFY(popup);
+        press(Qt::Key_Space);
+        QTRY_VERIFY(popup->property("opened").toBool());
+        press(Qt::Key_Escape);
+        QTRY_VERIFY(!popup || !popup->property("visible").toBool());
+        QCOMPARE(route(), u"contactForm"_qs);
+        // Closed, Escape is the form's again.
+        press(Qt::Key_Escape);
+        QTRY_COMPARE(route(), u"profile"_qs);
     }
 
     void everyRouteHasAScreen_data() {
