@@ -655,7 +655,10 @@ QCoro::Task<void> ContactFormViewModel::save() {
     if (isEditing() && !m_original)
         setErrors({}, tr("This contact is no longer in the address book."));
     if (!problems.isEmpty() || (isEditing() && !m_original)) {
+        const bool refused = !problems.isEmpty();
         setErrors(std::move(problems), m_error);
+        if (refused)
+            Q_EMIT saveRefused();
         co_return;
     }
     setErrors({}, {});

@@ -224,6 +224,8 @@ Q_SIGNALS:
     void fieldsChanged();
     void errorsChanged();
     void isSavingChanged();
+    // A save stopped at problems with the fields (now in `errors`).
+    void saveRefused();
     void photoChanged();
     void linksChanged();
     void linkEditorChanged();

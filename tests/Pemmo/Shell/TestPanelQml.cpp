@@ -365,6 +365,25 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; title: "Anna Berg"; plainTi
         QTRY_COMPARE(route(), u"profile"_qs);
     }
 
+    // Saving from the bottom of the form with a problem further up takes the keyboard (and the
+    // view) to the field with the problem, which would otherwise stay out of sight.
+    void aRefusedSaveGoesToTheFirstProblem() {
+        m_env->router().push(Route::profile(u"anna"_qs));
+        m_env->router().push(Route::contactFormEdit(u"anna"_qs));
+        QTRY_COMPARE(route(), u"contactForm"_qs);
+        QQuickItem* email = itemNamed(m_view->rootObject(), u"email"_qs);
+        QQuickItem* last = itemNamed(m_view->rootObject(), u"detail-email"_qs);
+        QVERIFY(email && last);
+        email->forceActiveFocus();
+        type(u"no address"_qs);
+        last->forceActiveFocus();
+        QTRY_VERIFY(last->hasActiveFocus());
+        press(Qt::Key_Return, Qt::ControlModifier);
+        QTRY_VERIFY(email->hasActiveFocus());
+        QCOMPARE(route(), u"contactForm"_qs);
+        QVERIFY(!screen().value(u"errors"_qs).toMap().value(u"email"_qs).toString().isEmpty());
+    }
+
     void everyRouteHasAScreen_data() {
         QTest::addColumn<int>("kind");
         for (int kind = int(Route::Kind::Profile); kind <= int(Route::Kind::Diagnostics); ++kind)
