@@ -29,12 +29,13 @@ namespace {
 
 const char* const kUsageText =
     "Usage:\n"
+    "  pemmo --help | --version\n"
     "  pemmo                 start Pemmo in the tray (without a display: show its data folder)\n"
     "  pemmo toggle          show or hide the panel of the running Pemmo, or start Pemmo with it\n"
     "  pemmo list [--json] [--contacts DIR]...\n"
     "                        list the people of the address book in Pemmo's order (the folders\n"
     "                        chosen in the settings, or only those given with --contacts)\n"
-    "  pemmo search [--json] [--limit N] QUERY...\n"
+    "  pemmo search [--json] [--limit N] [--contacts DIR]... QUERY...\n"
     "                        run each query as the panel would and print what it shows\n"
     "  pemmo moments [--json]\n"
     "                        list the Moments on offer: recent one-on-ones to write a memory of\n"
@@ -318,8 +319,17 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::E
         print(out, QString::fromLatin1(kUsageText));
         return Console::success;
     }
+    if (arguments.first() == u"--version" || arguments.first() == u"-V") {
+        print(out, u"Pemmo "_qs + QCoreApplication::applicationVersion() + u'\n');
+        return Console::success;
+    }
     const QString command = arguments.first();
     const QStringList rest = arguments.mid(1);
+    // `pemmo toggle` alone never gets here (it needs the window system); with more it is misused.
+    if (command == u"toggle") {
+        print(err, u"pemmo: toggle takes no arguments\n"_qs + QString::fromLatin1(kUsageText));
+        return Console::usage;
+    }
     if (command == u"export")
         return exportRecords(rest, out, err, ending);
     if (command == u"import")

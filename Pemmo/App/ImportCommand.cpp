@@ -79,10 +79,13 @@ QCoro::Task<Outcome> merge(PemmoStore& store, QString name, QByteArray bytes, bo
             co_await flushing;
         }
     } catch (const DecodingError& error) {
+        // The decoder's sentence loses its own full stop inside the brackets.
+        QString why = error.description();
+        if (why.endsWith(u'.'))
+            why.chop(1);
         co_return failure(name + u" is not a Pemmo export file, nothing was imported ("_qs +
                           error.codingPath() +
-                          (error.codingPath().isEmpty() ? QString() : QStringLiteral(": ")) +
-                          error.description() + u")."_qs);
+                          (error.codingPath().isEmpty() ? QString() : QStringLiteral(": ")) + why + u")."_qs);
     } catch (const PemmoError& error) {
         co_return failure(error.message());
     } catch (const std::exception& error) {

@@ -160,7 +160,8 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::E
         } else if (arg == u"--limit" && i + 1 < arguments.size()) {
             bool ok = false;
             limit = arguments[++i].toInt(&ok);
-            if (!ok || limit < 0) {
+            // No results at all would read as "No matches", which would be untrue.
+            if (!ok || limit < 1) {
                 print(err, QString::fromLatin1(kUsageText));
                 return Console::usage;
             }

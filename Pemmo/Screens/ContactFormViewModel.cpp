@@ -2,6 +2,7 @@
 
 #include "App/AppEnvironment.h"
 #include "Contacts/ContactDraftRules.h"
+#include "Contacts/VCardBook.h"
 #include "Contacts/VCardFolderRepository.h"
 #include "Links/QuickLinkPolicy.h"
 #include "Lists/RecentsStore.h"
@@ -566,12 +567,22 @@ QString ContactFormViewModel::folderNote() const {
     const auto* folders = dynamic_cast<const VCardFolderRepository*>(&m_env.contacts());
     if (!folders)
         return {};
-    QString folder = m_env.settings().newContactsFolder().trimmed();
-    if (folder.isEmpty())
+    // The folder the address book will really write to: a choice outside the book does not count,
+    // and a folder of address books gets the card in the first of them.
+    const QString chosen = m_env.settings().newContactsFolder().trimmed();
+    const QString expanded =
+        chosen.isEmpty()
+            ? QString()
+            : VCardBook::normalized(AppEnvironment::contactFolders({chosen}, QString())).value(0);
+    QString folder;
+    try {
+        folder = VCardBook::folderForNewContacts(VCardBook::normalized(folders->folders()), expanded);
+    } catch (const std::exception&) {
         folder = folders->folders().value(0);
+    }
     if (folder.isEmpty())
         return {};
-    return tr("Saved in %1").arg(shownPath(AppEnvironment::contactFolders({folder}, QString()).value(0)));
+    return tr("Saved in %1").arg(shownPath(folder));
 }
 
 void ContactFormViewModel::setErrors(QHash<QString, QString> errors, QString error) {
@@ -644,7 +655,10 @@ QCoro::Task<void> ContactFormViewModel::save() {
     if (isEditing() && !m_original)
         setErrors({}, tr("This contact is no longer in the address book."));
     if (!problems.isEmpty() || (isEditing() && !m_original)) {
+        const bool refused = !problems.isEmpty();
         setErrors(std::move(problems), m_error);
+        if (refused)
+            Q_EMIT saveRefused();
         co_return;
     }
     setErrors({}, {});

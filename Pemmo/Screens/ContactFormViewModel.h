@@ -48,8 +48,9 @@ class ContactFormViewModel : public QObject, public KeyTarget {
     Q_PROPERTY(QString circles READ circles WRITE setCircles NOTIFY fieldsChanged)
     Q_PROPERTY(QString messageHandle READ messageHandle WRITE setMessageHandle NOTIFY fieldsChanged)
     Q_PROPERTY(QString about READ about WRITE setAbout NOTIFY fieldsChanged)
-    // [{key, label, value}] for Pemmo's own details (how you met, school, …).
-    Q_PROPERTY(QVariantList details READ detailList NOTIFY fieldsChanged)
+    // [{key, label, value}] for Pemmo's own details (how you met, school, …), as the form opened.
+    // Constant: a change would rebuild the fields and take the keyboard from the one being typed in.
+    Q_PROPERTY(QVariantList details READ detailList CONSTANT)
     // Notes under the e-mail and phone fields (the address book keeps further entries).
     Q_PROPERTY(QString emailNote READ emailNote NOTIFY fieldsChanged)
     Q_PROPERTY(QString phoneNote READ phoneNote NOTIFY fieldsChanged)
@@ -223,6 +224,8 @@ Q_SIGNALS:
     void fieldsChanged();
     void errorsChanged();
     void isSavingChanged();
+    // A save stopped at problems with the fields (now in `errors`).
+    void saveRefused();
     void photoChanged();
     void linksChanged();
     void linkEditorChanged();

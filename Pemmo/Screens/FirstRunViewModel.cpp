@@ -2,6 +2,7 @@
 
 #include "App/AppEnvironment.h"
 #include "App/AppStartup.h"
+#include "Contacts/VCardBook.h"
 #include "Screens/OnboardingPractice.h"
 #include "Settings/SettingsStore.h"
 
@@ -73,8 +74,13 @@ FirstRunViewModel::FolderState FirstRunViewModel::folderState(const QString& fol
     const QFileInfo info(folder);
     if (!info.isDir() || !info.isReadable() || !info.isExecutable())
         return {};
-    const QDir dir(folder);
-    return {true, int(dir.entryList({QStringLiteral("*.vcf"), QStringLiteral("*.VCF")}, QDir::Files).size())};
+    // Counted as the address book reads the folder: its own cards and those of its address-book
+    // subfolders (vdirsyncer keeps one per collection, and the folder itself then holds none).
+    try {
+        return {true, int(VCardBook::list({folder}).files.size())};
+    } catch (const std::exception&) {
+        return {};
+    }
 }
 
 QStringList FirstRunViewModel::connectedFolders() const {

@@ -43,7 +43,8 @@ public:
     };
     static ContactsState contactsState(const QList<FolderState>& folders);
     static QString contactsText(ContactsState state);
-    // What a folder holds right now: whether it can be read and its vCard files.
+    // What a folder holds right now: whether it can be read and its vCard files, those of its
+    // address-book subfolders included.
     static FolderState folderState(const QString& folder);
 
     struct Candidate {

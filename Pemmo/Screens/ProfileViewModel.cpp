@@ -264,7 +264,10 @@ void ProfileViewModel::rebuild() {
         items.append(SelectableItem{row.id, action, hint});
         if (row.accessibleName.isEmpty())
             row.accessibleName = joined({row.title, row.detail, row.trailing}, u", "_qs);
-        spoken.append(row.accessibleName + u". "_qs + hint);
+        // A name that is a sentence already ends with its own stop.
+        const bool stopped = row.accessibleName.endsWith(u'.') || row.accessibleName.endsWith(u'?') ||
+                             row.accessibleName.endsWith(u'!');
+        spoken.append(row.accessibleName + (stopped ? u" "_qs : u". "_qs) + hint);
         return row;
     };
 

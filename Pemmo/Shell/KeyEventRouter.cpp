@@ -2,9 +2,32 @@
 
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QQuickItem>
+#include <QQuickWindow>
 #include <QThread>
 
 namespace pemmo {
+
+namespace {
+
+// Whether the keyboard is in a stock pop-up that is open (a drop-down's list, a menu). Its keys are
+// its own: Escape closes it, Return picks, the arrows move; the screen below must not take them
+// (Escape would leave a form with everything typed in it).
+bool inOpenPopup(QObject* watched) {
+    const auto* window = qobject_cast<QQuickWindow*>(watched);
+    for (QQuickItem* item = window ? window->activeFocusItem() : nullptr; item; item = item->parentItem()) {
+        if (item->inherits("QQuickPopupItem"))
+            return true;
+        if (item->inherits("QQuickComboBox")) {
+            const auto* popup = item->property("popup").value<QObject*>();
+            if (popup && popup->property("visible").toBool())
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 KeyEventRouter::KeyEventRouter(QObject* parent)
     : QObject(parent) {}
@@ -60,6 +83,8 @@ KeyResult KeyEventRouter::dispatch(const KeyEvent& event) {
 
 bool KeyEventRouter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || !m_target || watched != m_target.data())
+        return QObject::eventFilter(watched, event);
+    if (inOpenPopup(watched))
         return QObject::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
     return dispatch(KeyEvent::from(*key)) == KeyResult::Handled;

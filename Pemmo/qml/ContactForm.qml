@@ -43,6 +43,21 @@ PanelScreen {
     }
 
     Component.onCompleted: givenField.forceActiveFocus()
+    // A save stopped at a problem takes the keyboard to the first field with one, which scrolls it
+    // and its message into view: pressed from the bottom of the form, nothing else would show.
+    Connections {
+        target: screen.form
+        function onSaveRefused() {
+            const fields = [["givenName", givenField], ["email", emailField], ["phone", phoneField],
+                            ["birthday", dayField]]
+            for (const [key, field] of fields) {
+                if ((screen.form.errors[key] ?? "") !== "") {
+                    field.forceActiveFocus()
+                    return
+                }
+            }
+        }
+    }
     // Whatever field takes the keyboard (Tab) is scrolled into view.
     Connections {
         target: screen.Window.window
@@ -258,6 +273,7 @@ PanelScreen {
                     spacing: Theme.gap
                     Layout.fillWidth: true
                     FormField {
+                        id: dayField
                         objectName: "birthdayDay"
                         Layout.fillWidth: false
                         Layout.preferredWidth: Theme.bodySize * 5
@@ -270,6 +286,7 @@ PanelScreen {
                     }
                     PanelComboBox {
                         id: month
+                        objectName: "birthdayMonth"
                         model: screen.form.monthTitles
                         currentIndex: screen.form.birthdayMonth
                         font.pointSize: Theme.bodySize
@@ -488,6 +505,7 @@ PanelScreen {
                         spacing: Theme.gap * 1.5
                         FieldLabel { text: detailRow.modelData.label }
                         FormField {
+                            objectName: "detail-" + detailRow.modelData.key
                             text: detailRow.modelData.value
                             Accessible.name: detailRow.modelData.label
                             onTextEdited: screen.form.setDetail(detailRow.modelData.key, text)

@@ -20,8 +20,10 @@ Item {
     palette.text: Theme.text
     palette.button: Theme.chip
     palette.buttonText: Theme.text
-    palette.highlight: Theme.selection
-    palette.highlightedText: Theme.selectionText
+    // The stock text fields draw their keyboard frame in the highlight: the accent shows where the
+    // typing goes, which the pale row selection would not.
+    palette.highlight: Theme.accent
+    palette.highlightedText: Theme.textOnAccent
     palette.placeholderText: Theme.tertiaryText
     palette.mid: Theme.border
     palette.midlight: Theme.chip

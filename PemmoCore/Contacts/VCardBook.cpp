@@ -731,17 +731,21 @@ void VCardBook::setFolderForNewContacts(QString folder) {
 }
 
 QString VCardBook::folderForNewContacts() const {
-    if (m_folders.isEmpty())
+    return folderForNewContacts(m_folders, m_chosenNewContactsFolder);
+}
+
+QString VCardBook::folderForNewContacts(const QStringList& folders, const QString& chosen) {
+    if (folders.isEmpty())
         throw PemmoError::contactsDenied();
     // The user's choice counts only while it is part of the book: a contact written elsewhere
     // would never be read back.
-    if (!m_chosenNewContactsFolder.isEmpty() && QFileInfo(m_chosenNewContactsFolder).isDir()) {
-        const QString parent = QFileInfo(m_chosenNewContactsFolder).path();
-        if (m_folders.contains(m_chosenNewContactsFolder) || m_folders.contains(parent))
-            return m_chosenNewContactsFolder;
+    if (!chosen.isEmpty() && QFileInfo(chosen).isDir()) {
+        const QString parent = QFileInfo(chosen).path();
+        if (folders.contains(chosen) || folders.contains(parent))
+            return chosen;
     }
     // A folder that holds only address books (as vdirsyncer fills it) gets the new card in the first of them.
-    const QString folder = m_folders.first();
+    const QString folder = folders.first();
     Listing listing;
     QStringList subfolders;
     if (!listFolder(folder, listing, &subfolders))

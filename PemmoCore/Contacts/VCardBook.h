@@ -99,6 +99,11 @@ public:
     static Listing list(const QStringList& folders);
     // Absolute, clean paths, duplicates dropped.
     static QStringList normalized(const QStringList& folders);
+    // The address book a new contact goes to: `chosen` while it is one of `folders` (normalized) or
+    // one of their address-book subfolders, else the first folder, or the first of its address
+    // books when it holds only those. Throws PemmoError::contactsDenied() when there is no folder
+    // or the first cannot be read.
+    static QString folderForNewContacts(const QStringList& folders, const QString& chosen);
 
     // Every person, sorted by given name, then family name. Throws PemmoError::contactsDenied()
     // when there is no folder or one cannot be read. With `trustLastListing` the folders are

@@ -129,6 +129,8 @@ private Q_SLOTS:
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.contains(u"is not a Pemmo export file, nothing was imported"_qs),
                  qPrintable(result.err));
+        // One sentence, ended once.
+        QVERIFY2(result.err.endsWith(u").\n"_qs) && !result.err.contains(u".)."_qs), qPrintable(result.err));
         QCOMPARE(m_home.read(u"Pemmo/pemmo-store.json"_qs), before);
     }
 
@@ -368,16 +370,36 @@ private Q_SLOTS:
 
     void unknownCommandsAndMissingArgumentsAreUsageErrors_data() {
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("unknown") << QStringList{u"frobnicate"_qs};
-        QTest::newRow("import without file") << QStringList{u"import"_qs};
-        QTest::newRow("export with two files") << QStringList{u"export"_qs, u"a"_qs, u"b"_qs};
+        QTest::addColumn<QString>("said"); // the first line, where it names the problem
+        QTest::newRow("unknown") << QStringList{u"frobnicate"_qs}
+                                 << u"pemmo: unknown command \u201Cfrobnicate\u201D"_qs;
+        QTest::newRow("import without file") << QStringList{u"import"_qs} << QString();
+        QTest::newRow("export with two files") << QStringList{u"export"_qs, u"a"_qs, u"b"_qs} << QString();
+        // A command the usage lists is never called unknown.
+        QTest::newRow("toggle with an argument")
+            << QStringList{u"toggle"_qs, u"now"_qs} << u"pemmo: toggle takes no arguments"_qs;
     }
 
     void unknownCommandsAndMissingArgumentsAreUsageErrors() {
         QFETCH(QStringList, arguments);
+        QFETCH(QString, said);
         const Result result = pemmo(arguments);
         QCOMPARE(result.exitCode, 2);
         QVERIFY(result.err.contains(u"Usage:"_qs));
+        if (!said.isEmpty())
+            QCOMPARE(result.err.section(u'\n', 0, 0), said);
+    }
+
+    void versionIsPrinted_data() {
+        QTest::addColumn<QString>("option");
+        QTest::newRow("long") << u"--version"_qs;
+        QTest::newRow("short") << u"-V"_qs;
+    }
+    void versionIsPrinted() {
+        QFETCH(QString, option);
+        const Result result = pemmo({option});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out, u"Pemmo "_qs + QString::fromLatin1(PEMMO_VERSION) + u'\n');
     }
 };
 

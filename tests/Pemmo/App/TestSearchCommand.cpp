@@ -325,6 +325,7 @@ private Q_SLOTS:
     void usageErrors() {
         QCOMPARE(search({}).status, 2);
         QCOMPARE(search({"--limit", "x", "anna"}).status, 2);
+        QCOMPARE(search({"--limit", "0", "anna"}).status, 2);
         QCOMPARE(search({"--bogus", "anna"}).status, 2);
     }
 };

@@ -286,6 +286,30 @@ private Q_SLOTS:
         QCOMPARE(storedPhoto(id), form.chosenPhoto());
     }
 
+    // "Saved in …" names the folder the card then lands in: a folder that holds only address
+    // books (as vdirsyncer fills it) gets it in the first of them, and a choice outside the
+    // address book does not count.
+    void theFormSaysWhereTheNewCardIsWritten_data() {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("no choice") << QString() << u"books/personal"_qs;
+        QTest::newRow("the second book") << u"books/work"_qs << u"books/work"_qs;
+        QTest::newRow("outside the books") << u"elsewhere"_qs << u"books/personal"_qs;
+    }
+    void theFormSaysWhereTheNewCardIsWritten() {
+        QFETCH(QString, chosen);
+        QFETCH(QString, written);
+        m_env->settings().setContactFolders({home(u"books"_qs)});
+        if (!chosen.isEmpty()) {
+            QDir().mkpath(home(chosen));
+            m_env->settings().setNewContactsFolder(home(chosen));
+        }
+        ContactFormViewModel form(*m_env, QString(), u"Zed Newperson"_qs);
+        QCOMPARE(form.folderNote(), u"Saved in "_qs + home(written));
+        save(form);
+        QVERIFY(!newFile(written, {u"ada.vcf"_qs, u"john.vcf"_qs}).isEmpty());
+    }
+
     void anEditRewritesOnlyTheLinesOfWhatChanged() {
         const QString path = home(u"books/personal/john.vcf"_qs);
         const QByteArray before = readFile(path);

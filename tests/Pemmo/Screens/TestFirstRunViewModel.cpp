@@ -53,6 +53,34 @@ private Q_SLOTS:
         QCOMPARE(FirstRunViewModel::contactsState(folders), state);
     }
 
+    // The folder is counted as the address book reads it: its own cards, and those of its
+    // address-book subfolders, where vdirsyncer keeps them and the folder itself holds none.
+    void aFolderCountsTheCardsOfItsAddressBooks_data() {
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("contacts");
+        QTest::newRow("empty") << QStringList{} << 0;
+        QTest::newRow("cards of its own") << QStringList{u"a.vcf"_qs, u"b.VCF"_qs} << 2;
+        QTest::newRow("cards in address books")
+            << QStringList{u"work/a.vcf"_qs, u"work/b.vcf"_qs, u"personal/c.vcf"_qs} << 3;
+        QTest::newRow("both") << QStringList{u"a.vcf"_qs, u"personal/b.vcf"_qs} << 2;
+        QTest::newRow("other files") << QStringList{u"notes.txt"_qs, u"work/.hidden.vcf"_qs} << 0;
+    }
+    void aFolderCountsTheCardsOfItsAddressBooks() {
+        QFETCH(QStringList, files);
+        QFETCH(int, contacts);
+        test::TempDir dir;
+        for (const QString& name : files) {
+            QVERIFY(QDir().mkpath(QFileInfo(dir.filePath(name)).path()));
+            QFile card(dir.filePath(name));
+            QVERIFY(card.open(QIODevice::WriteOnly));
+            card.write("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:A\r\nEND:VCARD\r\n");
+        }
+        const FirstRunViewModel::FolderState state = FirstRunViewModel::folderState(dir.path());
+        QVERIFY(state.readable);
+        QCOMPARE(state.contacts, contacts);
+        QCOMPARE(FirstRunViewModel::folderState(dir.filePath(u"missing"_qs)).readable, false);
+    }
+
     // Nothing else found: Pemmo's own folder is offered checked, made on connecting, and read from
     // then on; a vCard in it makes the address book ready.
     void connectingMakesPemmosOwnFolderAndReadsIt() {

@@ -22,6 +22,7 @@
 #include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 
 using namespace pemmo;
 using test::await;
@@ -438,6 +439,25 @@ private Q_SLOTS:
         QVERIFY(!model.selectedAccessibleName().isEmpty());
         model.handleKey(key(Qt::Key_Up));
         QCOMPARE(model.selectedIndex(), -1);
+    }
+
+    // Each row is read as its name, then what Return does, with one full stop between them even
+    // where the name is a sentence of its own (the briefing while AI is off).
+    void everyRowIsReadWithOneStopBeforeItsKey() {
+        start({anna()});
+        ProfileViewModel& model = card();
+        QStringList names;
+        for (int i = 0; i < 40; ++i) {
+            model.handleKey(key(Qt::Key_Down));
+            if (names.contains(model.selectedAccessibleName()))
+                break;
+            names.append(model.selectedAccessibleName());
+        }
+        QVERIFY(names.size() > 3);
+        QVERIFY(std::any_of(names.cbegin(), names.cend(),
+                            [](const QString& n) { return n.startsWith(u"AI is off"_qs); }));
+        for (const QString& name : names)
+            QVERIFY2(!name.contains(u".."_qs), qPrintable(name));
     }
 
     void selectionFollowsItsRowWhenTheCardChanges() {

@@ -14,6 +14,7 @@
 #include "TestSupport/People.h"
 
 #include <QJSValue>
+#include <QPointer>
 #include <QQmlComponent>
 #include <QQmlEngine>
 #include <QQuickItem>
@@ -80,6 +81,18 @@ const QQuickItem* itemShowing(const QQuickItem* item, const QString& text) {
         if (child->property("text").toString() == text)
             return child;
         if (const QQuickItem* found = itemShowing(child, text))
+            return found;
+    }
+    return nullptr;
+}
+
+// The item named `name` below `item` in the visual tree (a repeater's delegates have no other
+// parent to be found through).
+QQuickItem* itemNamed(const QQuickItem* item, const QString& name) {
+    for (QQuickItem* child : item->childItems()) {
+        if (child->objectName() == name)
+            return child;
+        if (QQuickItem* found = itemNamed(child, name))
             return found;
     }
     return nullptr;
@@ -287,6 +300,88 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         const auto links = m_env->sync().profile(u"anna"_qs)->record->links;
         QCOMPARE(links.size(), 1);
         QCOMPARE(links.first().url, u"https://github.com/anna"_qs);
+    }
+
+    // Typing in one of Pemmo's own details keeps the keyboard in that field to the last letter.
+    void aDetailOfTheContactFormTakesAWholeWord() {
+        m_env->router().push(Route::profile(u"anna"_qs));
+        m_env->router().push(Route::contactFormEdit(u"anna"_qs));
+        QTRY_COMPARE(route(), u"contactForm"_qs);
+        QQuickItem* field = itemNamed(m_view->rootObject(), u"detail-workLocation"_qs);
+        QVERIFY(field);
+        field->forceActiveFocus();
+        type(u"London"_qs);
+        press(Qt::Key_Return, Qt::ControlModifier);
+        QTRY_COMPARE(route(), u"profile"_qs);
+        QCOMPARE(m_env->sync().profile(u"anna"_qs)->record->details.workLocation,
+                 std::optional<QString>(u"London"_qs));
+    }
+
+    // A text field with the keyboard shows it: its frame stands out from the field (3:1 or more)
+    // in both looks.
+    void theFieldWithTheKeyboardShowsIt_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void theFieldWithTheKeyboardShowsIt() {
+        QFETCH(bool, dark);
+        m_shell->setDark(dark);
+        m_env->router().push(Route::profile(u"anna"_qs));
+        m_env->router().push(Route::contactFormEdit(u"anna"_qs));
+        QTRY_COMPARE(route(), u"contactForm"_qs);
+        QQuickItem* field = itemNamed(m_view->rootObject(), u"detail-workLocation"_qs);
+        QVERIFY(field);
+        field->forceActiveFocus();
+        QTRY_VERIFY(field->hasActiveFocus());
+        const auto* frame = qvariant_cast<QQuickItem*>(field->property("background"));
+        QVERIFY(frame);
+        const QObject* border = qvariant_cast<QObject*>(frame->property("border"));
+        QVERIFY(border);
+        const QColor line = border->property("color").value<QColor>();
+        const QColor fill = frame->property("color").value<QColor>();
+        QVERIFY2(contrast(line, fill) >= 3.0, qPrintable(line.name() + u" on "_qs + fill.name()));
+    }
+
+    // Escape in an open drop-down closes the drop-down only; the form and what it holds stay.
+    void escapeInAnOpenDropDownClosesOnlyTheDropDown() {
+        m_env->router().push(Route::profile(u"anna"_qs));
+        m_env->router().push(Route::contactFormEdit(u"anna"_qs));
+        QTRY_COMPARE(route(), u"contactForm"_qs);
+        QQuickItem* month = itemNamed(m_view->rootObject(), u"birthdayMonth"_qs);
+        QVERIFY(month);
+        month->forceActiveFocus();
+        QTRY_VERIFY(month->hasActiveFocus());
+        // Gone with the form if Escape took the form away.
+        const QPointer<QObject> popup = qvariant_cast<QObject*>(month->property("popup"));
+        QVERIFY(popup);
+        press(Qt::Key_Space);
+        QTRY_VERIFY(popup->property("opened").toBool());
+        press(Qt::Key_Escape);
+        QTRY_VERIFY(!popup || !popup->property("visible").toBool());
+        QCOMPARE(route(), u"contactForm"_qs);
+        // Closed, Escape is the form's again.
+        press(Qt::Key_Escape);
+        QTRY_COMPARE(route(), u"profile"_qs);
+    }
+
+    // Saving from the bottom of the form with a problem further up takes the keyboard (and the
+    // view) to the field with the problem, which would otherwise stay out of sight.
+    void aRefusedSaveGoesToTheFirstProblem() {
+        m_env->router().push(Route::profile(u"anna"_qs));
+        m_env->router().push(Route::contactFormEdit(u"anna"_qs));
+        QTRY_COMPARE(route(), u"contactForm"_qs);
+        QQuickItem* email = itemNamed(m_view->rootObject(), u"email"_qs);
+        QQuickItem* last = itemNamed(m_view->rootObject(), u"detail-email"_qs);
+        QVERIFY(email && last);
+        email->forceActiveFocus();
+        type(u"no address"_qs);
+        last->forceActiveFocus();
+        QTRY_VERIFY(last->hasActiveFocus());
+        press(Qt::Key_Return, Qt::ControlModifier);
+        QTRY_VERIFY(email->hasActiveFocus());
+        QCOMPARE(route(), u"contactForm"_qs);
+        QVERIFY(!screen().value(u"errors"_qs).toMap().value(u"email"_qs).toString().isEmpty());
     }
 
     void everyRouteHasAScreen_data() {
