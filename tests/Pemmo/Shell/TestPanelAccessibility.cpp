@@ -9,6 +9,7 @@
 #include "Shell/AppShell.h"
 #include "Shell/KeyEventRouter.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/PanelView.h"
 #include "TestSupport/People.h"
 
 #include <QAccessible>
@@ -112,22 +113,14 @@ class TestPanelAccessibility : public QObject {
     Q_OBJECT
 
     std::unique_ptr<AppEnvironment> m_env;
-    std::unique_ptr<AppShell> m_shell;
-    std::unique_ptr<QQmlEngine> m_engine;
-    std::unique_ptr<QQuickView> m_view;
+    std::unique_ptr<test::PanelView> m_panel;
 
     static QString lastHeard() {
         return g_heard.empty() ? u"nothing announced"_qs
                                : u"last announced: %1 (role 0x%2)"_qs.arg(g_heard.back().name)
                                      .arg(int(g_heard.back().role), 0, 16);
     }
-    QVariantMap describe() {
-        QVariant described;
-        QMetaObject::invokeMethod(m_view->rootObject(), "describe", Q_RETURN_ARG(QVariant, described));
-        if (described.userType() == qMetaTypeId<QJSValue>())
-            described = described.value<QJSValue>().toVariant();
-        return described.toMap();
-    }
+    QVariantMap describe() { return m_panel->describe(); }
     QString route() {
         const QVariantMap map = describe();
         return map.value(u"overlay"_qs).toString().isEmpty() ? map.value(u"route"_qs).toString()
@@ -145,7 +138,7 @@ class TestPanelAccessibility : public QObject {
             m_env->router().push(Route::profile(anna));
             if (!QTest::qWaitFor([this] { return route() == u"profile"_qs; }))
                 return u"profile never shown"_qs;
-            QTest::keyClick(m_view.get(), Qt::Key_K, Qt::ControlModifier);
+            QTest::keyClick(&m_panel->view(), Qt::Key_K, Qt::ControlModifier);
             return u"actions"_qs;
         } else if (screen == u"confirm") {
             ConfirmRequest request;
@@ -197,17 +190,17 @@ class TestPanelAccessibility : public QObject {
                 other.show();
                 other.requestActivate();
                 QVERIFY(QTest::qWaitForWindowActive(&other));
-                m_view->requestActivate();
-                QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+                m_panel->view().requestActivate();
+                QVERIFY(QTest::qWaitForWindowActive(&m_panel->view()));
                 continue;
             }
             if (key.startsWith(u'=')) {
                 for (const QChar c : key.mid(1))
-                    QTest::keyClick(m_view.get(), c.toLatin1());
+                    QTest::keyClick(&m_panel->view(), c.toLatin1());
                 continue;
             }
             const QKeyCombination combination = QKeySequence::fromString(key)[0];
-            QTest::keyClick(m_view.get(), combination.key(), combination.keyboardModifiers());
+            QTest::keyClick(&m_panel->view(), combination.key(), combination.keyboardModifiers());
         }
     }
 
@@ -231,27 +224,14 @@ private Q_SLOTS:
         await(m_env->sync().addTag(u"anna"_qs, u"climbing"_qs));
         await(m_env->sync().addTag(u"annika"_qs, u"work"_qs));
 
-        m_engine = std::make_unique<QQmlEngine>();
-        m_engine->addImportPath(u"qrc:/"_qs);
-        m_shell = std::make_unique<AppShell>(m_env.get());
-        AppShell::attach(*m_engine, *m_shell);
-        m_view = std::make_unique<QQuickView>(m_engine.get(), nullptr);
-        m_view->setResizeMode(QQuickView::SizeRootObjectToView);
-        m_env->keys().install(m_view.get());
-        m_view->setSource(QUrl(u"qrc:/Pemmo/Main.qml"_qs));
-        QVERIFY(m_view->status() == QQuickView::Ready);
-        m_view->resize(640, 600);
-        m_view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-        m_view->requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        m_panel = std::make_unique<test::PanelView>(*m_env);
+        const QString error = m_panel->show({640, 600});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
         g_heard.clear();
     }
 
     void cleanup() {
-        m_view.reset();
-        m_engine.reset();
-        m_shell.reset();
+        m_panel.reset();
         m_env.reset();
     }
 
@@ -379,7 +359,7 @@ private Q_SLOTS:
         QTest::qWait(50); // the screen's answer to the keys (a filter, a search) lands by now
         QStringList faults;
         QStringList names;
-        audit(QAccessible::queryAccessibleInterface(m_view.get()), faults, names);
+        audit(QAccessible::queryAccessibleInterface(&m_panel->view()), faults, names);
         QVERIFY2(faults.isEmpty(), qPrintable(faults.join(u'\n')));
         QVERIFY2(names.contains(seen), qPrintable(names.join(u" | "_qs)));
     }

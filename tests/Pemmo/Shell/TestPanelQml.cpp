@@ -11,6 +11,7 @@
 #include "Shell/KeyEventRouter.h"
 #include "TestSupport/Await.h"
 #include "TestSupport/LoopbackHTTPServer.h"
+#include "TestSupport/PanelView.h"
 #include "TestSupport/People.h"
 
 #include <QJSValue>
@@ -30,7 +31,7 @@ namespace {
 QStringList g_warnings;
 QtMessageHandler g_previous = nullptr;
 
-QQuickView* g_view = nullptr;
+test::PanelView* g_view = nullptr;
 
 // Warnings of the panel's QML fail the test. "Component is not ready" names no file: the
 // components that are not ready say why.
@@ -40,8 +41,8 @@ void collect(QtMsgType type, const QMessageLogContext& context, const QString& m
             g_warnings.append(message);
         if (message.contains(u"Component is not ready"_qs)) {
             g_warnings.append(message);
-            if (g_view && g_view->rootObject())
-                for (QQmlComponent* c : g_view->rootObject()->findChildren<QQmlComponent*>())
+            if (g_view && g_view->root())
+                for (QQmlComponent* c : g_view->root()->findChildren<QQmlComponent*>())
                     if (c->isError())
                         g_warnings.append(c->errorString());
         }
@@ -104,25 +105,17 @@ class TestPanelQml : public QObject {
     Q_OBJECT
 
     std::unique_ptr<AppEnvironment> m_env;
-    std::unique_ptr<AppShell> m_shell;
-    std::unique_ptr<QQmlEngine> m_engine;
-    std::unique_ptr<QQuickView> m_view;
+    std::unique_ptr<test::PanelView> m_panel;
 
-    QVariantMap describe() {
-        QVariant described;
-        QMetaObject::invokeMethod(m_view->rootObject(), "describe", Q_RETURN_ARG(QVariant, described));
-        if (described.userType() == qMetaTypeId<QJSValue>())
-            described = described.value<QJSValue>().toVariant();
-        return described.toMap();
-    }
-    QVariantMap screen() { return describe().value(u"screen"_qs).toMap(); }
-    QString route() { return describe().value(u"route"_qs).toString(); }
+    QVariantMap describe() { return m_panel->describe(); }
+    QVariantMap screen() { return m_panel->screen(); }
+    QString route() { return m_panel->route(); }
     void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-        QTest::keyClick(m_view.get(), key, modifiers);
+        QTest::keyClick(&m_panel->view(), key, modifiers);
     }
     void type(const QString& text) {
         for (const QChar c : text)
-            QTest::keyClick(m_view.get(), c.toLatin1());
+            QTest::keyClick(&m_panel->view(), c.toLatin1());
     }
 
 private Q_SLOTS:
@@ -143,29 +136,15 @@ private Q_SLOTS:
             u"anna"_qs,
             test::note(u"Lunch by the river"_qs, QDateTime::currentDateTimeUtc().addSecs(-3600))));
 
-        m_engine = std::make_unique<QQmlEngine>();
-        m_engine->addImportPath(u"qrc:/"_qs);
-        m_shell = std::make_unique<AppShell>(m_env.get());
-        AppShell::attach(*m_engine, *m_shell);
-        m_view = std::make_unique<QQuickView>(m_engine.get(), nullptr);
-        m_view->setResizeMode(QQuickView::SizeRootObjectToView);
-        m_env->keys().install(m_view.get());
-        g_view = m_view.get();
-        m_view->setSource(QUrl(u"qrc:/Pemmo/Main.qml"_qs));
-        QVERIFY2(m_view->status() == QQuickView::Ready,
-                 qPrintable(m_view->errors().isEmpty() ? QString() : m_view->errors().first().toString()));
-        m_view->resize(640, 480);
-        m_view->show();
-        QVERIFY(QTest::qWaitForWindowExposed(m_view.get()));
-        m_view->requestActivate();
-        QVERIFY(QTest::qWaitForWindowActive(m_view.get()));
+        m_panel = std::make_unique<test::PanelView>(*m_env);
+        g_view = m_panel.get();
+        const QString error = m_panel->show();
+        QVERIFY2(error.isEmpty(), qPrintable(error));
     }
 
     void cleanup() {
         g_view = nullptr;
-        m_view.reset();
-        m_engine.reset();
-        m_shell.reset();
+        m_panel.reset();
         m_env.reset();
         QVERIFY2(g_warnings.isEmpty(), qPrintable(g_warnings.join(u'\n')));
     }
@@ -181,7 +160,7 @@ private Q_SLOTS:
     // A memory quoted as the reason for a match stays one line of plain text under the name, tabs
     // and line breaks included.
     void aQuotedMemoryReadsAsOneLine() {
-        QQmlComponent component(m_engine.get());
+        QQmlComponent component(&m_panel->engine());
         component.setData(R"(import Pemmo
 SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "Anna Berg"; plainTitle: "Anna Berg"
     subtitle: ""; badge: ""; initials: "AB"; accessibleName: "Anna Berg"; selected: true
@@ -196,28 +175,6 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         QCOMPARE(text->property("lineCount").toInt(), 1);
     }
 
-    // The default button's label reads on its accent fill in both looks (contrast of 4.5:1 or more).
-    void theDefaultButtonsLabelReadsOnItsFill_data() {
-        QTest::addColumn<bool>("dark");
-        QTest::newRow("light") << false;
-        QTest::newRow("dark") << true;
-    }
-    void theDefaultButtonsLabelReadsOnItsFill() {
-        QFETCH(bool, dark);
-        m_shell->setDark(dark);
-        QQmlComponent component(m_engine.get());
-        component.setData("import Pemmo\nPanelButton { text: \"Save\"; highlighted: true }",
-                          QUrl(u"qrc:/Pemmo/DefaultButton.qml"_qs));
-        std::unique_ptr<QObject> button(component.create());
-        QVERIFY2(button, qPrintable(component.errorString()));
-        const auto* label = qvariant_cast<QQuickItem*>(button->property("contentItem"));
-        const auto* fill = qvariant_cast<QQuickItem*>(button->property("background"));
-        QVERIFY(label && fill);
-        const QColor text = label->property("color").value<QColor>();
-        QVERIFY(text.isValid());
-        QVERIFY2(contrast(text, fill->property("color").value<QColor>()) >= 4.5, qPrintable(text.name()));
-    }
-
     // What people wrote is shown as written: markup in a memory is text, and an image it names is
     // never fetched (a note from someone else's card must not reach out to the network).
     void markupInAMemoryIsShownAsTextAndFetchesNothing() {
@@ -229,8 +186,8 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
                                            test::note(note, QDateTime::currentDateTimeUtc().addSecs(-60))));
         m_env->router().push(Route::profile(u"anna"_qs));
         QTRY_COMPARE(route(), u"profile"_qs);
-        QTRY_VERIFY(shows(m_view->rootObject(), u"Met at <img"_qs));
-        m_view->grabWindow();
+        QTRY_VERIFY(shows(m_panel->root(), u"Met at <img"_qs));
+        m_panel->view().grabWindow();
         QTest::qWait(300); // a fetch the image would start is under way by now
         QCOMPARE(server.requests().size(), 0);
     }
@@ -246,14 +203,14 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
                 .id));
         m_env->router().push(Route::profile(u"anna"_qs));
         QTRY_COMPARE(route(), u"profile"_qs);
-        QTRY_VERIFY(shows(m_view->rootObject(), u"Message"_qs));
+        QTRY_VERIFY(shows(m_panel->root(), u"Message"_qs));
         press(Qt::Key_Down);
-        QTRY_VERIFY(shows(m_view->rootObject(), u"Remove Anna Berg from"_qs));
-        const QQuickItem* back = itemShowing(m_view->rootObject(), u"Back"_qs);
+        QTRY_VERIFY(shows(m_panel->root(), u"Remove Anna Berg from"_qs));
+        const QQuickItem* back = itemShowing(m_panel->root(), u"Back"_qs);
         QVERIFY(back);
-        QVERIFY(back->mapToScene(QPointF(back->width(), 0)).x() <= m_view->width());
+        QVERIFY(back->mapToScene(QPointF(back->width(), 0)).x() <= m_panel->view().width());
         press(Qt::Key_Down);
-        QTRY_VERIFY(shows(m_view->rootObject(), u"Add a circle"_qs));
+        QTRY_VERIFY(shows(m_panel->root(), u"Add a circle"_qs));
     }
 
     // Circles added while the card is open make the header taller (the chips wrap); a card shown
@@ -261,7 +218,7 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
     void aGrowingHeaderKeepsTheCardAtItsTop() {
         m_env->router().push(Route::profile(u"anna"_qs));
         QTRY_COMPARE(route(), u"profile"_qs);
-        auto* list = m_view->rootObject()->findChild<QQuickItem*>(u"profileRows"_qs);
+        auto* list = m_panel->root()->findChild<QQuickItem*>(u"profileRows"_qs);
         QVERIFY(list);
         QTRY_VERIFY(list->property("originY").toReal() < 0);
         const qreal before = list->property("originY").toReal();
@@ -279,7 +236,7 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         m_env->router().push(Route::contactFormEdit(u"anna"_qs));
         QTRY_COMPARE(route(), u"contactForm"_qs);
         QTRY_VERIFY(screen().value(u"focused"_qs).toBool());
-        auto* address = m_view->rootObject()->findChild<QQuickItem*>(u"linkURL"_qs);
+        auto* address = m_panel->root()->findChild<QQuickItem*>(u"linkURL"_qs);
         QVERIFY(address);
         address->forceActiveFocus();
         type(u"github.com/anna"_qs);
@@ -307,7 +264,7 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         m_env->router().push(Route::profile(u"anna"_qs));
         m_env->router().push(Route::contactFormEdit(u"anna"_qs));
         QTRY_COMPARE(route(), u"contactForm"_qs);
-        QQuickItem* field = itemNamed(m_view->rootObject(), u"detail-workLocation"_qs);
+        QQuickItem* field = itemNamed(m_panel->root(), u"detail-workLocation"_qs);
         QVERIFY(field);
         field->forceActiveFocus();
         type(u"London"_qs);
@@ -317,20 +274,20 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
                  std::optional<QString>(u"London"_qs));
     }
 
-    // A text field with the keyboard shows it: its frame stands out from the field (3:1 or more)
-    // in both looks.
-    void theFieldWithTheKeyboardShowsIt_data() {
+    // The accent reads in both looks: the default button's label on its fill (4.5:1 or more), and
+    // the frame of the text field with the keyboard against the field (3:1 or more).
+    void theAccentReadsInBothLooks_data() {
         QTest::addColumn<bool>("dark");
         QTest::newRow("light") << false;
         QTest::newRow("dark") << true;
     }
-    void theFieldWithTheKeyboardShowsIt() {
+    void theAccentReadsInBothLooks() {
         QFETCH(bool, dark);
-        m_shell->setDark(dark);
+        m_panel->shell().setDark(dark);
         m_env->router().push(Route::profile(u"anna"_qs));
         m_env->router().push(Route::contactFormEdit(u"anna"_qs));
         QTRY_COMPARE(route(), u"contactForm"_qs);
-        QQuickItem* field = itemNamed(m_view->rootObject(), u"detail-workLocation"_qs);
+        QQuickItem* field = itemNamed(m_panel->root(), u"detail-workLocation"_qs);
         QVERIFY(field);
         field->forceActiveFocus();
         QTRY_VERIFY(field->hasActiveFocus());
@@ -341,6 +298,18 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         const QColor line = border->property("color").value<QColor>();
         const QColor fill = frame->property("color").value<QColor>();
         QVERIFY2(contrast(line, fill) >= 3.0, qPrintable(line.name() + u" on "_qs + fill.name()));
+
+        QQmlComponent component(&m_panel->engine());
+        component.setData("import Pemmo\nPanelButton { text: \"Save\"; highlighted: true }",
+                          QUrl(u"qrc:/Pemmo/DefaultButton.qml"_qs));
+        std::unique_ptr<QObject> button(component.create());
+        QVERIFY2(button, qPrintable(component.errorString()));
+        const auto* label = qvariant_cast<QQuickItem*>(button->property("contentItem"));
+        const auto* accent = qvariant_cast<QQuickItem*>(button->property("background"));
+        QVERIFY(label && accent);
+        const QColor text = label->property("color").value<QColor>();
+        QVERIFY(text.isValid());
+        QVERIFY2(contrast(text, accent->property("color").value<QColor>()) >= 4.5, qPrintable(text.name()));
     }
 
     // Escape in an open drop-down closes the drop-down only; the form and what it holds stay.
@@ -348,7 +317,7 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         m_env->router().push(Route::profile(u"anna"_qs));
         m_env->router().push(Route::contactFormEdit(u"anna"_qs));
         QTRY_COMPARE(route(), u"contactForm"_qs);
-        QQuickItem* month = itemNamed(m_view->rootObject(), u"birthdayMonth"_qs);
+        QQuickItem* month = itemNamed(m_panel->root(), u"birthdayMonth"_qs);
         QVERIFY(month);
         month->forceActiveFocus();
         QTRY_VERIFY(month->hasActiveFocus());
@@ -371,8 +340,8 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         m_env->router().push(Route::profile(u"anna"_qs));
         m_env->router().push(Route::contactFormEdit(u"anna"_qs));
         QTRY_COMPARE(route(), u"contactForm"_qs);
-        QQuickItem* email = itemNamed(m_view->rootObject(), u"email"_qs);
-        QQuickItem* last = itemNamed(m_view->rootObject(), u"detail-email"_qs);
+        QQuickItem* email = itemNamed(m_panel->root(), u"email"_qs);
+        QQuickItem* last = itemNamed(m_panel->root(), u"detail-email"_qs);
         QVERIFY(email && last);
         email->forceActiveFocus();
         type(u"no address"_qs);
