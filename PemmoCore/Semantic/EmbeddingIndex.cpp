@@ -72,7 +72,7 @@ EmbeddingIndex::EmbeddingIndex(std::shared_ptr<const Embedder> embedder, std::op
 EmbeddingIndex::~EmbeddingIndex() {
     // A long update gives way; the jobs still queued finish before the state they use goes.
     cancelUpdate();
-    m_executor.reset();
+    m_executor->finish();
 }
 
 void EmbeddingIndex::load() {

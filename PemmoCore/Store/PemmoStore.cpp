@@ -60,8 +60,9 @@ PemmoStore::PemmoStore(QString directory, std::chrono::milliseconds writeDelay, 
     , m_executor(std::make_unique<SerialExecutor>(QStringLiteral("PemmoStore"))) {}
 
 PemmoStore::~PemmoStore() {
-    // A pending debounced write is dropped; whoever owns the store flushes it first.
-    m_executor.reset();
+    // A pending debounced write is dropped; whoever owns the store flushes it first. The jobs still
+    // queued run against the whole store, and may still schedule on its thread.
+    m_executor->finish();
 }
 
 QString PemmoStore::storeFilePath() const {

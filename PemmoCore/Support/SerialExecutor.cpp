@@ -1,5 +1,7 @@
 #include "Support/SerialExecutor.h"
 
+#include <utility>
+
 namespace pemmo {
 
 SerialExecutor::SerialExecutor(const QString& name)
@@ -14,6 +16,12 @@ SerialExecutor::SerialExecutor(const QString& name)
 }
 
 SerialExecutor::~SerialExecutor() {
+    finish();
+}
+
+void SerialExecutor::finish() {
+    if (!m_thread)
+        return;
     // The last job stops the thread, so every job queued before it still runs. The context (and its
     // timers) is deleted on its own thread as that thread finishes.
     QMetaObject::invokeMethod(
@@ -25,7 +33,8 @@ SerialExecutor::~SerialExecutor() {
         Qt::QueuedConnection);
     m_thread->wait();
     HandOver::acquire(this);
-    delete m_thread;
+    delete std::exchange(m_thread, nullptr);
+    m_context = nullptr;
 }
 
 } // namespace pemmo

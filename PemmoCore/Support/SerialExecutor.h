@@ -20,7 +20,13 @@ namespace pemmo {
 class SerialExecutor {
 public:
     explicit SerialExecutor(const QString& name);
+    // Finishes first, if the owner has not.
     ~SerialExecutor();
+
+    // Runs every job queued so far, then stops the thread. An owner calls it before its own state
+    // goes, while the executor is still reachable: a job that runs now may still use it (a write
+    // scheduled on its thread). Nothing may be posted afterwards.
+    void finish();
 
     SerialExecutor(const SerialExecutor&) = delete;
     SerialExecutor& operator=(const SerialExecutor&) = delete;

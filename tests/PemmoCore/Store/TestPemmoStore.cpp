@@ -8,6 +8,7 @@
 #include "TestSupport/AwaitError.h"
 #include "TestSupport/FailingFileOperations.h"
 #include "TestSupport/TempDir.h"
+#include "TestSupport/Threads.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -163,6 +164,27 @@ private Q_SLOTS:
         PemmoStore store(dir.filePath(u"Pemmo"_qs), kDelay);
         QVERIFY_THROWS_EXCEPTION(FileError, await(store.load()));
         QVERIFY(await(store.allRecords()).isEmpty());
+    }
+
+    // Edits still queued when the store goes run against a store that is still whole: a put
+    // schedules its write through the store's thread while that thread is being wound down.
+    void editsQueuedWhenTheStoreGoesStillRun() {
+        // The first write holds the store's thread until this thread waits in the destructor.
+        struct HeldWrite : FileOperations {
+            pid_t owner = gettid();
+            void write(const QString& path, std::string_view data) const override {
+                test::waitUntilBlocked(owner);
+                FileOperations::write(path, data);
+            }
+        };
+        test::TempDir dir;
+        auto store = std::make_unique<PemmoStore>(dir.path(), kDelay, systemClock(),
+                                                  PemmoStore::Access::Owner, std::make_shared<HeldWrite>());
+        await(store->load());
+        auto committing = store->commit(recordWith(u"first"_qs), u"A"_qs);
+        auto putting = store->put(recordWith(u"second"_qs), u"B"_qs);
+        store.reset();
+        QCOMPARE(readStoreFile(dir).value(u"A"_qs)->about, u"first"_qs);
     }
 
     void loadReadsWhatWasWritten() {

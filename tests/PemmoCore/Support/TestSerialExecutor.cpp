@@ -1,6 +1,7 @@
 // The serial executor: jobs run in order, off the caller's thread, and none is dropped at the end.
 #include "Support/SerialExecutor.h"
 #include "Support/WaitFor.h"
+#include "TestSupport/Threads.h"
 
 #include <QFile>
 #include <QTest>
@@ -21,17 +22,6 @@ QCoro::Task<int> awaitJob(SerialExecutor& executor, int value) {
 QCoro::Task<void> awaitFailingJob(SerialExecutor& executor) {
     auto job = executor.post([] { throw std::runtime_error("disk full"); });
     co_await job;
-}
-
-// Whether thread `tid` of this process is blocked in the kernel, as one waiting for another thread
-// to finish is. When that cannot be read it answers yes, so nothing waits on it forever.
-bool isBlocked(pid_t tid) {
-    QFile stat(u"/proc/self/task/%1/stat"_qs.arg(tid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return true;
-    const QByteArray fields = stat.readAll();
-    // The state follows the thread's name, which is in parentheses and may hold anything.
-    return fields.mid(fields.lastIndexOf(')') + 2, 1) == "S";
 }
 
 } // namespace
@@ -70,7 +60,7 @@ private Q_SLOTS:
         QList<int> ran;
         auto executor = std::make_unique<SerialExecutor>(u"test"_qs);
         executor->post([&] {
-            while (!goingAway || !isBlocked(owner))
+            while (!goingAway || !test::isBlocked(owner))
                 QThread::yieldCurrentThread();
         });
         for (int i = 0; i < 10; ++i)
