@@ -11,6 +11,7 @@
 #include "Settings/SettingsStore.h"
 #include "Shell/SearchResultsModel.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/MomentsWorld.h"
 #include "TestSupport/People.h"
 
 #include <QAbstractItemModelTester>
@@ -105,29 +106,16 @@ private Q_SLOTS:
     // A Moment's row stands for its person: the avatar drawn from the row is theirs, not one made
     // up from the Moment's identifier.
     void aMomentsRowStandsForItsPerson() {
-        Person anna = person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs);
-        anna.emails = {{u"home"_qs, u"anna@example.org"_qs}};
-        auto env = AppEnvironment::inMemory({anna}, u"PemmoTest"_qs);
+        auto env = AppEnvironment::inMemory(test::adaAndAlan(), u"PemmoTest"_qs);
         test::await(env->sync().start());
         auto& calendar = dynamic_cast<InMemoryCalendarRepository&>(env->calendar());
         calendar.setAuthorization(CalendarAccess::FullAccess);
-        calendar.setCalendarList({{u"cal"_qs, u"Work"_qs}});
-        CalendarEventSnapshot coffee;
-        coffee.calendarID = u"cal"_qs;
-        coffee.externalID = u"coffee"_qs;
-        coffee.title = u"Coffee"_qs;
-        coffee.end = QDateTime::currentDateTimeUtc().addSecs(-3600);
-        coffee.start = coffee.end.addSecs(-1800);
-        CalendarAttendee me;
-        me.email = u"me@example.com"_qs;
-        me.isSelf = true;
-        CalendarAttendee other;
-        other.email = u"anna@example.org"_qs;
-        coffee.attendees = {me, other};
-        calendar.setSnapshots({coffee});
+        calendar.setCalendarList({{test::kCalendar, u"Work"_qs}});
+        const QDateTime end = QDateTime::currentDateTimeUtc().addSecs(-3600);
+        calendar.setSnapshots({test::meeting(u"coffee"_qs, end.addSecs(-1800), end)});
         env->settings().setCalendarConnected(true);
         env->settings().setMomentsEnabled(true);
-        env->settings().setCalendarIDs({u"cal"_qs});
+        env->settings().setCalendarIDs({test::kCalendar});
         test::await(env->moments().refreshAccess());
         test::await(env->moments().refresh(QDateTime::currentDateTimeUtc()));
         QCOMPARE(env->moments().pending().size(), 1);
@@ -140,8 +128,8 @@ private Q_SLOTS:
         const auto at = [&](int row, int role) { return model.data(model.index(row), role).toString(); };
         QCOMPARE(at(0, SearchResultsModel::PlainTitleRole),
                  SearchResultsModel::sectionTitle(SearchSection::JustHappened));
-        QVERIFY(at(1, SearchResultsModel::RowIDRole) != u"anna"_qs);
-        QCOMPARE(at(1, SearchResultsModel::ContactIDRole), u"anna"_qs);
+        QVERIFY(at(1, SearchResultsModel::RowIDRole) != u"ada"_qs);
+        QCOMPARE(at(1, SearchResultsModel::ContactIDRole), u"ada"_qs);
     }
 
     void aPersonFoundByMeaningShowsWhy() {
