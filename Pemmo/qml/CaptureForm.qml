@@ -21,7 +21,11 @@ PanelScreen {
                  focused: textArea.activeFocus, visible: screen.visible }
     }
 
-    Component.onCompleted: textArea.forceActiveFocus()
+    // Text kept from before (back from the review, a failed save) is continued where it ends.
+    Component.onCompleted: {
+        textArea.forceActiveFocus()
+        textArea.cursorPosition = textArea.length
+    }
     onActiveFocusChanged: if (activeFocus && !textArea.activeFocus) textArea.forceActiveFocus()
 
     KeyHandler {

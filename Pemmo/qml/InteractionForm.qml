@@ -18,7 +18,11 @@ PanelScreen {
                  focused: textArea.activeFocus, visible: screen.visible }
     }
 
-    Component.onCompleted: textArea.forceActiveFocus()
+    // An entry being edited is continued where it ends.
+    Component.onCompleted: {
+        textArea.forceActiveFocus()
+        textArea.cursorPosition = textArea.length
+    }
     onActiveFocusChanged: if (activeFocus && !textArea.activeFocus && !kind.activeFocus) textArea.forceActiveFocus()
 
     KeyHandler {

@@ -25,7 +25,11 @@ PanelScreen {
                  recurring: screen.moment ? screen.moment.isRecurring : false, visible: screen.visible }
     }
 
-    Component.onCompleted: textArea.forceActiveFocus()
+    // Text kept from before (back from the review, a failed save) is continued where it ends.
+    Component.onCompleted: {
+        textArea.forceActiveFocus()
+        textArea.cursorPosition = textArea.length
+    }
     onActiveFocusChanged: if (activeFocus && !textArea.activeFocus) textArea.forceActiveFocus()
 
     KeyHandler {

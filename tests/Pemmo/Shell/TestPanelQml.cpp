@@ -235,6 +235,15 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         QTRY_COMPARE(list->property("contentY").toReal(), list->property("originY").toReal());
     }
 
+    // Editing a memory goes on where it ends, as a user adding a line expects.
+    void editingAMemoryTypesAtItsEnd() {
+        m_env->router().push(Route::editInteraction(
+            u"anna"_qs, m_env->sync().profile(u"anna"_qs)->record->interactions.first().id));
+        QTRY_VERIFY(screen().value(u"focused"_qs).toBool());
+        type(u"!"_qs);
+        QTRY_COMPARE(screen().value(u"text"_qs).toString(), u"Lunch by the river!"_qs);
+    }
+
     // The contact form's link editor: Return adds the typed link to the list, a wrong address is
     // refused under the field, and Control-Return saves the list with the form.
     void theContactFormAddsALinkWithReturnAndSavesIt() {
