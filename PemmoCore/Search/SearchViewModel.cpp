@@ -82,6 +82,7 @@ void SearchViewModel::setQuery(const QString& query) {
         return;
     m_query = query;
     m_anchorProfileID.reset();
+    m_selectionChosen = false;
     setSelected(std::nullopt, m_selectionMode);
     Q_EMIT queryChanged();
     scheduleSearch(query, m_typingDelay);
@@ -304,8 +305,9 @@ void SearchViewModel::publish(QList<SearchSectionRows> sections, const ParsedQue
     Q_EMIT sectionsChanged();
     Q_EMIT isShowingRankedChanged();
 
-    // Keep the selection where it was when that row is still there; else the person the user
-    // moved to; else the first match, or the first row.
+    // Keep a selection the user chose when that row is still there; else the person they moved
+    // to; else the first match, or the first row. A selection the user has not touched follows
+    // the rows, so a Moment arriving on top of an open panel is the one selected.
     const auto present = [this](const std::optional<QString>& id) {
         if (!id)
             return false;
@@ -324,7 +326,7 @@ void SearchViewModel::publish(QList<SearchSectionRows> sections, const ParsedQue
             }
         }
     }
-    if (present(m_selectedID))
+    if (m_selectionChosen && present(m_selectedID))
         return;
     if (present(m_anchorProfileID)) {
         setSelected(m_anchorProfileID, SelectionMode::Keyboard);
@@ -367,6 +369,7 @@ void SearchViewModel::moveSelection(int delta) {
     const SearchRowItem& row = m_flat[next];
     if (row.profileID)
         m_anchorProfileID = row.profileID;
+    m_selectionChosen = true;
     setSelected(row.id, SelectionMode::Keyboard);
 }
 
@@ -376,6 +379,7 @@ void SearchViewModel::select(const QString& id) {
             continue;
         if (row.profileID)
             m_anchorProfileID = row.profileID;
+        m_selectionChosen = true;
         setSelected(id, SelectionMode::Keyboard);
         return;
     }
@@ -390,8 +394,10 @@ void SearchViewModel::hover(const QString& id, QPointF position) {
         m_hoveredID = hovered;
         Q_EMIT hoveredIDChanged();
     }
-    if (hovered)
+    if (hovered) {
+        m_selectionChosen = true;
         setSelected(hovered, SelectionMode::Mouse);
+    }
 }
 
 void SearchViewModel::setSelected(std::optional<QString> id, SelectionMode mode) {

@@ -177,6 +177,7 @@ private:
     QList<SearchSectionRows> m_sections;
     QList<SearchRowItem> m_flat;
     std::optional<QString> m_selectedID;
+    bool m_selectionChosen = false; // the user moved the selection since the query last changed
     std::optional<QString> m_hoveredID;
     SelectionMode m_selectionMode = SelectionMode::Keyboard;
     bool m_isSearching = false;
