@@ -120,15 +120,6 @@ void ActionPanelViewModel::buildSearch() {
         control(Qt::Key_Comma));
     add({u"diagnostics"_qs, QStringLiteral("Diagnostics"), std::nullopt, u"stethoscope"_qs, {}, false},
         [router] { router->push(Route::diagnostics()); });
-    // The tutorial again, from its first step; not inside the tutorial itself.
-    if (env->openOnboardingAction && !env->isPracticeDemo())
-        add({u"replay-practice"_qs,
-             QStringLiteral("Replay practice"),
-             std::nullopt,
-             u"play.circle"_qs,
-             {},
-             false},
-            [env] { env->openOnboardingAction(); });
     add(
         {u"clear-recents"_qs,
          QStringLiteral("Clear recently searched"),
@@ -149,11 +140,16 @@ void ActionPanelViewModel::buildSearch() {
             router->present(request);
         },
         std::nullopt, true);
-    add({u"setup-guide"_qs, QStringLiteral("Replay practice"), std::nullopt, u"sparkles"_qs, {}, false},
-        [router] {
-            router->showInfo(
-                tr("The practice run comes with the first-run window in a later version of Pemmo."));
-        });
+    // The tutorial again, from its first step; not inside the tutorial itself.
+    if (!env->isPracticeDemo())
+        add({u"setup-guide"_qs, QStringLiteral("Replay practice"), std::nullopt, u"sparkles"_qs, {}, false},
+            [env, router] {
+                if (env->openOnboardingAction)
+                    env->openOnboardingAction();
+                else
+                    router->showInfo(tr("The practice run needs the first-run window, which this Pemmo "
+                                        "does not have."));
+            });
 }
 
 void ActionPanelViewModel::buildProfile(const QString& contactID) {

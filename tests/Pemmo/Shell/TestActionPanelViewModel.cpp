@@ -81,9 +81,13 @@ private Q_SLOTS:
     void searchContextOffersItsCatalogue() {
         QFETCH(QString, selected);
         QFETCH(QStringList, expected);
+        int replays = 0;
+        m_env->openOnboardingAction = [&replays] { ++replays; };
         auto& panel = open(
             ActionContext::search(std::nullopt, selected.isEmpty() ? std::nullopt : std::optional(selected)));
         QCOMPARE(ids(panel.visibleItems()), expected);
+        QVERIFY(panel.performID(u"setup-guide"_qs));
+        QCOMPARE(replays, 1);
         if (!selected.isEmpty()) {
             QCOMPARE(find(panel.entries(), u"log-interaction"_qs)->title,
                      u"Log interaction with Anna Berg"_qs);
