@@ -233,6 +233,10 @@ public:
     void remove(const Property& property) { add(property.begin, property.end, {}); }
     void insert(qsizetype at, const QByteArray& name, const QByteArrayList& parameters,
                 const EncodedValue& value) {
+        // A line starts before the byte order marks in front of it (files joined with `cat`), so
+        // that what comes before it is the previous property's own end.
+        while (at >= 3 && m_file.sliced(at - 3, 3) == QByteArrayView("\xEF\xBB\xBF"))
+            at -= 3;
         // A quoted-printable value that still ends in "=" (its soft break met END:VCARD) would
         // swallow a line added after it: add the line before it instead.
         for (const Property& property : m_card.properties) {

@@ -601,6 +601,14 @@ private Q_SLOTS:
             << dangling << ContactDraft{.givenName = "John", .familyName = "Doe", .nickname = "JD"}
             << replaced(dangling, "NOTE;", "NICKNAME:JD\r\nNOTE;");
 
+        // Files joined with `cat` can leave a byte order mark in front of END:VCARD.
+        const QByteArray danglingBeforeMark = replaced(dangling, "END:VCARD",
+                                                       "\xEF\xBB\xBF"
+                                                       "END:VCARD");
+        QTest::newRow("no line after a dangling soft break and a byte order mark")
+            << danglingBeforeMark << ContactDraft{.givenName = "John", .familyName = "Doe", .nickname = "JD"}
+            << replaced(danglingBeforeMark, "NOTE;", "NICKNAME:JD\r\nNOTE;");
+
         const QByteArray danglingEmail =
             card("N:Doe;John;;;\r\nEMAIL;TYPE=HOME;ENCODING=QUOTED-PRINTABLE:a@b=", "2.1");
         QTest::newRow("lines added before a dangling line that is replaced too")
