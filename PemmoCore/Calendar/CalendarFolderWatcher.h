@@ -12,12 +12,10 @@
 #pragma once
 
 #include "Calendar/CalendarFolders.h"
+#include "Support/SettlingWatcher.h"
 
-#include <QElapsedTimer>
-#include <QFileSystemWatcher>
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 #include <chrono>
 
 namespace pemmo {
@@ -35,7 +33,7 @@ public:
     // measured against.
     void watch(const QStringList& paths);
 
-    quint64 eventCount() const { return m_eventCount; }
+    quint64 eventCount() const { return m_watcher.eventCount(); }
 
 Q_SIGNALS:
     void changed();
@@ -51,18 +49,12 @@ private:
     };
 
     Look look() const;
-    void onEvent();
     void settle();
-    void rewatch(const QStringList& paths);
 
-    const std::chrono::milliseconds m_quietPeriod;
     const int m_fileWatchLimit;
-    QFileSystemWatcher m_watcher;
-    QTimer m_quiet;
-    QElapsedTimer m_burst;
+    SettlingWatcher m_watcher;
     QStringList m_paths;
     Look m_seen;
-    quint64 m_eventCount = 0;
 };
 
 } // namespace pemmo

@@ -4,8 +4,6 @@
 
 #include <QFileInfo>
 #include <QLoggingCategory>
-#include <QSet>
-#include <algorithm>
 #include <utility>
 
 namespace pemmo {
@@ -18,19 +16,14 @@ Q_LOGGING_CATEGORY(lcVCardWatcher, "com.dorvane.Pemmo.contacts", QtInfoMsg)
 VCardFolderWatcher::VCardFolderWatcher(std::chrono::milliseconds quietPeriod, QObject* parent,
                                        int fileWatchLimit)
     : QObject(parent)
-    , m_quietPeriod(quietPeriod)
     , m_fileWatchLimit(fileWatchLimit)
-    , m_watcher(this)
-    , m_quiet(this) {
-    m_quiet.setSingleShot(true);
-    connect(&m_quiet, &QTimer::timeout, this, &VCardFolderWatcher::settle);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &VCardFolderWatcher::onEvent);
-    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &VCardFolderWatcher::onEvent);
+    , m_watcher(quietPeriod, this) {
+    connect(&m_watcher, &SettlingWatcher::settled, this, &VCardFolderWatcher::settle);
 }
 
 void VCardFolderWatcher::watch(const QStringList& folders) {
     m_folders = VCardBook::normalized(folders);
-    m_quiet.stop();
+    m_watcher.stop();
     QStringList watchable;
     m_seen = look(&watchable);
     rewatch(watchable);
@@ -49,15 +42,6 @@ QStringList VCardFolderWatcher::watchable(const VCardBook::Listing& listing) con
             paths.append(listing.path(i));
     }
     return paths;
-}
-
-void VCardFolderWatcher::onEvent() {
-    ++m_eventCount;
-    if (!m_quiet.isActive())
-        m_burst.start();
-    const auto cap = 10 * m_quietPeriod;
-    const auto elapsed = std::chrono::milliseconds(m_burst.elapsed());
-    m_quiet.start(std::clamp(cap - elapsed, std::chrono::milliseconds(0), m_quietPeriod));
 }
 
 void VCardFolderWatcher::settle() {
@@ -87,29 +71,11 @@ std::optional<VCardBook::Listing> VCardFolderWatcher::look(QStringList* watchabl
 }
 
 void VCardFolderWatcher::rewatch(const QStringList& paths) {
-    const QStringList watchedNow = m_watcher.directories() + m_watcher.files();
-    const QSet<QString> wanted(paths.cbegin(), paths.cend());
-    const QSet<QString> watched(watchedNow.cbegin(), watchedNow.cend());
-    QStringList stale;
-    for (const QString& path : watched) {
-        if (!wanted.contains(path))
-            stale.append(path);
-    }
-    QStringList added;
-    for (const QString& path : paths) {
-        if (!watched.contains(path))
-            added.append(path);
-    }
-    if (!stale.isEmpty())
-        m_watcher.removePaths(stale);
-    if (!added.isEmpty()) {
-        const QStringList failed = m_watcher.addPaths(added);
-        if (!failed.isEmpty() && !std::exchange(m_reportedUnwatchable, true))
-            qCWarning(
-                lcVCardWatcher,
-                "Cannot watch %lld of the contacts paths, first %s; changes there wait for the next poll",
-                qlonglong(failed.size()), qUtf8Printable(failed.first()));
-    }
+    const QStringList failed = m_watcher.watch(paths);
+    if (!failed.isEmpty() && !std::exchange(m_reportedUnwatchable, true))
+        qCWarning(lcVCardWatcher,
+                  "Cannot watch %lld of the contacts paths, first %s; changes there wait for the next poll",
+                  qlonglong(failed.size()), qUtf8Printable(failed.first()));
 }
 
 } // namespace pemmo

@@ -14,12 +14,10 @@
 #pragma once
 
 #include "Contacts/VCardBook.h"
+#include "Support/SettlingWatcher.h"
 
-#include <QElapsedTimer>
-#include <QFileSystemWatcher>
 #include <QObject>
 #include <QStringList>
-#include <QTimer>
 #include <chrono>
 #include <optional>
 
@@ -42,28 +40,23 @@ public:
     void adopt(const QStringList& folders, const VCardBook::Listing& listing);
 
     // How many file-system events have come in so far.
-    quint64 eventCount() const { return m_eventCount; }
+    quint64 eventCount() const { return m_watcher.eventCount(); }
 
 Q_SIGNALS:
     void changed();
 
 private:
-    void onEvent();
     void settle();
     // The vCard files as they are now; absent while a folder cannot be read.
     std::optional<VCardBook::Listing> look(QStringList* watchable) const;
     QStringList watchable(const VCardBook::Listing& listing) const;
     void rewatch(const QStringList& paths);
 
-    const std::chrono::milliseconds m_quietPeriod;
     const int m_fileWatchLimit;
-    QFileSystemWatcher m_watcher;
-    QTimer m_quiet;
-    QElapsedTimer m_burst;
+    SettlingWatcher m_watcher;
     QStringList m_folders;
     std::optional<VCardBook::Listing> m_seen;
     bool m_reportedUnwatchable = false;
-    quint64 m_eventCount = 0;
 };
 
 } // namespace pemmo
