@@ -7,6 +7,7 @@
 #include "Settings/SettingsStore.h"
 #include "Settings/SettingsViewModel.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -181,6 +182,13 @@ SettingsWindow::SettingsWindow(SettingsViewModel& model, QWidget* parent)
 
     const int em = fontMetrics().averageCharWidth();
     resize(em * 120, fontMetrics().height() * 40);
+}
+
+SettingsWindow::~SettingsWindow() {
+    // A field stores its text as it loses the focus: it does so now, while the window is whole,
+    // rather than while its controls are being destroyed.
+    if (QWidget* focused = QApplication::focusWidget(); focused && isAncestorOf(focused))
+        focused->clearFocus();
 }
 
 QLabel* SettingsWindow::messageLabel() {

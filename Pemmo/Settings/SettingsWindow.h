@@ -28,6 +28,7 @@ class SettingsWindow : public QWidget {
 public:
     // The model is not owned and must outlive the window.
     explicit SettingsWindow(SettingsViewModel& model, QWidget* parent = nullptr);
+    ~SettingsWindow() override;
 
     // The panes by name, in the order of the sidebar.
     static QStringList paneNames();
