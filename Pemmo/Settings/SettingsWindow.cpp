@@ -6,6 +6,7 @@
 #include "Settings/AIProviderID.h"
 #include "Settings/SettingsStore.h"
 #include "Settings/SettingsViewModel.h"
+#include "Settings/WidgetPalette.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -124,6 +125,7 @@ SettingsWindow::SettingsWindow(SettingsViewModel& model, QWidget* parent)
     setObjectName(u"settingsWindow"_qs);
     setWindowTitle(tr("Pemmo Settings"));
     setWindowIcon(QIcon(u":/pemmo/icons/pemmo.svg"_qs));
+    setDark(false);
 
     m_sidebar = new QListWidget;
     m_sidebar->setObjectName(u"panes"_qs);
@@ -212,29 +214,7 @@ QString SettingsWindow::currentPane() const {
 }
 
 void SettingsWindow::setDark(bool dark) {
-    if (!dark) {
-        setPalette(QPalette());
-        return;
-    }
-    QPalette p;
-    const QColor window(0x2b, 0x2c, 0x30), base(0x1f, 0x20, 0x23), text(0xec, 0xec, 0xef);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, window);
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, window);
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::ToolTipBase, base);
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(0xa9, 0xab, 0xb2));
-    p.setColor(QPalette::Highlight, QColor(0x2f, 0x4a, 0x7a));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Link, QColor(0x7a, 0xa7, 0xff));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x8a, 0x8d, 0x95));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x8a, 0x8d, 0x95));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x8a, 0x8d, 0x95));
-    setPalette(p);
+    setPalette(WidgetPalette::make(dark));
 }
 
 void SettingsWindow::setRebuildIndexAction(std::function<void()> action) {

@@ -36,7 +36,7 @@ public:
     void showPane(const QString& name);
     QString currentPane() const;
 
-    // Follows Pemmo's appearance: a dark palette when the panel is dark, the desktop's otherwise.
+    // Follows Pemmo's appearance: Pemmo's dark palette when the panel is dark, its light one otherwise.
     void setDark(bool dark);
 
     // What "Rebuild semantic index" runs; the button is disabled without one.
