@@ -66,6 +66,9 @@ QWidget* pane(const QString& title, QLayout* body) {
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    // Tab goes from control to control, scrolling each into view; the pane itself would be a stop
+    // that nothing shows.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidget(content);
     return scroll;
 }

@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -408,6 +409,35 @@ private Q_SLOTS:
         const auto clear = std::count_if(rows.begin(), rows.end(),
                                          [&around](const QColor& c) { return contrast(c, around) >= 3.0; });
         QVERIFY2(clear >= 2, qPrintable(u"outline rows "_qs + names(rows) + u" on "_qs + around.name()));
+    }
+
+    // Tab goes from control to control: it never stops where nothing shows it (the scrolling pane
+    // itself, a label).
+    void tabStopsOnlyOnControls_data() {
+        QTest::addColumn<QString>("pane");
+        for (const QString& pane : SettingsWindow::paneNames())
+            QTest::newRow(qPrintable(pane)) << pane;
+    }
+    void tabStopsOnlyOnControls() {
+        QFETCH(QString, pane);
+        m_window->showPane(pane);
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        control<QListWidget>(u"panes"_qs)->setFocus(Qt::TabFocusReason);
+        QStringList stops;
+        for (int i = 0; i < 40; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focused = QApplication::focusWidget();
+            QVERIFY(focused);
+            if (focused->objectName() == u"panes"_qs)
+                break;
+            stops.append(QString::fromLatin1(focused->metaObject()->className()));
+            QVERIFY2(qobject_cast<QLineEdit*>(focused) || qobject_cast<QAbstractButton*>(focused) ||
+                         qobject_cast<QComboBox*>(focused) || qobject_cast<QAbstractSpinBox*>(focused) ||
+                         qobject_cast<QListWidget*>(focused) || qobject_cast<QKeySequenceEdit*>(focused),
+                     qPrintable(stops.join(u", "_qs)));
+        }
     }
 };
 
