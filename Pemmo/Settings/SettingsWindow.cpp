@@ -111,6 +111,20 @@ QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
     return layout;
 }
 
+// A path asked for with the desktop's file dialog, or with Qt's own where the desktop has none.
+// Qt's is a window of its own, which takes the settings window's look only when told to; so does
+// every dialog of the window.
+QString askForPath(QWidget* parent, const QString& title, const QString& start, QFileDialog::FileMode mode,
+                   QFileDialog::AcceptMode accept = QFileDialog::AcceptOpen, const QString& filter = {}) {
+    QFileDialog dialog(parent, title, start, filter);
+    dialog.setAttribute(Qt::WA_WindowPropagation);
+    dialog.setFileMode(mode);
+    dialog.setAcceptMode(accept);
+    if (mode == QFileDialog::Directory)
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
 QString displayPath(const QString& path) {
     const QString home = QDir::homePath();
     return path.startsWith(home + u'/') ? u"~"_qs + path.mid(home.size()) : path;
@@ -314,7 +328,7 @@ QWidget* SettingsWindow::buildAddressBook() {
     add->setObjectName(u"addFolder"_qs);
     connect(add, &QPushButton::clicked, this, [this] {
         const QString folder =
-            QFileDialog::getExistingDirectory(this, tr("Choose an address book folder"), QDir::homePath());
+            askForPath(this, tr("Choose an address book folder"), QDir::homePath(), QFileDialog::Directory);
         if (!folder.isEmpty())
             m_model.addContactFolder(folder);
     });
@@ -381,16 +395,17 @@ QWidget* SettingsWindow::buildData() {
     connect(exportButton, &QPushButton::clicked, this, [this] {
         const QString start = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
                                   .filePath(u"pemmo-export.json"_qs);
-        const QString file = QFileDialog::getSaveFileName(this, tr("Export Pemmo's records"), start,
-                                                          tr("Pemmo export (*.json)"));
+        const QString file = askForPath(this, tr("Export Pemmo's records"), start, QFileDialog::AnyFile,
+                                        QFileDialog::AcceptSave, tr("Pemmo export (*.json)"));
         if (!file.isEmpty())
             QCoro::connect(m_model.exportTo(file), this, [](const QString&) {});
     });
     auto* importButton = new QPushButton(tr("Import…"));
     importButton->setObjectName(u"import"_qs);
     connect(importButton, &QPushButton::clicked, this, [this] {
-        const QString file = QFileDialog::getOpenFileName(this, tr("Import an export file"), QDir::homePath(),
-                                                          tr("Pemmo export (*.json);;All files (*)"));
+        const QString file =
+            askForPath(this, tr("Import an export file"), QDir::homePath(), QFileDialog::ExistingFile,
+                       QFileDialog::AcceptOpen, tr("Pemmo export (*.json);;All files (*)"));
         if (!file.isEmpty())
             QCoro::connect(m_model.importFrom(file), this, [](const QString&) {});
     });
@@ -417,6 +432,7 @@ QWidget* SettingsWindow::buildData() {
             tr("Circles, links, notes and every timeline are deleted, and the starred and recent lists "
                "cleared. The contacts stay in your address book folders. Export first to keep a copy."),
             QMessageBox::Cancel, this);
+        ask.setAttribute(Qt::WA_WindowPropagation);
         QPushButton* confirm = ask.addButton(tr("Erase"), QMessageBox::DestructiveRole);
         ask.setDefaultButton(QMessageBox::Cancel);
         ask.exec();
@@ -595,7 +611,7 @@ QWidget* SettingsWindow::buildCalendar() {
     add->setObjectName(u"addCalendar"_qs);
     connect(add, &QPushButton::clicked, this, [this] {
         const QString folder =
-            QFileDialog::getExistingDirectory(this, tr("Choose a calendar folder"), QDir::homePath());
+            askForPath(this, tr("Choose a calendar folder"), QDir::homePath(), QFileDialog::Directory);
         if (folder.isEmpty())
             return;
         if (m_model.addCalendarFolder(folder))

@@ -27,6 +27,7 @@
 #include <QStyleOption>
 #include <QTest>
 #include <QTextDocument>
+#include <QTimer>
 
 using namespace pemmo;
 using test::await;
@@ -438,6 +439,23 @@ private Q_SLOTS:
                          qobject_cast<QListWidget*>(focused) || qobject_cast<QKeySequenceEdit*>(focused),
                      qPrintable(stops.join(u", "_qs)));
         }
+    }
+
+    // A dialog of the window (here "Erase all Pemmo data…"'s question) is a window of its own; it
+    // comes in the settings window's look all the same.
+    void aDialogOfTheWindowTakesItsLook() {
+        m_window->setDark(true);
+        m_window->showPane(u"data"_qs);
+        m_window->show();
+        QColor window;
+        QTimer::singleShot(0, this, [&window] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                window = dialog->palette().color(QPalette::Window);
+                dialog->close();
+            }
+        });
+        control<QPushButton>(u"eraseAll"_qs)->click();
+        QCOMPARE(window, m_window->palette().color(QPalette::Window));
     }
 };
 
