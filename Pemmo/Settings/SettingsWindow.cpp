@@ -7,6 +7,7 @@
 #include "Settings/SettingsStore.h"
 #include "Settings/SettingsViewModel.h"
 #include "Settings/WidgetPalette.h"
+#include "Shell/WindowSize.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -200,7 +201,7 @@ SettingsWindow::SettingsWindow(SettingsViewModel& model, QWidget* parent)
     QCoro::connect(m_model.refreshLocalModels(), this, [] {});
 
     const int em = fontMetrics().averageCharWidth();
-    resize(em * 120, fontMetrics().height() * 40);
+    resize(boundedToScreen(QSize(em * 120, fontMetrics().height() * 40), screen()));
 }
 
 SettingsWindow::~SettingsWindow() {

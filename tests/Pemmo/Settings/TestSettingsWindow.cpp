@@ -1,7 +1,7 @@
 // The settings window: each control writes its setting at once and follows the store, so a change
 // made elsewhere (the panel, another pane) shows here too; panes open by name; a path, a model
 // name or a message holding markup is shown as written; in both looks every text, outline and the
-// keyboard's focus can be told from what it is drawn on.
+// keyboard's focus can be told from what it is drawn on, and the window fits a small screen.
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Settings/KeyValueStore.h"
@@ -456,6 +456,25 @@ private Q_SLOTS:
         });
         control<QPushButton>(u"eraseAll"_qs)->click();
         QCOMPARE(window, m_window->palette().color(QPalette::Window));
+    }
+
+    // With large text (the window is sized in characters and lines) or a small screen, the window
+    // opens no bigger than the screen; its panes scroll.
+    void theWindowFitsOnTheScreen() {
+        const QFont usual = QApplication::font();
+        QFont large = usual;
+        large.setPointSizeF(usual.pointSizeF() * 2.5);
+        QApplication::setFont(large);
+        m_window = std::make_unique<SettingsWindow>(*m_model);
+        QApplication::setFont(usual);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        const QRect available = m_window->screen()->availableGeometry();
+        QVERIFY2(available.contains(m_window->frameGeometry()),
+                 qPrintable(u"%1x%2 on %3x%4"_qs.arg(m_window->frameGeometry().width())
+                                .arg(m_window->frameGeometry().height())
+                                .arg(available.width())
+                                .arg(available.height())));
     }
 };
 
