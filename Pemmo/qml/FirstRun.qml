@@ -128,6 +128,11 @@ Rectangle {
         target: root.Window.window
         function onActiveFocusItemChanged() { root.reveal(root.Window.activeFocusItem) }
     }
+    // A new step starts at its top (with the focused control still in view).
+    onShowsContactsChanged: {
+        scroller.contentY = 0
+        reveal(Window.activeFocusItem)
+    }
 
     ColumnLayout {
         anchors.fill: parent
@@ -345,7 +350,9 @@ Rectangle {
                                 text: folderBox.text
                                 font: folderBox.font
                                 color: Theme.text
-                                elide: Text.ElideMiddle
+                                // Wrapped, never cut: in a narrow window the whole path and
+                                // what it holds still show.
+                                wrapMode: Text.WrapAtWordBoundaryOrAnywhere
                                 verticalAlignment: Text.AlignVCenter
                             }
                         }

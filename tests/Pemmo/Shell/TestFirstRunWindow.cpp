@@ -25,6 +25,14 @@ void doubleTheScale() {
 }
 Q_CONSTRUCTOR_FUNCTION(doubleTheScale)
 
+// A QML Text (its class is private to Qt Quick, so it goes by name).
+bool isText(const QObject* item) {
+    for (const QMetaObject* m = item->metaObject(); m; m = m->superClass())
+        if (qstrcmp(m->className(), "QQuickText") == 0)
+            return true;
+    return false;
+}
+
 QString describe(const QRectF& r) {
     return u"%1,%2 %3x%4"_qs.arg(r.x()).arg(r.y()).arg(r.width()).arg(r.height());
 }
@@ -147,6 +155,25 @@ private Q_SLOTS:
         }
         // The eight folders and "Choose folder…" ("Connect…" too, now that folders are ticked).
         QVERIFY2(reached.size() >= 9, qPrintable(QString::number(reached.size())));
+    }
+
+    // With the eight folders listed in a window this narrow, each folder's path and what it holds
+    // wrap rather than being cut short.
+    void noTextOfTheStepsIsCutShort() {
+        QQuickItem* steps = item(u"steps"_qs);
+        int texts = 0;
+        QList<QQuickItem*> items = steps->childItems();
+        while (!items.isEmpty()) {
+            QQuickItem* child = items.takeLast();
+            if (!child->isVisible())
+                continue;
+            items.append(child->childItems());
+            if (!isText(child))
+                continue;
+            ++texts;
+            QVERIFY2(!child->property("truncated").toBool(), qPrintable(child->property("text").toString()));
+        }
+        QVERIFY(texts > 8);
     }
 };
 
