@@ -3,6 +3,7 @@
 #include "Platform/DisplayCheck.h"
 #include "Platform/MemoryRelease.h"
 #include "Platform/SoftwareRendering.h"
+#include "Settings/OutlineStyle.h"
 #include "Shell/AppDelegate.h"
 #include "Shell/PanelController.h"
 #include "Shell/SingleInstance.h"
@@ -42,6 +43,7 @@ int runTray(int argc, char* argv[], bool showPanel) {
     pemmo::SoftwareRendering::chooseUnlessNamed();
     QApplication app(argc, argv);
     pemmo::SoftwareRendering::restoreEnvironment();
+    pemmo::OutlineStyle::installOverFusion();
     describeApplication();
     QApplication::setQuitOnLastWindowClosed(false);
     QApplication::setDesktopFileName(QStringLiteral("pemmo"));

@@ -6,7 +6,10 @@
 #include "Settings/AIProviderID.h"
 #include "Settings/SettingsStore.h"
 #include "Settings/SettingsViewModel.h"
+#include "Settings/WidgetPalette.h"
+#include "Shell/WindowSize.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateTime>
@@ -64,6 +67,9 @@ QWidget* pane(const QString& title, QLayout* body) {
     auto* scroll = new QScrollArea;
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
+    // Tab goes from control to control, scrolling each into view; the pane itself would be a stop
+    // that nothing shows.
+    scroll->setFocusPolicy(Qt::NoFocus);
     scroll->setWidget(content);
     return scroll;
 }
@@ -106,6 +112,20 @@ QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
     return layout;
 }
 
+// A path asked for with the desktop's file dialog, or with Qt's own where the desktop has none.
+// Qt's is a window of its own, which takes the settings window's look only when told to; so does
+// every dialog of the window.
+QString askForPath(QWidget* parent, const QString& title, const QString& start, QFileDialog::FileMode mode,
+                   QFileDialog::AcceptMode accept = QFileDialog::AcceptOpen, const QString& filter = {}) {
+    QFileDialog dialog(parent, title, start, filter);
+    dialog.setAttribute(Qt::WA_WindowPropagation);
+    dialog.setFileMode(mode);
+    dialog.setAcceptMode(accept);
+    if (mode == QFileDialog::Directory)
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+    return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
 QString displayPath(const QString& path) {
     const QString home = QDir::homePath();
     return path.startsWith(home + u'/') ? u"~"_qs + path.mid(home.size()) : path;
@@ -123,6 +143,7 @@ SettingsWindow::SettingsWindow(SettingsViewModel& model, QWidget* parent)
     setObjectName(u"settingsWindow"_qs);
     setWindowTitle(tr("Pemmo Settings"));
     setWindowIcon(QIcon(u":/pemmo/icons/pemmo.svg"_qs));
+    setDark(false);
 
     m_sidebar = new QListWidget;
     m_sidebar->setObjectName(u"panes"_qs);
@@ -180,7 +201,14 @@ SettingsWindow::SettingsWindow(SettingsViewModel& model, QWidget* parent)
     QCoro::connect(m_model.refreshLocalModels(), this, [] {});
 
     const int em = fontMetrics().averageCharWidth();
-    resize(em * 120, fontMetrics().height() * 40);
+    resize(boundedToScreen(QSize(em * 120, fontMetrics().height() * 40), screen()));
+}
+
+SettingsWindow::~SettingsWindow() {
+    // A field stores its text as it loses the focus: it does so now, while the window is whole,
+    // rather than while its controls are being destroyed.
+    if (QWidget* focused = QApplication::focusWidget(); focused && isAncestorOf(focused))
+        focused->clearFocus();
 }
 
 QLabel* SettingsWindow::messageLabel() {
@@ -204,29 +232,7 @@ QString SettingsWindow::currentPane() const {
 }
 
 void SettingsWindow::setDark(bool dark) {
-    if (!dark) {
-        setPalette(QPalette());
-        return;
-    }
-    QPalette p;
-    const QColor window(0x2b, 0x2c, 0x30), base(0x1f, 0x20, 0x23), text(0xec, 0xec, 0xef);
-    p.setColor(QPalette::Window, window);
-    p.setColor(QPalette::WindowText, text);
-    p.setColor(QPalette::Base, base);
-    p.setColor(QPalette::AlternateBase, window);
-    p.setColor(QPalette::Text, text);
-    p.setColor(QPalette::Button, window);
-    p.setColor(QPalette::ButtonText, text);
-    p.setColor(QPalette::ToolTipBase, base);
-    p.setColor(QPalette::ToolTipText, text);
-    p.setColor(QPalette::PlaceholderText, QColor(0xa9, 0xab, 0xb2));
-    p.setColor(QPalette::Highlight, QColor(0x2f, 0x4a, 0x7a));
-    p.setColor(QPalette::HighlightedText, Qt::white);
-    p.setColor(QPalette::Link, QColor(0x7a, 0xa7, 0xff));
-    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x8a, 0x8d, 0x95));
-    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x8a, 0x8d, 0x95));
-    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x8a, 0x8d, 0x95));
-    setPalette(p);
+    setPalette(WidgetPalette::make(dark));
 }
 
 void SettingsWindow::setRebuildIndexAction(std::function<void()> action) {
@@ -323,7 +329,7 @@ QWidget* SettingsWindow::buildAddressBook() {
     add->setObjectName(u"addFolder"_qs);
     connect(add, &QPushButton::clicked, this, [this] {
         const QString folder =
-            QFileDialog::getExistingDirectory(this, tr("Choose an address book folder"), QDir::homePath());
+            askForPath(this, tr("Choose an address book folder"), QDir::homePath(), QFileDialog::Directory);
         if (!folder.isEmpty())
             m_model.addContactFolder(folder);
     });
@@ -390,16 +396,17 @@ QWidget* SettingsWindow::buildData() {
     connect(exportButton, &QPushButton::clicked, this, [this] {
         const QString start = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
                                   .filePath(u"pemmo-export.json"_qs);
-        const QString file = QFileDialog::getSaveFileName(this, tr("Export Pemmo's records"), start,
-                                                          tr("Pemmo export (*.json)"));
+        const QString file = askForPath(this, tr("Export Pemmo's records"), start, QFileDialog::AnyFile,
+                                        QFileDialog::AcceptSave, tr("Pemmo export (*.json)"));
         if (!file.isEmpty())
             QCoro::connect(m_model.exportTo(file), this, [](const QString&) {});
     });
     auto* importButton = new QPushButton(tr("Import…"));
     importButton->setObjectName(u"import"_qs);
     connect(importButton, &QPushButton::clicked, this, [this] {
-        const QString file = QFileDialog::getOpenFileName(this, tr("Import an export file"), QDir::homePath(),
-                                                          tr("Pemmo export (*.json);;All files (*)"));
+        const QString file =
+            askForPath(this, tr("Import an export file"), QDir::homePath(), QFileDialog::ExistingFile,
+                       QFileDialog::AcceptOpen, tr("Pemmo export (*.json);;All files (*)"));
         if (!file.isEmpty())
             QCoro::connect(m_model.importFrom(file), this, [](const QString&) {});
     });
@@ -426,6 +433,7 @@ QWidget* SettingsWindow::buildData() {
             tr("Circles, links, notes and every timeline are deleted, and the starred and recent lists "
                "cleared. The contacts stay in your address book folders. Export first to keep a copy."),
             QMessageBox::Cancel, this);
+        ask.setAttribute(Qt::WA_WindowPropagation);
         QPushButton* confirm = ask.addButton(tr("Erase"), QMessageBox::DestructiveRole);
         ask.setDefaultButton(QMessageBox::Cancel);
         ask.exec();
@@ -604,7 +612,7 @@ QWidget* SettingsWindow::buildCalendar() {
     add->setObjectName(u"addCalendar"_qs);
     connect(add, &QPushButton::clicked, this, [this] {
         const QString folder =
-            QFileDialog::getExistingDirectory(this, tr("Choose a calendar folder"), QDir::homePath());
+            askForPath(this, tr("Choose a calendar folder"), QDir::homePath(), QFileDialog::Directory);
         if (folder.isEmpty())
             return;
         if (m_model.addCalendarFolder(folder))

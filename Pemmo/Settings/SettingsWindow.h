@@ -28,6 +28,7 @@ class SettingsWindow : public QWidget {
 public:
     // The model is not owned and must outlive the window.
     explicit SettingsWindow(SettingsViewModel& model, QWidget* parent = nullptr);
+    ~SettingsWindow() override;
 
     // The panes by name, in the order of the sidebar.
     static QStringList paneNames();
@@ -35,7 +36,7 @@ public:
     void showPane(const QString& name);
     QString currentPane() const;
 
-    // Follows Pemmo's appearance: a dark palette when the panel is dark, the desktop's otherwise.
+    // Follows Pemmo's appearance: Pemmo's dark palette when the panel is dark, its light one otherwise.
     void setDark(bool dark);
 
     // What "Rebuild semantic index" runs; the button is disabled without one.

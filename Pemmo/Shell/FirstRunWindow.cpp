@@ -7,6 +7,7 @@
 #include "Shell/PanelController.h"
 #include "Shell/PracticePanel.h"
 #include "Shell/ShellLogging.h"
+#include "Shell/WindowSize.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -70,7 +71,8 @@ void FirstRunWindow::open() {
                 qCCritical(lcShell, "%s", qUtf8Printable(e.toString()));
         }
         if (QQuickItem* root = m_view->rootObject()) {
-            const QSize size(qRound(root->implicitWidth()), qRound(root->implicitHeight()));
+            const QSize wanted(qRound(root->implicitWidth()), qRound(root->implicitHeight()));
+            const QSize size = boundedToScreen(wanted, m_view->screen());
             m_view->resize(size);
             m_view->setMinimumSize(size * 3 / 4);
         }

@@ -1,6 +1,8 @@
 // The first-run window: a one-minute tutorial against a practice contact (welcome, the three
 // tasks with their keys), then the address book folders Pemmo should read. An ordinary window,
 // operable from the keyboard alone: Tab moves between the controls, Return or Space presses one.
+// On a small screen the window is no taller than the screen: the steps scroll (with the focused
+// control kept in view, and Page Up, Page Down and the arrows to read on), and the buttons stay.
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -92,222 +94,287 @@ Rectangle {
         }
     }
 
+    // Keeps `item` (when it is in the scrolled steps) inside the visible part.
+    function reveal(item: Item) {
+        for (let up = item; up !== null; up = up.parent) {
+            if (up !== steps)
+                continue
+            const top = item.mapToItem(steps, 0, 0).y - Theme.gap
+            const bottom = top + item.height + Theme.gap * 2
+            if (top < scroller.contentY)
+                scroller.contentY = Math.max(0, top)
+            else if (bottom > scroller.contentY + scroller.height)
+                scroller.contentY = Math.min(bottom - scroller.height, scroller.contentHeight - scroller.height)
+            return
+        }
+    }
+    function scrollBy(dy: real) {
+        const most = Math.max(0, scroller.contentHeight - scroller.height)
+        scroller.contentY = Math.max(0, Math.min(most, scroller.contentY + dy))
+    }
+
+    // No control takes these keys: they reach the window and move the steps.
+    Keys.onPressed: event => {
+        switch (event.key) {
+        case Qt.Key_PageDown: scrollBy(scroller.height * 0.9); break
+        case Qt.Key_PageUp: scrollBy(-scroller.height * 0.9); break
+        case Qt.Key_Down: scrollBy(Theme.metrics.height * 2); break
+        case Qt.Key_Up: scrollBy(-Theme.metrics.height * 2); break
+        default: return
+        }
+        event.accepted = true
+    }
+    Connections {
+        target: root.Window.window
+        function onActiveFocusItemChanged() { root.reveal(root.Window.activeFocusItem) }
+    }
+    // A new step starts at its top (with the focused control still in view).
+    onShowsContactsChanged: {
+        scroller.contentY = 0
+        reveal(Window.activeFocusItem)
+    }
+
     ColumnLayout {
         anchors.fill: parent
         anchors.margins: Theme.margin * 2
         spacing: Theme.margin
 
-        // MARK: Welcome and practice
-        ColumnLayout {
-            visible: !root.showsContacts
+        Flickable {
+            id: scroller
+            objectName: "steps"
             Layout.fillWidth: true
-            spacing: Theme.gap
+            Layout.fillHeight: true
+            contentWidth: width
+            contentHeight: steps.implicitHeight
+            clip: true
+            boundsBehavior: Flickable.StopAtBounds
+            ScrollBar.vertical: ScrollBar {
+                id: scrollBar
+                policy: scroller.contentHeight > scroller.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
+            }
 
-            Text {
-                textFormat: Text.PlainText
-                text: qsTr("A one-minute tutorial.")
-                font.pointSize: Theme.titleSize
-                font.bold: true
-                color: Theme.text
-                Accessible.role: Accessible.Heading
-                Accessible.name: text
-            }
-            Text {
-                textFormat: Text.PlainText
-                Layout.fillWidth: true
-                wrapMode: Text.WordWrap
-                text: qsTr("Alex is a practice contact. Reach them with three keys and you know Pemmo.")
-                font.pointSize: Theme.bodySize
-                color: Theme.text
-            }
-            Text {
-                textFormat: Text.PlainText
-                Layout.fillWidth: true
-                wrapMode: Text.WordWrap
-                text: qsTr("Alex lives only in this tutorial and is never added to your contacts.")
-                font.pointSize: Theme.smallSize
-                color: Theme.secondaryText
-            }
-            Text {
-                textFormat: Text.PlainText
-                Layout.fillWidth: true
-                wrapMode: Text.WordWrap
-                text: qsTr("Do it for real. Pemmo opens over this window; Alex's number is made up.")
-                font.pointSize: Theme.smallSize
-                color: Theme.secondaryText
-            }
-        }
+            ColumnLayout {
+                id: steps
+                width: scroller.width - (scrollBar.visible ? scrollBar.width + Theme.gap : 0)
+                spacing: Theme.margin
 
-        // The practice strip: the three tasks, their hints and keys.
-        ColumnLayout {
-            visible: !root.showsContacts
-            Layout.fillWidth: true
-            spacing: Theme.gap
-
-            Repeater {
-                model: root.practice.tasks
-                delegate: Rectangle {
-                    id: taskRow
-                    required property var modelData
-                    required property int index
+                // MARK: Welcome and practice
+                ColumnLayout {
+                    visible: !root.showsContacts
                     Layout.fillWidth: true
-                    implicitHeight: taskLayout.implicitHeight + Theme.unit * 4
-                    radius: Theme.rowRadius
-                    color: modelData.current ? Theme.selection : Theme.hover
-                    border.width: modelData.current ? 1 : 0
-                    border.color: Theme.accent
-                    Accessible.role: Accessible.ListItem
-                    Accessible.name: modelData.title + (modelData.done ? qsTr(", done") : "") + ". " + modelData.hint
-                    Accessible.selected: modelData.current
+                    spacing: Theme.gap
 
-                    RowLayout {
-                        id: taskLayout
-                        anchors.fill: parent
-                        anchors.margins: Theme.unit * 2
-                        spacing: Theme.gap
+                    Text {
+                        textFormat: Text.PlainText
+                        text: qsTr("A one-minute tutorial.")
+                        font.pointSize: Theme.titleSize
+                        font.bold: true
+                        color: Theme.text
+                        Accessible.role: Accessible.Heading
+                        Accessible.name: text
+                    }
+                    Text {
+                        textFormat: Text.PlainText
+                        Layout.fillWidth: true
+                        wrapMode: Text.WordWrap
+                        text: qsTr("Alex is a practice contact. Reach them with three keys and you know Pemmo.")
+                        font.pointSize: Theme.bodySize
+                        color: Theme.text
+                    }
+                    Text {
+                        textFormat: Text.PlainText
+                        Layout.fillWidth: true
+                        wrapMode: Text.WordWrap
+                        text: qsTr("Alex lives only in this tutorial and is never added to your contacts.")
+                        font.pointSize: Theme.smallSize
+                        color: Theme.secondaryText
+                    }
+                    Text {
+                        textFormat: Text.PlainText
+                        Layout.fillWidth: true
+                        wrapMode: Text.WordWrap
+                        text: qsTr("Do it for real. Pemmo opens over this window; Alex's number is made up.")
+                        font.pointSize: Theme.smallSize
+                        color: Theme.secondaryText
+                    }
+                }
 
-                        Text {
-                            textFormat: Text.PlainText
-                            Layout.preferredWidth: Theme.unit * 6
-                            horizontalAlignment: Text.AlignHCenter
-                            text: taskRow.modelData.done ? "\u2714" : String(taskRow.index + 1)
-                            font.pointSize: Theme.fieldSize
-                            color: taskRow.modelData.done ? Theme.accent : Theme.tertiaryText
-                            Accessible.ignored: true
-                        }
-                        ColumnLayout {
+                // The practice strip: the three tasks, their hints and keys.
+                ColumnLayout {
+                    visible: !root.showsContacts
+                    Layout.fillWidth: true
+                    spacing: Theme.gap
+
+                    Repeater {
+                        model: root.practice.tasks
+                        delegate: Rectangle {
+                            id: taskRow
+                            required property var modelData
+                            required property int index
                             Layout.fillWidth: true
-                            spacing: 0
-                            Text {
-                                textFormat: Text.PlainText
-                                text: taskRow.modelData.title
-                                font.pointSize: Theme.bodySize
-                                font.bold: true
-                                color: taskRow.modelData.current ? Theme.selectionText : Theme.text
-                            }
-                            Text {
-                                textFormat: Text.PlainText
-                                Layout.fillWidth: true
-                                wrapMode: Text.WordWrap
-                                text: taskRow.modelData.hint
-                                font.pointSize: Theme.smallSize
-                                color: taskRow.modelData.current ? Theme.selectionText : Theme.secondaryText
-                            }
-                        }
-                        Row {
-                            spacing: Theme.unit
-                            Repeater {
-                                model: taskRow.modelData.keys
-                                delegate: KeyCap {
-                                    required property var modelData
-                                    label: modelData.label
-                                    state_: modelData.state
+                            implicitHeight: taskLayout.implicitHeight + Theme.unit * 4
+                            radius: Theme.rowRadius
+                            color: modelData.current ? Theme.selection : Theme.hover
+                            border.width: modelData.current ? 1 : 0
+                            border.color: Theme.accent
+                            Accessible.role: Accessible.ListItem
+                            Accessible.name: modelData.title + (modelData.done ? qsTr(", done") : "") + ". " + modelData.hint
+                            Accessible.selected: modelData.current
+
+                            RowLayout {
+                                id: taskLayout
+                                anchors.fill: parent
+                                anchors.margins: Theme.unit * 2
+                                spacing: Theme.gap
+
+                                Text {
+                                    textFormat: Text.PlainText
+                                    Layout.preferredWidth: Theme.unit * 6
+                                    horizontalAlignment: Text.AlignHCenter
+                                    text: taskRow.modelData.done ? "\u2714" : String(taskRow.index + 1)
+                                    font.pointSize: Theme.fieldSize
+                                    color: taskRow.modelData.done ? Theme.accent : Theme.tertiaryText
+                                    Accessible.ignored: true
+                                }
+                                ColumnLayout {
+                                    Layout.fillWidth: true
+                                    spacing: 0
+                                    Text {
+                                        textFormat: Text.PlainText
+                                        text: taskRow.modelData.title
+                                        font.pointSize: Theme.bodySize
+                                        font.bold: true
+                                        color: taskRow.modelData.current ? Theme.selectionText : Theme.text
+                                    }
+                                    Text {
+                                        textFormat: Text.PlainText
+                                        Layout.fillWidth: true
+                                        wrapMode: Text.WordWrap
+                                        text: taskRow.modelData.hint
+                                        font.pointSize: Theme.smallSize
+                                        color: taskRow.modelData.current ? Theme.selectionText : Theme.secondaryText
+                                    }
+                                }
+                                Row {
+                                    spacing: Theme.unit
+                                    Repeater {
+                                        model: taskRow.modelData.keys
+                                        delegate: KeyCap {
+                                            required property var modelData
+                                            label: modelData.label
+                                            state_: modelData.state
+                                        }
+                                    }
                                 }
                             }
                         }
                     }
-                }
-            }
 
-            Text {
-                textFormat: Text.PlainText
-                visible: !root.practice.isReady
-                text: qsTr("Getting Alex ready…")
-                font.pointSize: Theme.smallSize
-                color: Theme.tertiaryText
-            }
-            Text {
-                textFormat: Text.PlainText
-                visible: root.practice.messaged
-                Layout.fillWidth: true
-                wrapMode: Text.WordWrap
-                text: qsTr("Messages opened Alex's conversation. The number is made up, so nothing can reach anyone.")
-                font.pointSize: Theme.bodySize
-                color: Theme.text
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
-            }
-        }
-
-        // MARK: Contacts
-        ColumnLayout {
-            visible: root.showsContacts
-            Layout.fillWidth: true
-            spacing: Theme.gap
-
-            Text {
-                textFormat: Text.PlainText
-                text: qsTr("Now someone you know.")
-                font.pointSize: Theme.titleSize
-                font.bold: true
-                color: Theme.text
-                Accessible.role: Accessible.Heading
-                Accessible.name: text
-            }
-            Text {
-                textFormat: Text.PlainText
-                Layout.fillWidth: true
-                wrapMode: Text.WordWrap
-                text: qsTr("Connect your address book folders and the same keys reach anyone in your address book.")
-                font.pointSize: Theme.bodySize
-                color: Theme.text
-            }
-            Text {
-                textFormat: Text.PlainText
-                Layout.fillWidth: true
-                wrapMode: Text.WordWrap
-                text: root.model.contactsText
-                font.pointSize: Theme.smallSize
-                color: Theme.secondaryText
-                Accessible.role: Accessible.StaticText
-                Accessible.name: text
-            }
-            Repeater {
-                model: root.model.folders
-                // The model hears of a box the user ticks here, where the window's model is in reach.
-                onItemAdded: (index, item) => {
-                    const box = item as CheckBox
-                    box.toggled.connect(() => root.model.setChecked(index, box.checked))
-                }
-                delegate: PanelCheckBox {
-                    id: folderBox
-                    required property var modelData
-                    required property int index
-                    Layout.fillWidth: true
-                    checked: modelData.checked
-                    focusPolicy: Qt.StrongFocus
-                    font.pointSize: Theme.bodySize
-                    text: modelData.path + "  \u2014  " + modelData.note
-                          + (modelData.connected ? qsTr(" (connected)") : "")
-                    Accessible.role: Accessible.CheckBox
-                    Accessible.name: text
-                    Accessible.checked: checked
-                    Keys.onReturnPressed: toggle()
-                    contentItem: Text {
+                    Text {
                         textFormat: Text.PlainText
-                        leftPadding: folderBox.indicator.width + Theme.unit * 2
-                        text: folderBox.text
-                        font: folderBox.font
+                        visible: !root.practice.isReady
+                        text: qsTr("Getting Alex ready…")
+                        font.pointSize: Theme.smallSize
+                        color: Theme.tertiaryText
+                    }
+                    Text {
+                        textFormat: Text.PlainText
+                        visible: root.practice.messaged
+                        Layout.fillWidth: true
+                        wrapMode: Text.WordWrap
+                        text: qsTr("Messages opened Alex's conversation. The number is made up, so nothing can reach anyone.")
+                        font.pointSize: Theme.bodySize
                         color: Theme.text
-                        elide: Text.ElideMiddle
-                        verticalAlignment: Text.AlignVCenter
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
                     }
                 }
-            }
-            RowLayout {
-                spacing: Theme.gap
-                WindowButton {
-                    id: connectButton
-                    objectName: "connectFolders"
-                    text: qsTr("Connect Address Book Folders")
-                    highlighted: true
-                    enabled: root.model.hasCheckedFolder
-                    onClicked: root.model.connectFolders()
-                }
-                WindowButton {
-                    objectName: "chooseFolder"
-                    text: qsTr("Choose folder…")
-                    onClicked: root.model.chooseFolder()
+
+                // MARK: Contacts
+                ColumnLayout {
+                    visible: root.showsContacts
+                    Layout.fillWidth: true
+                    spacing: Theme.gap
+
+                    Text {
+                        textFormat: Text.PlainText
+                        text: qsTr("Now someone you know.")
+                        font.pointSize: Theme.titleSize
+                        font.bold: true
+                        color: Theme.text
+                        Accessible.role: Accessible.Heading
+                        Accessible.name: text
+                    }
+                    Text {
+                        textFormat: Text.PlainText
+                        Layout.fillWidth: true
+                        wrapMode: Text.WordWrap
+                        text: qsTr("Connect your address book folders and the same keys reach anyone in your address book.")
+                        font.pointSize: Theme.bodySize
+                        color: Theme.text
+                    }
+                    Text {
+                        textFormat: Text.PlainText
+                        Layout.fillWidth: true
+                        wrapMode: Text.WordWrap
+                        text: root.model.contactsText
+                        font.pointSize: Theme.smallSize
+                        color: Theme.secondaryText
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
+                    }
+                    Repeater {
+                        model: root.model.folders
+                        // The model hears of a box the user ticks here, where the window's model is in reach.
+                        onItemAdded: (index, item) => {
+                            const box = item as CheckBox
+                            box.toggled.connect(() => root.model.setChecked(index, box.checked))
+                        }
+                        delegate: PanelCheckBox {
+                            id: folderBox
+                            required property var modelData
+                            required property int index
+                            Layout.fillWidth: true
+                            checked: modelData.checked
+                            focusPolicy: Qt.StrongFocus
+                            font.pointSize: Theme.bodySize
+                            text: modelData.path + "  \u2014  " + modelData.note
+                                  + (modelData.connected ? qsTr(" (connected)") : "")
+                            Accessible.role: Accessible.CheckBox
+                            Accessible.name: text
+                            Accessible.checked: checked
+                            Keys.onReturnPressed: toggle()
+                            contentItem: Text {
+                                textFormat: Text.PlainText
+                                leftPadding: folderBox.indicator.width + Theme.unit * 2
+                                text: folderBox.text
+                                font: folderBox.font
+                                color: Theme.text
+                                // Wrapped, never cut: in a narrow window the whole path and
+                                // what it holds still show.
+                                wrapMode: Text.WrapAtWordBoundaryOrAnywhere
+                                verticalAlignment: Text.AlignVCenter
+                            }
+                        }
+                    }
+                    // Side by side where they fit, one under the other in a narrow window.
+                    Flow {
+                        Layout.fillWidth: true
+                        spacing: Theme.gap
+                        WindowButton {
+                            id: connectButton
+                            objectName: "connectFolders"
+                            text: qsTr("Connect Address Book Folders")
+                            highlighted: true
+                            enabled: root.model.hasCheckedFolder
+                            onClicked: root.model.connectFolders()
+                        }
+                        WindowButton {
+                            objectName: "chooseFolder"
+                            text: qsTr("Choose folder…")
+                            onClicked: root.model.chooseFolder()
+                        }
+                    }
                 }
             }
         }
@@ -324,10 +391,9 @@ Rectangle {
             Accessible.name: text
         }
 
-        Item { Layout.fillHeight: true }
-
         // MARK: The ways on and out
         RowLayout {
+            id: buttons
             Layout.fillWidth: true
             spacing: Theme.gap
             WindowButton {

@@ -1,27 +1,40 @@
 // The settings window: each control writes its setting at once and follows the store, so a change
 // made elsewhere (the panel, another pane) shows here too; panes open by name; a path, a model
-// name or a message holding markup is shown as written.
+// name or a message holding markup is shown as written; in both looks every text, outline and the
+// keyboard's focus can be told from what it is drawn on, and the window fits a small screen.
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Settings/KeyValueStore.h"
+#include "Settings/OutlineStyle.h"
 #include "Settings/SettingsStore.h"
 #include "Settings/SettingsViewModel.h"
 #include "Settings/SettingsWindow.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/Contrast.h"
 #include "TestSupport/LoopbackHTTPServer.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QStyleOption>
 #include <QTest>
 #include <QTextDocument>
+#include <QTimer>
 
 using namespace pemmo;
 using test::await;
+using test::contrast;
+
+Q_DECLARE_METATYPE(QPalette::ColorGroup)
+Q_DECLARE_METATYPE(QPalette::ColorRole)
 
 class TestSettingsWindow : public QObject {
     Q_OBJECT
@@ -48,7 +61,56 @@ class TestSettingsWindow : public QObject {
         return document.toPlainText();
     }
 
+    // Shows the window active with the pane of `widget`, scrolled so `widget` is in view, and
+    // returns the window as drawn.
+    QImage drawnWith(QWidget* widget) {
+        m_window->show();
+        m_window->activateWindow();
+        if (!QTest::qWaitForWindowActive(m_window.get()))
+            qFatal("the settings window never became active");
+        for (QWidget* up = widget->parentWidget(); up; up = up->parentWidget())
+            if (auto* scroll = qobject_cast<QScrollArea*>(up))
+                scroll->ensureWidgetVisible(widget);
+        QImage image = m_window->grab().toImage();
+        image.setDevicePixelRatio(1);
+        return image;
+    }
+    // Where in the window `widget`'s outline runs: its own rectangle, or its box's for a check box.
+    QRect outlineOf(QWidget* widget, QStyle::SubElement boxPart = QStyle::SE_CheckBoxIndicator) {
+        QRect rect = widget->rect();
+        if (auto* box = qobject_cast<QCheckBox*>(widget)) {
+            QStyleOptionButton option;
+            option.initFrom(box);
+            option.text = box->text();
+            option.iconSize = box->iconSize();
+            rect = box->style()->subElementRect(boxPart, &option, box);
+        }
+        const qreal ratio = m_window->devicePixelRatioF();
+        const QPoint topLeft = widget->mapTo(m_window.get(), rect.topLeft());
+        return QRect(topLeft * ratio, rect.size() * ratio);
+    }
+    // The pixels down from the top edge of `outline`, at its middle, and the background above it.
+    static QList<QColor> edge(const QImage& image, const QRect& outline, QColor* around) {
+        const int x = outline.center().x();
+        *around = image.pixelColor(x, outline.top() - 3);
+        QList<QColor> rows;
+        for (int k = 0; k < 4; ++k)
+            rows.append(image.pixelColor(x, outline.top() + k));
+        return rows;
+    }
+    static QString names(const QList<QColor>& colours) {
+        QStringList all;
+        for (const QColor& c : colours)
+            all.append(c.name());
+        return all.join(u' ');
+    }
+
 private Q_SLOTS:
+    void initTestCase() {
+        // As the application does: Fusion, offscreen as on a desktop without a Qt style.
+        QApplication::setStyle(u"fusion"_qs);
+        OutlineStyle::installOverFusion();
+    }
     void init() {
         m_env = AppEnvironment::inMemory({}, u"PemmoSettingsWindowTest"_qs);
         m_model = std::make_unique<SettingsViewModel>(*m_env);
@@ -217,6 +279,202 @@ private Q_SLOTS:
         QCOMPARE(result->text(), u"Testing the connection…"_qs);
         QTRY_VERIFY(test->isEnabled());
         QVERIFY2(result->text().startsWith(u"Connected"_qs), qPrintable(result->text()));
+    }
+    void everyTextReadsOnWhatItIsDrawnOn_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<QPalette::ColorGroup>("group");
+        QTest::addColumn<QPalette::ColorRole>("text");
+        QTest::addColumn<QPalette::ColorRole>("background");
+        QTest::addColumn<double>("least");
+        const struct {
+            const char* name;
+            QPalette::ColorGroup group;
+            QPalette::ColorRole text, background;
+            double least;
+        } pairs[] = {
+            {"label", QPalette::Active, QPalette::WindowText, QPalette::Window, 4.5},
+            {"field text", QPalette::Active, QPalette::Text, QPalette::Base, 4.5},
+            {"button text", QPalette::Active, QPalette::ButtonText, QPalette::Button, 4.5},
+            {"placeholder", QPalette::Active, QPalette::PlaceholderText, QPalette::Base, 4.5},
+            // The help lines under the controls are drawn in the placeholder colour on the window.
+            {"help line", QPalette::Active, QPalette::PlaceholderText, QPalette::Window, 4.5},
+            {"selected row", QPalette::Active, QPalette::HighlightedText, QPalette::Highlight, 4.5},
+            {"unfocused window", QPalette::Inactive, QPalette::WindowText, QPalette::Window, 4.5},
+            {"tooltip", QPalette::Active, QPalette::ToolTipText, QPalette::ToolTipBase, 4.5},
+            {"link", QPalette::Active, QPalette::Link, QPalette::Window, 4.5},
+            // Switched off, still legible.
+            {"disabled label", QPalette::Disabled, QPalette::WindowText, QPalette::Window, 3.0},
+            {"disabled field", QPalette::Disabled, QPalette::Text, QPalette::Base, 3.0},
+            {"disabled button", QPalette::Disabled, QPalette::ButtonText, QPalette::Button, 3.0},
+        };
+        for (const bool dark : {false, true})
+            for (const auto& pair : pairs)
+                QTest::addRow("%s, %s", dark ? "dark" : "light", pair.name)
+                    << dark << pair.group << pair.text << pair.background << pair.least;
+    }
+    void everyTextReadsOnWhatItIsDrawnOn() {
+        QFETCH(bool, dark);
+        QFETCH(QPalette::ColorGroup, group);
+        QFETCH(QPalette::ColorRole, text);
+        QFETCH(QPalette::ColorRole, background);
+        QFETCH(double, least);
+        m_window->setDark(dark);
+        const QPalette palette = m_window->palette();
+        const QColor fore = palette.color(group, text), back = palette.color(group, background);
+        QVERIFY2(contrast(fore, back) >= least, qPrintable(fore.name() + u" on "_qs + back.name() + u": "_qs +
+                                                           QString::number(contrast(fore, back), 'f', 2)));
+    }
+
+    // Read from the window as Fusion draws it: the outline at the top edge of each kind of control
+    // against the background just above it.
+    void everyOutlineStandsOutFromTheWindow_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<QString>("pane");
+        QTest::addColumn<QString>("name");
+        const struct {
+            const char* kind;
+            const char* pane;
+            const char* name;
+        } controls[] = {
+            {"text field", "updates", "updateFeed"},
+            {"choice", "general", "appearance"},
+            {"editable choice", "ai", "localModel"},
+            {"number", "calendar", "momentDelay"},
+            {"empty check box", "general", "openLinksInBackground"},
+            {"button", "data", "export"},
+            {"list", "calendar", "calendarFolders"},
+        };
+        for (const bool dark : {false, true})
+            for (const auto& c : controls)
+                QTest::addRow("%s, %s", dark ? "dark" : "light", c.kind)
+                    << dark << QString::fromLatin1(c.pane) << QString::fromLatin1(c.name);
+    }
+    void everyOutlineStandsOutFromTheWindow() {
+        QFETCH(bool, dark);
+        QFETCH(QString, pane);
+        QFETCH(QString, name);
+        m_window->setDark(dark);
+        m_window->showPane(pane);
+        auto* widget = control<QWidget>(name);
+        if (auto* box = qobject_cast<QCheckBox*>(widget))
+            box->setChecked(false);
+        const QImage image = drawnWith(widget);
+        QColor around;
+        const QList<QColor> rows = edge(image, outlineOf(widget), &around);
+        double best = 0;
+        for (const QColor& c : rows)
+            best = std::max(best, contrast(c, around));
+        QVERIFY2(best >= 3.0, qPrintable(u"outline rows "_qs + names(rows) + u" on "_qs + around.name() +
+                                         u": "_qs + QString::number(best, 'f', 2)));
+    }
+
+    // The control with the keyboard's focus is ringed: two pixels or more of its outline stand
+    // out from the background, where a control without it has one.
+    void theFocusedControlIsRinged_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<QString>("pane");
+        QTest::addColumn<QString>("name");
+        const struct {
+            const char* kind;
+            const char* pane;
+            const char* name;
+        } controls[] = {
+            {"text field", "updates", "updateFeed"},
+            {"shortcut recorder", "general", "shortcut"},
+            {"choice", "general", "appearance"},
+            {"number", "calendar", "momentDelay"},
+            {"check box", "general", "openLinksInBackground"},
+            {"empty list", "calendar", "calendarFolders"},
+        };
+        for (const bool dark : {false, true})
+            for (const auto& c : controls)
+                QTest::addRow("%s, %s", dark ? "dark" : "light", c.kind)
+                    << dark << QString::fromLatin1(c.pane) << QString::fromLatin1(c.name);
+    }
+    void theFocusedControlIsRinged() {
+        QFETCH(bool, dark);
+        QFETCH(QString, pane);
+        QFETCH(QString, name);
+        m_window->setDark(dark);
+        m_window->showPane(pane);
+        auto* widget = control<QWidget>(name);
+        drawnWith(widget);
+        // A Tab tells the window its focus now moves by keyboard (some rings show only then).
+        QTest::keyClick(m_window.get(), Qt::Key_Tab);
+        widget->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(widget->hasFocus());
+        const QImage image = drawnWith(widget);
+        // A check box's ring goes round its title.
+        QColor around;
+        const QList<QColor> rows = edge(image, outlineOf(widget, QStyle::SE_CheckBoxFocusRect), &around);
+        const auto clear = std::count_if(rows.begin(), rows.end(),
+                                         [&around](const QColor& c) { return contrast(c, around) >= 3.0; });
+        QVERIFY2(clear >= 2, qPrintable(u"outline rows "_qs + names(rows) + u" on "_qs + around.name()));
+    }
+
+    // Tab goes from control to control: it never stops where nothing shows it (the scrolling pane
+    // itself, a label).
+    void tabStopsOnlyOnControls_data() {
+        QTest::addColumn<QString>("pane");
+        for (const QString& pane : SettingsWindow::paneNames())
+            QTest::newRow(qPrintable(pane)) << pane;
+    }
+    void tabStopsOnlyOnControls() {
+        QFETCH(QString, pane);
+        m_window->showPane(pane);
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        control<QListWidget>(u"panes"_qs)->setFocus(Qt::TabFocusReason);
+        QStringList stops;
+        for (int i = 0; i < 40; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focused = QApplication::focusWidget();
+            QVERIFY(focused);
+            if (focused->objectName() == u"panes"_qs)
+                break;
+            stops.append(QString::fromLatin1(focused->metaObject()->className()));
+            QVERIFY2(qobject_cast<QLineEdit*>(focused) || qobject_cast<QAbstractButton*>(focused) ||
+                         qobject_cast<QComboBox*>(focused) || qobject_cast<QAbstractSpinBox*>(focused) ||
+                         qobject_cast<QListWidget*>(focused) || qobject_cast<QKeySequenceEdit*>(focused),
+                     qPrintable(stops.join(u", "_qs)));
+        }
+    }
+
+    // A dialog of the window (here "Erase all Pemmo data…"'s question) is a window of its own; it
+    // comes in the settings window's look all the same.
+    void aDialogOfTheWindowTakesItsLook() {
+        m_window->setDark(true);
+        m_window->showPane(u"data"_qs);
+        m_window->show();
+        QColor window;
+        QTimer::singleShot(0, this, [&window] {
+            if (QWidget* dialog = QApplication::activeModalWidget()) {
+                window = dialog->palette().color(QPalette::Window);
+                dialog->close();
+            }
+        });
+        control<QPushButton>(u"eraseAll"_qs)->click();
+        QCOMPARE(window, m_window->palette().color(QPalette::Window));
+    }
+
+    // With large text (the window is sized in characters and lines) or a small screen, the window
+    // opens no bigger than the screen; its panes scroll.
+    void theWindowFitsOnTheScreen() {
+        const QFont usual = QApplication::font();
+        QFont large = usual;
+        large.setPointSizeF(usual.pointSizeF() * 2.5);
+        QApplication::setFont(large);
+        m_window = std::make_unique<SettingsWindow>(*m_model);
+        QApplication::setFont(usual);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        const QRect available = m_window->screen()->availableGeometry();
+        QVERIFY2(available.contains(m_window->frameGeometry()),
+                 qPrintable(u"%1x%2 on %3x%4"_qs.arg(m_window->frameGeometry().width())
+                                .arg(m_window->frameGeometry().height())
+                                .arg(available.width())
+                                .arg(available.height())));
     }
 };
 
