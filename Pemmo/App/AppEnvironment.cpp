@@ -220,7 +220,7 @@ void AppEnvironment::buildServices(const Timings& timings, bool readOnlyStore) {
     // quotes saved memories through the semantic index when there is one.
     m_transport = std::make_shared<NetworkTransport>();
     m_ai = std::make_unique<AIService>(*m_settings, *m_secrets, m_embeddings.get(),
-                                       AIProviders::make(*m_settings, *m_secrets, m_transport),
+                                       AIProviders::make(*m_settings, m_secrets, m_transport),
                                        QTimeZone::systemTimeZone());
     // 10. The sync engine, 11. the three lists.
     m_sync = std::make_unique<ProfileSyncEngine>(*m_contacts, *m_store, *m_photos, timings.pollInterval,

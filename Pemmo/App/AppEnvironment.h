@@ -136,6 +136,9 @@ public:
     TagCatalog& tags() const { return *m_tags; }
     SettingsStore& settings() const { return *m_settings; }
     SecretStore& secrets() const { return *m_secrets; }
+    // The same, for work on other threads that may outlast this environment (a keyring call still
+    // waiting for D-Bus when Pemmo quits).
+    std::shared_ptr<SecretStore> sharedSecrets() const { return m_secrets; }
     // Every model call goes through it; it reads the settings and the cloud key from `secrets`.
     AIService& ai() const { return *m_ai; }
     // How the AI providers reach their servers.
@@ -250,7 +253,7 @@ private:
     std::unique_ptr<RecentsStore> m_recents;
     std::unique_ptr<TagCatalog> m_tags;
     std::unique_ptr<SettingsStore> m_settings;
-    std::unique_ptr<SecretStore> m_secrets;
+    std::shared_ptr<SecretStore> m_secrets;
     std::unique_ptr<CalendarRepository> m_calendar;
     std::unique_ptr<MomentStore> m_momentStore;
     std::unique_ptr<MomentService> m_moments;

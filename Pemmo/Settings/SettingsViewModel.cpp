@@ -18,10 +18,12 @@
 #include "Store/PemmoStore.h"
 #include "Support/AtomicFile.h"
 
+#include <QCoroFuture>
 #include <QDir>
 #include <QFileInfo>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
 namespace pemmo {
@@ -263,15 +265,31 @@ QCoro::Task<QString> SettingsViewModel::eraseAllData() {
     }
 }
 
-bool SettingsViewModel::saveCloudKey(const QString& key) {
-    const QString problem = m_env.ai().saveCloudKey(key);
-    forgetConnectionTest();
-    setMessage(problem);
-    return problem.isEmpty();
+QCoro::Task<void> SettingsViewModel::refreshCloudKey() {
+    const QPointer<SettingsViewModel> self(this);
+    const quint64 generation = ++m_keyGeneration;
+    auto asking =
+        QtConcurrent::run([keyring = m_env.sharedSecrets()] { return AIService::hasCloudKey(*keyring); });
+    const bool stored = co_await asking;
+    if (!self || generation != m_keyGeneration)
+        co_return;
+    m_cloudKeyStored = stored;
+    Q_EMIT cloudKeyChanged();
 }
 
-bool SettingsViewModel::hasCloudKey() const {
-    return m_env.ai().hasCloudKey();
+QCoro::Task<bool> SettingsViewModel::saveCloudKey(QString key) {
+    const QPointer<SettingsViewModel> self(this);
+    ++m_keyGeneration;
+    auto saving = QtConcurrent::run(
+        [keyring = m_env.sharedSecrets(), key] { return AIService::saveCloudKey(*keyring, key); });
+    const QString problem = co_await saving;
+    if (!self)
+        co_return problem.isEmpty();
+    forgetConnectionTest();
+    setMessage(problem);
+    auto asking = refreshCloudKey();
+    co_await asking;
+    co_return problem.isEmpty();
 }
 
 // ---- the AI pane ------------------------------------------------------------------------------

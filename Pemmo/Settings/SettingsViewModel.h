@@ -77,10 +77,13 @@ public:
     // contacts in the address book stay. Returns what to tell the user.
     QCoro::Task<QString> eraseAllData();
 
-    // The cloud key in the keyring: stores it (a blank one removes it); false with `message` set
-    // when the keyring refused.
-    bool saveCloudKey(const QString& key);
-    bool hasCloudKey() const;
+    // The cloud key in the keyring. The keyring is asked on a worker thread, since it can take
+    // its time (a daemon starting, a prompt to unlock it): `cloudKeyStored` is absent until it has
+    // answered, and cloudKeyChanged tells when it has.
+    std::optional<bool> cloudKeyStored() const { return m_cloudKeyStored; }
+    QCoro::Task<void> refreshCloudKey();
+    // Stores the key (a blank one removes it); false with `message` set when the keyring refused.
+    QCoro::Task<bool> saveCloudKey(QString key);
 
     // The models the local model server offers. Asked anew when the server address changes, and
     // on refreshLocalModels; an answer to an older address is dropped.
@@ -120,6 +123,7 @@ Q_SIGNALS:
     void messageChanged();
     void localModelsChanged();
     void connectionTestChanged();
+    void cloudKeyChanged();
 
 private:
     void setMessage(const QString& message);
@@ -130,6 +134,8 @@ private:
     ShortcutBinder m_binder;
     QHash<QString, QString> m_folderStates;
     QString m_message;
+    std::optional<bool> m_cloudKeyStored;
+    quint64 m_keyGeneration = 0; // an answer older than the last save is dropped
 
     LocalModelList m_localModels;
     // Until the first answer there is nothing to say about the models but that they are asked for.

@@ -235,9 +235,17 @@ void SettingsWindow::setDark(bool dark) {
     setPalette(WidgetPalette::make(dark));
 }
 
+void SettingsWindow::showCloudKeyState() {
+    const std::optional<bool> stored = m_model.cloudKeyStored();
+    m_keyState->setText(!stored   ? tr("Asking the keyring…")
+                        : *stored ? tr("A key is stored in the keyring.")
+                                  : tr("No key stored."));
+}
+
 void SettingsWindow::setRebuildIndexAction(std::function<void()> action) {
     m_rebuildIndex = std::move(action);
     m_rebuild->setEnabled(bool(m_rebuildIndex));
+    m_rebuildNote->setVisible(!m_rebuildIndex);
 }
 
 QWidget* SettingsWindow::buildGeneral() {
@@ -424,6 +432,9 @@ QWidget* SettingsWindow::buildData() {
             m_rebuildIndex();
     });
     column->addLayout(row({m_rebuild}));
+    m_rebuildNote = help(tr("There is no semantic index to rebuild: no word table was found, so Pemmo "
+                            "finds people by the words typed only."));
+    column->addWidget(m_rebuildNote);
 
     auto* erase = new QPushButton(tr("Erase all Pemmo data…"));
     erase->setObjectName(u"eraseAll"_qs);
@@ -527,10 +538,14 @@ QWidget* SettingsWindow::buildAI() {
     auto* saveKey = new QPushButton(tr("Save key"));
     saveKey->setObjectName(u"saveKey"_qs);
     connect(saveKey, &QPushButton::clicked, this, [this] {
-        if (m_model.saveCloudKey(m_key->text()))
-            m_key->clear();
-        m_keyState->setText(m_model.hasCloudKey() ? tr("A key is stored in the keyring.")
-                                                  : tr("No key stored."));
+        m_keyState->setText(tr("Saving to the keyring…"));
+        QCoro::connect(m_model.saveCloudKey(m_key->text()), this, [this](bool saved) {
+            if (saved)
+                m_key->clear();
+        });
+    });
+    connect(&m_model, &SettingsViewModel::cloudKeyChanged, this, [this] {
+        showCloudKeyState();
         refreshAvailability();
     });
     auto* keyRow = new QHBoxLayout;
@@ -700,7 +715,8 @@ void SettingsWindow::loadFromSettings() {
     m_baseURL->setText(settings.anthropicBaseURL());
     m_reasoningModel->setText(settings.claudeReasoningModel());
     m_fastModel->setText(settings.claudeFastModel());
-    m_keyState->setText(m_model.hasCloudKey() ? tr("A key is stored in the keyring.") : tr("No key stored."));
+    showCloudKeyState();
+    QCoro::connect(m_model.refreshCloudKey(), this, [] {});
 
     m_moments->setChecked(settings.momentsEnabled());
     m_delay->setValue(settings.momentDelayMinutes());

@@ -43,6 +43,7 @@ public:
     void setRebuildIndexAction(std::function<void()> action);
 
 private:
+    void showCloudKeyState();
     QWidget* buildGeneral();
     QWidget* buildAddressBook();
     QWidget* buildData();
@@ -80,6 +81,7 @@ private:
     QPushButton* m_newContactsFolder = nullptr;
 
     QPushButton* m_rebuild = nullptr;
+    QLabel* m_rebuildNote = nullptr; // why the rebuild is off
 
     QCheckBox* m_aiEnabled = nullptr;
     QComboBox* m_aiProvider = nullptr;

@@ -5,15 +5,14 @@
 
 namespace pemmo::AIProviders {
 
-AIService::ProviderFactory make(SettingsStore& settings, SecretStore& secrets,
+AIService::ProviderFactory make(SettingsStore& settings, std::shared_ptr<SecretStore> secrets,
                                 std::shared_ptr<HTTPTransport> transport, Options options) {
-    return [&settings, &secrets, transport, options]() {
+    return [&settings, secrets, transport, options]() {
         AIService::Providers providers;
         providers[AIProviderID::OnDevice] = std::make_shared<LocalModelProvider>(
             settings.localModelServer(), settings.localModel(), transport, options.localTimeouts);
         // The key is read when a request is made, never kept.
-        SecretStore* keyring = &secrets;
-        ClaudeProvider::APIKeyReader apiKey = [keyring] {
+        ClaudeProvider::APIKeyReader apiKey = [keyring = secrets] {
             return keyring->read(SecretStore::cloudKeyAccount());
         };
         const QString baseURL = settings.anthropicBaseURL();

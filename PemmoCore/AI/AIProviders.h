@@ -16,8 +16,9 @@ struct Options {
     LocalModelProvider::Timeouts localTimeouts;
 };
 
-// The settings and secrets are not owned and must outlive the factory.
-AIService::ProviderFactory make(SettingsStore& settings, SecretStore& secrets,
+// The settings are not owned and must outlive the factory. The keyring is shared with the key
+// readers, which run on worker threads.
+AIService::ProviderFactory make(SettingsStore& settings, std::shared_ptr<SecretStore> secrets,
                                 std::shared_ptr<HTTPTransport> transport, Options options = {});
 
 } // namespace pemmo::AIProviders

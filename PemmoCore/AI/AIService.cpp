@@ -333,21 +333,21 @@ QCoro::Task<void> AIService::runConnectionTest() {
         setConnectionTest(ConnectionTest::Succeeded, QString());
 }
 
-bool AIService::hasCloudKey() const {
+bool AIService::hasCloudKey(SecretStore& keyring) {
     try {
-        const std::optional<QString> key = m_secrets.read(SecretStore::cloudKeyAccount());
+        const std::optional<QString> key = keyring.read(SecretStore::cloudKeyAccount());
         return key && !Text::isBlank(*key);
     } catch (const KeychainError&) {
         return false;
     }
 }
 
-QString AIService::saveCloudKey(const QString& key) {
+QString AIService::saveCloudKey(SecretStore& keyring, const QString& key) {
     try {
         if (Text::isBlank(key))
-            m_secrets.remove(SecretStore::cloudKeyAccount());
+            keyring.remove(SecretStore::cloudKeyAccount());
         else
-            m_secrets.write(Text::trimmed(key), SecretStore::cloudKeyAccount());
+            keyring.write(Text::trimmed(key), SecretStore::cloudKeyAccount());
     } catch (const KeychainError& error) {
         qCWarning(lcAI) << "The keyring refused the key:" << error.description();
         return KeychainError::saveFailedMessage();

@@ -115,10 +115,11 @@ public:
     // For the settings pane: runs testConnection and publishes its outcome in connectionTest and
     // connectionTestMessage (the error text, or empty). A test already running is not started again.
     Q_INVOKABLE void startConnectionTest();
-    // The cloud key in the keyring.
-    Q_INVOKABLE bool hasCloudKey() const;
+    // The cloud key in `keyring`. A keyring may block on D-Bus (a daemon starting, a prompt to
+    // unlock it): call these from a worker thread, not the window system's.
+    static bool hasCloudKey(SecretStore& keyring);
     // Stores the trimmed key (a blank one removes it). Returns the message to show, empty on success.
-    Q_INVOKABLE QString saveCloudKey(const QString& key);
+    static QString saveCloudKey(SecretStore& keyring, const QString& key);
 
 Q_SIGNALS:
     void isBusyChanged();

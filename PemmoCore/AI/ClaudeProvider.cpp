@@ -10,8 +10,10 @@
 #include "Records/PemmoError.h"
 #include "Records/Text.h"
 
+#include <QCoroFuture>
 #include <QCoroTimer>
 #include <QTimer>
+#include <QtConcurrent/QtConcurrentRun>
 #include <nlohmann/json.hpp>
 
 namespace pemmo {
@@ -127,23 +129,24 @@ ClaudeProvider::ClaudeProvider(APIKeyReader apiKey, QString reasoningModel, QStr
     , m_retryDelay(retryDelay)
     , m_baseURL(std::move(baseURL)) {}
 
-QString ClaudeProvider::resolveKey() const {
-    std::optional<QString> key;
-    try {
-        if (m_apiKey)
-            key = m_apiKey();
-    } catch (...) {
-        // A keyring that cannot be read is, to the user, a key that is not there.
-        key.reset();
-    }
-    if (!key || Text::isBlank(*key))
-        throw PemmoError::aiUnavailable(missingKeyMessage());
-    return Text::trimmed(*key);
+QCoro::Task<std::optional<QString>> ClaudeProvider::readKey() const {
+    if (!m_apiKey)
+        co_return std::nullopt;
+    auto reading = QtConcurrent::run([reader = m_apiKey]() -> std::optional<QString> {
+        try {
+            return reader();
+        } catch (...) {
+            // A keyring that cannot be read is, to the user, a key that is not there.
+            return std::nullopt;
+        }
+    });
+    co_return co_await reading;
 }
 
 HTTPRequest ClaudeProvider::makeRequest(const QString& prompt, const QString& model,
-                                        const ordered_json* schema) const {
-    const QString key = resolveKey();
+                                        const ordered_json* schema, const std::optional<QString>& key) const {
+    if (!key || Text::isBlank(*key))
+        throw PemmoError::aiUnavailable(missingKeyMessage());
     if (!m_endpoint.isValid() || m_endpoint.isEmpty()) {
         throw PemmoError::aiUnavailable(u"The Claude address \u201C"_qs + m_baseURL +
                                         u"\u201D in Settings \u2192 AI is not an https address."_qs);
@@ -165,7 +168,7 @@ HTTPRequest ClaudeProvider::makeRequest(const QString& prompt, const QString& mo
     request.method = "POST";
     request.timeout = requestTimeout;
     request.headers = {{"Content-Type", "application/json"},
-                       {"x-api-key", key.toUtf8()},
+                       {"x-api-key", Text::trimmed(*key).toUtf8()},
                        {"anthropic-version", "2023-06-01"}};
     if (fallbacks)
         request.headers.emplaceBack("anthropic-beta", "server-side-fallback-2026-07-01");
@@ -237,7 +240,9 @@ QCoro::Task<HTTPResponse> ClaudeProvider::sendOnce(HTTPRequest request) {
 }
 
 QCoro::Task<QString> ClaudeProvider::complete(QString prompt, QString model, const ordered_json* schema) {
-    const HTTPRequest request = makeRequest(prompt, model, schema);
+    auto reading = readKey();
+    const std::optional<QString> apiKey = co_await reading;
+    const HTTPRequest request = makeRequest(prompt, model, schema, apiKey);
     auto first = sendOnce(request);
     HTTPResponse response = co_await first;
     if (isRetryable(response.status)) {
@@ -275,11 +280,10 @@ QCoro::Task<T> ClaudeProvider::structured(QString prompt, QString model, const o
 }
 
 QCoro::Task<AIAvailability> ClaudeProvider::availability() {
-    try {
-        resolveKey();
-    } catch (const PemmoError&) {
+    auto reading = readKey();
+    const std::optional<QString> key = co_await reading;
+    if (!key || Text::isBlank(*key))
         co_return AIAvailability::unavailable(missingKeyMessage());
-    }
     co_return AIAvailability::available();
 }
 

@@ -16,7 +16,8 @@ namespace pemmo {
 
 class ClaudeProvider : public AIProvider {
 public:
-    // Reads the key from the keyring; may throw, and may find none.
+    // Reads the key from the keyring; may throw, and may find none. It is called on a worker
+    // thread: a keyring can take its time (a daemon starting, a prompt to unlock it).
     using APIKeyReader = std::function<std::optional<QString>()>;
 
     static constexpr int maxTokens = 4096;
@@ -54,9 +55,10 @@ public:
                                std::optional<QString> intent) override;
     QCoro::Task<QList<RankedCandidate>> rank(QString query, QList<CandidateSummary> candidates) override;
 
-    // The request for one prompt (throws PemmoError::aiUnavailable without a usable key).
-    HTTPRequest makeRequest(const QString& prompt, const QString& model,
-                            const nlohmann::ordered_json* schema) const;
+    // The request for one prompt with `key` (throws PemmoError::aiUnavailable without a usable key
+    // or address).
+    HTTPRequest makeRequest(const QString& prompt, const QString& model, const nlohmann::ordered_json* schema,
+                            const std::optional<QString>& key) const;
 
     // The answer text of a response; throws the PemmoError the user sees for anything else.
     static QString readText(const HTTPResponse& response);
@@ -64,7 +66,8 @@ public:
 private:
     template <class T> using Decoder = std::optional<T> (*)(QByteArrayView);
 
-    QString resolveKey() const;
+    // The keyring's answer, read off this thread; absent when it has no key or cannot be read.
+    QCoro::Task<std::optional<QString>> readKey() const;
     QCoro::Task<HTTPResponse> sendOnce(HTTPRequest request);
     QCoro::Task<QString> complete(QString prompt, QString model, const nlohmann::ordered_json* schema);
     template <class T>

@@ -290,17 +290,16 @@ private Q_SLOTS:
     }
 
     void theCloudKeyLivesInTheSecretStore() {
-        QVERIFY(!m_ai->hasCloudKey());
-        QCOMPARE(m_ai->saveCloudKey(u"  sk-1 \n"_qs), QString());
+        QVERIFY(!AIService::hasCloudKey(m_secrets));
+        QCOMPARE(AIService::saveCloudKey(m_secrets, u"  sk-1 \n"_qs), QString());
         QCOMPARE(m_secrets.read(u"anthropic"_qs), u"sk-1"_qs);
-        QVERIFY(m_ai->hasCloudKey());
-        QCOMPARE(m_ai->saveCloudKey(u" "_qs), QString());
-        QVERIFY(!m_ai->hasCloudKey());
+        QVERIFY(AIService::hasCloudKey(m_secrets));
+        QCOMPARE(AIService::saveCloudKey(m_secrets, u" "_qs), QString());
+        QVERIFY(!AIService::hasCloudKey(m_secrets));
 
         FailingSecretStore locked;
-        AIService ai(*m_settings, locked, nullptr, {});
-        QCOMPARE(ai.saveCloudKey(u"sk-1"_qs), KeychainError::saveFailedMessage());
-        QVERIFY(!ai.hasCloudKey());
+        QCOMPARE(AIService::saveCloudKey(locked, u"sk-1"_qs), KeychainError::saveFailedMessage());
+        QVERIFY(!AIService::hasCloudKey(locked));
     }
 };
 

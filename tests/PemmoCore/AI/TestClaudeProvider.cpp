@@ -12,6 +12,7 @@
 #include "TestSupport/LoopbackHTTPServer.h"
 
 #include <QTest>
+#include <QThread>
 #include <nlohmann/json.hpp>
 
 using namespace pemmo;
@@ -267,11 +268,21 @@ private Q_SLOTS:
         QVERIFY(stub->sent().isEmpty());
     }
 
-    void theKeyIsTrimmedBeforeItIsSent() {
+    // A keyring may take seconds (a daemon starting, a prompt to unlock it): the panel's thread
+    // never waits for it.
+    void theKeyIsReadOffThisThreadAndTrimmed() {
         auto stub = std::make_shared<StubTransport>(QList<StubTransport::Answer>{{answer(kBriefing), 200}});
-        ClaudeProvider claude([] { return std::optional(u"  sk-abc \n"_qs); }, u"m"_qs, u"f"_qs, stub);
+        auto readers = std::make_shared<QList<QThread*>>();
+        ClaudeProvider claude(
+            [readers] {
+                readers->append(QThread::currentThread());
+                return std::optional(u"  sk-abc \n"_qs);
+            },
+            u"m"_qs, u"f"_qs, stub);
         QCOMPARE(test::await(claude.availability()), AIAvailability::available());
         test::await(claude.briefing(context()));
+        QCOMPARE(readers->size(), 2);
+        QVERIFY(!readers->contains(QThread::currentThread()));
         QCOMPARE(stub->sent().first().header("x-api-key"), QByteArray("sk-abc"));
         QCOMPARE(stub->sent().first().url, ClaudeProvider::defaultEndpoint());
     }
