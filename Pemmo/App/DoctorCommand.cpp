@@ -17,8 +17,10 @@
 #include "Support/WaitFor.h"
 
 #include <QCoreApplication>
+#include <QCoroFuture>
 #include <QDir>
 #include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
 
 namespace pemmo::DoctorCommand {
 namespace {
@@ -173,12 +175,12 @@ QCoro::Task<QStringList> report(Sources sources) {
     }
     auto semantic = semanticLines(sources);
     lines += co_await semantic;
-    if (sources.secrets) {
-        lines.append(keyringLine(*sources.secrets));
-    } else {
-        SecretServiceStore keyring;
-        lines.append(keyringLine(keyring));
-    }
+    // The keyring may take its time (a daemon starting, a prompt to unlock it): it is asked on a
+    // worker thread, so a report for the diagnostics screen never holds the panel.
+    std::shared_ptr<SecretStore> keyring =
+        sources.secrets ? sources.secrets : std::make_shared<SecretServiceStore>();
+    auto asking = QtConcurrent::run([keyring] { return keyringLine(*keyring); });
+    lines.append(co_await asking);
     lines.append(sources.shortcut.value_or(
         u"Global shortcut: "_qs +
         AppDelegate::storedShortcut(*sources.settingsFile).toString(QKeySequence::NativeText) +

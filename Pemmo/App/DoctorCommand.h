@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <cstdio>
+#include <memory>
 #include <optional>
 
 namespace pemmo {
@@ -27,7 +28,7 @@ struct Sources {
     const KeyValueStore* settingsFile = nullptr; // where the settings are kept
     const SettingsStore* settings = nullptr;     // required
     PemmoStore* store = nullptr;                 // the running store; null reads the file
-    SecretStore* secrets = nullptr;              // null asks the desktop's Secret Service
+    std::shared_ptr<SecretStore> secrets;        // null asks the desktop's Secret Service
     EmbeddingIndex* index = nullptr;             // the running index; null looks for a word table
     bool runningIndex = false;                   // with `index` null: the running app has none
     std::optional<QString> shortcut;             // the running shortcut's state, one line

@@ -53,7 +53,7 @@ QCoro::Task<void> DiagnosticsViewModel::refresh() {
         sources.settingsFile = &m_env.keyValueStore();
         sources.settings = &m_env.settings();
         sources.store = &m_env.store();
-        sources.secrets = &m_env.secrets();
+        sources.secrets = m_env.sharedSecrets();
         sources.index = m_env.embeddings();
         sources.runningIndex = true;
         if (m_sources.shortcutState) {
