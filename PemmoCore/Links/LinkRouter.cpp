@@ -1,5 +1,6 @@
 #include "Links/LinkRouter.h"
 
+#include "Links/PhoneNumber.h"
 #include "Records/Text.h"
 
 #include <QUrl>
@@ -120,14 +121,8 @@ std::optional<QString> messagesURL(const QString& handle) {
 }
 
 std::optional<QString> callURL(const QString& phone) {
-    QString number;
-    for (qsizetype i = 0; i < phone.size(); ++i) {
-        const QChar c = phone.at(i);
-        const bool asciiDigit = c >= u'0' && c <= u'9';
-        if (asciiDigit || (i == 0 && c == u'+'))
-            number.append(c);
-    }
-    if (number.isEmpty() || number == u"+")
+    const QString number = PhoneNumber::dialled(phone);
+    if (number.isEmpty())
         return std::nullopt;
     return QStringLiteral("tel://") + number;
 }

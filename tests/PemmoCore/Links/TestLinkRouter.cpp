@@ -107,6 +107,19 @@ private Q_SLOTS:
             << u"+49 (170) 123-4567"_qs << some("tel://+491701234567");
         QTest::newRow("letters first keep only digits") << u"tel. 030 1234"_qs << some("tel://0301234");
         QTest::newRow("a later plus is dropped") << u"0049+170"_qs << some("tel://0049170");
+        QTest::newRow("international, the 0 for callers inside the country left out")
+            << u"+44 (0) 20 7946 0958"_qs << some("tel://+442079460958");
+        QTest::newRow("international with 00, the 0 in brackets left out")
+            << u"0044 (0)20 7946 0958"_qs << some("tel://00442079460958");
+        QTest::newRow("national, the 0 in brackets dialled")
+            << u"(0)20 7946 0958"_qs << some("tel://02079460958");
+        QTest::newRow("extension after ext.") << u"+1 555 123 4567 ext. 89"_qs << some("tel://+15551234567");
+        QTest::newRow("extension after x") << u"+1 (555) 123-4567 x89"_qs << some("tel://+15551234567");
+        QTest::newRow("extension as a dialling pause") << u"030 1234567, 89"_qs << some("tel://0301234567");
+        QTest::newRow("extension as RFC 3966 writes it")
+            << u"+1-555-123-4567;ext=89"_qs << some("tel://+15551234567");
+        QTest::newRow("a word after the number is no extension")
+            << u"030 1234 (home)"_qs << some("tel://0301234");
         QTest::newRow("no digit") << u"ask Anna"_qs << none;
         QTest::newRow("a plus alone") << u"+"_qs << none;
         QTest::newRow("empty") << QString() << none;
