@@ -4,6 +4,7 @@
 #include "Records/Text.h"
 
 #include <QUrl>
+#include <algorithm>
 
 namespace pemmo::LinkRouter {
 namespace {
@@ -148,8 +149,14 @@ std::optional<QString> mailURL(const QString& address, const QString& subject, c
 }
 
 std::optional<QString> gmailURL(const QString& templateText, const QString& address) {
+    const QString trimmed = Text::trimmed(address);
+    if (std::any_of(trimmed.cbegin(), trimmed.cend(), [](QChar c) { return c.isSpace(); }))
+        return std::nullopt;
+    // The address goes into the page's query, where "+" reads as a space and "&", "=" and "#"
+    // end it: "anna+pemmo@…" must arrive as written.
+    const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(trimmed, "@"));
     QString text = templateText;
-    text.replace(QStringLiteral("{email}"), address);
+    text.replace(QStringLiteral("{email}"), encoded);
     return normalizedURL(text);
 }
 

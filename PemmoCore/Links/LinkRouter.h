@@ -36,7 +36,8 @@ std::optional<QString> messagesURL(const QString& handle);
 std::optional<QString> callURL(const QString& phone);
 // "mailto:" with the subject and body items that are not empty.
 std::optional<QString> mailURL(const QString& address, const QString& subject = {}, const QString& body = {});
-// The template with every "{email}" replaced by the address, checked as a web address.
+// The template with every "{email}" replaced by the address (percent-encoded, so that "+", "&" and
+// "=" of an address stay in it), checked as a web address. An address with white space is none.
 std::optional<QString> gmailURL(const QString& templateText, const QString& address);
 // A quick link's or the location-sharing link's address, checked as a web address.
 std::optional<QString> webURL(const QString& text);

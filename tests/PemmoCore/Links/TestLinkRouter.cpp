@@ -163,6 +163,12 @@ private Q_SLOTS:
         QTest::newRow("every placeholder, no scheme")
             << u"mail.example.org/new?to={email}&cc={email}"_qs << u"a@b.c"_qs
             << some("https://mail.example.org/new?to=a@b.c&cc=a@b.c");
+        QTest::newRow("plus-addressing survives the query")
+            << LinkRouter::defaultGmailTemplate() << u"anna+pemmo@example.org"_qs
+            << some("https://mail.google.com/mail/?view=cm&to=anna%2Bpemmo@example.org");
+        QTest::newRow("query characters of the address stay in it")
+            << LinkRouter::defaultGmailTemplate() << u"a&b=c#d@example.org"_qs
+            << some("https://mail.google.com/mail/?view=cm&to=a%26b%3Dc%23d@example.org");
         QTest::newRow("a space from the address refuses it")
             << LinkRouter::defaultGmailTemplate() << u"anna @example.org"_qs << none;
     }
