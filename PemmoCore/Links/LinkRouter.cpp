@@ -106,9 +106,14 @@ QString defaultTitle(QuickLink::Kind kind, const QString& url) {
         break;
     }
     const auto normalized = normalizedURL(url);
-    const QString host = normalized ? hostWithoutWWW(*normalized) : QString();
+    QString host = normalized ? hostWithoutWWW(*normalized) : QString();
     if (host.isEmpty())
         return url;
+    // QUrl gives the ASCII form ("xn--bcher-kva.example") for most top-level domains; the title
+    // shows the name as people write it ("Bücher.example").
+    if (const QString letters = QUrl::fromAce(QUrl::toAce(host), QUrl::IgnoreIDNWhitelist);
+        !letters.isEmpty())
+        host = letters;
     return host.left(1).toUpper() + host.mid(1);
 }
 

@@ -64,6 +64,11 @@ private Q_SLOTS:
                                                    << QuickLink::Kind::Custom << u"Notinstagram.com"_qs;
         QTest::newRow("other host") << u"www.example.org/anna"_qs << none << QuickLink::Kind::Custom
                                     << u"Example.org"_qs;
+        QTest::newRow("host beyond ASCII titled as written")
+            << u"bücher.example/straße"_qs << none << QuickLink::Kind::Custom << u"Bücher.example"_qs;
+        QTest::newRow("host typed in its ASCII form titled in letters")
+            << u"https://www.xn--mnchen-3ya.example/"_qs << none << QuickLink::Kind::Custom
+            << u"München.example"_qs;
         QTest::newRow("named IG wins over the host") << u"https://example.org/anna"_qs << some(" IG ")
                                                      << QuickLink::Kind::Instagram << u"Instagram"_qs;
         QTest::newRow("named twitter")
