@@ -87,6 +87,11 @@ QCoro::Task<void> InteractionFormViewModel::save() {
     }
     entry.kind = m_kind;
     entry.text = Text::trimmed(m_text);
+    // An entry Pemmo logged by itself ("Opened Messages") is the user's once they rewrite it: their
+    // words are what search and Ask look in, and the card no longer calls it Pemmo's.
+    if (m_original && m_original->source.kind == Interaction::Source::Kind::Auto &&
+        entry.text != Text::trimmed(m_original->text))
+        entry.source = Interaction::Source::user();
     const bool editing = m_original.has_value();
     auto saving = editing ? m_env.sync().updateInteraction(m_contactID, entry)
                           : m_env.sync().addInteraction(m_contactID, entry);

@@ -12,6 +12,8 @@
 using namespace pemmo;
 using test::await;
 
+Q_DECLARE_METATYPE(Interaction::Source)
+
 namespace {
 const QDateTime kNow(QDate(2026, 3, 4), QTime(10, 15), Qt::UTC);
 }
@@ -64,7 +66,24 @@ private Q_SLOTS:
         QVERIFY(form.error().isEmpty());
     }
 
-    void editingKeepsTheEntrysIdDateAndSource() {
+    // An entry Pemmo logged by itself becomes the user's once they rewrite its text: their words
+    // are then found by search and Ask, and the card stops calling it Pemmo's.
+    void editingKeepsTheEntrysIdAndDate_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<Interaction::Source>("source");
+        QTest::newRow("rewritten text makes it the user's")
+            << u"Asked about the move"_qs << int(Interaction::Kind::Message) << Interaction::Source::user();
+        QTest::newRow("only the kind changed keeps it Pemmo's")
+            << u"Opened Messages"_qs << int(Interaction::Kind::Call) << Interaction::Source::automatic();
+        QTest::newRow("white space added is no rewrite")
+            << u"Opened Messages \n"_qs << int(Interaction::Kind::Message)
+            << Interaction::Source::automatic();
+    }
+    void editingKeepsTheEntrysIdAndDate() {
+        QFETCH(QString, text);
+        QFETCH(int, kind);
+        QFETCH(Interaction::Source, source);
         const Interaction original{QUuid::createUuid(),
                                    kNow.addDays(-3),
                                    Interaction::Kind::Message,
@@ -77,13 +96,14 @@ private Q_SLOTS:
         QVERIFY(form.isEditing());
         QCOMPARE(form.text(), u"Opened Messages"_qs);
         QCOMPARE(form.kindIndex(), int(Interaction::Kind::Message));
-        form.setText(u"Asked about the move"_qs);
+        form.setText(text);
+        form.setKindIndex(kind);
         await(form.save());
         QCOMPARE(timeline().size(), 1);
         QCOMPARE(timeline().first().id, original.id);
         QCOMPARE(timeline().first().date, original.date);
-        QCOMPARE(timeline().first().source, Interaction::Source::automatic());
-        QCOMPARE(timeline().first().text, u"Asked about the move"_qs);
+        QCOMPARE(timeline().first().source, source);
+        QCOMPARE(timeline().first().text, text.trimmed());
     }
 
     void controlReturnSavesAndEscapeCancels() {
