@@ -2,6 +2,7 @@
 
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Records/EntryDay.h"
 #include "Records/Text.h"
 #include "Shell/AppRouter.h"
 
@@ -27,6 +28,8 @@ InteractionFormViewModel::InteractionFormViewModel(AppEnvironment& environment, 
             }
         }
     }
+    const QDate today = environment.clock()().toLocalTime().date();
+    m_dayText = EntryDay::format(m_original ? m_original->date.toLocalTime().date() : today, today);
 }
 
 QString InteractionFormViewModel::title() const {
@@ -53,6 +56,15 @@ void InteractionFormViewModel::setText(const QString& text) {
         setError(QString());
 }
 
+void InteractionFormViewModel::setDayText(const QString& text) {
+    if (m_dayText == text)
+        return;
+    m_dayText = text;
+    Q_EMIT dayTextChanged();
+    if (!m_error.isEmpty() && !Text::isBlank(m_text))
+        setError(QString());
+}
+
 void InteractionFormViewModel::setError(const QString& error) {
     if (m_error == error)
         return;
@@ -71,6 +83,19 @@ QCoro::Task<void> InteractionFormViewModel::save() {
         setError(tr("This entry is no longer on the timeline."));
         co_return;
     }
+    const QDateTime now = m_env.clock()();
+    const QDate today = now.toLocalTime().date();
+    const auto day = EntryDay::parse(m_dayText, today);
+    if (!day) {
+        setError(tr("Write the day as \u201Ctoday\u201D, \u201Cyesterday\u201D or a date such as %1.")
+                     .arg(today.toString(Qt::ISODate)));
+        co_return;
+    }
+    if (*day > today) {
+        setError(
+            tr("%1 is still to come. The timeline keeps what has happened.").arg(day->toString(Qt::ISODate)));
+        co_return;
+    }
     m_isSaving = true;
     Q_EMIT isSavingChanged();
     QPointer<InteractionFormViewModel> self(this);
@@ -80,9 +105,12 @@ QCoro::Task<void> InteractionFormViewModel::save() {
     Interaction entry;
     if (m_original) {
         entry = *m_original;
+        // An entry moved to another day; left on its day it keeps its time.
+        if (*day != m_original->date.toLocalTime().date())
+            entry.date = EntryDay::instant(*day, now);
     } else {
         entry.id = QUuid::createUuid();
-        entry.date = m_env.clock()();
+        entry.date = EntryDay::instant(*day, now);
         entry.source = Interaction::Source::user();
     }
     entry.kind = m_kind;

@@ -27,6 +27,7 @@ class InteractionFormViewModel : public QObject, public KeyTarget {
     Q_PROPERTY(QStringList kindTitles READ kindTitles CONSTANT)
     Q_PROPERTY(int kindIndex READ kindIndex WRITE setKindIndex NOTIFY kindIndexChanged)
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
+    Q_PROPERTY(QString dayText READ dayText WRITE setDayText NOTIFY dayTextChanged)
     Q_PROPERTY(QString error READ error NOTIFY errorChanged)
     Q_PROPERTY(bool isSaving READ isSaving NOTIFY isSavingChanged)
 
@@ -44,10 +45,15 @@ public:
     void setKindIndex(int index);
     const QString& text() const { return m_text; }
     void setText(const QString& text);
+    // The day it happened: "today" for a new entry, the entry's own day when editing; "yesterday"
+    // or a date may be typed (EntryDay).
+    const QString& dayText() const { return m_dayText; }
+    void setDayText(const QString& text);
     const QString& error() const { return m_error; }
     bool isSaving() const { return m_isSaving; }
 
-    // Saves through the sync engine and goes back to the card; a blank text is refused inline.
+    // Saves through the sync engine and goes back to the card; a blank text, a day that cannot be
+    // read and a day still to come are refused inline.
     QCoro::Task<void> save();
     Q_INVOKABLE void submit() { save(); }
     Q_INVOKABLE void cancel();
@@ -57,6 +63,7 @@ public:
 Q_SIGNALS:
     void kindIndexChanged();
     void textChanged();
+    void dayTextChanged();
     void errorChanged();
     void isSavingChanged();
 
@@ -70,6 +77,7 @@ private:
     QString m_personName;
     Interaction::Kind m_kind = Interaction::Kind::Note;
     QString m_text;
+    QString m_dayText;
     QString m_error;
     bool m_isSaving = false;
 };

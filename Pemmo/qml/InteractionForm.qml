@@ -14,12 +14,12 @@ PanelScreen {
     hints: [["Ctrl+↵", qsTr("Save")], ["Esc", qsTr("Cancel")]]
 
     function describe(): var {
-        return { title: titleLabel.text, text: textArea.text, error: errorLabel.visible ? errorLabel.text : "",
+        return { title: titleLabel.text, text: textArea.text, day: dayField.text, error: errorLabel.visible ? errorLabel.text : "",
                  focused: textArea.activeFocus, visible: screen.visible }
     }
 
     Component.onCompleted: textArea.forceActiveFocus()
-    onActiveFocusChanged: if (activeFocus && !textArea.activeFocus && !kind.activeFocus) textArea.forceActiveFocus()
+    onActiveFocusChanged: if (activeFocus && !textArea.activeFocus && !kind.activeFocus && !dayField.activeFocus) textArea.forceActiveFocus()
 
     KeyHandler {
         router: Shell.keys
@@ -60,8 +60,27 @@ PanelScreen {
                 currentIndex: screen.form.kindIndex
                 font.pointSize: Theme.bodySize
                 Accessible.name: qsTr("Kind of entry")
-                KeyNavigation.tab: textArea
+                KeyNavigation.tab: dayField
                 onActivated: function(index) { screen.form.kindIndex = index }
+            }
+            Text {
+                textFormat: Text.PlainText
+                text: qsTr("Day")
+                color: Theme.secondaryText
+                font.pointSize: Theme.bodySize
+                Layout.leftMargin: Theme.gap
+            }
+            TextField {
+                id: dayField
+                objectName: "interactionDay"
+                text: screen.form.dayText
+                placeholderText: qsTr("today, yesterday or a date")
+                font.pointSize: Theme.bodySize
+                Layout.preferredWidth: Math.max(implicitWidth, dayMetrics.advanceWidth + leftPadding + rightPadding)
+                Accessible.name: qsTr("Day it happened")
+                KeyNavigation.tab: textArea
+                onTextEdited: screen.form.dayText = text
+                TextMetrics { id: dayMetrics; font: dayField.font; text: "2026-12-31  " }
             }
         }
         ScrollView {

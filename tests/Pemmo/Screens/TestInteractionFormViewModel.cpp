@@ -55,6 +55,53 @@ private Q_SLOTS:
         QCOMPARE(m_env->router().bannerStyle(), u"success"_qs);
     }
 
+    // The day it happened: today is now, an earlier day is noon of that day here; a day that cannot
+    // be read or is still to come is refused on the form and nothing is written.
+    void theDayItHappened_data() {
+        const QDate today = kNow.toLocalTime().date();
+        const auto noon = [](QDate day) { return QDateTime(day, QTime(12, 0), Qt::LocalTime).toUTC(); };
+        QTest::addColumn<QString>("day");
+        QTest::addColumn<QDateTime>("stored");
+        QTest::newRow("today is now") << u"today"_qs << kNow;
+        QTest::newRow("yesterday, any case") << u" Yesterday "_qs << noon(today.addDays(-1));
+        QTest::newRow("a date") << today.addDays(-20).toString(Qt::ISODate) << noon(today.addDays(-20));
+        QTest::newRow("far past") << u"1999-12-31"_qs << noon(QDate(1999, 12, 31));
+        QTest::newRow("tomorrow is refused") << today.addDays(1).toString(Qt::ISODate) << QDateTime();
+        QTest::newRow("words it cannot read are refused") << u"last week"_qs << QDateTime();
+        QTest::newRow("a blank day is refused") << u"  "_qs << QDateTime();
+    }
+    void theDayItHappened() {
+        QFETCH(QString, day);
+        QFETCH(QDateTime, stored);
+        InteractionFormViewModel form(*m_env, u"anna"_qs);
+        QCOMPARE(form.dayText(), u"today"_qs);
+        form.setText(u"Dinner at Maria's"_qs);
+        form.setDayText(day);
+        await(form.save());
+        if (!stored.isValid()) {
+            QVERIFY(!form.error().isEmpty());
+            QVERIFY(timeline().isEmpty());
+            QCOMPARE(m_env->router().topRoute(), Route::logInteraction(u"anna"_qs));
+            return;
+        }
+        QVERIFY(form.error().isEmpty());
+        QCOMPARE(timeline().size(), 1);
+        QCOMPARE(timeline().first().date, stored);
+    }
+
+    void anEntryMovedToAnotherDayTakesNoonOfIt() {
+        const QDate today = kNow.toLocalTime().date();
+        const Interaction original{
+            QUuid::createUuid(),        kNow.addDays(-3), Interaction::Kind::Met, u"Lunch"_qs, {}, {},
+            Interaction::Source::user()};
+        await(m_env->sync().addInteraction(u"anna"_qs, original));
+        InteractionFormViewModel form(*m_env, u"anna"_qs, original.id);
+        QCOMPARE(form.dayText(), today.addDays(-3).toString(Qt::ISODate));
+        form.setDayText(u"yesterday"_qs);
+        await(form.save());
+        QCOMPARE(timeline().first().date, QDateTime(today.addDays(-1), QTime(12, 0), Qt::LocalTime).toUTC());
+    }
+
     void aBlankEntryIsRefusedInline() {
         InteractionFormViewModel form(*m_env, u"anna"_qs);
         form.setText(u" \n "_qs);
