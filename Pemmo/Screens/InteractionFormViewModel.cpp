@@ -4,6 +4,7 @@
 #include "Profiles/ProfileSyncEngine.h"
 #include "Records/EntryDay.h"
 #include "Records/Text.h"
+#include "Screens/InteractionDrafts.h"
 #include "Shell/AppRouter.h"
 
 #include <QPointer>
@@ -30,6 +31,13 @@ InteractionFormViewModel::InteractionFormViewModel(AppEnvironment& environment, 
     }
     const QDate today = environment.clock()().toLocalTime().date();
     m_dayText = EntryDay::format(m_original ? m_original->date.toLocalTime().date() : today, today);
+    m_initial = {m_kind, m_text, m_dayText};
+    // What was typed here before and left without saving comes back.
+    if (const auto draft = InteractionDrafts::of(environment).value(contactID, entryID)) {
+        m_kind = draft->kind;
+        m_text = draft->text;
+        m_dayText = draft->day;
+    }
 }
 
 QString InteractionFormViewModel::title() const {
@@ -101,6 +109,8 @@ QCoro::Task<void> InteractionFormViewModel::save() {
     QPointer<InteractionFormViewModel> self(this);
     AppEnvironment* env = &m_env;
     const QString name = m_personName;
+    const QString contactID = m_contactID;
+    const std::optional<QUuid> entryID = m_entryID;
 
     Interaction entry;
     if (m_original) {
@@ -128,12 +138,25 @@ QCoro::Task<void> InteractionFormViewModel::save() {
         m_isSaving = false;
         Q_EMIT isSavingChanged();
     }
+    InteractionDrafts::of(*env).drop(contactID, entryID);
     env->router().pop();
     env->router().showSuccess(editing ? tr("Saved the memory.") : tr("Added to %1's timeline.").arg(name));
 }
 
 void InteractionFormViewModel::cancel() {
+    InteractionDrafts& drafts = InteractionDrafts::of(m_env);
+    // Leaving keeps what was typed; an emptied or untouched form leaves nothing behind.
+    const bool changed = m_kind != m_initial.kind || m_text != m_initial.text || m_dayText != m_initial.day;
+    const bool kept = changed && !Text::isBlank(m_text);
+    if (kept)
+        drafts.keep(m_contactID, m_entryID, {m_kind, m_text, m_dayText});
+    else
+        drafts.drop(m_contactID, m_entryID);
     m_env.router().pop();
+    if (kept)
+        m_env.router().showInfo(isEditing()
+                                    ? tr("Kept your changes to this memory for when you edit it again.")
+                                    : tr("Kept what you wrote. Control-J brings it back."));
 }
 
 KeyResult InteractionFormViewModel::handleKey(const KeyEvent& event) {

@@ -1,5 +1,6 @@
 // The timeline entry form: logging what happened with a person (a new entry written by the user),
-// or editing an entry already on their timeline. Control-Return saves, Escape cancels.
+// or editing an entry already on their timeline. Control-Return saves, Escape goes back keeping what
+// was typed as a draft.
 #pragma once
 
 #include "Records/Interaction.h"
@@ -56,6 +57,8 @@ public:
     // read and a day still to come are refused inline.
     QCoro::Task<void> save();
     Q_INVOKABLE void submit() { save(); }
+    // Goes back to the card; what was typed stays as a draft for this person (or this entry) and
+    // fills the form when it is opened again, until it is saved or emptied.
     Q_INVOKABLE void cancel();
 
     KeyResult handleKey(const KeyEvent& event) override;
@@ -78,6 +81,12 @@ private:
     Interaction::Kind m_kind = Interaction::Kind::Note;
     QString m_text;
     QString m_dayText;
+    // What the form showed before anything was typed or brought back from a draft.
+    struct Start {
+        Interaction::Kind kind;
+        QString text;
+        QString day;
+    } m_initial;
     QString m_error;
     bool m_isSaving = false;
 };

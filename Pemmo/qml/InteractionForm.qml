@@ -1,5 +1,5 @@
 // Logging what happened with a person, or editing an entry of their timeline. Control-Return saves,
-// Escape cancels.
+// Escape goes back keeping what was typed for the next time the form opens.
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -11,7 +11,7 @@ PanelScreen {
 
     readonly property InteractionFormViewModel form: Shell.interactionForm(screenRoute.contactID, screenRoute.itemID)
 
-    hints: [["Ctrl+↵", qsTr("Save")], ["Esc", qsTr("Cancel")]]
+    hints: [["Ctrl+↵", qsTr("Save")], ["Esc", qsTr("Back")]]
 
     function describe(): var {
         return { title: titleLabel.text, text: textArea.text, day: dayField.text, error: errorLabel.visible ? errorLabel.text : "",
@@ -124,8 +124,8 @@ PanelScreen {
             spacing: Theme.gap
             Item { Layout.fillWidth: true }
             PanelButton {
-                text: qsTr("Cancel")
-                Accessible.name: qsTr("Cancel, Escape")
+                text: qsTr("Back")
+                Accessible.name: qsTr("Back, Escape")
                 onClicked: screen.form.cancel()
             }
             PanelButton {

@@ -153,7 +153,69 @@ private Q_SLOTS:
         QCOMPARE(timeline().first().text, text.trimmed());
     }
 
-    void controlReturnSavesAndEscapeCancels() {
+    // Escape leaves the form without writing, and what was typed comes back the next time the
+    // form opens for that person (or that entry), until it is saved or emptied.
+    void escapeKeepsWhatWasTypedForNextTime() {
+        InteractionFormViewModel first(*m_env, u"anna"_qs);
+        first.setKindIndex(int(Interaction::Kind::Met));
+        first.setText(u"Long lunch at the harbour; she is moving to Lisbon"_qs);
+        first.setDayText(u"yesterday"_qs);
+        QCOMPARE(first.handleKey(test::key(Qt::Key_Escape)), KeyResult::Handled);
+        QCOMPARE(m_env->router().topRoute(), Route::profile(u"anna"_qs));
+        QVERIFY(timeline().isEmpty());
+        QVERIFY(!m_env->router().bannerMessage().isEmpty());
+
+        m_env->router().push(Route::logInteraction(u"anna"_qs));
+        InteractionFormViewModel again(*m_env, u"anna"_qs);
+        QCOMPARE(again.text(), u"Long lunch at the harbour; she is moving to Lisbon"_qs);
+        QCOMPARE(again.kindIndex(), int(Interaction::Kind::Met));
+        QCOMPARE(again.dayText(), u"yesterday"_qs);
+        await(again.save());
+        QCOMPARE(timeline().size(), 1);
+
+        // Saved, the draft is gone.
+        m_env->router().push(Route::logInteraction(u"anna"_qs));
+        InteractionFormViewModel afterSaving(*m_env, u"anna"_qs);
+        QVERIFY(afterSaving.text().isEmpty());
+        QCOMPARE(afterSaving.dayText(), u"today"_qs);
+    }
+
+    void anEmptiedFormKeepsNothing() {
+        InteractionFormViewModel first(*m_env, u"anna"_qs);
+        first.setText(u"Half a thought"_qs);
+        first.cancel();
+        m_env->router().push(Route::logInteraction(u"anna"_qs));
+        InteractionFormViewModel second(*m_env, u"anna"_qs);
+        QCOMPARE(second.text(), u"Half a thought"_qs);
+        second.setText(QString());
+        second.cancel();
+        m_env->router().push(Route::logInteraction(u"anna"_qs));
+        InteractionFormViewModel third(*m_env, u"anna"_qs);
+        QVERIFY(third.text().isEmpty());
+    }
+
+    void anEditsDraftBelongsToItsEntry() {
+        const Interaction entry{
+            QUuid::createUuid(),        kNow.addDays(-3), Interaction::Kind::Met, u"Lunch"_qs, {}, {},
+            Interaction::Source::user()};
+        await(m_env->sync().addInteraction(u"anna"_qs, entry));
+        m_env->router().push(Route::editInteraction(u"anna"_qs, entry.id));
+        InteractionFormViewModel edit(*m_env, u"anna"_qs, entry.id);
+        edit.setText(u"Lunch, and the long walk back along the river"_qs);
+        edit.cancel();
+        QCOMPARE(timeline().first().text, u"Lunch"_qs);
+        InteractionFormViewModel newEntry(*m_env, u"anna"_qs);
+        QVERIFY(newEntry.text().isEmpty());
+        InteractionFormViewModel editAgain(*m_env, u"anna"_qs, entry.id);
+        QCOMPARE(editAgain.text(), u"Lunch, and the long walk back along the river"_qs);
+        // Back to the entry's own text: nothing is kept.
+        editAgain.setText(u"Lunch"_qs);
+        editAgain.cancel();
+        InteractionFormViewModel third(*m_env, u"anna"_qs, entry.id);
+        QCOMPARE(third.text(), u"Lunch"_qs);
+    }
+
+    void controlReturnSavesAndEscapeLeavesWithoutSaving() {
         InteractionFormViewModel form(*m_env, u"anna"_qs);
         form.setText(u"Walk"_qs);
         QCOMPARE(form.handleKey(test::key(Qt::Key_Return)), KeyResult::Pass); // a new line in the text
