@@ -69,9 +69,14 @@ std::optional<QString> normalizedURL(const QString& text) {
         if (c.isSpace())
             return std::nullopt;
     }
-    const QString candidate = trimmed.contains(u"://") ? trimmed : kHttps + trimmed;
+    const bool typedScheme = trimmed.contains(u"://");
+    const QString candidate = typedScheme ? trimmed : kHttps + trimmed;
     const QUrl url(candidate, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty())
+        return std::nullopt;
+    // "mailto:anna@example.org" with https:// in front reads as the user "mailto" signing in to
+    // example.org: no one types a name and password into a link, so it is not one.
+    if (!typedScheme && !url.userInfo().isEmpty())
         return std::nullopt;
     return candidate;
 }

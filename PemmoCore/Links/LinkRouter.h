@@ -23,7 +23,8 @@ QString defaultGmailTemplate();
 QString defaultFindMyURL();
 
 // The web address to store and open: trimmed, "https://" in front when no scheme was typed, and
-// refused (absent) when blank, holding white space, or without a host.
+// refused (absent) when blank, holding white space, or without a host. Typed without a scheme, an
+// address that would sign in with a name ("mailto:anna@example.org") is refused too.
 std::optional<QString> normalizedURL(const QString& text);
 // A named kind ("IG", "twitter", …) decides when it is one of the aliases; otherwise the host does.
 QuickLink::Kind kind(const QString& url, const std::optional<QString>& namedKind = std::nullopt);

@@ -35,6 +35,12 @@ private Q_SLOTS:
         QTest::newRow("empty") << QString() << none;
         QTest::newRow("no host") << u"https://"_qs << none;
         QTest::newRow("port that is not a number") << u"example.org:abc"_qs << none;
+        QTest::newRow("a mail address is no web link") << u"mailto:anna@example.org"_qs << none;
+        QTest::newRow("a name and password are no web link") << u"anna:secret@example.org"_qs << none;
+        QTest::newRow("a port keeps the host")
+            << u"localhost:8080/notes"_qs << some("https://localhost:8080/notes");
+        QTest::newRow("a host beyond ASCII")
+            << u"bücher.example/straße"_qs << some("https://bücher.example/straße");
     }
     void normalizedURL() {
         QFETCH(QString, typed);
