@@ -4,6 +4,7 @@
 #include "Contacts/ContactDraftRules.h"
 #include "Contacts/VCardBook.h"
 #include "Contacts/VCardFolderRepository.h"
+#include "Links/LinkRouter.h"
 #include "Links/QuickLinkPolicy.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/TagCatalog.h"
@@ -39,6 +40,9 @@ const QList<std::pair<WritableField, const char*>>& detailFields() {
         {WritableField::Hometown, QT_TRANSLATE_NOOP("ContactFormViewModel", "Hometown")},
         {WritableField::CurrentCity, QT_TRANSLATE_NOOP("ContactFormViewModel", "Lives in")},
         {WritableField::Email, QT_TRANSLATE_NOOP("ContactFormViewModel", "Other e-mail")},
+        // Where Find My and Gmail on the card go; without them those actions have nothing to open.
+        {WritableField::FindMyURL, QT_TRANSLATE_NOOP("ContactFormViewModel", "Location link")},
+        {WritableField::GmailTemplate, QT_TRANSLATE_NOOP("ContactFormViewModel", "Gmail template")},
     };
     return fields;
 }
@@ -530,8 +534,16 @@ QVariantList ContactFormViewModel::detailList() const {
     QVariantList list;
     for (const auto& [field, label] : detailFields()) {
         const QString key = WritableFields::name(field);
-        list.append(
-            QVariantMap{{u"key"_qs, key}, {u"label"_qs, tr(label)}, {u"value"_qs, m_details.value(key)}});
+        // The two addresses show what a typical one looks like.
+        QString placeholder;
+        if (field == WritableField::FindMyURL)
+            placeholder = LinkRouter::defaultFindMyURL();
+        else if (field == WritableField::GmailTemplate)
+            placeholder = LinkRouter::defaultGmailTemplate();
+        list.append(QVariantMap{{u"key"_qs, key},
+                                {u"label"_qs, tr(label)},
+                                {u"value"_qs, m_details.value(key)},
+                                {u"placeholder"_qs, placeholder}});
     }
     return list;
 }

@@ -2,7 +2,9 @@
 
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Records/EntryDay.h"
 #include "Records/Text.h"
+#include "Screens/InteractionDrafts.h"
 #include "Shell/AppRouter.h"
 
 #include <QPointer>
@@ -26,6 +28,15 @@ InteractionFormViewModel::InteractionFormViewModel(AppEnvironment& environment, 
                 break;
             }
         }
+    }
+    const QDate today = environment.clock()().toLocalTime().date();
+    m_dayText = EntryDay::format(m_original ? m_original->date.toLocalTime().date() : today, today);
+    m_initial = {m_kind, m_text, m_dayText};
+    // What was typed here before and left without saving comes back.
+    if (const auto draft = InteractionDrafts::of(environment).value(contactID, entryID)) {
+        m_kind = draft->kind;
+        m_text = draft->text;
+        m_dayText = draft->day;
     }
 }
 
@@ -53,6 +64,15 @@ void InteractionFormViewModel::setText(const QString& text) {
         setError(QString());
 }
 
+void InteractionFormViewModel::setDayText(const QString& text) {
+    if (m_dayText == text)
+        return;
+    m_dayText = text;
+    Q_EMIT dayTextChanged();
+    if (!m_error.isEmpty() && !Text::isBlank(m_text))
+        setError(QString());
+}
+
 void InteractionFormViewModel::setError(const QString& error) {
     if (m_error == error)
         return;
@@ -71,22 +91,45 @@ QCoro::Task<void> InteractionFormViewModel::save() {
         setError(tr("This entry is no longer on the timeline."));
         co_return;
     }
+    const QDateTime now = m_env.clock()();
+    const QDate today = now.toLocalTime().date();
+    const auto day = EntryDay::parse(m_dayText, today);
+    if (!day) {
+        setError(tr("Write the day as \u201Ctoday\u201D, \u201Cyesterday\u201D or a date such as %1.")
+                     .arg(today.toString(Qt::ISODate)));
+        co_return;
+    }
+    if (*day > today) {
+        setError(
+            tr("%1 is still to come. The timeline keeps what has happened.").arg(day->toString(Qt::ISODate)));
+        co_return;
+    }
     m_isSaving = true;
     Q_EMIT isSavingChanged();
     QPointer<InteractionFormViewModel> self(this);
     AppEnvironment* env = &m_env;
     const QString name = m_personName;
+    const QString contactID = m_contactID;
+    const std::optional<QUuid> entryID = m_entryID;
 
     Interaction entry;
     if (m_original) {
         entry = *m_original;
+        // An entry moved to another day; left on its day it keeps its time.
+        if (*day != m_original->date.toLocalTime().date())
+            entry.date = EntryDay::instant(*day, now);
     } else {
         entry.id = QUuid::createUuid();
-        entry.date = m_env.clock()();
+        entry.date = EntryDay::instant(*day, now);
         entry.source = Interaction::Source::user();
     }
     entry.kind = m_kind;
     entry.text = Text::trimmed(m_text);
+    // An entry Pemmo logged by itself ("Opened Messages") is the user's once they rewrite it: their
+    // words are what search and Ask look in, and the card no longer calls it Pemmo's.
+    if (m_original && m_original->source.kind == Interaction::Source::Kind::Auto &&
+        entry.text != Text::trimmed(m_original->text))
+        entry.source = Interaction::Source::user();
     const bool editing = m_original.has_value();
     auto saving = editing ? m_env.sync().updateInteraction(m_contactID, entry)
                           : m_env.sync().addInteraction(m_contactID, entry);
@@ -95,12 +138,25 @@ QCoro::Task<void> InteractionFormViewModel::save() {
         m_isSaving = false;
         Q_EMIT isSavingChanged();
     }
+    InteractionDrafts::of(*env).drop(contactID, entryID);
     env->router().pop();
     env->router().showSuccess(editing ? tr("Saved the memory.") : tr("Added to %1's timeline.").arg(name));
 }
 
 void InteractionFormViewModel::cancel() {
+    InteractionDrafts& drafts = InteractionDrafts::of(m_env);
+    // Leaving keeps what was typed; an emptied or untouched form leaves nothing behind.
+    const bool changed = m_kind != m_initial.kind || m_text != m_initial.text || m_dayText != m_initial.day;
+    const bool kept = changed && !Text::isBlank(m_text);
+    if (kept)
+        drafts.keep(m_contactID, m_entryID, {m_kind, m_text, m_dayText});
+    else
+        drafts.drop(m_contactID, m_entryID);
     m_env.router().pop();
+    if (kept)
+        m_env.router().showInfo(isEditing()
+                                    ? tr("Kept your changes to this memory for when you edit it again.")
+                                    : tr("Kept what you wrote. Control-J brings it back."));
 }
 
 KeyResult InteractionFormViewModel::handleKey(const KeyEvent& event) {

@@ -1,5 +1,6 @@
 // The timeline entry form: logging what happened with a person (a new entry written by the user),
-// or editing an entry already on their timeline. Control-Return saves, Escape cancels.
+// or editing an entry already on their timeline. Control-Return saves, Escape goes back keeping what
+// was typed as a draft.
 #pragma once
 
 #include "Records/Interaction.h"
@@ -27,6 +28,7 @@ class InteractionFormViewModel : public QObject, public KeyTarget {
     Q_PROPERTY(QStringList kindTitles READ kindTitles CONSTANT)
     Q_PROPERTY(int kindIndex READ kindIndex WRITE setKindIndex NOTIFY kindIndexChanged)
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
+    Q_PROPERTY(QString dayText READ dayText WRITE setDayText NOTIFY dayTextChanged)
     Q_PROPERTY(QString error READ error NOTIFY errorChanged)
     Q_PROPERTY(bool isSaving READ isSaving NOTIFY isSavingChanged)
 
@@ -44,12 +46,19 @@ public:
     void setKindIndex(int index);
     const QString& text() const { return m_text; }
     void setText(const QString& text);
+    // The day it happened: "today" for a new entry, the entry's own day when editing; "yesterday"
+    // or a date may be typed (EntryDay).
+    const QString& dayText() const { return m_dayText; }
+    void setDayText(const QString& text);
     const QString& error() const { return m_error; }
     bool isSaving() const { return m_isSaving; }
 
-    // Saves through the sync engine and goes back to the card; a blank text is refused inline.
+    // Saves through the sync engine and goes back to the card; a blank text, a day that cannot be
+    // read and a day still to come are refused inline.
     QCoro::Task<void> save();
     Q_INVOKABLE void submit() { save(); }
+    // Goes back to the card; what was typed stays as a draft for this person (or this entry) and
+    // fills the form when it is opened again, until it is saved or emptied.
     Q_INVOKABLE void cancel();
 
     KeyResult handleKey(const KeyEvent& event) override;
@@ -57,6 +66,7 @@ public:
 Q_SIGNALS:
     void kindIndexChanged();
     void textChanged();
+    void dayTextChanged();
     void errorChanged();
     void isSavingChanged();
 
@@ -70,6 +80,13 @@ private:
     QString m_personName;
     Interaction::Kind m_kind = Interaction::Kind::Note;
     QString m_text;
+    QString m_dayText;
+    // What the form showed before anything was typed or brought back from a draft.
+    struct Start {
+        Interaction::Kind kind;
+        QString text;
+        QString day;
+    } m_initial;
     QString m_error;
     bool m_isSaving = false;
 };

@@ -396,7 +396,8 @@ void ProfileViewModel::rebuild() {
             row.kind = u"phone"_qs;
             row.title = phone.value;
             row.detail = phone.label;
-            rows.append(addItem(row, ProfileAction::plain(ProfileAction::Kind::Call), tr("↵ Call")));
+            rows.append(
+                addItem(row, ProfileAction::plain(ProfileAction::Kind::Call), tr("↵ Call   Ctrl+C Copy")));
         }
         for (qsizetype i = 0; i < profile.person->emails.size(); ++i) {
             const LabeledValue& email = profile.person->emails[i];
@@ -408,7 +409,8 @@ void ProfileViewModel::rebuild() {
             row.kind = u"email"_qs;
             row.title = email.value;
             row.detail = email.label;
-            rows.append(addItem(row, ProfileAction::plain(ProfileAction::Kind::Mail), tr("↵ Write mail")));
+            rows.append(addItem(row, ProfileAction::plain(ProfileAction::Kind::Mail),
+                                tr("↵ Write mail   Ctrl+C Copy")));
         }
 
         // Details.
@@ -778,6 +780,29 @@ std::optional<ProfileAction> ProfileViewModel::deleteCounterpart(const Selectabl
     default:
         return std::nullopt;
     }
+}
+
+bool ProfileViewModel::copySelected() {
+    const auto item = selectedItem();
+    if (!item)
+        return false;
+    const QList<ProfileRow>& rows = m_rows->rows();
+    const auto row =
+        std::find_if(rows.cbegin(), rows.cend(), [&](const ProfileRow& r) { return r.id == item->id; });
+    if (row == rows.cend())
+        return false;
+    // The number or address as written, a link's address, a detail's value, a memory's text.
+    QString text;
+    if (row->kind == u"phone" || row->kind == u"email" || row->kind == u"entry" || row->kind == u"about")
+        text = row->title;
+    else if (row->kind == u"link" || row->kind == u"detail")
+        text = row->detail;
+    if (Text::isBlank(text))
+        return false;
+    if (auto* clipboard = QGuiApplication::clipboard())
+        clipboard->setText(text);
+    m_env.router().showSuccess(tr("Copied \u201C%1\u201D.").arg(text));
+    return true;
 }
 
 std::optional<ProfileAction> ProfileViewModel::editCounterpart(const SelectableItem& item) const {
@@ -1273,6 +1298,8 @@ KeyResult ProfileViewModel::handleKey(const KeyEvent& event) {
             return perform(K::Capture);
         if (event.isCommand(u'['))
             return perform(K::Back);
+        if (event.isCommand(u'c'))
+            return copySelected() ? KeyResult::Handled : KeyResult::Pass;
         if (event.key == Qt::Key_Backspace && selectedItem()) {
             if (const auto action = deleteCounterpart(*selectedItem()))
                 this->perform(*action);

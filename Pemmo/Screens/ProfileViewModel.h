@@ -177,6 +177,8 @@ private:
     // The delete and edit counterparts of a selectable item.
     std::optional<ProfileAction> deleteCounterpart(const SelectableItem& item) const;
     std::optional<ProfileAction> editCounterpart(const SelectableItem& item) const;
+    // Puts the selected row's value on the clipboard and says so; false when it has none.
+    bool copySelected();
 
     AppEnvironment& m_env;
     const QString m_contactID;

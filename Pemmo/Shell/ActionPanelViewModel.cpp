@@ -37,6 +37,9 @@ ActionPanelViewModel::ActionPanelViewModel(const ActionContext& context, AppEnvi
     , m_context(context)
     , m_items(new ActionItemsModel(this))
     , m_env(environment) {
+    // The footer follows the filter (what Escape does) and the selection (what Return runs).
+    connect(this, &ActionPanelViewModel::filterChanged, this, &ActionPanelViewModel::hintsChanged);
+    connect(this, &ActionPanelViewModel::selectionChanged, this, &ActionPanelViewModel::hintsChanged);
     build();
 }
 
@@ -337,6 +340,14 @@ QString ActionPanelViewModel::selectedAccessibleName() const {
     if (item.shortcut)
         text += u", "_qs + *item.shortcut;
     return text;
+}
+
+QVariantList ActionPanelViewModel::hints() const {
+    QVariantList pairs{QStringList{u"↑↓"_qs, tr("Select")}};
+    if (m_selectedIndex >= 0 && m_selectedIndex < m_visible.size())
+        pairs.append(QStringList{u"↵"_qs, m_entries[m_visible[m_selectedIndex]].item.title});
+    pairs.append(QStringList{u"Esc"_qs, m_filter.isEmpty() ? tr("Close") : tr("Clear")});
+    return pairs;
 }
 
 void ActionPanelViewModel::setFilter(const QString& filter) {

@@ -11,6 +11,7 @@
 #include <QKeyCombination>
 #include <QList>
 #include <QObject>
+#include <QVariantList>
 #include <QtQml/qqmlregistration.h>
 #include <functional>
 #include <optional>
@@ -30,6 +31,7 @@ class ActionPanelViewModel : public QObject, public KeyTarget {
     Q_PROPERTY(int selectedIndex READ selectedIndex NOTIFY selectionChanged)
     Q_PROPERTY(int count READ count NOTIFY filterChanged)
     Q_PROPERTY(QString selectedAccessibleName READ selectedAccessibleName NOTIFY selectionChanged)
+    Q_PROPERTY(QVariantList hints READ hints NOTIFY hintsChanged)
 
 public:
     struct Entry {
@@ -60,6 +62,9 @@ public:
     void setFilter(const QString& filter);
     int selectedIndex() const { return m_selectedIndex; }
     QString selectedAccessibleName() const;
+    // The footer's key hints while the panel is up, as [keys, what they do] pairs: Return runs the
+    // selected command (named), Escape clears the filter or closes.
+    QVariantList hints() const;
 
     Q_INVOKABLE void moveSelection(int by);
     Q_INVOKABLE void select(int index);
@@ -74,6 +79,7 @@ Q_SIGNALS:
     void titleChanged();
     void filterChanged();
     void selectionChanged();
+    void hintsChanged();
 
 private:
     void build();

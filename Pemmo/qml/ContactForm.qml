@@ -507,6 +507,7 @@ PanelScreen {
                         FormField {
                             objectName: "detail-" + detailRow.modelData.key
                             text: detailRow.modelData.value
+                            placeholderText: detailRow.modelData.placeholder
                             Accessible.name: detailRow.modelData.label
                             onTextEdited: screen.form.setDetail(detailRow.modelData.key, text)
                         }

@@ -1,5 +1,5 @@
 // Logging what happened with a person, or editing an entry of their timeline. Control-Return saves,
-// Escape cancels.
+// Escape goes back keeping what was typed for the next time the form opens.
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -11,19 +11,19 @@ PanelScreen {
 
     readonly property InteractionFormViewModel form: Shell.interactionForm(screenRoute.contactID, screenRoute.itemID)
 
-    hints: [["Ctrl+↵", qsTr("Save")], ["Esc", qsTr("Cancel")]]
+    hints: [["Ctrl+↵", qsTr("Save")], ["Esc", qsTr("Back")]]
 
     function describe(): var {
-        return { title: titleLabel.text, text: textArea.text, error: errorLabel.visible ? errorLabel.text : "",
+        return { title: titleLabel.text, text: textArea.text, day: dayField.text, error: errorLabel.visible ? errorLabel.text : "",
                  focused: textArea.activeFocus, visible: screen.visible }
     }
 
-    // An entry being edited is continued where it ends.
+    // An entry being edited (or a draft taken up again) is continued where it ends.
     Component.onCompleted: {
         textArea.forceActiveFocus()
         textArea.cursorPosition = textArea.length
     }
-    onActiveFocusChanged: if (activeFocus && !textArea.activeFocus && !kind.activeFocus) textArea.forceActiveFocus()
+    onActiveFocusChanged: if (activeFocus && !textArea.activeFocus && !kind.activeFocus && !dayField.activeFocus) textArea.forceActiveFocus()
 
     KeyHandler {
         router: Shell.keys
@@ -64,8 +64,27 @@ PanelScreen {
                 currentIndex: screen.form.kindIndex
                 font.pointSize: Theme.bodySize
                 Accessible.name: qsTr("Kind of entry")
-                KeyNavigation.tab: textArea
+                KeyNavigation.tab: dayField
                 onActivated: function(index) { screen.form.kindIndex = index }
+            }
+            Text {
+                textFormat: Text.PlainText
+                text: qsTr("Day")
+                color: Theme.secondaryText
+                font.pointSize: Theme.bodySize
+                Layout.leftMargin: Theme.gap
+            }
+            TextField {
+                id: dayField
+                objectName: "interactionDay"
+                text: screen.form.dayText
+                placeholderText: qsTr("today, yesterday or a date")
+                font.pointSize: Theme.bodySize
+                Layout.preferredWidth: Math.max(implicitWidth, dayMetrics.advanceWidth + leftPadding + rightPadding)
+                Accessible.name: qsTr("Day it happened")
+                KeyNavigation.tab: textArea
+                onTextEdited: screen.form.dayText = text
+                TextMetrics { id: dayMetrics; font: dayField.font; text: "2026-12-31  " }
             }
         }
         ScrollView {
@@ -109,8 +128,8 @@ PanelScreen {
             spacing: Theme.gap
             Item { Layout.fillWidth: true }
             PanelButton {
-                text: qsTr("Cancel")
-                Accessible.name: qsTr("Cancel, Escape")
+                text: qsTr("Back")
+                Accessible.name: qsTr("Back, Escape")
                 onClicked: screen.form.cancel()
             }
             PanelButton {

@@ -181,7 +181,11 @@ Item {
                         Layout.preferredWidth: 0
                     }
                     Repeater {
-                        model: root.screen ? root.screen.hints : []
+                        // An overlay takes the keys, so the footer says what they do there.
+                        model: Shell.router.showsActions && Shell.actionPanel ? Shell.actionPanel.hints
+                             : Shell.router.showsConfirm ? [["↵", Shell.router.confirmRequest.confirmTitle],
+                                                            ["Esc", qsTr("Cancel")]]
+                             : root.screen ? root.screen.hints : []
                         KeyHint {
                             required property var modelData
                             keys: modelData[0]

@@ -1,8 +1,10 @@
 #include "Links/LinkRouter.h"
 
+#include "Links/PhoneNumber.h"
 #include "Records/Text.h"
 
 #include <QUrl>
+#include <algorithm>
 
 namespace pemmo::LinkRouter {
 namespace {
@@ -67,9 +69,14 @@ std::optional<QString> normalizedURL(const QString& text) {
         if (c.isSpace())
             return std::nullopt;
     }
-    const QString candidate = trimmed.contains(u"://") ? trimmed : kHttps + trimmed;
+    const bool typedScheme = trimmed.contains(u"://");
+    const QString candidate = typedScheme ? trimmed : kHttps + trimmed;
     const QUrl url(candidate, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty())
+        return std::nullopt;
+    // "mailto:anna@example.org" with https:// in front reads as the user "mailto" signing in to
+    // example.org: no one types a name and password into a link, so it is not one.
+    if (!typedScheme && !url.userInfo().isEmpty())
         return std::nullopt;
     return candidate;
 }
@@ -104,9 +111,14 @@ QString defaultTitle(QuickLink::Kind kind, const QString& url) {
         break;
     }
     const auto normalized = normalizedURL(url);
-    const QString host = normalized ? hostWithoutWWW(*normalized) : QString();
+    QString host = normalized ? hostWithoutWWW(*normalized) : QString();
     if (host.isEmpty())
         return url;
+    // QUrl gives the ASCII form ("xn--bcher-kva.example") for most top-level domains; the title
+    // shows the name as people write it ("Bücher.example").
+    if (const QString letters = QUrl::fromAce(QUrl::toAce(host), QUrl::IgnoreIDNWhitelist);
+        !letters.isEmpty())
+        host = letters;
     return host.left(1).toUpper() + host.mid(1);
 }
 
@@ -120,14 +132,8 @@ std::optional<QString> messagesURL(const QString& handle) {
 }
 
 std::optional<QString> callURL(const QString& phone) {
-    QString number;
-    for (qsizetype i = 0; i < phone.size(); ++i) {
-        const QChar c = phone.at(i);
-        const bool asciiDigit = c >= u'0' && c <= u'9';
-        if (asciiDigit || (i == 0 && c == u'+'))
-            number.append(c);
-    }
-    if (number.isEmpty() || number == u"+")
+    const QString number = PhoneNumber::dialled(phone);
+    if (number.isEmpty())
         return std::nullopt;
     return QStringLiteral("tel://") + number;
 }
@@ -153,8 +159,14 @@ std::optional<QString> mailURL(const QString& address, const QString& subject, c
 }
 
 std::optional<QString> gmailURL(const QString& templateText, const QString& address) {
+    const QString trimmed = Text::trimmed(address);
+    if (std::any_of(trimmed.cbegin(), trimmed.cend(), [](QChar c) { return c.isSpace(); }))
+        return std::nullopt;
+    // The address goes into the page's query, where "+" reads as a space and "&", "=" and "#"
+    // end it: "anna+pemmo@…" must arrive as written.
+    const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(trimmed, "@"));
     QString text = templateText;
-    text.replace(QStringLiteral("{email}"), address);
+    text.replace(QStringLiteral("{email}"), encoded);
     return normalizedURL(text);
 }
 

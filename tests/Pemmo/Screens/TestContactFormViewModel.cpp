@@ -4,6 +4,7 @@
 // picked from a file and the links are edited in the form and stored only when it is saved.
 #include "../Shell/KeyPress.h"
 #include "App/AppEnvironment.h"
+#include "Links/LinkRouter.h"
 #include "Links/QuickLinkPolicy.h"
 #include "Lists/TagCatalog.h"
 #include "Profiles/ProfileSyncEngine.h"
@@ -359,6 +360,30 @@ private Q_SLOTS:
         again.setCircles(QString());
         await(again.save());
         QVERIFY(m_env->sync().profile(u"ada"_qs)->record->tags.isEmpty());
+    }
+
+    // Gmail and Find My are offered on every card; the form is where their addresses are given.
+    void theLocationLinkAndTheWebMailTemplateAreDetailsOfTheForm() {
+        QStringList keys;
+        QString templatePlaceholder;
+        {
+            ContactFormViewModel form(*m_env, u"ada"_qs);
+            for (const QVariant& detail : form.property("details").toList()) {
+                const QVariantMap map = detail.toMap();
+                keys.append(map.value(u"key"_qs).toString());
+                if (map.value(u"key"_qs).toString() == u"gmailTemplate")
+                    templatePlaceholder = map.value(u"placeholder"_qs).toString();
+            }
+            QVERIFY(keys.contains(u"findMyURL"_qs));
+            QVERIFY(keys.contains(u"gmailTemplate"_qs));
+            QCOMPARE(templatePlaceholder, LinkRouter::defaultGmailTemplate());
+            form.setDetail(u"findMyURL"_qs, u"maps.example.org/ada"_qs);
+            form.setDetail(u"gmailTemplate"_qs, LinkRouter::defaultGmailTemplate());
+            save(form);
+        }
+        const PemmoRecord record = *m_env->sync().profile(u"ada"_qs)->record;
+        QCOMPARE(record.findMyURL, std::optional<QString>(u"maps.example.org/ada"_qs));
+        QCOMPARE(record.gmailTemplate, std::optional<QString>(LinkRouter::defaultGmailTemplate()));
     }
 
     void anOrganisationEditedOverPemmosOwnReachesTheCard() {

@@ -12,6 +12,8 @@
 using namespace pemmo;
 using test::await;
 
+Q_DECLARE_METATYPE(Interaction::Source)
+
 namespace {
 const QDateTime kNow(QDate(2026, 3, 4), QTime(10, 15), Qt::UTC);
 }
@@ -53,6 +55,53 @@ private Q_SLOTS:
         QCOMPARE(m_env->router().bannerStyle(), u"success"_qs);
     }
 
+    // The day it happened: today is now, an earlier day is noon of that day here; a day that cannot
+    // be read or is still to come is refused on the form and nothing is written.
+    void theDayItHappened_data() {
+        const QDate today = kNow.toLocalTime().date();
+        const auto noon = [](QDate day) { return QDateTime(day, QTime(12, 0), Qt::LocalTime).toUTC(); };
+        QTest::addColumn<QString>("day");
+        QTest::addColumn<QDateTime>("stored");
+        QTest::newRow("today is now") << u"today"_qs << kNow;
+        QTest::newRow("yesterday, any case") << u" Yesterday "_qs << noon(today.addDays(-1));
+        QTest::newRow("a date") << today.addDays(-20).toString(Qt::ISODate) << noon(today.addDays(-20));
+        QTest::newRow("far past") << u"1999-12-31"_qs << noon(QDate(1999, 12, 31));
+        QTest::newRow("tomorrow is refused") << today.addDays(1).toString(Qt::ISODate) << QDateTime();
+        QTest::newRow("words it cannot read are refused") << u"last week"_qs << QDateTime();
+        QTest::newRow("a blank day is refused") << u"  "_qs << QDateTime();
+    }
+    void theDayItHappened() {
+        QFETCH(QString, day);
+        QFETCH(QDateTime, stored);
+        InteractionFormViewModel form(*m_env, u"anna"_qs);
+        QCOMPARE(form.dayText(), u"today"_qs);
+        form.setText(u"Dinner at Maria's"_qs);
+        form.setDayText(day);
+        await(form.save());
+        if (!stored.isValid()) {
+            QVERIFY(!form.error().isEmpty());
+            QVERIFY(timeline().isEmpty());
+            QCOMPARE(m_env->router().topRoute(), Route::logInteraction(u"anna"_qs));
+            return;
+        }
+        QVERIFY(form.error().isEmpty());
+        QCOMPARE(timeline().size(), 1);
+        QCOMPARE(timeline().first().date, stored);
+    }
+
+    void anEntryMovedToAnotherDayTakesNoonOfIt() {
+        const QDate today = kNow.toLocalTime().date();
+        const Interaction original{
+            QUuid::createUuid(),        kNow.addDays(-3), Interaction::Kind::Met, u"Lunch"_qs, {}, {},
+            Interaction::Source::user()};
+        await(m_env->sync().addInteraction(u"anna"_qs, original));
+        InteractionFormViewModel form(*m_env, u"anna"_qs, original.id);
+        QCOMPARE(form.dayText(), today.addDays(-3).toString(Qt::ISODate));
+        form.setDayText(u"yesterday"_qs);
+        await(form.save());
+        QCOMPARE(timeline().first().date, QDateTime(today.addDays(-1), QTime(12, 0), Qt::LocalTime).toUTC());
+    }
+
     void aBlankEntryIsRefusedInline() {
         InteractionFormViewModel form(*m_env, u"anna"_qs);
         form.setText(u" \n "_qs);
@@ -64,7 +113,24 @@ private Q_SLOTS:
         QVERIFY(form.error().isEmpty());
     }
 
-    void editingKeepsTheEntrysIdDateAndSource() {
+    // An entry Pemmo logged by itself becomes the user's once they rewrite its text: their words
+    // are then found by search and Ask, and the card stops calling it Pemmo's.
+    void editingKeepsTheEntrysIdAndDate_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<Interaction::Source>("source");
+        QTest::newRow("rewritten text makes it the user's")
+            << u"Asked about the move"_qs << int(Interaction::Kind::Message) << Interaction::Source::user();
+        QTest::newRow("only the kind changed keeps it Pemmo's")
+            << u"Opened Messages"_qs << int(Interaction::Kind::Call) << Interaction::Source::automatic();
+        QTest::newRow("white space added is no rewrite")
+            << u"Opened Messages \n"_qs << int(Interaction::Kind::Message)
+            << Interaction::Source::automatic();
+    }
+    void editingKeepsTheEntrysIdAndDate() {
+        QFETCH(QString, text);
+        QFETCH(int, kind);
+        QFETCH(Interaction::Source, source);
         const Interaction original{QUuid::createUuid(),
                                    kNow.addDays(-3),
                                    Interaction::Kind::Message,
@@ -77,16 +143,79 @@ private Q_SLOTS:
         QVERIFY(form.isEditing());
         QCOMPARE(form.text(), u"Opened Messages"_qs);
         QCOMPARE(form.kindIndex(), int(Interaction::Kind::Message));
-        form.setText(u"Asked about the move"_qs);
+        form.setText(text);
+        form.setKindIndex(kind);
         await(form.save());
         QCOMPARE(timeline().size(), 1);
         QCOMPARE(timeline().first().id, original.id);
         QCOMPARE(timeline().first().date, original.date);
-        QCOMPARE(timeline().first().source, Interaction::Source::automatic());
-        QCOMPARE(timeline().first().text, u"Asked about the move"_qs);
+        QCOMPARE(timeline().first().source, source);
+        QCOMPARE(timeline().first().text, text.trimmed());
     }
 
-    void controlReturnSavesAndEscapeCancels() {
+    // Escape leaves the form without writing, and what was typed comes back the next time the
+    // form opens for that person (or that entry), until it is saved or emptied.
+    void escapeKeepsWhatWasTypedForNextTime() {
+        InteractionFormViewModel first(*m_env, u"anna"_qs);
+        first.setKindIndex(int(Interaction::Kind::Met));
+        first.setText(u"Long lunch at the harbour; she is moving to Lisbon"_qs);
+        first.setDayText(u"yesterday"_qs);
+        QCOMPARE(first.handleKey(test::key(Qt::Key_Escape)), KeyResult::Handled);
+        QCOMPARE(m_env->router().topRoute(), Route::profile(u"anna"_qs));
+        QVERIFY(timeline().isEmpty());
+        QVERIFY(!m_env->router().bannerMessage().isEmpty());
+
+        m_env->router().push(Route::logInteraction(u"anna"_qs));
+        InteractionFormViewModel again(*m_env, u"anna"_qs);
+        QCOMPARE(again.text(), u"Long lunch at the harbour; she is moving to Lisbon"_qs);
+        QCOMPARE(again.kindIndex(), int(Interaction::Kind::Met));
+        QCOMPARE(again.dayText(), u"yesterday"_qs);
+        await(again.save());
+        QCOMPARE(timeline().size(), 1);
+
+        // Saved, the draft is gone.
+        m_env->router().push(Route::logInteraction(u"anna"_qs));
+        InteractionFormViewModel afterSaving(*m_env, u"anna"_qs);
+        QVERIFY(afterSaving.text().isEmpty());
+        QCOMPARE(afterSaving.dayText(), u"today"_qs);
+    }
+
+    void anEmptiedFormKeepsNothing() {
+        InteractionFormViewModel first(*m_env, u"anna"_qs);
+        first.setText(u"Half a thought"_qs);
+        first.cancel();
+        m_env->router().push(Route::logInteraction(u"anna"_qs));
+        InteractionFormViewModel second(*m_env, u"anna"_qs);
+        QCOMPARE(second.text(), u"Half a thought"_qs);
+        second.setText(QString());
+        second.cancel();
+        m_env->router().push(Route::logInteraction(u"anna"_qs));
+        InteractionFormViewModel third(*m_env, u"anna"_qs);
+        QVERIFY(third.text().isEmpty());
+    }
+
+    void anEditsDraftBelongsToItsEntry() {
+        const Interaction entry{
+            QUuid::createUuid(),        kNow.addDays(-3), Interaction::Kind::Met, u"Lunch"_qs, {}, {},
+            Interaction::Source::user()};
+        await(m_env->sync().addInteraction(u"anna"_qs, entry));
+        m_env->router().push(Route::editInteraction(u"anna"_qs, entry.id));
+        InteractionFormViewModel edit(*m_env, u"anna"_qs, entry.id);
+        edit.setText(u"Lunch, and the long walk back along the river"_qs);
+        edit.cancel();
+        QCOMPARE(timeline().first().text, u"Lunch"_qs);
+        InteractionFormViewModel newEntry(*m_env, u"anna"_qs);
+        QVERIFY(newEntry.text().isEmpty());
+        InteractionFormViewModel editAgain(*m_env, u"anna"_qs, entry.id);
+        QCOMPARE(editAgain.text(), u"Lunch, and the long walk back along the river"_qs);
+        // Back to the entry's own text: nothing is kept.
+        editAgain.setText(u"Lunch"_qs);
+        editAgain.cancel();
+        InteractionFormViewModel third(*m_env, u"anna"_qs, entry.id);
+        QCOMPARE(third.text(), u"Lunch"_qs);
+    }
+
+    void controlReturnSavesAndEscapeLeavesWithoutSaving() {
         InteractionFormViewModel form(*m_env, u"anna"_qs);
         form.setText(u"Walk"_qs);
         QCOMPARE(form.handleKey(test::key(Qt::Key_Return)), KeyResult::Pass); // a new line in the text

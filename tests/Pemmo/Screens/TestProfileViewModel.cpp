@@ -215,6 +215,45 @@ private Q_SLOTS:
         QCOMPARE(m_opened->addresses(), QStringList{u"tel://0305550100"_qs});
     }
 
+    // Control-C on a row copies what the row holds, as written, and opens nothing.
+    void controlCCopiesTheSelectedRowsValue_data() {
+        QTest::addColumn<QString>("rowID");
+        QTest::addColumn<QString>("copied");
+        QTest::newRow("the second phone") << u"phone:1"_qs << u"030 555 0100"_qs;
+        QTest::newRow("an address") << u"email:0"_qs << u"anna@example.org"_qs;
+        QTest::newRow("a link's address") << u"link"_qs << u"https://example.org/anna"_qs;
+        QTest::newRow("a detail") << u"detail:messageHandle"_qs << u"@anna_b"_qs;
+    }
+    void controlCCopiesTheSelectedRowsValue() {
+        QFETCH(QString, rowID);
+        QFETCH(QString, copied);
+        start({anna()});
+        const QuickLink link = customLink(u"Site"_qs, u"https://example.org/anna"_qs);
+        edit(u"anna"_qs, [&](PemmoRecord& r) {
+            r.links = {link};
+            r.messageHandle = u"@anna_b"_qs;
+        });
+        QGuiApplication::clipboard()->setText(u"before"_qs);
+        ProfileViewModel& model = card();
+        const QString id = rowID == u"link" ? u"link:"_qs + link.id.toString(QUuid::WithoutBraces) : rowID;
+        model.select(indexOf(model, id));
+        QCOMPARE(model.selectedItem()->id, id);
+        QCOMPARE(model.handleKey(key(Qt::Key_C, Qt::ControlModifier, u"c"_qs)), KeyResult::Handled);
+        QCOMPARE(QGuiApplication::clipboard()->text(), copied);
+        QVERIFY(banner().contains(copied));
+        QVERIFY(m_opened->calls.isEmpty());
+    }
+
+    void controlCWithoutARowToCopyLeavesTheClipboard() {
+        start({anna()});
+        QGuiApplication::clipboard()->setText(u"before"_qs);
+        ProfileViewModel& model = card();
+        QCOMPARE(model.handleKey(key(Qt::Key_C, Qt::ControlModifier, u"c"_qs)), KeyResult::Pass);
+        model.select(indexOf(model, u"timeline:log"_qs));
+        QCOMPARE(model.handleKey(key(Qt::Key_C, Qt::ControlModifier, u"c"_qs)), KeyResult::Pass);
+        QCOMPARE(QGuiApplication::clipboard()->text(), u"before"_qs);
+    }
+
     // MARK: Links
 
     void aDigitOpensTheLinkAtThatPlaceInTheBackgroundWhenAsked() {

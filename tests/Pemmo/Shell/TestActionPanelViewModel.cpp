@@ -140,6 +140,34 @@ private Q_SLOTS:
         QVERIFY(!m_env->router().hasOverlay());
     }
 
+    // While the panel is up the footer speaks for it, not for the screen below: Return runs the
+    // selected command, Escape clears the filter before it closes.
+    void theFooterSaysWhatTheKeysDoInThePanel() {
+        const auto hint = [](ActionPanelViewModel& panel, const QString& keys) -> std::optional<QString> {
+            for (const QVariant& pair : panel.hints()) {
+                const QStringList p = pair.toStringList();
+                if (p.value(0) == keys)
+                    return p.value(1);
+            }
+            return std::nullopt;
+        };
+        auto& panel = open(ActionContext::profile(u"anna"_qs));
+        QCOMPARE(hint(panel, u"↵"_qs), std::optional<QString>(u"Message"_qs));
+        QCOMPARE(hint(panel, u"Esc"_qs), std::optional<QString>(u"Close"_qs));
+        QSignalSpy changed(&panel, &ActionPanelViewModel::hintsChanged);
+        panel.setFilter(u"sta an"_qs);
+        QVERIFY(!changed.isEmpty());
+        QCOMPARE(hint(panel, u"↵"_qs), std::optional<QString>(u"Star Anna Berg"_qs));
+        QCOMPARE(hint(panel, u"Esc"_qs), std::optional<QString>(u"Clear"_qs));
+        panel.moveSelection(1); // one command only: stays on it
+        QCOMPARE(hint(panel, u"↵"_qs), std::optional<QString>(u"Star Anna Berg"_qs));
+        panel.setFilter(u"zzz"_qs);
+        QCOMPARE(hint(panel, u"↵"_qs), std::nullopt); // nothing to run
+        QCOMPARE(panel.handleKey(test::key(Qt::Key_Escape)), KeyResult::Handled);
+        QCOMPARE(hint(panel, u"Esc"_qs), std::optional<QString>(u"Close"_qs));
+        QVERIFY(m_env->router().hasOverlay());
+    }
+
     // The panel's model is kept between openings: each opening shows its own context's commands
     // from an empty filter, and an opening with the same commands changes rows rather than
     // resetting them, so the list keeps its delegates.

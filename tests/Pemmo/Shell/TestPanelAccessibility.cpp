@@ -278,6 +278,9 @@ private Q_SLOTS:
                                           << int(QAccessible::EditableText) << false;
         QTest::newRow("interaction form, Tab") << u"interaction"_qs << QStringList{u"Tab"_qs}
                                                << u"Kind of entry"_qs << int(QAccessible::ComboBox) << false;
+        QTest::newRow("interaction form, Tab twice")
+            << u"interaction"_qs << QStringList{u"Tab"_qs, u"Tab"_qs} << u"Day it happened"_qs
+            << int(QAccessible::EditableText) << false;
         QTest::newRow("quick link form")
             << u"quickLink"_qs << QStringList{} << u"Address"_qs << int(QAccessible::EditableText) << false;
         QTest::newRow("quick link form, Tab") << u"quickLink"_qs << QStringList{u"Tab"_qs} << u"Title"_qs

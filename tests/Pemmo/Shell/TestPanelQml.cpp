@@ -219,6 +219,22 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         QTRY_VERIFY(shows(m_panel->root(), u"Add a circle"_qs));
     }
 
+    // While the action panel is up its keys are the ones that work, so the footer names them
+    // (Escape closes the panel rather than leaving the card) and names the card's again after.
+    void theFooterSpeaksForTheOverlayWhileItIsUp() {
+        m_env->router().push(Route::profile(u"anna"_qs));
+        QTRY_COMPARE(route(), u"profile"_qs);
+        QTRY_VERIFY(shows(m_panel->root(), u"Actions"_qs));
+        QVERIFY(!shows(m_panel->root(), u"Close"_qs));
+        press(Qt::Key_K, Qt::ControlModifier);
+        QTRY_VERIFY(m_env->router().showsActions());
+        QTRY_VERIFY(shows(m_panel->root(), u"Close"_qs));
+        press(Qt::Key_Escape);
+        QTRY_VERIFY(!m_env->router().hasOverlay());
+        QTRY_VERIFY(!shows(m_panel->root(), u"Close"_qs));
+        QCOMPARE(route(), u"profile"_qs);
+    }
+
     // Circles added while the card is open make the header taller (the chips wrap); a card shown
     // from the top keeps its name and photo in sight.
     void aGrowingHeaderKeepsTheCardAtItsTop() {

@@ -431,7 +431,7 @@ private Q_SLOTS:
         type(u"Tea at the museum"_qs);
         QTRY_COMPARE(screen()[u"text"_qs].toString(), u"Tea at the museum"_qs);
         screenshot(u"07c-log-form-dark"_qs);
-        keys({u"Escape"_qs}); // cancelled: nothing saved
+        keys({u"Escape"_qs}); // left: nothing saved (the text waits as a draft)
         waitForRoute(u"profile"_qs);
         QVERIFY(!screen()[u"timeline"_qs].toArray().contains(u"Tea at the museum"_qs));
         keysHidingThePanel({u"Escape"_qs, u"Escape"_qs, u"Escape"_qs});
