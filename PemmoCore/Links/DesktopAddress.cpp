@@ -1,7 +1,5 @@
 #include "Links/DesktopAddress.h"
 
-#include "Links/PhoneNumber.h"
-
 #include <QUrl>
 
 namespace pemmo::DesktopAddress {
@@ -12,14 +10,37 @@ const QString kTel = QStringLiteral("tel://");
 
 enum class HandleKind { Phone, Email, Name };
 
+bool isPhoneSeparator(QChar c) {
+    return c == u' ' || c == u'(' || c == u')' || c == u'-' || c == u'.' || c == u'/';
+}
+
 HandleKind classify(const QString& handle) {
     if (handle.indexOf(u'@') > 0)
         return HandleKind::Email;
-    return PhoneNumber::isNumber(handle) ? HandleKind::Phone : HandleKind::Name;
+    bool digit = false;
+    for (qsizetype i = 0; i < handle.size(); ++i) {
+        const QChar c = handle.at(i);
+        if (c >= u'0' && c <= u'9')
+            digit = true;
+        else if (!(isPhoneSeparator(c) || (i == 0 && c == u'+')))
+            return HandleKind::Name;
+    }
+    return digit ? HandleKind::Phone : HandleKind::Name;
+}
+
+// The number as a call dials it: a leading "+" when written, then the digits.
+QString dialled(const QString& phone) {
+    QString number;
+    for (qsizetype i = 0; i < phone.size(); ++i) {
+        const QChar c = phone.at(i);
+        if ((c >= u'0' && c <= u'9') || (i == 0 && c == u'+'))
+            number.append(c);
+    }
+    return number;
 }
 
 QString digitsOnly(const QString& phone) {
-    QString number = PhoneNumber::dialled(phone);
+    QString number = dialled(phone);
     if (number.startsWith(u'+'))
         number.remove(0, 1);
     return number;
@@ -34,9 +55,9 @@ Result forHandle(const QString& handle, SettingsStore::MessagingApp app) {
     case HandleKind::Phone:
         switch (app) {
         case App::Sms:
-            return {QStringLiteral("sms:") + PhoneNumber::dialled(handle), {}};
+            return {QStringLiteral("sms:") + dialled(handle), {}};
         case App::Signal:
-            return {QStringLiteral("sgnl://signal.me/#p/") + PhoneNumber::dialled(handle), {}};
+            return {QStringLiteral("sgnl://signal.me/#p/") + dialled(handle), {}};
         case App::WhatsApp:
             return {QStringLiteral("https://wa.me/") + digitsOnly(handle), {}};
         case App::Telegram:

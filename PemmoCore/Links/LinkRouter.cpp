@@ -1,10 +1,8 @@
 #include "Links/LinkRouter.h"
 
-#include "Links/PhoneNumber.h"
 #include "Records/Text.h"
 
 #include <QUrl>
-#include <algorithm>
 
 namespace pemmo::LinkRouter {
 namespace {
@@ -69,14 +67,9 @@ std::optional<QString> normalizedURL(const QString& text) {
         if (c.isSpace())
             return std::nullopt;
     }
-    const bool typedScheme = trimmed.contains(u"://");
-    const QString candidate = typedScheme ? trimmed : kHttps + trimmed;
+    const QString candidate = trimmed.contains(u"://") ? trimmed : kHttps + trimmed;
     const QUrl url(candidate, QUrl::StrictMode);
     if (!url.isValid() || url.host().isEmpty())
-        return std::nullopt;
-    // "mailto:anna@example.org" with https:// in front reads as the user "mailto" signing in to
-    // example.org: no one types a name and password into a link, so it is not one.
-    if (!typedScheme && !url.userInfo().isEmpty())
         return std::nullopt;
     return candidate;
 }
@@ -132,8 +125,14 @@ std::optional<QString> messagesURL(const QString& handle) {
 }
 
 std::optional<QString> callURL(const QString& phone) {
-    const QString number = PhoneNumber::dialled(phone);
-    if (number.isEmpty())
+    QString number;
+    for (qsizetype i = 0; i < phone.size(); ++i) {
+        const QChar c = phone.at(i);
+        const bool asciiDigit = c >= u'0' && c <= u'9';
+        if (asciiDigit || (i == 0 && c == u'+'))
+            number.append(c);
+    }
+    if (number.isEmpty() || number == u"+")
         return std::nullopt;
     return QStringLiteral("tel://") + number;
 }
@@ -159,14 +158,8 @@ std::optional<QString> mailURL(const QString& address, const QString& subject, c
 }
 
 std::optional<QString> gmailURL(const QString& templateText, const QString& address) {
-    const QString trimmed = Text::trimmed(address);
-    if (std::any_of(trimmed.cbegin(), trimmed.cend(), [](QChar c) { return c.isSpace(); }))
-        return std::nullopt;
-    // The address goes into the page's query, where "+" reads as a space and "&", "=" and "#"
-    // end it: "anna+pemmo@…" must arrive as written.
-    const QString encoded = QString::fromLatin1(QUrl::toPercentEncoding(trimmed, "@"));
     QString text = templateText;
-    text.replace(QStringLiteral("{email}"), encoded);
+    text.replace(QStringLiteral("{email}"), address);
     return normalizedURL(text);
 }
 

@@ -23,8 +23,7 @@ QString defaultGmailTemplate();
 QString defaultFindMyURL();
 
 // The web address to store and open: trimmed, "https://" in front when no scheme was typed, and
-// refused (absent) when blank, holding white space, or without a host. Typed without a scheme, an
-// address that would sign in with a name ("mailto:anna@example.org") is refused too.
+// refused (absent) when blank, holding white space, or without a host.
 std::optional<QString> normalizedURL(const QString& text);
 // A named kind ("IG", "twitter", …) decides when it is one of the aliases; otherwise the host does.
 QuickLink::Kind kind(const QString& url, const std::optional<QString>& namedKind = std::nullopt);
@@ -33,12 +32,11 @@ QString defaultTitle(QuickLink::Kind kind, const QString& url);
 
 // "imessage://" and the handle with every character but letters and digits percent-encoded.
 std::optional<QString> messagesURL(const QString& handle);
-// "tel://" and the number as it is dialled (PhoneNumber::dialled); absent without a digit.
+// "tel://" and the number: a leading "+" and the digits; absent without a digit.
 std::optional<QString> callURL(const QString& phone);
 // "mailto:" with the subject and body items that are not empty.
 std::optional<QString> mailURL(const QString& address, const QString& subject = {}, const QString& body = {});
-// The template with every "{email}" replaced by the address (percent-encoded, so that "+", "&" and
-// "=" of an address stay in it), checked as a web address. An address with white space is none.
+// The template with every "{email}" replaced by the address, checked as a web address.
 std::optional<QString> gmailURL(const QString& templateText, const QString& address);
 // A quick link's or the location-sharing link's address, checked as a web address.
 std::optional<QString> webURL(const QString& text);

@@ -32,14 +32,6 @@ private Q_SLOTS:
             << u"anna@example.org"_qs << App::Sms << u"mailto:anna@example.org"_qs;
         QTest::newRow("e-mail handle becomes mail, signal")
             << u"anna@example.org"_qs << App::Signal << u"mailto:anna@example.org"_qs;
-        QTest::newRow("sms, the 0 for callers inside the country left out")
-            << u"+44 (0) 7700 900123"_qs << App::Sms << u"sms:+447700900123"_qs;
-        QTest::newRow("whatsapp, the 0 in brackets left out")
-            << u"+44 (0)7700 900123"_qs << App::WhatsApp << u"https://wa.me/447700900123"_qs;
-        QTest::newRow("sms, a number with an extension is still a number")
-            << u"+1 555 123 4567 ext. 89"_qs << App::Sms << u"sms:+15551234567"_qs;
-        QTest::newRow("telegram, extension after an x")
-            << u"+1 (555) 123-4567 x89"_qs << App::Telegram << u"tg://resolve?phone=15551234567"_qs;
     }
     void forDesktop() {
         QFETCH(QString, handle);
