@@ -270,10 +270,10 @@ QCoro::Task<void> SettingsViewModel::refreshCloudKey() {
     const quint64 generation = ++m_keyGeneration;
     auto asking =
         QtConcurrent::run([keyring = m_env.sharedSecrets()] { return AIService::hasCloudKey(*keyring); });
-    const bool stored = co_await asking;
+    const std::optional<bool> stored = co_await asking;
     if (!self || generation != m_keyGeneration)
         co_return;
-    m_cloudKeyStored = stored;
+    m_cloudKey = !stored ? CloudKey::Unreadable : *stored ? CloudKey::Stored : CloudKey::None;
     Q_EMIT cloudKeyChanged();
 }
 

@@ -78,9 +78,9 @@ public:
     QCoro::Task<QString> eraseAllData();
 
     // The cloud key in the keyring. The keyring is asked on a worker thread, since it can take
-    // its time (a daemon starting, a prompt to unlock it): `cloudKeyStored` is absent until it has
-    // answered, and cloudKeyChanged tells when it has.
-    std::optional<bool> cloudKeyStored() const { return m_cloudKeyStored; }
+    // its time (a daemon starting, a prompt to unlock it); cloudKeyChanged tells when it answered.
+    enum class CloudKey { Asking, Stored, None, Unreadable };
+    CloudKey cloudKey() const { return m_cloudKey; }
     QCoro::Task<void> refreshCloudKey();
     // Stores the key (a blank one removes it); false with `message` set when the keyring refused.
     QCoro::Task<bool> saveCloudKey(QString key);
@@ -134,7 +134,7 @@ private:
     ShortcutBinder m_binder;
     QHash<QString, QString> m_folderStates;
     QString m_message;
-    std::optional<bool> m_cloudKeyStored;
+    CloudKey m_cloudKey = CloudKey::Asking;
     quint64 m_keyGeneration = 0; // an answer older than the last save is dropped
 
     LocalModelList m_localModels;

@@ -236,10 +236,20 @@ void SettingsWindow::setDark(bool dark) {
 }
 
 void SettingsWindow::showCloudKeyState() {
-    const std::optional<bool> stored = m_model.cloudKeyStored();
-    m_keyState->setText(!stored   ? tr("Asking the keyring…")
-                        : *stored ? tr("A key is stored in the keyring.")
-                                  : tr("No key stored."));
+    switch (m_model.cloudKey()) {
+    case SettingsViewModel::CloudKey::Asking:
+        m_keyState->setText(tr("Asking the keyring…"));
+        break;
+    case SettingsViewModel::CloudKey::Stored:
+        m_keyState->setText(tr("A key is stored in the keyring."));
+        break;
+    case SettingsViewModel::CloudKey::None:
+        m_keyState->setText(tr("No key stored."));
+        break;
+    case SettingsViewModel::CloudKey::Unreadable:
+        m_keyState->setText(tr("The keyring cannot be read now (is it running and unlocked?)."));
+        break;
+    }
 }
 
 void SettingsWindow::setRebuildIndexAction(std::function<void()> action) {

@@ -333,12 +333,13 @@ QCoro::Task<void> AIService::runConnectionTest() {
         setConnectionTest(ConnectionTest::Succeeded, QString());
 }
 
-bool AIService::hasCloudKey(SecretStore& keyring) {
+std::optional<bool> AIService::hasCloudKey(SecretStore& keyring) {
     try {
         const std::optional<QString> key = keyring.read(SecretStore::cloudKeyAccount());
         return key && !Text::isBlank(*key);
-    } catch (const KeychainError&) {
-        return false;
+    } catch (const KeychainError& error) {
+        qCWarning(lcAI) << "The keyring cannot be read:" << error.description();
+        return std::nullopt;
     }
 }
 

@@ -117,7 +117,8 @@ public:
     Q_INVOKABLE void startConnectionTest();
     // The cloud key in `keyring`. A keyring may block on D-Bus (a daemon starting, a prompt to
     // unlock it): call these from a worker thread, not the window system's.
-    static bool hasCloudKey(SecretStore& keyring);
+    // Absent when the keyring cannot be read.
+    static std::optional<bool> hasCloudKey(SecretStore& keyring);
     // Stores the trimmed key (a blank one removes it). Returns the message to show, empty on success.
     static QString saveCloudKey(SecretStore& keyring, const QString& key);
 

@@ -211,14 +211,15 @@ private Q_SLOTS:
     // The keyring answers later (it is asked off the window's thread): nothing is claimed before.
     void theCloudKeyGoesToTheKeyring() {
         SettingsViewModel model(*m_env);
-        QCOMPARE(model.cloudKeyStored(), std::nullopt);
+        using CloudKey = SettingsViewModel::CloudKey;
+        QCOMPARE(model.cloudKey(), CloudKey::Asking);
         await(model.refreshCloudKey());
-        QCOMPARE(model.cloudKeyStored(), std::optional(false));
+        QCOMPARE(model.cloudKey(), CloudKey::None);
         QVERIFY(await(model.saveCloudKey(u" sk-test "_qs)));
         QCOMPARE(m_env->secrets().read(u"anthropic"_qs), u"sk-test"_qs);
-        QCOMPARE(model.cloudKeyStored(), std::optional(true));
+        QCOMPARE(model.cloudKey(), CloudKey::Stored);
         QVERIFY(await(model.saveCloudKey(QString())));
-        QCOMPARE(model.cloudKeyStored(), std::optional(false));
+        QCOMPARE(model.cloudKey(), CloudKey::None);
     }
 
     // MARK: The AI pane
