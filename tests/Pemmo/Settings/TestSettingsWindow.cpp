@@ -105,6 +105,23 @@ class TestSettingsWindow : public QObject {
         return all.join(u' ');
     }
 
+    // One row for each look and each control: its kind names the row, its pane and object name
+    // are the data.
+    struct Control {
+        const char* kind;
+        const char* pane;
+        const char* name;
+    };
+    static void addLookAndControlRows(std::initializer_list<Control> controls) {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<QString>("pane");
+        QTest::addColumn<QString>("name");
+        for (const bool dark : {false, true})
+            for (const Control& c : controls)
+                QTest::addRow("%s, %s", dark ? "dark" : "light", c.kind)
+                    << dark << QString::fromLatin1(c.pane) << QString::fromLatin1(c.name);
+    }
+
 private Q_SLOTS:
     void initTestCase() {
         // As the application does: Fusion, offscreen as on a desktop without a Qt style.
@@ -328,14 +345,7 @@ private Q_SLOTS:
     // Read from the window as Fusion draws it: the outline at the top edge of each kind of control
     // against the background just above it.
     void everyOutlineStandsOutFromTheWindow_data() {
-        QTest::addColumn<bool>("dark");
-        QTest::addColumn<QString>("pane");
-        QTest::addColumn<QString>("name");
-        const struct {
-            const char* kind;
-            const char* pane;
-            const char* name;
-        } controls[] = {
+        addLookAndControlRows({
             {"text field", "updates", "updateFeed"},
             {"choice", "general", "appearance"},
             {"editable choice", "ai", "localModel"},
@@ -343,11 +353,7 @@ private Q_SLOTS:
             {"empty check box", "general", "openLinksInBackground"},
             {"button", "data", "export"},
             {"list", "calendar", "calendarFolders"},
-        };
-        for (const bool dark : {false, true})
-            for (const auto& c : controls)
-                QTest::addRow("%s, %s", dark ? "dark" : "light", c.kind)
-                    << dark << QString::fromLatin1(c.pane) << QString::fromLatin1(c.name);
+        });
     }
     void everyOutlineStandsOutFromTheWindow() {
         QFETCH(bool, dark);
@@ -371,25 +377,14 @@ private Q_SLOTS:
     // The control with the keyboard's focus is ringed: two pixels or more of its outline stand
     // out from the background, where a control without it has one.
     void theFocusedControlIsRinged_data() {
-        QTest::addColumn<bool>("dark");
-        QTest::addColumn<QString>("pane");
-        QTest::addColumn<QString>("name");
-        const struct {
-            const char* kind;
-            const char* pane;
-            const char* name;
-        } controls[] = {
+        addLookAndControlRows({
             {"text field", "updates", "updateFeed"},
             {"shortcut recorder", "general", "shortcut"},
             {"choice", "general", "appearance"},
             {"number", "calendar", "momentDelay"},
             {"check box", "general", "openLinksInBackground"},
             {"empty list", "calendar", "calendarFolders"},
-        };
-        for (const bool dark : {false, true})
-            for (const auto& c : controls)
-                QTest::addRow("%s, %s", dark ? "dark" : "light", c.kind)
-                    << dark << QString::fromLatin1(c.pane) << QString::fromLatin1(c.name);
+        });
     }
     void theFocusedControlIsRinged() {
         QFETCH(bool, dark);

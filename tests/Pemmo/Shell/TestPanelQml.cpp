@@ -10,6 +10,7 @@
 #include "Shell/AppShell.h"
 #include "Shell/KeyEventRouter.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/Contrast.h"
 #include "TestSupport/LoopbackHTTPServer.h"
 #include "TestSupport/PanelView.h"
 #include "TestSupport/People.h"
@@ -25,6 +26,7 @@
 
 using namespace pemmo;
 using test::await;
+using test::contrast;
 
 namespace {
 
@@ -59,19 +61,6 @@ bool shows(const QQuickItem* item, const QString& text) {
         return child->isVisible() &&
                (child->property("text").toString().contains(text) || shows(child, text));
     });
-}
-
-// The contrast ratio of two colours, as the web's accessibility guidelines define it.
-double contrast(const QColor& a, const QColor& b) {
-    const auto luminance = [](const QColor& c) {
-        const auto channel = [](double v) {
-            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
-    };
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 // The visible item whose text is exactly `text`.
