@@ -6,6 +6,8 @@
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
+#include <cerrno>
+#include <csignal>
 
 namespace pemmo {
 namespace {
@@ -98,6 +100,17 @@ void SingleInstance::onNewConnection() {
     }
 }
 
+bool SingleInstance::lockIsHeld() const {
+    // The lock is only looked at, never taken: a client that took it even for a moment could turn
+    // away a primary starting at that very moment ("another Pemmo is running").
+    const QLockFile lock(lockPath());
+    qint64 pid = 0;
+    QString hostName, appName;
+    if (!lock.getLockInfo(&pid, &hostName, &appName) || pid <= 0)
+        return false;
+    return ::kill(pid_t(pid), 0) == 0 || errno == EPERM;
+}
+
 std::optional<QByteArray> SingleInstance::send(const QByteArray& command,
                                                std::chrono::milliseconds timeout) const {
     const QDeadlineTimer deadline(timeout);
@@ -121,11 +134,7 @@ std::optional<QByteArray> SingleInstance::send(const QByteArray& command,
             return std::nullopt;
         }
         // A primary that holds the lock but does not listen yet is starting up: wait for it.
-        QLockFile probe(lockPath());
-        probe.setStaleLockTime(0);
-        // Only a lock another process holds means a primary (a missing folder means none).
-        const bool nobodyHoldsIt = probe.tryLock(0) || probe.error() != QLockFile::LockFailedError;
-        if (nobodyHoldsIt || deadline.hasExpired())
+        if (!lockIsHeld() || deadline.hasExpired())
             return std::nullopt;
         QThread::msleep(20);
     }

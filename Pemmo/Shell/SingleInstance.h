@@ -48,6 +48,8 @@ public:
 
 private:
     void onNewConnection();
+    // Whether a live process holds the lock (a primary, or one about to be).
+    bool lockIsHeld() const;
 
     QString m_folder;
     std::unique_ptr<QLockFile> m_lock;

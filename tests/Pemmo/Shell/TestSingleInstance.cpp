@@ -5,6 +5,8 @@
 #include <QCoroTimer>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
+#include <QSysInfo>
 #include <QTest>
 #include <cstring>
 #include <future>
@@ -96,6 +98,26 @@ private Q_SLOTS:
         timer.start();
         QCOMPARE(SingleInstance(dir.filePath(folder)).send("toggle", std::chrono::minutes(1)), std::nullopt);
         QVERIFY(timer.elapsed() < 1000);
+    }
+
+    // A client only looks at the lock, never takes it: one that took it even for a moment (as
+    // `pemmo toggle` polling a Pemmo that starts at login) could turn the starting primary away.
+    // A lock left by a process that is gone is therefore left as it is, for the primary to take.
+    void aClientNeverTakesTheLock() {
+        test::TempDir dir;
+        QProcess gone;
+        gone.start(u"true"_qs, {});
+        QVERIFY(gone.waitForStarted());
+        const qint64 pid = gone.processId();
+        QVERIFY(gone.waitForFinished());
+        const QByteArray left =
+            QByteArray::number(pid) + "\npemmo\n" + QSysInfo::machineHostName().toUtf8() + "\n";
+        dir.write(u"pemmo.lock"_qs, left);
+        QCOMPARE(SingleInstance(dir.path()).send("toggle"), std::nullopt);
+        QCOMPARE(dir.read(u"pemmo.lock"_qs), left);
+
+        SingleInstance primary(dir.path());
+        QVERIFY2(primary.becomePrimary({}), qPrintable(primary.errorString()));
     }
 
     // A primary that crashed leaves its socket behind, with nobody listening on it.
