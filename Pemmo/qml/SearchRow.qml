@@ -27,7 +27,9 @@ Item {
     signal hovered(point point)
     signal clicked()
 
-    implicitHeight: !isRow ? header.implicitHeight
+    // A heading's height comes from its font, not from its own layout: reading the text's implicit
+    // height lays it out, which changed the height being worked out here (a binding loop).
+    implicitHeight: !isRow ? headerMetrics.height + header.topPadding + header.bottomPadding
                            : reason !== "" ? Theme.rowHeight + reasonText.implicitHeight : Theme.rowHeight
     Accessible.role: isRow ? Accessible.ListItem : Accessible.Heading
     Accessible.name: reason !== "" ? row.accessibleName + ", " + reasonLine : row.accessibleName
@@ -48,6 +50,11 @@ Item {
         radius: Theme.rowRadius
         visible: row.isRow && row.selected
         color: Theme.selection
+    }
+
+    FontMetrics {
+        id: headerMetrics
+        font: header.font
     }
 
     SectionHeader {
