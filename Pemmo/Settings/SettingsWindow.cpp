@@ -198,6 +198,8 @@ SettingsWindow::SettingsWindow(SettingsViewModel& model, QWidget* parent)
     loadFolders();
     loadCalendarFolders();
     QCoro::connect(m_model.refreshFolderStates(), this, [] {});
+    // Once, not at every change of a setting: a keyring that hangs holds a worker thread each time.
+    QCoro::connect(m_model.refreshCloudKey(), this, [] {});
     QCoro::connect(m_model.refreshLocalModels(), this, [] {});
 
     const int em = fontMetrics().averageCharWidth();
@@ -726,7 +728,6 @@ void SettingsWindow::loadFromSettings() {
     m_reasoningModel->setText(settings.claudeReasoningModel());
     m_fastModel->setText(settings.claudeFastModel());
     showCloudKeyState();
-    QCoro::connect(m_model.refreshCloudKey(), this, [] {});
 
     m_moments->setChecked(settings.momentsEnabled());
     m_delay->setValue(settings.momentDelayMinutes());
