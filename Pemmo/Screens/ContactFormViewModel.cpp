@@ -2,7 +2,6 @@
 
 #include "App/AppEnvironment.h"
 #include "Contacts/ContactDraftRules.h"
-#include "Contacts/VCardBook.h"
 #include "Contacts/VCardFolderRepository.h"
 #include "Links/LinkRouter.h"
 #include "Links/QuickLinkPolicy.h"
@@ -255,6 +254,8 @@ ContactFormViewModel::ContactFormViewModel(AppEnvironment& environment, const QS
     m_shownJobTitle = m_jobTitle;
     if (!m_original)
         m_photoLoaded = true;
+    if (contactID.isEmpty())
+        loadFolderNote();
 }
 
 QCoro::Task<void> ContactFormViewModel::loadPhoto() {
@@ -573,28 +574,25 @@ QString ContactFormViewModel::phoneNote() const {
     return {};
 }
 
-QString ContactFormViewModel::folderNote() const {
-    if (isEditing())
-        return {};
-    const auto* folders = dynamic_cast<const VCardFolderRepository*>(&m_env.contacts());
+QCoro::Task<void> ContactFormViewModel::loadFolderNote() {
+    auto* folders = dynamic_cast<VCardFolderRepository*>(&m_env.contacts());
     if (!folders)
-        return {};
-    // The folder the address book will really write to: a choice outside the book does not count,
-    // and a folder of address books gets the card in the first of them.
-    const QString chosen = m_env.settings().newContactsFolder().trimmed();
-    const QString expanded =
-        chosen.isEmpty()
-            ? QString()
-            : VCardBook::normalized(AppEnvironment::contactFolders({chosen}, QString())).value(0);
+        co_return;
+    // Asked of the address book's own thread: finding the folder lists it, and a folder on a
+    // network mount can take its time. The book already follows the folder chosen in the
+    // settings, a choice outside the book not counting.
+    QPointer<ContactFormViewModel> self(this);
+    auto finding = folders->folderForNewContacts();
     QString folder;
     try {
-        folder = VCardBook::folderForNewContacts(VCardBook::normalized(folders->folders()), expanded);
+        folder = co_await finding;
     } catch (const std::exception&) {
-        folder = folders->folders().value(0);
+        // Unreadable or too slow: no note; saving says what is wrong.
     }
-    if (folder.isEmpty())
-        return {};
-    return tr("Saved in %1").arg(shownPath(folder));
+    if (!self || folder.isEmpty())
+        co_return;
+    m_folderNote = tr("Saved in %1").arg(shownPath(folder));
+    Q_EMIT folderNoteChanged();
 }
 
 void ContactFormViewModel::setErrors(QHash<QString, QString> errors, QString error) {

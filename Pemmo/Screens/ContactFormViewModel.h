@@ -54,8 +54,8 @@ class ContactFormViewModel : public QObject, public KeyTarget {
     // Notes under the e-mail and phone fields (the address book keeps further entries).
     Q_PROPERTY(QString emailNote READ emailNote NOTIFY fieldsChanged)
     Q_PROPERTY(QString phoneNote READ phoneNote NOTIFY fieldsChanged)
-    // Where a new contact is written.
-    Q_PROPERTY(QString folderNote READ folderNote CONSTANT)
+    // Where a new contact is written; empty until the address book has answered.
+    Q_PROPERTY(QString folderNote READ folderNote NOTIFY folderNoteChanged)
     // Field name → message, for the problems found by the last save.
     Q_PROPERTY(QVariantMap errors READ errorMap NOTIFY errorsChanged)
     // A failure that belongs to no field (the address book refused the change).
@@ -165,7 +165,7 @@ public:
 
     QString emailNote() const;
     QString phoneNote() const;
-    QString folderNote() const;
+    QString folderNote() const { return m_folderNote; }
     const QHash<QString, QString>& errors() const { return m_errors; }
     const QString& error() const { return m_error; }
     bool isSaving() const { return m_isSaving; }
@@ -221,6 +221,7 @@ public:
     KeyResult handleKey(const KeyEvent& event) override;
 
 Q_SIGNALS:
+    void folderNoteChanged();
     void fieldsChanged();
     void errorsChanged();
     void isSavingChanged();
@@ -233,6 +234,7 @@ Q_SIGNALS:
 private:
     enum class PhotoChange { None, Chosen, Dropped };
     QCoro::Task<void> loadPhoto();
+    QCoro::Task<void> loadFolderNote();
     QVariantList linkList() const;
     void setLinkError(const QString& error);
     void resetLinkEditor();
@@ -265,6 +267,7 @@ private:
     // Pemmo's own photo as stored when the form opened.
     std::optional<QByteArray> m_storedPhoto;
     bool m_photoLoaded = false;
+    QString m_folderNote;
     PhotoChange m_photoChange = PhotoChange::None;
     std::optional<QByteArray> m_chosenPhoto;
     QString m_photoError;

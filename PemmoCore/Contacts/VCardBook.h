@@ -104,6 +104,8 @@ public:
     // books when it holds only those. Throws PemmoError::contactsDenied() when there is no folder
     // or the first cannot be read.
     static QString folderForNewContacts(const QStringList& folders, const QString& chosen);
+    // The same over this book's folders and the folder chosen with setFolderForNewContacts.
+    QString folderForNewContacts() const;
 
     // Every person, sorted by given name, then family name. Throws PemmoError::contactsDenied()
     // when there is no folder or one cannot be read. With `trustLastListing` the folders are
@@ -158,7 +160,6 @@ private:
     void place(std::vector<Contact*> fresh);
     Located locate(const QString& id);
     std::optional<Located> locateIn(const QString& path, const QString& id);
-    QString folderForNewContacts() const;
 
     QStringList m_folders;
     Clock m_clock;

@@ -207,6 +207,10 @@ void VCardFolderRepository::setFolderForNewContacts(QString folder) {
     m_executor->post([state = m_state, folder] { state->book.setFolderForNewContacts(folder); });
 }
 
+QCoro::Task<QString> VCardFolderRepository::folderForNewContacts() {
+    return perform([](VCardBook& book) { return book.folderForNewContacts(); });
+}
+
 void VCardFolderRepository::setFolders(QStringList folders) {
     folders = VCardBook::normalized(folders);
     {

@@ -52,6 +52,10 @@ public:
     // Where new contacts are written (see VCardBook::setFolderForNewContacts); empty: the first
     // address book.
     void setFolderForNewContacts(QString folder);
+    // The folder a contact created now would be written to, found on the file-work thread (it
+    // lists the first folder). Throws contactsDenied with no readable folder, timedOut past the
+    // time limit.
+    QCoro::Task<QString> folderForNewContacts();
 
     // Opens every folder on the calling thread: for the command line. The GUI thread asks
     // `checkAuthorization`, which opens them on the file-work thread under the time limit.

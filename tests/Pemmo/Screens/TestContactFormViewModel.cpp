@@ -306,7 +306,7 @@ private Q_SLOTS:
             m_env->settings().setNewContactsFolder(home(chosen));
         }
         ContactFormViewModel form(*m_env, QString(), u"Zed Newperson"_qs);
-        QCOMPARE(form.folderNote(), u"Saved in "_qs + home(written));
+        QTRY_COMPARE(form.folderNote(), u"Saved in "_qs + home(written));
         save(form);
         QVERIFY(!newFile(written, {u"ada.vcf"_qs, u"john.vcf"_qs}).isEmpty());
     }
