@@ -5,6 +5,7 @@
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Records/Text.h"
+#include "Screens/FormDrafts.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
 
@@ -20,6 +21,12 @@ CaptureFormViewModel::CaptureFormViewModel(AppEnvironment& environment, Mode mod
     , m_mode(mode)
     , m_contactID(std::move(contactID))
     , m_text(text) {
+    // What was typed here before and left without sending comes back, before the search's query:
+    // that one is still in the search field.
+    m_initialText = m_text;
+    const QString draft = FormDrafts::of(environment).text(draftForm(), m_contactID.value_or(QString()));
+    if (!draft.isEmpty())
+        m_text = draft;
     if (m_contactID) {
         const auto profile = environment.sync().profile(*m_contactID);
         m_personName = profile ? profile->person->displayName() : QString();
@@ -116,12 +123,27 @@ QCoro::Task<void> CaptureFormViewModel::send() {
     if (!self)
         co_return;
     setWorking(false);
+    // The text has become a proposal; backing out of the review returns to the form, which still
+    // holds it, and leaving the form from there keeps it again.
+    FormDrafts::of(*env).keepText(draftForm(), m_contactID.value_or(QString()), QString());
     // The review goes over the form: backing out of it returns to the text.
     env->router().push(Route::review(proposal, suggestedName));
 }
 
+FormDrafts::TextForm CaptureFormViewModel::draftForm() const {
+    return m_mode == Mode::Capture ? FormDrafts::TextForm::Capture : FormDrafts::TextForm::Enrich;
+}
+
 void CaptureFormViewModel::cancel() {
+    // Leaving keeps what was typed; an emptied or untouched form leaves nothing behind.
+    const bool kept = m_text != m_initialText && !Text::isBlank(m_text);
+    FormDrafts::of(m_env).keepText(draftForm(), m_contactID.value_or(QString()), kept ? m_text : QString());
     m_env.router().pop();
+    if (kept)
+        m_env.router().showInfo(
+            m_mode == Mode::Enrich ? tr("Kept the text for the next time you enrich %1.").arg(m_personName)
+            : m_contactID ? tr("Kept what you wrote for your next Quick capture about %1.").arg(m_personName)
+                          : tr("Kept what you wrote for your next Quick capture."));
 }
 
 KeyResult CaptureFormViewModel::handleKey(const KeyEvent& event) {

@@ -1,8 +1,10 @@
 // The two AI forms that end in a review: Quick capture (a note about someone, or about whoever it
 // names) and Enrich from text (text pasted about one person). Control-Return sends the text to the
 // AI; its answer opens the review over the form, so a rejected proposal leaves the text in place.
+// Escape keeps what was typed as a draft for the next time the form opens for that person.
 #pragma once
 
+#include "Screens/FormDrafts.h"
 #include "Shell/KeyTarget.h"
 
 #include <QCoroTask>
@@ -62,12 +64,14 @@ Q_SIGNALS:
 private:
     void setError(const QString& error);
     void setWorking(bool working);
+    FormDrafts::TextForm draftForm() const;
 
     AppEnvironment& m_env;
     const Mode m_mode;
     const std::optional<QString> m_contactID;
     QString m_personName;
     QString m_text;
+    QString m_initialText;
     QString m_error;
     bool m_isWorking = false;
 };

@@ -4,7 +4,7 @@
 #include "Profiles/ProfileSyncEngine.h"
 #include "Records/EntryDay.h"
 #include "Records/Text.h"
-#include "Screens/InteractionDrafts.h"
+#include "Screens/FormDrafts.h"
 #include "Shell/AppRouter.h"
 
 #include <QPointer>
@@ -33,7 +33,7 @@ InteractionFormViewModel::InteractionFormViewModel(AppEnvironment& environment, 
     m_dayText = EntryDay::format(m_original ? m_original->date.toLocalTime().date() : today, today);
     m_initial = {m_kind, m_text, m_dayText};
     // What was typed here before and left without saving comes back.
-    if (const auto draft = InteractionDrafts::of(environment).value(contactID, entryID)) {
+    if (const auto draft = FormDrafts::of(environment).entry(contactID, entryID)) {
         m_kind = draft->kind;
         m_text = draft->text;
         m_dayText = draft->day;
@@ -138,20 +138,20 @@ QCoro::Task<void> InteractionFormViewModel::save() {
         m_isSaving = false;
         Q_EMIT isSavingChanged();
     }
-    InteractionDrafts::of(*env).drop(contactID, entryID);
+    FormDrafts::of(*env).dropEntry(contactID, entryID);
     env->router().pop();
     env->router().showSuccess(editing ? tr("Saved the memory.") : tr("Added to %1's timeline.").arg(name));
 }
 
 void InteractionFormViewModel::cancel() {
-    InteractionDrafts& drafts = InteractionDrafts::of(m_env);
+    FormDrafts& drafts = FormDrafts::of(m_env);
     // Leaving keeps what was typed; an emptied or untouched form leaves nothing behind.
     const bool changed = m_kind != m_initial.kind || m_text != m_initial.text || m_dayText != m_initial.day;
     const bool kept = changed && !Text::isBlank(m_text);
     if (kept)
-        drafts.keep(m_contactID, m_entryID, {m_kind, m_text, m_dayText});
+        drafts.keepEntry(m_contactID, m_entryID, {m_kind, m_text, m_dayText});
     else
-        drafts.drop(m_contactID, m_entryID);
+        drafts.dropEntry(m_contactID, m_entryID);
     m_env.router().pop();
     if (kept)
         m_env.router().showInfo(isEditing()

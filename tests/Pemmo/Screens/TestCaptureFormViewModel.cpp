@@ -126,6 +126,34 @@ private Q_SLOTS:
         QCOMPARE(m_local->calls, QStringList{u"capture"_qs});
     }
 
+    // Escape keeps the text for that person and that form, ahead of the search's query; once the
+    // text has become a proposal the draft is gone.
+    void escapeKeepsTheTextUntilItIsSent_data() { aNoteOpensTheReviewOverTheForm_data(); }
+    void escapeKeepsTheTextUntilItIsSent() {
+        QFETCH(bool, enrich);
+        use(AIProviderID::OnDevice);
+        using Mode = CaptureFormViewModel::Mode;
+        const Mode mode = enrich ? Mode::Enrich : Mode::Capture;
+        const Mode other = enrich ? Mode::Capture : Mode::Enrich;
+        const auto open = [&](Mode m, std::optional<QString> id, const QString& query = {}) {
+            m_env->router().push(m == Mode::Enrich ? Route::enrich(u"anna"_qs) : Route::capture(query, id));
+            return std::make_unique<CaptureFormViewModel>(*m_env, m, id, query);
+        };
+        auto form = open(mode, u"anna"_qs);
+        form->setText(u"Moved to Oslo"_qs);
+        QCOMPARE(form->handleKey(key(Qt::Key_Escape)), KeyResult::Handled);
+        QCOMPARE(m_env->router().depth(), 1);
+        QCOMPARE(open(mode, u"anna"_qs, u"anna"_qs)->text(), u"Moved to Oslo"_qs);
+        QCOMPARE(open(other, u"anna"_qs)->text(), QString());
+        if (!enrich)
+            QCOMPARE(open(mode, std::nullopt)->text(), QString()); // about nobody: a draft of its own
+
+        form = open(mode, u"anna"_qs);
+        await(form->send());
+        QCOMPARE(m_env->router().topRoute().routeKind(), Route::Kind::Review);
+        QCOMPARE(open(mode, u"anna"_qs)->text(), QString());
+    }
+
     void aBlankNoteIsRefusedWithoutAskingTheAI() {
         use(AIProviderID::OnDevice);
         CaptureFormViewModel form(*m_env, CaptureFormViewModel::Mode::Capture, std::nullopt);
