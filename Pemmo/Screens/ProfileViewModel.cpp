@@ -86,6 +86,17 @@ QString dateText(const QDateTime& date, const QDateTime& now) {
                                                          : locale.toString(day, u"d MMM yyyy"_qs);
 }
 
+// A timeline or change-log row's day: the last two days by name, as one says them.
+QString rowDayText(const QDateTime& date, const QDateTime& now) {
+    const QDate day = date.toLocalTime().date();
+    const QDate today = now.toLocalTime().date();
+    if (day == today)
+        return ProfileViewModel::tr("Today");
+    if (day == today.addDays(-1))
+        return ProfileViewModel::tr("Yesterday");
+    return dateText(date, now);
+}
+
 QString birthdayText(const DateComponents& birthday) {
     const QLocale locale;
     const QString month = locale.monthName(birthday.month);
@@ -495,7 +506,7 @@ void ProfileViewModel::rebuild() {
             row.detail = entry.source.kind == Interaction::Source::Kind::Auto
                              ? tr("%1 · logged by Pemmo").arg(kindTitle(entry.kind))
                              : kindTitle(entry.kind);
-            row.trailing = dateText(entry.date, now);
+            row.trailing = rowDayText(entry.date, now);
             rows.append(addItem(row, ProfileAction::editMemory(entry.id), tr("↵ Edit   Del Delete")));
         }
         if (entries.size() > shortTimeline) {
@@ -523,7 +534,7 @@ void ProfileViewModel::rebuild() {
             row.title = fieldTitle(change.field);
             row.detail = tr("%1 → %2").arg(change.oldValue.value_or(tr("(empty)")),
                                            change.newValue.value_or(tr("(empty)")));
-            row.trailing = dateText(change.date, now);
+            row.trailing = rowDayText(change.date, now);
             rows.append(addItem(row, ProfileAction::revert(change.id), tr("↵ Undo this change")));
         }
 

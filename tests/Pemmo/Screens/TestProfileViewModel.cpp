@@ -341,6 +341,14 @@ private Q_SLOTS:
         ProfileViewModel& model = card();
         QCOMPARE(model.rows()->titlesOf(u"entry"_qs).size(), 5);
         QCOMPARE(model.rows()->titlesOf(u"entry"_qs).first(), u"entry 0"_qs); // newest first
+        QStringList days;
+        for (const ProfileRow& row : model.rows()->rows()) {
+            if (row.kind == u"entry"_qs)
+                days.append(row.trailing);
+        }
+        const QDate third = kNow.addDays(-2).toLocalTime().date();
+        QCOMPARE(days.mid(0, 3),
+                 (QStringList{u"Today"_qs, u"Yesterday"_qs, QLocale().toString(third, u"d MMM"_qs)}));
         QCOMPARE(model.rows()->titlesOf(u"toggle"_qs), QStringList{u"Show the whole timeline"_qs});
         await(model.perform(ProfileAction::plain(Kind::ToggleTimeline)));
         QCOMPARE(model.rows()->titlesOf(u"entry"_qs).size(), 7);
