@@ -116,12 +116,17 @@ QString LocalModelProvider::readText(const HTTPResponse& response) const {
         const auto error = serverError(response.body);
         if (status == 404 && error && error->contains(u"not found", Qt::CaseInsensitive))
             throw PemmoError::aiUnavailable(notInstalledMessage());
+        // Say whose answer it is: "out of memory" alone does not tell the user where to look.
+        const QString server = QStringLiteral("The local model server at ") + m_serverText;
         if (error)
-            throw PemmoError::network(status, *error);
-        const QString prefix = Text::trimmed(QString::fromUtf8(response.body.left(200)));
-        throw PemmoError::network(status, prefix.isEmpty() ? QStringLiteral("Request failed (") +
-                                                                 QString::number(status) + u')'
-                                                           : prefix);
+            throw PemmoError::network(status, server + QStringLiteral(" reported: ") + *error);
+        // A plain-text body says what went wrong in its first line; a web page says nothing useful.
+        const QString firstLine =
+            Text::trimmed(QString::fromUtf8(response.body.left(300)).section(u'\n', 0, 0));
+        QString message = server + QStringLiteral(" answered with status ") + QString::number(status);
+        if (!firstLine.isEmpty() && !firstLine.startsWith(u'<'))
+            message += QStringLiteral(": ") + firstLine.left(160);
+        throw PemmoError::network(status, message + u'.');
     }
     const json root = parseObject(response.body);
     const auto malformed = [&] { return parseFailure(QString::fromUtf8(response.body)); };

@@ -277,8 +277,16 @@ private Q_SLOTS:
             << 404 << QByteArray(R"({"error":"model \"llama3.2\" not found, try pulling it first"})")
             << unavailable << 0
             << u"The model llama3.2 is not installed on the local model server. Install it with: ollama pull llama3.2"_qs;
-        QTest::newRow("server error") << 500 << QByteArray(R"({"error":"out of memory"})")
-                                      << int(PemmoError::Case::Network) << 500 << u"out of memory"_qs;
+        const int network = int(PemmoError::Case::Network);
+        const QString server = u"The local model server at @SERVER@"_qs;
+        QTest::newRow("server error") << 500 << QByteArray(R"({"error":"out of memory"})") << network << 500
+                                      << server + u" reported: out of memory"_qs;
+        QTest::newRow("plain text") << 502 << QByteArray("Bad Gateway\nnginx\n") << network << 502
+                                    << server + u" answered with status 502: Bad Gateway."_qs;
+        QTest::newRow("a web page") << 503 << QByteArray("<html><body>Unavailable</body></html>") << network
+                                    << 503 << server + u" answered with status 503."_qs;
+        QTest::newRow("nothing") << 500 << QByteArray() << network << 500
+                                 << server + u" answered with status 500."_qs;
         QTest::newRow("cut off") << 200 << chatAnswer(R"({"summary":"Ada)", "length") << invalid << 0
                                  << u"Response was cut off"_qs;
         QTest::newRow("not the shape") << 200 << chatAnswer(R"({"summary":"Ada"})") << invalid << 0
@@ -297,7 +305,7 @@ private Q_SLOTS:
         QVERIFY(error);
         QCOMPARE(int(error->errorCase()), errorCase);
         QCOMPARE(error->number(), number);
-        QCOMPARE(error->text(), message);
+        QCOMPARE(error->text(), QString(message).replace(u"@SERVER@"_qs, m_server->url().toString()));
         // The local model is asked once; nothing is retried.
         QCOMPARE(m_server->requests().size(), 1);
     }
