@@ -106,7 +106,7 @@ Rectangle {
             currentIndex: panel.model ? panel.model.selectedIndex : -1
             boundsBehavior: Flickable.StopAtBounds
             highlightFollowsCurrentItem: false
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: PanelScrollBar {}
             onCurrentIndexChanged: if (currentIndex >= 0) positionViewAtIndex(currentIndex, ListView.Contain)
             Accessible.role: Accessible.List
             Accessible.name: qsTr("Actions")

@@ -193,7 +193,7 @@ PanelScreen {
             contentWidth: width
             contentHeight: content.implicitHeight
             boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: PanelScrollBar {}
             onContentHeightChanged: {
                 if (!screen.revealsAddress)
                     return

@@ -148,9 +148,8 @@ Rectangle {
             contentHeight: steps.implicitHeight
             clip: true
             boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar {
+            ScrollBar.vertical: PanelScrollBar {
                 id: scrollBar
-                policy: scroller.contentHeight > scroller.height ? ScrollBar.AlwaysOn : ScrollBar.AlwaysOff
             }
 
             ColumnLayout {

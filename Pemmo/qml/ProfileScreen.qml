@@ -104,7 +104,7 @@ PanelScreen {
             boundsBehavior: Flickable.StopAtBounds
             cacheBuffer: 800
             bottomMargin: Theme.margin
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: PanelScrollBar {}
             Accessible.role: Accessible.List
             Accessible.name: qsTr("Card of %1").arg(screen.model.name)
 

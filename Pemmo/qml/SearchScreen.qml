@@ -93,7 +93,7 @@ PanelScreen {
                 highlightFollowsCurrentItem: false
                 reuseItems: true
                 cacheBuffer: 400
-                ScrollBar.vertical: ScrollBar {}
+                ScrollBar.vertical: PanelScrollBar {}
                 Accessible.role: Accessible.List
                 Accessible.name: qsTr("People")
                 // Keep the selected row in view as the arrows move it.
