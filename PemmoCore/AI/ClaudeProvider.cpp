@@ -4,6 +4,7 @@
 #include "AI/AIRecordCoding.h"
 #include "AI/PersonContextBuilder.h"
 #include "AI/Prompts.h"
+#include "AI/ProviderResponses.h"
 #include "AI/ResponseSchemas.h"
 #include "AI/ServerAddress.h"
 #include "AI/TransportError.h"
@@ -33,41 +34,6 @@ PemmoError parseFailure(const QString& shown) {
     const QString prefix = Text::firstCharacters(shown, 200);
     return PemmoError::aiResponseInvalid(prefix.isEmpty() ? kParseFailure
                                                           : kParseFailure + u": "_qs + prefix);
-}
-
-// The `error.message` of an error body, when it is one.
-std::optional<QString> errorMessage(const QByteArray& body) {
-    const json root = json::parse(body.begin(), body.end(), nullptr, false);
-    if (root.is_discarded() || !root.is_object())
-        return std::nullopt;
-    const auto error = root.find("error");
-    if (error == root.end() || error->is_null())
-        return std::nullopt;
-    if (!error->is_object())
-        return std::nullopt;
-    for (const char* key : {"type", "message"}) {
-        const auto value = error->find(key);
-        if (value != error->end() && !value->is_null() && !value->is_string())
-            return std::nullopt;
-    }
-    const auto message = error->find("message");
-    if (message == error->end() || message->is_null())
-        return std::nullopt;
-    return QString::fromStdString(message->get_ref<const std::string&>());
-}
-
-PemmoError httpFailure(const HTTPResponse& response) {
-    const int status = response.status;
-    if (status == 401)
-        return PemmoError::network(status, QStringLiteral("Invalid API key"));
-    if (status == 429)
-        return PemmoError::network(status, u"Rate limited \u2014 try again shortly"_qs);
-    if (const auto message = errorMessage(response.body); message && !Text::isBlank(*message))
-        return PemmoError::network(status, Text::trimmed(*message));
-    const QString prefix = Text::trimmed(QString::fromUtf8(response.body.left(200)));
-    if (!prefix.isEmpty())
-        return PemmoError::network(status, prefix);
-    return PemmoError::network(status, QStringLiteral("Request failed (") + QString::number(status) + u')');
 }
 
 // A server between Pemmo and the API (a proxy, a stand-in) may echo the request in its answer or
@@ -177,47 +143,7 @@ HTTPRequest ClaudeProvider::makeRequest(const QString& prompt, const QString& mo
 }
 
 QString ClaudeProvider::readText(const HTTPResponse& response) {
-    if (response.status < 200 || response.status > 299)
-        throw httpFailure(response);
-
-    const QByteArray& body = response.body;
-    const json root = json::parse(body.begin(), body.end(), nullptr, false);
-    const auto malformed = [&] { return parseFailure(QString::fromUtf8(body)); };
-    if (root.is_discarded() || !root.is_object())
-        throw malformed();
-    const auto content = root.find("content");
-    if (content == root.end() || !content->is_array())
-        throw malformed();
-    std::optional<QString> stopReason;
-    if (const auto stop = root.find("stop_reason"); stop != root.end() && !stop->is_null()) {
-        if (!stop->is_string())
-            throw malformed();
-        stopReason = QString::fromStdString(stop->get_ref<const std::string&>());
-    }
-    std::optional<QString> text;
-    for (const json& block : *content) {
-        if (!block.is_object())
-            throw malformed();
-        const auto type = block.find("type");
-        if (type == block.end() || !type->is_string())
-            throw malformed();
-        const auto value = block.find("text");
-        if (value != block.end() && !value->is_null() && !value->is_string())
-            throw malformed();
-        if (!text && type->get_ref<const std::string&>() == "text")
-            text = value != block.end() && value->is_string()
-                       ? QString::fromStdString(value->get_ref<const std::string&>())
-                       : QString();
-    }
-
-    if (stopReason == u"refusal")
-        throw PemmoError::aiResponseInvalid(QStringLiteral("The model declined this request"));
-    if (stopReason == u"max_tokens")
-        throw PemmoError::aiResponseInvalid(QStringLiteral("Response was cut off"));
-    const QString answer = text ? Text::trimmed(*text) : QString();
-    if (answer.isEmpty())
-        throw PemmoError::aiResponseInvalid(kParseFailure);
-    return answer;
+    return ProviderResponses::messagesText(response.status, response.body);
 }
 
 QCoro::Task<HTTPResponse> ClaudeProvider::sendOnce(HTTPRequest request) {

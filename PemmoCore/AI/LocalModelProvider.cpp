@@ -4,6 +4,7 @@
 #include "AI/AIRecordCoding.h"
 #include "AI/PersonContextBuilder.h"
 #include "AI/Prompts.h"
+#include "AI/ProviderResponses.h"
 #include "AI/ResponseSchemas.h"
 #include "AI/ServerAddress.h"
 #include "AI/TransportError.h"
@@ -24,27 +25,6 @@ PemmoError parseFailure(const QString& shown) {
     const QString prefix = Text::firstCharacters(shown, 200);
     return PemmoError::aiResponseInvalid(prefix.isEmpty() ? kParseFailure
                                                           : kParseFailure + u": "_qs + prefix);
-}
-
-json parseObject(const QByteArray& body) {
-    json root = json::parse(body.begin(), body.end(), nullptr, false);
-    if (root.is_discarded() || !root.is_object())
-        return json();
-    return root;
-}
-
-// The server's own "error" text, when the body carries one.
-std::optional<QString> serverError(const QByteArray& body) {
-    const json root = parseObject(body);
-    if (!root.is_object())
-        return std::nullopt;
-    const auto error = root.find("error");
-    if (error == root.end() || !error->is_string())
-        return std::nullopt;
-    const QString text = QString::fromStdString(error->get<std::string>());
-    if (Text::isBlank(text))
-        return std::nullopt;
-    return Text::trimmed(text);
 }
 
 QString duration(std::chrono::milliseconds limit) {
@@ -111,39 +91,7 @@ HTTPRequest LocalModelProvider::makeRequest(const QString& prompt, const ordered
 }
 
 QString LocalModelProvider::readText(const HTTPResponse& response) const {
-    const int status = response.status;
-    if (status < 200 || status > 299) {
-        const auto error = serverError(response.body);
-        if (status == 404 && error && error->contains(u"not found", Qt::CaseInsensitive))
-            throw PemmoError::aiUnavailable(notInstalledMessage());
-        // Say whose answer it is: "out of memory" alone does not tell the user where to look.
-        const QString server = QStringLiteral("The local model server at ") + m_serverText;
-        if (error)
-            throw PemmoError::network(status, server + QStringLiteral(" reported: ") + *error);
-        // A plain-text body says what went wrong in its first line; a web page says nothing useful.
-        const QString firstLine =
-            Text::trimmed(QString::fromUtf8(response.body.left(300)).section(u'\n', 0, 0));
-        QString message = server + QStringLiteral(" answered with status ") + QString::number(status);
-        if (!firstLine.isEmpty() && !firstLine.startsWith(u'<'))
-            message += QStringLiteral(": ") + firstLine.left(160);
-        throw PemmoError::network(status, message + u'.');
-    }
-    const json root = parseObject(response.body);
-    const auto malformed = [&] { return parseFailure(QString::fromUtf8(response.body)); };
-    if (!root.is_object())
-        throw malformed();
-    const auto message = root.find("message");
-    if (message == root.end() || !message->is_object())
-        throw malformed();
-    const auto content = message->find("content");
-    if (content == message->end() || !content->is_string())
-        throw malformed();
-    if (const auto reason = root.find("done_reason"); reason != root.end() && *reason == "length")
-        throw PemmoError::aiResponseInvalid(QStringLiteral("Response was cut off"));
-    const QString text = Text::trimmed(QString::fromStdString(content->get_ref<const std::string&>()));
-    if (text.isEmpty())
-        throw PemmoError::aiResponseInvalid(kParseFailure);
-    return text;
+    return ProviderResponses::chatText(response.status, response.body, m_serverText, notInstalledMessage());
 }
 
 QCoro::Task<QString> LocalModelProvider::complete(QString prompt, const ordered_json* schema) {
@@ -207,28 +155,13 @@ QCoro::Task<LocalModelList> LocalModelProvider::installedModels() {
         list.message = notRunningMessage();
         co_return list;
     }
-    const json root = parseObject(response.body);
-    const auto models = root.is_object() ? root.find("models") : root.end();
-    if (response.status != 200 || !root.is_object() || models == root.end() || !models->is_array()) {
+    std::optional<QStringList> models = ProviderResponses::installedModels(response.status, response.body);
+    if (!models) {
         list.problem = LocalModelList::Problem::NotAModelServer;
         list.message = notAModelServerMessage();
         co_return list;
     }
-    for (const json& entry : *models) {
-        if (!entry.is_object())
-            continue;
-        // Ollama gives both; servers that copy its API may give only one of them.
-        for (const char* key : {"name", "model"}) {
-            const auto name = entry.find(key);
-            if (name == entry.end() || !name->is_string())
-                continue;
-            const QString text = Text::trimmed(QString::fromStdString(name->get_ref<const std::string&>()));
-            if (!text.isEmpty() && !list.models.contains(text))
-                list.models.append(text);
-            break;
-        }
-    }
-    list.models.sort(Qt::CaseInsensitive);
+    list.models = std::move(*models);
     co_return list;
 }
 
