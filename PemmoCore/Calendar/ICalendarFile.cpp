@@ -341,6 +341,12 @@ void readRecurrence(Series& series, icalcomponent* component, icalcomponent* cal
             else if (extra.start.isValid())
                 extra.end = Time{
                     extra.start.instant.addSecs(icaldurationtype_as_int(value.period.duration)), false, {}};
+            // A period that ends before it starts lasts no time, like an event whose end comes
+            // first; one whose end cannot be read lasts as long as the series' events.
+            if (extra.end && !extra.end->isValid())
+                extra.end.reset();
+            else if (extra.end && extra.start.isValid() && extra.end->instant < extra.start.instant)
+                extra.end = Time{extra.start.instant, false, extra.start.instant.date()};
         } else {
             extra.start = toTime(resolved(p, value.time, calendar));
         }

@@ -290,6 +290,28 @@ private Q_SLOTS:
                  0);
     }
 
+    // An extra date given as a period that ends before it starts lasts no time, as an event whose
+    // end comes before its start does.
+    void backwardPeriodLastsNoTime_data() {
+        QTest::addColumn<QByteArray>("period");
+        QTest::newRow("end before start") << QByteArray("20260103T150000Z/20260102T160000Z");
+        QTest::newRow("negative duration") << QByteArray("20260103T150000Z/-PT1H");
+    }
+    void backwardPeriodLastsNoTime() {
+        QFETCH(QByteArray, period);
+        const auto events =
+            lay(calendar("BEGIN:VEVENT\r\nUID:p\r\nDTSTART:20260101T090000Z\r\nDTEND:20260101T100000Z\r\n"
+                         "RDATE;VALUE=PERIOD:" +
+                         period + "\r\nEND:VEVENT\r\n"),
+                "2026-01-01T00:00:00Z", "2026-01-05T00:00:00Z");
+        QCOMPARE(starts(events),
+                 (QList<QDateTime>{utc("2026-01-01T09:00:00Z"), utc("2026-01-03T15:00:00Z")}));
+        for (const CalendarEventSnapshot& e : events)
+            QVERIFY2(e.start <= e.end,
+                     qPrintable(e.start.toString(Qt::ISODate) + u" – "_qs + e.end.toString(Qt::ISODate)));
+        QCOMPARE(events.last().end, events.last().start);
+    }
+
     void birthdayEventsAreLeftOut() {
         const auto file = ICalendarFile::parse(
             calendar("BEGIN:VEVENT\r\nUID:b\r\nDTSTART;VALUE=DATE:19900101\r\nRRULE:FREQ=YEARLY\r\n"
