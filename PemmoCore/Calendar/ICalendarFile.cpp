@@ -8,6 +8,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QTimeZone>
+#include <algorithm>
 #include <libical/ical.h>
 #include <map>
 
@@ -31,6 +32,9 @@ void prepareLibical() {
 
 // Enough for any real series; a rule that would run longer than this is broken.
 constexpr int kMaxSteps = 100'000;
+// How far past its start a series with COUNT is laid out: beyond any real one, and near enough
+// that a rule whose parts seldom or never meet (30 February) is given up on within moments.
+constexpr int kCountedYears = 100;
 // Zones and floating times can move an occurrence by up to a day either way.
 constexpr qint64 kSlackSeconds = 2 * 86'400;
 
@@ -323,12 +327,58 @@ namespace {
 
 using Series = ICalendarFile::Series;
 
+icaltimetype yearsLater(icaltimetype time, int years) {
+    time.year = std::min(time.year + years, 9999);
+    if (time.month == 2 && time.day == 29)
+        time.day = 28;
+    return time;
+}
+
+// A rule with COUNT as the same rule ending (UNTIL) at its last occurrence, or at its last one
+// within kCountedYears of the start: libical enters only a rule without COUNT near a window, and
+// takes COUNT or UNTIL, never both, so the occurrences are counted here.
+icalrecurrencetype withoutCount(icalrecurrencetype rule, const icaltimetype& start) {
+    const int count = rule.count;
+    rule.count = 0;
+    rule.until = yearsLater(start, kCountedYears);
+    icaltimetype last = start;
+    if (icalrecur_iterator* it = icalrecur_iterator_new(rule, start)) {
+        for (int i = 0; i < std::min(count, kMaxSteps); ++i) {
+            const icaltimetype t = icalrecur_iterator_next(it);
+            if (icaltime_is_null_time(t))
+                break;
+            last = t;
+        }
+        icalrecur_iterator_free(it);
+    }
+    rule.until = last;
+    return rule;
+}
+
+// Rules as Pemmo lays them out. libical walks a rule step by step, checking every step against the
+// rule's other parts, so a rule that steps by the hour, minute or second and whose parts seldom or
+// never meet would be walked for centuries: such rules (which no calendar application writes) are
+// left out, and the event stands alone.
+std::optional<icalrecurrencetype> usableRule(icalrecurrencetype rule, const icaltimetype& start) {
+    switch (rule.freq) {
+    case ICAL_SECONDLY_RECURRENCE:
+    case ICAL_MINUTELY_RECURRENCE:
+    case ICAL_HOURLY_RECURRENCE:
+    case ICAL_NO_RECURRENCE:
+        return std::nullopt;
+    default:
+        break;
+    }
+    if (rule.count > 0)
+        return withoutCount(rule, start);
+    return rule;
+}
+
 void readRecurrence(Series& series, icalcomponent* component, icalcomponent* calendar) {
     for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_RRULE_PROPERTY); p;
          p = icalcomponent_get_next_property(component, ICAL_RRULE_PROPERTY)) {
-        const icalrecurrencetype rule = icalproperty_get_rrule(p);
-        if (rule.freq != ICAL_NO_RECURRENCE)
-            series.rules.push_back(rule);
+        if (const auto rule = usableRule(icalproperty_get_rrule(p), series.master->rawStart))
+            series.rules.push_back(*rule);
     }
     for (icalproperty* p = icalcomponent_get_first_property(component, ICAL_RDATE_PROPERTY); p;
          p = icalcomponent_get_next_property(component, ICAL_RDATE_PROPERTY)) {
@@ -394,23 +444,6 @@ void measureSpan(Series& series) {
                     widen(m.start.instant, until.instant.addSecs(length));
                 else
                     open = true;
-            } else if (rule.count > 0) {
-                icalrecur_iterator* it = icalrecur_iterator_new(rule, m.rawStart);
-                if (!it) {
-                    open = true;
-                    continue;
-                }
-                icaltimetype lastStart = icaltime_null_time();
-                for (int i = 0; i < kMaxSteps; ++i) {
-                    const icaltimetype t = icalrecur_iterator_next(it);
-                    if (icaltime_is_null_time(t))
-                        break;
-                    lastStart = t;
-                }
-                icalrecur_iterator_free(it);
-                const Time lastTime = toTime(lastStart);
-                if (lastTime.isValid())
-                    widen(m.start.instant, lastTime.instant.addSecs(length));
             } else {
                 open = true;
             }
@@ -603,11 +636,16 @@ void ICalendarFile::occurrences(const QDateTime& start, const QDateTime& end, co
                 consider(master.start, std::nullopt);
                 const QDateTime from = start.addSecs(-(master.length.approximateSeconds() + kSlackSeconds));
                 QMutexLocker locker(&libicalLock());
-                for (const icalrecurrencetype& rule : series->rules) {
+                // Each rule ends with the window, so that libical stops looking there for steps
+                // that match the rule's parts, however seldom they do.
+                const icaltimetype horizon = iterationStart(end.addSecs(kSlackSeconds), master.rawStart);
+                for (icalrecurrencetype rule : series->rules) {
+                    if (icaltime_is_null_time(rule.until) || icaltime_compare(rule.until, horizon) > 0)
+                        rule.until = horizon;
                     icalrecur_iterator* it = icalrecur_iterator_new(rule, master.rawStart);
                     if (!it)
                         continue;
-                    if (rule.count == 0 && from > master.start.instant)
+                    if (from > master.start.instant)
                         icalrecur_iterator_set_start(it, iterationStart(from, master.rawStart));
                     for (int i = 0; i < kMaxSteps; ++i) {
                         const icaltimetype t = icalrecur_iterator_next(it);

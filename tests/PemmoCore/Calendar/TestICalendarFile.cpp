@@ -4,6 +4,7 @@
 #include "Calendar/CalendarError.h"
 #include "Calendar/ICalendarFile.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTest>
 #include <ctime>
@@ -310,6 +311,53 @@ private Q_SLOTS:
             QVERIFY2(e.start <= e.end,
                      qPrintable(e.start.toString(Qt::ISODate) + u" – "_qs + e.end.toString(Qt::ISODate)));
         QCOMPARE(events.last().end, events.last().start);
+    }
+
+    // Rules stepping by the hour, minute or second are left out: the event stands alone.
+    void rulesWithinADayAreLeftOut_data() {
+        QTest::addColumn<QByteArray>("rule");
+        QTest::newRow("hourly") << QByteArray("FREQ=HOURLY;COUNT=5");
+        QTest::newRow("minutely") << QByteArray("FREQ=MINUTELY;INTERVAL=30;COUNT=4");
+    }
+    void rulesWithinADayAreLeftOut() {
+        QFETCH(QByteArray, rule);
+        const auto events = lay(calendar("BEGIN:VEVENT\r\nUID:h\r\nDTSTART:20260101T090000Z\r\n"
+                                         "DTEND:20260101T091000Z\r\nRRULE:" +
+                                         rule + "\r\nEND:VEVENT\r\n"),
+                                "2026-01-01T00:00:00Z", "2026-01-02T00:00:00Z");
+        QCOMPARE(events.size(), 1);
+        QCOMPARE(events.first().start, utc("2026-01-01T09:00:00Z"));
+        QVERIFY(!events.first().recurring);
+    }
+
+    // A counted series far from its start is entered near the window, in step with its start.
+    void countedSeriesKeepTheirStep() {
+        const QByteArray bytes =
+            calendar("BEGIN:VEVENT\r\nUID:c\r\nDTSTART:20200101T090000Z\r\nDTEND:20200101T100000Z\r\n"
+                     "RRULE:FREQ=DAILY;INTERVAL=3;COUNT=1000\r\nEND:VEVENT\r\n");
+        // Day 2250 after the start, and the days three and six after it.
+        QCOMPARE(starts(lay(bytes, "2026-02-27T00:00:00Z", "2026-03-06T12:00:00Z")),
+                 (QList<QDateTime>{utc("2026-02-28T09:00:00Z"), utc("2026-03-03T09:00:00Z"),
+                                   utc("2026-03-06T09:00:00Z")}));
+        // The thousandth occurrence, day 2997, is the last.
+        QCOMPARE(starts(lay(bytes, "2028-03-11T00:00:00Z", "2028-04-05T00:00:00Z")),
+                 (QList<QDateTime>{utc("2028-03-13T09:00:00Z"), utc("2028-03-16T09:00:00Z")}));
+    }
+
+    // A rule whose parts never meet (30 February) is given up on within moments, with COUNT or
+    // without; libical alone would look for a match for centuries.
+    void rulesThatNeverMatchEndQuickly() {
+        QByteArray body;
+        for (int i = 0; i < 60; ++i) {
+            body += "BEGIN:VEVENT\r\nUID:never-" + QByteArray::number(i) +
+                    "\r\nDTSTART:19000101T090000Z\r\nRRULE:FREQ=DAILY;BYMONTH=2;BYMONTHDAY=30" +
+                    (i % 2 ? ";COUNT=2" : "") + "\r\nEND:VEVENT\r\n";
+        }
+        QElapsedTimer timer;
+        timer.start();
+        const auto events = lay(calendar(body), "2026-01-01T00:00:00Z", "2026-01-08T00:00:00Z");
+        QVERIFY(events.isEmpty());
+        QVERIFY2(timer.elapsed() < 8'000, qPrintable(QString::number(timer.elapsed()) + u" ms"_qs));
     }
 
     void birthdayEventsAreLeftOut() {
