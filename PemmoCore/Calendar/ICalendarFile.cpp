@@ -32,6 +32,10 @@ void prepareLibical() {
 
 // Enough for any real series; a rule that would run longer than this is broken.
 constexpr int kMaxSteps = 100'000;
+// The most occurrences one series gives in one window: far more than a window Pemmo reads holds.
+// A series that would give more is broken (occurrences lasting centuries, a rule adding one a
+// minute), and laying all of them out would stall the read.
+constexpr int kMaxOccurrences = 1000;
 // How far past its start a series with COUNT is laid out: beyond any real one, and near enough
 // that a rule whose parts seldom or never meet (30 February) is given up on within moments.
 constexpr int kCountedYears = 100;
@@ -622,13 +626,16 @@ void ICalendarFile::occurrences(const QDateTime& start, const QDateTime& end, co
             } else {
                 // Occurrence starts by instant, each once: the series start, the rules, RDATE.
                 std::map<qint64, std::pair<Time, std::optional<Time>>> starts;
+                const auto full = [&starts] { return starts.size() >= std::size_t(kMaxOccurrences); };
                 const auto consider = [&](const Time& time, std::optional<Time> explicitEnd) {
-                    if (!time.isValid() || time.instant > end)
+                    if (!time.isValid() || time.instant > end || full())
                         return;
                     const qint64 key = occurrenceKey(time);
                     if (series->excluded.contains(key) || series->replaced.contains(key))
                         return;
                     if (!time.isDate && series->excludedDays.contains(time.date.toJulianDay()))
+                        return;
+                    if (!overlaps(time, explicitEnd ? *explicitEnd : master.length.endFor(time), start, end))
                         return;
                     starts.emplace(time.instant.toMSecsSinceEpoch(),
                                    std::make_pair(time, std::move(explicitEnd)));
@@ -656,6 +663,8 @@ void ICalendarFile::occurrences(const QDateTime& start, const QDateTime& end, co
                             break;
                         if (time.instant >= from)
                             consider(time, std::nullopt);
+                        if (full())
+                            break;
                     }
                     icalrecur_iterator_free(it);
                 }

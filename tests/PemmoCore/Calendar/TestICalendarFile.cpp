@@ -360,6 +360,17 @@ private Q_SLOTS:
         QVERIFY2(timer.elapsed() < 8'000, qPrintable(QString::number(timer.elapsed()) + u" ms"_qs));
     }
 
+    // A broken series whose weekly occurrences each last for centuries would put a hundred thousand
+    // of them into any window: a series gives at most a thousand.
+    void seriesGiveAtMostAThousandOccurrences() {
+        const auto events = lay(calendar("BEGIN:VEVENT\r\nUID:w\r\nDTSTART:02000101T000000Z\r\n"
+                                         "DTEND:20260316T000000Z\r\nRRULE:FREQ=WEEKLY\r\nEND:VEVENT\r\n"),
+                                "2026-01-01T00:00:00Z", "2026-01-08T00:00:00Z");
+        QCOMPARE(events.size(), 1000);
+        for (const CalendarEventSnapshot& e : events)
+            QVERIFY(e.start <= utc("2026-01-08T00:00:00Z") && e.end >= utc("2026-01-01T00:00:00Z"));
+    }
+
     void birthdayEventsAreLeftOut() {
         const auto file = ICalendarFile::parse(
             calendar("BEGIN:VEVENT\r\nUID:b\r\nDTSTART;VALUE=DATE:19900101\r\nRRULE:FREQ=YEARLY\r\n"
