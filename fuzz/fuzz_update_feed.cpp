@@ -21,11 +21,17 @@ namespace {
     std::abort();
 }
 
+// The version a text gives ("v1.4.0" and "1.4.0" alike); null when none.
 QVersionNumber version(QString text) {
     text = text.trimmed();
     if (text.startsWith(u'v') || text.startsWith(u'V'))
         text.remove(0, 1);
-    return QVersionNumber::fromString(text).normalized();
+    return QVersionNumber::fromString(text);
+}
+
+// Compared without trailing zeros, as the feed compares them: "1.4" and "1.4.0" are one release.
+int compare(const QVersionNumber& a, const QVersionNumber& b) {
+    return QVersionNumber::compare(a.normalized(), b.normalized());
 }
 
 QByteArray write(const QList<UpdateRelease>& releases) {
@@ -40,17 +46,17 @@ void checkOffer(const QList<UpdateRelease>& releases, const QString& running) {
     const QVersionNumber current = version(running);
     if (!offer) {
         for (const UpdateRelease& release : releases) {
-            if (!current.isNull() && QVersionNumber::compare(version(release.version), current) > 0)
+            if (!current.isNull() && compare(version(release.version), current) > 0)
                 fail("A newer release is not offered", release.version);
         }
         return;
     }
     if (!releases.contains(*offer))
         fail("The offer is not a listed release", offer->version);
-    if (QVersionNumber::compare(version(offer->version), current) <= 0)
+    if (compare(version(offer->version), current) <= 0)
         fail("The offer is not newer than the running version", offer->version + u" / "_qs + running);
     for (const UpdateRelease& release : releases) {
-        if (QVersionNumber::compare(version(release.version), version(offer->version)) > 0)
+        if (compare(version(release.version), version(offer->version)) > 0)
             fail("A release newer than the offer", release.version);
     }
 }
