@@ -3,6 +3,7 @@
 #include "Store/StoreFile.h"
 #include "TestSupport/PemmoCommand.h"
 #include "TestSupport/TempDir.h"
+#include "TestSupport/TestData.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -239,7 +240,7 @@ private Q_SLOTS:
         const QString folder = m_home.filePath(u"samples"_qs);
         QDir(folder).removeRecursively();
         QVERIFY(QDir().mkpath(folder + u"/work"_qs));
-        const QDir data(qEnvironmentVariable("PEMMO_TEST_DATA") + u"/vcard"_qs);
+        const QDir data(test::testDataPath(u"vcard"_qs));
         const QStringList names = data.entryList({u"*.vcf"_qs}, QDir::Files, QDir::Name);
         QVERIFY(names.size() > 10);
         for (qsizetype i = 0; i < names.size(); ++i) {

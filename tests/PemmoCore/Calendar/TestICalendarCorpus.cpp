@@ -2,8 +2,8 @@
 // their sources and licences in tests/data/ics/README.md), read as Pemmo reads a calendar: how
 // many occurrences a window holds, where the first one starts, and what it is.
 #include "Calendar/ICalendarFile.h"
+#include "TestSupport/TestData.h"
 
-#include <QFile>
 #include <QTest>
 #include <ctime>
 
@@ -16,10 +16,7 @@ QDateTime utc(const char* text) {
 }
 
 std::shared_ptr<const ICalendarFile> corpusFile(const QString& name) {
-    QFile in(qEnvironmentVariable("PEMMO_TEST_DATA") + u"/ics/corpus/"_qs + name);
-    if (!in.open(QIODevice::ReadOnly))
-        qFatal("missing test file %s", qPrintable(name));
-    return ICalendarFile::parse(in.readAll());
+    return ICalendarFile::parse(test::testData(u"ics/corpus/"_qs + name));
 }
 
 } // namespace

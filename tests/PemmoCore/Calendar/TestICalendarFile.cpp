@@ -3,6 +3,7 @@
 // saving) so that floating and all-day times show where they are placed.
 #include "Calendar/CalendarError.h"
 #include "Calendar/ICalendarFile.h"
+#include "TestSupport/TestData.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -18,10 +19,7 @@ QDateTime utc(const char* text) {
 }
 
 QByteArray dataFile(const QString& name) {
-    QFile file(qEnvironmentVariable("PEMMO_TEST_DATA") + u"/ics/"_qs + name);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing test file %s", qPrintable(name));
-    return file.readAll();
+    return test::testData(u"ics/"_qs + name);
 }
 
 QByteArray calendar(const QByteArray& body) {

@@ -5,6 +5,7 @@
 #include "TestSupport/Await.h"
 #include "TestSupport/AwaitError.h"
 #include "TestSupport/TempDir.h"
+#include "TestSupport/TestData.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,10 +31,7 @@ QByteArray oneOnOne(const QString& uid, const QString& when = u"20260110T100000Z
 }
 
 QByteArray dataFile(const QString& name) {
-    QFile file(qEnvironmentVariable("PEMMO_TEST_DATA") + u"/ics/"_qs + name);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing test file %s", qPrintable(name));
-    return file.readAll();
+    return test::testData(u"ics/"_qs + name);
 }
 
 // vdirsyncer's layout: <root>/<account>/<collection>/<uid>.ics, a "displayname" beside them.

@@ -4,9 +4,9 @@
 #include "Contacts/VCardDecoding.h"
 #include "Contacts/VCardEditor.h"
 #include "Contacts/VCardReader.h"
+#include "TestSupport/TestData.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QTest>
 
@@ -17,7 +17,7 @@ Q_DECLARE_METATYPE(pemmo::Person)
 namespace {
 
 QString corpusFolder() {
-    return qEnvironmentVariable("PEMMO_TEST_DATA") + u"/vcard"_qs;
+    return test::testDataPath(u"vcard"_qs);
 }
 
 QStringList corpusFiles() {
@@ -25,10 +25,7 @@ QStringList corpusFiles() {
 }
 
 QByteArray readCorpus(const QString& name) {
-    QFile file(QDir(corpusFolder()).filePath(name));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("cannot read %s", qUtf8Printable(file.fileName()));
-    return file.readAll();
+    return test::testData(u"vcard/"_qs + name);
 }
 
 QList<LabeledValue> entries(std::initializer_list<std::pair<const char*, const char*>> pairs) {

@@ -1,8 +1,8 @@
 // The word table and the sentence embedder over a miniature word-vector package.
 #include "Semantic/GloveEmbedder.h"
 #include "Semantic/WordTable.h"
-#include "Semantic/WordTableBuilder.h"
 #include "TestSupport/TempDir.h"
+#include "TestSupport/TestData.h"
 
 #include <QFile>
 #include <QTest>
@@ -11,13 +11,6 @@
 
 namespace pemmo {
 namespace {
-
-QByteArray tinyPackage() {
-    QFile file(qEnvironmentVariable("PEMMO_TEST_DATA") + QStringLiteral("/semantic/tiny-vectors.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing test data");
-    return file.readAll();
-}
 
 double cosine(const EmbeddingVector& a, const EmbeddingVector& b) {
     double dot = 0, na = 0, nb = 0;
@@ -50,11 +43,8 @@ class TestGloveEmbedder : public QObject {
 
 private Q_SLOTS:
     void initTestCase() {
-        WordTableBuilder::Options options;
-        options.name = QStringLiteral("tiny");
-        const WordTable::Source source = WordTableBuilder::fromPackageJson(tinyPackage(), options);
         m_table = m_dir.filePath(QStringLiteral("tiny.wordtable"));
-        WordTable::write(source, m_table);
+        test::writeTinyWordTable(m_table);
     }
 
     void theTableKeepsWhatSearchTokensCanBe_data() {

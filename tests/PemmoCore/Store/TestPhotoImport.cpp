@@ -3,6 +3,7 @@
 #include "Store/PhotoImport.h"
 #include "Support/HandOver.h"
 #include "TestSupport/TempDir.h"
+#include "TestSupport/TestData.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -16,7 +17,7 @@ using namespace pemmo;
 namespace {
 
 QString photo(const QString& name) {
-    return qEnvironmentVariable("PEMMO_TEST_DATA") + u"/photos/"_qs + name;
+    return test::testDataPath(u"photos/"_qs + name);
 }
 
 QImage decoded(const QByteArray& bytes, QByteArray* format = nullptr) {
