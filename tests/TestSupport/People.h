@@ -8,6 +8,7 @@
 #include "Support/Shared.h"
 
 #include <QList>
+#include <QStringList>
 #include <QUuid>
 
 namespace pemmo::test {
@@ -32,6 +33,18 @@ template <class T> QList<T> values(const QList<Shared<T>>& handles) {
     result.reserve(handles.size());
     for (const Shared<T>& handle : handles)
         result.append(*handle);
+    return result;
+}
+
+// The ids of the things in a list, in its order: people, profiles, hits, Moments.
+template <class List> QStringList ids(const List& list) {
+    QStringList result;
+    for (const auto& item : list) {
+        if constexpr (requires { item.id(); })
+            result.append(item.id());
+        else
+            result.append(item.id);
+    }
     return result;
 }
 

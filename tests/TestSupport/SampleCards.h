@@ -6,11 +6,15 @@
 
 namespace pemmo::test {
 
+// A vCard 3.0 with its UID (none when `uid` is empty), its names, then `more` lines, each ending in
+// CR LF.
 inline QByteArray vcard(const QString& uid, const QString& given, const QString& family,
-                        const QString& email) {
-    return u"BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%1\r\nFN:%2 %3\r\nN:%3;%2;;;\r\nEMAIL:%4\r\nEND:VCARD\r\n"_qs
-        .arg(uid, given, family, email)
-        .toUtf8();
+                        const QByteArray& more = {}) {
+    QByteArray bytes = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
+    if (!uid.isEmpty())
+        bytes += "UID:" + uid.toUtf8() + "\r\n";
+    bytes += (u"N:"_qs + family + u';' + given + u";;;\r\nFN:"_qs + given + u' ' + family).toUtf8();
+    return bytes + "\r\n" + more + "END:VCARD\r\n";
 }
 
 // An hour-long event ending at `end`, organised by me@example.com with `other` as the one guest.

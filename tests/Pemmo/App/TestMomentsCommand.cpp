@@ -66,9 +66,9 @@ private Q_SLOTS:
         m_now = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch(), Qt::UTC);
         QDir().mkpath(dataFolder() + u"/Contacts"_qs);
         m_home.write(u"Pemmo/Contacts/ada.vcf"_qs,
-                     vcard(u"ada"_qs, u"Ada"_qs, u"Lovelace"_qs, u"ada@example.com"_qs));
+                     vcard(u"ada"_qs, u"Ada"_qs, u"Lovelace"_qs, "EMAIL:ada@example.com\r\n"));
         m_home.write(u"Pemmo/Contacts/alan.vcf"_qs,
-                     vcard(u"alan"_qs, u"Alan"_qs, u"Turing"_qs, u"alan@example.com"_qs));
+                     vcard(u"alan"_qs, u"Alan"_qs, u"Turing"_qs, "EMAIL:alan@example.com\r\n"));
     }
 
     void listsTheOneOnOneThatEndedHalfAnHourAgo() {

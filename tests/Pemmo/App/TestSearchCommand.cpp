@@ -7,12 +7,13 @@
 #include "Records/PemmoRecord.h"
 #include "Semantic/EmbeddingIndex.h"
 #include "Semantic/GloveEmbedder.h"
-#include "Semantic/WordTableBuilder.h"
 #include "Shell/SingleInstance.h"
 #include "Store/StoreFile.h"
 #include "Support/WaitFor.h"
 #include "TestSupport/People.h"
+#include "TestSupport/SampleCards.h"
 #include "TestSupport/TempDir.h"
+#include "TestSupport/TestData.h"
 
 #include <QDir>
 #include <QFile>
@@ -30,12 +31,6 @@
 
 namespace pemmo {
 namespace {
-
-QByteArray card(const QString& uid, const QString& given, const QString& family) {
-    return u"BEGIN:VCARD\r\nVERSION:3.0\r\nUID:%1\r\nN:%3;%2;;;\r\nFN:%2 %3\r\nEND:VCARD\r\n"_qs
-        .arg(uid, given, family)
-        .toUtf8();
-}
 
 struct Output {
     int status = 0;
@@ -143,9 +138,9 @@ private Q_SLOTS:
         QVERIFY(socketFolder().startsWith(runtimeFolder()));
         QDir().mkpath(socketFolder());
         QDir().mkpath(m_home.filePath(u"Pemmo/Contacts"_qs));
-        m_home.write(u"Pemmo/Contacts/a.vcf"_qs, card("a", u"𝒜nna"_qs, "Lee"));
-        m_home.write(u"Pemmo/Contacts/b.vcf"_qs, card("b", "Anna", "Maria"));
-        m_home.write(u"Pemmo/Contacts/c.vcf"_qs, card("c", "Bob", "Stone"));
+        m_home.write(u"Pemmo/Contacts/a.vcf"_qs, test::vcard("a", u"𝒜nna"_qs, "Lee"));
+        m_home.write(u"Pemmo/Contacts/b.vcf"_qs, test::vcard("b", "Anna", "Maria"));
+        m_home.write(u"Pemmo/Contacts/c.vcf"_qs, test::vcard("c", "Bob", "Stone"));
         const QDateTime written(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC);
         PemmoRecord climber = PemmoRecord::fresh(written);
         climber.tags = {u"climbing"_qs};
@@ -155,13 +150,8 @@ private Q_SLOTS:
         m_home.write(u"Pemmo/pemmo-store.json"_qs, QByteArray::fromStdString(bytes));
 
         // A miniature word table where the application looks for one first.
-        QFile package(qEnvironmentVariable("PEMMO_TEST_DATA") + u"/semantic/tiny-vectors.json"_qs);
-        QVERIFY(package.open(QIODevice::ReadOnly));
-        WordTableBuilder::Options options;
-        options.name = u"tiny"_qs;
         QDir().mkpath(m_home.filePath(u"pemmo"_qs));
-        WordTable::write(WordTableBuilder::fromPackageJson(package.readAll(), options),
-                         m_home.filePath(u"pemmo/"_qs + GloveEmbedder::tableFileName()));
+        test::writeTinyWordTable(m_home.filePath(u"pemmo/"_qs + GloveEmbedder::tableFileName()));
     }
 
     void meaningFindsWhatWordsMiss() {

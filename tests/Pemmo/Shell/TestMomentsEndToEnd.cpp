@@ -62,9 +62,9 @@ private Q_SLOTS:
             QSKIP(qPrintable(missing));
         makeHome();
         m_home->write(u"data/Pemmo/Contacts/ada.vcf"_qs,
-                      vcard(u"ada"_qs, u"Ada"_qs, u"Lovelace"_qs, u"ada@example.com"_qs));
+                      vcard(u"ada"_qs, u"Ada"_qs, u"Lovelace"_qs, "EMAIL:ada@example.com\r\n"));
         m_home->write(u"data/Pemmo/Contacts/alan.vcf"_qs,
-                      vcard(u"alan"_qs, u"Alan"_qs, u"Turing"_qs, u"alan@example.com"_qs));
+                      vcard(u"alan"_qs, u"Alan"_qs, u"Turing"_qs, "EMAIL:alan@example.com\r\n"));
 
         // Two one-on-ones that ended past the 20-minute delay: coffee with Ada half an hour ago,
         // a walk with Alan an hour ago. Whole seconds, as calendars write them.

@@ -3,6 +3,7 @@
 #include "Contacts/ContactCache.h"
 #include "Contacts/VCardBook.h"
 #include "TestSupport/People.h"
+#include "TestSupport/SampleCards.h"
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
@@ -21,9 +22,7 @@ namespace {
 constexpr qint64 kOldSeconds = 1'600'000'000;
 
 QByteArray vcard(const QByteArray& uid, const QByteArray& given, const QByteArray& family) {
-    return "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\nN:" + family + ";" + given +
-           ";;;\r\nFN:" + given + " " + family + "\r\nEMAIL;TYPE=HOME:" + given.toLower() +
-           "@example.org\r\nEND:VCARD\r\n";
+    return test::vcard(uid, given, family, "EMAIL;TYPE=HOME:" + given.toLower() + "@example.org\r\n");
 }
 
 void writeFile(const QString& path, const QByteArray& bytes) {

@@ -6,6 +6,7 @@
 #include "TestSupport/Await.h"
 #include "TestSupport/AwaitError.h"
 #include "TestSupport/People.h"
+#include "TestSupport/SampleCards.h"
 #include "TestSupport/TempDir.h"
 
 #include <QBuffer>
@@ -28,14 +29,7 @@ Q_DECLARE_METATYPE(pemmo::ContactsAuthorization)
 
 namespace {
 
-QByteArray vcard(const QByteArray& uid, const QByteArray& given, const QByteArray& family,
-                 const QByteArray& extra = {}) {
-    QByteArray bytes = "BEGIN:VCARD\r\nVERSION:3.0\r\n";
-    if (!uid.isEmpty())
-        bytes += "UID:" + uid + "\r\n";
-    bytes += "N:" + family + ";" + given + ";;;\r\nFN:" + given + " " + family + "\r\n" + extra;
-    return bytes + "END:VCARD\r\n";
-}
+using test::vcard;
 
 struct stat statOf(const QString& path) {
     struct stat info = {};
@@ -45,13 +39,6 @@ struct stat statOf(const QString& path) {
 
 unsigned modeOf(const QString& path) {
     return statOf(path).st_mode & 07777;
-}
-
-QStringList idsOf(const QList<Person>& people) {
-    QStringList ids;
-    for (const Person& person : people)
-        ids.append(person.id);
-    return ids;
 }
 
 QStringList givenNamesOf(const QList<Person>& people) {
@@ -107,7 +94,7 @@ private Q_SLOTS:
         Book book({plain, synced});
         const QList<Person> people = book.fetch();
         QCOMPARE(givenNamesOf(people), (QStringList{"Anna", "anna", "Bob", "Carl", "Émile", "Zed"}));
-        QCOMPARE(idsOf(people), (QStringList{"p1", "a", "export#2", "w1", "export#1", "z"}));
+        QCOMPARE(test::ids(people), (QStringList{"p1", "a", "export#2", "w1", "export#1", "z"}));
         QCOMPARE(book.repository.authorizationStatus(), ContactsAuthorization::Authorized);
     }
 
@@ -334,7 +321,7 @@ private Q_SLOTS:
         // The first fetch may still answer from the read made at start; the change follows.
         if (book.fetch().size() != 2)
             QTRY_VERIFY(!changes.isEmpty());
-        QCOMPARE(idsOf(book.fetch()), (QStringList{"a", "b"}));
+        QCOMPARE(test::ids(book.fetch()), (QStringList{"a", "b"}));
     }
 
     // A later fetch parses only the files that changed and hands out the same bodies for everyone
@@ -351,7 +338,7 @@ private Q_SLOTS:
         dir.write(u"c1.vcf"_qs, vcard("1", "Changed", "X"));
         const QList<Shared<Person>> second = test::await(book.repository.fetchPeople());
         QCOMPARE(book.repository.parseCount(), 4);
-        QCOMPARE(idsOf(test::values(second)), (QStringList{"1", "0", "2"}));
+        QCOMPARE(test::ids(test::values(second)), (QStringList{"1", "0", "2"}));
         QVERIFY(!second[0].sharesBodyWith(first[1]));
         QCOMPARE(first[1]->givenName, u"Name"_qs);
         QVERIFY(second[1].sharesBodyWith(first[0]));
@@ -399,16 +386,16 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         test::TempDir dir;
         for (int i = 0; i < 100; ++i)
-            dir.write(u"c%1.vcf"_qs.arg(i), vcard(QByteArray::number(i), "Name " + QByteArray::number(i % 7),
-                                                  QByteArray(1, char('A' + i % 26))));
+            dir.write(u"c%1.vcf"_qs.arg(i),
+                      vcard(QString::number(i), u"Name %1"_qs.arg(i % 7), QChar(u'A' + i % 26)));
         VCardBook book({dir.path()}, 1);
         QCOMPARE(book.people().size(), 100);
         if (bytes.isEmpty())
             QVERIFY(QFile::remove(dir.filePath(file)));
         else
             dir.write(file, bytes);
-        const QStringList changed = idsOf(test::values(book.people()));
-        QCOMPARE(changed, idsOf(test::values(VCardBook({dir.path()}, 1).people())));
+        const QStringList changed = test::ids(test::values(book.people()));
+        QCOMPARE(changed, test::ids(test::values(VCardBook({dir.path()}, 1).people())));
         QCOMPARE(book.parseCount(), 101 - int(bytes.isEmpty()));
     }
 
@@ -521,11 +508,11 @@ private Q_SLOTS:
         dir.write(u"one/a.vcf"_qs, vcard("a", "A", "A"));
         dir.write(u"two/b.vcf"_qs, vcard("b", "B", "B"));
         Book book({dir.filePath(u"one"_qs)});
-        QCOMPARE(idsOf(book.fetch()), QStringList{"a"});
+        QCOMPARE(test::ids(book.fetch()), QStringList{"a"});
         QSignalSpy switched(&book.repository, &VCardFolderRepository::foldersChanged);
         book.repository.setFolders({dir.filePath(u"two"_qs)});
         QCOMPARE(switched.count(), 1);
-        QCOMPARE(idsOf(book.fetch()), QStringList{"b"});
+        QCOMPARE(test::ids(book.fetch()), QStringList{"b"});
     }
 };
 

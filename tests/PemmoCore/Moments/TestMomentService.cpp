@@ -44,13 +44,6 @@ struct Fixture : test::MomentsWorld {
         calendar.release();
         test::await(std::move(refreshing));
     }
-
-    QStringList pendingIDs() const {
-        QStringList ids;
-        for (const MomentCandidate& c : service.pending())
-            ids.append(c.id);
-        return ids;
-    }
 };
 
 } // namespace
@@ -283,13 +276,13 @@ private Q_SLOTS:
         Fixture f;
         f.calendar.setSnapshots({weekly(kTen.addSecs(-3600))});
         f.refresh();
-        const QString before = f.pendingIDs().value(0);
+        const QString before = test::ids(f.service.pending()).value(0);
         auto moved = weekly(kTen.addSecs(-3600));
         moved.occurrence = kTen.addSecs(-7200);
         f.calendar.setSnapshots({moved});
         f.refresh();
-        QCOMPARE(f.pendingIDs().size(), 1);
-        QVERIFY(f.pendingIDs().first() != before);
+        QCOMPARE(test::ids(f.service.pending()).size(), 1);
+        QVERIFY(test::ids(f.service.pending()).first() != before);
     }
 
     void failedReadKeepsWhatWasPending() {
@@ -316,7 +309,7 @@ private Q_SLOTS:
         Fixture f;
         f.calendar.setSnapshots({meeting()});
         f.refresh();
-        f.service.setDraft(f.pendingIDs().first(), u"half a thought"_qs);
+        f.service.setDraft(test::ids(f.service.pending()).first(), u"half a thought"_qs);
         f.calendar.setAuthorization(CalendarAccess::Denied);
         QVERIFY(!test::await(f.service.refreshAccess()));
         QCOMPARE(f.service.access(), CalendarAccess::Denied);

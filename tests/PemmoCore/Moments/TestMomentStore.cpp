@@ -3,6 +3,7 @@
 #include "Moments/MomentStore.h"
 #include "Support/DecodingError.h"
 #include "Support/FileError.h"
+#include "TestSupport/People.h"
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
@@ -41,12 +42,7 @@ MomentCandidate moment(const QString& id, const QSet<QString>& more = {}, const 
 
 const MomentStore::Mutation offerH1 = [](MomentStore::State& s) { s.pending = {moment(u"h1"_qs)}; };
 
-QStringList ids(const QList<MomentCandidate>& list) {
-    QStringList result;
-    for (const MomentCandidate& c : list)
-        result.append(c.id);
-    return result;
-}
+using test::ids;
 
 } // namespace
 

@@ -1,4 +1,5 @@
 #include "Profiles/ProfileOrder.h"
+#include "TestSupport/People.h"
 
 #include <QTest>
 
@@ -15,12 +16,7 @@ Profile named(const QString& id, const QString& given, const QString& family = {
     return p;
 }
 
-QStringList ids(const QList<Profile>& profiles) {
-    QStringList result;
-    for (const Profile& p : profiles)
-        result.append(p.id());
-    return result;
-}
+using test::ids;
 
 } // namespace
 

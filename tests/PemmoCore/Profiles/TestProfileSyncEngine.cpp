@@ -11,6 +11,7 @@
 #include "TestSupport/AwaitError.h"
 #include "TestSupport/FailingFileOperations.h"
 #include "TestSupport/People.h"
+#include "TestSupport/SampleCards.h"
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
@@ -36,12 +37,7 @@ const QDateTime kStart = QDateTime(QDate(2026, 3, 4), QTime(10, 15), Qt::UTC);
 const Person kAda = person(u"1"_qs, u"Ada"_qs, u"Lovelace"_qs);
 const Person kGrace = person(u"2"_qs, u"Grace"_qs, u"Hopper"_qs);
 
-QStringList ids(const QList<Profile>& profiles) {
-    QStringList result;
-    for (const Profile& p : profiles)
-        result.append(p.id());
-    return result;
-}
+using pemmo::test::ids;
 
 // The in-memory book, counting fetches that ran to their end and able to refuse new contacts.
 class TestBook : public InMemoryContactRepository {
@@ -228,8 +224,7 @@ private Q_SLOTS:
     void aHungFolderCheckTimesOutWithoutBlockingTheGUIThread() {
         test::TempDir dir;
         QDir().mkpath(dir.filePath(u"book"_qs));
-        dir.write(u"book/ada.vcf"_qs, "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ada\r\nN:Lovelace;Ada;;;\r\n"
-                                      "FN:Ada Lovelace\r\nEND:VCARD\r\n");
+        dir.write(u"book/ada.vcf"_qs, test::vcard("ada", "Ada", "Lovelace"));
         QSemaphore answer;
         std::atomic<bool> checking = false;
         std::atomic<QThread*> checkedOn = nullptr;

@@ -26,12 +26,7 @@ QList<Profile> people() {
             person(u"jonas"_qs, u"Jonas"_qs, u"Berg"_qs), person(u"alexa"_qs, u"Alexandra"_qs, u"Lind"_qs)};
 }
 
-QStringList ids(const QList<DesktopSearch::Result>& results) {
-    QStringList list;
-    for (const auto& result : results)
-        list.append(result.id);
-    return list;
-}
+using test::ids;
 
 } // namespace
 

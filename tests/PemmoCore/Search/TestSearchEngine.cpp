@@ -21,12 +21,7 @@ Profile person(const QString& id, const QString& given, const QString& family = 
     return test::profile(id, given, family, kNow);
 }
 
-QStringList ids(const QList<SearchHit>& hits) {
-    QStringList result;
-    for (const SearchHit& hit : hits)
-        result.append(hit.id);
-    return result;
-}
+using test::ids;
 
 // The scoring rules written out as plainly as possible, word by word and field by field, with the
 // full edit distance table: the fast pass must give exactly these numbers.
