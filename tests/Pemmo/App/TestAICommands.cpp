@@ -5,7 +5,9 @@
 #include "Settings/SettingsStore.h"
 #include "Store/StoreFile.h"
 #include "TestSupport/LoopbackHTTPServer.h"
+#include "TestSupport/ModelAnswers.h"
 #include "TestSupport/PemmoCommand.h"
+#include "TestSupport/SampleCards.h"
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
@@ -25,26 +27,8 @@ namespace {
 
 using Result = test::CommandResult;
 
-const QByteArray kAda = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ada-1\r\nN:Lovelace;Ada;;;\r\nFN:Ada Lovelace\r\n"
-                        "ORG:Analytical Engines\r\nEND:VCARD\r\n";
-const QByteArray kAdaByron = "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ada-2\r\nN:Byron;Ada;;;\r\nFN:Ada Byron\r\n"
-                             "END:VCARD\r\n";
-const QByteArray kGrace =
-    "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:grace-1\r\nN:Hopper;Grace;;;\r\nFN:Grace Hopper\r\n"
-    "END:VCARD\r\n";
-
-QByteArray chatAnswer(const std::string& content) {
-    return QByteArray::fromStdString(nlohmann::json{
-        {"message", {{"role", "assistant"}, {"content", content}}},
-        {"done", true},
-        {"done_reason", "stop"}}.dump());
-}
-
-QByteArray messagesAnswer(const std::string& text) {
-    return QByteArray::fromStdString(nlohmann::json{
-        {"content", {{{"type", "text"}, {"text", text}}}},
-        {"stop_reason", "end_turn"}}.dump());
-}
+using test::chatAnswer;
+using test::messagesAnswer;
 
 const QByteArray kTags = R"({"models":[{"name":"tiny:latest","model":"tiny:latest"}]})";
 
@@ -90,9 +74,10 @@ private Q_SLOTS:
         QDir(m_home.filePath(u"config"_qs)).removeRecursively();
         QDir().mkpath(dataFolder() + u"/Contacts"_qs);
         QDir().mkpath(m_home.filePath(u"config/Pemmo"_qs));
-        m_home.write(u"Pemmo/Contacts/ada.vcf"_qs, kAda);
-        m_home.write(u"Pemmo/Contacts/ada-byron.vcf"_qs, kAdaByron);
-        m_home.write(u"Pemmo/Contacts/grace.vcf"_qs, kGrace);
+        m_home.write(u"Pemmo/Contacts/ada.vcf"_qs,
+                     test::vcard("ada-1", "Ada", "Lovelace", "ORG:Analytical Engines\r\n"));
+        m_home.write(u"Pemmo/Contacts/ada-byron.vcf"_qs, test::vcard("ada-2", "Ada", "Byron"));
+        m_home.write(u"Pemmo/Contacts/grace.vcf"_qs, test::vcard("grace-1", "Grace", "Hopper"));
         PemmoRecord ada = PemmoRecord::fresh(QDateTime(QDate(2026, 1, 1), QTime(8, 0), Qt::UTC));
         ada.details.company = u"Analytical Engines"_qs;
         ada.about = u"Loves jazz and engines."_qs;

@@ -10,6 +10,7 @@
 #include "TestSupport/Await.h"
 #include "TestSupport/AwaitError.h"
 #include "TestSupport/LoopbackHTTPServer.h"
+#include "TestSupport/ModelAnswers.h"
 
 #include <QTest>
 #include <QThread>
@@ -23,16 +24,7 @@ namespace {
 
 const QString kKey = u"sk-test-0123456789"_qs;
 
-// A Messages API answer whose first text block is `text`.
-QByteArray answer(const QByteArray& text, const char* stopReason = "end_turn") {
-    nlohmann::json body{
-        {"id", "msg_1"},
-        {"type", "message"},
-        {"content",
-         {{{"type", "thinking"}, {"thinking", "…"}}, {{"type", "text"}, {"text", text.toStdString()}}}},
-        {"stop_reason", stopReason}};
-    return QByteArray::fromStdString(body.dump());
-}
+using test::messagesAnswer;
 
 const QByteArray kBriefing = R"({"summary":"Ada is a friend.","opener":"How was Paris?"})";
 
@@ -68,7 +60,7 @@ private Q_SLOTS:
     }
 
     void aStructuredRequestCarriesTheBodyAndHeadersInTheirOrder() {
-        m_server->enqueue(200, answer(kBriefing));
+        m_server->enqueue(200, messagesAnswer(kBriefing));
         ClaudeProvider claude = provider(u"claude-opus-5-20260101"_qs);
         const Briefing briefing = test::await(claude.briefing(context()));
         QCOMPARE(briefing, (Briefing{u"Ada is a friend."_qs, u"How was Paris?"_qs}));
@@ -119,7 +111,7 @@ private Q_SLOTS:
     }
 
     void theFastModelHasNoFallbacksAndADraftNoSchema() {
-        m_server->enqueue(200, answer(R"({"givenName":"Ada","links":[],"tags":[]})"));
+        m_server->enqueue(200, messagesAnswer(R"({"givenName":"Ada","links":[],"tags":[]})"));
         ClaudeProvider claude = provider();
         test::await(claude.extract(u"Ada"_qs));
         const Server::Request extract = m_server->requests().last();
@@ -129,7 +121,7 @@ private Q_SLOTS:
         QVERIFY(extract.header("anthropic-beta").isEmpty());
 
         m_server->clear();
-        m_server->enqueue(200, answer("  Hi Ada, how was Paris?  \n"));
+        m_server->enqueue(200, messagesAnswer("  Hi Ada, how was Paris?  \n"));
         const QString draft = test::await(claude.draft(context(), Channel::Message, std::nullopt));
         QCOMPARE(draft, u"Hi Ada, how was Paris?"_qs);
         const auto draftBody = nlohmann::json::parse(m_server->requests().last().body.toStdString());
@@ -139,7 +131,7 @@ private Q_SLOTS:
 
     void a429IsRetriedOnceAndTheSecondAnswerCounts() {
         m_server->enqueue(429, R"({"error":{"type":"rate_limit_error","message":"slow down"}})");
-        m_server->enqueue(200, answer(kBriefing));
+        m_server->enqueue(200, messagesAnswer(kBriefing));
         ClaudeProvider claude = provider();
         QCOMPARE(test::await(claude.briefing(context())).opener, u"How was Paris?"_qs);
         QCOMPARE(m_server->requests().size(), 2);
@@ -186,12 +178,13 @@ private Q_SLOTS:
     void modelLevelFailuresGiveTheirTexts_data() {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<QString>("message");
-        QTest::newRow("refusal") << answer("", "refusal") << u"The model declined this request"_qs;
-        QTest::newRow("cut off") << answer(R"({"summary":)", "max_tokens") << u"Response was cut off"_qs;
+        QTest::newRow("refusal") << messagesAnswer("", "refusal") << u"The model declined this request"_qs;
+        QTest::newRow("cut off") << messagesAnswer(R"({"summary":)", "max_tokens")
+                                 << u"Response was cut off"_qs;
         QTest::newRow("no text block")
             << QByteArray(R"({"content":[{"type":"tool_use"}],"stop_reason":"end_turn"})")
             << u"Couldn't parse the model's response"_qs;
-        QTest::newRow("blank text") << answer(" \n ") << u"Couldn't parse the model's response"_qs;
+        QTest::newRow("blank text") << messagesAnswer(" \n ") << u"Couldn't parse the model's response"_qs;
         QTest::newRow("not a Messages answer")
             << QByteArray("<html>hello</html>")
             << u"Couldn't parse the model's response: <html>hello</html>"_qs;
@@ -210,8 +203,8 @@ private Q_SLOTS:
     }
 
     void anUndecodableAnswerIsAskedForOnceMore() {
-        m_server->enqueue(200, answer("Sure! Here is the briefing."));
-        m_server->enqueue(200, answer(kBriefing));
+        m_server->enqueue(200, messagesAnswer("Sure! Here is the briefing."));
+        m_server->enqueue(200, messagesAnswer(kBriefing));
         ClaudeProvider claude = provider();
         QCOMPARE(test::await(claude.briefing(context())).summary, u"Ada is a friend."_qs);
         QCOMPARE(m_server->requests().size(), 2);
@@ -220,7 +213,7 @@ private Q_SLOTS:
 
     void aSecondUndecodableAnswerFailsWithItsFirst200Characters() {
         const QByteArray wrong = "{\"summary\": 1, \"opener\": \"" + QByteArray(300, 'z') + "\"}";
-        m_server->enqueue(200, answer(wrong));
+        m_server->enqueue(200, messagesAnswer(wrong));
         ClaudeProvider claude = provider();
         const auto error = test::awaitErrorOf<PemmoError>(claude.rank(u"who?"_qs, {}));
         QVERIFY(error);
@@ -271,7 +264,8 @@ private Q_SLOTS:
     // A keyring may take seconds (a daemon starting, a prompt to unlock it): the panel's thread
     // never waits for it.
     void theKeyIsReadOffThisThreadAndTrimmed() {
-        auto stub = std::make_shared<StubTransport>(QList<StubTransport::Answer>{{answer(kBriefing), 200}});
+        auto stub =
+            std::make_shared<StubTransport>(QList<StubTransport::Answer>{{messagesAnswer(kBriefing), 200}});
         auto readers = std::make_shared<QList<QThread*>>();
         ClaudeProvider claude(
             [readers] {

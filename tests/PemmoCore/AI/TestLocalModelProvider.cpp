@@ -8,6 +8,7 @@
 #include "TestSupport/Await.h"
 #include "TestSupport/AwaitError.h"
 #include "TestSupport/LoopbackHTTPServer.h"
+#include "TestSupport/ModelAnswers.h"
 
 #include <QTest>
 #include <nlohmann/json.hpp>
@@ -18,14 +19,7 @@ using Server = test::LoopbackHTTPServer;
 
 namespace {
 
-QByteArray chatAnswer(const QByteArray& content, const char* doneReason = "stop") {
-    const nlohmann::json body{{"model", "llama3.2"},
-                              {"created_at", "2026-03-04T10:00:00Z"},
-                              {"message", {{"role", "assistant"}, {"content", content.toStdString()}}},
-                              {"done", true},
-                              {"done_reason", doneReason}};
-    return QByteArray::fromStdString(body.dump());
-}
+using test::chatAnswer;
 
 const QByteArray kTags = R"({"models":[{"name":"qwen2.5:0.5b","model":"qwen2.5:0.5b"},)"
                          R"({"name":"llama3.2:latest","model":"llama3.2:latest"}]})";
