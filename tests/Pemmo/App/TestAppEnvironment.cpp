@@ -20,7 +20,9 @@
 #include "Store/PemmoStore.h"
 #include "Store/PhotoStore.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/People.h"
+#include "TestSupport/SampleCards.h"
 #include "TestSupport/TempDir.h"
 #include "Updates/InMemoryNotificationCenter.h"
 #include "Updates/UpdateNotifications.h"
@@ -181,30 +183,24 @@ private Q_SLOTS:
     }
 
     void theLiveEnvironmentReadsItsFoldersFromTheSettings() {
-        test::TempDir home;
-        const QString data = home.filePath(u"data/Pemmo"_qs);
-        const QString defaults = home.filePath(u"config/Pemmo/defaults.json"_qs);
-        QDir().mkpath(home.filePath(u"book"_qs));
-        {
-            DefaultsFileStore file(defaults);
-            SettingsStore(file).setContactFolders({home.filePath(u"book"_qs)});
-        }
-        const auto env =
-            AppEnvironment::live({data, defaults, std::nullopt, false, home.filePath(u"cache"_qs)});
+        test::LiveHome home({u"book"_qs});
+        home.options.postsToDesktop = true;
+        const QString data = home.options.directory;
+        const auto env = home.environment();
         QVERIFY(!env->isInMemory());
         QVERIFY(QFileInfo(data).isDir());
         QVERIFY(dynamic_cast<DefaultsFileStore*>(&env->keyValueStore()));
         QVERIFY(dynamic_cast<SecretServiceStore*>(&env->secrets()));
         QVERIFY(dynamic_cast<FreedesktopNotificationCenter*>(&env->notificationCenter()));
         auto& folders = dynamic_cast<VCardFolderRepository&>(env->contacts());
-        QCOMPARE(folders.folders(), QStringList{home.filePath(u"book"_qs)});
+        QCOMPARE(folders.folders(), QStringList{home.path(u"book"_qs)});
         QCOMPARE(folders.defaultFolder(), data + u"/Contacts"_qs);
         QCOMPARE(env->store().storeFilePath(), data + u"/pemmo-store.json"_qs);
 
         // A change in the settings is followed at once.
-        QDir().mkpath(home.filePath(u"other"_qs));
-        env->settings().setContactFolders({home.filePath(u"other"_qs)});
-        QCOMPARE(folders.folders(), QStringList{home.filePath(u"other"_qs)});
+        QDir().mkpath(home.path(u"other"_qs));
+        env->settings().setContactFolders({home.path(u"other"_qs)});
+        QCOMPARE(folders.folders(), QStringList{home.path(u"other"_qs)});
 
         // The setting keeps the user's own spelling of a folder.
         env->settings().setContactFolders({u"~/pemmo-test-book"_qs});
@@ -215,23 +211,15 @@ private Q_SLOTS:
     // A start whose folder could not be read, then a folder chosen in the settings: its people
     // show at once, without waiting for the next poll.
     void aFolderChosenAfterAFailedStartIsReadAtOnce() {
-        test::TempDir home;
-        const QString data = home.filePath(u"data/Pemmo"_qs);
-        const QString defaults = home.filePath(u"defaults.json"_qs);
-        {
-            DefaultsFileStore file(defaults);
-            SettingsStore(file).setContactFolders({home.filePath(u"missing"_qs)});
-        }
-        const auto env = AppEnvironment::live({data, defaults, std::nullopt});
+        test::LiveHome home({u"gone"_qs});
+        QDir(home.path(u"gone"_qs)).removeRecursively(); // chosen, then gone
+        const auto env = home.environment();
         await(env->sync().start());
         QVERIFY(env->sync().state().isError());
         QVERIFY(!env->sync().hasLoaded());
 
-        QDir().mkpath(home.filePath(u"book"_qs));
-        home.write(
-            u"book/ada.vcf"_qs,
-            "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:ada\r\nN:Lovelace;Ada;;;\r\nFN:Ada Lovelace\r\nEND:VCARD\r\n");
-        env->settings().setContactFolders({home.filePath(u"book"_qs)});
+        home.dir.write(u"book/ada.vcf"_qs, test::vcard("ada", "Ada", "Lovelace"));
+        env->settings().setContactFolders({home.path(u"book"_qs)});
         QTRY_VERIFY(env->sync().hasLoaded());
         QCOMPARE(env->sync().profiles().size(), 1);
         QCOMPARE(env->sync().profiles().first().id(), u"ada"_qs);
@@ -239,25 +227,22 @@ private Q_SLOTS:
     }
 
     void theLiveCalendarFollowsTheSettings() {
-        test::TempDir home;
-        const QString data = home.filePath(u"data/Pemmo"_qs);
-        const QString defaults = home.filePath(u"defaults.json"_qs);
-        const QString work = home.filePath(u"calendars/account/work"_qs);
-        QDir().mkpath(work);
+        test::LiveHome home;
+        const QString work = home.path(u"calendars/account/work"_qs);
         for (const char* other : {"ada", "alan"}) {
-            home.write(
+            home.dir.write(
                 u"calendars/account/work/"_qs + QString::fromLatin1(other) + u".ics"_qs,
                 QByteArray("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nBEGIN:VEVENT\r\nUID:") + other +
                     "\r\nDTSTART:20260101T100000Z\r\nATTENDEE:mailto:me@example.com\r\nATTENDEE:mailto:" +
                     other + "@example.com\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n");
         }
-        const auto env = AppEnvironment::live({data, defaults, std::nullopt});
+        const auto env = home.environment();
         auto& calendar = dynamic_cast<ICalendarFolderRepository&>(env->calendar());
-        QCOMPARE(env->momentStore().filePath(), data + u"/calendar-moments.json"_qs);
+        QCOMPARE(env->momentStore().filePath(), home.path(u"data/calendar-moments.json"_qs));
         QCOMPARE(await(calendar.authorization()), CalendarAccess::NotDetermined);
 
         // Choosing calendars (the settings window's chooser) writes them down.
-        const QString root = home.filePath(u"calendars"_qs);
+        const QString root = home.path(u"calendars"_qs);
         calendar.setChooser([root]() -> QCoro::Task<QStringList> { co_return QStringList{root}; });
         QCOMPARE(await(calendar.requestAccess()), CalendarAccess::FullAccess);
         QCOMPARE(env->settings().calendarIDs(), QStringList{work});
@@ -273,38 +258,30 @@ private Q_SLOTS:
     }
 
     void theFolderOnboardingAdoptsIsRemembered() {
-        test::TempDir home;
-        const QString data = home.filePath(u"data/Pemmo"_qs);
-        const QString defaults = home.filePath(u"defaults.json"_qs);
+        test::LiveHome home;
+        const QString adopted = home.path(u"data/Contacts"_qs);
         {
-            const auto env =
-                AppEnvironment::live({data, defaults, std::nullopt, false, home.filePath(u"cache"_qs)});
+            const auto env = home.environment();
             QCOMPARE(env->contacts().authorizationStatus(), ContactsAuthorization::NotDetermined);
             QCOMPARE(await(env->contacts().requestAccess()), ContactsAuthorization::Authorized);
-            QCOMPARE(env->settings().contactFolders(), QStringList{data + u"/Contacts"_qs});
+            QCOMPARE(env->settings().contactFolders(), QStringList{adopted});
         }
-        DefaultsFileStore file(defaults);
-        QCOMPARE(SettingsStore(file).contactFolders(), QStringList{data + u"/Contacts"_qs});
+        DefaultsFileStore file(home.options.defaultsPath);
+        QCOMPARE(SettingsStore(file).contactFolders(), QStringList{adopted});
     }
 
     // The command line's environment: folders given for one run leave the setting alone, and it
     // never posts on the desktop, nor takes down the running application's notification.
     void theCommandLinesEnvironmentLeavesTheSettingAndTheDesktopAlone() {
-        test::TempDir home;
-        QDir().mkpath(home.filePath(u"book"_qs));
-        AppEnvironment::LiveOptions options;
-        options.directory = home.filePath(u"data"_qs);
-        options.defaultsPath = home.filePath(u"defaults.json"_qs);
-        options.contactFolders = QStringList{home.filePath(u"book"_qs)};
-        options.wordTable = QString();
-        options.cacheFolder = home.filePath(u"cache"_qs);
-        options.postsToDesktop = false;
-        const auto env = AppEnvironment::live(options);
+        test::LiveHome home;
+        QDir().mkpath(home.path(u"book"_qs));
+        home.options.contactFolders = QStringList{home.path(u"book"_qs)};
+        const auto env = home.environment();
         QCOMPARE(dynamic_cast<VCardFolderRepository&>(env->contacts()).folders(),
-                 QStringList{home.filePath(u"book"_qs)});
+                 QStringList{home.path(u"book"_qs)});
         QCOMPARE(env->settings().contactFolders(), QStringList());
-        QVERIFY(!home.exists(u"defaults.json"_qs) ||
-                !home.read(u"defaults.json"_qs).contains("pemmo.contacts.folders"));
+        QVERIFY(!home.dir.exists(u"defaults.json"_qs) ||
+                !home.dir.read(u"defaults.json"_qs).contains("pemmo.contacts.folders"));
         QVERIFY(dynamic_cast<InMemoryNotificationCenter*>(&env->notificationCenter()));
     }
 

@@ -12,6 +12,7 @@
 #include "Settings/SettingsStore.h"
 #include "Store/PemmoStore.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/MomentsWorld.h"
 #include "TestSupport/People.h"
 
@@ -24,11 +25,6 @@ using test::await;
 namespace {
 
 using pemmo::test::person;
-
-AppEnvironment::Timings fast() {
-    return {std::chrono::milliseconds(5), std::chrono::milliseconds(300'000),
-            std::chrono::milliseconds(2'000)};
-}
 
 InMemoryContactRepository& book(AppEnvironment& env) {
     return dynamic_cast<InMemoryContactRepository&>(env.contacts());
@@ -68,7 +64,7 @@ private Q_SLOTS:
 
     void thePublishPrunesTheListsAndRegistersCircles() {
         const auto env = AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs), person(u"B"_qs, u"Bea"_qs)},
-                                                  u"PemmoTest"_qs, fast());
+                                                  u"PemmoTest"_qs, test::quickTimings());
         env->starred().toggle(u"A"_qs);
         env->starred().toggle(u"Z"_qs);
         env->starred().toggle(u"B"_qs);
@@ -95,15 +91,9 @@ private Q_SLOTS:
     void startingKeepsMomentsFresh() {
         Person ada = person(u"A"_qs, u"Ada"_qs, u"Lovelace"_qs);
         ada.emails.append({u"work"_qs, u"ada@example.com"_qs});
-        const auto env = AppEnvironment::inMemory({ada}, u"PemmoTest"_qs, fast());
-        auto& calendar = dynamic_cast<InMemoryCalendarRepository&>(env->calendar());
-        calendar.setAuthorization(CalendarAccess::FullAccess);
-        calendar.setCalendarList({{test::kCalendar, u"Work"_qs}});
+        const auto env = AppEnvironment::inMemory({ada}, u"PemmoTest"_qs, test::quickTimings());
         const QDateTime now = QDateTime::currentDateTimeUtc();
-        calendar.setSnapshots({test::meeting(u"coffee"_qs, now.addSecs(-3600), now.addSecs(-1800))});
-        env->settings().setCalendarConnected(true);
-        env->settings().setMomentsEnabled(true);
-        env->settings().setCalendarIDs({test::kCalendar});
+        test::connectCalendar(*env, {test::meeting(u"coffee"_qs, now.addSecs(-3600), now.addSecs(-1800))});
 
         AppStartup startup(*env);
         await(startup.start());
@@ -118,7 +108,8 @@ private Q_SLOTS:
     }
 
     void activationRefreshesTheAddressBook() {
-        const auto env = AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs)}, u"PemmoTest"_qs, fast());
+        const auto env =
+            AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs)}, u"PemmoTest"_qs, test::quickTimings());
         AppStartup startup(*env);
         await(startup.start());
         const int fetches = book(*env).fetchCount();
@@ -132,7 +123,8 @@ private Q_SLOTS:
     // Access granted after a refused start: coming back to Pemmo shows the people at once. Until
     // then nothing is pruned from the lists.
     void activationRefreshesAfterAFailedFirstLoad() {
-        const auto env = AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs)}, u"PemmoTest"_qs, fast());
+        const auto env =
+            AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs)}, u"PemmoTest"_qs, test::quickTimings());
         env->starred().toggle(u"Z"_qs);
         book(*env).setStatus(ContactsAuthorization::Denied);
         AppStartup startup(*env);
@@ -156,7 +148,8 @@ private Q_SLOTS:
     // Coming back to Pemmo is when the user may have fixed what kept the store read-only: here a
     // newer Pemmo's file was put back by an older one.
     void activationLoadsAReadOnlyStoreAgain() {
-        const auto env = AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs)}, u"PemmoTest"_qs, fast());
+        const auto env =
+            AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs)}, u"PemmoTest"_qs, test::quickTimings());
         const QString path = env->store().storeFilePath();
         const auto write = [&](const QByteArray& bytes) {
             QFile file(path);

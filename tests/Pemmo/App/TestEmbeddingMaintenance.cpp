@@ -7,13 +7,12 @@
 #include "Profiles/ProfileSyncEngine.h"
 #include "Semantic/EmbeddingIndex.h"
 #include "Semantic/ProfileEmbeddingText.h"
-#include "Semantic/WordTableBuilder.h"
 #include "Settings/SettingsStore.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/People.h"
-#include "TestSupport/TempDir.h"
+#include "TestSupport/TestData.h"
 
-#include <QFile>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -22,11 +21,6 @@ using test::await;
 using test::person;
 
 namespace {
-
-AppEnvironment::Timings fast() {
-    return {std::chrono::milliseconds(5), std::chrono::milliseconds(300'000),
-            std::chrono::milliseconds(2'000)};
-}
 
 QList<Person> people() {
     return {person(u"a"_qs, u"Ada"_qs, u"Lovelace"_qs), person(u"b"_qs, u"Bob"_qs, u"Stone"_qs),
@@ -47,17 +41,6 @@ bool current(AppEnvironment& env) {
     return true;
 }
 
-// An environment of its own, away from the desktop, over `home` with no address book.
-AppEnvironment::LiveOptions liveOptions(const test::TempDir& home, const QString& wordTable) {
-    AppEnvironment::LiveOptions options;
-    options.postsToDesktop = false;
-    options.directory = home.filePath(u"data"_qs);
-    options.defaultsPath = home.filePath(u"defaults.json"_qs);
-    options.contactFolders = QStringList{};
-    options.wordTable = wordTable;
-    return options;
-}
-
 void waitIdle(EmbeddingMaintenance& maintenance) {
     QSignalSpy idle(&maintenance, &EmbeddingMaintenance::idle);
     if (maintenance.isUpdating())
@@ -70,7 +53,8 @@ struct Started {
         await(startup.start());
         waitIdle(startup.embeddingMaintenance());
     }
-    std::unique_ptr<AppEnvironment> env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, fast());
+    std::unique_ptr<AppEnvironment> env =
+        AppEnvironment::inMemory(people(), u"PemmoTest"_qs, test::quickTimings());
     AppStartup startup{*env};
 };
 
@@ -81,7 +65,7 @@ class TestEmbeddingMaintenance : public QObject {
 
 private Q_SLOTS:
     void theFirstLoadFillsTheIndex() {
-        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, fast());
+        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, test::quickTimings());
         AppStartup startup(*env);
         EmbeddingMaintenance& maintenance = startup.embeddingMaintenance();
         QVERIFY(maintenance.isAvailable());
@@ -120,7 +104,7 @@ private Q_SLOTS:
     }
 
     void nothingIsEmbeddedWhileTheSettingIsOff() {
-        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, fast());
+        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, test::quickTimings());
         env->settings().setSemanticSearchEnabled(false);
         AppStartup startup(*env);
         await(startup.start());
@@ -132,7 +116,7 @@ private Q_SLOTS:
     }
 
     void aBurstOfChangesEndsCurrent() {
-        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, fast());
+        const auto env = AppEnvironment::inMemory(people(), u"PemmoTest"_qs, test::quickTimings());
         AppStartup startup(*env);
         await(startup.start());
         for (int i = 0; i < 5; ++i)
@@ -151,8 +135,8 @@ private Q_SLOTS:
     }
 
     void withoutAWordTableThereIsNoSemanticTier() {
-        test::TempDir home;
-        const auto env = AppEnvironment::live(liveOptions(home, QString()));
+        test::LiveHome home;
+        const auto env = home.environment();
         QVERIFY(!env->embeddings());
         AppStartup startup(*env);
         QVERIFY(!startup.embeddingMaintenance().isAvailable());
@@ -163,16 +147,12 @@ private Q_SLOTS:
     }
 
     void withAWordTableTheIndexLivesBesideTheStore() {
-        test::TempDir home;
-        QFile package(qEnvironmentVariable("PEMMO_TEST_DATA") + u"/semantic/tiny-vectors.json"_qs);
-        QVERIFY(package.open(QIODevice::ReadOnly));
-        WordTableBuilder::Options tableOptions;
-        tableOptions.name = u"tiny"_qs;
-        WordTable::write(WordTableBuilder::fromPackageJson(package.readAll(), tableOptions),
-                         home.filePath(u"tiny.wordtable"_qs));
-        const auto env = AppEnvironment::live(liveOptions(home, home.filePath(u"tiny.wordtable"_qs)));
+        test::LiveHome home;
+        home.options.wordTable = home.path(u"tiny.wordtable"_qs);
+        test::writeTinyWordTable(*home.options.wordTable);
+        const auto env = home.environment();
         QVERIFY(env->embeddings());
-        QCOMPARE(env->embeddings()->filePath(), home.filePath(u"data/embeddings.json"_qs));
+        QCOMPARE(env->embeddings()->filePath(), home.path(u"data/embeddings.json"_qs));
         QVERIFY(env->embeddings()->embedder().identifier().startsWith(u"tiny-"_qs));
     }
 };

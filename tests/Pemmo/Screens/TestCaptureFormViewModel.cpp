@@ -12,14 +12,13 @@
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
 #include "TestSupport/Await.h"
-#include "TestSupport/FakeAIProvider.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/People.h"
 
 #include <QTest>
 
 using namespace pemmo;
 using test::await;
-using test::FakeProvider;
 using test::key;
 
 namespace {
@@ -32,8 +31,7 @@ class TestCaptureFormViewModel : public QObject {
     Q_OBJECT
 
     std::unique_ptr<AppEnvironment> m_env;
-    std::shared_ptr<FakeProvider> m_local;
-    std::shared_ptr<FakeProvider> m_cloud;
+    test::FakeProviders m_ai;
 
     void use(AIProviderID id) {
         m_env->settings().setAiEnabled(true);
@@ -43,19 +41,10 @@ class TestCaptureFormViewModel : public QObject {
 
 private Q_SLOTS:
     void init() {
-        m_env = AppEnvironment::inMemory(
-            {test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs)}, u"PemmoCaptureTest"_qs,
-            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
-        m_env->setClock([] { return kNow; });
-        await(m_env->sync().start());
-        m_local =
-            std::make_shared<FakeProvider>(AIProviderID::OnDevice, false, u"On-device"_qs, u"llama-test"_qs);
-        m_cloud = std::make_shared<FakeProvider>(AIProviderID::Claude, true, u"Claude"_qs, u"claude-test"_qs);
-        m_env->ai().setProviderFactory([local = m_local, cloud = m_cloud] {
-            return AIService::Providers{{AIProviderID::OnDevice, local}, {AIProviderID::Claude, cloud}};
-        });
-        m_local->captureAnswer.fieldUpdates = {{u"company"_qs, u"Acme"_qs}};
-        m_local->captureAnswer.interactionText = u"Coffee"_qs;
+        m_env = test::startedEnvironment({test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs)}, kNow);
+        m_ai = test::useFakeAI(*m_env);
+        m_ai.local->captureAnswer.fieldUpdates = {{u"company"_qs, u"Acme"_qs}};
+        m_ai.local->captureAnswer.interactionText = u"Coffee"_qs;
     }
     void cleanup() { m_env.reset(); }
 
@@ -69,8 +58,8 @@ private Q_SLOTS:
         QFETCH(bool, enrich);
         QFETCH(QString, call);
         use(AIProviderID::OnDevice);
-        m_local->extractAnswer.jobTitle = u"Engineer"_qs;
-        m_local->extractAnswer.school = u"KTH"_qs;
+        m_ai.local->extractAnswer.jobTitle = u"Engineer"_qs;
+        m_ai.local->extractAnswer.school = u"KTH"_qs;
         m_env->router().push(enrich ? Route::enrich(u"anna"_qs) : Route::capture(std::nullopt, u"anna"_qs));
         using Mode = CaptureFormViewModel::Mode;
         CaptureFormViewModel form(*m_env, enrich ? Mode::Enrich : Mode::Capture, u"anna"_qs);
@@ -81,8 +70,8 @@ private Q_SLOTS:
         const Route review = m_env->router().topRoute();
         QCOMPARE(review.proposal()->personID, std::optional(u"anna"_qs));
         QCOMPARE(review.proposal()->items.size(), 2);
-        QCOMPARE(m_local->calls, QStringList{call});
-        QCOMPARE(m_local->lastText, u"Coffee with Anna, she is at Acme now"_qs);
+        QCOMPARE(m_ai.local->calls, QStringList{call});
+        QCOMPARE(m_ai.local->lastText, u"Coffee with Anna, she is at Acme now"_qs);
         QCOMPARE(m_env->router().depth(), 3);                           // search, the form, the review
         QVERIFY(record().details.company != std::optional(u"Acme"_qs)); // nothing saved yet
     }
@@ -99,7 +88,8 @@ private Q_SLOTS:
         use(AIProviderID::OnDevice);
         m_env->settings().setAiEnabled(aiOn);
         if (providerFails)
-            m_local->failure = std::make_exception_ptr(PemmoError::aiUnavailable(u"The model is asleep"_qs));
+            m_ai.local->failure =
+                std::make_exception_ptr(PemmoError::aiUnavailable(u"The model is asleep"_qs));
         CaptureFormViewModel form(*m_env, CaptureFormViewModel::Mode::Capture, u"anna"_qs);
         form.setText(u"Coffee"_qs);
         await(form.send());
@@ -117,13 +107,13 @@ private Q_SLOTS:
         QVERIFY(form.origin().contains(u"cloud"_qs));
         form.setText(u"Coffee"_qs);
         await(form.send());
-        QVERIFY(m_cloud->calls.isEmpty());
+        QVERIFY(m_ai.cloud->calls.isEmpty());
         QCOMPARE(form.error(), u"Anna Berg is opted out of cloud AI"_qs);
 
         // The local model may hear about her.
         use(AIProviderID::OnDevice);
         await(form.send());
-        QCOMPARE(m_local->calls, QStringList{u"capture"_qs});
+        QCOMPARE(m_ai.local->calls, QStringList{u"capture"_qs});
     }
 
     // Escape keeps the text for that person and that form, ahead of the search's query; once the
@@ -160,7 +150,7 @@ private Q_SLOTS:
         form.setText(u"   "_qs);
         await(form.send());
         QVERIFY(!form.error().isEmpty());
-        QVERIFY(m_local->calls.isEmpty());
+        QVERIFY(m_ai.local->calls.isEmpty());
     }
 };
 

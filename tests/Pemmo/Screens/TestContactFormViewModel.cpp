@@ -10,7 +10,6 @@
 #include "Profiles/ProfileSyncEngine.h"
 #include "Records/PemmoError.h"
 #include "Screens/ContactFormViewModel.h"
-#include "Settings/DefaultsFileStore.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/ActionPanelViewModel.h"
 #include "Shell/AppRouter.h"
@@ -18,7 +17,9 @@
 #include "Store/PemmoStore.h"
 #include "Store/PhotoImport.h"
 #include "TestSupport/Await.h"
-#include "TestSupport/TempDir.h"
+#include "TestSupport/Environments.h"
+#include "TestSupport/SampleCards.h"
+#include "TestSupport/TestData.h"
 
 #include <QDir>
 #include <QFile>
@@ -29,19 +30,6 @@ using namespace pemmo;
 using test::await;
 
 namespace {
-
-QByteArray card(const QByteArray& uid, const QByteArray& family, const QByteArray& given) {
-    return "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:" + uid + "\r\nN:" + family + ";" + given +
-           ";;;\r\nFN:" + given + " " + family + "\r\nEMAIL;TYPE=HOME:" + given.toLower() +
-           "@example.org\r\nEND:VCARD\r\n";
-}
-
-QByteArray corpusFile(const QString& name) {
-    QFile file(qEnvironmentVariable("PEMMO_TEST_DATA") + u"/vcard/"_qs + name);
-    if (!file.open(QIODevice::ReadOnly))
-        qFatal("missing test data %s", qPrintable(name));
-    return file.readAll();
-}
 
 // The lines of `after` that are not in `before`, and the other way round.
 QByteArrayList changedLines(const QByteArray& before, const QByteArray& after) {
@@ -60,7 +48,7 @@ QByteArrayList changedLines(const QByteArray& before, const QByteArray& after) {
 }
 
 QString photo(const QString& name) {
-    return qEnvironmentVariable("PEMMO_TEST_DATA") + u"/photos/"_qs + name;
+    return test::testDataPath(u"photos/"_qs + name);
 }
 
 QuickLink link(QuickLink::Kind kind, const QString& title, const QString& url) {
@@ -80,27 +68,19 @@ QList<QuickLink> customLinks(int count) {
 class TestContactFormViewModel : public QObject {
     Q_OBJECT
 
-    std::unique_ptr<test::TempDir> m_home;
+    std::unique_ptr<test::LiveHome> m_home;
     std::unique_ptr<AppEnvironment> m_env;
 
-    QString home(const QString& path) const { return m_home->filePath(path); }
+    QString home(const QString& path) const { return m_home->path(path); }
 
     // Two address books: "personal" (first, holding Ada and John Doe from the corpus) and "work".
     void start() {
-        m_home = std::make_unique<test::TempDir>();
-        QDir().mkpath(home(u"books/personal"_qs));
+        m_home = std::make_unique<test::LiveHome>(QStringList{u"books/personal"_qs});
         QDir().mkpath(home(u"books/work"_qs));
-        m_home->write(u"books/personal/ada.vcf"_qs, card("ada", "Lovelace", "Ada"));
-        m_home->write(u"books/personal/john.vcf"_qs, corpusFile(u"John_Doe_EVOLUTION.vcf"_qs));
-        {
-            DefaultsFileStore file(home(u"defaults.json"_qs));
-            SettingsStore(file).setContactFolders({home(u"books/personal"_qs)});
-        }
-        AppEnvironment::LiveOptions options;
-        options.directory = home(u"data"_qs);
-        options.defaultsPath = home(u"defaults.json"_qs);
-        options.wordTable = QString(); // no semantic tier
-        m_env = AppEnvironment::live(options);
+        m_home->dir.write(u"books/personal/ada.vcf"_qs,
+                          test::vcard("ada", "Ada", "Lovelace", "EMAIL;TYPE=HOME:ada@example.org\r\n"));
+        m_home->dir.write(u"books/personal/john.vcf"_qs, test::testData(u"vcard/John_Doe_EVOLUTION.vcf"_qs));
+        m_env = m_home->environment();
         await(m_env->sync().start());
         QCOMPARE(m_env->sync().profiles().size(), 2);
     }
@@ -406,7 +386,7 @@ private Q_SLOTS:
         QVERIFY(m_env->router().showsConfirm());
         m_env->router().confirm();
         QTRY_VERIFY(!m_env->sync().profile(u"ada"_qs));
-        QVERIFY(!m_home->exists(u"books/personal/ada.vcf"_qs));
+        QVERIFY(!m_home->dir.exists(u"books/personal/ada.vcf"_qs));
         QVERIFY(!await(m_env->store().record(u"ada"_qs)));
         QCOMPARE(m_env->router().depth(), 1);
     }

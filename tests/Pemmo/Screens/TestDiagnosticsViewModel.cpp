@@ -10,6 +10,7 @@
 #include "Shell/KeyEvent.h"
 #include "Store/PemmoStore.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/People.h"
 #include "TestSupport/TempDir.h"
 
@@ -31,12 +32,7 @@ class TestDiagnosticsViewModel : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        m_env = AppEnvironment::inMemory(
-            {test::person(u"anna"_qs, u"Anna"_qs)}, u"PemmoDiagnosticsTest"_qs,
-            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
-        await(m_env->sync().start());
-    }
+    void init() { m_env = test::startedEnvironment({test::person(u"anna"_qs, u"Anna"_qs)}); }
     void cleanup() { m_env.reset(); }
 
     void theReportHasEverySection_data() {

@@ -5,6 +5,7 @@
 #include "Screens/InteractionFormViewModel.h"
 #include "Shell/AppRouter.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/People.h"
 
 #include <QTest>
@@ -27,11 +28,7 @@ class TestInteractionFormViewModel : public QObject {
 
 private Q_SLOTS:
     void init() {
-        m_env = AppEnvironment::inMemory(
-            {test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs)}, u"PemmoFormTest"_qs,
-            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
-        m_env->setClock([] { return kNow; });
-        await(m_env->sync().start());
+        m_env = test::startedEnvironment({test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs)}, kNow);
         m_env->router().push(Route::profile(u"anna"_qs));
         m_env->router().push(Route::logInteraction(u"anna"_qs));
     }

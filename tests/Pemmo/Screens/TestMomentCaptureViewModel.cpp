@@ -10,6 +10,7 @@
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/People.h"
 
 #include <QTest>
@@ -19,23 +20,12 @@ using test::await;
 
 namespace {
 
+// Half an hour of coffee with Anna.
 CalendarEventSnapshot oneOnOne(const QString& uid, const QDateTime& end, bool recurring = false) {
-    CalendarEventSnapshot event;
-    event.calendarID = u"cal"_qs;
-    event.externalID = uid;
-    event.localID = uid + u".ics"_qs;
-    event.title = u"Coffee"_qs;
-    event.end = end;
-    event.start = end.addSecs(-1800);
+    CalendarEventSnapshot event = test::meeting(uid, end.addSecs(-1800), end, u"anna@example.org"_qs);
     event.recurring = recurring;
     if (recurring)
         event.occurrence = event.start;
-    CalendarAttendee me;
-    me.email = u"me@example.com"_qs;
-    me.isSelf = true;
-    CalendarAttendee anna;
-    anna.email = u"anna@example.org"_qs;
-    event.attendees = {me, anna};
     return event;
 }
 
@@ -66,18 +56,9 @@ private Q_SLOTS:
     void init() {
         Person anna = test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs);
         anna.emails = {{u"home"_qs, u"anna@example.org"_qs}};
-        m_env = AppEnvironment::inMemory(
-            {anna}, u"PemmoMomentCaptureTest"_qs,
-            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
-        await(m_env->sync().start());
+        m_env = test::startedEnvironment({anna});
         m_now = QDateTime::currentDateTimeUtc();
-        calendar().setAuthorization(CalendarAccess::FullAccess);
-        calendar().setCalendarList({{u"cal"_qs, u"Work"_qs}});
-        calendar().setSnapshots({oneOnOne(u"coffee"_qs, m_now.addSecs(-1800))});
-        m_env->settings().setCalendarConnected(true);
-        m_env->settings().setMomentsEnabled(true);
-        m_env->settings().setCalendarIDs({u"cal"_qs});
-        refresh();
+        test::connectCalendar(*m_env, {oneOnOne(u"coffee"_qs, m_now.addSecs(-1800))}, m_now);
         QCOMPARE(m_env->moments().pending().size(), 1);
     }
     void cleanup() {

@@ -14,9 +14,8 @@
 #include "Shell/AppRouter.h"
 #include "Store/PhotoStore.h"
 #include "TestSupport/Await.h"
-#include "TestSupport/FakeAIProvider.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/People.h"
-#include "TestSupport/RecordingOpener.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -55,13 +54,8 @@ class TestProfileViewModel : public QObject {
     std::shared_ptr<test::RecordingOpener::Log> m_opened;
 
     void start(QList<Person> people) {
-        m_env = AppEnvironment::inMemory(
-            std::move(people), u"PemmoProfileTest"_qs,
-            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
-        m_env->setClock([] { return kNow; });
-        m_opened = std::make_shared<test::RecordingOpener::Log>();
-        m_env->setDestinationOpener(std::make_unique<test::RecordingOpener>(m_opened));
-        await(m_env->sync().start());
+        m_env = test::startedEnvironment(std::move(people), kNow);
+        m_opened = test::recordOpenings(*m_env);
     }
     void edit(const QString& id, ProfileSyncEngine::RecordChange change) {
         await(m_env->sync().updateRecord(id, std::move(change)));
@@ -75,20 +69,7 @@ class TestProfileViewModel : public QObject {
         return m_env->sync().profile(id)->record->interactions;
     }
     QString banner() const { return m_env->router().bannerMessage(); }
-    // Scripted providers behind the environment's AI service, the one chosen by `id`, AI on.
-    std::pair<std::shared_ptr<test::FakeProvider>, std::shared_ptr<test::FakeProvider>>
-    useAI(AIProviderID id) {
-        auto local = std::make_shared<test::FakeProvider>(AIProviderID::OnDevice, false, u"On-device"_qs,
-                                                          u"llama-test"_qs);
-        auto cloud =
-            std::make_shared<test::FakeProvider>(AIProviderID::Claude, true, u"Claude"_qs, u"claude-test"_qs);
-        m_env->ai().setProviderFactory([local, cloud] {
-            return AIService::Providers{{AIProviderID::OnDevice, local}, {AIProviderID::Claude, cloud}};
-        });
-        m_env->settings().setAiEnabled(true);
-        m_env->settings().setAiProvider(id);
-        return {local, cloud};
-    }
+    test::FakeProviders useAI(AIProviderID id) { return test::useFakeAI(*m_env, id); }
     std::optional<ProfileRow> rowWithID(ProfileViewModel& model, const QString& id) {
         for (const ProfileRow& row : model.rows()->rows()) {
             if (row.id == id)

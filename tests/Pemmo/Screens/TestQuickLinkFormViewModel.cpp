@@ -5,6 +5,7 @@
 #include "Screens/QuickLinkFormViewModel.h"
 #include "Shell/AppRouter.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/People.h"
 
 #include <QTest>
@@ -29,12 +30,7 @@ class TestQuickLinkFormViewModel : public QObject {
     }
 
 private Q_SLOTS:
-    void init() {
-        m_env = AppEnvironment::inMemory(
-            {test::person(u"anna"_qs, u"Anna"_qs)}, u"PemmoLinkForm"_qs,
-            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
-        await(m_env->sync().start());
-    }
+    void init() { m_env = test::startedEnvironment({test::person(u"anna"_qs, u"Anna"_qs)}); }
     void cleanup() { m_env.reset(); }
 
     void anAddressWithoutSchemeIsSavedWithHttpsAndItsSite() {

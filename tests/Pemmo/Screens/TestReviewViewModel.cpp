@@ -8,6 +8,7 @@
 #include "Screens/ReviewViewModel.h"
 #include "Shell/AppRouter.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/People.h"
 
 #include <QTest>
@@ -53,12 +54,9 @@ class TestReviewViewModel : public QObject {
 
 private Q_SLOTS:
     void init() {
-        m_env = AppEnvironment::inMemory(
+        m_env = test::startedEnvironment(
             {test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs), test::person(u"bo"_qs, u"Bo"_qs, u"Lind"_qs)},
-            u"PemmoReviewTest"_qs,
-            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
-        m_env->setClock([] { return kNow; });
-        await(m_env->sync().start());
+            kNow);
         await(m_env->sync().updateRecord(u"anna"_qs,
                                          [](PemmoRecord& r) { r.details.company = u"Initech"_qs; }));
     }

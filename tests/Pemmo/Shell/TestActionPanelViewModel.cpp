@@ -10,8 +10,8 @@
 #include "Shell/ActionPanelViewModel.h"
 #include "Shell/AppRouter.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/People.h"
-#include "TestSupport/RecordingOpener.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -54,12 +54,8 @@ private Q_SLOTS:
     void init() {
         Person anna = test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs);
         anna.phones = {{u"mobile"_qs, u"+49 170 1234567"_qs}};
-        m_env = AppEnvironment::inMemory(
-            {anna, test::person(u"bo"_qs, u"Bo"_qs)}, u"PemmoActionsTest"_qs,
-            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
-        m_opened = std::make_shared<test::RecordingOpener::Log>();
-        m_env->setDestinationOpener(std::make_unique<test::RecordingOpener>(m_opened));
-        await(m_env->sync().start());
+        m_env = test::startedEnvironment({anna, test::person(u"bo"_qs, u"Bo"_qs)});
+        m_opened = test::recordOpenings(*m_env);
     }
     void cleanup() {
         m_panel.reset();

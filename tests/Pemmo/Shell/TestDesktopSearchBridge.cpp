@@ -7,6 +7,7 @@
 #include "Shell/DesktopSearchBridge.h"
 #include "Shell/PanelController.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/People.h"
 
 #include <QTest>
@@ -27,9 +28,7 @@ private Q_SLOTS:
         Person anna = test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs);
         anna.jobTitle = u"Editor"_qs;
         anna.organization = u"Lantern Press"_qs;
-        m_env = AppEnvironment::inMemory({anna, test::person(u"bo"_qs, u"Bo"_qs, u"Lind"_qs)},
-                                         u"PemmoDesktopSearch"_qs);
-        await(m_env->sync().start());
+        m_env = test::startedEnvironment({anna, test::person(u"bo"_qs, u"Bo"_qs, u"Lind"_qs)});
         m_window = std::make_unique<QWindow>();
         m_panel = std::make_unique<PanelController>(m_window.get());
         m_env->setPanel(m_panel.get());

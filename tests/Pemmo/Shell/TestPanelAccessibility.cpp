@@ -9,6 +9,7 @@
 #include "Shell/AppShell.h"
 #include "Shell/KeyEventRouter.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/PanelView.h"
 #include "TestSupport/People.h"
 
@@ -217,10 +218,7 @@ private Q_SLOTS:
     void init() {
         Person anna = test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs);
         anna.phones = {{u"mobile"_qs, u"+49 (170) 123-4567"_qs}};
-        m_env = AppEnvironment::inMemory(
-            {anna, test::person(u"annika"_qs, u"Annika"_qs, u"Lind"_qs)}, u"PemmoPanelAccessibility"_qs,
-            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
-        await(m_env->sync().start());
+        m_env = test::startedEnvironment({anna, test::person(u"annika"_qs, u"Annika"_qs, u"Lind"_qs)});
         await(m_env->sync().addTag(u"anna"_qs, u"climbing"_qs));
         await(m_env->sync().addTag(u"annika"_qs, u"work"_qs));
 

@@ -11,6 +11,7 @@
 #include "Shell/KeyEventRouter.h"
 #include "TestSupport/Await.h"
 #include "TestSupport/Contrast.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/LoopbackHTTPServer.h"
 #include "TestSupport/PanelView.h"
 #include "TestSupport/People.h"
@@ -123,10 +124,7 @@ private Q_SLOTS:
         g_warnings.clear();
         Person anna = test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs);
         anna.phones = {{u"mobile"_qs, u"+49 (170) 123-4567"_qs}};
-        m_env = AppEnvironment::inMemory(
-            {anna, test::person(u"bo"_qs, u"Bo"_qs, u"Lind"_qs)}, u"PemmoPanelQml"_qs,
-            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
-        await(m_env->sync().start());
+        m_env = test::startedEnvironment({anna, test::person(u"bo"_qs, u"Bo"_qs, u"Lind"_qs)});
         await(m_env->sync().addInteraction(
             u"anna"_qs,
             test::note(u"Lunch by the river"_qs, QDateTime::currentDateTimeUtc().addSecs(-3600))));

@@ -15,10 +15,9 @@
 #include "Shell/AppRouter.h"
 #include "Shell/SearchCommands.h"
 #include "TestSupport/Await.h"
-#include "TestSupport/FakeAIProvider.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/MomentsWorld.h"
 #include "TestSupport/People.h"
-#include "TestSupport/RecordingOpener.h"
 
 #include <QTest>
 
@@ -39,14 +38,6 @@ class TestSearchCommands : public QObject {
     }
     KeyResult press(const KeyEvent& event) { return m_commands->handleKey(event); }
     void settle() { QTest::qWait(20); }
-    // AI on, answered by `provider` alone.
-    void useAI(const std::shared_ptr<test::FakeProvider>& provider) {
-        m_env->ai().setProviderFactory([provider] {
-            return AIService::Providers{{provider->id(), provider}};
-        });
-        m_env->settings().setAiEnabled(true);
-        m_env->settings().setAiProvider(provider->id());
-    }
     // "fam" typed and the Family circle's row selected.
     void selectTheFamilyCircle() {
         await(m_env->sync().addTag(u"anna"_qs, u"family"_qs));
@@ -60,12 +51,8 @@ private Q_SLOTS:
         Person anna = test::person(u"anna"_qs, u"Anna"_qs, u"Berg"_qs);
         anna.phones = {{u"mobile"_qs, u"+49 (170) 123-4567"_qs}};
         anna.emails = {{u"home"_qs, u"anna@example.org"_qs}};
-        m_env = AppEnvironment::inMemory(
-            {anna, test::person(u"bo"_qs, u"Bo"_qs, u"Lind"_qs)}, u"PemmoSearchKeys"_qs,
-            {std::chrono::milliseconds(1), std::chrono::hours(1), std::chrono::seconds(5)});
-        m_opened = std::make_shared<test::RecordingOpener::Log>();
-        m_env->setDestinationOpener(std::make_unique<test::RecordingOpener>(m_opened));
-        await(m_env->sync().start());
+        m_env = test::startedEnvironment({anna, test::person(u"bo"_qs, u"Bo"_qs, u"Lind"_qs)});
+        m_opened = test::recordOpenings(*m_env);
         m_commands = std::make_unique<SearchCommands>(*m_env);
     }
     void cleanup() {
@@ -145,10 +132,8 @@ private Q_SLOTS:
     // MARK: Ask
 
     void askFillsTheRankedSectionAndSelectsItsFirstPerson() {
-        auto local = std::make_shared<test::FakeProvider>(AIProviderID::OnDevice, false, u"On-device"_qs,
-                                                          u"llama-test"_qs);
+        const auto local = test::useFakeAI(*m_env, AIProviderID::OnDevice).local;
         local->rankAnswer = {{u"bo"_qs, u"Climbs every week"_qs}, {u"nobody"_qs, u"not sent"_qs}};
-        useAI(local);
         search(u"lind"_qs);
         QCOMPARE(press(KeyEvent::command(u'i')), KeyResult::Handled);
         QTRY_VERIFY(m_env->search().isShowingRanked());
@@ -172,9 +157,7 @@ private Q_SLOTS:
     }
 
     void askKeepsPeopleOffTheCloudAndShowsFailures() {
-        auto cloud =
-            std::make_shared<test::FakeProvider>(AIProviderID::Claude, true, u"Claude"_qs, u"claude-test"_qs);
-        useAI(cloud);
+        const auto cloud = test::useFakeAI(*m_env, AIProviderID::Claude).cloud;
         await(m_env->sync().updateRecord(u"anna"_qs, [](PemmoRecord& r) { r.aiCloudOptOut = true; }));
         cloud->failure = std::make_exception_ptr(PemmoError::aiUnavailable(u"Claude is busy"_qs));
         search(u"lind"_qs);
@@ -197,17 +180,11 @@ private Q_SLOTS:
 
     // A Moment's row carries the person, but Return writes the memory rather than opening the card.
     void returnOnAMomentRowOpensItsCaptureScreen() {
-        auto& calendar = dynamic_cast<InMemoryCalendarRepository&>(m_env->calendar());
-        calendar.setAuthorization(CalendarAccess::FullAccess);
-        calendar.setCalendarList({{test::kCalendar, u"Work"_qs}});
         const QDateTime now = QDateTime::currentDateTimeUtc();
-        calendar.setSnapshots(
-            {test::meeting(u"coffee"_qs, now.addSecs(-3600), now.addSecs(-1800), u"anna@example.org"_qs)});
-        m_env->settings().setCalendarConnected(true);
-        m_env->settings().setMomentsEnabled(true);
-        m_env->settings().setCalendarIDs({test::kCalendar});
-        await(m_env->moments().refreshAccess());
-        await(m_env->moments().refresh(QDateTime::currentDateTimeUtc()));
+        test::connectCalendar(
+            *m_env,
+            {test::meeting(u"coffee"_qs, now.addSecs(-3600), now.addSecs(-1800), u"anna@example.org"_qs)},
+            QDateTime::currentDateTimeUtc());
         QCOMPARE(m_env->moments().pending().size(), 1);
         const QString momentID = m_env->moments().pending().first().id;
 

@@ -11,6 +11,7 @@
 #include "Settings/SettingsStore.h"
 #include "Shell/SearchResultsModel.h"
 #include "TestSupport/Await.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/MomentsWorld.h"
 #include "TestSupport/People.h"
 
@@ -65,11 +66,9 @@ private Q_SLOTS:
     }
 
     void sectionsBecomeAHeaderAndRowsAndTheSelectionFollows() {
-        auto env = AppEnvironment::inMemory({person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs),
+        auto env = test::startedEnvironment({person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs),
                                              person(u"2"_qs, u"Marguerite"_qs, u"Hampton"_qs),
-                                             person(u"3"_qs, u"Ada"_qs, u"Lovelace"_qs)},
-                                            u"PemmoTest"_qs);
-        test::await(env->sync().start());
+                                             person(u"3"_qs, u"Ada"_qs, u"Lovelace"_qs)});
         SearchViewModel search(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(),
                                nullptr, systemClock(), std::chrono::milliseconds(1));
         SearchResultsModel model(search);
@@ -106,18 +105,10 @@ private Q_SLOTS:
     // A Moment's row stands for its person: the avatar drawn from the row is theirs, not one made
     // up from the Moment's identifier.
     void aMomentsRowStandsForItsPerson() {
-        auto env = AppEnvironment::inMemory(test::adaAndAlan(), u"PemmoTest"_qs);
-        test::await(env->sync().start());
-        auto& calendar = dynamic_cast<InMemoryCalendarRepository&>(env->calendar());
-        calendar.setAuthorization(CalendarAccess::FullAccess);
-        calendar.setCalendarList({{test::kCalendar, u"Work"_qs}});
+        auto env = test::startedEnvironment(test::adaAndAlan());
         const QDateTime end = QDateTime::currentDateTimeUtc().addSecs(-3600);
-        calendar.setSnapshots({test::meeting(u"coffee"_qs, end.addSecs(-1800), end)});
-        env->settings().setCalendarConnected(true);
-        env->settings().setMomentsEnabled(true);
-        env->settings().setCalendarIDs({test::kCalendar});
-        test::await(env->moments().refreshAccess());
-        test::await(env->moments().refresh(QDateTime::currentDateTimeUtc()));
+        test::connectCalendar(*env, {test::meeting(u"coffee"_qs, end.addSecs(-1800), end)},
+                              QDateTime::currentDateTimeUtc());
         QCOMPARE(env->moments().pending().size(), 1);
 
         SearchViewModel search(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(),
@@ -133,10 +124,8 @@ private Q_SLOTS:
     }
 
     void aPersonFoundByMeaningShowsWhy() {
-        auto env = AppEnvironment::inMemory(
-            {person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs), person(u"2"_qs, u"Ada"_qs, u"Lovelace"_qs)},
-            u"PemmoTest"_qs);
-        test::await(env->sync().start());
+        auto env = test::startedEnvironment(
+            {person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs), person(u"2"_qs, u"Ada"_qs, u"Lovelace"_qs)});
         test::await(env->sync().addInteraction(
             u"2"_qs, test::note(u"Sailing trip to Skye"_qs, QDateTime::currentDateTimeUtc())));
         // The in-memory environment's stand-in embedder meets only the very same text.
@@ -162,12 +151,10 @@ private Q_SLOTS:
     // The list follows the search model through growing, shrinking and emptying result lists,
     // and stays a consistent model for the view all along.
     void theListFollowsEveryKeystroke() {
-        auto env = AppEnvironment::inMemory({person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs),
+        auto env = test::startedEnvironment({person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs),
                                              person(u"2"_qs, u"Marguerite"_qs, u"Hampton"_qs),
                                              person(u"3"_qs, u"Ada"_qs, u"Lovelace"_qs),
-                                             person(u"4"_qs, u"Mary"_qs, u"Jackson"_qs)},
-                                            u"PemmoTest"_qs);
-        test::await(env->sync().start());
+                                             person(u"4"_qs, u"Mary"_qs, u"Jackson"_qs)});
         SearchViewModel search(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(),
                                nullptr, systemClock(), std::chrono::milliseconds(1));
         SearchResultsModel model(search);
