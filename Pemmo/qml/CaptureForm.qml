@@ -13,7 +13,7 @@ PanelScreen {
         ? Shell.enrichForm(screenRoute.contactID)
         : Shell.captureForm(screenRoute.contactID, screenRoute.text)
 
-    hints: [["Ctrl+↵", screenRoute.kind === "enrich" ? qsTr("Find updates") : qsTr("Capture")], ["Esc", qsTr("Cancel")]]
+    hints: [["Ctrl+↵", screenRoute.kind === "enrich" ? qsTr("Find updates") : qsTr("Capture")], ["Esc", qsTr("Back")]]
 
     function describe(): var {
         return { title: titleLabel.text, text: textArea.text, error: errorLabel.visible ? errorLabel.text : "",
@@ -121,8 +121,8 @@ PanelScreen {
             spacing: Theme.gap
             Item { Layout.fillWidth: true }
             PanelButton {
-                text: qsTr("Cancel")
-                Accessible.name: qsTr("Cancel, Escape")
+                text: qsTr("Back")
+                Accessible.name: qsTr("Back, Escape")
                 onClicked: screen.form.cancel()
             }
             PanelButton {

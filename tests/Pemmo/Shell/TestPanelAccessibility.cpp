@@ -339,7 +339,7 @@ private Q_SLOTS:
         QTest::newRow("interaction form") << u"interaction"_qs << QStringList{} << u"Kind of entry"_qs;
         QTest::newRow("quick link form") << u"quickLink"_qs << QStringList{} << u"Kind of link"_qs;
         QTest::newRow("contact form") << u"contact"_qs << QStringList{} << u"Birthday, month"_qs;
-        QTest::newRow("capture") << u"capture"_qs << QStringList{} << u"Cancel, Escape"_qs;
+        QTest::newRow("capture") << u"capture"_qs << QStringList{} << u"Back, Escape"_qs;
         QTest::newRow("review") << u"review"_qs << QStringList{} << u"Apply, Control Return"_qs;
         QTest::newRow("moment gone") << u"moment"_qs << QStringList{} << u"This Moment is gone"_qs;
         QTest::newRow("circles") << u"manageTags"_qs << QStringList{} << u"New circle"_qs;
