@@ -23,17 +23,9 @@ namespace {
 using nlohmann::json;
 using nlohmann::ordered_json;
 
-const QString kParseFailure = QStringLiteral("Couldn't parse the model's response");
-
 // The models that may be served by a fallback model when they are overloaded.
 bool usesFallbacks(const QString& model) {
     return model.startsWith(u"claude-opus-5") || model.startsWith(u"claude-fable");
-}
-
-PemmoError parseFailure(const QString& shown) {
-    const QString prefix = Text::firstCharacters(shown, 200);
-    return PemmoError::aiResponseInvalid(prefix.isEmpty() ? kParseFailure
-                                                          : kParseFailure + u": "_qs + prefix);
 }
 
 // A server between Pemmo and the API (a proxy, a stand-in) may echo the request in its answer or
@@ -202,7 +194,7 @@ QCoro::Task<T> ClaudeProvider::structured(QString prompt, QString model, const o
     const QString again = co_await second;
     if (auto decoded = decode(again.toUtf8()))
         co_return std::move(*decoded);
-    throw parseFailure(again);
+    throw ProviderResponses::parseFailure(again);
 }
 
 QCoro::Task<AIAvailability> ClaudeProvider::availability() {

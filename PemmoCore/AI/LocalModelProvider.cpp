@@ -19,14 +19,6 @@ namespace {
 using nlohmann::json;
 using nlohmann::ordered_json;
 
-const QString kParseFailure = QStringLiteral("Couldn't parse the model's response");
-
-PemmoError parseFailure(const QString& shown) {
-    const QString prefix = Text::firstCharacters(shown, 200);
-    return PemmoError::aiResponseInvalid(prefix.isEmpty() ? kParseFailure
-                                                          : kParseFailure + u": "_qs + prefix);
-}
-
 QString duration(std::chrono::milliseconds limit) {
     if (limit < std::chrono::seconds(1))
         return QString::number(limit.count()) + QStringLiteral(" milliseconds");
@@ -131,7 +123,7 @@ QCoro::Task<T> LocalModelProvider::structured(QString prompt, const ordered_json
     const QString answer = co_await asking;
     if (auto decoded = decode(answer.toUtf8()))
         co_return std::move(*decoded);
-    throw parseFailure(answer);
+    throw ProviderResponses::parseFailure(answer);
 }
 
 QCoro::Task<LocalModelList> LocalModelProvider::installedModels() {

@@ -12,12 +12,6 @@ using nlohmann::json;
 
 const QString kParseFailure = QStringLiteral("Couldn't parse the model's response");
 
-PemmoError parseFailure(const QString& shown) {
-    const QString prefix = Text::firstCharacters(shown, 200);
-    return PemmoError::aiResponseInvalid(prefix.isEmpty() ? kParseFailure
-                                                          : kParseFailure + u": "_qs + prefix);
-}
-
 // The `error.message` of an error body, when it is one.
 std::optional<QString> errorMessage(const QByteArray& body) {
     const json root = json::parse(body.begin(), body.end(), nullptr, false);
@@ -174,6 +168,12 @@ std::optional<QStringList> installedModels(int status, const QByteArray& body) {
     }
     names.sort(Qt::CaseInsensitive);
     return names;
+}
+
+PemmoError parseFailure(const QString& shown) {
+    const QString prefix = Text::firstCharacters(shown, 200);
+    return PemmoError::aiResponseInvalid(prefix.isEmpty() ? kParseFailure
+                                                          : kParseFailure + u": "_qs + prefix);
 }
 
 } // namespace pemmo::ProviderResponses

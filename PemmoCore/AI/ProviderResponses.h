@@ -3,6 +3,8 @@
 // against them.
 #pragma once
 
+#include "Records/PemmoError.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -23,5 +25,8 @@ QString chatText(int status, const QByteArray& body, const QString& server, cons
 // The model names a local model server lists (`GET /api/tags`), trimmed, each once, sorted without
 // regard to case; absent when the answer is not such a list.
 std::optional<QStringList> installedModels(int status, const QByteArray& body);
+
+// "Couldn't parse the model's response", followed by the first 200 characters of what it said.
+PemmoError parseFailure(const QString& shown);
 
 } // namespace pemmo::ProviderResponses
