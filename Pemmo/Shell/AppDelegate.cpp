@@ -368,6 +368,7 @@ bool AppDelegate::offerShortcutToPanel() {
 }
 
 void AppDelegate::onHotKey() {
+    ++m_hotKeyPresses;
     if (OnboardingPractice* practice = engagedPractice(); practice && practice->handleShortcut())
         return;
     if (offerShortcutToPanel())
@@ -503,6 +504,7 @@ QJsonObject AppDelegate::state() const {
     }
     result[u"hotkey"_qs] = m_hotKey ? m_hotKey->mechanism() : QString();
     result[u"hotkeyActive"_qs] = m_hotKey && m_hotKey->status() == GlobalHotKey::Status::Active;
+    result[u"hotkeyPresses"_qs] = m_hotKeyPresses;
     result[u"profiles"_qs] = int(m_env->sync().profiles().size());
     result[u"publishCount"_qs] = m_env->sync().publishCount();
     result[u"timings"_qs] = m_timings->toJson();

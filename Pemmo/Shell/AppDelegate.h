@@ -129,6 +129,7 @@ private:
     std::unique_ptr<DesktopSearchService> m_desktopSearch;
     std::unique_ptr<FirstRunWindow> m_firstRun;
     bool m_firstRunDecided = false; // this start opened the first-run window by itself
+    int m_hotKeyPresses = 0;        // how often the global shortcut arrived, for `state`
 };
 
 } // namespace pemmo

@@ -125,7 +125,8 @@ protected:
 
     void openPanel() {
         keys({u"ctrl+k"_qs});
-        QTRY_VERIFY_WITH_TIMEOUT(state()[u"visible"_qs].toBool() && state()[u"active"_qs].toBool(), 5000);
+        QTRY_VERIFY2_WITH_TIMEOUT(state()[u"visible"_qs].toBool() && state()[u"active"_qs].toBool(),
+                                  stateDump().constData(), 5000);
     }
     // Control-K in the panel: the action panel.
     void openActions() {
@@ -162,6 +163,9 @@ protected:
         const auto answer = SingleInstance(runtimeFolder()).send("state", std::chrono::milliseconds(3000));
         return answer ? QJsonDocument::fromJson(*answer).object() : QJsonObject();
     }
+    // The whole state on one line, for a failure's message: whether the shortcut arrived at all
+    // ("hotkeyPresses") and what was on screen.
+    QByteArray stateDump() const { return QJsonDocument(state()).toJson(QJsonDocument::Compact); }
     QJsonObject panel() const { return state()[u"panel"_qs].toObject(); }
     QJsonObject screen() const { return panel()[u"screen"_qs].toObject(); }
     QString route() const { return panel()[u"route"_qs].toString(); }

@@ -52,7 +52,8 @@ private Q_SLOTS:
         keys({u"ctrl+k"_qs});
         // The practice panel's first opening loads its own QML engine: slow under the sanitizers
         // on a busy machine.
-        QTRY_VERIFY_WITH_TIMEOUT(firstRun()[u"practicePanelVisible"_qs].toBool(), 30000);
+        QTRY_VERIFY2_WITH_TIMEOUT(firstRun()[u"practicePanelVisible"_qs].toBool(), stateDump().constData(),
+                                  30000);
         QCOMPARE(state()[u"visible"_qs].toBool(), false);
         QTRY_COMPARE_WITH_TIMEOUT(window()[u"currentTask"_qs].toInt(), 1, 10000);
         QTRY_VERIFY_WITH_TIMEOUT(practiceScreen()[u"focused"_qs].toBool(), 10000);
