@@ -2,7 +2,6 @@
 
 #include "AI/AILabels.h"
 #include "AI/AIService.h"
-#include "AI/BriefingFingerprint.h"
 #include "App/AppEnvironment.h"
 #include "Links/DestinationOpener.h"
 #include "Links/LinkRouter.h"
@@ -15,100 +14,19 @@
 #include "Records/PemmoError.h"
 #include "Records/Text.h"
 #include "Records/WritableField.h"
+#include "Screens/ProfileCard.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
 #include "Shell/PanelController.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
-#include <QLocale>
 #include <QPointer>
 #include <QThread>
 #include <QUrl>
 #include <algorithm>
 
 namespace pemmo {
-namespace {
-
-QString kindTitle(Interaction::Kind kind) {
-    switch (kind) {
-    case Interaction::Kind::Note:
-        return ProfileViewModel::tr("Note");
-    case Interaction::Kind::Met:
-        return ProfileViewModel::tr("Met");
-    case Interaction::Kind::Message:
-        return ProfileViewModel::tr("Message");
-    case Interaction::Kind::Call:
-        return ProfileViewModel::tr("Call");
-    case Interaction::Kind::Email:
-        return ProfileViewModel::tr("Email");
-    case Interaction::Kind::Other:
-        return ProfileViewModel::tr("Other");
-    }
-    return {};
-}
-
-QString fieldTitle(const QString& field) {
-    static const QHash<QString, const char*> titles = {
-        {u"company"_qs, "Company"},
-        {u"jobTitle"_qs, "Job title"},
-        {u"team"_qs, "Team"},
-        {u"workLocation"_qs, "Work location"},
-        {u"school"_qs, "School"},
-        {u"major"_qs, "Major"},
-        {u"graduationYear"_qs, "Class of"},
-        {u"howWeMet"_qs, "How you met"},
-        {u"mutuals"_qs, "Mutual friends"},
-        {u"hometown"_qs, "Hometown"},
-        {u"currentCity"_qs, "Lives in"},
-        {u"email"_qs, "Email"},
-        {u"messageHandle"_qs, "Message handle"},
-        {u"findMyURL"_qs, "Find My link"},
-        {u"gmailTemplate"_qs, "Gmail template"},
-    };
-    const auto it = titles.constFind(field);
-    return it == titles.constEnd() ? field : ProfileViewModel::tr(*it);
-}
-
-QString joined(const QStringList& parts, const QString& separator) {
-    QStringList kept;
-    for (const QString& part : parts) {
-        if (!Text::isBlank(part))
-            kept.append(Text::trimmed(part));
-    }
-    return kept.join(separator);
-}
-
-QString dateText(const QDateTime& date, const QDateTime& now) {
-    const QLocale locale;
-    const QDate day = date.toLocalTime().date();
-    return day.year() == now.toLocalTime().date().year() ? locale.toString(day, u"d MMM"_qs)
-                                                         : locale.toString(day, u"d MMM yyyy"_qs);
-}
-
-// A timeline or change-log row's day: the last two days by name, as one says them.
-QString rowDayText(const QDateTime& date, const QDateTime& now) {
-    const QDate day = date.toLocalTime().date();
-    const QDate today = now.toLocalTime().date();
-    if (day == today)
-        return ProfileViewModel::tr("Today");
-    if (day == today.addDays(-1))
-        return ProfileViewModel::tr("Yesterday");
-    return dateText(date, now);
-}
-
-QString birthdayText(const DateComponents& birthday) {
-    const QLocale locale;
-    const QString month = locale.monthName(birthday.month);
-    if (birthday.year)
-        return locale.toString(QDate(*birthday.year, birthday.month, birthday.day), QLocale::LongFormat);
-    return QStringLiteral("%1 %2").arg(birthday.day).arg(month);
-}
-
-const QString kPhonePrefix = QStringLiteral("phone:");
-const QString kEmailPrefix = QStringLiteral("email:");
-
-} // namespace
 
 ProfileViewModel::ProfileViewModel(AppEnvironment& environment, const QString& contactID, QObject* parent)
     : QObject(parent)
@@ -265,307 +183,27 @@ QString ProfileViewModel::selectedAccessibleName() const {
 
 void ProfileViewModel::rebuild() {
     const QString previous = selectedItem() ? selectedItem()->id : QString();
-    QList<SelectableItem> items;
-    QStringList spoken;
-    QList<ProfileRow> chips;
-    QList<ProfileRow> rows;
-
-    const auto addItem = [&](ProfileRow row, ProfileAction action, const QString& hint) {
-        row.itemIndex = int(items.size());
-        items.append(SelectableItem{row.id, action, hint});
-        if (row.accessibleName.isEmpty())
-            row.accessibleName = joined({row.title, row.detail, row.trailing}, u", "_qs);
-        // A name that is a sentence already ends with its own stop.
-        const bool stopped = row.accessibleName.endsWith(u'.') || row.accessibleName.endsWith(u'?') ||
-                             row.accessibleName.endsWith(u'!');
-        spoken.append(row.accessibleName + (stopped ? u" "_qs : u". "_qs) + hint);
-        return row;
-    };
-
+    ProfileCard::Layout layout;
     if (m_profile) {
-        const Profile& profile = *m_profile;
-        const PemmoRecord& record = *profile.record;
-        const QDateTime now = m_env.clock()();
-        const QString who = nameForMessages();
-
-        // Circles, in the header.
-        for (const QString& tagID : record.tags) {
-            const auto tag = m_env.tags().tagWithID(tagID);
-            ProfileRow chip;
-            chip.id = u"circle:"_qs + tagID;
-            chip.kind = u"circle"_qs;
-            chip.title = tag ? tag->name : TagCatalog::displayNameForID(tagID);
-            chip.colorIndex = tag ? tag->colorIndex : 0;
-            chip.accessibleName = tr("Circle %1").arg(chip.title);
-            chips.append(addItem(chip, ProfileAction::removeTag(chip.title),
-                                 tr("↵ Remove %1 from %2   Ctrl+Z undoes").arg(who, chip.title)));
-        }
-        {
-            ProfileRow add;
-            add.id = u"circle:add"_qs;
-            add.kind = u"addCircle"_qs;
-            add.title = record.tags.isEmpty() ? tr("Add circle") : tr("Add or remove circles");
-            chips.append(
-                addItem(add, ProfileAction::plain(ProfileAction::Kind::AddTag), tr("↵ Add a circle")));
-        }
-
-        // The briefing: off, not available (and why), being written, failed, shown, or not yet.
-        {
-            ProfileRow card;
-            card.id = u"briefing"_qs;
-            card.section = tr("Briefing");
-            card.kind = u"briefing"_qs;
-            const auto& cache = record.briefingCache;
-            if (!m_env.settings().aiEnabled()) {
-                card.title = tr("AI is off");
-                card.detail = tr("Turn on AI features in Settings to see a briefing before you reach out.");
-                rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::ChangeAIProvider),
-                                    tr("↵ Open Settings")));
-            } else if (m_briefingState == BriefingState::Writing) {
-                card.title = tr("Writing a briefing…");
-                card.detail = cache ? cache->summary : QString();
-                rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::GenerateBriefing),
-                                    tr("Writing…")));
-            } else if (m_briefingState == BriefingState::Failed) {
-                card.title = tr("The briefing could not be written");
-                card.detail = m_briefingError;
-                rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::GenerateBriefing),
-                                    tr("↵ Try again")));
-            } else if (cache) {
-                card.title = cache->summary;
-                QStringList lines;
-                if (!Text::isBlank(cache->opener))
-                    lines.append(tr("Try: %1").arg(Text::trimmed(cache->opener)));
-                QString made = tr("By %1 on %2")
-                                   .arg(AILabels::origin(cache->providerName, cache->leftDevice),
-                                        dateText(cache->generatedAt, now));
-                if (cache->contentHash != BriefingFingerprint::of(profile))
-                    made += tr(" · the card has changed since");
-                lines.append(made);
-                card.detail = lines.join(u'\n');
-                card.accessibleName = tr("Briefing: %1").arg(joined({card.title, card.detail}, u". "_qs));
-                rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::GenerateBriefing),
-                                    tr("↵ Write a new briefing")));
-            } else if (!m_aiUnavailableReason.isEmpty()) {
-                card.title = tr("AI is not available");
-                card.detail = m_aiUnavailableReason;
-                rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::ChangeAIProvider),
-                                    tr("↵ Open Settings")));
-            } else {
-                card.title = tr("No briefing yet");
-                card.detail =
-                    tr("Press Return to have AI write who %1 is to you and how to open the next talk.")
-                        .arg(who);
-                rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::GenerateBriefing),
-                                    tr("↵ Write a briefing")));
-            }
-        }
-
-        // The last message draft, until the card is left.
-        if (!m_draft.isEmpty()) {
-            ProfileRow row;
-            row.id = u"draft"_qs;
-            row.section = tr("Draft");
-            row.kind = u"briefing"_qs;
-            row.title = m_draft;
-            row.detail = tr("Copied to the clipboard · %1").arg(m_draftLabel);
-            rows.append(
-                addItem(row, ProfileAction::plain(ProfileAction::Kind::Message), tr("↵ Open Messages")));
-        }
-
-        // Links.
-        for (const QuickLink& link : record.links) {
-            ProfileRow row;
-            row.id = u"link:"_qs + link.id.toString(QUuid::WithoutBraces);
-            row.section = tr("Links");
-            row.kind = u"link"_qs;
-            row.title = link.title;
-            row.detail = link.url;
-            const auto digit = QuickLinkPolicy::digitShortcut(link.id, record.links);
-            row.trailing = digit ? QString::number(*digit) : QString();
-            row.accessibleName =
-                digit ? tr("%1, link, key %2").arg(link.title).arg(*digit) : tr("%1, link").arg(link.title);
-            rows.append(addItem(row, ProfileAction::link(link.id), tr("↵ Open   E Edit   Del Remove")));
-        }
-        {
-            ProfileRow add;
-            add.id = u"link:add"_qs;
-            add.section = tr("Links");
-            add.kind = u"command"_qs;
-            add.title = tr("Add link");
-            rows.append(addItem(add, ProfileAction::plain(ProfileAction::Kind::AddLink), tr("↵ Add a link")));
-        }
-
-        // Phones and e-mail addresses reach the person.
-        for (qsizetype i = 0; i < profile.person->phones.size(); ++i) {
-            const LabeledValue& phone = profile.person->phones[i];
-            if (Text::isBlank(phone.value))
-                continue;
-            ProfileRow row;
-            row.id = kPhonePrefix + QString::number(i);
-            row.section = tr("Phone");
-            row.kind = u"phone"_qs;
-            row.title = phone.value;
-            row.detail = phone.label;
-            rows.append(
-                addItem(row, ProfileAction::plain(ProfileAction::Kind::Call), tr("↵ Call   Ctrl+C Copy")));
-        }
-        for (qsizetype i = 0; i < profile.person->emails.size(); ++i) {
-            const LabeledValue& email = profile.person->emails[i];
-            if (Text::isBlank(email.value))
-                continue;
-            ProfileRow row;
-            row.id = kEmailPrefix + QString::number(i);
-            row.section = tr("Email");
-            row.kind = u"email"_qs;
-            row.title = email.value;
-            row.detail = email.label;
-            rows.append(addItem(row, ProfileAction::plain(ProfileAction::Kind::Mail),
-                                tr("↵ Write mail   Ctrl+C Copy")));
-        }
-
-        // Details.
-        const Details& d = record.details;
-        const auto detail = [&](const QString& id, const QString& title, const QString& value,
-                                ProfileAction action = ProfileAction::plain(ProfileAction::Kind::EditDetails),
-                                QString hint = QString()) {
-            if (Text::isBlank(value))
-                return;
-            ProfileRow row;
-            row.id = u"detail:"_qs + id;
-            row.section = tr("Details");
-            row.kind = u"detail"_qs;
-            row.title = title;
-            row.detail = value;
-            rows.append(addItem(row, action, hint.isEmpty() ? tr("↵ Edit details") : hint));
-        };
-        detail(u"work"_qs, tr("Work"),
-               joined({joined({profile.role().value_or(QString()), profile.company().value_or(QString())},
-                              u" @ "_qs),
-                       d.team.value_or(QString()), d.workLocation.value_or(QString())},
-                      u" · "_qs));
-        detail(u"school"_qs, tr("School"),
-               joined({d.school.value_or(QString()), d.major.value_or(QString()),
-                       d.graduationYear ? tr("Class of %1").arg(*d.graduationYear) : QString()},
-                      u" · "_qs));
-        detail(u"howWeMet"_qs, tr("How you met"), d.howWeMet.value_or(QString()));
-        detail(u"mutuals"_qs, tr("Mutual friends"), d.mutuals.value_or(QString()));
-        detail(u"hometown"_qs, tr("Hometown"), d.hometown.value_or(QString()));
-        detail(u"currentCity"_qs, tr("Lives in"), d.currentCity.value_or(QString()));
-        const auto birthday = record.birthday ? record.birthday : profile.person->birthday;
-        detail(u"birthday"_qs, tr("Birthday"), birthday ? birthdayText(*birthday) : QString());
-        detail(u"email"_qs, tr("Email"), d.email.value_or(QString()));
-        detail(u"messageHandle"_qs, tr("Message handle"), record.messageHandle.value_or(QString()),
-               ProfileAction::plain(ProfileAction::Kind::Message), tr("↵ Message"));
-        detail(u"findMy"_qs, tr("Find My"), record.findMyURL.value_or(QString()),
-               ProfileAction::plain(ProfileAction::Kind::FindMy), tr("↵ Open the location"));
-        detail(u"gmail"_qs, tr("Gmail"), record.gmailTemplate.value_or(QString()),
-               ProfileAction::plain(ProfileAction::Kind::Gmail), tr("↵ Write in Gmail"));
-        // The command closes the details, so "About" never splits them into two sections.
-        {
-            ProfileRow edit;
-            edit.id = u"detail:edit"_qs;
-            edit.section = tr("Details");
-            edit.kind = u"command"_qs;
-            edit.title = tr("Edit details");
-            rows.append(
-                addItem(edit, ProfileAction::plain(ProfileAction::Kind::EditDetails), tr("↵ Edit details")));
-        }
-        if (!Text::isBlank(record.about)) {
-            ProfileRow row;
-            row.id = u"about"_qs;
-            row.section = tr("About");
-            row.kind = u"about"_qs;
-            row.title = Text::trimmed(record.about);
-            rows.append(
-                addItem(row, ProfileAction::plain(ProfileAction::Kind::EditDetails), tr("↵ Edit details")));
-        }
-
-        // The timeline, newest first.
-        {
-            ProfileRow log;
-            log.id = u"timeline:log"_qs;
-            log.section = tr("Timeline");
-            log.kind = u"command"_qs;
-            log.title = tr("Log interaction");
-            rows.append(addItem(log, ProfileAction::plain(ProfileAction::Kind::LogInteraction),
-                                tr("↵ Write what happened")));
-        }
-        QList<Interaction> entries = record.interactions;
-        std::stable_sort(entries.begin(), entries.end(),
-                         [](const Interaction& a, const Interaction& b) { return a.date > b.date; });
-        const qsizetype shown =
-            m_showsWholeTimeline ? entries.size() : std::min<qsizetype>(entries.size(), shortTimeline);
-        for (qsizetype i = 0; i < shown; ++i) {
-            const Interaction& entry = entries[i];
-            ProfileRow row;
-            row.id = u"entry:"_qs + entry.id.toString(QUuid::WithoutBraces);
-            row.section = tr("Timeline");
-            row.kind = u"entry"_qs;
-            row.title = entry.text;
-            row.detail = entry.source.kind == Interaction::Source::Kind::Auto
-                             ? tr("%1 · logged by Pemmo").arg(kindTitle(entry.kind))
-                             : kindTitle(entry.kind);
-            row.trailing = rowDayText(entry.date, now);
-            rows.append(addItem(row, ProfileAction::editMemory(entry.id), tr("↵ Edit   Del Delete")));
-        }
-        if (entries.size() > shortTimeline) {
-            ProfileRow toggle;
-            toggle.id = u"timeline:toggle"_qs;
-            toggle.section = tr("Timeline");
-            toggle.kind = u"toggle"_qs;
-            toggle.title = m_showsWholeTimeline ? tr("Show fewer entries") : tr("Show the whole timeline");
-            toggle.trailing =
-                m_showsWholeTimeline ? QString() : tr("%n more", nullptr, int(entries.size() - shown));
-            rows.append(addItem(toggle, ProfileAction::plain(ProfileAction::Kind::ToggleTimeline),
-                                tr("↵ %1").arg(toggle.title)));
-        }
-
-        // What changed, newest first, each undoable.
-        QList<FieldChange> changes = record.changes;
-        std::stable_sort(changes.begin(), changes.end(),
-                         [](const FieldChange& a, const FieldChange& b) { return a.date > b.date; });
-        for (qsizetype i = 0; i < std::min<qsizetype>(changes.size(), changesShown); ++i) {
-            const FieldChange& change = changes[i];
-            ProfileRow row;
-            row.id = u"change:"_qs + change.id.toString(QUuid::WithoutBraces);
-            row.section = tr("Changes");
-            row.kind = u"change"_qs;
-            row.title = fieldTitle(change.field);
-            row.detail = tr("%1 → %2").arg(change.oldValue.value_or(tr("(empty)")),
-                                           change.newValue.value_or(tr("(empty)")));
-            row.trailing = rowDayText(change.date, now);
-            rows.append(addItem(row, ProfileAction::revert(change.id), tr("↵ Undo this change")));
-        }
-
-        // Pemmo's own settings for the person.
-        {
-            ProfileRow optOut;
-            optOut.id = u"optOut"_qs;
-            optOut.section = tr("Privacy");
-            optOut.kind = u"optOut"_qs;
-            optOut.title = tr("Keep off cloud AI");
-            optOut.detail = tr("Nothing about %1 is sent to a cloud model.").arg(who);
-            optOut.checked = record.aiCloudOptOut;
-            optOut.accessibleName = optOut.title;
-            rows.append(optOut);
-        }
-        if (m_replacementPhoto) {
-            ProfileRow photo;
-            photo.id = u"photo"_qs;
-            photo.section = tr("Privacy");
-            photo.kind = u"photo"_qs;
-            photo.title = tr("Use address book photo");
-            photo.detail = tr("Show the address book's picture again.");
-            rows.append(addItem(photo, ProfileAction::plain(ProfileAction::Kind::UseContactsPhoto),
-                                tr("↵ Use the address book's photo")));
-        }
+        TagCatalog& tags = m_env.tags();
+        layout = ProfileCard::build({.profile = *m_profile,
+                                     .now = m_env.clock()(),
+                                     .who = nameForMessages(),
+                                     .tagWithID = [&tags](const QString& id) { return tags.tagWithID(id); },
+                                     .aiEnabled = m_env.settings().aiEnabled(),
+                                     .briefing = m_briefingState,
+                                     .briefingError = m_briefingError,
+                                     .aiUnavailableReason = m_aiUnavailableReason,
+                                     .draft = m_draft,
+                                     .draftLabel = m_draftLabel,
+                                     .showsWholeTimeline = m_showsWholeTimeline,
+                                     .hasReplacementPhoto = m_replacementPhoto.has_value()});
     }
 
     const int previousIndex = m_selectedIndex;
     const int previousRow = selectedRow();
-    m_items = std::move(items);
-    m_itemAccessibleNames = std::move(spoken);
+    m_items = std::move(layout.items);
+    m_itemAccessibleNames = std::move(layout.spoken);
     int selected = -1;
     if (!previous.isEmpty()) {
         for (int i = 0; i < m_items.size(); ++i) {
@@ -579,12 +217,11 @@ void ProfileViewModel::rebuild() {
             selected = std::min(m_selectedIndex, int(m_items.size()) - 1);
     }
     m_selectedIndex = selected;
-    for (ProfileRow& row : chips)
-        row.selected = row.itemIndex >= 0 && row.itemIndex == selected;
-    for (ProfileRow& row : rows)
-        row.selected = row.itemIndex >= 0 && row.itemIndex == selected;
-    m_circles->setRows(std::move(chips));
-    m_rows->setRows(std::move(rows));
+    for (QList<ProfileRow>* rows : {&layout.chips, &layout.rows})
+        for (ProfileRow& row : *rows)
+            row.selected = row.itemIndex >= 0 && row.itemIndex == selected;
+    m_circles->setRows(std::move(layout.chips));
+    m_rows->setRows(std::move(layout.rows));
     Q_EMIT changed();
     if (m_selectedIndex != previousIndex || selectedRow() != previousRow)
         Q_EMIT selectionChanged();
@@ -734,16 +371,16 @@ QCoro::Task<void> ProfileViewModel::activate(int index) {
         co_return;
     const SelectableItem item = m_items[index];
     // A phone or e-mail row reaches that number or address, not only the first one.
-    if (item.id.startsWith(kPhonePrefix)) {
+    if (item.id.startsWith(ProfileCard::phoneItemPrefix())) {
         const auto phones = m_profile->person->phones;
-        const int at = item.id.mid(kPhonePrefix.size()).toInt();
+        const int at = item.id.mid(ProfileCard::phoneItemPrefix().size()).toInt();
         std::optional<QString> number = at < phones.size() ? std::optional(phones[at].value) : std::nullopt;
         co_await callNumber(std::move(number));
         co_return;
     }
-    if (item.id.startsWith(kEmailPrefix)) {
+    if (item.id.startsWith(ProfileCard::emailItemPrefix())) {
         const auto emails = m_profile->person->emails;
-        const int at = item.id.mid(kEmailPrefix.size()).toInt();
+        const int at = item.id.mid(ProfileCard::emailItemPrefix().size()).toInt();
         std::optional<QString> address = at < emails.size() ? std::optional(emails[at].value) : std::nullopt;
         co_await mailAddress(std::move(address));
         co_return;
@@ -1021,10 +658,10 @@ QCoro::Task<void> ProfileViewModel::revert(QUuid changeID) {
     auto setting = m_env.sync().setField(m_contactID, *field, change.oldValue, Interaction::Source::user());
     co_await setting;
     if (self)
-        env->router().showSuccess(
-            change.oldValue
-                ? tr("%1 is \u201C%2\u201D again.").arg(fieldTitle(change.field), *change.oldValue)
-                : tr("%1 is empty again.").arg(fieldTitle(change.field)));
+        env->router().showSuccess(change.oldValue
+                                      ? tr("%1 is \u201C%2\u201D again.")
+                                            .arg(ProfileCard::fieldTitle(change.field), *change.oldValue)
+                                      : tr("%1 is empty again.").arg(ProfileCard::fieldTitle(change.field)));
 }
 
 QCoro::Task<void> ProfileViewModel::removeTag(QString name) {

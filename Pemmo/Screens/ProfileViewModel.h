@@ -8,6 +8,7 @@
 
 #include "Records/Profile.h"
 #include "Screens/ProfileAction.h"
+#include "Screens/ProfileCard.h"
 #include "Screens/ProfileRowsModel.h"
 #include "Shell/KeyTarget.h"
 
@@ -53,11 +54,6 @@ class ProfileViewModel : public QObject, public KeyTarget {
     Q_PROPERTY(QString draftText READ draftText NOTIFY changed)
 
 public:
-    // Timeline entries the card shows until the user asks for all of them.
-    static constexpr int shortTimeline = 5;
-    // Recorded changes the card lists, newest first.
-    static constexpr int changesShown = 10;
-
     // The environment is not owned and must outlive the model.
     ProfileViewModel(AppEnvironment& environment, const QString& contactID, QObject* parent = nullptr);
     ~ProfileViewModel() override;
@@ -199,7 +195,7 @@ private:
     bool m_stale = true;
     int m_seenChangeCount = -1;
 
-    enum class BriefingState { Idle, Writing, Failed };
+    using BriefingState = ProfileCard::BriefingState;
     BriefingState m_briefingState = BriefingState::Idle;
     QString m_briefingError;
     QString m_aiUnavailableReason;
