@@ -17,6 +17,7 @@
 #include "Shell/AppDelegate.h"
 #include "Store/PemmoStore.h"
 #include "Support/AtomicFile.h"
+#include "Support/Logging.h"
 
 #include <QCoroFuture>
 #include <QDir>
@@ -62,6 +63,10 @@ SettingsViewModel::SettingsViewModel(AppEnvironment& environment, AutostartEntry
           &SettingsStore::anthropicBaseURLChanged, &SettingsStore::claudeReasoningModelChanged,
           &SettingsStore::claudeFastModelChanged})
         connect(&settings(), signal, this, &SettingsViewModel::forgetConnectionTest);
+    // Who is in the address book changes with every publish: an import, an erase, a contact
+    // deleted in another program.
+    connect(&m_env.sync(), &ProfileSyncEngine::publishCountChanged, this,
+            [this] { QCoro::connect(refreshOrphans(), this, [] {}); });
 }
 
 SettingsStore& SettingsViewModel::settings() const {
@@ -198,6 +203,11 @@ void SettingsViewModel::setSelfAddresses(const QString& text) {
         settings().setCalendarSelfAddresses(addresses);
 }
 
+QString SettingsViewModel::exportFileName(QDate day) {
+    // The format's digits do not depend on the locale.
+    return u"pemmo-export-"_qs + day.toString(u"yyyy-MM-dd") + u".json"_qs;
+}
+
 QCoro::Task<QString> SettingsViewModel::exportTo(QString file) {
     const QPointer<SettingsViewModel> self(this);
     try {
@@ -263,6 +273,52 @@ QCoro::Task<QString> SettingsViewModel::eraseAllData() {
             setMessage(text);
         co_return text;
     }
+}
+
+QString SettingsViewModel::orphanCountText(int count) {
+    return tr("%1 no longer in your address book").arg(count);
+}
+
+QString SettingsViewModel::removeOrphansText(int count) {
+    return count == 1 ? tr("Remove data for 1 person") : tr("Remove data for %1 people").arg(count);
+}
+
+QCoro::Task<void> SettingsViewModel::refreshOrphans() {
+    const QPointer<SettingsViewModel> self(this);
+    const quint64 generation = ++m_orphanGeneration;
+    QStringList orphans;
+    try {
+        auto counting = m_env.sync().orphanIDs();
+        orphans = co_await counting;
+    } catch (const std::exception& error) {
+        qCWarning(lcStore, "Could not count the records of people who left the address book: %s",
+                  error.what());
+        co_return;
+    }
+    if (!self || generation != m_orphanGeneration || int(orphans.size()) == m_orphanCount)
+        co_return;
+    m_orphanCount = int(orphans.size());
+    Q_EMIT orphansChanged();
+}
+
+QCoro::Task<QString> SettingsViewModel::removeOrphans() {
+    const QPointer<SettingsViewModel> self(this);
+    QString text;
+    try {
+        auto removing = m_env.sync().removeOrphanedData();
+        const QStringList removed = co_await removing;
+        text = removed.size() == 1
+                   ? tr("Removed the data of 1 person no longer in your address book.")
+                   : tr("Removed the data of %1 people no longer in your address book.").arg(removed.size());
+    } catch (const std::exception& error) {
+        text = tr("Nothing was removed: %1").arg(ProfileSyncEngine::errorMessage(error));
+    }
+    if (!self)
+        co_return text;
+    setMessage(text);
+    auto counting = refreshOrphans();
+    co_await counting;
+    co_return text;
 }
 
 QCoro::Task<void> SettingsViewModel::refreshCloudKey() {

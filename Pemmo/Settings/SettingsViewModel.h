@@ -1,13 +1,14 @@
 // What the settings window does beyond showing a setting of SettingsStore: starting at login,
 // re-recording the global shortcut, the address book folders, export, import and erasing the
-// records, the AI key, the local models on offer, the AI connection test and the update feed. The window
-// binds simple settings to SettingsStore itself.
+// records, the records of people who left the address book, the AI key, the local models on offer, the AI
+// connection test and the update feed. The window binds simple settings to SettingsStore itself.
 #pragma once
 
 #include "AI/LocalModelList.h"
 #include "Settings/AutostartEntry.h"
 
 #include <QCoroTask>
+#include <QDate>
 #include <QHash>
 #include <QKeySequence>
 #include <QObject>
@@ -70,6 +71,8 @@ public:
     // Addresses separated by commas, spaces or lines; blanks and repeats dropped.
     void setSelfAddresses(const QString& text);
 
+    // The name an export is offered under: "pemmo-export-2026-03-04.json" for that day.
+    static QString exportFileName(QDate day);
     // The records: export to a file, import (merge) one; each returns what to tell the user.
     QCoro::Task<QString> exportTo(QString file);
     QCoro::Task<QString> importFrom(QString file);
@@ -77,6 +80,16 @@ public:
     // contacts in the address book stay. Returns what to tell the user.
     QCoro::Task<QString> eraseAllData();
 
+    // Records kept for people who are no longer in the address book: how many, as last counted
+    // (0 before the first count and before the address book was first read).
+    int orphanCount() const { return m_orphanCount; }
+    // Counts them again; orphansChanged tells the answer. Done whenever the people are published.
+    QCoro::Task<void> refreshOrphans();
+    // Deletes those records in one step. Returns what to tell the user.
+    QCoro::Task<QString> removeOrphans();
+    // "3 no longer in your address book"; "Remove data for 3 people", "Remove data for 1 person".
+    static QString orphanCountText(int count);
+    static QString removeOrphansText(int count);
     // The cloud key in the keyring. The keyring is asked on a worker thread, since it can take
     // its time (a daemon starting, a prompt to unlock it); cloudKeyChanged tells when it answered.
     enum class CloudKey { Asking, Stored, None, Unreadable };
@@ -124,6 +137,7 @@ Q_SIGNALS:
     void localModelsChanged();
     void connectionTestChanged();
     void cloudKeyChanged();
+    void orphansChanged();
 
 private:
     void setMessage(const QString& message);
@@ -134,6 +148,8 @@ private:
     ShortcutBinder m_binder;
     QHash<QString, QString> m_folderStates;
     QString m_message;
+    int m_orphanCount = 0;
+    quint64 m_orphanGeneration = 0; // a count older than the last one asked for is dropped
     CloudKey m_cloudKey = CloudKey::Asking;
     quint64 m_keyGeneration = 0; // an answer older than the last save is dropped
 

@@ -201,6 +201,7 @@ SettingsWindow::SettingsWindow(SettingsViewModel& model, QWidget* parent)
     // Once, not at every change of a setting: a keyring that hangs holds a worker thread each time.
     QCoro::connect(m_model.refreshCloudKey(), this, [] {});
     QCoro::connect(m_model.refreshLocalModels(), this, [] {});
+    QCoro::connect(m_model.refreshOrphans(), this, [] {});
 
     const int em = fontMetrics().averageCharWidth();
     resize(boundedToScreen(QSize(em * 120, fontMetrics().height() * 40), screen()));
@@ -415,7 +416,7 @@ QWidget* SettingsWindow::buildData() {
     exportButton->setObjectName(u"export"_qs);
     connect(exportButton, &QPushButton::clicked, this, [this] {
         const QString start = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
-                                  .filePath(u"pemmo-export.json"_qs);
+                                  .filePath(SettingsViewModel::exportFileName(QDate::currentDate()));
         const QString file = askForPath(this, tr("Export Pemmo's records"), start, QFileDialog::AnyFile,
                                         QFileDialog::AcceptSave, tr("Pemmo export (*.json)"));
         if (!file.isEmpty())
@@ -435,6 +436,39 @@ QWidget* SettingsWindow::buildData() {
         help(tr("An export holds every record as JSON. Importing merges a file into the records: "
                 "a record wins unless the one here is newer. A file that is not an export changes "
                 "nothing.")));
+
+    // Records outlive their contact; the user can let them go in one step.
+    m_orphans = plainLabel();
+    m_orphans->setObjectName(u"orphans"_qs);
+    m_removeOrphans = new QPushButton(tr("Remove…"));
+    m_removeOrphans->setObjectName(u"removeOrphans"_qs);
+    connect(m_removeOrphans, &QPushButton::clicked, this, [this] {
+        const int count = m_model.orphanCount();
+        QMessageBox ask(QMessageBox::Warning, SettingsViewModel::removeOrphansText(count),
+                        tr("Their circles, links, notes and timelines are deleted. If they come back to "
+                           "your address book, they start over. Export first to keep a copy."),
+                        QMessageBox::Cancel, this);
+        ask.setAttribute(Qt::WA_WindowPropagation);
+        QPushButton* confirm =
+            ask.addButton(SettingsViewModel::removeOrphansText(count), QMessageBox::DestructiveRole);
+        ask.setDefaultButton(QMessageBox::Cancel);
+        ask.exec();
+        if (ask.clickedButton() == confirm)
+            QCoro::connect(m_model.removeOrphans(), this, [](const QString&) {});
+    });
+    const auto showOrphans = [this] {
+        const int count = m_model.orphanCount();
+        m_orphans->setText(SettingsViewModel::orphanCountText(count));
+        m_removeOrphans->setAccessibleName(SettingsViewModel::removeOrphansText(count));
+        m_orphans->setVisible(count > 0);
+        m_removeOrphans->setVisible(count > 0);
+    };
+    connect(&m_model, &SettingsViewModel::orphansChanged, this, showOrphans);
+    showOrphans();
+    column->addLayout(row({m_orphans, m_removeOrphans}));
+    column->addWidget(
+        help(tr("Pemmo keeps what it knows about someone after they leave your contacts, in case "
+                "they come back or an account was slow to sync.")));
 
     m_rebuild = new QPushButton(tr("Rebuild semantic index"));
     m_rebuild->setObjectName(u"rebuildIndex"_qs);

@@ -185,6 +185,31 @@ private Q_SLOTS:
         QCOMPARE(await(m_env->store().record(u"anna"_qs))->about, u"Plays the cello"_qs);
     }
 
+    // Records of people who left the address book are counted as the people are published, and
+    // go in one step; the records of people still there stay.
+    void recordsOfPeopleWhoLeftAreCountedAndRemovedTogether() {
+        SettingsViewModel model(*m_env);
+        QSignalSpy counted(&model, &SettingsViewModel::orphansChanged);
+        await(m_env->sync().updateRecord(u"anna"_qs, [](PemmoRecord& r) { r.about = u"Stays"_qs; }));
+        for (const QString& gone : {u"left-1"_qs, u"left-2"_qs}) {
+            PemmoRecord record = PemmoRecord::fresh(QDateTime::currentDateTimeUtc());
+            record.about = u"Moved away"_qs;
+            await(m_env->store().put(record, gone));
+        }
+        await(m_env->sync().refresh());
+        QTRY_COMPARE(model.orphanCount(), 2);
+        QVERIFY(!counted.isEmpty());
+        QCOMPARE(SettingsViewModel::orphanCountText(2), u"2 no longer in your address book"_qs);
+        QCOMPARE(SettingsViewModel::removeOrphansText(2), u"Remove data for 2 people"_qs);
+        QCOMPARE(SettingsViewModel::removeOrphansText(1), u"Remove data for 1 person"_qs);
+
+        const QString said = await(model.removeOrphans());
+        QVERIFY2(said.startsWith(u"Removed the data of 2 people"_qs), qPrintable(said));
+        QCOMPARE(model.orphanCount(), 0);
+        QCOMPARE(await(m_env->store().allRecords()).keys(), QList<QString>{u"anna"_qs});
+        QCOMPARE(SettingsViewModel::exportFileName(QDate(2026, 3, 4)), u"pemmo-export-2026-03-04.json"_qs);
+    }
+
     void theUpdateFeedIsStoredTrimmedAndABlankOneRemovesIt() {
         SettingsViewModel model(*m_env);
         model.setUpdateFeedURL(u"  https://example.org/appcast.xml "_qs);
