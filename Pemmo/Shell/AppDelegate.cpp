@@ -119,6 +119,7 @@ bool AppDelegate::start(QString* error) {
     });
     connect(m_tray.get(), &TrayIcon::quitRequested, qApp, &QCoreApplication::quit);
     m_updates->attachTray(*m_tray->menu(), *m_tray->icon());
+    m_updates->attachPanel(*m_panel, m_env->router());
     m_updates->start();
     connect(m_tray.get(), &TrayIcon::settingsRequested, this, [this] { openSettings(); });
     {

@@ -1,6 +1,9 @@
 #include "Updates/UpdateService.h"
 
 #include "AI/NetworkTransport.h"
+#include "Shell/AppRouter.h"
+#include "Shell/BannerState.h"
+#include "Shell/PanelController.h"
 #include "Updates/UpdateChecker.h"
 #include "Updates/UpdateNotifications.h"
 #include "Updates/UpdateReminder.h"
@@ -33,6 +36,20 @@ UpdateService::~UpdateService() {
 void UpdateService::attachTray(QMenu& menu, QSystemTrayIcon& icon) {
     m_trayItem =
         std::make_unique<UpdateTrayItem>(menu, icon, m_reminder, [this] { m_checker->showUpdate(); });
+}
+
+void UpdateService::attachPanel(PanelController& panel, AppRouter& router) {
+    connect(&panel, &PanelController::shown, this, [this, &router] {
+        if (!m_reminder.shouldShowBanner())
+            return;
+        m_reminder.markBannerShown();
+        BannerState banner =
+            BannerState::info(u"Pemmo "_qs + m_reminder.pendingVersionText() + u" is ready to install."_qs);
+        banner.withAction(u"Update"_qs, QKeyCombination(Qt::ControlModifier, Qt::Key_U),
+                          [this] { m_checker->showUpdate(); });
+        banner.timeout = updateBannerTimeout;
+        router.showBanner(std::move(banner));
+    });
 }
 
 void UpdateService::start() {

@@ -1,13 +1,19 @@
 // The tray while a version waits: the "Update" item first in the menu and the dot on the icon,
-// both gone when the reminder ends; choosing the item shows the update.
+// both gone when the reminder ends; choosing the item shows the update. And the panel's banner,
+// which mentions a waiting version once.
+#include "Settings/InMemoryKeyValueStore.h"
+#include "Shell/AppRouter.h"
+#include "Shell/PanelController.h"
 #include "TestSupport/FakeNotificationCenter.h"
 #include "Updates/UpdateNotifications.h"
 #include "Updates/UpdateReminder.h"
+#include "Updates/UpdateService.h"
 #include "Updates/UpdateTrayItem.h"
 
 #include <QMenu>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QWindow>
 
 using namespace pemmo;
 
@@ -46,6 +52,36 @@ private Q_SLOTS:
         QVERIFY(!item.action()->isVisible());
         QVERIFY(!item.showsDot());
         QCOMPARE(icon.icon().cacheKey(), plain);
+    }
+
+    // Once per version, at the next opening of the panel; a new version is mentioned again.
+    void thePanelMentionsAWaitingVersionOnce() {
+        test::FakeNotificationCenter center;
+        UpdateNotifications notifications(center);
+        UpdateReminder reminder(notifications);
+        InMemoryKeyValueStore settings;
+        UpdateService updates(settings, reminder, notifications, u"1.0.0"_qs);
+        QWindow window;
+        PanelController panel(&window);
+        AppRouter router;
+        updates.attachPanel(panel, router);
+        const auto reopen = [&] {
+            router.dismissBanner();
+            panel.hide();
+            panel.show();
+            return router.banner() ? router.banner()->message : QString();
+        };
+
+        QCOMPARE(reopen(), QString());
+        reminder.willHandleShowingUpdate(false, u"2.0.0"_qs);
+        QCOMPARE(reopen(), u"Pemmo 2.0.0 is ready to install."_qs);
+        QCOMPARE(router.banner()->actionTitle, std::optional(u"Update"_qs));
+        QCOMPARE(router.banner()->actionKey, std::optional(QKeyCombination(Qt::ControlModifier, Qt::Key_U)));
+        QCOMPARE(reopen(), QString());
+
+        reminder.didReceiveUserAttention();
+        reminder.willHandleShowingUpdate(false, u"2.1.0"_qs);
+        QCOMPARE(reopen(), u"Pemmo 2.1.0 is ready to install."_qs);
     }
 };
 
