@@ -14,12 +14,13 @@ double secondsSince1970(const QDateTime& instant) {
     return static_cast<double>(instant.toMSecsSinceEpoch()) / 1000.0;
 }
 
-// The shortest decimal that reads back to the same double, with ".0" for whole numbers.
+// The shortest decimal that reads back to the same double, in plain notation (an instant on the
+// hour such as 1773000000 would otherwise come out as "1.773e+09"), with ".0" for whole numbers.
 QString shortestDecimal(double value) {
-    char buffer[64];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
+    char buffer[400]; // the longest plain double has 309 digits before the point
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
     QString text = QString::fromLatin1(buffer, error == std::errc() ? end - buffer : 0);
-    if (!text.contains(u'.') && !text.contains(u'e') && !text.contains(u'n') && !text.contains(u'i'))
+    if (!text.contains(u'.') && !text.contains(u'n') && !text.contains(u'i'))
         text += QLatin1String(".0");
     return text;
 }

@@ -245,6 +245,9 @@ private Q_SLOTS:
         QTest::newRow("fraction") << true << whole.addMSecs(500) << whole << u"1767225600.5"_qs;
         QTest::newRow("no occurrence: the start")
             << true << QDateTime() << whole.addSecs(604'800) << u"1767830400.0"_qs;
+        // Few significant digits: plain notation all the same.
+        QTest::newRow("on a round instant")
+            << true << QDateTime::fromSecsSinceEpoch(1'773'000'000, Qt::UTC) << whole << u"1773000000.0"_qs;
         QTest::newRow("before 1970") << true << QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59), Qt::UTC)
                                      << whole << u"-1.0"_qs;
     }
