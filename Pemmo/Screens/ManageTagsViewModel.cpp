@@ -133,7 +133,8 @@ void ManageTagsViewModel::setErrorMessage(QString message) {
 }
 
 void ManageTagsViewModel::add() {
-    if (Text::isBlank(m_newTagName))
+    // Nothing else changes the circles while records are rewritten for a rename or a delete.
+    if (m_isSaving || Text::isBlank(m_newTagName))
         return;
     setErrorMessage({});
     const Tag tag = m_environment.tags().findOrCreate(m_newTagName);
@@ -202,6 +203,8 @@ QCoro::Task<void> ManageTagsViewModel::commitRename() {
 }
 
 void ManageTagsViewModel::setColor(const QString& id, int colorIndex) {
+    if (m_isSaving)
+        return;
     m_environment.tags().setColor(id, colorIndex);
 }
 

@@ -199,11 +199,12 @@ PanelScreen {
                                 color: Theme.circleColor(swatch.index)
                                 border.width: swatch.index === row.modelData.colorIndex ? 2 : 0
                                 border.color: Theme.text
-                                // Ten swatches side by side: each says its colour, and the
-                                // circle's own is the checked one.
+                                // Ten swatches side by side: each is a button that changes the
+                                // circle's colour and says which colour it is; the circle's own is
+                                // the checked one.
                                 Accessible.role: Accessible.RadioButton
-                                Accessible.name: screen.colorNames[swatch.index]
-                                Accessible.description: row.modelData.colorButtonLabel
+                                Accessible.name: row.modelData.colorButtonLabel
+                                Accessible.description: screen.colorNames[swatch.index]
                                 Accessible.checkable: true
                                 Accessible.checked: swatch.index === row.modelData.colorIndex
                                 MouseArea {

@@ -158,7 +158,13 @@ private Q_SLOTS:
                 return;
             askedWhileSaving = true;
             model.requestDelete(u"family"_qs);
-            refusedWhileSaving = !model.pendingDelete();
+            const int colour = env->tags().tagWithID(u"family"_qs)->colorIndex;
+            model.setColor(u"family"_qs, (colour + 1) % 10);
+            model.setNewTagName(u"Neighbours"_qs);
+            model.add();
+            refusedWhileSaving = !model.pendingDelete() &&
+                                 env->tags().tagWithID(u"family"_qs)->colorIndex == colour &&
+                                 !env->tags().tagWithID(u"neighbours"_qs);
         });
         auto renaming = model.commitRename();
         QVERIFY(askedWhileSaving);
