@@ -119,9 +119,31 @@ std::optional<QString> messagesURL(const QString& handle) {
     const QString trimmed = Text::trimmed(handle);
     if (trimmed.isEmpty())
         return std::nullopt;
-    // toPercentEncoding keeps "-._~" by default; those are encoded too.
-    const QByteArray encoded = QUrl::toPercentEncoding(trimmed, QByteArray(), "-._~");
-    return QStringLiteral("imessage://") + QString::fromLatin1(encoded);
+    // Letters (with their marks) and digits of any script stay as they are; everything else,
+    // "+", "@" and "." included, is percent-encoded as UTF-8.
+    QString encoded;
+    const QList<uint> points = trimmed.toUcs4();
+    for (const uint point : points) {
+        const QString text = QString::fromUcs4(reinterpret_cast<const char32_t*>(&point), 1);
+        switch (QChar::category(char32_t(point))) {
+        case QChar::Letter_Uppercase:
+        case QChar::Letter_Lowercase:
+        case QChar::Letter_Titlecase:
+        case QChar::Letter_Modifier:
+        case QChar::Letter_Other:
+        case QChar::Mark_NonSpacing:
+        case QChar::Mark_SpacingCombining:
+        case QChar::Mark_Enclosing:
+        case QChar::Number_DecimalDigit:
+        case QChar::Number_Letter:
+        case QChar::Number_Other:
+            encoded += text;
+            break;
+        default:
+            encoded += QString::fromLatin1(QUrl::toPercentEncoding(text, QByteArray(), "-._~"));
+        }
+    }
+    return QStringLiteral("imessage://") + encoded;
 }
 
 std::optional<QString> callURL(const QString& phone) {

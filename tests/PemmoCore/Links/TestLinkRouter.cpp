@@ -96,7 +96,12 @@ private Q_SLOTS:
         QTest::newRow("at sign and dots encoded")
             << u" anna.b@example.org "_qs << some("imessage://anna%2Eb%40example%2Eorg");
         QTest::newRow("hyphen and tilde encoded") << u"a-b~c_d"_qs << some("imessage://a%2Db%7Ec%5Fd");
-        QTest::newRow("letters beyond ASCII as UTF-8") << u"Zoë"_qs << some("imessage://Zo%C3%AB");
+        // Letters and digits of every script stay, marks with their letter; the rest is UTF-8.
+        QTest::newRow("letters beyond ASCII stay") << u"Zoë"_qs << some("imessage://Zoë");
+        QTest::newRow("a letter and its mark stay") << u"Zoe\u0308"_qs << some("imessage://Zoe\u0308");
+        QTest::newRow("other scripts stay, their punctuation does not")
+            << u"山田・太郎٣"_qs << some("imessage://山田%E3%83%BB太郎٣");
+        QTest::newRow("a symbol beyond the basic plane") << u"a😀"_qs << some("imessage://a%F0%9F%98%80");
         QTest::newRow("blank") << u" \n"_qs << none;
     }
     void messagesURL() {
