@@ -55,11 +55,16 @@ bool setField(PemmoRecord& record, const ProposalItem::SetField& item, const Int
     return true;
 }
 
-// A sentence the notes already hold is not added again (a proposal applied twice, say).
+// A paragraph the notes already hold is not added again (a proposal applied twice, say). Only a
+// whole paragraph counts: "Loves climbing" is still added to "Loves climbing gyms in Berlin".
 bool appendAbout(PemmoRecord& record, const QString& text) {
-    if (record.about.contains(Text::trimmed(text), Qt::CaseInsensitive))
+    const QString addition = Text::trimmed(text);
+    const QStringList paragraphs = record.about.split(QStringLiteral("\n\n"));
+    if (std::any_of(paragraphs.cbegin(), paragraphs.cend(), [&addition](const QString& paragraph) {
+            return Text::trimmed(paragraph).compare(addition, Qt::CaseInsensitive) == 0;
+        }))
         return false;
-    return RecordEdits::appendAbout(record, text);
+    return RecordEdits::appendAbout(record, addition);
 }
 
 bool addInteraction(PemmoRecord& record, const Interaction& interaction) {

@@ -73,6 +73,24 @@ private Q_SLOTS:
         QCOMPARE(ProposalApplier::apply(proposal, once, kApplied.addSecs(60)), once);
     }
 
+    // Only a whole paragraph of the notes counts as already there, not a sentence inside one.
+    void notesGrowUnlessTheyHoldTheParagraph_data() {
+        QTest::addColumn<QString>("about");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("inside a longer sentence")
+            << u"Likes trains. And boats."_qs << u"Likes trains. And boats.\n\nLikes trains."_qs;
+        QTest::newRow("a paragraph already, other case")
+            << u"Met at a conference.\n\nlikes trains."_qs << u"Met at a conference.\n\nlikes trains."_qs;
+    }
+    void notesGrowUnlessTheyHoldTheParagraph() {
+        QFETCH(QString, about);
+        QFETCH(QString, expected);
+        PemmoRecord record = PemmoRecord::fresh(kBuilt.addDays(-1));
+        record.about = about;
+        Proposal proposal = proposalFor(record);
+        QCOMPARE(ProposalApplier::apply(proposal, record, kApplied).about, expected);
+    }
+
     void linksKeepOnePerSiteAndFiveCustom() {
         PemmoRecord record = PemmoRecord::fresh(kBuilt);
         record.links = {{QUuid::createUuid(), QuickLink::Kind::LinkedIn, u"LinkedIn"_qs,
