@@ -143,9 +143,17 @@ bool AppDelegate::start(QString* error) {
     connect(qApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { saveNow(); });
 #endif
 
-    // While the store is read-only, the panel and the tray say why for as long as it lasts.
-    connect(&m_env->sync(), &ProfileSyncEngine::readOnlyReasonChanged, this, &AppDelegate::showStoreProblem);
-    showStoreProblem();
+    // While the store is read-only or the address book cannot be read, the panel and the tray say
+    // why for as long as it lasts. A refresh under way changes nothing; its outcome does.
+    connect(&m_env->sync(), &ProfileSyncEngine::readOnlyReasonChanged, this, &AppDelegate::showProblems);
+    connect(&m_env->sync(), &ProfileSyncEngine::stateChanged, this, [this] {
+        const SyncState state = m_env->sync().state();
+        if (state.kind == SyncState::Kind::Loading)
+            return;
+        m_addressBookProblem = state.isError() ? state.message : QString();
+        showProblems();
+    });
+    showProblems();
 
     bindShortcut();
 
@@ -166,6 +174,12 @@ bool AppDelegate::start(QString* error) {
     // when they may have fixed what stood in its way).
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
         if (state == Qt::ApplicationActive)
+            m_startup->refreshOnActivation();
+    });
+    // A panel opened again before the desktop told Pemmo it had lost the focus is no activation;
+    // while something is wrong, every opening looks again whether it still is.
+    connect(m_panel.get(), &PanelController::shown, this, [this] {
+        if (!m_addressBookProblem.isEmpty() || !m_env->sync().readOnlyReason().isEmpty())
             m_startup->refreshOnActivation();
     });
     // The first start (or one after a newer tutorial came out) opens the first-run window, a
@@ -410,8 +424,12 @@ void AppDelegate::saveNow() {
     }
 }
 
-void AppDelegate::showStoreProblem() {
-    const QString problem = m_env->sync().readOnlyReason();
+void AppDelegate::showProblems() {
+    QStringList lines;
+    for (const QString& line : {m_env->sync().readOnlyReason(), m_addressBookProblem})
+        if (!line.isEmpty() && !lines.contains(line))
+            lines.append(line);
+    const QString problem = lines.join(u'\n');
     m_env->router().setNotice(problem);
     if (m_tray)
         m_tray->setProblem(problem);

@@ -87,7 +87,9 @@ private:
     bool answersFromMemory() const;
     // Writes what still waits for the store's debounced write: at quit, and when the session ends.
     void saveNow();
-    void showStoreProblem();
+    // The panel's notice and the tray's tooltip say what keeps Pemmo from working fully, for as
+    // long as it lasts: records it can only read, an address book it cannot read.
+    void showProblems();
     void onHotKey();
     // While the panel is in front, the shortcut is first a key like any other for its screens
     // (Control-K opens the action panel there). True when a screen took it.
@@ -129,6 +131,7 @@ private:
     std::unique_ptr<DesktopSearchService> m_desktopSearch;
     std::unique_ptr<FirstRunWindow> m_firstRun;
     bool m_firstRunDecided = false; // this start opened the first-run window by itself
+    QString m_addressBookProblem;   // the last failed refresh's status text, until one succeeds
     int m_hotKeyPresses = 0;        // how often the global shortcut arrived, for `state`
 };
 

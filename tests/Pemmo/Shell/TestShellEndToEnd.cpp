@@ -5,6 +5,7 @@
 // desktop: a stand-in `xdg-open` first on PATH writes down every address it is given.
 #include "EndToEndTest.h"
 #include "Settings/DefaultsFileStore.h"
+#include "Settings/SettingsStore.h"
 #include "TestSupport/LoopbackHTTPServer.h"
 
 #include <QFileInfo>
@@ -538,6 +539,32 @@ private Q_SLOTS:
         quitPemmo();
         QCOMPARE(m_home->read(u"data/Pemmo/pemmo-store.json"_qs), newer);
         QVERIFY(QFile::remove(storePath()));
+    }
+
+    // An address book folder that went away (an unmounted drive) is named in the panel and the
+    // tray while it is gone, the people read before stay, and the line goes once it is back.
+    void anAddressBookItCannotReadIsShownUntilItCan() {
+        if (m_pemmo.state() == QProcess::Running)
+            quitPemmo();
+        const QString contacts = m_home->filePath(u"data/Pemmo/Contacts"_qs);
+        DefaultsFileStore(defaultsPath()).set(QStringList{contacts}, SettingsStore::contactFoldersKey());
+        startPemmo();
+        QCOMPARE(panel()[u"notice"_qs].toString(), QString());
+
+        QVERIFY(QDir().rename(contacts, contacts + u".away"_qs));
+        openPanel();
+        QTRY_COMPARE_WITH_TIMEOUT(panel()[u"notice"_qs].toString(), u"Contacts access denied"_qs, 15000);
+        QCOMPARE(state()[u"trayToolTip"_qs].toString(), u"Pemmo \u2014 Contacts access denied"_qs);
+        QCOMPARE(state()[u"profiles"_qs].toInt(), int(kPeople.size()));
+        screenshot(u"16b-address-book-gone"_qs);
+        keysHidingThePanel({u"Escape"_qs});
+
+        QVERIFY(QDir().rename(contacts + u".away"_qs, contacts));
+        openPanel();
+        QTRY_COMPARE_WITH_TIMEOUT(panel()[u"notice"_qs].toString(), QString(), 15000);
+        keysHidingThePanel({u"Escape"_qs});
+        quitPemmo();
+        DefaultsFileStore(defaultsPath()).set(std::nullopt, SettingsStore::contactFoldersKey());
     }
 
     // Bound to a desktop shortcut, `pemmo toggle` must work from a fresh login, before anything
