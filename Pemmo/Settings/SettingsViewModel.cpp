@@ -11,6 +11,7 @@
 #include "Profiles/ProfileSyncEngine.h"
 #include "Records/PemmoError.h"
 #include "Records/Text.h"
+#include "Search/SearchLayout.h"
 #include "Semantic/EmbeddingIndex.h"
 #include "Settings/KeyValueStore.h"
 #include "Settings/SettingsStore.h"
@@ -235,8 +236,8 @@ QCoro::Task<QString> SettingsViewModel::importFrom(QString file) {
     const ImportCommand::Outcome outcome = co_await importing;
     if (!self)
         co_return QString();
-    // The panel shows what was merged at once.
-    if (outcome.merged > 0)
+    // The panel shows what was merged at once; an import is also a moment to read the book again.
+    if (outcome.exitCode == Console::success)
         m_env.sync().refresh();
     QString text = (outcome.exitCode == Console::success ? outcome.out : outcome.err).trimmed();
     if (text.startsWith(u"pemmo: "_qs))
@@ -275,12 +276,27 @@ QCoro::Task<QString> SettingsViewModel::eraseAllData() {
     }
 }
 
+QCoro::Task<QString> SettingsViewModel::readAddressBookAgain() {
+    const QPointer<SettingsViewModel> self(this);
+    ProfileSyncEngine& sync = m_env.sync();
+    auto reading = sync.refreshAndWait();
+    co_await reading;
+    if (!self)
+        co_return QString();
+    const QString text =
+        sync.state().isError()
+            ? tr("The address book could not be read: %1").arg(sync.state().message)
+            : tr("Read the address book: %1.").arg(SearchLayout::peopleCount(sync.profiles().size()));
+    setMessage(text);
+    co_return text;
+}
+
 QString SettingsViewModel::orphanCountText(int count) {
     return tr("%1 no longer in your address book").arg(count);
 }
 
 QString SettingsViewModel::removeOrphansText(int count) {
-    return count == 1 ? tr("Remove data for 1 person") : tr("Remove data for %1 people").arg(count);
+    return tr("Remove data for %1").arg(SearchLayout::peopleCount(count));
 }
 
 QCoro::Task<void> SettingsViewModel::refreshOrphans() {
@@ -307,9 +323,8 @@ QCoro::Task<QString> SettingsViewModel::removeOrphans() {
     try {
         auto removing = m_env.sync().removeOrphanedData();
         const QStringList removed = co_await removing;
-        text = removed.size() == 1
-                   ? tr("Removed the data of 1 person no longer in your address book.")
-                   : tr("Removed the data of %1 people no longer in your address book.").arg(removed.size());
+        text = tr("Removed the data of %1 no longer in your address book.")
+                   .arg(SearchLayout::peopleCount(removed.size()));
     } catch (const std::exception& error) {
         text = tr("Nothing was removed: %1").arg(ProfileSyncEngine::errorMessage(error));
     }

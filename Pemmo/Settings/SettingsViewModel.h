@@ -80,6 +80,9 @@ public:
     // contacts in the address book stay. Returns what to tell the user.
     QCoro::Task<QString> eraseAllData();
 
+    // Reads the address book folders again now, without waiting for a change to be noticed.
+    // Returns what to tell the user: how many people it holds, or why it could not be read.
+    QCoro::Task<QString> readAddressBookAgain();
     // Records kept for people who are no longer in the address book: how many, as last counted
     // (0 before the first count and before the address book was first read).
     int orphanCount() const { return m_orphanCount; }

@@ -115,12 +115,15 @@ QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
 // A path asked for with the desktop's file dialog, or with Qt's own where the desktop has none.
 // Qt's is a window of its own, which takes the settings window's look only when told to; so does
 // every dialog of the window.
+// `suffix` is added to a name typed without one.
 QString askForPath(QWidget* parent, const QString& title, const QString& start, QFileDialog::FileMode mode,
-                   QFileDialog::AcceptMode accept = QFileDialog::AcceptOpen, const QString& filter = {}) {
+                   QFileDialog::AcceptMode accept = QFileDialog::AcceptOpen, const QString& filter = {},
+                   const QString& suffix = {}) {
     QFileDialog dialog(parent, title, start, filter);
     dialog.setAttribute(Qt::WA_WindowPropagation);
     dialog.setFileMode(mode);
     dialog.setAcceptMode(accept);
+    dialog.setDefaultSuffix(suffix);
     if (mode == QFileDialog::Directory)
         dialog.setOption(QFileDialog::ShowDirsOnly);
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
@@ -418,7 +421,7 @@ QWidget* SettingsWindow::buildData() {
         const QString start = QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
                                   .filePath(SettingsViewModel::exportFileName(QDate::currentDate()));
         const QString file = askForPath(this, tr("Export Pemmo's records"), start, QFileDialog::AnyFile,
-                                        QFileDialog::AcceptSave, tr("Pemmo export (*.json)"));
+                                        QFileDialog::AcceptSave, tr("Pemmo export (*.json)"), u"json"_qs);
         if (!file.isEmpty())
             QCoro::connect(m_model.exportTo(file), this, [](const QString&) {});
     });
@@ -436,6 +439,14 @@ QWidget* SettingsWindow::buildData() {
         help(tr("An export holds every record as JSON. Importing merges a file into the records: "
                 "a record wins unless the one here is newer. A file that is not an export changes "
                 "nothing.")));
+
+    // The address book is read again when a change is noticed, at every activation and every
+    // five minutes; this is for when the user knows better (a folder synced a moment ago).
+    auto* readAgain = new QPushButton(tr("Read the address book again"));
+    readAgain->setObjectName(u"readAddressBook"_qs);
+    connect(readAgain, &QPushButton::clicked, this,
+            [this] { QCoro::connect(m_model.readAddressBookAgain(), this, [](const QString&) {}); });
+    column->addLayout(row({readAgain}));
 
     // Records outlive their contact; the user can let them go in one step.
     m_orphans = plainLabel();

@@ -474,8 +474,8 @@ QCoro::Task<QByteArray> AppDelegate::importFile(QByteArray arguments) {
     const QPointer<AppDelegate> self(this);
     auto merging = ImportCommand::run(m_env->store(), *request, false);
     const ImportCommand::Outcome outcome = co_await merging;
-    // The panel shows what was merged at once.
-    if (self && outcome.merged > 0)
+    // The panel shows what was merged at once; an import is also a moment to read the book again.
+    if (self && outcome.exitCode == Console::success)
         m_env->sync().refresh();
     co_return ImportCommand::answer(outcome);
 }

@@ -91,6 +91,9 @@ public:
     // Asks for a refresh. Returns when the refresh it started (with any requested meanwhile) has
     // finished, or at once when one was already running: that one runs once more afterwards.
     QCoro::Task<void> refresh();
+    // Returns once a refresh that began after this call has finished: one that was running already
+    // fetched too early, so it runs once more.
+    QCoro::Task<void> refreshAndWait();
     bool isRefreshing() const { return m_isRefreshing; }
     // While the store is read-only, loads it again (the user may have fixed what stood in the way),
     // then refreshes; otherwise only refreshes.
@@ -175,7 +178,6 @@ private:
     QCoro::Task<void> refreshOnce();
     // The access state, then the people; `abandoned` is set once the time limit has won.
     QCoro::Task<QList<Shared<Person>>> readAddressBook(std::shared_ptr<bool> abandoned);
-    QCoro::Task<void> refreshAndWait();
     QCoro::Task<void> mutateRecord(QString id, RecordChange change, WriteMode mode);
     QCoro::Task<void> poll(int generation);
     void onContactsChanged();

@@ -208,6 +208,7 @@ private Q_SLOTS:
         QCOMPARE(model.orphanCount(), 0);
         QCOMPARE(await(m_env->store().allRecords()).keys(), QList<QString>{u"anna"_qs});
         QCOMPARE(SettingsViewModel::exportFileName(QDate(2026, 3, 4)), u"pemmo-export-2026-03-04.json"_qs);
+        QCOMPARE(await(model.readAddressBookAgain()), u"Read the address book: 2 people."_qs);
     }
 
     void theUpdateFeedIsStoredTrimmedAndABlankOneRemovesIt() {
