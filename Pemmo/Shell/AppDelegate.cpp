@@ -95,11 +95,17 @@ void AppDelegate::setShortcut(const QKeySequence& shortcut) {
 bool AppDelegate::start(QString* error) {
     // The store has one writer: this process, for as long as it runs.
     const QString folder = dataFolder();
-    m_dataLock = lockDataFolder(folder);
-    if (!m_dataLock) {
+    QLockFile::LockError locking = QLockFile::NoError;
+    m_dataLock = lockDataFolder(folder, &locking);
+    if (!m_dataLock && locking == QLockFile::LockFailedError) {
         *error = u"another Pemmo process is using "_qs + folder + u"; quit it and try again."_qs;
         return false;
     }
+    // A folder that cannot be made or written cannot be written by anyone else either: Pemmo
+    // starts, and the store says why it can only read.
+    if (!m_dataLock)
+        qCWarning(lcShell, "cannot lock %s: Pemmo starts, and its records cannot be saved",
+                  qUtf8Printable(folder));
 
     m_env = AppEnvironment::live();
     m_startup = std::make_unique<AppStartup>(*m_env);

@@ -1,6 +1,7 @@
 // The composition root: what each kind of environment is built on, and where its files go.
 #include "AI/AIService.h"
 #include "App/AppEnvironment.h"
+#include "App/DataFolder.h"
 #include "Calendar/ICalendarFolderRepository.h"
 #include "Calendar/InMemoryCalendarRepository.h"
 #include "Contacts/InMemoryContactRepository.h"
@@ -42,6 +43,22 @@ class TestAppEnvironment : public QObject {
 
 private Q_SLOTS:
     // Each in-memory environment has a temporary folder of its own, removed when it goes.
+    // Another Pemmo holding the folder keeps this one from starting; a folder that cannot be made
+    // at all (a file in its place) does not: the store says why it can only read.
+    void theDataLockTellsAnotherPemmoFromAFolderThatCannotBeMade() {
+        test::TempDir home;
+        QLockFile::LockError error = QLockFile::NoError;
+        const auto first = lockDataFolder(home.filePath(u"Pemmo"_qs), &error);
+        QVERIFY(first);
+        QCOMPARE(error, QLockFile::NoError);
+        QVERIFY(!lockDataFolder(home.filePath(u"Pemmo"_qs), &error));
+        QCOMPARE(error, QLockFile::LockFailedError);
+
+        home.write(u"NotAFolder"_qs, "a file where the data folder should be");
+        QVERIFY(!lockDataFolder(home.filePath(u"NotAFolder"_qs), &error));
+        QVERIFY(error != QLockFile::LockFailedError && error != QLockFile::NoError);
+    }
+
     void twoInMemoryEnvironmentsUseDifferentFoldersAndRemoveThem() {
         auto first = AppEnvironment::inMemory({}, u"PemmoTest"_qs);
         const auto second = AppEnvironment::inMemory({}, u"PemmoTest"_qs);
