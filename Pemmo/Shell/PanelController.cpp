@@ -3,6 +3,7 @@
 #include "Shell/PanelFrame.h"
 #include "Shell/ShellLogging.h"
 
+#include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QThread>
@@ -45,6 +46,10 @@ void PanelController::setAutoHides(bool autoHides) {
 }
 
 QScreen* PanelController::screen() const {
+    // The main screen is where the user is working: the one under the pointer. (Wayland does not
+    // tell where the pointer is outside Pemmo's windows; there the primary screen stands in.)
+    if (QScreen* working = QGuiApplication::screenAt(QCursor::pos()))
+        return working;
     if (QScreen* primary = QGuiApplication::primaryScreen())
         return primary;
     if (m_panel && m_panel->screen())
