@@ -55,6 +55,9 @@ void AppStartup::startMaintenance() {
     // The first publish sets the profiles before it marks the engine loaded: follow both.
     connect(&m_environment.sync(), &ProfileSyncEngine::profilesChanged, this, &AppStartup::maintainLists);
     connect(&m_environment.sync(), &ProfileSyncEngine::hasLoadedChanged, this, &AppStartup::maintainLists);
+    // Photos a deletion could not remove go once the address book has been read.
+    connect(&m_environment.sync(), &ProfileSyncEngine::hasLoadedChanged, this,
+            [this] { QCoro::connect(m_environment.sync().pruneUnusedPhotos(), this, [] {}); });
     maintainLists();
     m_embeddingMaintenance->start();
     m_momentMaintenance->start();

@@ -257,6 +257,10 @@ QCoro::Task<QString> SettingsViewModel::eraseAllData() {
             co_return QString();
         m_env.starred().prune({});
         m_env.recents().clear();
+        auto photos = m_env.sync().removeAllPhotos();
+        co_await photos;
+        if (!self)
+            co_return QString();
         if (EmbeddingIndex* index = m_env.embeddings()) {
             auto erasing = index->erase();
             co_await erasing;

@@ -498,8 +498,9 @@ QWidget* SettingsWindow::buildData() {
     connect(erase, &QPushButton::clicked, this, [this] {
         QMessageBox ask(
             QMessageBox::Warning, tr("Erase all Pemmo data?"),
-            tr("Circles, links, notes and every timeline are deleted, and the starred and recent lists "
-               "cleared. The contacts stay in your address book folders. Export first to keep a copy."),
+            tr("Circles, links, notes, photos and every timeline are deleted, and the starred and recent "
+               "lists cleared. The contacts stay in your address book folders. Export first to keep a "
+               "copy."),
             QMessageBox::Cancel, this);
         ask.setAttribute(Qt::WA_WindowPropagation);
         QPushButton* confirm = ask.addButton(tr("Erase"), QMessageBox::DestructiveRole);

@@ -6,6 +6,7 @@
 #include "Store/PemmoStore.h"
 #include "Store/PhotoStore.h"
 #include "Support/FileError.h"
+#include "Support/Logging.h"
 #include "Support/Race.h"
 
 #include <QPointer>
@@ -459,6 +460,33 @@ QCoro::Task<void> ProfileSyncEngine::resetPhoto(QString id) {
         bumpPhotoVersion();
 }
 
+QCoro::Task<void> ProfileSyncEngine::pruneUnusedPhotos() {
+    if (!m_lastFetchedIDs)
+        co_return;
+    const QPointer<ProfileSyncEngine> self(this);
+    PhotoStore& photos = m_photos;
+    QSet<QString> keeping = *m_lastFetchedIDs;
+    try {
+        const RecordMap records = co_await m_store.allRecords();
+        for (auto it = records.cbegin(); it != records.cend(); ++it)
+            keeping.insert(it.key());
+        co_await photos.prune(std::move(keeping));
+    } catch (const std::exception& error) {
+        // Tidying up only: the photos wait for the next start.
+        qCWarning(lcStore, "Could not prune unused photos: %s", error.what());
+        co_return;
+    }
+    if (self)
+        bumpPhotoVersion();
+}
+
+QCoro::Task<void> ProfileSyncEngine::removeAllPhotos() {
+    const QPointer<ProfileSyncEngine> self(this);
+    co_await m_photos.prune({});
+    if (self)
+        bumpPhotoVersion();
+}
+
 // MARK: Contacts
 
 QCoro::Task<void> ProfileSyncEngine::deleteContact(QString id) {
@@ -569,13 +597,26 @@ QCoro::Task<QStringList> ProfileSyncEngine::removeOrphanedData() {
     // Before the first fetch every record would look orphaned.
     if (!m_lastFetchedIDs)
         co_return QStringList{};
+    const QPointer<ProfileSyncEngine> self(this);
     const std::shared_ptr<AsyncMutex> lock = m_recordMutation;
     PemmoStore& store = m_store;
+    PhotoStore& photos = m_photos;
     auto guard = co_await lock->scopedLock();
+    if (!self)
+        co_return QStringList{};
     QSet<QString> keep;
     for (const Profile& p : std::as_const(m_profiles))
         keep.insert(p.id());
     QStringList removed = co_await store.removeAll(std::move(keep));
+    for (const QString& id : std::as_const(removed)) {
+        try {
+            co_await photos.removePhoto(id);
+        } catch (const std::exception&) {
+            // The records are gone either way; a photo left behind goes at the next prune.
+        }
+    }
+    if (self && !removed.isEmpty())
+        bumpPhotoVersion();
     removed.sort();
     co_return removed;
 }

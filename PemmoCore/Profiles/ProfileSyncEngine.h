@@ -136,6 +136,11 @@ public:
     QCoro::Task<std::optional<QByteArray>> replacementPhoto(QString id);
     QCoro::Task<void> setPhoto(QString id, QByteArray jpeg);
     QCoro::Task<void> resetPhoto(QString id);
+    // Deletes the photos of people who are neither in the address book nor have a record (left
+    // behind when a deletion could not remove them); nothing before the first fetch.
+    QCoro::Task<void> pruneUnusedPhotos();
+    // Deletes every replacement photo (erasing all of Pemmo's data).
+    QCoro::Task<void> removeAllPhotos();
 
     // Deletes the contact from the address book, then everything Pemmo keeps about them.
     QCoro::Task<void> deleteContact(QString id);
@@ -148,7 +153,7 @@ public:
 
     // Records kept for people no longer in the address book (none before the first fetch).
     QCoro::Task<QStringList> orphanIDs();
-    // Deletes those records in one step and returns their ids.
+    // Deletes those records, and their photos, in one step and returns their ids.
     QCoro::Task<QStringList> removeOrphanedData();
 
 Q_SIGNALS:

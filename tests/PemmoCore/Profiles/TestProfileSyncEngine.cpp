@@ -336,9 +336,30 @@ private Q_SLOTS:
         test::await(h.engine.refresh());
         QCOMPARE(h.engine.profile(u"2"_qs)->record->tags, QStringList{u"g"_qs});
 
+        test::await(h.engine.setPhoto(u"9"_qs, QByteArray("jpeg")));
+        test::await(h.engine.setPhoto(u"2"_qs, QByteArray("jpeg")));
         QCOMPARE(test::await(h.engine.removeOrphanedData()), QStringList{u"9"_qs});
         QVERIFY(!test::await(h.store.record(u"9"_qs)).has_value());
+        QCOMPARE(test::await(h.engine.replacementPhoto(u"9"_qs)), std::nullopt);
         QVERIFY(test::await(h.store.record(u"2"_qs)).has_value());
+        QVERIFY(test::await(h.engine.replacementPhoto(u"2"_qs)));
+    }
+
+    // A photo whose person left both the book and the records goes; the others stay, among them
+    // one of a person in the book who has no record.
+    void unusedPhotosArePrunedAndAllCanBeRemoved() {
+        Started h({kAda, kGrace},
+                  {{u"1"_qs, taggedRecord(u"a"_qs, kStart)}, {u"9"_qs, taggedRecord(u"x"_qs, kStart)}});
+        for (const QString& id : {u"1"_qs, u"2"_qs, u"9"_qs, u"gone"_qs})
+            test::await(h.engine.setPhoto(id, QByteArray("jpeg")));
+        test::await(h.engine.pruneUnusedPhotos());
+        for (const QString& id : {u"1"_qs, u"2"_qs, u"9"_qs})
+            QVERIFY2(test::await(h.engine.replacementPhoto(id)), qPrintable(id));
+        QCOMPARE(test::await(h.engine.replacementPhoto(u"gone"_qs)), std::nullopt);
+
+        test::await(h.engine.removeAllPhotos());
+        for (const QString& id : {u"1"_qs, u"2"_qs, u"9"_qs})
+            QCOMPARE(test::await(h.engine.replacementPhoto(id)), std::nullopt);
     }
 
     void concurrentUpdatesBothTakeEffectInCallOrder() {
