@@ -147,6 +147,9 @@ void SettingsViewModel::removeContactFolder(const QString& folder) {
 }
 
 void SettingsViewModel::useForNewContacts(const QString& folder) {
+    // A folder named in the settings file would still win over the list's order: the choice made
+    // here replaces it.
+    settings().setNewContactsFolder(QString());
     QStringList folders = contactFolders();
     const qsizetype at = folders.indexOf(folder);
     if (at <= 0)

@@ -129,8 +129,11 @@ private Q_SLOTS:
         QVERIFY(!model.addContactFolder(disk.filePath(u"missing"_qs)));
         QCOMPARE(m_env->settings().contactFolders().size(), 2);
 
+        // A folder named in the settings file gives way to the choice made here.
+        m_env->settings().setNewContactsFolder(work);
         model.useForNewContacts(family);
         QCOMPARE(m_env->settings().contactFolders(), (QStringList{family, work}));
+        QCOMPARE(m_env->settings().newContactsFolder(), QString());
         model.removeContactFolder(family);
         QCOMPARE(m_env->settings().contactFolders(), QStringList{work});
     }
