@@ -200,11 +200,11 @@ PanelScreen {
                                 border.width: swatch.index === row.modelData.colorIndex ? 2 : 0
                                 border.color: Theme.text
                                 // Ten swatches side by side: each is a button that changes the
-                                // circle's colour and says which colour it is; the circle's own is
-                                // the checked one.
+                                // circle's colour, named with the colour it gives ("Change the
+                                // colour of circle Work to Blue"); the circle's own is checked.
                                 Accessible.role: Accessible.RadioButton
-                                Accessible.name: row.modelData.colorButtonLabel
-                                Accessible.description: screen.colorNames[swatch.index]
+                                Accessible.name: qsTr("%1 to %2").arg(row.modelData.colorButtonLabel)
+                                                 .arg(screen.colorNames[swatch.index])
                                 Accessible.checkable: true
                                 Accessible.checked: swatch.index === row.modelData.colorIndex
                                 MouseArea {

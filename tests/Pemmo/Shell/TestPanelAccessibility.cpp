@@ -344,7 +344,8 @@ private Q_SLOTS:
         QTest::newRow("moment gone") << u"moment"_qs << QStringList{} << u"This Moment is gone"_qs;
         QTest::newRow("circles") << u"manageTags"_qs << QStringList{} << u"New circle"_qs;
         QTest::newRow("circles, one selected")
-            << u"manageTags"_qs << QStringList{u"Down"_qs} << u"Teal"_qs; // a colour swatch
+            << u"manageTags"_qs << QStringList{u"Down"_qs}
+            << u"Change the colour of circle Family to Teal"_qs; // a colour swatch
         QTest::newRow("diagnostics") << u"diagnostics"_qs << QStringList{}
                                      << u"Copy diagnostics, Control C"_qs;
     }
