@@ -41,10 +41,10 @@ FirstRunViewModel::ContactsState FirstRunViewModel::contactsState(const QList<Fo
         readable += f.readable ? 1 : 0;
         contacts += f.readable ? f.contacts : 0;
     }
-    if (readable == 0)
-        return ContactsState::Off;
+    // The address book is read whole or not at all (a folder missing for a moment must not make
+    // its people look gone), so one folder that cannot be read keeps every contact out of reach.
     if (readable < folders.size())
-        return ContactsState::Limited;
+        return ContactsState::Off;
     return contacts > 0 ? ContactsState::Ready : ContactsState::Empty;
 }
 
@@ -57,9 +57,6 @@ QString FirstRunViewModel::contactsText(ContactsState state) {
         return QStringLiteral(
             "Contacts access is off. Check the address book folders in Pemmo's settings, or "
             "choose Later to explore Pemmo.");
-    case ContactsState::Limited:
-        return QStringLiteral("Pemmo can search the contacts you've shared. You can change the address book "
-                              "folders in Pemmo's settings.");
     case ContactsState::Ready:
         return QStringLiteral("Your contacts are ready. Search for someone you know.");
     case ContactsState::Empty:

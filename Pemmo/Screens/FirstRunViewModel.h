@@ -32,8 +32,7 @@ public:
     // How the address book looks from the folders Pemmo reads.
     enum class ContactsState {
         NotConnected, // no folder yet
-        Off,          // none of the folders can be read
-        Limited,      // some can be read, others not
+        Off,          // a folder cannot be read: the book is read whole or not at all
         Ready,        // every folder can be read, and they hold contacts
         Empty,        // every folder can be read, and none holds a contact
     };
