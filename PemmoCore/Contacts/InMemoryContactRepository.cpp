@@ -84,6 +84,8 @@ QCoro::Task<std::optional<QByteArray>> InMemoryContactRepository::fullImage(QStr
 QCoro::Task<QString> InMemoryContactRepository::create(ContactDraft draft) {
     Person person;
     person.id = QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper() + QStringLiteral(":ABPerson");
+    // A new contact has no birthday to clear: the draft's birthday is the one it gets.
+    draft.clearBirthday = false;
     person = ContactDraftRules::apply(std::move(person), draft);
     QMutexLocker locker(&m_lock);
     m_people.append(person);

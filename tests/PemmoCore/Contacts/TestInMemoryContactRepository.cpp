@@ -1,5 +1,5 @@
 // The in-memory address book of the practice run: its fetch delay, refusals and access answers.
-// (Its create, update and delete are exercised through the sync engine tests.)
+// (Its update and delete are exercised through the sync engine tests.)
 #include "Contacts/InMemoryContactRepository.h"
 #include "Records/PemmoError.h"
 #include "TestSupport/Await.h"
@@ -49,6 +49,18 @@ private Q_SLOTS:
         auto fetch = book.fetchPeople();
         book.setPeople({person("1", "Ada"), person("2", "Grace")});
         QCOMPARE(test::await(std::move(fetch)).size(), 2);
+    }
+
+    // A new contact has no birthday to clear: the draft's birthday is the one it gets.
+    void aCreatedContactKeepsTheDraftsBirthday() {
+        InMemoryContactRepository book({}, ContactsAuthorization::Authorized);
+        ContactDraft draft;
+        draft.givenName = u"Ada"_qs;
+        draft.birthday = DateComponents{1815, 12, 10};
+        draft.clearBirthday = true;
+        const QString id = test::await(book.create(draft));
+        QVERIFY(id.endsWith(u":ABPerson"_qs));
+        QCOMPARE(test::await(book.fetchPeople()).value(0)->birthday, draft.birthday);
     }
 
     void bookClosedDuringTheDelayFailsTheFetch() {
