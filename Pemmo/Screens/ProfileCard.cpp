@@ -263,32 +263,24 @@ void Builder::links() {
 
 void Builder::reach() {
     // Phones and e-mail addresses reach the person.
-    for (qsizetype i = 0; i < profile.person->phones.size(); ++i) {
-        const LabeledValue& phone = profile.person->phones[i];
-        if (Text::isBlank(phone.value))
-            continue;
-        ProfileRow row;
-        row.id = phoneItemPrefix() + QString::number(i);
-        row.section = tr("Phone");
-        row.kind = u"phone"_qs;
-        row.title = phone.value;
-        row.detail = phone.label;
-        layout.rows.append(
-            addItem(row, ProfileAction::plain(ProfileAction::Kind::Call), tr("↵ Call   Ctrl+C Copy")));
-    }
-    for (qsizetype i = 0; i < profile.person->emails.size(); ++i) {
-        const LabeledValue& email = profile.person->emails[i];
-        if (Text::isBlank(email.value))
-            continue;
-        ProfileRow row;
-        row.id = emailItemPrefix() + QString::number(i);
-        row.section = tr("Email");
-        row.kind = u"email"_qs;
-        row.title = email.value;
-        row.detail = email.label;
-        layout.rows.append(
-            addItem(row, ProfileAction::plain(ProfileAction::Kind::Mail), tr("↵ Write mail   Ctrl+C Copy")));
-    }
+    const auto add = [this](const QList<LabeledValue>& values, const QString& prefix, const QString& section,
+                            const QString& kind, ProfileAction::Kind action, const QString& hint) {
+        for (qsizetype i = 0; i < values.size(); ++i) {
+            if (Text::isBlank(values[i].value))
+                continue;
+            ProfileRow row;
+            row.id = prefix + QString::number(i);
+            row.section = section;
+            row.kind = kind;
+            row.title = values[i].value;
+            row.detail = values[i].label;
+            layout.rows.append(addItem(row, ProfileAction::plain(action), hint));
+        }
+    };
+    add(profile.person->phones, phoneItemPrefix(), tr("Phone"), u"phone"_qs, ProfileAction::Kind::Call,
+        tr("↵ Call   Ctrl+C Copy"));
+    add(profile.person->emails, emailItemPrefix(), tr("Email"), u"email"_qs, ProfileAction::Kind::Mail,
+        tr("↵ Write mail   Ctrl+C Copy"));
 }
 
 void Builder::details() {
