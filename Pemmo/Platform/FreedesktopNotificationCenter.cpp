@@ -229,8 +229,8 @@ void FreedesktopNotificationCenter::save() const {
     QSaveFile file(m_stateFile);
     if (!file.open(QIODevice::WriteOnly) ||
         file.write(QJsonDocument(object).toJson(QJsonDocument::Compact)) < 0 || !file.commit())
-        qCWarning(lcUpdates, "Could not remember the notifications shown in %s: %s",
-                  qUtf8Printable(m_stateFile), qUtf8Printable(file.errorString()));
+        qCCritical(lcUpdates, "Could not remember the notifications shown in %s: %s",
+                   qUtf8Printable(m_stateFile), qUtf8Printable(file.errorString()));
 }
 
 } // namespace pemmo

@@ -23,7 +23,7 @@ void GlobalHotKey::setStatus(Status status, const QString& problem) {
     m_status = status;
     m_problem = problem;
     if (!problem.isEmpty())
-        qCWarning(lcShortcut, "%s", qUtf8Printable(problem));
+        qCCritical(lcShortcut, "%s", qUtf8Printable(problem));
     Q_EMIT statusChanged();
 }
 

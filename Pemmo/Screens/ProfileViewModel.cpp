@@ -18,6 +18,7 @@
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
 #include "Shell/PanelController.h"
+#include "Shell/ShellLogging.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -391,7 +392,7 @@ QCoro::Task<void> ProfileViewModel::activate(int index) {
 void ProfileViewModel::run(const QString& actionName) {
     const auto kind = ProfileAction::kindFromName(actionName);
     if (!kind || ProfileAction::hasPayload(*kind)) {
-        qWarning("ProfileViewModel: no action named %s", qPrintable(actionName));
+        qCCritical(lcPanel, "ProfileViewModel: no action named %s", qPrintable(actionName));
         return;
     }
     perform(ProfileAction::plain(*kind));

@@ -314,8 +314,8 @@ QCoro::Task<void> SettingsViewModel::refreshOrphans() {
         auto counting = m_env.sync().orphanIDs();
         orphans = co_await counting;
     } catch (const std::exception& error) {
-        qCWarning(lcStore, "Could not count the records of people who left the address book: %s",
-                  error.what());
+        qCCritical(lcStore, "Could not count the records of people who left the address book: %s",
+                   error.what());
         co_return;
     }
     if (!self || generation != m_orphanGeneration || int(orphans.size()) == m_orphanCount)

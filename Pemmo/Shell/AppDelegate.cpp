@@ -104,8 +104,8 @@ bool AppDelegate::start(QString* error) {
     // A folder that cannot be made or written cannot be written by anyone else either: Pemmo
     // starts, and the store says why it can only read.
     if (!m_dataLock)
-        qCWarning(lcShell, "cannot lock %s: Pemmo starts, and its records cannot be saved",
-                  qUtf8Printable(folder));
+        qCCritical(lcShell, "cannot lock %s: Pemmo starts, and its records cannot be saved",
+                   qUtf8Printable(folder));
 
     m_env = AppEnvironment::live();
     m_startup = std::make_unique<AppStartup>(*m_env);
@@ -408,7 +408,7 @@ void AppDelegate::openWindow(const QString& windowID) {
     else if (windowID == AppEnvironment::firstRunWindowID())
         openFirstRun();
     else
-        qCWarning(lcShell, "no window \"%s\" to open", qUtf8Printable(windowID));
+        qCCritical(lcShell, "no window \"%s\" to open", qUtf8Printable(windowID));
 }
 
 void AppDelegate::openFirstRun() {

@@ -1,5 +1,7 @@
 #include "Shell/KeyHandler.h"
 
+#include "Shell/ShellLogging.h"
+
 #include <QJSEngine>
 #include <QQmlEngine>
 
@@ -98,7 +100,7 @@ KeyResult KeyHandler::handle(const KeyEvent& event) {
         return KeyResult::Pass;
     const QJSValue result = m_handleKey.call({engine->toScriptValue(toScript(event))});
     if (result.isError()) {
-        qWarning("KeyHandler: %s", qPrintable(result.toString()));
+        qCCritical(lcPanel, "KeyHandler: %s", qPrintable(result.toString()));
         return KeyResult::Pass;
     }
     return result.toBool() ? KeyResult::Handled : KeyResult::Pass;

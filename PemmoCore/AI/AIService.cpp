@@ -114,7 +114,7 @@ void AIService::succeed() {
 void AIService::fail(std::exception_ptr error) {
     setBusy(false);
     const QString message = errorMessage(error);
-    qCWarning(lcAI) << "AI operation failed:" << message;
+    qCCritical(lcAI) << "AI operation failed:" << message;
     setLastError(message);
 }
 
@@ -338,7 +338,7 @@ std::optional<bool> AIService::hasCloudKey(SecretStore& keyring) {
         const std::optional<QString> key = keyring.read(SecretStore::cloudKeyAccount());
         return key && !Text::isBlank(*key);
     } catch (const KeychainError& error) {
-        qCWarning(lcAI) << "The keyring cannot be read:" << error.description();
+        qCCritical(lcAI) << "The keyring cannot be read:" << error.description();
         return std::nullopt;
     }
 }
@@ -350,7 +350,7 @@ QString AIService::saveCloudKey(SecretStore& keyring, const QString& key) {
         else
             keyring.write(Text::trimmed(key), SecretStore::cloudKeyAccount());
     } catch (const KeychainError& error) {
-        qCWarning(lcAI) << "The keyring refused the key:" << error.description();
+        qCCritical(lcAI) << "The keyring refused the key:" << error.description();
         return KeychainError::saveFailedMessage();
     }
     return {};

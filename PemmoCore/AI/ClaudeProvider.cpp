@@ -153,7 +153,7 @@ QCoro::Task<HTTPResponse> ClaudeProvider::sendOnce(HTTPRequest request) {
     } catch (const std::exception& error) {
         failure = PemmoError::network(0, QString::fromUtf8(error.what()));
     }
-    qCWarning(lcAI) << "Claude request failed:" << failure->message();
+    qCCritical(lcAI) << "Claude request failed:" << failure->message();
     throw *failure;
 }
 

@@ -110,7 +110,7 @@ QCoro::Task<QString> LocalModelProvider::complete(QString prompt, const ordered_
         }
     }
     if (failure) {
-        qCWarning(lcAI) << "Local model request failed:" << failure->message();
+        qCCritical(lcAI) << "Local model request failed:" << failure->message();
         throw *failure;
     }
     qCInfo(lcAI) << "Local model answered with HTTP" << response.status;

@@ -331,7 +331,7 @@ QList<File> read(const QString& path, const QStringList& folders) {
 bool write(const QString& path, const QByteArray& bytes) {
     const QFileInfo info(path);
     if (!QDir().mkpath(info.absolutePath())) {
-        qCWarning(lcContactCache, "Cannot make the cache folder %s", qUtf8Printable(info.absolutePath()));
+        qCCritical(lcContactCache, "Cannot make the cache folder %s", qUtf8Printable(info.absolutePath()));
         return false;
     }
     // Hidden, and unique to this process, so that two writers never share a temporary file.
@@ -352,8 +352,8 @@ bool write(const QString& path, const QByteArray& bytes) {
         ok = false;
     if (ok && ::rename(encodedTemporary.constData(), QFile::encodeName(path).constData()) == 0)
         return true;
-    qCWarning(lcContactCache, "Cannot write the contact cache %s: %s", qUtf8Printable(path),
-              std::strerror(error ? error : errno));
+    qCCritical(lcContactCache, "Cannot write the contact cache %s: %s", qUtf8Printable(path),
+               std::strerror(error ? error : errno));
     ::unlink(encodedTemporary.constData());
     return false;
 }

@@ -281,8 +281,8 @@ VCardBook::Listing VCardBook::list(const QStringList& folders) {
     for (const QString& folder : folders) {
         QStringList subfolders;
         if (!listFolder(folder, listing, &subfolders)) {
-            qCWarning(lcVCardBook, "Cannot read the contacts folder %s: %s", qUtf8Printable(folder),
-                      std::strerror(errno));
+            qCCritical(lcVCardBook, "Cannot read the contacts folder %s: %s", qUtf8Printable(folder),
+                       std::strerror(errno));
             throw PemmoError::contactsDenied();
         }
         listing.folders.append(folder);
@@ -290,7 +290,7 @@ VCardBook::Listing VCardBook::list(const QStringList& folders) {
             if (listFolder(subfolder, listing, nullptr))
                 listing.folders.append(subfolder);
             else
-                qCWarning(lcVCardBook, "Skipped the unreadable address book %s", qUtf8Printable(subfolder));
+                qCInfo(lcVCardBook, "Skipped the unreadable address book %s", qUtf8Printable(subfolder));
         }
     }
     listing.names.squeeze();
@@ -333,14 +333,14 @@ VCardBook::Entry VCardBook::load(const FileStamp& stamp) {
     try {
         bytes = readWhole(stamp.path, stamp.size);
     } catch (const FileError& error) {
-        qCWarning(lcVCardBook, "Skipped %s: %s", qUtf8Printable(stamp.path), error.what());
+        qCInfo(lcVCardBook, "Skipped %s: %s", qUtf8Printable(stamp.path), error.what());
         return entry;
     }
     ++m_parseCount;
     const VCard::Document document = VCard::parse(bytes);
     if (!document.problems.isEmpty())
-        qCWarning(lcVCardBook, "Skipped in %s: %s", qUtf8Printable(stamp.path),
-                  qUtf8Printable(document.problems.join(u"; ")));
+        qCInfo(lcVCardBook, "Skipped in %s: %s", qUtf8Printable(stamp.path),
+               qUtf8Printable(document.problems.join(u"; ")));
     const QString baseName = QFileInfo(stamp.path).completeBaseName();
     entry.contacts.reserve(std::size_t(document.cards.size()));
     for (const VCard::Card& card : document.cards) {
@@ -506,9 +506,9 @@ void VCardBook::refresh(bool trustLastListing) {
                 const QString key = path + u'\n' + contact.person->id;
                 if (!m_reportedDuplicates.contains(key)) {
                     m_reportedDuplicates.insert(key);
-                    qCWarning(lcVCardBook, "Skipped a card in %s: %s already holds the contact %s",
-                              qUtf8Printable(path), qUtf8Printable(listing.path(*existing)),
-                              qUtf8Printable(contact.person->id));
+                    qCInfo(lcVCardBook, "Skipped a card in %s: %s already holds the contact %s",
+                           qUtf8Printable(path), qUtf8Printable(listing.path(*existing)),
+                           qUtf8Printable(contact.person->id));
                 }
                 continue;
             }

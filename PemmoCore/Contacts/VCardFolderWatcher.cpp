@@ -73,9 +73,9 @@ std::optional<VCardBook::Listing> VCardFolderWatcher::look(QStringList* watchabl
 void VCardFolderWatcher::rewatch(const QStringList& paths) {
     const QStringList failed = m_watcher.watch(paths);
     if (!failed.isEmpty() && !std::exchange(m_reportedUnwatchable, true))
-        qCWarning(lcVCardWatcher,
-                  "Cannot watch %lld of the contacts paths, first %s; changes there wait for the next poll",
-                  qlonglong(failed.size()), qUtf8Printable(failed.first()));
+        qCCritical(lcVCardWatcher,
+                   "Cannot watch %lld of the contacts paths, first %s; changes there wait for the next poll",
+                   qlonglong(failed.size()), qUtf8Printable(failed.first()));
 }
 
 } // namespace pemmo

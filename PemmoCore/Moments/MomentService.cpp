@@ -68,7 +68,7 @@ QCoro::Task<bool> MomentService::refreshAccess() {
             const QString why = describe(std::current_exception());
             if (!self || generation != m_generation)
                 co_return false;
-            qCWarning(lcMoments, "Could not list the calendars: %s", qUtf8Printable(why));
+            qCCritical(lcMoments, "Could not list the calendars: %s", qUtf8Printable(why));
             setError(calendarUnavailableMessage());
             co_return false;
         }
@@ -100,7 +100,7 @@ QCoro::Task<void> MomentService::connect() {
         const QString why = describe(std::current_exception());
         if (!self)
             co_return;
-        qCWarning(lcMoments, "Could not connect the calendar: %s", qUtf8Printable(why));
+        qCCritical(lcMoments, "Could not connect the calendar: %s", qUtf8Printable(why));
         setError(connectFailedMessage());
         setConnecting(false);
         co_return;
@@ -146,7 +146,7 @@ void MomentService::disconnect(const QDateTime& now) {
         m_local.reset();
         setExcludedSeriesCount(0);
     } catch (const std::exception& error) {
-        qCWarning(lcMoments, "Could not remove the Moments file: %s", error.what());
+        qCCritical(lcMoments, "Could not remove the Moments file: %s", error.what());
     }
 }
 
@@ -190,7 +190,7 @@ QCoro::Task<void> MomentService::refreshOnce(QDateTime now) {
         const QString why = describe(std::current_exception());
         if (!self || generation != m_generation)
             co_return;
-        qCWarning(lcMoments, "Could not read the calendar: %s", qUtf8Printable(why));
+        qCCritical(lcMoments, "Could not read the calendar: %s", qUtf8Printable(why));
         setError(refreshFailedMessage());
         co_return;
     }
@@ -215,7 +215,7 @@ QCoro::Task<void> MomentService::refreshOnce(QDateTime now) {
         const QString why = describe(std::current_exception());
         if (!self || generation != m_generation)
             co_return;
-        qCWarning(lcMoments, "Could not read the records: %s", qUtf8Printable(why));
+        qCCritical(lcMoments, "Could not read the records: %s", qUtf8Printable(why));
         setError(refreshFailedMessage());
         co_return;
     }
@@ -233,7 +233,7 @@ QCoro::Task<void> MomentService::refreshOnce(QDateTime now) {
     try {
         m_local.reconcile(discovered, committed);
     } catch (const std::exception& error) {
-        qCWarning(lcMoments, "Could not store the Moments: %s", error.what());
+        qCCritical(lcMoments, "Could not store the Moments: %s", error.what());
         setError(refreshFailedMessage());
         co_return;
     }
@@ -257,7 +257,7 @@ bool MomentService::expire(const QDateTime& now) {
             state.pending = std::move(kept);
         });
     } catch (const std::exception& error) {
-        qCWarning(lcMoments, "Could not expire Moments: %s", error.what());
+        qCCritical(lcMoments, "Could not expire Moments: %s", error.what());
         return false;
     }
     publishPending(now);

@@ -473,7 +473,7 @@ QCoro::Task<void> ProfileSyncEngine::pruneUnusedPhotos() {
         co_await photos.prune(std::move(keeping));
     } catch (const std::exception& error) {
         // Tidying up only: the photos wait for the next start.
-        qCWarning(lcStore, "Could not prune unused photos: %s", error.what());
+        qCCritical(lcStore, "Could not prune unused photos: %s", error.what());
         co_return;
     }
     if (self)

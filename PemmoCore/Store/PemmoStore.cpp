@@ -132,8 +132,8 @@ void PemmoStore::loadNow() {
         // Readable and searchable, but writing it back would drop what this version cannot hold.
         m_records = std::move(found.records);
         m_readOnlyReason = newerReason();
-        qCWarning(lcStore, "%s was written by a newer Pemmo; reading it and changing nothing",
-                  qUtf8Printable(path));
+        qCInfo(lcStore, "%s was written by a newer Pemmo; reading it and changing nothing",
+               qUtf8Printable(path));
         return;
 
     case StoreClassifier::Kind::Legacy: {
@@ -205,8 +205,8 @@ void PemmoStore::readSnapshotNow() {
         m_readOnlyReason = newerReason();
         return;
     case StoreClassifier::Kind::Damaged:
-        qCWarning(lcStore, "Failed to decode %s; reading it as empty and leaving it to the running Pemmo",
-                  qUtf8Printable(path));
+        qCInfo(lcStore, "Failed to decode %s; reading it as empty and leaving it to the running Pemmo",
+               qUtf8Printable(path));
         return;
     }
 }

@@ -99,8 +99,8 @@ QCoro::Task<> UpdateChecker::check() {
         co_return;
     m_checking = false;
     if (problem) {
-        qCWarning(lcUpdates, "The update check at %s failed: %s; trying again later",
-                  qUtf8Printable(url->toDisplayString()), qUtf8Printable(*problem));
+        qCCritical(lcUpdates, "The update check at %s failed: %s; trying again later",
+                   qUtf8Printable(url->toDisplayString()), qUtf8Printable(*problem));
         schedule(m_retryDelay);
     } else {
         m_settings.set(m_clock().toUTC().toString(Qt::ISODate), lastCheckKey());

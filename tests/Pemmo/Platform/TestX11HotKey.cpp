@@ -190,7 +190,7 @@ private Q_SLOTS:
         OtherProgram other;
         QVERIFY(other.grabbed());
         X11HotKey hotKey;
-        QTest::ignoreMessage(QtWarningMsg, QRegularExpression(u"Another program already uses"_qs));
+        QTest::ignoreMessage(QtCriticalMsg, QRegularExpression(u"Another program already uses"_qs));
         hotKey.bind(kControlK);
         QCOMPARE(hotKey.status(), GlobalHotKey::Status::Failed);
         QVERIFY2(hotKey.problem().contains(u"Another program already uses"_qs), qPrintable(hotKey.problem()));
