@@ -468,6 +468,9 @@ QCoro::Task<void> ProfileSyncEngine::pruneUnusedPhotos() {
     QSet<QString> keeping = *m_lastFetchedIDs;
     try {
         const RecordMap records = co_await m_store.allRecords();
+        // The photo store goes with the environment, just after this engine.
+        if (!self)
+            co_return;
         for (auto it = records.cbegin(); it != records.cend(); ++it)
             keeping.insert(it.key());
         co_await photos.prune(std::move(keeping));
@@ -505,6 +508,8 @@ QCoro::Task<void> ProfileSyncEngine::deleteContact(QString id) {
     if (!self)
         co_return;
     co_await store.remove(id);
+    if (!self)
+        co_return;
     try {
         co_await photos.removePhoto(id);
     } catch (const std::exception&) {
@@ -533,6 +538,8 @@ QCoro::Task<void> ProfileSyncEngine::removeData(QString id) {
     if (!self)
         co_return;
     co_await store.remove(id);
+    if (!self)
+        co_return;
     try {
         co_await photos.removePhoto(id);
     } catch (const std::exception&) {
@@ -608,7 +615,11 @@ QCoro::Task<QStringList> ProfileSyncEngine::removeOrphanedData() {
     for (const Profile& p : std::as_const(m_profiles))
         keep.insert(p.id());
     QStringList removed = co_await store.removeAll(std::move(keep));
+    if (!self)
+        co_return removed;
     for (const QString& id : std::as_const(removed)) {
+        if (!self)
+            co_return removed;
         try {
             co_await photos.removePhoto(id);
         } catch (const std::exception&) {
