@@ -11,6 +11,7 @@ namespace {
 struct Normalizers {
     const icu::Normalizer2* caseFold = nullptr;  // NFKC with case folding: width and case
     const icu::Normalizer2* decompose = nullptr; // NFD: accents become marks we can drop
+    const icu::Normalizer2* compose = nullptr;   // NFC: what NFD split apart without marks, joined
 };
 
 const Normalizers& normalizers() {
@@ -24,6 +25,10 @@ const Normalizers& normalizers() {
         n.decompose = icu::Normalizer2::getNFDInstance(status);
         if (U_FAILURE(status))
             n.decompose = nullptr;
+        status = U_ZERO_ERROR;
+        n.compose = icu::Normalizer2::getNFCInstance(status);
+        if (U_FAILURE(status))
+            n.compose = nullptr;
         return n;
     }();
     return instance;
@@ -65,7 +70,7 @@ namespace {
 // Folds a run of non-ASCII text through ICU and appends it to `out`; false without ICU data.
 bool appendFoldedRun(QString& out, QStringView run) {
     const Normalizers& n = normalizers();
-    if (!n.caseFold || !n.decompose)
+    if (!n.caseFold || !n.decompose || !n.compose)
         return false;
     UErrorCode status = U_ZERO_ERROR;
     const icu::UnicodeString source(false, reinterpret_cast<const UChar*>(run.utf16()),
@@ -74,14 +79,20 @@ bool appendFoldedRun(QString& out, QStringView run) {
     const icu::UnicodeString decomposed = n.decompose->normalize(folded, status);
     if (U_FAILURE(status))
         return false;
-    const qsizetype start = out.size();
+    icu::UnicodeString unmarked;
     for (int32_t i = 0; i < decomposed.length();) {
         const UChar32 c = decomposed.char32At(i);
-        const int32_t width = U16_LENGTH(c);
         if (u_charType(c) != U_NON_SPACING_MARK)
-            out.append(reinterpret_cast<const QChar*>(decomposed.getBuffer() + i), width);
-        i += width;
+            unmarked.append(c);
+        i += U16_LENGTH(c);
     }
+    // A Hangul syllable comes apart into its letters under NFD, with no mark to drop: joined again,
+    // "김민준" stays three characters, as the user sees it, for prefixes, lengths and distances.
+    const icu::UnicodeString composed = n.compose->normalize(unmarked, status);
+    if (U_FAILURE(status))
+        return false;
+    const qsizetype start = out.size();
+    out.append(reinterpret_cast<const QChar*>(composed.getBuffer()), composed.length());
     // Case folding already lower-cases nearly everything; a few scripts fold to upper case.
     QStringView added = QStringView(out).sliced(start);
     if (!isAscii(added)) {

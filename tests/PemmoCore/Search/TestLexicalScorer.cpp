@@ -67,6 +67,16 @@ private Q_SLOTS:
         QTest::newRow("all terms required") << "John"
                                             << "Doe"
                                             << "john zzz" << -1.0;
+        // Hangul is compared syllable by syllable, as it is read.
+        QTest::newRow("hangul prefix") << "민준"
+                                       << "김"
+                                       << "민" << 0.85;
+        QTest::newRow("hangul: a syllable is no prefix of another") << "민준"
+                                                                    << "김"
+                                                                    << "미" << -1.0;
+        QTest::newRow("hangul: two syllables get no typo allowance") << "민준"
+                                                                     << "김"
+                                                                     << "민주" << -1.0;
         QTest::newRow("mean of the terms") << "John"
                                            << "Doe"
                                            << "john d" << (1.0 + 0.85) / 2;

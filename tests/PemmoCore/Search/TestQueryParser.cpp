@@ -21,6 +21,10 @@ private Q_SLOTS:
         QTest::newRow("vietnamese") << u"Nguyễn"_qs << u"nguyen"_qs;
         QTest::newRow("turkish dotted I") << u"İlkay"_qs << u"ilkay"_qs;
         QTest::newRow("punctuation kept") << u"O'Brien"_qs << u"o'brien"_qs;
+        // Hangul syllables stay whole: one character each, as the user sees them.
+        QTest::newRow("hangul") << u"김민준"_qs << u"김민준"_qs;
+        QTest::newRow("hangul typed as letters") << u"\u1100\u1175\u11B7"_qs << u"김"_qs;
+        QTest::newRow("voiced kana loses its mark") << u"が"_qs << u"か"_qs;
     }
 
     void foldIgnoresCaseAccentsAndWidth() {
