@@ -299,6 +299,10 @@ QCoro::Task<QList<CalendarEventSnapshot>> ICalendarFolderRepository::events(QDat
         QList<CalendarEventSnapshot> events;
         std::optional<QStringList> inferred;
     };
+    // The identifiers are the chosen paths, as the settings file holds them: possibly written by
+    // hand ("~/.calendars/work/"), so spelled as the calendars' own ids before they are compared.
+    const QStringList spelled = CalendarFolders::normalized(calendarIDs.values());
+    calendarIDs = QSet<QString>(spelled.cbegin(), spelled.cend());
     const QPointer<ICalendarFolderRepository> self(this);
     auto reading = perform([start, end, calendarIDs](const std::shared_ptr<State>& state) {
         if (state->access() != CalendarAccess::FullAccess)

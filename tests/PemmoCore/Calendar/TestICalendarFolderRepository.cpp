@@ -152,6 +152,8 @@ private Q_SLOTS:
         const auto events = test::await(repository.events(kFrom, kTo, {c.work()}));
         QCOMPARE(events.size(), 1);
         QCOMPARE(events.first().externalID, u"a"_qs);
+        // A path written by hand in the settings file, with a trailing slash, is the same calendar.
+        QCOMPARE(test::await(repository.events(kFrom, kTo, {c.work() + u"/"_qs})).size(), 1);
     }
 
     void filesAreParsedOnceUntilTheyChange() {
