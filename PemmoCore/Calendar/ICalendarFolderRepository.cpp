@@ -89,13 +89,19 @@ struct ICalendarFolderRepository::State {
             return found->file;
         Cached cached{stamp, nullptr};
         QFile in(stamp.path);
-        if (in.open(QIODevice::ReadOnly)) {
-            ++parseCount;
-            try {
-                cached.file = ICalendarFile::parse(in.readAll());
-            } catch (const CalendarError& error) {
-                qCInfo(lcCalendar, "Skipping %s: %s", qUtf8Printable(stamp.path), error.what());
-            }
+        if (!in.open(QIODevice::ReadOnly)) {
+            // Not remembered: a permission put right changes neither the size nor the time, and
+            // the next read should find the file.
+            qCInfo(lcCalendar, "Skipping %s for now: %s", qUtf8Printable(stamp.path),
+                   qUtf8Printable(in.errorString()));
+            cache.remove(stamp.path);
+            return nullptr;
+        }
+        ++parseCount;
+        try {
+            cached.file = ICalendarFile::parse(in.readAll());
+        } catch (const CalendarError& error) {
+            qCInfo(lcCalendar, "Skipping %s: %s", qUtf8Printable(stamp.path), error.what());
         }
         cache.insert(stamp.path, cached);
         return cached.file;
@@ -233,8 +239,13 @@ void ICalendarFolderRepository::setCalendarPaths(QStringList paths) {
 }
 
 void ICalendarFolderRepository::setSelfAddresses(QStringList addresses) {
-    m_executor->post(
-        [state = m_state, self = normalizedAddresses(addresses)] { state->selfAddresses = self; });
+    m_executor->post([state = m_state, self = normalizedAddresses(addresses)] {
+        state->selfAddresses = self;
+        // Addresses cleared again are guessed again, and the guess is announced anew so that it
+        // is written to the settings as at the first start.
+        if (self.isEmpty())
+            state->lastInferred.clear();
+    });
 }
 
 void ICalendarFolderRepository::setChooser(Chooser chooser) {

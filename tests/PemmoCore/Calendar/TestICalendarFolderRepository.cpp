@@ -197,6 +197,16 @@ private Q_SLOTS:
         QCOMPARE(inferred.size(), 1);
         QCOMPARE(inferred.first().first().toStringList(), QStringList{u"me@example.com"_qs});
         QCOMPARE(test::await(repository.inferSelfAddresses()), QStringList{u"me@example.com"_qs});
+
+        // The same guess is not announced twice; after the user typed addresses and cleared them
+        // again, it is, so that the setting is filled again.
+        test::await(repository.events(kFrom, kTo, {c.work()}));
+        QCOMPARE(inferred.size(), 1);
+        repository.setSelfAddresses({u"other@example.com"_qs});
+        test::await(repository.events(kFrom, kTo, {c.work()}));
+        repository.setSelfAddresses({});
+        test::await(repository.events(kFrom, kTo, {c.work()}));
+        QCOMPARE(inferred.size(), 2);
     }
 
     void requestingAccessAdoptsWhatTheUserPicked() {
