@@ -466,6 +466,7 @@ QCoro::Task<void> ProfileSyncEngine::pruneUnusedPhotos() {
     const QPointer<ProfileSyncEngine> self(this);
     PhotoStore& photos = m_photos;
     QSet<QString> keeping = *m_lastFetchedIDs;
+    int deleted = 0;
     try {
         const RecordMap records = co_await m_store.allRecords();
         // The photo store goes with the environment, just after this engine.
@@ -473,20 +474,23 @@ QCoro::Task<void> ProfileSyncEngine::pruneUnusedPhotos() {
             co_return;
         for (auto it = records.cbegin(); it != records.cend(); ++it)
             keeping.insert(it.key());
-        co_await photos.prune(std::move(keeping));
+        auto pruning = photos.prune(std::move(keeping));
+        deleted = co_await pruning;
     } catch (const std::exception& error) {
         // Tidying up only: the photos wait for the next start.
         qCCritical(lcStore, "Could not prune unused photos: %s", error.what());
         co_return;
     }
-    if (self)
+    // Avatars reload only when a photo went: nearly every start has nothing to prune.
+    if (self && deleted > 0)
         bumpPhotoVersion();
 }
 
 QCoro::Task<void> ProfileSyncEngine::removeAllPhotos() {
     const QPointer<ProfileSyncEngine> self(this);
-    co_await m_photos.prune({});
-    if (self)
+    auto pruning = m_photos.prune({});
+    const int deleted = co_await pruning;
+    if (self && deleted > 0)
         bumpPhotoVersion();
 }
 
@@ -614,20 +618,16 @@ QCoro::Task<QStringList> ProfileSyncEngine::removeOrphanedData() {
     QSet<QString> keep;
     for (const Profile& p : std::as_const(m_profiles))
         keep.insert(p.id());
-    QStringList removed = co_await store.removeAll(std::move(keep));
+    QStringList removed = co_await store.removeAll(keep);
     if (!self)
         co_return removed;
-    for (const QString& id : std::as_const(removed)) {
-        if (!self)
-            co_return removed;
-        try {
-            co_await photos.removePhoto(id);
-        } catch (const std::exception&) {
-            // The records are gone either way; a photo left behind goes at the next prune.
-        }
+    // Their photos go too: only the people in the book keep theirs, as they keep their records.
+    if (!removed.isEmpty()) {
+        auto pruning = photos.prune(std::move(keep));
+        const int deleted = co_await pruning;
+        if (self && deleted > 0)
+            bumpPhotoVersion();
     }
-    if (self && !removed.isEmpty())
-        bumpPhotoVersion();
     removed.sort();
     co_return removed;
 }

@@ -59,19 +59,22 @@ QCoro::Task<void> PhotoStore::removePhoto(QString id) {
     co_await job;
 }
 
-QCoro::Task<void> PhotoStore::prune(QSet<QString> keeping) {
+QCoro::Task<int> PhotoStore::prune(QSet<QString> keeping) {
     auto job = m_executor->post([this, keeping = std::move(keeping)] {
         QSet<QString> keptStems;
         for (const QString& id : keeping)
             keptStems.insert(fileStem(id));
         const QDir dir(m_directory);
         const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden);
+        int deleted = 0;
         for (const QFileInfo& file : files) {
-            if (file.suffix() == u"jpg" && !keptStems.contains(file.completeBaseName()))
-                QFile::remove(file.absoluteFilePath());
+            if (file.suffix() == u"jpg" && !keptStems.contains(file.completeBaseName()) &&
+                QFile::remove(file.absoluteFilePath()))
+                ++deleted;
         }
+        return deleted;
     });
-    co_await job;
+    co_return co_await job;
 }
 
 } // namespace pemmo

@@ -44,8 +44,9 @@ public:
     QCoro::Task<void> save(QByteArray jpeg, QString id);
     // Deletes the photo if there is one. Throws FileError.
     QCoro::Task<void> removePhoto(QString id);
-    // Deletes every .jpg whose name is not the stem of a kept id; other files stay.
-    QCoro::Task<void> prune(QSet<QString> keeping);
+    // Deletes every .jpg whose name is not the stem of a kept id; other files stay. Returns how
+    // many were deleted.
+    QCoro::Task<int> prune(QSet<QString> keeping);
 
 private:
     QString pathFor(const QString& id) const;

@@ -61,7 +61,7 @@ private Q_SLOTS:
         await(photos.save("x", u"GONE"_qs));
         dir.write(u"notes.txt"_qs, "mine");
         dir.write(u"picture.png"_qs, "mine");
-        await(photos.prune({u"KEEP:ABPerson"_qs}));
+        QCOMPARE(await(photos.prune({u"KEEP:ABPerson"_qs})), 1);
         QCOMPARE(dir.entries(), QStringList({u"KEEP_ABPerson.jpg"_qs, u"notes.txt"_qs, u"picture.png"_qs}));
     }
 };
