@@ -11,6 +11,7 @@
 #include "Shell/PhotoImageProvider.h"
 #include "Shell/ShellLogging.h"
 
+#include <QGuiApplication>
 #include <QQmlEngine>
 
 namespace pemmo {
@@ -29,6 +30,13 @@ PracticePanel::PracticePanel(AppEnvironment& environment, bool dark, QObject* pa
     environment.keys().install(m_window.get());
     m_controller = std::make_unique<PanelController>(m_window.get(), [&environment] {
         return SettingsStore::points(environment.settings().panelWidth());
+    });
+    // Like the live panel, it stays up beside another window of Pemmo's: the first-run window,
+    // which had the focus when the shortcut opened the panel, may take it back for a moment (when
+    // the shortcut's key grab ends), and the practice must not vanish under the user's hands.
+    m_controller->setKeepsOpen([window = m_window.get()] {
+        QWindow* focus = QGuiApplication::focusWindow();
+        return focus && focus != window;
     });
     environment.setPanel(m_controller.get());
     m_shell->setPanel(m_controller.get());
