@@ -22,7 +22,6 @@ private Q_SLOTS:
         QTest::addColumn<QSize>("requested");
         QTest::addColumn<int>("side");
         QTest::newRow("row at 1x") << QSize(28, 28) << 28;
-        QTest::newRow("card at 3x") << QSize(168, 168) << 168;
         QTest::newRow("width only") << QSize(64, 0) << 64;
         QTest::newRow("nothing asked") << QSize() << AvatarImageProvider::defaultSide;
     }

@@ -144,20 +144,26 @@ protected:
     void activatePanel() {
         run(u"xdotool"_qs, {u"search"_qs, u"--sync"_qs, u"--name"_qs, u"^Pemmo$"_qs, u"windowactivate"_qs});
     }
+    // `keys`, after which the panel shows `route`.
+    void keysTo(const QString& route, const QStringList& keys) {
+        this->keys(keys);
+        waitForRoute(route);
+    }
     // `keys`, after which the panel is hidden.
     void keysHidingThePanel(const QStringList& keys) {
         this->keys(keys);
         QTRY_VERIFY(!state()[u"visible"_qs].toBool());
     }
+    // Writes one setting to the settings file Pemmo reads when it starts.
+    void setDefault(const QString& key, std::optional<StoredValue> value) {
+        DefaultsFileStore(defaultsPath()).set(std::move(value), key);
+    }
     // A user who has been through the tutorial: no first-run window in the way.
     void markTutorialDone() {
-        DefaultsFileStore defaults(defaultsPath());
-        defaults.set(true, u"pemmo.settings.hasCompletedOnboarding"_qs);
-        defaults.set(qint64(3), u"pemmo.settings.onboardingVersion"_qs);
+        setDefault(u"pemmo.settings.hasCompletedOnboarding"_qs, true);
+        setDefault(u"pemmo.settings.onboardingVersion"_qs, qint64(3));
     }
-    void setAppearance(const QString& look) {
-        DefaultsFileStore(defaultsPath()).set(look, u"pemmo.settings.appearance"_qs);
-    }
+    void setAppearance(const QString& look) { setDefault(u"pemmo.settings.appearance"_qs, look); }
 
     QJsonObject state() const {
         const auto answer = SingleInstance(runtimeFolder()).send("state", std::chrono::milliseconds(3000));
@@ -188,6 +194,11 @@ protected:
     }
     void type(const QString& text) {
         QCOMPARE(run(u"xdotool"_qs, {u"type"_qs, u"--delay"_qs, u"60"_qs, text}), 0);
+    }
+    // Types `text` and waits until the screen's `field` holds it.
+    void typeInto(const QString& field, const QString& text) {
+        type(text);
+        QTRY_COMPARE(screen()[field].toString(), text);
     }
     // Waits until the panel has drawn no new frame for a moment, so that the picture shows the
     // state just checked rather than the frame before it.

@@ -50,8 +50,7 @@ private:
     // A panel opened before the Moments were read keeps the row it selected then; a new empty
     // query (a letter typed and taken back) selects the first row, as the user would see it.
     void freshEmptyQuery() {
-        type(u"x"_qs);
-        QTRY_COMPARE(screen()[u"query"_qs].toString(), u"x"_qs);
+        typeInto(u"query"_qs, u"x"_qs);
         keys({u"BackSpace"_qs});
         QTRY_COMPARE(screen()[u"query"_qs].toString(), QString());
     }
@@ -76,15 +75,12 @@ private Q_SLOTS:
             u"calendars/nextcloud/personal/walk.ics"_qs,
             oneOnOne(u"walk-1"_qs, now.addSecs(-60 * 60), u"alan@example.com"_qs, u"Walk in the park"_qs));
 
-        {
-            DefaultsFileStore defaults(defaultsPath());
-            defaults.set(true, u"pemmo.calendar.connected"_qs);
-            defaults.set(true, u"pemmo.calendar.enabled"_qs);
-            defaults.set(qint64(20), u"pemmo.calendar.delay"_qs);
-            defaults.set(QStringList{calendarFolder()}, u"pemmo.calendar.ids"_qs);
-            defaults.set(QStringList{u"me@example.com"_qs}, u"pemmo.calendar.selfAddresses"_qs);
-            defaults.set(u"light"_qs, u"pemmo.settings.appearance"_qs);
-        }
+        setDefault(u"pemmo.calendar.connected"_qs, true);
+        setDefault(u"pemmo.calendar.enabled"_qs, true);
+        setDefault(u"pemmo.calendar.delay"_qs, qint64(20));
+        setDefault(u"pemmo.calendar.ids"_qs, QStringList{calendarFolder()});
+        setDefault(u"pemmo.calendar.selfAddresses"_qs, QStringList{u"me@example.com"_qs});
+        setAppearance(u"light"_qs);
         markTutorialDone();
 
         startDesktop(200, 260, u"1600x1000x24"_qs);
@@ -113,18 +109,15 @@ private Q_SLOTS:
     }
 
     void returnOpensTheCaptureAndAMemoryIsSavedToTheTimeline() {
-        keys({u"Return"_qs});
-        waitForRoute(u"momentCapture"_qs);
+        keysTo(u"momentCapture"_qs, {u"Return"_qs});
         QTRY_VERIFY(screen()[u"focused"_qs].toBool());
         QCOMPARE(screen()[u"title"_qs].toString(), u"Coffee with Ada Lovelace"_qs);
         QCOMPARE(screen()[u"placeholder"_qs].toString(), u"A small detail worth keeping…"_qs);
         screenshot(u"02-capture-empty-light"_qs);
 
-        type(u"She is writing notes on the engine"_qs);
-        QTRY_COMPARE(screen()[u"text"_qs].toString(), u"She is writing notes on the engine"_qs);
+        typeInto(u"text"_qs, u"She is writing notes on the engine"_qs);
         screenshot(u"03-capture-typed-light"_qs);
-        keys({u"ctrl+Return"_qs});
-        waitForRoute(u"search"_qs);
+        keysTo(u"search"_qs, {u"ctrl+Return"_qs});
         QCOMPARE(panel()[u"bannerStyle"_qs].toString(), u"success"_qs);
         // The Moment left the section; the walk with Alan is now first.
         QTRY_VERIFY(screen()[u"selectedID"_qs].toString() != u"moment:"_qs + m_coffeeID);
@@ -154,18 +147,14 @@ private Q_SLOTS:
         QCOMPARE(panel()[u"dark"_qs].toBool(), true);
         QTRY_COMPARE(screen()[u"selectedTitle"_qs].toString(), u"Alan Turing"_qs);
         screenshot(u"05-just-happened-dark-200"_qs);
-        keys({u"Return"_qs});
-        waitForRoute(u"momentCapture"_qs);
+        keysTo(u"momentCapture"_qs, {u"Return"_qs});
         QTRY_VERIFY(screen()[u"focused"_qs].toBool());
-        type(u"Talked about"_qs);
-        QTRY_COMPARE(screen()[u"text"_qs].toString(), u"Talked about"_qs);
+        typeInto(u"text"_qs, u"Talked about"_qs);
         screenshot(u"06-capture-typed-dark-200"_qs);
 
         // Back to the search, and in again: the text is still there.
-        keys({u"Escape"_qs});
-        waitForRoute(u"search"_qs);
-        keys({u"Return"_qs});
-        waitForRoute(u"momentCapture"_qs);
+        keysTo(u"search"_qs, {u"Escape"_qs});
+        keysTo(u"momentCapture"_qs, {u"Return"_qs});
         QTRY_COMPARE(screen()[u"text"_qs].toString(), u"Talked about"_qs);
 
         // Saving an empty memory is refused on the screen.
@@ -174,8 +163,7 @@ private Q_SLOTS:
                      u"Could not save. Write a memory first, or choose Just log that we met."_qs);
         screenshot(u"07-capture-refused-dark-200"_qs);
 
-        keys({u"ctrl+d"_qs});
-        waitForRoute(u"search"_qs);
+        keysTo(u"search"_qs, {u"ctrl+d"_qs});
         QTRY_VERIFY(!screen()[u"selectedID"_qs].toString().startsWith(u"moment:"_qs));
         QTRY_COMPARE(listedMoments().size(), 0);
         QVERIFY(storedRecords().value(u"alan"_qs)->interactions.isEmpty());

@@ -240,67 +240,48 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("role");
         QTest::addColumn<bool>("selected");
-        const int item = QAccessible::ListItem;
-        QTest::newRow("search, typed")
-            << u"search"_qs << QStringList{u"=ann"_qs} << u"Anna Berg"_qs << item << true;
-        QTest::newRow("search, Down") << u"search"_qs << QStringList{u"=ann"_qs, u"?Anna Berg"_qs, u"Down"_qs}
-                                      << u"Annika Lind"_qs << item << true;
-        QTest::newRow("search, Down Up")
-            << u"search"_qs << QStringList{u"=ann"_qs, u"?Anna Berg"_qs, u"Down"_qs, u"?Annika"_qs, u"Up"_qs}
-            << u"Anna Berg"_qs << item << true;
-        QTest::newRow("search, back from the actions")
-            << u"search"_qs << QStringList{u"=ann"_qs, u"?Anna Berg"_qs, u"Ctrl+K"_qs, u"Escape"_qs}
-            << u"Anna Berg"_qs << item << true;
-        QTest::newRow("search, panel active again")
-            << u"search"_qs << QStringList{u"=ann"_qs, u"?Anna Berg"_qs, u"!reactivate"_qs} << u"Anna Berg"_qs
-            << item << true;
-        QTest::newRow("profile") << u"profile"_qs << QStringList{} << u"Anna Berg"_qs
-                                 << int(QAccessible::Pane) << false;
-        QTest::newRow("profile, Down") << u"profile"_qs << QStringList{u"Down"_qs} << u"Circle Climbing"_qs
-                                       << int(QAccessible::Button) << true;
-        QTest::newRow("profile, Down Down Down")
-            << u"profile"_qs << QStringList{u"Down"_qs, u"Down"_qs, u"Down"_qs} << u"AI is off"_qs << item
-            << true;
-        QTest::newRow("profile, adding a circle")
-            << u"profile"_qs
-            << QStringList{u"Down"_qs, u"Down"_qs, u"?Add or remove circles"_qs, u"Return"_qs}
-            << u"Add or remove circles"_qs << int(QAccessible::EditableText) << false;
-        QTest::newRow("actions") << u"actions"_qs << QStringList{} << u"Message"_qs << item << true;
-        QTest::newRow("actions, Down")
-            << u"actions"_qs << QStringList{u"Down"_qs} << u"Call"_qs << item << true;
-        QTest::newRow("actions, typed")
-            << u"actions"_qs << QStringList{u"=star"_qs} << u"Star Anna Berg"_qs << item << true;
-        QTest::newRow("confirmation")
-            << u"confirm"_qs << QStringList{} << u"Delete Anna Berg?"_qs << int(QAccessible::Dialog) << false;
-        QTest::newRow("interaction form") << u"interaction"_qs << QStringList{} << u"What happened"_qs
-                                          << int(QAccessible::EditableText) << false;
-        QTest::newRow("interaction form, Tab") << u"interaction"_qs << QStringList{u"Tab"_qs}
-                                               << u"Kind of entry"_qs << int(QAccessible::ComboBox) << false;
-        QTest::newRow("interaction form, Tab twice")
-            << u"interaction"_qs << QStringList{u"Tab"_qs, u"Tab"_qs} << u"Day it happened"_qs
-            << int(QAccessible::EditableText) << false;
-        QTest::newRow("quick link form")
-            << u"quickLink"_qs << QStringList{} << u"Address"_qs << int(QAccessible::EditableText) << false;
-        QTest::newRow("quick link form, Tab") << u"quickLink"_qs << QStringList{u"Tab"_qs} << u"Title"_qs
-                                              << int(QAccessible::EditableText) << false;
-        QTest::newRow("contact form")
-            << u"contact"_qs << QStringList{} << u"First name"_qs << int(QAccessible::EditableText) << false;
-        QTest::newRow("contact form, Tab") << u"contact"_qs << QStringList{u"Tab"_qs} << u"Last name"_qs
-                                           << int(QAccessible::EditableText) << false;
-        QTest::newRow("capture") << u"capture"_qs << QStringList{} << u"Quick capture"_qs
-                                 << int(QAccessible::EditableText) << false;
-        QTest::newRow("review") << u"review"_qs << QStringList{} << u"Company"_qs
-                                << int(QAccessible::CheckBox) << true;
-        QTest::newRow("review, Down") << u"review"_qs << QStringList{u"Down"_qs} << u"Current city"_qs
-                                      << int(QAccessible::CheckBox) << true;
-        QTest::newRow("moment gone") << u"moment"_qs << QStringList{} << u"This Moment is gone"_qs
-                                     << int(QAccessible::EditableText) << false;
-        QTest::newRow("circles") << u"manageTags"_qs << QStringList{} << u"New circle"_qs
-                                 << int(QAccessible::EditableText) << false;
-        QTest::newRow("circles, Down")
-            << u"manageTags"_qs << QStringList{u"Down"_qs} << u"Family"_qs << item << true;
-        QTest::newRow("diagnostics") << u"diagnostics"_qs << QStringList{} << u"Diagnostics"_qs
-                                     << int(QAccessible::Pane) << false;
+        const auto row = [](const char* what, const QString& screen, const QStringList& keys,
+                            const QString& name, int role, bool selected) {
+            QTest::newRow(what) << screen << keys << name << role << selected;
+        };
+        const int item = QAccessible::ListItem, field = QAccessible::EditableText, pane = QAccessible::Pane;
+        row("search, typed", u"search"_qs, {u"=ann"_qs}, u"Anna Berg"_qs, item, true);
+        row("search, Down", u"search"_qs, {u"=ann"_qs, u"?Anna Berg"_qs, u"Down"_qs}, u"Annika Lind"_qs, item,
+            true);
+        row("search, Down Up", u"search"_qs,
+            {u"=ann"_qs, u"?Anna Berg"_qs, u"Down"_qs, u"?Annika"_qs, u"Up"_qs}, u"Anna Berg"_qs, item, true);
+        row("search, back from the actions", u"search"_qs,
+            {u"=ann"_qs, u"?Anna Berg"_qs, u"Ctrl+K"_qs, u"Escape"_qs}, u"Anna Berg"_qs, item, true);
+        row("search, panel active again", u"search"_qs, {u"=ann"_qs, u"?Anna Berg"_qs, u"!reactivate"_qs},
+            u"Anna Berg"_qs, item, true);
+        row("profile", u"profile"_qs, {}, u"Anna Berg"_qs, pane, false);
+        row("profile, Down", u"profile"_qs, {u"Down"_qs}, u"Circle Climbing"_qs, int(QAccessible::Button),
+            true);
+        row("profile, Down Down Down", u"profile"_qs, {u"Down"_qs, u"Down"_qs, u"Down"_qs}, u"AI is off"_qs,
+            item, true);
+        row("profile, adding a circle", u"profile"_qs,
+            {u"Down"_qs, u"Down"_qs, u"?Add or remove circles"_qs, u"Return"_qs}, u"Add or remove circles"_qs,
+            field, false);
+        row("actions", u"actions"_qs, {}, u"Message"_qs, item, true);
+        row("actions, Down", u"actions"_qs, {u"Down"_qs}, u"Call"_qs, item, true);
+        row("actions, typed", u"actions"_qs, {u"=star"_qs}, u"Star Anna Berg"_qs, item, true);
+        row("confirmation", u"confirm"_qs, {}, u"Delete Anna Berg?"_qs, int(QAccessible::Dialog), false);
+        row("interaction form", u"interaction"_qs, {}, u"What happened"_qs, field, false);
+        row("interaction form, Tab", u"interaction"_qs, {u"Tab"_qs}, u"Kind of entry"_qs,
+            int(QAccessible::ComboBox), false);
+        row("interaction form, Tab twice", u"interaction"_qs, {u"Tab"_qs, u"Tab"_qs}, u"Day it happened"_qs,
+            field, false);
+        row("quick link form", u"quickLink"_qs, {}, u"Address"_qs, field, false);
+        row("quick link form, Tab", u"quickLink"_qs, {u"Tab"_qs}, u"Title"_qs, field, false);
+        row("contact form", u"contact"_qs, {}, u"First name"_qs, field, false);
+        row("contact form, Tab", u"contact"_qs, {u"Tab"_qs}, u"Last name"_qs, field, false);
+        row("capture", u"capture"_qs, {}, u"Quick capture"_qs, field, false);
+        row("review", u"review"_qs, {}, u"Company"_qs, int(QAccessible::CheckBox), true);
+        row("review, Down", u"review"_qs, {u"Down"_qs}, u"Current city"_qs, int(QAccessible::CheckBox), true);
+        row("moment gone", u"moment"_qs, {}, u"This Moment is gone"_qs, field, false);
+        row("circles", u"manageTags"_qs, {}, u"New circle"_qs, field, false);
+        row("circles, Down", u"manageTags"_qs, {u"Down"_qs}, u"Family"_qs, item, true);
+        row("diagnostics", u"diagnostics"_qs, {}, u"Diagnostics"_qs, pane, false);
     }
     void theKeysLandOnANamedFocusedObject() {
         QFETCH(QString, screen);
@@ -329,26 +310,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("screen");
         QTest::addColumn<QStringList>("keys");
         QTest::addColumn<QString>("seen"); // a control the screen shows, so the walk reached it
+        const auto row = [](const char* what, const QString& screen, const QStringList& keys,
+                            const QString& seen) { QTest::newRow(what) << screen << keys << seen; };
         // Typing "ann" marks the matched letters in the titles of the search rows.
-        QTest::newRow("search, typed")
-            << u"search"_qs << QStringList{u"=ann"_qs, u"?Anna Berg"_qs} << u"Annika Lind"_qs;
-        QTest::newRow("search") << u"search"_qs << QStringList{} << u"Search"_qs;
-        QTest::newRow("profile") << u"profile"_qs << QStringList{} << u"Circle Climbing"_qs;
-        QTest::newRow("actions") << u"actions"_qs << QStringList{u"=ann"_qs} << u"Search actions"_qs;
-        QTest::newRow("confirmation") << u"confirm"_qs << QStringList{} << u"Delete, Return"_qs;
-        QTest::newRow("interaction form") << u"interaction"_qs << QStringList{} << u"Kind of entry"_qs;
-        QTest::newRow("quick link form") << u"quickLink"_qs << QStringList{} << u"Kind of link"_qs;
-        QTest::newRow("contact form") << u"contact"_qs << QStringList{} << u"Birthday, month"_qs;
-        QTest::newRow("capture") << u"capture"_qs << QStringList{} << u"Back, Escape"_qs;
-        QTest::newRow("review") << u"review"_qs << QStringList{} << u"Apply, Control Return"_qs;
-        QTest::newRow("moment gone") << u"moment"_qs << QStringList{} << u"This Moment is gone"_qs;
-        QTest::newRow("circles") << u"manageTags"_qs << QStringList{} << u"New circle"_qs;
-        QTest::newRow("circles, one selected")
-            << u"manageTags"_qs << QStringList{u"Down"_qs}
-            << u"Change the colour of circle Family to Teal"_qs; // a colour swatch
-        QTest::newRow("diagnostics") << u"diagnostics"_qs << QStringList{}
-                                     << u"Copy diagnostics, Control C"_qs;
+        row("search, typed", u"search"_qs, {u"=ann"_qs, u"?Anna Berg"_qs}, u"Annika Lind"_qs);
+        row("search", u"search"_qs, {}, u"Search"_qs);
+        row("profile", u"profile"_qs, {}, u"Circle Climbing"_qs);
+        row("actions", u"actions"_qs, {u"=ann"_qs}, u"Search actions"_qs);
+        row("confirmation", u"confirm"_qs, {}, u"Delete, Return"_qs);
+        row("interaction form", u"interaction"_qs, {}, u"Kind of entry"_qs);
+        row("quick link form", u"quickLink"_qs, {}, u"Kind of link"_qs);
+        row("contact form", u"contact"_qs, {}, u"Birthday, month"_qs);
+        row("capture", u"capture"_qs, {}, u"Back, Escape"_qs);
+        row("review", u"review"_qs, {}, u"Apply, Control Return"_qs);
+        row("moment gone", u"moment"_qs, {}, u"This Moment is gone"_qs);
+        row("circles", u"manageTags"_qs, {}, u"New circle"_qs);
+        row("circles, one selected", u"manageTags"_qs, {u"Down"_qs},
+            u"Change the colour of circle Family to Teal"_qs); // a colour swatch
+        row("diagnostics", u"diagnostics"_qs, {}, u"Copy diagnostics, Control C"_qs);
     }
+
     void everyControlIsNamedInPlainText() {
         QFETCH(QString, screen);
         QFETCH(QStringList, keys);

@@ -156,17 +156,15 @@ private Q_SLOTS:
         QTRY_COMPARE(local->calls.size(), 2);
     }
 
-    void askKeepsPeopleOffTheCloudAndShowsFailures() {
+    // Who is sent to the model is the AI service's own to decide (TestAIService).
+    void askShowsFailures() {
         const auto cloud = test::useFakeAI(*m_env, AIProviderID::Claude).cloud;
-        await(m_env->sync().updateRecord(u"anna"_qs, [](PemmoRecord& r) { r.aiCloudOptOut = true; }));
         cloud->failure = std::make_exception_ptr(PemmoError::aiUnavailable(u"Claude is busy"_qs));
         search(u"lind"_qs);
         press(KeyEvent::command(u'i'));
         QTRY_COMPARE(cloud->calls.size(), 1);
         QTRY_VERIFY(!m_env->ai().lastErrorText().isEmpty());
         QTRY_COMPARE(m_env->router().bannerMessage(), m_env->ai().lastErrorText());
-        QCOMPARE(cloud->lastCandidates.size(), 1);
-        QCOMPARE(cloud->lastCandidates.first().id, u"bo"_qs);
         QVERIFY(!m_env->search().isShowingRanked());
         QVERIFY(!m_env->search().isAsking());
     }
