@@ -1,7 +1,9 @@
 // The contact form over real vCard folders: what is typed is checked before anything is written, a
 // new contact lands in the folder chosen for new contacts, an edit rewrites only the lines it
 // changes, and the card's destructive commands delete the file or only Pemmo's record. A photo
-// picked from a file and the links are edited in the form and stored only when it is saved.
+// picked from a file and the links are edited in the form and stored only when it is saved. The
+// card's own quick-link form checks an address as it will be opened, recognises or is told the
+// site, and refuses a sixth custom link.
 #include "../Shell/KeyPress.h"
 #include "App/AppEnvironment.h"
 #include "Links/LinkRouter.h"
@@ -114,6 +116,17 @@ class TestContactFormViewModel : public QObject {
     }
 
     QList<QuickLink> savedLinks(const QString& id) { return m_env->sync().profile(id)->record->links; }
+    // Adds a link to Ada's card through the quick-link form, as the card's "Add link" opens it.
+    void addLink(const QString& url, int kind = QuickLinkFormViewModel::Automatic,
+                 const QString& title = {}) {
+        m_env->router().push(Route::quickLinkForm(u"ada"_qs));
+        QuickLinkFormViewModel form(*m_env, u"ada"_qs);
+        form.setURL(url);
+        form.setKindIndex(kind);
+        form.setLinkTitle(title);
+        await(form.save());
+        QVERIFY2(form.error().isEmpty(), qPrintable(form.error()));
+    }
 
     // A file of `size` bytes that starts as a real picture.
     QString oversizedPicture(qint64 size) {
@@ -206,29 +219,39 @@ private Q_SLOTS:
         const auto parsed = ContactFormViewModel::parseBirthday(u"29"_qs, 2, QString(), QDate(2026, 1, 1));
         QVERIFY(parsed.error.isEmpty());
         QCOMPARE(parsed.date, (DateComponents{std::nullopt, 2, 29}));
-        QCOMPARE(ContactFormViewModel::parseBirthday(u""_qs, 0, u""_qs, QDate(2026, 1, 1)).date,
-                 std::nullopt);
     }
 
-    // Two address books; a folder outside them is not where a contact could be found again, so
-    // choosing it sends new contacts to the first.
+    // Two address books, named one by one or as the folder that holds them (as vdirsyncer fills
+    // it). A folder outside them is not where a contact could be found again, so choosing it sends
+    // new contacts to the first; "Saved in …" names the folder the card then lands in.
     void aNewContactIsWrittenToTheFolderChosenForNewContacts_data() {
+        QTest::addColumn<QStringList>("folders");
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("written");
-        QTest::newRow("the second book") << u"books/work"_qs << u"books/work"_qs;
-        QTest::newRow("outside the books") << u"elsewhere"_qs << u"books/personal"_qs;
+        const QStringList books{u"books/personal"_qs, u"books/work"_qs}, parent{u"books"_qs};
+        QTest::newRow("the second book") << books << u"books/work"_qs << u"books/work"_qs;
+        QTest::newRow("outside the books") << books << u"elsewhere"_qs << u"books/personal"_qs;
+        QTest::newRow("books in a folder, no choice") << parent << QString() << u"books/personal"_qs;
+        QTest::newRow("books in a folder, the second") << parent << u"books/work"_qs << u"books/work"_qs;
+        QTest::newRow("books in a folder, outside") << parent << u"elsewhere"_qs << u"books/personal"_qs;
     }
     void aNewContactIsWrittenToTheFolderChosenForNewContacts() {
+        QFETCH(QStringList, folders);
         QFETCH(QString, chosen);
         QFETCH(QString, written);
-        m_env->settings().setContactFolders({home(u"books/personal"_qs), home(u"books/work"_qs)});
-        QDir().mkpath(home(chosen));
-        m_env->settings().setNewContactsFolder(home(chosen));
+        for (QString& folder : folders)
+            folder = home(folder);
+        m_env->settings().setContactFolders(folders);
+        if (!chosen.isEmpty()) {
+            QDir().mkpath(home(chosen));
+            m_env->settings().setNewContactsFolder(home(chosen));
+        }
         auto& router = m_env->router();
         router.setPendingSuggestedName(u"Zed Newperson"_qs);
         router.push(Route::contactFormCreate());
         ContactFormViewModel form(*m_env, QString(), router.takePendingSuggestedName().value_or(QString()));
         QCOMPARE(form.title(), u"New contact"_qs);
+        QTRY_COMPARE(form.folderNote(), u"Saved in "_qs + home(written));
         form.setEmail(u"  zed@example.org "_qs);
         form.setPhone(u"+1 555 0100"_qs);
         form.setBirthdayDay(u"17"_qs);
@@ -265,30 +288,6 @@ private Q_SLOTS:
         QCOMPARE(profile->record->details.howWeMet, std::optional<QString>(u"Bouldering gym"_qs));
         QVERIFY(await(m_env->store().record(id)));
         QCOMPARE(storedPhoto(id), form.chosenPhoto());
-    }
-
-    // "Saved in …" names the folder the card then lands in: a folder that holds only address
-    // books (as vdirsyncer fills it) gets it in the first of them, and a choice outside the
-    // address book does not count.
-    void theFormSaysWhereTheNewCardIsWritten_data() {
-        QTest::addColumn<QString>("chosen");
-        QTest::addColumn<QString>("written");
-        QTest::newRow("no choice") << QString() << u"books/personal"_qs;
-        QTest::newRow("the second book") << u"books/work"_qs << u"books/work"_qs;
-        QTest::newRow("outside the books") << u"elsewhere"_qs << u"books/personal"_qs;
-    }
-    void theFormSaysWhereTheNewCardIsWritten() {
-        QFETCH(QString, chosen);
-        QFETCH(QString, written);
-        m_env->settings().setContactFolders({home(u"books"_qs)});
-        if (!chosen.isEmpty()) {
-            QDir().mkpath(home(chosen));
-            m_env->settings().setNewContactsFolder(home(chosen));
-        }
-        ContactFormViewModel form(*m_env, QString(), u"Zed Newperson"_qs);
-        QTRY_COMPARE(form.folderNote(), u"Saved in "_qs + home(written));
-        save(form);
-        QVERIFY(!newFile(written, {u"ada.vcf"_qs, u"john.vcf"_qs}).isEmpty());
     }
 
     void anEditRewritesOnlyTheLinesOfWhatChanged() {
@@ -645,6 +644,64 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(PemmoError, ContactFormViewModel::mergeLinks(held, shown, edited));
         edited.removeFirst();
         QCOMPARE(ContactFormViewModel::mergeLinks(held, shown, edited).size(), 5);
+    }
+
+    // --- The quick-link form
+
+    void theQuickLinkFormSavesAnAddressWithHttpsAndItsSite() {
+        addLink(u"www.instagram.com/ada"_qs);
+        const QList<QuickLink> links = savedLinks(u"ada"_qs);
+        QCOMPARE(links.size(), 1);
+        QCOMPARE(links.first().url, u"https://www.instagram.com/ada"_qs);
+        QCOMPARE(links.first().kind, QuickLink::Kind::Instagram);
+        QCOMPARE(links.first().title, u"Instagram"_qs);
+        QCOMPARE(m_env->router().depth(), 1); // back where it came from
+    }
+
+    // Which addresses are refused is TestLinkRouter's normalizedURL table; the form has one path.
+    void theQuickLinkFormRefusesAnAddressThatIsNotOneInline() {
+        QuickLinkFormViewModel form(*m_env, u"ada"_qs);
+        form.setURL(u"example.org/a b"_qs);
+        QVERIFY(form.preview().isEmpty());
+        await(form.save());
+        QCOMPARE(form.error(), u"Enter a valid web address."_qs);
+        QVERIFY(savedLinks(u"ada"_qs).isEmpty());
+        form.setURL(u"example.org"_qs);
+        QVERIFY(form.error().isEmpty());
+        QCOMPARE(form.preview(), u"Example.org"_qs);
+    }
+
+    void theQuickLinkFormRefusesTheSixthCustomLinkInline() {
+        setLinks(u"ada"_qs, customLinks(5));
+        QuickLinkFormViewModel form(*m_env, u"ada"_qs);
+        form.setURL(u"one-more.example.org"_qs);
+        await(form.save());
+        QCOMPARE(form.error(), u"You can add up to 5 custom links."_qs);
+        QCOMPARE(savedLinks(u"ada"_qs).size(), 5);
+    }
+
+    void aNamedKindAndTitleWinInTheQuickLinkForm() {
+        addLink(u"example.org/ada"_qs, QuickLinkFormViewModel::Instagram, u"  Her photos "_qs);
+        QCOMPARE(savedLinks(u"ada"_qs).first().kind, QuickLink::Kind::Instagram);
+        QCOMPARE(savedLinks(u"ada"_qs).first().title, u"Her photos"_qs);
+    }
+
+    // A title the form made from the address follows the address.
+    void editingInTheQuickLinkFormKeepsThePlaceAndTheId() {
+        addLink(u"a.example.org"_qs);
+        addLink(u"b.example.org"_qs);
+        const QuickLink first = savedLinks(u"ada"_qs).first();
+        m_env->router().push(Route::quickLinkForm(u"ada"_qs, first.id));
+        QuickLinkFormViewModel form(*m_env, u"ada"_qs, first.id);
+        QVERIFY(form.isEditing());
+        QCOMPARE(form.url(), first.url);
+        form.setURL(u"c.example.org"_qs);
+        await(form.save());
+        const QList<QuickLink> links = savedLinks(u"ada"_qs);
+        QCOMPARE(links.size(), 2);
+        QCOMPARE(links.first().id, first.id);
+        QCOMPARE(links.first().url, u"https://c.example.org"_qs);
+        QCOMPARE(links.first().title, u"C.example.org"_qs);
     }
 };
 

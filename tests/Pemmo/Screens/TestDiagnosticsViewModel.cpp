@@ -1,5 +1,6 @@
-// The diagnostics screen: the report of `pemmo doctor`, made from the running services, with every
-// section present, the shortcut's live state, copying to the clipboard, and its keys.
+// The diagnostics screen: the report of `pemmo doctor` (whose sections TestCommandLine reads line by
+// line), made from the running services, the shortcut's live state, copying to the clipboard, and
+// its keys.
 #include "../Shell/KeyPress.h"
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
@@ -26,27 +27,9 @@ class TestDiagnosticsViewModel : public QObject {
 
     std::unique_ptr<AppEnvironment> m_env;
 
-    static bool hasLine(const QStringList& lines, const QString& start) {
-        return std::any_of(lines.begin(), lines.end(),
-                           [&](const QString& line) { return line.startsWith(start); });
-    }
-
 private Q_SLOTS:
     void init() { m_env = test::startedEnvironment({test::person(u"anna"_qs, u"Anna"_qs)}); }
     void cleanup() { m_env.reset(); }
-
-    void theReportHasEverySection_data() {
-        QTest::addColumn<QString>("section");
-        for (const char* section : {"Pemmo ", "Data folder: ", "Settings: ", "Address book: ", "Store: ",
-                                    "Semantic search: ", "Keyring: ", "Global shortcut: "})
-            QTest::newRow(section) << QString::fromLatin1(section);
-    }
-    void theReportHasEverySection() {
-        QFETCH(QString, section);
-        DiagnosticsViewModel report(*m_env, {});
-        await(report.refresh());
-        QVERIFY2(hasLine(report.lines(), section), qPrintable(report.text()));
-    }
 
     void theFactsAreTheRunningServices() {
         test::TempDir book;
@@ -62,7 +45,7 @@ private Q_SLOTS:
         const QStringList& lines = report.lines();
         QVERIFY2(lines.contains(u"Address book: "_qs + book.path() + u" \u2014 1 contact"_qs),
                  qPrintable(report.text()));
-        QVERIFY2(hasLine(lines, u"Store: 1 record in "_qs), qPrintable(report.text()));
+        QVERIFY2(report.text().contains(u"\nStore: 1 record in "_qs), qPrintable(report.text()));
         QVERIFY(lines.contains(u"Keyring: available, AI key stored"_qs));
         QVERIFY(lines.contains(u"Global shortcut: Ctrl+Shift+Space, active (X11)"_qs));
         QVERIFY(lines.contains(u"Settings: kept in memory for this session"_qs));

@@ -178,7 +178,7 @@ private Q_SLOTS:
         QCOMPARE(m_env->router().depth(), 1);
     }
 
-    // Return, letters and Backspace are typing; the Control keys and Escape act on the Moment.
+    // Return and letters are typing; the Control keys and Escape act on the Moment.
     void keysSaveLogDismissAndLeave_data() {
         QTest::addColumn<int>("key");
         QTest::addColumn<int>("modifiers");
@@ -199,7 +199,6 @@ private Q_SLOTS:
         QTest::newRow("Escape goes back") << int(Qt::Key_Escape) << 0 << true << QString() << true << 1;
         QTest::newRow("Return") << int(Qt::Key_Return) << 0 << false << QString() << true << 2;
         QTest::newRow("letter d") << int(Qt::Key_D) << 0 << false << QString() << true << 2;
-        QTest::newRow("Backspace") << int(Qt::Key_Backspace) << 0 << false << QString() << true << 2;
     }
     void keysSaveLogDismissAndLeave() {
         QFETCH(int, key);

@@ -105,23 +105,6 @@ class TestSettingsWindow : public QObject {
         return all.join(u' ');
     }
 
-    // One row for each look and each control: its kind names the row, its pane and object name
-    // are the data.
-    struct Control {
-        const char* kind;
-        const char* pane;
-        const char* name;
-    };
-    static void addLookAndControlRows(std::initializer_list<Control> controls) {
-        QTest::addColumn<bool>("dark");
-        QTest::addColumn<QString>("pane");
-        QTest::addColumn<QString>("name");
-        for (const bool dark : {false, true})
-            for (const Control& c : controls)
-                QTest::addRow("%s, %s", dark ? "dark" : "light", c.kind)
-                    << dark << QString::fromLatin1(c.pane) << QString::fromLatin1(c.name);
-    }
-
 private Q_SLOTS:
     void initTestCase() {
         // As the application does: Fusion, offscreen as on a desktop without a Qt style.
@@ -225,7 +208,6 @@ private Q_SLOTS:
         QCOMPARE(control<QListWidget>(u"calendarFolders"_qs)->count(), 1);
     }
 
-    // Markup the user or a server wrote is never acted on: no bold, no image, no link.
     // What a label ("message", "modelsNote") or the first folder's tooltip of a list puts on the screen.
     QString onScreen(const QString& place) {
         if (auto* list = m_window->findChild<QListWidget*>(place)) {
@@ -281,10 +263,9 @@ private Q_SLOTS:
         m_env->settings().setLocalModel(u"mistral"_qs);
         m_env->settings().setLocalModelServer(server.url().toString());
         auto* box = control<QComboBox>(u"localModel"_qs);
+        // The order of the choices and the note are the model's (TestSettingsViewModel).
         QTRY_COMPARE(box->count(), 3);
-        QCOMPARE(box->itemText(0), u"mistral"_qs);
         QCOMPARE(box->currentText(), u"mistral"_qs);
-        QVERIFY(control<QLabel>(u"modelsNote"_qs)->text().contains(u"ollama pull mistral"_qs));
         // Picking a listed model stores it.
         Q_EMIT box->activated(2);
         QCOMPARE(m_env->settings().localModel(), u"qwen2.5:0.5b"_qs);
@@ -342,69 +323,64 @@ private Q_SLOTS:
                                                            QString::number(contrast(fore, back), 'f', 2)));
     }
 
-    // Read from the window as Fusion draws it: the outline at the top edge of each kind of control
-    // against the background just above it.
-    void everyOutlineStandsOutFromTheWindow_data() {
-        addLookAndControlRows({
-            {"text field", "updates", "updateFeed"},
-            {"choice", "general", "appearance"},
-            {"editable choice", "ai", "localModel"},
-            {"number", "calendar", "momentDelay"},
-            {"empty check box", "general", "openLinksInBackground"},
-            {"button", "data", "export"},
-            {"list", "calendar", "calendarFolders"},
-        });
+    // Read from the window as Fusion draws it, at the top edge of each kind of control against the
+    // background just above it: every outline stands out from the window, and the control with the
+    // keyboard's focus is ringed, two pixels or more of its outline standing out.
+    void everyOutlineAndFocusRingStandsOut_data() {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<bool>("focused");
+        QTest::addColumn<QString>("pane");
+        QTest::addColumn<QString>("name");
+        const struct {
+            const char* kind;
+            bool focused;
+            const char *pane, *name;
+        } controls[] = {
+            {"text field", false, "updates", "updateFeed"},
+            {"choice", false, "general", "appearance"},
+            {"editable choice", false, "ai", "localModel"},
+            {"number", false, "calendar", "momentDelay"},
+            {"empty check box", false, "general", "openLinksInBackground"},
+            {"button", false, "data", "export"},
+            {"list", false, "calendar", "calendarFolders"},
+            {"focused text field", true, "updates", "updateFeed"},
+            {"focused shortcut recorder", true, "general", "shortcut"},
+            {"focused choice", true, "general", "appearance"},
+            {"focused number", true, "calendar", "momentDelay"},
+            {"focused check box", true, "general", "openLinksInBackground"},
+            {"focused empty list", true, "calendar", "calendarFolders"},
+        };
+        for (const bool dark : {false, true})
+            for (const auto& c : controls)
+                QTest::addRow("%s, %s", dark ? "dark" : "light", c.kind)
+                    << dark << c.focused << QString::fromLatin1(c.pane) << QString::fromLatin1(c.name);
     }
-    void everyOutlineStandsOutFromTheWindow() {
+    void everyOutlineAndFocusRingStandsOut() {
         QFETCH(bool, dark);
+        QFETCH(bool, focused);
         QFETCH(QString, pane);
         QFETCH(QString, name);
         m_window->setDark(dark);
         m_window->showPane(pane);
         auto* widget = control<QWidget>(name);
-        if (auto* box = qobject_cast<QCheckBox*>(widget))
+        QStyle::SubElement boxPart = QStyle::SE_CheckBoxIndicator;
+        if (focused) {
+            drawnWith(widget);
+            // A Tab tells the window its focus now moves by keyboard (some rings show only then).
+            QTest::keyClick(m_window.get(), Qt::Key_Tab);
+            widget->setFocus(Qt::TabFocusReason);
+            QTRY_VERIFY(widget->hasFocus());
+            boxPart = QStyle::SE_CheckBoxFocusRect; // a check box's ring goes round its title
+        } else if (auto* box = qobject_cast<QCheckBox*>(widget)) {
             box->setChecked(false);
+        }
         const QImage image = drawnWith(widget);
         QColor around;
-        const QList<QColor> rows = edge(image, outlineOf(widget), &around);
-        double best = 0;
-        for (const QColor& c : rows)
-            best = std::max(best, contrast(c, around));
-        QVERIFY2(best >= 3.0, qPrintable(u"outline rows "_qs + names(rows) + u" on "_qs + around.name() +
-                                         u": "_qs + QString::number(best, 'f', 2)));
-    }
-
-    // The control with the keyboard's focus is ringed: two pixels or more of its outline stand
-    // out from the background, where a control without it has one.
-    void theFocusedControlIsRinged_data() {
-        addLookAndControlRows({
-            {"text field", "updates", "updateFeed"},
-            {"shortcut recorder", "general", "shortcut"},
-            {"choice", "general", "appearance"},
-            {"number", "calendar", "momentDelay"},
-            {"check box", "general", "openLinksInBackground"},
-            {"empty list", "calendar", "calendarFolders"},
-        });
-    }
-    void theFocusedControlIsRinged() {
-        QFETCH(bool, dark);
-        QFETCH(QString, pane);
-        QFETCH(QString, name);
-        m_window->setDark(dark);
-        m_window->showPane(pane);
-        auto* widget = control<QWidget>(name);
-        drawnWith(widget);
-        // A Tab tells the window its focus now moves by keyboard (some rings show only then).
-        QTest::keyClick(m_window.get(), Qt::Key_Tab);
-        widget->setFocus(Qt::TabFocusReason);
-        QTRY_VERIFY(widget->hasFocus());
-        const QImage image = drawnWith(widget);
-        // A check box's ring goes round its title.
-        QColor around;
-        const QList<QColor> rows = edge(image, outlineOf(widget, QStyle::SE_CheckBoxFocusRect), &around);
+        const QList<QColor> rows = edge(image, outlineOf(widget, boxPart), &around);
         const auto clear = std::count_if(rows.begin(), rows.end(),
                                          [&around](const QColor& c) { return contrast(c, around) >= 3.0; });
-        QVERIFY2(clear >= 2, qPrintable(u"outline rows "_qs + names(rows) + u" on "_qs + around.name()));
+        QVERIFY2(clear >= (focused ? 2 : 1),
+                 qPrintable(u"outline rows "_qs + names(rows) + u" on "_qs + around.name()));
     }
 
     // Tab goes from control to control: it never stops where nothing shows it (the scrolling pane
