@@ -11,28 +11,19 @@
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
-#include <QEventLoop>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
 #include <QTest>
-#include <QTimer>
 #include <nlohmann/json.hpp>
 
 using namespace pemmo;
 using Server = test::LoopbackHTTPServer;
-
-namespace {
-
 using Result = test::CommandResult;
-
 using test::chatAnswer;
 using test::messagesAnswer;
 
 const QByteArray kTags = R"({"models":[{"name":"tiny:latest","model":"tiny:latest"}]})";
-
-} // namespace
 
 class TestAICommands : public QObject {
     Q_OBJECT
@@ -43,11 +34,12 @@ class TestAICommands : public QObject {
     QString dataFolder() const { return m_home.filePath(u"Pemmo"_qs); }
     QString defaultsPath() const { return m_home.filePath(u"config/Pemmo/defaults.json"_qs); }
 
-    void configure(bool aiEnabled, const QString& provider, const QString& server) {
+    void configure(bool aiEnabled = true, AIProviderID provider = AIProviderID::OnDevice) {
+        const QString server = m_server->url().toString();
         DefaultsFileStore defaults(defaultsPath());
         SettingsStore settings(defaults);
         settings.setAiEnabled(aiEnabled);
-        settings.setAiProvider(provider == u"claude" ? AIProviderID::Claude : AIProviderID::OnDevice);
+        settings.setAiProvider(provider);
         settings.setLocalModelServer(server);
         settings.setLocalModel(u"tiny"_qs);
         settings.setAnthropicBaseURL(server);
@@ -62,17 +54,11 @@ class TestAICommands : public QObject {
         });
     }
 
-    QByteArray storeBytes() const {
-        QFile file(dataFolder() + u"/pemmo-store.json"_qs);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
 private Q_SLOTS:
     void init() {
         QVERIFY(!qEnvironmentVariableIsEmpty("PEMMO_BINARY"));
         QDir(dataFolder()).removeRecursively();
         QDir(m_home.filePath(u"config"_qs)).removeRecursively();
-        QDir().mkpath(dataFolder() + u"/Contacts"_qs);
         QDir().mkpath(m_home.filePath(u"config/Pemmo"_qs));
         m_home.write(u"Pemmo/Contacts/ada.vcf"_qs,
                      test::vcard("ada-1", "Ada", "Lovelace", "ORG:Analytical Engines\r\n"));
@@ -89,7 +75,7 @@ private Q_SLOTS:
     void cleanup() { m_server.reset(); }
 
     void askPrintsThePeopleTheModelChose() {
-        configure(true, u"onDevice"_qs, m_server->url().toString());
+        configure();
         m_server->enqueue(200, kTags, "/api/tags");
         m_server->enqueue(
             200,
@@ -118,7 +104,7 @@ private Q_SLOTS:
     }
 
     void captureJsonPrintsTheProposalAndSavesNothing() {
-        configure(true, u"onDevice"_qs, m_server->url().toString());
+        configure();
         m_server->enqueue(200, kTags, "/api/tags");
         m_server->enqueue(
             200,
@@ -126,7 +112,7 @@ private Q_SLOTS:
                        R"("interactionKind":"met","interactionText":"Coffee","interactionDate":"2026-03-03",)"
                        R"("tags":["Jazz"],"aboutAppend":null})"),
             "/api/chat");
-        const QByteArray before = storeBytes();
+        const QByteArray before = m_home.read(u"Pemmo/pemmo-store.json"_qs);
         const Result result =
             pemmo({u"capture"_qs, u"--for"_qs, u"Ada Lovelace"_qs, u"--json"_qs, u"Coffee"_qs, u"with"_qs,
                    u"Ada,"_qs, u"she"_qs, u"moved"_qs, u"to"_qs, u"Initech"_qs});
@@ -151,7 +137,7 @@ private Q_SLOTS:
         const auto body = nlohmann::json::parse(m_server->requests().last().body.toStdString());
         QVERIFY(QString::fromStdString(body["messages"][1]["content"].get<std::string>())
                     .contains(u"\"about\": \"Loves jazz and engines.\""_qs));
-        QCOMPARE(storeBytes(), before);
+        QCOMPARE(m_home.read(u"Pemmo/pemmo-store.json"_qs), before);
     }
 
     void aiOffOrUnreachableExitsWithOne_data() {
@@ -169,7 +155,7 @@ private Q_SLOTS:
         QFETCH(bool, serverUp);
         QFETCH(QString, message);
         const QString address = m_server->url().toString();
-        configure(enabled, u"onDevice"_qs, address);
+        configure(enabled);
         if (!serverUp)
             m_server.reset();
         for (const QStringList& command :
@@ -186,7 +172,7 @@ private Q_SLOTS:
     }
 
     void aPersonNameThatFitsTwoIsRefused() {
-        configure(true, u"onDevice"_qs, m_server->url().toString());
+        configure();
         m_server->enqueue(200, kTags, "/api/tags");
         const Result result = pemmo({u"briefing"_qs, u"Ada"_qs});
         QCOMPARE(result.exitCode, 1);
@@ -201,7 +187,7 @@ private Q_SLOTS:
             QSKIP("needs the throwaway keyring of scripts/with-test-services");
         SecretServiceStore keyring;
         keyring.write(u"sk-cli-test"_qs, u"anthropic"_qs);
-        configure(true, u"claude"_qs, m_server->url().toString());
+        configure(true, AIProviderID::Claude);
         m_server->enqueue(
             200, messagesAnswer(R"({"summary":"Grace writes compilers.","opener":"How is COBOL?"})"));
         const Result result = pemmo({u"briefing"_qs, u"Grace Hopper"_qs});

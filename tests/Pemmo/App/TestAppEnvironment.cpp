@@ -32,6 +32,7 @@
 #include <QDir>
 #include <QSignalSpy>
 #include <QTest>
+#include <functional>
 
 using namespace pemmo;
 using test::await;
@@ -174,29 +175,23 @@ private Q_SLOTS:
         const auto env = AppEnvironment::inMemory({person(u"A"_qs, u"Ada"_qs)}, u"PemmoTest"_qs);
         await(env->sync().start());
         QSignalSpy changed(env.get(), &AppEnvironment::changeCountChanged);
-        QList<int> counts{env->changeCount()};
-        const auto movedOn = [&] {
-            const bool grew = env->changeCount() > counts.last();
-            counts.append(env->changeCount());
-            return grew;
+        const QList<std::function<void()>> changes{
+            [&] { env->tags().findOrCreate(u"Climbing"_qs); },
+            [&] { await(env->sync().addTag(u"A"_qs, u"climbing"_qs)); },
+            [&] { env->tags().rename(u"climbing"_qs, u"Bouldering"_qs); },
+            [&] { await(env->sync().setAbout(u"A"_qs, u"Climbs on Tuesdays"_qs)); },
+            [&] { env->starred().toggle(u"A"_qs); },
+            [&] { env->recents().record(u"A"_qs); },
+            [&] { await(env->sync().removeData(u"A"_qs)); },
         };
-
-        env->tags().findOrCreate(u"Climbing"_qs);
-        QVERIFY(movedOn());
-        await(env->sync().addTag(u"A"_qs, u"climbing"_qs));
-        QVERIFY(movedOn());
-        env->tags().rename(u"climbing"_qs, u"Bouldering"_qs);
-        QVERIFY(movedOn());
-        await(env->sync().setAbout(u"A"_qs, u"Climbs on Tuesdays"_qs));
-        QVERIFY(movedOn());
-        env->starred().toggle(u"A"_qs);
-        QVERIFY(movedOn());
-        env->recents().record(u"A"_qs);
-        QVERIFY(movedOn());
-        await(env->sync().removeData(u"A"_qs));
-        QVERIFY(movedOn());
+        const int first = env->changeCount();
+        for (qsizetype i = 0; i < changes.size(); ++i) {
+            const int before = env->changeCount();
+            changes[i]();
+            QVERIFY2(env->changeCount() > before, qPrintable(u"change %1"_qs.arg(i)));
+        }
         env->sync().stop();
-        QCOMPARE(changed.count(), counts.last() - counts.first());
+        QCOMPARE(changed.count(), env->changeCount() - first);
     }
 
     void theLiveEnvironmentReadsItsFoldersFromTheSettings() {

@@ -13,7 +13,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLockFile>
-#include <QProcess>
 #include <QTest>
 #include <functional>
 
@@ -111,6 +110,11 @@ private Q_SLOTS:
         QCOMPARE(records.value(u"A"_qs)->about, u"a"_qs);
 
         QCOMPARE(import({{u"A"_qs, older}}).out, u"Merged 0 records.\n"_qs);
+
+        result = pemmo({u"export"_qs, m_home.filePath(u"backup.json"_qs)});
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out, u"Exported to backup.json.\n"_qs);
+        QCOMPARE(StoreFile::decode(m_home.read(u"backup.json"_qs), kTime).value(u"A"_qs)->about, u"a"_qs);
     }
 
     void importOfAFileThatIsNotAnExportChangesNothing_data() {
@@ -139,14 +143,6 @@ private Q_SLOTS:
         const Result result = pemmo({u"import"_qs, m_home.filePath(u"nope.json"_qs)});
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.contains(u"nope.json"_qs), qPrintable(result.err));
-    }
-
-    void exportToAFileNamesIt() {
-        QCOMPARE(import({{u"A"_qs, withAbout(u"a"_qs)}}).exitCode, 0);
-        const Result result = pemmo({u"export"_qs, m_home.filePath(u"backup.json"_qs)});
-        QCOMPARE(result.exitCode, 0);
-        QCOMPARE(result.out, u"Exported to backup.json.\n"_qs);
-        QCOMPARE(StoreFile::decode(m_home.read(u"backup.json"_qs), kTime).value(u"A"_qs)->about, u"a"_qs);
     }
 
     void damagedAndEarlierStoresAreHandledAsAtStartUp() {
@@ -263,14 +259,12 @@ private Q_SLOTS:
         QCOMPARE(cached.out, parsed.out);
     }
 
-    void listWithoutAnAddressBookIsEmpty() {
-        const Result result = pemmo({u"list"_qs, u"--json"_qs});
-        QCOMPARE(result.exitCode, 0);
-        QCOMPARE(QJsonDocument::fromJson(result.out.toUtf8()).array().size(), 0);
-        QVERIFY(result.err.contains(u"--contacts"_qs));
-    }
-
     void listReadsTheFoldersChosenInTheSettings() {
+        const Result none = pemmo({u"list"_qs, u"--json"_qs});
+        QCOMPARE(none.exitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(none.out.toUtf8()).array().size(), 0);
+        QVERIFY(none.err.contains(u"--contacts"_qs));
+
         m_home.write(u"chosen/x.vcf"_qs, card("chosen", "Person chosen"));
         m_home.write(u"given/x.vcf"_qs, card("given", "Person given"));
         m_home.write(u"config/Pemmo/defaults.json"_qs,
@@ -283,7 +277,7 @@ private Q_SLOTS:
         QCOMPARE(pemmo({u"list"_qs}).out, u"Person chosen\n"_qs);
     }
 
-    void doctorDescribesAFirstStart() {
+    void doctorDescribesAFirstStartThenCounts() {
         const Result result = pemmo({u"doctor"_qs});
         QCOMPARE(result.exitCode, 0);
         const QStringList lines = result.out.split(u'\n', Qt::SkipEmptyParts);
@@ -304,17 +298,16 @@ private Q_SLOTS:
         QVERIFY2(lines[8].startsWith(u"Global shortcut: "_qs), qPrintable(lines[8]));
         // Looking changes nothing the user has.
         QVERIFY(!QFile::exists(m_home.filePath(u"config/Pemmo/defaults.json"_qs)));
-    }
 
-    void doctorCountsTheContactsOfEveryFolder() {
+        // Then it counts the contacts of every folder, and the records.
         const QString book = dataFolder() + u"/Contacts"_qs;
         m_home.write(u"Pemmo/Contacts/a.vcf"_qs, card("a", "a"));
         m_home.write(u"Pemmo/Contacts/b.vcf"_qs, card("b", "b"));
         QCOMPARE(import({{u"A"_qs, withAbout(u"a"_qs)}, {u"B"_qs, withAbout(u"b"_qs)}}).exitCode, 0);
-        const Result result = pemmo({u"doctor"_qs});
-        QVERIFY2(result.out.contains(u"Address book: "_qs + book + u" \u2014 2 contacts\n"_qs),
-                 qPrintable(result.out));
-        QVERIFY2(result.out.contains(u"Store: 2 records in pemmo-store.json\n"_qs), qPrintable(result.out));
+        const QString counted = pemmo({u"doctor"_qs}).out;
+        QVERIFY2(counted.contains(u"Address book: "_qs + book + u" \u2014 2 contacts\n"_qs),
+                 qPrintable(counted));
+        QVERIFY2(counted.contains(u"Store: 2 records in pemmo-store.json\n"_qs), qPrintable(counted));
     }
 
     // What a newer Pemmo wrote is read, never rewritten: an import is refused and says why, and

@@ -11,7 +11,6 @@
 #include "TestSupport/Await.h"
 #include "TestSupport/Environments.h"
 #include "TestSupport/People.h"
-#include "TestSupport/TestData.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -81,26 +80,30 @@ private Q_SLOTS:
         QCOMPARE(changed.size(), 1);
     }
 
-    void aChangedProfileIsEmbeddedAgain() {
+    // After the first load the index follows a change, a departure and a rebuild.
+    void theIndexFollowsThePeople() {
         auto [env, startup] = Started();
+        EmbeddingMaintenance& maintenance = startup.embeddingMaintenance();
         const auto before = await(env->embeddings()->entries());
         await(env->sync().setAbout(u"b"_qs, u"Plays jazz cello"_qs));
-        waitIdle(startup.embeddingMaintenance());
+        waitIdle(maintenance);
         QVERIFY(current(*env));
         const auto after = await(env->embeddings()->entries());
         QVERIFY(after.value(u"b"_qs).hash != before.value(u"b"_qs).hash);
         QCOMPARE(after.value(u"a"_qs), before.value(u"a"_qs));
         QCOMPARE(after.value(u"b"_qs).vectors.size(), std::size_t(2 * 32)); // the profile and its "about"
-    }
 
-    void someoneWhoLeavesTheAddressBookLeavesTheIndex() {
-        auto [env, startup] = Started();
-        auto& book = dynamic_cast<InMemoryContactRepository&>(env->contacts());
-        book.setPeople(people().mid(1));
+        dynamic_cast<InMemoryContactRepository&>(env->contacts()).setPeople(people().mid(1));
         await(env->sync().refresh());
-        waitIdle(startup.embeddingMaintenance());
+        waitIdle(maintenance);
         QVERIFY(current(*env));
         QVERIFY(!await(env->embeddings()->entries()).contains(u"a"_qs));
+
+        QSignalSpy changed(&maintenance, &EmbeddingMaintenance::indexChanged);
+        maintenance.rebuild();
+        QTRY_COMPARE(changed.size(), 1);
+        waitIdle(maintenance);
+        QVERIFY(current(*env));
     }
 
     void nothingIsEmbeddedWhileTheSettingIsOff() {
@@ -125,15 +128,6 @@ private Q_SLOTS:
         QVERIFY(current(*env));
     }
 
-    void rebuildEmbedsEveryoneAgain() {
-        auto [env, startup] = Started();
-        QSignalSpy changed(&startup.embeddingMaintenance(), &EmbeddingMaintenance::indexChanged);
-        startup.embeddingMaintenance().rebuild();
-        QTRY_COMPARE(changed.size(), 1);
-        waitIdle(startup.embeddingMaintenance());
-        QVERIFY(current(*env));
-    }
-
     void withoutAWordTableThereIsNoSemanticTier() {
         test::LiveHome home;
         const auto env = home.environment();
@@ -144,16 +138,6 @@ private Q_SLOTS:
         QVERIFY(!startup.embeddingMaintenance().isObserving());
         startup.embeddingMaintenance().rebuild(); // nothing to rebuild, and no crash
         QVERIFY(!startup.embeddingMaintenance().isUpdating());
-    }
-
-    void withAWordTableTheIndexLivesBesideTheStore() {
-        test::LiveHome home;
-        home.options.wordTable = home.path(u"tiny.wordtable"_qs);
-        test::writeTinyWordTable(*home.options.wordTable);
-        const auto env = home.environment();
-        QVERIFY(env->embeddings());
-        QCOMPARE(env->embeddings()->filePath(), home.path(u"data/embeddings.json"_qs));
-        QVERIFY(env->embeddings()->embedder().identifier().startsWith(u"tiny-"_qs));
     }
 };
 

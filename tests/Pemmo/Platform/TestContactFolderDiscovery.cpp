@@ -3,21 +3,9 @@
 #include "TestSupport/TempDir.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTest>
 
 using namespace pemmo;
-
-namespace {
-
-void write(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-}
-
-} // namespace
 
 class TestContactFolderDiscovery : public QObject {
     Q_OBJECT
@@ -55,19 +43,21 @@ private Q_SLOTS:
     }
 
     // A vdirsyncer storage keeps one collection per subfolder; only folders with vCards count,
-    // and a folder named twice is offered once.
+    // and a folder named twice is offered once. An empty home has none.
     void foldersWithVCardsAreFoundOnce() {
         test::TempDir home;
-        const QString config = home.filePath(u".config"_qs);
-        write(config + u"/vdirsyncer/config"_qs,
-              "[storage local]\ntype = \"filesystem\"\npath = \"~/.contacts/\"\nfileext = \".vcf\"\n");
-        write(config + u"/khard/khard.conf"_qs, "[addressbooks]\n[[friends]]\npath = ~/.contacts/friends\n");
-        write(home.filePath(u".contacts/friends/a.vcf"_qs), "BEGIN:VCARD\r\nEND:VCARD\r\n");
-        write(home.filePath(u".contacts/work/b.vcf"_qs), "BEGIN:VCARD\r\nEND:VCARD\r\n");
+        QVERIFY(ContactFolderDiscovery::find(home.path(), home.filePath(u".config"_qs)).isEmpty());
+        const QByteArray card = "BEGIN:VCARD\r\nEND:VCARD\r\n";
+        home.write(u".config/vdirsyncer/config"_qs,
+                   "[storage local]\ntype = \"filesystem\"\npath = \"~/.contacts/\"\nfileext = \".vcf\"\n");
+        home.write(u".config/khard/khard.conf"_qs,
+                   "[addressbooks]\n[[friends]]\npath = ~/.contacts/friends\n");
+        home.write(u".contacts/friends/a.vcf"_qs, card);
+        home.write(u".contacts/work/b.vcf"_qs, card);
         QDir().mkpath(home.filePath(u".contacts/empty"_qs));
-        write(home.filePath(u".local/share/contacts/c.vcf"_qs), "BEGIN:VCARD\r\nEND:VCARD\r\n");
+        home.write(u".local/share/contacts/c.vcf"_qs, card);
 
-        const auto found = ContactFolderDiscovery::find(home.path(), config);
+        const auto found = ContactFolderDiscovery::find(home.path(), home.filePath(u".config"_qs));
         QStringList paths;
         QStringList sources;
         for (const auto& f : found) {
@@ -77,11 +67,6 @@ private Q_SLOTS:
         QCOMPARE(paths,
                  (QStringList{u".contacts/friends"_qs, u".contacts/work"_qs, u".local/share/contacts"_qs}));
         QCOMPARE(sources, (QStringList{u"vdirsyncer"_qs, u"vdirsyncer"_qs, u"found"_qs}));
-    }
-
-    void nothingIsFoundInAnEmptyHome() {
-        test::TempDir home;
-        QVERIFY(ContactFolderDiscovery::find(home.path(), home.filePath(u".config"_qs)).isEmpty());
     }
 };
 

@@ -72,11 +72,8 @@ public Q_SLOTS:
         }
         return capabilities;
     }
-    uint Notify(const QString& appName, uint replacesID, const QString& icon, const QString& summary,
-                const QString& body, const QStringList& actions, const QVariantMap& hints, int timeout) {
-        Q_UNUSED(replacesID)
-        Q_UNUSED(icon)
-        Q_UNUSED(timeout)
+    uint Notify(const QString& appName, uint /*replacesID*/, const QString& /*icon*/, const QString& summary,
+                const QString& body, const QStringList& actions, const QVariantMap& hints, int /*timeout*/) {
         const uint id = nextID++;
         shown.insert(id, {appName, summary, body, actions, hints});
         Q_EMIT notified();
@@ -104,6 +101,14 @@ class TestFreedesktopNotificationCenter : public QObject {
     QString m_service;
     std::optional<QDBusConnection> m_bus;
     StandInServer m_server;
+    std::unique_ptr<test::TempDir> m_dir;
+
+    QString statePath() const { return m_dir->path() + u"/notifications.json"_qs; }
+
+    std::unique_ptr<FreedesktopNotificationCenter> makeCenter(const QString& service = {}) {
+        return std::make_unique<FreedesktopNotificationCenter>(QDBusConnection::sessionBus(), statePath(),
+                                                               service.isEmpty() ? m_service : service);
+    }
 
     void emitSignal(const QString& name, const QVariantList& arguments) {
         QDBusMessage signal = QDBusMessage::createSignal(kPath, kInterface, name);
@@ -124,6 +129,14 @@ class TestFreedesktopNotificationCenter : public QObject {
         QTRY_VERIFY(answered);
     }
 
+    // The reminder holds 9.0.0 back and its notification reaches the server.
+    void heldBackAndShown(UpdateReminder& reminder, FreedesktopNotificationCenter& center) {
+        QSignalSpy notified(&m_server, &StandInServer::notified);
+        reminder.willHandleShowingUpdate(false, u"9.0.0"_qs);
+        QVERIFY(notified.wait(5000));
+        roundTrip(center);
+    }
+
 private Q_SLOTS:
     void initTestCase() {
         if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
@@ -142,6 +155,7 @@ private Q_SLOTS:
     }
 
     void init() {
+        m_dir = std::make_unique<test::TempDir>();
         m_server.shown.clear();
         m_server.closed.clear();
         m_server.capabilities = {u"actions"_qs, u"body"_qs};
@@ -150,95 +164,74 @@ private Q_SLOTS:
     }
 
     // Names and titles hold '&' and '<': a server that reads bodies as markup gets them escaped,
-    // any other the text as it is.
-    void aBodyIsEscapedOnlyForAServerThatReadsMarkup_data() {
-        QTest::addColumn<QStringList>("capabilities");
-        QTest::addColumn<QString>("body");
-        const QString text = u"Lunch with Tom & Jerry <at> \"Caf\u00E9 <b>\""_qs;
-        QTest::newRow("plain bodies") << QStringList{u"actions"_qs, u"body"_qs} << text;
-        QTest::newRow("markup in bodies")
-            << QStringList{u"actions"_qs, u"body"_qs, u"body-markup"_qs}
-            << u"Lunch with Tom &amp; Jerry &lt;at&gt; &quot;Caf\u00E9 &lt;b&gt;&quot;"_qs;
-    }
-    void aBodyIsEscapedOnlyForAServerThatReadsMarkup() {
-        QFETCH(QStringList, capabilities);
-        QFETCH(QString, body);
-        m_server.capabilities = capabilities;
-        test::TempDir dir;
-        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(),
-                                             dir.path() + u"/notifications.json"_qs, m_service);
-        QSignalSpy notified(&m_server, &StandInServer::notified);
-        center.add({u"moment"_qs, u"Tom & Jerry"_qs, u"Lunch with Tom & Jerry <at> \"Caf\u00E9 <b>\""_qs, {}},
-                   [](std::optional<QString>) {});
-        QVERIFY(notified.wait(5000));
-        const StandInServer::Shown shown = m_server.shown.values().value(0);
-        QCOMPARE(shown.summary, u"Tom & Jerry"_qs);
-        QCOMPARE(shown.body, body);
-    }
-
-    // Asked once for the authorisation and the notifications it lets through, even by a server that
-    // cannot say: each notification would otherwise wait for a question of its own.
-    void theCapabilitiesAreAskedOnceWhateverTheServerAnswers_data() {
+    // any other the text as it is. The capabilities are asked once for the authorisation and the
+    // notifications it lets through, even of a server that cannot say: each notification would
+    // otherwise wait for a question of its own.
+    void theCapabilitiesAreAskedOnceAndDecideTheEscaping_data() {
+        QTest::addColumn<bool>("markup");
         QTest::addColumn<StandInServer::Capabilities>("capabilitiesGo");
         QTest::addColumn<QString>("body");
-        QTest::newRow("markup in bodies") << StandInServer::Capabilities::Answered << u"Tom &amp; Jerry"_qs;
-        QTest::newRow("no answer") << StandInServer::Capabilities::Failed << u"Tom & Jerry"_qs;
+        const QString text = u"Lunch with Tom & Jerry <at> \"Caf\u00E9 <b>\""_qs;
+        QTest::newRow("plain bodies") << false << StandInServer::Capabilities::Answered << text;
+        QTest::newRow("markup in bodies")
+            << true << StandInServer::Capabilities::Answered
+            << u"Lunch with Tom &amp; Jerry &lt;at&gt; &quot;Caf\u00E9 &lt;b&gt;&quot;"_qs;
+        QTest::newRow("no answer") << true << StandInServer::Capabilities::Failed << text;
     }
-    void theCapabilitiesAreAskedOnceWhateverTheServerAnswers() {
+    void theCapabilitiesAreAskedOnceAndDecideTheEscaping() {
+        QFETCH(bool, markup);
         QFETCH(StandInServer::Capabilities, capabilitiesGo);
         QFETCH(QString, body);
-        m_server.capabilities << u"body-markup"_qs;
+        if (markup)
+            m_server.capabilities << u"body-markup"_qs;
         m_server.capabilitiesGo = capabilitiesGo;
-        test::TempDir dir;
-        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(),
-                                             dir.path() + u"/notifications.json"_qs, m_service);
+        const auto center = makeCenter();
         QSignalSpy notified(&m_server, &StandInServer::notified);
         std::optional<bool> granted;
-        center.requestAuthorization([&granted](bool answer, std::optional<QString>) { granted = answer; });
-        center.add({u"first"_qs, u"Lunch"_qs, u"Tom & Jerry"_qs, {}}, [](std::optional<QString>) {});
-        center.add({u"second"_qs, u"Lunch"_qs, u"Tom & Jerry"_qs, {}}, [](std::optional<QString>) {});
+        center->requestAuthorization([&granted](bool answer, std::optional<QString>) { granted = answer; });
+        const QString text = u"Lunch with Tom & Jerry <at> \"Caf\u00E9 <b>\""_qs;
+        center->add({u"first"_qs, u"Tom & Jerry"_qs, text, {}}, [](std::optional<QString>) {});
+        center->add({u"second"_qs, u"Tom & Jerry"_qs, text, {}}, [](std::optional<QString>) {});
         QTRY_COMPARE(notified.size(), 2);
         QCOMPARE(granted, capabilitiesGo == StandInServer::Capabilities::Answered);
-        center.add({u"third"_qs, u"Lunch"_qs, u"Tom & Jerry"_qs, {}}, [](std::optional<QString>) {});
+        center->add({u"third"_qs, u"Tom & Jerry"_qs, text, {}}, [](std::optional<QString>) {});
         QTRY_COMPARE(notified.size(), 3);
         QCOMPARE(m_server.capabilityQuestions, 1);
-        for (const StandInServer::Shown& shown : std::as_const(m_server.shown))
+        for (const StandInServer::Shown& shown : std::as_const(m_server.shown)) {
+            QCOMPARE(shown.summary, u"Tom & Jerry"_qs);
             QCOMPARE(shown.body, body);
+        }
     }
 
     void aRequestTakenBackWhileTheServerIsAskedIsNeverShown() {
         m_server.capabilitiesGo = StandInServer::Capabilities::Held;
-        test::TempDir dir;
-        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(),
-                                             dir.path() + u"/notifications.json"_qs, m_service);
+        const auto center = makeCenter();
         QSignalSpy asked(&m_server, &StandInServer::capabilitiesAsked);
         std::optional<std::optional<QString>> added;
-        center.add({u"moment"_qs, u"Lunch"_qs, u"Tom"_qs, {}},
-                   [&added](std::optional<QString> error) { added = error; });
+        center->add({u"moment"_qs, u"Lunch"_qs, u"Tom"_qs, {}},
+                    [&added](std::optional<QString> error) { added = error; });
         QVERIFY(asked.wait(5000));
         QStringList pending;
-        center.pendingIdentifiers([&pending](const QStringList& identifiers) { pending = identifiers; });
+        center->pendingIdentifiers([&pending](const QStringList& identifiers) { pending = identifiers; });
         QCOMPARE(pending, QStringList{u"moment"_qs});
-        center.removePending({u"moment"_qs});
+        center->removePending({u"moment"_qs});
         m_server.answerHeld(*m_bus);
         QTRY_VERIFY(added.has_value());
         QCOMPARE(*added, std::nullopt);
         m_server.capabilitiesGo = StandInServer::Capabilities::Answered;
-        roundTrip(center);
+        roundTrip(*center);
         QVERIFY(m_server.shown.isEmpty());
-        QVERIFY(delivered(center).isEmpty());
+        QVERIFY(delivered(*center).isEmpty());
     }
 
     void aVersionHeldBackTwiceIsNotifiedOnceAndItsUpdateActionOpensIt() {
-        test::TempDir dir;
         test::LoopbackHTTPServer feedServer;
         feedServer.enqueue(200, feed(u"9.0.0"_qs), "/feed.json");
         InMemoryKeyValueStore settings;
         settings.set(feedServer.url().resolved(QUrl(u"/feed.json"_qs)).toString(), UpdateChecker::feedKey());
         NetworkTransport transport;
-        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(),
-                                             dir.path() + u"/notifications.json"_qs, m_service);
-        UpdateNotifications notifications(center);
+        const auto center = makeCenter();
+        UpdateNotifications notifications(*center);
         UpdateReminder reminder(notifications);
         UpdateChecker checker(transport, settings, reminder, u"1.0.0"_qs);
         QList<QUrl> opened;
@@ -249,7 +242,7 @@ private Q_SLOTS:
         test::await(checker.check());
         QVERIFY(notified.wait(5000));
         test::await(checker.check());
-        roundTrip(center);
+        roundTrip(*center);
         QCOMPARE(m_server.shown.size(), 1);
         QCOMPARE(reminder.pendingVersionText(), u"9.0.0"_qs);
 
@@ -258,9 +251,9 @@ private Q_SLOTS:
         QCOMPARE(shown.appName, u"Pemmo"_qs);
         QCOMPARE(shown.summary, u"Pemmo 9.0.0 is ready to install."_qs);
         QCOMPARE(shown.body, u"Choose Update to see what's new and install it."_qs);
-        QVERIFY(shown.actions.indexOf(u"com.dorvane.Pemmo.update.open"_qs) % 2 == 0);
-        QCOMPARE(shown.actions.value(shown.actions.indexOf(u"com.dorvane.Pemmo.update.open"_qs) + 1),
-                 u"Update"_qs);
+        const qsizetype update = shown.actions.indexOf(u"com.dorvane.Pemmo.update.open"_qs);
+        QVERIFY(update % 2 == 0);
+        QCOMPARE(shown.actions.value(update + 1), u"Update"_qs);
 
         // Another application's notification being clicked is none of Pemmo's business.
         emitSignal(u"ActionInvoked"_qs, {uint(id + 50), u"default"_qs});
@@ -273,11 +266,8 @@ private Q_SLOTS:
     }
 
     void withoutANotificationServerTheTrayCarriesTheReminder() {
-        test::TempDir dir;
-        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(),
-                                             dir.path() + u"/notifications.json"_qs,
-                                             u"com.dorvane.PemmoTest.nobody"_qs);
-        UpdateNotifications notifications(center);
+        const auto center = makeCenter(u"com.dorvane.PemmoTest.nobody"_qs);
+        UpdateNotifications notifications(*center);
         UpdateReminder reminder(notifications);
         QTest::ignoreMessage(
             QtInfoMsg, QRegularExpression(
@@ -288,41 +278,30 @@ private Q_SLOTS:
     }
 
     void anEarlierLaunchsNotificationIsClosedAtStart() {
-        test::TempDir dir;
-        const QString state = dir.path() + u"/notifications.json"_qs;
         {
-            FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), state, m_service);
-            UpdateNotifications notifications(center, u"earlier"_qs);
+            const auto center = makeCenter();
+            UpdateNotifications notifications(*center, u"earlier"_qs);
             UpdateReminder reminder(notifications);
-            QSignalSpy notified(&m_server, &StandInServer::notified);
-            reminder.willHandleShowingUpdate(false, u"9.0.0"_qs);
-            QVERIFY(notified.wait(5000));
-            roundTrip(center);
+            heldBackAndShown(reminder, *center);
         }
         const uint id = m_server.shown.keys().value(0);
         QSignalSpy closeRequested(&m_server, &StandInServer::closeRequested);
-        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), state, m_service);
-        UpdateNotifications notifications(center, u"later"_qs);
+        const auto center = makeCenter();
+        UpdateNotifications notifications(*center, u"later"_qs);
         QVERIFY(closeRequested.wait(5000));
         QCOMPARE(m_server.closed, QList<uint>{id});
     }
 
     void aNotificationTheUserDismissedIsForgotten() {
-        test::TempDir dir;
-        const QString state = dir.path() + u"/notifications.json"_qs;
-        FreedesktopNotificationCenter center(QDBusConnection::sessionBus(), state, m_service);
-        UpdateNotifications notifications(center);
+        const auto center = makeCenter();
+        UpdateNotifications notifications(*center);
         UpdateReminder reminder(notifications);
-        QSignalSpy notified(&m_server, &StandInServer::notified);
-        reminder.willHandleShowingUpdate(false, u"9.0.0"_qs);
-        QVERIFY(notified.wait(5000));
-        roundTrip(center);
-        QCOMPARE(delivered(center).size(), 1);
-        const uint id = m_server.shown.keys().value(0);
-        emitSignal(u"NotificationClosed"_qs, {id, uint(2)});
-        QTRY_VERIFY(delivered(center).isEmpty());
+        heldBackAndShown(reminder, *center);
+        QCOMPARE(delivered(*center).size(), 1);
+        emitSignal(u"NotificationClosed"_qs, {m_server.shown.keys().value(0), uint(2)});
+        QTRY_VERIFY(delivered(*center).isEmpty());
         // Nothing is left for the next launch to close.
-        QFile file(state);
+        QFile file(statePath());
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll().trimmed(), QByteArray("{}"));
     }

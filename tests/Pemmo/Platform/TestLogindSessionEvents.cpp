@@ -79,56 +79,42 @@ private Q_SLOTS:
             QDBusConnection::disconnectFromBus(u"fake-logind"_qs);
     }
 
-    void wakingIsTheEndOfSleep() {
-        LogindSessionEvents events(QDBusConnection::sessionBus(), m_service);
-        QSignalSpy found(&events, &LogindSessionEvents::sessionFound);
-        QVERIFY(found.wait(5000));
-        QSignalSpy woke(&events, &SessionEvents::woke);
-        send(u"/org/freedesktop/login1"_qs, u"org.freedesktop.login1.Manager"_qs, u"PrepareForSleep"_qs,
-             {true});
-        send(u"/org/freedesktop/login1"_qs, u"org.freedesktop.login1.Manager"_qs, u"PrepareForSleep"_qs,
-             {false});
-        QVERIFY(woke.wait(5000));
-        QCOMPARE(woke.size(), 1);
-    }
-
-    void unlockingMakesTheSessionActive() {
+    // One listener through a day of logind's announcements.
+    void wakingAndEachWayBackToTheSessionAreAnnounced() {
         m_session.locked = true;
         LogindSessionEvents events(QDBusConnection::sessionBus(), m_service);
         QSignalSpy found(&events, &LogindSessionEvents::sessionFound);
         QVERIFY(found.wait(5000));
         QCOMPARE(events.sessionPath(), kSession);
         QSignalSpy active(&events, &SessionEvents::sessionActive);
-        propertiesChanged({{u"LockedHint"_qs, true}});
-        propertiesChanged({{u"LockedHint"_qs, false}});
-        QVERIFY(active.wait(5000));
-        QCOMPARE(active.size(), 1);
 
-        send(kSession, u"org.freedesktop.login1.Session"_qs, u"Unlock"_qs, {});
-        QVERIFY(active.wait(5000));
-        QCOMPARE(active.size(), 2);
-    }
-
-    void switchingBackMakesTheSessionActive() {
-        LogindSessionEvents events(QDBusConnection::sessionBus(), m_service);
-        QSignalSpy found(&events, &LogindSessionEvents::sessionFound);
-        QVERIFY(found.wait(5000));
-        QSignalSpy active(&events, &SessionEvents::sessionActive);
-        propertiesChanged({{u"Active"_qs, false}});
-        propertiesChanged({{u"Active"_qs, true}});
-        QVERIFY(active.wait(5000));
-        QCOMPARE(active.size(), 1);
-    }
-
-    void changeAnnouncedWithoutItsValueIsAskedFor() {
-        m_session.locked = true;
-        LogindSessionEvents events(QDBusConnection::sessionBus(), m_service);
-        QSignalSpy found(&events, &LogindSessionEvents::sessionFound);
-        QVERIFY(found.wait(5000));
-        QSignalSpy active(&events, &SessionEvents::sessionActive);
+        // A change announced without its value is asked for.
         m_session.locked = false;
         propertiesChanged({}, {u"LockedHint"_qs});
         QVERIFY(active.wait(5000));
+        QCOMPARE(active.size(), 1);
+
+        propertiesChanged({{u"LockedHint"_qs, true}});
+        propertiesChanged({{u"LockedHint"_qs, false}});
+        QVERIFY(active.wait(5000));
+        QCOMPARE(active.size(), 2);
+
+        send(kSession, u"org.freedesktop.login1.Session"_qs, u"Unlock"_qs, {});
+        QVERIFY(active.wait(5000));
+        QCOMPARE(active.size(), 3);
+
+        // Switching back to the session.
+        propertiesChanged({{u"Active"_qs, false}});
+        propertiesChanged({{u"Active"_qs, true}});
+        QVERIFY(active.wait(5000));
+        QCOMPARE(active.size(), 4);
+
+        QSignalSpy woke(&events, &SessionEvents::woke);
+        for (const bool sleeping : {true, false})
+            send(u"/org/freedesktop/login1"_qs, u"org.freedesktop.login1.Manager"_qs, u"PrepareForSleep"_qs,
+                 {sleeping});
+        QVERIFY(woke.wait(5000));
+        QCOMPARE(woke.size(), 1);
     }
 
     void withoutLogindNothingHappens() {

@@ -40,25 +40,15 @@ private Q_SLOTS:
         m_store.remove(u"other"_qs);
     }
 
-    void theApplicationFilesTheKeyUnderItsOwnService() {
-        QCOMPARE(SecretServiceStore().service(), u"com.dorvane.Pemmo.ai"_qs);
-        QCOMPARE(SecretStore::cloudKeyAccount(), u"anthropic"_qs);
-    }
-
-    void aWrittenKeyReadsBackAndAWriteReplacesIt() {
+    void keysAreKeptPerAccountAndServiceAndAWriteReplacesOne() {
         m_store.write(u"sk-ant-\u00E9\u263A-1"_qs, u"anthropic"_qs);
+        m_store.write(u"two"_qs, u"other"_qs);
         QCOMPARE(m_store.read(u"anthropic"_qs), u"sk-ant-\u00E9\u263A-1"_qs);
         m_store.write(u"sk-ant-2"_qs, u"anthropic"_qs);
         QCOMPARE(m_store.read(u"anthropic"_qs), u"sk-ant-2"_qs);
+        QCOMPARE(m_store.read(u"other"_qs), u"two"_qs);
         // A second store object sees the same item: it lives in the keyring, not in the object.
         QCOMPARE(SecretServiceStore(testService()).read(u"anthropic"_qs), u"sk-ant-2"_qs);
-    }
-
-    void accountsAndServicesAreKeptApart() {
-        m_store.write(u"one"_qs, u"anthropic"_qs);
-        m_store.write(u"two"_qs, u"other"_qs);
-        QCOMPARE(m_store.read(u"anthropic"_qs), u"one"_qs);
-        QCOMPARE(m_store.read(u"other"_qs), u"two"_qs);
         QCOMPARE(SecretServiceStore(testService() + u".elsewhere"_qs).read(u"anthropic"_qs), std::nullopt);
     }
 

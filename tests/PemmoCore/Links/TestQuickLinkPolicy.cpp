@@ -25,18 +25,13 @@ class TestQuickLinkPolicy : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void aSecondSiteLinkReplacesTheFirstInPlace() {
-        const QList<QuickLink> links = {link(QuickLink::Kind::LinkedIn, u"old"_qs),
-                                        link(QuickLink::Kind::Custom, u"blog"_qs)};
-        const QList<QuickLink> result =
-            QuickLinkPolicy::upsert(link(QuickLink::Kind::LinkedIn, u"new"_qs), links);
-        QCOMPARE(titles(result), (QStringList{u"new"_qs, u"blog"_qs}));
-    }
-
-    void aSiteLinkOfANewKindIsAppended() {
-        const QList<QuickLink> links = {link(QuickLink::Kind::LinkedIn, u"in"_qs)};
-        const auto result = QuickLinkPolicy::upsert(link(QuickLink::Kind::X, u"x"_qs), links);
-        QCOMPARE(titles(result), (QStringList{u"in"_qs, u"x"_qs}));
+    void aSecondSiteLinkReplacesTheFirstInPlaceAndANewKindIsAppended() {
+        QList<QuickLink> links = {link(QuickLink::Kind::LinkedIn, u"old"_qs),
+                                  link(QuickLink::Kind::Custom, u"blog"_qs)};
+        links = QuickLinkPolicy::upsert(link(QuickLink::Kind::LinkedIn, u"new"_qs), links);
+        QCOMPARE(titles(links), (QStringList{u"new"_qs, u"blog"_qs}));
+        links = QuickLinkPolicy::upsert(link(QuickLink::Kind::X, u"x"_qs), links);
+        QCOMPARE(titles(links), (QStringList{u"new"_qs, u"blog"_qs, u"x"_qs}));
     }
 
     void theSixthCustomLinkIsRefusedAndSiteLinksDoNotCount() {
@@ -100,11 +95,9 @@ private Q_SLOTS:
                                   link(QuickLink::Kind::Custom, u"a"_qs),
                                   link(QuickLink::Kind::LinkedIn, u"in"_qs),
                                   link(QuickLink::Kind::X, u"x"_qs), link(QuickLink::Kind::Custom, u"b"_qs)};
-        QCOMPARE(QuickLinkPolicy::digitShortcut(links[0].id, links), std::nullopt);
-        QCOMPARE(QuickLinkPolicy::digitShortcut(links[1].id, links), 1);
-        QCOMPARE(QuickLinkPolicy::digitShortcut(links[2].id, links), std::nullopt);
-        QCOMPARE(QuickLinkPolicy::digitShortcut(links[3].id, links), 2);
-        QCOMPARE(QuickLinkPolicy::digitShortcut(links[4].id, links), 3);
+        const QList<std::optional<int>> digits{std::nullopt, 1, std::nullopt, 2, 3};
+        for (qsizetype i = 0; i < links.size(); ++i)
+            QCOMPARE(QuickLinkPolicy::digitShortcut(links[i].id, links), digits[i]);
         QCOMPARE(QuickLinkPolicy::digitShortcut(QUuid::createUuid(), links), std::nullopt);
         QCOMPARE(QuickLinkPolicy::linkForDigit(2, links)->title, u"x"_qs);
         QVERIFY(!QuickLinkPolicy::linkForDigit(4, links));
