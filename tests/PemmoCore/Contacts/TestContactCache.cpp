@@ -147,11 +147,8 @@ private Q_SLOTS:
         Person first = test::person(u"A"_qs, u"Anna"_qs, u"Berg"_qs);
         first.organization = u"Acme"_qs;
         first.jobTitle = u"Engineer"_qs;
-        Person second = first;
-        second.id = u"B"_qs;
         // Equal texts made apart, as two vCards give them.
-        second.givenName = QString::fromUtf8("Anna");
-        second.familyName = QString::fromUtf8("Berg");
+        Person second = test::person(u"B"_qs, QString::fromUtf8("Anna"), QString::fromUtf8("Berg"));
         second.organization = QString::fromUtf8("Acme");
         second.jobTitle = QString::fromUtf8("Engineer");
         Person third = test::person(u"C"_qs, u""_qs);

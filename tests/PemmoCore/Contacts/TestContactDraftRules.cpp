@@ -12,13 +12,6 @@ LabeledValue entry(const char* label, const char* value) {
     return LabeledValue{QString::fromUtf8(label), QString::fromUtf8(value)};
 }
 
-ContactDraft birthdayDraft(Birthday birthday, bool clear) {
-    ContactDraft draft;
-    draft.birthday = birthday;
-    draft.clearBirthday = clear;
-    return draft;
-}
-
 } // namespace
 
 class TestContactDraftRules : public QObject {
@@ -31,7 +24,6 @@ private Q_SLOTS:
         QTest::addColumn<Entries>("expected");
 
         const Entries two{entry("home", "a@home.example"), entry("work", "a@work.example")};
-        QTest::newRow("empty value leaves all alone") << two << QString() << two;
         QTest::newRow("blank value leaves all alone") << two << u" \n\t"_qs << two;
         QTest::newRow("none gets one with the default label")
             << Entries{} << u"  new@example.com\n"_qs << Entries{entry("work", "new@example.com")};
@@ -59,13 +51,13 @@ private Q_SLOTS:
         const DateComponents old{1990, 5, 17};
         const DateComponents given{std::nullopt, 2, 29};
         QTest::newRow("clear wins over a given birthday")
-            << Birthday(old) << birthdayDraft(given, true) << Birthday();
+            << Birthday(old) << ContactDraft{.birthday = given, .clearBirthday = true} << Birthday();
         QTest::newRow("clear without a birthday")
-            << Birthday(old) << birthdayDraft(std::nullopt, true) << Birthday();
-        QTest::newRow("given replaces") << Birthday(old) << birthdayDraft(given, false) << Birthday(given);
-        QTest::newRow("nothing given keeps")
-            << Birthday(old) << birthdayDraft(std::nullopt, false) << Birthday(old);
-        QTest::newRow("given on none") << Birthday() << birthdayDraft(given, false) << Birthday(given);
+            << Birthday(old) << ContactDraft{.clearBirthday = true} << Birthday();
+        QTest::newRow("given replaces")
+            << Birthday(old) << ContactDraft{.birthday = given} << Birthday(given);
+        QTest::newRow("nothing given keeps") << Birthday(old) << ContactDraft{} << Birthday(old);
+        QTest::newRow("given on none") << Birthday() << ContactDraft{.birthday = given} << Birthday(given);
     }
 
     void birthdayRule() {

@@ -47,6 +47,12 @@ PemmoRecord fullRecord() {
     return r;
 }
 
+// A record whose `list` holds one entry: its id, then `members`.
+QByteArray oneEntry(const char* list, const QByteArray& members) {
+    return QByteArray("{\"") + list + "\":[{\"id\":\"11111111-2222-3333-4444-555555555555\"," + members +
+           "}]}";
+}
+
 QJsonObject asObject(const QByteArray& json) {
     return QJsonDocument::fromJson(json).object();
 }
@@ -149,9 +155,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, source);
         QFETCH(bool, valid);
         QFETCH(QString, description);
-        const QByteArray json = R"({"interactions":[{"id":"11111111-2222-3333-4444-555555555555",)"
-                                R"("date":"2026-01-02T03:04:05Z","kind":"note","text":"x","source":)" +
-                                source + "}]}";
+        const QByteArray json = oneEntry(
+            "interactions", R"("date":"2026-01-02T03:04:05Z","kind":"note","text":"x","source":)" + source);
         try {
             const PemmoRecord r = RecordCoding::decode(json, kNow);
             QVERIFY(valid);
@@ -188,25 +193,20 @@ private Q_SLOTS:
         QTest::newRow("birthday without month") << QByteArray(R"({"birthday":{"day":3}})");
         QTest::newRow("birthday month 13") << QByteArray(R"({"birthday":{"month":13,"day":3}})");
         QTest::newRow("birthday as text") << QByteArray(R"({"birthday":"1990-01-01"})");
-        QTest::newRow("link missing url") << QByteArray(
-            R"({"links":[{"id":"11111111-2222-3333-4444-555555555555","kind":"x","title":"X"}]})");
-        QTest::newRow("link unknown kind") << QByteArray(
-            R"({"links":[{"id":"11111111-2222-3333-4444-555555555555","kind":"myspace","title":"","url":""}]})");
+        QTest::newRow("link missing url") << oneEntry("links", R"("kind":"x","title":"X")");
+        QTest::newRow("link unknown kind") << oneEntry("links", R"("kind":"myspace","title":"","url":"")");
         QTest::newRow("link bad uuid")
             << QByteArray(R"({"links":[{"id":"not-a-uuid","kind":"x","title":"","url":""}]})");
-        QTest::newRow("interaction unknown kind") << QByteArray(
-            R"({"interactions":[{"id":"11111111-2222-3333-4444-555555555555",)"
-            R"("date":"2026-01-02T03:04:05Z","kind":"lunch","text":"","source":{"kind":"user"}}]})");
+        QTest::newRow("interaction unknown kind")
+            << oneEntry("interactions",
+                        R"("date":"2026-01-02T03:04:05Z","kind":"lunch","text":"","source":{"kind":"user"})");
         QTest::newRow("interaction missing date")
-            << QByteArray(R"({"interactions":[{"id":"11111111-2222-3333-4444-555555555555",)"
-                          R"("kind":"note","text":"","source":{"kind":"user"}}]})");
-        QTest::newRow("aliases not texts") << QByteArray(
-            R"({"interactions":[{"id":"11111111-2222-3333-4444-555555555555",)"
-            R"("date":"2026-01-02T03:04:05Z","kind":"note","text":"","calendarEventAliases":[1],)"
-            R"("source":{"kind":"user"}}]})");
+            << oneEntry("interactions", R"("kind":"note","text":"","source":{"kind":"user"})");
+        QTest::newRow("aliases not texts")
+            << oneEntry("interactions", R"("date":"2026-01-02T03:04:05Z","kind":"note","text":"",)"
+                                        R"("calendarEventAliases":[1],"source":{"kind":"user"})");
         QTest::newRow("change missing field")
-            << QByteArray(R"({"changes":[{"id":"11111111-2222-3333-4444-555555555555",)"
-                          R"("date":"2026-01-02T03:04:05Z","source":{"kind":"user"}}]})");
+            << oneEntry("changes", R"("date":"2026-01-02T03:04:05Z","source":{"kind":"user"})");
         QTest::newRow("briefing missing model")
             << QByteArray(R"({"briefingCache":{"contentHash":"","summary":"","opener":"",)"
                           R"("generatedAt":"2026-01-02T03:04:05Z"}})");

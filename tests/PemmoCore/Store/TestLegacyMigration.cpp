@@ -192,32 +192,19 @@ private Q_SLOTS:
         QCOMPARE(r.updatedAt, kNow);
     }
 
-    // The timeline shows an entry on the day of its instant where the user is; a date-only text
-    // must land on its own day there, whatever the zone.
-    void aDateOnlyLastContactKeepsItsDay_data() {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QDate>("day");
-        QTest::newRow("us style") << u"12/31/1970"_qs << QDate(1970, 12, 31);
-        QTest::newRow("iso day") << u"2025-11-30"_qs << QDate(2025, 11, 30);
-        QTest::newRow("long month") << u"March 1, 2024"_qs << QDate(2024, 3, 1);
-    }
-
-    void aDateOnlyLastContactKeepsItsDay() {
-        QFETCH(QString, text);
-        QFETCH(QDate, day);
-        const PemmoRecord r =
-            migrateOne(QByteArray("{\"pemmoData\":{\"lastContacted\":\"" + text.toUtf8() + "\"}}"));
-        QCOMPARE(r.interactions.size(), 1);
-        QCOMPARE(r.interactions.first().date.toLocalTime().date(), day);
-        QCOMPARE(r.interactions.first().date.toLocalTime().time(), QTime(0, 0));
-        QCOMPARE(LegacyMigration::parseLegacyDate(text), r.interactions.first().date);
-    }
-
     // Last contacted and the record's time stamp are instants: a number is the earlier app's own
-    // coding of one, and a time without a zone is the user's local time.
+    // coding of one, and a time without a zone is the user's local time. The timeline shows an
+    // entry on the day of its instant where the user is, so a date alone is the start of that day
+    // there, whatever the zone.
     void instantsOfTheEarlierLayout_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QDateTime>("instant");
+        const auto startOf = [](int year, int month, int day) {
+            return QDate(year, month, day).startOfDay(Qt::LocalTime).toUTC();
+        };
+        QTest::newRow("us style date") << u"12/31/1970"_qs << startOf(1970, 12, 31);
+        QTest::newRow("iso day") << u"2025-11-30"_qs << startOf(2025, 11, 30);
+        QTest::newRow("long month") << u"March 1, 2024"_qs << startOf(2024, 3, 1);
         QTest::newRow("reference seconds")
             << u"43200"_qs << QDateTime(QDate(2001, 1, 1), QTime(12, 0), Qt::UTC);
         QTest::newRow("iso in UTC") << u"2025-11-30T18:45:00Z"_qs
@@ -242,6 +229,7 @@ private Q_SLOTS:
         QCOMPARE(entry.text, u"Last contacted (migrated)"_qs);
         QCOMPARE(entry.kind, Interaction::Kind::Other);
         QVERIFY(!entry.id.isNull());
+        QCOMPARE(LegacyMigration::parseLegacyDate(text), instant);
     }
 
     void valuesOfUnexpectedTypeAreKeptAsText() {

@@ -1,7 +1,11 @@
-// Image files picked as replacement photos: real pictures come out as upright JPEGs no larger than a
-// stored photo, and what is no picture or too large is refused with the reason.
+// Replacement photos. Image files picked as one: real pictures come out as upright JPEGs no larger
+// than a stored photo, and what is no picture or too large is refused with the reason. The photos
+// kept: file naming, atomic saves, removal and pruning.
 #include "Store/PhotoImport.h"
+#include "Store/PhotoStore.h"
+#include "Support/FileError.h"
 #include "Support/HandOver.h"
+#include "TestSupport/Await.h"
 #include "TestSupport/TempDir.h"
 #include "TestSupport/TestData.h"
 
@@ -11,8 +15,10 @@
 #include <QImageReader>
 #include <QTest>
 #include <QThreadPool>
+#include <zlib.h>
 
 using namespace pemmo;
+using test::await;
 
 namespace {
 
@@ -125,14 +131,60 @@ private Q_SLOTS:
         put(16, 20000);
         put(20, 20000);
         // The chunk's CRC-32 covers its type and data (bytes 12 to 28).
-        quint32 crc = 0xFFFFFFFF;
-        for (int i = 12; i < 29; ++i) {
-            crc ^= quint8(bytes[i]);
-            for (int bit = 0; bit < 8; ++bit)
-                crc = (crc >> 1) ^ (0xEDB88320 & (0 - (crc & 1)));
-        }
-        put(29, ~crc);
+        put(29, quint32(crc32(0, reinterpret_cast<const Bytef*>(bytes.constData() + 12), 17)));
         QCOMPARE(PhotoImport::fromBytes(bytes).problem, PhotoImport::Problem::TooLarge);
+    }
+
+    void fileStems_data() {
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("stem");
+        QTest::newRow("address book id") << u"ABC:ABPerson"_qs << u"ABC_ABPerson"_qs;
+        QTest::newRow("urn with slashes") << u"urn:uuid:a/b"_qs << u"urn_uuid_a_b"_qs;
+        QTest::newRow("plain") << u"4F2A"_qs << u"4F2A"_qs;
+    }
+
+    void fileStems() {
+        QFETCH(QString, id);
+        QFETCH(QString, stem);
+        QCOMPARE(PhotoStore::fileStem(id), stem);
+    }
+
+    void saveCreatesTheFolderAndReadsBack() {
+        test::TempDir dir;
+        PhotoStore photos(dir.filePath(u"Pemmo/Photos"_qs));
+        QCOMPARE(await(photos.photo(u"ABC:ABPerson"_qs)), std::nullopt);
+        await(photos.save("\xFF\xD8jpeg", u"ABC:ABPerson"_qs));
+        QCOMPARE(dir.read(u"Pemmo/Photos/ABC_ABPerson.jpg"_qs), QByteArray("\xFF\xD8jpeg"));
+        await(photos.save("second", u"ABC:ABPerson"_qs));
+        QCOMPARE(await(photos.photo(u"ABC:ABPerson"_qs)), QByteArray("second"));
+    }
+
+    void saveFailsWhenTheFolderCannotBeMade() {
+        test::TempDir dir;
+        dir.write(u"Photos"_qs, "file in the way");
+        PhotoStore photos(dir.filePath(u"Photos"_qs));
+        QVERIFY_THROWS_EXCEPTION(FileError, await(photos.save("x", u"A"_qs)));
+    }
+
+    void removingAMissingPhotoSucceeds() {
+        test::TempDir dir;
+        PhotoStore photos(dir.path());
+        await(photos.save("x", u"A"_qs));
+        await(photos.removePhoto(u"B"_qs));
+        await(photos.removePhoto(u"A"_qs));
+        QVERIFY(dir.entries().isEmpty());
+        await(PhotoStore(dir.filePath(u"never-made"_qs)).removePhoto(u"A"_qs));
+    }
+
+    void pruneDeletesOnlyUnkeptJpegs() {
+        test::TempDir dir;
+        PhotoStore photos(dir.path());
+        await(photos.save("x", u"KEEP:ABPerson"_qs));
+        await(photos.save("x", u"GONE"_qs));
+        dir.write(u"notes.txt"_qs, "mine");
+        dir.write(u"picture.png"_qs, "mine");
+        QCOMPARE(await(photos.prune({u"KEEP:ABPerson"_qs})), 1);
+        QCOMPARE(dir.entries(), QStringList({u"KEEP_ABPerson.jpg"_qs, u"notes.txt"_qs, u"picture.png"_qs}));
     }
 };
 

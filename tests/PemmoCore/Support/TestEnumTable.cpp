@@ -65,7 +65,6 @@ private Q_SLOTS:
     void aCaseWithoutARowHasNoText() {
         QCOMPARE(shades.text(Shade::Unlisted), std::string_view());
         QVERIFY(shades.name(Shade::Unlisted).isEmpty());
-        QCOMPARE(shades.name(Shade::Dim), u"dim"_qs);
     }
 
     void storedNamesRoundTrip() {

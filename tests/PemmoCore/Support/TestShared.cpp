@@ -1,9 +1,13 @@
+// Sharing what is equal: handles that copy a body only when it is edited, and equal short texts
+// that are one string while decoding, only inside the scope.
+#include "Records/SharedTexts.h"
 #include "Support/Shared.h"
 
 #include <QList>
 #include <QString>
 #include <QTest>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -30,32 +34,28 @@ class TestShared : public QObject {
 private Q_SLOTS:
     void withChangesACopyAndLeavesEveryHolderItsValue() {
         const Shared<Card> original(Card{u"Ada"_qs, {1}});
-        const Shared<Card> holder = original;
         const Card* body = &*original;
         const Shared<Card> changed = original.with([](Card& card) { card.numbers.append(2); });
         QCOMPARE(changed->numbers, (QList<int>{1, 2}));
         QCOMPARE(original->numbers, QList<int>{1});
-        QCOMPARE(holder->numbers, QList<int>{1});
         QCOMPARE(&*original, body);
         QVERIFY(!changed.sharesBodyWith(original));
     }
 
-    void editCopiesABodyOthersHold() {
+    // A sole body is changed in place; one that others hold is copied first.
+    void editCopiesOnlyABodyOthersHold() {
         Shared<Card> mine(Card{u"Ada"_qs, {1}});
+        const Card* body = &*mine;
+        mine.edit().name = u"Bea"_qs;
+        QCOMPARE(&*mine, body);
+        QCOMPARE(mine->name, u"Bea"_qs);
+
         const Shared<Card> theirs = mine;
         QCOMPARE(&*theirs, &*mine); // a copy shares the body until it is edited
         mine.edit().numbers.append(2);
         QCOMPARE(mine->numbers, (QList<int>{1, 2}));
         QCOMPARE(theirs->numbers, QList<int>{1});
         QVERIFY(!mine.sharesBodyWith(theirs));
-    }
-
-    void editChangesASoleBodyInPlace() {
-        Shared<Card> mine(Card{u"Ada"_qs, {1}});
-        const Card* body = &*mine;
-        mine.edit().name = u"Bea"_qs;
-        QCOMPARE(&*mine, body);
-        QCOMPARE(mine->name, u"Bea"_qs);
     }
 
     void equalityComparesValues_data() {
@@ -65,7 +65,6 @@ private Q_SLOTS:
         QTest::newRow("same value, two bodies") << Card{u"Ada"_qs, {1}} << Card{u"Ada"_qs, {1}} << true;
         QTest::newRow("other name") << Card{u"Ada"_qs, {1}} << Card{u"Bea"_qs, {1}} << false;
         QTest::newRow("other list") << Card{u"Ada"_qs, {1}} << Card{u"Ada"_qs, {1, 2}} << false;
-        QTest::newRow("default against default") << Card{} << Card{} << true;
     }
 
     void equalityComparesValues() {
@@ -118,6 +117,52 @@ private Q_SLOTS:
             QCOMPARE(sum, 2000 * 7);
         for (const Shared<Card>& handle : std::as_const(handles))
             QCOMPARE(handle->name, u"Ada"_qs);
+    }
+
+    // Equal short texts while decoding.
+    void equalShortTextsAreOneStringWhileAlive() {
+        const std::string a = "Växjö";
+        const std::string b = "Växjö"; // equal bytes elsewhere, as two records hold them
+        SharedTexts shared;
+        const QString first = SharedTexts::text(a);
+        const QString second = SharedTexts::text(b);
+        QCOMPARE(second, QStringLiteral("Växjö"));
+        QCOMPARE(second.constData(), first.constData());
+        QVERIFY(SharedTexts::text("Vaxjo").constData() != first.constData());
+    }
+
+    void valuesAreThoseOfTheBytes_data() {
+        QTest::addColumn<QByteArray>("utf8");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("short") << QByteArray("family");
+        QTest::newRow("at the limit") << QByteArray(qsizetype(SharedTexts::maximumLength), 'x');
+        QTest::newRow("longer") << QByteArray("Met at the climbing gym, works on compilers");
+        QTest::newRow("not UTF-8") << QByteArray("\xff\xfe");
+    }
+    void valuesAreThoseOfTheBytes() {
+        QFETCH(QByteArray, utf8);
+        const std::string_view view(utf8.constData(), std::size_t(utf8.size()));
+        SharedTexts shared;
+        QCOMPARE(SharedTexts::text(view), QString::fromUtf8(utf8));
+        QCOMPARE(SharedTexts::text(view), QString::fromUtf8(utf8)); // and when met again
+    }
+
+    void longTextsAreMadeAfresh() {
+        const std::string note(SharedTexts::maximumLength + 1, 'n');
+        SharedTexts shared;
+        QVERIFY(SharedTexts::text(note).constData() != SharedTexts::text(note).constData());
+    }
+
+    // Nothing is shared outside a scope, and an inner scope ends without ending the outer.
+    void sharingLastsAsLongAsItsOutermostScope() {
+        QVERIFY(SharedTexts::text("work").constData() != SharedTexts::text("work").constData());
+        SharedTexts outer;
+        const QString before = SharedTexts::text("work");
+        {
+            SharedTexts inner;
+            QVERIFY(SharedTexts::text("work").constData() != before.constData());
+        }
+        QCOMPARE(SharedTexts::text("work").constData(), before.constData());
     }
 };
 
