@@ -1,6 +1,9 @@
 // Recently opened people: newest first, no repeats, fifteen kept and six shown, each with the
-// time of the last opening.
+// time of the last opening. Starred people: at most five, in the order they were starred, pruned
+// when they leave the book.
 #include "Lists/RecentsStore.h"
+#include "Lists/StarredStore.h"
+#include "Records/PemmoError.h"
 #include "Settings/InMemoryKeyValueStore.h"
 #include "Support/IsoDate.h"
 
@@ -20,14 +23,6 @@ QStringList ids(int from, int to) {
 
 const QDateTime kStart = QDateTime(QDate(2026, 3, 4), QTime(9, 0), Qt::UTC);
 
-// A clock the test moves on by hand.
-struct ManualClock {
-    QDateTime now = kStart;
-    Clock clock() {
-        return [this] { return now; };
-    }
-};
-
 QHash<QString, QDateTime> storedOpenings(const InMemoryKeyValueStore& store) {
     return RecentsStore::decodeOpenings(store.data(RecentsStore::openingsKey()).value_or(QByteArray()));
 }
@@ -41,108 +36,75 @@ class TestRecentsStore : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void recordingTwiceKeepsOneEntryAtTheFront() {
-        InMemoryKeyValueStore store;
-        RecentsStore recents(store);
-        recents.record(u"A"_qs);
-        recents.record(u"B"_qs);
-        recents.record(u"A"_qs);
-        QCOMPARE(recents.ids(), (QStringList{u"A"_qs, u"B"_qs}));
-        QCOMPARE(recents.visible(), (QStringList{u"A"_qs, u"B"_qs})); // fewer than six: all shown
-        QCOMPARE(store.textList(RecentsStore::storageKey()), (QStringList{u"A"_qs, u"B"_qs}));
-        QCOMPARE(RecentsStore(store).ids(), (QStringList{u"A"_qs, u"B"_qs}));
-    }
-
-    void theSixteenthDropsTheOldestAndSixAreVisible() {
-        InMemoryKeyValueStore store;
-        RecentsStore recents(store);
-        for (int i = 1; i <= 16; ++i)
-            recents.record(QString::number(i));
-        QCOMPARE(recents.ids(), ids(16, 2));
-        QCOMPARE(recents.visible(), ids(16, 11));
-        QCOMPARE(store.textList(RecentsStore::storageKey()), ids(16, 2));
-    }
-
-    void clearWritesOnlyWhenThereIsSomethingToForget() {
-        InMemoryKeyValueStore store;
-        RecentsStore recents(store);
-        recents.clear();
-        QCOMPARE(store.writeCount(), 0);
-        recents.record(u"A"_qs);
-        QSignalSpy changed(&recents, &RecentsStore::idsChanged);
-        recents.clear();
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(recents.ids(), QStringList());
-        QCOMPARE(store.textList(RecentsStore::storageKey()), QStringList());
-    }
-
-    void pruneKeepsOrderAndWritesOnlyWhenSomeoneLeaves() {
-        InMemoryKeyValueStore store;
-        RecentsStore recents(store);
-        for (const QString& id : {u"C"_qs, u"B"_qs, u"A"_qs})
-            recents.record(id);
-        const int writes = store.writeCount();
-        recents.prune({u"A"_qs, u"B"_qs, u"C"_qs});
-        QCOMPARE(store.writeCount(), writes);
-        recents.prune({u"A"_qs, u"C"_qs});
-        QCOMPARE(recents.ids(), (QStringList{u"A"_qs, u"C"_qs}));
-        QCOMPARE(store.writeCount(), writes + 2); // the list and the times beside it
-    }
-
+    // Opening someone again moves them to the front, never twice in the list; opening the person
+    // already first changes no list, yet it is a new opening. All of it outlives a restart.
     void everyOpeningIsDatedAndOutlivesARestart() {
         InMemoryKeyValueStore store;
-        ManualClock time;
-        RecentsStore recents(store, time.clock());
-        recents.record(u"A"_qs);
-        time.now = kStart.addSecs(60);
-        recents.record(u"B"_qs);
-        const QHash<QString, QDateTime> expected{{u"A"_qs, kStart}, {u"B"_qs, kStart.addSecs(60)}};
+        QDateTime now = kStart;
+        RecentsStore recents(store, [&now] { return now; });
+        for (const QString& id : {u"A"_qs, u"B"_qs, u"A"_qs}) {
+            recents.record(id);
+            now = now.addSecs(60);
+        }
+        const QStringList list{u"A"_qs, u"B"_qs};
+        QCOMPARE(recents.ids(), list);
+        QCOMPARE(recents.visible(), list); // fewer than six: all shown
+        QCOMPARE(store.textList(RecentsStore::storageKey()), list);
+        const QHash<QString, QDateTime> expected{{u"A"_qs, kStart.addSecs(120)},
+                                                 {u"B"_qs, kStart.addSecs(60)}};
         QCOMPARE(recents.openings(), expected);
         QCOMPARE(storedOpenings(store), expected);
 
-        const RecentsStore later(store);
-        QCOMPARE(later.ids(), (QStringList{u"B"_qs, u"A"_qs}));
-        QCOMPARE(later.openings(), expected);
-        QCOMPARE(later.openedAt(u"A"_qs), kStart);
-        QCOMPARE(later.openedAt(u"C"_qs), std::nullopt);
-    }
-
-    // Opening the person already first changes no list, yet it is a new opening.
-    void openingTheFirstPersonAgainDatesItAgain() {
-        InMemoryKeyValueStore store;
-        ManualClock time;
-        RecentsStore recents(store, time.clock());
-        recents.record(u"A"_qs);
         QSignalSpy idsChanged(&recents, &RecentsStore::idsChanged);
         QSignalSpy openingsChanged(&recents, &RecentsStore::openingsChanged);
-        time.now = kStart.addDays(9);
+        now = kStart.addDays(9);
         recents.record(u"A"_qs);
         QCOMPARE(idsChanged.count(), 0);
         QCOMPARE(openingsChanged.count(), 1);
-        QCOMPARE(recents.openedAt(u"A"_qs), kStart.addDays(9));
-        QCOMPARE(storedOpenings(store).value(u"A"_qs), kStart.addDays(9));
+
+        const RecentsStore later(store);
+        QCOMPARE(later.ids(), list);
+        QCOMPARE(later.openings(), recents.openings());
+        QCOMPARE(later.openedAt(u"A"_qs), kStart.addDays(9));
+        QCOMPARE(later.openedAt(u"C"_qs), std::nullopt);
     }
 
-    // The times never speak of someone the list no longer holds.
-    void theTimesFollowTheListWhenItShrinks() {
+    // Fifteen are kept and six shown; the times never speak of someone the list no longer holds.
+    // Pruning and clearing write only when someone leaves.
+    void theListAndItsTimesShrinkTogether() {
         InMemoryKeyValueStore store;
-        ManualClock time;
-        RecentsStore recents(store, time.clock());
+        QDateTime now = kStart;
+        RecentsStore recents(store, [&now] { return now; });
+        recents.clear();
+        QCOMPARE(store.writeCount(), 0);
         for (int i = 1; i <= 16; ++i) {
-            time.now = kStart.addSecs(i);
+            now = kStart.addSecs(i);
             recents.record(QString::number(i));
         }
+        QCOMPARE(recents.ids(), ids(16, 2));
+        QCOMPARE(recents.visible(), ids(16, 11));
+        QCOMPARE(store.textList(RecentsStore::storageKey()), ids(16, 2));
         QVERIFY(!recents.openedAt(u"1"_qs));
         QCOMPARE(storedOpenings(store).size(), RecentsStore::capacity);
 
-        recents.prune({u"16"_qs, u"2"_qs});
+        const int writes = store.writeCount();
+        const QStringList everyone = ids(20, 1);
+        recents.prune(QSet<QString>(everyone.begin(), everyone.end()));
+        QCOMPARE(store.writeCount(), writes);
+        recents.prune({u"2"_qs, u"16"_qs});
+        QCOMPARE(store.writeCount(), writes + 2); // the list and the times beside it
+        QCOMPARE(recents.ids(), (QStringList{u"16"_qs, u"2"_qs}));
         const QHash<QString, QDateTime> kept{{u"16"_qs, kStart.addSecs(16)}, {u"2"_qs, kStart.addSecs(2)}};
         QCOMPARE(recents.openings(), kept);
         QCOMPARE(storedOpenings(store), kept);
 
+        QSignalSpy idsChanged(&recents, &RecentsStore::idsChanged);
         QSignalSpy openingsChanged(&recents, &RecentsStore::openingsChanged);
         recents.clear();
+        QCOMPARE(idsChanged.count(), 1);
         QCOMPARE(openingsChanged.count(), 1);
+        QCOMPARE(recents.ids(), QStringList());
+        QCOMPARE(store.textList(RecentsStore::storageKey()), QStringList());
         QVERIFY(recents.openings().isEmpty());
         QVERIFY(!store.contains(RecentsStore::openingsKey()));
     }
@@ -187,6 +149,78 @@ private Q_SLOTS:
         InMemoryKeyValueStore store;
         store.set(StoredValue(u"A"_qs), RecentsStore::storageKey());
         QCOMPARE(RecentsStore(store).ids(), QStringList());
+    }
+
+    void starredStartFromTheStoredListOnly_data() {
+        QTest::addColumn<std::optional<StoredValue>>("stored");
+        QTest::addColumn<QStringList>("ids");
+        QTest::newRow("nothing") << std::optional<StoredValue>() << QStringList();
+        QTest::newRow("list") << std::optional<StoredValue>(QStringList{u"B"_qs, u"A"_qs})
+                              << QStringList{u"B"_qs, u"A"_qs};
+        QTest::newRow("repeated id") << std::optional<StoredValue>(QStringList{u"B"_qs, u"A"_qs, u"B"_qs})
+                                     << QStringList{u"B"_qs, u"A"_qs};
+        QTest::newRow("text") << std::optional<StoredValue>(u"A"_qs) << QStringList();
+        QTest::newRow("data") << std::optional<StoredValue>(QByteArray("[\"A\"]")) << QStringList();
+    }
+
+    void starredStartFromTheStoredListOnly() {
+        QFETCH(std::optional<StoredValue>, stored);
+        QFETCH(QStringList, ids);
+        InMemoryKeyValueStore store;
+        store.set(stored, StarredStore::storageKey());
+        QCOMPARE(StarredStore(store).ids(), ids);
+    }
+
+    void toggleStarsAndUnstarsAndPersists() {
+        InMemoryKeyValueStore store;
+        StarredStore starred(store);
+        QSignalSpy changed(&starred, &StarredStore::idsChanged);
+        starred.toggle(u"A"_qs);
+        starred.toggle(u"B"_qs);
+        QVERIFY(starred.isStarred(u"A"_qs));
+        QCOMPARE(store.textList(StarredStore::storageKey()), (QStringList{u"A"_qs, u"B"_qs}));
+        starred.toggle(u"A"_qs);
+        QVERIFY(!starred.isStarred(u"A"_qs));
+        QCOMPARE(starred.ids(), QStringList{u"B"_qs});
+        QCOMPARE(store.textList(StarredStore::storageKey()), QStringList{u"B"_qs});
+        QCOMPARE(changed.count(), 3);
+    }
+
+    void aSixthStarFailsAndChangesNothing() {
+        InMemoryKeyValueStore store;
+        StarredStore starred(store);
+        const QStringList five{u"1"_qs, u"2"_qs, u"3"_qs, u"4"_qs, u"5"_qs};
+        for (const QString& id : five)
+            starred.toggle(id);
+        const int writes = store.writeCount();
+        try {
+            starred.toggle(u"6"_qs);
+            QFAIL("starring a sixth person succeeded");
+        } catch (const PemmoError& error) {
+            QCOMPARE(error.errorCase(), PemmoError::Case::StarredLimitReached);
+        }
+        QCOMPARE(starred.ids(), five);
+        QCOMPARE(store.writeCount(), writes);
+
+        // Making room lets the sixth in, at the end.
+        starred.toggle(u"2"_qs);
+        starred.toggle(u"6"_qs);
+        QCOMPARE(starred.ids(), (QStringList{u"1"_qs, u"3"_qs, u"4"_qs, u"5"_qs, u"6"_qs}));
+    }
+
+    void starredPruneKeepsOrderAndWritesOnlyWhenSomeoneLeaves() {
+        InMemoryKeyValueStore store;
+        store.set(StoredValue(QStringList{u"C"_qs, u"A"_qs, u"B"_qs}), StarredStore::storageKey());
+        StarredStore starred(store);
+        const int writes = store.writeCount();
+        starred.prune({u"A"_qs, u"B"_qs, u"C"_qs, u"D"_qs});
+        QCOMPARE(store.writeCount(), writes);
+        starred.prune({u"B"_qs, u"C"_qs});
+        QCOMPARE(starred.ids(), (QStringList{u"C"_qs, u"B"_qs}));
+        QCOMPARE(store.textList(StarredStore::storageKey()), (QStringList{u"C"_qs, u"B"_qs}));
+        starred.prune({});
+        QCOMPARE(starred.ids(), QStringList());
+        QCOMPARE(store.textList(StarredStore::storageKey()), QStringList());
     }
 };
 

@@ -1,5 +1,6 @@
-// The circle catalogue: seeded once, sorted as names are, colours chosen from free slots, and
-// renames that never let two circles share an id.
+// Circles: what users type becomes one id however it is spaced or cased; the catalogue is seeded
+// once, sorted as names are, colours chosen from free slots, and renames never let two circles
+// share an id.
 #include "Lists/TagCatalog.h"
 #include "Records/PemmoError.h"
 #include "Settings/InMemoryKeyValueStore.h"
@@ -34,18 +35,18 @@ StoredValue catalog(const nlohmann::json& document) {
     return StoredValue(QByteArray::fromStdString(document.dump()));
 }
 
-nlohmann::json entry(const char* id, const char* name, int color, bool isDefault) {
-    return {{"id", id}, {"displayName", name}, {"colorIndex", color}, {"isDefault", isDefault}};
+nlohmann::json entry(const Tag& tag) {
+    return {{"id", tag.id.toStdString()},
+            {"displayName", tag.name.toStdString()},
+            {"colorIndex", tag.colorIndex},
+            {"isDefault", tag.isDefault}};
 }
 
 // A seeded catalogue holding exactly `tags`.
 void storeCatalog(InMemoryKeyValueStore& store, const QList<Tag>& tags) {
     nlohmann::json list = nlohmann::json::array();
     for (const Tag& tag : tags)
-        list.push_back({{"id", tag.id.toStdString()},
-                        {"displayName", tag.name.toStdString()},
-                        {"colorIndex", tag.colorIndex},
-                        {"isDefault", tag.isDefault}});
+        list.push_back(entry(tag));
     store.set(catalog({{"tags", list}, {"hasSeededDefaults", true}}), TagCatalog::storageKey());
 }
 
@@ -71,21 +72,38 @@ class TestTagCatalog : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
-    void aFirstStartSeedsTheFiveDefaultsWithOneWrite() {
-        InMemoryKeyValueStore store;
-        TagCatalog tags(store);
-        QCOMPARE(tags.tags(), kDefaults);
-        QCOMPARE(store.writeCount(), 1);
-        const auto stored = nlohmann::json::parse(store.data(TagCatalog::storageKey())->toStdString());
-        QCOMPARE(stored.at("hasSeededDefaults").get<bool>(), true);
-        QCOMPARE(stored.at("tags").size(), std::size_t(5));
-        QCOMPARE(stored.at("tags").at(0).at("displayName").get<std::string>(), std::string("Family"));
+    void normalisation_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("id");
+        QTest::addColumn<QString>("name");
+        QTest::newRow("padded, mixed case")
+            << u"  Movie   LOVER \n"_qs << u"movie lover"_qs << u"Movie LOVER"_qs;
+        QTest::newRow("tabs and line breaks")
+            << u"\tBoard\ngames\r\n"_qs << u"board games"_qs << u"Board games"_qs;
+        QTest::newRow("no-break and line separators")
+            << u"Rock\u00A0\u2028Climbing"_qs << u"rock climbing"_qs << u"Rock Climbing"_qs;
+        QTest::newRow("accented capitals") << u"\u00C9COLE"_qs << u"\u00E9cole"_qs << u"\u00C9COLE"_qs;
+        QTest::newRow("only spaces") << u"   "_qs << QString() << QString();
     }
 
-    void seedingHappensOnlyOnce() {
+    void normalisation() {
+        QFETCH(QString, text);
+        QFETCH(QString, id);
+        QFETCH(QString, name);
+        QCOMPARE(Tag::normalizedID(text), id);
+        QCOMPARE(Tag::cleanedName(text), name);
+    }
+
+    void aFirstStartSeedsTheFiveDefaultsOnceWithOneWrite() {
         InMemoryKeyValueStore store;
         {
             TagCatalog tags(store);
+            QCOMPARE(tags.tags(), kDefaults);
+            QCOMPARE(store.writeCount(), 1);
+            const auto stored = nlohmann::json::parse(store.data(TagCatalog::storageKey())->toStdString());
+            QCOMPARE(stored.at("hasSeededDefaults").get<bool>(), true);
+            QCOMPARE(stored.at("tags").size(), std::size_t(5));
+            QCOMPARE(stored.at("tags").at(0).at("displayName").get<std::string>(), std::string("Family"));
             tags.remove(u"work"_qs);
             tags.remove(u"family"_qs);
         }
@@ -103,8 +121,9 @@ private Q_SLOTS:
 
     void anUnseededCatalogKeepsItsTagsAndGainsTheMissingDefaults() {
         InMemoryKeyValueStore store;
-        store.set(catalog({{"tags", {entry("work", "work", 7, false)}}, {"hasSeededDefaults", false}}),
-                  TagCatalog::storageKey());
+        store.set(
+            catalog({{"tags", {entry({u"work"_qs, u"work"_qs, 7, false})}}, {"hasSeededDefaults", false}}),
+            TagCatalog::storageKey());
         TagCatalog tags(store);
         QCOMPARE(tags.tags().size(), 5);
         QCOMPARE(tags.tagWithID(u"work"_qs), (Tag{u"work"_qs, u"work"_qs, 7, false}));
@@ -116,7 +135,7 @@ private Q_SLOTS:
         QTest::addColumn<StoredValue>("stored");
         QTest::newRow("not JSON") << StoredValue(QByteArray("{\"tags\": ["));
         QTest::newRow("no hasSeededDefaults")
-            << catalog({{"tags", {entry("climbing", "Climbing", 5, false)}}});
+            << catalog({{"tags", {entry({u"climbing"_qs, u"Climbing"_qs, 5, false})}}});
         QTest::newRow("entry without colour")
             << catalog({{"tags", {{{"id", "x"}, {"displayName", "X"}, {"isDefault", false}}}},
                         {"hasSeededDefaults", true}});

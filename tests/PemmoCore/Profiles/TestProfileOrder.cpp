@@ -51,17 +51,12 @@ private Q_SLOTS:
             named(u"b"_qs, u"Anna"_qs, u"10"_qs), named(u"z"_qs, u"anna"_qs, u"9"_qs),
             named(u"a"_qs, u"Anna"_qs, u"9"_qs),  named(u"c"_qs, QString(), QString(), u"  Acme  "_qs),
             named(u"d"_qs, u"  "_qs, QString()),  named(u"e"_qs, u"Émile"_qs, QString()),
+            named(u"x"_qs, u"Sam"_qs, QString()), named(u"X"_qs, u"sam"_qs, QString()),
+            named(u"w"_qs, u"SAM"_qs, QString()),
         };
-        // "Acme" (organisation), "Anna 9" twice (ids a before z), "Anna 10", "Émile", "Unnamed".
-        const QStringList expected{"c", "a", "z", "b", "e", "d"};
-        QCOMPARE(ids(ProfileOrder::sorted(input)), expected);
-    }
-
-    void tiesUsePlainTextOrderOfIDs() {
-        // Plain text order puts upper-case letters before lower-case ones.
-        const QList<Profile> input{named(u"b"_qs, u"Sam"_qs), named(u"B"_qs, u"sam"_qs),
-                                   named(u"a"_qs, u"SAM"_qs)};
-        const QStringList expected{"B", "a", "b"};
+        // "Acme" (organisation), "Anna 9" twice (ids a before z), "Anna 10", "Émile", "Sam" three
+        // times, "Unnamed". Ties use the plain text order of ids: upper-case letters first.
+        const QStringList expected{"c", "a", "z", "b", "e", "X", "w", "x", "d"};
         QCOMPARE(ids(ProfileOrder::sorted(input)), expected);
     }
 };

@@ -127,71 +127,63 @@ PemmoRecord taggedRecord(const QString& tag, const QDateTime& when) {
     return record;
 }
 
-void appendTag(PemmoRecord& record, const QString& tag) {
-    record.tags.append(tag);
-}
-
 } // namespace
 
 class TestProfileSyncEngine : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // Profiles hold the book's people and the store's records themselves, not copies; someone
+    // without a stored record keeps the fresh record first shown, shared with all who have none.
     void startPublishesTheSortedJoin() {
         Harness h({person("b", "Anna", "10"), person("c", "anna", "9"), person("a", "Anna", "9")});
         h.seed({{u"c"_qs, taggedRecord(u"friends"_qs, h.now.addDays(-3))}});
         QList<SyncState> states;
         connect(&h.engine, &ProfileSyncEngine::stateChanged, this, [&] { states.append(h.engine.state()); });
+        const QDateTime started = h.now;
 
         test::await(h.engine.start());
 
         QCOMPARE(ids(h.engine.profiles()), (QStringList{"a", "c", "b"}));
         QCOMPARE(h.engine.profile(u"c"_qs)->record->tags, QStringList{u"friends"_qs});
-        // Someone without a stored record gets a fresh one.
-        QCOMPARE(h.engine.profile(u"a"_qs)->record, PemmoRecord::fresh(h.now));
         QVERIFY(h.engine.hasLoaded());
         QCOMPARE(h.engine.publishCount(), 1);
         QCOMPARE(h.engine.lastRefresh(), h.now);
         QCOMPARE(h.engine.authorization(), ContactsAuthorization::Authorized);
         QCOMPARE(states, (QList<SyncState>{SyncState::loading(), SyncState::idle()}));
         QVERIFY(h.engine.isRunning());
-    }
-
-    void profilesHoldTheBooksPeopleAndTheStoresRecordsWithoutCopies() {
-        Harness h({person("a", "Ada", "L"), person("b", "Bea", "K"), person("c", "Cy", "M")});
-        h.seed({{u"a"_qs, taggedRecord(u"friends"_qs, h.now.addDays(-3))}});
-        const QDateTime started = h.now;
-        test::await(h.engine.start());
-
         for (int refresh = 0; refresh < 2; ++refresh) {
             const RecordMap stored = test::await(h.store.allRecords());
             for (const Shared<Person>& fetched : std::as_const(h.contacts.lastFetched)) {
                 const std::optional<Profile> profile = h.engine.profile(fetched->id);
-                QVERIFY(profile);
-                QVERIFY(profile->person.sharesBodyWith(fetched));
+                QVERIFY(profile && profile->person.sharesBodyWith(fetched));
             }
-            QVERIFY(h.engine.profile(u"a"_qs)->record.sharesBodyWith(stored.value(u"a"_qs)));
-            // Someone without a stored record keeps the fresh record first shown.
-            QCOMPARE(h.engine.profile(u"b"_qs)->record, PemmoRecord::fresh(started));
-            // and shares it with everyone else who has none.
-            QVERIFY(h.engine.profile(u"b"_qs)->record.sharesBodyWith(h.engine.profile(u"c"_qs)->record));
+            QVERIFY(h.engine.profile(u"c"_qs)->record.sharesBodyWith(stored.value(u"c"_qs)));
+            QCOMPARE(h.engine.profile(u"a"_qs)->record, PemmoRecord::fresh(started));
+            QVERIFY(h.engine.profile(u"a"_qs)->record.sharesBodyWith(h.engine.profile(u"b"_qs)->record));
             h.now = h.now.addSecs(60);
             test::await(h.engine.refresh());
         }
     }
 
+    // Refreshes asked for, or change signals from the book, while one runs become one more.
     void refreshRequestsWhileOneRunsCoalesceIntoOneMore() {
-        Harness h({kAda}, {.fetchDelay = 40ms});
-        auto first = h.engine.refresh();
+        Started h({kAda}, {}, {.fetchDelay = 20ms});
+        h.contacts.setPeople({kAda, kGrace});
+        h.contacts.emitChange();
         QVERIFY(h.engine.isRefreshing());
-        for (int i = 0; i < 3; ++i) {
-            auto extra = h.engine.refresh();
-            QVERIFY(extra.isReady()); // only marked; returns at once
-        }
-        test::await(std::move(first));
-        QCOMPARE(h.contacts.fetchCount(), 2);
-        QCOMPARE(h.engine.publishCount(), 2);
+        QVERIFY(h.engine.refresh().isReady()); // only marked; returns at once
+        for (int i = 0; i < 3; ++i)
+            h.contacts.emitChange();
+        QTRY_VERIFY(!h.engine.isRefreshing());
+        QCOMPARE(h.contacts.fetchCount(), 3); // the start's, the first signal's and one more
+        QCOMPARE(h.engine.publishCount(), 3);
+        QCOMPARE(h.engine.profiles().size(), 2);
+
+        h.engine.stop();
+        h.contacts.emitChange();
         QVERIFY(!h.engine.isRefreshing());
+        QCOMPARE(h.contacts.fetchCount(), 3);
     }
 
     void slowFetchTimesOutAndKeepsTheProfiles() {
@@ -362,43 +354,47 @@ private Q_SLOTS:
             QCOMPARE(test::await(h.engine.replacementPhoto(id)), std::nullopt);
     }
 
-    void concurrentUpdatesBothTakeEffectInCallOrder() {
+    // Updates wait for the record lock, then take effect in call order: without the lock both
+    // would start from the same (missing) record.
+    void updatesWaitForTheLockAndTakeEffectInCallOrder() {
         Started h({kAda});
-        const int version = h.engine.dataVersion();
-        // Issued together: without the lock both would start from the same (missing) record.
-        auto first = h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "first"); });
-        auto second = h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "second"); });
+        test::await(h.engine.acquireRecordMutation());
+        auto first = h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { r.tags.append("first"); });
+        auto second = h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { r.tags.append("second"); });
+        QTest::qWait(20); // nothing may happen while the lock is held
+        QVERIFY(!first.isReady());
+        QVERIFY(h.engine.profile(u"1"_qs)->record->tags.isEmpty());
+        h.engine.releaseRecordMutation();
         test::await(std::move(second));
         test::await(std::move(first));
         const QStringList expected{"first", "second"};
         QCOMPARE(h.engine.profile(u"1"_qs)->record->tags, expected);
         QCOMPARE(test::await(h.store.record(u"1"_qs))->tags, expected);
-        QCOMPARE(h.engine.dataVersion(), version + 2);
+        QCOMPARE(h.engine.dataVersion(), 2);
     }
 
-    void mutationsWaitForTheLock() {
-        Started h({kAda});
-        test::await(h.engine.acquireRecordMutation());
-        auto update = h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "x"); });
-        QTest::qWait(20); // nothing may happen while the lock is held
-        QVERIFY(!update.isReady());
-        QVERIFY(h.engine.profile(u"1"_qs)->record->tags.isEmpty());
-        h.engine.releaseRecordMutation();
-        test::await(std::move(update));
-        QCOMPARE(h.engine.profile(u"1"_qs)->record->tags, QStringList{u"x"_qs});
+    // An update is written after a pause, a commit at once; both stamp the record and publish it.
+    void editsStampAndPublish_data() {
+        QTest::addColumn<bool>("commit");
+        QTest::newRow("update") << false;
+        QTest::newRow("commit") << true;
     }
 
-    void updateRecordStampsAndPublishes() {
+    void editsStampAndPublish() {
+        QFETCH(bool, commit);
         Started h({kAda, kGrace});
         QSignalSpy dataSpy(&h.engine, &ProfileSyncEngine::dataVersionChanged);
         h.now = h.now.addSecs(90);
-        test::await(h.engine.updateRecord(u"2"_qs, [](PemmoRecord& r) { r.about = "Navy"; }));
+        const auto edit = [](PemmoRecord& r) { r.about = "Navy"; };
+        test::await(commit ? h.engine.commitRecord(u"2"_qs, edit) : h.engine.updateRecord(u"2"_qs, edit));
+        if (commit)
+            QCOMPARE(test::await(h.store.writeCount()), 1); // at once, not debounced
         const Profile grace = *h.engine.profile(u"2"_qs);
         QCOMPARE(grace.record->about, u"Navy"_qs);
         QCOMPARE(grace.record->updatedAt, h.now);
         QCOMPARE(ids(h.engine.profiles()), (QStringList{"1", "2"})); // order kept
         QCOMPARE(dataSpy.count(), 1);
-        // The debounced write reaches the disk.
+        QCOMPARE(h.engine.dataVersion(), 1);
         QTRY_COMPARE(test::await(h.store.writeCount()), 1);
     }
 
@@ -414,35 +410,16 @@ private Q_SLOTS:
         QCOMPARE(seen, (QStringList{"Poet", "Analyst", "Countess"}));
     }
 
-    void commitThatChangesNothingWritesNothing() {
-        Started h({kAda}, {{u"1"_qs, taggedRecord(u"a"_qs, kStart)}});
-        const int version = h.engine.dataVersion();
-        test::await(h.engine.commitRecord(u"1"_qs, [](PemmoRecord& r) { r.tags = {"a"}; }));
-        QCOMPARE(test::await(h.store.writeCount()), 0);
-        QCOMPARE(h.engine.dataVersion(), version);
-    }
-
-    void commitWritesThroughAndPublishes() {
-        Started h({kAda});
-        h.now = h.now.addSecs(30);
-        test::await(h.engine.commitRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "met"); }));
-        QCOMPARE(test::await(h.store.writeCount()), 1); // at once, not debounced
-        const PemmoRecord published = *h.engine.profile(u"1"_qs)->record;
-        QCOMPARE(published.tags, QStringList{u"met"_qs});
-        QCOMPARE(published.updatedAt, h.now);
-        QCOMPARE(h.engine.dataVersion(), 1);
-    }
-
     void commitForSomeoneNotPublishedFails() {
         Started h({kAda});
         const auto error = test::awaitErrorOf<PemmoError>(
-            h.engine.commitRecord(u"9"_qs, [](PemmoRecord& r) { appendTag(r, "x"); }));
+            h.engine.commitRecord(u"9"_qs, [](PemmoRecord& r) { r.tags.append("x"); }));
         QVERIFY(error.has_value());
         QCOMPARE(*error, PemmoError::notFound(u"9"_qs));
         QCOMPARE(test::await(h.store.writeCount()), 0);
         QVERIFY(!test::await(h.store.record(u"9"_qs)).has_value());
         // The lock was released on the way out.
-        test::await(h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "y"); }));
+        test::await(h.engine.updateRecord(u"1"_qs, [](PemmoRecord& r) { r.tags.append("y"); }));
     }
 
     void failedCommitChangesNothing() {
@@ -450,7 +427,7 @@ private Q_SLOTS:
         const Profile before = *h.engine.profile(u"1"_qs);
         h.breakStoreFolder();
         const auto error = test::awaitErrorOf<FileError>(
-            h.engine.commitRecord(u"1"_qs, [](PemmoRecord& r) { appendTag(r, "b"); }));
+            h.engine.commitRecord(u"1"_qs, [](PemmoRecord& r) { r.tags.append("b"); }));
         QVERIFY(error.has_value());
         QCOMPARE(*h.engine.profile(u"1"_qs), before);
         QCOMPARE(h.engine.dataVersion(), 0);
@@ -466,22 +443,6 @@ private Q_SLOTS:
         const int stopped = h.contacts.fetchCount();
         QTest::qWait(100); // several poll periods
         QCOMPARE(h.contacts.fetchCount(), stopped);
-    }
-
-    void burstOfChangeSignalsCoalesces() {
-        Started h({kAda}, {}, {.fetchDelay = 20ms});
-        h.contacts.setPeople({kAda, kGrace});
-        for (int i = 0; i < 5; ++i)
-            h.contacts.emitChange();
-        QTRY_VERIFY(!h.engine.isRefreshing());
-        // The first signal's refresh, and one more for the four that came while it ran.
-        QCOMPARE(h.contacts.fetchCount(), 3);
-        QCOMPARE(h.engine.profiles().size(), 2);
-
-        h.engine.stop();
-        h.contacts.emitChange();
-        QVERIFY(!h.engine.isRefreshing());
-        QCOMPARE(h.contacts.fetchCount(), 3);
     }
 
     void equalRefreshEmitsOnlyWhatChanged() {
@@ -544,8 +505,11 @@ private Q_SLOTS:
         QCOMPARE(h.engine.photoVersion(), 2);
     }
 
+    // A contact made while a refresh runs waits for it: that refresh fetched the book before the
+    // contact existed.
     void createContactStoresItsRecordAndPublishes() {
-        Started h({kAda});
+        Started h({kAda}, {}, {.fetchDelay = 30ms});
+        auto running = h.engine.refresh();
         const ContactDraft draft{.givenName = u"Hedy"_qs, .familyName = u"Lamarr"_qs};
         const QString id = test::await(h.engine.createContact(draft, taggedRecord(u"inventors"_qs, h.now)));
         QCOMPARE(h.engine.profiles().size(), 2);
@@ -553,20 +517,12 @@ private Q_SLOTS:
         QCOMPARE(h.engine.profile(id)->record->tags, QStringList{u"inventors"_qs});
         QVERIFY(test::await(h.store.record(id)).has_value());
         QCOMPARE(h.engine.dataVersion(), 1);
+        test::await(std::move(running));
 
         // An empty record is not stored.
         const QString plain = test::await(h.engine.createContact(draft, PemmoRecord::fresh(h.now)));
         QVERIFY(h.engine.profile(plain).has_value());
         QVERIFY(!test::await(h.store.record(plain)).has_value());
-    }
-
-    void createContactWaitsForARunningRefresh() {
-        Started h({kAda}, {}, {.fetchDelay = 30ms});
-        auto running = h.engine.refresh(); // fetched before the contact exists
-        const ContactDraft draft{.givenName = u"Hedy"_qs};
-        const QString id = test::await(h.engine.createContact(draft, PemmoRecord::fresh(h.now)));
-        QVERIFY(h.engine.profile(id).has_value());
-        test::await(std::move(running));
     }
 
     void refusedCreateStoresNothing() {
@@ -591,8 +547,13 @@ private Q_SLOTS:
         QCOMPARE(h.engine.dataVersion(), 1);
     }
 
-    void fieldEditThatChangesNothingWritesNothing() {
-        Started h({kAda});
+    // A commit or a field edit that leaves the record as it was neither writes nor publishes.
+    void editsThatChangeNothingWriteNothing() {
+        Started h({kAda}, {{u"1"_qs, taggedRecord(u"a"_qs, kStart)}});
+        test::await(h.engine.commitRecord(u"1"_qs, [](PemmoRecord& r) { r.tags = {"a"}; }));
+        QCOMPARE(test::await(h.store.writeCount()), 0);
+        QCOMPARE(h.engine.dataVersion(), 0);
+
         test::await(h.engine.setField(u"1"_qs, WritableField::Company, u"Analytical"_qs));
         test::await(h.engine.setField(u"1"_qs, WritableField::Company, u" Analytical "_qs));
         const PemmoRecord record = *h.engine.profile(u"1"_qs)->record;

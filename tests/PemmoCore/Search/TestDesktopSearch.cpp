@@ -33,6 +33,16 @@ using test::ids;
 class TestDesktopSearch : public QObject {
     Q_OBJECT
 
+    // One search for the whole run, as the desktop's service keeps it: its buffers serve every call.
+    DesktopSearch m_search;
+
+    QList<DesktopSearch::Result> find(const QString& query, const QList<Profile>& profiles = people(),
+                                      const SearchBoosts& boosts = {.now = kNow},
+                                      int limit = DesktopSearch::defaultLimit) {
+        const SearchIndex index(profiles);
+        return m_search.find(query, {profiles, index}, boosts, limit);
+    }
+
 private Q_SLOTS:
     // The first result, and whether the query is that person's whole name.
     void findsPeopleByName_data() {
@@ -52,10 +62,7 @@ private Q_SLOTS:
         QFETCH(QString, query);
         QFETCH(QString, first);
         QFETCH(bool, exact);
-        const QList<Profile> profiles = people();
-        const SearchIndex index(profiles);
-        DesktopSearch search;
-        const auto results = search.find(query, {profiles, index}, {.now = kNow});
+        const auto results = find(query);
         QVERIFY2(!results.isEmpty(), qPrintable(query));
         QCOMPARE(results.first().id, first);
         QCOMPARE(results.first().exact, exact);
@@ -71,17 +78,11 @@ private Q_SLOTS:
 
     void nothingForWhatOnlyThePanelUnderstands() {
         QFETCH(QString, query);
-        const QList<Profile> profiles = people();
-        const SearchIndex index(profiles);
-        DesktopSearch search;
-        QCOMPARE(search.find(query, {profiles, index}, {.now = kNow}), QList<DesktopSearch::Result>());
+        QCOMPARE(find(query), QList<DesktopSearch::Result>());
     }
 
     void resultsCarryNameHeadlineAndFallingRelevance() {
-        const QList<Profile> profiles = people();
-        const SearchIndex index(profiles);
-        DesktopSearch search;
-        const auto results = search.find(u"alex"_qs, {profiles, index}, {.now = kNow});
+        const auto results = find(u"alex"_qs);
         QCOMPARE(ids(results), (QStringList{u"alex"_qs, u"alexa"_qs}));
         QCOMPARE(results[0].name, u"Alex Morgan"_qs);
         QCOMPARE(results[0].headline, u"Designer @ Northwind"_qs);
@@ -95,11 +96,8 @@ private Q_SLOTS:
         // Equal matches: the name decides, unless one of them is starred.
         const QList<Profile> profiles{person(u"lee"_qs, u"Sam"_qs, u"Lee"_qs),
                                       person(u"park"_qs, u"Sam"_qs, u"Park"_qs)};
-        const SearchIndex index(profiles);
-        DesktopSearch search;
-        QCOMPARE(ids(search.find(u"sam"_qs, {profiles, index}, {.now = kNow})),
-                 (QStringList{u"lee"_qs, u"park"_qs}));
-        QCOMPARE(ids(search.find(u"sam"_qs, {profiles, index}, {.starred = {u"park"_qs}, .now = kNow})),
+        QCOMPARE(ids(find(u"sam"_qs, profiles)), (QStringList{u"lee"_qs, u"park"_qs}));
+        QCOMPARE(ids(find(u"sam"_qs, profiles, {.starred = {u"park"_qs}, .now = kNow})),
                  (QStringList{u"park"_qs, u"lee"_qs}));
     }
 
@@ -107,11 +105,8 @@ private Q_SLOTS:
         QList<Profile> profiles;
         for (int i = 0; i < 30; ++i)
             profiles.append(person(QString::number(i), u"Sam"_qs, u"Lee"_qs + QString::number(i)));
-        const SearchIndex index(profiles);
-        DesktopSearch search;
-        QCOMPARE(search.find(u"sam"_qs, {profiles, index}, {.now = kNow}).size(),
-                 DesktopSearch::defaultLimit);
-        QCOMPARE(search.find(u"sam"_qs, {profiles, index}, {.now = kNow}, 3).size(), 3);
+        QCOMPARE(find(u"sam"_qs, profiles).size(), DesktopSearch::defaultLimit);
+        QCOMPARE(find(u"sam"_qs, profiles, {.now = kNow}, 3).size(), 3);
     }
 
     void describesKnownPeopleOnly() {

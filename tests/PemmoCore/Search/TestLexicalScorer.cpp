@@ -1,8 +1,10 @@
+#include "Search/EditDistance.h"
 #include "Search/IndexEntry.h"
 #include "Search/LexicalScorer.h"
 #include "Search/QueryParser.h"
 #include "TestSupport/People.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 #include <map>
 
@@ -31,55 +33,26 @@ private Q_SLOTS:
         QTest::addColumn<QString>("query");
         QTest::addColumn<double>("expected"); // -1: no hit
 
-        QTest::newRow("exact") << "John"
-                               << "Doe"
-                               << "john" << 1.0;
-        QTest::newRow("accent-free query finds accented name") << "Zoë"
-                                                               << "Kim"
-                                                               << "zoe" << 1.0;
-        QTest::newRow("full-width query") << "Anna"
-                                          << "Berg"
-                                          << "ＡＮＮＡ" << 1.0;
-        QTest::newRow("prefix") << "John"
-                                << "Doe"
-                                << "jo" << 0.85;
-        QTest::newRow("acronym") << "John"
-                                 << "Doe"
-                                 << "jd" << 0.7;
-        QTest::newRow("acronym longer than the name's tokens") << "John"
-                                                               << "Doe"
-                                                               << "jdx" << -1.0;
-        QTest::newRow("three letters get no typo allowance") << "John"
-                                                             << "Doe"
-                                                             << "jon" << -1.0;
-        QTest::newRow("transposition at four letters") << "John"
-                                                       << "Doe"
-                                                       << "jonh" << 0.55;
-        QTest::newRow("substring") << "Johnathan"
-                                   << "Doe"
-                                   << "nat" << 0.4;
-        QTest::newRow("name run together, exact") << "Anna"
-                                                  << "Maria"
-                                                  << "annamaria" << 1.0;
-        QTest::newRow("name run together, prefix") << "Anna"
-                                                   << "Maria"
-                                                   << "annam" << 0.85;
-        QTest::newRow("all terms required") << "John"
-                                            << "Doe"
-                                            << "john zzz" << -1.0;
+        QTest::newRow("exact") << u"John"_qs << u"Doe"_qs << u"john"_qs << 1.0;
+        QTest::newRow("accent-free query finds accented name") << u"Zoë"_qs << u"Kim"_qs << u"zoe"_qs << 1.0;
+        QTest::newRow("full-width query") << u"Anna"_qs << u"Berg"_qs << u"ＡＮＮＡ"_qs << 1.0;
+        QTest::newRow("prefix") << u"John"_qs << u"Doe"_qs << u"jo"_qs << 0.85;
+        QTest::newRow("acronym") << u"John"_qs << u"Doe"_qs << u"jd"_qs << 0.7;
+        QTest::newRow("acronym longer than the name's tokens")
+            << u"John"_qs << u"Doe"_qs << u"jdx"_qs << -1.0;
+        QTest::newRow("three letters get no typo allowance") << u"John"_qs << u"Doe"_qs << u"jon"_qs << -1.0;
+        QTest::newRow("transposition at four letters") << u"John"_qs << u"Doe"_qs << u"jonh"_qs << 0.55;
+        QTest::newRow("substring") << u"Johnathan"_qs << u"Doe"_qs << u"nat"_qs << 0.4;
+        QTest::newRow("name run together, exact") << u"Anna"_qs << u"Maria"_qs << u"annamaria"_qs << 1.0;
+        QTest::newRow("name run together, prefix") << u"Anna"_qs << u"Maria"_qs << u"annam"_qs << 0.85;
+        QTest::newRow("all terms required") << u"John"_qs << u"Doe"_qs << u"john zzz"_qs << -1.0;
         // Hangul is compared syllable by syllable, as it is read.
-        QTest::newRow("hangul prefix") << "민준"
-                                       << "김"
-                                       << "민" << 0.85;
-        QTest::newRow("hangul: a syllable is no prefix of another") << "민준"
-                                                                    << "김"
-                                                                    << "미" << -1.0;
-        QTest::newRow("hangul: two syllables get no typo allowance") << "민준"
-                                                                     << "김"
-                                                                     << "민주" << -1.0;
-        QTest::newRow("mean of the terms") << "John"
-                                           << "Doe"
-                                           << "john d" << (1.0 + 0.85) / 2;
+        QTest::newRow("hangul prefix") << u"민준"_qs << u"김"_qs << u"민"_qs << 0.85;
+        QTest::newRow("hangul: a syllable is no prefix of another")
+            << u"민준"_qs << u"김"_qs << u"미"_qs << -1.0;
+        QTest::newRow("hangul: two syllables get no typo allowance")
+            << u"민준"_qs << u"김"_qs << u"민주"_qs << -1.0;
+        QTest::newRow("mean of the terms") << u"John"_qs << u"Doe"_qs << u"john d"_qs << (1.0 + 0.85) / 2;
     }
 
     void nameMatches() {
@@ -99,20 +72,20 @@ private Q_SLOTS:
     void fieldWeightsScaleTheStrength_data() {
         QTest::addColumn<QString>("query");
         QTest::addColumn<double>("expected");
-        QTest::newRow("nickname exact") << "ace" << 0.9;
-        QTest::newRow("company exact") << "globex" << 0.6;
-        QTest::newRow("circle exact") << "climbing" << 0.6;
-        QTest::newRow("role prefix") << "engin" << 0.85 * 0.5;
-        QTest::newRow("school acronym") << "mit" << 0.7 * 0.5;
-        QTest::newRow("phone digits run together") << "14155550100" << 0.5;
-        QTest::newRow("phone digits inside") << "4155550100" << 0.55 * 0.5;
-        QTest::newRow("phone digits prefix") << "141555" << 0.85 * 0.5;
-        QTest::newRow("email") << "example" << 0.4;
-        QTest::newRow("city") << "lisbon" << 0.3;
-        QTest::newRow("memory beats about") << "ramen" << 0.25;
-        QTest::newRow("about") << "cello" << 0.2;
-        QTest::newRow("how we met is in about") << "gym" << 0.2;
-        QTest::newRow("best field wins") << "growth" << 0.5;
+        QTest::newRow("nickname exact") << u"ace"_qs << 0.9;
+        QTest::newRow("company exact") << u"globex"_qs << 0.6;
+        QTest::newRow("circle exact") << u"climbing"_qs << 0.6;
+        QTest::newRow("role prefix") << u"engin"_qs << 0.85 * 0.5;
+        QTest::newRow("school acronym") << u"mit"_qs << 0.7 * 0.5;
+        QTest::newRow("phone digits run together") << u"14155550100"_qs << 0.5;
+        QTest::newRow("phone digits inside") << u"4155550100"_qs << 0.55 * 0.5;
+        QTest::newRow("phone digits prefix") << u"141555"_qs << 0.85 * 0.5;
+        QTest::newRow("email") << u"example"_qs << 0.4;
+        QTest::newRow("city") << u"lisbon"_qs << 0.3;
+        QTest::newRow("memory beats about") << u"ramen"_qs << 0.25;
+        QTest::newRow("about") << u"cello"_qs << 0.2;
+        QTest::newRow("how we met is in about") << u"gym"_qs << 0.2;
+        QTest::newRow("best field wins") << u"growth"_qs << 0.5;
     }
 
     void fieldWeightsScaleTheStrength() {
@@ -200,24 +173,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("query");
         QTest::addColumn<QList<int>>("ranges"); // start, length, start, length...
-        QTest::newRow("prefix in the original") << "Zoë Kim"
-                                                << "zo" << QList<int>{0, 2};
-        QTest::newRow("accent included") << "Zoë Kim"
-                                         << "zoe" << QList<int>{0, 3};
-        QTest::newRow("two terms") << "Zoë Kim"
-                                   << "kim zoe" << QList<int>{0, 3, 4, 3};
-        QTest::newRow("touching ranges merge") << "Annabel Lee"
-                                               << "anna bel" << QList<int>{0, 7};
-        QTest::newRow("every occurrence") << "Anna Hanna"
-                                          << "an" << QList<int>{0, 2, 6, 2};
-        QTest::newRow("acronym not shown") << "John Doe"
-                                           << "jd" << QList<int>{};
-        QTest::newRow("typo not shown") << "John Doe"
-                                        << "jonh" << QList<int>{};
-        QTest::newRow("run together spans the gap") << "Anna Maria"
-                                                    << "annam" << QList<int>{0, 6};
-        QTest::newRow("decomposed accent stays whole") << "Rene\u0301e"
-                                                       << "renee" << QList<int>{0, 6};
+        QTest::newRow("prefix in the original") << u"Zoë Kim"_qs << u"zo"_qs << QList<int>{0, 2};
+        QTest::newRow("accent included") << u"Zoë Kim"_qs << u"zoe"_qs << QList<int>{0, 3};
+        QTest::newRow("two terms") << u"Zoë Kim"_qs << u"kim zoe"_qs << QList<int>{0, 3, 4, 3};
+        QTest::newRow("touching ranges merge") << u"Annabel Lee"_qs << u"anna bel"_qs << QList<int>{0, 7};
+        QTest::newRow("every occurrence") << u"Anna Hanna"_qs << u"an"_qs << QList<int>{0, 2, 6, 2};
+        QTest::newRow("acronym not shown") << u"John Doe"_qs << u"jd"_qs << QList<int>{};
+        QTest::newRow("typo not shown") << u"John Doe"_qs << u"jonh"_qs << QList<int>{};
+        QTest::newRow("run together spans the gap") << u"Anna Maria"_qs << u"annam"_qs << QList<int>{0, 6};
+        QTest::newRow("decomposed accent stays whole")
+            << u"Rene\u0301e"_qs << u"renee"_qs << QList<int>{0, 6};
     }
 
     void nameRanges() {
@@ -232,6 +197,52 @@ private Q_SLOTS:
         for (const TextRange& r : hit->nameRanges)
             flat << static_cast<int>(r.start) << static_cast<int>(r.length);
         QCOMPARE(flat, ranges);
+    }
+
+    // The bounded edit distance behind the typo allowance.
+    void distance_data() {
+        QTest::addColumn<QString>("a");
+        QTest::addColumn<QString>("b");
+        QTest::addColumn<int>("max");
+        QTest::addColumn<int>("expected"); // -1: absent
+        QTest::newRow("equal") << u"john"_qs << u"john"_qs << 1 << 0;
+        QTest::newRow("transposition") << u"jonh"_qs << u"john"_qs << 1 << 1;
+        QTest::newRow("substitution") << u"jahn"_qs << u"john"_qs << 1 << 1;
+        QTest::newRow("insertion") << u"johhn"_qs << u"john"_qs << 1 << 1;
+        QTest::newRow("deletion") << u"jon"_qs << u"john"_qs << 1 << 1;
+        QTest::newRow("two edits over the bound") << u"jhn"_qs << u"johan"_qs << 1 << -1;
+        QTest::newRow("two edits within the bound") << u"jhn"_qs << u"johan"_qs << 2 << 2;
+        QTest::newRow("lengths too far apart") << u"jo"_qs << u"johnny"_qs << 3 << -1;
+        QTest::newRow("empty against text") << u""_qs << u"abc"_qs << 3 << 3;
+        QTest::newRow("empty over the bound") << u""_qs << u"abcd"_qs << 3 << -1;
+        QTest::newRow("osa counts ca to abc as three") << u"ca"_qs << u"abc"_qs << 3 << 3;
+        QTest::newRow("characters, not code units") << u"😀a"_qs << u"😀b"_qs << 1 << 1;
+    }
+
+    void distance() {
+        QFETCH(QString, a);
+        QFETCH(QString, b);
+        QFETCH(int, max);
+        QFETCH(int, expected);
+        const auto result = EditDistance::distance(a, b, max);
+        QCOMPARE(result.value_or(-1), expected);
+        QCOMPARE(EditDistance::distance(b, a, max).value_or(-1), expected);
+    }
+
+    void withinOneAgreesWithTheTable() {
+        // Short words over a small alphabet hit every kind of single edit, and many near misses.
+        QRandomGenerator random(42);
+        const auto word = [&random] {
+            std::u32string w;
+            for (int i = random.bounded(0, 6); i > 0; --i)
+                w.push_back(U'a' + static_cast<char32_t>(random.bounded(0, 3)));
+            return w;
+        };
+        for (int i = 0; i < 20000; ++i) {
+            const std::u32string a = word();
+            const std::u32string b = word();
+            QCOMPARE(EditDistance::withinOne(a, b), EditDistance::distance(a, b, 1).has_value());
+        }
     }
 };
 

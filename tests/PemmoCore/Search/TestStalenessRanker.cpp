@@ -72,10 +72,7 @@ private Q_SLOTS:
             {person("3", "bob", {}, std::nullopt), person("2", "Bob", {}, std::nullopt),
              person("1", "Émile", {}, std::nullopt), person("0", "Anna", {}, std::nullopt)},
             kNow, 3);
-        QStringList order;
-        for (const StaleProfile& s : due)
-            order.append(s.id);
-        QCOMPARE(order, (QStringList{"0", "2", "3"}));
+        QCOMPARE(test::ids(due), (QStringList{"0", "2", "3"}));
         QVERIFY(StalenessRanker::rank({person("0", "Anna", {}, std::nullopt)}, kNow, 0).isEmpty());
     }
 };

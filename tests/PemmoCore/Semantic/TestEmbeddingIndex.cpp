@@ -28,14 +28,14 @@ public:
         : m_dimension(dimension) {}
 
     int dimension() const override { return m_dimension; }
-    QString identifier() const override { return QStringLiteral("topics-%1").arg(m_dimension); }
+    QString identifier() const override { return u"topics-%1"_qs.arg(m_dimension); }
     std::optional<EmbeddingVector> embed(const QString& text) const override {
         {
             QMutexLocker lock(&m_mutex);
             m_asked.append(text);
         }
         const QString t = text.trimmed().toLower();
-        if (t.isEmpty() || t.contains(QStringLiteral("unknowable")))
+        if (t.isEmpty() || t.contains(u"unknowable"_qs))
             return std::nullopt;
         EmbeddingVector v(std::size_t(m_dimension), 0.0f);
         const auto count = [&t](std::initializer_list<const char*> words) {
@@ -50,7 +50,7 @@ public:
         v[3] = 0.1f; // everything has a little of the rest
         if (t == u"zero")
             return EmbeddingVector(std::size_t(m_dimension), 0.0f);
-        if (t.startsWith(QStringLiteral("angle ")))
+        if (t.startsWith(u"angle "_qs))
             v = {std::cos(t.mid(6).toFloat()), std::sin(t.mid(6).toFloat()), 0, 0};
         return v;
     }
@@ -94,7 +94,7 @@ private:
 
 Profile profile(const QString& id, const QString& about, QStringList notes = {}) {
     Profile p;
-    p.person = test::person(id, id.toUpper(), QStringLiteral("Test"));
+    p.person = test::person(id, id.toUpper(), u"Test"_qs);
     p.record = PemmoRecord::fresh(QDateTime(QDate(2026, 1, 1), QTime(9, 0), Qt::UTC));
     p.record.edit().about = about;
     int day = 0;
@@ -124,36 +124,32 @@ class TestEmbeddingIndex : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // Text that is not exactly Base64 of whole floats is no vector.
     void vectorsTravelAsLittleEndianBase64_data() {
-        QTest::addColumn<QList<float>>("values");
         QTest::addColumn<QString>("base64");
-        QTest::newRow("one") << QList<float>{1.0f} << "AACAPw==";
-        QTest::newRow("two") << QList<float>{1.0f, -2.0f} << "AACAPwAAAMA=";
-        QTest::newRow("three") << QList<float>{0.0f, 0.5f, 3.25f} << "AAAAAAAAAD8AAFBA";
+        QTest::addColumn<QList<float>>("values"); // empty: not a vector of two floats
+        QTest::newRow("one") << u"AACAPw=="_qs << QList<float>{1.0f};
+        QTest::newRow("two") << u"AACAPwAAAMA="_qs << QList<float>{1.0f, -2.0f};
+        QTest::newRow("three") << u"AAAAAAAAAD8AAFBA"_qs << QList<float>{0.0f, 0.5f, 3.25f};
+        QTest::newRow("a float short") << u"AACAPw=="_qs << QList<float>{};
+        QTest::newRow("not base64") << u"AACA*wAAAMA="_qs << QList<float>{};
+        QTest::newRow("length not a multiple of four") << u"AACAPwAAAMA"_qs << QList<float>{};
+        QTest::newRow("padding inside") << u"AA==AAAAAMA="_qs << QList<float>{};
     }
 
     void vectorsTravelAsLittleEndianBase64() {
-        QFETCH(QList<float>, values);
         QFETCH(QString, base64);
+        QFETCH(QList<float>, values);
+        if (values.isEmpty()) {
+            QVERIFY(!EmbeddingIndexFile::decodeVector(base64.toStdString(), 2));
+            return;
+        }
         const EmbeddingVector vector(values.begin(), values.end());
         QCOMPARE(QString::fromStdString(EmbeddingIndexFile::encodeVector(vector)), base64);
         QCOMPARE(EmbeddingIndexFile::decodeVector(base64.toStdString(), int(values.size())), vector);
         // The same bytes as Qt's own Base64 of the raw floats.
         QCOMPARE(QByteArray::fromBase64(base64.toLatin1()),
                  QByteArray(reinterpret_cast<const char*>(vector.data()), qsizetype(vector.size() * 4)));
-    }
-
-    void badBase64IsNoVector_data() {
-        QTest::addColumn<QString>("text");
-        QTest::newRow("a float short") << "AACAPw==";
-        QTest::newRow("not base64") << "AACA*wAAAMA=";
-        QTest::newRow("length not a multiple of four") << "AACAPwAAAMA";
-        QTest::newRow("padding inside") << "AA==AAAAAMA=";
-    }
-
-    void badBase64IsNoVector() {
-        QFETCH(QString, text);
-        QVERIFY(!EmbeddingIndexFile::decodeVector(text.toStdString(), 2));
     }
 
     // A file of another embedder or dimension is discarded whole, and so is one that cannot be read.
@@ -178,7 +174,7 @@ private Q_SLOTS:
     void whatAFileKeeps() {
         QFETCH(QByteArray, bytes);
         QFETCH(int, kept);
-        QCOMPARE(int(EmbeddingIndexFile::decode(bytes, QStringLiteral("topics-4"), 4, "f").size()), kept);
+        QCOMPARE(int(EmbeddingIndexFile::decode(bytes, u"topics-4"_qs, 4, "f").size()), kept);
     }
 
     void oneEntryOfTheWrongLengthIsDroppedAndTheOthersKept() {
@@ -191,35 +187,34 @@ private Q_SLOTS:
                                  {"memories", QJsonArray{base64Floats(512)}}}},
             {"plain", QJsonObject{{"hash", "4"}, {"v", base64Floats(512, -1.0f)}}}};
         const auto decoded =
-            EmbeddingIndexFile::decode(fileJson("e", 512, entries).toUtf8(), QStringLiteral("e"), 512, "f");
+            EmbeddingIndexFile::decode(fileJson("e", 512, entries).toUtf8(), u"e"_qs, 512, "f");
         QCOMPARE(decoded.keys().size(), 2);
         QCOMPARE(decoded.value("good").vectors.size(), std::size_t(2 * 512)); // the profile's and one memory
         QCOMPARE(decoded.value("plain").vectors, std::vector<float>(512, -1.0f));
-        QCOMPARE(decoded.value("plain").hash, QStringLiteral("4"));
+        QCOMPARE(decoded.value("plain").hash, u"4"_qs);
     }
 
     void theFileRoundTripsThroughTheIndex() {
         test::TempDir dir;
-        const QString path = dir.filePath(QStringLiteral("sub/embeddings.json"));
+        const QString path = dir.filePath(u"sub/embeddings.json"_qs);
         auto embedder = std::make_shared<TopicEmbedder>();
+        const QList<Profile> people{profile("a", "jazz", {"cello concert"}), profile("b", "tennis")};
         {
             EmbeddingIndex index(embedder, path);
-            test::await(index.update({profile("a", "jazz", {"cello concert"}), profile("b", "tennis")}));
+            test::await(index.update(people));
             QVERIFY(test::await(index.persist()));  // makes the missing folder
             QVERIFY(!test::await(index.persist())); // nothing changed since
         }
-        const QJsonObject file =
-            QJsonDocument::fromJson(dir.read(QStringLiteral("sub/embeddings.json"))).object();
-        QCOMPARE(file.value("embedder").toString(), QStringLiteral("topics-4"));
+        const QJsonObject file = QJsonDocument::fromJson(dir.read(u"sub/embeddings.json"_qs)).object();
+        QCOMPARE(file.value("embedder").toString(), u"topics-4"_qs);
         QCOMPARE(file.value("dim").toInt(), 4);
         embedder->forget();
         EmbeddingIndex reloaded(embedder, path);
-        const auto result =
-            test::await(reloaded.update({profile("a", "jazz", {"cello concert"}), profile("b", "tennis")}));
+        const auto result = test::await(reloaded.update(people));
         QCOMPARE(result.embedded, 0);
         QCOMPARE(result.kept, 2);
         QVERIFY(embedder->asked().isEmpty());
-        QCOMPARE(test::await(reloaded.search(QStringLiteral("music"), 1)).first().id, QStringLiteral("a"));
+        QCOMPARE(test::await(reloaded.search(u"music"_qs, 1)).first().id, u"a"_qs);
     }
 
     void onlyTheChangedProfileIsEmbeddedAgain() {
@@ -229,7 +224,7 @@ private Q_SLOTS:
                               profile("c", "bread")};
         QCOMPARE(test::await(index.update(people)).embedded, 3);
         embedder->forget();
-        people[1].record.edit().interactions[0].text = QStringLiteral("climbing");
+        people[1].record.edit().interactions[0].text = u"climbing"_qs;
         const auto result = test::await(index.update(people));
         QCOMPARE(result.embedded, 1);
         QCOMPARE(result.kept, 2);
@@ -237,23 +232,22 @@ private Q_SLOTS:
         const QStringList asked = embedder->asked();
         QVERIFY(!asked.isEmpty());
         for (const QString& text : asked)
-            QVERIFY2(!text.contains(QStringLiteral("jazz")) && !text.contains(QStringLiteral("bread")),
-                     qPrintable(text));
-        QVERIFY(asked.contains(QStringLiteral("climbing")));
+            QVERIFY2(!text.contains(u"jazz"_qs) && !text.contains(u"bread"_qs), qPrintable(text));
+        QVERIFY(asked.contains(u"climbing"_qs));
     }
 
     // What the user wrote is a memory (about and how you met each of their own); what Pemmo
     // logged by itself is not.
     void memoriesAreWhatTheUserWrote() {
         Profile p = profile("a", " Plays jazz on Fridays ", {"cello", " "});
-        p.record.edit().details.howWeMet = QStringLiteral(" At the climbing gym ");
+        p.record.edit().details.howWeMet = u" At the climbing gym "_qs;
         Interaction logged;
-        logged.text = QStringLiteral("Opened Messages");
+        logged.text = u"Opened Messages"_qs;
         logged.source = Interaction::Source::automatic();
         p.record.edit().interactions.append(logged);
         QCOMPARE(ProfileEmbeddingText::memories(p),
                  (QStringList{"cello", "Plays jazz on Fridays", "At the climbing gym"}));
-        QVERIFY(!ProfileEmbeddingText::text(p).contains(QStringLiteral("Opened Messages")));
+        QVERIFY(!ProfileEmbeddingText::text(p).contains(u"Opened Messages"_qs));
     }
 
     void vectorsStayWithTheirPersonThroughChangesAndDepartures() {
@@ -264,16 +258,16 @@ private Q_SLOTS:
         EmbeddingIndex index(embedder, std::nullopt);
         QList<Profile> people;
         for (int i = 0; i < 8; ++i)
-            people.append(profile(QStringLiteral("p%1").arg(i), QStringLiteral("bread"), {"tennis"}));
+            people.append(profile(u"p%1"_qs.arg(i), u"bread"_qs, {"tennis"}));
         test::await(index.update(people));
         people[2].record.edit().interactions.append(Interaction{});
-        people[2].record.edit().interactions.last().text = QStringLiteral("jazz concert");
+        people[2].record.edit().interactions.last().text = u"jazz concert"_qs;
         people[5].record.edit().interactions.clear();
         people.removeAt(6);
         people.removeAt(0);
         QCOMPARE(test::await(index.update(people)).removed, 2);
-        people.append(profile(QStringLiteral("q"), QStringLiteral("music"), {"cello", "climbing"}));
-        people[3].record.edit().about = QStringLiteral("cooking");
+        people.append(profile(u"q"_qs, u"music"_qs, {"cello", "climbing"}));
+        people[3].record.edit().about = u"cooking"_qs;
         test::await(index.update(people));
 
         EmbeddingIndex fresh(embedder, std::nullopt);
@@ -283,10 +277,10 @@ private Q_SLOTS:
         QCOMPARE(stats.entries, int(people.size()));
         QCOMPARE(stats.vectors, test::await(fresh.stats()).vectors);
         // Everyone left is found once, nobody who left.
-        const QList<SemanticHit> hits = test::await(index.search(QStringLiteral("music"), 20));
+        const QList<SemanticHit> hits = test::await(index.search(u"music"_qs, 20));
         QCOMPARE(hits.size(), people.size());
-        QCOMPARE(hits[0].id, QStringLiteral("q"));
-        QCOMPARE(hits[1].id, QStringLiteral("p2"));
+        QCOMPARE(hits[0].id, u"q"_qs);
+        QCOMPARE(hits[1].id, u"p2"_qs);
     }
 
     void theBestOfAPersonsVectorsCounts() {
@@ -294,44 +288,39 @@ private Q_SLOTS:
         // b's profile as a whole is mostly about sport, but one memory is about music alone.
         test::await(index.update({profile("a", "tennis football music"),
                                   profile("b", "tennis football", {"jazz"}), profile("c", "bread")}));
-        const QList<SemanticHit> hits = test::await(index.search(QStringLiteral("music"), 2));
-        QCOMPARE(hits.size(), 2);
-        QCOMPARE(hits[0].id, QStringLiteral("b"));
-        QCOMPARE(hits[1].id, QStringLiteral("a"));
+        const QList<SemanticHit> hits = test::await(index.search(u"music"_qs, 2));
+        QCOMPARE(test::ids(hits), (QStringList{u"b"_qs, u"a"_qs}));
         QVERIFY(hits[0].similarity > 0.99 && hits[0].similarity > hits[1].similarity);
     }
 
-    void aQueryWithoutAVectorFindsNobody_data() {
+    // A query without a vector finds nobody, and a profile without one is never found; it is
+    // stored all the same, so it is not embedded again on every update.
+    void withoutAVectorNothingIsFound_data() {
         QTest::addColumn<QString>("query");
-        QTest::newRow("no vector") << "unknowable";
-        QTest::newRow("blank") << "   ";
-        QTest::newRow("zero length") << "zero";
+        QTest::addColumn<QStringList>("found");
+        QTest::newRow("query without a vector") << u"unknowable"_qs << QStringList();
+        QTest::newRow("blank query") << u"   "_qs << QStringList();
+        QTest::newRow("query of zero length") << u"zero"_qs << QStringList();
+        QTest::newRow("profile without a vector") << u"jazz"_qs << QStringList{u"b"_qs};
     }
 
-    void aQueryWithoutAVectorFindsNobody() {
+    void withoutAVectorNothingIsFound() {
         QFETCH(QString, query);
-        EmbeddingIndex index(std::make_shared<TopicEmbedder>(), std::nullopt);
-        test::await(index.update({profile("a", "jazz"), profile("b", "tennis")}));
-        QVERIFY(test::await(index.search(query, 8)).isEmpty());
-    }
-
-    void aProfileWithoutAVectorIsNeverFound() {
+        QFETCH(QStringList, found);
         EmbeddingIndex index(std::make_shared<TopicEmbedder>(), std::nullopt);
         Profile silent = profile("a", QString());
-        silent.person.edit().givenName = QStringLiteral("unknowable");
-        test::await(index.update({silent, profile("b", "jazz")}));
-        const auto hits = test::await(index.search(QStringLiteral("jazz"), 8));
-        QCOMPARE(hits.size(), 1);
-        QCOMPARE(hits[0].id, QStringLiteral("b"));
-        // Stored all the same, so it is not embedded again on every update.
-        QCOMPARE(test::await(index.update({silent, profile("b", "jazz")})).kept, 2);
+        silent.person.edit().givenName = u"unknowable"_qs;
+        const QList<Profile> people{silent, profile("b", "jazz")};
+        test::await(index.update(people));
+        QCOMPARE(test::ids(test::await(index.search(query, 8))), found);
+        QCOMPARE(test::await(index.update(people)).kept, 2);
     }
 
     // Only the interest itself is embedded; the phrase's own cases are the query parser's.
     void theInterestPhraseIsTakenOffTheQuery() {
         auto embedder = std::make_shared<TopicEmbedder>();
         EmbeddingIndex index(embedder, std::nullopt);
-        test::await(index.search(QStringLiteral("  Someone who enjoys  baking "), 8));
+        test::await(index.search(u"  Someone who enjoys  baking "_qs, 8));
         QCOMPARE(embedder->asked(), QStringList{"baking"});
     }
 
@@ -342,41 +331,25 @@ private Q_SLOTS:
         const double angles[] = {
             0.0, 0.1, 0.2, 0.3, 0.4, 0.5, 0.6, 0.7, 0.8, std::acos(0.45) - 1e-4, std::acos(0.44)};
         for (int i = 0; i < 11; ++i) {
-            Profile p = profile(QStringLiteral("p%1").arg(i), QString());
-            p.person.edit().givenName = QStringLiteral("angle %1").arg(angles[i], 0, 'g', 12);
+            Profile p = profile(u"p%1"_qs.arg(i), QString());
+            p.person.edit().givenName = u"angle %1"_qs.arg(angles[i], 0, 'g', 12);
             p.person.edit().familyName.clear();
             people.append(p);
         }
         test::await(index.update(people));
-        const QList<SemanticHit> hits = test::await(index.search(QStringLiteral("angle 0"), 20));
+        const QList<SemanticHit> hits = test::await(index.search(u"angle 0"_qs, 20));
         QCOMPARE(hits.size(), 11);
-        const QList<SearchHit> lexical{{QStringLiteral("p1"), 0.9, {}, MatchTier::Lexical, std::nullopt}};
+        const QList<SearchHit> lexical{{u"p1"_qs, 0.9, {}, MatchTier::Lexical, std::nullopt}};
         const QList<SearchHit> merged = SearchEngine::mergeSemantic(
             lexical, hits, SearchEngine::semanticMinimumSimilarity, SearchEngine::semanticLimit);
-        QStringList ids;
-        for (const SearchHit& hit : merged.mid(1))
-            ids.append(hit.id);
         // p1 was found by its words; p10 is below 0.45; of the rest the best eight.
-        QCOMPARE(ids, (QStringList{"p0", "p2", "p3", "p4", "p5", "p6", "p7", "p8"}));
+        QCOMPARE(test::ids(merged.mid(1)), (QStringList{"p0", "p2", "p3", "p4", "p5", "p6", "p7", "p8"}));
         QVERIFY(hits[9].similarity >= 0.45 && hits[10].similarity < 0.45);
     }
 
-    void eraseForgetsEverythingAndDeletesTheFile() {
+    void rebuildEmbedsEveryProfileAgainAndEraseForgetsThem() {
         test::TempDir dir;
-        const QString path = dir.filePath(QStringLiteral("embeddings.json"));
-        EmbeddingIndex index(std::make_shared<TopicEmbedder>(), path);
-        test::await(index.update({profile("a", "jazz")}));
-        test::await(index.persist());
-        QVERIFY(QFile::exists(path));
-        test::await(index.erase());
-        QVERIFY(!QFile::exists(path));
-        QVERIFY(test::await(index.search(QStringLiteral("jazz"), 8)).isEmpty());
-        QCOMPARE(test::await(index.stats()).entries, 0);
-    }
-
-    void rebuildEmbedsEveryProfileAgain() {
-        test::TempDir dir;
-        const QString path = dir.filePath(QStringLiteral("embeddings.json"));
+        const QString path = dir.filePath(u"embeddings.json"_qs);
         auto embedder = std::make_shared<TopicEmbedder>();
         EmbeddingIndex index(embedder, path);
         const QList<Profile> people{profile("a", "jazz"), profile("b", "tennis")};
@@ -386,8 +359,13 @@ private Q_SLOTS:
         QCOMPARE(result.embedded, 2);
         QCOMPARE(result.kept, 0);
         QVERIFY(embedder->asked().size() >= 2);
-        QVERIFY(QFile::exists(path)); // written again at once
+        QVERIFY(QFile::exists(path)); // written at once
         QCOMPARE(test::await(index.stats()).needsPersist, false);
+
+        test::await(index.erase());
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(test::await(index.search(u"jazz"_qs, 8)).isEmpty());
+        QCOMPARE(test::await(index.stats()).entries, 0);
     }
 
     void aCancelledUpdateKeepsWhatItEmbedded() {
@@ -397,7 +375,7 @@ private Q_SLOTS:
         EmbeddingIndex index(embedder, std::nullopt);
         QList<Profile> people;
         for (int i = 0; i < 200; ++i)
-            people.append(profile(QStringLiteral("p%1").arg(i), QStringLiteral("jazz %1").arg(i)));
+            people.append(profile(u"p%1"_qs.arg(i), u"jazz %1"_qs.arg(i)));
         auto running = index.update(people);
         QVERIFY(embedder->reached.tryAcquire(1, 10000));
         index.cancelUpdate();
@@ -415,9 +393,8 @@ private Q_SLOTS:
 
     void aFailedWriteIsTriedAgain() {
         test::TempDir dir;
-        dir.write(QStringLiteral("blocker"), "a file where a folder should be");
-        EmbeddingIndex index(std::make_shared<TopicEmbedder>(),
-                             dir.filePath(QStringLiteral("blocker/embeddings.json")));
+        dir.write(u"blocker"_qs, "a file where a folder should be");
+        EmbeddingIndex index(std::make_shared<TopicEmbedder>(), dir.filePath(u"blocker/embeddings.json"_qs));
         test::await(index.update({profile("a", "jazz")}));
         QVERIFY_THROWS_EXCEPTION(std::exception, test::await(index.persist()));
         QVERIFY(test::await(index.stats()).needsPersist);
