@@ -129,13 +129,19 @@ private Q_SLOTS:
         QVERIFY(draftBody["model"] == "claude-opus-5");
     }
 
-    void a429IsRetriedOnceAndTheSecondAnswerCounts() {
+    // A 429, and then an answer that does not decode, are each asked for once more with the same
+    // request; the second answer counts.
+    void aRateLimitOrAnUndecodableAnswerIsTriedOnceMore() {
         m_server->enqueue(429, R"({"error":{"type":"rate_limit_error","message":"slow down"}})");
+        m_server->enqueue(200, messagesAnswer(kBriefing));
+        m_server->enqueue(200, messagesAnswer("Sure! Here is the briefing."));
         m_server->enqueue(200, messagesAnswer(kBriefing));
         ClaudeProvider claude = provider();
         QCOMPARE(test::await(claude.briefing(context())).opener, u"How was Paris?"_qs);
-        QCOMPARE(m_server->requests().size(), 2);
-        QCOMPARE(m_server->requests()[0].body, m_server->requests()[1].body);
+        QCOMPARE(test::await(claude.briefing(context())).summary, u"Ada is a friend."_qs);
+        QCOMPARE(m_server->requests().size(), 4);
+        for (const Server::Request& request : m_server->requests())
+            QCOMPARE(request.body, m_server->requests().first().body);
     }
 
     void failedStatusesGiveTheirTexts_data() {
@@ -200,15 +206,6 @@ private Q_SLOTS:
         QVERIFY(error);
         QCOMPARE(*error, PemmoError::aiResponseInvalid(message));
         QCOMPARE(m_server->requests().size(), 1);
-    }
-
-    void anUndecodableAnswerIsAskedForOnceMore() {
-        m_server->enqueue(200, messagesAnswer("Sure! Here is the briefing."));
-        m_server->enqueue(200, messagesAnswer(kBriefing));
-        ClaudeProvider claude = provider();
-        QCOMPARE(test::await(claude.briefing(context())).summary, u"Ada is a friend."_qs);
-        QCOMPARE(m_server->requests().size(), 2);
-        QCOMPARE(m_server->requests()[0].body, m_server->requests()[1].body);
     }
 
     void aSecondUndecodableAnswerFailsWithItsFirst200Characters() {

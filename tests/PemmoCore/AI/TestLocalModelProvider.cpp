@@ -21,9 +21,6 @@ namespace {
 
 using test::chatAnswer;
 
-const QByteArray kTags = R"({"models":[{"name":"qwen2.5:0.5b","model":"qwen2.5:0.5b"},)"
-                         R"({"name":"llama3.2:latest","model":"llama3.2:latest"}]})";
-
 // An answer of `GET /api/tags` as Ollama gives it: most recently changed first, with details.
 const QByteArray kFullTags = R"({"models":[
   {"name":"qwen2.5:0.5b","model":"qwen2.5:0.5b","modified_at":"2026-03-03T09:12:44.1+01:00",
@@ -64,9 +61,8 @@ private Q_SLOTS:
         m_server.reset();
     }
 
-    void itStaysOnTheComputerAndNamesItsModel() {
+    void itStaysOnTheComputerAndABlankModelIsTheDefault() {
         const LocalModelProvider local(QString(), u"  "_qs, m_transport);
-        QCOMPARE(local.id(), AIProviderID::OnDevice);
         QVERIFY(!local.leavesDevice());
         QCOMPARE(local.modelName(), u"llama3.2"_qs);
     }
@@ -129,35 +125,6 @@ private Q_SLOTS:
         QVERIFY(!body["options"].contains("temperature"));
     }
 
-    void availabilityTellsWhatIsWrong_data() {
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("tags");
-        QTest::addColumn<QString>("model");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("installed as latest") << 200 << kTags << u"llama3.2"_qs << QString();
-        QTest::newRow("installed with its tag") << 200 << kTags << u"qwen2.5:0.5b"_qs << QString();
-        QTest::newRow("not installed")
-            << 200 << kTags << u"mistral"_qs
-            << u"The model mistral is not installed on the local model server. Install it with: ollama pull mistral"_qs;
-        QTest::newRow("another server")
-            << 404 << QByteArray("<html>nope</html>") << u"llama3.2"_qs
-            << u"The server at %1 does not answer like a local model server (the Ollama API)."_qs;
-    }
-
-    void availabilityTellsWhatIsWrong() {
-        QFETCH(int, status);
-        QFETCH(QByteArray, tags);
-        QFETCH(QString, model);
-        QFETCH(QString, reason);
-        m_server->enqueue(status, tags, "/api/tags");
-        LocalModelProvider local = provider(model);
-        const AIAvailability availability = test::await(local.availability());
-        QCOMPARE(availability, reason.isEmpty()
-                                   ? AIAvailability::available()
-                                   : AIAvailability::unavailable(reason.arg(m_server->url().toString())));
-        QCOMPARE(m_server->requests().first().method, QByteArray("GET"));
-    }
-
     void theInstalledModelsAreListed_data() {
         QTest::addColumn<int>("status");
         QTest::addColumn<QByteArray>("tags");
@@ -214,36 +181,25 @@ private Q_SLOTS:
         QCOMPARE(test::await(local.installedModels()).lists(model), listed);
     }
 
-    void listingFromAServerThatIsNotThereSaysSo_data() {
-        QTest::addColumn<bool>("running");
-        QTest::newRow("nothing listens") << false;
-        QTest::newRow("no answer within the probe time") << true;
-    }
-    void listingFromAServerThatIsNotThereSaysSo() {
-        QFETCH(bool, running);
+    void aServerThatIsNotThereIsNamedInTheMessage() {
         const QString address = m_server->url().toString();
-        if (running) {
-            Server::Response silent;
-            silent.silent = true;
-            m_server->enqueue(silent, "/api/tags");
-        } else {
-            m_server.reset();
-        }
-        LocalModelProvider local(address, u"llama3.2"_qs, m_transport, LocalModelTimeouts{200ms, 200ms});
-        const LocalModelList list = test::await(local.installedModels());
-        QCOMPARE(list.problem, LocalModelList::Problem::NotRunning);
-        QVERIFY(list.models.isEmpty());
-        QCOMPARE(list.message, local.notRunningMessage());
-        QVERIFY(list.message.contains(address));
-    }
-
-    void aServerThatIsNotRunningIsNamedInTheMessage() {
-        const QString address = m_server->url().toString();
-        m_server.reset();
-        LocalModelProvider local(address, u"llama3.2"_qs, m_transport);
         const QString expected =
             u"No local model server is running at "_qs + address +
             u". Start it (\u201Collama serve\u201D) or change the address in Settings \u2192 AI."_qs;
+        LocalModelProvider local(address, u"llama3.2"_qs, m_transport, LocalModelTimeouts{200ms, 200ms});
+        // No answer within the probe time.
+        Server::Response silent;
+        silent.silent = true;
+        m_server->enqueue(silent, "/api/tags");
+        const LocalModelList unanswered = test::await(local.installedModels());
+        QCOMPARE(unanswered.problem, LocalModelList::Problem::NotRunning);
+        QCOMPARE(unanswered.message, expected);
+        // Nothing listens.
+        m_server.reset();
+        const LocalModelList list = test::await(local.installedModels());
+        QCOMPARE(list.problem, LocalModelList::Problem::NotRunning);
+        QVERIFY(list.models.isEmpty());
+        QCOMPARE(list.message, expected);
         QCOMPARE(test::await(local.availability()), AIAvailability::unavailable(expected));
         QCOMPARE(test::awaitErrorOf<PemmoError>(local.briefing(context())),
                  PemmoError::aiUnavailable(expected));

@@ -96,8 +96,6 @@ private Q_SLOTS:
         QTest::addColumn<std::optional<QString>>("expectedBirthday");
         QTest::newRow("without a year")
             << std::optional(DateComponents{std::nullopt, 2, 29}) << std::optional(u"Feb 29"_qs);
-        QTest::newRow("with a year") << std::optional(DateComponents{1990, 3, 4})
-                                     << std::optional(u"Mar 4, 1990"_qs);
         QTest::newRow("none") << std::optional<DateComponents>() << std::optional<QString>();
     }
 

@@ -106,10 +106,6 @@ private Q_SLOTS:
                u"A1 | Ada Lovelace | Analyst @ Engines \u00B7 friends\n"
                u"B2 | Grace Hopper | \n\n"_qs +
                    rankRules;
-        QTest::newRow("rank with nobody")
-            << Prompts::rank(u"anyone?"_qs, {})
-            << u"The user is looking for: \"anyone?\"\n\nCandidates (id | name | details):\n\n\n"_qs +
-                   rankRules;
     }
 
     void everyPromptIsExactlyItsText() {

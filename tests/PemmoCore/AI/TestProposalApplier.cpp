@@ -61,14 +61,10 @@ private Q_SLOTS:
         QCOMPARE(applied.updatedAt, kApplied);
     }
 
-    void itemsThatChangeNothingLeaveTheRecordAsItWas() {
-        PemmoRecord record = PemmoRecord::fresh(kBuilt.addDays(-1));
-        Proposal proposal = proposalFor(record);
-        proposal.selected.clear();
-        QCOMPARE(ProposalApplier::apply(proposal, record, kApplied), record);
-
-        // Applied twice, the second time finds everything in place.
-        proposal = proposalFor(record);
+    // (Nothing checked writes nothing: TestCaptureFormViewModel::nothingCheckedWritesNothing.)
+    void appliedTwiceTheSecondTimeFindsEverythingInPlace() {
+        const PemmoRecord record = PemmoRecord::fresh(kBuilt.addDays(-1));
+        const Proposal proposal = proposalFor(record);
         const PemmoRecord once = ProposalApplier::apply(proposal, record, kApplied);
         QCOMPARE(ProposalApplier::apply(proposal, once, kApplied.addSecs(60)), once);
     }

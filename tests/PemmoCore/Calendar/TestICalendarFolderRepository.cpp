@@ -20,13 +20,14 @@ namespace {
 const QDateTime kFrom = QDateTime(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
 const QDateTime kTo = QDateTime(QDate(2026, 3, 1), QTime(0, 0), Qt::UTC);
 
+// A one-on-one of me@example.com with `other`.
 QByteArray oneOnOne(const QString& uid, const QString& when = u"20260110T100000Z"_qs,
-                    const QString& other = u"ada@example.com"_qs,
-                    const QString& self = u"me@example.com"_qs) {
-    return QStringLiteral("BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Pemmo tests//EN\r\nBEGIN:VEVENT\r\n"
-                          "UID:%1\r\nDTSTART:%2\r\nDURATION:PT30M\r\nSUMMARY:Coffee\r\n"
-                          "ATTENDEE:mailto:%3\r\nATTENDEE:mailto:%4\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n")
-        .arg(uid, when, self, other)
+                    const QString& other = u"ada@example.com"_qs) {
+    return QStringLiteral(
+               "BEGIN:VCALENDAR\r\nVERSION:2.0\r\nPRODID:-//Pemmo tests//EN\r\nBEGIN:VEVENT\r\n"
+               "UID:%1\r\nDTSTART:%2\r\nDURATION:PT30M\r\nSUMMARY:Coffee\r\n"
+               "ATTENDEE:mailto:me@example.com\r\nATTENDEE:mailto:%3\r\nEND:VEVENT\r\nEND:VCALENDAR\r\n")
+        .arg(uid, when, other)
         .toUtf8();
 }
 
@@ -88,16 +89,11 @@ private Q_SLOTS:
                                        "END:VEVENT\r\nEND:VCALENDAR\r\n");
         c.write(u"export.ics"_qs, dataFile(u"corpus/icalendar/alarm_google_future.ics"_qs));
         c.write(u"plain.ics"_qs, oneOnOne(u"p"_qs));
-        const QStringList all{c.work(),
-                              c.path(u"nextcloud/personal"_qs),
-                              c.path(u"nextcloud/contact_birthdays"_qs),
-                              c.path(u"google/x"_qs),
-                              c.path(u"google/en.usa#holiday@group.v.calendar.google.com"_qs),
-                              c.path(u"khal/contacts"_qs),
-                              c.path(u"feed.ics"_qs),
-                              c.path(u"generated"_qs),
-                              c.path(u"export.ics"_qs),
-                              c.path(u"plain.ics"_qs)};
+        QStringList all;
+        for (const char* calendar : {"nextcloud/work", "nextcloud/personal", "nextcloud/contact_birthdays",
+                                     "google/x", "google/en.usa#holiday@group.v.calendar.google.com",
+                                     "khal/contacts", "feed.ics", "generated", "export.ics", "plain.ics"})
+            all.append(c.path(QString::fromLatin1(calendar)));
         ICalendarFolderRepository repository(all, {u"me@example.com"_qs});
         const QList<ObservedCalendar> calendars = test::await(repository.calendars());
         QCOMPARE(titles(calendars),
@@ -179,19 +175,15 @@ private Q_SLOTS:
 
     void withoutAddressesTheUserIsGuessedAndAnnounced() {
         Calendars c;
-        c.write(u"nextcloud/work/a.ics"_qs, oneOnOne(u"a"_qs, u"20260110T100000Z"_qs, u"ada@example.com"_qs));
+        c.write(u"nextcloud/work/a.ics"_qs, oneOnOne(u"a"_qs));
         c.write(u"nextcloud/work/b.ics"_qs,
                 oneOnOne(u"b"_qs, u"20260111T100000Z"_qs, u"alan@example.com"_qs));
         c.write(u"nextcloud/work/c.ics"_qs,
                 oneOnOne(u"c"_qs, u"20260112T100000Z"_qs, u"grace@example.com"_qs));
         ICalendarFolderRepository repository({c.work()});
         QSignalSpy inferred(&repository, &ICalendarFolderRepository::selfAddressesInferred);
-        const auto events = test::await(repository.events(kFrom, kTo, {c.work()}));
-        QCOMPARE(events.size(), 3);
-        for (const CalendarEventSnapshot& e : events) {
-            QVERIFY(e.attendees.first().isSelf);
-            QVERIFY(!e.attendees.last().isSelf);
-        }
+        // (That the guess marks the user in the events is followed in TestMomentsCommand.)
+        QCOMPARE(test::await(repository.events(kFrom, kTo, {c.work()})).size(), 3);
         // Announced by the time the events arrive, so that the setting holds the addresses when the
         // command line ends right after its refresh.
         QCOMPARE(inferred.size(), 1);

@@ -15,13 +15,7 @@ using Kind = CalendarAttendee::Kind;
 
 CalendarAttendee attendee(const QString& email, const QString& name = {}, Kind kind = Kind::Person,
                           bool self = false, bool declined = false) {
-    CalendarAttendee a;
-    a.email = email;
-    a.name = name;
-    a.kind = kind;
-    a.isSelf = self;
-    a.declined = declined;
-    return a;
+    return {email, name, self, declined, kind};
 }
 
 Profile profile(const QString& id, const QString& given, const QString& family,
