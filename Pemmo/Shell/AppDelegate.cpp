@@ -280,7 +280,7 @@ void AppDelegate::bindShortcut() {
 
 std::optional<QString> AppDelegate::tryShortcut(const QKeySequence& shortcut) {
     // Without a grab there is nothing to refuse it: the desktop's own binding of `pemmo toggle`
-    // is the user's to change, and the footer shows the new combination.
+    // is the user's to change, and the settings window names the combination to bind it to.
     if (!m_hotKey) {
         m_shortcut = shortcut;
         return std::nullopt;
