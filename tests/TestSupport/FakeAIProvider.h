@@ -8,6 +8,18 @@
 
 namespace pemmo::test {
 
+// What a model makes of "coffee with Anna at the station": two details, a meeting and a circle.
+inline CaptureResult coffeeCapture() {
+    CaptureResult capture;
+    capture.personName = u"Anna"_qs;
+    capture.fieldUpdates = {{u"company"_qs, u"Acme"_qs}, {u"currentCity"_qs, u"Lisbon"_qs}};
+    capture.interactionKind = u"met"_qs;
+    capture.interactionText = u"Coffee at the station"_qs;
+    capture.interactionDate = u"2026-03-03"_qs;
+    capture.tags = {u"climbing"_qs};
+    return capture;
+}
+
 class FakeProvider : public AIProvider {
 public:
     FakeProvider(AIProviderID id, bool leavesDevice, QString displayName, QString modelName)

@@ -30,17 +30,6 @@ namespace {
 
 const QDateTime kNow(QDate(2026, 3, 4), QTime(10, 15), Qt::UTC);
 
-CaptureResult coffeeNote() {
-    CaptureResult capture;
-    capture.personName = u"Anna"_qs;
-    capture.fieldUpdates = {{u"company"_qs, u"Acme"_qs}, {u"currentCity"_qs, u"Lisbon"_qs}};
-    capture.interactionKind = u"met"_qs;
-    capture.interactionText = u"Coffee at the station"_qs;
-    capture.interactionDate = u"2026-03-03"_qs;
-    capture.tags = {u"climbing"_qs};
-    return capture;
-}
-
 } // namespace
 
 class TestCaptureFormViewModel : public QObject {
@@ -56,7 +45,8 @@ class TestCaptureFormViewModel : public QObject {
     PemmoRecord record(const QString& id = u"anna"_qs) { return *m_env->sync().profile(id)->record; }
     Proposal proposalFor(const std::optional<QString>& contactID) {
         const auto current = contactID ? std::optional(record(*contactID)) : std::nullopt;
-        return ProposalBuilder::fromCapture(coffeeNote(), current, contactID, u"llama-test"_qs, false, kNow);
+        return ProposalBuilder::fromCapture(test::coffeeCapture(), current, contactID, u"llama-test"_qs,
+                                            false, kNow);
     }
     // Where the first item whose id starts with `itemID` is; -1 when there is none.
     int indexOf(const ReviewViewModel& review, const QString& itemID) {

@@ -98,13 +98,7 @@ void audit(QAccessibleInterface* object, QStringList& faults, QStringList& names
 }
 
 Proposal coffeeProposal(const PemmoRecord& anna) {
-    CaptureResult capture;
-    capture.personName = u"Anna"_qs;
-    capture.fieldUpdates = {{u"company"_qs, u"Acme"_qs}, {u"currentCity"_qs, u"Lisbon"_qs}};
-    capture.interactionKind = u"met"_qs;
-    capture.interactionText = u"Coffee at the station"_qs;
-    capture.interactionDate = u"2026-03-03"_qs;
-    return ProposalBuilder::fromCapture(capture, anna, u"anna"_qs, u"llama-test"_qs, false,
+    return ProposalBuilder::fromCapture(test::coffeeCapture(), anna, u"anna"_qs, u"llama-test"_qs, false,
                                         QDateTime::currentDateTimeUtc());
 }
 
