@@ -193,7 +193,7 @@ private Q_SLOTS:
             << int(Qt::Key_Enter) << control << true << u"Pasta"_qs << false << 1;
         // Just logging saves that we met, whatever was typed.
         QTest::newRow("Control-J just logs")
-            << int(Qt::Key_J) << control << true << MomentService::justLogText() << false << 1;
+            << int(Qt::Key_J) << control << true << u"Spent time together."_qs << false << 1;
         // A dismissed Moment does not come back with the next refresh.
         QTest::newRow("Control-D dismisses") << int(Qt::Key_D) << control << true << QString() << false << 1;
         QTest::newRow("Escape goes back") << int(Qt::Key_Escape) << 0 << true << QString() << true << 1;
