@@ -40,6 +40,12 @@ private Q_SLOTS:
         m_store.remove(u"other"_qs);
     }
 
+    // The names every saved key is filed under: a rename would leave each user's key behind, unread.
+    void theApplicationFilesTheKeyUnderItsOwnService() {
+        QCOMPARE(SecretServiceStore().service(), u"com.dorvane.Pemmo.ai"_qs);
+        QCOMPARE(SecretStore::cloudKeyAccount(), u"anthropic"_qs);
+    }
+
     void keysAreKeptPerAccountAndServiceAndAWriteReplacesOne() {
         m_store.write(u"sk-ant-\u00E9\u263A-1"_qs, u"anthropic"_qs);
         m_store.write(u"two"_qs, u"other"_qs);
