@@ -151,20 +151,18 @@ void Builder::circles() {
     // Circles, in the header.
     for (const QString& tagID : record.tags) {
         const auto tag = in.tagWithID ? in.tagWithID(tagID) : std::nullopt;
-        ProfileRow chip;
-        chip.id = u"circle:"_qs + tagID;
-        chip.kind = u"circle"_qs;
-        chip.title = tag ? tag->name : TagCatalog::displayNameForID(tagID);
-        chip.colorIndex = tag ? tag->colorIndex : 0;
+        ProfileRow chip{.id = u"circle:"_qs + tagID,
+                        .kind = u"circle"_qs,
+                        .title = tag ? tag->name : TagCatalog::displayNameForID(tagID),
+                        .colorIndex = tag ? tag->colorIndex : 0};
         chip.accessibleName = tr("Circle %1").arg(chip.title);
         layout.chips.append(addItem(chip, ProfileAction::removeTag(chip.title),
                                     tr("↵ Remove %1 from %2   Ctrl+Z undoes").arg(who, chip.title)));
     }
     {
-        ProfileRow add;
-        add.id = u"circle:add"_qs;
-        add.kind = u"addCircle"_qs;
-        add.title = record.tags.isEmpty() ? tr("Add circle") : tr("Add or remove circles");
+        ProfileRow add{.id = u"circle:add"_qs,
+                       .kind = u"addCircle"_qs,
+                       .title = record.tags.isEmpty() ? tr("Add circle") : tr("Add or remove circles")};
         layout.chips.append(
             addItem(add, ProfileAction::plain(ProfileAction::Kind::AddTag), tr("↵ Add a circle")));
     }
@@ -172,10 +170,7 @@ void Builder::circles() {
 
 void Builder::briefing() {
     // The briefing: off, not available (and why), being written, failed, shown, or not yet.
-    ProfileRow card;
-    card.id = u"briefing"_qs;
-    card.section = tr("Briefing");
-    card.kind = u"briefing"_qs;
+    ProfileRow card{.id = u"briefing"_qs, .section = tr("Briefing"), .kind = u"briefing"_qs};
     const auto& cache = record.briefingCache;
     if (!in.aiEnabled) {
         card.title = tr("AI is off");
@@ -225,12 +220,11 @@ void Builder::briefing() {
 void Builder::draft() {
     // The last message draft, until the card is left.
     if (!in.draft.isEmpty()) {
-        ProfileRow row;
-        row.id = u"draft"_qs;
-        row.section = tr("Draft");
-        row.kind = u"briefing"_qs;
-        row.title = in.draft;
-        row.detail = tr("Copied to the clipboard · %1").arg(in.draftLabel);
+        ProfileRow row{.id = u"draft"_qs,
+                       .section = tr("Draft"),
+                       .kind = u"briefing"_qs,
+                       .title = in.draft,
+                       .detail = tr("Copied to the clipboard · %1").arg(in.draftLabel)};
         layout.rows.append(
             addItem(row, ProfileAction::plain(ProfileAction::Kind::Message), tr("↵ Open Messages")));
     }
@@ -238,12 +232,11 @@ void Builder::draft() {
 
 void Builder::links() {
     for (const QuickLink& link : record.links) {
-        ProfileRow row;
-        row.id = u"link:"_qs + link.id.toString(QUuid::WithoutBraces);
-        row.section = tr("Links");
-        row.kind = u"link"_qs;
-        row.title = link.title;
-        row.detail = link.url;
+        ProfileRow row{.id = u"link:"_qs + link.id.toString(QUuid::WithoutBraces),
+                       .section = tr("Links"),
+                       .kind = u"link"_qs,
+                       .title = link.title,
+                       .detail = link.url};
         const auto digit = QuickLinkPolicy::digitShortcut(link.id, record.links);
         row.trailing = digit ? QString::number(*digit) : QString();
         row.accessibleName =
@@ -251,11 +244,8 @@ void Builder::links() {
         layout.rows.append(addItem(row, ProfileAction::link(link.id), tr("↵ Open   E Edit   Del Remove")));
     }
     {
-        ProfileRow add;
-        add.id = u"link:add"_qs;
-        add.section = tr("Links");
-        add.kind = u"command"_qs;
-        add.title = tr("Add link");
+        ProfileRow add{
+            .id = u"link:add"_qs, .section = tr("Links"), .kind = u"command"_qs, .title = tr("Add link")};
         layout.rows.append(
             addItem(add, ProfileAction::plain(ProfileAction::Kind::AddLink), tr("↵ Add a link")));
     }
@@ -268,12 +258,11 @@ void Builder::reach() {
         for (qsizetype i = 0; i < values.size(); ++i) {
             if (Text::isBlank(values[i].value))
                 continue;
-            ProfileRow row;
-            row.id = prefix + QString::number(i);
-            row.section = section;
-            row.kind = kind;
-            row.title = values[i].value;
-            row.detail = values[i].label;
+            ProfileRow row{.id = prefix + QString::number(i),
+                           .section = section,
+                           .kind = kind,
+                           .title = values[i].value,
+                           .detail = values[i].label};
             layout.rows.append(addItem(row, ProfileAction::plain(action), hint));
         }
     };
@@ -290,12 +279,11 @@ void Builder::details() {
                             QString hint = QString()) {
         if (Text::isBlank(value))
             return;
-        ProfileRow row;
-        row.id = u"detail:"_qs + id;
-        row.section = tr("Details");
-        row.kind = u"detail"_qs;
-        row.title = title;
-        row.detail = value;
+        ProfileRow row{.id = u"detail:"_qs + id,
+                       .section = tr("Details"),
+                       .kind = u"detail"_qs,
+                       .title = title,
+                       .detail = value};
         layout.rows.append(addItem(row, action, hint.isEmpty() ? tr("↵ Edit details") : hint));
     };
     detail(u"work"_qs, tr("Work"),
@@ -322,20 +310,18 @@ void Builder::details() {
            ProfileAction::plain(ProfileAction::Kind::Gmail), tr("↵ Write in Gmail"));
     // The command closes the details, so "About" never splits them into two sections.
     {
-        ProfileRow edit;
-        edit.id = u"detail:edit"_qs;
-        edit.section = tr("Details");
-        edit.kind = u"command"_qs;
-        edit.title = tr("Edit details");
+        ProfileRow edit{.id = u"detail:edit"_qs,
+                        .section = tr("Details"),
+                        .kind = u"command"_qs,
+                        .title = tr("Edit details")};
         layout.rows.append(
             addItem(edit, ProfileAction::plain(ProfileAction::Kind::EditDetails), tr("↵ Edit details")));
     }
     if (!Text::isBlank(record.about)) {
-        ProfileRow row;
-        row.id = u"about"_qs;
-        row.section = tr("About");
-        row.kind = u"about"_qs;
-        row.title = Text::trimmed(record.about);
+        ProfileRow row{.id = u"about"_qs,
+                       .section = tr("About"),
+                       .kind = u"about"_qs,
+                       .title = Text::trimmed(record.about)};
         layout.rows.append(
             addItem(row, ProfileAction::plain(ProfileAction::Kind::EditDetails), tr("↵ Edit details")));
     }
@@ -343,11 +329,10 @@ void Builder::details() {
 
 void Builder::timeline() {
     // The timeline, newest first.
-    ProfileRow log;
-    log.id = u"timeline:log"_qs;
-    log.section = tr("Timeline");
-    log.kind = u"command"_qs;
-    log.title = tr("Log interaction");
+    ProfileRow log{.id = u"timeline:log"_qs,
+                   .section = tr("Timeline"),
+                   .kind = u"command"_qs,
+                   .title = tr("Log interaction")};
     layout.rows.append(
         addItem(log, ProfileAction::plain(ProfileAction::Kind::LogInteraction), tr("↵ Write what happened")));
 
@@ -358,25 +343,24 @@ void Builder::timeline() {
         in.showsWholeTimeline ? entries.size() : std::min<qsizetype>(entries.size(), shortTimeline);
     for (qsizetype i = 0; i < shown; ++i) {
         const Interaction& entry = entries[i];
-        ProfileRow row;
-        row.id = u"entry:"_qs + entry.id.toString(QUuid::WithoutBraces);
-        row.section = tr("Timeline");
-        row.kind = u"entry"_qs;
-        row.title = entry.text;
-        row.detail = entry.source.kind == Interaction::Source::Kind::Auto
-                         ? tr("%1 · logged by Pemmo").arg(kindTitle(entry.kind))
-                         : kindTitle(entry.kind);
-        row.trailing = rowDayText(entry.date, now);
+        ProfileRow row{.id = u"entry:"_qs + entry.id.toString(QUuid::WithoutBraces),
+                       .section = tr("Timeline"),
+                       .kind = u"entry"_qs,
+                       .title = entry.text,
+                       .detail = entry.source.kind == Interaction::Source::Kind::Auto
+                                     ? tr("%1 · logged by Pemmo").arg(kindTitle(entry.kind))
+                                     : kindTitle(entry.kind),
+                       .trailing = rowDayText(entry.date, now)};
         layout.rows.append(addItem(row, ProfileAction::editMemory(entry.id), tr("↵ Edit   Del Delete")));
     }
     if (entries.size() > shortTimeline) {
-        ProfileRow toggle;
-        toggle.id = u"timeline:toggle"_qs;
-        toggle.section = tr("Timeline");
-        toggle.kind = u"toggle"_qs;
-        toggle.title = in.showsWholeTimeline ? tr("Show fewer entries") : tr("Show the whole timeline");
-        toggle.trailing =
-            in.showsWholeTimeline ? QString() : tr("%n more", nullptr, int(entries.size() - shown));
+        ProfileRow toggle{
+            .id = u"timeline:toggle"_qs,
+            .section = tr("Timeline"),
+            .kind = u"toggle"_qs,
+            .title = in.showsWholeTimeline ? tr("Show fewer entries") : tr("Show the whole timeline"),
+            .trailing =
+                in.showsWholeTimeline ? QString() : tr("%n more", nullptr, int(entries.size() - shown))};
         layout.rows.append(addItem(toggle, ProfileAction::plain(ProfileAction::Kind::ToggleTimeline),
                                    tr("↵ %1").arg(toggle.title)));
     }
@@ -389,36 +373,33 @@ void Builder::changes() {
                      [](const FieldChange& a, const FieldChange& b) { return a.date > b.date; });
     for (qsizetype i = 0; i < std::min<qsizetype>(changes.size(), changesShown); ++i) {
         const FieldChange& change = changes[i];
-        ProfileRow row;
-        row.id = u"change:"_qs + change.id.toString(QUuid::WithoutBraces);
-        row.section = tr("Changes");
-        row.kind = u"change"_qs;
-        row.title = fieldTitle(change.field);
-        row.detail = tr("%1 → %2").arg(change.oldValue.value_or(tr("(empty)")),
-                                       change.newValue.value_or(tr("(empty)")));
-        row.trailing = rowDayText(change.date, now);
+        ProfileRow row{.id = u"change:"_qs + change.id.toString(QUuid::WithoutBraces),
+                       .section = tr("Changes"),
+                       .kind = u"change"_qs,
+                       .title = fieldTitle(change.field),
+                       .detail = tr("%1 → %2").arg(change.oldValue.value_or(tr("(empty)")),
+                                                   change.newValue.value_or(tr("(empty)"))),
+                       .trailing = rowDayText(change.date, now)};
         layout.rows.append(addItem(row, ProfileAction::revert(change.id), tr("↵ Undo this change")));
     }
 }
 
 void Builder::privacy() {
     // Pemmo's own settings for the person.
-    ProfileRow optOut;
-    optOut.id = u"optOut"_qs;
-    optOut.section = tr("Privacy");
-    optOut.kind = u"optOut"_qs;
-    optOut.title = tr("Keep off cloud AI");
-    optOut.detail = tr("Nothing about %1 is sent to a cloud model.").arg(who);
-    optOut.checked = record.aiCloudOptOut;
+    ProfileRow optOut{.id = u"optOut"_qs,
+                      .section = tr("Privacy"),
+                      .kind = u"optOut"_qs,
+                      .title = tr("Keep off cloud AI"),
+                      .detail = tr("Nothing about %1 is sent to a cloud model.").arg(who),
+                      .checked = record.aiCloudOptOut};
     optOut.accessibleName = optOut.title;
     layout.rows.append(optOut);
     if (in.hasReplacementPhoto) {
-        ProfileRow photo;
-        photo.id = u"photo"_qs;
-        photo.section = tr("Privacy");
-        photo.kind = u"photo"_qs;
-        photo.title = tr("Use address book photo");
-        photo.detail = tr("Show the address book's picture again.");
+        ProfileRow photo{.id = u"photo"_qs,
+                         .section = tr("Privacy"),
+                         .kind = u"photo"_qs,
+                         .title = tr("Use address book photo"),
+                         .detail = tr("Show the address book's picture again.")};
         layout.rows.append(addItem(photo, ProfileAction::plain(ProfileAction::Kind::UseContactsPhoto),
                                    tr("↵ Use the address book's photo")));
     }
