@@ -464,9 +464,7 @@ QCoro::Task<void> ProfileSyncEngine::pruneUnusedPhotos() {
     if (!m_lastFetchedIDs)
         co_return;
     const QPointer<ProfileSyncEngine> self(this);
-    PhotoStore& photos = m_photos;
     QSet<QString> keeping = *m_lastFetchedIDs;
-    int deleted = 0;
     try {
         const RecordMap records = co_await m_store.allRecords();
         // The photo store goes with the environment, just after this engine.
@@ -474,22 +472,24 @@ QCoro::Task<void> ProfileSyncEngine::pruneUnusedPhotos() {
             co_return;
         for (auto it = records.cbegin(); it != records.cend(); ++it)
             keeping.insert(it.key());
-        auto pruning = photos.prune(std::move(keeping));
-        deleted = co_await pruning;
+        auto pruning = keepOnlyPhotosOf(std::move(keeping));
+        co_await pruning;
     } catch (const std::exception& error) {
         // Tidying up only: the photos wait for the next start.
         qCCritical(lcStore, "Could not prune unused photos: %s", error.what());
-        co_return;
     }
-    // Avatars reload only when a photo went: nearly every start has nothing to prune.
-    if (self && deleted > 0)
-        bumpPhotoVersion();
 }
 
 QCoro::Task<void> ProfileSyncEngine::removeAllPhotos() {
+    auto pruning = keepOnlyPhotosOf({});
+    co_await pruning;
+}
+
+QCoro::Task<void> ProfileSyncEngine::keepOnlyPhotosOf(QSet<QString> keeping) {
     const QPointer<ProfileSyncEngine> self(this);
-    auto pruning = m_photos.prune({});
+    auto pruning = m_photos.prune(std::move(keeping));
     const int deleted = co_await pruning;
+    // Nearly every start has nothing to prune.
     if (self && deleted > 0)
         bumpPhotoVersion();
 }
@@ -611,7 +611,6 @@ QCoro::Task<QStringList> ProfileSyncEngine::removeOrphanedData() {
     const QPointer<ProfileSyncEngine> self(this);
     const std::shared_ptr<AsyncMutex> lock = m_recordMutation;
     PemmoStore& store = m_store;
-    PhotoStore& photos = m_photos;
     auto guard = co_await lock->scopedLock();
     if (!self)
         co_return QStringList{};
@@ -623,10 +622,8 @@ QCoro::Task<QStringList> ProfileSyncEngine::removeOrphanedData() {
         co_return removed;
     // Their photos go too: only the people in the book keep theirs, as they keep their records.
     if (!removed.isEmpty()) {
-        auto pruning = photos.prune(std::move(keep));
-        const int deleted = co_await pruning;
-        if (self && deleted > 0)
-            bumpPhotoVersion();
+        auto pruning = keepOnlyPhotosOf(std::move(keep));
+        co_await pruning;
     }
     removed.sort();
     co_return removed;

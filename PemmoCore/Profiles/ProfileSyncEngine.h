@@ -191,6 +191,8 @@ private:
     void replaceRecord(const QString& id, const PemmoRecord& record);
     void bumpDataVersion();
     void bumpPhotoVersion();
+    // Deletes every photo but those of `keeping`; avatars reload only when one went.
+    QCoro::Task<void> keepOnlyPhotosOf(QSet<QString> keeping);
     void setProfiles(QList<Profile> profiles);
     void setState(SyncState state);
     void setAuthorization(ContactsAuthorization authorization);
