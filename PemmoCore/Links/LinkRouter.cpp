@@ -122,26 +122,12 @@ std::optional<QString> messagesURL(const QString& handle) {
     // Letters (with their marks) and digits of any script stay as they are; everything else,
     // "+", "@" and "." included, is percent-encoded as UTF-8.
     QString encoded;
-    const QList<uint> points = trimmed.toUcs4();
-    for (const uint point : points) {
+    for (const uint point : trimmed.toUcs4()) {
         const QString text = QString::fromUcs4(reinterpret_cast<const char32_t*>(&point), 1);
-        switch (QChar::category(char32_t(point))) {
-        case QChar::Letter_Uppercase:
-        case QChar::Letter_Lowercase:
-        case QChar::Letter_Titlecase:
-        case QChar::Letter_Modifier:
-        case QChar::Letter_Other:
-        case QChar::Mark_NonSpacing:
-        case QChar::Mark_SpacingCombining:
-        case QChar::Mark_Enclosing:
-        case QChar::Number_DecimalDigit:
-        case QChar::Number_Letter:
-        case QChar::Number_Other:
+        if (QChar::isLetterOrNumber(char32_t(point)) || QChar::isMark(char32_t(point)))
             encoded += text;
-            break;
-        default:
+        else
             encoded += QString::fromLatin1(QUrl::toPercentEncoding(text, QByteArray(), "-._~"));
-        }
     }
     return QStringLiteral("imessage://") + encoded;
 }
