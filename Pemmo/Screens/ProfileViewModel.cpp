@@ -549,15 +549,11 @@ QCoro::Task<void> ProfileViewModel::gmail() {
 }
 
 QCoro::Task<void> ProfileViewModel::findMy() {
+    // A saved text that is no address is no link either.
     const auto link = m_profile ? m_profile->record->findMyURL : std::nullopt;
-    if (Text::isBlank(link)) {
-        m_env.router().showError(QStringLiteral("No Find My link for ") + nameForMessages());
-        co_return;
-    }
-    const auto address = LinkRouter::webURL(*link);
+    const auto address = Text::isBlank(link) ? std::nullopt : LinkRouter::webURL(*link);
     if (!address) {
-        m_env.router().showError(QStringLiteral("\u201C") + *link +
-                                 QStringLiteral("\u201D is not a link Pemmo can open."));
+        m_env.router().showError(QStringLiteral("No Find My link for ") + nameForMessages());
         co_return;
     }
     co_await open(address, std::nullopt, m_env.settings().openLinksInBackground());

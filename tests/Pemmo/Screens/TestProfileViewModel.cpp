@@ -132,7 +132,7 @@ private Q_SLOTS:
             << u"No Find My link for Anna Berg"_qs;
         QTest::newRow("find my link that is not one")
             << u"anna"_qs << Kind::FindMy << QString() << QString() << u"a b"_qs << QString() << QString()
-            << u"“a b” is not a link Pemmo can open."_qs;
+            << u"No Find My link for Anna Berg"_qs;
         QTest::newRow("nothing to message")
             << u"bo"_qs << Kind::Message << QString() << QString() << QString() << QString() << QString()
             << u"No message handle for Bo"_qs;
