@@ -25,6 +25,16 @@
 namespace pemmo {
 namespace {
 
+void registerCircles(TagCatalog& catalog, const QString& typed, const QStringList& ids) {
+    // A circle typed here is catalogued with the name as typed ("iOS Devs"), and only once the
+    // contact is saved: a save that fails leaves no circle behind.
+    for (const QString& name : typed.split(u',', Qt::SkipEmptyParts)) {
+        if (!Text::isBlank(name))
+            catalog.findOrCreate(name);
+    }
+    catalog.registerIDs(QSet<QString>(ids.cbegin(), ids.cend()));
+}
+
 // Pemmo's own details the form shows, in the card's order. Company and job title are not among
 // them: the form's organisation and job title fields stand for them.
 const QList<std::pair<WritableField, const char*>>& detailFields() {
@@ -635,19 +645,18 @@ ContactDraft ContactFormViewModel::draft() const {
 }
 
 QStringList ContactFormViewModel::circleIDs() const {
-    TagCatalog& catalog = m_env.tags();
     QStringList ids;
     for (const QString& name : m_circles.split(u',', Qt::SkipEmptyParts)) {
         if (Text::isBlank(name))
             continue;
-        const QString id = catalog.findOrCreate(name).id;
+        const QString id = Tag::normalizedID(Tag::cleanedName(name));
         if (!ids.contains(id))
             ids.append(id);
     }
     // Circles the catalogue does not know were not shown, so they were not removed either.
     if (m_original) {
         for (const QString& id : m_original->record->tags) {
-            if (!catalog.tagWithID(id) && !ids.contains(id))
+            if (!m_env.tags().tagWithID(id) && !ids.contains(id))
                 ids.append(id);
         }
     }
@@ -678,6 +687,7 @@ QCoro::Task<void> ContactFormViewModel::save() {
     const ContactDraft contact = draft();
     RecordEdit edit;
     edit.tags = circleIDs();
+    const QString typedCircles = m_circles;
     edit.messageHandle = nonBlank(m_messageHandle);
     edit.about = Text::trimmed(m_about);
     for (const auto& [field, label] : detailFields()) {
@@ -743,6 +753,8 @@ QCoro::Task<void> ContactFormViewModel::save() {
                 newPhoto ? tr("That photo could not be saved.") : u"That photo could not be restored."_qs;
         }
     }
+    if (failure.isEmpty())
+        registerCircles(env->tags(), typedCircles, edit.tags);
     if (!self)
         co_return;
     m_isSaving = false;

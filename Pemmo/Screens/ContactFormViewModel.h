@@ -242,8 +242,8 @@ private:
     QVariantMap errorMap() const;
     void setText(QString& member, const QString& value, const char* field = nullptr);
     void setErrors(QHash<QString, QString> errors, QString error);
-    // The circle ids of the typed names (made in the catalogue when new), with the ids of
-    // circles the catalogue does not know kept as they were.
+    // The circle ids of the typed names, with the ids of circles the catalogue does not know
+    // kept as they were.
     QStringList circleIDs() const;
 
     AppEnvironment& m_env;

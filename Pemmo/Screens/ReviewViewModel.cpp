@@ -5,12 +5,14 @@
 #include "AI/ProposalApplier.h"
 #include "AI/ProposalBuilder.h"
 #include "App/AppEnvironment.h"
+#include "Lists/TagCatalog.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Search/TextFolding.h"
 #include "Shell/AppRouter.h"
 
 #include <QLocale>
 #include <QPointer>
+#include <QSet>
 #include <algorithm>
 
 namespace pemmo {
@@ -188,13 +190,21 @@ QCoro::Task<void> ReviewViewModel::apply() {
         co_return;
     }
     QPointer<ReviewViewModel> self(this);
-    const int count = int(m_proposal.selectedItems().size());
+    const QList<ProposalItem> selected = m_proposal.selectedItems();
+    const int count = int(selected.size());
     const QString name = personName();
     m_isApplying = true;
     Q_EMIT isApplyingChanged();
     try {
         auto applying = ProposalApplier::commit(env->sync(), m_proposal, env->clock());
         co_await applying;
+        // The circles added get their catalogue entries now rather than at the next publish.
+        QSet<QString> circles;
+        for (const ProposalItem& item : selected) {
+            if (const auto* add = item.as<ProposalItem::AddTag>())
+                circles.insert(Tag::normalizedID(add->name));
+        }
+        env->tags().registerIDs(circles);
     } catch (...) {
         const QString message = AIService::errorMessage(std::current_exception());
         if (self) {

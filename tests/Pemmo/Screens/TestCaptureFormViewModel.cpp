@@ -10,6 +10,7 @@
 #include "AI/Proposal.h"
 #include "AI/ProposalBuilder.h"
 #include "App/AppEnvironment.h"
+#include "Lists/TagCatalog.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Records/PemmoError.h"
 #include "Screens/CaptureFormViewModel.h"
@@ -216,6 +217,7 @@ private Q_SLOTS:
         for (const FieldChange& change : after.changes)
             QCOMPARE(change.source, Interaction::Source::ai(u"llama-test"_qs));
         QVERIFY(after.tags.contains(u"climbing"_qs));
+        QVERIFY(m_env->tags().tagWithID(u"climbing"_qs)); // catalogued at once, not at the next publish
         QCOMPARE(m_env->router().topRoute().routeKind(), Route::Kind::Profile); // the review is gone
     }
 

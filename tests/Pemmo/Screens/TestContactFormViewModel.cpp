@@ -341,6 +341,23 @@ private Q_SLOTS:
         QVERIFY(m_env->sync().profile(u"ada"_qs)->record->tags.isEmpty());
     }
 
+    // A circle typed is catalogued with the contact, as typed; a save that fails catalogues nothing.
+    void aCircleIsCataloguedOnlyWhenTheSaveSucceeds() {
+        {
+            ContactFormViewModel form(*m_env, u"ada"_qs);
+            form.setCircles(u"iOS Devs"_qs);
+            save(form);
+        }
+        QCOMPARE(m_env->tags().tagWithID(u"ios devs"_qs).value_or(Tag()).name, u"iOS Devs"_qs);
+        ContactFormViewModel form(*m_env, u"477343c8e6bf375a9bac1f96a5000837"_qs); // John Doe
+        form.setGivenName(u"Jon"_qs);
+        form.setCircles(u"Chess Club"_qs);
+        QFile::remove(home(u"books/personal/john.vcf"_qs)); // behind Pemmo's back
+        await(form.save());
+        QVERIFY(!form.error().isEmpty());
+        QVERIFY(!m_env->tags().tagWithID(u"chess club"_qs));
+    }
+
     // Gmail and Find My are offered on every card; the form is where their addresses are given.
     void theLocationLinkAndTheWebMailTemplateAreDetailsOfTheForm() {
         QStringList keys;
