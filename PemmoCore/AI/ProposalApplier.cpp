@@ -1,6 +1,7 @@
 #include "AI/ProposalApplier.h"
 
 #include "AI/ProposalBuilder.h"
+#include "Links/QuickLinkPolicy.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Profiles/RecordEdits.h"
 #include "Records/PemmoError.h"
@@ -19,27 +20,14 @@ QString linkKey(const QString& url) {
 }
 
 // Adds a link the way the card's own form does: one link per built-in kind (a new one takes the
-// old one's place), at most five custom links, never the same address twice.
+// old one's place), never the same address twice. A sixth custom link fails the whole apply with
+// the limit's message, and nothing is written: the user unchecks it and applies the rest.
 bool addLink(PemmoRecord& record, const QuickLink& link) {
     const QString key = linkKey(link.url);
     if (std::any_of(record.links.cbegin(), record.links.cend(),
                     [&key](const QuickLink& existing) { return linkKey(existing.url) == key; }))
         return false;
-    if (link.kind != QuickLink::Kind::Custom) {
-        for (QuickLink& existing : record.links) {
-            if (existing.kind == link.kind) {
-                existing = link;
-                return true;
-            }
-        }
-        record.links.append(link);
-        return true;
-    }
-    const auto custom = std::count_if(record.links.cbegin(), record.links.cend(),
-                                      [](const QuickLink& l) { return l.kind == QuickLink::Kind::Custom; });
-    if (custom >= RecordEdits::customLinkLimit)
-        return false;
-    record.links.append(link);
+    record.links = QuickLinkPolicy::upsert(link, record.links);
     return true;
 }
 

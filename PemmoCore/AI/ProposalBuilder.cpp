@@ -1,7 +1,6 @@
 #include "AI/ProposalBuilder.h"
 
 #include "Lists/Tag.h"
-#include "Profiles/RecordEdits.h"
 #include "Records/Text.h"
 #include "Records/WritableField.h"
 
@@ -56,16 +55,7 @@ public:
             if (existingURL && linkKey(*existingURL) == key)
                 return;
         }
-        const QuickLink link = quickLink(*url, extracted.kind);
-        if (link.kind == QuickLink::Kind::Custom) {
-            // A record keeps at most five custom links; a sixth would only fail when applied.
-            if (m_customLinks >= RecordEdits::customLinkLimit)
-                return;
-            if (add(ProposalItem::addLink(link)))
-                ++m_customLinks;
-            return;
-        }
-        add(ProposalItem::addLink(link));
+        add(ProposalItem::addLink(quickLink(*url, extracted.kind)));
     }
 
     bool add(ProposalItem item) {
@@ -75,11 +65,6 @@ public:
         m_ids.insert(id);
         m_items.append(std::move(item));
         return true;
-    }
-
-    void countCustomLinks() {
-        m_customLinks = std::count_if(m_record.links.cbegin(), m_record.links.cend(),
-                                      [](const QuickLink& l) { return l.kind == QuickLink::Kind::Custom; });
     }
 
     const QList<ProposalItem>& items() const { return m_items; }
@@ -94,7 +79,6 @@ private:
     const PemmoRecord& m_record;
     QList<ProposalItem> m_items;
     QSet<QString> m_ids;
-    qsizetype m_customLinks = 0;
 };
 
 Proposal makeProposal(const std::optional<QString>& contactID, const QString& modelName, bool leftDevice,
@@ -209,7 +193,6 @@ Proposal fromExtract(const ExtractedProfile& extracted, const PemmoRecord& recor
     items.setField(WritableField::Hometown, extracted.hometown);
     items.setField(WritableField::Email, extracted.email);
     items.tags(extracted.tags);
-    items.countCustomLinks();
     for (const ExtractedLink& link : extracted.links)
         items.link(link);
     return makeProposal(contactID, modelName, leftDevice, items.items(), kFound);

@@ -87,7 +87,7 @@ private Q_SLOTS:
         QCOMPARE(ProposalApplier::apply(proposal, record, kApplied).about, expected);
     }
 
-    void linksKeepOnePerSiteAndFiveCustom() {
+    void linksKeepOnePerSiteAndAtMostFiveCustom() {
         PemmoRecord record = PemmoRecord::fresh(kBuilt);
         record.links = {{QUuid::createUuid(), QuickLink::Kind::LinkedIn, u"LinkedIn"_qs,
                          u"https://linkedin.com/in/old"_qs}};
@@ -96,15 +96,22 @@ private Q_SLOTS:
                                  u"https://s"_qs + QString::number(i) + u".org"_qs});
         }
         Proposal proposal;
-        proposal.items = {
-            ProposalItem::addLink(
-                ProposalBuilder::quickLink(u"https://linkedin.com/in/new"_qs, u"linkedin"_qs)),
-            ProposalItem::addLink(ProposalBuilder::quickLink(u"https://extra.org"_qs, u"blog"_qs))};
-        for (const ProposalItem& item : std::as_const(proposal.items))
-            proposal.selected.insert(item.id());
+        proposal.items = {ProposalItem::addLink(
+            ProposalBuilder::quickLink(u"https://linkedin.com/in/new"_qs, u"linkedin"_qs))};
+        proposal.selected.insert(proposal.items.first().id());
         const PemmoRecord applied = ProposalApplier::apply(proposal, record, kApplied);
         QCOMPARE(applied.links.size(), 6);
         QCOMPARE(applied.links.first().url, u"https://linkedin.com/in/new"_qs);
+        // A sixth custom link fails the whole apply with the limit's message.
+        proposal.items.append(
+            ProposalItem::addLink(ProposalBuilder::quickLink(u"https://extra.org"_qs, u"blog"_qs)));
+        proposal.selected.insert(proposal.items.last().id());
+        try {
+            ProposalApplier::apply(proposal, record, kApplied);
+            QFAIL("a sixth custom link was added");
+        } catch (const PemmoError& error) {
+            QCOMPARE(error.message(), u"You can add up to 5 custom links."_qs);
+        }
     }
 
     void aProposalAppliedDuringATypedEditKeepsBoth() {
