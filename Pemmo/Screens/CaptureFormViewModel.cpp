@@ -96,7 +96,7 @@ QCoro::Task<void> CaptureFormViewModel::send() {
     }
     QPointer<CaptureFormViewModel> self(this);
     AppEnvironment* env = &m_env;
-    const QString text = Text::trimmed(m_text);
+    const QString text = m_text; // the model gets the text as typed, blank lines and all
     setError(QString());
     setWorking(true);
     std::shared_ptr<const Proposal> proposal;
