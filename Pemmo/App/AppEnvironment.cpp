@@ -95,8 +95,8 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
     env->buildServices(Timings{}, options.readOnlyStore);
     env->m_destinationOpener = std::make_unique<DesktopOpener>(*env->m_settings);
 
-    // The calendars and the user's addresses are settings: the repository follows them, and what
-    // it adopts (calendars the user picked) or finds (the user's addresses) is written down.
+    // The calendars and the user's addresses are settings: the repository follows them, and the
+    // addresses it finds are written down.
     connect(settings, &SettingsStore::calendarIDsChanged, calendarFolders,
             [calendarFolders, settings] { calendarFolders->setCalendarPaths(settings->calendarIDs()); });
     connect(settings, &SettingsStore::calendarSelfAddressesChanged, calendarFolders,
@@ -104,8 +104,6 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
                 calendarFolders->setSelfAddresses(settings->calendarSelfAddresses());
             });
     if (!options.readOnlyStore) {
-        connect(calendarFolders, &ICalendarFolderRepository::calendarPathsChosen, settings,
-                [settings](const QStringList& paths) { settings->setCalendarIDs(paths); });
         connect(calendarFolders, &ICalendarFolderRepository::selfAddressesInferred, settings,
                 [settings](const QStringList& addresses) {
                     if (settings->calendarSelfAddresses().isEmpty())

@@ -5,6 +5,7 @@
 #include "App/AppEnvironment.h"
 #include "App/DoctorCommand.h"
 #include "App/ImportCommand.h"
+#include "Calendar/CalendarFolders.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
 #include "Moments/MomentService.h"
@@ -184,9 +185,20 @@ bool SettingsViewModel::addCalendarFolder(const QString& folder) {
         setMessage(tr("%1 is already chosen.").arg(folder));
         return false;
     }
-    ids.append(normalFolder(folder));
+    // A root of accounts (~/.calendars) or an account folder stands for the calendars below it; a
+    // folder with no calendar yet (vdirsyncer has not synced) is taken as it is.
+    QStringList found = CalendarFolders::discover(folder);
+    if (found.isEmpty())
+        found.append(normalFolder(folder));
+    for (const QString& calendar : std::as_const(found)) {
+        if (!containsFolder(ids, calendar))
+            ids.append(calendar);
+    }
     settings().setCalendarIDs(ids);
     setMessage(QString());
+    // The first folder connects the calendar, which also turns Moments on; later ones only add to it.
+    if (!settings().calendarConnected())
+        environment().moments().connect();
     return true;
 }
 

@@ -688,8 +688,7 @@ QWidget* SettingsWindow::buildCalendar() {
             askForPath(this, tr("Choose a calendar folder"), QDir::homePath(), QFileDialog::Directory);
         if (folder.isEmpty())
             return;
-        if (m_model.addCalendarFolder(folder))
-            m_model.settings().setCalendarConnected(true);
+        m_model.addCalendarFolder(folder);
     });
     auto* remove = new QPushButton(tr("Remove"));
     connect(remove, &QPushButton::clicked, this, [this] {
@@ -722,6 +721,20 @@ QWidget* SettingsWindow::buildCalendar() {
     connect(allowAll, &QPushButton::clicked, this, [this] { m_model.allowAllSeries(); });
     showExcluded();
     form->addRow(tr("Repeating events:"), row({excluded, allowAll}));
+
+    // What went wrong the last time the calendar was connected or read; it goes at the next read
+    // that succeeds.
+    auto* problem = plainLabel();
+    problem->setObjectName(u"momentsError"_qs);
+    problem->setWordWrap(true);
+    problem->setAccessibleName(tr("Calendar problem"));
+    const auto showProblem = [problem, &moments] {
+        problem->setText(moments.error().value_or(QString()));
+        problem->setVisible(moments.error().has_value());
+    };
+    connect(&moments, &MomentService::errorChanged, problem, showProblem);
+    showProblem();
+    form->addRow(QString(), problem);
 
     m_selfAddresses = field(u"selfAddresses"_qs, tr("you@example.org, you@work.example"));
     connect(m_selfAddresses, &QLineEdit::editingFinished, this,

@@ -248,10 +248,6 @@ void ICalendarFolderRepository::setSelfAddresses(QStringList addresses) {
     });
 }
 
-void ICalendarFolderRepository::setChooser(Chooser chooser) {
-    m_chooser = std::move(chooser);
-}
-
 int ICalendarFolderRepository::parseCount() const {
     return m_state->parseCount;
 }
@@ -261,33 +257,7 @@ QCoro::Task<CalendarAccess> ICalendarFolderRepository::authorization() {
 }
 
 QCoro::Task<CalendarAccess> ICalendarFolderRepository::requestAccess() {
-    const QPointer<ICalendarFolderRepository> self(this);
-    auto asking = authorization();
-    const CalendarAccess status = co_await asking;
-    if (status != CalendarAccess::NotDetermined || !m_chooser || !self)
-        co_return status;
-    Chooser chooser = m_chooser;
-    auto choosing = chooser();
-    const QStringList picked = co_await choosing;
-    if (!self)
-        co_return status;
-    auto discovering = perform([picked](const std::shared_ptr<State>&) {
-        QStringList found;
-        for (const QString& path : picked) {
-            for (const QString& calendar : CalendarFolders::discover(path)) {
-                if (!found.contains(calendar))
-                    found.append(calendar);
-            }
-        }
-        return found;
-    });
-    const QStringList found = co_await discovering;
-    if (!self || found.isEmpty())
-        co_return status;
-    setCalendarPaths(found);
-    Q_EMIT calendarPathsChosen(found);
-    auto checking = authorization();
-    co_return co_await checking;
+    return authorization();
 }
 
 QCoro::Task<QList<ObservedCalendar>> ICalendarFolderRepository::calendars() {

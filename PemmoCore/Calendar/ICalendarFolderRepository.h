@@ -33,9 +33,6 @@ public:
     static constexpr std::chrono::milliseconds defaultQuietPeriod{300};
     static constexpr std::chrono::milliseconds defaultTimeLimit{30'000};
 
-    // Lets the user pick calendar files or folders; answers the picked paths (none: cancelled).
-    using Chooser = std::function<QCoro::Task<QStringList>()>;
-
     // `calendarPaths`: the chosen calendars; `selfAddresses`: the user's own addresses (none: guess).
     explicit ICalendarFolderRepository(QStringList calendarPaths, QStringList selfAddresses = {},
                                        std::chrono::milliseconds quietPeriod = defaultQuietPeriod,
@@ -47,10 +44,10 @@ public:
     // Reads these calendars from now on (and watches them).
     void setCalendarPaths(QStringList paths);
     void setSelfAddresses(QStringList addresses);
-    void setChooser(Chooser chooser);
 
     QCoro::Task<CalendarAccess> authorization() override;
-    // With no calendar chosen yet, asks the chooser and adopts what it found at the picked paths.
+    // The calendars are chosen in the settings window, so asking changes nothing: it answers the
+    // access to the calendars chosen there.
     QCoro::Task<CalendarAccess> requestAccess() override;
     QCoro::Task<QList<ObservedCalendar>> calendars() override;
     // Throws MomentError::unavailable without access, CalendarError when the read takes too long.
@@ -64,8 +61,6 @@ public:
     int parseCount() const;
 
 Q_SIGNALS:
-    // requestAccess adopted these calendars.
-    void calendarPathsChosen(const QStringList& paths);
     // With no addresses set, these were found to be the user's.
     void selfAddressesInferred(const QStringList& addresses);
 
@@ -77,7 +72,6 @@ private:
     const std::chrono::milliseconds m_timeLimit;
     std::unique_ptr<SerialExecutor> m_executor;
     std::shared_ptr<State> m_state;
-    Chooser m_chooser;
     mutable QMutex m_pathsLock;
     QStringList m_paths;
 };

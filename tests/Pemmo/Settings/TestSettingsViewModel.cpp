@@ -7,6 +7,7 @@
 #include "App/AppEnvironment.h"
 #include "Lists/RecentsStore.h"
 #include "Lists/StarredStore.h"
+#include "Moments/MomentService.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Settings/AutostartEntry.h"
 #include "Settings/KeyValueStore.h"
@@ -21,6 +22,7 @@
 #include "TestSupport/ModelAnswers.h"
 #include "TestSupport/People.h"
 #include "TestSupport/TempDir.h"
+#include "TestSupport/TestData.h"
 
 #include <QDir>
 #include <QProcess>
@@ -205,6 +207,32 @@ private Q_SLOTS:
         QDir(disk.path()).removeRecursively();
         await(model.refreshFolderStates());
         QCOMPARE(model.folderState(disk.path()), u"does not exist"_qs);
+    }
+
+    // Choosing a root of calendar accounts picks the calendars below it; the first choice connects
+    // the calendar and turns Moments on, a later one leaves the user's Moments setting alone.
+    void theFirstCalendarFolderConnectsAndTurnsMomentsOn() {
+        test::LiveHome home;
+        const auto env = home.environment();
+        const QString root = home.path(u"calendars"_qs);
+        for (const QString& calendar : {u"nextcloud/work"_qs, u"nextcloud/home"_qs}) {
+            QDir().mkpath(root + u'/' + calendar);
+            QFile::copy(test::testDataPath(u"ics/all-day.ics"_qs), root + u'/' + calendar + u"/a.ics"_qs);
+        }
+        QVERIFY(!env->settings().calendarConnected() && !env->settings().momentsEnabled());
+        SettingsViewModel model(*env);
+        QVERIFY(model.addCalendarFolder(root));
+        QStringList ids = env->settings().calendarIDs();
+        ids.sort();
+        QCOMPARE(ids, (QStringList{root + u"/nextcloud/home"_qs, root + u"/nextcloud/work"_qs}));
+        QTRY_VERIFY(env->settings().calendarConnected() && env->settings().momentsEnabled());
+        QTRY_COMPARE(env->moments().access(), CalendarAccess::FullAccess);
+
+        env->settings().setMomentsEnabled(false);
+        QDir().mkpath(home.path(u"more"_qs));
+        QVERIFY(model.addCalendarFolder(home.path(u"more"_qs))); // nothing synced there yet: taken as it is
+        QCOMPARE(env->settings().calendarIDs().size(), 3);
+        QVERIFY(!env->settings().momentsEnabled());
     }
 
     void selfAddressesAreSplitAndRepeatsDropped() {

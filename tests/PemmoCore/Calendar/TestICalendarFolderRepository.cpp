@@ -1,5 +1,6 @@
 // The calendar on Linux over real folders: access, the calendars listed and left out, the events
 // read with their identities, the user's own addresses, the file cache and change watching.
+#include "Calendar/CalendarFolders.h"
 #include "Calendar/ICalendarFolderRepository.h"
 #include "Moments/MomentError.h"
 #include "TestSupport/Await.h"
@@ -201,24 +202,25 @@ private Q_SLOTS:
         QCOMPARE(inferred.size(), 2);
     }
 
-    void requestingAccessAdoptsWhatTheUserPicked() {
+    // What a folder picked in the settings window stands for: a calendar file, a collection, or the
+    // collections one or two folders down (an account, a root of accounts).
+    void aPickedFolderStandsForTheCalendarsBelowIt() {
         Calendars c;
         c.write(u"nextcloud/work/a.ics"_qs, oneOnOne(u"a"_qs));
         c.write(u"nextcloud/home/displayname"_qs, "Home");
+        c.write(u"notes/readme.txt"_qs, "not a calendar");
+        const QStringList both{c.path(u"nextcloud/home"_qs), c.work()};
+        QCOMPARE(CalendarFolders::discover(c.dir.path()), both);
+        QCOMPARE(CalendarFolders::discover(c.path(u"nextcloud"_qs)), both);
+        QCOMPARE(CalendarFolders::discover(c.work()), QStringList{c.work()});
+        QCOMPARE(CalendarFolders::discover(c.path(u"nextcloud/work/a.ics"_qs)),
+                 QStringList{c.path(u"nextcloud/work/a.ics"_qs)});
+        QVERIFY(CalendarFolders::discover(c.path(u"notes"_qs)).isEmpty());
+        // With none chosen, asking for access opens nothing: the choice is the settings window's.
         ICalendarFolderRepository repository({});
         QCOMPARE(test::await(repository.requestAccess()), CalendarAccess::NotDetermined);
-        // A cancelled choice changes nothing.
-        repository.setChooser([]() -> QCoro::Task<QStringList> { co_return QStringList{}; });
-        QCOMPARE(test::await(repository.requestAccess()), CalendarAccess::NotDetermined);
-        QVERIFY(repository.calendarPaths().isEmpty());
-        const QString root = c.dir.path();
-        repository.setChooser([root]() -> QCoro::Task<QStringList> { co_return QStringList{root}; });
-        QSignalSpy chosen(&repository, &ICalendarFolderRepository::calendarPathsChosen);
+        repository.setCalendarPaths(both);
         QCOMPARE(test::await(repository.requestAccess()), CalendarAccess::FullAccess);
-        QCOMPARE(chosen.size(), 1);
-        const QStringList expected{c.path(u"nextcloud/home"_qs), c.work()};
-        QCOMPARE(chosen.first().first().toStringList(), expected);
-        QCOMPARE(repository.calendarPaths(), expected);
     }
 
     void changesArriveOncePerBurst() {
