@@ -179,19 +179,17 @@ QCoro::Task<void> ManageTagsViewModel::commitRename() {
         ProfileSyncEngine& sync = m_environment.sync();
         const QStringList ids = carriers(oldID);
         QString failure;
-        for (const QString& id : ids) {
-            try {
-                auto moving = sync.updateRecord(id, [oldID, newID](PemmoRecord& record) {
-                    for (QString& tag : record.tags) {
-                        if (tag == oldID)
-                            tag = newID;
-                    }
-                    record.tags.removeDuplicates();
-                });
-                co_await moving;
-            } catch (const std::exception& error) {
-                failure = ProfileSyncEngine::errorMessage(error);
-            }
+        try {
+            auto moving = sync.updateRecords(ids, [oldID, newID](PemmoRecord& record) {
+                for (QString& tag : record.tags) {
+                    if (tag == oldID)
+                        tag = newID;
+                }
+                record.tags.removeDuplicates();
+            });
+            co_await moving;
+        } catch (const std::exception& error) {
+            failure = ProfileSyncEngine::errorMessage(error);
         }
         if (!self)
             co_return;
@@ -351,13 +349,11 @@ QCoro::Task<void> ManageTagsViewModel::confirmDelete() {
     const QPointer<ManageTagsViewModel> self(this);
     ProfileSyncEngine& sync = m_environment.sync();
     QString failure;
-    for (const QString& profileID : ids) {
-        try {
-            auto removing = sync.removeTag(profileID, id);
-            co_await removing;
-        } catch (const std::exception& error) {
-            failure = ProfileSyncEngine::errorMessage(error);
-        }
+    try {
+        auto removing = sync.updateRecords(ids, [id](PemmoRecord& record) { record.tags.removeAll(id); });
+        co_await removing;
+    } catch (const std::exception& error) {
+        failure = ProfileSyncEngine::errorMessage(error);
     }
     if (!self)
         co_return;

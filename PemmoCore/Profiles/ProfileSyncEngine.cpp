@@ -335,6 +335,42 @@ QCoro::Task<void> ProfileSyncEngine::mutateRecord(QString id, RecordChange chang
     bumpDataVersion();
 }
 
+QCoro::Task<void> ProfileSyncEngine::updateRecords(QStringList ids, RecordChange change) {
+    const QPointer<ProfileSyncEngine> self(this);
+    PemmoStore& store = m_store;
+    const std::shared_ptr<AsyncMutex> lock = m_recordMutation;
+
+    auto guard = co_await lock->scopedLock();
+    if (!self)
+        co_return;
+    QHash<QString, PemmoRecord> saved;
+    std::exception_ptr failure;
+    for (const QString& id : std::as_const(ids)) {
+        try {
+            auto reading = store.record(id);
+            const std::optional<PemmoRecord> stored = co_await reading;
+            if (!self)
+                co_return;
+            PemmoRecord record = stored ? *stored : PemmoRecord::fresh(m_clock());
+            change(record);
+            auto putting = store.put(std::move(record), id);
+            PemmoRecord put = co_await putting;
+            if (!self)
+                co_return;
+            saved.insert(id, std::move(put));
+        } catch (...) {
+            failure = std::current_exception();
+            break;
+        }
+    }
+    if (!saved.isEmpty()) {
+        replaceRecords(saved);
+        bumpDataVersion();
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
 QCoro::Task<void> ProfileSyncEngine::commitRecord(QString id, RecordChange change) {
     const QPointer<ProfileSyncEngine> self(this);
     PemmoStore& store = m_store;
@@ -641,6 +677,19 @@ void ProfileSyncEngine::replaceRecord(const QString& id, const PemmoRecord& reco
         Q_EMIT profilesChanged();
         return;
     }
+}
+
+void ProfileSyncEngine::replaceRecords(const QHash<QString, PemmoRecord>& records) {
+    bool changed = false;
+    for (Profile& profile : m_profiles) {
+        const auto record = records.constFind(profile.id());
+        if (record == records.cend() || profile.record == *record)
+            continue;
+        profile.record = *record;
+        changed = true;
+    }
+    if (changed)
+        Q_EMIT profilesChanged();
 }
 
 void ProfileSyncEngine::bumpDataVersion() {

@@ -107,6 +107,11 @@ public:
     // debounced write and publishes it. A write that fails later shows in the store's
     // lastWriteError; an exception thrown by `change` itself stores nothing and is passed on.
     QCoro::Task<void> updateRecord(QString id, RecordChange change);
+    // `updateRecord` for several people under one hold of the lock, published once: renaming or
+    // deleting a circle that many people carry is one change of the list, and whoever follows it
+    // never sees some of them moved and the others not. The first failure ends the batch and is
+    // passed on; what was stored before it stays and is published.
+    QCoro::Task<void> updateRecords(QStringList ids, RecordChange change);
     // The edit whose failure the user must see at once: applies `change` to the published
     // record and writes it through. Throws PemmoError::notFound when the contact is not
     // published, or the store's error (the store, the profile and dataVersion stay as they were).
@@ -189,6 +194,7 @@ private:
 
     void publish(QList<Profile> profiles, QSet<QString> fetchedIDs);
     void replaceRecord(const QString& id, const PemmoRecord& record);
+    void replaceRecords(const QHash<QString, PemmoRecord>& records);
     void bumpDataVersion();
     void bumpPhotoVersion();
     // Deletes every photo but those of `keeping`; avatars reload only when one went.

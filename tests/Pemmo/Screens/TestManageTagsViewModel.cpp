@@ -1,6 +1,7 @@
 // Managing circles: usage per circle, and renames and deletes that carry every record along.
 #include "../Shell/KeyPress.h"
 #include "App/AppEnvironment.h"
+#include "App/AppStartup.h"
 #include "Lists/TagCatalog.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Screens/ManageTagsViewModel.h"
@@ -81,6 +82,8 @@ private Q_SLOTS:
     // Escape keeps the circle, Return takes it off every record.
     void deletingACircleOfThreeAsksThenTakesItOffEveryRecord() {
         const auto env = environment();
+        AppStartup startup(*env); // its list maintenance catalogues every circle a record carries
+        startup.startMaintenance();
         ManageTagsViewModel model(*env);
         AppRouter& router = env->router();
         model.setSelectedID(u"work"_qs);
@@ -129,6 +132,8 @@ private Q_SLOTS:
         QFETCH(QString, error);
         QFETCH(bool, stillEditing);
         const auto env = environment();
+        AppStartup startup(*env); // its list maintenance catalogues every circle a record carries
+        startup.startMaintenance();
         ManageTagsViewModel model(*env);
         model.startRename(u"work"_qs);
         QCOMPARE(model.editingName(), u"Work"_qs);
@@ -153,6 +158,8 @@ private Q_SLOTS:
 
     void commandsWaitForTheChangeBeingSaved() {
         const auto env = environment();
+        AppStartup startup(*env); // its list maintenance catalogues every circle a record carries
+        startup.startMaintenance();
         ManageTagsViewModel model(*env);
         model.startRename(u"work"_qs);
         model.setEditingName(u"Office"_qs);
