@@ -33,7 +33,7 @@ QString duration(std::chrono::milliseconds limit) {
 LocalModelProvider::LocalModelProvider(QString server, QString model,
                                        std::shared_ptr<HTTPTransport> transport, Timeouts timeouts)
     : m_serverText(Text::isBlank(server) ? defaultServer() : Text::trimmed(server))
-    , m_server(ServerAddress::parse(m_serverText))
+    , m_server(ServerAddress::parseLocal(m_serverText))
     , m_model(Text::isBlank(model) ? defaultModel() : Text::trimmed(model))
     , m_transport(std::move(transport))
     , m_timeouts(timeouts) {}

@@ -1,5 +1,6 @@
 #include "AI/NetworkTransport.h"
 
+#include "AI/ServerAddress.h"
 #include "AI/TransportError.h"
 
 #include <QCoroSignal>
@@ -27,9 +28,24 @@ QCoro::Task<HTTPResponse> NetworkTransport::send(HTTPRequest request) {
     // thinks for minutes sends nothing until it is done.
     outgoing.setTransferTimeout(0);
     outgoing.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
-                          QNetworkRequest::NoLessSafeRedirectPolicy);
+                          QNetworkRequest::UserVerifiedRedirectPolicy);
 
     QNetworkReply* reply = manager->sendCustomRequest(outgoing, request.method, request.body);
+    // A redirect is followed unless it leads somewhere less safe: to plain http from https, or
+    // from this computer to another, which would hand a local model's prompts to a stranger.
+    // (The reply's own url() is already the new address when it asks.)
+    std::optional<QUrl> refusedRedirect;
+    QUrl current = request.url;
+    QObject::connect(reply, &QNetworkReply::redirected, reply,
+                     [reply, &refusedRedirect, &current](const QUrl& to) {
+                         if (ServerAddress::mayRedirect(current, to)) {
+                             current = to;
+                             Q_EMIT reply->redirectAllowed();
+                             return;
+                         }
+                         refusedRedirect = to;
+                         reply->abort();
+                     });
     bool timedOut = false;
     QTimer deadline;
     deadline.setSingleShot(true);
@@ -49,6 +65,12 @@ QCoro::Task<HTTPResponse> NetworkTransport::send(HTTPRequest request) {
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (timedOut)
         throw TransportError(TransportError::Kind::TimedOut, QStringLiteral("The request timed out."));
+    if (refusedRedirect) {
+        throw TransportError(TransportError::Kind::Other,
+                             QStringLiteral("The server sent the request on to ") +
+                                 refusedRedirect->toDisplayString(QUrl::RemoveUserInfo) +
+                                 QStringLiteral(", which Pemmo does not follow."));
+    }
     if (!status.isValid()) {
         const auto kind = reply->error() == QNetworkReply::ConnectionRefusedError
                               ? TransportError::Kind::ConnectionRefused

@@ -22,6 +22,18 @@ std::optional<QUrl> parse(const QString& text) {
     return std::nullopt;
 }
 
+std::optional<QUrl> parseLocal(const QString& text) {
+    const auto url = parse(text);
+    return url && isLoopback(*url) ? url : std::nullopt;
+}
+
+bool mayRedirect(const QUrl& from, const QUrl& to) {
+    if (from.scheme().compare(u"https", Qt::CaseInsensitive) == 0 &&
+        to.scheme().compare(u"https", Qt::CaseInsensitive) != 0)
+        return false;
+    return !isLoopback(from) || isLoopback(to);
+}
+
 QUrl withPath(const QUrl& base, const QString& path) {
     QUrl url = base;
     QString own = url.path();

@@ -176,10 +176,12 @@ void LoopbackHTTPServer::read(QTcpSocket* socket) {
         if (response.silent)
             continue;
         // Clients read the status code; the text after it is free.
-        QByteArray reply = "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted" +
-                           "\r\nContent-Type: " + response.contentType +
-                           "\r\nContent-Length: " + QByteArray::number(response.body.size()) +
-                           "\r\nConnection: keep-alive\r\n\r\n" + response.body;
+        QByteArray reply =
+            "HTTP/1.1 " + QByteArray::number(response.status) + " Scripted" +
+            "\r\nContent-Type: " + response.contentType +
+            (response.headers.isEmpty() ? QByteArray() : "\r\n" + response.headers.join("\r\n")) +
+            "\r\nContent-Length: " + QByteArray::number(response.body.size()) +
+            "\r\nConnection: keep-alive\r\n\r\n" + response.body;
         socket->write(reply);
     }
 }

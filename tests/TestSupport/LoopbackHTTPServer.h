@@ -34,6 +34,8 @@ public:
         int status = 200;
         QByteArray body;
         QByteArray contentType = "application/json";
+        // Sent after the content type, "Name: value" each.
+        QList<QByteArray> headers;
         // Keep the connection open and never answer (for time-outs).
         bool silent = false;
     };

@@ -205,14 +205,41 @@ private Q_SLOTS:
                  PemmoError::aiUnavailable(expected));
     }
 
+    // The server must be on this computer, whatever the scheme: the screens say nothing left it.
+    void anAddressElsewhereIsRefusedBeforeAnythingIsSent_data() {
+        QTest::addColumn<QString>("address");
+        QTest::newRow("plain http") << u"http://192.0.2.7:11434"_qs;
+        QTest::newRow("https") << u"https://models.example.org"_qs;
+    }
     void anAddressElsewhereIsRefusedBeforeAnythingIsSent() {
-        LocalModelProvider local(u"http://192.0.2.7:11434"_qs, u"llama3.2"_qs, m_transport);
+        QFETCH(QString, address);
+        LocalModelProvider local(address, u"llama3.2"_qs, m_transport);
         const LocalModelList list = test::await(local.installedModels());
         QCOMPARE(list.problem, LocalModelList::Problem::InvalidAddress);
         QCOMPARE(list.message, local.invalidAddressMessage());
         QVERIFY(!test::await(local.availability()).isAvailable);
         QCOMPARE(test::awaitErrorOf<PemmoError>(local.briefing(context()))->errorCase(),
                  PemmoError::Case::AIUnavailable);
+    }
+
+    // A redirect on this computer is followed; one to another computer is not.
+    void aRedirectNeverLeavesThisComputer() {
+        const auto redirectTo = [](const QByteArray& location) {
+            Server::Response moved{307, {}, "text/plain"};
+            moved.headers.append(QByteArray("Location: ") + location);
+            return moved;
+        };
+        m_server->enqueue(redirectTo(m_server->url().toEncoded() + "/api/moved"), "/api/chat");
+        m_server->enqueue(200, chatAnswer(R"({"summary":"Ada is a friend.","opener":"Hi"})"), "/api/moved");
+        QCOMPARE(test::await(provider().briefing(context())).summary, u"Ada is a friend."_qs);
+
+        m_server->clear();
+        m_server->enqueue(redirectTo("http://pemmo-test.invalid:11434/api/chat"), "/api/chat");
+        const auto error = test::awaitErrorOf<PemmoError>(provider().briefing(context()));
+        QVERIFY(error);
+        QVERIFY2(
+            error->message().contains(u"pemmo-test.invalid:11434/api/chat, which Pemmo does not follow"_qs),
+            qPrintable(error->message()));
     }
 
     void failedAnswersGiveTheirTexts_data() {
