@@ -14,6 +14,7 @@
 #include "Records/PemmoError.h"
 #include "Records/Text.h"
 #include "Records/WritableField.h"
+#include "Screens/OnboardingPractice.h"
 #include "Screens/ProfileCard.h"
 #include "Settings/SettingsStore.h"
 #include "Shell/AppRouter.h"
@@ -509,10 +510,22 @@ QCoro::Task<void> ProfileViewModel::message() {
     co_await open(address, std::pair(Interaction::Kind::Message, QStringLiteral("Opened Messages")), false);
 }
 
+void ProfileViewModel::showCannotReach(const QString& message) {
+    // The practice teaches Messages alone: any other way of reaching Alex says so, whether or not
+    // there is an address for it.
+    if (m_env.isPracticeDemo()) {
+        BannerState banner = BannerState::info(OnboardingPractice::onlyMessagesAlexText());
+        banner.timeout = OnboardingPractice::bannerTimeout;
+        m_env.router().showBanner(std::move(banner));
+        return;
+    }
+    m_env.router().showError(message);
+}
+
 QCoro::Task<void> ProfileViewModel::callNumber(std::optional<QString> number) {
     const auto address = number ? LinkRouter::callURL(*number) : std::nullopt;
     if (!address) {
-        m_env.router().showError(QStringLiteral("No phone number for ") + nameForMessages());
+        showCannotReach(QStringLiteral("No phone number for ") + nameForMessages());
         co_return;
     }
     co_await open(address, std::pair(Interaction::Kind::Call, QStringLiteral("Called")), false);
@@ -521,7 +534,7 @@ QCoro::Task<void> ProfileViewModel::callNumber(std::optional<QString> number) {
 QCoro::Task<void> ProfileViewModel::mailAddress(std::optional<QString> email) {
     const auto address = email ? LinkRouter::mailURL(*email) : std::nullopt;
     if (!address) {
-        m_env.router().showError(QStringLiteral("No email address for ") + nameForMessages());
+        showCannotReach(QStringLiteral("No email address for ") + nameForMessages());
         co_return;
     }
     co_await open(address, std::pair(Interaction::Kind::Email, QStringLiteral("Opened Mail")), false);
@@ -530,12 +543,12 @@ QCoro::Task<void> ProfileViewModel::mailAddress(std::optional<QString> email) {
 QCoro::Task<void> ProfileViewModel::gmail() {
     const auto templateText = m_profile ? m_profile->record->gmailTemplate : std::nullopt;
     if (Text::isBlank(templateText)) {
-        m_env.router().showError(QStringLiteral("No Gmail template for ") + nameForMessages());
+        showCannotReach(QStringLiteral("No Gmail template for ") + nameForMessages());
         co_return;
     }
     const auto email = m_profile->email();
     if (!email) {
-        m_env.router().showError(QStringLiteral("No email address for ") + nameForMessages());
+        showCannotReach(QStringLiteral("No email address for ") + nameForMessages());
         co_return;
     }
     const auto address = LinkRouter::gmailURL(*templateText, *email);
@@ -553,7 +566,7 @@ QCoro::Task<void> ProfileViewModel::findMy() {
     const auto link = m_profile ? m_profile->record->findMyURL : std::nullopt;
     const auto address = Text::isBlank(link) ? std::nullopt : LinkRouter::webURL(*link);
     if (!address) {
-        m_env.router().showError(QStringLiteral("No Find My link for ") + nameForMessages());
+        showCannotReach(QStringLiteral("No Find My link for ") + nameForMessages());
         co_return;
     }
     co_await open(address, std::nullopt, m_env.settings().openLinksInBackground());

@@ -147,6 +147,8 @@ private:
     QCoro::Task<void> open(std::optional<QString> address,
                            std::optional<std::pair<Interaction::Kind, QString>> log, bool background);
     QCoro::Task<void> message();
+    // The banner of an action that has nothing to open.
+    void showCannotReach(const QString& message);
     QCoro::Task<void> callNumber(std::optional<QString> number);
     QCoro::Task<void> mailAddress(std::optional<QString> address);
     QCoro::Task<void> gmail();

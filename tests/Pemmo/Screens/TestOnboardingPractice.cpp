@@ -225,6 +225,24 @@ private Q_SLOTS:
                  accepted ? QString() : u"The tutorial only messages Alex. Press Ctrl+M."_qs);
     }
 
+    // From Alex's card, every way of reaching him but Messages says what to do, whether or not the
+    // card has an address for it (he has a number, no e-mail address).
+    void theCardReachesAlexOnlyByMessages_data() {
+        QTest::addColumn<ProfileAction::Kind>("action");
+        QTest::newRow("call") << ProfileAction::Kind::Call;
+        QTest::newRow("mail") << ProfileAction::Kind::Mail;
+        QTest::newRow("gmail") << ProfileAction::Kind::Gmail;
+        QTest::newRow("find my") << ProfileAction::Kind::FindMy;
+    }
+    void theCardReachesAlexOnlyByMessages() {
+        QFETCH(ProfileAction::Kind, action);
+        auto practice = readyPractice();
+        ProfileViewModel card(*practice->demo(), AppEnvironment::practiceContactID());
+        await(card.perform(ProfileAction::plain(action)));
+        QCOMPARE(banner(*practice), u"The tutorial only messages Alex. Press Ctrl+M."_qs);
+        QVERIFY(!practice->messaged());
+    }
+
     void quickCaptureWaitsAndTheRefusalReplacesTheBanner() {
         auto practice = readyPractice();
         practice->openPracticePanel();
