@@ -220,28 +220,16 @@ template <class T> struct Member {
     bool (*applies)(const T& object) = nullptr;
 };
 
-enum class Reading {
-    // Each member looked up in the table's order, so that the first fault named is the same
-    // whatever order the file holds the keys in.
-    ByKey,
-    // The object's own keys in the file's order, unknown ones ignored; a null reads like a
-    // missing key.
-    AsWritten,
-    // As written, but a null is handed to the member, which makes an optional one absent.
-    AsWrittenWithNulls,
-};
-
 // A type's coding: its members in the order the store writes them, and that order sorted by key
-// for writers that sort.
+// for writers that sort. Reading looks each member up in this order, so that the first fault
+// named is the same whatever order the file holds the keys in; a null reads like a missing key.
 template <class T, std::size_t N> struct ObjectCoding {
     using Value = T;
 
-    Reading reading;
     std::array<Member<T>, N> members;
     std::array<std::size_t, N> sorted{};
 
-    constexpr ObjectCoding(Reading how, const Member<T> (&table)[N])
-        : reading(how) {
+    constexpr ObjectCoding(const Member<T> (&table)[N]) {
         for (std::size_t i = 0; i < N; ++i) {
             members[i] = table[i];
             sorted[i] = i;
@@ -266,28 +254,15 @@ void writeObject(JsonWriter& w, const T& object, const ObjectCoding<T, N>& codin
 template <class T, std::size_t N>
 void readMembers(T& object, element e, const CodingPath& path, const ObjectCoding<T, N>& coding) {
     const simdjson::dom::object o = asObject(e, path);
-    if (coding.reading == Reading::ByKey) {
-        for (const Member<T>& member : coding.members) {
-            if (member.applies && !member.applies(object))
-                continue;
-            element value;
-            if (member.required)
-                value = requiredElement(o, member.key, path);
-            else if (!presentElement(o, member.key, value))
-                continue;
-            member.read(object, value, CodingPath(path, member.key));
-        }
-        return;
-    }
-    for (auto [key, value] : o) {
-        if (coding.reading == Reading::AsWritten && isNull(value))
+    for (const Member<T>& member : coding.members) {
+        if (member.applies && !member.applies(object))
             continue;
-        for (const Member<T>& member : coding.members) {
-            if (member.key == key) {
-                member.read(object, value, CodingPath(path, member.key));
-                break;
-            }
-        }
+        element value;
+        if (member.required)
+            value = requiredElement(o, member.key, path);
+        else if (!presentElement(o, member.key, value))
+            continue;
+        member.read(object, value, CodingPath(path, member.key));
     }
 }
 
@@ -374,12 +349,10 @@ constexpr bool isAI(const Source& source) {
     return source.kind == Source::Kind::AI;
 }
 
-constexpr ObjectCoding<Source, 2> sourceCoding(
-    Reading::ByKey,
-    {
-        required<&Source::kind, EnumCoder<sourceKindNames, kUnknownSourceKind>>("kind"),
-        {"model", &writeValue<&Source::model, TextCoder>, &readValue<&Source::model, TextCoder>, true, &isAI},
-    });
+constexpr ObjectCoding<Source, 2> sourceCoding({
+    required<&Source::kind, EnumCoder<sourceKindNames, kUnknownSourceKind>>("kind"),
+    {"model", &writeValue<&Source::model, TextCoder>, &readValue<&Source::model, TextCoder>, true, &isAI},
+});
 
 // A birthday's members are read as 64-bit numbers and checked together once all three are in,
 // so that 2^32 + 2000 is not taken for 2000.
@@ -389,12 +362,11 @@ struct DateFields {
     std::int64_t day = 0;
 };
 
-constexpr ObjectCoding<DateFields, 3> dateCoding(Reading::ByKey,
-                                                 {
-                                                     omittable<&DateFields::year, IntCoder>("year"),
-                                                     required<&DateFields::month, IntCoder>("month"),
-                                                     required<&DateFields::day, IntCoder>("day"),
-                                                 });
+constexpr ObjectCoding<DateFields, 3> dateCoding({
+    omittable<&DateFields::year, IntCoder>("year"),
+    required<&DateFields::month, IntCoder>("month"),
+    required<&DateFields::day, IntCoder>("day"),
+});
 
 struct DateComponentsCoder {
     static void write(JsonWriter& w, const DateComponents& date) {
@@ -420,84 +392,74 @@ struct DateComponentsCoder {
     }
 };
 
-constexpr ObjectCoding<Details, 12>
-    detailsCoding(Reading::AsWrittenWithNulls,
-                  {
-                      omittable<&Details::company, TextCoder>("company"),
-                      omittable<&Details::jobTitle, TextCoder>("jobTitle"),
-                      omittable<&Details::team, TextCoder>("team"),
-                      omittable<&Details::workLocation, TextCoder>("workLocation"),
-                      omittable<&Details::school, TextCoder>("school"),
-                      omittable<&Details::major, TextCoder>("major"),
-                      omittable<&Details::graduationYear, TextCoder>("graduationYear"),
-                      omittable<&Details::howWeMet, TextCoder>("howWeMet"),
-                      omittable<&Details::mutuals, TextCoder>("mutuals"),
-                      omittable<&Details::hometown, TextCoder>("hometown"),
-                      omittable<&Details::currentCity, TextCoder>("currentCity"),
-                      omittable<&Details::email, TextCoder>("email"),
-                  });
+constexpr ObjectCoding<Details, 12> detailsCoding({
+    omittable<&Details::company, TextCoder>("company"),
+    omittable<&Details::jobTitle, TextCoder>("jobTitle"),
+    omittable<&Details::team, TextCoder>("team"),
+    omittable<&Details::workLocation, TextCoder>("workLocation"),
+    omittable<&Details::school, TextCoder>("school"),
+    omittable<&Details::major, TextCoder>("major"),
+    omittable<&Details::graduationYear, TextCoder>("graduationYear"),
+    omittable<&Details::howWeMet, TextCoder>("howWeMet"),
+    omittable<&Details::mutuals, TextCoder>("mutuals"),
+    omittable<&Details::hometown, TextCoder>("hometown"),
+    omittable<&Details::currentCity, TextCoder>("currentCity"),
+    omittable<&Details::email, TextCoder>("email"),
+});
 
-constexpr ObjectCoding<QuickLink, 4>
-    linkCoding(Reading::ByKey,
-               {
-                   required<&QuickLink::id, UuidCoder>("id"),
-                   required<&QuickLink::kind, EnumCoder<quickLinkKindNames, kInvalidKind>>("kind"),
-                   required<&QuickLink::title, TextCoder>("title"),
-                   required<&QuickLink::url, TextCoder>("url"),
-               });
+constexpr ObjectCoding<QuickLink, 4> linkCoding({
+    required<&QuickLink::id, UuidCoder>("id"),
+    required<&QuickLink::kind, EnumCoder<quickLinkKindNames, kInvalidKind>>("kind"),
+    required<&QuickLink::title, TextCoder>("title"),
+    required<&QuickLink::url, TextCoder>("url"),
+});
 
-constexpr ObjectCoding<Interaction, 7> interactionCoding(
-    Reading::ByKey,
-    {
-        required<&Interaction::id, UuidCoder>("id"),
-        required<&Interaction::date, DateCoder>("date"),
-        required<&Interaction::kind, EnumCoder<interactionKindNames, kInvalidKind>>("kind"),
-        required<&Interaction::text, TextCoder>("text"),
-        omittable<&Interaction::calendarEventHash, TextCoder>("calendarEventHash"),
-        omittable<&Interaction::calendarEventAliases, ListCoder<TextCoder>>("calendarEventAliases"),
-        required<&Interaction::source, ObjectCoder<sourceCoding>>("source"),
-    });
+constexpr ObjectCoding<Interaction, 7> interactionCoding({
+    required<&Interaction::id, UuidCoder>("id"),
+    required<&Interaction::date, DateCoder>("date"),
+    required<&Interaction::kind, EnumCoder<interactionKindNames, kInvalidKind>>("kind"),
+    required<&Interaction::text, TextCoder>("text"),
+    omittable<&Interaction::calendarEventHash, TextCoder>("calendarEventHash"),
+    omittable<&Interaction::calendarEventAliases, ListCoder<TextCoder>>("calendarEventAliases"),
+    required<&Interaction::source, ObjectCoder<sourceCoding>>("source"),
+});
 
-constexpr ObjectCoding<FieldChange, 6>
-    changeCoding(Reading::ByKey, {
-                                     required<&FieldChange::id, UuidCoder>("id"),
-                                     required<&FieldChange::date, DateCoder>("date"),
-                                     required<&FieldChange::field, TextCoder>("field"),
-                                     omittable<&FieldChange::oldValue, TextCoder>("old"),
-                                     omittable<&FieldChange::newValue, TextCoder>("new"),
-                                     required<&FieldChange::source, ObjectCoder<sourceCoding>>("source"),
-                                 });
+constexpr ObjectCoding<FieldChange, 6> changeCoding({
+    required<&FieldChange::id, UuidCoder>("id"),
+    required<&FieldChange::date, DateCoder>("date"),
+    required<&FieldChange::field, TextCoder>("field"),
+    omittable<&FieldChange::oldValue, TextCoder>("old"),
+    omittable<&FieldChange::newValue, TextCoder>("new"),
+    required<&FieldChange::source, ObjectCoder<sourceCoding>>("source"),
+});
 
-constexpr ObjectCoding<BriefingCache, 7>
-    briefingCoding(Reading::ByKey, {
-                                       required<&BriefingCache::contentHash, TextCoder>("contentHash"),
-                                       required<&BriefingCache::summary, TextCoder>("summary"),
-                                       required<&BriefingCache::opener, TextCoder>("opener"),
-                                       required<&BriefingCache::generatedAt, DateCoder>("generatedAt"),
-                                       required<&BriefingCache::model, TextCoder>("model"),
-                                       defaulted<&BriefingCache::leftDevice, BoolCoder>("leftDevice"),
-                                       defaulted<&BriefingCache::providerName, TextCoder>("providerName"),
-                                   });
+constexpr ObjectCoding<BriefingCache, 7> briefingCoding({
+    required<&BriefingCache::contentHash, TextCoder>("contentHash"),
+    required<&BriefingCache::summary, TextCoder>("summary"),
+    required<&BriefingCache::opener, TextCoder>("opener"),
+    required<&BriefingCache::generatedAt, DateCoder>("generatedAt"),
+    required<&BriefingCache::model, TextCoder>("model"),
+    defaulted<&BriefingCache::leftDevice, BoolCoder>("leftDevice"),
+    defaulted<&BriefingCache::providerName, TextCoder>("providerName"),
+});
 
 // Every key is written, absent optionals as null; missing keys read as their defaults.
-constexpr ObjectCoding<PemmoRecord, 14> recordCoding(
-    Reading::AsWritten,
-    {
-        defaulted<&PemmoRecord::schema, IntCoder>("schema"),
-        defaulted<&PemmoRecord::tags, ListCoder<TextCoder>>("tags"),
-        defaulted<&PemmoRecord::links, ListCoder<ObjectCoder<linkCoding>>>("links"),
-        defaulted<&PemmoRecord::details, ObjectCoder<detailsCoding>>("details"),
-        nullable<&PemmoRecord::birthday, DateComponentsCoder>("birthday"),
-        nullable<&PemmoRecord::messageHandle, TextCoder>("messageHandle"),
-        nullable<&PemmoRecord::findMyURL, TextCoder>("findMyURL"),
-        nullable<&PemmoRecord::gmailTemplate, TextCoder>("gmailTemplate"),
-        defaulted<&PemmoRecord::about, TextCoder>("about"),
-        defaulted<&PemmoRecord::interactions, ListCoder<ObjectCoder<interactionCoding>>>("interactions"),
-        defaulted<&PemmoRecord::changes, ListCoder<ObjectCoder<changeCoding>>>("changes"),
-        defaulted<&PemmoRecord::aiCloudOptOut, BoolCoder>("aiCloudOptOut"),
-        nullable<&PemmoRecord::briefingCache, ObjectCoder<briefingCoding>>("briefingCache"),
-        defaulted<&PemmoRecord::updatedAt, DateCoder>("updatedAt"),
-    });
+constexpr ObjectCoding<PemmoRecord, 14> recordCoding({
+    defaulted<&PemmoRecord::schema, IntCoder>("schema"),
+    defaulted<&PemmoRecord::tags, ListCoder<TextCoder>>("tags"),
+    defaulted<&PemmoRecord::links, ListCoder<ObjectCoder<linkCoding>>>("links"),
+    defaulted<&PemmoRecord::details, ObjectCoder<detailsCoding>>("details"),
+    nullable<&PemmoRecord::birthday, DateComponentsCoder>("birthday"),
+    nullable<&PemmoRecord::messageHandle, TextCoder>("messageHandle"),
+    nullable<&PemmoRecord::findMyURL, TextCoder>("findMyURL"),
+    nullable<&PemmoRecord::gmailTemplate, TextCoder>("gmailTemplate"),
+    defaulted<&PemmoRecord::about, TextCoder>("about"),
+    defaulted<&PemmoRecord::interactions, ListCoder<ObjectCoder<interactionCoding>>>("interactions"),
+    defaulted<&PemmoRecord::changes, ListCoder<ObjectCoder<changeCoding>>>("changes"),
+    defaulted<&PemmoRecord::aiCloudOptOut, BoolCoder>("aiCloudOptOut"),
+    nullable<&PemmoRecord::briefingCache, ObjectCoder<briefingCoding>>("briefingCache"),
+    defaulted<&PemmoRecord::updatedAt, DateCoder>("updatedAt"),
+});
 
 } // namespace
 

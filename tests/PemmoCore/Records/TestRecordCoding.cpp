@@ -222,6 +222,27 @@ private Q_SLOTS:
         QVERIFY_THROWS_EXCEPTION(DecodingError, RecordCoding::decode(json, kNow));
     }
 
+    // Keys are read in the record's own order, so the fault named does not depend on the order a
+    // file holds them in; a null reads like a missing key, even in the details.
+    void theFirstFaultNamedFollowsTheRecordsOrder_data() {
+        QTest::addColumn<QByteArray>("json");
+        QTest::newRow("as written") << QByteArray(R"({"tags":"x","about":5,"updatedAt":"later"})");
+        QTest::newRow("reversed") << QByteArray(R"({"updatedAt":"later","about":5,"tags":"x"})");
+        QTest::newRow("details first") << QByteArray(R"({"details":{"team":null,"school":1},"tags":"x"})");
+    }
+    void theFirstFaultNamedFollowsTheRecordsOrder() {
+        QFETCH(QByteArray, json);
+        try {
+            RecordCoding::decode(json, kNow);
+            QFAIL("decoded");
+        } catch (const DecodingError& error) {
+            QCOMPARE(error.codingPath(), u"tags"_qs);
+        }
+        const PemmoRecord r = RecordCoding::decode(R"({"details":{"team":null,"school":"Ghent"}})", kNow);
+        QCOMPARE(r.details.team, std::nullopt);
+        QCOMPARE(r.details.school, std::optional(u"Ghent"_qs));
+    }
+
     void briefingOptionalKeysDefault() {
         const PemmoRecord r =
             RecordCoding::decode(R"({"briefingCache":{"contentHash":"c","summary":"s",)"
