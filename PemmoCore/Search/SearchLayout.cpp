@@ -182,7 +182,7 @@ std::optional<QString> memoryReason(const Profile& profile, const ParsedQuery& q
     }
     if (!newest)
         return std::nullopt;
-    return QStringLiteral("You wrote: \u201C") + newest->text.trimmed() + QStringLiteral("\u201D");
+    return QStringLiteral("You wrote: \u201C") + newest->text + QStringLiteral("\u201D");
 }
 
 QList<SearchRowItem> flat(const QList<SearchSectionRows>& sections) {

@@ -250,7 +250,7 @@ private Q_SLOTS:
         semantic.answers.insert("violin lessons", {{"bob", 0.7}, {"ada", 0.5}, {"cy", 0.46}});
         Harness h(crowd(),
                   {{"bob", record({}, std::nullopt, "Violin lessons on Sundays")},
-                   {"ada", record({}, std::nullopt, "Took violin as a kid")},
+                   {"ada", record({}, std::nullopt, "Took violin as a kid\n")},
                    {"cy", record({}, std::nullopt, "Likes the theatre")}},
                   &semantic);
         h.model.setQuery("violin lessons");
@@ -263,7 +263,7 @@ private Q_SLOTS:
         QCOMPARE(h.rowIDs(SearchSection::AlsoMatches), (QStringList{"ada", "cy"}));
         const QList<SearchRowItem> rows = h.model.flat();
         QCOMPARE(rows[1].tier, MatchTier::Semantic);
-        QCOMPARE(rows[1].reason, u"You wrote: \u201CTook violin as a kid\u201D"_qs);
+        QCOMPARE(rows[1].reason, u"You wrote: \u201CTook violin as a kid\n\u201D"_qs); // quoted as written
         QVERIFY(!rows[2].reason); // no word of cy's memory is in the query
     }
 
