@@ -644,6 +644,14 @@ ContactDraft ContactFormViewModel::draft() const {
     return draft;
 }
 
+QString ContactFormViewModel::initials() const {
+    Person typed;
+    typed.givenName = m_values.givenName;
+    typed.familyName = m_values.familyName;
+    typed.organization = m_values.organization;
+    return typed.initials();
+}
+
 QStringList ContactFormViewModel::circleIDs() const {
     QStringList ids;
     for (const QString& name : m_circles.split(u',', Qt::SkipEmptyParts)) {

@@ -38,6 +38,8 @@ class ContactFormViewModel : public QObject, public KeyTarget {
     Q_PROPERTY(QString familyName READ familyName WRITE setFamilyName NOTIFY fieldsChanged)
     Q_PROPERTY(QString nickname READ nickname WRITE setNickname NOTIFY fieldsChanged)
     Q_PROPERTY(QString organization READ organization WRITE setOrganization NOTIFY fieldsChanged)
+    // The avatar's letters for the names typed, as the card will show them.
+    Q_PROPERTY(QString initials READ initials NOTIFY fieldsChanged)
     Q_PROPERTY(QString jobTitle READ jobTitle WRITE setJobTitle NOTIFY fieldsChanged)
     Q_PROPERTY(QString email READ email WRITE setEmail NOTIFY fieldsChanged)
     Q_PROPERTY(QString phone READ phone WRITE setPhone NOTIFY fieldsChanged)
@@ -139,6 +141,7 @@ public:
     const QString& nickname() const { return m_nickname; }
     void setNickname(const QString& value);
     const QString& organization() const { return m_values.organization; }
+    QString initials() const;
     void setOrganization(const QString& value);
     const QString& jobTitle() const { return m_jobTitle; }
     void setJobTitle(const QString& value);

@@ -51,7 +51,7 @@ QVariant SearchResultsModel::data(const QModelIndex& index, int role) const {
     case BadgeRole:
         return item.badge.value_or(QString());
     case InitialsRole:
-        return line.header ? QString() : initials(item.title);
+        return line.header ? QString() : !item.initials.isEmpty() ? item.initials : initials(item.title);
     case SelectedRole:
         return index.row() == m_selectedRow;
     case AccessibleNameRole:

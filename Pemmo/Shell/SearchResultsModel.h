@@ -68,7 +68,8 @@ public:
 
     // The title with the matched ranges in bold, escaped for styled text.
     static QString markedTitle(const QString& title, const QList<TextRange>& ranges);
-    // Up to two letters for the avatar: the first of the first and of the last word.
+    // Up to two letters for a row that is no person (a person's row carries their own initials):
+    // the first of the first and of the last word.
     static QString initials(const QString& title);
     // "Starred", "Reach out", "People" … for the section headers.
     static QString sectionTitle(SearchSection section);

@@ -318,7 +318,7 @@ PanelScreen {
                     Avatar {
                         objectName: "photoPreview"
                         size: Theme.largeAvatarSize
-                        initials: screen.form.givenName.charAt(0).toUpperCase() + screen.form.familyName.charAt(0).toUpperCase()
+                        initials: screen.form.initials
                         photoSource: screen.form.photoSource
                         contactId: screen.form.isEditing ? screen.screenRoute.contactID : ""
                     }

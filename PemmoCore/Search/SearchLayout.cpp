@@ -14,6 +14,7 @@ SearchRowItem personRow(const Profile& profile, SearchSection section) {
     row.section = section;
     row.profileID = profile.id();
     row.title = profile.person->displayName();
+    row.initials = profile.person->initials();
     row.subtitle = profile.headline();
     return row;
 }
@@ -69,6 +70,7 @@ QList<SearchSectionRows> forEmptyQuery(const People& people, const QStringList& 
         row.section = SearchSection::JustHappened;
         row.profileID = moment.profileID;
         row.title = profile->person->displayName();
+        row.initials = profile->person->initials();
         row.subtitle = moment.eventTitle;
         happened.append(std::move(row));
     }

@@ -16,6 +16,7 @@ struct SearchRowItem {
     std::optional<QString> profileID;
     std::optional<QString> tagID;
     QString title;
+    QString initials;             // a person's, for the avatar while their picture loads
     QList<TextRange> titleRanges; // the parts of the title to highlight
     std::optional<QString> subtitle;
     std::optional<QString> badge;

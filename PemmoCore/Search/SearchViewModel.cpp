@@ -273,6 +273,7 @@ QCoro::Task<void> SearchViewModel::ask(bool again) {
         row.section = SearchSection::Ranked;
         row.profileID = ranked.profile.id();
         row.title = ranked.profile.person->displayName();
+        row.initials = ranked.profile.person->initials();
         row.subtitle = ranked.profile.headline();
         if (!ranked.reason.trimmed().isEmpty())
             row.reason = ranked.reason.trimmed();

@@ -150,22 +150,26 @@ private Q_SLOTS:
     // What is typed in the search when the form opens fills the name, or the field it looks like.
     void aTypedQueryFillsTheNameOrItsOwnField_data() {
         QTest::addColumn<QString>("typed");
-        QTest::addColumn<QStringList>("fields"); // given, family, email, phone
-        QTest::newRow("two words") << u"Zed Newperson"_qs << QStringList{u"Zed"_qs, u"Newperson"_qs, {}, {}};
+        QTest::addColumn<QStringList>("fields"); // given, family, email, phone, the avatar's letters
+        QTest::newRow("two words") << u"Zed Newperson"_qs
+                                   << QStringList{u"Zed"_qs, u"Newperson"_qs, {}, {}, u"ZN"_qs};
         QTest::newRow("several, extra spaces")
-            << u"  Ana  María de la Cruz "_qs << QStringList{u"Ana María de la"_qs, u"Cruz"_qs, {}, {}};
-        QTest::newRow("one word") << u"Cher"_qs << QStringList{u"Cher"_qs, {}, {}, {}};
-        QTest::newRow("nothing") << u"  "_qs << QStringList{{}, {}, {}, {}};
+            << u"  Ana  María de la Cruz "_qs
+            << QStringList{u"Ana María de la"_qs, u"Cruz"_qs, {}, {}, u"AC"_qs};
+        QTest::newRow("one word") << u"Cher"_qs << QStringList{u"Cher"_qs, {}, {}, {}, u"CH"_qs};
+        QTest::newRow("nothing") << u"  "_qs << QStringList{{}, {}, {}, {}, u"?"_qs};
         QTest::newRow("an address") << u"zed@example.org"_qs
-                                    << QStringList{{}, {}, u"zed@example.org"_qs, {}};
+                                    << QStringList{{}, {}, u"zed@example.org"_qs, {}, u"?"_qs};
         QTest::newRow("a number") << u"+44 20 7946 0000"_qs
-                                  << QStringList{{}, {}, {}, u"+44 20 7946 0000"_qs};
+                                  << QStringList{{}, {}, {}, u"+44 20 7946 0000"_qs, u"?"_qs};
     }
     void aTypedQueryFillsTheNameOrItsOwnField() {
         QFETCH(QString, typed);
         QFETCH(QStringList, fields);
         ContactFormViewModel form(*m_env, QString(), typed);
-        QCOMPARE((QStringList{form.givenName(), form.familyName(), form.email(), form.phone()}), fields);
+        QCOMPARE(
+            (QStringList{form.givenName(), form.familyName(), form.email(), form.phone(), form.initials()}),
+            fields);
     }
 
     // Each row breaks one rule over an otherwise good form ("Zed", nothing else); `typed` holds

@@ -68,7 +68,8 @@ private Q_SLOTS:
     void sectionsBecomeAHeaderAndRowsAndTheSelectionFollows() {
         auto env = test::startedEnvironment({person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs),
                                              person(u"2"_qs, u"Marguerite"_qs, u"Hampton"_qs),
-                                             person(u"3"_qs, u"Ada"_qs, u"Lovelace"_qs)});
+                                             person(u"3"_qs, u"Ada"_qs, u"Lovelace"_qs),
+                                             person(u"4"_qs, u"Madonna"_qs)});
         SearchViewModel search(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(),
                                nullptr, systemClock(), std::chrono::milliseconds(1));
         SearchResultsModel model(search);
@@ -94,6 +95,11 @@ private Q_SLOTS:
         QCOMPARE(model.selectedRow(), 1);
         model.selectRow(0); // a header cannot be selected
         QCOMPARE(model.selectedRow(), 1);
+
+        // A person's avatar letters are the person's own, not the title's words.
+        model.setQuery(u"madonna"_qs);
+        QTRY_COMPARE(at(1, SearchResultsModel::ContactIDRole).toString(), u"4"_qs);
+        QCOMPARE(at(1, SearchResultsModel::InitialsRole).toString(), u"MA"_qs);
 
         model.setQuery(u"zzzz"_qs);
         QTRY_COMPARE(model.rowCount(), 0);
