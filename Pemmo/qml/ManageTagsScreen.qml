@@ -184,10 +184,14 @@ PanelScreen {
                             Layout.fillWidth: true
                         }
                     }
-                    // The ten colours; the row's own is ringed. Shown on the selected row.
+                    // The ten colours; the row's own is ringed. Shown on the selected row. A
+                    // screen reader hears the group ("Change the colour of circle Work") and
+                    // then each colour by its name, the circle's own checked.
                     Row {
                         visible: row.selected && !row.editing
                         spacing: Theme.unit
+                        Accessible.role: Accessible.Grouping
+                        Accessible.name: row.modelData.colorButtonLabel
                         Repeater {
                             model: 10
                             delegate: Rectangle {
@@ -199,12 +203,8 @@ PanelScreen {
                                 color: Theme.circleColor(swatch.index)
                                 border.width: swatch.index === row.modelData.colorIndex ? 2 : 0
                                 border.color: Theme.text
-                                // Ten swatches side by side: each is a button that changes the
-                                // circle's colour, named with the colour it gives ("Change the
-                                // colour of circle Work to Blue"); the circle's own is checked.
                                 Accessible.role: Accessible.RadioButton
-                                Accessible.name: qsTr("%1 to %2").arg(row.modelData.colorButtonLabel)
-                                                 .arg(screen.colorNames[swatch.index])
+                                Accessible.name: screen.colorNames[swatch.index]
                                 Accessible.checkable: true
                                 Accessible.checked: swatch.index === row.modelData.colorIndex
                                 MouseArea {

@@ -89,6 +89,8 @@ void audit(QAccessibleInterface* object, QStringList& faults, QStringList& names
                 faults.append(u"named like its neighbour: "_qs + what);
             siblings.insert({child->role(), name});
         }
+        if (child->role() == QAccessible::Grouping && !name.isEmpty())
+            names.append(name); // a named group, such as a circle's colours
         if (markup.match(name).hasMatch())
             faults.append(u"markup in the name: "_qs + what);
         if (child->role() == QAccessible::Heading && (child->state().selectable || child->state().selected))
@@ -320,7 +322,7 @@ private Q_SLOTS:
         row("moment gone", u"moment"_qs, {}, u"This Moment is gone"_qs);
         row("circles", u"manageTags"_qs, {}, u"New circle"_qs);
         row("circles, one selected", u"manageTags"_qs, {u"Down"_qs},
-            u"Change the colour of circle Family to Teal"_qs); // a colour swatch
+            u"Change the colour of circle Family"_qs); // the colour swatches' group
         row("diagnostics", u"diagnostics"_qs, {}, u"Copy diagnostics, Control C"_qs);
     }
 
