@@ -99,7 +99,7 @@ QCoro::Task<void> ProfileViewModel::loadReplacementPhoto() {
     }
     if (!self)
         co_return;
-    m_replacementPhoto = std::move(photo);
+    m_photo = photo ? PhotoOverride{std::move(*photo)} : PhotoOverride{};
     rebuild();
 }
 
@@ -119,16 +119,20 @@ bool ProfileViewModel::isStarred() const {
     return m_env.starred().isStarred(m_contactID);
 }
 
+const QByteArray* ProfileViewModel::replacementPhoto() const {
+    return std::get_if<QByteArray>(&m_photo.value);
+}
+
 QByteArray ProfileViewModel::photoData() const {
-    if (m_replacementPhoto)
-        return *m_replacementPhoto;
+    if (const QByteArray* replacement = replacementPhoto())
+        return *replacement;
     if (m_profile && m_profile->person->thumbnail)
         return *m_profile->person->thumbnail;
     return {};
 }
 
 QString ProfileViewModel::photoSource() const {
-    if (!m_replacementPhoto && !(m_profile && m_profile->person->thumbnail))
+    if (!replacementPhoto() && !(m_profile && m_profile->person->thumbnail))
         return {};
     return QStringLiteral("image://pemmo/photo/%1?v=%2")
         .arg(QString::fromLatin1(QUrl::toPercentEncoding(m_contactID)))
@@ -199,7 +203,7 @@ void ProfileViewModel::rebuild() {
                                      .draft = m_draft,
                                      .draftLabel = m_draftLabel,
                                      .showsWholeTimeline = m_showsWholeTimeline,
-                                     .hasReplacementPhoto = m_replacementPhoto.has_value()});
+                                     .hasReplacementPhoto = replacementPhoto() != nullptr});
     }
 
     const int previousIndex = m_selectedIndex;
@@ -723,6 +727,7 @@ void ProfileViewModel::toggleStar() {
 }
 
 QCoro::Task<void> ProfileViewModel::useContactsPhoto() {
+    QPointer<ProfileViewModel> self(this);
     AppEnvironment* env = &m_env;
     bool failed = false;
     try {
@@ -731,8 +736,15 @@ QCoro::Task<void> ProfileViewModel::useContactsPhoto() {
     } catch (...) {
         failed = true;
     }
-    if (failed)
+    if (failed) {
         env->router().showError(QStringLiteral("That photo could not be restored."));
+        co_return;
+    }
+    // The address book's photo shows at once, before the photo store is read again.
+    if (self) {
+        self->m_photo = PhotoOverride{PhotoOverride::Removed{}};
+        self->rebuild();
+    }
 }
 
 void ProfileViewModel::setAICloudOptOut(bool optOut) {

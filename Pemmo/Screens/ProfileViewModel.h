@@ -11,6 +11,7 @@
 #include "Screens/ProfileCard.h"
 #include "Screens/ProfileRowsModel.h"
 #include "Shell/KeyTarget.h"
+#include "Store/PhotoStore.h"
 
 #include <QCoroTask>
 #include <QObject>
@@ -66,7 +67,7 @@ public:
     QString headline() const;
     bool isStarred() const;
     bool aiCloudOptOut() const { return m_profile && m_profile->record->aiCloudOptOut; }
-    bool hasReplacementPhoto() const { return m_replacementPhoto.has_value(); }
+    bool hasReplacementPhoto() const { return replacementPhoto() != nullptr; }
     // The picture the avatar shows: Pemmo's own photo, else the address book's; empty for none.
     QByteArray photoData() const;
     QString photoSource() const;
@@ -147,6 +148,7 @@ private:
     QCoro::Task<void> open(std::optional<QString> address,
                            std::optional<std::pair<Interaction::Kind, QString>> log, bool background);
     QCoro::Task<void> message();
+    const QByteArray* replacementPhoto() const;
     // The banner of an action that has nothing to open.
     void showCannotReach(const QString& message);
     QCoro::Task<void> callNumber(std::optional<QString> number);
@@ -181,7 +183,8 @@ private:
     AppEnvironment& m_env;
     const QString m_contactID;
     std::optional<Profile> m_profile;
-    std::optional<QByteArray> m_replacementPhoto;
+    // The photo the card shows instead of the address book's, if any.
+    PhotoOverride m_photo;
     int m_photoVersion = 0;
     ProfileRowsModel* m_circles;
     ProfileRowsModel* m_rows;
