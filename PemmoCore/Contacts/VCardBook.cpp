@@ -778,7 +778,8 @@ void VCardBook::update(const QString& id, const ContactDraft& draft) {
 void VCardBook::remove(const QString& id) {
     const Located located = locate(id);
     if (located.document.cardCount > 1) {
-        rewrite(located.path, VCard::removeCard(located.bytes, located.document.cards[located.cardIndex]));
+        rewrite(located.path, VCard::removeCard(located.bytes, located.document, located.cardIndex,
+                                                QFileInfo(located.path).completeBaseName()));
         return;
     }
     const QByteArray encoded = QFile::encodeName(located.path);

@@ -570,4 +570,29 @@ QByteArray removeCard(QByteArrayView file, const Card& card) {
     return file.first(card.begin).toByteArray() + file.sliced(card.end).toByteArray();
 }
 
+QByteArray removeCard(QByteArrayView file, const Document& document, qsizetype index,
+                      const QString& fileBaseName) {
+    QByteArray result;
+    result.reserve(file.size() + 64 * document.cards.size());
+    qsizetype copied = 0;
+    for (qsizetype i = 0; i < document.cards.size(); ++i) {
+        const Card& card = document.cards.at(i);
+        if (i == index) {
+            result += file.sliced(copied, card.begin - copied);
+            copied = card.end;
+            continue;
+        }
+        const Property* uid = card.first("UID");
+        if (uid && !Text::trimmed(text(card, *uid)).isEmpty())
+            continue;
+        // A UID line just before END:VCARD, ending as the card's other lines end.
+        result += file.sliced(copied, card.endLine - copied);
+        result += "UID:" + escapeText(identifier(card, fileBaseName, document.cardCount), false) +
+                  lineBreakAt(file, card.begin);
+        copied = card.endLine;
+    }
+    result += file.sliced(copied);
+    return result;
+}
+
 } // namespace pemmo::VCard

@@ -628,6 +628,32 @@ private Q_SLOTS:
         QVERIFY(bytes.contains("\r\nN:;;;;\r\n"));
     }
 
+    // A card without a UID is known by its place in the file: removing another card gives every
+    // such card its id as its UID, so nobody takes someone else's id (and Pemmo record).
+    void removingACardKeepsTheOthersIds_data() {
+        QTest::addColumn<int>("removed");
+        QTest::newRow("the first of three") << 0;
+        QTest::newRow("the middle one") << 1;
+        QTest::newRow("the last, leaving two") << 2;
+    }
+    void removingACardKeepsTheOthersIds() {
+        QFETCH(int, removed);
+        const QByteArray file = card("N:A;Al;;;") + card("UID:b\r\nN:B;Bo;;;") +
+                                "BEGIN:VCARD\nVERSION:3.0\nN:C;Cy;;;\nEND:VCARD\n";
+        const VCard::Document before = VCard::parse(file);
+        const QStringList ids{u"book#1"_qs, u"b"_qs, u"book#3"_qs};
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(VCard::identifier(before.cards.at(i), u"book"_qs, before.cardCount), ids.at(i));
+        const VCard::Document after = VCard::parse(VCard::removeCard(file, before, removed, u"book"_qs));
+        QStringList kept = ids;
+        kept.removeAt(removed);
+        QStringList found;
+        for (const VCard::Card& each : after.cards)
+            found.append(VCard::identifier(each, u"book"_qs, after.cardCount));
+        QCOMPARE(found, kept);
+        QVERIFY(after.problems.isEmpty());
+    }
+
     // Removing or editing one card of several keeps the others byte for byte.
     void oneCardOfSeveralChangesAlone() {
         const QByteArray first = card("UID:a\r\nN:A;Al;;;\r\nFN:Al A");

@@ -258,18 +258,21 @@ private Q_SLOTS:
         QVERIFY(m_dir->read(u"new.vcf"_qs).contains("N:Card;Moved;;;"));
     }
 
-    // A file of its own goes; a card among others leaves the others byte for byte.
+    // A file of its own goes; a card among others goes alone, and the others keep their ids (the
+    // ones known by their place get it as their UID).
     void deleteRemovesTheCardAndNothingElse() {
-        const QByteArray first = vcard("", "One", "X");
-        const QByteArray third = vcard("", "Three", "X");
         m_dir->write(u"a.vcf"_qs, vcard("a", "A", "A"));
-        m_dir->write(u"all.vcf"_qs, first + vcard("", "Two", "X") + third);
+        m_dir->write(u"all.vcf"_qs, vcard("", "One", "X") + vcard("", "Two", "X") + vcard("c", "Three", "X"));
         Book book({m_dir->path()});
         test::await(book.repository.deleteContact(u"a"_qs));
         test::await(book.repository.deleteContact(u"all#2"_qs));
         QCOMPARE(m_dir->entries(), QStringList{"all.vcf"});
-        QCOMPARE(m_dir->read(u"all.vcf"_qs), first + third);
-        QCOMPARE(givenNamesOf(book.fetch()), (QStringList{"One", "Three"}));
+        QCOMPARE(m_dir->read(u"all.vcf"_qs),
+                 vcard("", "One", "X").replace("END:VCARD", "UID:all#1\r\nEND:VCARD") +
+                     vcard("c", "Three", "X"));
+        const QList<Person> left = book.fetch();
+        QCOMPARE(givenNamesOf(left), (QStringList{"One", "Three"}));
+        QCOMPARE(left.first().id, u"all#1"_qs);
     }
 
     void fullImageIsTheStoredPhoto() {
