@@ -307,35 +307,15 @@ QCoro::Task<void> ProfileSyncEngine::updateRecord(QString id, RecordChange chang
     return mutateRecord(std::move(id), std::move(change), WriteMode::Always);
 }
 
-QCoro::Task<void> ProfileSyncEngine::mutateRecord(QString id, RecordChange change, WriteMode mode) {
-    const QPointer<ProfileSyncEngine> self(this);
-    PemmoStore& store = m_store;
-    const std::shared_ptr<AsyncMutex> lock = m_recordMutation;
-
-    auto guard = co_await lock->scopedLock();
-    if (!self)
-        co_return;
-    const std::optional<PemmoRecord> stored = co_await store.record(id);
-    if (!self)
-        co_return;
-    PemmoRecord record;
-    if (stored)
-        record = *stored;
-    else
-        record = PemmoRecord::fresh(m_clock());
-    const PemmoRecord before = record;
-    change(record);
-    if (mode == WriteMode::OnlyIfChanged && record == before)
-        co_return;
-    const PemmoRecord saved = co_await store.put(std::move(record), id);
-    if (!self)
-        co_return;
-    // Published first: whoever follows dataVersion reads the new record, not the one it replaces.
-    replaceRecord(id, saved);
-    bumpDataVersion();
+QCoro::Task<void> ProfileSyncEngine::updateRecords(QStringList ids, RecordChange change) {
+    return mutateRecords(std::move(ids), std::move(change), WriteMode::Always);
 }
 
-QCoro::Task<void> ProfileSyncEngine::updateRecords(QStringList ids, RecordChange change) {
+QCoro::Task<void> ProfileSyncEngine::mutateRecord(QString id, RecordChange change, WriteMode mode) {
+    return mutateRecords(QStringList{std::move(id)}, std::move(change), mode);
+}
+
+QCoro::Task<void> ProfileSyncEngine::mutateRecords(QStringList ids, RecordChange change, WriteMode mode) {
     const QPointer<ProfileSyncEngine> self(this);
     PemmoStore& store = m_store;
     const std::shared_ptr<AsyncMutex> lock = m_recordMutation;
@@ -352,7 +332,10 @@ QCoro::Task<void> ProfileSyncEngine::updateRecords(QStringList ids, RecordChange
             if (!self)
                 co_return;
             PemmoRecord record = stored ? *stored : PemmoRecord::fresh(m_clock());
+            const PemmoRecord before = record;
             change(record);
+            if (mode == WriteMode::OnlyIfChanged && record == before)
+                continue;
             auto putting = store.put(std::move(record), id);
             PemmoRecord put = co_await putting;
             if (!self)
@@ -363,6 +346,7 @@ QCoro::Task<void> ProfileSyncEngine::updateRecords(QStringList ids, RecordChange
             break;
         }
     }
+    // Published first: whoever follows dataVersion reads the new records, not the ones they replace.
     if (!saved.isEmpty()) {
         replaceRecords(saved);
         bumpDataVersion();

@@ -189,6 +189,7 @@ private:
     // The access state, then the people; `abandoned` is set once the time limit has won.
     QCoro::Task<QList<Shared<Person>>> readAddressBook(std::shared_ptr<bool> abandoned);
     QCoro::Task<void> mutateRecord(QString id, RecordChange change, WriteMode mode);
+    QCoro::Task<void> mutateRecords(QStringList ids, RecordChange change, WriteMode mode);
     QCoro::Task<void> poll(int generation);
     void onContactsChanged();
 
