@@ -96,6 +96,10 @@ QCoro::Task<void> SearchCommands::ask(bool again) {
         router.showInfo(tr("Type a question first, such as “who knows about climbing?”"));
         co_return;
     }
+    if (search.isAsking()) {
+        router.showInfo(tr("Pemmo is still asking the AI. Its answer will show here."));
+        co_return;
+    }
     QPointer<SearchCommands> self(this);
     AppEnvironment* env = &m_env;
     try {

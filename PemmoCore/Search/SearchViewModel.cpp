@@ -303,6 +303,9 @@ void SearchViewModel::publish(QList<SearchSectionRows> sections, const ParsedQue
         else if (section.section == SearchSection::Ranked)
             m_isShowingRanked = true;
     }
+    // An answer naming nobody is an answer too: it is kept, and shown as the banner says.
+    if (!parsed.isEmpty && !m_rankedQuery.isEmpty() && m_rankedQuery == m_query)
+        m_isShowingRanked = true;
     Q_EMIT sectionsChanged();
     Q_EMIT isShowingRankedChanged();
 
@@ -318,10 +321,12 @@ void SearchViewModel::publish(QList<SearchSectionRows> sections, const ParsedQue
         }
         return false;
     };
-    // A fresh answer of Ask takes the selection to the person it put first.
+    // A fresh answer of Ask takes the selection to the person it put first, and keeps it there
+    // when the meaning of the question adds rows a moment later.
     if (std::exchange(m_selectFirstRanked, false)) {
         for (const SearchRowItem& row : std::as_const(m_flat)) {
             if (row.section == SearchSection::Ranked) {
+                m_selectionChosen = true;
                 setSelected(row.id, SelectionMode::Keyboard);
                 return;
             }

@@ -156,6 +156,23 @@ private Q_SLOTS:
         QTRY_COMPARE(local->calls.size(), 2);
     }
 
+    // A second Ask while one runs says so; an answer naming nobody is kept like any other.
+    void askingAgainWhileAskingOrForNobody() {
+        const auto local = test::useFakeAI(*m_env, AIProviderID::OnDevice).local;
+        search(u"lind"_qs);
+        press(KeyEvent::command(u'i'));
+        press(KeyEvent::command(u'i'));
+        QCOMPARE(m_env->router().bannerMessage(),
+                 u"Pemmo is still asking the AI. Its answer will show here."_qs);
+        QTRY_VERIFY(!m_env->search().isAsking());
+        QCOMPARE(local->calls.size(), 1);
+        QVERIFY(m_env->search().isShowingRanked()); // nobody, as the banner says
+        QCOMPARE(m_env->router().bannerMessage(), u"The AI found no one for that question."_qs);
+        press(KeyEvent::command(u'i'));
+        settle();
+        QCOMPARE(local->calls.size(), 1);
+    }
+
     // Who is sent to the model is the AI service's own to decide (TestAIService).
     void askShowsFailures() {
         const auto cloud = test::useFakeAI(*m_env, AIProviderID::Claude).cloud;
