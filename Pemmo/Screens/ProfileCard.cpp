@@ -140,7 +140,7 @@ QString fieldTitle(const QString& field) {
         {u"currentCity"_qs, "Lives in"},
         {u"email"_qs, "Email"},
         {u"messageHandle"_qs, "Message handle"},
-        {u"findMyURL"_qs, "Find My link"},
+        {u"findMyURL"_qs, "Location link"},
         {u"gmailTemplate"_qs, "Gmail template"},
     };
     const auto it = titles.constFind(field);

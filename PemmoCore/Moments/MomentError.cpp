@@ -10,7 +10,8 @@ QString MomentError::message() const {
     switch (m_case) {
     case Case::Unavailable:
         return QStringLiteral(
-            "This Moment is no longer available. Check Calendar access and that the contact still exists.");
+            "This Moment is no longer available. Check the calendar folders in Pemmo's settings and that the "
+            "contact still exists.");
     case Case::Empty:
         return QStringLiteral("Write a memory first, or choose Just log that we met.");
     case Case::Busy:

@@ -132,8 +132,8 @@ private Q_SLOTS:
             << u"Could not save. Write a memory first, or choose Just log that we met."_qs;
         QTest::newRow("Moment no longer pending") << u"Lunch"_qs << true
                                                   << u"Could not save. This Moment is no longer available. "
-                                                     u"Check Calendar access and that the contact "
-                                                     "still exists."_qs;
+                                                     u"Check the calendar folders in Pemmo's settings "
+                                                     u"and that the contact still exists."_qs;
     }
     void aRefusedSaveStaysOnTheScreenWithTheReason() {
         QFETCH(QString, text);
