@@ -8,12 +8,25 @@
 
 namespace pemmo {
 
-std::unique_ptr<GlobalHotKey> GlobalHotKey::forPlatform(QObject* parent) {
-    const QString platform = QGuiApplication::platformName();
-    if (platform == u"xcb")
-        return std::make_unique<X11HotKey>(parent);
+GlobalHotKey::Kind GlobalHotKey::kindFor(QStringView platform, bool waylandSession) {
     if (platform.startsWith(u"wayland"))
+        return Kind::Portal;
+    if (platform == u"xcb")
+        return waylandSession ? Kind::Portal : Kind::X11Grab;
+    return Kind::None;
+}
+
+std::unique_ptr<GlobalHotKey> GlobalHotKey::forPlatform(QObject* parent) {
+    const bool waylandSession = qEnvironmentVariable("XDG_SESSION_TYPE") == u"wayland" ||
+                                !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+    switch (kindFor(QGuiApplication::platformName(), waylandSession)) {
+    case Kind::X11Grab:
+        return std::make_unique<X11HotKey>(parent);
+    case Kind::Portal:
         return std::make_unique<PortalHotKey>(parent);
+    case Kind::None:
+        break;
+    }
     return nullptr;
 }
 

@@ -21,6 +21,11 @@ public:
     // The hot key the running display system offers: the X11 key grab, the desktop portal on
     // Wayland, or null where neither exists (then only `pemmo toggle` remains).
     static std::unique_ptr<GlobalHotKey> forPlatform(QObject* parent = nullptr);
+    // Which of them, for Qt's platform plugin and whether the session is a Wayland one. A Wayland
+    // session asks the portal even when Pemmo draws through XWayland: a key grab there only sees
+    // the keys while an X11 window has the focus.
+    enum class Kind { X11Grab, Portal, None };
+    static Kind kindFor(QStringView platform, bool waylandSession);
 
     // Asks for `shortcut` (one key with modifiers). The answer may come later, by statusChanged.
     virtual void bind(const QKeySequence& shortcut) = 0;

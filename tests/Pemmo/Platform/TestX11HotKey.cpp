@@ -91,6 +91,24 @@ class TestX11HotKey : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    // The X11 grab only where the whole session is X11; in a Wayland session, also under
+    // XWayland, the desktop portal.
+    void theHotKeyFollowsTheSession_data() {
+        QTest::addColumn<QString>("platform");
+        QTest::addColumn<bool>("wayland");
+        QTest::addColumn<int>("kind");
+        QTest::newRow("X11") << u"xcb"_qs << false << int(GlobalHotKey::Kind::X11Grab);
+        QTest::newRow("XWayland") << u"xcb"_qs << true << int(GlobalHotKey::Kind::Portal);
+        QTest::newRow("Wayland") << u"wayland-egl"_qs << true << int(GlobalHotKey::Kind::Portal);
+        QTest::newRow("offscreen") << u"offscreen"_qs << false << int(GlobalHotKey::Kind::None);
+    }
+    void theHotKeyFollowsTheSession() {
+        QFETCH(QString, platform);
+        QFETCH(bool, wayland);
+        QFETCH(int, kind);
+        QCOMPARE(int(GlobalHotKey::kindFor(platform, wayland)), kind);
+    }
+
     void initTestCase() {
         if (QGuiApplication::platformName() != u"xcb")
             QSKIP("needs an X server (scripts/with-test-services starts one)");
