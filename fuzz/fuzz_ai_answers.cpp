@@ -217,6 +217,12 @@ void apply(const Proposal& proposal, PemmoRecord record) {
                 changed = RecordEdits::appendAbout(record, about->text);
             }
         } catch (const PemmoError& error) {
+            // Every link found is offered; one beyond the five custom links a record holds is the
+            // one item that may not apply (the review says so, and the user unchecks it).
+            const auto* link = item.as<ProposalItem::AddLink>();
+            if (error.errorCase() == PemmoError::Case::CustomLinkLimitReached && link &&
+                link->link.kind == QuickLink::Kind::Custom)
+                continue;
             fail("A proposal item cannot be applied", id + u": "_qs + error.message());
         }
         if (!changed)
