@@ -142,6 +142,15 @@ bool SettingsViewModel::addContactFolder(const QString& folder) {
 void SettingsViewModel::removeContactFolder(const QString& folder) {
     QStringList folders = contactFolders();
     folders.removeIf([&](const QString& each) { return normalFolder(each) == normalFolder(folder); });
+    // With no folder chosen Pemmo reads its own, so removing that one alone would change nothing.
+    const QString own = AppEnvironment::defaultContactFolder(m_env.directory());
+    if (folders.isEmpty() && normalFolder(folder) == normalFolder(own) && QFileInfo(own).isDir()) {
+        setMessage(tr("Pemmo reads its own folder %1 while no other is chosen. Add another folder "
+                      "before removing it.")
+                       .arg(folder));
+        return;
+    }
+    setMessage(QString());
     settings().setContactFolders(folders);
     m_folderStates.remove(folder);
     Q_EMIT folderStatesChanged();

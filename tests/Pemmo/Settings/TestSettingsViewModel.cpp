@@ -196,6 +196,26 @@ private Q_SLOTS:
         QCOMPARE(m_env->settings().contactFolders(), QStringList{work});
     }
 
+    // Pemmo's own folder is read while no other is chosen: removing it alone says so instead of
+    // doing nothing; with another folder chosen first it goes.
+    void pemmosOwnFolderGoesOnlyForAnother() {
+        test::LiveHome home;
+        const auto env = home.environment();
+        const QString own = AppEnvironment::defaultContactFolder(home.options.directory);
+        QDir().mkpath(own);
+        SettingsViewModel model(*env);
+        QCOMPARE(model.contactFolders(), QStringList{own});
+        model.removeContactFolder(own);
+        QVERIFY(model.message().contains(u"Add another folder before removing it."_qs));
+        QCOMPARE(model.contactFolders(), QStringList{own});
+        const QString other = home.path(u"vdir"_qs);
+        QDir().mkpath(other);
+        QVERIFY(model.addContactFolder(other));
+        model.removeContactFolder(own);
+        QCOMPARE(model.contactFolders(), QStringList{other});
+        QVERIFY(model.message().isEmpty());
+    }
+
     void eachFolderIsCountedAsTheDoctorCountsIt() {
         test::TempDir disk;
         disk.write(u"a.vcf"_qs,
