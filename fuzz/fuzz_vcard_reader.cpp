@@ -93,9 +93,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
              read(third.cards.at(index)));
 
     if (document.cardCount == document.cards.size()) {
-        const QByteArray rest = VCard::removeCard(bytes, card);
-        if (VCard::parse(rest).cards.size() != document.cards.size() - 1)
+        // Removing one card removes no other, and every other keeps its id.
+        const QByteArray rest = VCard::removeCard(bytes, document, index, QStringLiteral("file"));
+        const VCard::Document left = VCard::parse(rest);
+        if (left.cards.size() != document.cards.size() - 1)
             fail("removing a card removed another", bytes, rest);
+        for (qsizetype i = 0, j = 0; i < document.cards.size(); ++i) {
+            if (i == index)
+                continue;
+            if (VCard::identifier(left.cards.at(j++), QStringLiteral("file"), left.cardCount) !=
+                VCard::identifier(document.cards.at(i), QStringLiteral("file"), document.cardCount))
+                fail("removing a card changed another's id", bytes, rest);
+        }
     }
     return 0;
 }

@@ -566,10 +566,6 @@ QByteArray newCard(const ContactDraft& draft, const QString& uid) {
     return out;
 }
 
-QByteArray removeCard(QByteArrayView file, const Card& card) {
-    return file.first(card.begin).toByteArray() + file.sliced(card.end).toByteArray();
-}
-
 QByteArray removeCard(QByteArrayView file, const Document& document, qsizetype index,
                       const QString& fileBaseName) {
     QByteArray result;
@@ -585,11 +581,20 @@ QByteArray removeCard(QByteArrayView file, const Document& document, qsizetype i
         const Property* uid = card.first("UID");
         if (uid && !Text::trimmed(text(card, *uid)).isEmpty())
             continue;
-        // A UID line just before END:VCARD, ending as the card's other lines end.
-        result += file.sliced(copied, card.endLine - copied);
+        // A UID line ending as the card's other lines end: before a blank UID, which would
+        // otherwise be the one read; else after a VERSION that opens the card, or right after
+        // BEGIN:VCARD. Never after any other line: a quoted-printable value ending in a soft break
+        // would take the next line in.
+        const Property* version = card.first("VERSION");
+        const qsizetype at =
+            uid ? uid->begin
+            : version && version->begin == card.bodyBegin && version->encoding() != Encoding::QuotedPrintable
+                ? version->end
+                : card.bodyBegin;
+        result += file.sliced(copied, at - copied);
         result += "UID:" + escapeText(identifier(card, fileBaseName, document.cardCount), false) +
                   lineBreakAt(file, card.begin);
-        copied = card.endLine;
+        copied = at;
     }
     result += file.sliced(copied);
     return result;

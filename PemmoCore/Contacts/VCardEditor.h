@@ -16,8 +16,6 @@ namespace pemmo::VCard {
 QByteArray applyDraft(QByteArrayView file, const Card& card, const ContactDraft& draft);
 // A new vCard 3.0 file for `draft`.
 QByteArray newCard(const ContactDraft& draft, const QString& uid);
-// The file without the card.
-QByteArray removeCard(QByteArrayView file, const Card& card);
 // The file without its card `index`. A card without a UID is known by its place in the file (and
 // by the file alone when it is the only card), so removing another would give it someone else's
 // id: every other card without one is given its id as its UID first. `fileBaseName` is the file's

@@ -329,7 +329,7 @@ private Q_SLOTS:
         QCOMPARE(document.cards.size(), 2);
         QCOMPARE(VCard::toPerson(document.cards.at(1), {}).familyName, u"Roe");
         // Removing the first card leaves the second's mark at the start: still one card.
-        QCOMPARE(VCard::parse(VCard::removeCard(bytes, document.cards.first())).cards.size(), 1);
+        QCOMPARE(VCard::parse(VCard::removeCard(bytes, document, 0, u"f"_qs)).cards.size(), 1);
     }
 
     void filesMixingLineBreaksReadEveryCard() {
@@ -339,7 +339,7 @@ private Q_SLOTS:
         QCOMPARE(document.cards.size(), 2);
         QCOMPARE(VCard::toPerson(document.cards.at(1), {}).givenName, u"Rich");
         // Without the first card's LFs the rest must still split where it did.
-        const QByteArray rest = VCard::removeCard(bytes, document.cards.first());
+        const QByteArray rest = VCard::removeCard(bytes, document, 0, u"f"_qs);
         QCOMPARE(VCard::parse(rest).cards.size(), 1);
         const QByteArray edited = VCard::applyDraft(bytes, document.cards.at(1),
                                                     ContactDraft{.givenName = "Rick", .familyName = "Roe"});
@@ -661,8 +661,8 @@ private Q_SLOTS:
         const QByteArray third = card("UID:c\r\nN:C;;;;");
         const QByteArray file = first + second + third;
         const VCard::Document document = VCard::parse(file);
-        QCOMPARE(VCard::removeCard(file, document.cards.at(1)), first + third);
-        QCOMPARE(VCard::removeCard(file, document.cards.at(0)), second + third);
+        QCOMPARE(VCard::removeCard(file, document, 1, u"f"_qs), first + third);
+        QCOMPARE(VCard::removeCard(file, document, 0, u"f"_qs), second + third);
         const QByteArray written = VCard::applyDraft(file, document.cards.at(1),
                                                      ContactDraft{.givenName = "Bob", .familyName = "B"});
         QCOMPARE(written, first + card("UID:b\r\nN:B;Bob;;;\r\nFN:Bob B") + third);
