@@ -184,21 +184,26 @@ QCoro::Task<void> SettingsViewModel::refreshFolderStates() {
     Q_EMIT folderStatesChanged();
 }
 
-bool SettingsViewModel::addCalendarFolder(const QString& folder) {
-    QStringList ids = settings().calendarIDs();
+QCoro::Task<bool> SettingsViewModel::addCalendarFolder(QString folder) {
     if (!QFileInfo(normalFolder(folder)).isDir()) {
         setMessage(tr("%1 is not a folder.").arg(folder));
-        return false;
+        co_return false;
     }
-    if (containsFolder(ids, folder)) {
+    if (containsFolder(settings().calendarIDs(), folder)) {
         setMessage(tr("%1 is already chosen.").arg(folder));
-        return false;
+        co_return false;
     }
     // A root of accounts (~/.calendars) or an account folder stands for the calendars below it; a
-    // folder with no calendar yet (vdirsyncer has not synced) is taken as it is.
-    QStringList found = CalendarFolders::discover(folder);
+    // folder with no calendar yet (vdirsyncer has not synced) is taken as it is. Two levels of
+    // folders are looked through away from the window: the folder may be a slow mount.
+    const QPointer<SettingsViewModel> self(this);
+    auto discovering = QtConcurrent::run([folder] { return CalendarFolders::discover(folder); });
+    QStringList found = co_await discovering;
+    if (!self)
+        co_return false;
     if (found.isEmpty())
         found.append(normalFolder(folder));
+    QStringList ids = settings().calendarIDs();
     for (const QString& calendar : std::as_const(found)) {
         if (!containsFolder(ids, calendar))
             ids.append(calendar);
@@ -208,7 +213,7 @@ bool SettingsViewModel::addCalendarFolder(const QString& folder) {
     // The first folder connects the calendar, which also turns Moments on; later ones only add to it.
     if (!settings().calendarConnected())
         environment().moments().connect();
-    return true;
+    co_return true;
 }
 
 void SettingsViewModel::removeCalendarFolder(const QString& folder) {

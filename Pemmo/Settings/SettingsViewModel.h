@@ -66,7 +66,9 @@ public:
     QCoro::Task<void> refreshFolderStates();
 
     // Calendar folders and the user's own addresses, one list each.
-    bool addCalendarFolder(const QString& folder);
+    // Adds the calendars at or below `folder`; false, with `message` set, when it is no folder or
+    // already chosen. The first one connects the calendar.
+    QCoro::Task<bool> addCalendarFolder(QString folder);
     void removeCalendarFolder(const QString& folder);
     // Addresses separated by commas, spaces or lines; blanks and repeats dropped.
     void setSelfAddresses(const QString& text);

@@ -241,7 +241,7 @@ private Q_SLOTS:
         }
         QVERIFY(!env->settings().calendarConnected() && !env->settings().momentsEnabled());
         SettingsViewModel model(*env);
-        QVERIFY(model.addCalendarFolder(root));
+        QVERIFY(await(model.addCalendarFolder(root)));
         QStringList ids = env->settings().calendarIDs();
         ids.sort();
         QCOMPARE(ids, (QStringList{root + u"/nextcloud/home"_qs, root + u"/nextcloud/work"_qs}));
@@ -250,7 +250,8 @@ private Q_SLOTS:
 
         env->settings().setMomentsEnabled(false);
         QDir().mkpath(home.path(u"more"_qs));
-        QVERIFY(model.addCalendarFolder(home.path(u"more"_qs))); // nothing synced there yet: taken as it is
+        QVERIFY(await(
+            model.addCalendarFolder(home.path(u"more"_qs)))); // nothing synced there yet: taken as it is
         QCOMPARE(env->settings().calendarIDs().size(), 3);
         QVERIFY(!env->settings().momentsEnabled());
     }
