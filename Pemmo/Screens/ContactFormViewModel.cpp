@@ -657,7 +657,7 @@ QStringList ContactFormViewModel::circleIDs() const {
     for (const QString& name : m_circles.split(u',', Qt::SkipEmptyParts)) {
         if (Text::isBlank(name))
             continue;
-        const QString id = Tag::normalizedID(Tag::cleanedName(name));
+        const QString id = Tag::normalizedID(name);
         if (!ids.contains(id))
             ids.append(id);
     }

@@ -202,7 +202,7 @@ QCoro::Task<void> ReviewViewModel::apply() {
         QSet<QString> circles;
         for (const ProposalItem& item : selected) {
             if (const auto* add = item.as<ProposalItem::AddTag>())
-                circles.insert(Tag::normalizedID(add->name));
+                circles.insert(add->name);
         }
         env->tags().registerIDs(circles);
     } catch (...) {
