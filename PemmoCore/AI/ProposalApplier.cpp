@@ -12,20 +12,14 @@
 namespace pemmo::ProposalApplier {
 namespace {
 
-QString linkKey(const QString& url) {
-    QString key = ProposalBuilder::normalizedURL(url).value_or(url);
-    while (key.endsWith(u'/'))
-        key.chop(1);
-    return key.toLower();
-}
-
 // Adds a link the way the card's own form does: one link per built-in kind (a new one takes the
 // old one's place), never the same address twice. A sixth custom link fails the whole apply with
 // the limit's message, and nothing is written: the user unchecks it and applies the rest.
 bool addLink(PemmoRecord& record, const QuickLink& link) {
-    const QString key = linkKey(link.url);
-    if (std::any_of(record.links.cbegin(), record.links.cend(),
-                    [&key](const QuickLink& existing) { return linkKey(existing.url) == key; }))
+    const QString key = ProposalBuilder::linkKey(link.url);
+    if (std::any_of(record.links.cbegin(), record.links.cend(), [&key](const QuickLink& existing) {
+            return ProposalBuilder::linkKey(existing.url) == key;
+        }))
         return false;
     record.links = QuickLinkPolicy::upsert(link, record.links);
     return true;

@@ -50,11 +50,9 @@ public:
         if (!url)
             return;
         const QString key = linkKey(*url);
-        for (const QuickLink& existing : m_record.links) {
-            const auto existingURL = normalizedURL(existing.url);
-            if (existingURL && linkKey(*existingURL) == key)
-                return;
-        }
+        if (std::any_of(m_record.links.cbegin(), m_record.links.cend(),
+                        [&key](const QuickLink& existing) { return linkKey(existing.url) == key; }))
+            return;
         add(ProposalItem::addLink(quickLink(*url, extracted.kind)));
     }
 
@@ -68,12 +66,6 @@ public:
     }
 
     const QList<ProposalItem>& items() const { return m_items; }
-
-    static QString linkKey(QString url) {
-        while (url.endsWith(u'/'))
-            url.chop(1);
-        return url.toLower();
-    }
 
 private:
     const PemmoRecord& m_record;
@@ -128,6 +120,13 @@ std::optional<QString> normalizedURL(const QString& text) {
     if (!parsed.isValid() || parsed.host().isEmpty())
         return std::nullopt;
     return url;
+}
+
+QString linkKey(const QString& url) {
+    QString key = normalizedURL(url).value_or(url);
+    while (key.endsWith(u'/'))
+        key.chop(1);
+    return key.toLower();
 }
 
 QuickLink quickLink(const QString& url, const QString& kindHint) {

@@ -32,6 +32,9 @@ Proposal forPerson(Proposal proposal, const QString& contactID, const PemmoRecor
 // The web address a typed or extracted link stands for: trimmed, "https://" in front when it has no
 // scheme; absent when blank, holding white space, or without a host.
 std::optional<QString> normalizedURL(const QString& text);
+// What two links are compared by: the normalised address (the text itself when it is none),
+// without trailing slashes, lower-cased.
+QString linkKey(const QString& url);
 
 // The saved link for an extracted one: its kind from the model's hint ("linkedin", "instagram",
 // "x" and their aliases; anything else is a custom link), its title the kind's name or the site.
