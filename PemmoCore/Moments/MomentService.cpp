@@ -50,8 +50,20 @@ QCoro::Task<bool> MomentService::refreshAccess() {
     const QPointer<MomentService> self(this);
     const int generation = m_generation;
     CalendarRepository& repository = m_repository;
-    auto asking = repository.authorization();
-    const CalendarAccess access = co_await asking;
+    CalendarAccess access = CalendarAccess::NotDetermined;
+    try {
+        auto asking = repository.authorization();
+        access = co_await asking;
+    } catch (...) {
+        // A folder that does not answer in time says nothing about permission: the access
+        // and what is shown stay as they were, and the next refresh asks again.
+        const QString why = describe(std::current_exception());
+        if (!self || generation != m_generation)
+            co_return false;
+        qCCritical(lcMoments, "Could not check the calendar access: %s", qUtf8Printable(why));
+        setError(calendarUnavailableMessage());
+        co_return false;
+    }
     if (!self || generation != m_generation)
         co_return false;
     setAccess(access);
@@ -366,9 +378,14 @@ void MomentService::setDraft(const QString& momentID, const QString& text) {
     Q_EMIT draftsChanged();
 }
 
-// What the screens show: the stored Moments still in time, of contacts that still exist.
+// What the screens show: the stored Moments still in time, of contacts that still exist. Without
+// access to the calendar nothing is shown, whatever the file still holds.
 void MomentService::publishPending(const QDateTime& now) {
     QList<MomentCandidate> shown;
+    if (m_access != CalendarAccess::FullAccess || !m_settings.calendarConnected()) {
+        setPending({});
+        return;
+    }
     for (const MomentCandidate& moment : m_local.state().pending) {
         if (moment.expiresAt > now && m_sync.profile(moment.profileID))
             shown.append(moment);

@@ -1,5 +1,7 @@
 #include "TestSupport/HeldCalendar.h"
 
+#include "Calendar/CalendarError.h"
+
 #include <QCoroSignal>
 
 namespace pemmo::test {
@@ -11,7 +13,10 @@ HeldCalendar::HeldCalendar(CalendarAccess access, QList<ObservedCalendar> calend
 }
 
 QCoro::Task<CalendarAccess> HeldCalendar::authorization() {
-    return m_inner.authorization();
+    if (m_authorizationFails)
+        throw CalendarError::unreadable();
+    auto asking = m_inner.authorization();
+    co_return co_await asking;
 }
 
 QCoro::Task<CalendarAccess> HeldCalendar::requestAccess() {

@@ -25,6 +25,8 @@ public:
     void setSnapshots(QList<CalendarEventSnapshot> snapshots) { m_inner.setSnapshots(std::move(snapshots)); }
     void setUnavailable(bool unavailable) { m_inner.setUnavailable(unavailable); }
     void setAuthorization(CalendarAccess access) { m_inner.setAuthorization(access); }
+    // Asking for the access fails, as when the folders do not answer in time.
+    void setAuthorizationFails(bool fails) { m_authorizationFails = fails; }
     int eventReads() const { return m_inner.eventReads(); }
 
     QCoro::Task<CalendarAccess> authorization() override;
@@ -39,6 +41,7 @@ Q_SIGNALS:
 private:
     InMemoryCalendarRepository m_inner;
     bool m_held = true;
+    bool m_authorizationFails = false;
     int m_waiting = 0;
 };
 

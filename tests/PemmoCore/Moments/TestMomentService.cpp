@@ -260,6 +260,23 @@ private Q_SLOTS:
         QVERIFY(f.service.pending().isEmpty());
         QVERIFY(f.service.calendars().isEmpty());
         QVERIFY(f.service.drafts().isEmpty());
+        // The stored Moments stay out of sight at the next minute's expiry too.
+        QVERIFY(f.service.expire(f.now));
+        QVERIFY(f.service.pending().isEmpty());
+    }
+
+    // A check that fails (folders that do not answer in time) is reported and changes nothing shown.
+    void aFailedAccessCheckKeepsWhatIsShown() {
+        Fixture f;
+        f.refresh();
+        QCOMPARE(f.service.pending().size(), 1);
+        f.calendar.setAuthorizationFails(true);
+        QVERIFY(!test::await(f.service.refreshAccess()));
+        QCOMPARE(f.service.error(), MomentService::calendarUnavailableMessage());
+        QCOMPARE(f.service.access(), CalendarAccess::FullAccess);
+        QCOMPARE(f.service.pending().size(), 1);
+        f.calendar.setAuthorizationFails(false);
+        QVERIFY(test::await(f.service.refreshAccess()));
     }
 
     void expiryRecordsAndHides() {
