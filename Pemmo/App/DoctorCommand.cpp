@@ -66,6 +66,9 @@ QCoro::Task<QString> describeStore(PemmoStore& store, bool existed, std::optiona
         co_return u"Store: cannot be read: "_qs + *loadError;
     if (!existed)
         co_return u"Store: no records yet ("_qs + PemmoStore::storeFileName() + u" not written yet)"_qs;
+    auto askingDamage = store.damage();
+    if (const std::optional<QString> damage = co_await askingDamage)
+        co_return u"Store: damaged, Pemmo starts with no records: "_qs + *damage;
     auto reading = store.allRecords();
     const qsizetype count = (co_await reading).size();
     QString line =
@@ -79,10 +82,9 @@ QCoro::Task<QString> describeStore(PemmoStore& store, bool existed, std::optiona
 }
 
 QCoro::Task<QString> storeFileLine(QString directory) {
-    // Beside the running application the store is read as it is, without repairs.
-    const auto lock = lockDataFolder(directory);
-    PemmoStore store(directory, PemmoStore::defaultWriteDelay, systemClock(),
-                     lock ? PemmoStore::Access::Owner : PemmoStore::Access::Reader);
+    // The store is read as it is: the doctor only looks, so it neither sets a damaged file aside
+    // nor converts an earlier one (Pemmo does both when it starts).
+    PemmoStore store(directory, PemmoStore::defaultWriteDelay, systemClock(), PemmoStore::Access::Reader);
     const bool existed = QFileInfo::exists(store.storeFilePath());
     std::optional<QString> loadError;
     try {

@@ -1,5 +1,6 @@
 #include "Store/LegacyMigration.h"
 
+#include "Lists/Tag.h"
 #include "Support/DecodingError.h"
 #include "Support/IsoDate.h"
 
@@ -211,11 +212,12 @@ PemmoRecord convert(const json& legacy, const QDateTime& now) {
     const json& quickActions = member(data, "quickActions");
     QStringList aboutLines;
 
-    // Tags: a list of texts; anything else is kept as an about line.
+    // Tags: a list of texts, which become circle ids as a typed circle name does ("Book  Club" and
+    // "book club" are one circle); anything else is kept as an about line.
     const json& tags = member(data, "tags");
     if (tags.is_array()) {
         for (const json& tag : tags) {
-            const QString t = tag.is_string() ? toQString(tag.get<std::string>()).trimmed() : QString();
+            const QString t = tag.is_string() ? Tag::normalizedID(toQString(tag.get<std::string>())) : QString();
             if (!t.isEmpty() && !record.tags.contains(t))
                 record.tags.append(t);
             else if (!tag.is_string() && !tag.is_null())

@@ -38,6 +38,17 @@ QString legacyReason(const QString& error) {
            error + u"). Nothing has been changed."_qs;
 }
 
+// What `pemmo doctor` says of a file that does not decode.
+QString damageNote(const QString& problem, const QString& keptIn) {
+    QString why = problem.trimmed();
+    if (why.endsWith(u'.'))
+        why.chop(1);
+    QString note = PemmoStore::storeFileName() + u" could not be decoded: "_qs + why;
+    if (!keptIn.isEmpty())
+        note += u"; its bytes are kept in "_qs + keptIn;
+    return note;
+}
+
 QString newerReason() {
     return QStringLiteral("This store was written by a newer Pemmo; update Pemmo to change it.");
 }
@@ -88,6 +99,29 @@ QCoro::Task<std::optional<QString>> PemmoStore::readOnlyReason() {
     co_return co_await job;
 }
 
+QCoro::Task<std::optional<QString>> PemmoStore::damage() {
+    auto job = m_executor->post([this] { return m_damage; });
+    co_return co_await job;
+}
+
+// A copy of `bytes` already set aside by an earlier start, so that a damaged file that stays in
+// place until the first change is not copied again at every start.
+std::optional<QString> PemmoStore::earlierBackupOf(const QByteArray& bytes) const {
+    const QDir dir(m_directory);
+    const QFileInfoList backups = dir.entryInfoList({QStringLiteral("pemmo-store.corrupt-*.json")}, QDir::Files);
+    for (const QFileInfo& backup : backups) {
+        if (backup.size() != bytes.size())
+            continue;
+        try {
+            if (m_files->read(backup.filePath()) == bytes)
+                return backup.filePath();
+        } catch (const FileError&) {
+            // An unreadable copy is no copy: set the bytes aside again.
+        }
+    }
+    return std::nullopt;
+}
+
 void PemmoStore::refuseWhenReadOnly() const {
     if (m_readOnlyReason)
         throw PemmoError::storeReadOnly(*m_readOnlyReason);
@@ -109,6 +143,7 @@ void PemmoStore::loadNow() {
     // A load starts from nothing: a retry replaces whatever an earlier one could read.
     m_records.clear();
     m_readOnlyReason.reset();
+    m_damage.reset();
     if (m_access == Access::Reader) {
         readSnapshotNow();
         return;
@@ -158,15 +193,23 @@ void PemmoStore::loadNow() {
     }
 
     case StoreClassifier::Kind::Damaged: {
+        if (const std::optional<QString> earlier = earlierBackupOf(bytes)) {
+            m_damage = damageNote(found.problem, *earlier);
+            qCCritical(lcStore, "Failed to decode %s; its bytes are already kept in %s; starting with an empty store",
+                       qUtf8Printable(path), qUtf8Printable(*earlier));
+            return;
+        }
         const QString backupPath = dir.filePath(corruptBackupFileName(m_clock()));
         try {
             m_files->write(backupPath,
                            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+            m_damage = damageNote(found.problem, backupPath);
             qCCritical(
                 lcStore,
                 "Failed to decode %s; backed up unreadable data to %s and starting with an empty store",
                 qUtf8Printable(path), qUtf8Printable(backupPath));
         } catch (const FileError& error) {
+            m_damage = damageNote(found.problem, {});
             qCCritical(
                 lcStore,
                 "Failed to decode %s and failed to back it up to %s (%s); starting with an empty store "
@@ -191,10 +234,12 @@ void PemmoStore::removeStaleTemporaries() {
 }
 
 void PemmoStore::readSnapshotNow() {
+    m_damage.reset();
     const QString path = storeFilePath();
     if (!m_files->exists(path))
         return;
-    StoreClassifier::Result found = StoreClassifier::classify(readStoreBytes(path), m_clock());
+    const QByteArray bytes = readStoreBytes(path);
+    StoreClassifier::Result found = StoreClassifier::classify(bytes, m_clock());
     switch (found.kind) {
     case StoreClassifier::Kind::Current:
     case StoreClassifier::Kind::Legacy: // converted in memory only; converting on disk is the owner's
@@ -205,6 +250,7 @@ void PemmoStore::readSnapshotNow() {
         m_readOnlyReason = newerReason();
         return;
     case StoreClassifier::Kind::Damaged:
+        m_damage = damageNote(found.problem, earlierBackupOf(bytes).value_or(QString()));
         qCInfo(lcStore, "Failed to decode %s; reading it as empty and leaving it to the running Pemmo",
                qUtf8Printable(path));
         return;

@@ -66,6 +66,9 @@ public:
     QCoro::Task<bool> retryLoad();
     // Why the store refuses changes, in words for the user; absent while it takes them.
     QCoro::Task<std::optional<QString>> readOnlyReason();
+    // When the last load found a file that does not decode: why, and where its bytes were set aside
+    // (a reader sets nothing aside); absent otherwise.
+    QCoro::Task<std::optional<QString>> damage();
 
     QCoro::Task<RecordMap> allRecords();
     QCoro::Task<std::optional<PemmoRecord>> record(QString id);
@@ -105,6 +108,7 @@ private:
     void loadNow();
     void readSnapshotNow();
     QByteArray readStoreBytes(const QString& path);
+    std::optional<QString> earlierBackupOf(const QByteArray& bytes) const;
     void refuseWhenReadOnly() const;
     void writeNow();
     void scheduleWrite();
@@ -125,6 +129,7 @@ private:
     bool m_didMigrateLegacy = false;
     std::optional<QString> m_lastWriteError;
     std::optional<QString> m_readOnlyReason;
+    std::optional<QString> m_damage;
 };
 
 } // namespace pemmo

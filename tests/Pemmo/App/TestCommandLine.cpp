@@ -150,6 +150,13 @@ private Q_SLOTS:
         QVERIFY(exported().isEmpty());
         const QStringList aside = QDir(dataFolder()).entryList({u"pemmo-store.corrupt-*.json"_qs});
         QCOMPARE(aside.size(), 1);
+        QVERIFY(exported().isEmpty());
+        QCOMPARE(QDir(dataFolder()).entryList({u"pemmo-store.corrupt-*.json"_qs}), aside);
+        // The doctor names the damage and the copy, and changes nothing.
+        const Result doctor = pemmo({u"doctor"_qs});
+        QVERIFY2(doctor.out.contains(u"Store: damaged, Pemmo starts with no records: pemmo-store.json could not be decoded"_qs) &&
+                     doctor.out.contains(aside.first()),
+                 qPrintable(doctor.out));
 
         m_home.write(u"Pemmo/pemmo-store.json"_qs, R"({"C1":{"pemmoData":{"company":"Acme"}}})");
         QCOMPARE(exported().value(u"C1"_qs)->details.company, u"Acme"_qs);

@@ -80,7 +80,7 @@ private Q_SLOTS:
             "updatedAt": "2024-05-01T12:00:00Z",
             "pemmoData": {
                 "version": 3,
-                "tags": ["family", "  ", "family", "climbing"],
+                "tags": ["family", "  ", "Family", "Rock  Climbing"],
                 "company": "Acme",
                 "iMessageHandle": "+41791234567",
                 "notes": "Loves jazz",
@@ -98,7 +98,7 @@ private Q_SLOTS:
             }
         })json");
         QCOMPARE(r.schema, 2);
-        QCOMPARE(r.tags, QStringList({u"family"_qs, u"climbing"_qs}));
+        QCOMPARE(r.tags, QStringList({u"family"_qs, u"rock climbing"_qs}));
         const Details& d = r.details;
         QCOMPARE(d.company, u"Acme"_qs);
         QCOMPARE(d.school, u"ETH"_qs);

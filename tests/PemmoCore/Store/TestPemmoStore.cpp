@@ -259,6 +259,13 @@ private Q_SLOTS:
         QCOMPARE(dir.read(PemmoStore::storeFileName()), bytes);
         QCOMPARE(log.messages().size(), 1);
         QVERIFY(log.messages().first().contains(dir.filePath(backup)));
+        QVERIFY(await(store.damage()).value_or(QString()).contains(dir.filePath(backup)));
+
+        // Started again before any change, it finds the bytes already kept and copies nothing.
+        PemmoStore again(dir.path(), kDelay, ManualClock(kStart.addSecs(60)).clock());
+        await(again.load());
+        QCOMPARE(QDir(dir.path()).entryList({u"pemmo-store.corrupt-*.json"_qs}), QStringList{backup});
+        QVERIFY(await(again.damage()).value_or(QString()).contains(dir.filePath(backup)));
 
         await(store.put(recordWith(u"new"_qs), u"A"_qs));
         await(store.flush());
