@@ -54,6 +54,11 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     const auto env = AppEnvironment::live(options);
     pemmo::waitFor(env->sync().start());
     env->sync().stop();
+    // A store that cannot be read would make every answer look like no one has a record.
+    if (const QString unread = env->sync().loadError(); !unread.isEmpty()) {
+        print(err, u"pemmo: "_qs + unread + u'\n');
+        return Console::failure;
+    }
     if (env->sync().state().kind == SyncState::Kind::Error) {
         print(err, u"pemmo: "_qs + env->sync().state().message + u'\n');
         return Console::failure;

@@ -89,8 +89,9 @@ QCoro::Task<void> ProfileSyncEngine::start() {
     }
     if (!self)
         co_return;
+    m_loadError = loadError ? errorMessage(loadError) : QString();
     if (loadError)
-        setState(SyncState::error(errorMessage(loadError)));
+        setState(SyncState::error(m_loadError));
     auto asking = store.readOnlyReason();
     auto reason = co_await asking;
     if (!self)

@@ -72,6 +72,9 @@ public:
     // Why no record can be changed (the store is read-only), in words for the user; empty while
     // records can be changed. Every edit meanwhile fails with PemmoError::storeReadOnly.
     QString readOnlyReason() const { return m_readOnlyReason; }
+    // Why the last `start` could not read the records, in words for the user (the state's error
+    // gives way to the refresh that follows); empty when it could.
+    QString loadError() const { return m_loadError; }
     std::chrono::milliseconds pollInterval() const { return m_pollInterval; }
     std::chrono::milliseconds fetchTimeout() const { return m_fetchTimeout; }
 
@@ -221,6 +224,7 @@ private:
     int m_photoVersion = 0;
     ContactsAuthorization m_authorization = ContactsAuthorization::NotDetermined;
     QString m_readOnlyReason;
+    QString m_loadError;
 
     bool m_isRefreshing = false;
     bool m_pendingRefresh = false;

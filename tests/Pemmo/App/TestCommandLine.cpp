@@ -154,9 +154,11 @@ private Q_SLOTS:
         QCOMPARE(QDir(dataFolder()).entryList({u"pemmo-store.corrupt-*.json"_qs}), aside);
         // The doctor names the damage and the copy, and changes nothing.
         const Result doctor = pemmo({u"doctor"_qs});
-        QVERIFY2(doctor.out.contains(u"Store: damaged, Pemmo starts with no records: pemmo-store.json could not be decoded"_qs) &&
-                     doctor.out.contains(aside.first()),
-                 qPrintable(doctor.out));
+        QVERIFY2(
+            doctor.out.contains(
+                u"Store: damaged, Pemmo starts with no records: pemmo-store.json could not be decoded"_qs) &&
+                doctor.out.contains(aside.first()),
+            qPrintable(doctor.out));
 
         m_home.write(u"Pemmo/pemmo-store.json"_qs, R"({"C1":{"pemmoData":{"company":"Acme"}}})");
         QCOMPARE(exported().value(u"C1"_qs)->details.company, u"Acme"_qs);
@@ -345,6 +347,18 @@ private Q_SLOTS:
                  qPrintable(doctor));
         QCOMPARE(import({{u"B"_qs, withAbout(u"b"_qs)}}).exitCode, 1);
         QVERIFY(QFileInfo(storePath()).isDir());
+        // Commands that show records fail rather than answer as if no one had any.
+        m_home.write(u"book/a.vcf"_qs, card("a", "Ada Lovelace", "N:Lovelace;Ada;;;\r\n"));
+        const QString book = m_home.filePath(u"book"_qs);
+        for (const QStringList& command :
+             {QStringList{u"search"_qs, u"--contacts"_qs, book, u"ada"_qs}, QStringList{u"moments"_qs}}) {
+            const Result result = pemmo(command);
+            QCOMPARE(result.exitCode, 1);
+            QVERIFY2(result.err.split(u'\n', Qt::SkipEmptyParts)
+                         .constLast()
+                         .startsWith(u"pemmo: Could not read “"_qs + storePath()),
+                     qPrintable(result.err));
+        }
     }
 
     // Bound to a desktop shortcut, `pemmo toggle` starts Pemmo when none runs; where no window can
