@@ -21,11 +21,13 @@ SearchCommands::SearchCommands(AppEnvironment& environment, QObject* parent)
     , m_env(environment) {}
 
 std::optional<QString> SearchCommands::selectedContactID() const {
+    m_env.search().searchPendingNow();
     const auto row = m_env.search().selectedRow();
     return row ? row->profileID : std::nullopt;
 }
 
 bool SearchCommands::openSelected() {
+    m_env.search().searchPendingNow();
     const auto row = m_env.search().selectedRow();
     if (!row)
         return false;

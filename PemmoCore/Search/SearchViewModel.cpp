@@ -142,6 +142,13 @@ void SearchViewModel::scheduleSearch(const QString& text, std::chrono::milliseco
     m_pending.start(delay);
 }
 
+void SearchViewModel::searchPendingNow() {
+    if (!m_pending.isActive())
+        return;
+    m_pending.stop();
+    runPending();
+}
+
 void SearchViewModel::runPending() {
     // The task runs on by itself; a newer search makes whatever it finds later stale.
     runSearch(m_pendingText, m_scheduleToken);

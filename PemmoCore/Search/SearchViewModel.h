@@ -68,6 +68,9 @@ public:
     const QString& query() const { return m_query; }
     // A different text clears the selection and searches after the typing delay.
     void setQuery(const QString& query);
+    // Runs a search still waiting for the typing to pause, so that a key pressed right after the
+    // last letter acts on the rows of what was typed.
+    void searchPendingNow();
 
     const QList<SearchSectionRows>& sections() const { return m_sections; }
     const QList<SearchRowItem>& flat() const { return m_flat; }

@@ -76,6 +76,17 @@ private Q_SLOTS:
         QCOMPARE(m_env->router().depth(), 1); // the card did not open
     }
 
+    // Return or a command key pressed before the typing pause acts on what was typed.
+    void keysRightAfterTypingActOnTheTypedName() {
+        search(u"bo"_qs);
+        m_env->search().setQuery(u"anna"_qs);
+        QCOMPARE(press(KeyEvent::command(u'e')), KeyResult::Handled);
+        QTRY_COMPARE(m_opened->addresses(), QStringList{u"mailto:anna@example.org"_qs});
+        m_env->search().setQuery(u"bo lind"_qs);
+        QCOMPARE(press(test::key(Qt::Key_Return)), KeyResult::Handled);
+        QCOMPARE(m_env->router().topRoute().contactID(), std::optional(u"bo"_qs));
+    }
+
     void controlJLogsForTheSelectedPerson() {
         search(u"anna"_qs);
         press(KeyEvent::command(u'j'));
