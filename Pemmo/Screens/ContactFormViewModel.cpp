@@ -8,6 +8,7 @@
 #include "Lists/RecentsStore.h"
 #include "Lists/TagCatalog.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Profiles/RecordEdits.h"
 #include "Records/PemmoError.h"
 #include "Records/Text.h"
 #include "Records/WritableField.h"
@@ -25,14 +26,38 @@
 namespace pemmo {
 namespace {
 
-void registerCircles(TagCatalog& catalog, const QString& typed, const QStringList& ids) {
-    // A circle typed here is catalogued with the name as typed ("iOS Devs"), and only once the
-    // contact is saved: a save that fails leaves no circle behind.
-    for (const QString& name : typed.split(u',', Qt::SkipEmptyParts)) {
+// A circle as typed in the form: "#" (as in a search) and the spaces around it are not part of it.
+QString circleName(const QString& typed) {
+    QString name = Text::trimmed(typed);
+    while (name.startsWith(u'#'))
+        name = Text::trimmed(name.mid(1));
+    return name;
+}
+
+QStringList circleNames(const QString& typed) {
+    QStringList names;
+    for (const QString& piece : typed.split(u',', Qt::SkipEmptyParts)) {
+        const QString name = circleName(piece);
         if (!Text::isBlank(name))
-            catalog.findOrCreate(name);
+            names.append(name);
     }
-    catalog.registerIDs(QSet<QString>(ids.cbegin(), ids.cend()));
+    return names;
+}
+
+// A circle typed here is catalogued with the name as typed ("iOS Devs") before the record that
+// carries it is published (whatever catalogues the circles of published records would otherwise
+// name it from its id, "Ios Devs"). Gives the circles that are new, to be taken out again when the
+// save fails: a save that fails leaves no circle behind.
+QStringList catalogueCircles(TagCatalog& catalog, const QString& typed) {
+    QStringList added;
+    for (const QString& name : circleNames(typed)) {
+        const QString id = Tag::normalizedID(name);
+        if (catalog.tagWithID(id) || added.contains(id))
+            continue;
+        catalog.findOrCreate(name);
+        added.append(id);
+    }
+    return added;
 }
 
 // Pemmo's own details the form shows, in the card's order. Company and job title are not among
@@ -54,6 +79,11 @@ const QList<std::pair<WritableField, const char*>>& detailFields() {
         {WritableField::GmailTemplate, QT_TRANSLATE_NOOP("ContactFormViewModel", "Gmail template")},
     };
     return fields;
+}
+
+// Where the problem of one of Pemmo's own details is shown: beside that detail.
+QString detailErrorKey(WritableField field) {
+    return u"detail-"_qs + WritableFields::name(field);
 }
 
 bool looksLikeEmail(const QString& text) {
@@ -89,6 +119,7 @@ bool isCustom(const QuickLink& link) {
 
 // What a save does to the record, taken once so that the change runs on whatever the store holds.
 struct RecordEdit {
+    QDateTime now;
     QStringList tags;
     std::optional<QString> messageHandle;
     QString about;
@@ -103,14 +134,18 @@ struct RecordEdit {
         if (links)
             record.links = ContactFormViewModel::mergeLinks(record.links, links->first, links->second);
         record.tags = tags;
-        record.messageHandle = messageHandle;
         record.about = about;
+        // Every field set here is logged, as the card's other edits are.
+        const auto set = [&](WritableField field, const std::optional<QString>& value) {
+            RecordEdits::setField(record, field, value, Interaction::Source::user(), now);
+        };
+        set(WritableField::MessageHandle, messageHandle);
         for (const auto& [field, value] : details)
-            WritableFields::slot(record, field) = value;
+            set(field, value);
         if (dropsCompany)
-            record.details.company.reset();
+            set(WritableField::Company, std::nullopt);
         if (dropsJobTitle)
-            record.details.jobTitle.reset();
+            set(WritableField::JobTitle, std::nullopt);
         if (dropsBirthday)
             record.birthday.reset();
     }
@@ -535,9 +570,12 @@ void ContactFormViewModel::setAbout(const QString& value) {
 }
 
 void ContactFormViewModel::setDetail(const QString& key, const QString& value) {
-    if (!WritableFields::fromName(key) || m_details.value(key) == value)
+    const auto field = WritableFields::fromName(key);
+    if (!field || m_details.value(key) == value)
         return;
     m_details.insert(key, value);
+    if (m_errors.remove(detailErrorKey(*field)))
+        Q_EMIT errorsChanged();
     Q_EMIT fieldsChanged();
 }
 
@@ -654,9 +692,7 @@ QString ContactFormViewModel::initials() const {
 
 QStringList ContactFormViewModel::circleIDs() const {
     QStringList ids;
-    for (const QString& name : m_circles.split(u',', Qt::SkipEmptyParts)) {
-        if (Text::isBlank(name))
-            continue;
+    for (const QString& name : circleNames(m_circles)) {
         const QString id = Tag::normalizedID(name);
         if (!ids.contains(id))
             ids.append(id);
@@ -679,6 +715,14 @@ QCoro::Task<void> ContactFormViewModel::save() {
         co_return;
     const QDate today = m_env.clock()().date();
     QHash<QString, QString> problems = validate(m_values, today);
+    // Pemmo's own details that the card opens or writes to must be what they say they are.
+    const QString otherEmail = Text::trimmed(m_details.value(WritableFields::name(WritableField::Email)));
+    if (!otherEmail.isEmpty() && !looksLikeEmail(otherEmail))
+        problems.insert(detailErrorKey(WritableField::Email),
+                        tr("Enter an address such as name@example.com."));
+    const QString location = Text::trimmed(m_details.value(WritableFields::name(WritableField::FindMyURL)));
+    if (!location.isEmpty() && !LinkRouter::webURL(location))
+        problems.insert(detailErrorKey(WritableField::FindMyURL), tr("Enter a valid web address."));
     if (isEditing() && !m_original)
         setErrors({}, tr("This contact is no longer in the address book."));
     if (!problems.isEmpty() || (isEditing() && !m_original)) {
@@ -694,6 +738,7 @@ QCoro::Task<void> ContactFormViewModel::save() {
 
     const ContactDraft contact = draft();
     RecordEdit edit;
+    edit.now = m_env.clock()();
     edit.tags = circleIDs();
     const QString typedCircles = m_circles;
     edit.messageHandle = nonBlank(m_messageHandle);
@@ -723,6 +768,8 @@ QCoro::Task<void> ContactFormViewModel::save() {
     const std::optional<Profile> original = m_original;
     QString failure;
     QString id = m_contactID;
+    TagCatalog& catalog = env->tags();
+    const QStringList newCircles = catalogueCircles(catalog, typedCircles);
     try {
         if (!original) {
             PemmoRecord record = PemmoRecord::fresh(env->clock()());
@@ -761,8 +808,10 @@ QCoro::Task<void> ContactFormViewModel::save() {
                 newPhoto ? tr("That photo could not be saved.") : u"That photo could not be restored."_qs;
         }
     }
-    if (failure.isEmpty())
-        registerCircles(env->tags(), typedCircles, edit.tags);
+    if (!failure.isEmpty()) {
+        for (const QString& circle : newCircles)
+            catalog.remove(circle);
+    }
     if (!self)
         co_return;
     m_isSaving = false;

@@ -56,6 +56,13 @@ PanelScreen {
                     return
                 }
             }
+            for (let i = 0; i < detailRepeater.count; ++i) {
+                const row = detailRepeater.itemAt(i)
+                if (row && (screen.form.errors["detail-" + row.modelData.key] ?? "") !== "") {
+                    row.field.forceActiveFocus()
+                    return
+                }
+            }
         }
     }
     // Whatever field takes the keyboard (Tab) is scrolled into view.
@@ -496,20 +503,37 @@ PanelScreen {
                     }
                 }
                 Repeater {
+                    id: detailRepeater
                     model: screen.form.details
                     delegate: RowLayout {
                         id: detailRow
                         required property var modelData
+                        property alias field: detailField
                         Layout.columnSpan: 2
                         Layout.fillWidth: true
                         spacing: Theme.gap * 1.5
-                        FieldLabel { text: detailRow.modelData.label }
-                        FormField {
-                            objectName: "detail-" + detailRow.modelData.key
-                            text: detailRow.modelData.value
-                            placeholderText: detailRow.modelData.placeholder
-                            Accessible.name: detailRow.modelData.label
-                            onTextEdited: screen.form.setDetail(detailRow.modelData.key, text)
+                        FieldLabel {
+                            text: detailRow.modelData.label
+                            Layout.alignment: Qt.AlignRight | Qt.AlignTop
+                        }
+                        ColumnLayout {
+                            Layout.fillWidth: true
+                            spacing: 0
+                            FormField {
+                                id: detailField
+                                objectName: "detail-" + detailRow.modelData.key
+                                Layout.fillWidth: true
+                                text: detailRow.modelData.value
+                                placeholderText: detailRow.modelData.placeholder
+                                Accessible.name: detailRow.modelData.label
+                                Accessible.description: screen.errors["detail-" + detailRow.modelData.key] ?? ""
+                                onTextEdited: screen.form.setDetail(detailRow.modelData.key, text)
+                            }
+                            FieldNote {
+                                isError: true
+                                leftPadding: 0
+                                text: screen.errors["detail-" + detailRow.modelData.key] ?? ""
+                            }
                         }
                     }
                 }
