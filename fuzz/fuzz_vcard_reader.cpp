@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                              .email = QStringLiteral("e@example.org"),
                              .phone = QStringLiteral("+1 555"),
                              .birthday = DateComponents{std::nullopt, 2, 29}};
-    const QByteArray edited = VCard::applyDraft(bytes, card, draft);
+    const QByteArray edited =
+        VCard::applyDraft(bytes, card, draft, QDateTime(QDate(2026, 1, 2), QTime(3, 4, 5), Qt::UTC));
     const VCard::Document again = VCard::parse(edited);
     if (again.cards.size() != document.cards.size())
         fail("the edit changed the number of cards", bytes, edited);

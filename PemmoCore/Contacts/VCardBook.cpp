@@ -769,8 +769,8 @@ QString VCardBook::create(const ContactDraft& draft) {
 
 void VCardBook::update(const QString& id, const ContactDraft& draft) {
     const Located located = locate(id);
-    const QByteArray changed =
-        VCard::applyDraft(located.bytes, located.document.cards[located.cardIndex], draft);
+    const QByteArray changed = VCard::applyDraft(located.bytes, located.document.cards[located.cardIndex],
+                                                 draft, QDateTime::currentDateTimeUtc());
     if (changed != located.bytes)
         rewrite(located.path, changed);
 }

@@ -247,6 +247,8 @@ public:
         add(at, at, foldedLine(version(), propertyLine({}, name, parameters, value), m_lineBreak));
     }
 
+    bool hasEdits() const { return !m_edits.isEmpty(); }
+
     QByteArray result() const {
         if (m_edits.isEmpty())
             return m_file.toByteArray();
@@ -492,7 +494,19 @@ void applyBirthday(CardEditor& editor, const Card& card, const std::optional<Dat
 
 } // namespace
 
-QByteArray applyDraft(QByteArrayView file, const Card& card, const ContactDraft& draft) {
+// REV as the card writes it: "2025-11-02T09:14:30Z", or without separators ("20251102T091430Z").
+void applyRevision(CardEditor& editor, const Card& card, const QDateTime& revised) {
+    const Property* rev = card.first("REV");
+    if (!rev || !revised.isValid())
+        return;
+    const bool basic = !text(card, *rev).contains(u'-');
+    const QString stamp =
+        revised.toUTC().toString(basic ? u"yyyyMMdd'T'HHmmss'Z'"_qs : u"yyyy-MM-dd'T'HH:mm:ss'Z'"_qs);
+    editor.replace(*rev, keptParameters(*rev, {}), EncodedValue{stamp.toLatin1(), {}});
+}
+
+QByteArray applyDraft(QByteArrayView file, const Card& card, const ContactDraft& draft,
+                      const QDateTime& revised) {
     const Person before = toPerson(card, QString(), Photos::Skip);
     const Person after = ContactDraftRules::apply(before, draft);
     CardEditor editor(file, card);
@@ -534,6 +548,8 @@ QByteArray applyDraft(QByteArrayView file, const Card& card, const ContactDraft&
     applyFirstEntry(editor, card, "EMAIL", before.emails, after.emails, "WORK", "_$!<Work>!$_");
     applyFirstEntry(editor, card, "TEL", before.phones, after.phones, "CELL", "_$!<Mobile>!$_");
     applyBirthday(editor, card, before.birthday, after.birthday);
+    if (editor.hasEdits())
+        applyRevision(editor, card, revised);
     return editor.result();
 }
 

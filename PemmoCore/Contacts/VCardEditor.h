@@ -7,13 +7,17 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+#include <QDateTime>
 #include <QString>
 
 namespace pemmo::VCard {
 
 // The file with the card changed as `draft` says: only the properties whose values change are
 // rewritten, added or removed; every other byte stays. Returns `file` unchanged when nothing changes.
-QByteArray applyDraft(QByteArrayView file, const Card& card, const ContactDraft& draft);
+// When something changes and the card has a REV line, it becomes `revised` (when valid), so that
+// other programs see the card changed.
+QByteArray applyDraft(QByteArrayView file, const Card& card, const ContactDraft& draft,
+                      const QDateTime& revised = {});
 // A new vCard 3.0 file for `draft`.
 QByteArray newCard(const ContactDraft& draft, const QString& uid);
 // The file without its card `index`. A card without a UID is known by its place in the file (and

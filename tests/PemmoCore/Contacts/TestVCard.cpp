@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QImage>
 #include <QTest>
+#include <QTimeZone>
 
 using namespace pemmo;
 
@@ -587,6 +588,38 @@ private Q_SLOTS:
         // What was written reads back as the shared rules say.
         const Person old = VCard::toPerson(document.cards.first(), u"id"_qs);
         QCOMPARE(personOf(written), ContactDraftRules::apply(old, draft));
+    }
+
+    // A card that says when it was last revised says so after Pemmo's change too, in its own
+    // style; nothing changed, or no REV line, and nothing is added.
+    void aChangeRevisesTheCardsRevision_data() {
+        QTest::addColumn<QByteArray>("rev");
+        QTest::addColumn<QString>("title");
+        QTest::addColumn<QByteArray>("written");
+        QTest::newRow("extended") << QByteArray("REV:2025-11-02T09:14:30Z\r\n") << u"Chef"_qs
+                                  << QByteArray("REV:2026-12-07T17:30:05Z\r\n");
+        QTest::newRow("basic") << QByteArray("REV:20251102T091430Z\r\n") << u"Chef"_qs
+                               << QByteArray("REV:20261207T173005Z\r\n");
+        QTest::newRow("no change") << QByteArray("REV:2025-11-02T09:14:30Z\r\n") << u"Cook"_qs
+                                   << QByteArray("REV:2025-11-02T09:14:30Z\r\n");
+        QTest::newRow("no REV") << QByteArray() << u"Chef"_qs << QByteArray();
+    }
+    void aChangeRevisesTheCardsRevision() {
+        QFETCH(QByteArray, rev);
+        QFETCH(QString, title);
+        QFETCH(QByteArray, written);
+        const QByteArray before = "BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;Jo;;;\r\nFN:Jo Doe\r\nTITLE:Cook\r\n" +
+                                  rev + "END:VCARD\r\n";
+        const VCard::Document document = VCard::parse(before);
+        const QByteArray after =
+            VCard::applyDraft(before, document.cards.first(),
+                              ContactDraft{.givenName = "Jo", .familyName = "Doe", .jobTitle = title},
+                              QDateTime(QDate(2026, 12, 7), QTime(18, 30, 5), QTimeZone(3600)));
+        QByteArray expected = before;
+        expected.replace("TITLE:Cook", ("TITLE:" + title).toUtf8());
+        if (!rev.isEmpty())
+            expected.replace(rev, written);
+        QCOMPARE(after, expected);
     }
 
     void newCardReadsBackAsTheDraft_data() {
