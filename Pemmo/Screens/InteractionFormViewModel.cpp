@@ -156,7 +156,7 @@ void InteractionFormViewModel::cancel() {
     if (kept)
         m_env.router().showInfo(isEditing()
                                     ? tr("Kept your changes to this memory for when you edit it again.")
-                                    : tr("Kept what you wrote. Control-J brings it back."));
+                                    : tr("Kept what you wrote. Ctrl+J brings it back."));
 }
 
 KeyResult InteractionFormViewModel::handleKey(const KeyEvent& event) {

@@ -21,7 +21,7 @@ UpdateService::UpdateService(KeyValueStore& settings, UpdateReminder& reminder,
     , m_notifications(notifications)
     , m_transport(std::make_unique<NetworkTransport>())
     , m_checker(std::make_unique<UpdateChecker>(*m_transport, settings, m_reminder, currentVersion)) {
-    m_checker->setOpener([](const QUrl& url) { QDesktopServices::openUrl(url); });
+    m_checker->setOpener([](const QUrl& url) { return QDesktopServices::openUrl(url); });
     // A click on the notification or its "Update" action shows the update as the tray item does.
     m_notifications.setOnOpen([this] { m_checker->showUpdate(); });
 }
@@ -39,6 +39,10 @@ void UpdateService::attachTray(QMenu& menu, QSystemTrayIcon& icon) {
 }
 
 void UpdateService::attachPanel(PanelController& panel, AppRouter& router) {
+    connect(m_checker.get(), &UpdateChecker::openFailed, this, [&router](const QUrl& url) {
+        router.showError(u"Pemmo could not open "_qs + url.toString() +
+                         u". Open it in your web browser to get the update."_qs);
+    });
     connect(&panel, &PanelController::shown, this, [this, &router] {
         if (!m_reminder.shouldShowBanner())
             return;

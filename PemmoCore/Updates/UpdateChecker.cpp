@@ -134,8 +134,13 @@ void UpdateChecker::found(std::optional<UpdateRelease> release) {
 void UpdateChecker::showUpdate() {
     if (!m_waiting)
         return;
-    if (m_opener)
-        m_opener(m_waiting->url);
+    const QUrl url = m_waiting->url;
+    if (m_opener && !m_opener(url)) {
+        // Nothing was shown: the reminder stays until the page can be opened.
+        qCWarning(lcUpdates, "Could not open %s", qUtf8Printable(url.toString()));
+        Q_EMIT openFailed(url);
+        return;
+    }
     m_reminder.didReceiveUserAttention();
 }
 

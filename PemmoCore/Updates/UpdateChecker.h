@@ -51,8 +51,8 @@ public:
     // the user's attention, which ends the reminder.
     void showUpdate();
 
-    // How pages are opened (the desktop's browser in the application).
-    void setOpener(std::function<void(const QUrl&)> opener) { m_opener = std::move(opener); }
+    // How pages are opened (the desktop's browser in the application); false when it could not be.
+    void setOpener(std::function<bool(const QUrl&)> opener) { m_opener = std::move(opener); }
     // Whether Pemmo has the user's attention when a scheduled check finds a version; a tray
     // application in the background never has, so by default the version is held back.
     void setImmediateFocus(std::function<bool()> immediateFocus) {
@@ -62,6 +62,8 @@ public:
 Q_SIGNALS:
     // A check ended, whatever it found.
     void checked();
+    // The update's page could not be opened; the reminder stays.
+    void openFailed(const QUrl& url);
 
 private:
     std::chrono::milliseconds delayAfterLaunch() const;
@@ -80,7 +82,7 @@ private:
     QTimer m_timer;
     bool m_checking = false;
     std::optional<UpdateRelease> m_waiting;
-    std::function<void(const QUrl&)> m_opener;
+    std::function<bool(const QUrl&)> m_opener;
     std::function<bool()> m_immediateFocus;
 };
 

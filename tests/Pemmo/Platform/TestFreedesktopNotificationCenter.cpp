@@ -235,7 +235,10 @@ private Q_SLOTS:
         UpdateReminder reminder(notifications);
         UpdateChecker checker(transport, settings, reminder, u"1.0.0"_qs);
         QList<QUrl> opened;
-        checker.setOpener([&opened](const QUrl& url) { opened << url; });
+        checker.setOpener([&opened](const QUrl& url) {
+            opened << url;
+            return true;
+        });
         notifications.setOnOpen([&checker] { checker.showUpdate(); });
 
         QSignalSpy notified(&m_server, &StandInServer::notified);

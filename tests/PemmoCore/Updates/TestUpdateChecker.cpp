@@ -10,6 +10,7 @@
 #include "Updates/UpdateNotifications.h"
 #include "Updates/UpdateReminder.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace pemmo;
@@ -38,10 +39,14 @@ struct Rig {
     QDateTime now = QDateTime(QDate(2025, 3, 1), QTime(9, 0), Qt::UTC);
     UpdateChecker checker{transport, settings, reminder, u"1.4.0"_qs, [this] { return now; }, 24h, 2min, 1h};
     QList<QUrl> opened;
+    bool opens = true; // whether the desktop opens the page
 
     Rig() {
         settings.set(server.url().resolved(QUrl(u"/feed.json"_qs)).toString(), UpdateChecker::feedKey());
-        checker.setOpener([this](const QUrl& url) { opened.append(url); });
+        checker.setOpener([this](const QUrl& url) {
+            opened.append(url);
+            return opens;
+        });
     }
     void check() { pemmo::test::await(checker.check()); }
 };
@@ -73,6 +78,15 @@ private Q_SLOTS:
         QCOMPARE(rig.settings.text(UpdateChecker::lastCheckKey()).value_or(QString()),
                  u"2025-03-01T09:00:00Z"_qs);
         QCOMPARE(rig.checker.nextCheckDelay().count(), std::chrono::milliseconds(24h).count());
+
+        // A page the desktop could not open shows nothing: the reminder stays.
+        rig.opens = false;
+        QSignalSpy failed(&rig.checker, &UpdateChecker::openFailed);
+        rig.checker.showUpdate();
+        QCOMPARE(failed.size(), 1);
+        QCOMPARE(rig.reminder.pendingVersionText(), u"1.5.0"_qs);
+        rig.opened.clear();
+        rig.opens = true;
 
         // Opening the update ends the reminder; not installed yet, the next check brings the menu
         // item back, without a second notification.
