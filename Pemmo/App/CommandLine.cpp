@@ -32,6 +32,7 @@ const char* const kUsageText =
     "  pemmo --help | --version\n"
     "  pemmo                 start Pemmo in the tray (without a display: show its data folder)\n"
     "  pemmo toggle          show or hide the panel of the running Pemmo, or start Pemmo with it\n"
+    "  pemmo quit            quit the running Pemmo (as the tray's Quit Pemmo does)\n"
     "  pemmo list [--json] [--contacts DIR]...\n"
     "                        list the people of the address book in Pemmo's order (the folders\n"
     "                        chosen in the settings, or only those given with --contacts)\n"
@@ -89,15 +90,26 @@ std::optional<Session> openStore(std::FILE* err, bool forReading) {
     return loadStore(err, folder, std::move(lock));
 }
 
+// An argument that looks like an option ("--json") is not taken for a file name.
+bool isOption(const QString& argument) {
+    return argument.size() > 1 && argument.startsWith(u'-');
+}
+
 int exportRecords(const QStringList& args, std::FILE* out, std::FILE* err, Console::Ending ending) {
-    if (args.size() > 1) {
+    if (args.size() > 1 || (!args.isEmpty() && isOption(args.first()))) {
         print(err, QString::fromLatin1(kUsageText));
         return Console::usage;
     }
     auto session = openStore(err, true);
     if (!session)
         return Console::failure;
+    // A newer Pemmo's store stays readable, but an export in this Pemmo's layout leaves out what
+    // this Pemmo cannot read: say so.
+    if (pemmo::waitFor(session->store->readOnlyReason()) == PemmoStore::newerStoreReason())
+        print(err, u"pemmo: this store was written by a newer Pemmo; the export holds only what this "
+                   u"Pemmo can read.\n"_qs);
     const QByteArray bytes = pemmo::waitFor(session->store->exportData());
+    session->lock.reset(); // nothing more is read, and a quick ending skips destructors
     if (args.isEmpty() || args.first() == u"-") {
         std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), out);
         return Console::finish(ending, std::fflush(out) == 0 ? Console::success : Console::failure, out, err);
@@ -116,7 +128,7 @@ int exportRecords(const QStringList& args, std::FILE* out, std::FILE* err, Conso
 constexpr std::chrono::minutes kImportAnswerTimeout{2};
 
 int importRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
-    if (args.size() != 1) {
+    if (args.size() != 1 || isOption(args.first())) {
         print(err, QString::fromLatin1(kUsageText));
         return Console::usage;
     }
@@ -292,6 +304,7 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err, Console:
     // The contact cache the reading queued is written first. (A pending write of the records is
     // dropped either way, as when the store is destroyed.)
     contacts.finishQueuedWork();
+    session->lock.reset(); // a quick ending skips destructors
     return Console::finish(ending, status, out, err);
 }
 
@@ -329,6 +342,18 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::E
     if (command == u"toggle") {
         print(err, u"pemmo: toggle takes no arguments\n"_qs + QString::fromLatin1(kUsageText));
         return Console::usage;
+    }
+    if (command == u"quit") {
+        if (!rest.isEmpty()) {
+            print(err, u"pemmo: quit takes no arguments\n"_qs + QString::fromLatin1(kUsageText));
+            return Console::usage;
+        }
+        // Where no tray shows the icon, this is the way out; the running Pemmo saves what waits.
+        if (!SingleInstance().send("quit")) {
+            print(err, u"pemmo: Pemmo is not running.\n"_qs);
+            return Console::failure;
+        }
+        return Console::success;
     }
     if (command == u"export")
         return exportRecords(rest, out, err, ending);

@@ -195,7 +195,7 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::E
     }
 
     // While the application runs it owns the folder; a search then reads the records as they are.
-    const auto lock = lockDataFolder(folder);
+    auto lock = lockDataFolder(folder);
     AppEnvironment::LiveOptions options;
     options.postsToDesktop = false;
     options.directory = folder;
@@ -246,6 +246,8 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::E
     // dropped either way, as when the store is destroyed.)
     if (book)
         book->finishQueuedWork();
+    // A quick ending skips destructors: the data folder is unlocked by hand.
+    lock.reset();
     return Console::finish(ending, status, out, err);
 }
 

@@ -217,7 +217,8 @@ PemmoRecord convert(const json& legacy, const QDateTime& now) {
     const json& tags = member(data, "tags");
     if (tags.is_array()) {
         for (const json& tag : tags) {
-            const QString t = tag.is_string() ? Tag::normalizedID(toQString(tag.get<std::string>())) : QString();
+            const QString t =
+                tag.is_string() ? Tag::normalizedID(toQString(tag.get<std::string>())) : QString();
             if (!t.isEmpty() && !record.tags.contains(t))
                 record.tags.append(t);
             else if (!tag.is_string() && !tag.is_null())

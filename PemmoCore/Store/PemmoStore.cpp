@@ -49,11 +49,11 @@ QString damageNote(const QString& problem, const QString& keptIn) {
     return note;
 }
 
-QString newerReason() {
+} // namespace
+
+QString PemmoStore::newerStoreReason() {
     return QStringLiteral("This store was written by a newer Pemmo; update Pemmo to change it.");
 }
-
-} // namespace
 
 QString PemmoStore::corruptBackupFileName(const QDateTime& when) {
     QString stamp = IsoDate::format(when);
@@ -108,7 +108,8 @@ QCoro::Task<std::optional<QString>> PemmoStore::damage() {
 // place until the first change is not copied again at every start.
 std::optional<QString> PemmoStore::earlierBackupOf(const QByteArray& bytes) const {
     const QDir dir(m_directory);
-    const QFileInfoList backups = dir.entryInfoList({QStringLiteral("pemmo-store.corrupt-*.json")}, QDir::Files);
+    const QFileInfoList backups =
+        dir.entryInfoList({QStringLiteral("pemmo-store.corrupt-*.json")}, QDir::Files);
     for (const QFileInfo& backup : backups) {
         if (backup.size() != bytes.size())
             continue;
@@ -166,7 +167,7 @@ void PemmoStore::loadNow() {
     case StoreClassifier::Kind::Newer:
         // Readable and searchable, but writing it back would drop what this version cannot hold.
         m_records = std::move(found.records);
-        m_readOnlyReason = newerReason();
+        m_readOnlyReason = PemmoStore::newerStoreReason();
         qCInfo(lcStore, "%s was written by a newer Pemmo; reading it and changing nothing",
                qUtf8Printable(path));
         return;
@@ -195,7 +196,8 @@ void PemmoStore::loadNow() {
     case StoreClassifier::Kind::Damaged: {
         if (const std::optional<QString> earlier = earlierBackupOf(bytes)) {
             m_damage = damageNote(found.problem, *earlier);
-            qCCritical(lcStore, "Failed to decode %s; its bytes are already kept in %s; starting with an empty store",
+            qCCritical(lcStore,
+                       "Failed to decode %s; its bytes are already kept in %s; starting with an empty store",
                        qUtf8Printable(path), qUtf8Printable(*earlier));
             return;
         }
@@ -247,7 +249,7 @@ void PemmoStore::readSnapshotNow() {
         return;
     case StoreClassifier::Kind::Newer:
         m_records = std::move(found.records);
-        m_readOnlyReason = newerReason();
+        m_readOnlyReason = PemmoStore::newerStoreReason();
         return;
     case StoreClassifier::Kind::Damaged:
         m_damage = damageNote(found.problem, earlierBackupOf(bytes).value_or(QString()));

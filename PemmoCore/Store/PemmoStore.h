@@ -33,6 +33,8 @@ public:
     static constexpr std::chrono::milliseconds defaultWriteDelay{250};
 
     static QString storeFileName() { return QStringLiteral("pemmo-store.json"); }
+    // Why a store written by a newer Pemmo takes no changes (`readOnlyReason`).
+    static QString newerStoreReason();
     static QString legacyBackupFileName() { return QStringLiteral("pemmo-store.v1.backup.json"); }
     // "pemmo-store.corrupt-2026-03-04T10-15-00Z.json" for that time.
     static QString corruptBackupFileName(const QDateTime& when);

@@ -102,7 +102,16 @@ std::string encodeForExport(const RecordMap& records) {
     return encodeWith(JsonWriter(JsonWriter::Style::Pretty, true), records);
 }
 
+namespace {
+
+// A byte order mark in front of the text, as some editors save JSON: it is not part of the document.
+constexpr QByteArrayView byteOrderMark("\xEF\xBB\xBF");
+
+} // namespace
+
 RecordMap decode(QByteArrayView bytes, const QDateTime& now) {
+    if (bytes.startsWith(byteOrderMark))
+        bytes = bytes.sliced(byteOrderMark.size());
     simdjson::dom::parser parser;
     // An empty view may have no buffer at all; simdjson copies from the pointer even for no bytes.
     return decodeParsed(
@@ -111,6 +120,8 @@ RecordMap decode(QByteArrayView bytes, const QDateTime& now) {
 }
 
 Document decodeDocument(const QByteArray& bytes, const QDateTime& now) {
+    if (bytes.startsWith(byteOrderMark))
+        return decodeDocument(bytes.sliced(byteOrderMark.size()), now);
     simdjson::dom::parser parser;
     // The parser reads whole blocks past the end of the text; what lies there does not matter, only
     // that it is ours to read. Without that much spare room it parses a padded copy.

@@ -93,6 +93,11 @@ private Q_SLOTS:
         const Result result = pemmo({u"export"_qs});
         QCOMPARE(result.exitCode, 0);
         QCOMPARE(result.out, u"{\n  \"records\": {},\n  \"schema\": 2\n}\n"_qs);
+        // Commands that end quickly still unlock the data folder.
+        m_home.write(u"book/a.vcf"_qs, card("a", "Ada Lovelace", "N:Lovelace;Ada;;;\r\n"));
+        pemmo({u"list"_qs, u"--contacts"_qs, m_home.filePath(u"book"_qs)});
+        pemmo({u"search"_qs, u"--contacts"_qs, m_home.filePath(u"book"_qs), u"ada"_qs});
+        QVERIFY(!QFile::exists(dataFolder() + u"/pemmo.lock"_qs));
     }
 
     void importReportsHowManyRecordsItMerged() {
@@ -327,6 +332,7 @@ private Q_SLOTS:
         const QString reason = u"This store was written by a newer Pemmo; update Pemmo to change it."_qs;
 
         QCOMPARE(exported().value(u"A"_qs)->about, u"from the future"_qs);
+        QVERIFY(pemmo({u"export"_qs}).err.contains(u"the export holds only what this Pemmo can read"_qs));
         const Result refused = import({{u"B"_qs, withAbout(u"b"_qs)}});
         QCOMPARE(refused.exitCode, 1);
         // (The store's own log line may come first.)
@@ -390,6 +396,9 @@ private Q_SLOTS:
                                  << u"pemmo: unknown command \u201Cfrobnicate\u201D"_qs;
         QTest::newRow("import without file") << QStringList{u"import"_qs} << QString();
         QTest::newRow("export with two files") << QStringList{u"export"_qs, u"a"_qs, u"b"_qs} << QString();
+        // An option is never taken for a file name.
+        QTest::newRow("export with an option") << QStringList{u"export"_qs, u"--json"_qs} << QString();
+        QTest::newRow("import with an option") << QStringList{u"import"_qs, u"--help"_qs} << QString();
         // A command the usage lists is never called unknown.
         QTest::newRow("toggle with an argument")
             << QStringList{u"toggle"_qs, u"now"_qs} << u"pemmo: toggle takes no arguments"_qs;

@@ -441,10 +441,10 @@ private Q_SLOTS:
     // and what it merged reaches the disk however Pemmo is ended, even before its debounced write
     // is due: the signal is sent the moment the import has answered.
     void importThroughTheRunningPemmoSurvivesItsEnd_data() {
-        QTest::addColumn<int>("signal"); // 0: the `quit` command, as the tray's Quit sends it
+        QTest::addColumn<int>("signal"); // 0: `pemmo quit`, which sends what the tray's Quit does
         QTest::newRow("SIGTERM") << int(SIGTERM);
         QTest::newRow("SIGINT") << int(SIGINT);
-        QTest::newRow("quit, as the tray's Quit") << 0;
+        QTest::newRow("pemmo quit") << 0;
     }
     void importThroughTheRunningPemmoSurvivesItsEnd() {
         QFETCH(int, signal);
@@ -458,7 +458,7 @@ private Q_SLOTS:
         if (signal)
             ::kill(static_cast<pid_t>(m_pemmo.processId()), signal);
         else
-            QVERIFY(SingleInstance(runtimeFolder()).send("quit"));
+            QCOMPARE(run(pemmoBinary(), {u"quit"_qs}), 0);
         QCOMPARE(out, u"Merged 1 record.\n"_qs);
         QVERIFY2(err.isEmpty(), qPrintable(err));
 

@@ -144,6 +144,14 @@ private Q_SLOTS:
         QTest::newRow("current") << QByteArray(R"({"schema":2,"records":{"A":{},"B":{"schema":2}}})")
                                  << Kind::Current << 2;
         // Older numbers were never written by a layout that differs; they read as they are.
+        // As some editors save a file: the byte order mark is not part of the document.
+        QTest::newRow("current, with a byte order mark") << QByteArray("\xEF\xBB\xBF"
+                                                                       R"({"schema":2,"records":{"A":{}}})")
+                                                         << Kind::Current << 1;
+        QTest::newRow("earlier layout, with a byte order mark")
+            << QByteArray("\xEF\xBB\xBF"
+                          R"({"A":{"pemmoData":{"company":"Acme"}}})")
+            << Kind::Legacy << 1;
         QTest::newRow("older schema number")
             << QByteArray(R"({"schema":1,"records":{"A":{}}})") << Kind::Current << 1;
         QTest::newRow("newer file") << QByteArray(R"({"schema":3,"records":{"A":{}}})") << Kind::Newer << 1;
