@@ -18,6 +18,7 @@
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
@@ -276,6 +277,10 @@ QWidget* SettingsWindow::buildGeneral() {
         // Taken as soon as one key with its modifiers is down, not after the edit's pause.
         QTimer::singleShot(0, this, &SettingsWindow::takeShortcut);
     });
+    // Tab, Shift+Tab and Escape keep their meaning in the field, and a modifier pressed alone
+    // does not empty it.
+    m_shortcut->installEventFilter(this);
+    connect(m_shortcut, &QKeySequenceEdit::editingFinished, this, &SettingsWindow::showStoredShortcut);
     form->addRow(tr("Open Pemmo with:"), m_shortcut);
     form->addRow(QString(), help(tr("Click the field and press the new combination. If another program "
                                     "already uses it, Pemmo keeps the one it has.")));
@@ -333,10 +338,59 @@ void SettingsWindow::takeShortcut() {
     if (typed.isEmpty())
         return;
     m_model.recordShortcut(QKeySequence(typed[0]));
-    // The field shows the shortcut in force, the new one or the old one kept.
+    // The field shows the shortcut in force, the new one or the old one kept, and keeps the focus:
+    // Tab goes on from it to the next control.
+    showStoredShortcut();
+}
+
+void SettingsWindow::showStoredShortcut() {
+    if (m_shortcut->keySequence() == m_model.shortcut())
+        return;
     const QSignalBlocker blocker(m_shortcut);
     m_shortcut->setKeySequence(m_model.shortcut());
-    m_shortcut->clearFocus();
+}
+
+bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_shortcut)
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::FocusOut) {
+        showStoredShortcut();
+    } else if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        switch (key->key()) {
+        case Qt::Key_Shift:
+        case Qt::Key_Control:
+        case Qt::Key_Meta:
+        case Qt::Key_Alt:
+        case Qt::Key_AltGr:
+        case Qt::Key_Super_L:
+        case Qt::Key_Super_R:
+        case Qt::Key_Hyper_L:
+        case Qt::Key_Hyper_R:
+            // The edit starts over at the first key pressed, a modifier too, and would show
+            // nothing until the combination is complete.
+            return true;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            if (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier) {
+                showStoredShortcut();
+                focusNextPrevChild(key->key() == Qt::Key_Tab && modifiers == Qt::NoModifier);
+                return true;
+            }
+            break;
+        case Qt::Key_Escape:
+            if (modifiers == Qt::NoModifier) {
+                showStoredShortcut();
+                close();
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QWidget* SettingsWindow::buildAddressBook() {

@@ -41,6 +41,8 @@ public:
 
     // What "Rebuild semantic index" runs; the button is disabled without one.
     void setRebuildIndexAction(std::function<void()> action);
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void showCloudKeyState();
@@ -59,6 +61,8 @@ private:
     void loadLocalModels();
     void showConnectionTest();
     void takeShortcut();
+    // Puts the shortcut in force back in the field (one left empty or half-typed).
+    void showStoredShortcut();
 
     SettingsViewModel& m_model;
     std::function<void()> m_rebuildIndex;

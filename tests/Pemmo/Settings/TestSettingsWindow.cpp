@@ -412,6 +412,76 @@ private Q_SLOTS:
         }
     }
 
+    // Shows the window active, with `widget` holding the keyboard's focus.
+    void focusOn(QWidget* widget) {
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        widget->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(widget->hasFocus());
+    }
+
+    // The shortcut field always shows the shortcut in force: a modifier pressed alone, or Tab and
+    // Shift+Tab leaving it, neither empty it nor record anything; Tab goes on from it.
+    void theShortcutFieldKeepsTheShortcutInForce_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("focusAfter");
+        QTest::newRow("Shift alone") << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << u"shortcut"_qs;
+        QTest::newRow("Ctrl alone") << int(Qt::Key_Control) << int(Qt::ControlModifier) << u"shortcut"_qs;
+        QTest::newRow("Super alone") << int(Qt::Key_Meta) << int(Qt::MetaModifier) << u"shortcut"_qs;
+        QTest::newRow("Tab") << int(Qt::Key_Tab) << int(Qt::NoModifier) << u"appearance"_qs;
+        QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab) << int(Qt::ShiftModifier) << u"panes"_qs;
+    }
+    void theShortcutFieldKeepsTheShortcutInForce() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, focusAfter);
+        auto* field = control<QKeySequenceEdit>(u"shortcut"_qs);
+        const QKeySequence inForce = m_model->shortcut();
+        QVERIFY(!inForce.isEmpty());
+        focusOn(field);
+        QTest::keyPress(field, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTest::qWait(0); // what the field recorded is taken after the key
+        QCOMPARE(field->keySequence(), inForce);
+        QCOMPARE(QApplication::focusWidget()->objectName(), focusAfter);
+        QTest::keyRelease(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(field->keySequence(), inForce);
+        QCOMPARE(m_model->shortcut(), inForce);
+        QVERIFY2(m_model->message().isEmpty(), qPrintable(m_model->message()));
+    }
+
+    // A field left half-typed or empty shows the shortcut in force again.
+    void aShortcutFieldLeftEmptyShowsTheShortcutInForce() {
+        auto* field = control<QKeySequenceEdit>(u"shortcut"_qs);
+        focusOn(field);
+        field->clear();
+        control<QComboBox>(u"appearance"_qs)->setFocus(Qt::MouseFocusReason);
+        QTRY_COMPARE(field->keySequence(), m_model->shortcut());
+    }
+
+    // A combination is recorded at once, and the focus stays in the field.
+    void aRecordedShortcutLeavesTheFocusInTheField() {
+        auto* field = control<QKeySequenceEdit>(u"shortcut"_qs);
+        focusOn(field);
+        QTest::keyClick(field, Qt::Key_J, Qt::ControlModifier | Qt::AltModifier);
+        QTRY_COMPARE(m_model->shortcut(), QKeySequence(u"Ctrl+Alt+J"_qs));
+        QCOMPARE(field->keySequence(), QKeySequence(u"Ctrl+Alt+J"_qs));
+        QVERIFY(field->hasFocus());
+    }
+
+    // Escape closes the window from the shortcut field too, recording nothing.
+    void escapeInTheShortcutFieldClosesTheWindow() {
+        auto* field = control<QKeySequenceEdit>(u"shortcut"_qs);
+        const QKeySequence inForce = m_model->shortcut();
+        focusOn(field);
+        QTest::keyClick(field, Qt::Key_Escape);
+        QTRY_VERIFY(!m_window->isVisible());
+        QCOMPARE(m_model->shortcut(), inForce);
+        QCOMPARE(field->keySequence(), inForce);
+        QVERIFY(m_model->message().isEmpty());
+    }
+
     // A dialog of the window (here "Erase all Pemmo data…"'s question) is a window of its own; it
     // comes in the settings window's look all the same.
     void aDialogOfTheWindowTakesItsLook() {
