@@ -17,6 +17,7 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QKeySequenceEdit>
@@ -190,11 +191,10 @@ SettingsWindow::SettingsWindow(SettingsViewModel& model, QWidget* parent)
     connect(&settings, &SettingsStore::calendarIDsChanged, this, &SettingsWindow::loadCalendarFolders);
     connect(&m_model, &SettingsViewModel::contactFoldersChanged, this, &SettingsWindow::loadFolders);
     connect(&m_model, &SettingsViewModel::folderStatesChanged, this, &SettingsWindow::loadFolders);
+    // A message is about what was just done, on the pane in front.
     connect(&m_model, &SettingsViewModel::messageChanged, this, [this] {
-        for (QLabel* label : std::as_const(m_messages)) {
-            label->setText(m_model.message());
-            label->setVisible(!m_model.message().isEmpty());
-        }
+        m_messagePane = currentPane();
+        showMessage();
     });
     connect(&m_model, &SettingsViewModel::shortcutChanged, this,
             [this] { m_shortcut->setKeySequence(m_model.shortcut()); });
@@ -218,15 +218,35 @@ SettingsWindow::~SettingsWindow() {
         focused->clearFocus();
 }
 
-QLabel* SettingsWindow::messageLabel() {
+QLabel* SettingsWindow::messageLabel(const QString& pane) {
     auto* label = plainLabel();
     label->setObjectName(u"message"_qs);
     label->setWordWrap(true);
     label->setVisible(false);
     label->setAccessibleName(tr("Message"));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_messages.append(label);
+    m_messages.insert(pane, label);
     return label;
+}
+
+void SettingsWindow::showMessage() {
+    for (auto it = m_messages.cbegin(); it != m_messages.cend(); ++it) {
+        const bool shown = it.key() == m_messagePane && !m_model.message().isEmpty();
+        it.value()->setText(shown ? m_model.message() : QString());
+        it.value()->setVisible(shown);
+    }
+}
+
+void SettingsWindow::clearMessages() {
+    m_messagePane.clear();
+    showMessage();
+}
+
+void SettingsWindow::hideEvent(QHideEvent* event) {
+    // What was said is about what was done then: the window opens again without it.
+    if (!event->spontaneous())
+        clearMessages();
+    QWidget::hideEvent(event);
 }
 
 void SettingsWindow::showPane(const QString& name) {
@@ -329,7 +349,7 @@ QWidget* SettingsWindow::buildGeneral() {
             m_launchAtLogin->setChecked(m_model.launchAtLogin());
     });
     form->addRow(QString(), m_launchAtLogin);
-    form->addRow(QString(), messageLabel());
+    form->addRow(QString(), messageLabel(u"general"_qs));
     return pane(tr("General"), form);
 }
 
@@ -430,7 +450,7 @@ QWidget* SettingsWindow::buildAddressBook() {
     column->addLayout(row({add, m_removeFolder, m_newContactsFolder}));
     column->addWidget(
         help(tr("Removing a folder only stops Pemmo reading it; its files stay where they are.")));
-    column->addWidget(messageLabel());
+    column->addWidget(messageLabel(u"addressBook"_qs));
     return pane(tr("Address book"), column);
 }
 
@@ -564,7 +584,7 @@ QWidget* SettingsWindow::buildData() {
             QCoro::connect(m_model.eraseAllData(), this, [](const QString&) {});
     });
     column->addLayout(row({erase}));
-    column->addWidget(messageLabel());
+    column->addWidget(messageLabel(u"data"_qs));
     return pane(tr("Data"), column);
 }
 
@@ -679,7 +699,7 @@ QWidget* SettingsWindow::buildAI() {
             [this, &settings] { settings.setClaudeFastModel(m_fastModel->text()); });
     form->addRow(tr("Fast model:"), m_fastModel);
 
-    form->addRow(QString(), messageLabel());
+    form->addRow(QString(), messageLabel(u"ai"_qs));
     return pane(tr("AI"), form);
 }
 
@@ -797,7 +817,7 @@ QWidget* SettingsWindow::buildCalendar() {
     form->addRow(QString(),
                  help(tr("Your own e-mail addresses in calendar events, so Pemmo knows which participant "
                          "is you. Left empty, Pemmo guesses them from the calendars.")));
-    form->addRow(QString(), messageLabel());
+    form->addRow(QString(), messageLabel(u"calendar"_qs));
     return pane(tr("Calendar"), form);
 }
 

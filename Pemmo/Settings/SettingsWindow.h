@@ -5,6 +5,7 @@
 // change made elsewhere shows here too.
 #pragma once
 
+#include <QHash>
 #include <QWidget>
 #include <functional>
 
@@ -43,6 +44,7 @@ public:
     void setRebuildIndexAction(std::function<void()> action);
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void showCloudKeyState();
@@ -52,7 +54,10 @@ private:
     QWidget* buildAI();
     QWidget* buildCalendar();
     QWidget* buildUpdates();
-    QLabel* messageLabel();
+    // The line at the foot of the pane `pane` where the model's messages show.
+    QLabel* messageLabel(const QString& pane);
+    void showMessage();
+    void clearMessages();
 
     void loadFromSettings();
     void loadFolders();
@@ -68,7 +73,8 @@ private:
     std::function<void()> m_rebuildIndex;
     QListWidget* m_sidebar = nullptr;
     QStackedWidget* m_panes = nullptr;
-    QList<QLabel*> m_messages;
+    QHash<QString, QLabel*> m_messages; // by pane
+    QString m_messagePane;              // the pane whose message shows
 
     QComboBox* m_appearance = nullptr;
     QComboBox* m_panelWidth = nullptr;

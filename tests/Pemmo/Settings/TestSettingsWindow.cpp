@@ -214,7 +214,13 @@ private Q_SLOTS:
             const QListWidgetItem* item = list->item(0);
             return item ? shown(item->toolTip(), Qt::AutoText) : QString();
         }
-        auto* label = control<QLabel>(place);
+        // A message shows on one pane: the label not hidden.
+        QLabel* label = nullptr;
+        for (QLabel* each : m_window->findChildren<QLabel*>(place))
+            if (!label || !each->isHidden())
+                label = each;
+        if (!label)
+            qFatal("no label %s", qPrintable(place));
         return shown(label->text(), label->textFormat());
     }
 
@@ -480,6 +486,25 @@ private Q_SLOTS:
         QCOMPARE(m_model->shortcut(), inForce);
         QCOMPARE(field->keySequence(), inForce);
         QVERIFY(m_model->message().isEmpty());
+    }
+
+    // A message shows on the pane it is about, and no longer once the window was closed.
+    void aMessageShowsOnItsPaneUntilTheWindowCloses() {
+        m_window->showPane(u"addressBook"_qs);
+        m_window->show();
+        QVERIFY(!m_model->addContactFolder(u"/no/such/folder"_qs));
+        QStringList shown;
+        for (QLabel* label : m_window->findChildren<QLabel*>(u"message"_qs))
+            if (!label->isHidden())
+                shown.append(label->text());
+        QCOMPARE(shown, QStringList{m_model->message()});
+        auto* onPane =
+            control<QPushButton>(u"addFolder"_qs)->parentWidget()->findChild<QLabel*>(u"message"_qs);
+        QVERIFY(!onPane->isHidden());
+        m_window->close();
+        m_window->show();
+        for (QLabel* label : m_window->findChildren<QLabel*>(u"message"_qs))
+            QVERIFY2(label->isHidden(), qPrintable(label->text()));
     }
 
     // A dialog of the window (here "Erase all Pemmo data…"'s question) is a window of its own; it
