@@ -84,11 +84,12 @@ QLabel* help(const QString& text) {
     return label;
 }
 
-QComboBox* choices(const QString& name, const QStringList& titles) {
+// A choice box; a screen reader names it by `title`, its label in the form (without the colon).
+QComboBox* choices(const QString& name, const QString& title, const QStringList& titles) {
     auto* box = new QComboBox;
     box->setObjectName(name);
     box->addItems(titles);
-    box->setAccessibleName(name);
+    box->setAccessibleName(title);
     return box;
 }
 
@@ -305,23 +306,26 @@ QWidget* SettingsWindow::buildGeneral() {
     form->addRow(QString(), help(tr("Click the field and press the new combination. If another program "
                                     "already uses it, Pemmo keeps the one it has.")));
 
-    m_appearance = choices(u"appearance"_qs, {tr("Follow the system"), tr("Dark"), tr("Light")});
+    m_appearance =
+        choices(u"appearance"_qs, tr("Appearance"), {tr("Follow the system"), tr("Dark"), tr("Light")});
     connect(m_appearance, &QComboBox::activated, &settings,
             [&settings](int index) { settings.setAppearance(SettingsStore::Appearance(index)); });
     form->addRow(tr("Appearance:"), m_appearance);
 
-    m_panelWidth = choices(u"panelWidth"_qs, {tr("Compact"), tr("Regular"), tr("Wide")});
+    m_panelWidth = choices(u"panelWidth"_qs, tr("Panel width"), {tr("Compact"), tr("Regular"), tr("Wide")});
     connect(m_panelWidth, &QComboBox::activated, &settings,
             [&settings](int index) { settings.setPanelWidth(SettingsStore::PanelWidth(index)); });
     form->addRow(tr("Panel width:"), m_panelWidth);
 
-    m_primaryAction = choices(u"primaryAction"_qs, {tr("Message"), tr("Call"), tr("Mail")});
+    m_primaryAction =
+        choices(u"primaryAction"_qs, tr("Return on a card"), {tr("Message"), tr("Call"), tr("Mail")});
     connect(m_primaryAction, &QComboBox::activated, &settings,
             [&settings](int index) { settings.setPrimaryAction(SettingsStore::PrimaryAction(index)); });
     form->addRow(tr("Return on a card:"), m_primaryAction);
 
-    m_messagingApp = choices(u"messagingApp"_qs, {tr("Text message through the phone link (sms:)"),
-                                                  tr("Signal"), tr("WhatsApp"), tr("Telegram")});
+    m_messagingApp = choices(
+        u"messagingApp"_qs, tr("Messages open in"),
+        {tr("Text message through the phone link (sms:)"), tr("Signal"), tr("WhatsApp"), tr("Telegram")});
     connect(m_messagingApp, &QComboBox::activated, &settings,
             [&settings](int index) { settings.setMessagingApp(SettingsStore::MessagingApp(index)); });
     form->addRow(tr("Messages open in:"), m_messagingApp);
@@ -598,7 +602,7 @@ QWidget* SettingsWindow::buildAI() {
     QStringList providers;
     for (AIProviderID id : AIProviderIDs::allCases())
         providers.append(AIProviderIDs::displayName(id));
-    m_aiProvider = choices(u"aiProvider"_qs, providers);
+    m_aiProvider = choices(u"aiProvider"_qs, tr("Provider"), providers);
     connect(m_aiProvider, &QComboBox::activated, &settings,
             [&settings](int index) { settings.setAiProvider(AIProviderIDs::allCases().value(index)); });
     form->addRow(tr("Provider:"), m_aiProvider);

@@ -507,6 +507,22 @@ private Q_SLOTS:
             QVERIFY2(label->isHidden(), qPrintable(label->text()));
     }
 
+    // A screen reader names a choice by its label, not by the name the code knows it by.
+    void aChoiceIsNamedByItsLabel_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("appearance") << u"appearance"_qs << u"Appearance"_qs;
+        QTest::newRow("panel width") << u"panelWidth"_qs << u"Panel width"_qs;
+        QTest::newRow("Return") << u"primaryAction"_qs << u"Return on a card"_qs;
+        QTest::newRow("messages") << u"messagingApp"_qs << u"Messages open in"_qs;
+        QTest::newRow("provider") << u"aiProvider"_qs << u"Provider"_qs;
+    }
+    void aChoiceIsNamedByItsLabel() {
+        QFETCH(QString, name);
+        QFETCH(QString, label);
+        QCOMPARE(control<QComboBox>(name)->accessibleName(), label);
+    }
+
     // A dialog of the window (here "Erase all Pemmo data…"'s question) is a window of its own; it
     // comes in the settings window's look all the same.
     void aDialogOfTheWindowTakesItsLook() {
