@@ -545,19 +545,22 @@ QWidget* SettingsWindow::buildData() {
         if (ask.clickedButton() == confirm)
             QCoro::connect(m_model.removeOrphans(), this, [](const QString&) {});
     });
+    m_orphansHelp = help(tr("Pemmo keeps what it knows about someone after they leave your contacts, in "
+                            "case they come back or an account was slow to sync."));
+    m_orphansHelp->setObjectName(u"orphansHelp"_qs);
+    // All three show only when there are such records.
     const auto showOrphans = [this] {
         const int count = m_model.orphanCount();
         m_orphans->setText(SettingsViewModel::orphanCountText(count));
         m_removeOrphans->setAccessibleName(SettingsViewModel::removeOrphansText(count));
         m_orphans->setVisible(count > 0);
         m_removeOrphans->setVisible(count > 0);
+        m_orphansHelp->setVisible(count > 0);
     };
     connect(&m_model, &SettingsViewModel::orphansChanged, this, showOrphans);
-    showOrphans();
     column->addLayout(row({m_orphans, m_removeOrphans}));
-    column->addWidget(
-        help(tr("Pemmo keeps what it knows about someone after they leave your contacts, in case "
-                "they come back or an account was slow to sync.")));
+    column->addWidget(m_orphansHelp);
+    showOrphans();
 
     m_rebuild = new QPushButton(tr("Rebuild semantic index"));
     m_rebuild->setObjectName(u"rebuildIndex"_qs);

@@ -92,7 +92,8 @@ private:
 
     QPushButton* m_rebuild = nullptr;
     QLabel* m_rebuildNote = nullptr; // why the rebuild is off
-    QLabel* m_orphans = nullptr;     // records of people who left the address book
+    QLabel* m_orphansHelp = nullptr;
+    QLabel* m_orphans = nullptr; // records of people who left the address book
     QPushButton* m_removeOrphans = nullptr;
 
     QCheckBox* m_aiEnabled = nullptr;

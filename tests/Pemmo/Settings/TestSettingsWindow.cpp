@@ -523,6 +523,14 @@ private Q_SLOTS:
         QCOMPARE(control<QComboBox>(name)->accessibleName(), label);
     }
 
+    // The note about the records of people who left shows only with such records.
+    void theNoteOnRecordsOfPeopleWhoLeftShowsOnlyWithThem() {
+        QCOMPARE(m_model->orphanCount(), 0);
+        QVERIFY(control<QLabel>(u"orphansHelp"_qs)->isHidden());
+        QVERIFY(control<QLabel>(u"orphans"_qs)->isHidden());
+        QVERIFY(control<QPushButton>(u"removeOrphans"_qs)->isHidden());
+    }
+
     // A dialog of the window (here "Erase all Pemmo data…"'s question) is a window of its own; it
     // comes in the settings window's look all the same.
     void aDialogOfTheWindowTakesItsLook() {
