@@ -447,10 +447,7 @@ QWidget* SettingsWindow::buildAddressBook() {
         if (QListWidgetItem* item = m_folders->currentItem())
             m_model.useForNewContacts(item->data(Qt::UserRole).toString());
     });
-    connect(m_folders, &QListWidget::currentRowChanged, this, [this](int row) {
-        m_removeFolder->setEnabled(row >= 0);
-        m_newContactsFolder->setEnabled(row > 0);
-    });
+    connect(m_folders, &QListWidget::currentRowChanged, this, &SettingsWindow::showFolderButtons);
     column->addLayout(row({add, m_removeFolder, m_newContactsFolder}));
     column->addWidget(
         help(tr("Removing a folder only stops Pemmo reading it; its files stay where they are.")));
@@ -461,6 +458,8 @@ QWidget* SettingsWindow::buildAddressBook() {
 void SettingsWindow::loadFolders() {
     const QString selected =
         m_folders->currentItem() ? m_folders->currentItem()->data(Qt::UserRole).toString() : QString();
+    // The list is filled again quietly: only the row it ends on counts.
+    const QSignalBlocker quiet(m_folders);
     m_folders->clear();
     const QStringList folders = m_model.contactFolders();
     for (qsizetype i = 0; i < folders.size(); ++i) {
@@ -479,7 +478,22 @@ void SettingsWindow::loadFolders() {
     }
     if (folders.isEmpty())
         m_folders->addItem(tr("No folder chosen yet: choose the folder your contacts' .vcf files are in."));
-    const int row = folders.isEmpty() ? -1 : m_folders->currentRow();
+    showFolderButtons();
+}
+
+void SettingsWindow::showFolderButtons() {
+    // The row of a chosen folder (not the line saying there is none yet).
+    const auto chosenRow = [this] {
+        const QListWidgetItem* item = m_folders->currentItem();
+        return item && !item->data(Qt::UserRole).toString().isEmpty() ? m_folders->currentRow() : -1;
+    };
+    // Qt would hand the focus of a button being disabled to the next control of the window, past
+    // the end of the pane to the sidebar; it goes to the list the button acted on instead.
+    int row = chosenRow();
+    if ((row < 0 && m_removeFolder->hasFocus()) || (row <= 0 && m_newContactsFolder->hasFocus())) {
+        m_folders->setFocus(Qt::OtherFocusReason);
+        row = chosenRow(); // the list may have made a row current as it took the focus
+    }
     m_removeFolder->setEnabled(row >= 0);
     m_newContactsFolder->setEnabled(row > 0);
 }

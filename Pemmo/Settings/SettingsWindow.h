@@ -68,6 +68,8 @@ private:
     void takeShortcut();
     // Puts the shortcut in force back in the field (one left empty or half-typed).
     void showStoredShortcut();
+    // Turns "Remove" and "Use for new contacts" on for the folder chosen in the list.
+    void showFolderButtons();
 
     SettingsViewModel& m_model;
     std::function<void()> m_rebuildIndex;

@@ -12,10 +12,12 @@
 #include "TestSupport/Await.h"
 #include "TestSupport/Contrast.h"
 #include "TestSupport/LoopbackHTTPServer.h"
+#include "TestSupport/TempDir.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
@@ -529,6 +531,30 @@ private Q_SLOTS:
         QVERIFY(control<QLabel>(u"orphansHelp"_qs)->isHidden());
         QVERIFY(control<QLabel>(u"orphans"_qs)->isHidden());
         QVERIFY(control<QPushButton>(u"removeOrphans"_qs)->isHidden());
+    }
+
+    // A folder button that turns itself off hands the focus to the list, not to the sidebar.
+    void aFolderButtonTurningOffLeavesTheFocusOnTheList() {
+        test::TempDir disk;
+        QDir(disk.path()).mkpath(u"a"_qs);
+        QDir(disk.path()).mkpath(u"b"_qs);
+        m_env->settings().setContactFolders({disk.filePath(u"a"_qs), disk.filePath(u"b"_qs)});
+        m_window->showPane(u"addressBook"_qs);
+        auto* list = control<QListWidget>(u"contactFolders"_qs);
+        list->setCurrentRow(1);
+        auto* first = control<QPushButton>(u"newContactsFolder"_qs);
+        focusOn(first);
+        QTest::keyClick(first, Qt::Key_Space);
+        QCOMPARE(m_env->settings().contactFolders().value(0), disk.filePath(u"b"_qs));
+        QVERIFY(!first->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), list);
+
+        auto* remove = control<QPushButton>(u"removeFolder"_qs);
+        focusOn(remove);
+        QTest::keyClick(remove, Qt::Key_Space);
+        QCOMPARE(m_env->settings().contactFolders(), QStringList{disk.filePath(u"a"_qs)});
+        QCOMPARE(QApplication::focusWidget(), list);
+        QCOMPARE(remove->isEnabled(), list->currentRow() == 0);
     }
 
     // A dialog of the window (here "Erase all Pemmo data…"'s question) is a window of its own; it
