@@ -4,6 +4,7 @@
 #include "App/AppEnvironment.h"
 #include "Moments/MomentService.h"
 #include "Settings/AIProviderID.h"
+#include "Settings/InMemoryKeyValueStore.h"
 #include "Settings/SettingsStore.h"
 #include "Settings/SettingsViewModel.h"
 #include "Settings/WidgetPalette.h"
@@ -130,6 +131,16 @@ QString askForPath(QWidget* parent, const QString& title, const QString& start, 
     if (mode == QFileDialog::Directory)
         dialog.setOption(QFileDialog::ShowDirsOnly);
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+// The Claude models used while none is set: what a store with nothing in it reads.
+struct ClaudeDefaults {
+    QString reasoning, fast;
+};
+ClaudeDefaults claudeDefaults() {
+    InMemoryKeyValueStore nothing;
+    const SettingsStore settings(nothing);
+    return {settings.claudeReasoningModel(), settings.claudeFastModel()};
 }
 
 QString displayPath(const QString& path) {
@@ -711,13 +722,20 @@ QWidget* SettingsWindow::buildAI() {
     connect(m_baseURL, &QLineEdit::editingFinished, &settings,
             [this, &settings] { settings.setAnthropicBaseURL(m_baseURL->text().trimmed()); });
     form->addRow(tr("Claude address:"), m_baseURL);
-    m_reasoningModel = field(u"claudeReasoningModel"_qs);
-    connect(m_reasoningModel, &QLineEdit::editingFinished, &settings,
-            [this, &settings] { settings.setClaudeReasoningModel(m_reasoningModel->text()); });
+    // Left blank, a model field means the default model, shown as its placeholder.
+    const ClaudeDefaults defaults = claudeDefaults();
+    m_reasoningModel = field(u"claudeReasoningModel"_qs, defaults.reasoning);
+    // The field shows the name as kept: without the spaces round it, a blank one as the placeholder.
+    connect(m_reasoningModel, &QLineEdit::editingFinished, &settings, [this, &settings] {
+        settings.setClaudeReasoningModel(m_reasoningModel->text());
+        m_reasoningModel->setText(m_reasoningModel->text().trimmed());
+    });
     form->addRow(tr("Reasoning model:"), m_reasoningModel);
-    m_fastModel = field(u"claudeFastModel"_qs);
-    connect(m_fastModel, &QLineEdit::editingFinished, &settings,
-            [this, &settings] { settings.setClaudeFastModel(m_fastModel->text()); });
+    m_fastModel = field(u"claudeFastModel"_qs, defaults.fast);
+    connect(m_fastModel, &QLineEdit::editingFinished, &settings, [this, &settings] {
+        settings.setClaudeFastModel(m_fastModel->text());
+        m_fastModel->setText(m_fastModel->text().trimmed());
+    });
     form->addRow(tr("Fast model:"), m_fastModel);
 
     form->addRow(QString(), messageLabel(u"ai"_qs));
@@ -879,8 +897,12 @@ void SettingsWindow::loadFromSettings() {
     m_server->setText(settings.localModelServer());
     loadLocalModels();
     m_baseURL->setText(settings.anthropicBaseURL());
-    m_reasoningModel->setText(settings.claudeReasoningModel());
-    m_fastModel->setText(settings.claudeFastModel());
+    const ClaudeDefaults defaults = claudeDefaults();
+    const auto unlessDefault = [](const QString& model, const QString& fallback) {
+        return model == fallback ? QString() : model;
+    };
+    m_reasoningModel->setText(unlessDefault(settings.claudeReasoningModel(), defaults.reasoning));
+    m_fastModel->setText(unlessDefault(settings.claudeFastModel(), defaults.fast));
     showCloudKeyState();
 
     m_moments->setChecked(settings.momentsEnabled());

@@ -4,6 +4,7 @@
 // keyboard's focus can be told from what it is drawn on, and the window fits a small screen.
 #include "App/AppEnvironment.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Settings/InMemoryKeyValueStore.h"
 #include "Settings/KeyValueStore.h"
 #include "Settings/OutlineStyle.h"
 #include "Settings/SettingsStore.h"
@@ -555,6 +556,45 @@ private Q_SLOTS:
         QCOMPARE(m_env->settings().contactFolders(), QStringList{disk.filePath(u"a"_qs)});
         QCOMPARE(QApplication::focusWidget(), list);
         QCOMPARE(remove->isEnabled(), list->currentRow() == 0);
+    }
+
+    // A blank model name means the default model, which the field shows as its placeholder.
+    void aBlankClaudeModelMeansTheDefault_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("fast, spaces") << u"claudeFastModel"_qs << u"   "_qs << QString() << QString();
+        QTest::newRow("fast, padded")
+            << u"claudeFastModel"_qs << u" claude-x "_qs << u"claude-x"_qs << u"claude-x"_qs;
+        QTest::newRow("fast, spaces, the default already")
+            << u"claudeFastModel"_qs << u"  "_qs << QString() << QString();
+        QTest::newRow("reasoning, empty")
+            << u"claudeReasoningModel"_qs << QString() << QString() << QString();
+    }
+    void aBlankClaudeModelMeansTheDefault() {
+        QFETCH(QString, name);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        const bool fast = name == u"claudeFastModel";
+        const QString key =
+            fast ? SettingsStore::claudeFastModelKey() : SettingsStore::claudeReasoningModelKey();
+        InMemoryKeyValueStore nothing;
+        const SettingsStore defaults(nothing);
+        const QString fallback = fast ? defaults.claudeFastModel() : defaults.claudeReasoningModel();
+        auto* field = control<QLineEdit>(name);
+        QCOMPARE(field->placeholderText(), fallback);
+        QCOMPARE(field->text(), QString()); // the default, shown as the placeholder
+        if (QTest::currentDataTag() != QByteArrayLiteral("fast, spaces, the default already"))
+            fast ? m_env->settings().setClaudeFastModel(u"claude-y"_qs)
+                 : m_env->settings().setClaudeReasoningModel(u"claude-y"_qs);
+        field->setText(typed);
+        Q_EMIT field->editingFinished();
+        QCOMPARE(m_env->keyValueStore().text(key).value_or(QString()), stored);
+        QCOMPARE(fast ? m_env->settings().claudeFastModel() : m_env->settings().claudeReasoningModel(),
+                 stored.isEmpty() ? fallback : stored);
+        QCOMPARE(field->text(), shown);
     }
 
     // A dialog of the window (here "Erase all Pemmo data…"'s question) is a window of its own; it
