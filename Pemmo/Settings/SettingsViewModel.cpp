@@ -46,6 +46,11 @@ bool containsFolder(const QStringList& folders, const QString& folder) {
                        [&](const QString& each) { return normalFolder(each) == wanted; });
 }
 
+// `folder` lies below `outer` (both normal).
+bool isInside(const QString& folder, const QString& outer) {
+    return folder.startsWith(outer.endsWith(u'/') ? outer : outer + u'/');
+}
+
 } // namespace
 
 SettingsViewModel::SettingsViewModel(AppEnvironment& environment, AutostartEntry autostart, QObject* parent)
@@ -132,7 +137,22 @@ bool SettingsViewModel::addContactFolder(const QString& folder) {
         setMessage(tr("%1 is already in the address book.").arg(folder));
         return false;
     }
-    folders.append(normalFolder(folder));
+    // The folders are read with everything below them: a folder inside another would have each
+    // of its cards read twice.
+    const QString wanted = normalFolder(folder);
+    for (const QString& each : std::as_const(folders)) {
+        const QString listed = normalFolder(each);
+        if (isInside(wanted, listed)) {
+            setMessage(tr("%1 is inside %2, which is already in the address book.").arg(folder, each));
+            return false;
+        }
+        if (isInside(listed, wanted)) {
+            setMessage(tr("%1 holds %2, which is already in the address book. Remove that one first.")
+                           .arg(folder, each));
+            return false;
+        }
+    }
+    folders.append(wanted);
     settings().setContactFolders(folders);
     setMessage(QString());
     QCoro::connect(refreshFolderStates(), this, [] {});

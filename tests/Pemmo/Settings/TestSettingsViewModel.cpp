@@ -196,6 +196,33 @@ private Q_SLOTS:
         QCOMPARE(m_env->settings().contactFolders(), QStringList{work});
     }
 
+    // A folder inside one already chosen, or holding one, would have its cards read twice.
+    void aFolderInsideOrAroundAChosenOneIsRefused_data() {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("added");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("inside") << u"Contacts"_qs << u"Contacts/work"_qs << u"is inside"_qs;
+        QTest::newRow("deeper inside") << u"Contacts"_qs << u"Contacts/work/old"_qs << u"is inside"_qs;
+        QTest::newRow("around") << u"Contacts/work"_qs << u"Contacts"_qs << u"holds"_qs;
+    }
+    void aFolderInsideOrAroundAChosenOneIsRefused() {
+        QFETCH(QString, chosen);
+        QFETCH(QString, added);
+        QFETCH(QString, said);
+        test::TempDir disk;
+        QDir(disk.path()).mkpath(u"Contacts/work/old"_qs);
+        QDir(disk.path()).mkpath(u"Contacts-old"_qs);
+        SettingsViewModel model(*m_env);
+        QVERIFY(model.addContactFolder(disk.filePath(chosen)));
+        QVERIFY(!model.addContactFolder(disk.filePath(added)));
+        QVERIFY2(model.message().contains(said) &&
+                     model.message().contains(u"already in the address book"_qs),
+                 qPrintable(model.message()));
+        QCOMPARE(m_env->settings().contactFolders(), QStringList{disk.filePath(chosen)});
+        // A folder whose name only starts the same is another folder.
+        QVERIFY(model.addContactFolder(disk.filePath(u"Contacts-old"_qs)));
+    }
+
     // Pemmo's own folder is read while no other is chosen: removing it alone says so instead of
     // doing nothing; with another folder chosen first it goes.
     void pemmosOwnFolderGoesOnlyForAnother() {
