@@ -26,6 +26,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
@@ -543,12 +544,24 @@ QString SettingsViewModel::updateFeedURL() const {
     return m_env.keyValueStore().text(updateFeedKey()).value_or(QString());
 }
 
-void SettingsViewModel::setUpdateFeedURL(const QString& url) {
+bool SettingsViewModel::setUpdateFeedURL(const QString& url) {
     const QString trimmed = url.trimmed();
-    if (trimmed.isEmpty())
+    if (trimmed.isEmpty()) {
         m_env.keyValueStore().set(std::nullopt, updateFeedKey());
-    else
-        m_env.keyValueStore().set(trimmed, updateFeedKey());
+        setMessage(QString());
+        return true;
+    }
+    const QUrl address(trimmed, QUrl::StrictMode);
+    const QString scheme = address.scheme().toLower();
+    if (!address.isValid() || (scheme != u"http" && scheme != u"https") || address.host().isEmpty()) {
+        setMessage(tr("%1 is not a web address: the update feed is an http:// or https:// address. "
+                      "Pemmo keeps %2.")
+                       .arg(trimmed, updateFeedURL().isEmpty() ? tr("the default") : updateFeedURL()));
+        return false;
+    }
+    m_env.keyValueStore().set(trimmed, updateFeedKey());
+    setMessage(QString());
+    return true;
 }
 
 void SettingsViewModel::allowAllSeries() {

@@ -127,7 +127,9 @@ public:
     bool connectionTestSucceeded() const { return m_connectionSucceeded; }
 
     QString updateFeedURL() const;
-    void setUpdateFeedURL(const QString& url);
+    // Stores the feed's address (blank: the default); anything but an http(s) address is refused
+    // with `message` set and the old one kept. True when stored.
+    bool setUpdateFeedURL(const QString& url);
     // Offers every repeating event the user turned off again; a failure becomes the message.
     void allowAllSeries();
 

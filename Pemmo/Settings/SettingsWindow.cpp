@@ -878,6 +878,7 @@ QWidget* SettingsWindow::buildUpdates() {
     form->addRow(
         QString(),
         help(tr("Where Pemmo looks for news of a newer version. Leave it empty to use the default.")));
+    form->addRow(QString(), messageLabel(u"updates"_qs));
     return pane(tr("Updates"), form);
 }
 

@@ -356,6 +356,28 @@ private Q_SLOTS:
         QVERIFY(!m_env->keyValueStore().contains(SettingsViewModel::updateFeedKey()));
     }
 
+    // Only a web address is taken as the feed; anything else is refused and the old one kept.
+    void anUpdateFeedThatIsNoWebAddressIsRefused_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("ftp") << u"ftp://bad feed"_qs;
+        QTest::newRow("no scheme") << u"example.org/appcast.xml"_qs;
+        QTest::newRow("a file") << u"file:///tmp/appcast.xml"_qs;
+        QTest::newRow("no host") << u"https://"_qs;
+        QTest::newRow("a space in the host") << u"https://exa mple.org/feed"_qs;
+    }
+    void anUpdateFeedThatIsNoWebAddressIsRefused() {
+        QFETCH(QString, typed);
+        SettingsViewModel model(*m_env);
+        QVERIFY(model.setUpdateFeedURL(u"http://example.org/appcast.xml"_qs));
+        QVERIFY(!model.setUpdateFeedURL(typed));
+        QCOMPARE(model.updateFeedURL(), u"http://example.org/appcast.xml"_qs);
+        QVERIFY2(model.message().contains(u"http://"_qs) &&
+                     model.message().contains(u"Pemmo keeps http://example.org/appcast.xml"_qs),
+                 qPrintable(model.message()));
+        QVERIFY(model.setUpdateFeedURL(u"HTTPS://example.org/feed.xml"_qs));
+        QVERIFY(model.message().isEmpty());
+    }
+
     // The keyring answers later (it is asked off the window's thread): nothing is claimed before.
     void theCloudKeyGoesToTheKeyring() {
         SettingsViewModel model(*m_env);

@@ -597,6 +597,20 @@ private Q_SLOTS:
         QCOMPARE(field->text(), shown);
     }
 
+    // An update feed that is no web address is refused on the Updates pane.
+    void anUpdateFeedThatIsNoWebAddressIsRefusedOnItsPane() {
+        m_window->showPane(u"updates"_qs);
+        m_window->show();
+        auto* feed = control<QLineEdit>(u"updateFeed"_qs);
+        feed->setText(u"ftp://bad feed"_qs);
+        Q_EMIT feed->editingFinished();
+        QCOMPARE(m_model->updateFeedURL(), QString());
+        auto* message = feed->parentWidget()->findChild<QLabel*>(u"message"_qs);
+        QVERIFY(message);
+        QVERIFY(!message->isHidden());
+        QVERIFY2(message->text().contains(u"https://"_qs), qPrintable(message->text()));
+    }
+
     // A dialog of the window (here "Erase all Pemmo data…"'s question) is a window of its own; it
     // comes in the settings window's look all the same.
     void aDialogOfTheWindowTakesItsLook() {
