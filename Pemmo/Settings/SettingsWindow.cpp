@@ -293,6 +293,47 @@ void SettingsWindow::showCloudKeyState() {
 
 void SettingsWindow::setRebuildIndexAction(std::function<void()> action) {
     m_rebuildIndex = std::move(action);
+    showRebuildState();
+}
+
+void SettingsWindow::setIndexMaintenance(EmbeddingMaintenance* maintenance) {
+    if (m_maintenance)
+        disconnect(m_maintenance, nullptr, this, nullptr);
+    m_maintenance = maintenance;
+    if (!maintenance || !maintenance->isAvailable()) {
+        setRebuildIndexAction({});
+        return;
+    }
+    connect(maintenance, &EmbeddingMaintenance::isUpdatingChanged, this, &SettingsWindow::showRebuildState);
+    connect(maintenance, &EmbeddingMaintenance::idle, this, [this] {
+        if (!m_rebuildAsked)
+            return;
+        m_rebuildAsked = false;
+        m_rebuildState->setText(tr("Rebuilt the semantic index."));
+        m_rebuildState->setVisible(true);
+    });
+    setRebuildIndexAction([maintenance] { maintenance->rebuild(); });
+}
+
+void SettingsWindow::rebuildIndex() {
+    if (!m_rebuildIndex)
+        return;
+    m_rebuildAsked = bool(m_maintenance);
+    m_rebuildIndex();
+    showRebuildState();
+    // Without the keeper of the index to follow, it can only be said that the rebuild started.
+    if (!m_maintenance) {
+        m_rebuildState->setText(tr("Started rebuilding the semantic index."));
+        m_rebuildState->setVisible(true);
+    }
+}
+
+void SettingsWindow::showRebuildState() {
+    const bool rebuilding = m_maintenance && m_rebuildAsked && m_maintenance->isUpdating();
+    if (rebuilding) {
+        m_rebuildState->setText(tr("Rebuilding the semantic index…"));
+        m_rebuildState->setVisible(true);
+    }
     m_rebuild->setEnabled(bool(m_rebuildIndex));
     m_rebuildNote->setVisible(!m_rebuildIndex);
 }
@@ -590,11 +631,12 @@ QWidget* SettingsWindow::buildData() {
     m_rebuild = new QPushButton(tr("Rebuild semantic index"));
     m_rebuild->setObjectName(u"rebuildIndex"_qs);
     m_rebuild->setEnabled(false);
-    connect(m_rebuild, &QPushButton::clicked, this, [this] {
-        if (m_rebuildIndex)
-            m_rebuildIndex();
-    });
-    column->addLayout(row({m_rebuild}));
+    connect(m_rebuild, &QPushButton::clicked, this, &SettingsWindow::rebuildIndex);
+    m_rebuildState = plainLabel();
+    m_rebuildState->setObjectName(u"rebuildState"_qs);
+    m_rebuildState->setAccessibleName(tr("Semantic index"));
+    m_rebuildState->setVisible(false);
+    column->addLayout(row({m_rebuild, m_rebuildState}));
     m_rebuildNote = help(tr("There is no semantic index to rebuild: no word table was found, so Pemmo "
                             "finds people by the words typed only."));
     column->addWidget(m_rebuildNote);

@@ -5,7 +5,10 @@
 // change made elsewhere shows here too.
 #pragma once
 
+#include "App/EmbeddingMaintenance.h"
+
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
@@ -42,6 +45,10 @@ public:
 
     // What "Rebuild semantic index" runs; the button is disabled without one.
     void setRebuildIndexAction(std::function<void()> action);
+    // The keeper of the semantic index: "Rebuild semantic index" runs its rebuild and the Data pane
+    // says when it is under way and when it is done.
+    void setIndexMaintenance(EmbeddingMaintenance* maintenance);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void hideEvent(QHideEvent* event) override;
@@ -58,6 +65,8 @@ private:
     QLabel* messageLabel(const QString& pane);
     void showMessage();
     void clearMessages();
+    void rebuildIndex();
+    void showRebuildState();
 
     void loadFromSettings();
     void loadFolders();
@@ -93,7 +102,10 @@ private:
     QPushButton* m_newContactsFolder = nullptr;
 
     QPushButton* m_rebuild = nullptr;
-    QLabel* m_rebuildNote = nullptr; // why the rebuild is off
+    QLabel* m_rebuildNote = nullptr;  // why the rebuild is off
+    QLabel* m_rebuildState = nullptr; // a rebuild under way, or done
+    QPointer<EmbeddingMaintenance> m_maintenance;
+    bool m_rebuildAsked = false;
     QLabel* m_orphansHelp = nullptr;
     QLabel* m_orphans = nullptr; // records of people who left the address book
     QPushButton* m_removeOrphans = nullptr;

@@ -3,6 +3,8 @@
 // name or a message holding markup is shown as written; in both looks every text, outline and the
 // keyboard's focus can be told from what it is drawn on, and the window fits a small screen.
 #include "App/AppEnvironment.h"
+#include "App/AppStartup.h"
+#include "App/EmbeddingMaintenance.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Settings/InMemoryKeyValueStore.h"
 #include "Settings/KeyValueStore.h"
@@ -12,7 +14,9 @@
 #include "Settings/SettingsWindow.h"
 #include "TestSupport/Await.h"
 #include "TestSupport/Contrast.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/LoopbackHTTPServer.h"
+#include "TestSupport/People.h"
 #include "TestSupport/TempDir.h"
 
 #include <QApplication>
@@ -609,6 +613,30 @@ private Q_SLOTS:
         QVERIFY(message);
         QVERIFY(!message->isHidden());
         QVERIFY2(message->text().contains(u"https://"_qs), qPrintable(message->text()));
+    }
+
+    // "Rebuild semantic index" says that it is rebuilding, then that it is done.
+    void rebuildingTheIndexSaysWhenItIsDone() {
+        m_window.reset();
+        m_model.reset();
+        m_env = AppEnvironment::inMemory({test::person(u"a"_qs, u"Ada"_qs)}, u"PemmoSettingsWindowTest"_qs,
+                                         test::quickTimings());
+        AppStartup startup(*m_env);
+        await(startup.start());
+        m_model = std::make_unique<SettingsViewModel>(*m_env);
+        m_window = std::make_unique<SettingsWindow>(*m_model);
+        EmbeddingMaintenance& maintenance = startup.embeddingMaintenance();
+        QTRY_VERIFY(!maintenance.isUpdating());
+        m_window->setIndexMaintenance(&maintenance);
+        auto* button = control<QPushButton>(u"rebuildIndex"_qs);
+        auto* state = control<QLabel>(u"rebuildState"_qs);
+        QVERIFY(button->isEnabled());
+        QVERIFY(state->isHidden());
+        button->click();
+        // "Rebuilding the semantic index…" shows while it runs: with one person, that is brief.
+        QVERIFY(!state->isHidden());
+        QTRY_COMPARE(state->text(), u"Rebuilt the semantic index."_qs);
+        m_window.reset();
     }
 
     // A dialog of the window (here "Erase all Pemmo data…"'s question) is a window of its own; it
