@@ -298,6 +298,7 @@ QCoro::Task<QString> SettingsViewModel::importFrom(QString file) {
 
 QCoro::Task<QString> SettingsViewModel::eraseAllData() {
     const QPointer<SettingsViewModel> self(this);
+    m_eraseSucceeded = false;
     try {
         auto removing = m_env.store().removeAll({});
         const QStringList removed = co_await removing;
@@ -319,7 +320,9 @@ QCoro::Task<QString> SettingsViewModel::eraseAllData() {
             co_return QString();
         m_env.sync().refresh();
         const QString text =
-            tr("Erased %n record(s). The contacts in your address book stay.", nullptr, int(removed.size()));
+            (removed.size() == 1 ? tr("Erased 1 record.") : tr("Erased %1 records.").arg(removed.size())) +
+            u' ' + tr("The contacts in your address book stay.");
+        m_eraseSucceeded = true;
         setMessage(text);
         co_return text;
     } catch (const std::exception& error) {

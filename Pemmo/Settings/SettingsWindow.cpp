@@ -654,8 +654,14 @@ QWidget* SettingsWindow::buildData() {
         QPushButton* confirm = ask.addButton(tr("Erase"), QMessageBox::DestructiveRole);
         ask.setDefaultButton(QMessageBox::Cancel);
         ask.exec();
-        if (ask.clickedButton() == confirm)
-            QCoro::connect(m_model.eraseAllData(), this, [](const QString&) {});
+        if (ask.clickedButton() != confirm)
+            return;
+        // The semantic index goes with the records: it is made again for the people still in the
+        // address book.
+        QCoro::connect(m_model.eraseAllData(), this, [this](const QString&) {
+            if (m_model.lastEraseSucceeded() && m_model.settings().semanticSearchEnabled())
+                rebuildIndex();
+        });
     });
     column->addLayout(row({erase}));
     column->addWidget(messageLabel(u"data"_qs));

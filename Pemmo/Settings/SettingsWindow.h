@@ -43,7 +43,8 @@ public:
     // Follows Pemmo's appearance: Pemmo's dark palette when the panel is dark, its light one otherwise.
     void setDark(bool dark);
 
-    // What "Rebuild semantic index" runs; the button is disabled without one.
+    // What "Rebuild semantic index" runs; the button is disabled without one. After "Erase all
+    // Pemmo data…" it runs too, so the people still in the address book are found by meaning again.
     void setRebuildIndexAction(std::function<void()> action);
     // The keeper of the semantic index: "Rebuild semantic index" runs its rebuild and the Data pane
     // says when it is under way and when it is done.

@@ -615,6 +615,24 @@ private Q_SLOTS:
         QVERIFY2(message->text().contains(u"https://"_qs), qPrintable(message->text()));
     }
 
+    // Erasing everything also empties the semantic index: it is rebuilt for the people still there.
+    void erasingRebuildsTheIndexForThePeopleStillThere() {
+        int rebuilt = 0;
+        m_window->setRebuildIndexAction([&rebuilt] { ++rebuilt; });
+        m_env->settings().setSemanticSearchEnabled(true);
+        m_window->showPane(u"data"_qs);
+        m_window->show();
+        QTimer::singleShot(0, this, [] {
+            if (QWidget* dialog = QApplication::activeModalWidget())
+                for (auto* button : dialog->findChildren<QPushButton*>())
+                    if (button->text() == u"Erase")
+                        button->click();
+        });
+        control<QPushButton>(u"eraseAll"_qs)->click();
+        QTRY_COMPARE(rebuilt, 1);
+        QVERIFY2(m_model->message().startsWith(u"Erased 0 records."_qs), qPrintable(m_model->message()));
+    }
+
     // "Rebuild semantic index" says that it is rebuilding, then that it is done.
     void rebuildingTheIndexSaysWhenItIsDone() {
         m_window.reset();
