@@ -3,6 +3,7 @@
 #include "App/AppEnvironment.h"
 #include "App/DoctorCommand.h"
 #include "App/EmbeddingMaintenance.h"
+#include "Semantic/EmbeddingIndex.h"
 #include "Shell/AppRouter.h"
 #include "Shell/KeyEvent.h"
 
@@ -10,6 +11,26 @@
 #include <QGuiApplication>
 
 namespace pemmo {
+namespace {
+
+QString rebuildingText() {
+    return DiagnosticsViewModel::tr("Rebuilding the semantic index…");
+}
+
+// How a rebuild that just ended went: one that failed (the log says why) leaves its vectors
+// unwritten.
+QCoro::Task<QString> rebuildOutcome(EmbeddingIndex& index) {
+    auto counting = index.stats();
+    const EmbeddingIndex::Stats stats = co_await counting;
+    co_return stats.needsPersist
+        ? DiagnosticsViewModel::tr("The semantic index could not be rebuilt: the log "
+                                   "says why.")
+    : stats.entries == 1
+        ? DiagnosticsViewModel::tr("Rebuilt the semantic index: 1 person.")
+        : DiagnosticsViewModel::tr("Rebuilt the semantic index: %1 people.").arg(stats.entries);
+}
+
+} // namespace
 
 DiagnosticsViewModel::DiagnosticsViewModel(AppEnvironment& environment, Sources sources, QObject* parent)
     : QObject(parent)
@@ -18,8 +39,15 @@ DiagnosticsViewModel::DiagnosticsViewModel(AppEnvironment& environment, Sources 
     if (m_sources.maintenance) {
         connect(m_sources.maintenance, &EmbeddingMaintenance::isUpdatingChanged, this,
                 &DiagnosticsViewModel::rebuildChanged);
-        // The index's line follows the rebuild.
-        connect(m_sources.maintenance, &EmbeddingMaintenance::idle, this, [this] { refresh(); });
+        // The index's line follows the rebuild, and the status says how the rebuild asked for ended.
+        connect(m_sources.maintenance, &EmbeddingMaintenance::idle, this, [this] {
+            if (m_status == rebuildingText() && m_env.embeddings())
+                QCoro::connect(rebuildOutcome(*m_env.embeddings()), this, [this](const QString& outcome) {
+                    if (m_status == rebuildingText())
+                        setStatus(outcome);
+                });
+            refresh();
+        });
     }
 }
 
@@ -85,8 +113,8 @@ void DiagnosticsViewModel::rebuildIndex() {
                       : tr("There is no semantic index to rebuild: no word table was found."));
         return;
     }
+    setStatus(rebuildingText());
     m_sources.maintenance->rebuild();
-    setStatus(tr("Rebuilding the semantic index…"));
     Q_EMIT rebuildChanged();
 }
 

@@ -26,6 +26,7 @@
 #include <QFileInfo>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QUrl>
 #include <QtConcurrent/QtConcurrentRun>
 #include <algorithm>
 
@@ -44,6 +45,11 @@ bool containsFolder(const QStringList& folders, const QString& folder) {
     const QString wanted = normalFolder(folder);
     return std::any_of(folders.begin(), folders.end(),
                        [&](const QString& each) { return normalFolder(each) == wanted; });
+}
+
+// `folder` lies below `outer` (both normal).
+bool isInside(const QString& folder, const QString& outer) {
+    return folder.startsWith(outer.endsWith(u'/') ? outer : outer + u'/');
 }
 
 } // namespace
@@ -132,7 +138,22 @@ bool SettingsViewModel::addContactFolder(const QString& folder) {
         setMessage(tr("%1 is already in the address book.").arg(folder));
         return false;
     }
-    folders.append(normalFolder(folder));
+    // The folders are read with everything below them: a folder inside another would have each
+    // of its cards read twice.
+    const QString wanted = normalFolder(folder);
+    for (const QString& each : std::as_const(folders)) {
+        const QString listed = normalFolder(each);
+        if (isInside(wanted, listed)) {
+            setMessage(tr("%1 is inside %2, which is already in the address book.").arg(folder, each));
+            return false;
+        }
+        if (isInside(listed, wanted)) {
+            setMessage(tr("%1 holds %2, which is already in the address book. Remove that one first.")
+                           .arg(folder, each));
+            return false;
+        }
+    }
+    folders.append(wanted);
     settings().setContactFolders(folders);
     setMessage(QString());
     QCoro::connect(refreshFolderStates(), this, [] {});
@@ -277,6 +298,7 @@ QCoro::Task<QString> SettingsViewModel::importFrom(QString file) {
 
 QCoro::Task<QString> SettingsViewModel::eraseAllData() {
     const QPointer<SettingsViewModel> self(this);
+    m_eraseSucceeded = false;
     try {
         auto removing = m_env.store().removeAll({});
         const QStringList removed = co_await removing;
@@ -298,7 +320,9 @@ QCoro::Task<QString> SettingsViewModel::eraseAllData() {
             co_return QString();
         m_env.sync().refresh();
         const QString text =
-            tr("Erased %n record(s). The contacts in your address book stay.", nullptr, int(removed.size()));
+            (removed.size() == 1 ? tr("Erased 1 record.") : tr("Erased %1 records.").arg(removed.size())) +
+            u' ' + tr("The contacts in your address book stay.");
+        m_eraseSucceeded = true;
         setMessage(text);
         co_return text;
     } catch (const std::exception& error) {
@@ -523,12 +547,24 @@ QString SettingsViewModel::updateFeedURL() const {
     return m_env.keyValueStore().text(updateFeedKey()).value_or(QString());
 }
 
-void SettingsViewModel::setUpdateFeedURL(const QString& url) {
+bool SettingsViewModel::setUpdateFeedURL(const QString& url) {
     const QString trimmed = url.trimmed();
-    if (trimmed.isEmpty())
+    if (trimmed.isEmpty()) {
         m_env.keyValueStore().set(std::nullopt, updateFeedKey());
-    else
-        m_env.keyValueStore().set(trimmed, updateFeedKey());
+        setMessage(QString());
+        return true;
+    }
+    const QUrl address(trimmed, QUrl::StrictMode);
+    const QString scheme = address.scheme().toLower();
+    if (!address.isValid() || (scheme != u"http" && scheme != u"https") || address.host().isEmpty()) {
+        setMessage(tr("%1 is not a web address: the update feed is an http:// or https:// address. "
+                      "Pemmo keeps %2.")
+                       .arg(trimmed, updateFeedURL().isEmpty() ? tr("the default") : updateFeedURL()));
+        return false;
+    }
+    m_env.keyValueStore().set(trimmed, updateFeedKey());
+    setMessage(QString());
+    return true;
 }
 
 void SettingsViewModel::allowAllSeries() {

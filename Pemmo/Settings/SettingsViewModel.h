@@ -81,6 +81,8 @@ public:
     // Erases every record Pemmo keeps, the starred and recent lists and the semantic index; the
     // contacts in the address book stay. Returns what to tell the user.
     QCoro::Task<QString> eraseAllData();
+    // The last erase went through (the semantic index, if any, is then empty).
+    bool lastEraseSucceeded() const { return m_eraseSucceeded; }
 
     // Reads the address book folders again now, without waiting for a change to be noticed.
     // Returns what to tell the user: how many people it holds, or why it could not be read.
@@ -127,7 +129,9 @@ public:
     bool connectionTestSucceeded() const { return m_connectionSucceeded; }
 
     QString updateFeedURL() const;
-    void setUpdateFeedURL(const QString& url);
+    // Stores the feed's address (blank: the default); anything but an http(s) address is refused
+    // with `message` set and the old one kept. True when stored.
+    bool setUpdateFeedURL(const QString& url);
     // Offers every repeating event the user turned off again; a failure becomes the message.
     void allowAllSeries();
 
@@ -154,6 +158,7 @@ private:
     QHash<QString, QString> m_folderStates;
     QString m_message;
     int m_orphanCount = 0;
+    bool m_eraseSucceeded = false;
     quint64 m_orphanGeneration = 0; // a count older than the last one asked for is dropped
     CloudKey m_cloudKey = CloudKey::Asking;
     quint64 m_keyGeneration = 0; // an answer older than the last save is dropped

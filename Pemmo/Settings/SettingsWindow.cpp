@@ -4,6 +4,7 @@
 #include "App/AppEnvironment.h"
 #include "Moments/MomentService.h"
 #include "Settings/AIProviderID.h"
+#include "Settings/InMemoryKeyValueStore.h"
 #include "Settings/SettingsStore.h"
 #include "Settings/SettingsViewModel.h"
 #include "Settings/WidgetPalette.h"
@@ -17,7 +18,9 @@
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
@@ -82,11 +85,12 @@ QLabel* help(const QString& text) {
     return label;
 }
 
-QComboBox* choices(const QString& name, const QStringList& titles) {
+// A choice box; a screen reader names it by `title`, its label in the form (without the colon).
+QComboBox* choices(const QString& name, const QString& title, const QStringList& titles) {
     auto* box = new QComboBox;
     box->setObjectName(name);
     box->addItems(titles);
-    box->setAccessibleName(name);
+    box->setAccessibleName(title);
     return box;
 }
 
@@ -127,6 +131,16 @@ QString askForPath(QWidget* parent, const QString& title, const QString& start, 
     if (mode == QFileDialog::Directory)
         dialog.setOption(QFileDialog::ShowDirsOnly);
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
+}
+
+// The Claude models used while none is set: what a store with nothing in it reads.
+struct ClaudeDefaults {
+    QString reasoning, fast;
+};
+ClaudeDefaults claudeDefaults() {
+    InMemoryKeyValueStore nothing;
+    const SettingsStore settings(nothing);
+    return {settings.claudeReasoningModel(), settings.claudeFastModel()};
 }
 
 QString displayPath(const QString& path) {
@@ -189,11 +203,10 @@ SettingsWindow::SettingsWindow(SettingsViewModel& model, QWidget* parent)
     connect(&settings, &SettingsStore::calendarIDsChanged, this, &SettingsWindow::loadCalendarFolders);
     connect(&m_model, &SettingsViewModel::contactFoldersChanged, this, &SettingsWindow::loadFolders);
     connect(&m_model, &SettingsViewModel::folderStatesChanged, this, &SettingsWindow::loadFolders);
+    // A message is about what was just done, on the pane in front.
     connect(&m_model, &SettingsViewModel::messageChanged, this, [this] {
-        for (QLabel* label : std::as_const(m_messages)) {
-            label->setText(m_model.message());
-            label->setVisible(!m_model.message().isEmpty());
-        }
+        m_messagePane = currentPane();
+        showMessage();
     });
     connect(&m_model, &SettingsViewModel::shortcutChanged, this,
             [this] { m_shortcut->setKeySequence(m_model.shortcut()); });
@@ -217,15 +230,35 @@ SettingsWindow::~SettingsWindow() {
         focused->clearFocus();
 }
 
-QLabel* SettingsWindow::messageLabel() {
+QLabel* SettingsWindow::messageLabel(const QString& pane) {
     auto* label = plainLabel();
     label->setObjectName(u"message"_qs);
     label->setWordWrap(true);
     label->setVisible(false);
     label->setAccessibleName(tr("Message"));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    m_messages.append(label);
+    m_messages.insert(pane, label);
     return label;
+}
+
+void SettingsWindow::showMessage() {
+    for (auto it = m_messages.cbegin(); it != m_messages.cend(); ++it) {
+        const bool shown = it.key() == m_messagePane && !m_model.message().isEmpty();
+        it.value()->setText(shown ? m_model.message() : QString());
+        it.value()->setVisible(shown);
+    }
+}
+
+void SettingsWindow::clearMessages() {
+    m_messagePane.clear();
+    showMessage();
+}
+
+void SettingsWindow::hideEvent(QHideEvent* event) {
+    // What was said is about what was done then: the window opens again without it.
+    if (!event->spontaneous())
+        clearMessages();
+    QWidget::hideEvent(event);
 }
 
 void SettingsWindow::showPane(const QString& name) {
@@ -260,6 +293,47 @@ void SettingsWindow::showCloudKeyState() {
 
 void SettingsWindow::setRebuildIndexAction(std::function<void()> action) {
     m_rebuildIndex = std::move(action);
+    showRebuildState();
+}
+
+void SettingsWindow::setIndexMaintenance(EmbeddingMaintenance* maintenance) {
+    if (m_maintenance)
+        disconnect(m_maintenance, nullptr, this, nullptr);
+    m_maintenance = maintenance;
+    if (!maintenance || !maintenance->isAvailable()) {
+        setRebuildIndexAction({});
+        return;
+    }
+    connect(maintenance, &EmbeddingMaintenance::isUpdatingChanged, this, &SettingsWindow::showRebuildState);
+    connect(maintenance, &EmbeddingMaintenance::idle, this, [this] {
+        if (!m_rebuildAsked)
+            return;
+        m_rebuildAsked = false;
+        m_rebuildState->setText(tr("Rebuilt the semantic index."));
+        m_rebuildState->setVisible(true);
+    });
+    setRebuildIndexAction([maintenance] { maintenance->rebuild(); });
+}
+
+void SettingsWindow::rebuildIndex() {
+    if (!m_rebuildIndex)
+        return;
+    m_rebuildAsked = bool(m_maintenance);
+    m_rebuildIndex();
+    showRebuildState();
+    // Without the keeper of the index to follow, it can only be said that the rebuild started.
+    if (!m_maintenance) {
+        m_rebuildState->setText(tr("Started rebuilding the semantic index."));
+        m_rebuildState->setVisible(true);
+    }
+}
+
+void SettingsWindow::showRebuildState() {
+    const bool rebuilding = m_maintenance && m_rebuildAsked && m_maintenance->isUpdating();
+    if (rebuilding) {
+        m_rebuildState->setText(tr("Rebuilding the semantic index…"));
+        m_rebuildState->setVisible(true);
+    }
     m_rebuild->setEnabled(bool(m_rebuildIndex));
     m_rebuildNote->setVisible(!m_rebuildIndex);
 }
@@ -276,27 +350,34 @@ QWidget* SettingsWindow::buildGeneral() {
         // Taken as soon as one key with its modifiers is down, not after the edit's pause.
         QTimer::singleShot(0, this, &SettingsWindow::takeShortcut);
     });
+    // Tab, Shift+Tab and Escape keep their meaning in the field, and a modifier pressed alone
+    // does not empty it.
+    m_shortcut->installEventFilter(this);
+    connect(m_shortcut, &QKeySequenceEdit::editingFinished, this, &SettingsWindow::showStoredShortcut);
     form->addRow(tr("Open Pemmo with:"), m_shortcut);
     form->addRow(QString(), help(tr("Click the field and press the new combination. If another program "
                                     "already uses it, Pemmo keeps the one it has.")));
 
-    m_appearance = choices(u"appearance"_qs, {tr("Follow the system"), tr("Dark"), tr("Light")});
+    m_appearance =
+        choices(u"appearance"_qs, tr("Appearance"), {tr("Follow the system"), tr("Dark"), tr("Light")});
     connect(m_appearance, &QComboBox::activated, &settings,
             [&settings](int index) { settings.setAppearance(SettingsStore::Appearance(index)); });
     form->addRow(tr("Appearance:"), m_appearance);
 
-    m_panelWidth = choices(u"panelWidth"_qs, {tr("Compact"), tr("Regular"), tr("Wide")});
+    m_panelWidth = choices(u"panelWidth"_qs, tr("Panel width"), {tr("Compact"), tr("Regular"), tr("Wide")});
     connect(m_panelWidth, &QComboBox::activated, &settings,
             [&settings](int index) { settings.setPanelWidth(SettingsStore::PanelWidth(index)); });
     form->addRow(tr("Panel width:"), m_panelWidth);
 
-    m_primaryAction = choices(u"primaryAction"_qs, {tr("Message"), tr("Call"), tr("Mail")});
+    m_primaryAction =
+        choices(u"primaryAction"_qs, tr("Return on a card"), {tr("Message"), tr("Call"), tr("Mail")});
     connect(m_primaryAction, &QComboBox::activated, &settings,
             [&settings](int index) { settings.setPrimaryAction(SettingsStore::PrimaryAction(index)); });
     form->addRow(tr("Return on a card:"), m_primaryAction);
 
-    m_messagingApp = choices(u"messagingApp"_qs, {tr("Text message through the phone link (sms:)"),
-                                                  tr("Signal"), tr("WhatsApp"), tr("Telegram")});
+    m_messagingApp = choices(
+        u"messagingApp"_qs, tr("Messages open in"),
+        {tr("Text message through the phone link (sms:)"), tr("Signal"), tr("WhatsApp"), tr("Telegram")});
     connect(m_messagingApp, &QComboBox::activated, &settings,
             [&settings](int index) { settings.setMessagingApp(SettingsStore::MessagingApp(index)); });
     form->addRow(tr("Messages open in:"), m_messagingApp);
@@ -324,7 +405,7 @@ QWidget* SettingsWindow::buildGeneral() {
             m_launchAtLogin->setChecked(m_model.launchAtLogin());
     });
     form->addRow(QString(), m_launchAtLogin);
-    form->addRow(QString(), messageLabel());
+    form->addRow(QString(), messageLabel(u"general"_qs));
     return pane(tr("General"), form);
 }
 
@@ -333,10 +414,59 @@ void SettingsWindow::takeShortcut() {
     if (typed.isEmpty())
         return;
     m_model.recordShortcut(QKeySequence(typed[0]));
-    // The field shows the shortcut in force, the new one or the old one kept.
+    // The field shows the shortcut in force, the new one or the old one kept, and keeps the focus:
+    // Tab goes on from it to the next control.
+    showStoredShortcut();
+}
+
+void SettingsWindow::showStoredShortcut() {
+    if (m_shortcut->keySequence() == m_model.shortcut())
+        return;
     const QSignalBlocker blocker(m_shortcut);
     m_shortcut->setKeySequence(m_model.shortcut());
-    m_shortcut->clearFocus();
+}
+
+bool SettingsWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_shortcut)
+        return QWidget::eventFilter(watched, event);
+    if (event->type() == QEvent::FocusOut) {
+        showStoredShortcut();
+    } else if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+        switch (key->key()) {
+        case Qt::Key_Shift:
+        case Qt::Key_Control:
+        case Qt::Key_Meta:
+        case Qt::Key_Alt:
+        case Qt::Key_AltGr:
+        case Qt::Key_Super_L:
+        case Qt::Key_Super_R:
+        case Qt::Key_Hyper_L:
+        case Qt::Key_Hyper_R:
+            // The edit starts over at the first key pressed, a modifier too, and would show
+            // nothing until the combination is complete.
+            return true;
+        case Qt::Key_Tab:
+        case Qt::Key_Backtab:
+            if (modifiers == Qt::NoModifier || modifiers == Qt::ShiftModifier) {
+                showStoredShortcut();
+                focusNextPrevChild(key->key() == Qt::Key_Tab && modifiers == Qt::NoModifier);
+                return true;
+            }
+            break;
+        case Qt::Key_Escape:
+            if (modifiers == Qt::NoModifier) {
+                showStoredShortcut();
+                close();
+                return true;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 QWidget* SettingsWindow::buildAddressBook() {
@@ -369,20 +499,19 @@ QWidget* SettingsWindow::buildAddressBook() {
         if (QListWidgetItem* item = m_folders->currentItem())
             m_model.useForNewContacts(item->data(Qt::UserRole).toString());
     });
-    connect(m_folders, &QListWidget::currentRowChanged, this, [this](int row) {
-        m_removeFolder->setEnabled(row >= 0);
-        m_newContactsFolder->setEnabled(row > 0);
-    });
+    connect(m_folders, &QListWidget::currentRowChanged, this, &SettingsWindow::showFolderButtons);
     column->addLayout(row({add, m_removeFolder, m_newContactsFolder}));
     column->addWidget(
         help(tr("Removing a folder only stops Pemmo reading it; its files stay where they are.")));
-    column->addWidget(messageLabel());
+    column->addWidget(messageLabel(u"addressBook"_qs));
     return pane(tr("Address book"), column);
 }
 
 void SettingsWindow::loadFolders() {
     const QString selected =
         m_folders->currentItem() ? m_folders->currentItem()->data(Qt::UserRole).toString() : QString();
+    // The list is filled again quietly: only the row it ends on counts.
+    const QSignalBlocker quiet(m_folders);
     m_folders->clear();
     const QStringList folders = m_model.contactFolders();
     for (qsizetype i = 0; i < folders.size(); ++i) {
@@ -401,7 +530,22 @@ void SettingsWindow::loadFolders() {
     }
     if (folders.isEmpty())
         m_folders->addItem(tr("No folder chosen yet: choose the folder your contacts' .vcf files are in."));
-    const int row = folders.isEmpty() ? -1 : m_folders->currentRow();
+    showFolderButtons();
+}
+
+void SettingsWindow::showFolderButtons() {
+    // The row of a chosen folder (not the line saying there is none yet).
+    const auto chosenRow = [this] {
+        const QListWidgetItem* item = m_folders->currentItem();
+        return item && !item->data(Qt::UserRole).toString().isEmpty() ? m_folders->currentRow() : -1;
+    };
+    // Qt would hand the focus of a button being disabled to the next control of the window, past
+    // the end of the pane to the sidebar; it goes to the list the button acted on instead.
+    int row = chosenRow();
+    if ((row < 0 && m_removeFolder->hasFocus()) || (row <= 0 && m_newContactsFolder->hasFocus())) {
+        m_folders->setFocus(Qt::OtherFocusReason);
+        row = chosenRow(); // the list may have made a row current as it took the focus
+    }
     m_removeFolder->setEnabled(row >= 0);
     m_newContactsFolder->setEnabled(row > 0);
 }
@@ -467,28 +611,32 @@ QWidget* SettingsWindow::buildData() {
         if (ask.clickedButton() == confirm)
             QCoro::connect(m_model.removeOrphans(), this, [](const QString&) {});
     });
+    m_orphansHelp = help(tr("Pemmo keeps what it knows about someone after they leave your contacts, in "
+                            "case they come back or an account was slow to sync."));
+    m_orphansHelp->setObjectName(u"orphansHelp"_qs);
+    // All three show only when there are such records.
     const auto showOrphans = [this] {
         const int count = m_model.orphanCount();
         m_orphans->setText(SettingsViewModel::orphanCountText(count));
         m_removeOrphans->setAccessibleName(SettingsViewModel::removeOrphansText(count));
         m_orphans->setVisible(count > 0);
         m_removeOrphans->setVisible(count > 0);
+        m_orphansHelp->setVisible(count > 0);
     };
     connect(&m_model, &SettingsViewModel::orphansChanged, this, showOrphans);
-    showOrphans();
     column->addLayout(row({m_orphans, m_removeOrphans}));
-    column->addWidget(
-        help(tr("Pemmo keeps what it knows about someone after they leave your contacts, in case "
-                "they come back or an account was slow to sync.")));
+    column->addWidget(m_orphansHelp);
+    showOrphans();
 
     m_rebuild = new QPushButton(tr("Rebuild semantic index"));
     m_rebuild->setObjectName(u"rebuildIndex"_qs);
     m_rebuild->setEnabled(false);
-    connect(m_rebuild, &QPushButton::clicked, this, [this] {
-        if (m_rebuildIndex)
-            m_rebuildIndex();
-    });
-    column->addLayout(row({m_rebuild}));
+    connect(m_rebuild, &QPushButton::clicked, this, &SettingsWindow::rebuildIndex);
+    m_rebuildState = plainLabel();
+    m_rebuildState->setObjectName(u"rebuildState"_qs);
+    m_rebuildState->setAccessibleName(tr("Semantic index"));
+    m_rebuildState->setVisible(false);
+    column->addLayout(row({m_rebuild, m_rebuildState}));
     m_rebuildNote = help(tr("There is no semantic index to rebuild: no word table was found, so Pemmo "
                             "finds people by the words typed only."));
     column->addWidget(m_rebuildNote);
@@ -506,11 +654,17 @@ QWidget* SettingsWindow::buildData() {
         QPushButton* confirm = ask.addButton(tr("Erase"), QMessageBox::DestructiveRole);
         ask.setDefaultButton(QMessageBox::Cancel);
         ask.exec();
-        if (ask.clickedButton() == confirm)
-            QCoro::connect(m_model.eraseAllData(), this, [](const QString&) {});
+        if (ask.clickedButton() != confirm)
+            return;
+        // The semantic index goes with the records: it is made again for the people still in the
+        // address book.
+        QCoro::connect(m_model.eraseAllData(), this, [this](const QString&) {
+            if (m_model.lastEraseSucceeded() && m_model.settings().semanticSearchEnabled())
+                rebuildIndex();
+        });
     });
     column->addLayout(row({erase}));
-    column->addWidget(messageLabel());
+    column->addWidget(messageLabel(u"data"_qs));
     return pane(tr("Data"), column);
 }
 
@@ -524,7 +678,7 @@ QWidget* SettingsWindow::buildAI() {
     QStringList providers;
     for (AIProviderID id : AIProviderIDs::allCases())
         providers.append(AIProviderIDs::displayName(id));
-    m_aiProvider = choices(u"aiProvider"_qs, providers);
+    m_aiProvider = choices(u"aiProvider"_qs, tr("Provider"), providers);
     connect(m_aiProvider, &QComboBox::activated, &settings,
             [&settings](int index) { settings.setAiProvider(AIProviderIDs::allCases().value(index)); });
     form->addRow(tr("Provider:"), m_aiProvider);
@@ -616,16 +770,23 @@ QWidget* SettingsWindow::buildAI() {
     connect(m_baseURL, &QLineEdit::editingFinished, &settings,
             [this, &settings] { settings.setAnthropicBaseURL(m_baseURL->text().trimmed()); });
     form->addRow(tr("Claude address:"), m_baseURL);
-    m_reasoningModel = field(u"claudeReasoningModel"_qs);
-    connect(m_reasoningModel, &QLineEdit::editingFinished, &settings,
-            [this, &settings] { settings.setClaudeReasoningModel(m_reasoningModel->text()); });
+    // Left blank, a model field means the default model, shown as its placeholder.
+    const ClaudeDefaults defaults = claudeDefaults();
+    m_reasoningModel = field(u"claudeReasoningModel"_qs, defaults.reasoning);
+    // The field shows the name as kept: without the spaces round it, a blank one as the placeholder.
+    connect(m_reasoningModel, &QLineEdit::editingFinished, &settings, [this, &settings] {
+        settings.setClaudeReasoningModel(m_reasoningModel->text());
+        m_reasoningModel->setText(m_reasoningModel->text().trimmed());
+    });
     form->addRow(tr("Reasoning model:"), m_reasoningModel);
-    m_fastModel = field(u"claudeFastModel"_qs);
-    connect(m_fastModel, &QLineEdit::editingFinished, &settings,
-            [this, &settings] { settings.setClaudeFastModel(m_fastModel->text()); });
+    m_fastModel = field(u"claudeFastModel"_qs, defaults.fast);
+    connect(m_fastModel, &QLineEdit::editingFinished, &settings, [this, &settings] {
+        settings.setClaudeFastModel(m_fastModel->text());
+        m_fastModel->setText(m_fastModel->text().trimmed());
+    });
     form->addRow(tr("Fast model:"), m_fastModel);
 
-    form->addRow(QString(), messageLabel());
+    form->addRow(QString(), messageLabel(u"ai"_qs));
     return pane(tr("AI"), form);
 }
 
@@ -743,7 +904,7 @@ QWidget* SettingsWindow::buildCalendar() {
     form->addRow(QString(),
                  help(tr("Your own e-mail addresses in calendar events, so Pemmo knows which participant "
                          "is you. Left empty, Pemmo guesses them from the calendars.")));
-    form->addRow(QString(), messageLabel());
+    form->addRow(QString(), messageLabel(u"calendar"_qs));
     return pane(tr("Calendar"), form);
 }
 
@@ -765,6 +926,7 @@ QWidget* SettingsWindow::buildUpdates() {
     form->addRow(
         QString(),
         help(tr("Where Pemmo looks for news of a newer version. Leave it empty to use the default.")));
+    form->addRow(QString(), messageLabel(u"updates"_qs));
     return pane(tr("Updates"), form);
 }
 
@@ -784,8 +946,12 @@ void SettingsWindow::loadFromSettings() {
     m_server->setText(settings.localModelServer());
     loadLocalModels();
     m_baseURL->setText(settings.anthropicBaseURL());
-    m_reasoningModel->setText(settings.claudeReasoningModel());
-    m_fastModel->setText(settings.claudeFastModel());
+    const ClaudeDefaults defaults = claudeDefaults();
+    const auto unlessDefault = [](const QString& model, const QString& fallback) {
+        return model == fallback ? QString() : model;
+    };
+    m_reasoningModel->setText(unlessDefault(settings.claudeReasoningModel(), defaults.reasoning));
+    m_fastModel->setText(unlessDefault(settings.claudeFastModel(), defaults.fast));
     showCloudKeyState();
 
     m_moments->setChecked(settings.momentsEnabled());

@@ -5,6 +5,10 @@
 // change made elsewhere shows here too.
 #pragma once
 
+#include "App/EmbeddingMaintenance.h"
+
+#include <QHash>
+#include <QPointer>
 #include <QWidget>
 #include <functional>
 
@@ -39,8 +43,16 @@ public:
     // Follows Pemmo's appearance: Pemmo's dark palette when the panel is dark, its light one otherwise.
     void setDark(bool dark);
 
-    // What "Rebuild semantic index" runs; the button is disabled without one.
+    // What "Rebuild semantic index" runs; the button is disabled without one. After "Erase all
+    // Pemmo data…" it runs too, so the people still in the address book are found by meaning again.
     void setRebuildIndexAction(std::function<void()> action);
+    // The keeper of the semantic index: "Rebuild semantic index" runs its rebuild and the Data pane
+    // says when it is under way and when it is done.
+    void setIndexMaintenance(EmbeddingMaintenance* maintenance);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     void showCloudKeyState();
@@ -50,7 +62,12 @@ private:
     QWidget* buildAI();
     QWidget* buildCalendar();
     QWidget* buildUpdates();
-    QLabel* messageLabel();
+    // The line at the foot of the pane `pane` where the model's messages show.
+    QLabel* messageLabel(const QString& pane);
+    void showMessage();
+    void clearMessages();
+    void rebuildIndex();
+    void showRebuildState();
 
     void loadFromSettings();
     void loadFolders();
@@ -59,12 +76,17 @@ private:
     void loadLocalModels();
     void showConnectionTest();
     void takeShortcut();
+    // Puts the shortcut in force back in the field (one left empty or half-typed).
+    void showStoredShortcut();
+    // Turns "Remove" and "Use for new contacts" on for the folder chosen in the list.
+    void showFolderButtons();
 
     SettingsViewModel& m_model;
     std::function<void()> m_rebuildIndex;
     QListWidget* m_sidebar = nullptr;
     QStackedWidget* m_panes = nullptr;
-    QList<QLabel*> m_messages;
+    QHash<QString, QLabel*> m_messages; // by pane
+    QString m_messagePane;              // the pane whose message shows
 
     QComboBox* m_appearance = nullptr;
     QComboBox* m_panelWidth = nullptr;
@@ -81,8 +103,12 @@ private:
     QPushButton* m_newContactsFolder = nullptr;
 
     QPushButton* m_rebuild = nullptr;
-    QLabel* m_rebuildNote = nullptr; // why the rebuild is off
-    QLabel* m_orphans = nullptr;     // records of people who left the address book
+    QLabel* m_rebuildNote = nullptr;  // why the rebuild is off
+    QLabel* m_rebuildState = nullptr; // a rebuild under way, or done
+    QPointer<EmbeddingMaintenance> m_maintenance;
+    bool m_rebuildAsked = false;
+    QLabel* m_orphansHelp = nullptr;
+    QLabel* m_orphans = nullptr; // records of people who left the address book
     QPushButton* m_removeOrphans = nullptr;
 
     QCheckBox* m_aiEnabled = nullptr;

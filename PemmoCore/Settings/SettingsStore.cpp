@@ -236,19 +236,25 @@ void SettingsStore::setSemanticSearchEnabled(bool value) {
     Q_EMIT semanticSearchEnabledChanged();
 }
 
+// A model name is taken without the spaces around it; a blank one removes the setting, which
+// means the default model, as it does when read back.
 void SettingsStore::setClaudeReasoningModel(const QString& value) {
-    m_store.set(StoredValue(value), claudeReasoningModelKey());
-    if (m_claudeReasoningModel == value)
+    const QString name = Text::trimmed(value);
+    m_store.set(name.isEmpty() ? std::nullopt : std::optional(StoredValue(name)), claudeReasoningModelKey());
+    const QString model = name.isEmpty() ? QStringLiteral("claude-opus-5") : name;
+    if (m_claudeReasoningModel == model)
         return;
-    m_claudeReasoningModel = value;
+    m_claudeReasoningModel = model;
     Q_EMIT claudeReasoningModelChanged();
 }
 
 void SettingsStore::setClaudeFastModel(const QString& value) {
-    m_store.set(StoredValue(value), claudeFastModelKey());
-    if (m_claudeFastModel == value)
+    const QString name = Text::trimmed(value);
+    m_store.set(name.isEmpty() ? std::nullopt : std::optional(StoredValue(name)), claudeFastModelKey());
+    const QString model = name.isEmpty() ? QStringLiteral("claude-haiku-4-5") : name;
+    if (m_claudeFastModel == model)
         return;
-    m_claudeFastModel = value;
+    m_claudeFastModel = model;
     Q_EMIT claudeFastModelChanged();
 }
 

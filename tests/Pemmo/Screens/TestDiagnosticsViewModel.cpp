@@ -3,6 +3,8 @@
 // its keys.
 #include "../Shell/KeyPress.h"
 #include "App/AppEnvironment.h"
+#include "App/AppStartup.h"
+#include "App/EmbeddingMaintenance.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Screens/DiagnosticsViewModel.h"
 #include "Settings/SecretStore.h"
@@ -56,6 +58,26 @@ private Q_SLOTS:
         QVERIFY(!report.canRebuild());
         report.rebuildIndex();
         QVERIFY(report.status().contains(u"no word table"_qs));
+    }
+
+    // Control-R says the rebuild is under way, then how it ended.
+    void aRebuildSaysWhenItIsDone() {
+        m_env =
+            AppEnvironment::inMemory({test::person(u"anna"_qs, u"Anna"_qs), test::person(u"bo"_qs, u"Bo"_qs)},
+                                     u"PemmoTest"_qs, test::quickTimings());
+        AppStartup startup(*m_env);
+        await(startup.start());
+        EmbeddingMaintenance& maintenance = startup.embeddingMaintenance();
+        QTRY_VERIFY(!maintenance.isUpdating());
+        DiagnosticsViewModel report(*m_env, {{}, &maintenance});
+        QVERIFY(report.canRebuild());
+        QStringList said;
+        connect(&report, &DiagnosticsViewModel::statusChanged, this, [&] { said.append(report.status()); });
+        QCOMPARE(report.handleKey(KeyEvent::command(u'r')), KeyResult::Handled);
+        QTRY_COMPARE(report.status(), u"Rebuilt the semantic index: 2 people."_qs);
+        QCOMPARE(said, (QStringList{u"Rebuilding the semantic index…"_qs, report.status()}));
+        QTRY_VERIFY(!report.isLoading()); // the report read again after the rebuild reads this environment
+        QVERIFY(!report.isRebuilding());
     }
 
     void controlCCopiesTheWholeReportAndEscapeGoesBack() {

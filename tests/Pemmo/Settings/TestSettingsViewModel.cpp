@@ -196,6 +196,33 @@ private Q_SLOTS:
         QCOMPARE(m_env->settings().contactFolders(), QStringList{work});
     }
 
+    // A folder inside one already chosen, or holding one, would have its cards read twice.
+    void aFolderInsideOrAroundAChosenOneIsRefused_data() {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("added");
+        QTest::addColumn<QString>("said");
+        QTest::newRow("inside") << u"Contacts"_qs << u"Contacts/work"_qs << u"is inside"_qs;
+        QTest::newRow("deeper inside") << u"Contacts"_qs << u"Contacts/work/old"_qs << u"is inside"_qs;
+        QTest::newRow("around") << u"Contacts/work"_qs << u"Contacts"_qs << u"holds"_qs;
+    }
+    void aFolderInsideOrAroundAChosenOneIsRefused() {
+        QFETCH(QString, chosen);
+        QFETCH(QString, added);
+        QFETCH(QString, said);
+        test::TempDir disk;
+        QDir(disk.path()).mkpath(u"Contacts/work/old"_qs);
+        QDir(disk.path()).mkpath(u"Contacts-old"_qs);
+        SettingsViewModel model(*m_env);
+        QVERIFY(model.addContactFolder(disk.filePath(chosen)));
+        QVERIFY(!model.addContactFolder(disk.filePath(added)));
+        QVERIFY2(model.message().contains(said) &&
+                     model.message().contains(u"already in the address book"_qs),
+                 qPrintable(model.message()));
+        QCOMPARE(m_env->settings().contactFolders(), QStringList{disk.filePath(chosen)});
+        // A folder whose name only starts the same is another folder.
+        QVERIFY(model.addContactFolder(disk.filePath(u"Contacts-old"_qs)));
+    }
+
     // Pemmo's own folder is read while no other is chosen: removing it alone says so instead of
     // doing nothing; with another folder chosen first it goes.
     void pemmosOwnFolderGoesOnlyForAnother() {
@@ -279,7 +306,8 @@ private Q_SLOTS:
         QVERIFY(disk.read(u"pemmo-export.json"_qs).contains("Plays the cello"));
 
         const QString erased = await(model.eraseAllData());
-        QVERIFY2(erased.startsWith(u"Erased 1 record"_qs), qPrintable(erased));
+        QCOMPARE(erased, u"Erased 1 record. The contacts in your address book stay."_qs);
+        QVERIFY(model.lastEraseSucceeded());
         QCOMPARE(recordCount(), 0);
         QVERIFY(m_env->starred().ids().isEmpty());
         QVERIFY(m_env->recents().ids().isEmpty());
@@ -327,6 +355,28 @@ private Q_SLOTS:
         QCOMPARE(model.updateFeedURL(), u"https://example.org/appcast.xml"_qs);
         model.setUpdateFeedURL(u" "_qs);
         QVERIFY(!m_env->keyValueStore().contains(SettingsViewModel::updateFeedKey()));
+    }
+
+    // Only a web address is taken as the feed; anything else is refused and the old one kept.
+    void anUpdateFeedThatIsNoWebAddressIsRefused_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("ftp") << u"ftp://bad feed"_qs;
+        QTest::newRow("no scheme") << u"example.org/appcast.xml"_qs;
+        QTest::newRow("a file") << u"file:///tmp/appcast.xml"_qs;
+        QTest::newRow("no host") << u"https://"_qs;
+        QTest::newRow("a space in the host") << u"https://exa mple.org/feed"_qs;
+    }
+    void anUpdateFeedThatIsNoWebAddressIsRefused() {
+        QFETCH(QString, typed);
+        SettingsViewModel model(*m_env);
+        QVERIFY(model.setUpdateFeedURL(u"http://example.org/appcast.xml"_qs));
+        QVERIFY(!model.setUpdateFeedURL(typed));
+        QCOMPARE(model.updateFeedURL(), u"http://example.org/appcast.xml"_qs);
+        QVERIFY2(model.message().contains(u"http://"_qs) &&
+                     model.message().contains(u"Pemmo keeps http://example.org/appcast.xml"_qs),
+                 qPrintable(model.message()));
+        QVERIFY(model.setUpdateFeedURL(u"HTTPS://example.org/feed.xml"_qs));
+        QVERIFY(model.message().isEmpty());
     }
 
     // The keyring answers later (it is asked off the window's thread): nothing is claimed before.

@@ -3,7 +3,10 @@
 // name or a message holding markup is shown as written; in both looks every text, outline and the
 // keyboard's focus can be told from what it is drawn on, and the window fits a small screen.
 #include "App/AppEnvironment.h"
+#include "App/AppStartup.h"
+#include "App/EmbeddingMaintenance.h"
 #include "Profiles/ProfileSyncEngine.h"
+#include "Settings/InMemoryKeyValueStore.h"
 #include "Settings/KeyValueStore.h"
 #include "Settings/OutlineStyle.h"
 #include "Settings/SettingsStore.h"
@@ -11,11 +14,15 @@
 #include "Settings/SettingsWindow.h"
 #include "TestSupport/Await.h"
 #include "TestSupport/Contrast.h"
+#include "TestSupport/Environments.h"
 #include "TestSupport/LoopbackHTTPServer.h"
+#include "TestSupport/People.h"
+#include "TestSupport/TempDir.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QKeySequenceEdit>
 #include <QLabel>
 #include <QLineEdit>
@@ -214,7 +221,13 @@ private Q_SLOTS:
             const QListWidgetItem* item = list->item(0);
             return item ? shown(item->toolTip(), Qt::AutoText) : QString();
         }
-        auto* label = control<QLabel>(place);
+        // A message shows on one pane: the label not hidden.
+        QLabel* label = nullptr;
+        for (QLabel* each : m_window->findChildren<QLabel*>(place))
+            if (!label || !each->isHidden())
+                label = each;
+        if (!label)
+            qFatal("no label %s", qPrintable(place));
         return shown(label->text(), label->textFormat());
     }
 
@@ -410,6 +423,238 @@ private Q_SLOTS:
                          qobject_cast<QListWidget*>(focused) || qobject_cast<QKeySequenceEdit*>(focused),
                      qPrintable(stops.join(u", "_qs)));
         }
+    }
+
+    // Shows the window active, with `widget` holding the keyboard's focus.
+    void focusOn(QWidget* widget) {
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        widget->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(widget->hasFocus());
+    }
+
+    // The shortcut field always shows the shortcut in force: a modifier pressed alone, or Tab and
+    // Shift+Tab leaving it, neither empty it nor record anything; Tab goes on from it.
+    void theShortcutFieldKeepsTheShortcutInForce_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("focusAfter");
+        QTest::newRow("Shift alone") << int(Qt::Key_Shift) << int(Qt::ShiftModifier) << u"shortcut"_qs;
+        QTest::newRow("Ctrl alone") << int(Qt::Key_Control) << int(Qt::ControlModifier) << u"shortcut"_qs;
+        QTest::newRow("Super alone") << int(Qt::Key_Meta) << int(Qt::MetaModifier) << u"shortcut"_qs;
+        QTest::newRow("Tab") << int(Qt::Key_Tab) << int(Qt::NoModifier) << u"appearance"_qs;
+        QTest::newRow("Shift+Tab") << int(Qt::Key_Backtab) << int(Qt::ShiftModifier) << u"panes"_qs;
+    }
+    void theShortcutFieldKeepsTheShortcutInForce() {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, focusAfter);
+        auto* field = control<QKeySequenceEdit>(u"shortcut"_qs);
+        const QKeySequence inForce = m_model->shortcut();
+        QVERIFY(!inForce.isEmpty());
+        focusOn(field);
+        QTest::keyPress(field, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QTest::qWait(0); // what the field recorded is taken after the key
+        QCOMPARE(field->keySequence(), inForce);
+        QCOMPARE(QApplication::focusWidget()->objectName(), focusAfter);
+        QTest::keyRelease(QApplication::focusWidget(), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(field->keySequence(), inForce);
+        QCOMPARE(m_model->shortcut(), inForce);
+        QVERIFY2(m_model->message().isEmpty(), qPrintable(m_model->message()));
+    }
+
+    // A field left half-typed or empty shows the shortcut in force again.
+    void aShortcutFieldLeftEmptyShowsTheShortcutInForce() {
+        auto* field = control<QKeySequenceEdit>(u"shortcut"_qs);
+        focusOn(field);
+        field->clear();
+        control<QComboBox>(u"appearance"_qs)->setFocus(Qt::MouseFocusReason);
+        QTRY_COMPARE(field->keySequence(), m_model->shortcut());
+    }
+
+    // A combination is recorded at once, and the focus stays in the field.
+    void aRecordedShortcutLeavesTheFocusInTheField() {
+        auto* field = control<QKeySequenceEdit>(u"shortcut"_qs);
+        focusOn(field);
+        QTest::keyClick(field, Qt::Key_J, Qt::ControlModifier | Qt::AltModifier);
+        QTRY_COMPARE(m_model->shortcut(), QKeySequence(u"Ctrl+Alt+J"_qs));
+        QCOMPARE(field->keySequence(), QKeySequence(u"Ctrl+Alt+J"_qs));
+        QVERIFY(field->hasFocus());
+    }
+
+    // Escape closes the window from the shortcut field too, recording nothing.
+    void escapeInTheShortcutFieldClosesTheWindow() {
+        auto* field = control<QKeySequenceEdit>(u"shortcut"_qs);
+        const QKeySequence inForce = m_model->shortcut();
+        focusOn(field);
+        QTest::keyClick(field, Qt::Key_Escape);
+        QTRY_VERIFY(!m_window->isVisible());
+        QCOMPARE(m_model->shortcut(), inForce);
+        QCOMPARE(field->keySequence(), inForce);
+        QVERIFY(m_model->message().isEmpty());
+    }
+
+    // A message shows on the pane it is about, and no longer once the window was closed.
+    void aMessageShowsOnItsPaneUntilTheWindowCloses() {
+        m_window->showPane(u"addressBook"_qs);
+        m_window->show();
+        QVERIFY(!m_model->addContactFolder(u"/no/such/folder"_qs));
+        QStringList shown;
+        for (QLabel* label : m_window->findChildren<QLabel*>(u"message"_qs))
+            if (!label->isHidden())
+                shown.append(label->text());
+        QCOMPARE(shown, QStringList{m_model->message()});
+        auto* onPane =
+            control<QPushButton>(u"addFolder"_qs)->parentWidget()->findChild<QLabel*>(u"message"_qs);
+        QVERIFY(!onPane->isHidden());
+        m_window->close();
+        m_window->show();
+        for (QLabel* label : m_window->findChildren<QLabel*>(u"message"_qs))
+            QVERIFY2(label->isHidden(), qPrintable(label->text()));
+    }
+
+    // A screen reader names a choice by its label, not by the name the code knows it by.
+    void aChoiceIsNamedByItsLabel_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("label");
+        QTest::newRow("appearance") << u"appearance"_qs << u"Appearance"_qs;
+        QTest::newRow("panel width") << u"panelWidth"_qs << u"Panel width"_qs;
+        QTest::newRow("Return") << u"primaryAction"_qs << u"Return on a card"_qs;
+        QTest::newRow("messages") << u"messagingApp"_qs << u"Messages open in"_qs;
+        QTest::newRow("provider") << u"aiProvider"_qs << u"Provider"_qs;
+    }
+    void aChoiceIsNamedByItsLabel() {
+        QFETCH(QString, name);
+        QFETCH(QString, label);
+        QCOMPARE(control<QComboBox>(name)->accessibleName(), label);
+    }
+
+    // The note about the records of people who left shows only with such records.
+    void theNoteOnRecordsOfPeopleWhoLeftShowsOnlyWithThem() {
+        QCOMPARE(m_model->orphanCount(), 0);
+        QVERIFY(control<QLabel>(u"orphansHelp"_qs)->isHidden());
+        QVERIFY(control<QLabel>(u"orphans"_qs)->isHidden());
+        QVERIFY(control<QPushButton>(u"removeOrphans"_qs)->isHidden());
+    }
+
+    // A folder button that turns itself off hands the focus to the list, not to the sidebar.
+    void aFolderButtonTurningOffLeavesTheFocusOnTheList() {
+        test::TempDir disk;
+        QDir(disk.path()).mkpath(u"a"_qs);
+        QDir(disk.path()).mkpath(u"b"_qs);
+        m_env->settings().setContactFolders({disk.filePath(u"a"_qs), disk.filePath(u"b"_qs)});
+        m_window->showPane(u"addressBook"_qs);
+        auto* list = control<QListWidget>(u"contactFolders"_qs);
+        list->setCurrentRow(1);
+        auto* first = control<QPushButton>(u"newContactsFolder"_qs);
+        focusOn(first);
+        QTest::keyClick(first, Qt::Key_Space);
+        QCOMPARE(m_env->settings().contactFolders().value(0), disk.filePath(u"b"_qs));
+        QVERIFY(!first->isEnabled());
+        QCOMPARE(QApplication::focusWidget(), list);
+
+        auto* remove = control<QPushButton>(u"removeFolder"_qs);
+        focusOn(remove);
+        QTest::keyClick(remove, Qt::Key_Space);
+        QCOMPARE(m_env->settings().contactFolders(), QStringList{disk.filePath(u"a"_qs)});
+        QCOMPARE(QApplication::focusWidget(), list);
+        QCOMPARE(remove->isEnabled(), list->currentRow() == 0);
+    }
+
+    // A blank model name means the default model, which the field shows as its placeholder.
+    void aBlankClaudeModelMeansTheDefault_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("fast, spaces") << u"claudeFastModel"_qs << u"   "_qs << QString() << QString();
+        QTest::newRow("fast, padded")
+            << u"claudeFastModel"_qs << u" claude-x "_qs << u"claude-x"_qs << u"claude-x"_qs;
+        QTest::newRow("fast, spaces, the default already")
+            << u"claudeFastModel"_qs << u"  "_qs << QString() << QString();
+        QTest::newRow("reasoning, empty")
+            << u"claudeReasoningModel"_qs << QString() << QString() << QString();
+    }
+    void aBlankClaudeModelMeansTheDefault() {
+        QFETCH(QString, name);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        QFETCH(QString, shown);
+        const bool fast = name == u"claudeFastModel";
+        const QString key =
+            fast ? SettingsStore::claudeFastModelKey() : SettingsStore::claudeReasoningModelKey();
+        InMemoryKeyValueStore nothing;
+        const SettingsStore defaults(nothing);
+        const QString fallback = fast ? defaults.claudeFastModel() : defaults.claudeReasoningModel();
+        auto* field = control<QLineEdit>(name);
+        QCOMPARE(field->placeholderText(), fallback);
+        QCOMPARE(field->text(), QString()); // the default, shown as the placeholder
+        if (QTest::currentDataTag() != QByteArrayLiteral("fast, spaces, the default already"))
+            fast ? m_env->settings().setClaudeFastModel(u"claude-y"_qs)
+                 : m_env->settings().setClaudeReasoningModel(u"claude-y"_qs);
+        field->setText(typed);
+        Q_EMIT field->editingFinished();
+        QCOMPARE(m_env->keyValueStore().text(key).value_or(QString()), stored);
+        QCOMPARE(fast ? m_env->settings().claudeFastModel() : m_env->settings().claudeReasoningModel(),
+                 stored.isEmpty() ? fallback : stored);
+        QCOMPARE(field->text(), shown);
+    }
+
+    // An update feed that is no web address is refused on the Updates pane.
+    void anUpdateFeedThatIsNoWebAddressIsRefusedOnItsPane() {
+        m_window->showPane(u"updates"_qs);
+        m_window->show();
+        auto* feed = control<QLineEdit>(u"updateFeed"_qs);
+        feed->setText(u"ftp://bad feed"_qs);
+        Q_EMIT feed->editingFinished();
+        QCOMPARE(m_model->updateFeedURL(), QString());
+        auto* message = feed->parentWidget()->findChild<QLabel*>(u"message"_qs);
+        QVERIFY(message);
+        QVERIFY(!message->isHidden());
+        QVERIFY2(message->text().contains(u"https://"_qs), qPrintable(message->text()));
+    }
+
+    // Erasing everything also empties the semantic index: it is rebuilt for the people still there.
+    void erasingRebuildsTheIndexForThePeopleStillThere() {
+        int rebuilt = 0;
+        m_window->setRebuildIndexAction([&rebuilt] { ++rebuilt; });
+        m_env->settings().setSemanticSearchEnabled(true);
+        m_window->showPane(u"data"_qs);
+        m_window->show();
+        QTimer::singleShot(0, this, [] {
+            if (QWidget* dialog = QApplication::activeModalWidget())
+                for (auto* button : dialog->findChildren<QPushButton*>())
+                    if (button->text() == u"Erase")
+                        button->click();
+        });
+        control<QPushButton>(u"eraseAll"_qs)->click();
+        QTRY_COMPARE(rebuilt, 1);
+        QVERIFY2(m_model->message().startsWith(u"Erased 0 records."_qs), qPrintable(m_model->message()));
+    }
+
+    // "Rebuild semantic index" says that it is rebuilding, then that it is done.
+    void rebuildingTheIndexSaysWhenItIsDone() {
+        m_window.reset();
+        m_model.reset();
+        m_env = AppEnvironment::inMemory({test::person(u"a"_qs, u"Ada"_qs)}, u"PemmoSettingsWindowTest"_qs,
+                                         test::quickTimings());
+        AppStartup startup(*m_env);
+        await(startup.start());
+        m_model = std::make_unique<SettingsViewModel>(*m_env);
+        m_window = std::make_unique<SettingsWindow>(*m_model);
+        EmbeddingMaintenance& maintenance = startup.embeddingMaintenance();
+        QTRY_VERIFY(!maintenance.isUpdating());
+        m_window->setIndexMaintenance(&maintenance);
+        auto* button = control<QPushButton>(u"rebuildIndex"_qs);
+        auto* state = control<QLabel>(u"rebuildState"_qs);
+        QVERIFY(button->isEnabled());
+        QVERIFY(state->isHidden());
+        button->click();
+        // "Rebuilding the semantic index…" shows while it runs: with one person, that is brief.
+        QVERIFY(!state->isHidden());
+        QTRY_COMPARE(state->text(), u"Rebuilt the semantic index."_qs);
+        m_window.reset();
     }
 
     // A dialog of the window (here "Erase all Pemmo data…"'s question) is a window of its own; it

@@ -109,6 +109,38 @@ private Q_SLOTS:
         QCOMPARE(SettingsStore(store).claudeFastModel(), expected);
     }
 
+    // A model name is set without the spaces around it; a blank one is the default model at once,
+    // not only after the next start.
+    void aModelNameIsSetTrimmedAndABlankOneMeansTheDefault_data() {
+        QTest::addColumn<bool>("fast");
+        QTest::newRow("fast") << true;
+        QTest::newRow("reasoning") << false;
+    }
+    void aModelNameIsSetTrimmedAndABlankOneMeansTheDefault() {
+        QFETCH(bool, fast);
+        InMemoryKeyValueStore store;
+        SettingsStore settings(store);
+        const QString key =
+            fast ? SettingsStore::claudeFastModelKey() : SettingsStore::claudeReasoningModelKey();
+        const auto model = [&] {
+            return fast ? settings.claudeFastModel() : settings.claudeReasoningModel();
+        };
+        const auto set = [&](const QString& name) {
+            fast ? settings.setClaudeFastModel(name) : settings.setClaudeReasoningModel(name);
+        };
+        const QString fallback = model();
+        set(u" claude-x "_qs);
+        QCOMPARE(model(), u"claude-x"_qs);
+        QCOMPARE(store.text(key), std::optional<QString>(u"claude-x"_qs));
+        set(u"   "_qs);
+        QCOMPARE(model(), fallback);
+        QVERIFY(!store.contains(key));
+        set(u"claude-x"_qs);
+        set(QString());
+        QCOMPARE(model(), fallback);
+        QVERIFY(!store.contains(key));
+    }
+
     void valuesOfTheWrongKindReadAsDefaultsAndAreNotRewritten() {
         InMemoryKeyValueStore store;
         store.set(StoredValue(u"false"_qs), SettingsStore::autoLogInteractionsKey());
