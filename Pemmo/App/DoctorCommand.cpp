@@ -119,14 +119,26 @@ QCoro::Task<QStringList> indexLines(EmbeddingIndex& index, QString file) {
 }
 
 // Which embedder the semantic tier uses, or why there is none, and what the index file holds.
+QStringList gloveLines(const GloveEmbedder& embedder, const QString& setting) {
+    return {u"Semantic search: "_qs + embedder.identifier() + u" ("_qs +
+                QString::number(embedder.table().count()) + u" words, dimension "_qs +
+                QString::number(embedder.dimension()) + u")"_qs + setting,
+            u"  word table: "_qs + embedder.table().path()};
+}
+
 QCoro::Task<QStringList> semanticLines(Sources sources) {
     const QString setting =
         sources.settings->semanticSearchEnabled() ? QString() : u" (switched off in the settings)"_qs;
     const QString file = QDir(sources.directory).filePath(EmbeddingIndexFile::fileName());
     if (sources.index) {
-        QStringList lines{u"Semantic search: "_qs + sources.index->embedder().identifier() +
-                          u" (dimension "_qs + QString::number(sources.index->embedder().dimension()) +
-                          u")"_qs + setting};
+        // The running Pemmo's embedder says what the command line's says.
+        const Embedder& running = sources.index->embedder();
+        QStringList lines;
+        if (const auto* glove = dynamic_cast<const GloveEmbedder*>(&running))
+            lines = gloveLines(*glove, setting);
+        else
+            lines = {u"Semantic search: "_qs + running.identifier() + u" (dimension "_qs +
+                     QString::number(running.dimension()) + u")"_qs + setting};
         auto describing = indexLines(*sources.index, file);
         lines += co_await describing;
         co_return lines;
@@ -137,10 +149,7 @@ QCoro::Task<QStringList> semanticLines(Sources sources) {
                                   setting,
                               u"  looked for: "_qs + GloveEmbedder::searchPaths().join(u", "_qs)};
     }
-    QStringList lines{u"Semantic search: "_qs + embedder->identifier() + u" ("_qs +
-                          QString::number(embedder->table().count()) + u" words, dimension "_qs +
-                          QString::number(embedder->dimension()) + u")"_qs + setting,
-                      u"  word table: "_qs + embedder->table().path()};
+    QStringList lines = gloveLines(*embedder, setting);
     EmbeddingIndex index(embedder, file);
     auto describing = indexLines(index, file);
     lines += co_await describing;

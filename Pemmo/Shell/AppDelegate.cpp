@@ -348,9 +348,7 @@ void AppDelegate::openSettings(const QString& pane) {
         m_settingsWindow->setDark(m_shell->dark());
         connect(m_shell.get(), &AppShell::darkChanged, m_settingsWindow.get(),
                 [this] { m_settingsWindow->setDark(m_shell->dark()); });
-        EmbeddingMaintenance* maintenance = &m_startup->embeddingMaintenance();
-        if (maintenance->isAvailable())
-            m_settingsWindow->setRebuildIndexAction([maintenance] { maintenance->rebuild(); });
+        m_settingsWindow->setIndexMaintenance(&m_startup->embeddingMaintenance());
     }
     if (!pane.isEmpty())
         m_settingsWindow->showPane(pane);
