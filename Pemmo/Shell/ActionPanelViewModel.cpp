@@ -437,6 +437,10 @@ KeyResult ActionPanelViewModel::handleKey(const KeyEvent& event) {
         perform(m_selectedIndex);
         return KeyResult::Handled;
     }
+    // The filter is the panel's only field: Tab would take the keyboard to the screen behind the
+    // scrim, whose field would then take the typing meant for the filter.
+    if (event.isPlain(Qt::Key_Tab) || event.isPlain(Qt::Key_Backtab))
+        return KeyResult::Handled;
     if (event.hasControl()) {
         const QKeyCombination pressed = event.combination();
         for (int i = 0; i < m_entries.size(); ++i) {

@@ -65,6 +65,7 @@ ConfirmRequest AppRouter::confirmRequest() const {
 void AppRouter::present(Overlay overlay) {
     Q_ASSERT(thread() == QThread::currentThread());
     m_overlay = std::move(overlay);
+    setConfirmFocusOnCancel(false);
     Q_EMIT overlayChanged();
 }
 
@@ -72,6 +73,7 @@ void AppRouter::dismissOverlay() {
     if (!m_overlay)
         return;
     m_overlay.reset();
+    setConfirmFocusOnCancel(false);
     Q_EMIT overlayChanged();
 }
 
@@ -82,6 +84,13 @@ void AppRouter::confirm() {
     dismissOverlay();
     if (run)
         run();
+}
+
+void AppRouter::setConfirmFocusOnCancel(bool onCancel) {
+    if (m_confirmFocusOnCancel == onCancel)
+        return;
+    m_confirmFocusOnCancel = onCancel;
+    Q_EMIT confirmFocusChanged();
 }
 
 void AppRouter::showBanner(BannerState banner) {
@@ -123,11 +132,19 @@ void AppRouter::focusSearch() {
 
 KeyResult AppRouter::handleKey(const KeyEvent& event) {
     if (showsConfirm()) {
-        // The card is modal: Return answers it, Escape declines, nothing else goes past it.
-        if (event.isPlain(Qt::Key_Return) || event.isPlain(Qt::Key_Enter))
+        // The card is modal: Return or Space presses the focused button (the confirming one until
+        // Tab moves to Cancel), Escape declines, Tab and Shift-Tab go between the two buttons, and
+        // nothing else goes past it (not to a field behind the scrim either).
+        const bool press =
+            event.isPlain(Qt::Key_Return) || event.isPlain(Qt::Key_Enter) || event.isPlain(Qt::Key_Space);
+        if (press && m_confirmFocusOnCancel)
+            dismissOverlay();
+        else if (press)
             confirm();
         else if (event.isPlain(Qt::Key_Escape))
             dismissOverlay();
+        else if (event.isPlain(Qt::Key_Tab) || event.isPlain(Qt::Key_Backtab))
+            setConfirmFocusOnCancel(!m_confirmFocusOnCancel);
         return KeyResult::Handled;
     }
     if (m_banner && m_banner->actionKey && m_banner->action && event.combination() == *m_banner->actionKey) {

@@ -183,8 +183,10 @@ Item {
                     Repeater {
                         // An overlay takes the keys, so the footer says what they do there.
                         model: Shell.router.showsActions && Shell.actionPanel ? Shell.actionPanel.hints
-                             : Shell.router.showsConfirm ? [["↵", Shell.router.confirmRequest.confirmTitle],
-                                                            ["Esc", qsTr("Cancel")]]
+                             : Shell.router.showsConfirm
+                               ? [["↵", Shell.router.confirmFocusOnCancel ? qsTr("Cancel")
+                                                                          : Shell.router.confirmRequest.confirmTitle],
+                                  ["Esc", qsTr("Cancel")]]
                              : root.screen ? root.screen.hints : []
                         KeyHint {
                             required property var modelData

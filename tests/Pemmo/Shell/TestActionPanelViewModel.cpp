@@ -219,6 +219,22 @@ private Q_SLOTS:
         QVERIFY(!m_env->router().hasOverlay());
     }
 
+    // The filter is the panel's only field: Tab stays in it, so typing after it still narrows the
+    // panel's list and never reaches the search field behind the scrim.
+    void tabStaysInTheFilter_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::newRow("Tab") << int(Qt::Key_Tab) << Qt::KeyboardModifiers();
+        QTest::newRow("Shift-Tab") << int(Qt::Key_Backtab) << Qt::KeyboardModifiers(Qt::ShiftModifier);
+    }
+    void tabStaysInTheFilter() {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        auto& panel = open(ActionContext::profile(u"anna"_qs));
+        QCOMPARE(panel.handleKey(test::key(key, modifiers)), KeyResult::Handled);
+        QVERIFY(m_env->router().showsActions());
+    }
+
     void clearingRecentsAsksAndLeavesStarredAlone() {
         m_env->recents().record(u"anna"_qs);
         m_env->recents().record(u"bo"_qs);

@@ -116,6 +116,43 @@ private Q_SLOTS:
         QCOMPARE(router.handleKey(key(Qt::Key_Return)), KeyResult::Pass);
     }
 
+    // Tab and Shift-Tab go between the card's two buttons (and never past the scrim); Return and
+    // Space press the one with the keyboard.
+    void aConfirmationsButtonsAreReachedWithTab_data() {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<bool>("onCancel");
+        QTest::addColumn<int>("answers");
+        QTest::addColumn<bool>("stillShown");
+        QTest::newRow("opens on the answer") << QList<int>{} << false << 0 << true;
+        QTest::newRow("Tab to Cancel") << QList<int>{Qt::Key_Tab} << true << 0 << true;
+        QTest::newRow("Tab, Tab back") << QList<int>{Qt::Key_Tab, Qt::Key_Tab} << false << 0 << true;
+        QTest::newRow("Shift-Tab to Cancel") << QList<int>{Qt::Key_Backtab} << true << 0 << true;
+        QTest::newRow("Return on Cancel") << QList<int>{Qt::Key_Tab, Qt::Key_Return} << false << 0 << false;
+        QTest::newRow("Space on Cancel") << QList<int>{Qt::Key_Tab, Qt::Key_Space} << false << 0 << false;
+        QTest::newRow("Space on the answer") << QList<int>{Qt::Key_Space} << false << 1 << false;
+        QTest::newRow("back to the answer, Return")
+            << QList<int>{Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_Return} << false << 1 << false;
+    }
+    void aConfirmationsButtonsAreReachedWithTab() {
+        QFETCH(QList<int>, keys);
+        QFETCH(bool, onCancel);
+        QFETCH(int, answers);
+        QFETCH(bool, stillShown);
+        AppRouter router;
+        int answered = 0;
+        router.present(question(&answered));
+        for (const int k : keys) {
+            const auto modifiers = k == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier;
+            QCOMPARE(router.handleKey(key(k, modifiers)), KeyResult::Handled);
+        }
+        QCOMPARE(router.confirmFocusOnCancel(), onCancel);
+        QCOMPARE(answered, answers);
+        QCOMPARE(router.showsConfirm(), stillShown);
+        // The next card starts on its answer again.
+        router.present(question(&answered));
+        QVERIFY(!router.confirmFocusOnCancel());
+    }
+
     // A banner goes after its own time, not after the time of the one it replaced.
     void anOlderBannersTimerDoesNotHideANewerOne() {
         AppRouter router;
