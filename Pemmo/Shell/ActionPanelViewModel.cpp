@@ -412,7 +412,11 @@ void ActionPanelViewModel::run(int entry) {
     // confirmation where the panel was. This model may be gone once the overlay changes, so the
     // command is taken out before.
     const auto perform = m_entries[entry].perform;
-    m_env.router().dismissOverlay();
+    AppRouter& router = m_env.router();
+    // An earlier failure is old news once another command runs; it says so itself if it fails.
+    if (router.banner() && router.banner()->style == BannerState::Style::Error)
+        router.dismissBanner();
+    router.dismissOverlay();
     if (perform)
         perform();
 }

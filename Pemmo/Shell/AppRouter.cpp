@@ -4,6 +4,20 @@
 
 namespace pemmo {
 
+namespace {
+
+// A Control-key command, or Return on a row: a key that runs something, not one that moves or
+// types.
+bool startsACommand(const KeyEvent& event) {
+    static const QList<int> modifiersAlone = {Qt::Key_Control, Qt::Key_Shift, Qt::Key_Alt, Qt::Key_Meta,
+                                              Qt::Key_AltGr};
+    if (modifiersAlone.contains(event.key))
+        return false;
+    return event.hasControl() || event.isPlain(Qt::Key_Return) || event.isPlain(Qt::Key_Enter);
+}
+
+} // namespace
+
 AppRouter::AppRouter(QObject* parent)
     : QObject(parent) {
     m_bannerTimer.setSingleShot(true);
@@ -20,6 +34,9 @@ void AppRouter::push(Route route) {
     Q_ASSERT(thread() == QThread::currentThread());
     route.setKey(m_nextKey++);
     m_stack.append(std::move(route));
+    // A banner speaks of the screen it came up on; the screen's own banner (a form's "Saved")
+    // comes after the change.
+    dismissBanner();
     Q_EMIT stackChanged();
 }
 
@@ -28,6 +45,7 @@ void AppRouter::pop() {
     if (m_stack.size() <= 1)
         return;
     m_stack.removeLast();
+    dismissBanner();
     Q_EMIT stackChanged();
 }
 
@@ -151,6 +169,9 @@ KeyResult AppRouter::handleKey(const KeyEvent& event) {
         performBannerAction();
         return KeyResult::Handled;
     }
+    // A failure is old news once the next command starts: it either works or says so itself.
+    if (m_banner && m_banner->style == BannerState::Style::Error && startsACommand(event))
+        dismissBanner();
     return KeyResult::Pass;
 }
 

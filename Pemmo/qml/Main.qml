@@ -157,6 +157,14 @@ Item {
                 replaceExit: null
             }
 
+            // Between the screen and the footer: the screen gives it room rather than lying under it,
+            // so no row, field or button is ever hidden by a message.
+            Banner {
+                id: banner
+                Layout.fillWidth: true
+                Layout.margins: Theme.gap
+            }
+
             Rectangle {
                 id: footerBar
                 Layout.fillWidth: true
@@ -197,15 +205,6 @@ Item {
                     }
                 }
             }
-        }
-
-        Banner {
-            id: banner
-            anchors.left: parent.left
-            anchors.right: parent.right
-            anchors.bottom: parent.bottom
-            anchors.margins: Theme.gap
-            anchors.bottomMargin: root.footerHeight + Theme.gap
         }
 
         OverlayHost {

@@ -250,6 +250,14 @@ private Q_SLOTS:
         QCOMPARE(m_env->starred().ids(), QStringList{u"bo"_qs});
     }
 
+    // An earlier failure goes when another command runs: it works, or says so itself.
+    void aCommandTakesAnEarlierFailureAway() {
+        m_env->router().showError(u"No Find My link for Anna"_qs);
+        auto& panel = open(ActionContext::search(std::nullopt, std::nullopt));
+        QVERIFY(panel.performID(u"clear-recents"_qs));
+        QVERIFY(!m_env->router().hasBanner());
+    }
+
     void quickCaptureIsRefusedWhileAIIsOff() {
         auto& panel = open(ActionContext::search(u"met Anna"_qs, u"anna"_qs));
         QVERIFY(panel.performID(u"quick-capture"_qs));

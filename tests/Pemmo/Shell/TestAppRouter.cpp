@@ -153,6 +153,58 @@ private Q_SLOTS:
         QVERIFY(!router.confirmFocusOnCancel());
     }
 
+    // A banner speaks of the screen it came up on: it goes when the screen changes.
+    void aBannerGoesWithTheScreen_data() {
+        QTest::addColumn<bool>("push");
+        QTest::newRow("push") << true;
+        QTest::newRow("pop") << false;
+    }
+    void aBannerGoesWithTheScreen() {
+        QFETCH(bool, push);
+        AppRouter router;
+        router.push(Route::profile(u"A"_qs));
+        router.showBanner(banner(u"Removed the link."_qs, 60'000));
+        if (push)
+            router.push(Route::quickLinkForm(u"A"_qs));
+        else
+            router.pop();
+        QVERIFY(!router.hasBanner());
+        // What the new screen says after the change stays.
+        router.showSuccess(u"Saved the link."_qs);
+        QVERIFY(router.hasBanner());
+    }
+
+    // A failure goes when the next command starts (it succeeds, or says so itself); moving and
+    // typing leave it, and other banners wait for their time.
+    void aFailureGoesWithTheNextCommand_data() {
+        QTest::addColumn<bool>("error");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("stays");
+        const auto none = Qt::KeyboardModifiers();
+        const auto control = Qt::KeyboardModifiers(Qt::ControlModifier);
+        QTest::newRow("error, Control-P") << true << int(Qt::Key_P) << control << false;
+        QTest::newRow("error, Return") << true << int(Qt::Key_Return) << none << false;
+        QTest::newRow("error, Down") << true << int(Qt::Key_Down) << none << true;
+        QTest::newRow("error, typing") << true << int(Qt::Key_A) << none << true;
+        QTest::newRow("error, Control alone") << true << int(Qt::Key_Control) << control << true;
+        QTest::newRow("success, Control-P") << false << int(Qt::Key_P) << control << true;
+    }
+    void aFailureGoesWithTheNextCommand() {
+        QFETCH(bool, error);
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, stays);
+        AppRouter router;
+        if (error)
+            router.showError(u"No Find My link for Anna"_qs);
+        else
+            router.showSuccess(u"Saved Anna."_qs);
+        // The router does not take the key: the screen runs its command.
+        QCOMPARE(router.handleKey(test::key(key, modifiers)), KeyResult::Pass);
+        QCOMPARE(router.hasBanner(), stays);
+    }
+
     // A banner goes after its own time, not after the time of the one it replaced.
     void anOlderBannersTimerDoesNotHideANewerOne() {
         AppRouter router;
