@@ -73,7 +73,8 @@ public:
     static QString initials(const QString& title);
     // "Starred", "Reach out", "People" … for the section headers.
     static QString sectionTitle(SearchSection section);
-    // The row as a screen reader says it: name, subtitle, badge.
+    // The row as a screen reader says it: name ("Circle …" for a circle), subtitle, badge, and why
+    // it matched.
     static QString accessibleName(const SearchRowItem& item);
 
 Q_SIGNALS:

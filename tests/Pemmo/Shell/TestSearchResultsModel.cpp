@@ -129,6 +129,39 @@ private Q_SLOTS:
         QCOMPARE(at(1, SearchResultsModel::ContactIDRole), u"ada"_qs);
     }
 
+    // What a screen reader hears for a row: each part once, in the order it shows, and a circle
+    // says it is one.
+    void aRowIsHeardOncePerPart_data() {
+        QTest::addColumn<bool>("circle");
+        QTest::addColumn<QString>("subtitle");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("name alone") << false << QString() << QString() << u"Anna Berg"_qs;
+        QTest::newRow("with subtitle")
+            << false << u"No contact logged yet"_qs << QString() << u"Anna Berg, No contact logged yet"_qs;
+        QTest::newRow("also matches")
+            << false << u"No contact logged yet"_qs << u"You wrote: \u201CSailing\n\ttrip\u201D"_qs
+            << u"Anna Berg, No contact logged yet, You wrote: \u201CSailing trip\u201D"_qs;
+        QTest::newRow("circle") << true << u"1 person"_qs << QString() << u"Circle Anna Berg, 1 person"_qs;
+    }
+    void aRowIsHeardOncePerPart() {
+        QFETCH(bool, circle);
+        QFETCH(QString, subtitle);
+        QFETCH(QString, reason);
+        QFETCH(QString, expected);
+        SearchRowItem item;
+        item.title = u"Anna Berg"_qs;
+        if (circle)
+            item.tagID = u"anna-berg"_qs;
+        else
+            item.profileID = u"anna"_qs;
+        if (!subtitle.isEmpty())
+            item.subtitle = subtitle;
+        if (!reason.isEmpty())
+            item.reason = reason;
+        QCOMPARE(SearchResultsModel::accessibleName(item), expected);
+    }
+
     void aPersonFoundByMeaningShowsWhy() {
         auto env = test::startedEnvironment(
             {person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs), person(u"2"_qs, u"Ada"_qs, u"Lovelace"_qs)});
