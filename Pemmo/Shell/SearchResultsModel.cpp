@@ -119,6 +119,12 @@ void SearchResultsModel::moveSelection(int delta) {
     m_search.moveSelection(delta);
 }
 
+int SearchResultsModel::firstToShowWith(int row) const {
+    if (row < 0 || row >= m_lines.size())
+        return -1;
+    return row > 0 && m_lines[row - 1].header ? row - 1 : row;
+}
+
 void SearchResultsModel::selectRow(int row) {
     if (row >= 0 && row < m_lines.size() && !m_lines[row].header)
         m_search.select(m_lines[row].item.id);

@@ -63,6 +63,9 @@ public:
 
     Q_INVOKABLE void moveSelection(int delta);
     Q_INVOKABLE void selectRow(int row);
+    // The row a list shows first to keep `row` in view with its section's heading: the heading when
+    // `row` is the first of its section, else `row` itself; -1 when there is no such row.
+    Q_INVOKABLE int firstToShowWith(int row) const;
     // The pointer moved over `row`; `position` is where it is in the list's own coordinates.
     Q_INVOKABLE void hoverRow(int row, QPointF position);
 

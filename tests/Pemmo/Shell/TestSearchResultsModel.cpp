@@ -162,6 +162,23 @@ private Q_SLOTS:
         QCOMPARE(SearchResultsModel::accessibleName(item), expected);
     }
 
+    // The first row of a section is kept in view with its heading; others alone.
+    void theFirstRowOfASectionShowsWithItsHeading() {
+        auto env = test::startedEnvironment({person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs),
+                                             person(u"2"_qs, u"Marguerite"_qs, u"Hampton"_qs)});
+        SearchViewModel search(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(),
+                               nullptr, systemClock(), std::chrono::milliseconds(1));
+        SearchResultsModel model(search);
+        model.setQuery(u"Ma"_qs);
+        QTRY_COMPARE(model.rowCount(), 3);
+        QVERIFY(model.data(model.index(0), SearchResultsModel::KindRole).toString() == u"header"_qs);
+        QCOMPARE(model.firstToShowWith(1), 0);
+        QCOMPARE(model.firstToShowWith(2), 2);
+        QCOMPARE(model.firstToShowWith(0), 0);
+        QCOMPARE(model.firstToShowWith(3), -1);
+        QCOMPARE(model.firstToShowWith(-1), -1);
+    }
+
     void aPersonFoundByMeaningShowsWhy() {
         auto env = test::startedEnvironment(
             {person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs), person(u"2"_qs, u"Ada"_qs, u"Lovelace"_qs)});
