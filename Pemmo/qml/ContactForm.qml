@@ -43,19 +43,38 @@ PanelScreen {
     }
 
     Component.onCompleted: givenField.forceActiveFocus()
-    // A save stopped at a problem takes the keyboard to the first field with one, which scrolls it
-    // and its message into view: pressed from the bottom of the form, nothing else would show.
+    // A save stopped at a problem takes the keyboard to the first field with one and scrolls the
+    // field and its message into view: pressed from the bottom of the form, nothing else would
+    // show, and a field that had the keyboard already would not scroll by itself.
+    property Item refusedField: null
+    property Item refusedNote: null
     Connections {
         target: screen.form
         function onSaveRefused() {
-            const fields = [["givenName", givenField], ["email", emailField], ["phone", phoneField],
-                            ["birthday", dayField]]
-            for (const [key, field] of fields) {
+            const fields = [["givenName", givenField, givenError], ["email", emailField, emailError],
+                            ["phone", phoneField, phoneError], ["birthday", dayField, birthdayError]]
+            for (const [key, field, note] of fields) {
                 if ((screen.form.errors[key] ?? "") !== "") {
                     field.forceActiveFocus()
+                    screen.refusedField = field
+                    screen.refusedNote = note
+                    // The message has only just appeared: measure it once laid out.
+                    revealRefused.restart()
                     return
                 }
             }
+        }
+    }
+    Timer {
+        id: revealRefused
+        interval: 0
+        onTriggered: {
+            const field = screen.refusedField
+            const note = screen.refusedNote
+            if (!field || !note)
+                return
+            const noteBottom = note.mapToItem(field, 0, note.height).y
+            screen.revealRange(field, Math.max(field.height, noteBottom))
         }
     }
     // Whatever field takes the keyboard (Tab) is scrolled into view.
@@ -187,6 +206,7 @@ PanelScreen {
 
         Flickable {
             id: flick
+            objectName: "formScroll"
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
@@ -217,9 +237,10 @@ PanelScreen {
                     objectName: "givenName"
                     text: screen.form.givenName
                     Accessible.name: qsTr("First name")
+                    Accessible.description: screen.errors.givenName ?? ""
                     onTextEdited: screen.form.givenName = text
                 }
-                FieldNote { isError: true; text: screen.errors.givenName ?? "" }
+                FieldNote { id: givenError; isError: true; text: screen.errors.givenName ?? "" }
                 FieldLabel { text: qsTr("Last name") }
                 FormField {
                     id: familyField
@@ -253,9 +274,10 @@ PanelScreen {
                     text: screen.form.email
                     inputMethodHints: Qt.ImhEmailCharactersOnly
                     Accessible.name: qsTr("E-mail")
+                    Accessible.description: screen.errors.email ?? ""
                     onTextEdited: screen.form.email = text
                 }
-                FieldNote { isError: true; text: screen.errors.email ?? "" }
+                FieldNote { id: emailError; objectName: "emailError"; isError: true; text: screen.errors.email ?? "" }
                 FieldNote { text: (screen.errors.email ?? "") === "" ? screen.form.emailNote : "" }
                 FieldLabel { text: qsTr("Phone") }
                 FormField {
@@ -264,9 +286,10 @@ PanelScreen {
                     text: screen.form.phone
                     inputMethodHints: Qt.ImhDialableCharactersOnly
                     Accessible.name: qsTr("Phone")
+                    Accessible.description: screen.errors.phone ?? ""
                     onTextEdited: screen.form.phone = text
                 }
-                FieldNote { isError: true; text: screen.errors.phone ?? "" }
+                FieldNote { id: phoneError; isError: true; text: screen.errors.phone ?? "" }
                 FieldNote { text: (screen.errors.phone ?? "") === "" ? screen.form.phoneNote : "" }
                 FieldLabel { text: qsTr("Birthday") }
                 RowLayout {
@@ -282,6 +305,7 @@ PanelScreen {
                         inputMethodHints: Qt.ImhDigitsOnly
                         validator: IntValidator { bottom: 1; top: 31 }
                         Accessible.name: qsTr("Birthday, day")
+                        Accessible.description: screen.errors.birthday ?? ""
                         onTextEdited: screen.form.birthdayDay = text
                     }
                     PanelComboBox {
@@ -292,6 +316,7 @@ PanelScreen {
                         font.pointSize: Theme.bodySize
                         Layout.preferredWidth: Theme.bodySize * 12
                         Accessible.name: qsTr("Birthday, month")
+                        Accessible.description: screen.errors.birthday ?? ""
                         onActivated: function(index) { screen.form.birthdayMonth = index }
                     }
                     FormField {
@@ -302,11 +327,12 @@ PanelScreen {
                         placeholderText: qsTr("Year")
                         inputMethodHints: Qt.ImhDigitsOnly
                         Accessible.name: qsTr("Birthday, year (may be left empty)")
+                        Accessible.description: screen.errors.birthday ?? ""
                         onTextEdited: screen.form.birthdayYear = text
                     }
                     Item { Layout.fillWidth: true }
                 }
-                FieldNote { isError: true; text: screen.errors.birthday ?? "" }
+                FieldNote { id: birthdayError; isError: true; text: screen.errors.birthday ?? "" }
                 FieldNote { text: screen.form.folderNote }
 
                 SectionTitle { text: qsTr("In Pemmo") }
@@ -456,6 +482,7 @@ PanelScreen {
                     placeholderText: qsTr("instagram.com/name, or any web address")
                     inputMethodHints: Qt.ImhUrlCharactersOnly
                     Accessible.name: screen.form.editingLinkID !== "" ? qsTr("Link address, changing") : qsTr("New link address")
+                    Accessible.description: screen.form.linkError
                     onTextEdited: screen.form.linkURL = text
                     // Return adds the link (the form saves with Control-Return).
                     Keys.onReturnPressed: screen.form.commitLink()

@@ -16,6 +16,7 @@
 #include "TestSupport/PanelView.h"
 #include "TestSupport/People.h"
 
+#include <QAccessible>
 #include <QJSValue>
 #include <QPointer>
 #include <QQmlComponent>
@@ -340,6 +341,38 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         QTRY_VERIFY(email->hasActiveFocus());
         QCOMPARE(route(), u"contactForm"_qs);
         QVERIFY(!screen().value(u"errors"_qs).toMap().value(u"email"_qs).toString().isEmpty());
+    }
+
+    // A refused save with the keyboard already in the field with the problem still scrolls that
+    // field and its message into view, and a screen reader hears the message with the field.
+    void aRefusedSaveShowsTheMessageOfTheFieldWithTheKeyboard() {
+        m_env->router().dismissBanner();
+        QQuickItem* email = focusInAnnasContactForm(u"email"_qs);
+        QVERIFY(email);
+        type(u"no address"_qs);
+        QQuickItem* flick = itemNamed(m_panel->root(), u"formScroll"_qs);
+        QVERIFY(flick);
+        const auto scrollable = [flick] {
+            return flick->property("contentHeight").toReal() - flick->height();
+        };
+        QTRY_VERIFY(scrollable() > 0);
+        flick->setProperty("contentY", scrollable());
+        press(Qt::Key_Return, Qt::ControlModifier);
+        const auto message = [this] {
+            return screen().value(u"errors"_qs).toMap().value(u"email"_qs).toString();
+        };
+        QTRY_VERIFY(!message().isEmpty());
+        QVERIFY(email->hasActiveFocus());
+        const QQuickItem* note = itemNamed(m_panel->root(), u"emailError"_qs);
+        QVERIFY(note);
+        const auto inView = [flick](const QQuickItem* item) {
+            const QPointF top = item->mapToItem(flick, QPointF(0, 0));
+            return top.y() >= 0 && top.y() + item->height() <= flick->height() + 0.5;
+        };
+        QTRY_VERIFY(inView(email) && inView(note));
+        QAccessibleInterface* field = QAccessible::queryAccessibleInterface(email);
+        QVERIFY(field);
+        QCOMPARE(field->text(QAccessible::Description), message());
     }
 
     // Every kind but the search, which is the root.
