@@ -343,7 +343,10 @@ QString ActionPanelViewModel::selectedAccessibleName() const {
 }
 
 QVariantList ActionPanelViewModel::hints() const {
-    QVariantList pairs{QStringList{u"↑↓"_qs, tr("Select")}};
+    // The arrows and Return are offered only when a command is listed to select and run.
+    QVariantList pairs;
+    if (!m_visible.isEmpty())
+        pairs.append(QStringList{u"↑↓"_qs, tr("Select")});
     if (m_selectedIndex >= 0 && m_selectedIndex < m_visible.size())
         pairs.append(QStringList{u"↵"_qs, m_entries[m_visible[m_selectedIndex]].item.title});
     pairs.append(QStringList{u"Esc"_qs, m_filter.isEmpty() ? tr("Close") : tr("Clear")});

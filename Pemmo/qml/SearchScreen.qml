@@ -14,7 +14,12 @@ PanelScreen {
     readonly property SearchCommands commands: Shell.searchCommands
 
     // On a circle, Return shows its people and Control-Return manages it.
+    // The arrows and Return are offered only when there are rows to select and open.
+    readonly property bool hasRows: list.count > 0
     hints: screen.results.isAsking ? [["", qsTr("Asking the AI…")], ["Ctrl+K", qsTr("Actions")]]
+         : !screen.hasRows
+           ? (screen.results.canAsk ? [["Ctrl+I", qsTr("Ask AI")], ["Ctrl+K", qsTr("Actions")]]
+                                    : [["Ctrl+K", qsTr("Actions")]])
          : screen.results.canAsk
            ? [["↑↓", qsTr("Select")], ["↵", qsTr("Open")], ["Ctrl+I", qsTr("Ask AI")], ["Ctrl+K", qsTr("Actions")]]
          : results.selectedID.startsWith("tag:")

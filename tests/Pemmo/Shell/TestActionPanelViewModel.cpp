@@ -148,6 +148,7 @@ private Q_SLOTS:
             return std::nullopt;
         };
         auto& panel = open(ActionContext::profile(u"anna"_qs));
+        QCOMPARE(hint(panel, u"↑↓"_qs), std::optional<QString>(u"Select"_qs));
         QCOMPARE(hint(panel, u"↵"_qs), std::optional<QString>(u"Message"_qs));
         QCOMPARE(hint(panel, u"Esc"_qs), std::optional<QString>(u"Close"_qs));
         QSignalSpy changed(&panel, &ActionPanelViewModel::hintsChanged);
@@ -158,7 +159,8 @@ private Q_SLOTS:
         panel.moveSelection(1); // one command only: stays on it
         QCOMPARE(hint(panel, u"↵"_qs), std::optional<QString>(u"Star Anna Berg"_qs));
         panel.setFilter(u"zzz"_qs);
-        QCOMPARE(hint(panel, u"↵"_qs), std::nullopt); // nothing to run
+        QCOMPARE(hint(panel, u"↵"_qs), std::nullopt);  // nothing to run
+        QCOMPARE(hint(panel, u"↑↓"_qs), std::nullopt); // nor to select
         QCOMPARE(panel.handleKey(test::key(Qt::Key_Escape)), KeyResult::Handled);
         QCOMPARE(hint(panel, u"Esc"_qs), std::optional<QString>(u"Close"_qs));
         QVERIFY(m_env->router().hasOverlay());

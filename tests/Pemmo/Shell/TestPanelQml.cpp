@@ -203,6 +203,28 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         QTRY_VERIFY(shows(m_panel->root(), u"Add a circle"_qs));
     }
 
+    // The arrows and Return are offered only when there is a row to select: not beside "No
+    // matches", nor in an action panel whose filter matches nothing.
+    void theFooterOffersNoSelectionWhenThereIsNothingToSelect() {
+        m_env->router().reset();
+        QTRY_COMPARE(route(), u"search"_qs);
+        QTRY_VERIFY(screen().value(u"focused"_qs).toBool());
+        type(u"qqxzzv"_qs);
+        QTRY_VERIFY(shows(m_panel->root(), u"qqxzzv"_qs));
+        QTRY_COMPARE(screen().value(u"rowCount"_qs).toInt(), 0);
+        QTRY_VERIFY(!itemShowing(m_panel->root(), u"Select"_qs, true));
+        QVERIFY(!itemShowing(m_panel->root(), u"Open"_qs, true));
+        press(Qt::Key_Escape);
+        type(u"an"_qs);
+        QTRY_VERIFY(screen().value(u"rowCount"_qs).toInt() > 0);
+        QTRY_VERIFY(itemShowing(m_panel->root(), u"Select"_qs, true));
+        press(Qt::Key_K, Qt::ControlModifier);
+        QTRY_VERIFY(m_env->router().showsActions());
+        type(u"clrzzq"_qs);
+        QTRY_VERIFY(shows(m_panel->root(), u"No action matches"_qs));
+        QTRY_VERIFY(!itemShowing(m_panel->root(), u"Select"_qs, true));
+    }
+
     // While the action panel is up its keys are the ones that work, so the footer names them
     // (Escape closes the panel rather than leaving the card) and names the card's again after.
     void theFooterSpeaksForTheOverlayWhileItIsUp() {
