@@ -184,9 +184,15 @@ Item {
                         color: Shell.hotkeyProblem !== "" ? Theme.highlight : Theme.tertiaryText
                         font.pointSize: Theme.smallSize
                         elide: Text.ElideRight
-                        // Takes what the keys leave, so it gives way before any of them.
+                        // Takes what the keys leave, so it gives way before any of them; cut, it
+                        // would read as nonsense ("Ctrl+K opens Pe…"), so it is left out then (its
+                        // place kept, which keeps the layout from changing with it). A problem
+                        // with the shortcut is still shown, cut if need be.
                         Layout.fillWidth: true
                         Layout.preferredWidth: 0
+                        readonly property bool fits: width + 0.5 >= implicitWidth
+                        opacity: fits || Shell.hotkeyProblem !== "" ? 1 : 0
+                        Accessible.ignored: opacity === 0
                     }
                     Repeater {
                         // An overlay takes the keys, so the footer says what they do there.
