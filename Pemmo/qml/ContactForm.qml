@@ -43,6 +43,39 @@ PanelScreen {
     }
 
     Component.onCompleted: givenField.forceActiveFocus()
+
+    // A link's button that moved or removed the link gave up the keyboard with its row (the rows
+    // are made again): the keyboard goes to the button `which` of the row now at `index` (the
+    // moved link, or the link after the removed one, else the one before), to `otherwise` when
+    // that one is off (the link reached the end), and to the new link's address when no link is
+    // left.
+    property int linkFocusIndex: -1
+    property string linkFocusButton: ""
+    property string linkFocusOtherwise: ""
+    function focusLinkButton(index: int, which: string, otherwise: string) {
+        screen.linkFocusIndex = index
+        screen.linkFocusButton = which
+        screen.linkFocusOtherwise = otherwise
+        // Once the rows have been made again.
+        focusLinkLater.restart()
+    }
+    Timer {
+        id: focusLinkLater
+        interval: 0
+        onTriggered: {
+            const count = linkRows.count
+            if (count === 0) {
+                linkURLField.forceActiveFocus()
+                return
+            }
+            const row = linkRows.itemAt(Math.max(0, Math.min(screen.linkFocusIndex, count - 1)))
+            if (!row)
+                return
+            const wanted = row.buttons[screen.linkFocusButton]
+            const button = wanted.enabled ? wanted : row.buttons[screen.linkFocusOtherwise]
+            button.forceActiveFocus(Qt.TabFocusReason)
+        }
+    }
     // A save stopped at a problem takes the keyboard to the first field with one and scrolls the
     // field and its message into view: pressed from the bottom of the form, nothing else would
     // show, and a field that had the keyboard already would not scroll by itself.
@@ -354,6 +387,7 @@ PanelScreen {
                         RowLayout {
                             spacing: Theme.gap
                             FormButton {
+                                id: choosePhotoButton
                                 objectName: "choosePhoto"
                                 text: qsTr("Choose photo…")
                                 Accessible.name: qsTr("Choose photo, Control O")
@@ -364,7 +398,14 @@ PanelScreen {
                                 objectName: "useContactsPhoto"
                                 text: qsTr("Use address book photo")
                                 enabled: screen.form.hasReplacementPhoto
-                                onClicked: screen.form.useContactsPhoto()
+                                // Pressed, it has nothing left to do and turns itself off: the
+                                // keyboard goes to its neighbour rather than nowhere.
+                                onClicked: {
+                                    const hadKeyboard = activeFocus
+                                    screen.form.useContactsPhoto()
+                                    if (hadKeyboard)
+                                        choosePhotoButton.forceActiveFocus()
+                                }
                             }
                         }
                         Text {
@@ -408,11 +449,13 @@ PanelScreen {
                         Layout.topMargin: Theme.unit
                     }
                     Repeater {
+                        id: linkRows
                         model: screen.form.links
                         delegate: Rectangle {
                             id: linkRow
                             required property var modelData
                             required property int index
+                            readonly property var buttons: ({ up: upButton, down: downButton, remove: removeButton })
                             readonly property bool isEdited: screen.form.editingLinkID === modelData.id
                             Layout.fillWidth: true
                             implicitHeight: linkLine.implicitHeight + Theme.unit * 2
@@ -454,21 +497,45 @@ PanelScreen {
                                     onClicked: { screen.form.editLink(linkRow.modelData.id); linkURLField.forceActiveFocus() }
                                 }
                                 FormButton {
+                                    id: upButton
+                                    objectName: "linkUp"
                                     text: "↑"
                                     enabled: linkRow.index > 0
                                     Accessible.name: qsTr("Move %1 up").arg(linkRow.modelData.title)
-                                    onClicked: screen.form.moveLink(linkRow.modelData.id, -1)
+                                    onClicked: {
+                                        const keyboard = activeFocus
+                                        const at = linkRow.index
+                                        screen.form.moveLink(linkRow.modelData.id, -1)
+                                        if (keyboard)
+                                            screen.focusLinkButton(at - 1, "up", "down")
+                                    }
                                 }
                                 FormButton {
+                                    id: downButton
+                                    objectName: "linkDown"
                                     text: "↓"
                                     enabled: linkRow.index < screen.form.links.length - 1
                                     Accessible.name: qsTr("Move %1 down").arg(linkRow.modelData.title)
-                                    onClicked: screen.form.moveLink(linkRow.modelData.id, 1)
+                                    onClicked: {
+                                        const keyboard = activeFocus
+                                        const at = linkRow.index
+                                        screen.form.moveLink(linkRow.modelData.id, 1)
+                                        if (keyboard)
+                                            screen.focusLinkButton(at + 1, "down", "up")
+                                    }
                                 }
                                 FormButton {
+                                    id: removeButton
+                                    objectName: "linkRemove"
                                     text: qsTr("Remove")
                                     Accessible.name: qsTr("Remove %1").arg(linkRow.modelData.title)
-                                    onClicked: screen.form.removeLink(linkRow.modelData.id)
+                                    onClicked: {
+                                        const keyboard = activeFocus
+                                        const at = linkRow.index
+                                        screen.form.removeLink(linkRow.modelData.id)
+                                        if (keyboard)
+                                            screen.focusLinkButton(at, "remove", "remove")
+                                    }
                                 }
                             }
                         }

@@ -288,6 +288,29 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         QCOMPARE(links.first().url, u"https://github.com/anna"_qs);
     }
 
+    // Removing a link with the keyboard leaves the keyboard on the next link's Remove, and on the
+    // new link's address once no link is left: never nowhere.
+    void removingALinkKeepsTheKeyboardInTheLinks() {
+        QVERIFY(focusInAnnasContactForm(u"linkURL"_qs));
+        type(u"github.com/anna"_qs);
+        press(Qt::Key_Return);
+        type(u"gitlab.com/anna"_qs);
+        press(Qt::Key_Return);
+        QTRY_COMPARE(screen().value(u"links"_qs).toList().size(), 2);
+        QQuickItem* remove = itemNamed(m_panel->root(), u"linkRemove"_qs);
+        QVERIFY(remove);
+        remove->forceActiveFocus();
+        QTRY_VERIFY(remove->hasActiveFocus());
+        press(Qt::Key_Space);
+        QTRY_COMPARE(screen().value(u"links"_qs).toList().size(), 1);
+        QTRY_VERIFY(m_panel->view().activeFocusItem() &&
+                    m_panel->view().activeFocusItem()->objectName() == u"linkRemove"_qs);
+        press(Qt::Key_Space);
+        QTRY_COMPARE(screen().value(u"links"_qs).toList().size(), 0);
+        QTRY_VERIFY(m_panel->view().activeFocusItem() &&
+                    m_panel->view().activeFocusItem()->objectName() == u"linkURL"_qs);
+    }
+
     // Typing in one of Pemmo's own details keeps the keyboard in that field to the last letter.
     void aDetailOfTheContactFormTakesAWholeWord() {
         QVERIFY(focusInAnnasContactForm(u"detail-workLocation"_qs));
