@@ -343,7 +343,10 @@ QString ActionPanelViewModel::selectedAccessibleName() const {
 }
 
 QVariantList ActionPanelViewModel::hints() const {
-    QVariantList pairs{QStringList{u"↑↓"_qs, tr("Select")}};
+    // The arrows and Return are offered only when a command is listed to select and run.
+    QVariantList pairs;
+    if (!m_visible.isEmpty())
+        pairs.append(QStringList{u"↑↓"_qs, tr("Select")});
     if (m_selectedIndex >= 0 && m_selectedIndex < m_visible.size())
         pairs.append(QStringList{u"↵"_qs, m_entries[m_visible[m_selectedIndex]].item.title});
     pairs.append(QStringList{u"Esc"_qs, m_filter.isEmpty() ? tr("Close") : tr("Clear")});
@@ -412,7 +415,11 @@ void ActionPanelViewModel::run(int entry) {
     // confirmation where the panel was. This model may be gone once the overlay changes, so the
     // command is taken out before.
     const auto perform = m_entries[entry].perform;
-    m_env.router().dismissOverlay();
+    AppRouter& router = m_env.router();
+    // An earlier failure is old news once another command runs; it says so itself if it fails.
+    if (router.banner() && router.banner()->style == BannerState::Style::Error)
+        router.dismissBanner();
+    router.dismissOverlay();
     if (perform)
         perform();
 }
@@ -437,6 +444,10 @@ KeyResult ActionPanelViewModel::handleKey(const KeyEvent& event) {
         perform(m_selectedIndex);
         return KeyResult::Handled;
     }
+    // The filter is the panel's only field: Tab would take the keyboard to the screen behind the
+    // scrim, whose field would then take the typing meant for the filter.
+    if (event.isPlain(Qt::Key_Tab) || event.isPlain(Qt::Key_Backtab))
+        return KeyResult::Handled;
     if (event.hasControl()) {
         const QKeyCombination pressed = event.combination();
         for (int i = 0; i < m_entries.size(); ++i) {

@@ -4,6 +4,20 @@
 
 namespace pemmo {
 
+namespace {
+
+// A Control-key command, or Return on a row: a key that runs something, not one that moves or
+// types.
+bool startsACommand(const KeyEvent& event) {
+    static const QList<int> modifiersAlone = {Qt::Key_Control, Qt::Key_Shift, Qt::Key_Alt, Qt::Key_Meta,
+                                              Qt::Key_AltGr};
+    if (modifiersAlone.contains(event.key))
+        return false;
+    return event.hasControl() || event.isPlain(Qt::Key_Return) || event.isPlain(Qt::Key_Enter);
+}
+
+} // namespace
+
 AppRouter::AppRouter(QObject* parent)
     : QObject(parent) {
     m_bannerTimer.setSingleShot(true);
@@ -20,6 +34,9 @@ void AppRouter::push(Route route) {
     Q_ASSERT(thread() == QThread::currentThread());
     route.setKey(m_nextKey++);
     m_stack.append(std::move(route));
+    // A banner speaks of the screen it came up on; the screen's own banner (a form's "Saved")
+    // comes after the change.
+    dismissBanner();
     Q_EMIT stackChanged();
 }
 
@@ -28,6 +45,7 @@ void AppRouter::pop() {
     if (m_stack.size() <= 1)
         return;
     m_stack.removeLast();
+    dismissBanner();
     Q_EMIT stackChanged();
 }
 
@@ -65,6 +83,7 @@ ConfirmRequest AppRouter::confirmRequest() const {
 void AppRouter::present(Overlay overlay) {
     Q_ASSERT(thread() == QThread::currentThread());
     m_overlay = std::move(overlay);
+    setConfirmFocusOnCancel(false);
     Q_EMIT overlayChanged();
 }
 
@@ -72,6 +91,7 @@ void AppRouter::dismissOverlay() {
     if (!m_overlay)
         return;
     m_overlay.reset();
+    setConfirmFocusOnCancel(false);
     Q_EMIT overlayChanged();
 }
 
@@ -82,6 +102,13 @@ void AppRouter::confirm() {
     dismissOverlay();
     if (run)
         run();
+}
+
+void AppRouter::setConfirmFocusOnCancel(bool onCancel) {
+    if (m_confirmFocusOnCancel == onCancel)
+        return;
+    m_confirmFocusOnCancel = onCancel;
+    Q_EMIT confirmFocusChanged();
 }
 
 void AppRouter::showBanner(BannerState banner) {
@@ -123,17 +150,28 @@ void AppRouter::focusSearch() {
 
 KeyResult AppRouter::handleKey(const KeyEvent& event) {
     if (showsConfirm()) {
-        // The card is modal: Return answers it, Escape declines, nothing else goes past it.
-        if (event.isPlain(Qt::Key_Return) || event.isPlain(Qt::Key_Enter))
+        // The card is modal: Return or Space presses the focused button (the confirming one until
+        // Tab moves to Cancel), Escape declines, Tab and Shift-Tab go between the two buttons, and
+        // nothing else goes past it (not to a field behind the scrim either).
+        const bool press =
+            event.isPlain(Qt::Key_Return) || event.isPlain(Qt::Key_Enter) || event.isPlain(Qt::Key_Space);
+        if (press && m_confirmFocusOnCancel)
+            dismissOverlay();
+        else if (press)
             confirm();
         else if (event.isPlain(Qt::Key_Escape))
             dismissOverlay();
+        else if (event.isPlain(Qt::Key_Tab) || event.isPlain(Qt::Key_Backtab))
+            setConfirmFocusOnCancel(!m_confirmFocusOnCancel);
         return KeyResult::Handled;
     }
     if (m_banner && m_banner->actionKey && m_banner->action && event.combination() == *m_banner->actionKey) {
         performBannerAction();
         return KeyResult::Handled;
     }
+    // A failure is old news once the next command starts: it either works or says so itself.
+    if (m_banner && m_banner->style == BannerState::Style::Error && startsACommand(event))
+        dismissBanner();
     return KeyResult::Pass;
 }
 

@@ -31,6 +31,8 @@ class AppRouter : public QObject, public KeyTarget {
     Q_PROPERTY(bool showsActions READ showsActions NOTIFY overlayChanged)
     Q_PROPERTY(bool showsConfirm READ showsConfirm NOTIFY overlayChanged)
     Q_PROPERTY(pemmo::ConfirmRequest confirmRequest READ confirmRequest NOTIFY overlayChanged)
+    // Which of a confirmation card's buttons has the keyboard: Tab and Shift-Tab go between them.
+    Q_PROPERTY(bool confirmFocusOnCancel READ confirmFocusOnCancel NOTIFY confirmFocusChanged)
     Q_PROPERTY(bool hasBanner READ hasBanner NOTIFY bannerChanged)
     Q_PROPERTY(QString bannerMessage READ bannerMessage NOTIFY bannerChanged)
     Q_PROPERTY(QString bannerStyle READ bannerStyle NOTIFY bannerChanged)
@@ -60,6 +62,8 @@ public:
     // The action panel's context, when the action panel is up.
     std::optional<ActionContext> actionContext() const;
     ConfirmRequest confirmRequest() const;
+    // A card opens with its confirming button focused, so Return answers as it always did.
+    bool confirmFocusOnCancel() const { return m_confirmFocusOnCancel; }
     void present(Overlay overlay);
 
     // MARK: Banner
@@ -118,14 +122,18 @@ public Q_SLOTS:
 Q_SIGNALS:
     void stackChanged();
     void overlayChanged();
+    void confirmFocusChanged();
     void bannerChanged();
     void searchFocusRequestChanged();
     void noticeChanged();
 
 private:
+    void setConfirmFocusOnCancel(bool onCancel);
+
     QList<Route> m_stack{Route::search()};
     int m_nextKey = 1;
     std::optional<Overlay> m_overlay;
+    bool m_confirmFocusOnCancel = false;
     std::optional<BannerState> m_banner;
     QTimer m_bannerTimer;
     QString m_notice;

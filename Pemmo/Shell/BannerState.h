@@ -1,4 +1,4 @@
-// A transient message strip at the top of the panel, with an optional action and the key that
+// A transient message strip under the panel's screen, with an optional action and the key that
 // runs it.
 #pragma once
 

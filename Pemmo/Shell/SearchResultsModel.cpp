@@ -100,17 +100,29 @@ QString SearchResultsModel::selectedAccessibleName() const {
 }
 
 QString SearchResultsModel::accessibleName(const SearchRowItem& item) {
-    QString text = item.title;
-    const QString subtitle = item.reason ? *item.reason : item.subtitle.value_or(QString());
-    if (!subtitle.isEmpty())
-        text += u", "_qs + subtitle;
-    if (item.badge)
+    // A circle says it is one: on screen its swatch tells it from a person, which is not heard.
+    QString text = item.tagID ? tr("Circle %1").arg(item.title) : item.title;
+    if (item.subtitle && !item.subtitle->isEmpty())
+        text += u", "_qs + *item.subtitle;
+    if (item.badge && !item.badge->isEmpty())
         text += u", "_qs + *item.badge;
+    // Why the row matched comes last, on one line like on screen (a memory may hold line breaks).
+    if (item.reason) {
+        const QString reason = item.reason->simplified();
+        if (!reason.isEmpty())
+            text += u", "_qs + reason;
+    }
     return text;
 }
 
 void SearchResultsModel::moveSelection(int delta) {
     m_search.moveSelection(delta);
+}
+
+int SearchResultsModel::firstToShowWith(int row) const {
+    if (row < 0 || row >= m_lines.size())
+        return -1;
+    return row > 0 && m_lines[row - 1].header ? row - 1 : row;
 }
 
 void SearchResultsModel::selectRow(int row) {

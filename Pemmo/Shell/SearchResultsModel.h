@@ -63,6 +63,9 @@ public:
 
     Q_INVOKABLE void moveSelection(int delta);
     Q_INVOKABLE void selectRow(int row);
+    // The row a list shows first to keep `row` in view with its section's heading: the heading when
+    // `row` is the first of its section, else `row` itself; -1 when there is no such row.
+    Q_INVOKABLE int firstToShowWith(int row) const;
     // The pointer moved over `row`; `position` is where it is in the list's own coordinates.
     Q_INVOKABLE void hoverRow(int row, QPointF position);
 
@@ -73,7 +76,8 @@ public:
     static QString initials(const QString& title);
     // "Starred", "Reach out", "People" … for the section headers.
     static QString sectionTitle(SearchSection section);
-    // The row as a screen reader says it: name, subtitle, badge.
+    // The row as a screen reader says it: name ("Circle …" for a circle), subtitle, badge, and why
+    // it matched.
     static QString accessibleName(const SearchRowItem& item);
 
 Q_SIGNALS:

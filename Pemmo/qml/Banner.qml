@@ -1,5 +1,5 @@
-// The transient message strip over the bottom of the panel's screen, with its action and the
-// action's key. It floats above the screen, so nothing below it moves.
+// The transient message strip under the panel's screen, with its action and the action's key. The
+// screen gives it room, so it never covers a row or a button.
 import QtQuick
 import QtQuick.Layouts
 import Pemmo

@@ -18,11 +18,20 @@ Rectangle {
     Accessible.description: request.message
     Accessible.focused: visible
 
-    // The card takes the keys (Return, Escape) without a control of its own holding the focus, so
-    // it is announced itself: its question, then its message.
+    // The keyboard leaves the screen behind the scrim (no text cursor blinks in its field); the
+    // router answers the card's keys and says which button Tab has reached.
+    onVisibleChanged: if (visible) forceActiveFocus()
+
+    // The card takes the keys (Return, Escape, Tab) without a control of its own holding the focus,
+    // so it is announced itself: its question, then its message; then the button Tab moves to.
     AccessibleFocus {
-        when: card.visible
+        when: card.visible && !card.router.confirmFocusOnCancel
         name: card.request.title
+    }
+    AccessibleFocus {
+        when: card.visible && card.router.confirmFocusOnCancel
+        item: cancelButton
+        name: cancelButton.Accessible.name
     }
 
     ColumnLayout {
@@ -54,12 +63,18 @@ Rectangle {
             spacing: Theme.gap
             Item { Layout.fillWidth: true }
             PanelButton {
+                id: cancelButton
+                objectName: "confirmCancel"
+                keyboardFocus: card.router.confirmFocusOnCancel
                 text: qsTr("Cancel")
                 Accessible.name: qsTr("Cancel, Escape")
                 onClicked: card.router.dismissOverlay()
             }
             KeyHint { keys: "Esc" }
             PanelButton {
+                id: confirmButton
+                objectName: "confirmAnswer"
+                keyboardFocus: !card.router.confirmFocusOnCancel
                 text: card.request.confirmTitle
                 highlighted: true
                 destructive: card.request.destructive

@@ -43,16 +43,56 @@ PanelScreen {
     }
 
     Component.onCompleted: givenField.forceActiveFocus()
-    // A save stopped at a problem takes the keyboard to the first field with one, which scrolls it
-    // and its message into view: pressed from the bottom of the form, nothing else would show.
+
+    // A link's button that moved or removed the link gave up the keyboard with its row (the rows
+    // are made again): the keyboard goes to the button `which` of the row now at `index` (the
+    // moved link, or the link after the removed one, else the one before), to `otherwise` when
+    // that one is off (the link reached the end), and to the new link's address when no link is
+    // left.
+    property int linkFocusIndex: -1
+    property string linkFocusButton: ""
+    property string linkFocusOtherwise: ""
+    function focusLinkButton(index: int, which: string, otherwise: string) {
+        screen.linkFocusIndex = index
+        screen.linkFocusButton = which
+        screen.linkFocusOtherwise = otherwise
+        // Once the rows have been made again.
+        focusLinkLater.restart()
+    }
+    Timer {
+        id: focusLinkLater
+        interval: 0
+        onTriggered: {
+            const count = linkRows.count
+            if (count === 0) {
+                linkURLField.forceActiveFocus()
+                return
+            }
+            const row = linkRows.itemAt(Math.max(0, Math.min(screen.linkFocusIndex, count - 1)))
+            if (!row)
+                return
+            const wanted = row.buttons[screen.linkFocusButton]
+            const button = wanted.enabled ? wanted : row.buttons[screen.linkFocusOtherwise]
+            button.forceActiveFocus(Qt.TabFocusReason)
+        }
+    }
+    // A save stopped at a problem takes the keyboard to the first field with one and scrolls the
+    // field and its message into view: pressed from the bottom of the form, nothing else would
+    // show, and a field that had the keyboard already would not scroll by itself.
+    property Item refusedField: null
+    property Item refusedNote: null
     Connections {
         target: screen.form
         function onSaveRefused() {
-            const fields = [["givenName", givenField], ["email", emailField], ["phone", phoneField],
-                            ["birthday", dayField]]
-            for (const [key, field] of fields) {
+            const fields = [["givenName", givenField, givenError], ["email", emailField, emailError],
+                            ["phone", phoneField, phoneError], ["birthday", dayField, birthdayError]]
+            for (const [key, field, note] of fields) {
                 if ((screen.form.errors[key] ?? "") !== "") {
                     field.forceActiveFocus()
+                    screen.refusedField = field
+                    screen.refusedNote = note
+                    // The message has only just appeared: measure it once laid out.
+                    revealRefused.restart()
                     return
                 }
             }
@@ -63,6 +103,18 @@ PanelScreen {
                     return
                 }
             }
+        }
+    }
+    Timer {
+        id: revealRefused
+        interval: 0
+        onTriggered: {
+            const field = screen.refusedField
+            const note = screen.refusedNote
+            if (!field || !note)
+                return
+            const noteBottom = note.mapToItem(field, 0, note.height).y
+            screen.revealRange(field, Math.max(field.height, noteBottom))
         }
     }
     // Whatever field takes the keyboard (Tab) is scrolled into view.
@@ -194,6 +246,7 @@ PanelScreen {
 
         Flickable {
             id: flick
+            objectName: "formScroll"
             Layout.fillWidth: true
             Layout.fillHeight: true
             clip: true
@@ -224,9 +277,10 @@ PanelScreen {
                     objectName: "givenName"
                     text: screen.form.givenName
                     Accessible.name: qsTr("First name")
+                    Accessible.description: screen.errors.givenName ?? ""
                     onTextEdited: screen.form.givenName = text
                 }
-                FieldNote { isError: true; text: screen.errors.givenName ?? "" }
+                FieldNote { id: givenError; isError: true; text: screen.errors.givenName ?? "" }
                 FieldLabel { text: qsTr("Last name") }
                 FormField {
                     id: familyField
@@ -260,9 +314,10 @@ PanelScreen {
                     text: screen.form.email
                     inputMethodHints: Qt.ImhEmailCharactersOnly
                     Accessible.name: qsTr("E-mail")
+                    Accessible.description: screen.errors.email ?? ""
                     onTextEdited: screen.form.email = text
                 }
-                FieldNote { isError: true; text: screen.errors.email ?? "" }
+                FieldNote { id: emailError; objectName: "emailError"; isError: true; text: screen.errors.email ?? "" }
                 FieldNote { text: (screen.errors.email ?? "") === "" ? screen.form.emailNote : "" }
                 FieldLabel { text: qsTr("Phone") }
                 FormField {
@@ -271,9 +326,10 @@ PanelScreen {
                     text: screen.form.phone
                     inputMethodHints: Qt.ImhDialableCharactersOnly
                     Accessible.name: qsTr("Phone")
+                    Accessible.description: screen.errors.phone ?? ""
                     onTextEdited: screen.form.phone = text
                 }
-                FieldNote { isError: true; text: screen.errors.phone ?? "" }
+                FieldNote { id: phoneError; isError: true; text: screen.errors.phone ?? "" }
                 FieldNote { text: (screen.errors.phone ?? "") === "" ? screen.form.phoneNote : "" }
                 FieldLabel { text: qsTr("Birthday") }
                 RowLayout {
@@ -289,6 +345,7 @@ PanelScreen {
                         inputMethodHints: Qt.ImhDigitsOnly
                         validator: IntValidator { bottom: 1; top: 31 }
                         Accessible.name: qsTr("Birthday, day")
+                        Accessible.description: screen.errors.birthday ?? ""
                         onTextEdited: screen.form.birthdayDay = text
                     }
                     PanelComboBox {
@@ -299,6 +356,7 @@ PanelScreen {
                         font.pointSize: Theme.bodySize
                         Layout.preferredWidth: Theme.bodySize * 12
                         Accessible.name: qsTr("Birthday, month")
+                        Accessible.description: screen.errors.birthday ?? ""
                         onActivated: function(index) { screen.form.birthdayMonth = index }
                     }
                     FormField {
@@ -309,11 +367,12 @@ PanelScreen {
                         placeholderText: qsTr("Year")
                         inputMethodHints: Qt.ImhDigitsOnly
                         Accessible.name: qsTr("Birthday, year (may be left empty)")
+                        Accessible.description: screen.errors.birthday ?? ""
                         onTextEdited: screen.form.birthdayYear = text
                     }
                     Item { Layout.fillWidth: true }
                 }
-                FieldNote { isError: true; text: screen.errors.birthday ?? "" }
+                FieldNote { id: birthdayError; isError: true; text: screen.errors.birthday ?? "" }
                 FieldNote { text: screen.form.folderNote }
 
                 SectionTitle { text: qsTr("In Pemmo") }
@@ -335,6 +394,7 @@ PanelScreen {
                         RowLayout {
                             spacing: Theme.gap
                             FormButton {
+                                id: choosePhotoButton
                                 objectName: "choosePhoto"
                                 text: qsTr("Choose photo…")
                                 Accessible.name: qsTr("Choose photo, Control O")
@@ -345,7 +405,14 @@ PanelScreen {
                                 objectName: "useContactsPhoto"
                                 text: qsTr("Use address book photo")
                                 enabled: screen.form.hasReplacementPhoto
-                                onClicked: screen.form.useContactsPhoto()
+                                // Pressed, it has nothing left to do and turns itself off: the
+                                // keyboard goes to its neighbour rather than nowhere.
+                                onClicked: {
+                                    const hadKeyboard = activeFocus
+                                    screen.form.useContactsPhoto()
+                                    if (hadKeyboard)
+                                        choosePhotoButton.forceActiveFocus()
+                                }
                             }
                         }
                         Text {
@@ -389,11 +456,13 @@ PanelScreen {
                         Layout.topMargin: Theme.unit
                     }
                     Repeater {
+                        id: linkRows
                         model: screen.form.links
                         delegate: Rectangle {
                             id: linkRow
                             required property var modelData
                             required property int index
+                            readonly property var buttons: ({ up: upButton, down: downButton, remove: removeButton })
                             readonly property bool isEdited: screen.form.editingLinkID === modelData.id
                             Layout.fillWidth: true
                             implicitHeight: linkLine.implicitHeight + Theme.unit * 2
@@ -435,21 +504,45 @@ PanelScreen {
                                     onClicked: { screen.form.editLink(linkRow.modelData.id); linkURLField.forceActiveFocus() }
                                 }
                                 FormButton {
+                                    id: upButton
+                                    objectName: "linkUp"
                                     text: "↑"
                                     enabled: linkRow.index > 0
                                     Accessible.name: qsTr("Move %1 up").arg(linkRow.modelData.title)
-                                    onClicked: screen.form.moveLink(linkRow.modelData.id, -1)
+                                    onClicked: {
+                                        const keyboard = activeFocus
+                                        const at = linkRow.index
+                                        screen.form.moveLink(linkRow.modelData.id, -1)
+                                        if (keyboard)
+                                            screen.focusLinkButton(at - 1, "up", "down")
+                                    }
                                 }
                                 FormButton {
+                                    id: downButton
+                                    objectName: "linkDown"
                                     text: "↓"
                                     enabled: linkRow.index < screen.form.links.length - 1
                                     Accessible.name: qsTr("Move %1 down").arg(linkRow.modelData.title)
-                                    onClicked: screen.form.moveLink(linkRow.modelData.id, 1)
+                                    onClicked: {
+                                        const keyboard = activeFocus
+                                        const at = linkRow.index
+                                        screen.form.moveLink(linkRow.modelData.id, 1)
+                                        if (keyboard)
+                                            screen.focusLinkButton(at + 1, "down", "up")
+                                    }
                                 }
                                 FormButton {
+                                    id: removeButton
+                                    objectName: "linkRemove"
                                     text: qsTr("Remove")
                                     Accessible.name: qsTr("Remove %1").arg(linkRow.modelData.title)
-                                    onClicked: screen.form.removeLink(linkRow.modelData.id)
+                                    onClicked: {
+                                        const keyboard = activeFocus
+                                        const at = linkRow.index
+                                        screen.form.removeLink(linkRow.modelData.id)
+                                        if (keyboard)
+                                            screen.focusLinkButton(at, "remove", "remove")
+                                    }
                                 }
                             }
                         }
@@ -463,6 +556,7 @@ PanelScreen {
                     placeholderText: qsTr("instagram.com/name, or any web address")
                     inputMethodHints: Qt.ImhUrlCharactersOnly
                     Accessible.name: screen.form.editingLinkID !== "" ? qsTr("Link address, changing") : qsTr("New link address")
+                    Accessible.description: screen.form.linkError
                     onTextEdited: screen.form.linkURL = text
                     // Return adds the link (the form saves with Control-Return).
                     Keys.onReturnPressed: screen.form.commitLink()

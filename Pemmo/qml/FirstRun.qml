@@ -124,9 +124,18 @@ Rectangle {
         }
         event.accepted = true
     }
+    // The practice has the keyboard when the window opens, but the window starts at its top, with
+    // the welcome: only a later move of the keyboard scrolls.
+    property bool opening: true
     Connections {
         target: root.Window.window
-        function onActiveFocusItemChanged() { root.reveal(root.Window.activeFocusItem) }
+        function onActiveFocusItemChanged() {
+            const item = root.Window.activeFocusItem
+            if (root.opening && item === practiceStrip)
+                return
+            root.opening = false
+            root.reveal(item)
+        }
     }
     // A new step starts at its top (with the focused control still in view).
     onShowsContactsChanged: {
@@ -198,11 +207,28 @@ Rectangle {
                     }
                 }
 
-                // The practice strip: the three tasks, their hints and keys.
+                // The practice strip: the three tasks, their hints and keys. The keyboard starts
+                // here, where the practice begins, so Return cannot skip it by pressing Continue;
+                // the current task is ringed while the strip has the keyboard.
                 ColumnLayout {
+                    id: practiceStrip
+                    objectName: "practice"
                     visible: !root.showsContacts
                     Layout.fillWidth: true
                     spacing: Theme.gap
+                    activeFocusOnTab: true
+                    Accessible.role: Accessible.List
+                    Accessible.name: qsTr("Practice")
+                    Accessible.description: {
+                        const tasks = root.practice.tasks
+                        for (let i = 0; i < tasks.length; ++i) {
+                            if (tasks[i].current)
+                                return tasks[i].title + ". " + tasks[i].hint
+                        }
+                        return ""
+                    }
+                    Accessible.focusable: true
+                    Accessible.focused: activeFocus
 
                     Repeater {
                         model: root.practice.tasks
@@ -214,7 +240,8 @@ Rectangle {
                             implicitHeight: taskLayout.implicitHeight + Theme.unit * 4
                             radius: Theme.rowRadius
                             color: modelData.current ? Theme.selection : Theme.hover
-                            border.width: modelData.current ? 1 : 0
+                            border.width: !modelData.current ? 0
+                                          : practiceStrip.activeFocus ? Math.max(2, Math.round(Theme.unit / 2)) : 1
                             border.color: Theme.accent
                             Accessible.role: Accessible.ListItem
                             Accessible.name: modelData.title + (modelData.done ? qsTr(", done") : "") + ". " + modelData.hint
@@ -427,8 +454,8 @@ Rectangle {
         }
     }
 
-    // The keyboard starts where the next step is: Continue once Alex is messaged, Connect on the
-    // contacts step.
+    // The keyboard starts where the next step is: the practice at first, Continue once Alex is
+    // messaged, Connect on the contacts step.
     Connections {
         target: root.practice
         function onMessagedAlex() { continueButton.forceActiveFocus() }
@@ -437,5 +464,5 @@ Rectangle {
                 connectButton.enabled ? connectButton.forceActiveFocus() : searchButton.forceActiveFocus()
         }
     }
-    Component.onCompleted: continueButton.forceActiveFocus()
+    Component.onCompleted: practiceStrip.forceActiveFocus()
 }

@@ -157,6 +157,14 @@ Item {
                 replaceExit: null
             }
 
+            // Between the screen and the footer: the screen gives it room rather than lying under it,
+            // so no row, field or button is ever hidden by a message.
+            Banner {
+                id: banner
+                Layout.fillWidth: true
+                Layout.margins: Theme.gap
+            }
+
             Rectangle {
                 id: footerBar
                 Layout.fillWidth: true
@@ -176,15 +184,23 @@ Item {
                         color: Shell.hotkeyProblem !== "" ? Theme.highlight : Theme.tertiaryText
                         font.pointSize: Theme.smallSize
                         elide: Text.ElideRight
-                        // Takes what the keys leave, so it gives way before any of them.
+                        // Takes what the keys leave, so it gives way before any of them; cut, it
+                        // would read as nonsense ("Ctrl+K opens Pe…"), so it is left out then (its
+                        // place kept, which keeps the layout from changing with it). A problem
+                        // with the shortcut is still shown, cut if need be.
                         Layout.fillWidth: true
                         Layout.preferredWidth: 0
+                        readonly property bool fits: width + 0.5 >= implicitWidth
+                        opacity: fits || Shell.hotkeyProblem !== "" ? 1 : 0
+                        Accessible.ignored: opacity === 0
                     }
                     Repeater {
                         // An overlay takes the keys, so the footer says what they do there.
                         model: Shell.router.showsActions && Shell.actionPanel ? Shell.actionPanel.hints
-                             : Shell.router.showsConfirm ? [["↵", Shell.router.confirmRequest.confirmTitle],
-                                                            ["Esc", qsTr("Cancel")]]
+                             : Shell.router.showsConfirm
+                               ? [["↵", Shell.router.confirmFocusOnCancel ? qsTr("Cancel")
+                                                                          : Shell.router.confirmRequest.confirmTitle],
+                                  ["Esc", qsTr("Cancel")]]
                              : root.screen ? root.screen.hints : []
                         KeyHint {
                             required property var modelData
@@ -195,15 +211,6 @@ Item {
                     }
                 }
             }
-        }
-
-        Banner {
-            id: banner
-            anchors.left: parent.left
-            anchors.right: parent.right
-            anchors.bottom: parent.bottom
-            anchors.margins: Theme.gap
-            anchors.bottomMargin: root.footerHeight + Theme.gap
         }
 
         OverlayHost {

@@ -19,7 +19,8 @@ PanelScreen {
               ["Esc", qsTr("Back")]]
 
     function describe(): var {
-        return { title: titleLabel.text, when: whenLabel.text, text: textArea.text,
+        return { title: titleLabel.text, person: personLabel.visible ? personLabel.text : "",
+                 when: whenLabel.text, text: textArea.text,
                  placeholder: textArea.placeholderText,
                  error: errorLabel.visible ? errorLabel.text : "", focused: textArea.activeFocus,
                  recurring: screen.moment ? screen.moment.isRecurring : false, visible: screen.visible }
@@ -72,8 +73,9 @@ PanelScreen {
             Text {
                 textFormat: Text.PlainText
                 id: titleLabel
-                text: screen.moment ? qsTr("%1 with %2").arg(screen.moment.eventTitle).arg(screen.moment.personName)
-                                    : qsTr("This Moment is gone")
+                // The event's own title: it often names the person already ("1:1 with Zdeněk"),
+                // so the person has a line of their own below rather than a second "with".
+                text: screen.moment ? screen.moment.eventTitle : qsTr("This Moment is gone")
                 color: Theme.text
                 font.pointSize: Theme.titleSize
                 font.weight: Font.DemiBold
@@ -83,6 +85,16 @@ PanelScreen {
                 Layout.fillWidth: true
                 Accessible.role: Accessible.Heading
                 Accessible.name: text
+            }
+            Text {
+                textFormat: Text.PlainText
+                id: personLabel
+                visible: screen.moment !== null && screen.moment.personName !== ""
+                text: screen.moment ? screen.moment.personName : ""
+                color: Theme.secondaryText
+                font.pointSize: Theme.bodySize
+                elide: Text.ElideRight
+                Layout.fillWidth: true
             }
         }
         ScrollView {
@@ -105,7 +117,7 @@ PanelScreen {
                     border.width: 1
                     border.color: textArea.activeFocus ? Theme.accent : Theme.border
                 }
-                Accessible.name: screen.moment ? qsTr("Memory of %1 with %2").arg(screen.moment.eventTitle).arg(screen.moment.personName)
+                Accessible.name: screen.moment ? qsTr("Memory of %1, %2").arg(screen.moment.eventTitle).arg(screen.moment.personName)
                                                : titleLabel.text
                 Accessible.description: placeholderText
                 onTextChanged: if (screen.moment && screen.moment.text !== text) screen.moment.text = text

@@ -7,6 +7,9 @@ import Pemmo
 Button {
     id: button
     property bool destructive: false
+    // Drawn with a ring around it: the button the keyboard is on, whether it holds the focus itself
+    // or a model answers the keys for it (a confirmation card's buttons).
+    property bool keyboardFocus: button.visualFocus
 
     focusPolicy: Qt.NoFocus
     font.pointSize: Theme.smallSize
@@ -33,5 +36,14 @@ Button {
         border.width: button.highlighted ? 0 : 1
         border.color: Theme.border
         opacity: button.enabled ? 1 : 0.5
+        Rectangle {
+            visible: button.keyboardFocus
+            anchors.fill: parent
+            anchors.margins: -Math.max(2, Math.round(Theme.unit * 0.75))
+            radius: parent.radius + Math.max(2, Math.round(Theme.unit * 0.75))
+            color: "transparent"
+            border.width: Math.max(2, Math.round(Theme.unit / 2))
+            border.color: Theme.accent
+        }
     }
 }

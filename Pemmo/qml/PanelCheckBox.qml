@@ -1,5 +1,5 @@
-// A check box in the panel's colours: its box stands out from the window in both looks, and a
-// checked one is filled with the accent.
+// A check box in the panel's colours: its box stands out from the window in both looks, a checked
+// one is filled with the accent, and a ring in the accent shows when it has the keyboard.
 import QtQuick
 import QtQuick.Controls
 import Pemmo
@@ -17,6 +17,15 @@ CheckBox {
         border.width: box.checked ? 0 : Math.max(1, Math.round(Theme.unit / 3))
         border.color: Theme.secondaryText
         opacity: box.enabled ? 1 : 0.5
+        Rectangle {
+            visible: box.activeFocus
+            anchors.fill: parent
+            anchors.margins: -Math.max(2, Math.round(Theme.unit * 0.75))
+            radius: parent.radius + Math.max(2, Math.round(Theme.unit * 0.75))
+            color: "transparent"
+            border.width: Math.max(2, Math.round(Theme.unit / 2))
+            border.color: Theme.accent
+        }
         Text {
             anchors.centerIn: parent
             visible: box.checked

@@ -61,10 +61,12 @@ PanelScreen {
             Layout.fillWidth: true
         }
 
-        // Who was this about?
+        // Who was this about? The people scroll in the room the screen has (at large text a long
+        // list would otherwise run over the buttons), keeping the chosen one in view.
         ColumnLayout {
             visible: screen.review !== null && screen.review.needsPerson
             Layout.fillWidth: true
+            Layout.fillHeight: true
             spacing: Theme.gap
             Text {
                 textFormat: Text.PlainText
@@ -90,12 +92,31 @@ PanelScreen {
                 Accessible.name: qsTr("Who was this about?")
                 onTextChanged: if (screen.review && screen.review.personQuery !== text) screen.review.personQuery = text
             }
-            Repeater {
+            ListView {
+                id: people
+                objectName: "reviewPeople"
+                Layout.fillWidth: true
+                Layout.fillHeight: true
+                clip: true
+                boundsBehavior: Flickable.StopAtBounds
+                ScrollBar.vertical: PanelScrollBar {}
+                Accessible.role: Accessible.List
+                Accessible.name: qsTr("People")
                 model: screen.review ? screen.review.people : []
-                Rectangle {
+                readonly property int selectedIndex: {
+                    const list = screen.review ? screen.review.people : []
+                    for (let i = 0; i < list.length; ++i) {
+                        if (list[i].selected)
+                            return i
+                    }
+                    return -1
+                }
+                onSelectedIndexChanged: if (selectedIndex >= 0) positionViewAtIndex(selectedIndex, ListView.Contain)
+                onCountChanged: if (selectedIndex >= 0) positionViewAtIndex(selectedIndex, ListView.Contain)
+                delegate: Rectangle {
                     id: personRow
                     required property var modelData
-                    Layout.fillWidth: true
+                    width: ListView.view.width
                     implicitHeight: Theme.rowHeight
                     radius: Theme.rowRadius
                     color: personRow.modelData.selected ? Theme.selection : "transparent"
@@ -217,10 +238,6 @@ PanelScreen {
                     onClicked: screen.review.toggle(itemRow.index)
                 }
             }
-        }
-        Item {
-            visible: screen.review !== null && screen.review.needsPerson
-            Layout.fillHeight: true
         }
 
         Text {

@@ -32,7 +32,8 @@ Item {
     implicitHeight: !isRow ? headerMetrics.height + header.topPadding + header.bottomPadding
                            : reason !== "" ? Theme.rowHeight + reasonText.implicitHeight : Theme.rowHeight
     Accessible.role: isRow ? Accessible.ListItem : Accessible.Heading
-    Accessible.name: reason !== "" ? row.accessibleName + ", " + reasonLine : row.accessibleName
+    // The model's name already holds the subtitle and why the row matched.
+    Accessible.name: row.accessibleName
     Accessible.selected: row.selected
     Accessible.selectable: row.isRow
     Accessible.focused: row.isRow && row.selected && row.keyboardHere

@@ -14,7 +14,12 @@ PanelScreen {
     readonly property SearchCommands commands: Shell.searchCommands
 
     // On a circle, Return shows its people and Control-Return manages it.
+    // The arrows and Return are offered only when there are rows to select and open.
+    readonly property bool hasRows: list.count > 0
     hints: screen.results.isAsking ? [["", qsTr("Asking the AI…")], ["Ctrl+K", qsTr("Actions")]]
+         : !screen.hasRows
+           ? (screen.results.canAsk ? [["Ctrl+I", qsTr("Ask AI")], ["Ctrl+K", qsTr("Actions")]]
+                                    : [["Ctrl+K", qsTr("Actions")]])
          : screen.results.canAsk
            ? [["↑↓", qsTr("Select")], ["↵", qsTr("Open")], ["Ctrl+I", qsTr("Ask AI")], ["Ctrl+K", qsTr("Actions")]]
          : results.selectedID.startsWith("tag:")
@@ -96,8 +101,22 @@ PanelScreen {
                 ScrollBar.vertical: PanelScrollBar {}
                 Accessible.role: Accessible.List
                 Accessible.name: qsTr("People")
-                // Keep the selected row in view as the arrows move it.
-                onCurrentIndexChanged: if (currentIndex >= 0) positionViewAtIndex(currentIndex, ListView.Contain)
+                // Keep the selected row in view as the arrows move it, with its section's heading
+                // when it is the first row of the section (at the top: the very beginning), so a
+                // heading scrolled away comes back with its first row.
+                function keepSelectionInView() {
+                    if (currentIndex < 0)
+                        return
+                    const first = screen.results.firstToShowWith(currentIndex)
+                    if (first === 0)
+                        positionViewAtBeginning()
+                    else if (first >= 0 && first !== currentIndex)
+                        positionViewAtIndex(first, ListView.Contain)
+                    positionViewAtIndex(currentIndex, ListView.Contain)
+                }
+                onCurrentIndexChanged: keepSelectionInView()
+                // New rows under an unchanged selection (the list filled on opening) start in view too.
+                onCountChanged: keepSelectionInView()
 
                 delegate: SearchRow {
                     width: ListView.view.width

@@ -148,6 +148,7 @@ private Q_SLOTS:
             return std::nullopt;
         };
         auto& panel = open(ActionContext::profile(u"anna"_qs));
+        QCOMPARE(hint(panel, u"↑↓"_qs), std::optional<QString>(u"Select"_qs));
         QCOMPARE(hint(panel, u"↵"_qs), std::optional<QString>(u"Message"_qs));
         QCOMPARE(hint(panel, u"Esc"_qs), std::optional<QString>(u"Close"_qs));
         QSignalSpy changed(&panel, &ActionPanelViewModel::hintsChanged);
@@ -158,7 +159,8 @@ private Q_SLOTS:
         panel.moveSelection(1); // one command only: stays on it
         QCOMPARE(hint(panel, u"↵"_qs), std::optional<QString>(u"Star Anna Berg"_qs));
         panel.setFilter(u"zzz"_qs);
-        QCOMPARE(hint(panel, u"↵"_qs), std::nullopt); // nothing to run
+        QCOMPARE(hint(panel, u"↵"_qs), std::nullopt);  // nothing to run
+        QCOMPARE(hint(panel, u"↑↓"_qs), std::nullopt); // nor to select
         QCOMPARE(panel.handleKey(test::key(Qt::Key_Escape)), KeyResult::Handled);
         QCOMPARE(hint(panel, u"Esc"_qs), std::optional<QString>(u"Close"_qs));
         QVERIFY(m_env->router().hasOverlay());
@@ -219,6 +221,22 @@ private Q_SLOTS:
         QVERIFY(!m_env->router().hasOverlay());
     }
 
+    // The filter is the panel's only field: Tab stays in it, so typing after it still narrows the
+    // panel's list and never reaches the search field behind the scrim.
+    void tabStaysInTheFilter_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::newRow("Tab") << int(Qt::Key_Tab) << Qt::KeyboardModifiers();
+        QTest::newRow("Shift-Tab") << int(Qt::Key_Backtab) << Qt::KeyboardModifiers(Qt::ShiftModifier);
+    }
+    void tabStaysInTheFilter() {
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        auto& panel = open(ActionContext::profile(u"anna"_qs));
+        QCOMPARE(panel.handleKey(test::key(key, modifiers)), KeyResult::Handled);
+        QVERIFY(m_env->router().showsActions());
+    }
+
     void clearingRecentsAsksAndLeavesStarredAlone() {
         m_env->recents().record(u"anna"_qs);
         m_env->recents().record(u"bo"_qs);
@@ -232,6 +250,14 @@ private Q_SLOTS:
         router.confirm();
         QVERIFY(m_env->recents().ids().isEmpty());
         QCOMPARE(m_env->starred().ids(), QStringList{u"bo"_qs});
+    }
+
+    // An earlier failure goes when another command runs: it works, or says so itself.
+    void aCommandTakesAnEarlierFailureAway() {
+        m_env->router().showError(u"No Find My link for Anna"_qs);
+        auto& panel = open(ActionContext::search(std::nullopt, std::nullopt));
+        QVERIFY(panel.performID(u"clear-recents"_qs));
+        QVERIFY(!m_env->router().hasBanner());
     }
 
     void quickCaptureIsRefusedWhileAIIsOff() {

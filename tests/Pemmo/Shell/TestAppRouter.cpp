@@ -116,6 +116,95 @@ private Q_SLOTS:
         QCOMPARE(router.handleKey(key(Qt::Key_Return)), KeyResult::Pass);
     }
 
+    // Tab and Shift-Tab go between the card's two buttons (and never past the scrim); Return and
+    // Space press the one with the keyboard.
+    void aConfirmationsButtonsAreReachedWithTab_data() {
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<bool>("onCancel");
+        QTest::addColumn<int>("answers");
+        QTest::addColumn<bool>("stillShown");
+        QTest::newRow("opens on the answer") << QList<int>{} << false << 0 << true;
+        QTest::newRow("Tab to Cancel") << QList<int>{Qt::Key_Tab} << true << 0 << true;
+        QTest::newRow("Tab, Tab back") << QList<int>{Qt::Key_Tab, Qt::Key_Tab} << false << 0 << true;
+        QTest::newRow("Shift-Tab to Cancel") << QList<int>{Qt::Key_Backtab} << true << 0 << true;
+        QTest::newRow("Return on Cancel") << QList<int>{Qt::Key_Tab, Qt::Key_Return} << false << 0 << false;
+        QTest::newRow("Space on Cancel") << QList<int>{Qt::Key_Tab, Qt::Key_Space} << false << 0 << false;
+        QTest::newRow("Space on the answer") << QList<int>{Qt::Key_Space} << false << 1 << false;
+        QTest::newRow("back to the answer, Return")
+            << QList<int>{Qt::Key_Tab, Qt::Key_Backtab, Qt::Key_Return} << false << 1 << false;
+    }
+    void aConfirmationsButtonsAreReachedWithTab() {
+        QFETCH(QList<int>, keys);
+        QFETCH(bool, onCancel);
+        QFETCH(int, answers);
+        QFETCH(bool, stillShown);
+        AppRouter router;
+        int answered = 0;
+        router.present(question(&answered));
+        for (const int k : keys) {
+            const auto modifiers = k == Qt::Key_Backtab ? Qt::ShiftModifier : Qt::NoModifier;
+            QCOMPARE(router.handleKey(key(k, modifiers)), KeyResult::Handled);
+        }
+        QCOMPARE(router.confirmFocusOnCancel(), onCancel);
+        QCOMPARE(answered, answers);
+        QCOMPARE(router.showsConfirm(), stillShown);
+        // The next card starts on its answer again.
+        router.present(question(&answered));
+        QVERIFY(!router.confirmFocusOnCancel());
+    }
+
+    // A banner speaks of the screen it came up on: it goes when the screen changes.
+    void aBannerGoesWithTheScreen_data() {
+        QTest::addColumn<bool>("push");
+        QTest::newRow("push") << true;
+        QTest::newRow("pop") << false;
+    }
+    void aBannerGoesWithTheScreen() {
+        QFETCH(bool, push);
+        AppRouter router;
+        router.push(Route::profile(u"A"_qs));
+        router.showBanner(banner(u"Removed the link."_qs, 60'000));
+        if (push)
+            router.push(Route::quickLinkForm(u"A"_qs));
+        else
+            router.pop();
+        QVERIFY(!router.hasBanner());
+        // What the new screen says after the change stays.
+        router.showSuccess(u"Saved the link."_qs);
+        QVERIFY(router.hasBanner());
+    }
+
+    // A failure goes when the next command starts (it succeeds, or says so itself); moving and
+    // typing leave it, and other banners wait for their time.
+    void aFailureGoesWithTheNextCommand_data() {
+        QTest::addColumn<bool>("error");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<bool>("stays");
+        const auto none = Qt::KeyboardModifiers();
+        const auto control = Qt::KeyboardModifiers(Qt::ControlModifier);
+        QTest::newRow("error, Control-P") << true << int(Qt::Key_P) << control << false;
+        QTest::newRow("error, Return") << true << int(Qt::Key_Return) << none << false;
+        QTest::newRow("error, Down") << true << int(Qt::Key_Down) << none << true;
+        QTest::newRow("error, typing") << true << int(Qt::Key_A) << none << true;
+        QTest::newRow("error, Control alone") << true << int(Qt::Key_Control) << control << true;
+        QTest::newRow("success, Control-P") << false << int(Qt::Key_P) << control << true;
+    }
+    void aFailureGoesWithTheNextCommand() {
+        QFETCH(bool, error);
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(bool, stays);
+        AppRouter router;
+        if (error)
+            router.showError(u"No Find My link for Anna"_qs);
+        else
+            router.showSuccess(u"Saved Anna."_qs);
+        // The router does not take the key: the screen runs its command.
+        QCOMPARE(router.handleKey(test::key(key, modifiers)), KeyResult::Pass);
+        QCOMPARE(router.hasBanner(), stays);
+    }
+
     // A banner goes after its own time, not after the time of the one it replaced.
     void anOlderBannersTimerDoesNotHideANewerOne() {
         AppRouter router;

@@ -89,6 +89,16 @@ private Q_SLOTS:
         m_live.reset();
     }
 
+    // The window opens with the keyboard on the practice, not on Continue: one Return must not
+    // skip the whole practice. The steps still start at their top.
+    void theKeyboardStartsOnThePractice() {
+        QTRY_VERIFY(item(u"practice"_qs)->hasActiveFocus());
+        QVERIFY(!item(u"continue"_qs)->hasActiveFocus());
+        QCOMPARE(stepsY(), 0.0);
+        QTest::keyClick(view(), Qt::Key_Return);
+        QVERIFY(item(u"continue"_qs)->isVisible()); // still on the practice step
+    }
+
     void theWindowFitsOnTheScreen() {
         const QRect available = view()->screen()->availableGeometry();
         QVERIFY2(available.contains(view()->geometry()),
@@ -110,8 +120,8 @@ private Q_SLOTS:
                  qPrintable(describe(inScene(button)) + u" in "_qs + describe(window)));
     }
 
-    // Nothing on the welcome step takes the focus but the buttons, so the keys that no button
-    // takes move the steps: to the end and back.
+    // Nothing on the welcome step takes the page and arrow keys (not the practice, not the buttons),
+    // so they move the steps: to the end and back.
     void thePageKeysMoveTheSteps() {
         QVERIFY2(stepsEnd() > 0, "the steps fit the window: nothing to scroll at this size");
         QCOMPARE(stepsY(), 0.0);

@@ -16,6 +16,7 @@
 #include "TestSupport/PanelView.h"
 #include "TestSupport/People.h"
 
+#include <QAccessible>
 #include <QJSValue>
 #include <QPointer>
 #include <QQmlComponent>
@@ -202,6 +203,28 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         QTRY_VERIFY(shows(m_panel->root(), u"Add a circle"_qs));
     }
 
+    // The arrows and Return are offered only when there is a row to select: not beside "No
+    // matches", nor in an action panel whose filter matches nothing.
+    void theFooterOffersNoSelectionWhenThereIsNothingToSelect() {
+        m_env->router().reset();
+        QTRY_COMPARE(route(), u"search"_qs);
+        QTRY_VERIFY(screen().value(u"focused"_qs).toBool());
+        type(u"qqxzzv"_qs);
+        QTRY_VERIFY(shows(m_panel->root(), u"qqxzzv"_qs));
+        QTRY_COMPARE(screen().value(u"rowCount"_qs).toInt(), 0);
+        QTRY_VERIFY(!itemShowing(m_panel->root(), u"Select"_qs, true));
+        QVERIFY(!itemShowing(m_panel->root(), u"Open"_qs, true));
+        press(Qt::Key_Escape);
+        type(u"an"_qs);
+        QTRY_VERIFY(screen().value(u"rowCount"_qs).toInt() > 0);
+        QTRY_VERIFY(itemShowing(m_panel->root(), u"Select"_qs, true));
+        press(Qt::Key_K, Qt::ControlModifier);
+        QTRY_VERIFY(m_env->router().showsActions());
+        type(u"clrzzq"_qs);
+        QTRY_VERIFY(shows(m_panel->root(), u"No action matches"_qs));
+        QTRY_VERIFY(!itemShowing(m_panel->root(), u"Select"_qs, true));
+    }
+
     // While the action panel is up its keys are the ones that work, so the footer names them
     // (Escape closes the panel rather than leaving the card) and names the card's again after.
     void theFooterSpeaksForTheOverlayWhileItIsUp() {
@@ -263,6 +286,29 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         const auto links = m_env->sync().profile(u"anna"_qs)->record->links;
         QCOMPARE(links.size(), 1);
         QCOMPARE(links.first().url, u"https://github.com/anna"_qs);
+    }
+
+    // Removing a link with the keyboard leaves the keyboard on the next link's Remove, and on the
+    // new link's address once no link is left: never nowhere.
+    void removingALinkKeepsTheKeyboardInTheLinks() {
+        QVERIFY(focusInAnnasContactForm(u"linkURL"_qs));
+        type(u"github.com/anna"_qs);
+        press(Qt::Key_Return);
+        type(u"gitlab.com/anna"_qs);
+        press(Qt::Key_Return);
+        QTRY_COMPARE(screen().value(u"links"_qs).toList().size(), 2);
+        QQuickItem* remove = itemNamed(m_panel->root(), u"linkRemove"_qs);
+        QVERIFY(remove);
+        remove->forceActiveFocus();
+        QTRY_VERIFY(remove->hasActiveFocus());
+        press(Qt::Key_Space);
+        QTRY_COMPARE(screen().value(u"links"_qs).toList().size(), 1);
+        QTRY_VERIFY(m_panel->view().activeFocusItem() &&
+                    m_panel->view().activeFocusItem()->objectName() == u"linkRemove"_qs);
+        press(Qt::Key_Space);
+        QTRY_COMPARE(screen().value(u"links"_qs).toList().size(), 0);
+        QTRY_VERIFY(m_panel->view().activeFocusItem() &&
+                    m_panel->view().activeFocusItem()->objectName() == u"linkURL"_qs);
     }
 
     // Typing in one of Pemmo's own details keeps the keyboard in that field to the last letter.
@@ -340,6 +386,38 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         QTRY_VERIFY(email->hasActiveFocus());
         QCOMPARE(route(), u"contactForm"_qs);
         QVERIFY(!screen().value(u"errors"_qs).toMap().value(u"email"_qs).toString().isEmpty());
+    }
+
+    // A refused save with the keyboard already in the field with the problem still scrolls that
+    // field and its message into view, and a screen reader hears the message with the field.
+    void aRefusedSaveShowsTheMessageOfTheFieldWithTheKeyboard() {
+        m_env->router().dismissBanner();
+        QQuickItem* email = focusInAnnasContactForm(u"email"_qs);
+        QVERIFY(email);
+        type(u"no address"_qs);
+        QQuickItem* flick = itemNamed(m_panel->root(), u"formScroll"_qs);
+        QVERIFY(flick);
+        const auto scrollable = [flick] {
+            return flick->property("contentHeight").toReal() - flick->height();
+        };
+        QTRY_VERIFY(scrollable() > 0);
+        flick->setProperty("contentY", scrollable());
+        press(Qt::Key_Return, Qt::ControlModifier);
+        const auto message = [this] {
+            return screen().value(u"errors"_qs).toMap().value(u"email"_qs).toString();
+        };
+        QTRY_VERIFY(!message().isEmpty());
+        QVERIFY(email->hasActiveFocus());
+        const QQuickItem* note = itemNamed(m_panel->root(), u"emailError"_qs);
+        QVERIFY(note);
+        const auto inView = [flick](const QQuickItem* item) {
+            const QPointF top = item->mapToItem(flick, QPointF(0, 0));
+            return top.y() >= 0 && top.y() + item->height() <= flick->height() + 0.5;
+        };
+        QTRY_VERIFY(inView(email) && inView(note));
+        QAccessibleInterface* field = QAccessible::queryAccessibleInterface(email);
+        QVERIFY(field);
+        QCOMPARE(field->text(QAccessible::Description), message());
     }
 
     // Every kind but the search, which is the root.

@@ -129,6 +129,56 @@ private Q_SLOTS:
         QCOMPARE(at(1, SearchResultsModel::ContactIDRole), u"ada"_qs);
     }
 
+    // What a screen reader hears for a row: each part once, in the order it shows, and a circle
+    // says it is one.
+    void aRowIsHeardOncePerPart_data() {
+        QTest::addColumn<bool>("circle");
+        QTest::addColumn<QString>("subtitle");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("name alone") << false << QString() << QString() << u"Anna Berg"_qs;
+        QTest::newRow("with subtitle")
+            << false << u"No contact logged yet"_qs << QString() << u"Anna Berg, No contact logged yet"_qs;
+        QTest::newRow("also matches")
+            << false << u"No contact logged yet"_qs << u"You wrote: \u201CSailing\n\ttrip\u201D"_qs
+            << u"Anna Berg, No contact logged yet, You wrote: \u201CSailing trip\u201D"_qs;
+        QTest::newRow("circle") << true << u"1 person"_qs << QString() << u"Circle Anna Berg, 1 person"_qs;
+    }
+    void aRowIsHeardOncePerPart() {
+        QFETCH(bool, circle);
+        QFETCH(QString, subtitle);
+        QFETCH(QString, reason);
+        QFETCH(QString, expected);
+        SearchRowItem item;
+        item.title = u"Anna Berg"_qs;
+        if (circle)
+            item.tagID = u"anna-berg"_qs;
+        else
+            item.profileID = u"anna"_qs;
+        if (!subtitle.isEmpty())
+            item.subtitle = subtitle;
+        if (!reason.isEmpty())
+            item.reason = reason;
+        QCOMPARE(SearchResultsModel::accessibleName(item), expected);
+    }
+
+    // The first row of a section is kept in view with its heading; others alone.
+    void theFirstRowOfASectionShowsWithItsHeading() {
+        auto env = test::startedEnvironment({person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs),
+                                             person(u"2"_qs, u"Marguerite"_qs, u"Hampton"_qs)});
+        SearchViewModel search(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(),
+                               nullptr, systemClock(), std::chrono::milliseconds(1));
+        SearchResultsModel model(search);
+        model.setQuery(u"Ma"_qs);
+        QTRY_COMPARE(model.rowCount(), 3);
+        QVERIFY(model.data(model.index(0), SearchResultsModel::KindRole).toString() == u"header"_qs);
+        QCOMPARE(model.firstToShowWith(1), 0);
+        QCOMPARE(model.firstToShowWith(2), 2);
+        QCOMPARE(model.firstToShowWith(0), 0);
+        QCOMPARE(model.firstToShowWith(3), -1);
+        QCOMPARE(model.firstToShowWith(-1), -1);
+    }
+
     void aPersonFoundByMeaningShowsWhy() {
         auto env = test::startedEnvironment(
             {person(u"1"_qs, u"Margaret"_qs, u"Hamilton"_qs), person(u"2"_qs, u"Ada"_qs, u"Lovelace"_qs)});
