@@ -210,8 +210,9 @@ void Builder::briefing() {
                                    tr("↵ Open Settings")));
     } else {
         card.title = tr("No briefing yet");
-        card.detail =
-            tr("Press Return to have AI write who %1 is to you and how to open the next talk.").arg(who);
+        card.detail = tr("Select this and press Return to have AI write who %1 is to you and how to open the "
+                         "next talk.")
+                          .arg(who);
         layout.rows.append(addItem(card, ProfileAction::plain(ProfileAction::Kind::GenerateBriefing),
                                    tr("↵ Write a briefing")));
     }
