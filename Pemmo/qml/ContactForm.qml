@@ -100,6 +100,9 @@ PanelScreen {
                 const row = detailRepeater.itemAt(i)
                 if (row && (screen.form.errors["detail-" + row.modelData.key] ?? "") !== "") {
                     row.field.forceActiveFocus()
+                    screen.refusedField = row.field
+                    screen.refusedNote = row.note
+                    revealRefused.restart()
                     return
                 }
             }
@@ -107,7 +110,8 @@ PanelScreen {
     }
     Timer {
         id: revealRefused
-        interval: 0
+        // After the layouts have placed the message (they do so on the next frame).
+        interval: 50
         onTriggered: {
             const field = screen.refusedField
             const note = screen.refusedNote
@@ -603,13 +607,11 @@ PanelScreen {
                         id: detailRow
                         required property var modelData
                         property alias field: detailField
+                        property alias note: detailNote
                         Layout.columnSpan: 2
                         Layout.fillWidth: true
                         spacing: Theme.gap * 1.5
-                        FieldLabel {
-                            text: detailRow.modelData.label
-                            Layout.alignment: Qt.AlignRight | Qt.AlignTop
-                        }
+                        FieldLabel { text: detailRow.modelData.label }
                         ColumnLayout {
                             Layout.fillWidth: true
                             spacing: 0
@@ -624,6 +626,7 @@ PanelScreen {
                                 onTextEdited: screen.form.setDetail(detailRow.modelData.key, text)
                             }
                             FieldNote {
+                                id: detailNote
                                 isError: true
                                 leftPadding: 0
                                 text: screen.errors["detail-" + detailRow.modelData.key] ?? ""
