@@ -237,7 +237,12 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err, Console:
         if (args[i] == u"--json") {
             json = true;
         } else if (args[i] == u"--contacts" && i + 1 < args.size()) {
-            folders.append(QFileInfo(args[++i]).absoluteFilePath());
+            const QFileInfo folder(args[++i]);
+            if (!folder.isDir()) {
+                print(err, u"pemmo: no address book folder at “"_qs + args[i] + u"”\n"_qs);
+                return Console::failure;
+            }
+            folders.append(folder.absoluteFilePath());
         } else {
             print(err, QString::fromLatin1(kUsageText));
             return Console::usage;

@@ -166,7 +166,13 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::E
                 return Console::usage;
             }
         } else if (arg == u"--contacts" && i + 1 < arguments.size()) {
-            folders.append(QFileInfo(arguments[++i]).absoluteFilePath());
+            // A folder that is not there would read as an address book without people.
+            const QFileInfo folder(arguments[++i]);
+            if (!folder.isDir()) {
+                print(err, u"pemmo: no address book folder at “"_qs + arguments[i] + u"”\n"_qs);
+                return Console::failure;
+            }
+            folders.append(folder.absoluteFilePath());
         } else if (arg == u"--") {
             queries.append(arguments.mid(i + 1));
             break;

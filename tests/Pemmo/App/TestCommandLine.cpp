@@ -404,6 +404,21 @@ private Q_SLOTS:
             << QStringList{u"toggle"_qs, u"now"_qs} << u"pemmo: toggle takes no arguments"_qs;
     }
 
+    // A folder given that is not one is named, rather than read as a book without people.
+    void aContactsFolderThatIsNotThereIsNamed() {
+        m_home.write(u"not-a-folder.vcf"_qs, card("a", "Ada Lovelace"));
+        for (const QString& missing :
+             {m_home.filePath(u"nowhere"_qs), m_home.filePath(u"not-a-folder.vcf"_qs)}) {
+            for (const QStringList& command :
+                 {QStringList{u"list"_qs, u"--contacts"_qs, missing},
+                  QStringList{u"search"_qs, u"--contacts"_qs, missing, u"ada"_qs}}) {
+                const Result result = pemmo(command);
+                QCOMPARE(result.exitCode, 1);
+                QCOMPARE(result.err, u"pemmo: no address book folder at “"_qs + missing + u"”\n"_qs);
+            }
+        }
+    }
+
     void unknownCommandsAndMissingArgumentsAreUsageErrors() {
         QFETCH(QStringList, arguments);
         QFETCH(QString, said);
