@@ -69,8 +69,8 @@ void InteractionFormViewModel::setDayText(const QString& text) {
         return;
     m_dayText = text;
     Q_EMIT dayTextChanged();
-    if (!m_error.isEmpty() && !Text::isBlank(m_text))
-        setError(QString());
+    // A corrected day loses its message; the text keeps its own until the next save.
+    setDayError(QString());
 }
 
 void InteractionFormViewModel::setError(const QString& error) {
@@ -80,28 +80,36 @@ void InteractionFormViewModel::setError(const QString& error) {
     Q_EMIT errorChanged();
 }
 
+void InteractionFormViewModel::setDayError(const QString& error) {
+    if (m_dayError == error)
+        return;
+    m_dayError = error;
+    Q_EMIT errorChanged();
+}
+
 QCoro::Task<void> InteractionFormViewModel::save() {
     if (m_isSaving)
         co_return;
-    if (Text::isBlank(m_text)) {
-        setError(tr("Write what happened to save it."));
-        co_return;
-    }
-    if (m_entryID && !m_original) {
-        setError(tr("This entry is no longer on the timeline."));
-        co_return;
-    }
+    // Each problem is told beside its field, both at once when both are wrong.
     const QDateTime now = m_env.clock()();
     const QDate today = now.toLocalTime().date();
     const auto day = EntryDay::parse(m_dayText, today);
-    if (!day) {
-        setError(tr("Write the day as \u201Ctoday\u201D, \u201Cyesterday\u201D or a date such as %1.")
-                     .arg(today.toString(Qt::ISODate)));
-        co_return;
-    }
-    if (*day > today) {
-        setError(
-            tr("%1 is still to come. The timeline keeps what has happened.").arg(day->toString(Qt::ISODate)));
+    QString dayError;
+    if (!day)
+        dayError = tr("Write the day as \u201Ctoday\u201D, \u201Cyesterday\u201D or a date such as %1.")
+                       .arg(today.toString(Qt::ISODate));
+    else if (*day > today)
+        dayError =
+            tr("%1 is still to come. The timeline keeps what has happened.").arg(day->toString(Qt::ISODate));
+    QString error;
+    if (Text::isBlank(m_text))
+        error = tr("Write what happened to save it.");
+    else if (m_entryID && !m_original)
+        error = tr("This entry is no longer on the timeline.");
+    setDayError(dayError);
+    setError(error);
+    if (!dayError.isEmpty() || !error.isEmpty()) {
+        Q_EMIT saveRefused();
         co_return;
     }
     m_isSaving = true;

@@ -29,7 +29,10 @@ class InteractionFormViewModel : public QObject, public KeyTarget {
     Q_PROPERTY(int kindIndex READ kindIndex WRITE setKindIndex NOTIFY kindIndexChanged)
     Q_PROPERTY(QString text READ text WRITE setText NOTIFY textChanged)
     Q_PROPERTY(QString dayText READ dayText WRITE setDayText NOTIFY dayTextChanged)
+    // What is wrong with the text, or with the form as a whole (the entry is gone), after a save.
     Q_PROPERTY(QString error READ error NOTIFY errorChanged)
+    // What is wrong with the day (it cannot be read, or is still to come), shown beside it.
+    Q_PROPERTY(QString dayError READ dayError NOTIFY errorChanged)
     Q_PROPERTY(bool isSaving READ isSaving NOTIFY isSavingChanged)
 
 public:
@@ -51,10 +54,11 @@ public:
     const QString& dayText() const { return m_dayText; }
     void setDayText(const QString& text);
     const QString& error() const { return m_error; }
+    const QString& dayError() const { return m_dayError; }
     bool isSaving() const { return m_isSaving; }
 
     // Saves through the sync engine and goes back to the card; a blank text, a day that cannot be
-    // read and a day still to come are refused inline.
+    // read and a day still to come are refused beside their field (saveRefused).
     QCoro::Task<void> save();
     Q_INVOKABLE void submit() { save(); }
     // Goes back to the card; what was typed stays as a draft for this person (or this entry) and
@@ -68,10 +72,13 @@ Q_SIGNALS:
     void textChanged();
     void dayTextChanged();
     void errorChanged();
+    // A save stopped at a problem of the day or the text (now in `dayError` and `error`).
+    void saveRefused();
     void isSavingChanged();
 
 private:
     void setError(const QString& error);
+    void setDayError(const QString& error);
 
     AppEnvironment& m_env;
     const QString m_contactID;
@@ -88,6 +95,7 @@ private:
         QString day;
     } m_initial;
     QString m_error;
+    QString m_dayError;
     bool m_isSaving = false;
 };
 

@@ -1,5 +1,7 @@
 // Logging what happened with a person, or editing an entry of their timeline. Control-Return saves,
-// Escape goes back keeping what was typed for the next time the form opens.
+// Escape goes back keeping what was typed for the next time the form opens. A refused save shows
+// each problem beside its field (the day under the Day field, the text under the text) and takes
+// the keyboard to the first of them.
 import QtQuick
 import QtQuick.Controls
 import QtQuick.Layouts
@@ -15,6 +17,7 @@ PanelScreen {
 
     function describe(): var {
         return { title: titleLabel.text, text: textArea.text, day: dayField.text, error: errorLabel.visible ? errorLabel.text : "",
+                 dayError: dayErrorLabel.visible ? dayErrorLabel.text : "", dayFocused: dayField.activeFocus,
                  focused: textArea.activeFocus, visible: screen.visible }
     }
 
@@ -24,6 +27,16 @@ PanelScreen {
         textArea.cursorPosition = textArea.length
     }
     onActiveFocusChanged: if (activeFocus && !textArea.activeFocus && !kind.activeFocus && !dayField.activeFocus) textArea.forceActiveFocus()
+
+    Connections {
+        target: screen.form
+        function onSaveRefused() {
+            if (screen.form.dayError !== "")
+                dayField.forceActiveFocus()
+            else
+                textArea.forceActiveFocus()
+        }
+    }
 
     KeyHandler {
         router: Shell.keys
@@ -68,6 +81,7 @@ PanelScreen {
                 onActivated: function(index) { screen.form.kindIndex = index }
             }
             Text {
+                id: dayLabel
                 textFormat: Text.PlainText
                 text: qsTr("Day")
                 color: Theme.secondaryText
@@ -82,10 +96,28 @@ PanelScreen {
                 font.pointSize: Theme.bodySize
                 Layout.preferredWidth: Math.max(implicitWidth, dayMetrics.advanceWidth + leftPadding + rightPadding)
                 Accessible.name: qsTr("Day it happened")
+                // The message is said with the field, as the contact form's fields do.
+                Accessible.description: screen.form.dayError
                 KeyNavigation.tab: textArea
                 onTextEdited: screen.form.dayText = text
                 TextMetrics { id: dayMetrics; font: dayField.font; text: "2026-12-31  " }
             }
+        }
+        // Under the Day field, from its label on, wrapping to the form's edge.
+        Text {
+            id: dayErrorLabel
+            objectName: "interactionDayError"
+            textFormat: Text.PlainText
+            visible: text !== ""
+            text: screen.form.dayError
+            color: Theme.destructive
+            font.pointSize: Theme.smallSize
+            wrapMode: Text.Wrap
+            leftPadding: dayLabel.x
+            Layout.fillWidth: true
+            Layout.topMargin: -Theme.gap
+            Accessible.role: Accessible.AlertMessage
+            Accessible.name: text
         }
         ScrollView {
             Layout.fillWidth: true
@@ -107,6 +139,7 @@ PanelScreen {
                     border.color: textArea.activeFocus ? Theme.accent : Theme.border
                 }
                 Accessible.name: qsTr("What happened")
+                Accessible.description: screen.form.error
                 // Tab leaves the text for the kind menu rather than typing a tab.
                 KeyNavigation.priority: KeyNavigation.BeforeItem
                 KeyNavigation.tab: kind
@@ -120,6 +153,8 @@ PanelScreen {
             text: screen.form.error
             color: Theme.destructive
             font.pointSize: Theme.smallSize
+            wrapMode: Text.Wrap
+            Layout.fillWidth: true
             Accessible.role: Accessible.AlertMessage
             Accessible.name: text
         }

@@ -8,6 +8,7 @@
 #include "TestSupport/Environments.h"
 #include "TestSupport/People.h"
 
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace pemmo;
@@ -77,17 +78,26 @@ private Q_SLOTS:
         QFETCH(QString, day);
         QFETCH(QDateTime, stored);
         InteractionFormViewModel form(*m_env, u"anna"_qs);
+        QSignalSpy refused(&form, &InteractionFormViewModel::saveRefused);
         QCOMPARE(form.dayText(), u"today"_qs);
         form.setText(u"Dinner at Maria's"_qs);
         form.setDayText(day);
         await(form.save());
         if (!stored.isValid()) {
-            QVERIFY(!form.error().isEmpty());
+            // Told beside the Day field, not under the text.
+            QVERIFY(!form.dayError().isEmpty());
+            QVERIFY(form.error().isEmpty());
+            QCOMPARE(refused.size(), 1);
             QVERIFY(timeline().isEmpty());
             QCOMPARE(m_env->router().topRoute(), Route::logInteraction(u"anna"_qs));
+            // Correcting the day takes its message away.
+            form.setDayText(u"today"_qs);
+            QVERIFY(form.dayError().isEmpty());
             return;
         }
         QVERIFY(form.error().isEmpty());
+        QVERIFY(form.dayError().isEmpty());
+        QCOMPARE(refused.size(), 0);
         QCOMPARE(timeline().size(), 1);
         QCOMPARE(timeline().first().date, stored);
     }
@@ -107,10 +117,29 @@ private Q_SLOTS:
         form.setText(u" \n "_qs);
         await(form.save());
         QVERIFY(!form.error().isEmpty());
+        QVERIFY(form.dayError().isEmpty());
         QVERIFY(timeline().isEmpty());
         QCOMPARE(m_env->router().depth(), 3); // still on the form
         form.setText(u"Lunch"_qs);
         QVERIFY(form.error().isEmpty());
+    }
+
+    // A blank text and a day still to come are both told at once, each beside its own field; each
+    // message goes as its field is corrected.
+    void eachProblemIsToldBesideItsField() {
+        InteractionFormViewModel form(*m_env, u"anna"_qs);
+        form.setText(u"  "_qs);
+        form.setDayText(u"2999-01-01"_qs);
+        await(form.save());
+        QCOMPARE(form.dayError(), u"2999-01-01 is still to come. The timeline keeps what has happened."_qs);
+        QCOMPARE(form.error(), u"Write what happened to save it."_qs);
+        form.setText(u"Coffee"_qs);
+        QVERIFY(form.error().isEmpty());
+        QVERIFY(!form.dayError().isEmpty());
+        form.setDayText(u"yesterday"_qs);
+        QVERIFY(form.dayError().isEmpty());
+        await(form.save());
+        QCOMPARE(timeline().size(), 1);
     }
 
     // An entry Pemmo logged by itself becomes the user's once they rewrite its text: their words

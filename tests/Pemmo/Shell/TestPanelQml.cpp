@@ -371,6 +371,44 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         QTRY_COMPARE(route(), u"profile"_qs);
     }
 
+    // A day the log form refuses is told under the Day field, which takes the keyboard and says
+    // the message with its name; the text keeps no message of the day's.
+    void aRefusedDayIsToldBesideTheDayField() {
+        m_env->router().push(Route::profile(u"anna"_qs));
+        m_env->router().push(Route::logInteraction(u"anna"_qs));
+        QTRY_VERIFY(screen().value(u"focused"_qs).toBool());
+        type(u"Walk"_qs);
+        QQuickItem* day = itemNamed(m_panel->root(), u"interactionDay"_qs);
+        QQuickItem* text = itemNamed(m_panel->root(), u"interactionText"_qs);
+        QVERIFY(day && text);
+        day->forceActiveFocus();
+        QTRY_VERIFY(day->hasActiveFocus());
+        press(Qt::Key_A, Qt::ControlModifier);
+        type(u"2999-01-01"_qs);
+        // Saved from the text, the keyboard goes to the day.
+        text->forceActiveFocus();
+        QTRY_VERIFY(text->hasActiveFocus());
+        press(Qt::Key_Return, Qt::ControlModifier);
+        const QString message = u"2999-01-01 is still to come. The timeline keeps what has happened."_qs;
+        QTRY_COMPARE(screen().value(u"dayError"_qs).toString(), message);
+        QCOMPARE(screen().value(u"error"_qs).toString(), QString());
+        QTRY_VERIFY(day->hasActiveFocus());
+        const QQuickItem* note = itemNamed(m_panel->root(), u"interactionDayError"_qs);
+        QVERIFY(note && note->isVisible());
+        // Below the Day field and above the text (once laid out), starting at the Day label.
+        const auto beside = [&] {
+            const QPointF at = note->mapToItem(m_panel->root(), QPointF(0, 0));
+            const qreal dayBottom = day->mapToItem(m_panel->root(), QPointF(0, day->height())).y();
+            const qreal textTop = text->mapToItem(m_panel->root(), QPointF(0, 0)).y();
+            return at.y() >= dayBottom && at.y() + note->height() <= textTop;
+        };
+        QTRY_VERIFY(beside());
+        QAccessibleInterface* field = QAccessible::queryAccessibleInterface(day);
+        QVERIFY(field);
+        QCOMPARE(field->text(QAccessible::Description), message);
+        QCOMPARE(route(), u"logInteraction"_qs);
+    }
+
     // Saving from the bottom of the form with a problem further up takes the keyboard (and the
     // view) to the field with the problem, which would otherwise stay out of sight.
     void aRefusedSaveGoesToTheFirstProblem() {
