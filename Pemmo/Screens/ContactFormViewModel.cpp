@@ -297,6 +297,11 @@ ContactFormViewModel::ContactFormViewModel(AppEnvironment& environment, const QS
     }
     m_shownValues = m_values;
     m_shownJobTitle = m_jobTitle;
+    m_shownNickname = m_nickname;
+    m_shownCircles = m_circles;
+    m_shownMessageHandle = m_messageHandle;
+    m_shownAbout = m_about;
+    m_shownDetails = m_details;
     if (!m_original)
         m_photoLoaded = true;
     if (contactID.isEmpty())
@@ -836,8 +841,54 @@ QCoro::Task<void> ContactFormViewModel::save() {
         router.showError(photoFailure);
 }
 
+bool ContactFormViewModel::hasChanges() const {
+    // A detail never typed in is absent, one typed in and emptied again is empty: the same.
+    const auto detailsChanged = [this] {
+        for (const auto& [field, label] : detailFields()) {
+            Q_UNUSED(label);
+            const QString key = WritableFields::name(field);
+            if (m_details.value(key) != m_shownDetails.value(key))
+                return true;
+        }
+        return false;
+    };
+    // A link typed into the editor and not added yet, or a change to the link being edited.
+    const auto linkTyped = [this] {
+        if (!m_editingLink)
+            return !m_linkFields.url.isEmpty() || !m_linkFields.title.isEmpty();
+        const auto at = std::find_if(m_links.cbegin(), m_links.cend(),
+                                     [&](const QuickLink& l) { return l.id == *m_editingLink; });
+        if (at == m_links.cend())
+            return true;
+        const auto shown = QuickLinkFormViewModel::fieldsOf(*at);
+        return shown.url != m_linkFields.url || shown.title != m_linkFields.title ||
+               shown.kindIndex != m_linkFields.kindIndex;
+    };
+    return m_values != m_shownValues || m_jobTitle != m_shownJobTitle || m_nickname != m_shownNickname ||
+           m_circles != m_shownCircles || m_messageHandle != m_shownMessageHandle ||
+           m_about != m_shownAbout || detailsChanged() || m_photoChange != PhotoChange::None ||
+           m_links != m_shownLinks || linkTyped();
+}
+
 void ContactFormViewModel::cancel() {
-    m_env.router().pop();
+    AppRouter& router = m_env.router();
+    if (!hasChanges()) {
+        router.pop();
+        return;
+    }
+    // The form is on top while it takes keys; the answer leaves this form only, should anything
+    // else have changed the stack while the question was up.
+    const int formKey = router.topRoute().key();
+    ConfirmRequest question;
+    question.title = tr("Discard your changes?");
+    question.message = tr("What you typed in this form will be lost.");
+    question.confirmTitle = tr("Discard");
+    question.destructive = true;
+    question.onConfirm = [&router, formKey] {
+        if (router.topRoute().key() == formKey)
+            router.pop();
+    };
+    router.present(std::move(question));
 }
 
 KeyResult ContactFormViewModel::handleKey(const KeyEvent& event) {

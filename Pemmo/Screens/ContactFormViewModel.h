@@ -3,7 +3,8 @@
 // through the sync engine's createContact / updateContact; Pemmo's half (circles, message handle,
 // details, about, links) through updateRecord, and a replacement photo through the photo store.
 // What the user typed is checked before anything is saved,
-// each problem shown beside its field. Control-Return saves, Escape cancels, Control-O chooses a photo.
+// each problem shown beside its field. Control-Return saves, Escape cancels (asking first when
+// something was changed, so that one key never throws typing away), Control-O chooses a photo.
 #pragma once
 
 #include "Contacts/ContactDraft.h"
@@ -114,6 +115,8 @@ public:
         QString birthdayDay;
         int birthdayMonth = 0;
         QString birthdayYear;
+
+        bool operator==(const Values&) const = default;
     };
     static QHash<QString, QString> validate(const Values& values, const QDate& today);
 
@@ -216,9 +219,16 @@ public:
     // left as shown are handed over as the address book has them, so nothing changes there.
     ContactDraft draft() const;
 
+    // Whether anything differs from what the form showed when it opened: a field, a detail, the
+    // photo, the links, or a link typed into the editor and not yet added. A field changed and
+    // changed back counts as unchanged.
+    bool hasChanges() const;
+
     // Checks, then creates or changes the contact; on success the form gives way to the card.
     QCoro::Task<void> save();
     Q_INVOKABLE void submit() { save(); }
+    // Leaves the form. With changes, the router's confirmation card asks first ("Discard your
+    // changes?"); declining it returns to the form as it was.
     Q_INVOKABLE void cancel();
 
     KeyResult handleKey(const KeyEvent& event) override;
@@ -262,6 +272,11 @@ private:
     // As the form was first shown: what tells a changed field from one left alone.
     Values m_shownValues;
     QString m_shownJobTitle;
+    QString m_shownNickname;
+    QString m_shownCircles;
+    QString m_shownMessageHandle;
+    QString m_shownAbout;
+    QHash<QString, QString> m_shownDetails;
     QHash<QString, QString> m_errors;
     QString m_error;
     bool m_isSaving = false;

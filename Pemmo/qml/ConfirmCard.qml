@@ -5,6 +5,7 @@ import Pemmo
 
 Rectangle {
     id: card
+    objectName: "confirmCard"
     readonly property AppRouter router: Shell.router
     readonly property confirmRequest request: router.confirmRequest
 

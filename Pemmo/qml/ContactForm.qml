@@ -1,7 +1,8 @@
 // A new contact, or a change to one: the address book's fields first, then what Pemmo keeps.
 // Tab moves from field to field (the form scrolls to keep the one with the keyboard in view);
-// a problem shows under its field. Control-Return saves, Escape cancels, Control-O chooses a
-// photo; the links are added, changed, moved and removed in place and saved with the rest.
+// a problem shows under its field. Control-Return saves, Escape cancels (asking first when
+// something was changed), Control-O chooses a photo; the links are added, changed, moved and
+// removed in place and saved with the rest.
 pragma ComponentBehavior: Bound
 
 import QtQuick

@@ -625,6 +625,157 @@ private Q_SLOTS:
         QCOMPARE(m_env->router().depth(), depth - 1);
     }
 
+    // Escape (or the form's Cancel) leaves a form that is as it opened, or changed back to it, at
+    // once. With something changed it asks first on the router's card: Escape there (or Tab to
+    // Cancel and Return) goes back to the form with everything in it, Return on "Discard" leaves
+    // and nothing is written. `contact` empty is a new contact named "Zed Newperson".
+    void escapeAsksBeforeThrowingChangesAway_data() {
+        QTest::addColumn<QString>("contact");
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("asks");
+        for (const QString& contact : {QString(), u"ada"_qs}) {
+            const QString form = contact.isEmpty() ? u"new contact: "_qs : u"edit: "_qs;
+            const auto row = [&](const char* change, bool asks) {
+                QTest::newRow(qPrintable(form + QString::fromLatin1(change)))
+                    << contact << QString::fromLatin1(change) << asks;
+            };
+            row("nothing", false);
+            row("a name changed back", false);
+            row("a detail typed and emptied", false);
+            row("a name", true);
+            row("a birthday month", true);
+            row("a circle", true);
+            row("a detail", true);
+            row("about", true);
+            row("a photo", true);
+            row("a link added", true);
+            row("a link typed, not added", true);
+        }
+        QTest::newRow("edit: a link removed") << u"ada"_qs << u"a link removed"_qs << true;
+        QTest::newRow("edit: a link opened for a change, unchanged")
+            << u"ada"_qs << u"a link opened"_qs << false;
+    }
+    void escapeAsksBeforeThrowingChangesAway() {
+        QFETCH(QString, contact);
+        QFETCH(QString, change);
+        QFETCH(bool, asks);
+        setLinks(u"ada"_qs, customLinks(1));
+        const QByteArray adaBefore = readFile(home(u"books/personal/ada.vcf"_qs));
+        AppRouter& router = m_env->router();
+        router.push(Route::profile(u"ada"_qs));
+        router.push(contact.isEmpty() ? Route::contactFormCreate() : Route::contactFormEdit(contact));
+        const int depth = router.depth();
+        ContactFormViewModel form(*m_env, contact, u"Zed Newperson"_qs);
+        QTRY_VERIFY(form.isPhotoLoaded());
+        QVERIFY(!form.hasChanges());
+
+        const QString given = form.givenName();
+        if (change == u"a name changed back") {
+            form.setGivenName(u"Someone else"_qs);
+            form.setGivenName(given);
+        } else if (change == u"a detail typed and emptied") {
+            form.setDetail(u"school"_qs, u"Cambridge"_qs);
+            form.setDetail(u"school"_qs, QString());
+        } else if (change == u"a name") {
+            form.setGivenName(given + u"a"_qs);
+        } else if (change == u"a birthday month") {
+            form.setBirthdayMonth(form.birthdayMonth() == 5 ? 6 : 5);
+        } else if (change == u"a circle") {
+            form.setCircles(u"climbing"_qs);
+        } else if (change == u"a detail") {
+            form.setDetail(u"school"_qs, u"Cambridge"_qs);
+        } else if (change == u"about") {
+            form.setAbout(u"Met at the harbour festival; moving to Lisbon in spring."_qs);
+        } else if (change == u"a photo") {
+            QVERIFY(form.setPhotoFile(photo(u"portrait-1600x1200.jpg"_qs)));
+        } else if (change == u"a link added") {
+            form.setLinkURL(u"https://example.org/zed"_qs);
+            QVERIFY(form.commitLink());
+        } else if (change == u"a link typed, not added") {
+            form.setLinkURL(u"https://example.org/zed"_qs);
+        } else if (change == u"a link removed") {
+            form.removeLink(form.formLinks().first().id.toString());
+        } else if (change == u"a link opened") {
+            form.editLink(form.formLinks().first().id.toString());
+        } else {
+            QCOMPARE(change, u"nothing"_qs);
+        }
+        QCOMPARE(form.hasChanges(), asks);
+        // What the form holds now, to find it again after the question.
+        const auto held = [&form] {
+            return QVariantList{
+                form.givenName(), form.birthdayMonth(), form.circles(), form.detail(u"school"_qs),
+                form.about(),     form.photoSource(),   form.linkURL(), form.editingLinkID()};
+        };
+        const QVariantList typed = held();
+        const QList<QuickLink> links = form.formLinks();
+
+        // (Escape first stops changing a link, as escapeStopsChangingALinkBeforeItLeaves shows; the
+        // form's Cancel button leaves.)
+        if (change == u"a link opened")
+            form.cancel();
+        else
+            QCOMPARE(form.handleKey(test::key(Qt::Key_Escape)), KeyResult::Handled);
+        if (!asks) {
+            QVERIFY(!router.hasOverlay());
+            QCOMPARE(router.depth(), depth - 1);
+            return;
+        }
+        QVERIFY(router.showsConfirm());
+        QCOMPARE(router.depth(), depth);
+        const ConfirmRequest question = router.confirmRequest();
+        QCOMPARE(question.title, u"Discard your changes?"_qs);
+        QCOMPARE(question.message, u"What you typed in this form will be lost."_qs);
+        QCOMPARE(question.confirmTitle, u"Discard"_qs);
+        QVERIFY(question.destructive);
+
+        // Escape on the card: back to the form, everything still in it.
+        QCOMPARE(router.handleKey(test::key(Qt::Key_Escape)), KeyResult::Handled);
+        QVERIFY(!router.hasOverlay());
+        QCOMPARE(router.depth(), depth);
+        QCOMPARE(held(), typed);
+        QCOMPARE(form.formLinks(), links);
+        // The same from the card's Cancel button, reached with Tab.
+        form.cancel();
+        QVERIFY(router.showsConfirm());
+        router.handleKey(test::key(Qt::Key_Tab));
+        QVERIFY(router.confirmFocusOnCancel());
+        router.handleKey(test::key(Qt::Key_Return));
+        QVERIFY(!router.hasOverlay());
+        QCOMPARE(router.depth(), depth);
+        QCOMPARE(held(), typed);
+        QCOMPARE(form.formLinks(), links);
+
+        // Return on "Discard" leaves, and nothing was written.
+        form.handleKey(test::key(Qt::Key_Escape));
+        QVERIFY(router.showsConfirm());
+        QCOMPARE(router.handleKey(test::key(Qt::Key_Return)), KeyResult::Handled);
+        QVERIFY(!router.hasOverlay());
+        QCOMPARE(router.depth(), depth - 1);
+        QCOMPARE(router.topRoute(), Route::profile(u"ada"_qs));
+        await(m_env->store().flush());
+        QCOMPARE(m_env->sync().profiles().size(), 2);
+        QCOMPARE(readFile(home(u"books/personal/ada.vcf"_qs)), adaBefore);
+        QCOMPARE(savedLinks(u"ada"_qs).size(), 1);
+        QCOMPARE(storedPhoto(u"ada"_qs), std::nullopt);
+    }
+
+    // "Discard" leaves the form it was asked about only: a stack changed under the question (the
+    // form is already gone) stays as it is.
+    void discardLeavesOnlyTheFormItWasAskedAbout() {
+        AppRouter& router = m_env->router();
+        router.push(Route::profile(u"ada"_qs));
+        router.push(Route::contactFormEdit(u"ada"_qs));
+        ContactFormViewModel form(*m_env, u"ada"_qs);
+        form.setAbout(u"Typed"_qs);
+        form.cancel();
+        QVERIFY(router.showsConfirm());
+        router.pop();
+        router.confirm();
+        QCOMPARE(router.depth(), 2);
+        QCOMPARE(router.topRoute(), Route::profile(u"ada"_qs));
+    }
+
     void savingWritesExactlyTheLinksTheFormChanged() {
         const QuickLink a = link(QuickLink::Kind::Custom, u"A"_qs, u"https://a.example.org/"_qs);
         const QuickLink b = link(QuickLink::Kind::Custom, u"B"_qs, u"https://b.example.org/"_qs);

@@ -371,6 +371,54 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         QTRY_COMPARE(route(), u"profile"_qs);
     }
 
+    // Escape with something typed in the contact form asks first on the confirmation card, which a
+    // screen reader hears as a dialog; Escape there goes back to the form with the text and the
+    // keyboard where they were, and Return on "Discard" leaves without saving.
+    void escapeAsksBeforeTheContactFormDropsWhatWasTyped() {
+        QQuickItem* email = focusInAnnasContactForm(u"email"_qs);
+        QVERIFY(email);
+        type(u"anna@"_qs);
+        press(Qt::Key_Escape);
+        QTRY_COMPARE(describe().value(u"overlay"_qs).toString(), u"confirm"_qs);
+        QCOMPARE(describe().value(u"confirm"_qs).toString(), u"Discard your changes?"_qs);
+        QCOMPARE(route(), u"contactForm"_qs);
+        QQuickItem* card = itemNamed(m_panel->root(), u"confirmCard"_qs);
+        QVERIFY(card && card->isVisible());
+        QAccessibleInterface* dialog = QAccessible::queryAccessibleInterface(card);
+        QVERIFY(dialog);
+        QCOMPARE(dialog->role(), QAccessible::Dialog);
+        QCOMPARE(dialog->text(QAccessible::Name), u"Discard your changes?"_qs);
+        QCOMPARE(dialog->text(QAccessible::Description), u"What you typed in this form will be lost."_qs);
+        QVERIFY(shows(card, u"Discard"_qs));
+        // Typing while the card is up goes nowhere.
+        type(u"x"_qs);
+
+        press(Qt::Key_Escape);
+        QTRY_COMPARE(describe().value(u"overlay"_qs).toString(), QString());
+        QCOMPARE(route(), u"contactForm"_qs);
+        QTRY_VERIFY(email->hasActiveFocus());
+        QCOMPARE(screen().value(u"email"_qs).toString(), u"anna@"_qs);
+        type(u"example.org"_qs);
+        QTRY_COMPARE(screen().value(u"email"_qs).toString(), u"anna@example.org"_qs);
+
+        press(Qt::Key_Escape);
+        QTRY_COMPARE(describe().value(u"overlay"_qs).toString(), u"confirm"_qs);
+        press(Qt::Key_Return);
+        QTRY_COMPARE(route(), u"profile"_qs);
+        QCOMPARE(describe().value(u"overlay"_qs).toString(), QString());
+        QVERIFY(m_env->sync().profile(u"anna"_qs)->person->emails.isEmpty());
+    }
+
+    // A form left as it opened goes at once.
+    void escapeLeavesAnUnchangedContactFormAtOnce() {
+        QVERIFY(focusInAnnasContactForm(u"email"_qs));
+        type(u"a"_qs);
+        press(Qt::Key_Backspace);
+        press(Qt::Key_Escape);
+        QTRY_COMPARE(route(), u"profile"_qs);
+        QCOMPARE(describe().value(u"overlay"_qs).toString(), QString());
+    }
+
     // A day the log form refuses is told under the Day field, which takes the keyboard and says
     // the message with its name; the text keeps no message of the day's.
     void aRefusedDayIsToldBesideTheDayField() {
