@@ -42,7 +42,13 @@ PanelScreen {
 
     Connections {
         target: Shell.router
-        function onSearchFocusRequestChanged() { field.forceActiveFocus() }
+        // Only while the search is the screen on top: the panel shown again over a form keeps
+        // the keyboard in the form's field, rather than sending the typing into the query hidden
+        // behind it.
+        function onSearchFocusRequestChanged() {
+            if (screen.isOnTop)
+                field.forceActiveFocus()
+        }
     }
     Component.onCompleted: field.forceActiveFocus()
 

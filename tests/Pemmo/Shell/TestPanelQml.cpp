@@ -409,6 +409,19 @@ SearchRow { index: 0; kind: "person"; rowID: "anna"; contactID: "anna"; title: "
         QVERIFY(m_env->sync().profile(u"anna"_qs)->person->emails.isEmpty());
     }
 
+    // The panel shown again (which asks for the search field) over a form leaves the keyboard in
+    // the form's field: typing goes on there, not into the query hidden behind the form.
+    void showingThePanelAgainKeepsTheKeyboardInTheForm() {
+        QQuickItem* email = focusInAnnasContactForm(u"email"_qs);
+        QVERIFY(email);
+        type(u"anna@"_qs);
+        m_env->router().focusSearch();
+        type(u"example.org"_qs);
+        QTRY_COMPARE(screen().value(u"email"_qs).toString(), u"anna@example.org"_qs);
+        QVERIFY(email->hasActiveFocus());
+        QCOMPARE(m_env->search().query(), QString());
+    }
+
     // A form left as it opened goes at once.
     void escapeLeavesAnUnchangedContactFormAtOnce() {
         QVERIFY(focusInAnnasContactForm(u"email"_qs));
