@@ -7,7 +7,31 @@
 #include "Shell/AppRouter.h"
 #include "Shell/PanelController.h"
 
+#include <algorithm>
+
 namespace pemmo {
+
+namespace {
+
+// Whether the panel holds something the user is working on: a form, a review of proposals, the
+// circles or the diagnostics. The search screen and cards hold nothing that could be lost.
+bool holdsWork(const AppRouter& router) {
+    return std::any_of(router.stack().cbegin(), router.stack().cend(), [](const Route& route) {
+        return route.routeKind() != Route::Kind::Search && route.routeKind() != Route::Kind::Profile;
+    });
+}
+
+// Makes way for what the desktop's search asked for: back to the start when nothing would be lost,
+// otherwise only the overlay goes (a question left unanswered keeps its form) and the work stays
+// underneath.
+void makeWay(AppRouter& router) {
+    if (holdsWork(router))
+        router.dismissOverlay();
+    else
+        router.reset();
+}
+
+} // namespace
 
 DesktopSearchBridge::DesktopSearchBridge(AppEnvironment& environment)
     : m_env(environment)
@@ -29,8 +53,9 @@ std::optional<DesktopSearch::Result> DesktopSearchBridge::describe(const QString
 }
 
 void DesktopSearchBridge::open(const QString& id) {
-    // Whatever the panel showed gives way to the card, as when the person is picked in the panel.
-    m_env.router().reset();
+    // The card opens as when the person is picked in the panel; over a form, so that Escape
+    // goes back to what was being typed.
+    makeWay(m_env.router());
     if (describe(id))
         m_commands.openProfile(id);
     if (PanelController* panel = m_env.panel())
@@ -38,7 +63,8 @@ void DesktopSearchBridge::open(const QString& id) {
 }
 
 void DesktopSearchBridge::searchFor(const QString& query) {
-    m_env.router().reset();
+    // Over a form the words wait in the search field underneath, for when the form is left.
+    makeWay(m_env.router());
     m_env.router().setInitialQuery(query);
     if (PanelController* panel = m_env.panel())
         panel->show();

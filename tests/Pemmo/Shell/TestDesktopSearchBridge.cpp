@@ -60,6 +60,40 @@ private Q_SLOTS:
         QCOMPARE(m_env->recents().ids().value(0), u"anna"_qs);
     }
 
+    void aFormInThePanelStaysUnderTheCard_data() {
+        QTest::addColumn<Route>("form");
+        QTest::newRow("contact form") << Route::contactFormEdit(u"bo"_qs);
+        QTest::newRow("new contact") << Route::contactFormCreate();
+        QTest::newRow("log form") << Route::logInteraction(u"bo"_qs);
+    }
+    void aFormInThePanelStaysUnderTheCard() {
+        QFETCH(Route, form);
+        DesktopSearchBridge bridge(*m_env);
+        AppRouter& router = m_env->router();
+        router.push(Route::profile(u"bo"_qs));
+        router.push(form);
+        ConfirmRequest question;
+        question.title = u"Discard your changes?"_qs;
+        bool discarded = false;
+        question.onConfirm = [&] { discarded = true; };
+        router.present(std::move(question));
+
+        bridge.open(u"anna"_qs);
+        QCOMPARE(router.depth(), 4);
+        QCOMPARE(router.routeAt(2), form);
+        QCOMPARE(router.topRoute(), Route::profile(u"anna"_qs));
+        QVERIFY(!router.hasOverlay());
+        QVERIFY(!discarded);
+        router.pop();
+        QCOMPARE(router.topRoute(), form);
+
+        // A search from the desktop leaves the form on top and the words under it.
+        bridge.searchFor(u"lantern"_qs);
+        QCOMPARE(router.topRoute(), form);
+        QCOMPARE(router.initialQuery(), std::optional<QString>(u"lantern"_qs));
+        QVERIFY(m_panel->isVisible());
+    }
+
     void someoneGoneOpensTheSearchScreen() {
         DesktopSearchBridge bridge(*m_env);
         m_env->router().push(Route::profile(u"bo"_qs));
