@@ -82,6 +82,7 @@ std::unique_ptr<AppEnvironment> openEnvironment(std::FILE* err) {
     options.postsToDesktop = false;
     options.directory = dataFolder();
     options.readOnlyStore = true;
+    options.readOnlySettings = true;
     auto env = AppEnvironment::live(options);
     pemmo::waitFor(env->sync().start());
     env->sync().stop();

@@ -56,7 +56,9 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
     QDir().mkpath(env->m_directory);
     // 2. The preferences, 3. the keyring, 4. the address book.
     env->m_keyValues = std::make_unique<DefaultsFileStore>(
-        options.defaultsPath.isEmpty() ? DefaultsFileStore::standardPath() : options.defaultsPath);
+        options.defaultsPath.isEmpty() ? DefaultsFileStore::standardPath() : options.defaultsPath,
+        systemClock(),
+        options.readOnlySettings ? DefaultsFileStore::Access::Reader : DefaultsFileStore::Access::Owner);
     env->m_settings = std::make_unique<SettingsStore>(*env->m_keyValues);
     env->m_secrets = std::make_unique<SecretServiceStore>(SecretStore::serviceName());
     const QString defaultFolder = defaultContactFolder(env->m_directory);
@@ -103,7 +105,8 @@ std::unique_ptr<AppEnvironment> AppEnvironment::live(const LiveOptions& options)
             [calendarFolders, settings] {
                 calendarFolders->setSelfAddresses(settings->calendarSelfAddresses());
             });
-    if (!options.readOnlyStore) {
+    // (Kept in memory only when the settings are only read.)
+    if (!options.readOnlyStore || options.readOnlySettings) {
         connect(calendarFolders, &ICalendarFolderRepository::selfAddressesInferred, settings,
                 [settings](const QStringList& addresses) {
                     if (settings->calendarSelfAddresses().isEmpty())
@@ -340,8 +343,9 @@ QString AppEnvironment::defaultContactFolder(const QString& directory) {
 }
 
 QStringList AppEnvironment::configuredContactFolders(const QString& directory, const QString& defaultsPath) {
-    DefaultsFileStore defaults(defaultsPath.isEmpty() ? DefaultsFileStore::standardPath() : defaultsPath);
-    return contactFolders(SettingsStore(defaults).contactFolders(), directory);
+    const auto defaults =
+        DefaultsFileStore::reader(defaultsPath.isEmpty() ? DefaultsFileStore::standardPath() : defaultsPath);
+    return contactFolders(SettingsStore(*defaults).contactFolders(), directory);
 }
 
 QStringList AppEnvironment::contactFolders(const QStringList& chosen, const QString& directory) {

@@ -78,6 +78,10 @@ public:
         // Read the records (and the Moments file) as they are, without repairing or writing them:
         // for the command line while the running application owns the data folder.
         bool readOnlyStore = false;
+        // Read the settings file and never write it: for commands that only read. The defaults
+        // a first start seeds (the circles) and what is found meanwhile (the user's own addresses
+        // in calendar events) are then kept in memory for this run.
+        bool readOnlySettings = false;
         // The word table of the semantic tier: absent means the first one found in the standard
         // places (GloveEmbedder::searchPaths), an empty text means none (no semantic tier).
         std::optional<QString> wordTable;
@@ -121,7 +125,7 @@ public:
     static QStringList contactFolders(const QStringList& chosen, const QString& directory);
     static QString defaultContactFolder(const QString& directory);
     // The folders the live environment would read, from the settings file at `defaultsPath`
-    // (empty: the standard one).
+    // (empty: the standard one), which is only read.
     static QStringList configuredContactFolders(const QString& directory, const QString& defaultsPath = {});
 
     ~AppEnvironment() override;

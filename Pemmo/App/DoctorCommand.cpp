@@ -204,11 +204,12 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         print(err, u"Usage: pemmo doctor\n"_qs);
         return 2;
     }
-    DefaultsFileStore defaults;
-    const SettingsStore settings(defaults);
+    // Looking changes nothing: the settings file is only read.
+    const auto defaults = DefaultsFileStore::reader();
+    const SettingsStore settings(*defaults);
     Sources sources;
     sources.directory = dataFolder();
-    sources.settingsFile = &defaults;
+    sources.settingsFile = defaults.get();
     sources.settings = &settings;
     const QStringList lines = pemmo::waitFor(report(sources));
     print(out, lines.join(u'\n') + u'\n');

@@ -51,6 +51,7 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
     options.postsToDesktop = false;
     options.directory = folder;
     options.readOnlyStore = !lock;
+    options.readOnlySettings = true;
     const auto env = AppEnvironment::live(options);
     pemmo::waitFor(env->sync().start());
     env->sync().stop();

@@ -206,6 +206,7 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::E
     options.postsToDesktop = false;
     options.directory = folder;
     options.readOnlyStore = !lock;
+    options.readOnlySettings = true;
     if (!folders.isEmpty())
         options.contactFolders = folders;
     const auto env = AppEnvironment::live(options);

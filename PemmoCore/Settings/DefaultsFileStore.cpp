@@ -113,14 +113,19 @@ QString DefaultsFileStore::standardPath() {
     return QDir(config).filePath(QStringLiteral("Pemmo/") + fileName());
 }
 
-DefaultsFileStore::DefaultsFileStore(QString path, Clock clock)
+DefaultsFileStore::DefaultsFileStore(QString path, Clock clock, Access access)
     : m_path(std::move(path))
     , m_clock(std::move(clock))
+    , m_access(access)
     , m_entries(std::make_unique<Entries>()) {
     load();
 }
 
 DefaultsFileStore::~DefaultsFileStore() = default;
+
+std::unique_ptr<DefaultsFileStore> DefaultsFileStore::reader(QString path) {
+    return std::make_unique<DefaultsFileStore>(std::move(path), systemClock(), Access::Reader);
+}
 
 std::optional<StoredValue> DefaultsFileStore::object(const QString& key) const {
     const QMutexLocker locker(&m_lock);
@@ -138,7 +143,8 @@ void DefaultsFileStore::set(std::optional<StoredValue> value, const QString& key
         document[utf8(key)] = encode(*value);
     else
         document.erase(utf8(key));
-    save();
+    if (m_access == Access::Owner)
+        save();
 }
 
 std::optional<QString> DefaultsFileStore::lastError() const {
@@ -162,6 +168,12 @@ void DefaultsFileStore::load() {
     json document = json::parse(bytes.constData(), bytes.constData() + bytes.size(), nullptr, false);
     if (document.is_object()) {
         m_entries->document = std::move(document);
+        return;
+    }
+    if (m_access == Access::Reader) {
+        // Setting it aside is the owner's to do, at the application's next start.
+        m_lastError = QStringLiteral("The settings file could not be read; the defaults apply.");
+        qCWarning(lcSettings, "Failed to decode %s; reading the default settings", qUtf8Printable(m_path));
         return;
     }
     const QString backup = QFileInfo(m_path).dir().filePath(corruptBackupFileName(m_clock()));

@@ -2,11 +2,13 @@
 #include "Records/PemmoRecord.h"
 #include "Store/StoreFile.h"
 #include "TestSupport/PemmoCommand.h"
+#include "TestSupport/SampleCards.h"
 #include "TestSupport/TempDir.h"
 #include "TestSupport/TestData.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -45,6 +47,26 @@ void makeOld(const QString& path) {
     QVERIFY(file.open(QIODevice::ReadWrite));
     QVERIFY(
         file.setFileTime(QDateTime::currentDateTimeUtc().addDays(-30), QFileDevice::FileModificationTime));
+}
+
+// Every file and folder under `folder` with its bytes and time of change: two snapshots are equal
+// when nothing was written, made or removed there.
+QMap<QString, QPair<QByteArray, QDateTime>> snapshot(const QString& folder) {
+    QMap<QString, QPair<QByteArray, QDateTime>> files;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QFileInfo info(it.next());
+        QByteArray bytes;
+        if (info.isFile()) {
+            QFile file(info.filePath());
+            if (file.open(QIODevice::ReadOnly))
+                bytes = file.readAll();
+        }
+        files.insert(QDir(folder).relativeFilePath(info.filePath()),
+                     {bytes, info.fileTime(QFileDevice::FileModificationTime)});
+    }
+    return files;
 }
 
 } // namespace
@@ -87,6 +109,7 @@ private Q_SLOTS:
         QVERIFY(!qEnvironmentVariableIsEmpty("PEMMO_BINARY"));
         QDir(dataFolder()).removeRecursively();
         QDir(m_home.filePath(u"config"_qs)).removeRecursively();
+        QDir(m_home.filePath(u"calendars"_qs)).removeRecursively();
     }
 
     void exportOfANewUserIsAnEmptyDocument() {
@@ -365,6 +388,68 @@ private Q_SLOTS:
                          .startsWith(u"pemmo: Could not read “"_qs + storePath()),
                      qPrintable(result.err));
         }
+    }
+
+    // A command that only reads leaves the user's settings as they are, byte for byte: with none
+    // yet it writes no first file (the circles a first start seeds, the addresses it finds in the
+    // calendar stay in memory), also beside the running application.
+    void readOnlyCommandsLeaveTheSettingsAsTheyAre_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("settings"); // none, one of an earlier release, or a damaged one
+        QTest::addColumn<bool>("running");     // the application holds the data folder
+        const QList<QPair<const char*, QStringList>> commands{
+            {"list", {u"list"_qs}},
+            {"search", {u"search"_qs, u"ada"_qs}},
+            {"search empty", {u"search"_qs, u""_qs}},
+            {"moments", {u"moments"_qs}},
+            {"export", {u"export"_qs}},
+            {"doctor", {u"doctor"_qs}},
+        };
+        for (const auto& [name, arguments] : commands) {
+            QTest::addRow("%s, no settings", name) << arguments << u"none"_qs << false;
+            QTest::addRow("%s, settings", name) << arguments << u"earlier"_qs << false;
+            QTest::addRow("%s, settings, running", name) << arguments << u"earlier"_qs << true;
+            // Setting a damaged file aside is the application's to do.
+            QTest::addRow("%s, damaged settings", name) << arguments << u"damaged"_qs << false;
+        }
+    }
+
+    void readOnlyCommandsLeaveTheSettingsAsTheyAre() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, settings);
+        QFETCH(bool, running);
+        m_home.write(u"Pemmo/Contacts/ada.vcf"_qs,
+                     test::vcard(u"ada"_qs, u"Ada"_qs, u"Lovelace"_qs, "EMAIL:ada@example.com\r\n"));
+        if (settings == u"damaged")
+            m_home.write(u"config/Pemmo/defaults.json"_qs, "{");
+        if (settings == u"earlier") {
+            const QString calendar = m_home.filePath(u"calendars/work"_qs);
+            m_home.write(u"calendars/work/coffee.ics"_qs,
+                         test::oneOnOne(u"coffee"_qs, QDateTime::currentDateTimeUtc().addSecs(-3600),
+                                        u"ada@example.com"_qs, u"Coffee"_qs));
+            // No circles yet, no own address, and the onboarding state as an earlier release kept it.
+            const QByteArray onboarding =
+                R"({"hasCompletedOnboarding":true,"hasSkippedOnboarding":false,"lastOnboardingVersion":1})";
+            m_home.write(u"config/Pemmo/defaults.json"_qs,
+                         R"({"pemmo.calendar.connected": {"kind": "bool", "value": true},
+ "pemmo.calendar.enabled": {"kind": "bool", "value": true},
+ "pemmo.calendar.ids": {"kind": "textList", "value": [")" +
+                             calendar.toUtf8() + R"("]},
+ "pemmo.onboarding.state": {"kind": "data", "value": ")" +
+                             onboarding.toBase64() + R"("}})");
+        }
+        QLockFile application(dataFolder() + u"/pemmo.lock"_qs);
+        if (running)
+            QVERIFY(application.tryLock());
+        const auto before = snapshot(m_home.filePath(u"config"_qs));
+
+        const Result result = pemmo(arguments);
+        QVERIFY2(result.exitCode == 0, qPrintable(result.err));
+        QCOMPARE(snapshot(m_home.filePath(u"config"_qs)), before);
+        if (settings == u"none")
+            QVERIFY(!QFileInfo::exists(m_home.filePath(u"config"_qs)));
+        if (arguments.contains(u"ada"_qs) || arguments.first() == u"list")
+            QVERIFY2(result.out.contains(u"Ada Lovelace"_qs), qPrintable(result.out));
     }
 
     // Bound to a desktop shortcut, `pemmo toggle` starts Pemmo when none runs; where no window can

@@ -97,6 +97,32 @@ private Q_SLOTS:
         QCOMPARE(dir.read(backup), bytes);
     }
 
+    // A reader (a command that only reads) keeps every change in memory: the file, absent, whole
+    // or damaged, stays exactly as it was.
+    void aReaderNeverTouchesTheFile_data() {
+        QTest::addColumn<QByteArray>("bytes"); // empty: no file
+        QTest::addColumn<bool>("damaged");
+        QTest::newRow("no file") << QByteArray() << false;
+        QTest::newRow("a file") << QByteArray(R"({"pemmo.a": {"kind": "bool", "value": false}})") << false;
+        QTest::newRow("damaged") << QByteArray("{\"pemmo.a\": {") << true;
+    }
+
+    void aReaderNeverTouchesTheFile() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(bool, damaged);
+        test::TempDir dir;
+        if (!bytes.isEmpty())
+            dir.write(u"defaults.json"_qs, bytes);
+        const auto store = DefaultsFileStore::reader(pathIn(dir));
+        QCOMPARE(store->lastError().has_value(), damaged);
+        store->set(StoredValue(true), u"pemmo.a"_qs);
+        store->set(StoredValue(u"x"_qs), u"pemmo.b"_qs);
+        QCOMPARE(store->boolean(u"pemmo.a"_qs), true);
+        QCOMPARE(dir.entries(), bytes.isEmpty() ? QStringList() : QStringList{u"defaults.json"_qs});
+        if (!bytes.isEmpty())
+            QCOMPARE(dir.read(u"defaults.json"_qs), bytes);
+    }
+
     void entriesThisReleaseCannotReadAreKeptOnRewrite() {
         test::TempDir dir;
         dir.write(u"defaults.json"_qs, R"({
