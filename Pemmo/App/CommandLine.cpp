@@ -264,9 +264,8 @@ int listPeople(const QStringList& args, std::FILE* out, std::FILE* err, Console:
     PhotoStore photos(QDir(dataFolder()).filePath(PhotoStore::folderName()));
     ProfileSyncEngine engine(contacts, *session->store, photos);
     if (folders.isEmpty()) {
-        print(err,
-              u"pemmo: no address book folder yet ("_qs + defaultFolder +
-                  u" does not exist); choose folders in the settings or name one with --contacts DIR\n"_qs);
+        // An empty list, said why: nobody is in an address book that is not there.
+        print(err, Console::noAddressBookText(true));
     } else {
         // The store is loaded already (a failure to read it was reported above): one refresh
         // joins the people with their records, without `start` loading the store a second time.

@@ -34,4 +34,13 @@ inline void print(std::FILE* stream, const QString& text) {
     std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stream);
 }
 
+// What a command that reads the address book says when no folder is chosen in the settings (and
+// the data folder has no "Contacts" folder either), in the settings window's words.
+// `takesFolders`: the command accepts --contacts DIR.
+inline QString noAddressBookText(bool takesFolders) {
+    return QStringLiteral("pemmo: no address book folder chosen yet. Choose the folder holding your "
+                          "contacts' .vcf files in Pemmo's settings window") +
+           (takesFolders ? QStringLiteral(", or name it with --contacts DIR.\n") : QStringLiteral(".\n"));
+}
+
 } // namespace pemmo::Console

@@ -3,6 +3,7 @@
 #include "App/AppEnvironment.h"
 #include "App/Console.h"
 #include "App/DataFolder.h"
+#include "Contacts/VCardFolderRepository.h"
 #include "Moments/MomentService.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Settings/SettingsStore.h"
@@ -60,13 +61,19 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         print(err, u"pemmo: "_qs + unread + u'\n');
         return Console::failure;
     }
-    if (env->sync().state().kind == SyncState::Kind::Error) {
+    // Without an address book no event can be with a contact: there is nothing to offer, and
+    // the note says what is missing (as a calendar that is not connected is said below).
+    const auto* book = dynamic_cast<const VCardFolderRepository*>(&env->contacts());
+    const bool noAddressBook = book && book->folders().isEmpty();
+    if (!noAddressBook && env->sync().state().kind == SyncState::Kind::Error) {
         print(err, u"pemmo: "_qs + env->sync().state().message + u'\n');
         return Console::failure;
     }
 
     MomentService& moments = env->moments();
-    if (!env->settings().calendarConnected() || env->settings().calendarIDs().isEmpty()) {
+    if (noAddressBook) {
+        print(err, Console::noAddressBookText(false));
+    } else if (!env->settings().calendarConnected() || env->settings().calendarIDs().isEmpty()) {
         print(err, u"pemmo: no calendar is connected; choose calendars in the settings' Calendar pane.\n"_qs);
     } else {
         pemmo::waitFor(moments.refreshAccess());
@@ -86,9 +93,10 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
         const auto profile = env->sync().profile(id);
         return profile ? profile->person->displayName() : QString();
     };
+    const QList<MomentCandidate> pending = noAddressBook ? QList<MomentCandidate>() : moments.pending();
     if (json) {
         auto list = nlohmann::ordered_json::array();
-        for (const MomentCandidate& m : moments.pending()) {
+        for (const MomentCandidate& m : pending) {
             list.push_back({{"id", utf8(m.id)},
                             {"title", utf8(m.eventTitle)},
                             {"profileID", utf8(m.profileID)},
@@ -100,10 +108,10 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err) {
                             {"calendar", utf8(m.calendarID)}});
         }
         print(out, QString::fromStdString(list.dump(2)) + u'\n');
-    } else if (moments.pending().isEmpty()) {
+    } else if (pending.isEmpty()) {
         print(out, u"No Moments right now.\n"_qs);
     } else {
-        for (const MomentCandidate& m : moments.pending()) {
+        for (const MomentCandidate& m : pending) {
             print(out, m.eventTitle + u" \u2014 "_qs + personName(m.profileID) + u"\n  ended "_qs +
                            localTime(m.endDate) + u", open until "_qs + localTime(m.expiresAt) + u'\n');
         }

@@ -211,6 +211,12 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::E
         options.contactFolders = folders;
     const auto env = AppEnvironment::live(options);
     auto* book = dynamic_cast<VCardFolderRepository*>(&env->contacts());
+    // Without an address book every query would read as "No matches": say what is missing.
+    if (book && book->folders().isEmpty()) {
+        print(err, Console::noAddressBookText(true));
+        lock.reset(); // a quick ending skips destructors
+        return Console::finish(ending, Console::failure, out, err);
+    }
     if (book)
         book->setMakesThumbnails(false); // nothing here shows a picture
     pemmo::waitFor(env->sync().start());

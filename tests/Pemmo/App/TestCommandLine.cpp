@@ -452,6 +452,35 @@ private Q_SLOTS:
             QVERIFY2(result.out.contains(u"Ada Lovelace"_qs), qPrintable(result.out));
     }
 
+    // With no address book folder chosen (and none in the data folder), the commands that read
+    // the address book say so and what to do, in the settings window's words.
+    void aMissingAddressBookIsNamedWithWhatToDo_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("out");
+        const QString choose = u"pemmo: no address book folder chosen yet. Choose the folder holding your "
+                               u"contacts' .vcf files in Pemmo's settings window"_qs;
+        // Nobody is listed, and no Moment can be with anybody.
+        QTest::newRow("list") << QStringList{u"list"_qs} << 0 << QString();
+        QTest::newRow("moments") << QStringList{u"moments"_qs} << 0 << u"No Moments right now.\n"_qs;
+        // Any answer would read as "No matches".
+        QTest::newRow("search") << QStringList{u"search"_qs, u"ada"_qs} << 1 << QString();
+    }
+
+    void aMissingAddressBookIsNamedWithWhatToDo() {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, out);
+        const Result result = pemmo(arguments);
+        QCOMPARE(result.exitCode, exitCode);
+        QCOMPARE(result.out, out);
+        const QString text = u"pemmo: no address book folder chosen yet. Choose the folder holding your "
+                             u"contacts' .vcf files in Pemmo's settings window"_qs;
+        const QString option =
+            arguments.first() == u"moments" ? u"."_qs : u", or name it with --contacts DIR."_qs;
+        QCOMPARE(result.err, text + option + u'\n');
+    }
+
     // Bound to a desktop shortcut, `pemmo toggle` starts Pemmo when none runs; where no window can
     // be shown it fails at once, saying why, instead of crashing in the window system.
     void toggleWithoutADisplayFailsAtOnceAndSaysWhy_data() {
