@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QTest>
 
 using namespace pemmo;
@@ -114,6 +115,40 @@ private Q_SLOTS:
         QCOMPARE(moments.size(), 1);
         QCOMPARE(moments.first().toObject()[u"profileID"_qs].toString(), u"ada"_qs);
         QCOMPARE(m_home.read(u"config/Pemmo/defaults.json"_qs), settings);
+    }
+
+    // `pemmo search ""` shows what the panel shows for an empty query: the Moments on offer
+    // first; a typed query shows none.
+    void anEmptySearchShowsTheMomentsFirst() {
+        writeSettings(true);
+        writeCalendar(u"coffee.ics"_qs,
+                      oneOnOne(u"coffee-1"_qs, m_now.addSecs(-30 * 60), u"ada@example.com"_qs, u"Coffee"_qs));
+        for (const bool running : {true, false}) {
+            std::unique_ptr<QLockFile> application;
+            if (running)
+                QVERIFY(application = lockDataFolder(dataFolder()));
+            const Result result = pemmo({u"search"_qs, u"--json"_qs, u""_qs, u"ada"_qs});
+            QCOMPARE(result.exitCode, 0);
+            const QStringList lines = result.out.split(u'\n', Qt::SkipEmptyParts);
+            QCOMPARE(lines.size(), 2);
+            const QJsonArray empty =
+                QJsonDocument::fromJson(lines[0].toUtf8()).object()[u"sections"_qs].toArray();
+            QVERIFY(!empty.isEmpty());
+            QCOMPARE(empty[0].toObject()[u"section"_qs].toString(), u"justHappened"_qs);
+            const QJsonObject row = empty[0].toObject()[u"rows"_qs].toArray()[0].toObject();
+            QVERIFY(row[u"id"_qs].toString().startsWith(u"moment:"_qs));
+            QCOMPARE(row[u"title"_qs].toString(), u"Ada Lovelace"_qs);
+            QCOMPARE(row[u"subtitle"_qs].toString(), u"Coffee"_qs);
+            const QJsonArray typed =
+                QJsonDocument::fromJson(lines[1].toUtf8()).object()[u"sections"_qs].toArray();
+            for (const QJsonValue& section : typed)
+                QVERIFY(section.toObject()[u"section"_qs].toString() != u"justHappened"_qs);
+
+            const Result text = pemmo({u"search"_qs, u""_qs});
+            QVERIFY2(
+                text.out.startsWith(u"\u201C\u201D\n  justHappened\n    Ada Lovelace \u2014 Coffee\n"_qs),
+                qPrintable(text.out));
+        }
     }
 
     void withoutACalendarThereIsNothingToList() {
