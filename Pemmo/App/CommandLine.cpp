@@ -23,6 +23,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace pemmo::CommandLine {
 namespace {
@@ -40,9 +41,10 @@ const char* const kUsageText =
     "                        run each query as the panel would and print what it shows\n"
     "  pemmo moments [--json]\n"
     "                        list the Moments on offer: recent one-on-ones to write a memory of\n"
-    "  pemmo export [FILE]   write every record as JSON to FILE, or to standard output\n"
-    "  pemmo import FILE     merge an export file into Pemmo's records (through the running\n"
-    "                        Pemmo when there is one)\n"
+    "  pemmo export [FILE]   write every record as JSON to FILE, or to standard output (no FILE,\n"
+    "                        or -)\n"
+    "  pemmo import FILE     merge an export file (- for standard input) into Pemmo's records\n"
+    "                        (through the running Pemmo when there is one)\n"
     "  pemmo doctor          show the folders, files and services Pemmo starts with\n"
     "  pemmo ask [--json] QUESTION...\n"
     "                        ask the AI which people fit the question\n"
@@ -132,13 +134,38 @@ int importRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
         print(err, QString::fromLatin1(kUsageText));
         return Console::usage;
     }
-    const QString name = args.first();
+    // "-" is standard input, read whole before anything is locked.
+    const bool fromInput = args.first() == u"-";
+    const QString name = fromInput ? u"standard input"_qs : args.first();
+    QByteArray piped;
+    if (fromInput) {
+        QFile input;
+        if (!input.open(stdin, QIODevice::ReadOnly)) {
+            print(err, u"pemmo: could not read standard input: "_qs + input.errorString() + u'\n');
+            return Console::failure;
+        }
+        piped = input.readAll();
+    }
     const QString folder = dataFolder();
     auto lock = lockDataFolder(folder);
     ImportCommand::Outcome outcome;
     if (!lock) {
-        // The running Pemmo is the folder's one writer: it merges the file itself.
-        const ImportCommand::Request request{QFileInfo(name).absoluteFilePath(), name, folder};
+        // The running Pemmo is the folder's one writer: it merges the file itself. What came on
+        // standard input reaches it as a private file beside its socket, removed afterwards.
+        QString file = QFileInfo(name).absoluteFilePath();
+        std::unique_ptr<QTemporaryFile> copy;
+        if (fromInput) {
+            const QString beside = SingleInstance::defaultFolder();
+            QDir().mkpath(beside);
+            copy = std::make_unique<QTemporaryFile>(QDir(beside).filePath(u"import-XXXXXX.json"_qs));
+            if (!copy->open() || copy->write(piped) != piped.size() || !copy->flush()) {
+                print(err, u"pemmo: could not hand standard input to the running Pemmo: "_qs +
+                               copy->errorString() + u'\n');
+                return Console::failure;
+            }
+            file = copy->fileName();
+        }
+        const ImportCommand::Request request{file, name, folder};
         const auto answer = SingleInstance().send(ImportCommand::command(request), kImportAnswerTimeout);
         const auto remote = answer ? ImportCommand::parseAnswer(*answer) : std::nullopt;
         if (!remote) {
@@ -147,8 +174,8 @@ int importRecords(const QStringList& args, std::FILE* out, std::FILE* err) {
         }
         outcome = *remote;
     } else {
-        QByteArray bytes;
-        if (auto unreadable = ImportCommand::read(name, bytes)) {
+        QByteArray bytes = std::move(piped);
+        if (auto unreadable = fromInput ? std::nullopt : ImportCommand::read(name, bytes)) {
             outcome = *unreadable;
         } else {
             auto session = loadStore(err, folder, std::move(lock));

@@ -14,6 +14,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QLockFile>
 #include <QTest>
 #include <functional>
@@ -69,6 +71,39 @@ QMap<QString, QPair<QByteArray, QDateTime>> snapshot(const QString& folder) {
     return files;
 }
 
+// What the running Pemmo would be to `pemmo import`: it listens on the socket, reads the file the
+// request names while the command waits, and answers as a merge of one record.
+class ImportListener {
+public:
+    explicit ImportListener(const QString& socketPath) {
+        QVERIFY(m_server.listen(socketPath));
+        QObject::connect(&m_server, &QLocalServer::newConnection, &m_server, [this] {
+            QLocalSocket* socket = m_server.nextPendingConnection();
+            QObject::connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {
+                if (!socket->canReadLine())
+                    return;
+                const QByteArray line = socket->readLine().trimmed();
+                const QJsonObject request = QJsonDocument::fromJson(line.mid(line.indexOf(' ') + 1)).object();
+                m_name = request[u"name"].toString();
+                QFile file(request[u"file"].toString());
+                if (line.startsWith("import ") && file.open(QIODevice::ReadOnly))
+                    m_received = file.readAll();
+                socket->write(R"({"exitCode":0,"out":"Merged 1 record.\n","err":"","merged":1})"
+                              "\n");
+                socket->disconnectFromServer();
+            });
+        });
+    }
+
+    const QByteArray& received() const { return m_received; }
+    const QString& name() const { return m_name; }
+
+private:
+    QLocalServer m_server;
+    QByteArray m_received;
+    QString m_name;
+};
+
 } // namespace
 
 class TestCommandLine : public QObject {
@@ -83,6 +118,30 @@ class TestCommandLine : public QObject {
         const QStringList& arguments,
         const std::function<void(QProcessEnvironment&)>& adjust = [](QProcessEnvironment&) {}) {
         return test::runPemmo(m_home, arguments, adjust);
+    }
+
+    // `pemmo arguments` with `input` on its standard input.
+    Result pemmo(const QStringList& arguments, const QByteArray& input) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"XDG_DATA_HOME"_qs, m_home.path());
+        env.insert(u"XDG_CONFIG_HOME"_qs, m_home.filePath(u"config"_qs));
+        env.insert(u"XDG_RUNTIME_DIR"_qs, m_home.filePath(u"runtime"_qs));
+        env.insert(u"XDG_CACHE_HOME"_qs, m_home.filePath(u"cache"_qs));
+        QProcess process;
+        process.setProcessEnvironment(env);
+        QEventLoop loop;
+        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        process.start(qEnvironmentVariable("PEMMO_BINARY"), arguments);
+        if (process.waitForStarted()) {
+            process.write(input);
+            process.closeWriteChannel();
+            loop.exec();
+        }
+        if (process.state() != QProcess::NotRunning)
+            qFatal("pemmo did not finish");
+        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+                QString::fromUtf8(process.readAllStandardError())};
     }
 
     // `pemmo import` of an export file holding `records`.
@@ -479,6 +538,47 @@ private Q_SLOTS:
         const QString option =
             arguments.first() == u"moments" ? u"."_qs : u", or name it with --contacts DIR."_qs;
         QCOMPARE(result.err, text + option + u'\n');
+    }
+
+    // "-" is standard input for `import` and standard output for `export`, also when the running
+    // Pemmo carries out the import: it gets the bytes, not the name.
+    void importAndExportTakeADash_data() {
+        QTest::addColumn<bool>("running");
+        QTest::newRow("alone") << false;
+        QTest::newRow("through the running Pemmo") << true;
+    }
+
+    void importAndExportTakeADash() {
+        QFETCH(bool, running);
+        const QByteArray bytes = exportOf({{u"A"_qs, withAbout(u"a"_qs)}, {u"B"_qs, withAbout(u"b"_qs)}});
+        if (!running) {
+            const Result result = pemmo({u"import"_qs, u"-"_qs}, bytes);
+            QCOMPARE(result.exitCode, 0);
+            QCOMPARE(result.out, u"Merged 2 records.\n"_qs);
+            const Result dashed = pemmo({u"export"_qs, u"-"_qs});
+            QCOMPARE(dashed.exitCode, 0);
+            QCOMPARE(dashed.out, pemmo({u"export"_qs}).out);
+            QCOMPARE(StoreFile::decode(dashed.out.toUtf8(), kTime).value(u"B"_qs)->about, u"b"_qs);
+            // What is not an export is named as what it came from.
+            const Result refused = pemmo({u"import"_qs, u"-"_qs}, "not an export");
+            QCOMPARE(refused.exitCode, 1);
+            QVERIFY2(refused.err.startsWith(u"pemmo: standard input is not a Pemmo export file"_qs),
+                     qPrintable(refused.err));
+            return;
+        }
+        QVERIFY(QDir().mkpath(dataFolder()));
+        QLockFile application(dataFolder() + u"/pemmo.lock"_qs);
+        QVERIFY(application.tryLock());
+        const QString sockets = m_home.filePath(u"runtime/pemmo"_qs);
+        QVERIFY(QDir().mkpath(sockets));
+        const ImportListener listener(sockets + u"/pemmo.socket"_qs);
+        const Result result = pemmo({u"import"_qs, u"-"_qs}, bytes);
+        QCOMPARE(result.exitCode, 0);
+        QCOMPARE(result.out, u"Merged 1 record.\n"_qs);
+        QCOMPARE(listener.received(), bytes);
+        QCOMPARE(listener.name(), u"standard input"_qs);
+        // The handed-over copy is gone again.
+        QCOMPARE(QDir(sockets).entryList({u"import-*"_qs}), QStringList());
     }
 
     // Bound to a desktop shortcut, `pemmo toggle` starts Pemmo when none runs; where no window can
