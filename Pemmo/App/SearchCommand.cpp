@@ -11,7 +11,6 @@
 #include "Moments/MomentService.h"
 #include "Profiles/ProfileSyncEngine.h"
 #include "Search/QueryParser.h"
-#include "Search/SearchIndex.h"
 #include "Search/SearchLayout.h"
 #include "Search/SearchViewModel.h"
 #include "Semantic/EmbeddingIndex.h"
@@ -22,7 +21,6 @@
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QPointer>
-#include <QSet>
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
@@ -113,37 +111,15 @@ bool anyEmpty(const QStringList& queries) {
                        [](const QString& query) { return QueryParser::parse(query).isEmpty; });
 }
 
-// The panel's first section for an empty query: the pending Moments (`moments`, latest first)
-// whose person is among `profiles`.
-QList<SearchSectionRows> justHappened(const QList<Profile>& profiles, const QList<MomentCandidate>& moments) {
-    if (moments.isEmpty())
-        return {};
-    // Only the Moments' people are looked up: an index of them alone will do.
-    QSet<QString> ids;
-    for (const MomentCandidate& moment : moments)
-        ids.insert(moment.profileID);
-    QList<Profile> theirs;
-    for (const Profile& profile : profiles) {
-        if (ids.contains(profile.id()))
-            theirs.append(profile);
-    }
-    const SearchIndex index(theirs);
-    return SearchLayout::forEmptyQuery({theirs, index}, {}, {}, {}, moments);
-}
-
-// Every query searched in turn over the model's people, printed one after the other. An empty
-// query shows `moments` first, as the panel does.
-QCoro::Task<QByteArray> searchAll(SearchViewModel& model, Request request, QList<Profile> profiles,
-                                  QList<MomentCandidate> moments) {
+// Every query searched in turn over the model's people, printed one after the other.
+QCoro::Task<QByteArray> searchAll(SearchViewModel& model, Request request) {
     QByteArray out;
     QPointer<SearchViewModel> guard(&model);
     for (const QString& query : std::as_const(request.queries)) {
         if (!guard)
             co_return out;
         auto searching = model.searchOnce(query, request.limit);
-        QList<SearchSectionRows> sections = co_await searching;
-        if (QueryParser::parse(query).isEmpty)
-            sections = justHappened(profiles, moments) + sections;
+        const QList<SearchSectionRows> sections = co_await searching;
         if (request.json)
             appendJson(out, query, sections);
         else
@@ -224,9 +200,8 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::E
     const QString folder = dataFolder();
     const Request request{queries, json, limit, folder};
     // The running application has the people indexed already and answers at once; it is only
-    // asked for the user's own address book, which is the one it holds. An empty query shows the
-    // Moments on offer, which the command reads from the calendars itself (as `pemmo moments`).
-    if (askTimeout && folders.isEmpty() && !anyEmpty(queries)) {
+    // asked for the user's own address book, which is the one it holds.
+    if (askTimeout && folders.isEmpty()) {
         if (const auto answer = RunningPemmo::ask(command(request), *askTimeout)) {
             std::fwrite(answer->constData(), 1, std::size_t(answer->size()), out);
             return Console::finish(ending, std::fflush(out) == 0 ? Console::success : Console::failure, out,
@@ -286,17 +261,16 @@ int run(const QStringList& arguments, std::FILE* out, std::FILE* err, Console::E
     // when it runs.
     SearchViewModel model(env->sync(), env->starred(), env->recents(), env->tags(), env->settings(), semantic,
                           systemClock(), std::chrono::milliseconds(0));
-    // The Moments are read only for an empty query, the one that shows them. A calendar that
-    // cannot be read shows none, as in the panel.
-    MomentService& moments = env->moments();
+    // The Moments are read only for an empty query, the one that shows them first. A calendar
+    // that cannot be read shows none, as in the panel.
     if (anyEmpty(queries) && env->settings().calendarConnected() &&
         !env->settings().calendarIDs().isEmpty()) {
+        MomentService& moments = env->moments();
         pemmo::waitFor(moments.refreshAccess());
         pemmo::waitFor(moments.refresh(systemNow()));
+        model.setMoments(&moments);
     }
-    const QByteArray printed =
-        pemmo::waitFor(searchAll(model, request, env->sync().profiles(),
-                                 anyEmpty(queries) ? moments.pending() : QList<MomentCandidate>()));
+    const QByteArray printed = pemmo::waitFor(searchAll(model, request));
     std::fwrite(printed.constData(), 1, std::size_t(printed.size()), out);
     const int status = std::fflush(out) == 0 ? Console::success : Console::failure;
     // The contact cache the reading queued is written first. (A pending write of the records is
@@ -326,10 +300,7 @@ QCoro::Task<QByteArray> serve(SearchViewModel& model, QString dataFolder, bool r
         co_return RunningPemmo::declined(u"the records are in "_qs + dataFolder);
     if (!ready)
         co_return RunningPemmo::declined(u"the people are being read"_qs);
-    // An empty query shows the Moments on offer, which the command reads itself.
-    if (anyEmpty(request->queries))
-        co_return RunningPemmo::declined(u"an empty query is answered by the command"_qs);
-    auto searching = searchAll(model, *request, {}, {});
+    auto searching = searchAll(model, *request);
     const QByteArray printed = co_await searching;
     co_return RunningPemmo::answer(printed);
 }

@@ -234,7 +234,7 @@ QCoro::Task<QList<SearchSectionRows>> SearchViewModel::searchOnce(QString text, 
     const QDateTime now = m_clock();
     const ParsedQuery parsed = QueryParser::parse(text);
     if (parsed.isEmpty)
-        co_return emptyQuerySections(now, {});
+        co_return emptyQuerySections(now, m_moments ? m_moments->pending() : QList<MomentCandidate>());
     // The profiles and the index are copied (implicitly shared) so that a rebuild while the
     // meaning is looked up cannot pull them from under the rows.
     const QList<Profile> profiles = m_profiles;

@@ -93,7 +93,8 @@ public:
     // Runs the search for `text` after `delay`, replacing any search still waiting.
     void scheduleSearch(const QString& text, std::chrono::milliseconds delay);
     // Searches `text` once over the people as indexed now, without touching what the panel shows:
-    // the sections a script gets, with up to `resultsLimit` results, no Moments and no Ask ranking.
+    // the sections a script gets, with up to `resultsLimit` results and no Ask ranking (an empty
+    // query shows the pending Moments first, as the panel does).
     QCoro::Task<QList<SearchSectionRows>> searchOnce(QString text, int resultsLimit);
 
     // Arrow keys: moves the keyboard selection through the selectable rows.
