@@ -1,5 +1,7 @@
 #include "Links/DesktopAddress.h"
 
+#include "Links/LinkRouter.h"
+
 #include <QUrl>
 
 namespace pemmo::DesktopAddress {
@@ -18,9 +20,10 @@ HandleKind classify(const QString& handle) {
     if (handle.indexOf(u'@') > 0)
         return HandleKind::Email;
     bool digit = false;
-    for (qsizetype i = 0; i < handle.size(); ++i) {
-        const QChar c = handle.at(i);
-        if (c >= u'0' && c <= u'9')
+    const QString written = handle.normalized(QString::NormalizationForm_KC);
+    for (qsizetype i = 0; i < written.size(); ++i) {
+        const QChar c = written.at(i);
+        if (c.isDigit())
             digit = true;
         else if (!(isPhoneSeparator(c) || (i == 0 && c == u'+')))
             return HandleKind::Name;
@@ -28,19 +31,8 @@ HandleKind classify(const QString& handle) {
     return digit ? HandleKind::Phone : HandleKind::Name;
 }
 
-// The number as a call dials it: a leading "+" when written, then the digits.
-QString dialled(const QString& phone) {
-    QString number;
-    for (qsizetype i = 0; i < phone.size(); ++i) {
-        const QChar c = phone.at(i);
-        if ((c >= u'0' && c <= u'9') || (i == 0 && c == u'+'))
-            number.append(c);
-    }
-    return number;
-}
-
 QString digitsOnly(const QString& phone) {
-    QString number = dialled(phone);
+    QString number = LinkRouter::dialled(phone);
     if (number.startsWith(u'+'))
         number.remove(0, 1);
     return number;
@@ -55,9 +47,9 @@ Result forHandle(const QString& handle, SettingsStore::MessagingApp app) {
     case HandleKind::Phone:
         switch (app) {
         case App::Sms:
-            return {QStringLiteral("sms:") + dialled(handle), {}};
+            return {QStringLiteral("sms:") + LinkRouter::dialled(handle), {}};
         case App::Signal:
-            return {QStringLiteral("sgnl://signal.me/#p/") + dialled(handle), {}};
+            return {QStringLiteral("sgnl://signal.me/#p/") + LinkRouter::dialled(handle), {}};
         case App::WhatsApp:
             return {QStringLiteral("https://wa.me/") + digitsOnly(handle), {}};
         case App::Telegram:

@@ -132,15 +132,24 @@ std::optional<QString> messagesURL(const QString& handle) {
     return QStringLiteral("imessage://") + encoded;
 }
 
-std::optional<QString> callURL(const QString& phone) {
+QString dialled(const QString& phone) {
+    // Full-width forms ("０３－１２３４", "＋８１") fold to their ASCII letters; the digits of
+    // other scripts ("٠١٢") are dialled as the digits they stand for.
+    const QString written = phone.normalized(QString::NormalizationForm_KC);
     QString number;
-    for (qsizetype i = 0; i < phone.size(); ++i) {
-        const QChar c = phone.at(i);
-        const bool asciiDigit = c >= u'0' && c <= u'9';
-        if (asciiDigit || (i == 0 && c == u'+'))
+    for (qsizetype i = 0; i < written.size(); ++i) {
+        const QChar c = written.at(i);
+        if (c.isDigit())
+            number.append(QChar(u'0' + c.digitValue()));
+        else if (i == 0 && c == u'+')
             number.append(c);
     }
-    if (number.isEmpty() || number == u"+")
+    return number == u"+" ? QString() : number;
+}
+
+std::optional<QString> callURL(const QString& phone) {
+    const QString number = dialled(phone);
+    if (number.isEmpty())
         return std::nullopt;
     return QStringLiteral("tel://") + number;
 }

@@ -32,7 +32,10 @@ QString defaultTitle(QuickLink::Kind kind, const QString& url);
 
 // "imessage://" and the handle with every character but letters and digits percent-encoded.
 std::optional<QString> messagesURL(const QString& handle);
-// "tel://" and the number: a leading "+" and the digits; absent without a digit.
+// The number as a phone dials it: a leading "+" when written, then every digit as an ASCII digit
+// (full-width forms and other scripts' digits too); empty without a digit.
+QString dialled(const QString& phone);
+// "tel://" and the dialled number; absent without a digit.
 std::optional<QString> callURL(const QString& phone);
 // "mailto:" with the subject and body items that are not empty.
 std::optional<QString> mailURL(const QString& address, const QString& subject = {}, const QString& body = {});

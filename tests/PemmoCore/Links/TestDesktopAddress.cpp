@@ -28,6 +28,8 @@ private Q_SLOTS:
             << u"+49.170.1234567"_qs << App::Telegram << u"tg://resolve?phone=491701234567"_qs;
         QTest::newRow("telegram by user name")
             << u"@anna_b"_qs << App::Telegram << u"tg://resolve?domain=anna_b"_qs;
+        QTest::newRow("full-width number")
+            << u"０３－１２３４－５６７８"_qs << App::Sms << u"sms:0312345678"_qs;
         QTest::newRow("e-mail handle becomes mail")
             << u"anna@example.org"_qs << App::Signal << u"mailto:anna@example.org"_qs;
     }

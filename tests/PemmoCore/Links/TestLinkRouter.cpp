@@ -114,6 +114,11 @@ private Q_SLOTS:
         QTest::newRow("a later plus is dropped") << u"0049+170"_qs << some("tel://0049170");
         QTest::newRow("no digit") << u"ask Anna"_qs << none;
         QTest::newRow("a plus alone") << u"+"_qs << none;
+        // Japanese address books often write numbers in full-width forms, Arabic and Persian ones
+        // in their own digits: a phone dials ASCII digits.
+        QTest::newRow("full-width digits, plus and dashes")
+            << u"＋８１ ３－１２３４－５６７８"_qs << some("tel://+81312345678");
+        QTest::newRow("Arabic-Indic digits") << u"٠١٢٣ ٤٥٦"_qs << some("tel://0123456");
         QTest::newRow("empty") << QString() << none;
     }
     void callURL() {
