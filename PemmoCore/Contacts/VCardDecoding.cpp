@@ -183,16 +183,55 @@ QString decodeCharset(QByteArrayView bytes, const Property& property) {
     return QString::fromLatin1(bytes);
 }
 
-QByteArray unescape(QByteArrayView value) {
-    return unescape(value.toByteArray());
+LeadBytes leadBytesOf(const Property& property) {
+    const Parameter* charset = property.parameter("CHARSET");
+    if (!charset)
+        return LeadBytes::None;
+    const QByteArray name = upper(charset->value);
+    static constexpr const char* shiftJis[] = {"SHIFT_JIS", "SHIFT-JIS", "SJIS",        "X-SJIS",
+                                               "MS_KANJI",  "CP932",     "WINDOWS-31J", "CSSHIFTJIS"};
+    static constexpr const char* wide[] = {"BIG5",  "BIG5-HKSCS", "CP950", "GBK",
+                                           "CP936", "GB18030",    "GB2312"};
+    const auto named = [&](const auto& names) {
+        return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return name == n; });
+    };
+    if (named(shiftJis))
+        return LeadBytes::ShiftJis;
+    if (named(wide))
+        return LeadBytes::Wide;
+    return LeadBytes::None;
 }
-QByteArray unescape(const QByteArray& value) {
+
+namespace {
+
+// How many bytes the character at `i` takes: 2 when it starts a two-byte character.
+qsizetype characterSize(QByteArrayView bytes, qsizetype i, LeadBytes leads) {
+    if (leads == LeadBytes::None || i + 1 >= bytes.size())
+        return 1;
+    const auto byte = static_cast<unsigned char>(bytes[i]);
+    const bool lead = leads == LeadBytes::ShiftJis
+                          ? (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)
+                          : byte >= 0x81 && byte <= 0xFE;
+    return lead ? 2 : 1;
+}
+
+} // namespace
+
+QByteArray unescape(QByteArrayView value, LeadBytes leads) {
+    return unescape(value.toByteArray(), leads);
+}
+QByteArray unescape(const QByteArray& value, LeadBytes leads) {
     if (!value.contains('\\'))
         return value;
     QByteArray result;
     result.reserve(value.size());
     for (qsizetype i = 0; i < value.size(); ++i) {
         const char c = value[i];
+        if (characterSize(value, i, leads) == 2) {
+            result += c;
+            result += value[++i];
+            continue;
+        }
         if (c == '\\' && i + 1 < value.size()) {
             const char n = value[i + 1];
             if (n == 'n' || n == 'N') {
@@ -211,11 +250,11 @@ QByteArray unescape(const QByteArray& value) {
     return result;
 }
 
-QList<QByteArrayView> splitComponents(QByteArrayView value, char separator) {
+QList<QByteArrayView> splitComponents(QByteArrayView value, char separator, LeadBytes leads) {
     QList<QByteArrayView> parts;
     qsizetype begin = 0;
     for (qsizetype i = 0; i < value.size(); ++i) {
-        if (value[i] == '\\') {
+        if (value[i] == '\\' || characterSize(value, i, leads) == 2) {
             ++i;
         } else if (value[i] == separator) {
             parts.append(value.sliced(begin, i - begin));
@@ -242,15 +281,16 @@ const Property* appleLabelOf(const Card& card, const Property& property) {
 
 QString text(const Card& card, const Property& property) {
     Q_UNUSED(card);
-    return decodeCharset(unescape(transferDecoded(property)), property);
+    return decodeCharset(unescape(transferDecoded(property), leadBytesOf(property)), property);
 }
 
 QStringList components(const Card& card, const Property& property) {
     Q_UNUSED(card);
     const QByteArray decoded = transferDecoded(property);
+    const LeadBytes leads = leadBytesOf(property);
     QStringList result;
-    for (QByteArrayView part : splitComponents(decoded))
-        result.append(decodeCharset(unescape(part), property));
+    for (QByteArrayView part : splitComponents(decoded, ';', leads))
+        result.append(decodeCharset(unescape(part, leads), property));
     return result;
 }
 

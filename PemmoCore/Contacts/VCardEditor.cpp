@@ -336,15 +336,16 @@ QByteArrayList writtenComponents(const Card& card, const Property& property) {
 // are two middle names), which read as words.
 QStringList componentWords(const Card& card, const Property& property) {
     const QByteArray decoded = transferDecoded(property);
+    const LeadBytes leads = leadBytesOf(property);
     QStringList result;
-    for (QByteArrayView part : splitComponents(decoded)) {
+    for (QByteArrayView part : splitComponents(decoded, ';', leads)) {
         if (card.version == Version::V2_1) {
-            result.append(decodeCharset(unescape(part), property));
+            result.append(decodeCharset(unescape(part, leads), property));
             continue;
         }
         QStringList words;
-        for (QByteArrayView item : splitComponents(part, ',')) {
-            const QString word = Text::trimmed(decodeCharset(unescape(item), property));
+        for (QByteArrayView item : splitComponents(part, ',', leads)) {
+            const QString word = Text::trimmed(decodeCharset(unescape(item, leads), property));
             if (!word.isEmpty())
                 words.append(word);
         }

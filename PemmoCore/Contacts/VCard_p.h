@@ -67,11 +67,19 @@ inline bool isAscii(QByteArrayView bytes) {
 QByteArray transferDecoded(const Property& property);
 // Bytes as text in the property's CHARSET; undeclared bytes as UTF-8, else Windows-1252.
 QString decodeCharset(QByteArrayView bytes, const Property& property);
+
+// Which bytes start a two-byte character in the property's CHARSET. Shift_JIS (Japanese phones),
+// Big5 and GBK write characters whose second byte can be 0x5C, a backslash to ASCII eyes ("能" is
+// 0x94 0x5C in Shift_JIS): such a byte escapes nothing, so the two bytes are stepped over whole.
+enum class LeadBytes { None, ShiftJis, Wide };
+LeadBytes leadBytesOf(const Property& property);
+
 // Resolves backslash escapes: \n (or \N) is a line break; \\ \, \; \: stand for themselves.
-QByteArray unescape(const QByteArray& value);
-QByteArray unescape(QByteArrayView value);
+QByteArray unescape(const QByteArray& value, LeadBytes leads = LeadBytes::None);
+QByteArray unescape(QByteArrayView value, LeadBytes leads = LeadBytes::None);
 // The parts between unescaped separators, escapes kept.
-QList<QByteArrayView> splitComponents(QByteArrayView value, char separator = ';');
+QList<QByteArrayView> splitComponents(QByteArrayView value, char separator = ';',
+                                      LeadBytes leads = LeadBytes::None);
 // The X-ABLabel that labels `property`, if any.
 const Property* appleLabelOf(const Card& card, const Property& property);
 

@@ -306,6 +306,8 @@ QList<Expected> expectations() {
                              {"pager", "555-555-4444"}}),
           .birthday = ymd(1970, 9, 21),
           .hasFullImage = true}},
+        // Shift_JIS from a Japanese phone: "能" and "予" end in the byte of a backslash.
+        {"v21_japanese_3.vcf", {.id = "v21_japanese_3", .givenName = "圭一", .familyName = "伊能"}},
     };
 }
 
