@@ -42,6 +42,37 @@ constexpr int kCountedYears = 100;
 // Zones and floating times can move an occurrence by up to a day either way.
 constexpr qint64 kSlackSeconds = 2 * 86'400;
 
+// Whether the content line at `i` is a recurrence rule (RRULE or EXRULE).
+bool isRuleLine(const QByteArray& bytes, qsizetype i) {
+    for (const char* name : {"RRULE", "EXRULE"}) {
+        const qsizetype length = qsizetype(qstrlen(name));
+        if (i + length < bytes.size() && qstrnicmp(bytes.constData() + i, name, length) == 0 &&
+            (bytes[i + length] == ':' || bytes[i + length] == ';'))
+            return true;
+    }
+    return false;
+}
+
+// Some programs escape a rule's separators as if it were text ("RRULE:FREQ=DAILY\;COUNT=10", as a
+// Ruby iCalendar library and the programs built on it write). A rule never holds a backslash, and
+// libical drops such a rule whole, leaving a single event: the backslashes are taken out first.
+QByteArray withPlainRules(const QByteArray& bytes) {
+    if (!bytes.contains("\\;") && !bytes.contains("\\,"))
+        return bytes;
+    QByteArray result;
+    result.reserve(bytes.size());
+    bool inRule = false;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if ((i == 0 || bytes[i - 1] == '\n') && c != ' ' && c != '\t')
+            inRule = isRuleLine(bytes, i); // a folded line goes on with a blank
+        if (inRule && c == '\\' && i + 1 < bytes.size() && (bytes[i + 1] == ';' || bytes[i + 1] == ','))
+            continue;
+        result += c;
+    }
+    return result;
+}
+
 QString textOf(const char* text) {
     return text ? QString::fromUtf8(text) : QString();
 }
@@ -500,7 +531,7 @@ ICalendarFile::~ICalendarFile() {
 std::shared_ptr<const ICalendarFile> ICalendarFile::parse(const QByteArray& bytes) {
     prepareLibical();
     QMutexLocker locker(&libicalLock());
-    icalcomponent* root = icalparser_parse_string(bytes.constData());
+    icalcomponent* root = icalparser_parse_string(withPlainRules(bytes).constData());
     if (!root)
         throw CalendarError(QStringLiteral("Not an iCalendar file."));
     std::shared_ptr<void> tree(

@@ -93,6 +93,11 @@ private Q_SLOTS:
             << u"icalendar/event_with_recurrence_exdates_on_different_lines.ics"_qs
             << utc("2012-03-01T00:00:00Z") << utc("2012-08-01T00:00:00Z") << 10 << utc("2012-03-27T08:00:00Z")
             << 0 << true << false;
+
+        // A rule whose semicolons are escaped like text, as a Ruby iCalendar library writes them.
+        QTest::newRow("vobject: escaped rule")
+            << u"vobject/ruby_rrule.ics"_qs << utc("2002-12-31T00:00:00Z") << utc("2003-02-01T00:00:00Z")
+            << 10 << utc("2002-12-31T22:00:00Z") << 0 << true << false;
     }
     void readsTheFile() {
         QFETCH(QString, file);
