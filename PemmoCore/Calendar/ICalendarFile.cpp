@@ -73,6 +73,25 @@ QByteArray withPlainRules(const QByteArray& bytes) {
     return result;
 }
 
+// A calendar cut off before its END:VCALENDAR (a copy that stopped short, a program that left out
+// the last line) is thrown away whole by libical. Such a file is read up to the end of its last
+// complete event, the calendar closed there; anything after it is lost. Empty when the file is not
+// such a calendar.
+QByteArray closedCalendar(const QByteArray& bytes) {
+    const QByteArray upper = bytes.toUpper();
+    if (!upper.contains("BEGIN:VCALENDAR") || upper.contains("END:VCALENDAR"))
+        return {};
+    const qsizetype lastEnd = upper.lastIndexOf("\nEND:VEVENT");
+    if (lastEnd < 0)
+        return {};
+    const qsizetype lineEnd = upper.indexOf('\n', lastEnd + 1);
+    QByteArray closed = bytes.left(lineEnd < 0 ? bytes.size() : lineEnd + 1);
+    if (!closed.endsWith('\n'))
+        closed += "\r\n";
+    closed += "END:VCALENDAR\r\n";
+    return closed;
+}
+
 QString textOf(const char* text) {
     return text ? QString::fromUtf8(text) : QString();
 }
@@ -531,7 +550,12 @@ ICalendarFile::~ICalendarFile() {
 std::shared_ptr<const ICalendarFile> ICalendarFile::parse(const QByteArray& bytes) {
     prepareLibical();
     QMutexLocker locker(&libicalLock());
-    icalcomponent* root = icalparser_parse_string(withPlainRules(bytes).constData());
+    const QByteArray plain = withPlainRules(bytes);
+    icalcomponent* root = icalparser_parse_string(plain.constData());
+    if (!root) {
+        if (const QByteArray closed = closedCalendar(plain); !closed.isEmpty())
+            root = icalparser_parse_string(closed.constData());
+    }
     if (!root)
         throw CalendarError(QStringLiteral("Not an iCalendar file."));
     std::shared_ptr<void> tree(

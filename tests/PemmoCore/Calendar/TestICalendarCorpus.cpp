@@ -98,6 +98,12 @@ private Q_SLOTS:
         QTest::newRow("vobject: escaped rule")
             << u"vobject/ruby_rrule.ics"_qs << utc("2002-12-31T00:00:00Z") << utc("2003-02-01T00:00:00Z")
             << 10 << utc("2002-12-31T22:00:00Z") << 0 << true << false;
+
+        // Apple iCal 1.0's moon phases, cut off in the middle of the last event: the complete
+        // events are read, the cut one (8 May) is not.
+        QTest::newRow("ical4j: calendar cut off")
+            << u"ical4j/13-MoonPhase.ics"_qs << utc("2005-04-01T00:00:00Z") << utc("2005-06-01T00:00:00Z")
+            << 1 << utc("2005-04-08T20:32:00Z") << 0 << false << false;
     }
     void readsTheFile() {
         QFETCH(QString, file);
