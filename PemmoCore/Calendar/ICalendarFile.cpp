@@ -7,6 +7,7 @@
 #include <QDate>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <QTimeZone>
 #include <algorithm>
 #include <libical/ical.h>
@@ -237,8 +238,13 @@ ICalendarFile::Details detailsOf(icalcomponent* event) {
         d.title = textOf(icalproperty_get_summary(summary));
     if (icalproperty* status = firstProperty(event, ICAL_STATUS_PROPERTY))
         d.cancelled = icalproperty_get_status(status) == ICAL_STATUS_CANCELLED;
-    // Nextcloud marks the events of its contact-birthday calendar.
-    d.birthday = hasPropertyNamed(event, "X-NEXTCLOUD-BC-FIELD-TYPE");
+    // Nextcloud marks the events of its contact-birthday calendar; Google names them
+    // "BIRTHDAY_<contact>@google.com" (with the year in front for a year's own copy).
+    static const QRegularExpression googleBirthday(
+        QStringLiteral("^(\\d{4}_)?BIRTHDAY_[0-9a-f]+@google\\.com$"),
+        QRegularExpression::CaseInsensitiveOption);
+    d.birthday =
+        hasPropertyNamed(event, "X-NEXTCLOUD-BC-FIELD-TYPE") || googleBirthday.match(d.uid).hasMatch();
     for (icalproperty* p = icalcomponent_get_first_property(event, ICAL_ATTENDEE_PROPERTY); p;
          p = icalcomponent_get_next_property(event, ICAL_ATTENDEE_PROPERTY))
         d.attendees.append(participant(p, icalproperty_get_attendee(p)));

@@ -151,6 +151,16 @@ private Q_SLOTS:
                                     u"another@example.com declined"_qs, u"tent@example.com"_qs}));
     }
 
+    // Google's calendar of the contacts' birthdays, exported: every event is a generated birthday.
+    void googleBirthdaysAreLeftOut() {
+        const auto file = corpusFile(u"icaljs/google_birthday.ics"_qs);
+        QCOMPARE(file->seriesCount(), 2);
+        QVERIFY(file->onlyBirthdays());
+        QList<CalendarEventSnapshot> events;
+        file->occurrences(utc("2012-12-01T00:00:00Z"), utc("2015-01-01T00:00:00Z"), {}, events);
+        QVERIFY(events.isEmpty());
+    }
+
     void theHeaderNamesTheCalendarAndMarksASubscription() {
         const auto feed = corpusFile(u"icalendar/rfc_7986_properties.ics"_qs);
         QVERIFY(feed->isPublishedFeed());
