@@ -52,6 +52,15 @@ struct Expected {
 QList<Expected> expectations() {
     const QString n = u"Ñ"_qs;
     return {
+        // Apple's Address Book: a company card (X-ABShowAs) with a photo, CRLF line ends.
+        {"F0A6918D-8E09-43FA-9684-226810B8A96F.vcf",
+         {.id = "F0A6918D-8E09-43FA-9684-226810B8A96F",
+          .givenName = "Test",
+          .familyName = "Inc.",
+          .organization = "Test Inc.",
+          .emails = entries({{"work", "testinc_sf@example.com"}}),
+          .phones = entries({{"work", "777-777-7777"}}),
+          .hasFullImage = true}},
         {"John_Doe_ANDROID.vcf",
          {.id = "John_Doe_ANDROID#1", .emails = entries({{"", "john.doe@company.com"}})}},
         {"John_Doe_ANDROID.vcf",
@@ -160,6 +169,17 @@ QList<Expected> expectations() {
           .phones = entries({{"work", "(905) 555-1234"}, {"home", "(905) 666-1234"}}),
           .birthday = ymd(1980, 3, 22),
           .hasFullImage = true}},
+        // Written by a Nextcloud server: no N, upper-case groups, escaped separators in a number.
+        {"escape_semicolon.vcf",
+         {.id = "ad612c16-fe12-4ec5-abf6-49998ee5ab88",
+          .givenName = "First Last",
+          .familyName = "NextCloud",
+          .nickname = "Hugo",
+          .organization = "Firma",
+          .emails = entries({{"home", "home@gmx.de"}, {"work", "work@gmx.de"}}),
+          .phones = entries(
+              {{"home", "11111111"}, {"mobile", "205333"}, {"work fax", "205246;;,;"}, {"work", "222222"}}),
+          .birthday = ymd(2019, 2, 10)}},
         {"fullcontact.vcf",
          {.id = "fullcontact",
           .givenName = "FirstName",
@@ -307,7 +327,39 @@ QList<Expected> expectations() {
           .birthday = ymd(1970, 9, 21),
           .hasFullImage = true}},
         // Shift_JIS from a Japanese phone: "能" and "予" end in the byte of a backslash.
+        // Android's vCard 2.1 test card: quoted-printable with soft breaks, an escaped semicolon in
+        // ORG, and base64 running on over unindented lines.
+        {"v21_complicated.vcf",
+         {.id = "v21_complicated",
+          .givenName = "Forrest",
+          .familyName = "Gump",
+          .organization = "Gump Shrimp Co.",
+          .jobTitle = "Shrimp Man",
+          .emails = entries({{"", "forrestgump@walladalla.com"}, {"cell", "cell@example.com"}}),
+          .phones = entries({{"work", "(111) 555-1212"},
+                             {"home", "(404) 555-1212"},
+                             {"mobile", "0311111111"},
+                             {"video", "0322222222"},
+                             {"", "0333333333"}}),
+          .birthday = ymd(1980, 1, 1),
+          .hasFullImage = true}},
         {"v21_japanese_3.vcf", {.id = "v21_japanese_3", .givenName = "圭一", .familyName = "伊能"}},
+        // iOS 6.1.3: every line ends in CR CR LF.
+        {"v30_ios_613_multiline.vcf",
+         {.id = "v30_ios_613_multiline",
+          .givenName = "Bob",
+          .familyName = "Smith",
+          .organization = "Smith Auto Repair",
+          .emails = entries({{"", "bob@smithauto.com"}}),
+          .phones = entries({{"mobile", "(650) 555-1212"}}),
+          .hasFullImage = true}},
+        // XING's export: vCard 2.1 in ISO-8859-1, a photo that is only a link.
+        {"xing.vcf",
+         {.id = "XING-UID-XXXXXXXX",
+          .givenName = "Hans-Peter",
+          .familyName = "Mustermann",
+          .organization = "Example GmbH",
+          .jobTitle = "CTO"}},
     };
 }
 
