@@ -104,6 +104,32 @@ private Q_SLOTS:
         QTest::newRow("ical4j: calendar cut off")
             << u"ical4j/13-MoonPhase.ics"_qs << utc("2005-04-01T00:00:00Z") << utc("2005-06-01T00:00:00Z")
             << 1 << utc("2005-04-08T20:32:00Z") << 0 << false << false;
+
+        // Outlook 12 names its zones after the cities they hold, commas and all, quoted or not.
+        QTest::newRow("vobject: Outlook zone name with commas")
+            << u"vobject/ms_tzid.ics"_qs << utc("2008-05-30T00:00:00Z") << utc("2008-05-31T00:00:00Z") << 1
+            << utc("2008-05-30T05:00:00Z") << 0 << false << false;
+        QTest::newRow("vobject: Outlook zone name in Cyrillic")
+            << u"vobject/tzid_8bit.ics"_qs << utc("2008-05-30T00:00:00Z") << utc("2008-05-31T00:00:00Z") << 1
+            << utc("2008-05-30T09:00:00Z") << 0 << false << false;
+        QTest::newRow("biweekly: Outlook 2010 invitation")
+            << u"biweekly/outlook-2010.ics"_qs << utc("2013-06-10T00:00:00Z") << utc("2013-06-11T00:00:00Z")
+            << 1 << utc("2013-06-10T16:00:00Z") << 0 << false << false;
+        // Outlook 16: lines folded with a tab, the Windows zone name quoted, a week before the
+        // end of summer time.
+        QTest::newRow("biweekly: Outlook 16 export")
+            << u"biweekly/issue115-1.ics"_qs << utc("2022-10-29T00:00:00Z") << utc("2022-10-30T00:00:00Z")
+            << 1 << utc("2022-10-29T06:00:00Z") << 0 << false << false;
+        // Lotus Notes 6: lines that end in a bare CR, the series given as RDATE periods over folded
+        // lines, two of them at other hours.
+        QTest::newRow("ccs-calendarserver: Lotus Notes series of periods")
+            << u"ccs-calendarserver/Test-03D.ics"_qs << utc("2005-04-25T00:00:00Z")
+            << utc("2005-04-30T00:00:00Z") << 5 << utc("2005-04-25T13:00:00Z") << 0 << true << false;
+        // Apple iCal 2.0's Thanksgiving: two days long, yearly on the fourth Thursday ("4TH").
+        QTest::newRow("ccs-calendarserver: iCal yearly holiday")
+            << u"ccs-calendarserver/C318ABFE-1ED0-11D9-A5E0-000A958A3252.ics"_qs
+            << utc("2008-11-01T00:00:00Z") << utc("2008-12-01T00:00:00Z") << 1 << utc("2008-11-26T15:00:00Z")
+            << 0 << true << true;
     }
     void readsTheFile() {
         QFETCH(QString, file);
@@ -149,6 +175,20 @@ private Q_SLOTS:
                                     u"iamboss @example.com The Big Cheese"_qs,
                                     u"jdoe@example.com Jane Doe"_qs, u"jqpublic@example.com"_qs,
                                     u"another@example.com declined"_qs, u"tent@example.com"_qs}));
+    }
+
+    // Outlook's invitation: names with commas, an address folded with a tab, the organiser last.
+    void outlookInvitationKeepsItsParticipants() {
+        QList<CalendarEventSnapshot> events;
+        corpusFile(u"biweekly/outlook-2010.ics"_qs)
+            ->occurrences(utc("2013-06-10T00:00:00Z"), utc("2013-06-11T00:00:00Z"), {}, events);
+        QCOMPARE(events.size(), 1);
+        QStringList seen;
+        for (const CalendarAttendee& a : events.first().attendees)
+            seen.append(a.email + u" " + a.name);
+        QCOMPARE(seen, (QStringList{u"johndoe@example.com Doe, John"_qs, u"janedoe@example.com Doe, Jane"_qs,
+                                    u"bobsmith@example.com Smith, Bob"_qs}));
+        QCOMPARE(events.first().title, u"Team Meeting"_qs);
     }
 
     // Google's calendar of the contacts' birthdays, exported: every event is a generated birthday.
