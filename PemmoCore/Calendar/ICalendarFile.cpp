@@ -429,6 +429,16 @@ std::optional<icalrecurrencetype> usableRule(icalrecurrencetype rule, const ical
     default:
         break;
     }
+    // UNTIL as a bare date against a start with a time (old Mozilla calendars write it so) ends the
+    // series on that day, as people mean it: it becomes that day at the start's time of day, in the
+    // start's zone, so that an occurrence on that day is kept. libical would stop at its midnight.
+    if (!icaltime_is_null_time(rule.until) && rule.until.is_date && !start.is_date) {
+        icaltimetype until = start;
+        until.year = rule.until.year;
+        until.month = rule.until.month;
+        until.day = rule.until.day;
+        rule.until = until;
+    }
     if (rule.count > 0)
         return withoutCount(rule, start);
     return rule;

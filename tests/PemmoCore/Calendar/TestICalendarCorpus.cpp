@@ -99,6 +99,12 @@ private Q_SLOTS:
             << u"vobject/ruby_rrule.ics"_qs << utc("2002-12-31T00:00:00Z") << utc("2003-02-01T00:00:00Z")
             << 10 << utc("2002-12-31T22:00:00Z") << 0 << true << false;
 
+        // Mozilla Calendar: every line folded after its name, and a monthly series that ends (UNTIL)
+        // on the date of its last occurrence, 28 December, given without a time.
+        QTest::newRow("vobject: series until a date")
+            << u"vobject/recurrence.ics"_qs << utc("2006-01-01T00:00:00Z") << utc("2007-01-01T00:00:00Z")
+            << 12 << utc("2006-01-26T23:00:00Z") << 0 << true << false;
+
         // Apple iCal 1.0's moon phases, cut off in the middle of the last event: the complete
         // events are read, the cut one (8 May) is not.
         QTest::newRow("ical4j: calendar cut off")

@@ -164,6 +164,13 @@ private Q_SLOTS:
                                      << day.addDays(1) << atNine;
         QTest::newRow("minutely rule") << vevent(nine + "RRULE:FREQ=MINUTELY;INTERVAL=30;COUNT=4\r\n") << day
                                        << day.addDays(1) << atNine;
+        // A series in Berlin until 26 January, written as a date: Monday the 26th is its last day.
+        QTest::newRow("until a date, the series starting at a time")
+            << vevent("DTSTART;TZID=Europe/Berlin:20260105T090000\r\nDTEND;TZID=Europe/"
+                      "Berlin:20260105T093000\r\n"
+                      "RRULE:FREQ=WEEKLY;UNTIL=20260126\r\n")
+            << utc("2026-01-19T00:00:00Z") << utc("2026-02-28T00:00:00Z")
+            << QStringList{u"2026-01-19T08:00:00Z 30m series"_qs, u"2026-01-26T08:00:00Z 30m series"_qs};
         const QByteArray counted = vevent("DTSTART:20200101T090000Z\r\nDTEND:20200101T100000Z\r\n"
                                           "RRULE:FREQ=DAILY;INTERVAL=3;COUNT=1000\r\n");
         QTest::newRow("counted series, day 2250 after its start and the days three and six after it")
