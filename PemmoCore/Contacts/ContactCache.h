@@ -23,7 +23,7 @@
 namespace pemmo::ContactCache {
 
 // Bumped whenever the payload's layout or the meaning of a parsed field changes.
-inline constexpr quint32 formatVersion = 1;
+inline constexpr quint32 formatVersion = 2;
 
 // Files modified less than this before their listing are not cached (see above).
 inline constexpr qint64 racyWindowNanoseconds = 2'000'000'000;
