@@ -65,7 +65,8 @@ QByteArray withPlainRules(const QByteArray& bytes) {
     bool inRule = false;
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const char c = bytes[i];
-        if ((i == 0 || bytes[i - 1] == '\n') && c != ' ' && c != '\t')
+        const bool lineStart = i == 0 || bytes[i - 1] == '\n' || bytes[i - 1] == '\r';
+        if (lineStart && c != ' ' && c != '\t')
             inRule = isRuleLine(bytes, i); // a folded line goes on with a blank
         if (inRule && c == '\\' && i + 1 < bytes.size() && (bytes[i + 1] == ';' || bytes[i + 1] == ','))
             continue;
@@ -82,15 +83,22 @@ QByteArray closedCalendar(const QByteArray& bytes) {
     const QByteArray upper = bytes.toUpper();
     if (!upper.contains("BEGIN:VCALENDAR") || upper.contains("END:VCALENDAR"))
         return {};
-    const qsizetype lastEnd = upper.lastIndexOf("\nEND:VEVENT");
-    if (lastEnd < 0)
+    // The last line that ends an event (lines may end in LF, CR LF or a bare CR).
+    qsizetype lastEnd = upper.size();
+    do {
+        lastEnd = upper.lastIndexOf("END:VEVENT", lastEnd - 1);
+    } while (lastEnd > 0 && upper[lastEnd - 1] != '\n' && upper[lastEnd - 1] != '\r');
+    if (lastEnd <= 0)
         return {};
-    const qsizetype lineEnd = upper.indexOf('\n', lastEnd + 1);
-    QByteArray closed = bytes.left(lineEnd < 0 ? bytes.size() : lineEnd + 1);
-    if (!closed.endsWith('\n'))
-        closed += "\r\n";
-    closed += "END:VCALENDAR\r\n";
-    return closed;
+    qsizetype lineEnd = lastEnd + qsizetype(qstrlen("END:VEVENT"));
+    while (lineEnd < upper.size() && upper[lineEnd] != '\n' && upper[lineEnd] != '\r')
+        ++lineEnd;
+    // The calendar is closed with a line ending like that one: libical reads a file of bare CRs
+    // only while every line ends so.
+    QByteArray lineBreak = bytes.mid(lineEnd, bytes.mid(lineEnd, 2) == "\r\n" ? 2 : 1);
+    if (lineBreak.isEmpty())
+        lineBreak = "\r\n";
+    return bytes.left(lineEnd) + lineBreak + "END:VCALENDAR" + lineBreak;
 }
 
 QString textOf(const char* text) {

@@ -164,6 +164,14 @@ private Q_SLOTS:
                                      << day.addDays(1) << atNine;
         QTest::newRow("minutely rule") << vevent(nine + "RRULE:FREQ=MINUTELY;INTERVAL=30;COUNT=4\r\n") << day
                                        << day.addDays(1) << atNine;
+        // Lines ending in a bare CR (as Lotus Notes writes them), a rule escaped like text, and the
+        // file cut off in its second event.
+        QTest::newRow("cut off, escaped rule, bare CR line ends")
+            << QByteArray("BEGIN:VCALENDAR\rVERSION:2.0\rBEGIN:VEVENT\rUID:a\rDTSTART:20260101T090000Z\r"
+                          "DTEND:20260101T100000Z\rRRULE:FREQ=DAILY\\;COUNT=2\rEND:VEVENT\rBEGIN:VEVENT\r"
+                          "UID:b\rDTSTART:2026")
+            << day << day.addDays(3)
+            << QStringList{u"2026-01-01T09:00:00Z 60m series"_qs, u"2026-01-02T09:00:00Z 60m series"_qs};
         // A series in Berlin until 26 January, written as a date: Monday the 26th is its last day.
         QTest::newRow("until a date, the series starting at a time")
             << vevent("DTSTART;TZID=Europe/Berlin:20260105T090000\r\nDTEND;TZID=Europe/"
