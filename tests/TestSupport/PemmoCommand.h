@@ -9,6 +9,7 @@
 #include <QProcessEnvironment>
 #include <QTimer>
 #include <functional>
+#include <optional>
 
 namespace pemmo::test {
 
@@ -19,11 +20,13 @@ struct CommandResult {
 };
 
 // `pemmo arguments` with its data in `home` itself and its configuration, runtime and cache
-// folders under it; `adjust` changes the environment further. The event loop turns while it runs,
-// so that servers in this process (a stand-in model server) can answer it.
+// folders under it; `adjust` changes the environment further, `input` is written to its standard
+// input. The event loop turns while it runs, so that servers in this process (a stand-in model
+// server) can answer it.
 inline CommandResult runPemmo(
     const TempDir& home, const QStringList& arguments,
-    const std::function<void(QProcessEnvironment&)>& adjust = [](QProcessEnvironment&) {}) {
+    const std::function<void(QProcessEnvironment&)>& adjust = [](QProcessEnvironment&) {},
+    const std::optional<QByteArray>& input = std::nullopt) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"XDG_DATA_HOME"_qs, home.path());
     env.insert(u"XDG_CONFIG_HOME"_qs, home.filePath(u"config"_qs));
@@ -36,8 +39,13 @@ inline CommandResult runPemmo(
     QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
     process.start(qEnvironmentVariable("PEMMO_BINARY"), arguments);
-    if (process.waitForStarted())
+    if (process.waitForStarted()) {
+        if (input) {
+            process.write(*input);
+            process.closeWriteChannel();
+        }
         loop.exec();
+    }
     if (process.state() != QProcess::NotRunning)
         qFatal("pemmo did not finish");
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),

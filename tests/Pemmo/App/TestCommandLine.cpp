@@ -122,26 +122,8 @@ class TestCommandLine : public QObject {
 
     // `pemmo arguments` with `input` on its standard input.
     Result pemmo(const QStringList& arguments, const QByteArray& input) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(u"XDG_DATA_HOME"_qs, m_home.path());
-        env.insert(u"XDG_CONFIG_HOME"_qs, m_home.filePath(u"config"_qs));
-        env.insert(u"XDG_RUNTIME_DIR"_qs, m_home.filePath(u"runtime"_qs));
-        env.insert(u"XDG_CACHE_HOME"_qs, m_home.filePath(u"cache"_qs));
-        QProcess process;
-        process.setProcessEnvironment(env);
-        QEventLoop loop;
-        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
-        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-        process.start(qEnvironmentVariable("PEMMO_BINARY"), arguments);
-        if (process.waitForStarted()) {
-            process.write(input);
-            process.closeWriteChannel();
-            loop.exec();
-        }
-        if (process.state() != QProcess::NotRunning)
-            qFatal("pemmo did not finish");
-        return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-                QString::fromUtf8(process.readAllStandardError())};
+        return test::runPemmo(
+            m_home, arguments, [](QProcessEnvironment&) {}, input);
     }
 
     // `pemmo import` of an export file holding `records`.
