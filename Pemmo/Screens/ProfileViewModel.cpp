@@ -329,8 +329,7 @@ QCoro::Task<void> ProfileViewModel::perform(ProfileAction action) {
         if (m_env.openSettingsAction)
             m_env.openSettingsAction(QStringLiteral("ai"));
         else
-            router.showInfo(
-                tr("The settings window comes with a later version of Pemmo; AI stays off until then."));
+            router.showInfo(tr("The settings window cannot be opened from here."));
         break;
     case Kind::AddLink:
         router.push(Route::quickLinkForm(m_contactID));

@@ -118,7 +118,7 @@ void ActionPanelViewModel::buildSearch() {
             if (env->openSettingsAction)
                 env->openSettingsAction(QString());
             else
-                router->showInfo(tr("The settings window comes with a later version of Pemmo."));
+                router->showInfo(tr("The settings window cannot be opened from here."));
         },
         control(Qt::Key_Comma));
     add({u"diagnostics"_qs, QStringLiteral("Diagnostics"), std::nullopt, u"stethoscope"_qs, {}, false},

@@ -179,7 +179,7 @@ KeyResult SearchCommands::handleKey(const KeyEvent& event) {
         if (m_env.openSettingsAction)
             m_env.openSettingsAction(QString());
         else
-            m_env.router().showInfo(tr("The settings window comes with a later version of Pemmo."));
+            m_env.router().showInfo(tr("The settings window cannot be opened from here."));
         return KeyResult::Handled;
     }
     if (event.isCommand(u'h')) {
