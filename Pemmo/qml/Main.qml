@@ -79,9 +79,10 @@ Item {
             stack.currentItem.forceActiveFocus()
     }
 
+    // Every kind of route has its screen; the search screen stands in for a kind this build
+    // does not know.
     function screenFor(kind: string): Component {
         switch (kind) {
-        case "search": return searchScreen
         case "profile": return profileScreen
         case "logInteraction":
         case "editInteraction": return interactionForm
@@ -93,7 +94,7 @@ Item {
         case "manageTags": return manageTagsScreen
         case "momentCapture": return momentCapture
         case "diagnostics": return diagnosticsScreen
-        default: return placeholderScreen
+        default: return searchScreen
         }
     }
 
@@ -258,10 +259,6 @@ Item {
     Component {
         id: diagnosticsScreen
         DiagnosticsScreen {}
-    }
-    Component {
-        id: placeholderScreen
-        PlaceholderScreen {}
     }
 
     // A banner's action key from any screen, and the keys of a confirmation card.
