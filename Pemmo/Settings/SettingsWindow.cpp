@@ -4,7 +4,6 @@
 #include "App/AppEnvironment.h"
 #include "Moments/MomentService.h"
 #include "Settings/AIProviderID.h"
-#include "Settings/InMemoryKeyValueStore.h"
 #include "Settings/SettingsStore.h"
 #include "Settings/SettingsViewModel.h"
 #include "Settings/WidgetPalette.h"
@@ -131,16 +130,6 @@ QString askForPath(QWidget* parent, const QString& title, const QString& start, 
     if (mode == QFileDialog::Directory)
         dialog.setOption(QFileDialog::ShowDirsOnly);
     return dialog.exec() == QDialog::Accepted ? dialog.selectedFiles().value(0) : QString();
-}
-
-// The Claude models used while none is set: what a store with nothing in it reads.
-struct ClaudeDefaults {
-    QString reasoning, fast;
-};
-ClaudeDefaults claudeDefaults() {
-    InMemoryKeyValueStore nothing;
-    const SettingsStore settings(nothing);
-    return {settings.claudeReasoningModel(), settings.claudeFastModel()};
 }
 
 QString displayPath(const QString& path) {
@@ -771,15 +760,14 @@ QWidget* SettingsWindow::buildAI() {
             [this, &settings] { settings.setAnthropicBaseURL(m_baseURL->text().trimmed()); });
     form->addRow(tr("Claude address:"), m_baseURL);
     // Left blank, a model field means the default model, shown as its placeholder.
-    const ClaudeDefaults defaults = claudeDefaults();
-    m_reasoningModel = field(u"claudeReasoningModel"_qs, defaults.reasoning);
+    m_reasoningModel = field(u"claudeReasoningModel"_qs, SettingsStore::defaultClaudeReasoningModel());
     // The field shows the name as kept: without the spaces round it, a blank one as the placeholder.
     connect(m_reasoningModel, &QLineEdit::editingFinished, &settings, [this, &settings] {
         settings.setClaudeReasoningModel(m_reasoningModel->text());
         m_reasoningModel->setText(m_reasoningModel->text().trimmed());
     });
     form->addRow(tr("Reasoning model:"), m_reasoningModel);
-    m_fastModel = field(u"claudeFastModel"_qs, defaults.fast);
+    m_fastModel = field(u"claudeFastModel"_qs, SettingsStore::defaultClaudeFastModel());
     connect(m_fastModel, &QLineEdit::editingFinished, &settings, [this, &settings] {
         settings.setClaudeFastModel(m_fastModel->text());
         m_fastModel->setText(m_fastModel->text().trimmed());
@@ -946,12 +934,12 @@ void SettingsWindow::loadFromSettings() {
     m_server->setText(settings.localModelServer());
     loadLocalModels();
     m_baseURL->setText(settings.anthropicBaseURL());
-    const ClaudeDefaults defaults = claudeDefaults();
     const auto unlessDefault = [](const QString& model, const QString& fallback) {
         return model == fallback ? QString() : model;
     };
-    m_reasoningModel->setText(unlessDefault(settings.claudeReasoningModel(), defaults.reasoning));
-    m_fastModel->setText(unlessDefault(settings.claudeFastModel(), defaults.fast));
+    m_reasoningModel->setText(
+        unlessDefault(settings.claudeReasoningModel(), SettingsStore::defaultClaudeReasoningModel()));
+    m_fastModel->setText(unlessDefault(settings.claudeFastModel(), SettingsStore::defaultClaudeFastModel()));
     showCloudKeyState();
 
     m_moments->setChecked(settings.momentsEnabled());

@@ -84,6 +84,14 @@ QString modelValue(const KeyValueStore& store, const QString& key, const QString
     return *value;
 }
 
+// Stores a model name without the spaces around it; a blank one removes the setting, which means
+// the default model, as it does when read back. Returns the model now in force.
+QString storeModel(KeyValueStore& store, const QString& key, const QString& value, const QString& fallback) {
+    const QString name = Text::trimmed(value);
+    store.set(name.isEmpty() ? std::nullopt : std::optional(StoredValue(name)), key);
+    return name.isEmpty() ? fallback : name;
+}
+
 } // namespace
 
 QString SettingsStore::rawValue(PanelWidth value) {
@@ -126,8 +134,8 @@ SettingsStore::SettingsStore(KeyValueStore& store, QObject* parent)
     m_aiEnabled = boolValue(store, aiEnabledKey(), false);
     m_aiProvider = enumValue(store, aiProviderKey(), AIProviderID::OnDevice, AIProviderIDs::rawValues);
     m_semanticSearchEnabled = boolValue(store, semanticSearchEnabledKey(), true);
-    m_claudeReasoningModel = modelValue(store, claudeReasoningModelKey(), QStringLiteral("claude-opus-5"));
-    m_claudeFastModel = modelValue(store, claudeFastModelKey(), QStringLiteral("claude-haiku-4-5"));
+    m_claudeReasoningModel = modelValue(store, claudeReasoningModelKey(), defaultClaudeReasoningModel());
+    m_claudeFastModel = modelValue(store, claudeFastModelKey(), defaultClaudeFastModel());
     m_hasCompletedOnboarding = boolValue(store, hasCompletedOnboardingKey(), false);
     m_hasSkippedOnboarding = boolValue(store, hasSkippedOnboardingKey(), false);
     m_onboardingVersion = intValue(store, onboardingVersionKey(), 0);
@@ -236,12 +244,9 @@ void SettingsStore::setSemanticSearchEnabled(bool value) {
     Q_EMIT semanticSearchEnabledChanged();
 }
 
-// A model name is taken without the spaces around it; a blank one removes the setting, which
-// means the default model, as it does when read back.
 void SettingsStore::setClaudeReasoningModel(const QString& value) {
-    const QString name = Text::trimmed(value);
-    m_store.set(name.isEmpty() ? std::nullopt : std::optional(StoredValue(name)), claudeReasoningModelKey());
-    const QString model = name.isEmpty() ? QStringLiteral("claude-opus-5") : name;
+    const QString model =
+        storeModel(m_store, claudeReasoningModelKey(), value, defaultClaudeReasoningModel());
     if (m_claudeReasoningModel == model)
         return;
     m_claudeReasoningModel = model;
@@ -249,9 +254,7 @@ void SettingsStore::setClaudeReasoningModel(const QString& value) {
 }
 
 void SettingsStore::setClaudeFastModel(const QString& value) {
-    const QString name = Text::trimmed(value);
-    m_store.set(name.isEmpty() ? std::nullopt : std::optional(StoredValue(name)), claudeFastModelKey());
-    const QString model = name.isEmpty() ? QStringLiteral("claude-haiku-4-5") : name;
+    const QString model = storeModel(m_store, claudeFastModelKey(), value, defaultClaudeFastModel());
     if (m_claudeFastModel == model)
         return;
     m_claudeFastModel = model;

@@ -96,6 +96,9 @@ public:
     }
     static QString claudeReasoningModelKey() { return QStringLiteral("pemmo.settings.claudeReasoningModel"); }
     static QString claudeFastModelKey() { return QStringLiteral("pemmo.settings.claudeFastModel"); }
+    // The Claude models used while none is set (a blank name means these too).
+    static QString defaultClaudeReasoningModel() { return QStringLiteral("claude-opus-5"); }
+    static QString defaultClaudeFastModel() { return QStringLiteral("claude-haiku-4-5"); }
     static QString hasCompletedOnboardingKey() {
         return QStringLiteral("pemmo.settings.hasCompletedOnboarding");
     }
