@@ -36,14 +36,6 @@ Button {
         border.width: button.highlighted ? 0 : 1
         border.color: Theme.border
         opacity: button.enabled ? 1 : 0.5
-        Rectangle {
-            visible: button.keyboardFocus
-            anchors.fill: parent
-            anchors.margins: -Math.max(2, Math.round(Theme.unit * 0.75))
-            radius: parent.radius + Math.max(2, Math.round(Theme.unit * 0.75))
-            color: "transparent"
-            border.width: Math.max(2, Math.round(Theme.unit / 2))
-            border.color: Theme.accent
-        }
+        FocusRing { shapeRadius: parent.radius; visible: button.keyboardFocus }
     }
 }

@@ -17,15 +17,7 @@ CheckBox {
         border.width: box.checked ? 0 : Math.max(1, Math.round(Theme.unit / 3))
         border.color: Theme.secondaryText
         opacity: box.enabled ? 1 : 0.5
-        Rectangle {
-            visible: box.activeFocus
-            anchors.fill: parent
-            anchors.margins: -Math.max(2, Math.round(Theme.unit * 0.75))
-            radius: parent.radius + Math.max(2, Math.round(Theme.unit * 0.75))
-            color: "transparent"
-            border.width: Math.max(2, Math.round(Theme.unit / 2))
-            border.color: Theme.accent
-        }
+        FocusRing { shapeRadius: parent.radius; visible: box.activeFocus }
         Text {
             anchors.centerIn: parent
             visible: box.checked
