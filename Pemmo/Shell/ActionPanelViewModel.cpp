@@ -416,9 +416,7 @@ void ActionPanelViewModel::run(int entry) {
     // command is taken out before.
     const auto perform = m_entries[entry].perform;
     AppRouter& router = m_env.router();
-    // An earlier failure is old news once another command runs; it says so itself if it fails.
-    if (router.banner() && router.banner()->style == BannerState::Style::Error)
-        router.dismissBanner();
+    router.dismissErrorBanner();
     router.dismissOverlay();
     if (perform)
         perform();

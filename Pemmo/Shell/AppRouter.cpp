@@ -127,6 +127,11 @@ void AppRouter::dismissBanner() {
     Q_EMIT bannerChanged();
 }
 
+void AppRouter::dismissErrorBanner() {
+    if (m_banner && m_banner->style == BannerState::Style::Error)
+        dismissBanner();
+}
+
 void AppRouter::performBannerAction() {
     if (!m_banner)
         return;
@@ -169,9 +174,8 @@ KeyResult AppRouter::handleKey(const KeyEvent& event) {
         performBannerAction();
         return KeyResult::Handled;
     }
-    // A failure is old news once the next command starts: it either works or says so itself.
-    if (m_banner && m_banner->style == BannerState::Style::Error && startsACommand(event))
-        dismissBanner();
+    if (startsACommand(event))
+        dismissErrorBanner();
     return KeyResult::Pass;
 }
 

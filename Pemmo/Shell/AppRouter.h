@@ -115,6 +115,8 @@ public Q_SLOTS:
     // Runs the confirmation's action after taking the card away.
     void confirm();
     void dismissBanner();
+    // A failure is old news once the next command starts: it either works or says so itself.
+    void dismissErrorBanner();
     // Runs the shown banner's action, if it has one, and dismisses the banner.
     void performBannerAction();
     void focusSearch();
