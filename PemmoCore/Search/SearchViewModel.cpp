@@ -154,6 +154,10 @@ void SearchViewModel::runPending() {
     runSearch(m_pendingText, m_scheduleToken);
 }
 
+QList<MomentCandidate> SearchViewModel::pendingMoments() const {
+    return m_moments ? m_moments->pending() : QList<MomentCandidate>();
+}
+
 QList<SearchSectionRows> SearchViewModel::emptyQuerySections(const QDateTime& now,
                                                              const QList<MomentCandidate>& moments) const {
     const SearchLayout::People people{m_profiles, m_index};
@@ -203,8 +207,7 @@ QCoro::Task<void> SearchViewModel::runSearch(QString text, int token) {
     const QDateTime now = m_clock();
     const ParsedQuery parsed = QueryParser::parse(text);
     if (parsed.isEmpty) {
-        const QList<MomentCandidate> moments = m_moments ? m_moments->pending() : QList<MomentCandidate>();
-        publish(emptyQuerySections(now, moments), parsed);
+        publish(emptyQuerySections(now, pendingMoments()), parsed);
         setSearching(false);
         Q_EMIT searchFinished();
         co_return;
@@ -234,7 +237,7 @@ QCoro::Task<QList<SearchSectionRows>> SearchViewModel::searchOnce(QString text, 
     const QDateTime now = m_clock();
     const ParsedQuery parsed = QueryParser::parse(text);
     if (parsed.isEmpty)
-        co_return emptyQuerySections(now, m_moments ? m_moments->pending() : QList<MomentCandidate>());
+        co_return emptyQuerySections(now, pendingMoments());
     // The profiles and the index are copied (implicitly shared) so that a rebuild while the
     // meaning is looked up cannot pull them from under the rows.
     const QList<Profile> profiles = m_profiles;

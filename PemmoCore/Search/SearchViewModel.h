@@ -145,6 +145,8 @@ private:
     SearchBoosts boosts(const QDateTime& now) const;
     void runPending();
     QCoro::Task<void> runSearch(QString text, int token);
+    // The Moments an empty query shows first (none without a service).
+    QList<MomentCandidate> pendingMoments() const;
     QList<SearchSectionRows> emptyQuerySections(const QDateTime& now,
                                                 const QList<MomentCandidate>& moments) const;
     QList<SearchHit> wordHits(const ParsedQuery& parsed, const QDateTime& now, int limit);
